@@ -1,0 +1,270 @@
+#include "ZEB_StringUtils.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+namespace ZEB {
+
+namespace {
+
+// Single-byte case mapping; the result is compared as a signed 8-bit value.
+inline signed char lowerChar(char c) {
+	return static_cast<signed char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+} // namespace
+
+
+void trim(std::string & text, const std::string & trimSet) {
+	text = trim_copy(text, trimSet);
+}
+
+
+std::string trim_copy(const std::string & text, const std::string & trimSet) {
+	std::string::size_type first = text.find_first_not_of(trimSet);
+	if (first == std::string::npos)
+		return std::string();
+	std::string::size_type last = text.find_last_not_of(trimSet);
+	return text.substr(first, last - first + 1);
+}
+
+
+std::string & trim_keyword(std::string & text) {
+	if (text.empty())
+		return text;
+	std::size_t start = text[0] == '[' ? 1 : 0;
+	std::size_t end = text.size();				// one past the keyword's last character
+	if (text.back() == ']')
+		end = (text.size() >= 2 && text[text.size() - 2] == '=') ? text.size() - 2 : text.size() - 1;
+	else if (text.back() == '=')
+		end = text.size() - 1;
+	text = end > start ? text.substr(start, end - start) : std::string();
+	return text;
+}
+
+
+std::string & remove_comment(std::string & line) {
+	std::string::size_type pos = line.find(';');
+	if (pos != std::string::npos)
+		line.erase(pos);
+	return line;
+}
+
+
+bool extract_keyword(const std::string & line, std::string & keyword, std::string & value) {
+	std::string::size_type pos = line.find('=');
+	if (pos == std::string::npos) {
+		value = line;
+		keyword.clear();
+		return false;
+	}
+	keyword = trim_copy(line.substr(0, pos));
+	value = trim_copy(line.substr(pos + 1));
+	return true;
+}
+
+
+bool string_nocase_compare(const std::string & lhs, const std::string & rhs) {
+	if (lhs.size() != rhs.size())
+		return false;
+	for (std::size_t i = 0; i < lhs.size(); ++i)
+		if (lowerChar(lhs[i]) != lowerChar(rhs[i]))
+			return false;
+	return true;
+}
+
+
+bool string_nocase_less(const std::string & lhs, const std::string & rhs) {
+	const std::size_t n = std::min(lhs.size(), rhs.size()) + 1;
+	for (std::size_t i = 0; i < n; ++i) {
+		signed char l = i < lhs.size() ? lowerChar(lhs[i]) : 0;
+		signed char r = i < rhs.size() ? lowerChar(rhs[i]) : 0;
+		if (l != r)
+			return l < r;
+	}
+	return rhs.size() > lhs.size();
+}
+
+
+std::string::size_type string_nocase_find(const std::string & text, const std::string & search) {
+	if (text.empty())
+		return std::string::npos;
+	if (search.empty())
+		return 0;
+	if (search.size() > text.size())
+		return std::string::npos;
+	for (std::size_t pos = 0; pos + search.size() <= text.size(); ++pos) {
+		std::size_t i = 0;
+		while (i < search.size() && lowerChar(text[pos + i]) == lowerChar(search[i]))
+			++i;
+		if (i == search.size())
+			return pos;
+	}
+	return std::string::npos;
+}
+
+
+std::string replace_string(const std::string & text, const std::string & search,
+						   const std::string & replacement, StringReplaceKind kind)
+{
+	// an empty search text matches everywhere: REPLACE_ALL would never end
+	if (search == replacement || search.empty())
+		return text;
+	std::string result = text;
+	switch (kind) {
+		case REPLACE_ALL : {
+			std::string::size_type pos = result.find(search);
+			while (pos != std::string::npos) {
+				result.replace(pos, search.size(), replacement);
+				pos = result.find(search, pos + replacement.size());
+			}
+		} break;
+		case REPLACE_FIRST : {
+			std::string::size_type pos = result.find(search);
+			if (pos != std::string::npos)
+				result.replace(pos, search.size(), replacement);
+		} break;
+		case REPLACE_LAST : {
+			std::string::size_type pos = result.rfind(search);
+			if (pos != std::string::npos)
+				result.replace(pos, search.size(), replacement);
+		} break;
+		default :
+			break;
+	}
+	return result;
+}
+
+
+std::string delete_chars(const std::string & text, const std::string & chars) {
+	std::string result;
+	result.reserve(text.size());
+	for (char c : text)
+		if (chars.find(c) == std::string::npos)
+			result += c;
+	return result;
+}
+
+
+std::string tolower_string(std::string text) {
+	for (char & c : text)
+		c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+	return text;
+}
+
+
+std::string toupper_string(std::string text) {
+	for (char & c : text)
+		c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+	return text;
+}
+
+
+std::string shorten_string(const std::string & text, unsigned int maxLen) {
+	if (text.size() <= static_cast<std::size_t>(maxLen) + 3)
+		return text;
+	// below 3 no head and tail fit beside the ellipsis: keep the head only
+	if (maxLen < 3)
+		return text.substr(0, maxLen);
+	const double h = (maxLen - 3) / 2.0;
+	const std::size_t head = static_cast<std::size_t>(std::ceil(h));
+	const std::size_t tail = static_cast<std::size_t>(std::floor(h));
+	return text.substr(0, head) + "..." + text.substr(text.size() - tail);
+}
+
+
+std::string read_until_char_cut(std::string & text, char c) {
+	std::string::size_type pos = text.find(c);
+	if (pos == std::string::npos)
+		return std::string();
+	std::string front = text.substr(0, pos);
+	text.erase(0, pos + 1);
+	return front;
+}
+
+
+unsigned int count_tokens(const std::string & text) {
+	std::istringstream strm(text);
+	std::string word;
+	unsigned int count = 0;
+	while (strm >> word)
+		++count;
+	return count;
+}
+
+
+bool is_valid_utf8_string(const std::string & text) {
+	const std::size_t n = text.size();
+	std::size_t i = 0;
+	while (i < n) {
+		const unsigned char lead = static_cast<unsigned char>(text[i]);
+		std::size_t continuation;
+		unsigned long codePoint;
+		if (lead < 0x80) {
+			++i;
+			continue;
+		}
+		else if ((lead & 0xE0) == 0xC0) {
+			continuation = 1;
+			codePoint = lead & 0x1F;
+		}
+		else if ((lead & 0xF0) == 0xE0) {
+			continuation = 2;
+			codePoint = lead & 0x0F;
+		}
+		else if ((lead & 0xF8) == 0xF0) {
+			continuation = 3;
+			codePoint = lead & 0x07;
+		}
+		else
+			return false;
+		if (i + continuation >= n)	// sequence cut off by the end of the text
+			return false;
+		for (std::size_t k = 1; k <= continuation; ++k) {
+			const unsigned char c = static_cast<unsigned char>(text[i + k]);
+			if ((c & 0xC0) != 0x80)
+				return false;
+			codePoint = (codePoint << 6) | (c & 0x3F);
+		}
+		switch (continuation) {
+			case 1 :
+				if (codePoint < 0x80)
+					return false;
+				break;
+			case 2 :
+				if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF) ||
+					codePoint == 0xFFFE || codePoint == 0xFFFF)
+					return false;
+				break;
+			default :
+				if (codePoint < 0x10000 || codePoint > 0x10FFFF)
+					return false;
+				break;
+		}
+		i += continuation + 1;
+	}
+	return true;
+}
+
+
+std::string convertXml2Html(const std::string & text) {
+	// the ampersand goes first, so that the entities inserted later are not escaped again
+	static std::vector<std::pair<std::string, std::string> > substitutionTable;
+	if (substitutionTable.empty()) {
+		substitutionTable.emplace_back("&", "&amp;");
+		substitutionTable.emplace_back("\"", "&quot;");
+		substitutionTable.emplace_back("<", "&lt;");
+		substitutionTable.emplace_back(">", "&gt;");
+		substitutionTable.emplace_back("\n", "<br>");
+	}
+	std::string result = text;
+	for (const auto & entry : substitutionTable)
+		result = replace_string(result, entry.first, entry.second, REPLACE_ALL);
+	return result;
+}
+
+} // namespace ZEB

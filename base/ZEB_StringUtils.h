@@ -1,0 +1,59 @@
+#ifndef ZEB_StringUtilsH
+#define ZEB_StringUtilsH
+
+#include <string>
+
+namespace ZEB {
+
+/*! Modes of replace_string(). */
+enum StringReplaceKind {
+	REPLACE_NONE	= 0,	///< The text is returned unchanged.
+	REPLACE_ALL		= 1,	///< Every occurrence, left to right; inserted text is not searched again.
+	REPLACE_FIRST	= 2,
+	REPLACE_LAST	= 3
+};
+
+/*! Removes the characters of trimSet from both ends of text. */
+void trim(std::string & text, const std::string & trimSet = " \t\r");
+/*! Copy of text without the characters of trimSet at both ends. */
+std::string trim_copy(const std::string & text, const std::string & trimSet = " \t\r");
+
+/*! Strips one leading '[', one trailing ']' and one '=' directly before that bracket or at the
+	very end: "[abc]", "[abc=]" and "abc=" all give "abc". Blanks are kept. */
+std::string & trim_keyword(std::string & text);
+/*! Cuts the line at its first ';'. */
+std::string & remove_comment(std::string & line);
+/*! Splits "keyword = value" at the first '=' (both trimmed); without '=' the value is the whole
+	line, the keyword is empty and the result false. */
+bool extract_keyword(const std::string & line, std::string & keyword, std::string & value);
+
+/*! Equality ignoring case (single-byte case mapping). */
+bool string_nocase_compare(const std::string & lhs, const std::string & rhs);
+/*! Order ignoring case; bytes from 0x80 on order before all ASCII characters and before the end. */
+bool string_nocase_less(const std::string & lhs, const std::string & rhs);
+/*! First position of search in text ignoring case; npos when none or when text is empty. */
+std::string::size_type string_nocase_find(const std::string & text, const std::string & search);
+
+/*! text with search replaced by replacement as kind says; an empty search changes nothing. */
+std::string replace_string(const std::string & text, const std::string & search,
+						   const std::string & replacement, StringReplaceKind kind);
+/*! text without any of the characters in chars. */
+std::string delete_chars(const std::string & text, const std::string & chars);
+std::string tolower_string(std::string text);
+std::string toupper_string(std::string text);
+
+/*! Texts longer than maxLen + 3 become exactly maxLen characters: head, "...", tail. */
+std::string shorten_string(const std::string & text, unsigned int maxLen);
+/*! Returns the part before the first c and removes it and c from text; without c returns ""
+	and leaves text alone. */
+std::string read_until_char_cut(std::string & text, char c);
+/*! Number of runs of non-white-space characters. */
+unsigned int count_tokens(const std::string & text);
+/*! True when text is well-formed UTF-8 (no overlong forms, surrogates, U+FFFE/U+FFFF or beyond U+10FFFF). */
+bool is_valid_utf8_string(const std::string & text);
+/*! Escapes '&', '"', '<', '>' as entities and line feeds as "<br>". */
+std::string convertXml2Html(const std::string & text);
+
+} // namespace ZEB
+
+#endif // ZEB_StringUtilsH
