@@ -1,1 +1,98 @@
 #include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+namespace {
+
+// Records what reaches the handler instead of writing it.
+class RecordingHandler : public ZEB::MessageHandler {
+public:
+	struct Entry {
+		std::string text;
+		ZEB::msg_type_t type;
+		std::string location;
+		int level;
+	};
+	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int verboseLevel) override {
+		m_entries.push_back(Entry{text, type, location != nullptr ? location : "<null>", verboseLevel});
+	}
+	std::vector<Entry> m_entries;
+};
+
+} // namespace
+
+TEST(Exception, EmptyStackGivesEmptyTexts) {
+	ZEB::Exception ex;
+	EXPECT_STREQ(ex.what(), "");
+	EXPECT_STREQ(ex.location(), "");
+	EXPECT_EQ(ex.msgStack(), "");
+}
+
+TEST(Exception, ContextKeepsWholeStack) {
+	try {
+		try {
+			try {
+				throw ZEB::Exception(ZEB::FormatString("File '%1' missing.").arg("a.txt"), "[Reader::open]");
+			}
+			catch (ZEB::Exception & ex) {
+				throw ZEB::Exception(ex, "Error reading climate.", "");
+			}
+		}
+		catch (ZEB::Exception & ex) {
+			throw ZEB::Exception(ex, ZEB::FormatString("Init of '%1' failed.").arg("room"), "[InstanceData::init]");
+		}
+	}
+	catch (ZEB::Exception & ex) {
+		EXPECT_STREQ(ex.what(), "Init of 'room' failed.");
+		EXPECT_STREQ(ex.location(), "[InstanceData::init]");
+		EXPECT_EQ(ex.msgStack(), "File 'a.txt' missing. \nError reading climate. \nInit of 'room' failed.");
+
+		ZEB::Exception copy(ex);
+		EXPECT_EQ(copy.msgStack(), ex.msgStack());
+	}
+}
+
+TEST(Exception, StandardExceptionBecomesFirstEntry) {
+	std::out_of_range oor("index 7");
+	ZEB::Exception ex(oor, ZEB::FormatString("Bad row %1.").arg(7), "[CSVReader::read]");
+	EXPECT_STREQ(ex.what(), "Bad row 7.");
+	EXPECT_EQ(ex.msgStack(), "index 7 \nBad row 7.");
+
+	RecordingHandler handler;
+	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&handler);
+	ex.writeMsgStackToError();
+	ASSERT_EQ(handler.m_entries.size(), 2u);
+	EXPECT_EQ(handler.m_entries[0].location, "[CSVReader::read]");
+	EXPECT_EQ(handler.m_entries[1].location, "[CSVReader::read]");
+}
+
+TEST(Exception, WritesStackOldestFirstAsErrors) {
+	RecordingHandler handler;
+	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&handler);
+
+	ZEB::Exception().writeMsgStackToError();
+	EXPECT_TRUE(handler.m_entries.empty());
+
+	ZEB::Exception inner("first", "[A::a]");
+	ZEB::Exception middle(inner, "second", "");
+	ZEB::Exception outer(middle, ZEB::FormatString("third"), "[C::c]");
+	outer.writeMsgStackToError();
+	ASSERT_EQ(handler.m_entries.size(), 3u);
+	const char * texts[] = {"first", "second", "third"};
+	const char * locations[] = {"[A::a]", "", "[C::c]"};
+	for (int i = 0; i < 3; ++i) {
+		EXPECT_EQ(handler.m_entries[i].text, texts[i]);
+		EXPECT_EQ(handler.m_entries[i].location, locations[i]);
+		EXPECT_EQ(handler.m_entries[i].type, ZEB::MSG_ERROR);
+		EXPECT_EQ(handler.m_entries[i].level, 1);
+	}
+	// writing does not consume the stack
+	outer.writeMsgStackToError();
+	EXPECT_EQ(handler.m_entries.size(), 6u);
+}
