@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <locale>
 #include <list>
 
 #include <fast_float/fast_float.h>
@@ -84,6 +85,7 @@ std::string val2string<double>(double value) {
 	if (std::isnan(value))
 		return NAN_TEXT;
 	std::stringstream strm;
+	strm.imbue(std::locale::classic());
 	strm << value;
 	return strm.str();
 }
@@ -91,6 +93,7 @@ std::string val2string<double>(double value) {
 
 std::string format_double(double value, int precision, std::ios_base::fmtflags flags, int width) {
 	std::stringstream strm;
+	strm.imbue(std::locale::classic());
 	strm.setf(flags);
 	strm.precision(precision);
 	if (width != 0)

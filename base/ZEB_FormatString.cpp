@@ -1,6 +1,7 @@
 #include "ZEB_FormatString.h"
 
 #include <iomanip>
+#include <locale>
 #include <ostream>
 #include <sstream>
 
@@ -28,6 +29,8 @@ FormatString::FormatString(const std::string & text) {
 
 
 FormatString & FormatString::operator+=(const std::string & text) {
+	// parsed aside, so that a failing placeholder number leaves the object as it was
+	std::vector<Token> tokens;
 	std::string literal;
 	const std::size_t len = text.size();
 	std::size_t i = 0;
@@ -38,7 +41,7 @@ FormatString & FormatString::operator+=(const std::string & text) {
 			continue;
 		}
 		if (!literal.empty()) {
-			m_tokens.push_back(Token{literal, 0});
+			tokens.push_back(Token{literal, 0});
 			literal.clear();
 		}
 		if (i + 1 == len) {						// a lone trailing '%' is literal
@@ -60,11 +63,12 @@ FormatString & FormatString::operator+=(const std::string & text) {
 			continue;
 		}
 		int number = string2val<int>(text.substr(i + 1, j - i - 1));
-		m_tokens.push_back(Token{std::string(), static_cast<unsigned int>(number)});
+		tokens.push_back(Token{std::string(), static_cast<unsigned int>(number)});
 		i = j;
 	}
 	if (!literal.empty())
-		m_tokens.push_back(Token{literal, 0});
+		tokens.push_back(Token{literal, 0});
+	m_tokens.insert(m_tokens.end(), tokens.begin(), tokens.end());
 	return *this;
 }
 
@@ -112,6 +116,7 @@ FormatString & FormatString::arg(double value, int fieldWidth, char format, int 
 		return *this;
 	}
 	std::stringstream strm;
+	strm.imbue(std::locale::classic());
 	if (format == 'f')
 		strm << std::fixed;
 	else if (format == 'e' || format == 'E')

@@ -2,7 +2,6 @@
 #define ZEB_FormatStringH
 
 #include <ios>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -41,8 +40,9 @@ public:
 	/*! Appends s; with fieldWidth > 0 padded with blanks (after s when adjust is left, else before). */
 	FormatString & arg(const std::string & s, int fieldWidth = 0,
 					   std::ios_base::fmtflags adjust = std::ios_base::right);
-	/*! Format 'g' gives the general text (NaN as "1.#QNAN") and ignores the other arguments;
-		'f' fixed, 'e'/'E' scientific, each with precision (negative: 6), width and fill. */
+	/*! Format 'g' gives the general text (NaN as "1.#QNAN") and ignores the other arguments.
+		Any other format applies precision (negative: 6), width and fill: 'f' in fixed, 'e' and
+		'E' in scientific notation (lower-case exponent), other characters in general notation. */
 	FormatString & arg(double value, int fieldWidth = 0, char format = 'g', int precision = -1,
 					   const char & fillChar = ' ');
 	FormatString & arg(unsigned int value, int fieldWidth = 0);

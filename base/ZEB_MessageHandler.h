@@ -87,9 +87,7 @@ public:
 	int logfileVerbosityLevel() const { return m_logfileVerbosityLevel; }
 
 	/*! Width of the location column of log lines; longer locations are written in full. */
-	int		m_locationWidth = 40;
-	/*! Indentation level of log and console text, two blanks per level; see IndentationGuard. */
-	int		m_indentation = 0;
+	int								m_locationWidth = 40;
 
 private:
 	/*! Highest level of progress, continued and warning messages shown on the console. */
@@ -101,6 +99,10 @@ private:
 	std::unique_ptr<std::ofstream>	m_logfile;
 	/*! strftime format of the time-stamp column; empty means no time-stamp column. */
 	std::string						m_timeStampFormat = "%Y-%m-%d %H:%M:%S";
+
+public:
+	/*! Indentation level of log and console text, two blanks per level; see IndentationGuard. */
+	int								m_indentation = 0;
 };
 
 

@@ -46,6 +46,11 @@ TEST(FormatString, RejectsPlaceholderNumbersBeyondInt) {
 		EXPECT_STREQ(ex.what(), "Could not convert '3000000000' into value.");
 		EXPECT_STREQ(ex.location(), "[string2val]");
 	}
+	// a failed append leaves the format string as it was
+	FormatString f("a %1");
+	f.arg("X");
+	EXPECT_THROW(f += " b %2 c %99999999999 d", ZEB::Exception);
+	EXPECT_EQ(f.str(), "a X");
 }
 
 TEST(FormatString, RendersArguments) {
@@ -59,6 +64,9 @@ TEST(FormatString, RendersArguments) {
 	EXPECT_EQ(FormatString("%1").arg(3.25, 6, 'f', 1, '0').str(), "0003.2");
 	EXPECT_EQ(FormatString("%1").arg(1500.0, 0, 'E', 2).str(), "1.50e+03");
 	EXPECT_EQ(FormatString("%1").arg(0.5, 0, 'f').str(), "0.500000");
+	EXPECT_EQ(FormatString("%1").arg(0.25, 0, 'e', 1).str(), "2.5e-01");
+	EXPECT_EQ(FormatString("%1").arg(1234.5, 10, 'x', 3, '*').str(), "**1.23e+03");
+	EXPECT_EQ(FormatString("%1").arg(7ul, 3).str(), "  7");
 
 	EXPECT_EQ(FormatString("%1").arg(42u, 5).str(), "   42");
 	EXPECT_EQ(FormatString("%1").arg(42ul, 1).str(), "42");

@@ -88,6 +88,7 @@ TEST_F(MessageHandlerTest, WritesExactLineHead) {
 	// values outside the message types write nothing
 	h.msg("?", static_cast<ZEB::msg_type_t>(7), "[A::f]", -1);
 	EXPECT_EQ(out(), "");
+	EXPECT_EQ(err(), "");
 	EXPECT_EQ(log("a.txt").find('?'), std::string::npos);
 }
 
@@ -125,11 +126,31 @@ TEST_F(MessageHandlerTest, FiltersByVerbosity) {
 	EXPECT_EQ(out(), "three\none\nzero\n" + WARN_COLOR + "w0\n" + RESET_COLOR + "always\n" + ERROR_COLOR + RESET_COLOR);
 	EXPECT_EQ(err(), WARN_COLOR + RESET_COLOR + ERROR_COLOR + "err\n" + RESET_COLOR);
 
+	// continued text follows the progress rules: level 0 reaches the console only
+	h.msg("c0", ZEB::MSG_CONTINUED, "", 0);
+	h.msg("c1", ZEB::MSG_CONTINUED, "", 1);
+	h.msg("c3", ZEB::MSG_CONTINUED, "", 3);
+	EXPECT_EQ(out(), "c0c1c3");
+	EXPECT_EQ(log("v.txt").substr(log("v.txt").size() - 2), "c1");
+
 	h.setConsoleVerbosityLevel(-1);
 	h.setLogfileVerbosityLevel(-1);
 	h.msg("gone\n", ZEB::MSG_PROGRESS, "", 0);
 	h.msg("kept\n", ZEB::MSG_PROGRESS, "", -1);
 	EXPECT_EQ(out(), "kept\n");
+	EXPECT_EQ(log("v.txt").substr(log("v.txt").size() - 17), "[Progress]\t\tkept\n");
+}
+
+TEST_F(MessageHandlerTest, WritesExceptionStackAsErrorLines) {
+	ZEB::MessageHandler h;
+	openLog(h, "e.txt", 8);
+	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&h);
+	ZEB::Exception inner("disk full", "[W::w]");
+	ZEB::Exception(inner, "saving failed", "").writeMsgStackToError();
+	EXPECT_EQ(log("e.txt"),
+			  "[Error   ]\t[W::w]  \tdisk full\n"
+			  "[Error   ]\t        \tsaving failed\n");
+	EXPECT_EQ(err(), ERROR_COLOR + "disk full\n" + RESET_COLOR + ERROR_COLOR + "saving failed\n" + RESET_COLOR);
 }
 
 TEST_F(MessageHandlerTest, RepeatsHeadOnEveryLine) {
