@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "ZEB_Conversions.h"
+#include "ZEB_Path.h"
 
 namespace ZEB {
 
@@ -142,6 +143,12 @@ FormatString & FormatString::arg(unsigned long value, int fieldWidth) {
 
 FormatString & FormatString::arg(int value, int fieldWidth) {
 	m_args.push_back(renderInteger(value, fieldWidth));
+	return *this;
+}
+
+
+FormatString & FormatString::arg(const Path & path) {
+	m_args.push_back(path.str());
 	return *this;
 }
 

@@ -7,6 +7,8 @@
 
 namespace ZEB {
 
+class Path;
+
 /*! A message text with numbered placeholders "%1", "%2", ... filled by successive arg() calls.
 
 	The text is parsed once; each argument is rendered to text when it is appended, so str()
@@ -48,6 +50,12 @@ public:
 	FormatString & arg(unsigned int value, int fieldWidth = 0);
 	FormatString & arg(unsigned long value, int fieldWidth = 0);
 	FormatString & arg(int value, int fieldWidth = 0);
+	/*! Appends the path's text. */
+	FormatString & arg(const Path & path);
+	/*! As the std::string form; keeps literals unambiguous beside the path form. */
+	FormatString & arg(const char * s, int fieldWidth = 0, std::ios_base::fmtflags adjust = std::ios_base::right) {
+		return arg(std::string(s), fieldWidth, adjust);
+	}
 
 private:
 	std::vector<Token>			m_tokens;

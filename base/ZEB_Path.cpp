@@ -1,0 +1,592 @@
+#include "ZEB_Path.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <fstream>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_StringUtils.h"
+#include "ZEB_Tokenizer.h"
+
+namespace ZEB {
+
+namespace {
+
+void reportError(const FormatString & message, const char * location) {
+	ZEB_Message(message, MSG_ERROR, location, -1);
+}
+
+bool startsWith(const std::string & s, const char * prefix) {
+	return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+} // namespace
+
+
+Path::Path(const std::string & p) {
+	set(p);
+}
+
+
+Path::Path(const char * p) {
+	set(std::string(p));
+}
+
+
+Path & Path::operator=(const std::string & p) {
+	set(p);
+	return *this;
+}
+
+
+Path & Path::operator=(const char * p) {
+	set(std::string(p));
+	return *this;
+}
+
+
+void Path::set(const std::string & p) {
+	std::string text = trim_copy(p);
+	for (char & c : text)
+		if (c == '\\')
+			c = '/';
+	remove_trailing_slash(text);
+	m_path.swap(text);
+	removeRelativeParts();
+	if (m_path.size() > 2 && startsWith(m_path, "./"))
+		m_path.erase(0, 2);
+	if (m_path.size() >= 2 && m_path[1] == ':')
+		m_path = firstCharToUpperUtf8(m_path);
+}
+
+
+bool Path::isAbsolute() const {
+	if (m_path.empty())
+		return false;
+	return m_path[0] == '/' || (m_path.size() >= 2 && m_path[1] == ':');
+}
+
+
+std::string Path::drive() const {
+	if (m_path.size() >= 2 && m_path[1] == ':')
+		return m_path.substr(0, 2);
+	return std::string();
+}
+
+
+bool Path::hasPlaceholder() const {
+	if (m_path.find('{') != std::string::npos && m_path.find('}') != std::string::npos)
+		return true;
+	return m_path.find("$(") != std::string::npos && m_path.find(')') != std::string::npos;
+}
+
+
+Path & Path::operator/=(const Path & p) {
+	if (p.m_path.empty() || p.m_path == "." || p.m_path == "/")
+		return *this;
+	if (p.m_path[0] != '/')
+		m_path += '/';
+	m_path += p.m_path;
+	if (startsWith(m_path, "./"))
+		m_path.erase(0, 2);
+	return *this;
+}
+
+
+Path & Path::operator/=(const std::string & p) {
+	if (p.empty())
+		return *this;
+	return operator/=(Path(p));
+}
+
+
+Path Path::operator+(const std::string & s) const {
+	return Path(m_path + trim_copy(s));
+}
+
+
+Path Path::operator+(const char * s) const {
+	return operator+(std::string(s));
+}
+
+
+void Path::makeFatCompatible() {
+	for (const char * c : {":", "&", "?", "*"})
+		m_path = replace_string(m_path, c, "_", REPLACE_ALL);
+}
+
+
+void Path::removeRelativeParts() {
+	if (m_path.empty() || m_path.find("/../") == std::string::npos || !isAbsolute() || hasPlaceholder())
+		return;
+	std::vector<std::string> comps = components();
+	removeRelativeParts(comps);
+	if (comps.empty()) {
+		m_path.clear();
+		return;
+	}
+	std::string text;
+	std::size_t i = 0;
+	if (m_path[0] != '/')
+		text = comps[i++];				// the drive
+	for (; i < comps.size(); ++i)
+		text += "/" + comps[i];
+	m_path.swap(text);
+}
+
+
+void Path::removeRelativeParts(std::vector<std::string> & components) {
+	for (;;) {
+		std::vector<std::string>::iterator it = std::find(components.begin(), components.end(), "..");
+		if (it == components.end())
+			return;
+		if (it == components.begin()) {	// above the root
+			components.clear();
+			return;
+		}
+		components.erase(it - 1, it + 1);
+	}
+}
+
+
+Path Path::fromURI(std::string uri) {
+	if (uri.find("file:/") == std::string::npos)
+		return Path(uri);
+	uri.erase(0, uri.find("file:///") != std::string::npos ? 8 : 6);
+	trim(uri);
+	if (uri.size() < 3 || uri[1] == ':')
+		return Path(uri);
+	return Path("/" + uri);
+}
+
+
+void Path::remove_trailing_slash(std::string & s) const {
+	if (s.size() > 1 && (s.back() == '/' || s.back() == '\\'))
+		s.pop_back();
+}
+
+
+std::string Path::remove_trailing_slash_copy(const std::string & s) const {
+	std::string copy = s;
+	remove_trailing_slash(copy);
+	return copy;
+}
+
+
+std::string Path::firstCharToUpperUtf8(const std::string & s) const {
+	if (s.empty())
+		return s;
+	const unsigned char first = static_cast<unsigned char>(s[0]);
+	if (first >= 1 && first <= 127) {
+		std::string result = s;
+		result[0] = static_cast<char>(std::toupper(first));
+		return result;
+	}
+	// a first byte that does not start a valid character of the locale stays as it is
+	std::mbstate_t state{};
+	wchar_t wc = 0;
+	std::size_t used = std::mbrtowc(&wc, s.data(), std::min<std::size_t>(s.size(), MB_CUR_MAX), &state);
+	if (used == 0 || used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2))
+		return s;
+	char buffer[MB_LEN_MAX];
+	std::mbstate_t outState{};
+	std::size_t written = std::wcrtomb(buffer, static_cast<wchar_t>(std::towupper(static_cast<wint_t>(wc))), &outState);
+	if (written == static_cast<std::size_t>(-1))
+		return s;
+	return std::string(buffer, written) + s.substr(used);
+}
+
+
+std::vector<std::string> Path::components() const {
+	std::vector<std::string> comps;
+	for (const std::string & piece : explode(m_path, '/', -1))
+		comps.push_back(piece);
+	return comps;
+}
+
+
+// components and absolute form
+
+unsigned int Path::branchCount() const {
+	if (m_path.empty())
+		return 0;
+	unsigned int count = 1;
+	for (std::size_t i = 0; i + 1 < m_path.size(); ++i)
+		if (m_path[i] == '/')
+			++count;
+	return count;
+}
+
+
+Path Path::subBranch(unsigned int start, unsigned int count) const {
+	if (start == 0 && count == 0)
+		return *this;
+	if (m_path.empty())
+		throw Exception(FormatString("Invalid path: '%1'").arg(m_path), "[Path::subBranch]");
+	std::vector<std::string> comps = components();
+	if (m_path[0] == '/')
+		comps.insert(comps.begin(), "/");
+	const unsigned int n = branchCount();
+	if (count > n)
+		throw Exception("Insufficient branches for given count.", "[Path::subBranch]");
+	if (start > n - 1)
+		throw Exception("Illegal index for branch start.", "[Path::subBranch]");
+	if (count != 0 && static_cast<unsigned long>(start) + count > n)
+		throw Exception("Start index or count too large.", "[Path::subBranch]");
+	const std::size_t end = count != 0 ? static_cast<std::size_t>(start) + count : n;
+	// the count includes empty pieces ("a//b") that the component list drops
+	if (end > comps.size())
+		throw Exception("Start index or count too large.", "[Path::subBranch]");
+	Path result(comps[start]);
+	for (std::size_t i = start + 1; i < end; ++i)
+		result /= comps[i];
+	return result;
+}
+
+
+Path Path::parentPath() const {
+	if (m_path.empty())
+		throw Exception(FormatString("Invalid path: '%1'").arg(m_path), "[Path::parentPath]");
+	if (m_path.size() == 2 && m_path.find(':') != std::string::npos)
+		throw Exception("No parent possible.", "[Path::parentPath]");
+	std::string::size_type pos = m_path.rfind('/');
+	if (pos == std::string::npos)
+		return Path(".");
+	return Path(m_path.substr(0, pos));
+}
+
+
+Path Path::filename() const {
+	if (m_path.empty())
+		throw Exception(FormatString("Invalid path: '%1'").arg(m_path), "[Path::filename]");
+	if (m_path.size() == 1)
+		return (m_path == "." || m_path == "/") ? Path() : *this;
+	if (m_path.size() == 2 && (m_path[1] == ':' || m_path == "./"))
+		return Path();
+	std::string::size_type pos = m_path.rfind('/');
+	if (pos == std::string::npos)
+		return *this;
+	return Path(m_path.substr(pos + 1));
+}
+
+
+std::string Path::extension() const {
+	if (m_path.empty())
+		return std::string();
+	const std::string name = filename().str();
+	std::string::size_type pos = name.rfind('.');
+	return pos == std::string::npos ? std::string() : name.substr(pos + 1);
+}
+
+
+Path Path::withoutExtension() const {
+	if (m_path.empty() || filename().str().find('.') == std::string::npos)
+		return *this;
+	return Path(m_path.substr(0, m_path.rfind('.')));
+}
+
+
+void Path::addExtension(const std::string & ext) {
+	const std::string e = trim_copy(ext);
+	if (e.empty() || e == ".")
+		return;
+	if (e[0] != '.')
+		m_path += '.';
+	m_path += e;
+}
+
+
+Path Path::absolutePath() const {
+	if (m_path.empty())
+		return Path();
+	Path copy(m_path);
+	if (copy.hasPlaceholder())
+		return copy;
+	copy.removeRelativeParts();
+	if (copy.isAbsolute())
+		return copy;
+	// without a working directory there is no absolute form; re-rooting at "/" would name another file
+	const Path cwd = current();
+	if (!cwd.isValid())
+		return Path();
+	std::string text = copy.m_path;
+	if (text.size() > 1 && startsWith(text, "./"))
+		text.erase(0, 2);
+	Path result = cwd / text;
+	result.removeRelativeParts();
+	return result;
+}
+
+
+Path Path::current() {
+	std::vector<char> buffer(4096, '\0');
+	if (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+		ZEB_Message(FormatString("Couldn't deduce user directory. "), MSG_ERROR, "[current()]", -1);
+		return Path();
+	}
+	return Path(std::string(buffer.data()));
+}
+
+
+// file system
+
+int Path::directoryExists(const std::string & path) const {
+	const std::string p = remove_trailing_slash_copy(path);
+	struct stat st;
+	if (::stat(p.c_str(), &st) == 0)
+		return S_ISDIR(st.st_mode) ? 0 : 1;
+	if (errno == EACCES)
+		reportError(FormatString("Cannot access file/directory '%1'!").arg(path), nullptr);
+	return 2;
+}
+
+
+bool Path::exists() const {
+	return directoryExists(m_path) != 2;
+}
+
+
+bool Path::isFile() const {
+	return directoryExists(m_path) == 1;
+}
+
+
+bool Path::isDirectory() const {
+	return directoryExists(m_path) == 0;
+}
+
+
+std::int64_t Path::fileSize() const {
+	if (!isFile())
+		return -1;
+	// non-blocking, so that a named pipe without writer cannot hang the caller
+	int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+	if (fd < 0)
+		return 0;
+	off_t size = ::lseek(fd, 0, SEEK_END);
+	::close(fd);
+	return size < 0 ? 0 : static_cast<std::int64_t>(size);
+}
+
+
+std::time_t Path::lastWriteTime() const {
+	struct stat st;
+	if (::stat(m_path.c_str(), &st) != 0)
+		return 0;
+	return st.st_mtime;
+}
+
+
+bool Path::makePath(const Path & p) {
+	if (!p.isValid())
+		return false;
+	switch (p.directoryExists(p.m_path)) {
+		case 0 : return true;
+		case 1 : return false;
+		default : break;
+	}
+	const Path parent = p.parentPath();
+	if (parent.isValid() && !parent.isDirectory() && !makePath(parent))
+		return false;
+	std::string text = p.m_path;
+	if (text.back() != '/')
+		text += '/';
+	for (std::string::size_type pos = text.find('/'); pos != std::string::npos; pos = text.find('/', pos + 1)) {
+		const std::string prefix = text.substr(0, pos);
+		if (prefix.empty())
+			continue;
+		if (::mkdir(prefix.c_str(), 0755) == 0 || errno == EEXIST)
+			continue;
+		const char * const loc = "[ZEB_Path::makePath]";
+		switch (errno) {
+			case EACCES : reportError(FormatString("Cannot create directory %1, access denied!").arg(p), loc); break;
+			case ENOENT : reportError(FormatString("Cannot create directory %1, some component of the path doesn't exist!").arg(p), loc); break;
+			case ENOTDIR : reportError(FormatString("Cannot create directory %1, invalid path!").arg(p), loc); break;
+			case EFAULT : reportError(FormatString("EFAULT"), loc); break;
+			case ENAMETOOLONG : reportError(FormatString("ENAMETOOLONG"), loc); break;
+			case ELOOP : reportError(FormatString("ELOOP"), loc); break;
+			case ENOMEM : reportError(FormatString("ENOMEM"), loc); break;
+			default : break;
+		}
+		return false;
+	}
+	return p.isDirectory();
+}
+
+
+namespace {
+
+// Depth-first: entries before their directory; links are removed as links (FTW_PHYS).
+int removeEntry(const char * path, const struct stat *, int typeflag, struct FTW *) {
+	if (typeflag == FTW_DP)
+		return ::rmdir(path);
+	return ::unlink(path);
+}
+
+} // namespace
+
+
+bool Path::remove(const Path & p, bool /*flag*/) {
+	if (!p.isValid())
+		return false;
+	if (isRootPath(current(), p))
+		setCurrent(p.parentPath());
+	struct stat st;
+	if (::lstat(p.m_path.c_str(), &st) != 0)
+		return errno == ENOENT;
+	if (!S_ISDIR(st.st_mode))
+		return ::unlink(p.m_path.c_str()) == 0;
+	return ::nftw(p.m_path.c_str(), removeEntry, 32, FTW_DEPTH | FTW_PHYS) == 0;
+}
+
+
+bool Path::move(const Path & source, const Path & target) {
+	if (isRootPath(source))
+		return false;
+	// replacing the target would delete the source too
+	struct stat srcStat, tgtStat;
+	if (::stat(source.m_path.c_str(), &srcStat) == 0 && ::stat(target.m_path.c_str(), &tgtStat) == 0 &&
+		srcStat.st_dev == tgtStat.st_dev && srcStat.st_ino == tgtStat.st_ino)
+	{
+		return false;
+	}
+	if (isRootPath(source.absolutePath(), target.absolutePath()))
+		return false;
+	if (!remove(target, false))
+		reportError(FormatString("Cannot remove override target %1, probably access denied!").arg(target), "[Path::move]");
+	if (::rename(source.m_path.c_str(), target.m_path.c_str()) == 0)
+		return true;
+	const char * const loc = "[Path::move]";
+	switch (errno) {
+		case EPERM : reportError(FormatString("Cannot move to %1, not enough permissions!").arg(target), loc); break;
+		case ENOENT : reportError(FormatString("Cannot move to %1, some component of the path doesn't exist!").arg(target), loc); break;
+		case EACCES : reportError(FormatString("Cannot move to %1, access denied!").arg(target), loc); break;
+		case EROFS : reportError(FormatString("Cannot move to %1, read only file system!").arg(target), loc); break;
+		default : break;
+	}
+	return false;
+}
+
+
+bool Path::copy(const Path & source, const Path & target) {
+	if (!source.exists())
+		return false;
+	// compared in absolute form: a relative and an absolute text of one tree would copy it into itself
+	if (isRootPath(target.absolutePath(), source.absolutePath()))
+		return false;
+	if (source.isDirectory()) {
+		if (target.exists() && !target.isDirectory())
+			return false;
+		DIR * dir = ::opendir(source.absolutePath().m_path.c_str());
+		if (dir == nullptr)
+			return false;
+		std::vector<std::string> names;
+		while (const struct dirent * entry = ::readdir(dir)) {
+			const std::string name = entry->d_name;
+			if (name != "." && name != "..")
+				names.push_back(name);
+		}
+		::closedir(dir);
+		if (!target.exists() && ::mkdir(target.absolutePath().m_path.c_str(), 0755) != 0)
+			return false;
+		for (const std::string & name : names)
+			copy(source / name, target / name);
+		return true;
+	}
+	const Path destination = target.isDirectory() ? target / source.filename() : target;
+	// the source is opened first: a source that cannot be read leaves the destination alone
+	std::ifstream in(source.absolutePath().m_path, std::ios_base::binary);
+	if (!in)
+		return false;
+	std::ofstream out(destination.absolutePath().m_path, std::ios_base::binary | std::ios_base::trunc);
+	if (!out)
+		return false;
+	// an empty source transfers nothing, which streaming would report as a failure
+	if (in.peek() != std::ifstream::traits_type::eof())
+		out << in.rdbuf();
+	out.flush();
+	return out.good() && !in.bad();
+}
+
+
+bool Path::setFileTime(const Path & p, int hour, int minute, int second, int day, int month, int year) {
+	struct tm t{};
+	t.tm_sec = second;
+	t.tm_min = minute;
+	t.tm_hour = hour;
+	t.tm_mday = day;
+	t.tm_mon = month - 1;
+	t.tm_year = year - 1900;
+	t.tm_isdst = -1;			// let the C library decide on daylight saving
+	const std::time_t modTime = std::mktime(&t);
+	// the access time is left exactly as it is
+	struct timespec times[2];
+	times[0].tv_sec = 0;
+	times[0].tv_nsec = UTIME_OMIT;
+	times[1].tv_sec = modTime;
+	times[1].tv_nsec = 0;
+	if (::utimensat(AT_FDCWD, p.absolutePath().m_path.c_str(), times, 0) == 0)
+		return true;
+	const char * const loc = "[Path::setFileTime]";
+	switch (errno) {
+		case EPERM : reportError(FormatString("Cannot set file time to %1, not enough permissions!").arg(p), loc); break;
+		case ENOENT : reportError(FormatString("Cannot set file time to %1, some component of the path doesn't exist!").arg(p), loc); break;
+		case EACCES : reportError(FormatString("Cannot set file time to %1, access denied!").arg(p), loc); break;
+		case EROFS : reportError(FormatString("Cannot set file time to %1, read only file system!").arg(p), loc); break;
+		default : break;
+	}
+	return false;
+}
+
+
+bool Path::setCurrent(const Path & p) {
+	return ::chdir(p.m_path.c_str()) == 0;
+}
+
+
+bool Path::isRootPath(const Path & p1, const Path & p2) {
+	const std::vector<std::string> c1 = p1.components();
+	const std::vector<std::string> c2 = p2.components();
+	const std::size_t n = std::min(c1.size(), c2.size());
+	for (std::size_t i = 0; i < n; ++i)
+		if (c1[i] != c2[i])
+			return false;
+	return true;
+}
+
+
+bool Path::isRootPath(const Path & p) {
+	return isRootPath(current(), p);
+}
+
+
+Path operator/(const Path & a, const Path & b) {
+	Path result = a;
+	result /= b;
+	return result;
+}
+
+
+Path operator/(const Path & a, const std::string & b) {
+	return a / Path(b);
+}
+
+
+Path operator/(const std::string & a, const Path & b) {
+	return Path(a) / b;
+}
+
+} // namespace ZEB
