@@ -8,6 +8,7 @@
 namespace ZEB {
 
 class Path;
+class Unit;
 
 /*! A message text with numbered placeholders "%1", "%2", ... filled by successive arg() calls.
 
@@ -52,6 +53,8 @@ public:
 	FormatString & arg(int value, int fieldWidth = 0);
 	/*! Appends the path's text. */
 	FormatString & arg(const Path & path);
+	/*! Appends the unit's name; defined with the units (quantities library). */
+	FormatString & arg(const Unit & unit);
 	/*! As the std::string form; keeps literals unambiguous beside the path form. */
 	FormatString & arg(const char * s, int fieldWidth = 0, std::ios_base::fmtflags adjust = std::ios_base::right) {
 		return arg(std::string(s), fieldWidth, adjust);
