@@ -10,12 +10,12 @@ build_dir=build
 cmake_args=(-DCMAKE_BUILD_TYPE=Release)
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-sanitize
-  cmake_args=(-DCMAKE_BUILD_TYPE=Debug -DCALOVINDA_SANITIZE=ON)
+  cmake_args=(-DCMAKE_BUILD_TYPE=Debug -DCALOVINDA_SANITIZE=ON -DCALOVINDA_BENCH=OFF)
 fi
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev
+  libgtest-dev libbenchmark-dev
   libfast-float-dev
 )
 
