@@ -7,6 +7,7 @@
 
 namespace ZEB {
 
+class MultiLanguageString;
 class Path;
 class Unit;
 
@@ -27,6 +28,8 @@ public:
 	FormatString() = default;
 	/*! Parses text; throws ZEB::Exception when a placeholder number exceeds a 32-bit int. */
 	FormatString(const std::string & text);
+	/*! Parses the English text ("" when there is none). */
+	explicit FormatString(const MultiLanguageString & text);
 
 	/*! Parses text and appends its tokens; existing arguments stay. */
 	FormatString & operator+=(const std::string & text);
@@ -53,6 +56,8 @@ public:
 	FormatString & arg(int value, int fieldWidth = 0);
 	/*! Appends the path's text. */
 	FormatString & arg(const Path & path);
+	/*! Appends the English text ("" when there is none), padded with blanks before it. */
+	FormatString & arg(const MultiLanguageString & text, int fieldWidth = 0);
 	/*! Appends the unit's name; defined with the units (quantities library). */
 	FormatString & arg(const Unit & unit);
 	/*! As the std::string form; keeps literals unambiguous beside the path form. */

@@ -17,6 +17,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libbenchmark-dev
   libfast-float-dev
+  qtbase5-dev
 )
 
 missing=()

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include "Wexil_Directories.h"
+#include "Wexil_LanguageHandler.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+using Wexil::Directories;
+
+namespace {
+
+class Recorder : public ZEB::MessageHandler {
+public:
+	Recorder() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
+	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int level) override {
+		m_texts.push_back(text);
+		m_types.push_back(type);
+		m_locations.push_back(location != nullptr ? location : "");
+		m_levels.push_back(level);
+	}
+	std::vector<std::string>		m_texts;
+	std::vector<ZEB::msg_type_t>	m_types;
+	std::vector<std::string>		m_locations;
+	std::vector<int>				m_levels;
+};
+
+QString home() {
+	return QString::fromLocal8Bit(std::getenv("HOME"));
+}
+
+void touch(const QString & path) {
+	std::ofstream(path.toStdString()) << "x";
+}
+
+} // namespace
+
+
+TEST(Directories, NamesStandardPaths) {
+	EXPECT_TRUE(Directories::translationsFilePath("de").endsWith("/../resources/translations/_de.qm"));
+	EXPECT_EQ(Directories::qtTranslationsFilePath("de"), "/usr/share/qt5/translations/qt_de.qm");
+	EXPECT_EQ(Directories::resourcesRootDir(), QCoreApplication::applicationDirPath() + "/../resources");
+	EXPECT_EQ(Directories::databasesDir(), Directories::resourcesRootDir());
+	EXPECT_EQ(Directories::userDataDir(), home() + "/.local/share/");
+	EXPECT_EQ(Directories::globalLogFile(), home() + "/.local/share//.log");
+	EXPECT_EQ(Directories::tmpDir(), "/tmp");
+}
+
+TEST(Directories, ProbesWriteAccessWithoutLeavingFiles) {
+	const QString file = home() + "/probe.txt";
+	EXPECT_TRUE(Directories::checkForWriteAccess(file));
+	EXPECT_FALSE(QFileInfo::exists(file));
+	touch(file);
+	EXPECT_FALSE(Directories::checkForWriteAccess(file));
+	EXPECT_EQ(QFileInfo(file).size(), 1);
+	EXPECT_FALSE(Directories::checkForWriteAccess(home() + "/missing/dir/x"));
+}
+
+TEST(Directories, GeneratesFreshTemporaryNames) {
+	const QString first = Directories::generateTempFileName();
+	ASSERT_TRUE(first.startsWith("/tmp/zeb_tmp"));
+	EXPECT_FALSE(QFileInfo::exists(first));
+	touch(first);
+	const QString second = Directories::generateTempFileName();
+	EXPECT_NE(second, first);
+	EXPECT_FALSE(QFileInfo::exists(second));
+	QFile::remove(first);
+}
+
+TEST(Directories, RemovesTreesButNotLinkTargets) {
+	const QString root = home() + "/tree";
+	const QString outside = home() + "/outside";
+	ASSERT_TRUE(QDir().mkpath(root + "/sub/.hidden"));
+	ASSERT_TRUE(QDir().mkpath(outside));
+	touch(root + "/sub/.hidden/f");
+	touch(root + "/.dotfile");
+	touch(outside + "/keep");
+	ASSERT_TRUE(QFile::link(outside, root + "/link"));
+
+	EXPECT_TRUE(Directories::removeDirRecursively(root));
+	EXPECT_FALSE(QFileInfo::exists(root));
+	EXPECT_TRUE(QFileInfo::exists(outside + "/keep"));
+	EXPECT_FALSE(Directories::removeDirRecursively(root));
+}
+
+TEST(LanguageHandler, TakesStoredLanguageOrSystemLocale) {
+	Recorder rec;
+	Wexil::LanguageHandler::setLangId("");
+	const QString fromLocale = Wexil::LanguageHandler::langId();
+	EXPECT_FALSE(fromLocale.isEmpty());
+	EXPECT_FALSE(fromLocale.contains('_'));
+	ASSERT_EQ(rec.m_texts.size(), 2u);
+	EXPECT_EQ(rec.m_texts[1], "Translation required for locale: '" + fromLocale.toStdString() + "'.\n");
+	EXPECT_EQ(rec.m_types[0], ZEB::MSG_PROGRESS);
+	EXPECT_EQ(rec.m_locations[0], "[LanguageHandler::langId]");
+	EXPECT_EQ(rec.m_levels[0], 2);
+
+	rec.m_texts.clear();
+	Wexil::LanguageHandler::setLangId("fr");
+	EXPECT_EQ(Wexil::LanguageHandler::langId(), "fr");
+	EXPECT_TRUE(rec.m_texts.empty());
+}
+
+TEST(LanguageHandler, ReportsMissingCataloguesAndSetsLocale) {
+	Recorder rec;
+	Wexil::LanguageHandler & handler = Wexil::LanguageHandler::instance();
+	Wexil::LanguageHandler::setLangId("fr");
+	handler.installTranslator("de");
+	EXPECT_EQ(QLocale().language(), QLocale::German);
+	EXPECT_EQ(Wexil::LanguageHandler::langId(), "fr");			// nothing loaded, nothing stored
+	ASSERT_GE(rec.m_texts.size(), 3u);
+	EXPECT_EQ(rec.m_texts[0], "App translation file path = '" + Directories::translationsFilePath("de").toStdString() + "'.\n");
+	EXPECT_EQ(rec.m_texts[1], "Qt translation file path  = '/usr/share/qt5/translations/qt_de.qm'.\n");
+	EXPECT_EQ(rec.m_texts.back(), "Could not load application translator file: '" +
+			  Directories::translationsFilePath("de").toStdString() + "'.\n");
+	EXPECT_EQ(rec.m_locations[0], "[LanguageHandler::installTranslator]");
+	EXPECT_EQ(rec.m_levels[0], 1);
+
+	rec.m_texts.clear();
+	handler.installTranslator("en");
+	EXPECT_TRUE(rec.m_texts.empty());
+	EXPECT_EQ(Wexil::LanguageHandler::langId(), "en");
+	EXPECT_EQ(QLocale().language(), QLocale::English);
+	EXPECT_EQ(QLocale().toString(12345), "12345");				// no group separator
+}
