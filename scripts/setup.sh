@@ -18,6 +18,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   libfast-float-dev
   qtbase5-dev
+  libtinyxml-dev
 )
 
 missing=()
