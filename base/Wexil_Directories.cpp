@@ -73,11 +73,23 @@ bool Directories::removeDirRecursively(const QString & dirName) {
 }
 
 
+namespace {
+
+// Also true for a link, dangling or not: a name that is taken must not be written through.
+bool entryExists(const QString & name) {
+	const QFileInfo info(name);
+	return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+
 bool Directories::checkForWriteAccess(const QString & fileName) {
-	if (QFileInfo::exists(fileName))
+	if (entryExists(fileName))
 		return false;
 	QFile probe(fileName);
-	if (!probe.open(QIODevice::WriteOnly))
+	// NewOnly refuses an entry created meanwhile, links included
+	if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
 		return false;
 	probe.close();
 	probe.remove();
@@ -93,7 +105,7 @@ QString nextCandidate(const QString & dir, unsigned int & counter) {
 	do {
 		++counter;
 		candidate = dir + QString("/zeb_tmp%1").arg(counter);
-	} while (QFileInfo::exists(candidate));
+	} while (entryExists(candidate));
 	return candidate;
 }
 

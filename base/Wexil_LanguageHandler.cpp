@@ -18,11 +18,12 @@ QString LanguageHandler::m_languageFilePrefix;
 
 namespace {
 
+void progress(const char * text, int level, const char * location) {
+	ZEB::ZEB_Message(ZEB::FormatString(text), ZEB::MSG_PROGRESS, location, level);
+}
+
 void progress(const char * text, const QString & argument, int level, const char * location) {
-	ZEB::FormatString message(text);
-	if (!argument.isNull())
-		message.arg(argument.toStdString());
-	ZEB::ZEB_Message(message, ZEB::MSG_PROGRESS, location, level);
+	ZEB::ZEB_Message(ZEB::FormatString(text).arg(argument.toStdString()), ZEB::MSG_PROGRESS, location, level);
 }
 
 void setDefaultLocale(QLocale::Language language) {
@@ -109,7 +110,7 @@ void LanguageHandler::installTranslator(QString langId) {
 	m_qtTranslator = new QTranslator;
 	if (loadCatalogue(*m_qtTranslator, qtCatalogue)) {
 		QCoreApplication::installTranslator(m_qtTranslator);
-		progress("Qt translation file loaded successfully\n", QString(), 1, location);
+		progress("Qt translation file loaded successfully\n", 1, location);
 	}
 	else {
 		progress("Could not load system translator file: 'qt_%1'.\n", langId, 1, location);
@@ -119,7 +120,7 @@ void LanguageHandler::installTranslator(QString langId) {
 
 	m_translator = new QTranslator;
 	if (loadCatalogue(*m_translator, appCatalogue)) {
-		progress("Application translator loaded successfully\n", QString(), 1, location);
+		progress("Application translator loaded successfully\n", 1, location);
 		QCoreApplication::installTranslator(m_translator);
 		setLangId(langId);
 	}

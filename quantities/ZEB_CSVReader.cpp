@@ -65,7 +65,8 @@ void CSVReader::parse(std::istream & in, bool headerOnly, bool extractUnits) {
 		for (std::string & caption : m_captions) {
 			const std::string::size_type b = caption.find('[');
 			const std::string::size_type e = caption.find(']');
-			if (b == std::string::npos || e == std::string::npos || e <= b) {
+			// a missing ']' takes the unit to the end of the caption
+			if (b == std::string::npos || (e != std::string::npos && e <= b)) {
 				m_units.push_back(std::string());
 				continue;
 			}

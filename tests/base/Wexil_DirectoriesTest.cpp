@@ -64,6 +64,10 @@ TEST(Directories, ProbesWriteAccessWithoutLeavingFiles) {
 	EXPECT_FALSE(Directories::checkForWriteAccess(file));
 	EXPECT_EQ(QFileInfo(file).size(), 1);
 	EXPECT_FALSE(Directories::checkForWriteAccess(home() + "/missing/dir/x"));
+	// a dangling link is a taken name, and nothing is created through it
+	ASSERT_TRUE(QFile::link(home() + "/target", home() + "/dangling"));
+	EXPECT_FALSE(Directories::checkForWriteAccess(home() + "/dangling"));
+	EXPECT_FALSE(QFileInfo::exists(home() + "/target"));
 }
 
 TEST(Directories, GeneratesFreshTemporaryNames) {

@@ -54,9 +54,9 @@ TEST(CSVReader, ReadsCaptionsUnitsAndColumns) {
 	EXPECT_EQ(r.colData(1), (std::vector<double>{1, 2}));
 
 	CSVReader odd;
-	odd.parse("Name]x[\t\"Q [kWh]\"\tPlain", true, true);
-	EXPECT_EQ(odd.m_captions, (std::vector<std::string>{"Name]x[", "Q", "Plain"}));
-	EXPECT_EQ(odd.m_units, (std::vector<std::string>{"", "kWh", ""}));
+	odd.parse("Name]x[\t\"Q [kWh]\"\tPlain\tOpen [h", true, true);
+	EXPECT_EQ(odd.m_captions, (std::vector<std::string>{"Name]x[", "Q", "Plain", "Open"}));
+	EXPECT_EQ(odd.m_units, (std::vector<std::string>{"", "kWh", "", "h"}));
 	EXPECT_TRUE(odd.m_values.empty());
 
 	CSVReader noUnits;
