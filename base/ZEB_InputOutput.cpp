@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstring>
 #include <istream>
+#include <locale>
 #include <ostream>
+#include <sstream>
 
 #include "ZEB_Exception.h"
 #include "ZEB_NotificationHandler.h"
@@ -208,10 +210,11 @@ template <typename Container>
 void readLines(std::istream & in, const std::vector<std::string> & stopPrefixes, Container & lines,
 			   NotificationHandler * notify, const char * location)
 {
-	// a stream at its end delivers nothing; one in a failed state cannot be read
+	// a stream at its end delivers nothing; one that failed elsewhere cannot be read
+	if (in.eof() && !in.bad())
+		return;
 	if (in.bad() || in.fail())
 		throw Exception("Couldn't read string something is wrong.", location);
-	in.clear();
 	const std::streamoff start = in.tellg();
 	in.seekg(0, std::ios_base::end);
 	const std::streamoff end = in.tellg();
@@ -282,6 +285,102 @@ void read_string_vector_binary(std::istream & in, const std::vector<std::string>
 							   std::vector<std::string> & lines, NotificationHandler * notify)
 {
 	readLines(in, stopPrefixes, lines, notify, "[read_string_vector_binary]");
+}
+
+
+// text vector input and output
+
+namespace {
+
+void lineEnd(std::ostream & out) {
+	out << '\n';
+	out.flush();
+}
+
+// The stream's rule for a null character pointer, without handing it the null pointer.
+bool writeName(std::ostream & out, const char * name) {
+	if (name == nullptr) {
+		out.setstate(std::ios_base::badbit);
+		return false;
+	}
+	out << name;
+	return true;
+}
+
+void writeRightAligned(std::ostream & out, unsigned int n, const double * vec, unsigned int width) {
+	out.setf(std::ios_base::right, std::ios_base::adjustfield);
+	for (unsigned int i = 0; i < n; ++i) {
+		out.width(width);
+		out << vec[i];
+	}
+}
+
+} // namespace
+
+
+void write_vector(std::ostream & out, unsigned int n, const double * vec, unsigned int width) {
+	writeRightAligned(out, n, vec, width);
+	lineEnd(out);
+}
+
+
+std::ostream & write_vector(std::ostream & out, const std::string & name, const std::vector<double> & vec) {
+	out.setf(std::ios_base::left, std::ios_base::adjustfield);
+	out << name << '\t';
+	for (double v : vec)
+		out << v << '\t';
+	return out;
+}
+
+
+void write_vector(std::ostream & out, const char * name, unsigned int n, const double * vec, unsigned int width) {
+	out.setf(std::ios_base::left, std::ios_base::adjustfield);
+	if (!writeName(out, name))
+		return;
+	out << '\t';
+	writeRightAligned(out, n, vec, width);
+	lineEnd(out);
+}
+
+
+void dump_vector(std::ostream & out, const char * name, unsigned int n, const double * vec, unsigned int width) {
+	if (!writeName(out, name))
+		return;
+	out << ":";
+	lineEnd(out);
+	out.setf(std::ios_base::right, std::ios_base::adjustfield);
+	for (unsigned int i = 0; i < n; ++i) {
+		out << "[ ";
+		out.width(width);
+		out << vec[i] << " ]";
+		lineEnd(out);
+	}
+}
+
+
+bool read_vector(const std::string & data, std::vector<double> & vec, std::string * errmsg) {
+	vec.clear();
+	std::istringstream in(data);
+	in.imbue(std::locale::classic());
+	for (;;) {
+		in >> std::ws;
+		if (in.eof())
+			break;
+		double value;
+		// a failed number, even one cut off by the end of the text ("3e"), is invalid data
+		if (!(in >> value)) {
+			if (errmsg != nullptr)
+				*errmsg = FormatString("Couldn't read a vector from string '%1': string contains invalid data.").arg(data).str();
+			return false;
+		}
+		vec.push_back(value);
+	}
+	if (vec.size() < 2) {
+		if (errmsg != nullptr)
+			*errmsg = FormatString("Couldn't read a vector from string '%1'.").arg(data).str();
+		return false;
+	}
+	return true;
 }
 
 } // namespace ZEB

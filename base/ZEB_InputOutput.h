@@ -34,7 +34,8 @@ void recreate_vector(void *& dataPtr, std::vector<long> & vec, const void * data
 
 
 // Binary strings and vectors on streams: an unsigned 32-bit count, then the data. Readers throw
-// when the count exceeds maxLength or the stream fails; the target is unchanged then.
+// when the count exceeds maxLength or the stream fails; the target is unchanged then, except that
+// a string without its termination character has been read into str.
 
 void write_string_binary(std::ostream & out, const std::string & str);
 void read_string_binary(std::istream & in, std::string & str, unsigned int maxLength);
@@ -62,6 +63,25 @@ void read_string_list_binary(std::istream & in, const std::vector<std::string> &
 							 std::list<std::string> & lines, NotificationHandler * notify);
 void read_string_vector_binary(std::istream & in, const std::vector<std::string> & stopPrefixes,
 							   std::vector<std::string> & lines, NotificationHandler * notify);
+
+
+// Text forms of double arrays. Values use the stream's own precision and floating-point flags;
+// the writers set only the field width (before every value) and the adjustment flags, which
+// they leave as last set. A line end is '\n' and a flush. A null name sets the stream's bad state.
+
+/*! Each value right-aligned in width characters, no separator, then a line end. */
+void write_vector(std::ostream & out, unsigned int n, const double * vec, unsigned int width);
+/*! name left-aligned and a TAB, then each value followed by a TAB; no line end. */
+std::ostream & write_vector(std::ostream & out, const std::string & name, const std::vector<double> & vec);
+/*! name left-aligned and a TAB, then each value right-aligned in width characters, then a line end. */
+void write_vector(std::ostream & out, const char * name, unsigned int n, const double * vec, unsigned int width);
+/*! name and ":" on a line, then one line "[ value ]" per value, right-aligned in width characters. */
+void dump_vector(std::ostream & out, const char * name, unsigned int n, const double * vec, unsigned int width);
+
+/*! Parses white-space separated numbers ('.' as decimal point) into vec (cleared first; the
+	numbers before a failure stay). False, with the reason in errmsg when not null, for text
+	that is not a number and for fewer than two numbers. */
+bool read_vector(const std::string & data, std::vector<double> & vec, std::string * errmsg);
 
 } // namespace ZEB
 

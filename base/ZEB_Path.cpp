@@ -18,6 +18,7 @@
 
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_PathPlaceholders.h"
 #include "ZEB_StringUtils.h"
 #include "ZEB_Tokenizer.h"
 
@@ -338,6 +339,190 @@ Path Path::current() {
 		return Path();
 	}
 	return Path(std::string(buffer.data()));
+}
+
+
+// placeholders and relative paths
+
+std::string Path::placeholderString() const {
+	const std::pair<char, char> brackets = placeholderBrackets(m_path);
+	if (brackets.first == '\0')
+		return std::string();
+	const std::string::size_type open = m_path.find(brackets.first);
+	if (open == std::string::npos)
+		return std::string();
+	const std::string::size_type close = m_path.find(brackets.second, open);
+	if (close == std::string::npos)
+		return std::string();
+	return m_path.substr(open + 1, close - open - 1);
+}
+
+
+bool Path::insertPlaceholder(const std::string & name, const Path & placeholderPath) {
+	const std::string & prefix = placeholderPath.m_path;
+	// an empty prefix would match every path
+	if (prefix.empty() || m_path.compare(0, prefix.size(), prefix) != 0)
+		return false;
+	std::string rest;
+	if (m_path.size() > prefix.size()) {
+		if (prefix.back() == '/')					// the root
+			rest = m_path.substr(prefix.size());
+		else if (m_path[prefix.size()] == '/')
+			rest = m_path.substr(prefix.size() + 1);
+		else
+			return false;							// "/home/u" is no leading part of "/home/user"
+	}
+	m_path = "${" + name + "}";
+	if (!rest.empty())
+		m_path += "/" + rest;
+	return true;
+}
+
+
+bool Path::extractPlaceholder(std::string & name, Path & relativePath) const {
+	const std::string::size_type open = m_path.find('{');
+	const std::string::size_type close = open == std::string::npos ? std::string::npos : m_path.find('}', open);
+	if (close == std::string::npos) {
+		name.clear();
+		relativePath = *this;
+		return false;
+	}
+	name = m_path.substr(open + 1, close - open - 1);
+	// the rest starts after the "}/" expected there
+	relativePath.set(close + 2 < m_path.size() ? m_path.substr(close + 2) : std::string());
+	return !name.empty();
+}
+
+
+Path Path::withReplacedPlaceholders(const std::map<std::string, Path> & placeholders) const {
+	const char * const location = "[Path::withReplacedPlaceholders]";
+	Path result(m_path);
+	const std::pair<char, char> brackets = placeholderBrackets(m_path);
+	if (brackets.first == '\0')
+		return result;
+	const std::string opening = std::string("$") + brackets.first;
+	std::map<std::string, std::map<std::string, Path>::const_iterator> byKey;
+	for (std::map<std::string, Path>::const_iterator it = placeholders.begin(); it != placeholders.end(); ++it)
+		byKey.emplace(opening + it->first + brackets.second, it);
+
+	// Without a cycle each pass resolves one level of nesting, and a chain of replacements has
+	// at most one level per table entry: a pass beyond that still replacing means a cycle.
+	const std::size_t maxPasses = placeholders.size() + 1;
+	bool rooted = false;
+	for (std::size_t pass = 0; pass < maxPasses; ++pass) {
+		if (!result.m_path.empty() && result.m_path[0] == '/')
+			rooted = true;
+		const std::vector<std::string> comps = result.components();
+		result.clear();
+		bool replaced = false;
+		auto append = [&](const Path & part) {
+			if (!result.m_path.empty())
+				result /= part;
+			else if (rooted && part.drive().empty())
+				result /= part;			// gives the leading '/'
+			else
+				result = part;
+		};
+		for (const std::string & comp : comps) {
+			const auto found = byKey.find(comp);
+			if (found == byKey.end()) {
+				append(Path(comp));
+				continue;
+			}
+			const Path & replacement = found->second->second;
+			if (replacement.m_path.empty())
+				throw Exception(FormatString("Path for placeholder '%1' is empty.").arg(found->second->first), location);
+			replaced = true;
+			if (replacement.isAbsolute()) {
+				if (!result.m_path.empty())
+					throw Exception(FormatString("Cannot add absolute path '%1' (from replacing placeholder '%2') to path part '%3'.")
+									.arg(replacement.m_path).arg(comp).arg(result.m_path), location);
+				result = replacement;
+			}
+			else
+				append(replacement);
+		}
+		if (!replaced)
+			break;
+	}
+
+	const std::string::size_type start = result.m_path.find(opening);
+	if (start == std::string::npos)
+		return result;
+	const std::string::size_type close = result.m_path.find(brackets.second, start);
+	const std::string unknown = close == std::string::npos ? result.m_path.substr(start)
+														   : result.m_path.substr(start, close - start + 1);
+	std::string known;
+	for (const std::pair<const std::string, Path> & entry : placeholders) {
+		if (!known.empty())
+			known += "\n";
+		known += opening + entry.first + brackets.second + " = " + entry.second.absolutePath().m_path;
+	}
+	throw Exception(FormatString("Unknown or undefined path placeholder '%1'. Known placeholders are:\n%2")
+					.arg(unknown).arg(known), "[Project::replacePlaceHolders]");
+}
+
+
+bool Path::canCreateRelativePath(const Path & other, std::string & errmsg) const {
+	if (!isValid()) {
+		errmsg = "Empty/invalid path.";
+		return false;
+	}
+	if (!other.isValid()) {
+		errmsg = "Other path argument is an empty/invalid path.";
+		return false;
+	}
+	const Path thisAbs = absolutePath();
+	const Path otherAbs = other.absolutePath();
+	if (!thisAbs.isValid() || !otherAbs.isValid()) {
+		errmsg = "Cannot create absolute path.";
+		return false;
+	}
+	if (thisAbs.m_path == otherAbs.m_path)
+		return true;
+	if (thisAbs.drive() != otherAbs.drive()) {
+		errmsg = "Different drives.";
+		return false;
+	}
+	return true;
+}
+
+
+Path Path::relativePath(const Path & toPath) const {
+	std::string errmsg;
+	if (!canCreateRelativePath(toPath, errmsg))
+		throw Exception(errmsg, "[Path::relativePath]");
+	const Path a = absolutePath();
+	const Path b = toPath.absolutePath();
+	if (a.m_path == b.m_path)
+		return *this;
+	try {
+		std::vector<std::string> compsA = a.components();
+		if (a.m_path[0] == '/')
+			compsA.insert(compsA.begin(), "/");
+		std::vector<std::string> compsB = b.components();
+		if (b.m_path[0] == '/')
+			compsB.insert(compsB.begin(), "/");
+		std::size_t common = 0;
+		while (common < compsA.size() && common < compsB.size() && compsA[common] == compsB[common])
+			++common;
+		Path result;
+		if (compsB.size() > common) {
+			for (std::size_t i = common; i < compsB.size(); ++i)
+				result /= "..";
+		}
+		else if (a.m_path[0] == '/')
+			result = Path(".");
+		// joined component by component: "a//b" has fewer components than separators
+		for (std::size_t i = common; i < compsA.size(); ++i)
+			result /= compsA[i];
+		if (!result.m_path.empty() && result.m_path[0] == '/')
+			result.m_path.erase(0, 1);
+		return result;
+	}
+	catch (const Exception & ex) {
+		throw Exception(ex, "Error while creating final path", "[Path::relativePath]");
+	}
 }
 
 

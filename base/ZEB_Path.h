@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,30 @@ public:
 	Path absolutePath() const;
 	/*! The working directory; the invalid path (and an error message) when it cannot be read. */
 	static Path current();
+
+	// placeholders and relative paths
+
+	/*! The name inside the first placeholder brackets ("Project Directory" of
+		"${Project Directory}/x"); empty when there is none. */
+	std::string placeholderString() const;
+	/*! Replaces a leading placeholderPath (whole components) by "${name}": "/home/u/data" with
+		"/home/u" becomes "${name}/data", "/home/u" itself "${name}". False, and the path
+		unchanged, when it does not begin with placeholderPath or that is invalid. */
+	bool insertPlaceholder(const std::string & name, const Path & placeholderPath);
+	/*! Splits "${name}/rest" into name and the relative path rest (empty when nothing follows);
+		false when the name is empty or there are no braces (then relativePath is this path). */
+	bool extractPlaceholder(std::string & name, Path & relativePath) const;
+	/*! The path with every component that is exactly a placeholder of the table ("${N}", or
+		"$(N)" in a parenthesis-form text) replaced, repeatedly while replacements bring new
+		placeholders. An absolute replacement may only stand first. Throws for an empty table
+		path, an absolute path in mid-path, and a placeholder left over (unknown, inside a
+		component, or never resolved because the table's entries refer to each other in a cycle). */
+	Path withReplacedPlaceholders(const std::map<std::string, Path> & placeholders) const;
+	/*! Whether relativePath(other) can be built; otherwise false with the reason in errmsg. */
+	bool canCreateRelativePath(const Path & other, std::string & errmsg) const;
+	/*! This path as seen from the directory toPath ("/a/b/file" from "/a/c" is "../b/file");
+		this path unchanged when both are one. Throws when canCreateRelativePath fails. */
+	Path relativePath(const Path & toPath) const;
 
 	// file system
 

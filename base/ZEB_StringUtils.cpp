@@ -1,5 +1,8 @@
 #include "ZEB_StringUtils.h"
 
+#include <cstddef>
+#include <cstdlib>
+#include <ctime>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -265,6 +268,88 @@ std::string convertXml2Html(const std::string & text) {
 	for (const auto & entry : substitutionTable)
 		result = replace_string(result, entry.first, entry.second, REPLACE_ALL);
 	return result;
+}
+
+
+unsigned int levenshtein_distance(const std::string & a, const std::string & b) {
+	const std::size_t m = a.size();
+	const std::size_t n = b.size();
+	if (m == 0)
+		return static_cast<unsigned int>(n);
+	if (n == 0)
+		return static_cast<unsigned int>(m);
+	// rows I-2, I-1 and I of the distance table: memory O(n) instead of O(m*n)
+	std::vector<std::size_t> older(n + 1), prev(n + 1), row(n + 1);
+	for (std::size_t j = 0; j <= n; ++j)
+		prev[j] = j;
+	for (std::size_t i = 1; i <= m; ++i) {
+		row[0] = i;
+		const char ai = a[i - 1];
+		for (std::size_t j = 1; j <= n; ++j) {
+			const char bj = b[j - 1];
+			std::size_t d = std::min(prev[j] + 1, row[j - 1] + 1);
+			d = std::min(d, prev[j - 1] + (ai != bj ? 1 : 0));
+			if (i >= 3 && j >= 3) {
+				const std::size_t swapped = older[j - 2] + 1 + (a[i - 2] != bj ? 1 : 0) + (ai != b[j - 2] ? 1 : 0);
+				d = std::min(d, swapped);
+			}
+			row[j] = d;
+		}
+		older.swap(prev);
+		prev.swap(row);
+	}
+	return static_cast<unsigned int>(prev[n]);
+}
+
+
+unsigned int levenshtein_distance_min(const std::string & a, const std::string & b) {
+	const std::string & longer = a.size() > b.size() ? a : b;
+	const std::string & shorter = a.size() > b.size() ? b : a;
+	const std::size_t len = shorter.size();
+	unsigned int best = levenshtein_distance(longer.substr(0, len), shorter);
+	for (std::size_t k = 1; k + len <= longer.size() && best > 0; ++k)
+		best = std::min(best, levenshtein_distance(longer.substr(k, len), shorter));
+	return best;
+}
+
+
+bool isInCharType(char c, unsigned int classes) {
+	const unsigned char u = static_cast<unsigned char>(c);
+	if ((classes & CT_LOWER_CASE) && u >= 'a' && u <= 'z')
+		return true;
+	if ((classes & CT_UPPER_CASE) && u >= 'A' && u <= 'Z')
+		return true;
+	if ((classes & CT_DIGITS) && u >= '0' && u <= '9')
+		return true;
+	if (classes & CT_PUNCTUATION) {
+		if ((u >= 33 && u <= 47) || (u >= 58 && u <= 64) || (u >= 91 && u <= 96) || (u >= 123 && u <= 126))
+			return true;
+	}
+	return false;
+}
+
+
+std::string random_string(std::size_t length, unsigned int classes) {
+	if (length == 0 || classes == 0)
+		return std::string();
+	static bool first = true;
+	if (first) {
+		std::srand(static_cast<unsigned int>(std::time(nullptr)));
+		first = false;
+	}
+	// a set without any known class would never accept a candidate
+	if (classes > 15)
+		return std::string(length, '\0');
+	std::string text;
+	text.reserve(length);
+	for (std::size_t i = 0; i < length; ++i) {
+		char c;
+		do {
+			c = static_cast<char>(33 + std::rand() % 90);
+		} while (!isInCharType(c, classes));
+		text += c;
+	}
+	return text;
 }
 
 } // namespace ZEB

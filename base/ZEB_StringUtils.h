@@ -1,6 +1,7 @@
 #ifndef ZEB_StringUtilsH
 #define ZEB_StringUtilsH
 
+#include <cstddef>
 #include <string>
 
 namespace ZEB {
@@ -53,6 +54,32 @@ unsigned int count_tokens(const std::string & text);
 bool is_valid_utf8_string(const std::string & text);
 /*! Escapes '&', '"', '<', '>' as entities and line feeds as "<br>". */
 std::string convertXml2Html(const std::string & text);
+
+/*! Edit distance of two texts, byte by byte and case-sensitive: insertions, deletions and
+	substitutions cost 1; a swap of two neighbouring characters costs 1 where both lie at the
+	second position or later of both texts ("abcd"/"abdc" is 1, "ab"/"ba" is 2). */
+unsigned int levenshtein_distance(const std::string & a, const std::string & b);
+
+/*! The smallest edit distance of the shorter text to any equally long piece of the longer one;
+	0 when one text is empty. */
+unsigned int levenshtein_distance_min(const std::string & a, const std::string & b);
+
+/*! Character classes of isInCharType() and random_string(), combined as a bit set. */
+enum CharType {
+	CT_LOWER_CASE	= 1,	///< 'a'..'z'
+	CT_UPPER_CASE	= 2,	///< 'A'..'Z'
+	CT_DIGITS		= 4,	///< '0'..'9'
+	CT_PUNCTUATION	= 8		///< printable ASCII (33..126) that is neither letter nor digit
+};
+
+/*! True when c belongs to one of the classes set in classes. */
+bool isInCharType(char c, unsigned int classes);
+
+/*! length characters drawn from the classes, with the C library's random generator (seeded from
+	the clock on the first call that draws, never again). Only codes 33..122 are drawn, so
+	'{', '|', '}' and '~' never occur. Empty when length or classes is 0; classes of 16 or more
+	give characters of code 0. For one thread at a time. */
+std::string random_string(std::size_t length, unsigned int classes);
 
 } // namespace ZEB
 

@@ -251,6 +251,12 @@ TEST(InputOutput, ReadsLinesUpToStopPrefix) {
 	std::stringstream empty;
 	EXPECT_TRUE(readLines(empty, {}, &progress).empty());
 	EXPECT_TRUE(progress.m_values.empty());
+	std::stringstream consumed("a\n");
+	while (consumed.get() != EOF) {}
+	EXPECT_TRUE(readLines(consumed, {}, &progress).empty());
+	std::stringstream broken("a\n");
+	broken.setstate(std::ios_base::badbit);
+	EXPECT_THROW(readLines(broken, {}), ZEB::Exception);
 }
 
 TEST(InputOutput, ReadsLongLinesWholeAcrossChunks) {

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -211,4 +212,81 @@ TEST(StringUtils, ConvertXml2HtmlEscapesAmpersandFirst) {
 	// Repeated calls use the same table.
 	EXPECT_EQ("&lt;&lt;", ZEB::convertXml2Html("<<"));
 	EXPECT_EQ("&lt;&lt;", ZEB::convertXml2Html("<<"));
+}
+
+
+using ZEB::levenshtein_distance;
+using ZEB::levenshtein_distance_min;
+
+TEST(EditDistance, CountsEditsAndLateSwaps) {
+	EXPECT_EQ(levenshtein_distance("kitten", "sitting"), 3u);
+	EXPECT_EQ(levenshtein_distance("sitting", "kitten"), 3u);
+	EXPECT_EQ(levenshtein_distance("flaw", "lawn"), 2u);
+	EXPECT_EQ(levenshtein_distance("abc", "acb"), 1u);
+	EXPECT_EQ(levenshtein_distance("abcd", "abdc"), 1u);
+	EXPECT_EQ(levenshtein_distance("ab", "ba"), 2u);
+	EXPECT_EQ(levenshtein_distance("bac", "abc"), 2u);
+	EXPECT_EQ(levenshtein_distance("", "abc"), 3u);
+	EXPECT_EQ(levenshtein_distance("abc", ""), 3u);
+	EXPECT_EQ(levenshtein_distance("same", "same"), 0u);
+	EXPECT_EQ(levenshtein_distance("A", "a"), 1u);
+	EXPECT_EQ(levenshtein_distance(std::string(3000, 'a'), std::string(2000, 'a') + "b"), 1000u);
+}
+
+
+TEST(EditDistance, FindsTheBestWindowOfTheLongerText) {
+	EXPECT_EQ(levenshtein_distance_min("abc", "xxabcxx"), 0u);
+	EXPECT_EQ(levenshtein_distance_min("xxabcxx", "abc"), 0u);
+	EXPECT_EQ(levenshtein_distance_min("abd", "xxabcxx"), 1u);
+	EXPECT_EQ(levenshtein_distance_min("", "abc"), 0u);
+	EXPECT_EQ(levenshtein_distance_min("abc", "abd"), 1u);
+	EXPECT_EQ(levenshtein_distance_min("xyz", "abcdefg"), 3u);
+}
+
+
+TEST(RandomString, TestsCharacterClasses) {
+	EXPECT_TRUE(ZEB::isInCharType('a', 1));
+	EXPECT_FALSE(ZEB::isInCharType('a', 2));
+	EXPECT_TRUE(ZEB::isInCharType('Z', 2));
+	EXPECT_TRUE(ZEB::isInCharType('5', 4));
+	EXPECT_TRUE(ZEB::isInCharType('_', 8));
+	EXPECT_TRUE(ZEB::isInCharType('~', 8));
+	EXPECT_FALSE(ZEB::isInCharType(' ', 15));
+	EXPECT_FALSE(ZEB::isInCharType('a', 0));
+	EXPECT_FALSE(ZEB::isInCharType('\x7f', 15));
+	EXPECT_FALSE(ZEB::isInCharType('\xe4', 15));
+	EXPECT_FALSE(ZEB::isInCharType('5', 8));
+}
+
+
+TEST(RandomString, DrawsFromTheChosenClasses) {
+	const std::string digits = ZEB::random_string(8, 4);
+	ASSERT_EQ(digits.size(), 8u);
+	for (char c : digits)
+		EXPECT_TRUE(c >= '0' && c <= '9') << c;
+	for (char c : ZEB::random_string(200, 8)) {
+		EXPECT_TRUE(ZEB::isInCharType(c, 8)) << c;
+		EXPECT_TRUE(c != '{' && c != '|' && c != '}' && c != '~') << c;
+	}
+	for (char c : ZEB::random_string(100, 3))
+		EXPECT_TRUE(ZEB::isInCharType(c, 3)) << c;
+
+	EXPECT_EQ(ZEB::random_string(0, 4), "");
+	EXPECT_EQ(ZEB::random_string(8, 0), "");
+	EXPECT_EQ(ZEB::random_string(3, 16), std::string(3, '\0'));
+	EXPECT_EQ(ZEB::random_string(2, 17), std::string(2, '\0'));
+}
+
+
+TEST(RandomString, SeedsTheGeneratorOnlyOnce) {
+	ZEB::random_string(1, 1);		// the first drawing call seeds
+	std::srand(42);
+	std::string expected;
+	while (expected.size() < 16) {
+		const char c = static_cast<char>(33 + std::rand() % 90);
+		if (c >= 'a' && c <= 'z')
+			expected += c;
+	}
+	std::srand(42);
+	EXPECT_EQ(ZEB::random_string(16, 1), expected);
 }
