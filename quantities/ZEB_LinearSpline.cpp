@@ -1,6 +1,7 @@
 #include "ZEB_LinearSpline.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <iomanip>
 #include <istream>
@@ -10,6 +11,7 @@
 #include "ZEB_Exception.h"
 #include "ZEB_InputOutput.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_ScalarFunction.h"
 
 namespace ZEB {
 
@@ -123,12 +125,13 @@ void LinearSpline::eliminateConsecutive(const std::vector<double> & x, const std
 
 double LinearSpline::value(double x) const {
 	if (m_xStep != 0) {
-		// below the offset the first interval continues
+		// below the offset the first interval continues; the index is bounded before the
+		// conversion, since huge or infinite quotients have no integer value
 		const double q = (x - m_xOffset) / m_xStep;
+		if (q >= static_cast<double>(m_slope.size()))
+			return m_y.back();
 		const std::size_t i = q > 0 ? static_cast<std::size_t>(q) : 0;
-		if (i < m_slope.size())
-			return m_y[i] + (x - (m_xOffset + static_cast<double>(i) * m_xStep)) * m_slope[i];
-		return m_y.back();
+		return m_y[i] + (x - (m_xOffset + static_cast<double>(i) * m_xStep)) * m_slope[i];
 	}
 	const std::size_t n = m_x.size();
 	if (n == 1)
@@ -232,6 +235,133 @@ void LinearSpline::writeBinary(std::ostream & out) const {
 void LinearSpline::readBinary(std::istream & in) {
 	read_vector_binary(in, m_x, MAX_POINTS);
 	read_vector_binary(in, m_y, MAX_POINTS);
+	// the slopes belong to the old table: slope() must not trust them before makeSpline()
+	m_valid = false;
 }
+
+int LinearSpline::generate(const ScalarFunction & f, double xMin, double xMax, double absTol, double relTol,
+						   unsigned int maxPoints, bool useExistingData)
+{
+	const char * const location = "[LinearSplineGenerator::generate]";
+	if (!m_x.empty()) {
+		xMin = std::min(xMin, m_x.front());
+		xMax = std::max(xMax, m_x.back());
+		ZEB_Message(FormatString("Spline data already existing in generator, using min/max values: %1/%2")
+					.arg(xMin).arg(xMax), MSG_PROGRESS, location, 3);
+	}
+	if (!(xMin < xMax) || !std::isfinite(xMin) || !std::isfinite(xMax))
+		throw Exception(FormatString("Invalid interval (xMin must be < than xMax)!"), location);
+
+	// Working table; flags[i] is 1 while the interval [xs[i], xs[i+1]] is still to be examined.
+	// Each pass writes the refined table into the second set of vectors, and coarsening copies
+	// it back, so no pass inserts into or erases from the middle of a vector.
+	const std::size_t capacity = std::min<std::size_t>(maxPoints, 1u << 20) + 1;
+	std::vector<double> xs, ys, xr, yr;
+	std::vector<unsigned int> flags, flagsr;
+	for (std::vector<double> * v : {&xs, &ys, &xr, &yr})
+		v->reserve(capacity);
+	flags.reserve(capacity);
+	flagsr.reserve(capacity);
+
+	unsigned int fEvals = 0;
+	if (useExistingData && m_x.size() >= 2) {
+		if (m_y.size() != m_x.size())
+			throw Exception(FormatString("Spline holds %1 x values but %2 y values.")
+							.arg(static_cast<unsigned int>(m_x.size())).arg(static_cast<unsigned int>(m_y.size())), location);
+		xs.assign(m_x.begin(), m_x.end());
+		ys.assign(m_y.begin(), m_y.end());
+		flags.assign(xs.size() - 1, 1);
+	}
+	else {
+		xs = {xMin, xMax};
+		ys = {f(xMin), f(xMax)};
+		flags = {1};
+		fEvals = 2;
+	}
+	ZEB_Message(FormatString("Starting spline generation with %1 points, reltol = %2, abstol = %3.\n")
+				.arg(static_cast<unsigned int>(xs.size())).arg(relTol).arg(absTol), MSG_PROGRESS, location, 3);
+
+	for (;;) {
+		// refinement: bisect every interval whose midpoint the chord misses
+		unsigned int examined = 0;
+		double maxErr = absTol;
+		xr.clear();
+		yr.clear();
+		flagsr.clear();
+		for (std::size_t i = 0; i < flags.size(); ++i) {
+			xr.push_back(xs[i]);
+			yr.push_back(ys[i]);
+			if (flags[i] == 0) {
+				flagsr.push_back(0);
+				continue;
+			}
+			++examined;
+			const double xm = (xs[i + 1] + xs[i]) * 0.5;
+			if (xm == xs[i])
+				throw Exception(FormatString("Division by zero while adding spline points!"), location);
+			const double fm = f(xm);
+			++fEvals;
+			const double err = fm - (ys[i] + ys[i + 1]) * 0.5;
+			// compared as a product: a zero tolerance accepts an exact chord instead of dividing 0 by 0
+			if (std::fabs(err) <= std::fabs(fm * relTol + absTol)) {
+				flagsr.push_back(0);
+				continue;
+			}
+			maxErr = std::max(maxErr, std::fabs(err));
+			// too narrow for the resolution of x: accepted as it is (magnitudes, so that negative
+			// x values are refined like positive ones)
+			const double halfWidth = std::min(std::fabs(xm - xs[i + 1]), std::fabs(xm - xs[i]));
+			if (halfWidth <= 1e-11 * std::max(std::fabs(xs[i + 1]), std::fabs(xs[i]))) {
+				flagsr.push_back(0);
+				continue;
+			}
+			flagsr.push_back(1);
+			xr.push_back(xm);
+			yr.push_back(fm);
+			flagsr.push_back(1);
+		}
+		xr.push_back(xs.back());
+		yr.push_back(ys.back());
+		ZEB_Message(FormatString("  Intervals refined = %1, max abs. error = %2, fEvals = %4, current spline size of %3")
+					.arg(examined).arg(maxErr).arg(static_cast<unsigned int>(xr.size())).arg(fEvals),
+					MSG_PROGRESS, location, 3);
+
+		// Coarsening: drop points that the chord of their neighbours reproduces. Only points
+		// between two accepted intervals go, and the merged interval stays accepted: dropping a
+		// point of a pending interval would bring its midpoint back next pass, for ever.
+		xs.clear();
+		ys.clear();
+		flags.clear();
+		xs.push_back(xr[0]);
+		ys.push_back(yr[0]);
+		std::size_t last = 0;					// index in xr of the last point kept
+		unsigned int lastFlag = flagsr[0];		// flag of the interval starting there
+		for (std::size_t j = 1; j + 1 < xr.size(); ++j) {
+			if (lastFlag == 0 && flagsr[j] == 0) {
+				const double yl = (xr[j] - xr[last]) / (xr[j + 1] - xr[last]) * (yr[j + 1] - yr[last]) + yr[last];
+				if (std::fabs(yl - yr[j]) < std::fabs(yl * relTol + absTol))
+					continue;
+			}
+			flags.push_back(lastFlag);
+			xs.push_back(xr[j]);
+			ys.push_back(yr[j]);
+			last = j;
+			lastFlag = flagsr[j];
+		}
+		flags.push_back(lastFlag);
+		xs.push_back(xr.back());
+		ys.push_back(yr.back());
+		ZEB_Message(FormatString(" [%1]\n").arg(static_cast<unsigned int>(xs.size())), MSG_PROGRESS, location, 3);
+
+		if (examined == 0 || xs.size() > maxPoints) {
+			m_x.swap(xs);
+			m_y.swap(ys);
+			// the slopes belong to the old table: makeSpline() must run before evaluating
+			m_valid = false;
+			return examined == 0 ? 0 : 1;
+		}
+	}
+}
+
 
 } // namespace ZEB

@@ -7,6 +7,8 @@
 
 namespace ZEB {
 
+class ScalarFunction;
+
 /*! An x/y table with piecewise-linear interpolation: climate series, schedules, storage functions,
 	solar gain factors, shading factors.
 
@@ -37,6 +39,17 @@ public:
 	static void eliminateConsecutive(const std::vector<double> & x, const std::vector<double> & y,
 									 std::vector<double> & x2, std::vector<double> & y2);
 
+	/*! Samples f into the table so that linear interpolation meets |error| <= |f*relTol + absTol|
+		with few points: intervals are bisected while their midpoint misses the chord, and
+		points the chord of their neighbours reproduces are dropped, pass after pass. The range
+		is widened to cover existing points; with useExistingData (and two points or more) the
+		existing table is refined instead of a fresh one from xMin and xMax. Returns 0 when
+		converged, 1 when a pass ended with more than maxPoints points; either way the table is
+		replaced and makeSpline() must run before evaluating. Throws (table unchanged) for an
+		empty or non-finite range, on intervals below the resolution of x, and when f throws. */
+	int generate(const ScalarFunction & f, double xMin, double xMax, double absTol, double relTol,
+				 unsigned int maxPoints, bool useExistingData);
+
 	/*! Interpolated, or extrapolated by m_extrapolationMethod. */
 	double value(double x) const;
 	/*! Step function: each y holds from its x up to the next x. */
@@ -55,7 +68,7 @@ public:
 	void write(std::ostream & out, unsigned int indent) const;
 	/*! u32 count and the x values, then the same for y. */
 	void writeBinary(std::ostream & out) const;
-	/*! Replaces the x and y values only: run makeSpline() before evaluating. */
+	/*! Replaces the x and y values (the spline is no longer made): run makeSpline() before evaluating. */
 	void readBinary(std::istream & in);
 
 	ExtrapolationMethod	m_extrapolationMethod = EM_CONSTANT;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -105,6 +106,9 @@ TEST(LinearSpline, EquidistantModeUsesFirstIntervalBelowOffset) {
 	EXPECT_DOUBLE_EQ(s.value(30), 12);
 	EXPECT_DOUBLE_EQ(s.value(9), -1);
 	EXPECT_DOUBLE_EQ(s.value(-1e6), -1e6 - 10);
+	// quotients beyond any index end on the last value
+	EXPECT_EQ(s.value(4e19), 12);
+	EXPECT_EQ(s.value(std::numeric_limits<double>::infinity()), 12);
 }
 
 TEST(LinearSpline, SkipsDuplicateXValuesWithWarnings) {
@@ -182,11 +186,11 @@ TEST(LinearSpline, RoundTripsBinaryForm) {
 	std::stringstream strm;
 	orig.writeBinary(strm);
 	EXPECT_EQ(strm.str().size(), 4 + 24 + 4 + 24u);
-	LinearSpline back;
+	LinearSpline back = spline({0, 5}, {1, 2});
 	back.readBinary(strm);
 	EXPECT_EQ(back.m_x, orig.m_x);
 	EXPECT_EQ(back.m_y, orig.m_y);
-	EXPECT_FALSE(back.m_valid);				// the owner makes the spline
+	EXPECT_FALSE(back.m_valid);				// the old slopes are gone; the owner makes the spline
 	std::string errmsg;
 	EXPECT_TRUE(back.makeSpline(errmsg));
 
