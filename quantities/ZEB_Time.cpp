@@ -539,4 +539,104 @@ std::string Time::dateRFC2822(const std::string & pattern) {
 	return std::string(buffer, len);
 }
 
+
+std::string Time::toTOYFormat(TOYFormat format) const {
+	unsigned int days, hours, minutes, secs;
+	decomposeTOY(days, hours, minutes, secs);
+	const unsigned int years = days / 365;
+	if (format == TOY_VERBOSE_YEARS || format == TOY_SHORT_YEARS)
+		days %= 365;
+
+	std::ostringstream strm = classicStream();
+	auto empty = [&strm]() { return strm.tellp() == 0; };
+	auto plural = [](unsigned int n) { return n == 1 ? ' ' : 's'; };
+	switch (format) {
+		case TOY_VERBOSE :
+		case TOY_VERBOSE_YEARS :
+			if (format == TOY_VERBOSE_YEARS && years > 0)
+				strm << std::setw(4) << years << " year" << plural(years);
+			if (days > 0)
+				strm << std::setw(4) << days << " day" << plural(days);
+			if (hours > 0)
+				strm << (empty() ? "" : ", ") << std::setw(2) << hours << " hour" << plural(hours);
+			if (minutes > 0)
+				strm << (empty() ? "" : ", ") << std::setw(2) << minutes << " minute" << plural(minutes);
+			if (secs > 0)
+				strm << (empty() ? "" : " and ") << std::setw(2) << secs << " second" << plural(secs);
+			if (format == TOY_VERBOSE && m_sec > 0 && m_sec < 1) {
+				const unsigned int ms = static_cast<unsigned int>(m_sec * 1000);
+				strm << std::setw(3) << ms << " milli-second" << plural(ms);
+			}
+			break;
+		case TOY_SHORT :
+		case TOY_SHORT_YEARS :
+			// one blank and the width-2 field: two blanks between units, as in "   2 d  3 h"
+			if (format == TOY_SHORT_YEARS && years > 0)
+				strm << std::setw(4) << years << " a";
+			if (days > 0)
+				strm << std::setw(4) << days << " d";
+			if (hours > 0)
+				strm << (empty() ? "" : " ") << std::setw(2) << hours << " h";
+			if (minutes > 0)
+				strm << (empty() ? "" : " ") << std::setw(2) << minutes << " min";
+			if (secs > 0)
+				strm << (empty() ? "" : " ") << std::setw(2) << secs << " s";
+			break;
+		case TOY_CLOCK :
+			strm << std::setw(3) << days << " d " << std::setfill('0') << std::setw(2) << hours << ':'
+				 << std::setw(2) << minutes << ':' << std::setw(2) << secs;
+			break;
+		default :
+			throw Exception("Unsupported format flag.", "[Time::toTOYFormat]");
+	}
+	return strm.str();
+}
+
+
+Time Time::fromTOY(const std::string & text, TOYFormat format) {
+	if (format != TOY_SHORT && format != TOY_SHORT_YEARS && format != TOY_CLOCK)
+		throw Exception("TOY format not implemented.", "[Time::fromTOY]");
+
+	// a blank before every unit letter, so that "2d" reads as a number and a unit
+	const std::string copy = blanked(text, ":\t");
+	std::string spaced;
+	for (std::size_t i = 0; i < copy.size(); ++i) {
+		const char c = copy[i];
+		const bool unitStart = c == 'd' || c == 'h' || c == 'a' || c == 's' || copy.compare(i, 3, "min") == 0;
+		if (unitStart && !spaced.empty() && spaced.back() != ' ')
+			spaced += ' ';
+		spaced += c;
+	}
+	std::istringstream in(spaced);
+	in.imbue(std::locale::classic());
+
+	if (format == TOY_CLOCK) {
+		// days, hours, minutes, seconds; the sum in double cannot wrap around
+		const double factors[4] = { DAY, 3600, 60, 1 };
+		double sum = 0;
+		for (double factor : factors) {
+			unsigned int value;
+			// a minus sign would turn into a huge unsigned number
+			if ((in >> std::ws).peek() == '-' || !(in >> value))
+				return Time();
+			sum += value * factor;
+		}
+		return Time(0, sum);
+	}
+
+	double sum = 0;
+	double value;
+	std::string word;
+	try {
+		while (in >> value >> word) {
+			UnitList::instance()->convert(Unit(word), Unit("s"), value);
+			sum += value;
+		}
+	}
+	catch (Exception &) {
+		return Time();
+	}
+	return Time(0, sum);
+}
+
 } // namespace ZEB

@@ -41,6 +41,16 @@ public:
 		int m_ss	= -1;
 	};
 
+	/*! Text layouts of the seconds read as a span (a time of year or a duration); years have
+		365 days. Examples for 2 days, 3 h, 4 min, 5 s (and for one year, 2 days, 3 h). */
+	enum TOYFormat {
+		TOY_VERBOSE,		///< "   2 days,  3 hours,  4 minutes and  5 seconds"; below 1 s "250 milli-seconds".
+		TOY_VERBOSE_YEARS,	///< "   1 year    2 days,  3 hours"
+		TOY_SHORT,			///< "   2 d  3 h  4 min  5 s"
+		TOY_SHORT_YEARS,	///< "   1 a   2 d  3 h"
+		TOY_CLOCK			///< "  2 d 03:04:05"
+	};
+
 	/*! Invalid time with 0 s. */
 	Time() = default;
 	/*! Negative seconds borrow whole years (Time(2020, -1) is 2019 with 31535999 s); seconds of
@@ -136,6 +146,17 @@ public:
 	/*! The current local time formatted by strftime with pattern, or with the RFC 2822 layout
 		"%a, %d %b %Y %H:%M:%S %z" when pattern is empty; "" when it exceeds 79 characters. */
 	static std::string dateRFC2822(const std::string & pattern);
+
+	/*! The whole seconds in the layout format (whole years are not split off except in the
+		*_YEARS layouts); a span of 0 s gives "" except in TOY_CLOCK. Negative or non-finite
+		seconds are written as 0. Throws "Unsupported format flag." for other layouts. */
+	std::string toTOYFormat(TOYFormat format) const;
+	/*! Reads TOY_SHORT and TOY_SHORT_YEARS texts as pairs of a number and any time unit of the
+		unit list, in any order and spacing ("1.5 h", "2d 3h"), and TOY_CLOCK texts as a day
+		count and a clock without the "d" ("2 03:04:05"), into year 0 and the sum [s]. A text
+		without a single pair is 0 s; a word that is no time unit, or a bad clock text, gives an
+		invalid time. Throws "TOY format not implemented." for the verbose and other layouts. */
+	static Time fromTOY(const std::string & text, TOYFormat format);
 
 	int		m_year	= INVALID_YEAR;
 	/*! Seconds since 1 January 00:00 of m_year [s]. */
