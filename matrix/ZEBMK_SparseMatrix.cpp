@@ -1,0 +1,7 @@
+#include "ZEBMK_SparseMatrix.h"
+
+namespace ZEBMK {
+
+SparseMatrix::~SparseMatrix() = default;
+
+} // namespace ZEBMK
