@@ -1,0 +1,26 @@
+#ifndef KADRIX_IntegratorErrorControlledH
+#define KADRIX_IntegratorErrorControlledH
+
+#include <vector>
+
+#include "KADRIX_IntegratorInterface.h"
+
+namespace KADRIX {
+
+/*! The error-control settings both integrators share; the owner fills them in before init().
+	The error weight of unknown i is 1 / (relTol |y_i| + absTol_i) unless the model supplies its own. */
+class IntegratorErrorControlled : public IntegratorInterface {
+public:
+	double				m_relTol = 1e-5;
+	double				m_absTol = 1e-6;
+	/*! Per-unknown absolute tolerances; when not empty they replace m_absTol. */
+	std::vector<double>	m_absTolVec;
+	/*! Time not to step past [s]; 0 means none. */
+	double				m_stopTime = 0;
+	/*! Kept for compatibility of settings; not used by the integrators. */
+	int					m_reserved = 1;
+};
+
+} // namespace KADRIX
+
+#endif // KADRIX_IntegratorErrorControlledH

@@ -1,0 +1,710 @@
+#include "KADRIX_IntegratorSundialsCVODE.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+#include <locale>
+#include <ostream>
+
+#include <cvode/cvode.h>
+#include <nvector/nvector_serial.h>
+#include <sundials/sundials_context.h>
+
+#include "cvode_impl.h"
+#include "cvode_ls_impl.h"
+
+#include "KADRIX_JacobianInterface.h"
+#include "KADRIX_LESInterfaceIterative.h"
+#include "KADRIX_ModelInterface.h"
+#include "KADRIX_PrecondInterface.h"
+#include "cvode_serialization.h"
+#include "sundials_serialization.h"
+#include "sundials_timer.h"
+#include "ZEB_Exception.h"
+#include "ZEB_FileUtils.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Time.h"
+
+namespace KADRIX {
+
+/*! Everything the integrator holds for CVODE; CVODE's user data in every callback. Owns the
+	context, the CVODE memory, the vectors, the attached linear solver and matrix and the
+	statistics stream; model and solver objects are not owned. */
+class IntegratorSundialsCVODEImpl {
+public:
+	/*! Which part of a step is running, so that right-hand-side evaluations are timed in the
+		slot of their purpose. */
+	enum Phase {
+		PHASE_STEP,
+		PHASE_JACOBIAN,
+		PHASE_JAC_TIMES_VEC
+	};
+
+	IntegratorSundialsCVODEImpl() = default;
+	~IntegratorSundialsCVODEImpl();
+
+	SUNContext						m_ctx = nullptr;
+	ModelInterface *				m_model = nullptr;
+	PrecondInterface *				m_precond = nullptr;
+	JacobianInterface *				m_jacobian = nullptr;
+	void *							m_cvodeMem = nullptr;
+	N_Vector						m_y = nullptr;
+	N_Vector						m_yOut = nullptr;
+	N_Vector						m_absTolVector = nullptr;
+	SUNLinearSolver					m_linearSolver = nullptr;
+	SUNMatrix						m_matrix = nullptr;
+	/*! Time reached by the last step [s]. */
+	double							m_t = 0;
+	/*! Size of the last step [s]. */
+	double							m_dt = 0;
+	std::unique_ptr<std::ofstream>	m_statsStream;
+	long							m_nSteps = 0;
+	long							m_nRhsEvals = 0;
+	long							m_nLinSetups = 0;
+	long							m_nNewtonIters = 0;
+	long							m_nNewtonConvFails = 0;
+	long							m_nErrTestFails = 0;
+	int								m_lastOrder = 0;
+	double							m_lastStep = 0;
+	/*! False when CVODE's internal records do not look as the snapshot code expects. */
+	bool							m_layoutVerified = false;
+
+	Phase							m_phase = PHASE_STEP;
+	// CVODE's own routines behind the timed ones
+	int (*m_lsetup)(CVodeMem, int, N_Vector, N_Vector, booleantype *, N_Vector, N_Vector, N_Vector) = nullptr;
+	int (*m_lsolve)(CVodeMem, N_Vector, N_Vector, N_Vector, N_Vector) = nullptr;
+	CVLsJacFn						m_jac = nullptr;
+	void *							m_jacData = nullptr;
+	CVLsJacTimesVecFn				m_jtimes = nullptr;
+	void *							m_jtimesData = nullptr;
+};
+
+
+IntegratorSundialsCVODEImpl::~IntegratorSundialsCVODEImpl() {
+	// CVODE frees its linear-solver interface, not the solver and matrix handed to it
+	if (m_cvodeMem != nullptr)
+		CVodeFree(&m_cvodeMem);
+	if (m_linearSolver != nullptr)
+		SUNLinSolFree(m_linearSolver);
+	if (m_matrix != nullptr)
+		SUNMatDestroy(m_matrix);
+	for (N_Vector v : {m_y, m_yOut, m_absTolVector})
+		if (v != nullptr)
+			N_VDestroy_Serial(v);
+	if (m_ctx != nullptr)
+		SUNContext_Free(&m_ctx);
+}
+
+
+namespace {
+
+typedef IntegratorSundialsCVODEImpl Impl;
+
+Impl * implOf(void * userData) {
+	return static_cast<Impl *>(userData);
+}
+
+// Right-hand-side evaluations are timed in the slot of the work that asked for them.
+int fevalSlot(const Impl * r) {
+	switch (r->m_phase) {
+		case Impl::PHASE_JACOBIAN		: return FEVAL_JACOBIAN_GENERATION;
+		case Impl::PHASE_JAC_TIMES_VEC	: return FEVAL_LS_SOLVE;
+		default							: return FEVAL;
+	}
+}
+
+// Keeps a phase for the lifetime of the object, also when a callback returns early.
+class PhaseGuard {
+public:
+	PhaseGuard(Impl * r, Impl::Phase phase) : m_r(r), m_previous(r->m_phase) { r->m_phase = phase; }
+	~PhaseGuard() { m_r->m_phase = m_previous; }
+	PhaseGuard(const PhaseGuard &) = delete;
+	PhaseGuard & operator=(const PhaseGuard &) = delete;
+private:
+	Impl *		m_r;
+	Impl::Phase	m_previous;
+};
+
+int timedLSetup(CVodeMem cv, int convfail, N_Vector ypred, N_Vector fpred, booleantype * jcurPtr,
+				N_Vector vtemp1, N_Vector vtemp2, N_Vector vtemp3)
+{
+	Impl * r = implOf(cv->cv_user_data);
+	const double jacobianBefore = TimerSum(JACOBIAN_GENERATION);
+	TimerStart(LS_SETUP);
+	const int result = r->m_lsetup(cv, convfail, ypred, fpred, jcurPtr, vtemp1, vtemp2, vtemp3);
+	TimerStop(LS_SETUP);
+	// a matrix-based setup is Jacobian generation plus factorisation
+	CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
+	if (ls != nullptr && ls->matrixbased)
+		TimerSumAdd(JACOBIAN_FACTORIZATION, TimerValue(LS_SETUP) - (TimerSum(JACOBIAN_GENERATION) - jacobianBefore));
+	return result;
+}
+
+int timedLSolve(CVodeMem cv, N_Vector b, N_Vector weight, N_Vector ycur, N_Vector fcur) {
+	Impl * r = implOf(cv->cv_user_data);
+	TimerStart(LS_SOLVE);
+	const int result = r->m_lsolve(cv, b, weight, ycur, fcur);
+	TimerStop(LS_SOLVE);
+	return result;
+}
+
+int timedJacobian(realtype t, N_Vector y, N_Vector fy, SUNMatrix J, void * data, N_Vector tmp1, N_Vector tmp2, N_Vector tmp3) {
+	Impl * r = implOf(data);
+	PhaseGuard phase(r, Impl::PHASE_JACOBIAN);
+	TimerStart(JACOBIAN_GENERATION);
+	const int result = r->m_jac(t, y, fy, J, r->m_jacData, tmp1, tmp2, tmp3);
+	TimerStop(JACOBIAN_GENERATION);
+	return result;
+}
+
+int timedJacTimesVec(N_Vector v, N_Vector Jv, realtype t, N_Vector y, N_Vector fy, void * data, N_Vector tmp) {
+	Impl * r = implOf(data);
+	PhaseGuard phase(r, Impl::PHASE_JAC_TIMES_VEC);
+	TimerStart(ATIMES);
+	const int result = r->m_jtimes(v, Jv, t, y, fy, r->m_jtimesData, tmp);
+	TimerStop(ATIMES);
+	return result;
+}
+
+// CVODE resets its Jacobian routines when it initialises the linear solver at its first step
+// (and when a state is restored): the timed routines are put back in front before every step.
+void installTimedRoutines(Impl * r) {
+	CVodeMem cv = static_cast<CVodeMem>(r->m_cvodeMem);
+	if (cv->cv_lsetup != nullptr && cv->cv_lsetup != timedLSetup) {
+		r->m_lsetup = cv->cv_lsetup;
+		cv->cv_lsetup = timedLSetup;
+	}
+	if (cv->cv_lsolve != nullptr && cv->cv_lsolve != timedLSolve) {
+		r->m_lsolve = cv->cv_lsolve;
+		cv->cv_lsolve = timedLSolve;
+	}
+	CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
+	if (ls == nullptr)
+		return;
+	if (ls->jac != nullptr && ls->jac != timedJacobian) {
+		r->m_jac = ls->jac;
+		r->m_jacData = ls->J_data;
+		ls->jac = timedJacobian;
+		ls->J_data = r;
+	}
+	if (ls->jtimes != nullptr && ls->jtimes != timedJacTimesVec) {
+		r->m_jtimes = ls->jtimes;
+		r->m_jtimesData = ls->jt_data;
+		ls->jtimes = timedJacTimesVec;
+		ls->jt_data = r;
+	}
+}
+
+// The snapshot code reads CVODE's private records: after init, fields read through them must
+// agree with what the integrator set and with CVODE's public getters.
+bool cvodeLayoutMatches(const Impl * r, double t0, double relTol, int maxOrder, long maxSteps, double dtMin) {
+	CVodeMem cv = static_cast<CVodeMem>(r->m_cvodeMem);
+	long nst = -1, nfe = -1;
+	realtype tCur = 0, tolsf = -1;
+	void * userData = nullptr;
+	if (CVodeGetNumSteps(r->m_cvodeMem, &nst) != CV_SUCCESS || CVodeGetNumRhsEvals(r->m_cvodeMem, &nfe) != CV_SUCCESS ||
+		CVodeGetCurrentTime(r->m_cvodeMem, &tCur) != CV_SUCCESS || CVodeGetTolScaleFactor(r->m_cvodeMem, &tolsf) != CV_SUCCESS ||
+		CVodeGetUserData(r->m_cvodeMem, &userData) != CV_SUCCESS)
+	{
+		return false;
+	}
+	bool ok = cv->cv_sunctx == r->m_ctx && cv->cv_user_data == r && userData == r &&
+			  cv->cv_lmm == CV_BDF && cv->cv_nst == nst && cv->cv_nfe == nfe &&
+			  cv->cv_tn == tCur && cv->cv_tn == t0 && cv->cv_tolsf == tolsf &&
+			  cv->cv_qmax == maxOrder && cv->cv_mxstep == maxSteps && cv->cv_hmin == dtMin &&
+			  cv->cv_zn[0] != nullptr && N_VGetLength_Serial(cv->cv_zn[0]) == N_VGetLength_Serial(r->m_y) &&
+			  cv->NLS != nullptr;
+	if (cv->cv_itol == CV_ITOL_SS || cv->cv_itol == CV_ITOL_SV)
+		ok = ok && cv->cv_reltol == relTol;
+	if (r->m_linearSolver != nullptr) {
+		CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
+		ok = ok && ls != nullptr && ls->LS == r->m_linearSolver && ls->A == r->m_matrix;
+	}
+	return ok;
+}
+
+void throwInit(const std::string & message) {
+	throw ZEB::Exception(message, "[IntegratorSundialsCVODE::init]");
+}
+
+void initMessage(const char * text) {
+	ZEB::ZEB_Message(ZEB::FormatString(text), ZEB::MSG_PROGRESS, "[IntegratorSundialsCVODE::init]", 1);
+}
+
+} // namespace
+
+
+// C callbacks registered with CVODE; the user data is the implementation record.
+
+namespace {
+
+// 0 continues; a recoverable model failure is reported and lets CVODE retry with a smaller
+// step; anything else stops the integration at once.
+int modelReaction(ModelInterface::CalculationResult result, const char * function, double t) {
+	if (result == ModelInterface::CalculationSuccess)
+		return 0;
+	if (result == ModelInterface::CalculationRecoverableError) {
+		ZEB::ZEB_Message(ZEB::FormatString(std::string(function) + "() function (in physical model) returned with "
+										   "'recoverable error' at time t=%1").arg(t),
+						 ZEB::MSG_WARNING, "[IntegratorSundialsCVODE_f]", 2);
+		return 1;
+	}
+	return -1;
+}
+
+int evaluateModel(Impl * r, realtype t, N_Vector y, N_Vector ydot) {
+	int reaction = modelReaction(r->m_model->setTime(t), "setTime", t);
+	if (reaction != 0)
+		return reaction;
+	reaction = modelReaction(r->m_model->setY(N_VGetArrayPointer_Serial(y)), "setY", t);
+	if (reaction != 0)
+		return reaction;
+	return modelReaction(r->m_model->ydot(N_VGetArrayPointer_Serial(ydot)), "ydot", t);
+}
+
+} // namespace
+
+
+int IntegratorSundialsCVODE_f(realtype t, N_Vector y, N_Vector ydot, void * userData) {
+	Impl * r = implOf(userData);
+	const int slot = fevalSlot(r);
+	TimerStart(slot);
+	const int result = evaluateModel(r, t, y, ydot);
+	TimerStop(slot);
+	return result;
+}
+
+
+int CVEwtFn_f(N_Vector y, N_Vector ewt, void * userData) {
+	// the model's own weights; its result is not consulted
+	implOf(userData)->m_model->calculateErrorWeights(N_VGetArrayPointer_Serial(y), N_VGetArrayPointer_Serial(ewt));
+	return 0;
+}
+
+
+void CVErrHandlerFn_f(int errorCode, const char * module, const char * function, char * msg, void * /*userData*/) {
+	if (errorCode == 0)
+		return;
+	if (errorCode > 0)
+		ZEB::ZEB_Message(ZEB::FormatString("CVODE Integrator module '%1', function '%2': %3\n").arg(module).arg(function).arg(msg),
+						 ZEB::MSG_WARNING, "[CVErrHandlerFn_f]", -1);
+	else
+		ZEB::ZEB_Message(ZEB::FormatString("Error in CVODE Integrator module '%1', function '%2':\n%3").arg(module).arg(function).arg(msg),
+						 ZEB::MSG_ERROR, "[CVErrHandlerFn_f]", -1);
+}
+
+
+int CVSpilsPrecSetupFn_f(realtype t, N_Vector y, N_Vector fy, booleantype jok, booleantype * jcurPtr,
+						 realtype gamma, void * userData)
+{
+	Impl * r = implOf(userData);
+	const double * yData = N_VGetArrayPointer_Serial(y);
+	const double * fyData = N_VGetArrayPointer_Serial(fy);
+	bool jacUpdated = false;
+	if (r->m_jacobian != nullptr && !jok) {
+		TimerStart(JACOBIAN_GENERATION);
+		int result = r->m_jacobian->setup(t, yData, fyData, nullptr, gamma);
+		TimerStop(JACOBIAN_GENERATION);
+		if (r->m_precond != nullptr) {
+			TimerStart(PRE_SETUP);
+			result = r->m_precond->setup(t, yData, fyData, nullptr, false, jacUpdated, gamma);
+			TimerStop(PRE_SETUP);
+		}
+		*jcurPtr = SUNTRUE;
+		return result;
+	}
+	if (r->m_precond == nullptr) {
+		*jcurPtr = SUNFALSE;
+		return 0;
+	}
+	TimerStart(PRE_SETUP);
+	const int result = r->m_precond->setup(t, yData, fyData, nullptr, jok == SUNTRUE, jacUpdated, gamma);
+	TimerStop(PRE_SETUP);
+	*jcurPtr = jacUpdated ? SUNTRUE : SUNFALSE;
+	return result;
+}
+
+
+int CVSpilsPrecSolveFn_f(realtype t, N_Vector y, N_Vector fy, N_Vector r, N_Vector z, realtype gamma,
+						 realtype delta, int lr, void * userData)
+{
+	Impl * impl = implOf(userData);
+	if (impl->m_precond == nullptr) {
+		// identity preconditioner
+		N_VScale(1.0, r, z);
+		return 0;
+	}
+	TimerStart(PRE_SOLVE);
+	const int result = impl->m_precond->solve(t, N_VGetArrayPointer_Serial(y), N_VGetArrayPointer_Serial(fy), nullptr,
+											  N_VGetArrayPointer_Serial(r), N_VGetArrayPointer_Serial(z), gamma, delta, lr);
+	TimerStop(PRE_SOLVE);
+	return result;
+}
+
+
+int CVSpilsJacTimesVecFn_f(N_Vector v, N_Vector Jv, realtype /*t*/, N_Vector /*y*/, N_Vector /*fy*/, void * userData,
+						   N_Vector /*tmp*/)
+{
+	return implOf(userData)->m_jacobian->jacTimesVec(N_VGetArrayPointer_Serial(v), N_VGetArrayPointer_Serial(Jv));
+}
+
+
+IntegratorSundialsCVODE::IntegratorSundialsCVODE() = default;
+
+
+IntegratorSundialsCVODE::~IntegratorSundialsCVODE() = default;
+
+
+void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const double * y0, LESInterface * lesSolver,
+								   PrecondInterface * precond, JacobianInterface * jacobian)
+{
+	m_impl.reset();
+	m_impl.reset(new IntegratorSundialsCVODEImpl);
+	Impl * r = m_impl.get();
+	r->m_model = model;
+	r->m_precond = precond;
+	r->m_jacobian = jacobian;
+	if (model == nullptr)
+		throwInit("Expected valid pointer to model object.");
+	if (lesSolver == nullptr)
+		throwInit("Expected valid pointer to LES-solver object.");
+
+	if (SUNContext_Create(nullptr, &r->m_ctx) != 0)
+		throwInit("Cannot create SUNDIALS context.");
+	const sunindextype n = static_cast<sunindextype>(model->n());
+	r->m_y = N_VNew_Serial(n, r->m_ctx);
+	r->m_yOut = N_VNew_Serial(n, r->m_ctx);
+	if (r->m_y == nullptr || r->m_yOut == nullptr)
+		throwInit("Cannot create CVODE vectors.");
+
+	initMessage("Initializing CVODE integrator\n");
+	ZEB::IndentationGuard indent;
+
+	for (int slot = 0; slot < TIMER_SLOT_COUNT; ++slot)
+		TimerSumReset(slot);
+
+	r->m_cvodeMem = CVodeCreate(CV_BDF, r->m_ctx);
+	if (r->m_cvodeMem == nullptr)
+		throwInit("CVodeCreate init error.");
+	r->m_t = t0;
+	r->m_dt = model->dt0();
+	if (n > 0)
+		std::memcpy(N_VGetArrayPointer_Serial(r->m_y), y0, static_cast<std::size_t>(n) * sizeof(double));
+
+	if (CVodeInit(r->m_cvodeMem, IntegratorSundialsCVODE_f, t0, r->m_y) != CV_SUCCESS)
+		throwInit("CVodeInit init error.");
+	CVodeSetUserData(r->m_cvodeMem, r);
+	CVodeSetMaxOrd(r->m_cvodeMem, m_maxOrder);
+	CVodeSetMaxNumSteps(r->m_cvodeMem, m_maxSteps);
+	CVodeSetInitStep(r->m_cvodeMem, r->m_dt);
+	CVodeSetMaxStep(r->m_cvodeMem, m_dtMax);
+	CVodeSetMinStep(r->m_cvodeMem, m_dtMin);
+
+	if (model->hasErrorWeightsFunction())
+		CVodeWFtolerances(r->m_cvodeMem, CVEwtFn_f);
+	else if (m_absTolVec.empty())
+		CVodeSStolerances(r->m_cvodeMem, m_relTol, m_absTol);
+	else {
+		if (m_absTolVec.size() < static_cast<std::size_t>(n))
+			throwInit("Invalid size of absTolVec.");
+		r->m_absTolVector = N_VNew_Serial(n, r->m_ctx);
+		if (n > 0)
+			std::memcpy(N_VGetArrayPointer_Serial(r->m_absTolVector), m_absTolVec.data(),
+						static_cast<std::size_t>(n) * sizeof(double));
+		CVodeSVtolerances(r->m_cvodeMem, m_relTol, r->m_absTolVector);
+	}
+	CVodeSetErrHandlerFn(r->m_cvodeMem, CVErrHandlerFn_f, r);
+
+	if (m_nonlinConvCoef != 0) {
+		ZEB::ZEB_Message(ZEB::FormatString("Setting NonlinConvCoef to %1.\n").arg(m_nonlinConvCoef),
+						 ZEB::MSG_PROGRESS, "[IntegratorSundialsCVODE::init]", 1);
+		CVodeSetNonlinConvCoef(r->m_cvodeMem, m_nonlinConvCoef);
+	}
+	if (m_maxNonLinIters != 0) {
+		ZEB::ZEB_Message(ZEB::FormatString("Setting MaxNonLinIters (maxcor) to %1.\n").arg(m_maxNonLinIters),
+						 ZEB::MSG_PROGRESS, "[IntegratorSundialsCVODE::init]", 1);
+		CVodeSetMaxNonlinIters(r->m_cvodeMem, m_maxNonLinIters);
+	}
+	if (m_stabLimDet)
+		CVodeSetStabLimDet(r->m_cvodeMem, SUNTRUE);
+
+	if (jacobian != nullptr) {
+		initMessage("Initializing Jacobian implementation\n");
+		jacobian->init(model);
+	}
+	initMessage("Initializing LES solver implementation\n");
+	lesSolver->init(model, this, precond, jacobian);
+
+	if (dynamic_cast<LESInterfaceIterative *>(lesSolver) != nullptr && (precond != nullptr || jacobian != nullptr)) {
+		if (CVodeSetPreconditioner(r->m_cvodeMem, CVSpilsPrecSetupFn_f, CVSpilsPrecSolveFn_f) != CVLS_SUCCESS)
+			throwInit("Error registering CVSpilsPrecSetupFn_f and/or CVSpilsPrecSolveFn_f.");
+		if (jacobian != nullptr) {
+			initMessage("Registering own Jacobian implementation with J*v function.\n");
+			CVodeSetJacTimes(r->m_cvodeMem, nullptr, CVSpilsJacTimesVecFn_f);
+		}
+		else
+			initMessage("Using DQ-Approximation for J*v function.\n");
+		if (precond != nullptr) {
+			initMessage("Initializing Preconditioner implementation\n");
+			precond->init(model, this, jacobian);
+		}
+	}
+
+	installTimedRoutines(r);
+	r->m_layoutVerified = cvodeLayoutMatches(r, t0, m_relTol, m_maxOrder, m_maxSteps, m_dtMin);
+	if (!r->m_layoutVerified)
+		ZEB::ZEB_Message(ZEB::FormatString("CVODE's internal data does not have the expected layout; "
+										   "integrator states cannot be saved.\n"),
+						 ZEB::MSG_WARNING, "[IntegratorSundialsCVODE::init]", -1);
+}
+
+
+int IntegratorSundialsCVODE::step() {
+	Impl * r = m_impl.get();
+	if (m_stopTime != 0)
+		CVodeSetStopTime(r->m_cvodeMem, m_stopTime);
+	installTimedRoutines(r);
+	const int flag = CVode(r->m_cvodeMem, r->m_model->tEnd(), r->m_y, &r->m_t, CV_ONE_STEP);
+	if (flag != CV_SUCCESS && flag != CV_TSTOP_RETURN)
+		return StepFailure;
+	CVodeGetNumSteps(r->m_cvodeMem, &r->m_nSteps);
+	CVodeGetNumRhsEvals(r->m_cvodeMem, &r->m_nRhsEvals);
+	CVodeGetNumLinSolvSetups(r->m_cvodeMem, &r->m_nLinSetups);
+	CVodeGetNumNonlinSolvIters(r->m_cvodeMem, &r->m_nNewtonIters);
+	CVodeGetNumStepSolveFails(r->m_cvodeMem, &r->m_nNewtonConvFails);
+	CVodeGetNumErrTestFails(r->m_cvodeMem, &r->m_nErrTestFails);
+	CVodeGetLastOrder(r->m_cvodeMem, &r->m_lastOrder);
+	CVodeGetLastStep(r->m_cvodeMem, &r->m_lastStep);
+	r->m_dt = r->m_lastStep;
+	return StepSuccess;
+}
+
+
+double IntegratorSundialsCVODE::t() const {
+	return m_impl->m_t;
+}
+
+
+double IntegratorSundialsCVODE::dt() const {
+	return m_impl->m_dt;
+}
+
+
+const double * IntegratorSundialsCVODE::yOut(double t) const {
+	Impl * r = m_impl.get();
+	if (t == r->m_t)
+		return N_VGetArrayPointer_Serial(r->m_y);
+	if (CVodeGetDky(r->m_cvodeMem, t, 0, r->m_yOut) != CV_SUCCESS)
+		throw ZEB::Exception("Cannot interpolate values.", "[IntegratorSundialsCVODE::y_out]");
+	return N_VGetArrayPointer_Serial(r->m_yOut);
+}
+
+
+void * IntegratorSundialsCVODE::cvodeMem() const {
+	return m_impl ? m_impl->m_cvodeMem : nullptr;
+}
+
+
+SUNContext IntegratorSundialsCVODE::sunContext() const {
+	return m_impl ? m_impl->m_ctx : nullptr;
+}
+
+
+unsigned int IntegratorSundialsCVODE::stats(StatisticsType type) const {
+	void * mem = cvodeMem();
+	if (mem == nullptr)
+		return 0;
+	long value = 0;		// the linear-solver getters leave it untouched without a linear solver
+	switch (type) {
+		case ST_STEPS				: CVodeGetNumSteps(mem, &value); break;
+		case ST_NONLIN_ITERS		: CVodeGetNumNonlinSolvIters(mem, &value); break;
+		case ST_NONLIN_CONV_FAILS	: CVodeGetNumStepSolveFails(mem, &value); break;
+		case ST_ERR_TEST_FAILS		: CVodeGetNumErrTestFails(mem, &value); break;
+		case ST_RHS_EVALS			: CVodeGetNumRhsEvals(mem, &value); break;
+		case ST_DIRECT_JAC_EVALS	: CVodeGetNumJacEvals(mem, &value); break;
+		case ST_DIRECT_RHS_EVALS	: CVodeGetNumLinRhsEvals(mem, &value); break;
+		case ST_LIN_ITERS			: CVodeGetNumLinIters(mem, &value); break;
+		case ST_LIN_CONV_FAILS		: CVodeGetNumLinConvFails(mem, &value); break;
+		case ST_PREC_EVALS			: CVodeGetNumPrecEvals(mem, &value); break;
+		case ST_PREC_SOLVES			: CVodeGetNumPrecSolves(mem, &value); break;
+		case ST_KRYLOV_RHS_EVALS	: CVodeGetNumLinRhsEvals(mem, &value); break;
+		case ST_JTIMES_EVALS		: CVodeGetNumJtimesEvals(mem, &value); break;
+		default						: return 0;
+	}
+	return static_cast<unsigned int>(value);
+}
+
+
+int IntegratorSundialsCVODE::attachLinearSolver(SUNLinearSolver linearSolver, SUNMatrix matrix) {
+	if (m_impl == nullptr || m_impl->m_cvodeMem == nullptr) {
+		if (linearSolver != nullptr)
+			SUNLinSolFree(linearSolver);
+		if (matrix != nullptr)
+			SUNMatDestroy(matrix);
+		return -1;
+	}
+	Impl * r = m_impl.get();
+	if (linearSolver == nullptr) {
+		if (matrix != nullptr)
+			SUNMatDestroy(matrix);
+		return -4;
+	}
+	const int flag = CVodeSetLinearSolver(r->m_cvodeMem, linearSolver, matrix);
+	// CVODE has dropped any earlier solver now; the new pair is ours to free in every case
+	if (r->m_linearSolver != nullptr)
+		SUNLinSolFree(r->m_linearSolver);
+	if (r->m_matrix != nullptr)
+		SUNMatDestroy(r->m_matrix);
+	r->m_linearSolver = linearSolver;
+	r->m_matrix = matrix;
+	switch (flag) {
+		case CVLS_SUCCESS		: break;
+		case CVLS_MEM_NULL		: return -1;
+		case CVLS_MEM_FAIL		: return -4;
+		default					: return -3;
+	}
+	// the saved Jacobian exists from the start, so that a state can be saved before the first step
+	CVLsMem ls = static_cast<CVLsMem>(static_cast<CVodeMem>(r->m_cvodeMem)->cv_lmem);
+	if (matrix != nullptr && ls != nullptr && ls->savedJ == nullptr) {
+		ls->savedJ = SUNMatClone(matrix);
+		if (ls->savedJ == nullptr)
+			return -4;
+	}
+	return 0;
+}
+
+
+std::size_t IntegratorSundialsCVODE::serializationSize() const {
+	if (m_impl == nullptr || !m_impl->m_layoutVerified)
+		return 0;
+	const long size = CVodeSerializationSize(m_impl->m_cvodeMem);
+	if (size < 0)
+		return 0;
+	return static_cast<std::size_t>(size) + 8 + 8 * static_cast<std::size_t>(N_VGetLength_Serial(m_impl->m_y)) + 16;
+}
+
+
+void IntegratorSundialsCVODE::serialize(void *& dataPtr) const {
+	if (serializationSize() == 0)
+		return;
+	const Impl * r = m_impl.get();
+	CVodeSerialize(r->m_cvodeMem, &dataPtr);
+	SerializeNVector(&dataPtr, r->m_y);
+	std::memcpy(dataPtr, &r->m_t, sizeof(double));
+	std::memcpy(static_cast<char *>(dataPtr) + sizeof(double), &r->m_dt, sizeof(double));
+	dataPtr = static_cast<char *>(dataPtr) + 2 * sizeof(double);
+}
+
+
+void IntegratorSundialsCVODE::deserialize(void *& dataPtr) {
+	const char * const location = "[IntegratorSundialsCVODE::deserialize]";
+	if (serializationSize() == 0)
+		throw ZEB::Exception("Integrator has no state that could be restored.", location);
+	Impl * r = m_impl.get();
+	const long result = CVodeDeserialize(r->m_cvodeMem, &dataPtr);
+	if (result < 0)
+		throw ZEB::Exception(ZEB::FormatString("Invalid integrator state data (error code %1): the data does not "
+											   "belong to this integrator.").arg(static_cast<int>(result)), location);
+	if (DeSerializeNVector(&dataPtr, r->m_y) < 0)
+		throw ZEB::Exception("Invalid integrator state data: the state vector does not match the model.", location);
+	std::memcpy(&r->m_t, dataPtr, sizeof(double));
+	std::memcpy(&r->m_dt, static_cast<char *>(dataPtr) + sizeof(double), sizeof(double));
+	dataPtr = static_cast<char *>(dataPtr) + 2 * sizeof(double);
+	installTimedRoutines(r);
+}
+
+
+
+namespace {
+
+// Step sizes below 1e-5 s in scientific, others in fixed notation.
+void writeStepSize(std::ostream & out, double dt) {
+	if (dt < 1e-5)
+		out << std::setw(14) << std::right << std::scientific << std::setprecision(8) << dt;
+	else
+		out << std::setw(14) << std::right << std::fixed << std::setprecision(6) << dt;
+}
+
+} // namespace
+
+
+void IntegratorSundialsCVODE::writeStatisticsHeader(const ZEB::Path & logfilePath, bool doRestart) {
+	Impl * r = m_impl.get();
+	const ZEB::Path file = logfilePath / "integrator_cvode_stats.tsv";
+	r->m_statsStream.reset(ZEB::create_ofstream(file, doRestart ? std::ios_base::app : std::ios_base::trunc));
+	r->m_statsStream->imbue(std::locale::classic());
+	if (doRestart)
+		return;
+	std::ostream & out = *r->m_statsStream;
+	out << std::right
+		<< std::setw(25) << "Time [s]" << '\t'
+		<< std::setw(10) << "Steps" << '\t'
+		<< std::setw(10) << "RhsEvals" << '\t'
+		<< std::setw(10) << "LinSetups" << '\t'
+		<< std::setw(8) << "NIters" << '\t'
+		<< std::setw(11) << "NConvFails" << '\t'
+		<< std::setw(11) << "NErrFails" << '\t'
+		<< std::setw(6) << "Order" << '\t'
+		<< std::setw(14) << "StepSize [s]" << std::endl;
+}
+
+
+void IntegratorSundialsCVODE::writeStatistics() {
+	const Impl * r = m_impl.get();
+	// nothing before the header was opened or before the first step
+	if (r == nullptr || r->m_statsStream == nullptr || r->m_nSteps == 0)
+		return;
+	std::ostream & out = *r->m_statsStream;
+	out << std::right << std::fixed << std::setprecision(10)
+		<< std::setw(25) << r->m_t << '\t'
+		<< std::setw(10) << r->m_nSteps << '\t'
+		<< std::setw(10) << r->m_nRhsEvals << '\t'
+		<< std::setw(10) << r->m_nLinSetups << '\t'
+		<< std::setw(8) << r->m_nNewtonIters << '\t'
+		<< std::setw(11) << r->m_nNewtonConvFails << '\t'
+		<< std::setw(11) << r->m_nErrTestFails << '\t'
+		<< std::setw(6) << r->m_lastOrder << '\t';
+	writeStepSize(out, r->m_lastStep);
+	out << std::endl;
+}
+
+
+void IntegratorSundialsCVODE::writeMetrics(double elapsedSeconds, std::ostream * metricsFile) {
+	const Impl * r = m_impl.get();
+	const char * const location = "[IntegratorSundialsCVODE::writeMetrics]";
+	const std::string unit = ZEB::Time::suitableTimeUnit(elapsedSeconds);
+	const unsigned int rhsEvals = stats(ST_RHS_EVALS);
+	auto count = [location](const char * text, unsigned long value) {
+		ZEB::ZEB_Message(ZEB::FormatString(text).arg(value, 8), ZEB::MSG_PROGRESS, location, 1);
+	};
+	auto timed = [&](const char * text, int slot, unsigned long value) {
+		ZEB::ZEB_Message(ZEB::FormatString(text)
+						 .arg(ZEB::Time::format_time_difference(TimerSum(slot), unit, true), 13)
+						 .arg(TimerSum(slot) / elapsedSeconds * 100, 5, 'f', 2)
+						 .arg(value, 8), ZEB::MSG_PROGRESS, location, 1);
+	};
+	count("Integrator: Steps                          =                          %1\n", static_cast<unsigned long>(r->m_nSteps));
+	count("Integrator: Newton iterations              =                          %1\n", static_cast<unsigned long>(r->m_nNewtonIters));
+	count("Integrator: Newton convergence failures    =                          %1\n", static_cast<unsigned long>(r->m_nNewtonConvFails));
+	count("Integrator: Error test failures            =                          %1\n", static_cast<unsigned long>(r->m_nErrTestFails));
+	timed("Integrator: Function evaluation (Newton)   = %1 (%2 %%)  %3\n", FEVAL, rhsEvals);
+	timed("Integrator: LES setup                      = %1 (%2 %%)  %3\n", LS_SETUP, static_cast<unsigned long>(r->m_nLinSetups));
+	timed("Integrator: LES solve                      = %1 (%2 %%)  %3\n", LS_SOLVE, static_cast<unsigned long>(r->m_nNewtonIters));
+	if (metricsFile == nullptr)
+		return;
+	std::ostream & out = *metricsFile;
+	out << "IntegratorSteps=" << r->m_nSteps << std::endl;
+	out << "IntegratorErrorTestFails=" << r->m_nErrTestFails << std::endl;
+	out << "IntegratorNonLinearConvFails=" << r->m_nNewtonConvFails << std::endl;
+	out << "IntegratorFunctionEvals=" << rhsEvals << std::endl;
+	out << "IntegratorTimeFunctionEvals=" << TimerSum(FEVAL) << std::endl;
+	out << "IntegratorLESSetup=" << r->m_nLinSetups << std::endl;
+	out << "IntegratorTimeLESSetup=" << TimerSum(LS_SETUP) << std::endl;
+	out << "IntegratorLESSolve=" << r->m_nNewtonIters << std::endl;
+	out << "IntegratorTimeLESSolve=" << TimerSum(LS_SOLVE) << std::endl;
+}
+
+} // namespace KADRIX

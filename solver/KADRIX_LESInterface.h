@@ -1,0 +1,40 @@
+#ifndef KADRIX_LESInterfaceH
+#define KADRIX_LESInterfaceH
+
+#include <cstddef>
+#include <iosfwd>
+
+#include "ZEB_Path.h"
+
+namespace KADRIX {
+
+class IntegratorInterface;
+class JacobianInterface;
+class ModelInterface;
+class PrecondInterface;
+
+/*! A solver of the linear systems M x = b with the iteration matrix M = I - gamma J that
+	implicit integrators need. Keeps non-owning pointers to model, integrator and helpers. */
+class LESInterface {
+public:
+	virtual ~LESInterface() = default;
+
+	virtual void init(ModelInterface * model, IntegratorInterface * integrator, PrecondInterface * precond,
+					  JacobianInterface * jacobian) = 0;
+	/*! Prepares M = I - gamma J for state y; residuals may be null. */
+	virtual void setup(const double * y, const double * ydot, const double * residuals, double gamma) = 0;
+	/*! Solves M x = rhs in place. */
+	virtual void solve(double * rhs) = 0;
+	virtual void writeStatisticsHeader(const ZEB::Path & logfilePath, bool doRestart) { (void)logfilePath; (void)doRestart; }
+	virtual void writeStatistics(double t) { (void)t; }
+	virtual void writeMetrics(double elapsedSeconds, std::ostream * metricsFile) { (void)elapsedSeconds; (void)metricsFile; }
+	/*! Copies the counters of the attached CVODE linear-solver module into the object. */
+	virtual void updateSUNDIALSStatistics() = 0;
+	virtual std::size_t serializationSize() const { return 0; }
+	virtual void serialize(void *& dataPtr) const { (void)dataPtr; }
+	virtual void deserialize(void *& dataPtr) { (void)dataPtr; }
+};
+
+} // namespace KADRIX
+
+#endif // KADRIX_LESInterfaceH

@@ -1,0 +1,72 @@
+#ifndef KADRIX_ModelInterfaceH
+#define KADRIX_ModelInterfaceH
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+
+namespace KADRIX {
+
+class IntegratorInterface;
+class JacobianInterface;
+class LESInterface;
+class OutputScheduler;
+class PrecondInterface;
+
+/*! What a model offers the integrators: an ordinary differential equation system y' = f(t, y)
+	with n unknowns, evaluated through setTime(), setY() and ydot() in this order.
+
+	The model owns the solver objects it hands out through the factory operations (created on
+	first call, the same object on later calls); integrators and solvers keep non-owning pointers.
+*/
+class ModelInterface {
+public:
+	/*! Result of every model evaluation. Integrators treat any other value like CalculationAbort. */
+	enum CalculationResult {
+		CalculationSuccess				= 0,
+		CalculationRecoverableError		= 1,	///< A smaller step may succeed.
+		CalculationAbort				= 2
+	};
+
+	virtual ~ModelInterface();
+
+	/*! Number of unknowns. */
+	virtual unsigned int n() const = 0;
+	/*! Initial state, n values. */
+	virtual const double * y0() const = 0;
+	/*! Start time [s]. */
+	virtual double t0() const = 0;
+	/*! Proposed first step size [s]. */
+	virtual double dt0() const = 0;
+	/*! End time [s]. */
+	virtual double tEnd() const = 0;
+	virtual CalculationResult setTime(double t) = 0;
+	virtual CalculationResult setY(const double * y) = 0;
+	/*! Writes f(t, y) for the time and state last set. */
+	virtual CalculationResult ydot(double * ydot) = 0;
+	virtual void writeOutputs(double t, const double * y);
+	virtual void writeFinalOutputs();
+	/*! t seconds after the start of year 0 as a short date text. */
+	virtual std::string simTime2DateTimeString(double t) const;
+	/*! Called after each accepted integrator step. */
+	virtual void stepCompleted(double t, const double * y);
+	virtual LESInterface * lesInterface();
+	virtual IntegratorInterface * integratorInterface();
+	virtual PrecondInterface * preconditionerInterface();
+	virtual JacobianInterface * jacobianInterface();
+	virtual OutputScheduler * outputScheduler();
+	/*! Fills n error weights for state y; by default returns CalculationAbort and fills nothing. */
+	virtual CalculationResult calculateErrorWeights(const double * y, double * weights);
+	/*! True when calculateErrorWeights() is implemented and shall be used. */
+	virtual bool hasErrorWeightsFunction();
+	/*! Bytes of the model's own state [Byte]. */
+	virtual std::size_t serializationSize() const;
+	virtual void serialize(void *& dataPtr) const;
+	virtual void deserialize(void *& dataPtr);
+	/*! Reports run metrics; elapsedSeconds is the wall-clock duration of the run [s]. */
+	virtual void writeMetrics(double elapsedSeconds, std::ostream * metricsFile);
+};
+
+} // namespace KADRIX
+
+#endif // KADRIX_ModelInterfaceH

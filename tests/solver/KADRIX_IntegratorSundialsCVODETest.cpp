@@ -1,0 +1,370 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "KADRIX_IntegratorSundialsCVODE.h"
+#include "SolverTestModels.h"
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
+#include "cvode_serialization.h"
+
+using KADRIX::IntegratorSundialsCVODE;
+using SolverTest::BandSolver;
+using SolverTest::HeatChain;
+using SolverTest::KrylovSolver;
+
+namespace {
+
+// What a run produced, step by step, to compare runs bit for bit.
+struct Trajectory {
+	std::vector<double>					t;
+	std::vector<std::vector<double> >	y;
+	std::vector<std::vector<unsigned> >	counters;
+};
+
+Trajectory run(IntegratorSundialsCVODE & integrator, unsigned int n, unsigned int steps) {
+	Trajectory tr;
+	for (unsigned int i = 0; i < steps; ++i) {
+		if (integrator.step() != 1) {
+			ADD_FAILURE() << "step " << i << " failed";
+			break;
+		}
+		tr.t.push_back(integrator.t());
+		const double * y = integrator.yOut(integrator.t());
+		tr.y.emplace_back(y, y + n);
+		std::vector<unsigned> c;
+		for (int s = IntegratorSundialsCVODE::ST_STEPS; s <= IntegratorSundialsCVODE::ST_JTIMES_EVALS; ++s)
+			c.push_back(integrator.stats(static_cast<IntegratorSundialsCVODE::StatisticsType>(s)));
+		tr.counters.push_back(c);
+	}
+	return tr;
+}
+
+std::vector<char> snapshot(const IntegratorSundialsCVODE & integrator, const KADRIX::LESInterface & les) {
+	std::vector<char> blob(integrator.serializationSize() + les.serializationSize());
+	void * p = blob.data();
+	integrator.serialize(p);
+	les.serialize(p);
+	EXPECT_EQ(static_cast<char *>(p), blob.data() + blob.size());
+	return blob;
+}
+
+void restore(IntegratorSundialsCVODE & integrator, KADRIX::LESInterface & les, std::vector<char> & blob) {
+	void * p = blob.data();
+	integrator.deserialize(p);
+	les.deserialize(p);
+	EXPECT_EQ(static_cast<char *>(p), blob.data() + blob.size());
+}
+
+void expectSameRun(const Trajectory & a, const Trajectory & b) {
+	ASSERT_EQ(a.t.size(), b.t.size());
+	for (std::size_t i = 0; i < a.t.size(); ++i) {
+		ASSERT_EQ(a.t[i], b.t[i]) << "step " << i;
+		ASSERT_EQ(a.y[i], b.y[i]) << "step " << i;
+		ASSERT_EQ(a.counters[i], b.counters[i]) << "step " << i;
+	}
+}
+
+void configure(IntegratorSundialsCVODE & integrator) {
+	integrator.m_relTol = 1e-6;
+	integrator.m_absTol = 1e-6;
+	integrator.m_dtMin = 1e-8;
+	integrator.m_nonlinConvCoef = 0.01;
+}
+
+// Records what reaches the message handler.
+class Recorder : public ZEB::MessageHandler {
+public:
+	Recorder() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
+	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int) override {
+		m_entries.push_back({type, location != nullptr ? location : "", text});
+	}
+	int count(const std::string & location) const {
+		int c = 0;
+		for (const Entry & e : m_entries)
+			c += (e.location == location);
+		return c;
+	}
+	struct Entry {
+		ZEB::msg_type_t	type;
+		std::string		location;
+		std::string		text;
+	};
+	std::vector<Entry> m_entries;
+};
+
+template <typename Solver>
+void checkExactRestore(Solver les, Solver freshLes, unsigned int n) {
+	Recorder quiet;
+	HeatChain model(n);
+	IntegratorSundialsCVODE integrator;
+	configure(integrator);
+	integrator.init(&model, model.t0(), model.y0(), &les, nullptr, nullptr);
+	run(integrator, n, 200);
+	std::vector<char> blob = snapshot(integrator, les);
+	const Trajectory first = run(integrator, n, 300);
+
+	restore(integrator, les, blob);
+	expectSameRun(first, run(integrator, n, 300));
+
+	// a host restores a saved state into a fresh instance that never stepped
+	IntegratorSundialsCVODE fresh;
+	configure(fresh);
+	fresh.init(&model, model.t0(), model.y0(), &freshLes, nullptr, nullptr);
+	restore(fresh, freshLes, blob);
+	expectSameRun(first, run(fresh, n, 300));
+}
+
+} // namespace
+
+
+TEST(IntegratorSundialsCVODE, RestoresKrylovRunBitForBit) {
+	checkExactRestore(KrylovSolver(), KrylovSolver(), 40);
+}
+
+TEST(IntegratorSundialsCVODE, RestoresBandRunBitForBit) {
+	checkExactRestore(BandSolver(1, 1), BandSolver(1, 1), 40);
+}
+
+TEST(IntegratorSundialsCVODE, SnapshotSizes) {
+	HeatChain model(1);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	EXPECT_EQ(integrator.serializationSize(), 0u);			// nothing before init
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	EXPECT_EQ(CVodeSerializationSize(integrator.cvodeMem()), 900);
+	EXPECT_EQ(integrator.serializationSize(), 932u);
+	EXPECT_EQ(les.serializationSize(), 96u);
+
+	HeatChain two(2);
+	BandSolver band(1, 1);
+	IntegratorSundialsCVODE banded;
+	banded.init(&two, 0, two.y0(), &band, nullptr, nullptr);
+	EXPECT_EQ(band.m_attachResult, 0);
+	EXPECT_EQ(band.serializationSize(), 204u);
+
+	// stability-limit detection keeps its whole data
+	IntegratorSundialsCVODE stald;
+	stald.m_stabLimDet = true;
+	KrylovSolver les2;
+	stald.init(&model, 0, model.y0(), &les2, nullptr, nullptr);
+	EXPECT_EQ(CVodeSerializationSize(stald.cvodeMem()), 900 + 20 * 8);
+}
+
+TEST(IntegratorSundialsCVODE, RestoresRunWithStabilityLimitDetection) {
+	Recorder quiet;
+	HeatChain model(10);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	integrator.m_stabLimDet = true;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	run(integrator, 10, 150);
+	std::vector<char> blob = snapshot(integrator, les);
+	const Trajectory first = run(integrator, 10, 200);
+	restore(integrator, les, blob);
+	expectSameRun(first, run(integrator, 10, 200));
+}
+
+TEST(IntegratorSundialsCVODE, RefusesForeignState) {
+	HeatChain model(3);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	integrator.step();
+	std::vector<char> blob = snapshot(integrator, les);
+
+	std::vector<char> wrongMagic = blob;
+	wrongMagic[0] ^= 0x5A;
+	void * p = wrongMagic.data();
+	EXPECT_EQ(CVodeDeserialize(integrator.cvodeMem(), &p), -1);
+	EXPECT_EQ(static_cast<char *>(p), wrongMagic.data() + 8);
+	p = wrongMagic.data();
+	EXPECT_THROW(integrator.deserialize(p), ZEB::Exception);
+
+	std::vector<char> wrongVersion = blob;
+	wrongVersion[4] = 7;
+	p = wrongVersion.data();
+	EXPECT_EQ(CVodeDeserialize(integrator.cvodeMem(), &p), -2);
+
+	// a state of another problem size is refused before anything changes
+	HeatChain bigger(4);
+	KrylovSolver les4;
+	IntegratorSundialsCVODE other;
+	other.init(&bigger, 0, bigger.y0(), &les4, nullptr, nullptr);
+	other.step();
+	const double tBefore = other.t();
+	p = blob.data();
+	try {
+		other.deserialize(p);
+		FAIL() << "expected an exception";
+	}
+	catch (ZEB::Exception & ex) {
+		EXPECT_STREQ(ex.location(), "[IntegratorSundialsCVODE::deserialize]");
+	}
+	EXPECT_EQ(p, static_cast<void *>(blob.data()));
+	EXPECT_EQ(other.step(), 1);
+	EXPECT_GT(other.t(), tBefore);
+}
+
+TEST(IntegratorSundialsCVODE, ChecksInitArguments) {
+	HeatChain model(3);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	auto initError = [&](KADRIX::LESInterface * solver) {
+		try {
+			integrator.init(&model, 0, model.y0(), solver, nullptr, nullptr);
+		}
+		catch (ZEB::Exception & ex) {
+			EXPECT_STREQ(ex.location(), "[IntegratorSundialsCVODE::init]");
+			return std::string(ex.what());
+		}
+		return std::string("no exception");
+	};
+	EXPECT_EQ(initError(nullptr), "Expected valid pointer to LES-solver object.");
+	integrator.m_absTolVec = {1e-6, 1e-6};
+	EXPECT_EQ(initError(&les), "Invalid size of absTolVec.");
+	integrator.m_absTolVec = {1e-6, 1e-6, 1e-6, 1.0};		// surplus values are not used
+	EXPECT_EQ(initError(&les), "no exception");
+	EXPECT_EQ(integrator.step(), 1);
+	EXPECT_EQ(les.m_attachResult, 0);
+}
+
+TEST(IntegratorSundialsCVODE, ReportsModelFailures) {
+	HeatChain model(3);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	ASSERT_EQ(integrator.step(), 1);
+
+	Recorder rec;
+	model.m_ydotResult = KADRIX::ModelInterface::CalculationAbort;
+	const double t = integrator.t();
+	EXPECT_EQ(integrator.step(), -1);
+	EXPECT_EQ(rec.count("[IntegratorSundialsCVODE_f]"), 0);
+	EXPECT_GT(rec.count("[CVErrHandlerFn_f]"), 0);
+	EXPECT_EQ(integrator.t(), t);
+
+	model.m_ydotResult = KADRIX::ModelInterface::CalculationRecoverableError;
+	EXPECT_EQ(integrator.step(), -1);
+	ASSERT_GT(rec.count("[IntegratorSundialsCVODE_f]"), 0);
+	for (const Recorder::Entry & e : rec.m_entries)
+		if (e.location == "[IntegratorSundialsCVODE_f]") {
+			EXPECT_EQ(e.type, ZEB::MSG_WARNING);
+			EXPECT_EQ(e.text.find("ydot() function (in physical model) returned with 'recoverable error' at time t="), 0u);
+		}
+}
+
+TEST(IntegratorSundialsCVODE, StopsAtStopTimeAndInterpolates) {
+	HeatChain model(5);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	integrator.m_stopTime = 0.25;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	int steps = 0;
+	while (integrator.t() < 0.25 && steps < 10000) {
+		ASSERT_EQ(integrator.step(), 1);
+		++steps;
+	}
+	EXPECT_EQ(integrator.t(), 0.25);
+
+	const double * state = integrator.yOut(integrator.t());
+	EXPECT_EQ(state, integrator.yOut(integrator.t()));
+	const double * between = integrator.yOut(integrator.t() - 0.5 * integrator.dt());
+	EXPECT_NE(between, state);
+	EXPECT_THROW(integrator.yOut(integrator.t() + 10), ZEB::Exception);
+}
+
+namespace {
+
+class WeightedChain : public HeatChain {
+public:
+	WeightedChain() : HeatChain(4) {}
+	CalculationResult calculateErrorWeights(const double *, double * w) override {
+		++m_calls;
+		for (unsigned int i = 0; i < n(); ++i)
+			w[i] = 1e6;
+		return CalculationSuccess;
+	}
+	bool hasErrorWeightsFunction() override { return true; }
+	int m_calls = 0;
+};
+
+std::string readFile(const std::string & path) {
+	std::ifstream in(path);
+	std::stringstream strm;
+	strm << in.rdbuf();
+	return strm.str();
+}
+
+} // namespace
+
+TEST(IntegratorSundialsCVODE, UsesModelErrorWeights) {
+	WeightedChain model;
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	integrator.m_absTolVec = {1.0};			// unused with the model's own weights
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	ASSERT_EQ(integrator.step(), 1);
+	EXPECT_GT(model.m_calls, 0);
+}
+
+TEST(IntegratorSundialsCVODE, WritesStatisticsAndMetrics) {
+	std::string dir = ::testing::TempDir() + "cvodestatsXXXXXX";
+	ASSERT_NE(mkdtemp(&dir[0]), nullptr);
+	Recorder rec;
+	HeatChain model(4);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	integrator.writeStatistics();								// no header yet: nothing
+	integrator.writeStatisticsHeader(ZEB::Path(dir), false);
+	integrator.writeStatistics();								// no step yet: nothing
+	const std::string header =
+		"                 Time [s]\t     Steps\t  RhsEvals\t LinSetups\t  NIters\t NConvFails\t  NErrFails\t Order\t  StepSize [s]\n";
+	const std::string file = dir + "/integrator_cvode_stats.tsv";
+	EXPECT_EQ(readFile(file), header);
+
+	ASSERT_EQ(integrator.step(), 1);
+	integrator.writeStatistics();
+	std::string text = readFile(file);
+	ASSERT_GT(text.size(), header.size());
+	const std::string line = text.substr(header.size());
+	EXPECT_EQ(line.find('\t'), 25u);
+	EXPECT_EQ(line.substr(0, 25).find('.') + 11, 25u);			// 10 decimals
+	EXPECT_NE(line.find("e-"), std::string::npos);				// a first step below 1e-5 s
+
+	integrator.writeStatisticsHeader(ZEB::Path(dir), true);	// a restart appends without header
+	integrator.writeStatistics();
+	EXPECT_EQ(readFile(file), text + line);
+
+	std::stringstream metrics;
+	integrator.writeMetrics(2.0, &metrics);
+	EXPECT_EQ(rec.count("[IntegratorSundialsCVODE::writeMetrics]"), 7);
+	EXPECT_EQ(metrics.str().substr(0, 18), "IntegratorSteps=1\n");
+	EXPECT_NE(metrics.str().find("IntegratorTimeLESSolve="), std::string::npos);
+	std::filesystem::remove_all(dir);
+}
+
+TEST(IntegratorSundialsCVODE, UsesOwnJacobianForKrylovProducts) {
+	Recorder quiet;
+	HeatChain model(20);
+	KrylovSolver les;
+	SolverTest::ChainJacobian jacobian;
+	IntegratorSundialsCVODE integrator;
+	configure(integrator);
+	integrator.init(&model, 0, model.y0(), &les, nullptr, &jacobian);
+	run(integrator, 20, 100);
+	EXPECT_GT(jacobian.m_setups, 0);
+	EXPECT_GT(jacobian.m_products, 0);
+	EXPECT_EQ(static_cast<int>(integrator.stats(IntegratorSundialsCVODE::ST_JTIMES_EVALS)), jacobian.m_products);
+	// without a preconditioner the solve callback passes r through
+	EXPECT_GT(integrator.stats(IntegratorSundialsCVODE::ST_PREC_SOLVES), 0u);
+	EXPECT_EQ(quiet.count("[IntegratorSundialsCVODE::init]"), 5);		// init, coefficient, Jacobian, LES, J*v
+}
