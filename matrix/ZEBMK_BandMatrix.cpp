@@ -98,6 +98,10 @@ void BandMatrix::resize(unsigned int n, unsigned int mu, unsigned int ml, unsign
 	m_ldim = static_cast<unsigned int>(ldim);
 	m_values.resize(static_cast<std::size_t>(n) * m_ldim);
 	m_pivots.resize(n);
+	// pivots of a larger factorisation would point outside the matrix (and spoil its blob)
+	for (auto & p : m_pivots)
+		if (static_cast<unsigned long>(p) >= n)
+			p = 0;
 	rebuildColumns();
 }
 

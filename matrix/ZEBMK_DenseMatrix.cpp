@@ -31,6 +31,10 @@ void DenseMatrix::resize(unsigned int n) {
 	m_n = n;
 	m_values.resize(static_cast<std::size_t>(n) * n);
 	m_pivots.resize(n);
+	// pivots of a larger factorisation would point outside the matrix (and spoil its blob)
+	for (auto & p : m_pivots)
+		if (static_cast<unsigned long>(p) >= n)
+			p = 0;
 }
 
 
