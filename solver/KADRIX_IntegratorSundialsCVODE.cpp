@@ -71,6 +71,9 @@ public:
 	double							m_lastStep = 0;
 	/*! False when CVODE's internal records do not look as the snapshot code expects. */
 	bool							m_layoutVerified = false;
+	/*! CVODE sets up its linear solver in its first step, replacing the timed routines: the first
+		right-hand-side evaluation, which follows that set-up, puts them back. */
+	bool							m_timersPending = true;
 
 	Phase							m_phase = PHASE_STEP;
 	// CVODE's own routines behind the timed ones
@@ -200,7 +203,7 @@ void installTimedRoutines(Impl * r) {
 
 // The snapshot code reads CVODE's private records: after init, fields read through them must
 // agree with what the integrator set and with CVODE's public getters.
-bool cvodeLayoutMatches(const Impl * r, double t0, double relTol, int maxOrder, long maxSteps, double dtMin) {
+bool cvodeLayoutMatches(const Impl * r, double t0, double relTol) {
 	CVodeMem cv = static_cast<CVodeMem>(r->m_cvodeMem);
 	long nst = -1, nfe = -1;
 	realtype tCur = 0, tolsf = -1;
@@ -214,7 +217,6 @@ bool cvodeLayoutMatches(const Impl * r, double t0, double relTol, int maxOrder, 
 	bool ok = cv->cv_sunctx == r->m_ctx && cv->cv_user_data == r && userData == r &&
 			  cv->cv_lmm == CV_BDF && cv->cv_nst == nst && cv->cv_nfe == nfe &&
 			  cv->cv_tn == tCur && cv->cv_tn == t0 && cv->cv_tolsf == tolsf &&
-			  cv->cv_qmax == maxOrder && cv->cv_mxstep == maxSteps && cv->cv_hmin == dtMin &&
 			  cv->cv_zn[0] != nullptr && N_VGetLength_Serial(cv->cv_zn[0]) == N_VGetLength_Serial(r->m_y) &&
 			  cv->NLS != nullptr;
 	if (cv->cv_itol == CV_ITOL_SS || cv->cv_itol == CV_ITOL_SV)
@@ -270,6 +272,10 @@ int evaluateModel(Impl * r, realtype t, N_Vector y, N_Vector ydot) {
 
 int IntegratorSundialsCVODE_f(realtype t, N_Vector y, N_Vector ydot, void * userData) {
 	Impl * r = implOf(userData);
+	if (r->m_timersPending) {
+		installTimedRoutines(r);
+		r->m_timersPending = false;
+	}
 	const int slot = fevalSlot(r);
 	TimerStart(slot);
 	const int result = evaluateModel(r, t, y, ydot);
@@ -308,7 +314,8 @@ int CVSpilsPrecSetupFn_f(realtype t, N_Vector y, N_Vector fy, booleantype jok, b
 		TimerStart(JACOBIAN_GENERATION);
 		int result = r->m_jacobian->setup(t, yData, fyData, nullptr, gamma);
 		TimerStop(JACOBIAN_GENERATION);
-		if (r->m_precond != nullptr) {
+		// a failed Jacobian must not be hidden behind the preconditioner's result
+		if (result == 0 && r->m_precond != nullptr) {
 			TimerStart(PRE_SETUP);
 			result = r->m_precond->setup(t, yData, fyData, nullptr, false, jacUpdated, gamma);
 			TimerStop(PRE_SETUP);
@@ -454,7 +461,7 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 	}
 
 	installTimedRoutines(r);
-	r->m_layoutVerified = cvodeLayoutMatches(r, t0, m_relTol, m_maxOrder, m_maxSteps, m_dtMin);
+	r->m_layoutVerified = cvodeLayoutMatches(r, t0, m_relTol);
 	if (!r->m_layoutVerified)
 		ZEB::ZEB_Message(ZEB::FormatString("CVODE's internal data does not have the expected layout; "
 										   "integrator states cannot be saved.\n"),
@@ -552,20 +559,28 @@ int IntegratorSundialsCVODE::attachLinearSolver(SUNLinearSolver linearSolver, SU
 			SUNMatDestroy(matrix);
 		return -4;
 	}
+	if (linearSolver == r->m_linearSolver)
+		return -3;
 	const int flag = CVodeSetLinearSolver(r->m_cvodeMem, linearSolver, matrix);
-	// CVODE has dropped any earlier solver now; the new pair is ours to free in every case
+	if (flag != CVLS_SUCCESS) {
+		// refused: CVODE keeps the pair it had, the new one was never attached
+		SUNLinSolFree(linearSolver);
+		if (matrix != nullptr && matrix != r->m_matrix)
+			SUNMatDestroy(matrix);
+		switch (flag) {
+			case CVLS_MEM_NULL		: return -1;
+			case CVLS_MEM_FAIL		: return -4;
+			default					: return -3;
+		}
+	}
+	// CVODE has let go of the earlier pair; it is ours to free
 	if (r->m_linearSolver != nullptr)
 		SUNLinSolFree(r->m_linearSolver);
-	if (r->m_matrix != nullptr)
+	if (r->m_matrix != nullptr && r->m_matrix != matrix)
 		SUNMatDestroy(r->m_matrix);
 	r->m_linearSolver = linearSolver;
 	r->m_matrix = matrix;
-	switch (flag) {
-		case CVLS_SUCCESS		: break;
-		case CVLS_MEM_NULL		: return -1;
-		case CVLS_MEM_FAIL		: return -4;
-		default					: return -3;
-	}
+	r->m_timersPending = true;
 	// the saved Jacobian exists from the start, so that a state can be saved before the first step
 	CVLsMem ls = static_cast<CVLsMem>(static_cast<CVodeMem>(r->m_cvodeMem)->cv_lmem);
 	if (matrix != nullptr && ls != nullptr && ls->savedJ == nullptr) {
@@ -604,12 +619,21 @@ void IntegratorSundialsCVODE::deserialize(void *& dataPtr) {
 	if (serializationSize() == 0)
 		throw ZEB::Exception("Integrator has no state that could be restored.", location);
 	Impl * r = m_impl.get();
-	const long result = CVodeDeserialize(r->m_cvodeMem, &dataPtr);
+	// everything is checked before anything is restored
+	void * checkPtr = dataPtr;
+	long result = CVodeSerializationPrivate(r->m_cvodeMem, &checkPtr, 3);
+	if (result >= 0) {
+		std::uint64_t length = 0;
+		std::memcpy(&length, static_cast<char *>(dataPtr) + result, sizeof(length));
+		if (length != static_cast<std::uint64_t>(N_VGetLength_Serial(r->m_y)))
+			result = -3;
+	}
+	if (result >= 0)
+		result = CVodeDeserialize(r->m_cvodeMem, &dataPtr);
 	if (result < 0)
 		throw ZEB::Exception(ZEB::FormatString("Invalid integrator state data (error code %1): the data does not "
 											   "belong to this integrator.").arg(static_cast<int>(result)), location);
-	if (DeSerializeNVector(&dataPtr, r->m_y) < 0)
-		throw ZEB::Exception("Invalid integrator state data: the state vector does not match the model.", location);
+	DeSerializeNVector(&dataPtr, r->m_y);
 	std::memcpy(&r->m_t, dataPtr, sizeof(double));
 	std::memcpy(&r->m_dt, static_cast<char *>(dataPtr) + sizeof(double), sizeof(double));
 	dataPtr = static_cast<char *>(dataPtr) + 2 * sizeof(double);
@@ -633,6 +657,8 @@ void writeStepSize(std::ostream & out, double dt) {
 
 void IntegratorSundialsCVODE::writeStatisticsHeader(const ZEB::Path & logfilePath, bool doRestart) {
 	Impl * r = m_impl.get();
+	if (r == nullptr)
+		return;
 	const ZEB::Path file = logfilePath / "integrator_cvode_stats.tsv";
 	r->m_statsStream.reset(ZEB::create_ofstream(file, doRestart ? std::ios_base::app : std::ios_base::trunc));
 	r->m_statsStream->imbue(std::locale::classic());
@@ -674,6 +700,8 @@ void IntegratorSundialsCVODE::writeStatistics() {
 
 void IntegratorSundialsCVODE::writeMetrics(double elapsedSeconds, std::ostream * metricsFile) {
 	const Impl * r = m_impl.get();
+	if (r == nullptr)
+		return;
 	const char * const location = "[IntegratorSundialsCVODE::writeMetrics]";
 	const std::string unit = ZEB::Time::suitableTimeUnit(elapsedSeconds);
 	const unsigned int rhsEvals = stats(ST_RHS_EVALS);

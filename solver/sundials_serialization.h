@@ -4,10 +4,6 @@
 /* Byte formats of CVODE vectors and dense/band matrices inside state snapshots: native byte
    order, no padding. The data pointer advances past what is written or read. */
 
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
 #include <nvector/nvector_serial.h>
 #include <sundials/sundials_matrix.h>
 
@@ -32,6 +28,12 @@ long DeSerializeDlsMat(void ** dataPtr, SUNMatrix A);
 }
 #endif
 
+
+#ifdef __cplusplus
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 namespace KADRIX {
 
@@ -136,5 +138,7 @@ private:
 };
 
 } // namespace KADRIX
+
+#endif // __cplusplus
 
 #endif // sundials_serializationH

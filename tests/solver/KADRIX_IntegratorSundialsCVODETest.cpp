@@ -368,3 +368,57 @@ TEST(IntegratorSundialsCVODE, UsesOwnJacobianForKrylovProducts) {
 	EXPECT_GT(integrator.stats(IntegratorSundialsCVODE::ST_PREC_SOLVES), 0u);
 	EXPECT_EQ(quiet.count("[IntegratorSundialsCVODE::init]"), 5);		// init, coefficient, Jacobian, LES, J*v
 }
+
+TEST(IntegratorSundialsCVODE, KeepsItsSolverWhenAnAttachIsRefused) {
+	HeatChain model(4);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	EXPECT_EQ(integrator.attachLinearSolver(nullptr, nullptr), -1);		// before init
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	N_Vector tmpl = N_VNew_Serial(4, integrator.sunContext());
+	SUNMatrix A = SUNBandMatrixStorage(4, 1, 1, 2, integrator.sunContext());
+	// a matrix-based solver without its matrix is refused; CVODE keeps GMRES
+	EXPECT_EQ(integrator.attachLinearSolver(SUNLinSol_Band(tmpl, A, integrator.sunContext()), nullptr), -3);
+	SUNMatDestroy(A);
+	N_VDestroy_Serial(tmpl);
+	EXPECT_EQ(integrator.attachLinearSolver(nullptr, nullptr), -4);
+	for (int i = 0; i < 5; ++i)
+		EXPECT_EQ(integrator.step(), 1);
+}
+
+TEST(IntegratorSundialsCVODE, RestoresNothingFromAStateWithAForeignVector) {
+	Recorder quiet;
+	HeatChain model(6);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	run(integrator, 6, 5);
+	std::vector<char> blob = snapshot(integrator, les);
+	run(integrator, 6, 20);
+	const double t = integrator.t();
+	const unsigned int steps = integrator.stats(IntegratorSundialsCVODE::ST_STEPS);
+	// the stored state vector claims another length
+	blob[CVodeSerializationSize(integrator.cvodeMem())] = 7;
+	void * p = blob.data();
+	EXPECT_THROW(integrator.deserialize(p), ZEB::Exception);
+	EXPECT_EQ(integrator.t(), t);
+	EXPECT_EQ(integrator.stats(IntegratorSundialsCVODE::ST_STEPS), steps);
+	EXPECT_EQ(integrator.step(), 1);
+	EXPECT_GT(integrator.t(), t);
+}
+
+TEST(IntegratorSundialsCVODE, RestoresRunWithOwnJacobianExactly) {
+	Recorder quiet;
+	HeatChain model(20);
+	KrylovSolver les, freshLes;
+	SolverTest::ChainJacobian jacobian, freshJacobian;
+	IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, &jacobian);
+	run(integrator, 20, 100);
+	std::vector<char> blob = snapshot(integrator, les);
+	const Trajectory first = run(integrator, 20, 150);
+	IntegratorSundialsCVODE fresh;
+	fresh.init(&model, 0, model.y0(), &freshLes, nullptr, &freshJacobian);
+	restore(fresh, freshLes, blob);
+	expectSameRun(first, run(fresh, 20, 150));
+}
