@@ -2,7 +2,9 @@
 #define KADRIX_LESInterfaceH
 
 #include <cstddef>
+#include <fstream>
 #include <iosfwd>
+#include <memory>
 
 #include "ZEB_Path.h"
 
@@ -33,6 +35,19 @@ public:
 	virtual std::size_t serializationSize() const { return 0; }
 	virtual void serialize(void *& dataPtr) const { (void)dataPtr; }
 	virtual void deserialize(void *& dataPtr) { (void)dataPtr; }
+
+protected:
+	/*! Not owned; set by init(). */
+	IntegratorInterface *			m_integrator = nullptr;
+	/*! Not owned; set by init(). */
+	ModelInterface *				m_model = nullptr;
+	/*! The statistics file, opened by writeStatisticsHeader(). */
+	std::unique_ptr<std::ofstream>	m_statsFileStream;
+	/*! Right-hand-side evaluations spent by the solver. */
+	unsigned int					m_nRHSEvals = 0;
+	/*! Increments of difference quotients: delta_j = |y_j| * relative + absolute. */
+	double							m_relToleranceDQ = 1e-7;
+	double							m_absToleranceDQ = 1e-8;
 };
 
 } // namespace KADRIX

@@ -1,0 +1,331 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "KADRIX_IntegratorImplicitEuler.h"
+#include "KADRIX_IntegratorSundialsCVODE.h"
+#include "KADRIX_LESBiCGStab.h"
+#include "KADRIX_LESGMRES.h"
+#include "KADRIX_PrecondInterface.h"
+#include "SolverTestModels.h"
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+using KADRIX::IntegratorSundialsCVODE;
+using SolverTest::HeatChain;
+
+namespace {
+
+class Recorder : public ZEB::MessageHandler {
+public:
+	Recorder() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
+	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int) override {
+		m_texts.push_back(text);
+		m_types.push_back(type);
+		m_locations.push_back(location != nullptr ? location : "");
+	}
+	int find(const std::string & text) const {
+		for (std::size_t i = 0; i < m_texts.size(); ++i)
+			if (m_texts[i] == text)
+				return static_cast<int>(i);
+		return -1;
+	}
+	std::vector<std::string>		m_texts;
+	std::vector<ZEB::msg_type_t>	m_types;
+	std::vector<std::string>		m_locations;
+};
+
+// Identity preconditioner of a chosen side, counting its calls.
+class IdentityPrecond : public KADRIX::PrecondInterface {
+public:
+	explicit IdentityPrecond(int type) : m_type(type) {}
+	PreconditionerType preconditionerType() const override { return static_cast<PreconditionerType>(m_type); }
+	void init(KADRIX::ModelInterface * model, KADRIX::IntegratorInterface *, const KADRIX::JacobianInterface *) override {
+		m_n = model->n();
+	}
+	int setup(double, const double *, const double *, const double *, bool, bool & jacUpdated, double) override {
+		++m_setups;
+		jacUpdated = false;
+		return 0;
+	}
+	int solve(double, const double *, const double *, const double *, const double * r, double * z, double, double, int lr) override {
+		++m_solves;
+		m_sides.push_back(lr);
+		for (unsigned int i = 0; i < m_n; ++i)
+			z[i] = r[i];
+		return 0;
+	}
+	unsigned int nRHSEvals() const override { return 0; }
+
+	int					m_type;
+	unsigned int		m_n = 0;
+	int					m_setups = 0;
+	int					m_solves = 0;
+	std::vector<int>	m_sides;
+};
+
+double integrateTo(IntegratorSundialsCVODE & integrator, double tEnd) {
+	while (integrator.t() < tEnd)
+		if (integrator.step() != 1)
+			return -1;
+	return integrator.yOut(tEnd)[0];
+}
+
+} // namespace
+
+
+TEST(LESGMRES, AttachesTheFMUConfiguration) {
+	Recorder rec;
+	HeatChain model(30);
+	KADRIX::LESGMRES gmres;
+	gmres.m_maxKrylovDim = 10;
+	gmres.m_linIterConvCoeff = 0.05;
+	SolverTest::ChainJacobian jacobian;
+	IntegratorSundialsCVODE integrator;
+	integrator.m_relTol = 1e-6;
+	integrator.init(&model, 0, model.y0(), &gmres, nullptr, &jacobian);
+	const int warning = rec.find("No Preconditioner is set for LESGMRES linear equation solver.");
+	const int epsLin = rec.find("Setting EpsLin (eplifac,linIterConvCoeff) to 0.05.\n");
+	ASSERT_GE(warning, 0);
+	ASSERT_GT(epsLin, warning);
+	EXPECT_EQ(rec.m_types[warning], ZEB::MSG_WARNING);
+	EXPECT_EQ(rec.m_locations[epsLin], "[LESGMRES::init]");
+
+	const double withJacobian = integrateTo(integrator, 2.0);
+	// left preconditioning: the pass-through solve callback runs
+	EXPECT_GT(integrator.stats(IntegratorSundialsCVODE::ST_PREC_SOLVES), 0u);
+	EXPECT_GT(jacobian.m_products, 0);
+
+	// the same run with difference-quotient products and no preconditioning
+	HeatChain plain(30);
+	KADRIX::LESGMRES dq;
+	IntegratorSundialsCVODE other;
+	other.m_relTol = 1e-6;
+	other.init(&plain, 0, plain.y0(), &dq, nullptr, nullptr);
+	EXPECT_NEAR(integrateTo(other, 2.0), withJacobian, 1e-4);
+	EXPECT_EQ(other.stats(IntegratorSundialsCVODE::ST_PREC_SOLVES), 0u);
+	EXPECT_EQ(dq.serializationSize(), 96u);
+}
+
+TEST(LESGMRES, RestoresModuleCountersExactly) {
+	Recorder quiet;
+	HeatChain model(20);
+	KADRIX::LESGMRES gmres;
+	IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &gmres, nullptr, nullptr);
+	for (int i = 0; i < 50; ++i)
+		ASSERT_EQ(integrator.step(), 1);
+	std::vector<char> blob(integrator.serializationSize() + gmres.serializationSize());
+	void * p = blob.data();
+	integrator.serialize(p);
+	gmres.serialize(p);
+	for (int i = 0; i < 40; ++i)
+		ASSERT_EQ(integrator.step(), 1);
+	const double t = integrator.t();
+	const unsigned int iters = integrator.stats(IntegratorSundialsCVODE::ST_LIN_ITERS);
+	p = blob.data();
+	integrator.deserialize(p);
+	gmres.deserialize(p);
+	for (int i = 0; i < 40; ++i)
+		ASSERT_EQ(integrator.step(), 1);
+	EXPECT_EQ(integrator.t(), t);
+	EXPECT_EQ(integrator.stats(IntegratorSundialsCVODE::ST_LIN_ITERS), iters);
+}
+
+TEST(LESGMRES, MapsPreconditionerSides) {
+	Recorder quiet;
+	HeatChain model(10);
+	for (int type : {1, 2, 3, 4}) {
+		KADRIX::LESGMRES gmres;
+		IdentityPrecond precond(type);
+		IntegratorSundialsCVODE integrator;
+		integrator.init(&model, 0, model.y0(), &gmres, &precond, nullptr);
+		EXPECT_EQ(integrateTo(integrator, 0.5) > 0, true) << type;
+		if (type < 4)
+			EXPECT_GT(precond.m_solves, 0) << type;
+		else
+			EXPECT_EQ(precond.m_solves, 0);		// unknown sides keep "none" without a Jacobian generator
+		EXPECT_GT(precond.m_setups, 0) << type;
+	}
+
+	KADRIX::LESGMRES gmres;
+	IdentityPrecond none(0);
+	IntegratorSundialsCVODE integrator;
+	try {
+		integrator.init(&model, 0, model.y0(), &gmres, &none, nullptr);
+		FAIL() << "expected an exception";
+	}
+	catch (ZEB::Exception & ex) {
+		EXPECT_STREQ(ex.what(), "Error initialising preconditioner for LESGMRES linear equation solver: "
+								"Preconditioner attribute 'Left', 'Right' or 'Both is enforced.");
+	}
+}
+
+TEST(LESBiCGStab, RunsOnlyWithCVODE) {
+	Recorder quiet;
+	HeatChain model(15);
+	KADRIX::LESBiCGStab bicg;
+	IntegratorSundialsCVODE integrator;
+	integrator.m_relTol = 1e-6;
+	integrator.init(&model, 0, model.y0(), &bicg, nullptr, nullptr);
+	KADRIX::LESGMRES gmres;
+	IntegratorSundialsCVODE reference;
+	reference.m_relTol = 1e-6;
+	HeatChain model2(15);
+	reference.init(&model2, 0, model2.y0(), &gmres, nullptr, nullptr);
+	EXPECT_NEAR(integrateTo(integrator, 1.0), integrateTo(reference, 1.0), 1e-3);
+	EXPECT_GT(integrator.stats(IntegratorSundialsCVODE::ST_LIN_ITERS), 0u);
+	EXPECT_GE(quiet.find("No Preconditioner is set for LESBiCGStab linear equation solver."), 0);
+
+	KADRIX::LESBiCGStab other;
+	try {
+		other.init(&model, nullptr, nullptr, nullptr);
+		FAIL() << "expected an exception";
+	}
+	catch (ZEB::Exception & ex) {
+		EXPECT_STREQ(ex.what(), "Error initializing LESBiCGStab linear solver: Only 'IntegratorSundialsCVODE' is currently supported.");
+		EXPECT_STREQ(ex.location(), "[LESBiCGStab::init]");
+	}
+	KADRIX::LESGMRES lonely;
+	EXPECT_THROW(lonely.init(&model, nullptr, nullptr, nullptr), ZEB::Exception);
+}
+
+TEST(LESGMRES, WritesStatisticsAndMetrics) {
+	std::string dir = ::testing::TempDir() + "gmresstatsXXXXXX";
+	ASSERT_NE(mkdtemp(&dir[0]), nullptr);
+	Recorder rec;
+	HeatChain model(10);
+	KADRIX::LESGMRES gmres;
+	IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &gmres, nullptr, nullptr);
+	gmres.writeStatisticsHeader(ZEB::Path(dir), false);
+	integrateTo(integrator, 0.1);
+	gmres.writeStatistics(integrator.t());
+	std::ifstream in(dir + "/LES_iterative_stats.tsv");
+	std::string header, row;
+	std::getline(in, header);
+	std::getline(in, row);
+	EXPECT_EQ(header, "                    Time\t  NLIters\t NLCFails\t  NPEvals\t  NPSolve\t    NJvEvals\t    NRhsEvals");
+	EXPECT_EQ(row.find('\t'), 25u);
+	EXPECT_EQ(row.size(), 25u + 4 * 11 + 2 * 14);
+
+	rec.m_texts.clear();
+	std::stringstream metrics;
+	gmres.writeMetrics(1.0, &metrics);
+	EXPECT_EQ(rec.m_texts.size(), 9u);
+	EXPECT_EQ(rec.m_texts[0].substr(0, 23), "LES: Linear iterations ");
+	EXPECT_EQ(metrics.str().substr(0, 15), "LESLinearIters=");
+	std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+// (I - gamma J) x for the exact Jacobian of a heat chain.
+std::vector<double> iterationMatrixTimes(HeatChain & model, const std::vector<double> & x, double gamma) {
+	SolverTest::ChainJacobian jacobian;
+	jacobian.init(&model);
+	std::vector<double> Jx(x.size());
+	jacobian.jacTimesVec(x.data(), Jx.data());
+	for (std::size_t i = 0; i < x.size(); ++i)
+		Jx[i] = x[i] - gamma * Jx[i];
+	return Jx;
+}
+
+} // namespace
+
+TEST(LESGMRES, SolvesNewtonSystemsForImplicitEuler) {
+	Recorder quiet;
+	const unsigned int n = 12;
+	HeatChain model(n, 50.0);
+	model.m_y0.assign(n, 20.0);
+	KADRIX::IntegratorImplicitEuler euler;
+	for (bool withJacobian : {false, true}) {
+		KADRIX::LESGMRES gmres;
+		gmres.m_linIterConvCoeff = 1e-9;
+		SolverTest::ChainJacobian jacobian;
+		euler.init(&model, 0, model.y0(), &gmres, nullptr, withJacobian ? &jacobian : nullptr);
+		std::vector<double> ydot(n);
+		model.setY(model.y0());
+		model.ydot(ydot.data());
+		const double gamma = 0.01;
+		gmres.setup(model.y0(), ydot.data(), nullptr, gamma);
+		std::vector<double> b(n);
+		for (unsigned int i = 0; i < n; ++i)
+			b[i] = std::sin(1.0 + i);
+		std::vector<double> x = b;
+		gmres.solve(x.data());
+		const std::vector<double> Mx = iterationMatrixTimes(model, x, gamma);
+		// difference quotients carry rounding errors of the perturbation
+		const double tolerance = withJacobian ? 1e-8 : 1e-4;
+		for (unsigned int i = 0; i < n; ++i)
+			EXPECT_NEAR(Mx[i], b[i], tolerance) << i << (withJacobian ? " with Jacobian" : " difference quotients");
+	}
+}
+
+TEST(LESGMRES, OwnGMRESStopsEarlyAndCountsSides) {
+	Recorder quiet;
+	const unsigned int n = 6;
+	HeatChain model(n, 5.0);
+	KADRIX::IntegratorImplicitEuler euler;
+	KADRIX::LESGMRES gmres;					// Krylov dimension 50 > n
+	IdentityPrecond both(3);
+	euler.init(&model, 0, model.y0(), &gmres, &both, nullptr);
+	EXPECT_GE(quiet.find("Setting LinIterConvCoeff to 0.1.\n"), 0);
+	std::vector<double> ydot(n, 0.0);
+	model.setY(model.y0());
+	model.ydot(ydot.data());
+	gmres.setup(model.y0(), ydot.data(), nullptr, 0.5);
+
+	// a right-hand side below the tolerance comes back unchanged, nothing counted
+	std::vector<double> tiny(n, 1e-12);
+	std::vector<double> x = tiny;
+	const int solvesBefore = both.m_solves;
+	gmres.solve(x.data());
+	EXPECT_EQ(x, tiny);
+	EXPECT_EQ(both.m_solves, solvesBefore + 1);			// only the left solve of the start vector
+
+	std::vector<double> b(n);
+	for (unsigned int i = 0; i < n; ++i)
+		b[i] = 100.0 * (i + 1);
+	x = b;
+	both.m_sides.clear();
+	gmres.solve(x.data());
+	const std::vector<double> Mx = iterationMatrixTimes(model, x, 0.5);
+	for (unsigned int i = 0; i < n; ++i)
+		EXPECT_NEAR(Mx[i], b[i], 1e-3 * std::fabs(b[i]));
+	// per iteration a right and a left solve, plus the start vector and the final correction
+	const std::size_t iterations = (both.m_sides.size() - 2) / 2;
+	EXPECT_LE(iterations, n);
+	EXPECT_EQ(both.m_sides.front(), 1);
+	EXPECT_EQ(both.m_sides.back(), 2);
+	EXPECT_EQ(gmres.serializationSize(), 0u);			// no snapshot without CVODE
+}
+
+TEST(LESGMRES, IntegratesWithImplicitEuler) {
+	Recorder quiet;
+	HeatChain model(10, 20.0);
+	KADRIX::LESGMRES gmres;
+	KADRIX::IntegratorImplicitEuler euler;
+	euler.m_relTol = 1e-5;
+	euler.m_stopTime = 2.0;
+	euler.init(&model, 0, model.y0(), &gmres, nullptr, nullptr);
+	while (euler.t() < 2.0)
+		euler.step();
+
+	HeatChain reference(10, 20.0);
+	KADRIX::LESGMRES cvodeGmres;
+	IntegratorSundialsCVODE cvode;
+	cvode.m_relTol = 1e-8;
+	cvode.m_absTol = 1e-8;
+	cvode.init(&reference, 0, reference.y0(), &cvodeGmres, nullptr, nullptr);
+	const double exact = integrateTo(cvode, 2.0);
+	// first order in time: close, not exact
+	EXPECT_NEAR(euler.yOut(2.0)[0], exact, 0.05 * std::fabs(exact));
+}
