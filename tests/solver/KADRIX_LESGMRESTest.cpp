@@ -10,6 +10,7 @@
 
 #include "KADRIX_IntegratorImplicitEuler.h"
 #include "KADRIX_IntegratorSundialsCVODE.h"
+#include "KADRIX_JacobianSparseCSR.h"
 #include "KADRIX_LESBiCGStab.h"
 #include "KADRIX_LESGMRES.h"
 #include "KADRIX_PrecondInterface.h"
@@ -328,4 +329,102 @@ TEST(LESGMRES, IntegratesWithImplicitEuler) {
 	const double exact = integrateTo(cvode, 2.0);
 	// first order in time: close, not exact
 	EXPECT_NEAR(euler.yOut(2.0)[0], exact, 0.05 * std::fabs(exact));
+}
+
+namespace {
+
+// y_i' = -k_i y_i with five distinct rates: exp(-k t) is the solution.
+class Decay : public KADRIX::ModelInterface {
+public:
+	unsigned int n() const override { return 5; }
+	const double * y0() const override { return m_y0; }
+	double t0() const override { return 0; }
+	double dt0() const override { return 1e-3; }
+	double tEnd() const override { return 100; }
+	CalculationResult setTime(double) override { return CalculationSuccess; }
+	CalculationResult setY(const double * y) override { std::copy(y, y + 5, m_y); return CalculationSuccess; }
+	CalculationResult ydot(double * ydot) override {
+		for (int i = 0; i < 5; ++i)
+			ydot[i] = -m_k[i] * m_y[i];
+		return CalculationSuccess;
+	}
+	const double	m_k[5] = {0.05, 0.1, 0.2, 0.5, 1.0};
+	const double	m_y0[5] = {1, 1, 1, 1, 1};
+	double			m_y[5] = {1, 1, 1, 1, 1};
+};
+
+// The solver objects of the FMU: CVODE, GMRES (dimension 10, coefficient 0.05) and the sparse
+// difference-quotient Jacobian of a diagonal pattern.
+struct FMUSolvers {
+	FMUSolvers() : jacobian(5, 5, ia, ja) {
+		integrator.m_relTol = 1e-7;
+		integrator.m_absTol = 1e-9;
+		gmres.m_maxKrylovDim = 10;
+		gmres.m_linIterConvCoeff = 0.05;
+	}
+	void init(Decay & model) { integrator.init(&model, 0, model.y0(), &gmres, nullptr, &jacobian); }
+	std::vector<double> runTo(double tEnd) {
+		std::vector<double> trace;
+		while (integrator.t() < tEnd) {
+			EXPECT_EQ(integrator.step(), 1);
+			const double * y = integrator.yOut(integrator.t());
+			trace.push_back(integrator.t());
+			trace.insert(trace.end(), y, y + 5);
+		}
+		return trace;
+	}
+	const unsigned int				ia[6] = {0, 1, 2, 3, 4, 5};
+	const unsigned int				ja[5] = {0, 1, 2, 3, 4};
+	IntegratorSundialsCVODE			integrator;
+	KADRIX::LESGMRES				gmres;
+	KADRIX::JacobianSparseCSR		jacobian;
+};
+
+} // namespace
+
+TEST(FMUSolverRoad, IntegratesDecayAndRestoresExactly) {
+	Recorder quiet;
+	Decay model;
+	FMUSolvers first;
+	first.init(model);
+	first.integrator.m_stopTime = 5;
+	first.runTo(5);
+	ASSERT_EQ(first.integrator.t(), 5);
+	std::vector<char> blob(first.integrator.serializationSize() + first.gmres.serializationSize() +
+						   first.jacobian.serializationSize());
+	void * p = blob.data();
+	first.integrator.serialize(p);
+	first.gmres.serialize(p);
+	first.jacobian.serialize(p);
+	first.integrator.m_stopTime = 10;
+	const std::vector<double> continuation = first.runTo(10);
+	const double * y = first.integrator.yOut(10);
+	for (int i = 0; i < 5; ++i)
+		EXPECT_NEAR(y[i], std::exp(-model.m_k[i] * 10), 1e-4 * std::exp(-model.m_k[i] * 10)) << i;
+
+	FMUSolvers fresh;
+	fresh.init(model);
+	fresh.integrator.m_stopTime = 10;
+	p = blob.data();
+	fresh.integrator.deserialize(p);
+	fresh.gmres.deserialize(p);
+	fresh.jacobian.deserialize(p);
+	EXPECT_EQ(fresh.runTo(10), continuation);
+}
+
+TEST(FMUSolverRoad, ImplicitEulerStopsAtItsStopTime) {
+	Recorder quiet;
+	Decay model;
+	KADRIX::LESGMRES gmres;
+	KADRIX::IntegratorImplicitEuler euler;
+	euler.m_relTol = 1e-4;
+	euler.m_absTol = 1e-6;
+	euler.m_stopTime = 1.0;
+	euler.init(&model, 0, model.y0(), &gmres, nullptr, nullptr);
+	while (euler.t() < 1.0) {
+		euler.step();
+		ASSERT_LE(euler.t(), 1.0);
+	}
+	EXPECT_EQ(euler.t(), 1.0);
+	EXPECT_NEAR(euler.yOut(1.0)[4], std::exp(-1.0), 5e-3);		// y' = -y
 }
