@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,29 +10,13 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include "TestSupport.h"
 #include "Wexil_Directories.h"
 #include "Wexil_LanguageHandler.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
 
 using Wexil::Directories;
 
 namespace {
-
-class Recorder : public ZEB::MessageHandler {
-public:
-	Recorder() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
-	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int level) override {
-		m_texts.push_back(text);
-		m_types.push_back(type);
-		m_locations.push_back(location != nullptr ? location : "");
-		m_levels.push_back(level);
-	}
-	std::vector<std::string>		m_texts;
-	std::vector<ZEB::msg_type_t>	m_types;
-	std::vector<std::string>		m_locations;
-	std::vector<int>				m_levels;
-};
 
 QString home() {
 	return QString::fromLocal8Bit(std::getenv("HOME"));
@@ -98,41 +81,41 @@ TEST(Directories, RemovesTreesButNotLinkTargets) {
 }
 
 TEST(LanguageHandler, TakesStoredLanguageOrSystemLocale) {
-	Recorder rec;
+	TestSupport::MessageRecorder rec;
 	Wexil::LanguageHandler::setLangId("");
 	const QString fromLocale = Wexil::LanguageHandler::langId();
 	EXPECT_FALSE(fromLocale.isEmpty());
 	EXPECT_FALSE(fromLocale.contains('_'));
-	ASSERT_EQ(rec.m_texts.size(), 2u);
-	EXPECT_EQ(rec.m_texts[1], "Translation required for locale: '" + fromLocale.toStdString() + "'.\n");
-	EXPECT_EQ(rec.m_types[0], ZEB::MSG_PROGRESS);
-	EXPECT_EQ(rec.m_locations[0], "[LanguageHandler::langId]");
-	EXPECT_EQ(rec.m_levels[0], 2);
+	ASSERT_EQ(rec.m_messages.size(), 2u);
+	EXPECT_EQ(rec.m_messages[1].m_text, "Translation required for locale: '" + fromLocale.toStdString() + "'.\n");
+	EXPECT_EQ(rec.m_messages[0].m_type, ZEB::MSG_PROGRESS);
+	EXPECT_EQ(rec.m_messages[0].m_location, "[LanguageHandler::langId]");
+	EXPECT_EQ(rec.m_messages[0].m_level, 2);
 
-	rec.m_texts.clear();
+	rec.m_messages.clear();
 	Wexil::LanguageHandler::setLangId("fr");
 	EXPECT_EQ(Wexil::LanguageHandler::langId(), "fr");
-	EXPECT_TRUE(rec.m_texts.empty());
+	EXPECT_TRUE(rec.m_messages.empty());
 }
 
 TEST(LanguageHandler, ReportsMissingCataloguesAndSetsLocale) {
-	Recorder rec;
+	TestSupport::MessageRecorder rec;
 	Wexil::LanguageHandler & handler = Wexil::LanguageHandler::instance();
 	Wexil::LanguageHandler::setLangId("fr");
 	handler.installTranslator("de");
 	EXPECT_EQ(QLocale().language(), QLocale::German);
 	EXPECT_EQ(Wexil::LanguageHandler::langId(), "fr");			// nothing loaded, nothing stored
-	ASSERT_GE(rec.m_texts.size(), 3u);
-	EXPECT_EQ(rec.m_texts[0], "App translation file path = '" + Directories::translationsFilePath("de").toStdString() + "'.\n");
-	EXPECT_EQ(rec.m_texts[1], "Qt translation file path  = '/usr/share/qt5/translations/qt_de.qm'.\n");
-	EXPECT_EQ(rec.m_texts.back(), "Could not load application translator file: '" +
+	ASSERT_GE(rec.m_messages.size(), 3u);
+	EXPECT_EQ(rec.m_messages[0].m_text, "App translation file path = '" + Directories::translationsFilePath("de").toStdString() + "'.\n");
+	EXPECT_EQ(rec.m_messages[1].m_text, "Qt translation file path  = '/usr/share/qt5/translations/qt_de.qm'.\n");
+	EXPECT_EQ(rec.m_messages.back().m_text, "Could not load application translator file: '" +
 			  Directories::translationsFilePath("de").toStdString() + "'.\n");
-	EXPECT_EQ(rec.m_locations[0], "[LanguageHandler::installTranslator]");
-	EXPECT_EQ(rec.m_levels[0], 1);
+	EXPECT_EQ(rec.m_messages[0].m_location, "[LanguageHandler::installTranslator]");
+	EXPECT_EQ(rec.m_messages[0].m_level, 1);
 
-	rec.m_texts.clear();
+	rec.m_messages.clear();
 	handler.installTranslator("en");
-	EXPECT_TRUE(rec.m_texts.empty());
+	EXPECT_TRUE(rec.m_messages.empty());
 	EXPECT_EQ(Wexil::LanguageHandler::langId(), "en");
 	EXPECT_EQ(QLocale().language(), QLocale::English);
 	EXPECT_EQ(QLocale().toString(12345), "12345");				// no group separator

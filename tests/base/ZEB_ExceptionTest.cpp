@@ -1,31 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <string>
-#include <vector>
 
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
-
-namespace {
-
-// Records what reaches the handler instead of writing it.
-class RecordingHandler : public ZEB::MessageHandler {
-public:
-	struct Entry {
-		std::string text;
-		ZEB::msg_type_t type;
-		std::string location;
-		int level;
-	};
-	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int verboseLevel) override {
-		m_entries.push_back(Entry{text, type, location != nullptr ? location : "<null>", verboseLevel});
-	}
-	std::vector<Entry> m_entries;
-};
-
-} // namespace
 
 TEST(Exception, EmptyStackGivesEmptyTexts) {
 	ZEB::Exception ex;
@@ -64,35 +42,33 @@ TEST(Exception, StandardExceptionBecomesFirstEntry) {
 	EXPECT_STREQ(ex.what(), "Bad row 7.");
 	EXPECT_EQ(ex.msgStack(), "index 7 \nBad row 7.");
 
-	RecordingHandler handler;
-	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&handler);
+	TestSupport::MessageRecorder handler;
 	ex.writeMsgStackToError();
-	ASSERT_EQ(handler.m_entries.size(), 2u);
-	EXPECT_EQ(handler.m_entries[0].location, "[CSVReader::read]");
-	EXPECT_EQ(handler.m_entries[1].location, "[CSVReader::read]");
+	ASSERT_EQ(handler.m_messages.size(), 2u);
+	EXPECT_EQ(handler.m_messages[0].m_location, "[CSVReader::read]");
+	EXPECT_EQ(handler.m_messages[1].m_location, "[CSVReader::read]");
 }
 
 TEST(Exception, WritesStackOldestFirstAsErrors) {
-	RecordingHandler handler;
-	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&handler);
+	TestSupport::MessageRecorder handler;
 
 	ZEB::Exception().writeMsgStackToError();
-	EXPECT_TRUE(handler.m_entries.empty());
+	EXPECT_TRUE(handler.m_messages.empty());
 
 	ZEB::Exception inner("first", "[A::a]");
 	ZEB::Exception middle(inner, "second", "");
 	ZEB::Exception outer(middle, ZEB::FormatString("third"), "[C::c]");
 	outer.writeMsgStackToError();
-	ASSERT_EQ(handler.m_entries.size(), 3u);
+	ASSERT_EQ(handler.m_messages.size(), 3u);
 	const char * texts[] = {"first", "second", "third"};
 	const char * locations[] = {"[A::a]", "", "[C::c]"};
 	for (int i = 0; i < 3; ++i) {
-		EXPECT_EQ(handler.m_entries[i].text, texts[i]);
-		EXPECT_EQ(handler.m_entries[i].location, locations[i]);
-		EXPECT_EQ(handler.m_entries[i].type, ZEB::MSG_ERROR);
-		EXPECT_EQ(handler.m_entries[i].level, 1);
+		EXPECT_EQ(handler.m_messages[i].m_text, texts[i]);
+		EXPECT_EQ(handler.m_messages[i].m_location, locations[i]);
+		EXPECT_EQ(handler.m_messages[i].m_type, ZEB::MSG_ERROR);
+		EXPECT_EQ(handler.m_messages[i].m_level, 1);
 	}
 	// writing does not consume the stack
 	outer.writeMsgStackToError();
-	EXPECT_EQ(handler.m_entries.size(), 6u);
+	EXPECT_EQ(handler.m_messages.size(), 6u);
 }

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FileUtils.h"
 
@@ -16,20 +15,13 @@ namespace {
 
 class FileUtils : public ::testing::Test {
 protected:
-	void SetUp() override {
-		std::string templ = ::testing::TempDir() + "fileutils_XXXXXX";
-		ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-		m_dir = templ;
-	}
-	void TearDown() override {
-		std::filesystem::remove_all(m_dir);
-	}
 	std::string file(const std::string & name, const std::string & content) const {
-		const std::string path = m_dir + "/" + name;
+		const std::string path = m_tmp.file(name);
 		std::ofstream(path, std::ios_base::binary) << content;
 		return path;
 	}
-	std::string m_dir;
+	TestSupport::TempDirectory	m_tmp{"fileutils_"};
+	const std::string			m_dir = m_tmp.path();
 };
 
 } // namespace

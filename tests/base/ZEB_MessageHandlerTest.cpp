@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
@@ -29,17 +28,12 @@ std::string readFile(const std::string & path) {
 class MessageHandlerTest : public ::testing::Test {
 protected:
 	void SetUp() override {
-		std::string pattern = ::testing::TempDir() + "msghandlerXXXXXX";
-		ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-		m_dir = pattern;
 		m_oldOut = std::cout.rdbuf(m_out.rdbuf());
 		m_oldErr = std::cerr.rdbuf(m_err.rdbuf());
 	}
 	void TearDown() override {
 		std::cout.rdbuf(m_oldOut);
 		std::cerr.rdbuf(m_oldErr);
-		std::error_code ec;
-		std::filesystem::remove_all(m_dir, ec);
 	}
 	std::string out() { std::string s = m_out.str(); m_out.str(""); return s; }
 	std::string err() { std::string s = m_err.str(); m_err.str(""); return s; }
@@ -49,15 +43,16 @@ protected:
 		h.setTimeStampFormat("");
 		h.m_locationWidth = locationWidth;
 		std::string errmsg;
-		ASSERT_TRUE(h.openLogFile(m_dir + "/" + name, false, errmsg)) << errmsg;
+		ASSERT_TRUE(h.openLogFile(m_tmp.file(name), false, errmsg)) << errmsg;
 	}
-	std::string log(const std::string & name) { return readFile(m_dir + "/" + name); }
+	std::string log(const std::string & name) { return readFile(m_tmp.file(name)); }
 
-	std::string			m_dir;
-	std::stringstream	m_out;
-	std::stringstream	m_err;
-	std::streambuf *	m_oldOut = nullptr;
-	std::streambuf *	m_oldErr = nullptr;
+	TestSupport::TempDirectory	m_tmp{"msghandler"};
+	const std::string			m_dir = m_tmp.path();
+	std::stringstream			m_out;
+	std::stringstream			m_err;
+	std::streambuf *			m_oldOut = nullptr;
+	std::streambuf *			m_oldErr = nullptr;
 };
 
 } // namespace

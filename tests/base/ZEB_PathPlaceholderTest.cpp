@@ -3,27 +3,16 @@
 #include <map>
 #include <string>
 
-#include "ZEB_Exception.h"
+#include "TestSupport.h"
 #include "ZEB_Path.h"
 #include "ZEB_PathPlaceholders.h"
 
+using TestSupport::thrown;
 using ZEB::Path;
 
 namespace {
 
 typedef std::map<std::string, Path> Table;
-
-// "message @ location" of the ZEB::Exception that f throws.
-template <typename F>
-std::string thrown(F f) {
-	try {
-		f();
-	}
-	catch (const ZEB::Exception & ex) {
-		return std::string(ex.what()) + " @ " + ex.location();
-	}
-	return "nothing thrown";
-}
 
 std::string replaced(const std::string & text, const Table & table) {
 	return Path(text).withReplacedPlaceholders(table).str();

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -15,38 +14,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
+#include "TestSupport.h"
 #include "ZEB_Path.h"
 
+using TestSupport::thrown;
 using ZEB::Path;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// "message @ location" of the ZEB::Exception that f throws.
-template <typename F>
-std::string thrown(F f) {
-	try {
-		f();
-	}
-	catch (const ZEB::Exception & ex) {
-		return std::string(ex.what()) + " @ " + ex.location();
-	}
-	return "nothing thrown";
-}
-
-struct RecordingHandler : public ZEB::MessageHandler {
-	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int verboseLevel) override {
-		if (type == ZEB::MSG_ERROR && verboseLevel == -1)
-			m_errors.push_back(text + " @ " + (location ? location : "(null)"));
-		else
-			m_errors.push_back("unexpected message: " + text);
-	}
-	std::vector<std::string> m_errors;
-};
 
 void writeFile(const std::string & name, const std::string & content) {
 	std::ofstream(name, std::ios_base::binary) << content;
@@ -207,26 +183,28 @@ TEST(Path, ComparesBranchesTextually) {
 
 class PathFileSystem : public ::testing::Test {
 protected:
-	void SetUp() override {
-		std::string pattern = ::testing::TempDir() + "pathXXXXXX";
-		ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-		m_dir = fs::canonical(pattern).string();
-		m_oldCwd = fs::current_path().string();
-		ZEB::MessageHandlerRegistry::instance().setMessageHandler(&m_handler);
-	}
-	void TearDown() override {
-		ZEB::MessageHandlerRegistry::instance().setDefaultMsgHandler();
-		ASSERT_EQ(::chdir(m_oldCwd.c_str()), 0);
-		std::error_code ec;
-		fs::remove_all(m_dir, ec);
-	}
-	std::string at(const std::string & rel) const { return m_dir + "/" + rel; }
+	void SetUp() override { m_oldCwd = fs::current_path().string(); }
+	void TearDown() override { ASSERT_EQ(::chdir(m_oldCwd.c_str()), 0); }
+	std::string at(const std::string & rel) const { return m_tmp.file(rel); }
 	Path P(const std::string & rel) const { return Path(at(rel)); }
 	void enter(const std::string & dir) { ASSERT_EQ(::chdir(dir.c_str()), 0); }
 
-	std::string			m_dir;
-	std::string			m_oldCwd;
-	RecordingHandler	m_handler;
+	// The messages as "text @ location"; each is expected to be an error of level -1.
+	std::vector<std::string> errors() const {
+		std::vector<std::string> lines;
+		for (const TestSupport::MessageRecorder::Message & m : m_handler.m_messages) {
+			if (m.m_type == ZEB::MSG_ERROR && m.m_level == -1)
+				lines.push_back(m.m_text + " @ " + m.m_location);
+			else
+				lines.push_back("unexpected message: " + m.m_text);
+		}
+		return lines;
+	}
+
+	TestSupport::TempDirectory		m_tmp{"path"};
+	const std::string				m_dir = m_tmp.path();
+	std::string						m_oldCwd;
+	TestSupport::MessageRecorder	m_handler;
 };
 
 TEST_F(PathFileSystem, ClassifiesEntries) {
@@ -255,7 +233,7 @@ TEST_F(PathFileSystem, ClassifiesEntries) {
 	EXPECT_EQ(P("missing").fileSize(), -1);
 	// a pipe without writer must not block
 	EXPECT_EQ(P("pipe").fileSize(), 0);
-	EXPECT_TRUE(m_handler.m_errors.empty());
+	EXPECT_TRUE(errors().empty());
 }
 
 TEST_F(PathFileSystem, SetsModificationTimeOnly) {
@@ -274,7 +252,7 @@ TEST_F(PathFileSystem, SetsModificationTimeOnly) {
 
 	EXPECT_EQ(P("missing").lastWriteTime(), 0);
 	EXPECT_FALSE(Path::setFileTime(P("missing"), 0, 0, 0, 1, 1, 2020));
-	EXPECT_EQ(m_handler.m_errors, std::vector<std::string>({"Cannot set file time to " + at("missing") +
+	EXPECT_EQ(errors(), std::vector<std::string>({"Cannot set file time to " + at("missing") +
 		", some component of the path doesn't exist! @ [Path::setFileTime]"}));
 }
 
@@ -288,15 +266,15 @@ TEST_F(PathFileSystem, MakesAbsoluteAgainstWorkingDirectory) {
 	expectEach([](const std::string & s) { return Path(s).absolutePath().str(); },
 		{{"x/../y", at("w/y")}, {"./x", at("w/x")}, {".", at("w")}, {"../x", at("x")}, {"/a/b/../c", "/a/c"},
 		 {"/a/b/..", "/a/b/.."}, {"{Project}/x", "{Project}/x"}, {"", ""}});
-	EXPECT_TRUE(m_handler.m_errors.empty());
+	EXPECT_TRUE(errors().empty());
 
 	// the process may stay in a removed directory; getcwd then fails
 	ASSERT_EQ(::rmdir(at("w").c_str()), 0);
 	EXPECT_FALSE(Path::current().isValid());
 	EXPECT_FALSE(Path("x").absolutePath().isValid());
 	EXPECT_EQ(Path("/abs").absolutePath().str(), "/abs");
-	ASSERT_EQ(m_handler.m_errors.size(), 2u);
-	EXPECT_EQ(m_handler.m_errors[0], "Couldn't deduce user directory.  @ [current()]");
+	ASSERT_EQ(errors().size(), 2u);
+	EXPECT_EQ(errors()[0], "Couldn't deduce user directory.  @ [current()]");
 }
 
 TEST_F(PathFileSystem, MakesPathWithAllParents) {
@@ -311,7 +289,7 @@ TEST_F(PathFileSystem, MakesPathWithAllParents) {
 	EXPECT_FALSE(Path::makePath(P("f")));
 	EXPECT_FALSE(Path::makePath(P("f/sub/dir")));
 	EXPECT_FALSE(Path::makePath(Path()));
-	EXPECT_TRUE(m_handler.m_errors.empty());
+	EXPECT_TRUE(errors().empty());
 }
 
 TEST_F(PathFileSystem, RemovesTreesWithoutFollowingLinks) {
@@ -343,7 +321,7 @@ TEST_F(PathFileSystem, RemovesTreesWithoutFollowingLinks) {
 	writeFile(at("f \"$x` b"), "");
 	EXPECT_TRUE(Path::remove(P("f \"$x` b")));
 	EXPECT_FALSE(fs::exists(at("f \"$x` b")));
-	EXPECT_TRUE(m_handler.m_errors.empty());
+	EXPECT_TRUE(errors().empty());
 }
 
 TEST_F(PathFileSystem, RemoveLeavesWorkingDirectoryFirst) {
@@ -367,7 +345,7 @@ TEST_F(PathFileSystem, MovesReplacingTarget) {
 
 	EXPECT_FALSE(Path::move(P("d"), P("nodir/d")));
 	EXPECT_TRUE(fs::exists(at("d")));
-	EXPECT_EQ(m_handler.m_errors, std::vector<std::string>({"Cannot move to " + at("nodir/d") +
+	EXPECT_EQ(errors(), std::vector<std::string>({"Cannot move to " + at("nodir/d") +
 		", some component of the path doesn't exist! @ [Path::move]"}));
 }
 

@@ -4,25 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "ZEB_Exception.h"
+#include "TestSupport.h"
 #include "ZEB_SectionSplitting.h"
+
+using TestSupport::thrown;
 
 namespace {
 
 typedef std::vector<std::string> Strings;
 typedef std::vector<Strings> Groups;
-
-// "message @ location" of the ZEB::Exception that f throws.
-template <typename F>
-std::string thrown(F f) {
-	try {
-		f();
-	}
-	catch (const ZEB::Exception & ex) {
-		return std::string(ex.what()) + " @ " + ex.location();
-	}
-	return "nothing thrown";
-}
 
 } // namespace
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Version.h"
 
@@ -43,14 +43,14 @@ std::string readError(const std::string & text) {
 	return "nothing thrown";
 }
 
-// Records each message as "type level location: text".
-struct RecordingHandler : public ZEB::MessageHandler {
-	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int verboseLevel) override {
-		m_messages.push_back(std::to_string(type) + " " + std::to_string(verboseLevel) + " "
-							 + (location ? location : "") + ": " + text);
-	}
-	std::vector<std::string> m_messages;
-};
+// Each recorded message as "type level location: text".
+std::vector<std::string> lines(const TestSupport::MessageRecorder & recorder) {
+	std::vector<std::string> result;
+	for (const TestSupport::MessageRecorder::Message & m : recorder.m_messages)
+		result.push_back(std::to_string(m.m_type) + " " + std::to_string(m.m_level) + " " + m.m_location + ": "
+						 + m.m_text);
+	return result;
+}
 
 } // namespace
 
@@ -153,13 +153,12 @@ TEST(Version, ParsesAndComparesVersionTexts) {
 
 
 TEST(Version, SendsTheCompilerBannerAsOneProgressMessage) {
-	RecordingHandler handler;
-	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&handler);
+	TestSupport::MessageRecorder handler;
 	Version::printCompilerVersion();
 	ZEB::MessageHandlerRegistry::instance().setDefaultMsgHandler();
 
 	const std::string version = std::to_string(__GNUC__) + "." + std::to_string(__GNUC_MINOR__) + "."
 			+ std::to_string(__GNUC_PATCHLEVEL__);
-	EXPECT_EQ(handler.m_messages, std::vector<std::string>{"0 1 [Version::printCompilerVersion]: Compiled with GCC"
-														   + std::string(32, ' ') + version + "\n"});
+	EXPECT_EQ(lines(handler), std::vector<std::string>{"0 1 [Version::printCompilerVersion]: Compiled with GCC"
+													   + std::string(32, ' ') + version + "\n"});
 }

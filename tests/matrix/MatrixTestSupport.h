@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <cstddef>
 #include <vector>
 
-#include "ZEB_Exception.h"
+#include "TestSupport.h"
+
+using TestSupport::failure;
 
 // The blob of a matrix; checks that serialize() fills exactly serializationSize() bytes.
 template <typename MatrixT>
@@ -18,16 +20,11 @@ std::vector<char> blob(const MatrixT & m) {
 	return buffer;
 }
 
-// "location message" of the ZEB::Exception f throws, or "no exception".
-template <typename F>
-std::string failure(F f) {
-	try {
-		f();
-	}
-	catch (ZEB::Exception & ex) {
-		return std::string(ex.location()) + " " + ex.what();
-	}
-	return "no exception";
+// Same size, and every element within tolerance of the expected one.
+inline void expectNear(const std::vector<double> & actual, const std::vector<double> & expected, double tolerance) {
+	ASSERT_EQ(actual.size(), expected.size());
+	for (std::size_t i = 0; i < actual.size(); ++i)
+		EXPECT_NEAR(actual[i], expected[i], tolerance) << "at " << i;
 }
 
 #endif // MatrixTestSupportH

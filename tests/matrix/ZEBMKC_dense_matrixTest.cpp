@@ -3,6 +3,7 @@
 #include <functional>
 #include <vector>
 
+#include "MatrixTestSupport.h"
 #include "ZEBMKC_dense_matrix.h"
 
 using namespace ZEBMK;
@@ -27,11 +28,8 @@ std::vector<double> product(int n, const std::vector<double> & a, const std::vec
 	return c;
 }
 
-void expectNear(const std::vector<double> & actual, const std::vector<double> & expected) {
-	ASSERT_EQ(actual.size(), expected.size());
-	for (std::size_t i = 0; i < actual.size(); ++i)
-		EXPECT_NEAR(actual[i], expected[i], 1e-12) << "at " << i;
-}
+// Tolerance of expectNear in this file.
+const double TOLERANCE = 1e-12;
 
 struct Unrolled {
 	int (*lu)(double *);
@@ -70,19 +68,19 @@ TEST(DenseKernels, UnpivotedFactorsSolveAndInvertForEverySize) {
 		ASSERT_EQ(u ? u->lu(factors.data()) : zebmk_dense_LU(n, factors.data()), 0);
 		std::vector<double> inv = a;
 		u ? u->inverseMult(factors.data(), inv.data()) : zebmk_dense_inverse_mult(n, factors.data(), inv.data());
-		expectNear(inv, identity);
+		expectNear(inv, identity, TOLERANCE);
 		std::vector<double> x(static_cast<std::size_t>(n), 1.0), y(static_cast<std::size_t>(n));
 		zebmk_dense_vec_mult(n, a.data(), x.data(), y.data());
 		u ? u->backsolve(factors.data(), y.data()) : zebmk_dense_backsolve(n, factors.data(), y.data());
-		expectNear(y, x);
+		expectNear(y, x, TOLERANCE);
 
 		// products against the naive triple loop
 		const std::vector<double> ab = product(n, a, b);
 		std::vector<double> c(static_cast<std::size_t>(n * n), 99.0);
 		u ? u->matMult(a.data(), b.data(), c.data()) : zebmk_dense_mat_mult(n, a.data(), b.data(), c.data());
-		expectNear(c, ab);
+		expectNear(c, ab, TOLERANCE);
 		u ? u->matMultSub(a.data(), b.data(), c.data()) : zebmk_dense_mat_mult_sub(n, a.data(), b.data(), c.data());
-		expectNear(c, std::vector<double>(c.size(), 0.0));
+		expectNear(c, std::vector<double>(c.size(), 0.0), TOLERANCE);
 
 		// y = A*e_k is column k; add and sub accumulate onto y
 		std::vector<double> e(static_cast<std::size_t>(n), 0.0);
@@ -90,10 +88,10 @@ TEST(DenseKernels, UnpivotedFactorsSolveAndInvertForEverySize) {
 		const std::vector<double> column(a.begin() + n, a.begin() + 2 * n);
 		std::vector<double> v(static_cast<std::size_t>(n), 5.0);
 		u ? u->vecMult(a.data(), e.data(), v.data()) : zebmk_dense_vec_mult(n, a.data(), e.data(), v.data());
-		expectNear(v, column);
+		expectNear(v, column, TOLERANCE);
 		u ? u->vecMultAdd(a.data(), e.data(), v.data()) : zebmk_dense_vec_mult_add(n, a.data(), e.data(), v.data());
 		u ? u->vecMultSub(a.data(), e.data(), v.data()) : zebmk_dense_vec_mult_sub(n, a.data(), e.data(), v.data());
-		expectNear(v, column);
+		expectNear(v, column, TOLERANCE);
 	}
 }
 
@@ -117,7 +115,7 @@ TEST(DenseKernels, PivotedInverseAndBlockRowSum) {
 	ASSERT_EQ(zebmk_dense_LU_pivot(n, factors.data(), p), 0);
 	std::vector<double> inv = a;
 	zebmk_dense_inverse_mult_pivot(n, factors.data(), p, inv.data());
-	expectNear(inv, {1, 0, 0, 0, 1, 0, 0, 0, 1});
+	expectNear(inv, {1, 0, 0, 0, 1, 0, 0, 0, 1}, TOLERANCE);
 
 	// y = A_0*x_0 + A_1*x_1 with A_1 = 2*A_0 and x_0 = x_1 gives 3*A_0*x_0
 	std::vector<double> blocks = a;
@@ -126,5 +124,5 @@ TEST(DenseKernels, PivotedInverseAndBlockRowSum) {
 	const std::vector<double> x = {1, 2, 3, 1, 2, 3};
 	std::vector<double> y(3, 7.0);
 	zebmk_dense_row_matvecsum(blocks.data(), n, 2, x.data(), y.data());
-	expectNear(y, {3 * 7, 3 * 10, 3 * 6});	// A_0 * (1, 2, 3) = (7, 10, 6)
+	expectNear(y, {3 * 7, 3 * 10, 3 * 6}, TOLERANCE);	// A_0 * (1, 2, 3) = (7, 10, 6)
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "MatrixTestSupport.h"
 #include "ZEBMK_DenseMatrix.h"
 #include "ZEBMKC_tridiag_matrix.h"
 
@@ -60,11 +61,8 @@ std::vector<double> rhs(int size) {
 	return b;
 }
 
-void expectNear(const std::vector<double> & actual, const std::vector<double> & expected) {
-	ASSERT_EQ(actual.size(), expected.size());
-	for (std::size_t i = 0; i < actual.size(); ++i)
-		EXPECT_NEAR(actual[i], expected[i], 1e-11) << "at " << i;
-}
+// Tolerance of expectNear in this file.
+const double TOLERANCE = 1e-11;
 
 } // namespace
 
@@ -78,7 +76,7 @@ TEST(TridiagKernels, SolveWithCornerEntries) {
 	EXPECT_EQ(y, (std::vector<double>{5, 4, 6, 8, 19}));
 	ASSERT_EQ(zebmk_tridiag_LU(5, T.data()), 0);
 	zebmk_tridiag_backsolve(5, T.data(), y.data());
-	expectNear(y, {1, 2, 3, 4, 5});
+	expectNear(y, {1, 2, 3, 4, 5}, TOLERANCE);
 
 	// three rows: the corners fill the matrix, and row 0's corner meets the last diagonal entry
 	for (bool corners : {true, false}) {
@@ -94,7 +92,7 @@ TEST(TridiagKernels, SolveWithCornerEntries) {
 		zebmk_tridiag_backsolve(3, T3.data(), b.data());
 		ASSERT_EQ(d.lu(), 0);
 		d.backsolve(expected.data());
-		expectNear(b, expected);
+		expectNear(b, expected, TOLERANCE);
 	}
 }
 
@@ -126,18 +124,18 @@ TEST(BlockTridiagKernels, MatchDenseSolveForEveryBlockSize) {
 			std::vector<double> x = rhs(n * m), product(n * m), expectedProduct(n * m);
 			zebmk_btridiag_vec_mult(n, m, plain.A(), plain.B(), plain.C(), x.data(), product.data());
 			d.multiply(x.data(), expectedProduct.data());
-			expectNear(product, expectedProduct);
+			expectNear(product, expectedProduct, TOLERANCE);
 
 			std::vector<double> expected = x, b1 = x, b2 = x;
 			ASSERT_EQ(d.lu(), 0);
 			d.backsolve(expected.data());
 			ASSERT_EQ(zebmk_btridiag_LU(n, m, plain.A(), plain.B(), plain.C()), 0);
 			zebmk_btridiag_backsolve(n, m, plain.A(), plain.B(), plain.C(), b1.data());
-			expectNear(b1, expected);
+			expectNear(b1, expected, TOLERANCE);
 			std::vector<long> p(n * m);
 			ASSERT_EQ(zebmk_btridiag_LU_pivot(n, m, pivoted.A(), pivoted.B(), pivoted.C(), p.data()), 0);
 			zebmk_btridiag_backsolve_pivot(n, m, pivoted.A(), pivoted.B(), pivoted.C(), p.data(), b2.data());
-			expectNear(b2, expected);
+			expectNear(b2, expected, TOLERANCE);
 		}
 	}
 }
@@ -161,7 +159,7 @@ TEST(BlockTridiagKernels, PivotInsideBlocksAndReportSingularBlocks) {
 	zebmk_btridiag_backsolve_pivot(5, 2, pivoted.A(), pivoted.B(), pivoted.C(), p.data(), b.data());
 	ASSERT_EQ(d.lu(), 0);
 	d.backsolve(expected.data());
-	expectNear(b, expected);
+	expectNear(b, expected, TOLERANCE);
 
 	// a zero last block row (diagonal and couplings) is reported as block row n
 	for (int m : {1, 3}) {

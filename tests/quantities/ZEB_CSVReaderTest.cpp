@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "ZEB_CSVReader.h"
 #include "ZEB_Exception.h"
 
@@ -25,20 +24,12 @@ std::string failureOf(CSVReader & reader, const std::string & text) {
 
 class CSVReaderFiles : public ::testing::Test {
 protected:
-	void SetUp() override {
-		std::string pattern = ::testing::TempDir() + "csvXXXXXX";
-		ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-		m_dir = pattern;
-	}
-	void TearDown() override {
-		std::error_code ec;
-		std::filesystem::remove_all(m_dir, ec);
-	}
 	ZEB::Path file(const std::string & name, const std::string & content) {
-		std::ofstream(m_dir + "/" + name) << content;
-		return ZEB::Path(m_dir + "/" + name);
+		std::ofstream(m_tmp.file(name)) << content;
+		return ZEB::Path(m_tmp.file(name));
 	}
-	std::string m_dir;
+	TestSupport::TempDirectory	m_tmp{"csv"};
+	const std::string			m_dir = m_tmp.path();
 };
 
 } // namespace

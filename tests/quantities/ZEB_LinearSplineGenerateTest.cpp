@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
 #include "ZEB_LinearSpline.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_ScalarFunction.h"
 
 using ZEB::LinearSpline;
@@ -28,20 +27,16 @@ public:
 	mutable unsigned int			m_evals = 0;
 };
 
-struct RecordingHandler : public ZEB::MessageHandler {
-	void msg(const std::string & text, ZEB::msg_type_t, const char * location, int verboseLevel) override {
-		m_texts.push_back(text);
-		m_ok = m_ok && verboseLevel == 3 && std::string(location) == "[LinearSplineGenerator::generate]";
-	}
-	std::vector<std::string> m_texts;
-	bool m_ok = true;
-};
-
 // Keeps the generator's progress messages off the console and records them.
 class Generate : public ::testing::Test {
 protected:
-	void SetUp() override { ZEB::MessageHandlerRegistry::instance().setMessageHandler(&m_handler); }
-	void TearDown() override { ZEB::MessageHandlerRegistry::instance().setDefaultMsgHandler(); }
+	// True when every message came from the generator at level 3.
+	bool allFromGenerator() const {
+		for (const TestSupport::MessageRecorder::Message & m : m_handler.m_messages)
+			if (m.m_level != 3 || m.m_location != "[LinearSplineGenerator::generate]")
+				return false;
+		return true;
+	}
 
 	// Largest deviation of the made spline from f at many points, relative to the tolerance.
 	static double worstError(LinearSpline & spline, const std::function<double(double)> & f,
@@ -59,7 +54,7 @@ protected:
 		return worst;
 	}
 
-	RecordingHandler m_handler;
+	TestSupport::MessageRecorder m_handler;
 };
 
 } // namespace
@@ -73,9 +68,9 @@ TEST_F(Generate, TakesTwoPointsForALinearFunction) {
 	EXPECT_EQ(spline.m_y, (std::vector<double>{1, 21}));
 	EXPECT_EQ(f.m_evals, 3u);
 	EXPECT_FALSE(spline.m_valid);
-	ASSERT_FALSE(m_handler.m_texts.empty());
-	EXPECT_EQ(m_handler.m_texts[0], "Starting spline generation with 2 points, reltol = 0.001, abstol = 1e-06.\n");
-	EXPECT_TRUE(m_handler.m_ok);
+	ASSERT_FALSE(m_handler.m_messages.empty());
+	EXPECT_EQ(m_handler.m_messages[0].m_text, "Starting spline generation with 2 points, reltol = 0.001, abstol = 1e-06.\n");
+	EXPECT_TRUE(allFromGenerator());
 }
 
 
@@ -131,7 +126,7 @@ TEST_F(Generate, WidensTheRangeToExistingPoints) {
 	EXPECT_EQ(spline.generate(f, 2, 5, 1e-6, 1e-3, 100, false), 0);
 	EXPECT_EQ(spline.m_x, (std::vector<double>{0, 10}));
 	EXPECT_EQ(spline.m_y, (std::vector<double>{0, 30}));
-	EXPECT_EQ(m_handler.m_texts[0], "Spline data already existing in generator, using min/max values: 0/10");
+	EXPECT_EQ(m_handler.m_messages[0].m_text, "Spline data already existing in generator, using min/max values: 0/10");
 
 	// with the existing data the table is refined where it misses f
 	spline.setValues({0, 4, 10}, {0, 12, 30});

@@ -4,18 +4,13 @@
 #include <utility>
 #include <vector>
 
+#include "TimeTestSupport.h"
 #include "ZEB_TimeFormat.h"
 
 using ZEB::Time;
 using ZEB::TimeFormat;
 
 namespace {
-
-::testing::AssertionResult isTime(const Time & t, int year, double sec) {
-	if (t.m_year == year && t.m_sec == sec)
-		return ::testing::AssertionSuccess();
-	return ::testing::AssertionFailure() << "year " << t.m_year << ", " << t.m_sec << " s";
-}
 
 /*! Entities as text: field numbers, dividers in quotes. */
 std::string entities(const TimeFormat & f) {

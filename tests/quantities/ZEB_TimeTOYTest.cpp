@@ -1,21 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <locale>
 #include <string>
 
+#include "TestSupport.h"
+#include "TimeTestSupport.h"
 #include "ZEB_Exception.h"
 #include "ZEB_Time.h"
 
+using TestSupport::GlobalCommaLocale;
 using ZEB::Time;
 
 namespace {
-
-::testing::AssertionResult isTime(const Time & t, int year, double sec) {
-	if (t.m_year == year && t.m_sec == sec)
-		return ::testing::AssertionSuccess();
-	return ::testing::AssertionFailure() << "year " << t.m_year << ", " << t.m_sec << " s";
-}
 
 template <typename F>
 std::string thrownText(F f) {
@@ -23,19 +19,6 @@ std::string thrownText(F f) {
 	catch (const ZEB::Exception & ex) { return std::string(ex.what()) + " " + ex.location(); }
 	return "no exception";
 }
-
-// Decimal comma and thousands grouping, as many user locales have.
-struct CommaPunct : std::numpunct<char> {
-	char do_decimal_point() const override { return ','; }
-	char do_thousands_sep() const override { return '.'; }
-	std::string do_grouping() const override { return "\3"; }
-};
-
-struct GlobalCommaLocale {
-	GlobalCommaLocale() : m_old(std::locale::global(std::locale(std::locale::classic(), new CommaPunct))) {}
-	~GlobalCommaLocale() { std::locale::global(m_old); }
-	std::locale m_old;
-};
 
 /*! Stored seconds as given, without the constructor's normalisation. */
 Time raw(double sec) {

@@ -2,45 +2,18 @@
 
 #include <ctime>
 #include <limits>
-#include <locale>
 #include <string>
 
+#include "TestSupport.h"
+#include "TimeTestSupport.h"
 #include "ZEB_Exception.h"
 #include "ZEB_Time.h"
 
+using TestSupport::GlobalCommaLocale;
+using TestSupport::throwsWith;
 using ZEB::Time;
 
 namespace {
-
-template <typename F>
-::testing::AssertionResult throwsWith(F f, const std::string & what, const std::string & where) {
-	try { f(); }
-	catch (const ZEB::Exception & ex) {
-		if (what == ex.what() && where == ex.location())
-			return ::testing::AssertionSuccess();
-		return ::testing::AssertionFailure() << "threw '" << ex.what() << "' at '" << ex.location() << "'";
-	}
-	return ::testing::AssertionFailure() << "did not throw";
-}
-
-::testing::AssertionResult isTime(const Time & t, int year, double sec) {
-	if (t.m_year == year && t.m_sec == sec)
-		return ::testing::AssertionSuccess();
-	return ::testing::AssertionFailure() << "year " << t.m_year << ", " << t.m_sec << " s";
-}
-
-// Decimal comma and thousands grouping, as many user locales have.
-struct CommaPunct : std::numpunct<char> {
-	char do_decimal_point() const override { return ','; }
-	char do_thousands_sep() const override { return '.'; }
-	std::string do_grouping() const override { return "\3"; }
-};
-
-struct GlobalCommaLocale {
-	GlobalCommaLocale() : m_old(std::locale::global(std::locale(std::locale::classic(), new CommaPunct))) {}
-	~GlobalCommaLocale() { std::locale::global(m_old); }
-	std::locale m_old;
-};
 
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 const double INF = std::numeric_limits<double>::infinity();

@@ -1,36 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <type_traits>
 #include <vector>
 
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Unit.h"
 #include "ZEB_UnitList.h"
 #include "ZEB_ptr_list.h"
 
-namespace {
+using TestSupport::throwsWith;
 
-template <typename F>
-::testing::AssertionResult throwsWith(F f, const std::string & what, const std::string & where) {
-	try { f(); }
-	catch (const ZEB::Exception & ex) {
-		if (what == ex.what() && where == ex.location())
-			return ::testing::AssertionSuccess();
-		return ::testing::AssertionFailure() << "threw '" << ex.what() << "' at '" << ex.location() << "'";
-	}
-	catch (...) { return ::testing::AssertionFailure() << "threw a foreign exception"; }
-	return ::testing::AssertionFailure() << "did not throw";
-}
+namespace {
 
 ZEB::UnitList * list() { return ZEB::UnitList::instance(); }
 
@@ -47,13 +36,6 @@ void expectRecord(const ZEB::UnitData * u, const std::string & name, unsigned in
 	EXPECT_EQ(u->operation, op) << name;
 }
 
-class RecordingHandler : public ZEB::MessageHandler {
-public:
-	RecordingHandler() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
-	void msg(const std::string & text, ZEB::msg_type_t, const char *, int) override { m_texts.push_back(text); }
-	std::vector<std::string> m_texts;
-};
-
 struct Counted {
 	explicit Counted(int & alive) : m_alive(alive) { ++m_alive; }
 	~Counted() { --m_alive; }
@@ -68,18 +50,14 @@ protected:
 	void TearDown() override {
 		ZEB::UnitList::instance()->clear();
 		ZEB::UnitList::instance()->read_default();
-		if (!m_dir.empty()) {
-			std::error_code ec;
-			std::filesystem::remove_all(m_dir, ec);
-		}
 	}
 	std::string tempDir() {
-		std::string pattern = ::testing::TempDir() + "unitlistXXXXXX";
-		EXPECT_NE(mkdtemp(&pattern[0]), nullptr);
-		m_dir = pattern;
+		m_tmp.emplace("unitlist");
+		m_dir = m_tmp->path();
 		return m_dir;
 	}
-	std::string m_dir;
+	std::optional<TestSupport::TempDirectory>	m_tmp;
+	std::string									m_dir;
 };
 
 
@@ -214,12 +192,12 @@ TEST_F(UnitList, ConvertsThroughBaseUnit) {
 	EXPECT_DOUBLE_EQ(converted("kWh", "MJ", 1), 3.6);		EXPECT_DOUBLE_EQ(converted("min", "h", 90), 1.5);
 	EXPECT_DOUBLE_EQ(converted("h", "ms", 1), 3.6e6);		EXPECT_DOUBLE_EQ(converted("mm", "cm", 25), 2.5);
 	EXPECT_EQ(converted("J/m2s", "W/m2", 1), 1.0);			EXPECT_EQ(converted("K", "K", 7), 7.0);
-	RecordingHandler h;
+	TestSupport::MessageRecorder h;
 	double v = 5;
 	EXPECT_TRUE(throwsWith([&] { list()->convert(ZEB::Unit("m"), ZEB::Unit("s"), v); },
 						   "Can't relate unit [m] to [s]!", "[UnitList::relate_units]"));
 	EXPECT_EQ(v, 5.0);
-	EXPECT_TRUE(h.m_texts.empty());
+	EXPECT_TRUE(h.m_messages.empty());
 }
 
 TEST_F(UnitList, RelatesByOperationPair) {
@@ -381,13 +359,13 @@ TEST_F(UnitList, EmptiedListRefusesLookups) {
 
 TEST_F(UnitList, RestoreGivesBuiltInTableAgain) {
 	ASSERT_TRUE(list()->read(std::string("a * 2 b"), true));
-	RecordingHandler h;
+	TestSupport::MessageRecorder h;
 	list()->clear();
 	EXPECT_TRUE(list()->read_default());
 	EXPECT_EQ(list()->size(), 253u);
 	EXPECT_EQ(ZEB::Unit("C").id(), 183u);
 	EXPECT_EQ(ZEB::Unit(252u).name(), "Kh");
-	EXPECT_TRUE(h.m_texts.empty());
+	EXPECT_TRUE(h.m_messages.empty());
 }
 
 TEST_F(UnitList, WritesTableThatReadsBack) {

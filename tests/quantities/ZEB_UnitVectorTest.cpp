@@ -7,23 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
 #include "ZEB_Unit.h"
 #include "ZEB_UnitVector.h"
 
-namespace {
+using TestSupport::throwsWith;
 
-template <typename F>
-::testing::AssertionResult throwsWith(F f, const std::string & what, const std::string & where) {
-	try { f(); }
-	catch (const ZEB::Exception & ex) {
-		if (what == ex.what() && where == ex.location())
-			return ::testing::AssertionSuccess();
-		return ::testing::AssertionFailure() << "threw '" << ex.what() << "' at '" << ex.location() << "'";
-	}
-	catch (...) { return ::testing::AssertionFailure() << "threw a foreign exception"; }
-	return ::testing::AssertionFailure() << "did not throw";
-}
+namespace {
 
 ZEB::UnitVector vec(const std::vector<double> & values, const std::string & unit, const std::string & name = "") {
 	ZEB::UnitVector v;

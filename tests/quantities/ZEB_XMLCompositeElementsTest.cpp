@@ -1,27 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <tinyxml.h>
 
+#include "TestSupport.h"
 #include "ZEB_XMLCompositeElements.h"
 #include "ZEB_XMLPrinter.h"
 
-namespace {
+using TestSupport::throwsRuntimeError;
 
-template <typename F>
-::testing::AssertionResult throwsWith(F f, const std::string & what) {
-	try { f(); }
-	catch (const std::runtime_error & ex) {
-		if (what == ex.what())
-			return ::testing::AssertionSuccess();
-		return ::testing::AssertionFailure() << "threw '" << ex.what() << "'";
-	}
-	catch (...) { return ::testing::AssertionFailure() << "threw a foreign exception"; }
-	return ::testing::AssertionFailure() << "did not throw";
-}
+namespace {
 
 typedef std::vector<std::vector<double> > Matrix;
 
@@ -67,14 +57,14 @@ TEST(XMLCompositeElements, LinearSplinesReadBackWhatIsWritten) {
 	TiXmlDocument doc;
 	doc.Parse("<r>\n<s name=\"a\" interpolation=\"constant\">\n<X>1</X>\n</s>\n<s name=\"b\">\n<Z/>\n</s>\n<s/>\n</r>");
 	const TiXmlElement * s = doc.RootElement()->FirstChildElement();
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBLinearSplineElement(s, name, interpolation, xUnit, x, yUnit, y); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBLinearSplineElement(s, name, interpolation, xUnit, x, yUnit, y); },
 						   "Error in XML file, line 3: Missing 'unit' attribute in ZEB:UnitVector element."));
 	EXPECT_EQ(interpolation, "constant");
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBLinearSplineElement(s->NextSiblingElement(), name, interpolation,
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBLinearSplineElement(s->NextSiblingElement(), name, interpolation,
 																 xUnit, x, yUnit, y); },
 						   "Error in XML file, line 6: Undefined child element 'Z' in ZEB:LinearSpline element, "
 						   "should be either X or Y."));
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBLinearSplineElement(doc.RootElement()->LastChild()->ToElement(), name,
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBLinearSplineElement(doc.RootElement()->LastChild()->ToElement(), name,
 																 interpolation, xUnit, x, yUnit, y); },
 						   "Error in XML file, line 8: Missing 'name' attribute in ZEB:LinearSpline element."));
 }
@@ -90,22 +80,22 @@ TEST(XMLCompositeElements, SplineParametersTakeEitherValuesOrTableFile) {
 	EXPECT_TRUE(file.m_x.empty() && file.m_y.empty());
 
 	const std::string prefix = "Error in XML file, line 1: ";
-	EXPECT_TRUE(throwsWith([] { parsed("<p name=\"n\"><X unit=\"h\">1 2 3</X><Y unit=\"K\">4 5 6</Y>"
+	EXPECT_TRUE(throwsRuntimeError([] { parsed("<p name=\"n\"><X unit=\"h\">1 2 3</X><Y unit=\"K\">4 5 6</Y>"
 									   "<TSVFile>t.tsv</TSVFile></p>"); },
 						   prefix + "Either X and Y, or TSVFile tag must be defined within linear spline element, "
 						   "bot not both."));
 	const std::string sizes = prefix + "X and Y vectors in linear spline element must be both present and have "
 										"the same number of values.";
-	EXPECT_TRUE(throwsWith([] { parsed("<p name=\"n\"><X unit=\"h\">1 2 3</X></p>"); }, sizes));
-	EXPECT_TRUE(throwsWith([] { parsed("<p name=\"n\"><X unit=\"h\">1 2</X><Y unit=\"h\">1</Y></p>"); }, sizes));
-	EXPECT_TRUE(throwsWith([] { parsed("<p name=\"n\"><X unit=\"h\"/><Y unit=\"h\"/></p>"); },
+	EXPECT_TRUE(throwsRuntimeError([] { parsed("<p name=\"n\"><X unit=\"h\">1 2 3</X></p>"); }, sizes));
+	EXPECT_TRUE(throwsRuntimeError([] { parsed("<p name=\"n\"><X unit=\"h\">1 2</X><Y unit=\"h\">1</Y></p>"); }, sizes));
+	EXPECT_TRUE(throwsRuntimeError([] { parsed("<p name=\"n\"><X unit=\"h\"/><Y unit=\"h\"/></p>"); },
 						   prefix + "Expected either X and Y, or TSVFile tag within linear spline element."));
-	EXPECT_TRUE(throwsWith([] { parsed("<p name=\"n\"><X unit=\"h\"/>\n<TSVFile/></p>"); },
+	EXPECT_TRUE(throwsRuntimeError([] { parsed("<p name=\"n\"><X unit=\"h\"/>\n<TSVFile/></p>"); },
 						   "Error in XML file, line 2: Missing 'TSVFile' element"));
-	EXPECT_TRUE(throwsWith([] { parsed("<p name=\"n\"><W/></p>"); },
+	EXPECT_TRUE(throwsRuntimeError([] { parsed("<p name=\"n\"><W/></p>"); },
 						   prefix + "Undefined child element 'W' in linear spline element, should be either "
 						   "'X', 'Y' or 'TSVFile'."));
-	EXPECT_TRUE(throwsWith([] { parsed("<p/>"); }, prefix + "Missing 'name' attribute in linear spline element."));
+	EXPECT_TRUE(throwsRuntimeError([] { parsed("<p/>"); }, prefix + "Missing 'name' attribute in linear spline element."));
 }
 
 
@@ -134,9 +124,9 @@ TEST(XMLCompositeElements, PointsReadBackWhatIsWritten) {
 	TiXmlDocument doc;
 	doc.Parse("<r>\n<p>1 2</p>\n<p id=\"\">1 2 3</p>\n<p>1 2 3 extra</p>\n</r>");
 	const TiXmlElement * p = doc.RootElement()->FirstChildElement();
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBPoint3DElement(p, id, hint, x, y, z); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBPoint3DElement(p, id, hint, x, y, z); },
 						   "Error in XML file, line 2: Invalid value/encoding '1 2' of ZEB:Point3D value."));
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBPoint3DElement(p->NextSiblingElement(), id, hint, x, y, z); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBPoint3DElement(p->NextSiblingElement(), id, hint, x, y, z); },
 						   "Error in XML file, line 3: Invalid integer value '' for 'id' attribute in ZEB:Point3D "
 						   "element."));
 	ZEB::readZEBPoint3DElement(doc.RootElement()->LastChild()->ToElement(), id, hint, x, y, z);
@@ -166,7 +156,7 @@ TEST(XMLCompositeElements, RotationMatricesReadBackWhatIsWritten) {
 	ZEB::readZEBRotationMatrixElement(e, id, read);
 	EXPECT_EQ(id, 4);
 	EXPECT_EQ(read, (Matrix{{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}));
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBRotationMatrixElement(e->NextSiblingElement(), id, read); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBRotationMatrixElement(e->NextSiblingElement(), id, read); },
 						   "Error in XML file, line 3: Invalid value/encoding '1 2 3 4 5 6 7 8' of rotation matrix."));
 	EXPECT_EQ(id, 0);
 	EXPECT_EQ(read, (Matrix{{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}));

@@ -1,29 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <tinyxml.h>
 
+#include "TestSupport.h"
 #include "ZEB_XMLDump.h"
-
-namespace {
-
-struct TempDir {
-	TempDir() {
-		std::string pattern = "/tmp/xmldump_XXXXXX";
-		EXPECT_NE(mkdtemp(&pattern[0]), nullptr);
-		m_path = pattern;
-	}
-	~TempDir() { std::filesystem::remove_all(m_path); }
-	std::string m_path;
-};
-
-} // namespace
-
 
 TEST(XMLDump, IndentTextsGrowByTwoUpToForty) {
 	EXPECT_STREQ(ZEB::getIndent(0), "");
@@ -53,10 +37,10 @@ TEST(XMLDump, AttributesShowTheirNumberReadings) {
 
 
 TEST(XMLDump, DumpsFilesNodeByNode) {
-	TempDir dir;
-	const std::string file = dir.m_path + "/d.xml";
+	TestSupport::TempDirectory dir("xmldump_");
+	const std::string file = dir.file("d.xml");
 	std::ofstream(file) << "<?xml version=\"1.0\"?>\n<a x=\"1\"><!--c-->t<b/><c p=\"u\" q=\"v\"/></a>\n";
-	const std::string missing = dir.m_path + "/missing.xml";
+	const std::string missing = dir.file("missing.xml");
 
 	testing::internal::CaptureStdout();
 	ZEB::dump_to_stdout(file.c_str());

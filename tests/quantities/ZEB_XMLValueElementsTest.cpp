@@ -1,29 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <locale>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <tinyxml.h>
 
+#include "TestSupport.h"
 #include "ZEB_XMLPrinter.h"
 #include "ZEB_XMLValueElements.h"
 
-namespace {
+using TestSupport::throwsRuntimeError;
 
-template <typename F>
-::testing::AssertionResult throwsWith(F f, const std::string & what) {
-	try { f(); }
-	catch (const std::runtime_error & ex) {
-		if (what == ex.what())
-			return ::testing::AssertionSuccess();
-		return ::testing::AssertionFailure() << "threw '" << ex.what() << "'";
-	}
-	catch (...) { return ::testing::AssertionFailure() << "threw a foreign exception"; }
-	return ::testing::AssertionFailure() << "did not throw";
-}
+namespace {
 
 // Element i (from 0) below the root of a parsed document; lines count from the root's line 1.
 const TiXmlElement * child(const TiXmlDocument & doc, int i) {
@@ -32,12 +21,6 @@ const TiXmlElement * child(const TiXmlDocument & doc, int i) {
 		e = e->NextSiblingElement();
 	return e;
 }
-
-struct CommaPunct : std::numpunct<char> {
-	char do_decimal_point() const override { return ','; }
-	char do_thousands_sep() const override { return '.'; }
-	std::string do_grouping() const override { return "\3"; }
-};
 
 } // namespace
 
@@ -67,7 +50,7 @@ TEST(XMLValueElements, ParametersReadBackWhatIsWritten) {
 	EXPECT_EQ(unit, "");
 	EXPECT_EQ(value, 2.5);
 	// integer parameters without unit carry no unit attribute
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBParameterElement(area->NextSiblingElement()->NextSiblingElement(), name, unit, value); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBParameterElement(area->NextSiblingElement()->NextSiblingElement(), name, unit, value); },
 						   "Error in XML file, line 0: Missing 'unit' attribute in ZEB:Parameter element."));
 	EXPECT_EQ(name, "Count");
 }
@@ -79,18 +62,18 @@ TEST(XMLValueElements, ParameterFailuresNameTheLine) {
 			  "<ZEB:Parameter name=\"b\" unit=\"m\">abc</ZEB:Parameter>\n<ZEB:Parameter name=\"c\" unit=\"m\"/>\n</r>");
 	std::string name, unit;
 	double value = 42;
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBParameterElement(child(doc, 0), name, unit, value); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBParameterElement(child(doc, 0), name, unit, value); },
 						   "Error in XML file, line 2: Missing 'name' attribute in ZEB:Parameter element."));
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBParameterElement(child(doc, 2), name, unit, value); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBParameterElement(child(doc, 2), name, unit, value); },
 						   "Error in XML file, line 4: Cannot read value in ZEB:Parameter element."
 						   "Could not convert 'abc' into value."));
 	EXPECT_EQ(name, "b");
 	EXPECT_EQ(unit, "m");
 	EXPECT_EQ(value, 42);
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBParameterElement(child(doc, 3), name, unit, value); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBParameterElement(child(doc, 3), name, unit, value); },
 						   "Error in XML file, line 5: Cannot read value in ZEB:Parameter element."
 						   "Could not convert '' into value."));
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBParameterElement(nullptr, name, unit, value); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBParameterElement(nullptr, name, unit, value); },
 						   "Error in XML file: missing element."));
 }
 
@@ -111,7 +94,7 @@ TEST(XMLValueElements, DatesAreKeptAsText) {
 	EXPECT_EQ(name, "Start");
 	EXPECT_EQ(format, "de");
 	EXPECT_EQ(date, "31.12. 23:00");
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBDateElement(root.LastChild()->ToElement(), name, format, date, false); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBDateElement(root.LastChild()->ToElement(), name, format, date, false); },
 						   "Error in XML file, line 0: Missing 'name' attribute in ZEB:Date element."));
 }
 
@@ -136,9 +119,9 @@ TEST(XMLValueElements, UnitVectorsReadBackWhatIsWritten) {
 
 	TiXmlDocument doc;
 	doc.Parse("<r>\n<v name=\"a\">1</v>\n<v unit=\"m\">1 x</v>\n</r>");
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBUnitVectorElement(child(doc, 0), name, unit, values, false); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBUnitVectorElement(child(doc, 0), name, unit, values, false); },
 						   "Error in XML file, line 2: Missing 'unit' attribute in ZEB:UnitVector element."));
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBUnitVectorElement(child(doc, 1), name, unit, values, true); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBUnitVectorElement(child(doc, 1), name, unit, values, true); },
 						   "Error in XML file, line 3: 'x' at character pos #2 is not a valid number."));
 }
 
@@ -147,10 +130,9 @@ TEST(XMLValueElements, VectorsReadWordByWord) {
 	TiXmlElement root("root");
 	{
 		// a decimal comma in the global locale changes nothing
-		std::locale old = std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
+		TestSupport::GlobalCommaLocale comma;
 		ZEB::appendZEBVectorElement(&root, "D", std::vector<double>{0.5, 1e-7, 1234567});
 		ZEB::appendZEBVectorElement(&root, "I", std::vector<int>{-1, 20000});
-		std::locale::global(old);
 	}
 	ZEB::appendZEBVectorElement(&root, "U", std::vector<unsigned int>{});
 	EXPECT_EQ(ZEB::PrintToString(&root, 0),
@@ -162,16 +144,16 @@ TEST(XMLValueElements, VectorsReadWordByWord) {
 	TiXmlDocument doc;
 	doc.Parse("<r>\n\n<a>1 2\n x 4</a>\n<b> 1.5abc\t7 </b>\n<c>3 -x</c>\n<d/>\n</r>");
 	std::vector<double> values;
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBVectorElement(child(doc, 0), values); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBVectorElement(child(doc, 0), values); },
 						   "Error in XML file, line 3: Invalid floating point value 'x' in vector."));
 	EXPECT_EQ(values, (std::vector<double>{1, 2}));
 	ZEB::readZEBVectorElement(child(doc, 1), values);
 	EXPECT_EQ(values, (std::vector<double>{1.5, 7}));
 	std::vector<unsigned int> counts{5};
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBVectorElement(child(doc, 2), counts); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBVectorElement(child(doc, 2), counts); },
 						   "Error in XML file, line 6: Invalid unsigned integer value '-x' in vector."));
 	EXPECT_EQ(counts, (std::vector<unsigned int>{3}));
-	EXPECT_TRUE(throwsWith([&] { ZEB::readZEBVectorElement(child(doc, 2), ints); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readZEBVectorElement(child(doc, 2), ints); },
 						   "Error in XML file, line 6: Invalid unsigned integer value '-x' in vector."));
 	ZEB::readZEBVectorElement(child(doc, 3), values);
 	EXPECT_TRUE(values.empty());
@@ -191,7 +173,7 @@ TEST(XMLValueElements, SingleAttributeElements) {
 	ZEB::readSingleAttributeElement(child(doc, 0), "lang", value, text, true);
 	EXPECT_EQ(value, "old");
 	EXPECT_EQ(text, "t");
-	EXPECT_TRUE(throwsWith([&] { ZEB::readSingleAttributeElement(child(doc, 0), "lang", value, text, false); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readSingleAttributeElement(child(doc, 0), "lang", value, text, false); },
 						   "Error in XML file, line 2: Missing 'lang' attribute in element."));
 	ZEB::readSingleAttributeElement(doc.RootElement(), "f", "lang", value, text);
 	EXPECT_EQ(value, "de");
@@ -199,6 +181,6 @@ TEST(XMLValueElements, SingleAttributeElements) {
 	ZEB::readSingleAttributeElement(doc.RootElement(), "e", "lang", value, text);
 	EXPECT_EQ(value, "");
 	EXPECT_EQ(text, "t");
-	EXPECT_TRUE(throwsWith([&] { ZEB::readSingleAttributeElement(doc.RootElement(), "g", "lang", value, text); },
+	EXPECT_TRUE(throwsRuntimeError([&] { ZEB::readSingleAttributeElement(doc.RootElement(), "g", "lang", value, text); },
 						   "Error in XML file, line 1: Missing child element 'g'."));
 }
