@@ -661,6 +661,9 @@ void IntegratorSundialsCVODE::writeStatisticsHeader(const ZEB::Path & logfilePat
 		return;
 	const ZEB::Path file = logfilePath / "integrator_cvode_stats.tsv";
 	r->m_statsStream.reset(ZEB::create_ofstream(file, doRestart ? std::ios_base::app : std::ios_base::trunc));
+	if (!*r->m_statsStream)
+		throw ZEB::Exception(ZEB::FormatString("Cannot open statistics file '%1'.").arg(file),
+							 "[IntegratorSundialsCVODE::writeStatisticsHeader]");
 	r->m_statsStream->imbue(std::locale::classic());
 	if (doRestart)
 		return;
@@ -711,7 +714,7 @@ void IntegratorSundialsCVODE::writeMetrics(double elapsedSeconds, std::ostream *
 	auto timed = [&](const char * text, int slot, unsigned long value) {
 		ZEB::ZEB_Message(ZEB::FormatString(text)
 						 .arg(ZEB::Time::format_time_difference(TimerSum(slot), unit, true), 13)
-						 .arg(TimerSum(slot) / elapsedSeconds * 100, 5, 'f', 2)
+						 .arg(elapsedSeconds > 0 ? TimerSum(slot) / elapsedSeconds * 100 : 0.0, 5, 'f', 2)
 						 .arg(value, 8), ZEB::MSG_PROGRESS, location, 1);
 	};
 	count("Integrator: Steps                          =                          %1\n", static_cast<unsigned long>(r->m_nSteps));

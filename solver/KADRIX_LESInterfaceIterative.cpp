@@ -81,6 +81,9 @@ void LESInterfaceIterative::attachToCVODE(IntegratorSundialsCVODE * integrator, 
 void LESInterfaceIterative::writeStatisticsHeader(const ZEB::Path & logfilePath, bool doRestart) {
 	const ZEB::Path file = logfilePath / "LES_iterative_stats.tsv";
 	m_statsFileStream.reset(ZEB::create_ofstream(file, doRestart ? std::ios_base::app : std::ios_base::trunc));
+	if (!*m_statsFileStream)
+		throw ZEB::Exception(ZEB::FormatString("Cannot open statistics file '%1'.").arg(file),
+							 "[LESInterfaceIterative::writeStatisticsHeader]");
 	m_statsFileStream->imbue(std::locale::classic());
 	if (doRestart)
 		return;
@@ -119,7 +122,7 @@ void LESInterfaceIterative::writeMetrics(double simTime, std::ostream * metricsF
 	auto timed = [&](const char * text, int slot) {
 		return ZEB::FormatString(text)
 			.arg(ZEB::Time::format_time_difference(TimerSum(slot), unit, true), 13)
-			.arg(TimerSum(slot) / simTime * 100, 5, 'f', 2);
+			.arg(simTime > 0 ? TimerSum(slot) / simTime * 100 : 0.0, 5, 'f', 2);
 	};
 	message(ZEB::FormatString("LES: Linear iterations                     =                          %1\n").arg(m_nLinIters, 8));
 	message(ZEB::FormatString("LES: Linear convergence failures           =                          %1\n").arg(m_nLinConvFails, 8));
