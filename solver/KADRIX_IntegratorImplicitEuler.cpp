@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "KADRIX_JacobianInterface.h"
+#include "KADRIX_LESADI.h"
 #include "KADRIX_LESInterface.h"
 #include "KADRIX_PrecondInterface.h"
 #include "sundials_timer.h"
@@ -75,7 +76,7 @@ void IntegratorImplicitEuler::init(ModelInterface * model, double t0, const doub
 		throw ZEB::Exception(ZEB::FormatString("Invalid initial step size %1 s.").arg(dt0), LOC_INIT);
 	m_dt = m_dtNext = m_dtJac = std::min(dt0, m_dtMax);
 	m_n = model->n();
-	for (std::vector<double> * v : {&m_y, &m_ydot, &m_yn, &m_ydotn, &m_yPred, &m_weights, &m_errEst,
+	for (std::vector<double> * v : {&m_y, &m_ydot, &m_yn, &m_ydotn, &m_yPred, &m_yLastStart, &m_weights, &m_errEst,
 									&m_residuals, &m_delta, &m_yOutBuf})
 		v->assign(m_n, 0.0);
 	ZEBMK::vector_copy(m_n, y0, m_y.data());
@@ -169,6 +170,7 @@ int IntegratorImplicitEuler::step() {
 							 LOC_STEP);
 
 	// the last accepted solution becomes the start of the new step
+	ZEBMK::vector_copy(m_n, m_yn.data(), m_yLastStart.data());
 	m_y.swap(m_yn);
 	m_ydot.swap(m_ydotn);
 	m_maxStepFactor = 10;
@@ -179,9 +181,11 @@ int IntegratorImplicitEuler::step() {
 		attemptStep(tNew);
 	}
 	catch (...) {
-		// a failed step leaves the last accepted state at t()
+		// a failed step leaves the last accepted step as it was: its end state at t() and its
+		// start state for interpolation
 		m_y.swap(m_yn);
 		m_ydot.swap(m_ydotn);
+		ZEBMK::vector_copy(m_n, m_yLastStart.data(), m_yn.data());
 		m_dt = dtLast;
 		throw;
 	}
@@ -201,7 +205,8 @@ void IntegratorImplicitEuler::attemptStep(double & tNew) {
 		m_dt = m_dtNext;
 		tNew = m_t + m_dt;
 		m_limitedByStopTime = false;
-		if (m_stopTime != 0 && m_stopTime - m_t <= m_dt * (1 + STOP_TIME_STRETCH)) {
+		// a sliver left before the stop time is taken into the step, within the largest step size
+		if (m_stopTime != 0 && m_stopTime - m_t <= std::min(m_dt * (1 + STOP_TIME_STRETCH), m_dtMax)) {
 			m_dt = m_stopTime - m_t;
 			tNew = m_stopTime;
 			m_limitedByStopTime = true;
@@ -248,6 +253,24 @@ void IntegratorImplicitEuler::setupIterationMatrix() {
 
 
 int IntegratorImplicitEuler::tryStep() {
+	// The ADI solver only approximates M: one linearly implicit correction of the predictor per
+	// attempt, with M set up at the start of the step; the error test then judges the correction.
+	if (dynamic_cast<LESADI *>(m_lesSolver) != nullptr) {
+		TimerStart(LS_SETUP);
+		m_lesSolver->setup(m_yn.data(), m_ydot.data(), nullptr, m_dt);
+		TimerStop(LS_SETUP);
+		++m_counters.m_nLinSetups;
+		m_dtJac = m_dt;
+		ZEBMK::vector_scale(m_n, m_residuals.data(), m_delta.data(), -1.0);
+		TimerStart(LS_SOLVE);
+		m_lesSolver->solve(m_delta.data());
+		TimerStop(LS_SOLVE);
+		++m_counters.m_nNewtonIters;
+		ZEBMK::vector_add(m_n, m_delta.data(), m_y.data(), 1.0);
+		ZEBMK::vector_linear_sum(m_n, m_y.data(), m_yn.data(), m_ydot.data(), 1.0 / m_dt, -1.0 / m_dt);
+		return 0;
+	}
+
 	m_jacUpdatedThisStep = false;
 	determineJacobianUpdate();
 	m_retryWithNewJac = false;

@@ -144,6 +144,8 @@ private:
 	std::vector<double>				m_ydotn;
 	/*! Explicit-Euler predictor of the step. */
 	std::vector<double>				m_yPred;
+	/*! Start state of the last accepted step, to interpolate in it again after a failed step. */
+	std::vector<double>				m_yLastStart;
 	std::vector<double>				m_weights;
 	/*! Local error estimate. */
 	std::vector<double>				m_errEst;

@@ -83,6 +83,9 @@ public:
 	void *							m_jacData = nullptr;
 	CVLsJacTimesVecFn				m_jtimes = nullptr;
 	void *							m_jtimesData = nullptr;
+	// a linear solver's own Jacobian function and its data
+	CVLsJacFn						m_solverJac = nullptr;
+	void *							m_solverJacData = nullptr;
 };
 
 
@@ -170,6 +173,12 @@ int timedJacTimesVec(N_Vector v, N_Vector Jv, realtype t, N_Vector y, N_Vector f
 	const int result = r->m_jtimes(v, Jv, t, y, fy, r->m_jtimesData, tmp);
 	TimerStop(ATIMES);
 	return result;
+}
+
+// CVODE passes its user data (the record) to Jacobian functions: the solver's data goes along here.
+int solverJacobian(realtype t, N_Vector y, N_Vector fy, SUNMatrix J, void * data, N_Vector tmp1, N_Vector tmp2, N_Vector tmp3) {
+	Impl * r = implOf(data);
+	return r->m_solverJac(t, y, fy, J, r->m_solverJacData, tmp1, tmp2, tmp3);
 }
 
 // CVODE resets its Jacobian routines when it initialises the linear solver at its first step
@@ -542,6 +551,16 @@ unsigned int IntegratorSundialsCVODE::stats(StatisticsType type) const {
 		default						: return 0;
 	}
 	return static_cast<unsigned int>(value);
+}
+
+
+int IntegratorSundialsCVODE::setJacobianFunction(CVLsJacFn jac, void * data) {
+	if (m_impl == nullptr || m_impl->m_cvodeMem == nullptr)
+		return CVLS_MEM_NULL;
+	m_impl->m_solverJac = jac;
+	m_impl->m_solverJacData = data;
+	m_impl->m_timersPending = true;
+	return CVodeSetJacFn(m_impl->m_cvodeMem, jac != nullptr ? solverJacobian : nullptr);
 }
 
 

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include <cvode/cvode_ls.h>
 #include <sundials/sundials_linearsolver.h>
 #include <sundials/sundials_matrix.h>
 
@@ -73,6 +74,9 @@ public:
 	int attachLinearSolver(SUNLinearSolver linearSolver, SUNMatrix matrix);
 	/*! The context that every SUNDIALS object of this integrator must be created with. */
 	SUNContext sunContext() const;
+	/*! Registers the Jacobian function of a matrix-based linear solver, called with data (not
+		owned) instead of CVODE's user data. Returns CVODE's result (0 on success). */
+	int setJacobianFunction(CVLsJacFn jac, void * data);
 
 	/*! Smallest step size [s]. */
 	double	m_dtMin = 0;

@@ -373,3 +373,35 @@ TEST(IntegratorImplicitEuler, WritesStatisticsMetricsAndIterationTable) {
 							 "\nIntegratorLESSolve=1\n", "\nIntegratorTimeLESSolve="})
 		EXPECT_NE(m.find(key), std::string::npos) << key;
 }
+
+
+TEST(IntegratorImplicitEuler, KeepsLastStepAfterAFailedOne) {
+	Recorder quiet;
+	FunctionModel model = decay(0.1);
+	DenseDQSolver les;
+	IntegratorImplicitEuler integrator;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	for (int i = 0; i < 5; ++i)
+		ASSERT_EQ(integrator.step(), 1);
+	const double t = integrator.t();
+	const double tMid = t - 0.5 * integrator.dt();
+	const double end = integrator.yOut(t)[0];
+	const double mid = integrator.yOut(tMid)[0];
+
+	model.m_ydotResult = ModelInterface::CalculationAbort;
+	EXPECT_THROW(integrator.step(), ZEB::Exception);
+	EXPECT_EQ(integrator.t(), t);
+	EXPECT_EQ(integrator.yOut(t)[0], end);
+	EXPECT_EQ(integrator.yOut(tMid)[0], mid);		// the interpolation within the last step too
+
+	// no step is stretched beyond the largest step size to reach the stop time
+	IntegratorImplicitEuler limited;
+	limited.m_dtMax = 1.0;
+	limited.m_stopTime = 1.0005;
+	model.m_ydotResult = ModelInterface::CalculationSuccess;
+	limited.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	while (limited.t() < 1.0005) {
+		limited.step();
+		EXPECT_LE(limited.dt(), 1.0);
+	}
+}

@@ -1,0 +1,83 @@
+#include "KADRIX_PrecondILU.h"
+
+#include <cstring>
+
+#include "KADRIX_JacobianSparse.h"
+#include "ZEBMK_SparseMatrix.h"
+#include "ZEBMKC_vector_operations.h"
+#include "ZEB_Exception.h"
+
+namespace KADRIX {
+
+PrecondILU::PrecondILU(PreconditionerType type) : m_type(type) {}
+
+
+PrecondILU::~PrecondILU() = default;
+
+
+void PrecondILU::init(ModelInterface * model, IntegratorInterface * integrator, const JacobianInterface * jacobian) {
+	const char * const location = "[PrecondILU::init]";
+	m_model = model;
+	m_integrator = integrator;
+	m_jacobian = dynamic_cast<const JacobianSparse *>(jacobian);
+	m_ilu.reset();
+	if (m_jacobian == nullptr)
+		throw ZEB::Exception("Error initializing ILU preconditioner: a sparse Jacobian generator is required.", location);
+	std::unique_ptr<ZEBMK::SparseMatrix> ilu(m_jacobian->createAndReleaseJacobianCopy());
+	// the factorisation divides by every diagonal element
+	for (unsigned int i = 0; i < ilu->n(); ++i)
+		if (ilu->storageIndex(i, i) == ilu->dataSize())
+			throw ZEB::Exception(ZEB::FormatString("Error initializing ILU preconditioner: the Jacobian's sparsity pattern "
+												   "lacks the diagonal element of row %1.").arg(i), location);
+	m_ilu.swap(ilu);
+}
+
+
+int PrecondILU::setup(double /*t*/, const double * /*y*/, const double * /*ydot*/, const double * /*residuals*/,
+					  bool /*jacOk*/, bool & /*jacUpdated*/, double gamma)
+{
+	if (m_ilu == nullptr)
+		return -1;
+	const unsigned int size = static_cast<unsigned int>(m_ilu->dataSize());
+	ZEBMK::vector_copy(size, m_jacobian->jacobian()->data(), m_ilu->data());
+	ZEBMK::vector_scale_by(static_cast<int>(size), m_ilu->data(), -gamma);
+	m_ilu->addIdentityMatrix();
+	m_ilu->ilu();
+	return 0;
+}
+
+
+int PrecondILU::solve(double /*t*/, const double * /*y*/, const double * /*ydot*/, const double * /*residuals*/,
+					  const double * r, double * z, double /*gamma*/, double /*delta*/, int /*lr*/)
+{
+	if (m_ilu == nullptr)
+		return -1;
+	ZEBMK::vector_copy(m_ilu->n(), r, z);
+	m_ilu->backsolveILU(z);
+	return 0;
+}
+
+
+std::size_t PrecondILU::serializationSize() const {
+	return m_ilu != nullptr ? sizeof(double) * m_ilu->dataSize() : 0;
+}
+
+
+void PrecondILU::serialize(void *& dataPtr) const {
+	const std::size_t bytes = serializationSize();
+	if (bytes == 0)
+		return;
+	std::memcpy(dataPtr, m_ilu->data(), bytes);
+	dataPtr = static_cast<char *>(dataPtr) + bytes;
+}
+
+
+void PrecondILU::deserialize(void *& dataPtr) {
+	const std::size_t bytes = serializationSize();
+	if (bytes == 0)
+		return;
+	std::memcpy(m_ilu->data(), dataPtr, bytes);
+	dataPtr = static_cast<char *>(dataPtr) + bytes;
+}
+
+} // namespace KADRIX

@@ -1,0 +1,100 @@
+#ifndef DirectSolverTestSupportH
+#define DirectSolverTestSupportH
+
+// Helpers of the tests of the direct linear equation solvers and the preconditioners.
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "KADRIX_IntegratorSundialsCVODE.h"
+#include "KADRIX_LESGMRES.h"
+#include "SolverTestModels.h"
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+namespace SolverTest {
+
+/*! Records messages as "location type level text"; the current handler while it lives. */
+class Messages : public ZEB::MessageHandler {
+public:
+	Messages() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
+	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int level) override {
+		m_log.push_back(std::string(location) + " " + std::to_string(type) + " " + std::to_string(level) + " " + text);
+	}
+	bool has(const std::string & entry) const { return std::find(m_log.begin(), m_log.end(), entry) != m_log.end(); }
+	std::vector<std::string>	m_log;
+};
+
+/*! "message @ location" of the ZEB::Exception that f throws, or "nothing thrown". */
+template <typename F>
+std::string thrownBy(F f) {
+	try {
+		f();
+	}
+	catch (const ZEB::Exception & ex) {
+		return std::string(ex.what()) + " @ " + ex.location();
+	}
+	return "nothing thrown";
+}
+
+/*! The tridiagonal pattern of a heat chain of n cells. */
+struct ChainPattern {
+	explicit ChainPattern(unsigned int n) : ia(1, 0) {
+		for (unsigned int i = 0; i < n; ++i) {
+			for (unsigned int j = (i > 0 ? i - 1 : 0); j <= i + 1 && j < n; ++j)
+				ja.push_back(j);
+			ia.push_back(static_cast<unsigned int>(ja.size()));
+		}
+	}
+	unsigned int nnz() const { return static_cast<unsigned int>(ja.size()); }
+	std::vector<unsigned int>	ia;
+	std::vector<unsigned int>	ja;
+};
+
+/*! Steps past tEnd; the n values of the state at tEnd, none when a step fails. */
+inline std::vector<double> stateAt(KADRIX::IntegratorSundialsCVODE & integrator, double tEnd, unsigned int n) {
+	while (integrator.t() < tEnd)
+		if (integrator.step() != 1)
+			return std::vector<double>();
+	const double * y = integrator.yOut(tEnd);
+	return std::vector<double>(y, y + n);
+}
+
+/*! A heat chain of n cells at t = 2 s by CVODE (relTol 1e-6) with GMRES. */
+inline std::vector<double> gmresReference(unsigned int n) {
+	HeatChain model(n);
+	KADRIX::LESGMRES gmres;
+	KADRIX::IntegratorSundialsCVODE cvode;
+	cvode.m_relTol = 1e-6;
+	cvode.init(&model, 0, model.y0(), &gmres, nullptr, nullptr);
+	return stateAt(cvode, 2.0, n);
+}
+
+/*! Max |x_i - reference_i|; infinite when the sizes differ. */
+inline double maxDifference(const std::vector<double> & x, const std::vector<double> & reference) {
+	if (x.size() != reference.size())
+		return std::numeric_limits<double>::infinity();
+	double d = 0;
+	for (std::size_t i = 0; i < x.size(); ++i)
+		d = std::max(d, std::fabs(x[i] - reference[i]));
+	return d;
+}
+
+/*! Max |(I - gamma J) x - b| for the exact Jacobian J of a heat chain. */
+inline double chainResidual(HeatChain & model, const std::vector<double> & x, const std::vector<double> & b, double gamma) {
+	ChainJacobian jacobian;
+	jacobian.init(&model);
+	std::vector<double> Mx(x.size());
+	jacobian.jacTimesVec(x.data(), Mx.data());
+	for (std::size_t i = 0; i < x.size(); ++i)
+		Mx[i] = x[i] - gamma * Mx[i];
+	return maxDifference(Mx, b);
+}
+
+} // namespace SolverTest
+
+#endif // DirectSolverTestSupportH
