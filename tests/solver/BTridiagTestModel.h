@@ -2,11 +2,13 @@
 #define BTridiagTestModelH
 
 // A linear model whose Jacobian is block-tridiagonal with both corner blocks, for the tests of the
-// block-tridiagonal solvers.
+// block-tridiagonal solvers, and the error texts those tests look into.
 
 #include <cmath>
+#include <string>
 
 #include "SolverTestModels.h"
+#include "TestSupport.h"
 #include "sundials_btridiag.h"
 
 namespace SolverTest {
@@ -37,6 +39,16 @@ public:
 	/*! Owned. */
 	SUNDlsMat	m_K;
 };
+
+
+/*! The texts of the recorded error messages, each followed by a line end. */
+inline std::string errorTexts(const TestSupport::MessageRecorder & rec) {
+	std::string texts;
+	for (const TestSupport::MessageRecorder::Message & m : rec.m_messages)
+		if (m.m_type == ZEB::MSG_ERROR)
+			texts += m.m_text + "\n";
+	return texts;
+}
 
 } // namespace SolverTest
 

@@ -11,34 +11,18 @@
 
 #include "KADRIX_IntegratorSundialsCVODE.h"
 #include "KADRIX_LESGMRES.h"
+#include "KADRIX_PrecondInterface.h"
 #include "SolverTestModels.h"
-#include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
+#include "TestSupport.h"
 
 namespace SolverTest {
 
-/*! Records messages as "location type level text"; the current handler while it lives. */
-class Messages : public ZEB::MessageHandler {
-public:
-	Messages() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
-	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int level) override {
-		m_log.push_back(std::string(location) + " " + std::to_string(type) + " " + std::to_string(level) + " " + text);
-	}
-	bool has(const std::string & entry) const { return std::find(m_log.begin(), m_log.end(), entry) != m_log.end(); }
-	std::vector<std::string>	m_log;
-};
-
-/*! "message @ location" of the ZEB::Exception that f throws, or "nothing thrown". */
-template <typename F>
-std::string thrownBy(F f) {
-	try {
-		f();
-	}
-	catch (const ZEB::Exception & ex) {
-		return std::string(ex.what()) + " @ " + ex.location();
-	}
-	return "nothing thrown";
+/*! Whether rec holds a message that reads "location type level text". */
+inline bool logged(const TestSupport::MessageRecorder & rec, const std::string & entry) {
+	for (const TestSupport::MessageRecorder::Message & m : rec.m_messages)
+		if (m.m_location + " " + std::to_string(m.m_type) + " " + std::to_string(m.m_level) + " " + m.m_text == entry)
+			return true;
+	return false;
 }
 
 /*! The tridiagonal pattern of a heat chain of n cells. */
@@ -86,13 +70,14 @@ inline double maxDifference(const std::vector<double> & x, const std::vector<dou
 
 /*! Max |(I - gamma J) x - b| for the exact Jacobian J of a heat chain. */
 inline double chainResidual(HeatChain & model, const std::vector<double> & x, const std::vector<double> & b, double gamma) {
-	ChainJacobian jacobian;
-	jacobian.init(&model);
-	std::vector<double> Mx(x.size());
-	jacobian.jacTimesVec(x.data(), Mx.data());
-	for (std::size_t i = 0; i < x.size(); ++i)
-		Mx[i] = x[i] - gamma * Mx[i];
-	return maxDifference(Mx, b);
+	return maxDifference(iterationMatrixTimes(model, x, gamma), b);
+}
+
+/*! z = P^-1 r by the solve for the right side; expects it to succeed. */
+inline std::vector<double> precondSolve(KADRIX::PrecondInterface & precond, const std::vector<double> & r) {
+	std::vector<double> z(r.size(), 0.0);
+	EXPECT_EQ(precond.solve(0, nullptr, nullptr, nullptr, r.data(), z.data(), 0, 0, 2), 0);
+	return z;
 }
 
 } // namespace SolverTest

@@ -2,40 +2,24 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "ImplicitEulerTestSolver.h"
 #include "KADRIX_IntegratorImplicitEuler.h"
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
 
 using KADRIX::IntegratorImplicitEuler;
 using KADRIX::ModelInterface;
 using SolverTest::DenseDQSolver;
 using SolverTest::FunctionModel;
+using TestSupport::MessageRecorder;
+using TestSupport::readFile;
+using TestSupport::thrownAt;
 
 namespace {
-
-// Records the texts per location; from console level 3 on the iteration table is sent.
-class Recorder : public ZEB::MessageHandler {
-public:
-	explicit Recorder(int consoleLevel = 4) {
-		setConsoleVerbosityLevel(consoleLevel);
-		ZEB::MessageHandlerRegistry::instance().setMessageHandler(this);
-	}
-	void msg(const std::string & text, ZEB::msg_type_t, const char * location, int) override {
-		m_texts[location != nullptr ? location : ""].push_back(text);
-	}
-	std::map<std::string, std::vector<std::string> > m_texts;
-};
 
 // y1' = -1000 (y1 - y2), y2' = -y2, y(0) = (0, 1): stiff and linear.
 FunctionModel stiffLinear(double dt0) {
@@ -50,29 +34,12 @@ FunctionModel decay(double dt0) {
 	return FunctionModel({1.0}, [](double, const double * y, double * f) { f[0] = -y[0]; }, dt0);
 }
 
-std::string exceptionText(const std::function<void()> & f, const char * location) {
-	try {
-		f();
-	}
-	catch (ZEB::Exception & ex) {
-		EXPECT_STREQ(ex.location(), location);
-		return ex.what();
-	}
-	return "no exception";
-}
-
-std::string readFile(const std::string & path) {
-	std::ifstream in(path);
-	std::stringstream strm;
-	strm << in.rdbuf();
-	return strm.str();
-}
-
 } // namespace
 
 
 TEST(IntegratorImplicitEuler, MatchesAnalyticSolutionOfStiffLinearSystem) {
-	Recorder rec(1);
+	MessageRecorder rec;
+	rec.setConsoleVerbosityLevel(1);
 	double errors[2] = {0, 0};
 	for (int run = 0; run < 2; ++run) {
 		FunctionModel model = stiffLinear(1e-5);
@@ -104,7 +71,7 @@ TEST(IntegratorImplicitEuler, MatchesAnalyticSolutionOfStiffLinearSystem) {
 
 
 TEST(IntegratorImplicitEuler, EndsStepsExactlyAtStopTime) {
-	Recorder rec;
+	MessageRecorder rec;
 	FunctionModel model = decay(1.0);
 	DenseDQSolver les;
 	IntegratorImplicitEuler integrator;
@@ -122,7 +89,7 @@ TEST(IntegratorImplicitEuler, EndsStepsExactlyAtStopTime) {
 	EXPECT_EQ(integrator.yOut(3.0)[0], integrator.yOut(0.1)[0]);
 
 	// at the stop time a further step is refused and changes nothing
-	EXPECT_EQ(exceptionText([&] { integrator.step(); }, "[IntegratorImplicitEuler::step]"),
+	EXPECT_EQ(thrownAt([&] { integrator.step(); }, "[IntegratorImplicitEuler::step]"),
 			  "Stop time 0.1 s already reached (t = 0.1 s).");
 	EXPECT_NEAR(integrator.yOut(integrator.t())[0], 1 / 1.1, 1e-9);
 
@@ -143,7 +110,7 @@ TEST(IntegratorImplicitEuler, EndsStepsExactlyAtStopTime) {
 
 
 TEST(IntegratorImplicitEuler, ControlsStepSize) {
-	Recorder rec;
+	MessageRecorder rec;
 	// y' = a t with weights 1: the first step of 1 s has the error norm a/2
 	auto firstStep = [&](double a) {
 		FunctionModel model({0.0}, [a](double t, const double *, double * f) { f[0] = a * t; }, 1.0);
@@ -156,7 +123,7 @@ TEST(IntegratorImplicitEuler, ControlsStepSize) {
 	};
 	EXPECT_EQ(firstStep(1.98), std::make_pair(1.0, 0u));
 	EXPECT_EQ(firstStep(2.0), std::make_pair(0.2, 1u));		// a norm of exactly 1 fails
-	EXPECT_EQ(rec.m_texts["[IntegratorImplicitEuler::errorTest()]"],
+	EXPECT_EQ(rec.texts("[IntegratorImplicitEuler::errorTest()]"),
 			  std::vector<std::string>{"Error test failed with |err| = 1 (max = 1 in element 0)."});
 
 	// growth by at most 10 per step, up to the largest step; M follows the step within 1.3
@@ -178,7 +145,7 @@ TEST(IntegratorImplicitEuler, ControlsStepSize) {
 
 
 TEST(IntegratorImplicitEuler, HalvesStepOnLargePredictorResidual) {
-	Recorder rec;
+	MessageRecorder rec;
 	// f jumps by 1e6 after the start: the predictor's residual norm is 1e6 dt
 	FunctionModel jump({0.0}, [](double t, const double *, double * f) { f[0] = t > 0 ? 1e6 : 0; }, 1.0);
 	jump.m_ownWeight = 1;
@@ -187,7 +154,7 @@ TEST(IntegratorImplicitEuler, HalvesStepOnLargePredictorResidual) {
 	integrator.init(&jump, 0, jump.y0(), &les, nullptr, nullptr);
 	ASSERT_EQ(integrator.step(), 1);
 	EXPECT_LE(integrator.dt(), 0.25);
-	EXPECT_EQ(rec.m_texts["[IntegratorImplicitEuler::step]"],
+	EXPECT_EQ(rec.texts("[IntegratorImplicitEuler::step]"),
 			  (std::vector<std::string>{"Reducing time step, residual of extrapolation was  1e+06.",
 										"Reducing time step, residual of extrapolation was  500000."}));
 
@@ -196,7 +163,7 @@ TEST(IntegratorImplicitEuler, HalvesStepOnLargePredictorResidual) {
 	pole.m_ownWeight = 1;
 	IntegratorImplicitEuler failing;
 	failing.init(&pole, 1.0, pole.y0(), &les, nullptr, nullptr);
-	EXPECT_EQ(exceptionText([&] { failing.step(); }, "[IntegratorImplicitEuler::decreaseTimeStepNonLinearFailure]"),
+	EXPECT_EQ(thrownAt([&] { failing.step(); }, "[IntegratorImplicitEuler::decreaseTimeStepNonLinearFailure]"),
 			  "Time step too small (rounding errors occur).");
 	EXPECT_EQ(failing.t(), 1.0);
 	EXPECT_EQ(failing.yOut(1.0)[0], 3.0);
@@ -204,8 +171,8 @@ TEST(IntegratorImplicitEuler, HalvesStepOnLargePredictorResidual) {
 
 
 TEST(IntegratorImplicitEuler, RecoversFromNewtonFailures) {
-	Recorder rec;
-	const std::vector<std::string> & newtonTexts = rec.m_texts["[IntegratorImplicitEuler::newtonIteration]"];
+	MessageRecorder rec;
+	auto newtonTexts = [&rec] { return rec.texts("[IntegratorImplicitEuler::newtonIteration]"); };
 	// constant steps of 0.01 s: the iteration matrix of the first step is reused
 	FunctionModel modelA = decay(0.01), modelB = decay(0.01);
 	DenseDQSolver lesA, lesB;
@@ -226,7 +193,7 @@ TEST(IntegratorImplicitEuler, RecoversFromNewtonFailures) {
 	EXPECT_EQ(b.counters().m_nLinSetups, 2u);
 	EXPECT_EQ(b.dt(), a.dt());
 	EXPECT_NEAR(b.yOut(b.t())[0], a.yOut(a.t())[0], 1e-8);
-	EXPECT_EQ(newtonTexts.back(), "Diverging (delta t ratio = 1), residual/delta norms have become too large!");
+	EXPECT_EQ(newtonTexts().back(), "Diverging (delta t ratio = 1), residual/delta norms have become too large!");
 
 	// divergence with a fresh matrix halves the step
 	FunctionModel modelC = decay(0.01);
@@ -249,12 +216,13 @@ TEST(IntegratorImplicitEuler, RecoversFromNewtonFailures) {
 	d.step();
 	EXPECT_LT(d.dt(), 0.01);
 	EXPECT_GT(d.counters().m_nNewtonConvFails, 0u);
-	EXPECT_EQ(newtonTexts.back(), "Too many Newton iterations, reducing time step!");
+	EXPECT_EQ(newtonTexts().back(), "Too many Newton iterations, reducing time step!");
 }
 
 
 TEST(IntegratorImplicitEuler, SetsUpIterationMatrixAsTheUpdateModeSays) {
-	Recorder rec(1);
+	MessageRecorder rec;
+	rec.setConsoleVerbosityLevel(1);
 	for (int mode : {1, 3}) {
 		// nonlinear, so that the Newton iteration needs more than one correction
 		FunctionModel model({1.0, 0.0}, [](double, const double * y, double * f) {
@@ -278,13 +246,13 @@ TEST(IntegratorImplicitEuler, SetsUpIterationMatrixAsTheUpdateModeSays) {
 
 
 TEST(IntegratorImplicitEuler, ReportsInitAndModelFailures) {
-	Recorder rec;
+	MessageRecorder rec;
 	FunctionModel model = decay(0.01);
 	DenseDQSolver les;
 	IntegratorImplicitEuler integrator;
 	auto init = [&](KADRIX::LESInterface * solver) {
-		return exceptionText([&] { integrator.init(&model, 0, model.y0(), solver, nullptr, nullptr); },
-							 "[IntegratorImplicitEuler::init]");
+		return thrownAt([&] { integrator.init(&model, 0, model.y0(), solver, nullptr, nullptr); },
+						"[IntegratorImplicitEuler::init]");
 	};
 	EXPECT_EQ(init(nullptr), "Expected valid pointer to LES-solver object.");
 	integrator.m_absTolVec = {1e-6, 1e-6};
@@ -302,9 +270,9 @@ TEST(IntegratorImplicitEuler, ReportsInitAndModelFailures) {
 	model.m_dt0 = 0;
 	EXPECT_EQ(init(&les), "Invalid initial step size 0 s.");
 	model.m_dt0 = 0.01;
-	rec.m_texts.clear();
+	rec.m_messages.clear();
 	EXPECT_EQ(init(&les), "no exception");
-	EXPECT_EQ(rec.m_texts["[IntegratorImplicitEuler::init]"],
+	EXPECT_EQ(rec.texts("[IntegratorImplicitEuler::init]"),
 			  (std::vector<std::string>{"Initializing Implicit Euler integrator\n", "Setting NonlinConvCoef to 0.1.\n",
 										"Setting MaxNonLinIters to 3.\n"}));
 
@@ -315,7 +283,7 @@ TEST(IntegratorImplicitEuler, ReportsInitAndModelFailures) {
 	const double t = integrator.t();
 	const double y = integrator.yOut(t)[0];
 	model.m_ydotResult = ModelInterface::CalculationAbort;
-	EXPECT_EQ(exceptionText([&] { integrator.step(); }, "[IntegratorImplicitEuler::handleErrors]"),
+	EXPECT_EQ(thrownAt([&] { integrator.step(); }, "[IntegratorImplicitEuler::handleErrors]"),
 			  "Aborting simulation (signaled from within model).");
 	EXPECT_EQ(integrator.t(), t);
 	EXPECT_EQ(integrator.yOut(t)[0], y);
@@ -326,9 +294,9 @@ TEST(IntegratorImplicitEuler, ReportsInitAndModelFailures) {
 
 
 TEST(IntegratorImplicitEuler, WritesStatisticsMetricsAndIterationTable) {
-	std::string dir = ::testing::TempDir() + "eulerstatsXXXXXX";
-	ASSERT_NE(mkdtemp(&dir[0]), nullptr);
-	Recorder rec;
+	TestSupport::TempDirectory tmp("eulerstats");
+	const std::string dir = tmp.path();
+	MessageRecorder rec;		// console level 4: the iteration table is sent from level 3 on
 	FunctionModel model = decay(1e-6);
 	DenseDQSolver les;
 	IntegratorImplicitEuler integrator;
@@ -345,10 +313,9 @@ TEST(IntegratorImplicitEuler, WritesStatisticsMetricsAndIterationTable) {
 							 "          0\t          0\t          0\t1.00000000e-06\n";
 	EXPECT_EQ(readFile(dir + "/integrator_ImplicitEuler_stats.tsv"), header + line + line);
 	EXPECT_THROW(integrator.writeStatisticsHeader(ZEB::Path(dir + "/missing"), false), ZEB::Exception);
-	std::filesystem::remove_all(dir);
 
 	// the table header comes once, before the first iteration; then one line per call
-	const std::vector<std::string> & table = rec.m_texts["[IntegratorImplicitEuler::writeIterationStats]"];
+	const std::vector<std::string> table = rec.texts("[IntegratorImplicitEuler::writeIterationStats]");
 	ASSERT_EQ(table.size(), 3u);
 	std::size_t pos = 0;
 	for (const char * label : {"Steps ", "TIters ", "t_{n+1} ", "dt ", "NIters ", "NItJac ", "NStepsJac ",
@@ -360,7 +327,7 @@ TEST(IntegratorImplicitEuler, WritesStatisticsMetricsAndIterationTable) {
 
 	std::stringstream metrics;
 	integrator.writeMetrics(2.0, &metrics);
-	const std::vector<std::string> & lines = rec.m_texts["[IntegratorImplicitEuler::writeMetrics]"];
+	const std::vector<std::string> lines = rec.texts("[IntegratorImplicitEuler::writeMetrics]");
 	ASSERT_EQ(lines.size(), 7u);
 	EXPECT_EQ(lines[0], "Integrator: Steps                          =                                 1\n");
 	EXPECT_EQ(lines[6].find("Integrator: LES solve                      = "), 0u);
@@ -376,7 +343,7 @@ TEST(IntegratorImplicitEuler, WritesStatisticsMetricsAndIterationTable) {
 
 
 TEST(IntegratorImplicitEuler, KeepsLastStepAfterAFailedOne) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	FunctionModel model = decay(0.1);
 	DenseDQSolver les;
 	IntegratorImplicitEuler integrator;

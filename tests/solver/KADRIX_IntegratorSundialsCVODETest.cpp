@@ -1,24 +1,22 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "KADRIX_IntegratorSundialsCVODE.h"
 #include "SolverTestModels.h"
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
 #include "cvode_serialization.h"
 
 using KADRIX::IntegratorSundialsCVODE;
 using SolverTest::BandSolver;
 using SolverTest::HeatChain;
 using SolverTest::KrylovSolver;
+using TestSupport::MessageRecorder;
+using TestSupport::readFile;
 
 namespace {
 
@@ -79,30 +77,9 @@ void configure(IntegratorSundialsCVODE & integrator) {
 	integrator.m_nonlinConvCoef = 0.01;
 }
 
-// Records what reaches the message handler.
-class Recorder : public ZEB::MessageHandler {
-public:
-	Recorder() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
-	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int) override {
-		m_entries.push_back({type, location != nullptr ? location : "", text});
-	}
-	int count(const std::string & location) const {
-		int c = 0;
-		for (const Entry & e : m_entries)
-			c += (e.location == location);
-		return c;
-	}
-	struct Entry {
-		ZEB::msg_type_t	type;
-		std::string		location;
-		std::string		text;
-	};
-	std::vector<Entry> m_entries;
-};
-
 template <typename Solver>
 void checkExactRestore(Solver les, Solver freshLes, unsigned int n) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	HeatChain model(n);
 	IntegratorSundialsCVODE integrator;
 	configure(integrator);
@@ -159,7 +136,7 @@ TEST(IntegratorSundialsCVODE, SnapshotSizes) {
 }
 
 TEST(IntegratorSundialsCVODE, RestoresRunWithStabilityLimitDetection) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	HeatChain model(10);
 	KrylovSolver les;
 	IntegratorSundialsCVODE integrator;
@@ -218,14 +195,8 @@ TEST(IntegratorSundialsCVODE, ChecksInitArguments) {
 	KrylovSolver les;
 	IntegratorSundialsCVODE integrator;
 	auto initError = [&](KADRIX::LESInterface * solver) {
-		try {
-			integrator.init(&model, 0, model.y0(), solver, nullptr, nullptr);
-		}
-		catch (ZEB::Exception & ex) {
-			EXPECT_STREQ(ex.location(), "[IntegratorSundialsCVODE::init]");
-			return std::string(ex.what());
-		}
-		return std::string("no exception");
+		return TestSupport::thrownAt([&] { integrator.init(&model, 0, model.y0(), solver, nullptr, nullptr); },
+									 "[IntegratorSundialsCVODE::init]");
 	};
 	EXPECT_EQ(initError(nullptr), "Expected valid pointer to LES-solver object.");
 	integrator.m_absTolVec = {1e-6, 1e-6};
@@ -243,21 +214,21 @@ TEST(IntegratorSundialsCVODE, ReportsModelFailures) {
 	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
 	ASSERT_EQ(integrator.step(), 1);
 
-	Recorder rec;
+	MessageRecorder rec;
 	model.m_ydotResult = KADRIX::ModelInterface::CalculationAbort;
 	const double t = integrator.t();
 	EXPECT_EQ(integrator.step(), -1);
-	EXPECT_EQ(rec.count("[IntegratorSundialsCVODE_f]"), 0);
-	EXPECT_GT(rec.count("[CVErrHandlerFn_f]"), 0);
+	EXPECT_EQ(rec.texts("[IntegratorSundialsCVODE_f]").size(), 0u);
+	EXPECT_GT(rec.texts("[CVErrHandlerFn_f]").size(), 0u);
 	EXPECT_EQ(integrator.t(), t);
 
 	model.m_ydotResult = KADRIX::ModelInterface::CalculationRecoverableError;
 	EXPECT_EQ(integrator.step(), -1);
-	ASSERT_GT(rec.count("[IntegratorSundialsCVODE_f]"), 0);
-	for (const Recorder::Entry & e : rec.m_entries)
-		if (e.location == "[IntegratorSundialsCVODE_f]") {
-			EXPECT_EQ(e.type, ZEB::MSG_WARNING);
-			EXPECT_EQ(e.text.find("ydot() function (in physical model) returned with 'recoverable error' at time t="), 0u);
+	ASSERT_GT(rec.texts("[IntegratorSundialsCVODE_f]").size(), 0u);
+	for (const MessageRecorder::Message & m : rec.m_messages)
+		if (m.m_location == "[IntegratorSundialsCVODE_f]") {
+			EXPECT_EQ(m.m_type, ZEB::MSG_WARNING);
+			EXPECT_EQ(m.m_text.find("ydot() function (in physical model) returned with 'recoverable error' at time t="), 0u);
 		}
 }
 
@@ -296,13 +267,6 @@ public:
 	int m_calls = 0;
 };
 
-std::string readFile(const std::string & path) {
-	std::ifstream in(path);
-	std::stringstream strm;
-	strm << in.rdbuf();
-	return strm.str();
-}
-
 } // namespace
 
 TEST(IntegratorSundialsCVODE, UsesModelErrorWeights) {
@@ -316,9 +280,9 @@ TEST(IntegratorSundialsCVODE, UsesModelErrorWeights) {
 }
 
 TEST(IntegratorSundialsCVODE, WritesStatisticsAndMetrics) {
-	std::string dir = ::testing::TempDir() + "cvodestatsXXXXXX";
-	ASSERT_NE(mkdtemp(&dir[0]), nullptr);
-	Recorder rec;
+	TestSupport::TempDirectory tmp("cvodestats");
+	const std::string dir = tmp.path();
+	MessageRecorder rec;
 	HeatChain model(4);
 	KrylovSolver les;
 	IntegratorSundialsCVODE integrator;
@@ -346,14 +310,13 @@ TEST(IntegratorSundialsCVODE, WritesStatisticsAndMetrics) {
 
 	std::stringstream metrics;
 	integrator.writeMetrics(2.0, &metrics);
-	EXPECT_EQ(rec.count("[IntegratorSundialsCVODE::writeMetrics]"), 7);
+	EXPECT_EQ(rec.texts("[IntegratorSundialsCVODE::writeMetrics]").size(), 7u);
 	EXPECT_EQ(metrics.str().substr(0, 18), "IntegratorSteps=1\n");
 	EXPECT_NE(metrics.str().find("IntegratorTimeLESSolve="), std::string::npos);
-	std::filesystem::remove_all(dir);
 }
 
 TEST(IntegratorSundialsCVODE, UsesOwnJacobianForKrylovProducts) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	HeatChain model(20);
 	KrylovSolver les;
 	SolverTest::ChainJacobian jacobian;
@@ -366,7 +329,7 @@ TEST(IntegratorSundialsCVODE, UsesOwnJacobianForKrylovProducts) {
 	EXPECT_EQ(static_cast<int>(integrator.stats(IntegratorSundialsCVODE::ST_JTIMES_EVALS)), jacobian.m_products);
 	// without a preconditioner the solve callback passes r through
 	EXPECT_GT(integrator.stats(IntegratorSundialsCVODE::ST_PREC_SOLVES), 0u);
-	EXPECT_EQ(quiet.count("[IntegratorSundialsCVODE::init]"), 5);		// init, coefficient, Jacobian, LES, J*v
+	EXPECT_EQ(quiet.texts("[IntegratorSundialsCVODE::init]").size(), 5u);		// init, coefficient, Jacobian, LES, J*v
 }
 
 TEST(IntegratorSundialsCVODE, KeepsItsSolverWhenAnAttachIsRefused) {
@@ -387,7 +350,7 @@ TEST(IntegratorSundialsCVODE, KeepsItsSolverWhenAnAttachIsRefused) {
 }
 
 TEST(IntegratorSundialsCVODE, RestoresNothingFromAStateWithAForeignVector) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	HeatChain model(6);
 	KrylovSolver les;
 	IntegratorSundialsCVODE integrator;
@@ -408,7 +371,7 @@ TEST(IntegratorSundialsCVODE, RestoresNothingFromAStateWithAForeignVector) {
 }
 
 TEST(IntegratorSundialsCVODE, RestoresRunWithOwnJacobianExactly) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	HeatChain model(20);
 	KrylovSolver les, freshLes;
 	SolverTest::ChainJacobian jacobian, freshJacobian;

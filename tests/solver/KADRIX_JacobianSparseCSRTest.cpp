@@ -14,12 +14,12 @@
 #include "KADRIX_JacobianSparseCSR.h"
 #include "KADRIX_LESGMRES.h"
 #include "SolverTestModels.h"
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
 
 using KADRIX::JacobianSparseCSR;
 using KADRIX::ModelInterface;
+using TestSupport::MessageRecorder;
 
 namespace {
 
@@ -143,14 +143,6 @@ void expectValidColouring(const JacobianSparseCSR & jac, const Pattern & p) {
 	}
 }
 
-// Records what reaches the message handler, and keeps the console quiet.
-class Recorder : public ZEB::MessageHandler {
-public:
-	Recorder() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
-	void msg(const std::string & text, ZEB::msg_type_t, const char *, int) override { m_texts.push_back(text); }
-	std::vector<std::string> m_texts;
-};
-
 std::vector<char> blobOf(const KADRIX::JacobianInterface & jac) {
 	std::vector<char> blob(jac.serializationSize());
 	void * p = blob.data();
@@ -167,13 +159,13 @@ std::vector<double> valuesOf(const JacobianSparseCSR & jac) {
 
 
 TEST(JacobianSparseCSR, MatchesExactJacobianWithOneEvaluationPerColour) {
-	Recorder recorder;
+	MessageRecorder recorder;
 	const Pattern tri(10, band(10, 1));
 	PatternModel model(tri);
 	JacobianSparseCSR jac = tri.jacobian();
 	jac.init(&model);
 	EXPECT_EQ(jac.colorGroups(), (std::vector<std::vector<unsigned int> >{{0, 3, 6, 9}, {1, 4, 7}, {2, 5, 8}}));
-	EXPECT_EQ(recorder.m_texts.back(), "  3 colors\n");
+	EXPECT_EQ(recorder.m_messages.back().m_text, "  3 colors\n");
 	for (double shift : {0.0, 40.0}) {
 		model.m_evaluations = 0;
 		EXPECT_EQ(setupAt(jac, model, state(10, shift)), 0);
@@ -195,7 +187,7 @@ TEST(JacobianSparseCSR, MatchesExactJacobianWithOneEvaluationPerColour) {
 
 
 TEST(JacobianSparseCSR, ColouringNeverGroupsColumnsThatShareARow) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	Elements arrow = band(6, 0);	// a full row and column: every two columns share a row
 	for (unsigned int j = 0; j < 6; ++j) {
 		arrow.insert({0, j});
@@ -219,7 +211,7 @@ TEST(JacobianSparseCSR, ColouringNeverGroupsColumnsThatShareARow) {
 
 
 TEST(JacobianSparseCSR, WritesOnlyPositionsOfItsPattern) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	// Row 0 full, else the diagonal, no transposed index. Taking rows as columns would put all
 	// columns into one group and write the unstored (i,0), one past the values for i = 5.
 	Elements fullRow = band(6, 0);
@@ -253,7 +245,7 @@ TEST(JacobianSparseCSR, WritesOnlyPositionsOfItsPattern) {
 
 
 TEST(JacobianSparseCSR, RestoresFromBlobAndRefusesCorruptOnes) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	PatternModel model{Pattern(6, band(6, 1))};
 	JacobianSparseCSR jac = model.m_p.jacobian();
 	jac.init(&model);
@@ -312,7 +304,7 @@ TEST(JacobianSparseCSR, RestoresFromBlobAndRefusesCorruptOnes) {
 
 
 TEST(JacobianSparseCSR, RefusesMismatchingModelAndReportsModelFailures) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	PatternModel model{Pattern(7, band(7, 1))};
 	PatternModel smaller{Pattern(4, band(4, 1))};
 	JacobianSparseCSR jac = model.m_p.jacobian();
@@ -342,7 +334,7 @@ TEST(JacobianSparseCSR, RefusesMismatchingModelAndReportsModelFailures) {
 // The FMU's configuration: CVODE, GMRES without preconditioner, the sparse Jacobian supplying
 // J*v. A snapshot of integrator, solver and Jacobian continues bit for bit in a fresh instance.
 TEST(JacobianSparseCSR, RunsAndRestoresCVODEWithGMRES) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	constexpr unsigned int n = 20;
 	SolverTest::HeatChain model(n);
 	struct Instance {

@@ -10,6 +10,7 @@
 #include "KADRIX_LESADI.h"
 #include "KADRIX_ModelInterfaceADI.h"
 #include "SolverTestModels.h"
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
@@ -88,14 +89,7 @@ public:
 
 
 std::string initFailure(LESADI & les, KADRIX::ModelInterface * model, KADRIX::IntegratorInterface * integrator) {
-	try {
-		les.init(model, integrator, nullptr, nullptr);
-	}
-	catch (ZEB::Exception & ex) {
-		EXPECT_STREQ(ex.location(), "[LESADI::init]");
-		return ex.what();
-	}
-	return "no exception";
+	return TestSupport::thrownAt([&] { les.init(model, integrator, nullptr, nullptr); }, "[LESADI::init]");
 }
 
 

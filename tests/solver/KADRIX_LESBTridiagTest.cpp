@@ -8,9 +8,8 @@
 #include "KADRIX_IntegratorSundialsCVODE.h"
 #include "KADRIX_LESBTridiag.h"
 #include "SolverTestModels.h"
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
 
 using KADRIX::IntegratorImplicitEuler;
 using KADRIX::IntegratorSundialsCVODE;
@@ -19,26 +18,8 @@ using SolverTest::HeatChain;
 
 namespace {
 
-class ErrorRecorder : public ZEB::MessageHandler {
-public:
-	ErrorRecorder() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
-	void msg(const std::string & text, ZEB::msg_type_t type, const char *, int) override {
-		if (type == ZEB::MSG_ERROR)
-			m_errors += text + "\n";
-	}
-	std::string m_errors;
-};
-
-
 std::string initFailure(LESBTridiag & les, KADRIX::ModelInterface * model, KADRIX::IntegratorInterface * integrator) {
-	try {
-		les.init(model, integrator, nullptr, nullptr);
-	}
-	catch (ZEB::Exception & ex) {
-		EXPECT_STREQ(ex.location(), "[LESBTridiag::init]");
-		return ex.what();
-	}
-	return "no exception";
+	return TestSupport::thrownAt([&] { les.init(model, integrator, nullptr, nullptr); }, "[LESBTridiag::init]");
 }
 
 
@@ -82,14 +63,15 @@ TEST(LESBTridiag, WithCVODEMatchesTheBandSolverAtThreeMEvaluationsPerJacobian) {
 
 
 TEST(LESBTridiag, InitRefusesTooFewBlocksAndMismatchedSizesWithEitherIntegrator) {
-	ErrorRecorder recorder;
+	TestSupport::MessageRecorder recorder;
 	HeatChain chain(6);
 	for (unsigned int N : {3u, 4u}) {	// 3 blocks, then 4 blocks of 8 unknowns for 6
 		LESBTridiag les(N, 2);
 		IntegratorSundialsCVODE cvode;
-		recorder.m_errors.clear();
+		recorder.m_messages.clear();
 		EXPECT_THROW(cvode.init(&chain, 0, chain.y0(), &les, nullptr, nullptr), ZEB::Exception);
-		EXPECT_NE(recorder.m_errors.find("CVBTridiag init error (wrong input?)"), std::string::npos) << recorder.m_errors;
+		const std::string errors = SolverTest::errorTexts(recorder);
+		EXPECT_NE(errors.find("CVBTridiag init error (wrong input?)"), std::string::npos) << errors;
 	}
 
 	IntegratorImplicitEuler euler;

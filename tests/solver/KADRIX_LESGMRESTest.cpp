@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -15,33 +13,22 @@
 #include "KADRIX_LESGMRES.h"
 #include "KADRIX_PrecondInterface.h"
 #include "SolverTestModels.h"
+#include "TestSupport.h"
 #include "ZEB_Exception.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
 
 using KADRIX::IntegratorSundialsCVODE;
 using SolverTest::HeatChain;
+using TestSupport::MessageRecorder;
 
 namespace {
 
-class Recorder : public ZEB::MessageHandler {
-public:
-	Recorder() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
-	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int) override {
-		m_texts.push_back(text);
-		m_types.push_back(type);
-		m_locations.push_back(location != nullptr ? location : "");
-	}
-	int find(const std::string & text) const {
-		for (std::size_t i = 0; i < m_texts.size(); ++i)
-			if (m_texts[i] == text)
-				return static_cast<int>(i);
-		return -1;
-	}
-	std::vector<std::string>		m_texts;
-	std::vector<ZEB::msg_type_t>	m_types;
-	std::vector<std::string>		m_locations;
-};
+// Index of the first recorded message with this text, -1 when there is none.
+int indexOf(const MessageRecorder & rec, const std::string & text) {
+	for (std::size_t i = 0; i < rec.m_messages.size(); ++i)
+		if (rec.m_messages[i].m_text == text)
+			return static_cast<int>(i);
+	return -1;
+}
 
 // Identity preconditioner of a chosen side, counting its calls.
 class IdentityPrecond : public KADRIX::PrecondInterface {
@@ -83,7 +70,7 @@ double integrateTo(IntegratorSundialsCVODE & integrator, double tEnd) {
 
 
 TEST(LESGMRES, AttachesTheFMUConfiguration) {
-	Recorder rec;
+	MessageRecorder rec;
 	HeatChain model(30);
 	KADRIX::LESGMRES gmres;
 	gmres.m_maxKrylovDim = 10;
@@ -92,12 +79,12 @@ TEST(LESGMRES, AttachesTheFMUConfiguration) {
 	IntegratorSundialsCVODE integrator;
 	integrator.m_relTol = 1e-6;
 	integrator.init(&model, 0, model.y0(), &gmres, nullptr, &jacobian);
-	const int warning = rec.find("No Preconditioner is set for LESGMRES linear equation solver.");
-	const int epsLin = rec.find("Setting EpsLin (eplifac,linIterConvCoeff) to 0.05.\n");
+	const int warning = indexOf(rec, "No Preconditioner is set for LESGMRES linear equation solver.");
+	const int epsLin = indexOf(rec, "Setting EpsLin (eplifac,linIterConvCoeff) to 0.05.\n");
 	ASSERT_GE(warning, 0);
 	ASSERT_GT(epsLin, warning);
-	EXPECT_EQ(rec.m_types[warning], ZEB::MSG_WARNING);
-	EXPECT_EQ(rec.m_locations[epsLin], "[LESGMRES::init]");
+	EXPECT_EQ(rec.m_messages[warning].m_type, ZEB::MSG_WARNING);
+	EXPECT_EQ(rec.m_messages[epsLin].m_location, "[LESGMRES::init]");
 
 	const double withJacobian = integrateTo(integrator, 2.0);
 	// left preconditioning: the pass-through solve callback runs
@@ -116,7 +103,7 @@ TEST(LESGMRES, AttachesTheFMUConfiguration) {
 }
 
 TEST(LESGMRES, RestoresModuleCountersExactly) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	HeatChain model(20);
 	KADRIX::LESGMRES gmres;
 	IntegratorSundialsCVODE integrator;
@@ -141,7 +128,7 @@ TEST(LESGMRES, RestoresModuleCountersExactly) {
 }
 
 TEST(LESGMRES, MapsPreconditionerSides) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	HeatChain model(10);
 	for (int type : {1, 2, 3, 4}) {
 		KADRIX::LESGMRES gmres;
@@ -170,7 +157,7 @@ TEST(LESGMRES, MapsPreconditionerSides) {
 }
 
 TEST(LESBiCGStab, RunsOnlyWithCVODE) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	HeatChain model(15);
 	KADRIX::LESBiCGStab bicg;
 	IntegratorSundialsCVODE integrator;
@@ -183,7 +170,7 @@ TEST(LESBiCGStab, RunsOnlyWithCVODE) {
 	reference.init(&model2, 0, model2.y0(), &gmres, nullptr, nullptr);
 	EXPECT_NEAR(integrateTo(integrator, 1.0), integrateTo(reference, 1.0), 1e-3);
 	EXPECT_GT(integrator.stats(IntegratorSundialsCVODE::ST_LIN_ITERS), 0u);
-	EXPECT_GE(quiet.find("No Preconditioner is set for LESBiCGStab linear equation solver."), 0);
+	EXPECT_GE(indexOf(quiet, "No Preconditioner is set for LESBiCGStab linear equation solver."), 0);
 
 	KADRIX::LESBiCGStab other;
 	try {
@@ -199,9 +186,9 @@ TEST(LESBiCGStab, RunsOnlyWithCVODE) {
 }
 
 TEST(LESGMRES, WritesStatisticsAndMetrics) {
-	std::string dir = ::testing::TempDir() + "gmresstatsXXXXXX";
-	ASSERT_NE(mkdtemp(&dir[0]), nullptr);
-	Recorder rec;
+	TestSupport::TempDirectory tmp("gmresstats");
+	const std::string dir = tmp.path();
+	MessageRecorder rec;
 	HeatChain model(10);
 	KADRIX::LESGMRES gmres;
 	IntegratorSundialsCVODE integrator;
@@ -217,32 +204,16 @@ TEST(LESGMRES, WritesStatisticsAndMetrics) {
 	EXPECT_EQ(row.find('\t'), 25u);
 	EXPECT_EQ(row.size(), 25u + 4 * 11 + 2 * 14);
 
-	rec.m_texts.clear();
+	rec.m_messages.clear();
 	std::stringstream metrics;
 	gmres.writeMetrics(1.0, &metrics);
-	EXPECT_EQ(rec.m_texts.size(), 9u);
-	EXPECT_EQ(rec.m_texts[0].substr(0, 23), "LES: Linear iterations ");
+	EXPECT_EQ(rec.m_messages.size(), 9u);
+	EXPECT_EQ(rec.m_messages[0].m_text.substr(0, 23), "LES: Linear iterations ");
 	EXPECT_EQ(metrics.str().substr(0, 15), "LESLinearIters=");
-	std::filesystem::remove_all(dir);
 }
-
-namespace {
-
-// (I - gamma J) x for the exact Jacobian of a heat chain.
-std::vector<double> iterationMatrixTimes(HeatChain & model, const std::vector<double> & x, double gamma) {
-	SolverTest::ChainJacobian jacobian;
-	jacobian.init(&model);
-	std::vector<double> Jx(x.size());
-	jacobian.jacTimesVec(x.data(), Jx.data());
-	for (std::size_t i = 0; i < x.size(); ++i)
-		Jx[i] = x[i] - gamma * Jx[i];
-	return Jx;
-}
-
-} // namespace
 
 TEST(LESGMRES, SolvesNewtonSystemsForImplicitEuler) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	const unsigned int n = 12;
 	HeatChain model(n, 50.0);
 	model.m_y0.assign(n, 20.0);
@@ -262,7 +233,7 @@ TEST(LESGMRES, SolvesNewtonSystemsForImplicitEuler) {
 			b[i] = std::sin(1.0 + i);
 		std::vector<double> x = b;
 		gmres.solve(x.data());
-		const std::vector<double> Mx = iterationMatrixTimes(model, x, gamma);
+		const std::vector<double> Mx = SolverTest::iterationMatrixTimes(model, x, gamma);
 		// difference quotients carry rounding errors of the perturbation
 		const double tolerance = withJacobian ? 1e-8 : 1e-4;
 		for (unsigned int i = 0; i < n; ++i)
@@ -271,14 +242,14 @@ TEST(LESGMRES, SolvesNewtonSystemsForImplicitEuler) {
 }
 
 TEST(LESGMRES, OwnGMRESStopsEarlyAndCountsSides) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	const unsigned int n = 6;
 	HeatChain model(n, 5.0);
 	KADRIX::IntegratorImplicitEuler euler;
 	KADRIX::LESGMRES gmres;					// Krylov dimension 50 > n
 	IdentityPrecond both(3);
 	euler.init(&model, 0, model.y0(), &gmres, &both, nullptr);
-	EXPECT_GE(quiet.find("Setting LinIterConvCoeff to 0.1.\n"), 0);
+	EXPECT_GE(indexOf(quiet, "Setting LinIterConvCoeff to 0.1.\n"), 0);
 	std::vector<double> ydot(n, 0.0);
 	model.setY(model.y0());
 	model.ydot(ydot.data());
@@ -298,7 +269,7 @@ TEST(LESGMRES, OwnGMRESStopsEarlyAndCountsSides) {
 	x = b;
 	both.m_sides.clear();
 	gmres.solve(x.data());
-	const std::vector<double> Mx = iterationMatrixTimes(model, x, 0.5);
+	const std::vector<double> Mx = SolverTest::iterationMatrixTimes(model, x, 0.5);
 	for (unsigned int i = 0; i < n; ++i)
 		EXPECT_NEAR(Mx[i], b[i], 1e-3 * std::fabs(b[i]));
 	// per iteration a right and a left solve, plus the start vector and the final correction
@@ -310,7 +281,7 @@ TEST(LESGMRES, OwnGMRESStopsEarlyAndCountsSides) {
 }
 
 TEST(LESGMRES, IntegratesWithImplicitEuler) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	HeatChain model(10, 20.0);
 	KADRIX::LESGMRES gmres;
 	KADRIX::IntegratorImplicitEuler euler;
@@ -383,7 +354,7 @@ struct FMUSolvers {
 } // namespace
 
 TEST(FMUSolverRoad, IntegratesDecayAndRestoresExactly) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	Decay model;
 	FMUSolvers first;
 	first.init(model);
@@ -413,7 +384,7 @@ TEST(FMUSolverRoad, IntegratesDecayAndRestoresExactly) {
 }
 
 TEST(FMUSolverRoad, ImplicitEulerStopsAtItsStopTime) {
-	Recorder quiet;
+	MessageRecorder quiet;
 	Decay model;
 	KADRIX::LESGMRES gmres;
 	KADRIX::IntegratorImplicitEuler euler;

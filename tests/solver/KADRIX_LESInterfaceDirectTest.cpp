@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -22,10 +21,12 @@
 
 using KADRIX::IntegratorSundialsCVODE;
 using SolverTest::HeatChain;
-using SolverTest::thrownBy;
+using SolverTest::logged;
+using TestSupport::MessageRecorder;
+using TestSupport::thrown;
 
 TEST(LESInterfaceDirect, DenseBandAndKLUIntegrateWithCVODEAsGMRESDoes) {
-	SolverTest::Messages messages;
+	MessageRecorder messages;
 	const std::vector<double> reference = SolverTest::gmresReference(30);
 	SolverTest::ChainPattern pattern(30);
 	for (int kind = 0; kind < 3; ++kind) {
@@ -49,11 +50,11 @@ TEST(LESInterfaceDirect, DenseBandAndKLUIntegrateWithCVODEAsGMRESDoes) {
 		const unsigned int perJacobian[3] = {30, 3, 4};
 		EXPECT_EQ(les->nRHSEvals(), perJacobian[kind] * jacEvals) << kind;
 	}
-	EXPECT_TRUE(messages.has("[LESBand::init] 2 -1 LESBand linear solver is chosen: Jacobian will be ignored."));
+	EXPECT_TRUE(logged(messages, "[LESBand::init] 2 -1 LESBand linear solver is chosen: Jacobian will be ignored."));
 }
 
 TEST(LESInterfaceDirect, BandSnapshotOfTwoCellsRestoresBitForBit) {
-	SolverTest::Messages quiet;
+	MessageRecorder quiet;
 	HeatChain model(2);
 	KADRIX::LESBand band(1, 1);
 	IntegratorSundialsCVODE cvode;
@@ -80,7 +81,7 @@ TEST(LESInterfaceDirect, BandSnapshotOfTwoCellsRestoresBitForBit) {
 }
 
 TEST(LESInterfaceDirect, DenseAndBandSolveNewtonSystemsForImplicitEuler) {
-	SolverTest::Messages quiet;
+	MessageRecorder quiet;
 	const unsigned int n = 12;
 	HeatChain model(n, 50.0);
 	for (unsigned int i = 0; i < n; ++i)
@@ -108,17 +109,17 @@ TEST(LESInterfaceDirect, DenseAndBandSolveNewtonSystemsForImplicitEuler) {
 }
 
 TEST(LESInterfaceDirect, SolversRefuseWhatTheyCannotServe) {
-	SolverTest::Messages messages;
+	MessageRecorder messages;
 	HeatChain model(3);
 	IntegratorSundialsCVODE cvode;
 	KADRIX::IntegratorImplicitEuler euler;
 	KADRIX::LESBand wide(3, 1);
-	EXPECT_EQ(thrownBy([&]() { cvode.init(&model, 0, model.y0(), &wide, nullptr, nullptr); }),
+	EXPECT_EQ(thrown([&]() { cvode.init(&model, 0, model.y0(), &wide, nullptr, nullptr); }),
 			  "Error initializing linear equation solver. @ [LESBand::init]");
-	EXPECT_TRUE(messages.has("[LESBand::init] 3 -1 CVBand init error (wrong input?)"));
+	EXPECT_TRUE(logged(messages, "[LESBand::init] 3 -1 CVBand init error (wrong input?)"));
 	KADRIX::LESDense dense;
-	EXPECT_EQ(thrownBy([&]() { dense.init(nullptr, &euler, nullptr, nullptr); }), "Missing model. @ [LESDense::init]");
-	EXPECT_EQ(thrownBy([&]() { dense.init(&model, nullptr, nullptr, nullptr); }),
+	EXPECT_EQ(thrown([&]() { dense.init(nullptr, &euler, nullptr, nullptr); }), "Missing model. @ [LESDense::init]");
+	EXPECT_EQ(thrown([&]() { dense.init(&model, nullptr, nullptr, nullptr); }),
 			  "Error initialising Dense linear solver: solver is only defined for CVODE, IDA or implicit Euler integrator"
 			  " @ [LESDense::init]");
 
@@ -126,16 +127,16 @@ TEST(LESInterfaceDirect, SolversRefuseWhatTheyCannotServe) {
 	KADRIX::JacobianSparseCSR sparse(3, pattern.nnz(), pattern.ia.data(), pattern.ja.data());
 	KADRIX::JacobianDense denseJacobian;
 	KADRIX::LESKLU klu;
-	EXPECT_EQ(thrownBy([&]() { euler.init(&model, 0, model.y0(), &klu, nullptr, &sparse); }),
+	EXPECT_EQ(thrown([&]() { euler.init(&model, 0, model.y0(), &klu, nullptr, &sparse); }),
 			  "Error initializing KLU linear solver: solver is only defined for CVODE integrator @ [LESKLU::init]");
-	EXPECT_EQ(thrownBy([&]() { cvode.init(&model, 0, model.y0(), &klu, nullptr, &denseJacobian); }),
+	EXPECT_EQ(thrown([&]() { cvode.init(&model, 0, model.y0(), &klu, nullptr, &denseJacobian); }),
 			  "Error initializing LESKLU linear solver: only JacobianSparseCSR  is allowed. @ [LESKLU::init]");
-	EXPECT_EQ(thrownBy([&]() { cvode.init(&model, 0, model.y0(), &klu, nullptr, nullptr); }),
+	EXPECT_EQ(thrown([&]() { cvode.init(&model, 0, model.y0(), &klu, nullptr, nullptr); }),
 			  "Error initializing LESKLU linear solver: missing Jacobian. @ [LESKLU::init]");
 }
 
 TEST(LESInterfaceDirect, KLUJacobianFunctionCopiesPatternAndValuesAndReportsFailures) {
-	SolverTest::Messages quiet;
+	MessageRecorder quiet;
 	const unsigned int n = 6;
 	HeatChain model(n);
 	SolverTest::ChainPattern pattern(n);
@@ -164,8 +165,8 @@ TEST(LESInterfaceDirect, KLUJacobianFunctionCopiesPatternAndValuesAndReportsFail
 }
 
 TEST(LESInterfaceDirect, WritesStatisticsAndMetrics) {
-	std::string dir = ::testing::TempDir() + "lesdirectXXXXXX";
-	ASSERT_NE(mkdtemp(&dir[0]), nullptr);
+	TestSupport::TempDirectory tmp("lesdirect");
+	const std::string dir = tmp.path();
 	const std::string file = dir + "/LES_direct_stats.tsv";
 	auto lines = [&file]() {
 		std::ifstream in(file);
@@ -175,7 +176,7 @@ TEST(LESInterfaceDirect, WritesStatisticsAndMetrics) {
 		result.pop_back();
 		return result;
 	};
-	SolverTest::Messages messages;
+	MessageRecorder messages;
 	HeatChain model(10);
 	KADRIX::LESDense dense;
 	IntegratorSundialsCVODE cvode;
@@ -195,12 +196,11 @@ TEST(LESInterfaceDirect, WritesStatisticsAndMetrics) {
 	dense.writeStatisticsHeader(ZEB::Path(dir), false);
 	EXPECT_EQ(lines().size(), 1u);
 
-	messages.m_log.clear();
+	messages.m_messages.clear();
 	std::stringstream metrics;
 	dense.writeMetrics(1.0, &metrics);
-	EXPECT_EQ(messages.m_log.size(), 3u);
+	EXPECT_EQ(messages.m_messages.size(), 3u);
 	EXPECT_EQ(metrics.str().substr(0, 10), "LESSetups=");
 	EXPECT_NE(metrics.str().find("\nLESJacEvals=" + std::to_string(dense.nJacEvals()) + "\nLESTimeJacEvals="),
 			  std::string::npos);
-	std::filesystem::remove_all(dir);
 }

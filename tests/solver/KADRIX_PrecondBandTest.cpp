@@ -13,19 +13,12 @@ using KADRIX::IntegratorSundialsCVODE;
 using KADRIX::PrecondBand;
 using KADRIX::PrecondInterface;
 using SolverTest::HeatChain;
-
-namespace {
-
-std::vector<double> precondSolve(PrecondBand & pb, const std::vector<double> & r) {
-	std::vector<double> z(r.size(), 0.0);
-	EXPECT_EQ(pb.solve(0, nullptr, nullptr, nullptr, r.data(), z.data(), 0, 0, 2), 0);
-	return z;
-}
-
-} // namespace
+using SolverTest::logged;
+using SolverTest::precondSolve;
+using TestSupport::MessageRecorder;
 
 TEST(PrecondBand, FactorisesTheBandOfAJacobianAndReusesItWhenAllowed) {
-	SolverTest::Messages messages;
+	MessageRecorder messages;
 	const unsigned int n = 6;
 	HeatChain model(n, 50.0);
 	std::vector<double> f(n), r = {1, -2, 3, 0.5, 2, -1};
@@ -36,8 +29,8 @@ TEST(PrecondBand, FactorisesTheBandOfAJacobianAndReusesItWhenAllowed) {
 	jacobian.setup(0, model.y0(), f.data(), nullptr, 0);
 	PrecondBand pb(1, 1, PrecondInterface::RIGHT);
 	pb.init(&model, nullptr, &jacobian);
-	EXPECT_TRUE(messages.has("[PrecondBand::init] 0 2 PrecondBand uses provided JacobianInterface implementation to "
-							 "retrieve Jacobian data.\n"));
+	EXPECT_TRUE(logged(messages, "[PrecondBand::init] 0 2 PrecondBand uses provided JacobianInterface implementation to "
+								 "retrieve Jacobian data.\n"));
 	bool updated = false;
 	EXPECT_EQ(pb.setup(0, nullptr, nullptr, nullptr, false, updated, 0.01), 0);
 	EXPECT_TRUE(updated);
@@ -70,7 +63,7 @@ TEST(PrecondBand, FactorisesTheBandOfAJacobianAndReusesItWhenAllowed) {
 }
 
 TEST(PrecondBand, UsesCVODEsModuleOnlyWithoutJacobianGenerator) {
-	SolverTest::Messages messages;
+	MessageRecorder messages;
 	const std::vector<double> reference = SolverTest::gmresReference(30);
 	SolverTest::ChainPattern pattern(30);
 	// (lower bandwidth, with a generator): unequal bandwidths take the generator's band as well
@@ -93,17 +86,17 @@ TEST(PrecondBand, UsesCVODEsModuleOnlyWithoutJacobianGenerator) {
 		// the band holds the chain's whole Jacobian: one Krylov iteration per Newton iteration
 		EXPECT_LE(cvode.stats(IntegratorSundialsCVODE::ST_LIN_ITERS), cvode.stats(IntegratorSundialsCVODE::ST_NONLIN_ITERS));
 	}
-	EXPECT_TRUE(messages.has("[PrecondBand::init] 0 2 Using Sundials::BandPrec implementation which generates Jacobian "
-							 "data itself.\n"));
+	EXPECT_TRUE(logged(messages, "[PrecondBand::init] 0 2 Using Sundials::BandPrec implementation which generates Jacobian "
+								 "data itself.\n"));
 
 	HeatChain model(5);
 	KADRIX::LESGMRES gmres;
 	KADRIX::IntegratorImplicitEuler euler;
 	PrecondBand pb(1, 1, PrecondInterface::RIGHT);
-	EXPECT_EQ(SolverTest::thrownBy([&]() { euler.init(&model, 0, model.y0(), &gmres, &pb, nullptr); }),
+	EXPECT_EQ(TestSupport::thrown([&]() { euler.init(&model, 0, model.y0(), &gmres, &pb, nullptr); }),
 			  "No band preconditioner implementation available for ml != mu or missig Jacobian interface. @ [PrecondBand::init]");
 	SolverTest::ChainJacobian foreign;
-	EXPECT_EQ(SolverTest::thrownBy([&]() { pb.init(&model, &euler, &foreign); }),
+	EXPECT_EQ(TestSupport::thrown([&]() { pb.init(&model, &euler, &foreign); }),
 			  "No transfer algorithm from selected Jacobian matrix implementation toBand preconditioner implemented, "
 			  "currently supported are JacobianDense and JacobianSparse! @ [PrecondBand::init]");
 }

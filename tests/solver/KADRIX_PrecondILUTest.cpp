@@ -12,19 +12,11 @@ using KADRIX::JacobianSparseCSR;
 using KADRIX::PrecondILU;
 using KADRIX::PrecondInterface;
 using SolverTest::HeatChain;
-
-namespace {
-
-std::vector<double> precondSolve(PrecondILU & ilu, const std::vector<double> & r) {
-	std::vector<double> z(r.size(), 0.0);
-	EXPECT_EQ(ilu.solve(0, nullptr, nullptr, nullptr, r.data(), z.data(), 0, 0, 2), 0);
-	return z;
-}
-
-} // namespace
+using SolverTest::precondSolve;
+using TestSupport::MessageRecorder;
 
 TEST(PrecondILU, FactorisesATridiagonalJacobianExactlyAndRestoresItsFactors) {
-	SolverTest::Messages quiet;
+	MessageRecorder quiet;
 	const unsigned int n = 8;
 	HeatChain model(n, 50.0);
 	SolverTest::ChainPattern pattern(n);
@@ -64,20 +56,20 @@ TEST(PrecondILU, RefusesWhatItCannotFactorise) {
 	bool updated = false;
 	EXPECT_EQ(ilu.setup(0, nullptr, nullptr, nullptr, false, updated, 0.1), -1);
 	const std::string noSparse = "Error initializing ILU preconditioner: a sparse Jacobian generator is required. @ [PrecondILU::init]";
-	EXPECT_EQ(SolverTest::thrownBy([&]() { ilu.init(&model, nullptr, nullptr); }), noSparse);
+	EXPECT_EQ(TestSupport::thrown([&]() { ilu.init(&model, nullptr, nullptr); }), noSparse);
 	KADRIX::JacobianDense dense;
-	EXPECT_EQ(SolverTest::thrownBy([&]() { ilu.init(&model, nullptr, &dense); }), noSparse);
+	EXPECT_EQ(TestSupport::thrown([&]() { ilu.init(&model, nullptr, &dense); }), noSparse);
 	const unsigned int ia[4] = {0, 2, 3, 4};
 	const unsigned int ja[4] = {0, 1, 0, 2};
 	JacobianSparseCSR holed(3, 4, ia, ja);
-	EXPECT_EQ(SolverTest::thrownBy([&]() { ilu.init(&model, nullptr, &holed); }),
+	EXPECT_EQ(TestSupport::thrown([&]() { ilu.init(&model, nullptr, &holed); }),
 			  "Error initializing ILU preconditioner: the Jacobian's sparsity pattern lacks the diagonal element of row 1. "
 			  "@ [PrecondILU::init]");
 	EXPECT_EQ(ilu.serializationSize(), 0u);
 }
 
 TEST(PrecondILU, SavesGMRESIterations) {
-	SolverTest::Messages quiet;
+	MessageRecorder quiet;
 	const unsigned int n = 60;
 	SolverTest::ChainPattern pattern(n);
 	std::vector<double> states[2];

@@ -106,6 +106,18 @@ public:
 };
 
 
+/*! (I - gamma J) x for the exact Jacobian J of a heat chain. */
+inline std::vector<double> iterationMatrixTimes(HeatChain & model, const std::vector<double> & x, double gamma) {
+	ChainJacobian jacobian;
+	jacobian.init(&model);
+	std::vector<double> Mx(x.size());
+	jacobian.jacTimesVec(x.data(), Mx.data());
+	for (std::size_t i = 0; i < x.size(); ++i)
+		Mx[i] = x[i] - gamma * Mx[i];
+	return Mx;
+}
+
+
 /*! Attaches CVODE's band solver; its state is the direct block. */
 class BandSolver : public KADRIX::LESInterface {
 public:

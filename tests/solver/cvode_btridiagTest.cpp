@@ -11,8 +11,7 @@
 #include "KADRIX_IntegratorSundialsCVODE.h"
 #include "BTridiagTestModel.h"
 #include "SolverTestModels.h"
-#include "ZEB_MessageHandler.h"
-#include "ZEB_MessageHandlerRegistry.h"
+#include "TestSupport.h"
 #include "cvode_btridiag.h"
 
 using KADRIX::IntegratorSundialsCVODE;
@@ -41,17 +40,6 @@ public:
 };
 
 
-class ErrorRecorder : public ZEB::MessageHandler {
-public:
-	ErrorRecorder() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
-	void msg(const std::string & text, ZEB::msg_type_t type, const char *, int) override {
-		if (type == ZEB::MSG_ERROR)
-			m_errors += text;
-	}
-	std::string m_errors;
-};
-
-
 void initIntegrator(IntegratorSundialsCVODE & cvode, KADRIX::ModelInterface & model, KADRIX::LESInterface & les) {
 	cvode.m_relTol = 1e-8;
 	cvode.m_absTol = 1e-8;
@@ -63,7 +51,7 @@ void initIntegrator(IntegratorSundialsCVODE & cvode, KADRIX::ModelInterface & mo
 
 
 TEST(CVBTridiag, RefusesIllegalSizesAndKeepsTheAttachedSolver) {
-	ErrorRecorder recorder;
+	TestSupport::MessageRecorder recorder;
 	HeatChain chain(6);
 	BandSolver band(1, 1);
 	IntegratorSundialsCVODE cvode;
@@ -72,7 +60,7 @@ TEST(CVBTridiag, RefusesIllegalSizesAndKeepsTheAttachedSolver) {
 	EXPECT_EQ(CVBTridiag(&cvode, 10, 0), CVBTRIDIAG_ILL_INPUT);
 	EXPECT_EQ(CVBTridiag(&cvode, 3, 2), CVBTRIDIAG_ILL_INPUT);
 	EXPECT_EQ(CVBTridiag(&cvode, 4, 2), CVBTRIDIAG_ILL_INPUT);	// 8 unknowns for a model of 6
-	EXPECT_NE(recorder.m_errors.find("CVBTRIDIAG"), std::string::npos);
+	EXPECT_NE(SolverTest::errorTexts(recorder).find("CVBTRIDIAG"), std::string::npos);
 	EXPECT_EQ(CVBTridiag(nullptr, 6, 1), CVBTRIDIAG_MEM_NULL);
 	IntegratorSundialsCVODE uninitialised;
 	EXPECT_EQ(CVBTridiag(&uninitialised, 6, 1), CVBTRIDIAG_MEM_NULL);

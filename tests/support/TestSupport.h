@@ -5,8 +5,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <locale>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -61,6 +63,15 @@ public:
 		m_messages.push_back(Message{text, type, location != nullptr ? location : "<null>", verboseLevel});
 	}
 
+	/*! The texts of the messages from location, in order. */
+	std::vector<std::string> texts(const std::string & location) const {
+		std::vector<std::string> result;
+		for (const Message & m : m_messages)
+			if (m.m_location == location)
+				result.push_back(m.m_text);
+		return result;
+	}
+
 	std::vector<Message> m_messages;
 };
 
@@ -91,6 +102,17 @@ std::string failure(F f) {
 	return ex ? std::string(ex->location()) + " " + ex->what() : "no exception";
 }
 
+/*! The message of the ZEB::Exception that f throws, "no exception" when f returns; adds a failure
+	when the exception comes from another location. */
+template <typename F>
+std::string thrownAt(F f, const char * location) {
+	const std::optional<ZEB::Exception> ex = thrownException(f);
+	if (!ex)
+		return "no exception";
+	EXPECT_STREQ(ex->location(), location);
+	return ex->what();
+}
+
 /*! Success when f throws a ZEB::Exception with exactly this message and location. */
 template <typename F>
 ::testing::AssertionResult throwsWith(F f, const std::string & what, const std::string & where) {
@@ -115,6 +137,15 @@ template <typename F>
 	}
 	catch (...) { return ::testing::AssertionFailure() << "threw a foreign exception"; }
 	return ::testing::AssertionFailure() << "did not throw";
+}
+
+
+/*! The whole content of a file; empty when it cannot be read. */
+inline std::string readFile(const std::string & path) {
+	std::ifstream in(path);
+	std::stringstream strm;
+	strm << in.rdbuf();
+	return strm.str();
 }
 
 
