@@ -582,7 +582,8 @@ int IntegratorSundialsCVODE::attachLinearSolver(SUNLinearSolver linearSolver, SU
 		return -3;
 	const int flag = CVodeSetLinearSolver(r->m_cvodeMem, linearSolver, matrix);
 	if (flag != CVLS_SUCCESS) {
-		// refused: CVODE keeps the pair it had, the new one was never attached
+		// the new pair was never attached; a refusal of the input leaves CVODE with the pair it had,
+		// a later failure leaves it without linear solver (init is then to be run again)
 		SUNLinSolFree(linearSolver);
 		if (matrix != nullptr && matrix != r->m_matrix)
 			SUNMatDestroy(matrix);

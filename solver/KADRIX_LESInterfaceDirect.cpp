@@ -105,7 +105,7 @@ void LESInterfaceDirect::writeMetrics(double simTime, std::ostream * metricsFile
 	auto timed = [&](const char * text, double seconds, unsigned long count) {
 		ZEB::ZEB_Message(ZEB::FormatString(text)
 						 .arg(ZEB::Time::format_time_difference(seconds, unit, true), 13)
-						 .arg(seconds / simTime * 100, 5, 'f', 2)
+						 .arg(simTime > 0 ? seconds / simTime * 100 : 0.0, 5, 'f', 2)
 						 .arg(count, 8), ZEB::MSG_PROGRESS, location, 1);
 	};
 	ZEB::ZEB_Message(ZEB::FormatString("LES: Jacobian matrix evaluations           =                          %1\n")

@@ -187,7 +187,7 @@ int CVBTridiag(KADRIX::IntegratorSundialsCVODE * integrator, long N, long M) {
 	if (cv->cv_tempv == nullptr || cv->cv_tempv->ops->nvgetarraypointer == nullptr || cv->cv_tempv->ops->nvgetlength == nullptr)
 		return reportError(cv, CVBTRIDIAG_ILL_INPUT, "A required vector operation is not implemented.");
 	if (M < 1)
-		return reportError(cv, CVBTRIDIAG_ILL_INPUT, "Illegal block size: must have M >= 1.");
+		return reportError(cv, CVBTRIDIAG_ILL_INPUT, "Illegal bandwidth parameter(s). Must have 0 <=  ml, mu <= N-1.");
 	if (N < 4)
 		return reportError(cv, CVBTRIDIAG_ILL_INPUT, "Illegal number of blocks: must have N >= 4.");
 	const sunindextype n = N_VGetLength(cv->cv_tempv);

@@ -34,8 +34,8 @@ class IntegratorSundialsCVODE;
 	the difference-quotient Jacobian. Returns CVBTRIDIAG_SUCCESS; CVBTRIDIAG_MEM_NULL without
 	integrator or before its init(); CVBTRIDIAG_ILL_INPUT when M < 1, N < 4, N*M differs from the
 	number of unknowns or the state vector gives no access to its data; CVBTRIDIAG_MEM_FAIL when
-	memory fails. Failures are reported through CVODE's error handler (module "CVBTRIDIAG") and
-	leave the previously attached linear solver in place. */
+	memory fails. Failures are reported through CVODE's error handler (module "CVBTRIDIAG"); input
+	that is refused leaves the previously attached linear solver in place. */
 int CVBTridiag(KADRIX::IntegratorSundialsCVODE * integrator, long N, long M);
 
 extern "C" {
