@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <filesystem>
 #include <fstream>
 
 #include <dirent.h>
@@ -621,34 +622,55 @@ int removeEntry(const char * path, const struct stat *, int typeflag, struct FTW
 	return ::unlink(path);
 }
 
+// The path with its links resolved as far as it exists; the invalid path when that fails.
+Path resolvedForm(const Path & p) {
+	const Path abs = p.absolutePath();
+	if (!abs.isValid())
+		return Path();
+	std::error_code ec;
+	const std::filesystem::path resolved = std::filesystem::weakly_canonical(abs.str(), ec);
+	return ec ? Path() : Path(resolved.string());
+}
+
+bool sameEntry(const Path & a, const Path & b) {
+	struct stat sa, sb;
+	return ::stat(a.str().c_str(), &sa) == 0 && ::stat(b.str().c_str(), &sb) == 0 &&
+		   sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 } // namespace
 
 
 bool Path::remove(const Path & p, bool /*flag*/) {
 	if (!p.isValid())
 		return false;
-	if (isRootPath(current(), p))
-		setCurrent(p.parentPath());
+	// the root, "." and ".." name whole trees or the caller's own place: never removed
+	const std::vector<std::string> comps = p.components();
+	if (comps.empty() || comps.back() == "." || comps.back() == ".." || (p.m_path.size() == 2 && p.m_path[1] == ':'))
+		return false;
+	// removed by its absolute form, which a change of the working directory does not alter
+	const Path abs = p.absolutePath();
+	if (!abs.isValid() || abs.components().empty())
+		return false;
+	if (isRootPath(current(), abs)) {
+		const Path parent = abs.parentPath();
+		setCurrent(parent.isValid() ? parent : Path("/"));
+	}
 	struct stat st;
-	if (::lstat(p.m_path.c_str(), &st) != 0)
+	if (::lstat(abs.m_path.c_str(), &st) != 0)
 		return errno == ENOENT;
 	if (!S_ISDIR(st.st_mode))
-		return ::unlink(p.m_path.c_str()) == 0;
-	return ::nftw(p.m_path.c_str(), removeEntry, 32, FTW_DEPTH | FTW_PHYS) == 0;
+		return ::unlink(abs.m_path.c_str()) == 0;
+	return ::nftw(abs.m_path.c_str(), removeEntry, 32, FTW_DEPTH | FTW_PHYS) == 0;
 }
 
 
 bool Path::move(const Path & source, const Path & target) {
 	if (isRootPath(source))
 		return false;
-	// replacing the target would delete the source too
-	struct stat srcStat, tgtStat;
-	if (::stat(source.m_path.c_str(), &srcStat) == 0 && ::stat(target.m_path.c_str(), &tgtStat) == 0 &&
-		srcStat.st_dev == tgtStat.st_dev && srcStat.st_ino == tgtStat.st_ino)
-	{
-		return false;
-	}
-	if (isRootPath(source.absolutePath(), target.absolutePath()))
+	// replacing the target would delete the source too: one entry, or one inside the other, also
+	// through links
+	if (sameEntry(source, target) || isRootPath(resolvedForm(source), resolvedForm(target)))
 		return false;
 	if (!remove(target, false))
 		reportError(FormatString("Cannot remove override target %1, probably access denied!").arg(target), "[Path::move]");
@@ -669,8 +691,8 @@ bool Path::move(const Path & source, const Path & target) {
 bool Path::copy(const Path & source, const Path & target) {
 	if (!source.exists())
 		return false;
-	// compared in absolute form: a relative and an absolute text of one tree would copy it into itself
-	if (isRootPath(target.absolutePath(), source.absolutePath()))
+	// compared with links resolved: a tree must not be copied into itself or over its own ancestor
+	if (isRootPath(resolvedForm(target), resolvedForm(source)))
 		return false;
 	if (source.isDirectory()) {
 		if (target.exists() && !target.isDirectory())
@@ -692,6 +714,10 @@ bool Path::copy(const Path & source, const Path & target) {
 		return true;
 	}
 	const Path destination = target.isDirectory() ? target / source.filename() : target;
+	// only regular files are copied (a named pipe would block), and never onto themselves
+	struct stat st;
+	if (::stat(source.m_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || sameEntry(source, destination))
+		return false;
 	// the source is opened first: a source that cannot be read leaves the destination alone
 	std::ifstream in(source.absolutePath().m_path, std::ios_base::binary);
 	if (!in)

@@ -435,3 +435,43 @@ TEST_F(PathFileSystem, CopyRefusesSameBranch) {
 	EXPECT_FALSE(fs::exists(at("d/sub/sub")));
 	EXPECT_EQ(readFile(at("d/f")), "f");
 }
+
+TEST_F(PathFileSystem, NeverRemovesParentsOrItsOwnPlace) {
+	fs::create_directories(at("keep/sub"));
+	std::ofstream(at("keep/file")) << "x";
+	enter(at("keep"));
+	EXPECT_FALSE(Path::remove(P("keep/sub/.."), false));
+	EXPECT_FALSE(Path::remove(Path("."), false));
+	EXPECT_FALSE(Path::remove(Path(".."), false));
+	EXPECT_TRUE(fs::exists(at("keep/sub")));
+	EXPECT_TRUE(fs::exists(at("keep/file")));
+
+	// a relative path names the entry below the working directory, also after a change of it
+	EXPECT_TRUE(Path::remove(Path("sub"), false));
+	EXPECT_FALSE(fs::exists(at("keep/sub")));
+	EXPECT_TRUE(fs::exists(at("keep/file")));
+}
+
+TEST_F(PathFileSystem, MoveAndCopyRefuseOneEntryThroughLinks) {
+	fs::create_directories(at("real/sub"));
+	std::ofstream(at("real/sub/f")) << "data";
+	fs::create_directory_symlink(at("real"), at("link"));
+	// the target contains the source, seen through the link
+	EXPECT_FALSE(Path::move(P("link/sub"), P("real")));
+	EXPECT_TRUE(fs::exists(at("real/sub/f")));
+	EXPECT_FALSE(Path::copy(P("link"), P("real/sub/copy")));
+
+	// a file onto itself (through a hard link) is refused and keeps its content
+	fs::create_hard_link(at("real/sub/f"), at("hard"));
+	EXPECT_FALSE(Path::copy(P("real/sub/f"), P("hard")));
+	EXPECT_FALSE(Path::copy(P("real/sub/f"), P("link/sub")));
+	std::ifstream in(at("real/sub/f"));
+	std::string text;
+	in >> text;
+	EXPECT_EQ(text, "data");
+
+	// only regular files are copied: a named pipe would block
+	ASSERT_EQ(::mkfifo(at("pipe").c_str(), 0600), 0);
+	EXPECT_FALSE(Path::copy(P("pipe"), P("pipecopy")));
+	EXPECT_FALSE(fs::exists(at("pipecopy")));
+}
