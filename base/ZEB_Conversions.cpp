@@ -26,6 +26,7 @@ bool parseDouble(const char * first, const char * last, double & value) {
 template <typename T>
 T streamExtract(const std::string & text) {
 	std::stringstream strm(text);
+	strm.imbue(std::locale::classic());
 	T value{};
 	strm >> value;
 	if (strm.fail())

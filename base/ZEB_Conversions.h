@@ -2,6 +2,7 @@
 #define ZEB_ConversionsH
 
 #include <ios>
+#include <locale>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -33,7 +34,9 @@ template <> double string2valDef<double>(const std::string & text, const double 
 /*! Value to text with the stream defaults (6 significant digits for doubles; NaN as "1.#QNAN"). */
 template <typename T>
 std::string val2string(T value) {
+	// no digit grouping whatever the global locale
 	std::stringstream strm;
+	strm.imbue(std::locale::classic());
 	strm << value;
 	return strm.str();
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <locale>
+
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -232,4 +234,20 @@ TEST(Conversions, VersionNumberFailureKeepsPartsAssignedBefore) {
 	EXPECT_EQ(3u, pa);
 	EXPECT_EQ(9u, mi);
 	EXPECT_EQ(9u, ma);
+}
+
+TEST(Conversions, IgnoreTheGlobalLocale) {
+	// a locale with digit grouping and a decimal comma
+	struct Grouping : std::numpunct<char> {
+		char do_decimal_point() const override { return ','; }
+		char do_thousands_sep() const override { return '.'; }
+		std::string do_grouping() const override { return "\3"; }
+	};
+	const std::locale old = std::locale::global(std::locale(std::locale::classic(), new Grouping));
+	EXPECT_EQ(ZEB::val2string<int>(1234567), "1234567");
+	EXPECT_EQ(ZEB::val2string<unsigned int>(1234567u), "1234567");
+	EXPECT_EQ(ZEB::val2string<double>(1.5), "1.5");
+	EXPECT_EQ(ZEB::string2val<int>("1.234"), 1);
+	EXPECT_EQ(ZEB::string2val<double>("1.25"), 1.25);
+	std::locale::global(old);
 }
