@@ -345,65 +345,64 @@ std::string Time::format_time_difference(double seconds, const std::string & uni
 }
 
 
+namespace {
+
+// The calendar fields of a time, as the date writers use them.
+struct DateParts {
+	explicit DateParts(const Time & t) { t.decomposeDate(year, month, day, sec); }
+	int				year;
+	unsigned int	month;
+	unsigned int	day;
+	double			sec;
+};
+
+} // namespace
+
+
 std::string Time::toHourFormat() const {
 	return hourText(m_sec);
 }
 
 
 std::string Time::toShortDateFormat() const {
-	int year;
-	unsigned int month, day;
-	double sec;
-	decomposeDate(year, month, day, sec);
+	const DateParts d(*this);
 	std::ostringstream strm = classicStream();
-	strm << std::setfill('0') << std::setw(2) << day + 1 << '.' << std::setw(2) << month + 1 << '.'
-		 << std::setw(2) << year % 100 << ' ' << hourText(sec);
+	strm << std::setfill('0') << std::setw(2) << d.day + 1 << '.' << std::setw(2) << d.month + 1 << '.'
+		 << std::setw(2) << d.year % 100 << ' ' << hourText(d.sec);
 	return strm.str();
 }
 
 
 std::string Time::toShortDateFormatUS() const {
-	int year;
-	unsigned int month, day;
-	double sec;
-	decomposeDate(year, month, day, sec);
+	const DateParts d(*this);
 	std::ostringstream strm = classicStream();
-	strm << std::setfill('0') << std::setw(2) << month + 1 << '/' << std::setw(2) << day + 1 << '/'
-		 << std::setw(2) << year % 100 << ' ' << hourText(sec);
+	strm << std::setfill('0') << std::setw(2) << d.month + 1 << '/' << std::setw(2) << d.day + 1 << '/'
+		 << std::setw(2) << d.year % 100 << ' ' << hourText(d.sec);
 	return strm.str();
 }
 
 
 std::string Time::toDateTimeFormat() const {
-	int year;
-	unsigned int month, day;
-	double sec;
-	decomposeDate(year, month, day, sec);
+	const DateParts d(*this);
 	std::ostringstream strm = classicStream();
-	strm << std::setfill('0') << std::setw(2) << day + 1 << '.' << std::setw(2) << month + 1 << '.'
-		 << std::setw(4) << year << ' ' << hourText(sec);
+	strm << std::setfill('0') << std::setw(2) << d.day + 1 << '.' << std::setw(2) << d.month + 1 << '.'
+		 << std::setw(4) << d.year << ' ' << hourText(d.sec);
 	return strm.str();
 }
 
 
 std::string Time::toFullDateFormat() const {
-	int year;
-	unsigned int month, day;
-	double sec;
-	decomposeDate(year, month, day, sec);
+	const DateParts d(*this);
 	std::ostringstream strm = classicStream();
-	strm << std::setw(2) << day + 1 << ' ' << MONTH_NAMES[month] << ' ' << year << "  " << hourText(sec);
+	strm << std::setw(2) << d.day + 1 << ' ' << MONTH_NAMES[d.month] << ' ' << d.year << "  " << hourText(d.sec);
 	return strm.str();
 }
 
 
 std::string Time::toDayMonthFormat() const {
-	int year;
-	unsigned int month, day;
-	double sec;
-	decomposeDate(year, month, day, sec);
+	const DateParts d(*this);
 	std::ostringstream strm = classicStream();
-	strm << std::setfill('0') << std::setw(2) << day + 1 << '.' << std::setw(2) << month + 1 << '.';
+	strm << std::setfill('0') << std::setw(2) << d.day + 1 << '.' << std::setw(2) << d.month + 1 << '.';
 	return strm.str();
 }
 
