@@ -256,17 +256,16 @@ bool is_valid_utf8_string(const std::string & text) {
 
 std::string convertXml2Html(const std::string & text) {
 	// the ampersand goes first, so that the entities inserted later are not escaped again
-	static std::vector<std::pair<std::string, std::string> > substitutionTable;
-	if (substitutionTable.empty()) {
-		substitutionTable.emplace_back("&", "&amp;");
-		substitutionTable.emplace_back("\"", "&quot;");
-		substitutionTable.emplace_back("<", "&lt;");
-		substitutionTable.emplace_back(">", "&gt;");
-		substitutionTable.emplace_back("\n", "<br>");
-	}
+	static const char * const substitutionTable[][2] = {
+		{"&", "&amp;"},
+		{"\"", "&quot;"},
+		{"<", "&lt;"},
+		{">", "&gt;"},
+		{"\n", "<br>"}
+	};
 	std::string result = text;
 	for (const auto & entry : substitutionTable)
-		result = replace_string(result, entry.first, entry.second, REPLACE_ALL);
+		result = replace_string(result, entry[0], entry[1], REPLACE_ALL);
 	return result;
 }
 
