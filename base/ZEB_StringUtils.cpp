@@ -1,11 +1,10 @@
 #include "ZEB_StringUtils.h"
 
 #include <cstddef>
-#include <cstdlib>
-#include <ctime>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <random>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -331,20 +330,18 @@ bool isInCharType(char c, unsigned int classes) {
 std::string random_string(std::size_t length, unsigned int classes) {
 	if (length == 0 || classes == 0)
 		return std::string();
-	static bool first = true;
-	if (first) {
-		std::srand(static_cast<unsigned int>(std::time(nullptr)));
-		first = false;
-	}
 	// a set without any known class would never accept a candidate
 	if (classes > 15)
 		return std::string(length, '\0');
+	// an engine of our own per thread: the host's C generator and its seed stay untouched
+	thread_local std::mt19937 engine(std::random_device{}());
+	std::uniform_int_distribution<int> candidates(33, 122);
 	std::string text;
 	text.reserve(length);
 	for (std::size_t i = 0; i < length; ++i) {
 		char c;
 		do {
-			c = static_cast<char>(33 + std::rand() % 90);
+			c = static_cast<char>(candidates(engine));
 		} while (!isInCharType(c, classes));
 		text += c;
 	}

@@ -75,10 +75,11 @@ enum CharType {
 /*! True when c belongs to one of the classes set in classes. */
 bool isInCharType(char c, unsigned int classes);
 
-/*! length characters drawn from the classes, with the C library's random generator (seeded from
-	the clock on the first call that draws, never again). Only codes 33..122 are drawn, so
-	'{', '|', '}' and '~' never occur. Empty when length or classes is 0; classes of 16 or more
-	give characters of code 0. For one thread at a time. */
+/*! length characters drawn from the classes, with an engine of its own per thread (seeded once
+	per thread from the system's entropy source; the C library's rand() and its seed are never
+	touched). Only codes 33..122 are drawn, so '{', '|', '}' and '~' never occur. Empty when
+	length or classes is 0; classes of 16 or more give characters of code 0. Safe to call from
+	several threads. */
 std::string random_string(std::size_t length, unsigned int classes);
 
 } // namespace ZEB
