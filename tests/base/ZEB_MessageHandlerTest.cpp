@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <fstream>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "TestSupport.h"
 #include "ZEB_Exception.h"
@@ -53,6 +57,24 @@ protected:
 	std::stringstream			m_err;
 	std::streambuf *			m_oldOut = nullptr;
 	std::streambuf *			m_oldErr = nullptr;
+};
+
+// Lets threads wait for each other's steps, without timing.
+class Steps {
+public:
+	void reach(int step) {
+		std::lock_guard<std::mutex> lock(m_mutex);
+		m_step = step;
+		m_changed.notify_all();
+	}
+	void waitFor(int step) {
+		std::unique_lock<std::mutex> lock(m_mutex);
+		m_changed.wait(lock, [&] { return m_step >= step; });
+	}
+private:
+	std::mutex				m_mutex;
+	std::condition_variable	m_changed;
+	int						m_step = 0;
 };
 
 } // namespace
@@ -223,6 +245,55 @@ TEST_F(MessageHandlerTest, RegistryRoutesToCurrentHandler) {
 		EXPECT_EQ(log("r.txt"), "[Progress]\t\t  in 1\n[Progress]\t\tout\n");
 	}
 	EXPECT_EQ(reg.currentHandler(), def);
+}
+
+TEST(MessageHandlerRegistry, EachThreadKeepsItsOwnCurrentHandler) {
+	ZEB::MessageHandlerRegistry & reg = ZEB::MessageHandlerRegistry::instance();
+	ZEB::MessageHandler * const mainHandler = reg.currentHandler();
+	Steps steps;
+	std::vector<std::string> seen[2];
+	// both install their handler before either sends: a shared pointer would route all to the last
+	auto run = [&](int id) {
+		steps.waitFor(id);
+		TestSupport::MessageRecorder recorder;
+		steps.reach(id + 1);
+		steps.waitFor(2);
+		for (int i = 0; i < 50; ++i)
+			ZEB::ZEB_Message(ZEB::FormatString("%1:%2").arg(id).arg(i), ZEB::MSG_PROGRESS, "[T::run]", 1);
+		EXPECT_EQ(reg.currentHandler(), &recorder);
+		seen[id] = recorder.texts("[T::run]");
+	};
+	std::thread first(run, 0);
+	std::thread second(run, 1);
+	first.join();
+	second.join();
+	for (int id = 0; id < 2; ++id) {
+		ASSERT_EQ(seen[id].size(), 50u) << id;
+		for (int i = 0; i < 50; ++i)
+			EXPECT_EQ(seen[id][i], std::to_string(id) + ":" + std::to_string(i));
+	}
+	EXPECT_EQ(reg.currentHandler(), mainHandler);
+}
+
+TEST(MessageHandlerRegistry, HandlerDestroyedElsewhereLeavesNoThreadPointingToIt) {
+	ZEB::MessageHandlerRegistry & reg = ZEB::MessageHandlerRegistry::instance();
+	auto handler = std::make_unique<ZEB::MessageHandler>();
+	ZEB::MessageHandler * defaultHandler = nullptr;
+	ZEB::MessageHandler * afterwards = nullptr;
+	Steps steps;
+	std::thread user([&] {
+		reg.setDefaultMsgHandler();
+		defaultHandler = reg.currentHandler();
+		reg.setMessageHandler(handler.get());
+		steps.reach(1);
+		steps.waitFor(2);
+		afterwards = reg.currentHandler();
+	});
+	steps.waitFor(1);
+	handler.reset();
+	steps.reach(2);
+	user.join();
+	EXPECT_EQ(afterwards, defaultHandler);
 }
 
 TEST_F(MessageHandlerTest, IndentationGuardUnwindsOnException) {
