@@ -648,14 +648,11 @@ bool Path::remove(const Path & p, bool /*flag*/) {
 	const std::vector<std::string> comps = p.components();
 	if (comps.empty() || comps.back() == "." || comps.back() == ".." || (p.m_path.size() == 2 && p.m_path[1] == ':'))
 		return false;
-	// removed by its absolute form, which a change of the working directory does not alter
+	// removed by its absolute form; the working directory is the process's, never changed here,
+	// even when it lies inside p
 	const Path abs = p.absolutePath();
 	if (!abs.isValid() || abs.components().empty())
 		return false;
-	if (isRootPath(current(), abs)) {
-		const Path parent = abs.parentPath();
-		setCurrent(parent.isValid() ? parent : Path("/"));
-	}
 	struct stat st;
 	if (::lstat(abs.m_path.c_str(), &st) != 0)
 		return errno == ENOENT;

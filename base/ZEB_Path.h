@@ -137,9 +137,10 @@ public:
 
 	/*! Creates the directory p with all missing parents; true when it exists afterwards. */
 	static bool makePath(const Path & p);
-	/*! Deletes the entry p, a directory with all below it; links are removed, never followed.
-		A missing entry is no failure; an invalid path gives false. flag has no effect. When the
-		working directory lies on p's branch, it moves to p's parent first. */
+	/*! Deletes the entry p, named by its absolute form, a directory with all below it; links are
+		removed, never followed. A missing entry is no failure; an invalid path, the root, "." and
+		".." give false. flag has no effect. Never changes the working directory, also when it lies
+		inside p (the process then stays in a removed directory). */
 	static bool remove(const Path & p, bool flag = false);
 	/*! Renames source to target, replacing an existing target. False, with nothing removed, when
 		the working directory lies on source's branch, or when source and target are one entry

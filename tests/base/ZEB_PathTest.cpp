@@ -324,12 +324,17 @@ TEST_F(PathFileSystem, RemovesTreesWithoutFollowingLinks) {
 	EXPECT_TRUE(errors().empty());
 }
 
-TEST_F(PathFileSystem, RemoveLeavesWorkingDirectoryFirst) {
+TEST_F(PathFileSystem, RemoveNeverChangesTheWorkingDirectory) {
 	fs::create_directories(at("a/b"));
 	enter(at("a/b"));
+	struct stat before, after;
+	ASSERT_EQ(::stat(".", &before), 0);
 	EXPECT_TRUE(Path::remove(P("a")));
 	EXPECT_FALSE(fs::exists(at("a")));
-	EXPECT_EQ(fs::current_path().string(), m_dir);
+	// the process stays in its now removed directory
+	ASSERT_EQ(::stat(".", &after), 0);
+	EXPECT_EQ(after.st_ino, before.st_ino);
+	EXPECT_EQ(after.st_dev, before.st_dev);
 }
 
 TEST_F(PathFileSystem, MovesReplacingTarget) {
