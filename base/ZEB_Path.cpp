@@ -1,6 +1,7 @@
 #include "ZEB_Path.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -622,6 +623,16 @@ int removeEntry(const char * path, const struct stat *, int typeflag, struct FTW
 	return ::unlink(path);
 }
 
+// Deletes the entry abs (absolute) with everything below it; a missing entry is no failure.
+bool removeTree(const std::string & abs) {
+	struct stat st;
+	if (::lstat(abs.c_str(), &st) != 0)
+		return errno == ENOENT;
+	if (!S_ISDIR(st.st_mode))
+		return ::unlink(abs.c_str()) == 0;
+	return ::nftw(abs.c_str(), removeEntry, 32, FTW_DEPTH | FTW_PHYS) == 0;
+}
+
 // The path with its links resolved as far as it exists; the invalid path when that fails.
 Path resolvedForm(const Path & p) {
 	const Path abs = p.absolutePath();
@@ -636,6 +647,109 @@ bool sameEntry(const Path & a, const Path & b) {
 	struct stat sa, sb;
 	return ::stat(a.str().c_str(), &sa) == 0 && ::stat(b.str().c_str(), &sb) == 0 &&
 		   sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// A free name beside the entry abs, where a replaced target waits until the move has succeeded;
+// empty when none is found.
+std::string asideName(const std::string & abs) {
+	static std::atomic<unsigned int> counter{0};
+	// short, so that a long target name cannot make it too long
+	const std::string prefix = abs.substr(0, abs.rfind('/') + 1) + ".replaced-" + std::to_string(::getpid()) + "-";
+	for (int attempt = 0; attempt < 100; ++attempt) {
+		const std::string candidate = prefix + std::to_string(counter++);
+		struct stat st;
+		if (::lstat(candidate.c_str(), &st) != 0 && errno == ENOENT)
+			return candidate;
+	}
+	return std::string();
+}
+
+bool writeAll(int fd, const char * data, std::size_t size) {
+	while (size > 0) {
+		const ssize_t written = ::write(fd, data, size);
+		if (written < 0 && errno == EINTR)
+			continue;
+		if (written <= 0)
+			return false;
+		data += written;
+		size -= static_cast<std::size_t>(written);
+	}
+	return true;
+}
+
+bool copyFileContent(const std::string & source, const std::string & target, const struct stat & st) {
+	const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+	if (in < 0)
+		return false;
+	const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+	if (out < 0) {
+		::close(in);
+		return false;
+	}
+	std::vector<char> buffer(1 << 16);
+	bool ok = true;
+	for (;;) {
+		const ssize_t got = ::read(in, buffer.data(), buffer.size());
+		if (got < 0 && errno == EINTR)
+			continue;
+		if (got <= 0) {
+			ok = got == 0;
+			break;
+		}
+		if (!writeAll(out, buffer.data(), static_cast<std::size_t>(got))) {
+			ok = false;
+			break;
+		}
+	}
+	const struct timespec times[2] = {st.st_atim, st.st_mtim};
+	ok = ok && ::fchmod(out, st.st_mode & 07777) == 0 && ::futimens(out, times) == 0;
+	::close(in);
+	// a failed close may be the first sign of a full disk
+	return ::close(out) == 0 && ok;
+}
+
+// Copies the entry source to target, which must not exist: files with their content, permission
+// bits and times, links as links, directories with everything below. Any other kind, or any
+// failure, stops the copy with false and leaves what was made for the caller to remove.
+bool copyEntry(const std::string & source, const std::string & target) {
+	struct stat st;
+	if (::lstat(source.c_str(), &st) != 0)
+		return false;
+	if (S_ISREG(st.st_mode))
+		return copyFileContent(source, target, st);
+	if (S_ISLNK(st.st_mode)) {
+		std::vector<char> link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+		const ssize_t len = ::readlink(source.c_str(), link.data(), link.size());
+		if (len < 0 || static_cast<std::size_t>(len) >= link.size())
+			return false;
+		return ::symlink(std::string(link.data(), static_cast<std::size_t>(len)).c_str(), target.c_str()) == 0;
+	}
+	if (!S_ISDIR(st.st_mode)) {
+		errno = ENOTSUP;
+		return false;
+	}
+	if (::mkdir(target.c_str(), 0700) != 0)
+		return false;
+	DIR * dir = ::opendir(source.c_str());
+	if (dir == nullptr)
+		return false;
+	std::vector<std::string> names;
+	errno = 0;
+	while (const struct dirent * entry = ::readdir(dir)) {
+		const std::string name = entry->d_name;
+		if (name != "." && name != "..")
+			names.push_back(name);
+	}
+	const bool listed = errno == 0;
+	::closedir(dir);
+	if (!listed)
+		return false;
+	for (const std::string & name : names)
+		if (!copyEntry(source + "/" + name, target + "/" + name))
+			return false;
+	const struct timespec times[2] = {st.st_atim, st.st_mtim};
+	return ::chmod(target.c_str(), st.st_mode & 07777) == 0 &&
+		   ::utimensat(AT_FDCWD, target.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 } // namespace
@@ -653,35 +767,92 @@ bool Path::remove(const Path & p, bool /*flag*/) {
 	const Path abs = p.absolutePath();
 	if (!abs.isValid() || abs.components().empty())
 		return false;
-	struct stat st;
-	if (::lstat(abs.m_path.c_str(), &st) != 0)
-		return errno == ENOENT;
-	if (!S_ISDIR(st.st_mode))
-		return ::unlink(abs.m_path.c_str()) == 0;
-	return ::nftw(abs.m_path.c_str(), removeEntry, 32, FTW_DEPTH | FTW_PHYS) == 0;
+	return removeTree(abs.m_path);
 }
 
 
 bool Path::move(const Path & source, const Path & target) {
 	if (isRootPath(source))
 		return false;
+	const char * const loc = "[Path::move]";
+	const auto reportFailure = [&target, loc](int error) {
+		switch (error) {
+			case EPERM : reportError(FormatString("Cannot move to %1, not enough permissions!").arg(target), loc); break;
+			case ENOENT : reportError(FormatString("Cannot move to %1, some component of the path doesn't exist!").arg(target), loc); break;
+			case EACCES : reportError(FormatString("Cannot move to %1, access denied!").arg(target), loc); break;
+			case EROFS : reportError(FormatString("Cannot move to %1, read only file system!").arg(target), loc); break;
+			default : break;
+		}
+	};
+	// both named by their absolute forms: what the texts name now is what is moved and replaced
+	const Path from = source.absolutePath();
+	const Path to = target.absolutePath();
+	struct stat st;
+	if (!from.isAbsolute() || !to.isAbsolute() || to.components().empty()) {
+		reportFailure(ENOENT);
+		return false;
+	}
+	// a missing source must not cost the target
+	if (::lstat(from.m_path.c_str(), &st) != 0) {
+		reportFailure(errno);
+		return false;
+	}
+	// the working directory must not be carried away, also when source is given relative to it;
+	// getcwd gives the form without links
+	if (S_ISDIR(st.st_mode)) {
+		const Path real = resolvedForm(from);
+		const Path cwd = current();
+		if (real.isValid() && cwd.isValid() && real.components().size() <= cwd.components().size() &&
+			isRootPath(real, cwd))
+		{
+			return false;
+		}
+	}
 	// replacing the target would delete the source too: one entry, or one inside the other, also
 	// through links
-	if (sameEntry(source, target) || isRootPath(resolvedForm(source), resolvedForm(target)))
+	if (sameEntry(from, to) || isRootPath(resolvedForm(from), resolvedForm(to)))
 		return false;
-	if (!remove(target, false))
-		reportError(FormatString("Cannot remove override target %1, probably access denied!").arg(target), "[Path::move]");
-	if (::rename(source.m_path.c_str(), target.m_path.c_str()) == 0)
-		return true;
-	const char * const loc = "[Path::move]";
-	switch (errno) {
-		case EPERM : reportError(FormatString("Cannot move to %1, not enough permissions!").arg(target), loc); break;
-		case ENOENT : reportError(FormatString("Cannot move to %1, some component of the path doesn't exist!").arg(target), loc); break;
-		case EACCES : reportError(FormatString("Cannot move to %1, access denied!").arg(target), loc); break;
-		case EROFS : reportError(FormatString("Cannot move to %1, read only file system!").arg(target), loc); break;
-		default : break;
+
+	// an existing target waits aside until the source is in its place, and returns on failure
+	std::string aside;
+	if (::lstat(to.m_path.c_str(), &st) == 0) {
+		aside = asideName(to.m_path);
+		if (aside.empty() || ::rename(to.m_path.c_str(), aside.c_str()) != 0) {
+			reportError(FormatString("Cannot remove override target %1, probably access denied!").arg(target), loc);
+			return false;
+		}
 	}
-	return false;
+	bool moved = ::rename(from.m_path.c_str(), to.m_path.c_str()) == 0;
+	int error = errno;
+	if (!moved && error == EXDEV) {
+		// another file system: a complete copy first; the source goes only once the copy is whole
+		moved = copyEntry(from.m_path, to.m_path);
+		error = errno;
+		if (moved && ::lstat(from.m_path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+			moved = ::unlink(from.m_path.c_str()) == 0;
+			error = errno;
+		}
+		if (!moved) {
+			removeTree(to.m_path);
+			reportError(FormatString("Cannot move %1 to %2 on another file system: %3. Both stay as they were.")
+				.arg(source).arg(target).arg(std::strerror(error)), loc);
+			error = 0;
+		}
+		else if (!removeTree(from.m_path)) {
+			// the copy is complete; a tree that cannot be removed in full stays in part
+			reportError(FormatString("Moved %1 to %2 by copying, but could not remove all of the source.")
+				.arg(source).arg(target), loc);
+		}
+	}
+	if (!moved) {
+		if (!aside.empty() && ::rename(aside.c_str(), to.m_path.c_str()) != 0)
+			reportError(FormatString("Cannot restore the target %1, it remains as %2!").arg(target).arg(aside), loc);
+		reportFailure(error);
+		return false;
+	}
+	if (!aside.empty() && !removeTree(aside))
+		reportError(FormatString("Cannot remove override target %1, probably access denied!").arg(aside), loc);
+	return true;
 }
 
 

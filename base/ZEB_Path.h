@@ -142,9 +142,13 @@ public:
 		".." give false. flag has no effect. Never changes the working directory, also when it lies
 		inside p (the process then stays in a removed directory). */
 	static bool remove(const Path & p, bool flag = false);
-	/*! Renames source to target, replacing an existing target. False, with nothing removed, when
-		the working directory lies on source's branch, or when source and target are one entry
-		or one contains the other. */
+	/*! Renames source to target, both taken by their absolute forms, replacing an existing
+		target. The target is never lost: it is put aside first and removed only once the source
+		is in its place, else put back. Across file systems the source is copied whole (files,
+		directories, links; anything else fails) and removed only after the copy is complete; a
+		failed copy leaves both as they were. False, with nothing changed, when source is missing,
+		when the working directory lies on source's branch (textually, or inside the source
+		directory), or when source and target are one entry or one contains the other. */
 	static bool move(const Path & source, const Path & target);
 	/*! Copies a file (into target, or into the directory target under its own name) or merges a
 		directory tree into target. False when source is missing or the two lie on one branch. */

@@ -354,6 +354,77 @@ TEST_F(PathFileSystem, MovesReplacingTarget) {
 		", some component of the path doesn't exist! @ [Path::move]"}));
 }
 
+TEST_F(PathFileSystem, MoveOfAMissingSourceKeepsTheTarget) {
+	writeFile(at("target"), "keep");
+	fs::create_directories(at("dir/sub"));
+	EXPECT_FALSE(Path::move(P("missing"), P("target")));
+	EXPECT_FALSE(Path::move(P("missing"), P("dir")));
+	EXPECT_EQ(readFile(at("target")), "keep");
+	EXPECT_TRUE(fs::is_directory(at("dir/sub")));
+	EXPECT_EQ(errors(), std::vector<std::string>({
+		"Cannot move to " + at("target") + ", some component of the path doesn't exist! @ [Path::move]",
+		"Cannot move to " + at("dir") + ", some component of the path doesn't exist! @ [Path::move]"}));
+	// nothing left aside
+	EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
+}
+
+TEST_F(PathFileSystem, MoveTakesARelativeSourceFromTheWorkingDirectoryInsideTheTarget) {
+	fs::create_directories(at("root/target"));
+	writeFile(at("root/s.txt"), "wanted");
+	writeFile(at("s.txt"), "unrelated");
+	enter(at("root/target"));
+	EXPECT_TRUE(Path::move(Path("../s.txt"), P("root/target")));
+	EXPECT_EQ(readFile(at("root/target")), "wanted");
+	EXPECT_FALSE(fs::exists(at("root/s.txt")));
+	EXPECT_EQ(readFile(at("s.txt")), "unrelated");
+	EXPECT_EQ(std::distance(fs::directory_iterator(at("root")), fs::directory_iterator()), 1);
+	EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(PathFileSystem, MovesAcrossFileSystemsByCopyingWhole) {
+	std::string pattern = "/dev/shm/pathXXXXXX";
+	if (::mkdtemp(&pattern[0]) == nullptr)
+		GTEST_SKIP() << "no /dev/shm";
+	struct Cleanup { std::string dir; ~Cleanup() { std::error_code ec; fs::remove_all(dir, ec); } } cleanup{pattern};
+	struct stat here, there;
+	ASSERT_EQ(::stat(m_dir.c_str(), &here), 0);
+	ASSERT_EQ(::stat(pattern.c_str(), &there), 0);
+	if (here.st_dev == there.st_dev)
+		GTEST_SKIP() << "/dev/shm is on the file system of " << m_dir;
+	const std::string other = pattern;
+
+	// a file replacing a target, with its permission bits
+	writeFile(other + "/f", "file");
+	ASSERT_EQ(::chmod((other + "/f").c_str(), 0640), 0);
+	writeFile(at("f"), "old");
+	EXPECT_TRUE(Path::move(Path(other + "/f"), P("f")));
+	EXPECT_EQ(readFile(at("f")), "file");
+	EXPECT_EQ(fs::status(at("f")).permissions() & fs::perms::all, fs::perms(0640));
+	EXPECT_FALSE(fs::exists(other + "/f"));
+
+	// a tree with a link, replacing a directory
+	fs::create_directories(other + "/tree/sub");
+	writeFile(other + "/tree/sub/g", "g");
+	fs::create_symlink("sub/g", other + "/tree/link");
+	fs::create_directories(at("tree/old"));
+	EXPECT_TRUE(Path::move(Path(other + "/tree"), P("tree")));
+	EXPECT_EQ(readFile(at("tree/sub/g")), "g");
+	EXPECT_EQ(fs::read_symlink(at("tree/link")), "sub/g");
+	EXPECT_FALSE(fs::exists(at("tree/old")));
+	EXPECT_FALSE(fs::exists(other + "/tree"));
+
+	// a tree that cannot be copied whole stays, and so does the target
+	fs::create_directories(other + "/odd");
+	writeFile(other + "/odd/a", "a");
+	ASSERT_EQ(::mkfifo((other + "/odd/pipe").c_str(), 0600), 0);
+	EXPECT_FALSE(Path::move(Path(other + "/odd"), P("f")));
+	EXPECT_EQ(readFile(at("f")), "file");
+	EXPECT_EQ(readFile(other + "/odd/a"), "a");
+	EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
+	ASSERT_EQ(errors().size(), 1u);
+	EXPECT_EQ(errors()[0].rfind("Cannot move " + other + "/odd to " + at("f") + " on another file system: ", 0), 0u);
+}
+
 TEST_F(PathFileSystem, MoveRefusesSameOrNestedEntries) {
 	fs::create_directories(at("d/sub"));
 	writeFile(at("d/sub/x"), "x");
