@@ -35,12 +35,32 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-# The solver's state snapshots read CVODE's internal records, whose headers are not installed:
-# take them from Debian's source package of the installed version, into a cache outside git.
-sundials_internal="${CALOVINDA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/calovinda}/sundials-internal"
-sundials_headers=(cvode_impl.h cvode_ls_impl.h cvode_proj_impl.h)
+# Debian's SUNDIALS libraries are built without optimisation, and the solver's state snapshots read
+# CVODE's internal records, whose headers are not installed. So build the static libraries the
+# solver uses with optimisation from Debian's source package of the installed version (Debian's
+# patches applied) and keep CVODE's internal headers of that same source next to them: a cache
+# outside git, one folder per version and build recipe, built only when that folder is incomplete.
+cache="${CALOVINDA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/calovinda}"
 sundials_version=$(dpkg-query -W -f='${source:Version}' libsundials-dev)
-if [ "$(cat "$sundials_internal/VERSION" 2>/dev/null)" != "$sundials_version" ]; then
+sundials_recipe=(
+  -DCMAKE_C_COMPILER=gcc -DCMAKE_BUILD_TYPE=Release -DCMAKE_POSITION_INDEPENDENT_CODE=ON
+  -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON
+  -DBUILD_CVODE=ON -DBUILD_ARKODE=OFF -DBUILD_CVODES=OFF -DBUILD_IDA=OFF -DBUILD_IDAS=OFF -DBUILD_KINSOL=OFF
+  -DBUILD_NVECTOR_MANYVECTOR=OFF -DBUILD_FORTRAN_MODULE_INTERFACE=OFF
+  -DEXAMPLES_ENABLE_C=OFF -DEXAMPLES_ENABLE_CXX=OFF -DEXAMPLES_INSTALL=OFF
+  -DENABLE_KLU=ON -DKLU_INCLUDE_DIR=/usr/include/suitesparse -DKLU_LIBRARY_DIR="/usr/lib/$(gcc -print-multiarch)"
+)
+sundials_recipe_text=$(printf '%s\n' "sundials $sundials_version" "$(gcc --version | head -n 1)" "${sundials_recipe[@]}")
+sundials_key=$(sha256sum <<< "$sundials_recipe_text" | cut -c 1-12)
+sundials_dir="$cache/sundials-${sundials_version//:/_}-$sundials_key"
+sundials_internal=(cvode_impl.h cvode_ls_impl.h cvode_proj_impl.h)
+if [ ! -f "$sundials_dir/RECIPE" ]; then
+  mkdir -p "$cache"
+  exec 9>"$cache/sundials.lock"
+  flock 9   # a setup script running in parallel builds the same folder
+fi
+if [ ! -f "$sundials_dir/RECIPE" ]; then
+  started=$SECONDS
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo=sudo
   if ! apt-cache showsrc sundials 2>/dev/null | grep -q "^Version: $sundials_version\$"; then
@@ -56,15 +76,25 @@ if [ "$(cat "$sundials_internal/VERSION" 2>/dev/null)" != "$sundials_version" ];
     fi
     $sudo apt-get update
   fi
-  download=$(mktemp -d)
-  (cd "$download" && apt-get source --download-only "sundials=$sundials_version")
-  mkdir -p "$sundials_internal"
-  tar -xf "$download"/sundials_*.orig.tar.* -C "$sundials_internal" --strip-components=3 \
-    --wildcards "${sundials_headers[@]/#/*/src/cvode/}"
-  rm -rf "$download"
-  echo "$sundials_version" > "$sundials_internal/VERSION"
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  (cd "$work" && apt-get source "sundials=$sundials_version")   # unpacks with Debian's patches
+  source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'sundials-*')
+  rm -rf "$sundials_dir"
+  env -u CFLAGS -u CPPFLAGS -u LDFLAGS cmake -S "$source_dir" -B "$work/build" -G Ninja -Wno-dev \
+    -DCMAKE_INSTALL_PREFIX="$sundials_dir" "${sundials_recipe[@]}" > "$work/configure.log" \
+    || { cat "$work/configure.log"; exit 1; }
+  cmake --build "$work/build"
+  cmake --install "$work/build" >/dev/null
+  mkdir -p "$sundials_dir/internal"
+  cp "${sundials_internal[@]/#/$source_dir/src/cvode/}" "$sundials_dir/internal/"
+  rm -rf "$work"
+  trap - EXIT
+  echo "$sundials_recipe_text" > "$sundials_dir/RECIPE"
+  echo "Built SUNDIALS $sundials_version into $sundials_dir in $((SECONDS - started)) s"
 fi
-cmake_args+=(-DSUNDIALS_INTERNAL_INCLUDE_DIR="$sundials_internal")
+exec 9>&-
+cmake_args+=(-DCALOVINDA_SUNDIALS_DIR="$sundials_dir")
 
 cmake -S . -B "$build_dir" -G Ninja "${cmake_args[@]}"
 cmake --build "$build_dir"
