@@ -82,10 +82,10 @@ if [ ! -f "$sundials_dir/RECIPE" ]; then
   source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'sundials-*')
   rm -rf "$sundials_dir"
   env -u CFLAGS -u CPPFLAGS -u LDFLAGS cmake -S "$source_dir" -B "$work/build" -G Ninja -Wno-dev \
-    -DCMAKE_INSTALL_PREFIX="$sundials_dir" "${sundials_recipe[@]}" > "$work/configure.log" \
+    -DCMAKE_INSTALL_PREFIX="$sundials_dir" "${sundials_recipe[@]}" > "$work/configure.log" 2>&1 \
     || { cat "$work/configure.log"; exit 1; }
   cmake --build "$work/build"
-  cmake --install "$work/build" >/dev/null
+  cmake --install "$work/build" > "$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
   mkdir -p "$sundials_dir/internal"
   cp "${sundials_internal[@]/#/$source_dir/src/cvode/}" "$sundials_dir/internal/"
   rm -rf "$work"
