@@ -1,0 +1,154 @@
+#ifndef OVM_ClimateDataLoaderH
+#define OVM_ClimateDataLoaderH
+
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ZEB_LinearSpline.h"
+#include "ZEB_Path.h"
+
+namespace OVM {
+
+/*! The climate of one location: a location header and nine climate components, either one cyclic
+	year of hourly values (no time points, 8760 values per component) or a time series on explicit
+	time points (as many values per component as time points, points never decreasing).
+
+	Filled by one file reader, then queried with setTime() at every evaluation of the room
+	model's equations: setTime() allocates nothing, and for cyclic data it does not search.
+	Times are seconds from 1 January 0:00 of a 365-day year. Cyclic values belong to the end of
+	their hour, except direct and diffuse radiation and rain, which belong to its middle.
+	A missing value is DATA_NOT_VALID (-9999). The loader owns all its members by value.
+*/
+class ClimateDataLoader {
+public:
+	/*! The components in their fixed order; the index is used for data vectors, splines, current
+		values, check flags and file columns. */
+	enum ClimateComponents {
+		Temperature,				///< Outdoor air temperature [C].
+		RelativeHumidity,			///< Relative humidity of the outdoor air [%].
+		DirectRadiation,			///< Direct solar radiation on a surface normal to the sun [W/m2].
+		DiffuseRadiation,			///< Diffuse solar radiation on a horizontal surface [W/m2].
+		WindDirection,				///< [Deg].
+		WindVelocity,				///< [m/s].
+		LongWaveCounterRadiation,	///< Long-wave counter (sky) radiation [W/m2].
+		AirPressure,				///< [Pa].
+		Rain,						///< Rain on a horizontal surface [l/m2h].
+		NumClimateComponents
+	};
+
+	/*! Results of the single-file readers of time series. */
+	enum ReadFunctionReturnValues {
+		RF_OK					= 0,
+		RF_CannotOpenFile		= 1,
+		RF_BadHeader			= 2,
+		RF_InvalidTimePoint		= 3,
+		RF_InvalidLineFormat	= 4
+	};
+
+	/*! Unit names of the components, in component order. */
+	static const char * const DEFAULT_UNITS[NumClimateComponents];
+
+	/*! Empty: no data, no time points, every check flag 1 ("no usable data"). */
+	ClimateDataLoader();
+
+	/*! Reads a climate file, choosing the reader by the extension (case-insensitive): "epw",
+		"c6b", "wac", "dat". With headerOnly only the location header is read. Every failure is
+		thrown as "Error reading climate data file." on top of the reader's own message. */
+	void readClimateData(const ZEB::Path & fname, bool headerOnly = false);
+
+	/*! Interpolates all nine components at time t [s] of year into m_currentData. Components with
+		a spline take the spline's value; others fall back to the component's default where the
+		interpolated value is missing. Cyclic data ignore the year. Throws, leaving m_currentData
+		unchanged, when t is not finite, when a data vector does not match the time points (or
+		the 8760 hours of cyclic data) and when a time series does not cover the time. */
+	void setTime(int year, double t);
+
+	/*! Every data vector becomes n missing values: n is the number of time points, or 8760. */
+	void initDataWithDefault();
+
+	/*! True when the time points never decrease; equal neighbours are accepted. */
+	bool hasValidTimePoints() const;
+
+	/*! Recomputes m_checkBits and m_checkIndexes from the data vectors. */
+	void updateCheckBits();
+
+	/*! Throws unless timePoints [s] can describe one cyclic year. */
+	static void checkForValidCyclicData(const std::vector<double> & timePoints);
+
+	/*! Value of the cyclic series spline at t [s]: inside the spline's range the spline's value,
+		outside it the straight line across the year's end from the last to the first point. */
+	static double interpolateCyclicData(const ZEB::LinearSpline & spline, double t);
+
+	/*! Expands an hourly series [s] whose gaps hold a constant value into the 8760 points
+		3600 s ... 31536000 s; both vectors are replaced. Throws for anything else. */
+	static void expandToAnnualHourlyData(std::vector<double> & timePoints, std::vector<double> & values);
+
+	/*! The component named by a file keyword (case-sensitive); NumClimateComponents when unknown. */
+	static ClimateComponents componentTypeFromQuantity(const std::string & quantity);
+
+	/*! The message for a result code of a single-file reader; lineText names the offending line. */
+	static std::string composeErrorText(ReadFunctionReturnValues res, const ZEB::Path & fname,
+										const std::string & lineText);
+
+	// Readers and writers; each format lives in its own source file.
+
+	/*! Native binary climate file (c6b); the writer reports nothing when it cannot write. */
+	void readClimateDataZEB(const ZEB::Path & fname, bool headerOnly);
+	void writeClimateDataZEB(const ZEB::Path & fname) const;
+
+	/*! EnergyPlus weather file. */
+	void readClimateDataEPW(const ZEB::Path & fname, bool headerOnly);
+	/*! WAC climate file. */
+	void readClimateDataWAC(const ZEB::Path & fname, bool headerOnly);
+	/*! Test reference year file of 2017 (".dat"). */
+	void readClimateDataBBSRDat(const ZEB::Path & fname, bool headerOnly);
+
+
+	// Location header
+
+	/*! [Deg], east positive. */
+	double				m_longitude = 0;
+	/*! [Deg], north positive. */
+	double				m_latitude = 0;
+	/*! [m] */
+	double				m_elevation = 0;
+	/*! Whole hours relative to UTC. */
+	int					m_timeZone = 0;
+	std::string			m_city;
+	std::string			m_country;
+	/*! The station code as text. */
+	std::string			m_wmoCode;
+	std::string			m_source;
+	std::string			m_comment;
+
+	// Data
+
+	/*! One vector per component, in component order. */
+	std::array<std::vector<double>, NumClimateComponents>	m_data;
+	/*! Time points [s] from 1 January 0:00 of m_startYear; empty for one cyclic year. */
+	std::vector<double>			m_dataTimePoints;
+	/*! Calendar year of time point 0. */
+	int							m_startYear = 2007;
+	/*! A component whose spline holds points takes its value from the spline, at the time of
+		the year [s] (cyclic) or at the time since m_startYear (time series). */
+	std::array<ZEB::LinearSpline, NumClimateComponents>		m_splines;
+
+	/*! Component values of the last setTime(), in the components' units. */
+	std::array<double, NumClimateComponents>				m_currentData;
+	/*! Plausibility flags per component: 1 no usable data, 2 contains missing values, 4 contains
+		values out of the plausible range. */
+	std::array<unsigned int, NumClimateComponents>			m_checkBits;
+	/*! Per component the index of the first missing and of the first out-of-range value;
+		0xFFFFFFFF for none. */
+	std::array<std::pair<unsigned int, unsigned int>, NumClimateComponents>	m_checkIndexes;
+};
+
+
+/*! The number of a header line "keyword : value unit"; throws when there is no ':' or no number. */
+double valueFromParaString(const std::string & line);
+
+} // namespace OVM
+
+#endif // OVM_ClimateDataLoaderH
