@@ -1,0 +1,251 @@
+#include "RX_XMLHelpers.h"
+
+#include <cmath>
+#include <locale>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_Conversions.h"
+#include "ZEB_LinearSpline.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+namespace RX {
+
+namespace {
+
+QString tr(const char * text) {
+	return QCoreApplication::translate("XMLHelpers", text);
+}
+
+void raiseInvalidAttribute(QXmlStreamReader & reader, const QString & name) {
+	reader.raiseError(tr("Invalid value for attribute '%1'.").arg(name));
+}
+
+// Numbers one after the other until the first that cannot be read; the rest is ignored.
+std::vector<double> leadingNumbers(const QString & text) {
+	std::istringstream strm(text.toStdString());
+	strm.imbue(std::locale::classic());
+	std::vector<double> values;
+	double v;
+	while (strm >> v)
+		values.push_back(v);
+	return values;
+}
+
+// Values joined by one blank, each as a default stream writes it.
+QString numberList(const std::vector<double> & values) {
+	std::string text;
+	for (std::size_t i = 0; i < values.size(); ++i) {
+		if (i != 0)
+			text += ' ';
+		text += ZEB::val2string(values[i]);
+	}
+	return QString::fromStdString(text);
+}
+
+void writeNamedValue(QXmlStreamWriter & writer, const QString & tag, const QString & name, const QString & text) {
+	writer.writeStartElement(tag);
+	writer.writeAttribute("name", name);
+	writer.writeCharacters(text);
+	writer.writeEndElement();
+}
+
+} // namespace
+
+
+void readUnknownElement(QXmlStreamReader & reader) {
+	if (reader.hasError())
+		return;
+	Q_ASSERT(reader.isStartElement());
+	// counted, not recursive: a deeply nested document must not exhaust the stack
+	unsigned int depth = 1;
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement()) {
+			if (--depth == 0)
+				return;
+		}
+		else if (reader.isStartElement())
+			++depth;
+	}
+}
+
+
+void readUntilEndElement(QXmlStreamReader & reader) {
+	if (reader.hasError())
+		return;
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement())
+			return;
+		if (reader.isStartElement())
+			readUnknownElement(reader);
+	}
+}
+
+
+QString readTextElement(QXmlStreamReader & reader) {
+	if (reader.hasError())
+		return QString();
+	Q_ASSERT(reader.isStartElement());
+	return reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+}
+
+
+QString xmlDouble(double value) {
+	// QString::number always uses the C locale
+	return QString::number(value, 'g', 6);
+}
+
+
+void writeNamedDouble(QXmlStreamWriter & writer, const QString & name, double value) {
+	writeNamedValue(writer, "Double", name, xmlDouble(value));
+}
+
+
+void writeNamedInteger(QXmlStreamWriter & writer, const QString & name, int value) {
+	writeNamedValue(writer, "Integer", name, QString::number(value));
+}
+
+
+void writeNamedBool(QXmlStreamWriter & writer, const QString & name, bool value) {
+	writeNamedValue(writer, "Bool", name, value ? "true" : "false");
+}
+
+
+void writeNamedString(QXmlStreamWriter & writer, const QString & name, const QString & value) {
+	writeNamedValue(writer, "String", name, value);
+}
+
+
+void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional) {
+	if (reader.hasError())
+		return;
+	bool ok = false;
+	const double v = reader.attributes().value(name).toDouble(&ok);
+	// Qt reads "nan" and "inf", which no quantity of these files may be
+	if (ok && std::isfinite(v))
+		value = v;
+	else if (!optional)
+		raiseInvalidAttribute(reader, name);
+}
+
+
+void readIntAttribute(QXmlStreamReader & reader, const QString & name, int & value, bool optional) {
+	if (reader.hasError())
+		return;
+	bool ok = false;
+	const int v = reader.attributes().value(name).toInt(&ok, 10);
+	value = ok ? v : 0;
+	if (!ok && !optional)
+		raiseInvalidAttribute(reader, name);
+}
+
+
+void readBoolAttribute(QXmlStreamReader & reader, const QString & name, bool & value, bool optional) {
+	if (reader.hasError())
+		return;
+	bool ok = false;
+	const int v = reader.attributes().value(name).toInt(&ok, 10);
+	if (ok)
+		value = (v != 0);
+	else if (!optional)
+		raiseInvalidAttribute(reader, name);
+}
+
+
+void readNamedDouble(QXmlStreamReader & reader, QString & name, double & value) {
+	if (reader.hasError())
+		return;
+	name = reader.attributes().value("name").toString();
+	const QString text = reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+	bool ok = false;
+	value = text.toDouble(&ok);
+	if (!std::isfinite(value)) {
+		ok = false;
+		value = 0;
+	}
+	// an error of the element itself (a child, a cut document) says more than its text would
+	if (!ok && !reader.hasError())
+		reader.raiseError(tr("Invalid value '%2' for Double element '%1'.").arg(name, text));
+}
+
+
+void readNamedInteger(QXmlStreamReader & reader, QString & name, int & value) {
+	if (reader.hasError())
+		return;
+	name = reader.attributes().value("name").toString();
+	const QString text = reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+	bool ok = false;
+	value = text.toInt(&ok, 10);
+	if (!ok && !reader.hasError())
+		reader.raiseError(tr("Invalid value '%2' for Integer element '%1'.").arg(name, text));
+}
+
+
+void readNamedString(QXmlStreamReader & reader, QString & name, QString & value) {
+	if (reader.hasError())
+		return;
+	name = reader.attributes().value("name").toString();
+	value = reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+}
+
+
+void writeNamedZEBSplineData(QXmlStreamWriter & writer, const QString & name, const QString & xUnit,
+							 const QString & yUnit, const ZEB::LinearSpline & spline)
+{
+	if (spline.m_x.empty())
+		return;
+	Q_ASSERT(spline.m_valid);
+	Q_ASSERT(spline.m_x.size() == spline.m_y.size());
+	writer.writeStartElement("LinearSpline");
+	writer.writeAttribute("name", name);
+	writer.writeStartElement("X");
+	writer.writeAttribute("unit", xUnit);
+	writer.writeCharacters(numberList(spline.m_x));
+	writer.writeEndElement();
+	writer.writeStartElement("Y");
+	writer.writeAttribute("unit", yUnit);
+	writer.writeCharacters(numberList(spline.m_y));
+	writer.writeEndElement();
+	writer.writeEndElement();
+}
+
+
+void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString & xUnit,
+							QString & yUnit, ZEB::LinearSpline & spline)
+{
+	if (reader.hasError())
+		return;
+	name = reader.attributes().value("name").toString();
+	std::vector<double> x, y;
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement())
+			break;
+		if (!reader.isStartElement())
+			continue;
+		if (reader.name() == QLatin1String("X")) {
+			xUnit = reader.attributes().value("unit").toString();
+			x = leadingNumbers(reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement));
+		}
+		else if (reader.name() == QLatin1String("Y")) {
+			yUnit = reader.attributes().value("unit").toString();
+			y = leadingNumbers(reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement));
+		}
+		else {
+			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in LinearSpline tag: '%1'.")
+							 .arg(reader.name().toString().toStdString()),
+							 ZEB::MSG_WARNING, "[readNamedZEBSplineData]", 1);
+			readUnknownElement(reader);
+		}
+	}
+	spline.setValues(x, y);
+}
+
+} // namespace RX
