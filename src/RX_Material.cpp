@@ -1,0 +1,280 @@
+#include "RX_Material.h"
+
+#include <cmath>
+#include <map>
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_Constants.h"
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+#include "RX_XMLHelpers.h"
+
+namespace RX {
+
+namespace {
+
+bool nearlyEqual(double a, double b) {
+	return a + ZEB::NEAR_ZERO >= b && b + ZEB::NEAR_ZERO >= a;
+}
+
+// An attribute's number, 0 when it is none or not finite.
+double finiteOrZero(const QStringRef & text) {
+	const double v = text.toDouble();
+	return std::isfinite(v) ? v : 0;
+}
+
+bool isDescriptiveText(Material::TextType type) {
+	return type >= Material::TT_COMMENT && type <= Material::TT_PRODUCTID;
+}
+
+// The attribute names of the descriptive texts, by text type.
+const char * const TEXT_ATTRIBUTES[] = { "name", "comment", "source", "producer", "productID" };
+
+} // namespace
+
+
+Material::Material(const QString & encodedName, double lambda, double rho, double cT) :
+	AbstractDatabaseItem(0, encodedName),
+	m_lambda(lambda),
+	m_rho(rho),
+	m_cT(cT)
+{
+}
+
+
+bool Material::isValid() const {
+	if (!(m_lambda > 1e-6 && m_lambda <= 10000))
+		return false;
+	if (!(m_rho >= 1 && m_rho <= 100000))
+		return false;
+	if (!(m_cT >= 1 && m_cT <= 10000))
+		return false;
+	if (!(m_HPCM >= 0))
+		return false;
+	if (m_HPCM > 0 && !(m_TPCMLow >= 0 && m_TPCMLow <= 100))
+		return false;
+	return true;
+}
+
+
+bool Material::operator==(const Material & other) const {
+	return nameString() == other.nameString()
+		&& nearlyEqual(m_lambda, other.m_lambda)
+		&& nearlyEqual(m_rho, other.m_rho)
+		&& nearlyEqual(m_cT, other.m_cT)
+		&& nearlyEqual(m_TPCMLow, other.m_TPCMLow)
+		&& nearlyEqual(m_HPCM, other.m_HPCM);
+}
+
+
+bool Material::operator<(const Material & other) const {
+	const QString n = name();
+	const QString otherName = other.name();
+	if (n != otherName)
+		return n < otherName;
+	return m_rho < other.m_rho;
+}
+
+
+const QMap<QString, QString> & Material::textMapping(TextType type) const {
+	static const QMap<QString, QString> NO_TEXTS;
+	return isDescriptiveText(type) ? m_texts[type - 1] : NO_TEXTS;
+}
+
+
+QMap<QString, QString> & Material::textMapping(TextType type) {
+	if (isDescriptiveText(type))
+		return m_texts[type - 1];
+	static QMap<QString, QString> scratch;
+	scratch.clear();
+	return scratch;
+}
+
+
+QString Material::textString(TextType type) const {
+	if (type == TT_NAME)
+		return nameString();
+	return encodeLanguageTexts(textMapping(type));
+}
+
+
+void Material::setTextString(TextType type, const QString & encoded) {
+	if (type == TT_NAME)
+		setNameString(encoded);
+	else if (isDescriptiveText(type))
+		decodeLanguageTexts(encoded, m_texts[type - 1]);
+}
+
+
+QString Material::text(TextType type) const {
+	if (type == TT_NAME)
+		return name();
+	return displayText(textMapping(type));
+}
+
+
+QString Material::text(TextType type, const QString & langId) const {
+	if (type == TT_NAME)
+		return name(langId);
+	return textMapping(type).value(langId);
+}
+
+
+void Material::setText(TextType type, const QString & langId, const QString & text) {
+	if (type == TT_NAME)
+		setName(langId, text);
+	else if (isDescriptiveText(type))
+		m_texts[type - 1][langId] = text;
+}
+
+
+void Material::init(const std::vector<double> & x, const std::vector<double> & y) {
+	const char * const location = "[Material::init]";
+	// set directly, so that the checks below report what is wrong with the points
+	m_sorptionIsotherm.clear();
+	m_sorptionIsotherm.m_x = x;
+	m_sorptionIsotherm.m_y = y;
+	m_reversedSorptionIsotherm.clear();
+	m_reversedSorptionIsotherm.m_x = y;
+	m_reversedSorptionIsotherm.m_y = x;
+	std::string errmsg;
+	if (!m_sorptionIsotherm.makeSpline(errmsg)) {
+		m_sorptionIsotherm.clear();
+		m_reversedSorptionIsotherm.clear();
+		throw ZEB::Exception(ZEB::FormatString("Error initializing Sorption Isotherm spline for material '%1': %2.")
+							 .arg(name().toStdString()).arg(errmsg), location);
+	}
+	if (!m_reversedSorptionIsotherm.makeSpline(errmsg)) {
+		m_sorptionIsotherm.clear();
+		m_reversedSorptionIsotherm.clear();
+		throw ZEB::Exception(ZEB::FormatString("Error initializing reversed Sorption Isotherm spline for material '%1': %2")
+							 .arg(name().toStdString()).arg(errmsg), location);
+	}
+}
+
+
+void Material::readXML(QXmlStreamReader & reader) {
+	Q_ASSERT(reader.isStartElement());
+	const QXmlStreamAttributes attributes = reader.attributes();
+	m_id = attributes.value("id").toUInt(nullptr, 10);
+	m_category = MaterialCategory(static_cast<MaterialCategory::Category>(attributes.value("category").toUInt(nullptr, 10)));
+	setNameString(attributes.value("name").toString());
+
+	readDoubleAttribute(reader, "lambda", m_lambda, false);
+	readDoubleAttribute(reader, "rho", m_rho, false);
+	readDoubleAttribute(reader, "cT", m_cT, false);
+	readDoubleAttribute(reader, "mu", m_mu, true);
+	double w80 = 0;
+	double wsat = 0;
+	readDoubleAttribute(reader, "w80", w80, true);
+	readDoubleAttribute(reader, "wsat", wsat, true);
+	readDoubleAttribute(reader, "HPCM", m_HPCM, true);
+	readDoubleAttribute(reader, "TPCMLow", m_TPCMLow, true);
+	for (int t = TT_COMMENT; t <= TT_PRODUCTID; ++t)
+		setTextString(static_cast<TextType>(t), attributes.value(TEXT_ATTRIBUTES[t]).toString());
+
+	// further points: "w50"="12.5" is 12.5 kg/m3 at 50 %
+	std::map<double, double> points;
+	for (const QXmlStreamAttribute & a : attributes) {
+		const QStringRef attrName = a.name();
+		if (!attrName.startsWith('w') || attrName == QLatin1String("w80") || attrName == QLatin1String("wsat"))
+			continue;
+		points[finiteOrZero(attrName.mid(1)) / 100] = finiteOrZero(a.value());
+	}
+
+	readUntilEndElement(reader);
+	if (reader.hasError())
+		return;
+
+	if (std::fabs(w80) < ZEB::NEAR_ZERO || std::fabs(wsat) < ZEB::NEAR_ZERO)
+		return; // no moisture storage
+	bool highPoints = false;
+	for (const auto & p : points)
+		if (p.first >= 0.92)
+			highPoints = true;
+	if (!highPoints) {
+		const QString invalidIsotherm = QCoreApplication::translate("Material",
+			"Invalid sorption isotherm data for material for material name '%1'.").arg(name());
+		if (w80 <= 0 || wsat <= 0) {
+			reader.raiseError(invalidIsotherm);
+			return;
+		}
+		double w92 = w80 / 0.8 * 0.92;
+		// keep the water content rising towards saturation
+		if (std::fabs(wsat - w92) <= ZEB::NEAR_ZERO)
+			w92 *= 0.99;
+		else if (wsat < w92) {
+			reader.raiseError(invalidIsotherm);
+			return;
+		}
+		points[0.92] = w92;
+	}
+	points[0] = 0;
+	points[0.8] = w80;
+	points[1.0] = wsat;
+
+	std::vector<double> x, y;
+	for (const auto & p : points) {
+		x.push_back(p.first);
+		y.push_back(p.second);
+	}
+	if (highPoints || points.size() > 4) {
+		for (const auto & p : points)
+			ZEB::ZEB_Message(ZEB::FormatString("%1 %    %2 kg/m3\n").arg(100 * p.first, 4, 'f', 0).arg(p.second),
+							 ZEB::MSG_PROGRESS, "[Material::readXML]", 4);
+	}
+	init(x, y);
+}
+
+
+void Material::writeXML(QXmlStreamWriter & writer) const {
+	writer.writeStartElement("Material");
+	writer.writeAttribute("id", QString::number(m_id));
+	writer.writeAttribute("category", QString::number(m_category.m_category));
+	writer.writeAttribute("name", nameString());
+	writer.writeAttribute("lambda", xmlDouble(m_lambda));
+	writer.writeAttribute("rho", xmlDouble(m_rho));
+	writer.writeAttribute("cT", xmlDouble(m_cT));
+	writer.writeAttribute("mu", xmlDouble(m_mu));
+	const ZEB::LinearSpline & isotherm = m_sorptionIsotherm;
+	if (!isotherm.m_x.empty() && isotherm.m_x.size() == isotherm.m_y.size()) {
+		// 0 and 1 are implied by wsat, 0.92 is derived from w80 when read
+		for (std::size_t i = 0; i < isotherm.m_x.size(); ++i) {
+			const double rh = isotherm.m_x[i];
+			if (std::fabs(rh) < ZEB::NEAR_ZERO || std::fabs(rh - 0.92) < ZEB::NEAR_ZERO || std::fabs(rh - 1.0) < ZEB::NEAR_ZERO)
+				continue;
+			writer.writeAttribute("w" + xmlDouble(std::floor(100 * rh + 0.5)), xmlDouble(isotherm.m_y[i]));
+		}
+		writer.writeAttribute("wsat", xmlDouble(isotherm.m_y.back()));
+	}
+	writer.writeAttribute("HPCM", xmlDouble(m_HPCM));
+	writer.writeAttribute("TPCMLow", xmlDouble(m_TPCMLow));
+	for (int t = TT_COMMENT; t <= TT_PRODUCTID; ++t)
+		writer.writeAttribute(TEXT_ATTRIBUTES[t], textString(static_cast<TextType>(t)));
+	writer.writeEndElement();
+}
+
+
+QString Material::fullText() const {
+	QString result;
+	QTextStream strm(&result);
+	strm.setFieldAlignment(QTextStream::AlignLeft);
+	strm.setFieldWidth(30);
+	strm << name() << "|" << m_category.toString() << "|";
+	strm.setFieldAlignment(QTextStream::AlignRight);
+	strm.setFieldWidth(5);
+	strm.setRealNumberNotation(QTextStream::FixedNotation);
+	strm.setRealNumberPrecision(0);
+	strm << m_rho << " kg/m3 ";
+	strm.setRealNumberPrecision(3);
+	strm << m_lambda << " W/mK";
+	strm.flush();
+	return result;
+}
+
+} // namespace RX
