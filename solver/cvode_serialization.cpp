@@ -1,7 +1,10 @@
 #include "cvode_serialization.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include <sundials/sundials_config.h>
 #include <sunlinsol/sunlinsol_band.h>
@@ -22,16 +25,31 @@
 #endif
 
 using KADRIX::SerializationWalker;
+using KADRIX::allFinite;
 
 namespace {
 
 // Iteration method of the stored layout: Newton, the only one CVODE has now.
 const std::int32_t CV_NEWTON_ITERATION = 2;
 
+// Result of a block that fits the target but holds a value out of its range.
+const long CV_SERIALIZATION_BAD_VALUE = -5;
+
+// Largest iteration and failure limits a snapshot may set: a hundred times CVODE's defaults (3
+// Newton iterations, 7 error test and 10 convergence failures per step), so that a corrupted limit
+// cannot keep a step busy for hours.
+const int MAXCOR_LIMIT = 100 * 3;
+const int MAXNEF_LIMIT = 100 * MXNEF;
+const int MAXNCF_LIMIT = 100 * MXNCF;
+// Workspace counts are only added and subtracted; far below any overflow.
+const long WORKSPACE_LIMIT = 1L << 48;
+
 // Runs a walk over one block and moves the caller's pointer by its size, except for a check
 // walk or a failure.
 template <typename F>
 long runWalk(void ** dataPtr, int mode, F && fields) {
+	if (mode != SerializationWalker::Size && (dataPtr == nullptr || *dataPtr == nullptr))
+		return -4;
 	SerializationWalker w(mode, (dataPtr != nullptr) ? *dataPtr : nullptr);
 	fields(w);
 	if (w.error() != 0)
@@ -83,10 +101,12 @@ void rootBlock(SerializationWalker & w, CVodeMem cv, bool second) {
 		w.field<std::int32_t>(cv->cv_mxgnull);
 }
 
-void integratorFields(SerializationWalker & w, CVodeMem cv) {
+// maxcor is walked through the caller's variable: the Newton solver holds it.
+void integratorFields(SerializationWalker & w, CVodeMem cv, int & maxcor) {
 	w.identity<std::uint32_t>(CV_SERIALIZATION_MAGIC);
 	w.identity<std::uint32_t>(CV_SERIALIZATION_VERSION);
-	w.field<double>(cv->cv_uround);
+	// the unit roundoff of another platform does not belong here
+	w.identity<double>(cv->cv_uround);
 	w.identity<std::int32_t>(cv->cv_lmm);
 	w.constant<std::int32_t>(CV_NEWTON_ITERATION);
 	w.identity<std::int32_t>(cv->cv_itol);
@@ -94,7 +114,7 @@ void integratorFields(SerializationWalker & w, CVodeMem cv) {
 	if (cv->cv_itol == CV_ITOL_SS)
 		w.field<double>(cv->cv_Sabstol);
 	if (cv->cv_itol == CV_ITOL_SV)
-		w.nvector(cv->cv_Vabstol);
+		w.nvector(cv->cv_Vabstol, true);
 	const int K = (cv->cv_lmm == CV_ADAMS) ? 13 : 6;
 	for (int j = 0; j < K; ++j)
 		w.nvector(cv->cv_zn[j]);
@@ -131,11 +151,7 @@ void integratorFields(SerializationWalker & w, CVodeMem cv) {
 	w.constant<std::int32_t>(newtonCurIter(cv));
 	w.field<std::int32_t>(cv->cv_qmax);
 	w.field<std::int64_t>(cv->cv_mxstep);
-	// maxcor lives in the Newton solver now
-	int maxcor = newtonMaxIters(cv);
 	w.field<std::int32_t>(maxcor);
-	if (w.mode() == SerializationWalker::Read && w.error() == 0)
-		SUNNonlinSolSetMaxIters(cv->NLS, maxcor);
 	w.field<std::int32_t>(cv->cv_mxhnil);
 	w.field<std::int32_t>(cv->cv_maxnef);
 	w.field<std::int32_t>(cv->cv_maxncf);
@@ -152,8 +168,9 @@ void integratorFields(SerializationWalker & w, CVodeMem cv) {
 	w.field<double>(cv->cv_etaqm1);
 	w.field<double>(cv->cv_etaq);
 	w.field<double>(cv->cv_etaqp1);
-	w.field<std::int64_t>(cv->cv_lrw1);
-	w.field<std::int64_t>(cv->cv_liw1);
+	// the sizes of one vector: fixed by the problem
+	w.identity<std::int64_t>(cv->cv_lrw1);
+	w.identity<std::int64_t>(cv->cv_liw1);
 	w.field<std::int64_t>(cv->cv_lrw);
 	w.field<std::int64_t>(cv->cv_liw);
 	w.field<std::int32_t>(cv->cv_qu);
@@ -184,6 +201,97 @@ void integratorFields(SerializationWalker & w, CVodeMem cv) {
 	rootBlock(w, cv, true);
 }
 
+bool finite(double x) {
+	return std::isfinite(x);
+}
+
+// The scalars of a checked integrator block (s, a copy of the target's record own with the
+// stored values read into it). CVODE indexes its Nordsieck array with the orders and bounds its
+// retry loops with the limits, and trusts both; every real it steps with must be finite.
+bool validIntegratorValues(const CVodeMemRec & s, const CVodeMemRec & own, int maxcor) {
+	const int K = (own.cv_lmm == CV_ADAMS) ? 13 : 6;
+	const int methodMaxOrder = (own.cv_lmm == CV_ADAMS) ? ADAMS_Q_MAX : BDF_Q_MAX;
+	const bool stepped = s.cv_nst > 0;
+
+	// orders: zn holds qmax_alloc + 1 vectors
+	if (s.cv_qmax < 1 || s.cv_qmax > own.cv_qmax_alloc || s.cv_qmax > methodMaxOrder)
+		return false;
+	if (s.cv_q < 1 || s.cv_q > s.cv_qmax || s.cv_L != s.cv_q + 1)
+		return false;
+	// the next order is set by the first step
+	if (s.cv_qprime < (stepped ? 1 : 0) || s.cv_qprime > s.cv_qmax)
+		return false;
+	if (s.cv_next_q < 0 || s.cv_next_q > s.cv_qmax || s.cv_qu < 0 || s.cv_qu > s.cv_qmax)
+		return false;
+	if (s.cv_qwait < 0 || s.cv_qwait > std::max(s.cv_L, LONG_WAIT))
+		return false;
+	if (s.cv_indx_acor < 0 || s.cv_indx_acor > own.cv_qmax_alloc)
+		return false;
+
+	// limits
+	if (maxcor < 1 || maxcor > MAXCOR_LIMIT || s.cv_maxnef < 1 || s.cv_maxnef > MAXNEF_LIMIT ||
+		s.cv_maxncf < 1 || s.cv_maxncf > MAXNCF_LIMIT)
+	{
+		return false;
+	}
+
+	// counters; the order only rises after steps
+	if (s.cv_nst < 0 || s.cv_nfe < s.cv_nst || s.cv_ncfn < 0 || s.cv_netf < 0 || s.cv_nni < 0 ||
+		s.cv_nsetups < 0 || s.cv_nhnil < 0 || s.cv_nstlp < 0 || s.cv_nstlp > s.cv_nst ||
+		s.cv_nscon < 0 || s.cv_nor < 0 || s.cv_nge < 0)
+	{
+		return false;
+	}
+	if (!stepped && s.cv_q != 1)
+		return false;
+	if (s.cv_lrw < 0 || s.cv_lrw > WORKSPACE_LIMIT || s.cv_liw < 0 || s.cv_liw > WORKSPACE_LIMIT)
+		return false;
+
+	// flags
+	if ((s.cv_tstopset != 0 && s.cv_tstopset != 1) || (s.cv_jcur != 0 && s.cv_jcur != 1) ||
+		(s.cv_irfnd != 0 && s.cv_irfnd != 1) ||
+		(s.cv_taskc != 0 && s.cv_taskc != CV_NORMAL && s.cv_taskc != CV_ONE_STEP) || s.cv_mxgnull < 0)
+	{
+		return false;
+	}
+
+	// tolerances and step bounds
+	if (!finite(s.cv_reltol) || s.cv_reltol < 0)
+		return false;
+	if (own.cv_itol == CV_ITOL_SS && (!finite(s.cv_Sabstol) || s.cv_Sabstol < 0))
+		return false;
+	if (!finite(s.cv_hmin) || s.cv_hmin < 0 || !finite(s.cv_hmax_inv) || s.cv_hmax_inv < 0 ||
+		s.cv_hmin * s.cv_hmax_inv > 1)
+	{
+		return false;
+	}
+	if (!finite(s.cv_nlscoef) || s.cv_nlscoef <= 0 || !finite(s.cv_etamax) || s.cv_etamax <= 0)
+		return false;
+
+	// the step: after the first one it has a size and a direction, which every step size shares
+	const double reals[] = {
+		s.cv_tstop, s.cv_hin, s.cv_h, s.cv_hprime, s.cv_next_h, s.cv_eta, s.cv_hscale, s.cv_tn,
+		s.cv_tretlast, s.cv_rl1, s.cv_gamma, s.cv_gammap, s.cv_gamrat, s.cv_crate, s.cv_acnrm,
+		s.cv_etaqm1, s.cv_etaq, s.cv_etaqp1, s.cv_h0u, s.cv_hu, s.cv_saved_tq5, s.cv_tolsf,
+		s.cv_tlo, s.cv_thi, s.cv_trout, s.cv_toutc, s.cv_ttol
+	};
+	if (!allFinite(reals, sizeof(reals) / sizeof(reals[0])))
+		return false;
+	if (!allFinite(s.cv_tau, static_cast<std::size_t>(K + 1)) || !allFinite(s.cv_tq, 6) ||
+		!allFinite(s.cv_l, static_cast<std::size_t>(K)) ||
+		!allFinite(&s.cv_ssdat[0][0], 6 * 4))
+	{
+		return false;
+	}
+	if (s.cv_crate < 0 || s.cv_acnrm < 0 || s.cv_tolsf < 0)
+		return false;
+	auto alongTheStep = [&s](double size) { return size != 0 && (size > 0) == (s.cv_h > 0); };
+	if (stepped && (s.cv_h == 0 || !alongTheStep(s.cv_hscale) || !alongTheStep(s.cv_hprime) || s.cv_eta <= 0))
+		return false;
+	return true;
+}
+
+
 // The set-up CVODE runs at its first step; a state restored into a fresh integrator needs it.
 int runDeferredSetup(CVodeMem cv) {
 	cv->cv_e_data = cv->cv_user_efun ? cv->cv_user_data : static_cast<void *>(cv);
@@ -205,35 +313,56 @@ sunindextype * directPivots(SUNLinearSolver LS) {
 	}
 }
 
-long directFields(SerializationWalker & w, CVLsMem ls) {
-	sunindextype * pivots = directPivots(ls->LS);
-	if (ls->A == nullptr || ls->savedJ == nullptr || pivots == nullptr)
-		return -4;
-	sunindextype n, ml = 0, mu = 0, smu = 0;
+// Size and bandwidths of the module's matrix (0 for a dense one); false without a dense or
+// band module.
+struct DirectShape {
+	sunindextype n = 0, ml = 0, mu = 0, smu = 0;
+	bool band = false;
+};
+
+bool directShape(CVLsMem ls, DirectShape & shape) {
+	if (ls->A == nullptr || ls->savedJ == nullptr || directPivots(ls->LS) == nullptr)
+		return false;
 	if (SUNMatGetID(ls->A) == SUNMATRIX_BAND) {
-		n = SUNBandMatrix_Columns(ls->A);
-		ml = SUNBandMatrix_LowerBandwidth(ls->A);
-		mu = SUNBandMatrix_UpperBandwidth(ls->A);
-		smu = SUNBandMatrix_StoredUpperBandwidth(ls->A);
+		shape.band = true;
+		shape.n = SUNBandMatrix_Columns(ls->A);
+		shape.ml = SUNBandMatrix_LowerBandwidth(ls->A);
+		shape.mu = SUNBandMatrix_UpperBandwidth(ls->A);
+		shape.smu = SUNBandMatrix_StoredUpperBandwidth(ls->A);
 	}
 	else
-		n = SUNDenseMatrix_Columns(ls->A);
-	w.identity<std::int64_t>(n);
-	w.identity<std::int64_t>(ml);
-	w.identity<std::int64_t>(mu);
-	w.identity<std::int64_t>(smu);
+		shape.n = SUNDenseMatrix_Columns(ls->A);
+	return true;
+}
+
+// pivots: the module's own, or the copy a check reads into.
+void directFields(SerializationWalker & w, CVLsMem ls, const DirectShape & shape, sunindextype * pivots) {
+	w.identity<std::int64_t>(shape.n);
+	w.identity<std::int64_t>(shape.ml);
+	w.identity<std::int64_t>(shape.mu);
+	w.identity<std::int64_t>(shape.smu);
 	w.identity<std::int32_t>(ls->jacDQ);
 	w.matrix(ls->A);
 	w.matrix(ls->savedJ);
 	// the 32-bit pivots of the stored layout are no longer kept: written truncated, skipped
-	for (sunindextype i = 0; i < n; ++i)
-		w.constant<std::int32_t>(pivots[i]);
-	w.array<std::int64_t>(pivots, static_cast<std::size_t>(n));
+	for (sunindextype i = 0; i < shape.n; ++i)
+		w.constant<std::int32_t>(w.mode() == SerializationWalker::Write ? pivots[i] : 0);
+	w.array<std::int64_t>(pivots, static_cast<std::size_t>(shape.n));
 	w.field<std::int64_t>(ls->nstlj);
 	w.field<std::int64_t>(ls->nje);
 	w.field<std::int64_t>(ls->nfeDQ);
 	w.field<std::int64_t>(ls->last_flag);
-	return 0;
+}
+
+// The back-substitutions swap b[k] with b[p[k]] without looking: row k's pivot lies in [k, n),
+// and for a band matrix within the ml rows below the diagonal.
+bool validDirectValues(const CVLsMemRec & s, const DirectShape & shape, const std::vector<sunindextype> & pivots, long nst) {
+	for (sunindextype k = 0; k < shape.n; ++k) {
+		const sunindextype last = shape.band ? std::min(shape.n - 1, k + shape.ml) : shape.n - 1;
+		if (pivots[static_cast<std::size_t>(k)] < k || pivots[static_cast<std::size_t>(k)] > last)
+			return false;
+	}
+	return s.nstlj >= 0 && s.nstlj <= nst && s.nje >= 0 && s.nfeDQ >= 0;
 }
 
 void krylovFields(SerializationWalker & w, CVLsMem ls) {
@@ -251,6 +380,12 @@ void krylovFields(SerializationWalker & w, CVLsMem ls) {
 	w.field<std::int64_t>(ls->last_flag);
 }
 
+bool validKrylovValues(const CVLsMemRec & s, long nst) {
+	return finite(s.nrmfac) && s.nrmfac >= 0 && finite(s.eplifac) && s.eplifac >= 0 &&
+		   s.nstlj >= 0 && s.nstlj <= nst && s.npe >= 0 && s.nli >= 0 && s.nps >= 0 && s.ncfl >= 0 &&
+		   s.njtimes >= 0 && s.nfeDQ >= 0;
+}
+
 } // namespace
 
 
@@ -260,12 +395,32 @@ long CVodeSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode) {
 	CVodeMem cv = static_cast<CVodeMem>(cvode_mem);
 	if (cv == nullptr || cv->NLS == nullptr)
 		return -4;
+	if (mode != SerializationWalker::Size && (dataPtr == nullptr || *dataPtr == nullptr))
+		return -4;
 	if (mode == SerializationWalker::Read || mode == SerializationWalker::Check) {
 		const long header = checkHeader(dataPtr);
 		if (header != 0)
 			return header;
+		// the stored values go into a copy of the record first; the vectors are only checked
+		CVodeMemRec shadow;
+		std::memcpy(&shadow, cv, sizeof(shadow));
+		int maxcor = 0;
+		void * p = *dataPtr;
+		const long size = runWalk(&p, SerializationWalker::Check,
+								  [&shadow, &maxcor](SerializationWalker & w) { integratorFields(w, &shadow, maxcor); });
+		if (size < 0)
+			return size;
+		if (!validIntegratorValues(shadow, *cv, maxcor))
+			return CV_SERIALIZATION_BAD_VALUE;
+		if (mode == SerializationWalker::Check)
+			return size;
+		const long read = runWalk(dataPtr, mode, [cv, &maxcor](SerializationWalker & w) { integratorFields(w, cv, maxcor); });
+		if (read >= 0)
+			SUNNonlinSolSetMaxIters(cv->NLS, maxcor);
+		return read;
 	}
-	return runWalk(dataPtr, mode, [cv](SerializationWalker & w) { integratorFields(w, cv); });
+	int maxcor = newtonMaxIters(cv);
+	return runWalk(dataPtr, mode, [cv, &maxcor](SerializationWalker & w) { integratorFields(w, cv, maxcor); });
 }
 
 
@@ -293,11 +448,28 @@ long CVodeDeserialize(void * cvode_mem, void ** dataPtr) {
 
 long CVDlsSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode) {
 	CVLsMem ls = lsMem(cvode_mem);
-	if (ls == nullptr || !ls->matrixbased || ls->LS == nullptr)
+	DirectShape shape;
+	if (ls == nullptr || !ls->matrixbased || ls->LS == nullptr || !directShape(ls, shape))
 		return -4;
-	long status = 0;
-	const long size = runWalk(dataPtr, mode, [ls, &status](SerializationWalker & w) { status = directFields(w, ls); });
-	return status != 0 ? status : size;
+	if (mode != SerializationWalker::Size && (dataPtr == nullptr || *dataPtr == nullptr))
+		return -4;
+	sunindextype * pivots = directPivots(ls->LS);
+	if (mode == SerializationWalker::Read || mode == SerializationWalker::Check) {
+		CVLsMemRec shadow;
+		std::memcpy(&shadow, ls, sizeof(shadow));
+		std::vector<sunindextype> storedPivots(static_cast<std::size_t>(shape.n));
+		void * p = *dataPtr;
+		const long size = runWalk(&p, SerializationWalker::Check, [&](SerializationWalker & w) {
+			directFields(w, &shadow, shape, storedPivots.data());
+		});
+		if (size < 0)
+			return size;
+		if (!validDirectValues(shadow, shape, storedPivots, static_cast<CVodeMem>(cvode_mem)->cv_nst))
+			return CV_SERIALIZATION_BAD_VALUE;
+		if (mode == SerializationWalker::Check)
+			return size;
+	}
+	return runWalk(dataPtr, mode, [&](SerializationWalker & w) { directFields(w, ls, shape, pivots); });
 }
 
 
@@ -312,9 +484,6 @@ long CVDlsSerialize(void * cvode_mem, void ** dataPtr) {
 
 
 long CVDlsDeserialize(void * cvode_mem, void ** dataPtr) {
-	const long check = CVDlsSerializationPrivate(cvode_mem, dataPtr, SerializationWalker::Check);
-	if (check < 0)
-		return check;
 	return CVDlsSerializationPrivate(cvode_mem, dataPtr, SerializationWalker::Read);
 }
 
@@ -323,6 +492,20 @@ long CVSpilsSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode) {
 	CVLsMem ls = lsMem(cvode_mem);
 	if (ls == nullptr || !ls->iterative)
 		return -4;
+	if (mode != SerializationWalker::Size && (dataPtr == nullptr || *dataPtr == nullptr))
+		return -4;
+	if (mode == SerializationWalker::Read || mode == SerializationWalker::Check) {
+		CVLsMemRec shadow;
+		std::memcpy(&shadow, ls, sizeof(shadow));
+		void * p = *dataPtr;
+		const long size = runWalk(&p, SerializationWalker::Check, [&shadow](SerializationWalker & w) { krylovFields(w, &shadow); });
+		if (size < 0)
+			return size;
+		if (!validKrylovValues(shadow, static_cast<CVodeMem>(cvode_mem)->cv_nst))
+			return CV_SERIALIZATION_BAD_VALUE;
+		if (mode == SerializationWalker::Check)
+			return size;
+	}
 	return runWalk(dataPtr, mode, [ls](SerializationWalker & w) { krylovFields(w, ls); });
 }
 
@@ -339,6 +522,31 @@ long CVSpilsSerialize(void * cvode_mem, void ** dataPtr) {
 
 long CVSpilsDeserialize(void * cvode_mem, void ** dataPtr) {
 	return CVSpilsSerializationPrivate(cvode_mem, dataPtr, SerializationWalker::Read);
+}
+
+
+int CVodeSerializationPrepare(void * cvode_mem) {
+	CVodeMem cv = static_cast<CVodeMem>(cvode_mem);
+	if (cv == nullptr)
+		return -4;
+	// CVODE fills these at its first step (and sets them again if that step fails)
+	if (cv->cv_nst != 0)
+		return 0;
+	for (int j = 1; j <= cv->cv_qmax_alloc; ++j)
+		if (cv->cv_zn[j] != nullptr)
+			N_VConst(0.0, cv->cv_zn[j]);
+	for (N_Vector v : {cv->cv_ewt, cv->cv_acor, cv->cv_tempv, cv->cv_ftemp})
+		if (v != nullptr)
+			N_VConst(0.0, v);
+	// the pivots of a factorisation that has not happened yet: no row exchanges
+	CVLsMem ls = lsMem(cvode_mem);
+	DirectShape shape;
+	if (ls != nullptr && ls->matrixbased && ls->LS != nullptr && directShape(ls, shape)) {
+		sunindextype * pivots = directPivots(ls->LS);
+		for (sunindextype k = 0; k < shape.n; ++k)
+			pivots[k] = k;
+	}
+	return 0;
 }
 
 } // extern "C"

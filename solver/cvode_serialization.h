@@ -5,13 +5,21 @@
    the direct linear-solver block and the Krylov linear-solver block. Native byte order, no
    padding; the data pointer advances past what is written or read. A block is restored only into
    an integrator initialised for the same problem: magic, version, method, tolerance kind and
-   every stored length are checked before anything is changed.
+   every stored length are checked before anything is changed, and so is every stored value:
+   orders, pivots and iteration limits within their ranges, counters consistent with each other,
+   reals finite where CVODE steps with them. A refused block changes nothing.
+
+   A reader reads at most the block size of its target (the ...SerializationSize of the same
+   memory): a caller that has checked that many bytes remain cannot be read past its buffer.
 
    Return values: the block's size in bytes, or
      -1 wrong magic number (the pointer has advanced by 8 bytes),
      -2 unsupported version (the pointer has advanced by 8 bytes),
      -3 the block does not fit the target (nothing changed, the pointer unmoved),
-     -4 no CVODE memory or no (matching) linear-solver module attached. */
+     -4 no CVODE memory, no (matching) linear-solver module attached, or no data pointer (a null
+        dataPtr, or one pointing to null: nothing is written or read),
+     -5 a stored value is out of its range or disagrees with the others (nothing changed, the
+        pointer unmoved). */
 
 #ifdef __cplusplus
 extern "C" {
@@ -41,7 +49,15 @@ long CVSpilsSerializationSize(void * cvode_mem);
 long CVSpilsSerialize(void * cvode_mem, void ** dataPtr);
 long CVSpilsDeserialize(void * cvode_mem, void ** dataPtr);
 
-/* The walkers behind the public functions: mode 0 write, 1 read, 2 size, 3 check. */
+/* Gives the parts of CVODE's state that it leaves uninitialised until its first step defined
+   values (zero vectors zn[1..], ewt, acor, tempv, ftemp; pivots without row exchanges), so that a
+   snapshot holds no stale heap bytes and two snapshots of one state are identical. Call after
+   CVodeInit and after attaching a linear solver; does nothing once the integrator has stepped.
+   Returns 0, or -4 without CVODE memory. */
+int CVodeSerializationPrepare(void * cvode_mem);
+
+/* The walkers behind the public functions: mode 0 write, 1 read, 2 size, 3 check (validates a
+   stored block like a read, changing nothing). */
 long CVodeSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode);
 long CVDlsSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode);
 long CVSpilsSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode);

@@ -1,7 +1,11 @@
 #include "sundials_serialization.h"
 
+#include <cmath>
+
 #include <sunmatrix/sunmatrix_band.h>
 #include <sunmatrix/sunmatrix_dense.h>
+
+#include "ZEB_Exception.h"
 
 namespace {
 
@@ -26,11 +30,31 @@ bool matrixData(SUNMatrix A, sunindextype & ldata, realtype *& data) {
 
 namespace KADRIX {
 
-void SerializationWalker::nvector(N_Vector v) {
+void SerializationWalker::checkReals(std::size_t n, bool nonNegative) {
+	for (std::size_t i = 0; i < n; ++i) {
+		double x;
+		std::memcpy(&x, m_pos + 8 * i, sizeof(double));
+		if (!std::isfinite(x) || (nonNegative && x < 0)) {
+			m_error = -5;
+			return;
+		}
+	}
+}
+
+
+void SerializationWalker::nvector(N_Vector v, bool nonNegative) {
 	if (m_error != 0)
 		return;
 	const sunindextype length = N_VGetLength_Serial(v);
 	identity<std::uint64_t>(length);
+	if (m_error != 0)
+		return;
+	if (m_mode == Check) {
+		checkReals(static_cast<std::size_t>(length), nonNegative);
+		if (m_error == 0)
+			advance(8 * static_cast<std::size_t>(length));
+		return;
+	}
 	array<double>(N_VGetArrayPointer_Serial(v), static_cast<std::size_t>(length));
 }
 
@@ -45,7 +69,33 @@ void SerializationWalker::matrix(SUNMatrix A) {
 		return;
 	}
 	identity<std::uint64_t>(ldata);
+	if (m_error != 0)
+		return;
+	if (m_mode == Check) {
+		checkReals(static_cast<std::size_t>(ldata), false);
+		if (m_error == 0)
+			advance(8 * static_cast<std::size_t>(ldata));
+		return;
+	}
 	array<double>(data, static_cast<std::size_t>(ldata));
+}
+
+
+void checkSnapshotRoom(const void * dataPtr, std::size_t bytes, const void * dataEnd, const char * location) {
+	if (dataPtr == nullptr || dataEnd == nullptr)
+		throw ZEB::Exception("Missing state data or the end of its buffer.", location);
+	const char * begin = static_cast<const char *>(dataPtr);
+	const char * end = static_cast<const char *>(dataEnd);
+	if (begin > end || static_cast<std::size_t>(end - begin) < bytes)
+		throw ZEB::Exception("State data reaches past the end of the buffer.", location);
+}
+
+
+bool allFinite(const double * values, std::size_t n) {
+	for (std::size_t i = 0; i < n; ++i)
+		if (!std::isfinite(values[i]))
+			return false;
+	return true;
 }
 
 } // namespace KADRIX
@@ -56,6 +106,8 @@ namespace {
 // Runs one walk and advances the caller's pointer by what it walked; a failed read moves nothing.
 template <typename F>
 long walk(int mode, void ** dataPtr, F && fields) {
+	if (mode != KADRIX::SerializationWalker::Size && (dataPtr == nullptr || *dataPtr == nullptr))
+		return -4;
 	KADRIX::SerializationWalker w(mode, dataPtr != nullptr ? *dataPtr : nullptr);
 	fields(w);
 	if (w.error() != 0)
@@ -76,7 +128,11 @@ long SerializeNVector(void ** dataPtr, N_Vector v) {
 
 
 long DeSerializeNVector(void ** dataPtr, N_Vector v) {
-	// the length is checked before anything is changed
+	// checked whole before anything is changed
+	void * p = (dataPtr != nullptr) ? *dataPtr : nullptr;
+	const long check = walk(KADRIX::SerializationWalker::Check, &p, [v](KADRIX::SerializationWalker & w) { w.nvector(v); });
+	if (check < 0)
+		return check;
 	return walk(KADRIX::SerializationWalker::Read, dataPtr, [v](KADRIX::SerializationWalker & w) { w.nvector(v); });
 }
 
@@ -89,11 +145,15 @@ long SerializeDlsMatSize(SUNMatrix A) {
 
 long SerializeDlsMat(void ** dataPtr, SUNMatrix A) {
 	const long size = walk(KADRIX::SerializationWalker::Write, dataPtr, [A](KADRIX::SerializationWalker & w) { w.matrix(A); });
-	return size < 0 ? -1 : size;
+	return size == -3 ? -1 : size;
 }
 
 
 long DeSerializeDlsMat(void ** dataPtr, SUNMatrix A) {
+	void * p = (dataPtr != nullptr) ? *dataPtr : nullptr;
+	const long check = walk(KADRIX::SerializationWalker::Check, &p, [A](KADRIX::SerializationWalker & w) { w.matrix(A); });
+	if (check < 0)
+		return check;
 	return walk(KADRIX::SerializationWalker::Read, dataPtr, [A](KADRIX::SerializationWalker & w) { w.matrix(A); });
 }
 

@@ -2,7 +2,8 @@
 #define sundials_serializationH
 
 /* Byte formats of CVODE vectors and dense/band matrices inside state snapshots: native byte
-   order, no padding. The data pointer advances past what is written or read. */
+   order, no padding. The data pointer advances past what is written or read. A null data pointer
+   (or one pointing to null) is refused with -4 and nothing is written or read. */
 
 #include <nvector/nvector_serial.h>
 #include <sundials/sundials_matrix.h>
@@ -13,15 +14,18 @@ extern "C" {
 
 /* u64 length L, then L doubles. Returns the bytes written. */
 long SerializeNVector(void ** dataPtr, N_Vector v);
-/* Reads into v; the stored length must equal v's. Returns the bytes read, or -3 (nothing read,
-   pointer unmoved) on a length mismatch. */
+/* Reads into v; the stored length must equal v's and every value must be finite. Returns the
+   bytes read, or (nothing read, pointer unmoved) -3 on a length mismatch, -5 for a value that is
+   not finite. At most 8 + 8 length(v) bytes are read. */
 long DeSerializeNVector(void ** dataPtr, N_Vector v);
 /* 8 + 8 ldata for a dense or band matrix, -1 for other matrix kinds. */
 long SerializeDlsMatSize(SUNMatrix A);
 /* u64 ldata, then the ldata doubles in storage order. Returns the bytes written, -1 for other
-   matrix kinds. */
+   matrix kinds, -4 without data pointer. */
 long SerializeDlsMat(void ** dataPtr, SUNMatrix A);
-/* Reads into A; the stored ldata must equal A's. Returns the bytes read, -3 on a mismatch. */
+/* Reads into A; the stored ldata must equal A's and every value must be finite. Returns the bytes
+   read, -3 on a mismatch, -5 for a value that is not finite (nothing read then). At most
+   SerializeDlsMatSize(A) bytes are read. */
 long DeSerializeDlsMat(void ** dataPtr, SUNMatrix A);
 
 #ifdef __cplusplus
@@ -39,8 +43,13 @@ namespace KADRIX {
 
 /*! Walks the fields of a snapshot block in one order for writing, reading and sizing, so that
 	the three cannot disagree. A stored length or identity field that does not match the target
-	stops the walk: every later field is skipped and error() is -3. Check walks a stored block
-	like Read but changes nothing, so that a block can be validated before it is restored. */
+	stops the walk: every later field is skipped and error() is -3. A walk never goes beyond the
+	size that a Size walk of the same target gives.
+
+	Check walks a stored block before it is restored: plain fields are read like Read, so a check
+	walks a copy of the target's record and the caller then validates the values; vectors and
+	matrices are only validated (every value finite), never stored, and a failure stops the walk
+	with error() -5. */
 class SerializationWalker {
 public:
 	enum Mode {
@@ -62,7 +71,7 @@ public:
 			const Stored s = static_cast<Stored>(value);
 			std::memcpy(m_pos, &s, sizeof(Stored));
 		}
-		else if (m_mode == Read) {
+		else if (m_mode == Read || m_mode == Check) {
 			Stored s;
 			std::memcpy(&s, m_pos, sizeof(Stored));
 			value = static_cast<T>(s);
@@ -105,7 +114,8 @@ public:
 		for (std::size_t i = 0; i < n; ++i)
 			field<Stored>(values[i]);
 	}
-	void nvector(N_Vector v);
+	/*! A vector; a check also refuses negative values when nonNegative is set. */
+	void nvector(N_Vector v, bool nonNegative = false);
 	/*! A dense or band matrix; other kinds fail the walk. */
 	void matrix(SUNMatrix A);
 
@@ -120,11 +130,15 @@ public:
 
 	/*! Bytes walked so far. */
 	long bytes() const { return m_bytes; }
-	/*! 0, or -3 after a length mismatch (read) or an unsupported matrix. */
+	/*! 0; -3 after a length mismatch (read) or an unsupported matrix; -5 after a value a check
+		refused. */
 	int error() const { return m_error; }
 	int mode() const { return m_mode; }
 
 private:
+	/*! Check: n stored doubles at the current position are finite (and not negative). */
+	void checkReals(std::size_t n, bool nonNegative);
+
 	void advance(std::size_t n) {
 		if (m_mode != Size)
 			m_pos += n;
@@ -136,6 +150,13 @@ private:
 	long	m_bytes = 0;
 	int		m_error = 0;
 };
+
+/*! For the deserialize() of the solver objects: throws ZEB::Exception at location unless bytes
+	bytes lie between dataPtr and dataEnd (both required). */
+void checkSnapshotRoom(const void * dataPtr, std::size_t bytes, const void * dataEnd, const char * location);
+
+/*! True when the n doubles at values are all finite. */
+bool allFinite(const double * values, std::size_t n);
 
 } // namespace KADRIX
 
