@@ -608,6 +608,8 @@ int IntegratorSundialsCVODE::attachLinearSolver(SUNLinearSolver linearSolver, SU
 		if (ls->savedJ == nullptr)
 			return -4;
 	}
+	// nor may it hold what the heap held before
+	CVodeSerializationPrepare(r->m_cvodeMem);
 	return 0;
 }
 
