@@ -627,6 +627,8 @@ std::size_t IntegratorSundialsCVODE::serializationSize() const {
 void IntegratorSundialsCVODE::serialize(void *& dataPtr) const {
 	if (serializationSize() == 0)
 		return;
+	if (dataPtr == nullptr)
+		throw ZEB::Exception("Missing buffer for the integrator state.", "[IntegratorSundialsCVODE::serialize]");
 	const Impl * r = m_impl.get();
 	CVodeSerialize(r->m_cvodeMem, &dataPtr);
 	SerializeNVector(&dataPtr, r->m_y);
@@ -636,29 +638,38 @@ void IntegratorSundialsCVODE::serialize(void *& dataPtr) const {
 }
 
 
-void IntegratorSundialsCVODE::deserialize(void *& dataPtr) {
+void IntegratorSundialsCVODE::deserialize(void *& dataPtr, const void * dataEnd) {
 	const char * const location = "[IntegratorSundialsCVODE::deserialize]";
-	if (serializationSize() == 0)
+	const std::size_t size = serializationSize();
+	if (size == 0)
 		throw ZEB::Exception("Integrator has no state that could be restored.", location);
+	checkSnapshotRoom(dataPtr, size, dataEnd, location);
 	Impl * r = m_impl.get();
-	// everything is checked before anything is restored
-	void * checkPtr = dataPtr;
-	long result = CVodeSerializationPrivate(r->m_cvodeMem, &checkPtr, 3);
+	// everything is checked before anything is restored: CVODE's block, then the own values
+	void * p = dataPtr;
+	long result = CVodeSerializationPrivate(r->m_cvodeMem, &p, SerializationWalker::Check);
 	if (result >= 0) {
-		std::uint64_t length = 0;
-		std::memcpy(&length, static_cast<char *>(dataPtr) + result, sizeof(length));
-		if (length != static_cast<std::uint64_t>(N_VGetLength_Serial(r->m_y)))
-			result = -3;
+		SerializationWalker w(SerializationWalker::Check, static_cast<char *>(dataPtr) + result);
+		w.nvector(r->m_y);
+		double t = 0, dt = 0;
+		w.field<double>(t);
+		w.field<double>(dt);
+		if (w.error() != 0)
+			result = w.error();
+		else if (!std::isfinite(t) || !std::isfinite(dt))
+			result = -5;
 	}
 	if (result >= 0)
-		result = CVodeDeserialize(r->m_cvodeMem, &dataPtr);
+		result = CVodeDeserialize(r->m_cvodeMem, &p);
+	if (result == -5)
+		throw ZEB::Exception("Invalid integrator state data: a value is out of its range or disagrees with the others.", location);
 	if (result < 0)
 		throw ZEB::Exception(ZEB::FormatString("Invalid integrator state data (error code %1): the data does not "
 											   "belong to this integrator.").arg(static_cast<int>(result)), location);
-	DeSerializeNVector(&dataPtr, r->m_y);
-	std::memcpy(&r->m_t, dataPtr, sizeof(double));
-	std::memcpy(&r->m_dt, static_cast<char *>(dataPtr) + sizeof(double), sizeof(double));
-	dataPtr = static_cast<char *>(dataPtr) + 2 * sizeof(double);
+	DeSerializeNVector(&p, r->m_y);
+	std::memcpy(&r->m_t, p, sizeof(double));
+	std::memcpy(&r->m_dt, static_cast<char *>(p) + sizeof(double), sizeof(double));
+	dataPtr = static_cast<char *>(p) + 2 * sizeof(double);
 	installTimedRoutines(r);
 }
 

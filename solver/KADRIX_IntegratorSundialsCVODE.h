@@ -61,8 +61,9 @@ public:
 	/*! CVODE block + state vector + t + dt; 0 when the snapshot layout cannot be trusted. */
 	std::size_t serializationSize() const override;
 	void serialize(void *& dataPtr) const override;
-	/*! Throws ZEB::Exception when the data does not belong to this integrator. */
-	void deserialize(void *& dataPtr) override;
+	/*! Throws ZEB::Exception when the data does not belong to this integrator, holds an invalid
+		value or reaches past dataEnd; the integrator is then unchanged. */
+	void deserialize(void *& dataPtr, const void * dataEnd) override;
 
 	/*! The CVODE memory; null before init(). Linear equation solvers attach their modules to it. */
 	void * cvodeMem() const;

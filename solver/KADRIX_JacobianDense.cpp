@@ -7,6 +7,7 @@
 #include "KADRIX_ModelInterface.h"
 #include "ZEB_Exception.h"
 #include "ZEBMK_BinaryBlob.h"
+#include "sundials_serialization.h"
 
 namespace KADRIX {
 
@@ -74,18 +75,16 @@ void JacobianDense::serialize(void *& dataPtr) const {
 }
 
 
-void JacobianDense::deserialize(void *& dataPtr) {
-	deserialize(dataPtr, nullptr);
-}
-
-
 void JacobianDense::deserialize(void *& dataPtr, const void * dataEnd) {
 	const char * const location = "[JacobianDense::deserialize]";
 	try {
 		void * p = dataPtr;
 		// read beside the matrix, which must not be half overwritten when the blob fails
+		checkSnapshotRoom(p, 0, dataEnd, location);
 		ZEBMK::DenseMatrix restored(static_cast<const ZEBMK::DenseMatrix &>(*this));
 		restored.deserialize(p, dataEnd);
+		if (!allFinite(restored.data(), static_cast<std::size_t>(restored.n()) * restored.n()))
+			throw ZEB::Exception("Jacobian values in binary data are not finite.", location);
 		const std::uint32_t evaluations = ZEBMK::read_blob_value<std::uint32_t>(p, dataEnd, location);
 		ZEBMK::DenseMatrix::swap(restored);
 		m_nRHSEvals = evaluations;
@@ -101,8 +100,11 @@ void JacobianDense::recreate(void *& dataPtr, const void * dataEnd) {
 	const char * const location = "[JacobianDense::recreate]";
 	try {
 		void * p = dataPtr;
+		checkSnapshotRoom(p, 0, dataEnd, location);
 		ZEBMK::DenseMatrix restored;
 		restored.recreate(p, dataEnd);
+		if (!allFinite(restored.data(), static_cast<std::size_t>(restored.n()) * restored.n()))
+			throw ZEB::Exception("Jacobian values in binary data are not finite.", location);
 		const std::uint32_t evaluations = ZEBMK::read_blob_value<std::uint32_t>(p, dataEnd, location);
 		ZEBMK::DenseMatrix::swap(restored);
 		m_nRHSEvals = evaluations;

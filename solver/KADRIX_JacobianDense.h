@@ -39,15 +39,14 @@ public:
 	std::size_t serializationSize() const override;
 	/*! Writes the matrix's blob and then the counter (u32) at dataPtr, advancing it. */
 	void serialize(void *& dataPtr) const override;
-	/*! Reads a blob of a Jacobian of the same n; throws on anything else and leaves the Jacobian
-		and dataPtr unchanged. */
-	void deserialize(void *& dataPtr) override;
-	/*! As deserialize(void *&); dataEnd, when not null, is the end of the buffer and nothing is
-		read beyond it. */
-	void deserialize(void *& dataPtr, const void * dataEnd);
-	/*! Rebuilds matrix and counter from a blob of any n; on failure nothing is changed. When n
-		differs from the model's, setup() refuses until init() is called again. */
-	void recreate(void *& dataPtr, const void * dataEnd = nullptr);
+	/*! Reads a blob of a Jacobian of the same n, nothing beyond dataEnd (the end of the buffer);
+		throws on anything else, also on values that are not finite, and leaves the Jacobian and
+		dataPtr unchanged. */
+	void deserialize(void *& dataPtr, const void * dataEnd) override;
+	/*! Rebuilds matrix and counter from a blob of any n, nothing beyond dataEnd; on failure
+		nothing is changed. When n differs from the model's, setup() refuses until init() is called
+		again. */
+	void recreate(void *& dataPtr, const void * dataEnd);
 
 private:
 	/*! Relative part of the increment. */

@@ -21,7 +21,10 @@ public:
 	virtual unsigned int nRHSEvals() const = 0;
 	virtual std::size_t serializationSize() const { return 0; }
 	virtual void serialize(void *& dataPtr) const { (void)dataPtr; }
-	virtual void deserialize(void *& dataPtr) { (void)dataPtr; }
+	/*! Restores a snapshot written by serialize(), advancing dataPtr; dataEnd is the end of the
+		buffer, beyond which nothing is read. Throws ZEB::Exception when the data does not fit or
+		holds invalid values; the object is then unchanged. */
+	virtual void deserialize(void *& dataPtr, const void * dataEnd) { (void)dataPtr; (void)dataEnd; }
 };
 
 } // namespace KADRIX

@@ -8,6 +8,7 @@
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEBMK_BinaryBlob.h"
+#include "sundials_serialization.h"
 #include "sundials_timer.h"
 
 namespace KADRIX {
@@ -181,17 +182,15 @@ void JacobianSparseCSR::serialize(void *& dataPtr) const {
 }
 
 
-void JacobianSparseCSR::deserialize(void *& dataPtr) {
-	deserialize(dataPtr, nullptr);
-}
-
-
 void JacobianSparseCSR::deserialize(void *& dataPtr, const void * dataEnd) {
 	const char * const location = "[JacobianSparseCSR::deserialize]";
 	try {
 		void * p = dataPtr;
+		checkSnapshotRoom(p, 0, dataEnd, location);
 		ZEBMK::SparseMatrixCSR restored(m_matrix);
 		restored.deserialize(p, dataEnd);
+		if (!allFinite(restored.data(), restored.dataSize()))
+			throw ZEB::Exception("Jacobian values in binary data are not finite.", location);
 		// the colour groups and storage positions belong to this pattern
 		if (!samePattern(restored, m_matrix))
 			throw ZEB::Exception("Sparsity pattern in binary data differs from the Jacobian's pattern.", location);
@@ -214,17 +213,15 @@ ZEBMK::SparseMatrix * JacobianSparseCSR::createAndReleaseJacobianCopy() const {
 }
 
 
-void JacobianSparseCSR::recreate(void *& dataPtr) {
-	recreate(dataPtr, nullptr);
-}
-
-
 void JacobianSparseCSR::recreate(void *& dataPtr, const void * dataEnd) {
 	const char * const location = "[JacobianSparseCSR::recreate]";
 	try {
 		void * p = dataPtr;
+		checkSnapshotRoom(p, 0, dataEnd, location);
 		ZEBMK::SparseMatrixCSR restored;
 		restored.recreate(p, dataEnd);
+		if (!allFinite(restored.data(), restored.dataSize()))
+			throw ZEB::Exception("Jacobian values in binary data are not finite.", location);
 		completePattern(restored, location);
 		const std::uint32_t evaluations = ZEBMK::read_blob_value<std::uint32_t>(p, dataEnd, location);
 		m_matrix = restored;

@@ -46,12 +46,10 @@ public:
 	std::size_t serializationSize() const override;
 	/*! Writes the matrix's blob and then the counter (u32) at dataPtr, advancing it. */
 	void serialize(void *& dataPtr) const override;
-	/*! Reads a blob written by a Jacobian of the same pattern; throws on anything else and leaves
-		the Jacobian and dataPtr unchanged. */
-	void deserialize(void *& dataPtr) override;
-	/*! As deserialize(void *&); dataEnd, when not null, is the end of the buffer and nothing is
-		read beyond it. */
-	void deserialize(void *& dataPtr, const void * dataEnd);
+	/*! Reads a blob written by a Jacobian of the same pattern, nothing beyond dataEnd (the end of
+		the buffer); throws on anything else, also on values that are not finite, and leaves the
+		Jacobian and dataPtr unchanged. */
+	void deserialize(void *& dataPtr, const void * dataEnd) override;
 
 	/*! A new CSR matrix of the same pattern (with the transposed index when the Jacobian has one)
 		and all values 0; the caller owns it. */
@@ -59,11 +57,10 @@ public:
 	/*! The Jacobian's matrix; valid as long as this object. */
 	const ZEBMK::SparseMatrixCSR * jacobian() const override { return &m_matrix; }
 
-	/*! Rebuilds matrix and counter from a blob of any pattern. The colour groups no longer fit, so
-		init() must be called again before the next setup(). On failure nothing is changed. */
-	virtual void recreate(void *& dataPtr);
-	/*! As recreate(void *&); dataEnd, when not null, is the end of the buffer. */
-	void recreate(void *& dataPtr, const void * dataEnd);
+	/*! Rebuilds matrix and counter from a blob of any pattern, nothing beyond dataEnd. The colour
+		groups no longer fit, so init() must be called again before the next setup(). On failure
+		nothing is changed. */
+	virtual void recreate(void *& dataPtr, const void * dataEnd);
 
 	/*! Group k holds, ascending, the columns of colour k+1; empty before init(). */
 	const std::vector<std::vector<unsigned int> > & colorGroups() const { return m_colorGroups; }

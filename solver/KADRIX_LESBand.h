@@ -32,8 +32,9 @@ public:
 	/*! With CVODE the direct block of its band module, else 0 [Byte]. */
 	std::size_t serializationSize() const override { return directBlockSize(); }
 	void serialize(void *& dataPtr) const override { serializeDirectBlock(dataPtr); }
-	/*! Throws ZEB::Exception when the block does not belong to the attached module. */
-	void deserialize(void *& dataPtr) override { deserializeDirectBlock(dataPtr, "[LESBand::deserialize]"); }
+	/*! Throws ZEB::Exception when the block does not belong to the attached module, holds an
+		invalid value or reaches past dataEnd. */
+	void deserialize(void *& dataPtr, const void * dataEnd) override { deserializeDirectBlock(dataPtr, dataEnd, "[LESBand::deserialize]"); }
 
 private:
 	/*! Upper half-bandwidth. */

@@ -29,8 +29,9 @@ public:
 	/*! With CVODE the direct block of its dense module, else 0 [Byte]. */
 	std::size_t serializationSize() const override { return directBlockSize(); }
 	void serialize(void *& dataPtr) const override { serializeDirectBlock(dataPtr); }
-	/*! Throws ZEB::Exception when the block does not belong to the attached module. */
-	void deserialize(void *& dataPtr) override { deserializeDirectBlock(dataPtr, "[LESDense::deserialize]"); }
+	/*! Throws ZEB::Exception when the block does not belong to the attached module, holds an
+		invalid value or reaches past dataEnd. */
+	void deserialize(void *& dataPtr, const void * dataEnd) override { deserializeDirectBlock(dataPtr, dataEnd, "[LESDense::deserialize]"); }
 
 private:
 	unsigned int		m_n = 0;

@@ -11,6 +11,7 @@
 #include "KADRIX_IntegratorSundialsCVODE.h"
 #include "KADRIX_ModelInterface.h"
 #include "cvode_serialization.h"
+#include "sundials_serialization.h"
 #include "sundials_timer.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FileUtils.h"
@@ -61,9 +62,11 @@ void LESInterfaceDirect::serializeDirectBlock(void *& dataPtr) const {
 }
 
 
-void LESInterfaceDirect::deserializeDirectBlock(void *& dataPtr, const char * location) {
-	if (directBlockSize() == 0)
+void LESInterfaceDirect::deserializeDirectBlock(void *& dataPtr, const void * dataEnd, const char * location) {
+	const std::size_t size = directBlockSize();
+	if (size == 0)
 		return;
+	checkSnapshotRoom(dataPtr, size, dataEnd, location);
 	void * p = dataPtr;
 	if (CVDlsDeserialize(static_cast<IntegratorSundialsCVODE *>(m_integrator)->cvodeMem(), &p) < 0)
 		throw ZEB::Exception("Invalid linear equation solver state data.", location);

@@ -54,8 +54,9 @@ protected:
 	/*! Writes the block (when its size is not 0) and advances dataPtr. */
 	void serializeDirectBlock(void *& dataPtr) const;
 	/*! Reads the block (when its size is not 0) and advances dataPtr; throws ZEB::Exception at
-		location when the data does not belong to the attached module, then nothing has changed. */
-	void deserializeDirectBlock(void *& dataPtr, const char * location);
+		location when the data does not belong to the attached module, holds an invalid value or
+		reaches past dataEnd; then nothing has changed. */
+	void deserializeDirectBlock(void *& dataPtr, const void * dataEnd, const char * location);
 
 	/*! Jacobian evaluations. */
 	unsigned int	m_nJacEvals = 0;

@@ -14,6 +14,7 @@
 #include "KADRIX_ModelInterface.h"
 #include "KADRIX_PrecondInterface.h"
 #include "cvode_serialization.h"
+#include "sundials_serialization.h"
 #include "sundials_timer.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FileUtils.h"
@@ -183,12 +184,14 @@ void LESInterfaceIterative::serialize(void *& dataPtr) const {
 }
 
 
-void LESInterfaceIterative::deserialize(void *& dataPtr) {
-	if (serializationSize() != 0 &&
-		CVSpilsDeserialize(static_cast<IntegratorSundialsCVODE *>(m_integrator)->cvodeMem(), &dataPtr) < 0)
-	{
-		throw ZEB::Exception("Invalid linear equation solver state data.", "[LESInterfaceIterative::deserialize]");
-	}
+void LESInterfaceIterative::deserialize(void *& dataPtr, const void * dataEnd) {
+	const char * const location = "[LESInterfaceIterative::deserialize]";
+	const std::size_t size = serializationSize();
+	if (size == 0)
+		return;
+	checkSnapshotRoom(dataPtr, size, dataEnd, location);
+	if (CVSpilsDeserialize(static_cast<IntegratorSundialsCVODE *>(m_integrator)->cvodeMem(), &dataPtr) < 0)
+		throw ZEB::Exception("Invalid linear equation solver state data.", location);
 }
 
 } // namespace KADRIX

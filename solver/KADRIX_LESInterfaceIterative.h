@@ -24,8 +24,9 @@ public:
 	/*! With CVODE the Krylov module's block (counters and settings), else 0. */
 	std::size_t serializationSize() const override;
 	void serialize(void *& dataPtr) const override;
-	/*! Throws ZEB::Exception when the block does not belong to the attached module. */
-	void deserialize(void *& dataPtr) override;
+	/*! Throws ZEB::Exception when the block does not belong to the attached module, holds an
+		invalid value or reaches past dataEnd; then nothing has changed. */
+	void deserialize(void *& dataPtr, const void * dataEnd) override;
 
 	/*! Linear convergence coefficient, handed to CVODE as its EpsLin factor; 0 keeps the default. */
 	double				m_linIterConvCoeff = 0;

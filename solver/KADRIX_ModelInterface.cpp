@@ -36,7 +36,7 @@ std::size_t ModelInterface::serializationSize() const { return 0; }
 
 void ModelInterface::serialize(void *&) const {}
 
-void ModelInterface::deserialize(void *&) {}
+void ModelInterface::deserialize(void *&, const void *) {}
 
 void ModelInterface::writeMetrics(double, std::ostream *) {}
 

@@ -62,7 +62,8 @@ public:
 	/*! Bytes of the model's own state [Byte]. */
 	virtual std::size_t serializationSize() const;
 	virtual void serialize(void *& dataPtr) const;
-	virtual void deserialize(void *& dataPtr);
+	/*! Restores the model's own state, advancing dataPtr; nothing beyond dataEnd is read. */
+	virtual void deserialize(void *& dataPtr, const void * dataEnd);
 	/*! Reports run metrics; elapsedSeconds is the wall-clock duration of the run [s]. */
 	virtual void writeMetrics(double elapsedSeconds, std::ostream * metricsFile);
 };

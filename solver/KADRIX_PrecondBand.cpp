@@ -10,6 +10,7 @@
 #include "KADRIX_ModelInterface.h"
 #include "ZEBMK_SparseMatrix.h"
 #include "ZEBMKC_vector_operations.h"
+#include "sundials_serialization.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
@@ -118,21 +119,25 @@ void PrecondBand::serialize(void *& dataPtr) const {
 }
 
 
-void PrecondBand::deserialize(void *& dataPtr) {
+void PrecondBand::deserialize(void *& dataPtr, const void * dataEnd) {
+	const char * const location = "[PrecondBand::deserialize]";
 	if (!m_ownBand)
 		return;
 	try {
+		checkSnapshotRoom(dataPtr, serializationSize(), dataEnd, location);
 		void * p = dataPtr;
 		ZEBMK::BandMatrix working(m_working);
 		ZEBMK::BandMatrix saved(m_saved);
-		working.deserialize(p);
-		saved.deserialize(p);
+		working.deserialize(p, dataEnd);
+		saved.deserialize(p, dataEnd);
+		if (!allFinite(working.data(), working.dataSize()) || !allFinite(saved.data(), saved.dataSize()))
+			throw ZEB::Exception("Band matrix values in binary data are not finite.", location);
 		m_working.swap(working);
 		m_saved.swap(saved);
 		dataPtr = p;
 	}
 	catch (ZEB::Exception & ex) {
-		throw ZEB::Exception(ex, "Invalid band preconditioner state data.", "[PrecondBand::deserialize]");
+		throw ZEB::Exception(ex, "Invalid band preconditioner state data.", location);
 	}
 }
 

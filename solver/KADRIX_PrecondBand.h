@@ -40,9 +40,9 @@ public:
 		such an object cannot be saved [Byte]. */
 	std::size_t serializationSize() const override;
 	void serialize(void *& dataPtr) const override;
-	/*! Throws ZEB::Exception when the blobs do not have this preconditioner's shapes; then nothing
-		has changed. */
-	void deserialize(void *& dataPtr) override;
+	/*! Throws ZEB::Exception when the blobs do not have this preconditioner's shapes, hold values
+		that are not finite or reach past dataEnd; then nothing has changed. */
+	void deserialize(void *& dataPtr, const void * dataEnd) override;
 
 	/*! True after an init() that handed the work to CVODE's band preconditioner module. */
 	bool libraryMode() const { return m_initialized && !m_ownBand; }

@@ -1,10 +1,12 @@
 #include "KADRIX_PrecondILU.h"
 
 #include <cstring>
+#include <vector>
 
 #include "KADRIX_JacobianSparse.h"
 #include "ZEBMK_SparseMatrix.h"
 #include "ZEBMKC_vector_operations.h"
+#include "sundials_serialization.h"
 #include "ZEB_Exception.h"
 
 namespace KADRIX {
@@ -72,11 +74,18 @@ void PrecondILU::serialize(void *& dataPtr) const {
 }
 
 
-void PrecondILU::deserialize(void *& dataPtr) {
+void PrecondILU::deserialize(void *& dataPtr, const void * dataEnd) {
+	const char * const location = "[PrecondILU::deserialize]";
 	const std::size_t bytes = serializationSize();
 	if (bytes == 0)
 		return;
-	std::memcpy(m_ilu->data(), dataPtr, bytes);
+	checkSnapshotRoom(dataPtr, bytes, dataEnd, location);
+	// the buffer need not be aligned for doubles
+	std::vector<double> values(m_ilu->dataSize());
+	std::memcpy(values.data(), dataPtr, bytes);
+	if (!allFinite(values.data(), values.size()))
+		throw ZEB::Exception("Invalid ILU preconditioner state data: values that are not finite.", location);
+	std::memcpy(m_ilu->data(), values.data(), bytes);
 	dataPtr = static_cast<char *>(dataPtr) + bytes;
 }
 

@@ -42,8 +42,9 @@ public:
 	std::size_t serializationSize() const override;
 	/*! The factors' values as raw doubles; no type tag, count or pattern. */
 	void serialize(void *& dataPtr) const override;
-	/*! Reads the values written by serialize() of a preconditioner of the same pattern. */
-	void deserialize(void *& dataPtr) override;
+	/*! Reads the values written by serialize() of a preconditioner of the same pattern; throws
+		ZEB::Exception when they reach past dataEnd or are not finite, then nothing has changed. */
+	void deserialize(void *& dataPtr, const void * dataEnd) override;
 
 private:
 	/*! Not owned. */

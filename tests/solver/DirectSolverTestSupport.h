@@ -3,8 +3,11 @@
 
 // Helpers of the tests of the direct linear equation solvers and the preconditioners.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -14,6 +17,7 @@
 #include "KADRIX_PrecondInterface.h"
 #include "SolverTestModels.h"
 #include "TestSupport.h"
+#include "ZEB_Exception.h"
 
 namespace SolverTest {
 
@@ -78,6 +82,25 @@ inline std::vector<double> precondSolve(KADRIX::PrecondInterface & precond, cons
 	std::vector<double> z(r.size(), 0.0);
 	EXPECT_EQ(precond.solve(0, nullptr, nullptr, nullptr, r.data(), z.data(), 0, 0, 2), 0);
 	return z;
+}
+
+/*! Every shorter buffer (exactly as long as it claims) and blob with a value that is not finite
+	at valueOffset are refused by restored.deserialize, which reads nothing beyond the end and
+	leaves the cursor where it was. */
+template <typename Restorable>
+void expectTruncatedAndNonFiniteRefused(Restorable & restored, const std::vector<char> & blob, std::size_t valueOffset) {
+	for (std::size_t length = 0; length < blob.size(); ++length) {
+		std::vector<char> buffer(blob.begin(), blob.begin() + static_cast<long>(length));
+		void * p = buffer.data();
+		EXPECT_THROW(restored.deserialize(p, buffer.data() + buffer.size()), ZEB::Exception) << length;
+		EXPECT_EQ(p, static_cast<void *>(buffer.data()));
+	}
+	std::vector<char> notFinite(blob);
+	const double nan = std::nan("");
+	std::memcpy(notFinite.data() + valueOffset, &nan, sizeof(nan));
+	void * p = notFinite.data();
+	EXPECT_THROW(restored.deserialize(p, notFinite.data() + notFinite.size()), ZEB::Exception);
+	EXPECT_EQ(p, static_cast<void *>(notFinite.data()));
 }
 
 } // namespace SolverTest

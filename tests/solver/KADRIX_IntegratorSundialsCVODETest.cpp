@@ -56,8 +56,9 @@ std::vector<char> snapshot(const IntegratorSundialsCVODE & integrator, const KAD
 
 void restore(IntegratorSundialsCVODE & integrator, KADRIX::LESInterface & les, std::vector<char> & blob) {
 	void * p = blob.data();
-	integrator.deserialize(p);
-	les.deserialize(p);
+	const char * end = blob.data() + blob.size();
+	integrator.deserialize(p, end);
+	les.deserialize(p, end);
 	EXPECT_EQ(static_cast<char *>(p), blob.data() + blob.size());
 }
 
@@ -163,7 +164,7 @@ TEST(IntegratorSundialsCVODE, RefusesForeignState) {
 	EXPECT_EQ(CVodeDeserialize(integrator.cvodeMem(), &p), -1);
 	EXPECT_EQ(static_cast<char *>(p), wrongMagic.data() + 8);
 	p = wrongMagic.data();
-	EXPECT_THROW(integrator.deserialize(p), ZEB::Exception);
+	EXPECT_THROW(integrator.deserialize(p, wrongMagic.data() + wrongMagic.size()), ZEB::Exception);
 
 	std::vector<char> wrongVersion = blob;
 	wrongVersion[4] = 7;
@@ -179,7 +180,7 @@ TEST(IntegratorSundialsCVODE, RefusesForeignState) {
 	const double tBefore = other.t();
 	p = blob.data();
 	try {
-		other.deserialize(p);
+		other.deserialize(p, blob.data() + blob.size());
 		FAIL() << "expected an exception";
 	}
 	catch (ZEB::Exception & ex) {
@@ -363,7 +364,7 @@ TEST(IntegratorSundialsCVODE, RestoresNothingFromAStateWithAForeignVector) {
 	// the stored state vector claims another length
 	blob[CVodeSerializationSize(integrator.cvodeMem())] = 7;
 	void * p = blob.data();
-	EXPECT_THROW(integrator.deserialize(p), ZEB::Exception);
+	EXPECT_THROW(integrator.deserialize(p, blob.data() + blob.size()), ZEB::Exception);
 	EXPECT_EQ(integrator.t(), t);
 	EXPECT_EQ(integrator.stats(IntegratorSundialsCVODE::ST_STEPS), steps);
 	EXPECT_EQ(integrator.step(), 1);

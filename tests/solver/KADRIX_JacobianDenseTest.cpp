@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "KADRIX_JacobianDense.h"
@@ -80,7 +81,7 @@ TEST(JacobianDense, RestoresFromBlobAndRefusesCorruptOnes) {
 	std::vector<char> blob = blobOf(jac);
 	EXPECT_EQ(blob.size(), 13u + 8 * (n * n + n) + 4);
 	void * p = blob.data();
-	restored.deserialize(p);
+	restored.deserialize(p, blob.data() + blob.size());
 	EXPECT_EQ(static_cast<char *>(p), blob.data() + blob.size());
 	p = blob.data();
 	rebuilt.recreate(p, blob.data() + blob.size());
@@ -108,7 +109,15 @@ TEST(JacobianDense, RestoresFromBlobAndRefusesCorruptOnes) {
 		wrongType[0] = 5;
 		expectRefused(wrongType, blob.size(), recreate);
 		expectRefused(blob, blob.size() - 1, recreate);
+		std::vector<char> notFinite(blob);
+		const double nan = std::nan("");
+		std::memcpy(notFinite.data() + 9, &nan, sizeof(nan));	// the first value
+		expectRefused(notFinite, blob.size(), recreate);
 	}
+	// the end of the buffer is required
+	p = blob.data();
+	EXPECT_THROW(restored.deserialize(p, nullptr), ZEB::Exception);
+	EXPECT_THROW(restored.recreate(p, nullptr), ZEB::Exception);
 	SolverTest::HeatChain bigger(n + 1);
 	JacobianDense other;
 	other.init(&bigger);

@@ -255,7 +255,7 @@ TEST(JacobianSparseCSR, RestoresFromBlobAndRefusesCorruptOnes) {
 
 	JacobianSparseCSR restored = model.m_p.jacobian();
 	void * p = good.data();
-	restored.deserialize(p);
+	restored.deserialize(p, good.data() + good.size());
 	EXPECT_EQ(static_cast<char *>(p), good.data() + good.size());
 	EXPECT_EQ(valuesOf(restored), valuesOf(jac));
 	EXPECT_EQ(restored.nRHSEvals(), 3u);
@@ -288,7 +288,15 @@ TEST(JacobianSparseCSR, RestoresFromBlobAndRefusesCorruptOnes) {
 		wrongType[0] = 1;
 		expectRefused(wrongType, good.size(), recreate);
 		expectRefused(good, good.size() - 2, recreate);	// cut inside the counter
+		std::vector<char> notFinite(good);
+		const double inf = HUGE_VAL;
+		std::memcpy(notFinite.data() + 13, &inf, sizeof(inf));	// the first value
+		expectRefused(notFinite, good.size(), recreate);
 	}
+	// the end of the buffer is required
+	p = good.data();
+	EXPECT_THROW(jac.deserialize(p, nullptr), ZEB::Exception);
+	EXPECT_THROW(jac.recreate(p, nullptr), ZEB::Exception);
 	std::vector<char> hugeCount(good);
 	const std::uint32_t huge = 0x7FFFFFFF;
 	std::memcpy(hugeCount.data() + 9, &huge, 4);	// the value count
@@ -372,9 +380,9 @@ TEST(JacobianSparseCSR, RunsAndRestoresCVODEWithGMRES) {
 
 	start(fresh);
 	p = blob.data();
-	fresh.integrator.deserialize(p);
-	fresh.les.deserialize(p);
-	fresh.jac.deserialize(p);
+	fresh.integrator.deserialize(p, blob.data() + blob.size());
+	fresh.les.deserialize(p, blob.data() + blob.size());
+	fresh.jac.deserialize(p, blob.data() + blob.size());
 	ASSERT_EQ(static_cast<char *>(p), blob.data() + blob.size());
 	EXPECT_EQ(run(fresh), expected);
 }

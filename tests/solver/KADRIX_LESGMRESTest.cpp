@@ -119,8 +119,8 @@ TEST(LESGMRES, RestoresModuleCountersExactly) {
 	const double t = integrator.t();
 	const unsigned int iters = integrator.stats(IntegratorSundialsCVODE::ST_LIN_ITERS);
 	p = blob.data();
-	integrator.deserialize(p);
-	gmres.deserialize(p);
+	integrator.deserialize(p, blob.data() + blob.size());
+	gmres.deserialize(p, blob.data() + blob.size());
 	for (int i = 0; i < 40; ++i)
 		ASSERT_EQ(integrator.step(), 1);
 	EXPECT_EQ(integrator.t(), t);
@@ -377,9 +377,9 @@ TEST(FMUSolverRoad, IntegratesDecayAndRestoresExactly) {
 	fresh.init(model);
 	fresh.integrator.m_stopTime = 10;
 	p = blob.data();
-	fresh.integrator.deserialize(p);
-	fresh.gmres.deserialize(p);
-	fresh.jacobian.deserialize(p);
+	fresh.integrator.deserialize(p, blob.data() + blob.size());
+	fresh.gmres.deserialize(p, blob.data() + blob.size());
+	fresh.jacobian.deserialize(p, blob.data() + blob.size());
 	EXPECT_EQ(fresh.runTo(10), continuation);
 }
 

@@ -75,8 +75,8 @@ TEST(LESInterfaceDirect, BandSnapshotOfTwoCellsRestoresBitForBit) {
 	};
 	const std::vector<double> continuation = run();
 	p = blob.data();
-	cvode.deserialize(p);
-	band.deserialize(p);
+	cvode.deserialize(p, blob.data() + blob.size());
+	band.deserialize(p, blob.data() + blob.size());
 	EXPECT_EQ(run(), continuation);
 }
 

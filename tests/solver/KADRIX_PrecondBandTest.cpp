@@ -51,10 +51,11 @@ TEST(PrecondBand, FactorisesTheBandOfAJacobianAndReusesItWhenAllowed) {
 	PrecondBand restored(1, 1, PrecondInterface::RIGHT), wider(2, 2, PrecondInterface::RIGHT);
 	restored.init(&model, nullptr, &jacobian);
 	wider.init(&model, nullptr, &jacobian);
+	SolverTest::expectTruncatedAndNonFiniteRefused(restored, blob, 17);	// the working matrix's first value
 	p = blob.data();
-	EXPECT_THROW(wider.deserialize(p), ZEB::Exception);
+	EXPECT_THROW(wider.deserialize(p, blob.data() + blob.size()), ZEB::Exception);
 	EXPECT_EQ(p, static_cast<void *>(blob.data()));
-	restored.deserialize(p);
+	restored.deserialize(p, blob.data() + blob.size());
 	EXPECT_EQ(p, static_cast<void *>(blob.data() + blob.size()));
 	EXPECT_EQ(precondSolve(restored, r), z);
 

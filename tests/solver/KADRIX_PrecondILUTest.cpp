@@ -44,8 +44,9 @@ TEST(PrecondILU, FactorisesATridiagonalJacobianExactlyAndRestoresItsFactors) {
 	ilu.serialize(p);
 	PrecondILU restored(PrecondInterface::RIGHT);
 	restored.init(&model, nullptr, &jacobian);
+	SolverTest::expectTruncatedAndNonFiniteRefused(restored, blob, 8);
 	p = blob.data();
-	restored.deserialize(p);
+	restored.deserialize(p, blob.data() + blob.size());
 	EXPECT_EQ(p, static_cast<void *>(blob.data() + blob.size()));
 	EXPECT_EQ(precondSolve(restored, r), z);
 }

@@ -15,6 +15,8 @@
 #include "KADRIX_LESInterfaceIterative.h"
 #include "KADRIX_ModelInterface.h"
 #include "cvode_serialization.h"
+#include "sundials_serialization.h"
+#include "ZEB_Exception.h"
 
 namespace SolverTest {
 
@@ -68,15 +70,11 @@ public:
 		SUNLinearSolver ls = SUNLinSol_SPGMR(tmpl, side, static_cast<int>(m_maxKrylovDim), m_cvode->sunContext());
 		N_VDestroy_Serial(tmpl);
 		m_attachResult = m_cvode->attachLinearSolver(ls, nullptr);
+		m_integrator = integrator;		// the base's snapshot of the Krylov block needs it
 	}
 	void setup(const double *, const double *, const double *, double) override {}
 	void solve(double *) override {}
 	void updateSUNDIALSStatistics() override {}
-	std::size_t serializationSize() const override {
-		return static_cast<std::size_t>(CVSpilsSerializationSize(m_cvode->cvodeMem()));
-	}
-	void serialize(void *& dataPtr) const override { CVSpilsSerialize(m_cvode->cvodeMem(), &dataPtr); }
-	void deserialize(void *& dataPtr) override { CVSpilsDeserialize(m_cvode->cvodeMem(), &dataPtr); }
 
 	KADRIX::IntegratorSundialsCVODE *	m_cvode = nullptr;
 	int									m_attachResult = -99;
@@ -140,7 +138,11 @@ public:
 		return static_cast<std::size_t>(CVDlsSerializationSize(m_cvode->cvodeMem()));
 	}
 	void serialize(void *& dataPtr) const override { CVDlsSerialize(m_cvode->cvodeMem(), &dataPtr); }
-	void deserialize(void *& dataPtr) override { CVDlsDeserialize(m_cvode->cvodeMem(), &dataPtr); }
+	void deserialize(void *& dataPtr, const void * dataEnd) override {
+		KADRIX::checkSnapshotRoom(dataPtr, serializationSize(), dataEnd, "[BandSolver::deserialize]");
+		if (CVDlsDeserialize(m_cvode->cvodeMem(), &dataPtr) < 0)
+			throw ZEB::Exception("Invalid band solver state data.", "[BandSolver::deserialize]");
+	}
 
 	long								m_mu;
 	long								m_ml;
