@@ -4,8 +4,9 @@
 /* Snapshots of CVODE's internal state as flat byte blocks, for FMU states: the integrator block,
    the direct linear-solver block and the Krylov linear-solver block. Native byte order, no
    padding; the data pointer advances past what is written or read. A block is restored only into
-   an integrator initialised for the same problem: magic, version, method, tolerance kind and
-   every stored length are checked before anything is changed, and so is every stored value:
+   an integrator initialised for the same problem: magic, version, method, tolerance kind, unit
+   roundoff, every stored length and size (also lrw1 and liw1, the workspace of one vector) are
+   checked before anything is changed, and so is every stored value:
    orders, pivots and iteration limits within their ranges, counters consistent with each other,
    reals finite where CVODE steps with them. A refused block changes nothing.
 
