@@ -135,13 +135,21 @@ void Material::setText(TextType type, const QString & langId, const QString & te
 
 void Material::init(const std::vector<double> & x, const std::vector<double> & y) {
 	const char * const location = "[Material::init]";
-	// set directly, so that the checks below report what is wrong with the points
+	// set without setValues, so that the checks below report what is wrong with the points; a
+	// repeated point is dropped with a warning all the same (equal water contents at the top of
+	// the isotherm are a usable function)
 	m_sorptionIsotherm.clear();
-	m_sorptionIsotherm.m_x = x;
-	m_sorptionIsotherm.m_y = y;
 	m_reversedSorptionIsotherm.clear();
-	m_reversedSorptionIsotherm.m_x = y;
-	m_reversedSorptionIsotherm.m_y = x;
+	if (x.size() == y.size()) {
+		ZEB::LinearSpline::eliminateConsecutive(x, y, m_sorptionIsotherm.m_x, m_sorptionIsotherm.m_y);
+		ZEB::LinearSpline::eliminateConsecutive(y, x, m_reversedSorptionIsotherm.m_x, m_reversedSorptionIsotherm.m_y);
+	}
+	else {
+		m_sorptionIsotherm.m_x = x;
+		m_sorptionIsotherm.m_y = y;
+		m_reversedSorptionIsotherm.m_x = y;
+		m_reversedSorptionIsotherm.m_y = x;
+	}
 	std::string errmsg;
 	if (!m_sorptionIsotherm.makeSpline(errmsg)) {
 		m_sorptionIsotherm.clear();

@@ -88,9 +88,19 @@ TEST(RXMaterial, ThrowsWhenTheIsothermIsNotInvertible) {
 		readInto(QString("<Material name=\"Clay\" lambda=\"1\" rho=\"2\" cT=\"3\" w80=\"100\" w95=\"90\" wsat=\"120\"/>"), m);
 	}, "Error initializing reversed Sorption Isotherm spline for material 'Clay': "
 	   "X values are not strictly monotonic increasing (at position/index 1).", "[Material::init]"));
-	EXPECT_TRUE(TestSupport::throwsWith([&] { m.init({0, 0.5, 0.5}, {0, 1, 2}); },
+	EXPECT_TRUE(TestSupport::throwsWith([&] { m.init({0, 0.5, 0.4}, {0, 1, 2}); },
 		"Error initializing Sorption Isotherm spline for material 'Clay': "
 		"X values are not strictly monotonic increasing (at position/index 1)..", "[Material::init]"));
+}
+
+
+TEST(RXMaterial, DropsARepeatedWaterContentAtTheTop) {
+	TestSupport::MessageRecorder recorder;
+	RX::Material m;
+	ASSERT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" w80=\"100\" w95=\"115\" wsat=\"115\"/>"), m), "");
+	EXPECT_EQ(m.m_sorptionIsotherm.m_x, (std::vector<double>{0, 0.8, 0.95, 1}));
+	EXPECT_EQ(m.m_reversedSorptionIsotherm.m_x, (std::vector<double>{0, 100, 115}));
+	EXPECT_EQ(m.m_reversedSorptionIsotherm.m_y.back(), 1.0);
 }
 
 
