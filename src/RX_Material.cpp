@@ -252,12 +252,21 @@ void Material::writeXML(QXmlStreamWriter & writer) const {
 	const ZEB::LinearSpline & isotherm = m_sorptionIsotherm;
 	if (!isotherm.m_x.empty() && isotherm.m_x.size() == isotherm.m_y.size()) {
 		// 0 and 1 are implied by wsat, 0.92 is derived from w80 when read
+		// Points that round to the same percentage would repeat an attribute, which no reader
+		// accepts: of those, the point nearest to the percentage is written.
+		std::map<double, std::pair<double, double>> named; // percentage -> distance, water content
 		for (std::size_t i = 0; i < isotherm.m_x.size(); ++i) {
 			const double rh = isotherm.m_x[i];
 			if (std::fabs(rh) < ZEB::NEAR_ZERO || std::fabs(rh - 0.92) < ZEB::NEAR_ZERO || std::fabs(rh - 1.0) < ZEB::NEAR_ZERO)
 				continue;
-			writer.writeAttribute("w" + xmlDouble(std::floor(100 * rh + 0.5)), xmlDouble(isotherm.m_y[i]));
+			const double percent = std::floor(100 * rh + 0.5);
+			const double distance = std::fabs(100 * rh - percent);
+			const auto it = named.find(percent);
+			if (it == named.end() || distance < it->second.first)
+				named[percent] = std::make_pair(distance, isotherm.m_y[i]);
 		}
+		for (const auto & n : named)
+			writer.writeAttribute("w" + xmlDouble(n.first), xmlDouble(n.second.second));
 		writer.writeAttribute("wsat", xmlDouble(isotherm.m_y.back()));
 	}
 	writer.writeAttribute("HPCM", xmlDouble(m_HPCM));

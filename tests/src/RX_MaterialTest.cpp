@@ -104,6 +104,17 @@ TEST(RXMaterial, DropsARepeatedWaterContentAtTheTop) {
 }
 
 
+TEST(RXMaterial, WritesOneAttributePerPercentage) {
+	TestSupport::MessageRecorder recorder;
+	RX::Material m;
+	ASSERT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" w50.4=\"50\" w49.9=\"49\" w80.2=\"101\" w80=\"100\" wsat=\"130\"/>"), m), "");
+	const QString text = written(m);
+	EXPECT_TRUE(text.contains("mu=\"300\" w50=\"49\" w80=\"100\" wsat=\"130\"")) << text.toStdString();
+	RX::Material back;
+	EXPECT_EQ(readInto(text, back), "");
+}
+
+
 TEST(RXMaterial, ReportsMissingValuesAndKeepsTheFields) {
 	RX::Material m;
 	EXPECT_EQ(readInto(QString("<Material id=\"x\" name=\"M\" lambda=\"0.5\" cT=\"3\" mu=\"a\"/>"), m),
