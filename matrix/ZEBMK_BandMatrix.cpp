@@ -88,16 +88,22 @@ void BandMatrix::swap(BandMatrix & other) noexcept {
 
 void BandMatrix::resize(unsigned int n, unsigned int mu, unsigned int ml, unsigned int smu) {
 	const std::uint64_t ldim = static_cast<std::uint64_t>(ml) + smu + 1;
-	if (smu < mu || ldim > std::numeric_limits<std::uint32_t>::max())
-		throw ZEB::Exception(ZEB::FormatString("Invalid band dimensions (mu = %1, ml = %2, smu = %3).")
-							 .arg(mu).arg(ml).arg(smu), "[BandMatrix::resize]");
+	if (smu < mu || ldim > std::numeric_limits<std::uint32_t>::max() || n * ldim > m_values.max_size())
+		throw ZEB::Exception(ZEB::FormatString("Invalid band dimensions (n = %1, mu = %2, ml = %3, smu = %4).")
+							 .arg(n).arg(mu).arg(ml).arg(smu), "[BandMatrix::resize]");
+	// all memory first, so that a failing allocation leaves the matrix as it was; the values last,
+	// because moving them invalidates the column pointers until rebuildColumns()
+	const std::size_t valueCount = static_cast<std::size_t>(n) * ldim;
+	m_columns.reserve(n);
+	m_pivots.reserve(n);
+	m_values.reserve(valueCount);
+	m_values.resize(valueCount);
+	m_pivots.resize(n);
 	m_n = n;
 	m_mu = mu;
 	m_ml = ml;
 	m_smu = smu;
 	m_ldim = static_cast<unsigned int>(ldim);
-	m_values.resize(static_cast<std::size_t>(n) * m_ldim);
-	m_pivots.resize(n);
 	// pivots of a larger factorisation would point outside the matrix (and spoil its blob)
 	for (auto & p : m_pivots)
 		if (static_cast<unsigned long>(p) >= n)
@@ -107,7 +113,7 @@ void BandMatrix::resize(unsigned int n, unsigned int mu, unsigned int ml, unsign
 
 
 void BandMatrix::rebuildColumns() {
-	m_columns.resize(m_n);
+	m_columns.resize(m_n);	// within the reserved capacity after resize()
 	for (unsigned int j = 0; j < m_n; ++j)
 		m_columns[j] = m_values.data() + static_cast<std::size_t>(j) * m_ldim;
 }

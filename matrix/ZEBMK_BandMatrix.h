@@ -32,7 +32,9 @@ public:
 
 	/*! Sets n, the upper bandwidth mu, the lower bandwidth ml and the stored upper bandwidth smu
 		(smu >= mu; smu = min(n - 1, mu + ml) leaves room for all fill-in), resizes values to
-		n*ldim (leading existing values kept, new ones 0) and pivots to n. Throws for smu < mu. */
+		n*ldim (leading existing values kept, new ones 0) and pivots to n. Throws for smu < mu or
+		more values than an array can hold, and the allocator's exception when the storage cannot
+		be had; either way the matrix is unchanged. */
 	void resize(unsigned int n, unsigned int mu, unsigned int ml, unsigned int smu);
 	void swap(BandMatrix & other) noexcept;
 

@@ -28,9 +28,13 @@ bool validPivots(const std::vector<long> & pivots) {
 
 
 void DenseMatrix::resize(unsigned int n) {
-	m_n = n;
-	m_values.resize(static_cast<std::size_t>(n) * n);
+	// all memory first, so that a failing allocation leaves the matrix as it was
+	const std::size_t valueCount = static_cast<std::size_t>(n) * n;
+	m_values.reserve(valueCount);
+	m_pivots.reserve(n);
+	m_values.resize(valueCount);
 	m_pivots.resize(n);
+	m_n = n;
 	// pivots of a larger factorisation would point outside the matrix (and spoil its blob)
 	for (auto & p : m_pivots)
 		if (static_cast<unsigned long>(p) >= n)

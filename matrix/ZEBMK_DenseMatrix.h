@@ -25,7 +25,8 @@ public:
 	explicit DenseMatrix(unsigned int n) { resize(n); }
 
 	/*! Sets n and resizes values to n*n and pivots to n; leading existing entries are kept (in
-		storage order), new ones are 0. */
+		storage order), new ones are 0. When the storage cannot be had, the allocator's exception
+		leaves the matrix unchanged. */
 	void resize(unsigned int n);
 	void swap(DenseMatrix & other);
 

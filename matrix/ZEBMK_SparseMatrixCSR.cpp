@@ -62,6 +62,14 @@ void SparseMatrixCSR::resize(unsigned int n, unsigned int nnz, const unsigned in
 	if (transposed && !validPattern(n, nnz, iaT, jaT))
 		throw ZEB::Exception("Invalid input in iaT or jaT.", location);
 
+	// all memory first, so that a failing allocation leaves the matrix as it was
+	m_data.reserve(nnz);
+	m_ia.reserve(static_cast<std::size_t>(n) + 1);
+	m_ja.reserve(nnz);
+	if (transposed) {
+		m_iaT.reserve(static_cast<std::size_t>(n) + 1);
+		m_jaT.reserve(nnz);
+	}
 	m_n = n;
 	m_elementCount = nnz;
 	m_data.resize(nnz);
@@ -135,6 +143,7 @@ void SparseMatrixCSR::resizeFromEID(unsigned int n, unsigned int elementsPerRow,
 	if (ja.size() > 0xFFFFFFFFu || !validPattern(n, static_cast<unsigned int>(ja.size()), ia.data(), ja.data()))
 		throw ZEB::Exception("Invalid input in indices.", location);
 
+	m_data.reserve(ja.size());	// before any member changes: it may fail
 	m_n = n;
 	m_elementCount = static_cast<unsigned int>(ja.size());
 	m_data.resize(m_elementCount);

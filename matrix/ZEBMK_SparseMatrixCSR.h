@@ -40,8 +40,8 @@ public:
 		resized to nnz (leading values kept, new ones 0). With both iaT and jaT given (n+1 and nnz
 		entries) also the transposed index, and the pattern kind becomes asymmetric; otherwise the
 		transposed index is emptied. Throws for n = 0, nnz = 0 or an inconsistent pattern (offsets
-		not ascending from 0 to nnz, indices not ascending within a row or not below n); then the
-		matrix is unchanged. */
+		not ascending from 0 to nnz, indices not ascending within a row or not below n), and the
+		allocator's exception when the storage cannot be had; either way the matrix is unchanged. */
 	void resize(unsigned int n, unsigned int nnz, const unsigned int * ia, const unsigned int * ja,
 				const unsigned int * iaT = nullptr, const unsigned int * jaT = nullptr);
 
@@ -55,7 +55,7 @@ public:
 		slot repeating the index of the slot before it in the same row is padding and skipped.
 		Values are resized to the kept slots (new ones 0), the transposed index is emptied and the
 		pattern kind is symmetric. Throws for n = 0, elementsPerRow = 0, null indices or indices
-		not ascending or not below n; then the matrix is unchanged. */
+		not ascending or not below n (and the allocator's exception); then the matrix is unchanged. */
 	void resizeFromEID(unsigned int n, unsigned int elementsPerRow, const unsigned int * indices);
 	/*! Copies the values of all non-padding slots of EID storage, row by row, into the matrix that
 		resizeFromEID() has built from the same indices. Throws when n, the number of non-padding

@@ -77,7 +77,7 @@ TEST(BandMatrix, PivotingFillInMatchesDenseSolution) {
 	BandMatrix tight = band(rows, mu, ml, mu);
 	EXPECT_EQ(failure([&] { tight.lu(); }), "[BandMatrix::lu] Stored upper bandwidth smu = 1 leaves no room for the "
 			  "fill-in of pivoting (at least 3 needed).");
-	EXPECT_EQ(failure([] { BandMatrix(3, 2, 1, 1); }), "[BandMatrix::resize] Invalid band dimensions (mu = 2, ml = 1, smu = 1).");
+	EXPECT_EQ(failure([] { BandMatrix(3, 2, 1, 1); }), "[BandMatrix::resize] Invalid band dimensions (n = 3, mu = 2, ml = 1, smu = 1).");
 }
 
 
@@ -86,6 +86,21 @@ TEST(BandMatrix, ReportsZeroPivotsAndEmptyMatrix) {
 	EXPECT_EQ(band({{1, 0, 0}, {0, 1, 1}, {0, 1, 1}}, 1, 1, 2).lu(), 3);
 	BandMatrix empty;
 	EXPECT_EQ(failure([&] { empty.lu(); }), "[BandMatrix::lu] Matrix is empty.");
+}
+
+
+TEST(BandMatrix, ResizeLeavesTheMatrixAsItWasWhenStorageCannotBeHad) {
+	BandMatrix a = band({{4, 1, 0}, {1, 4, 1}, {0, 1, 4}}, 1, 1, 2);
+	ASSERT_EQ(a.lu(), 0);
+	BandMatrix grown = a;
+	EXPECT_GT(expectUnchangedWhenAllocationFails(grown, [](BandMatrix & m) { m.resize(40, 2, 1, 3); }), 0);
+	const std::vector<char> before = blob(a);
+	EXPECT_EQ(failure([&] { a.resize(0xFFFFFFFFu, 0, 0, 0xFFFFFFFEu); }), "[BandMatrix::resize] Invalid band "
+			  "dimensions (n = 4294967295, mu = 0, ml = 0, smu = 4294967294).");
+	EXPECT_EQ(blob(a), before);
+	std::vector<double> b = {5, 6, 5};
+	a.backsolve(b.data());	// the column pointers still point into the values
+	expectNear(b, {1, 1, 1}, 1e-15);
 }
 
 

@@ -24,6 +24,16 @@ DenseMatrix matrix(const std::vector<std::vector<double> > & rows) {
 } // namespace
 
 
+TEST(DenseMatrix, ResizeLeavesTheMatrixAsItWasWhenStorageCannotBeHad) {
+	DenseMatrix a = matrix({{2, 1}, {1, 2}});
+	ASSERT_EQ(a.lu(), 0);
+	EXPECT_GT(expectUnchangedWhenAllocationFails(a, [](DenseMatrix & m) { m.resize(30); }), 0);
+	const std::vector<char> before = blob(a);
+	EXPECT_ANY_THROW(a.resize(0xFFFFFFFFu));	// more values than an array can hold
+	EXPECT_EQ(blob(a), before);
+}
+
+
 TEST(DenseMatrix, SolvesWithPartialPivoting) {
 	DenseMatrix a = matrix({{2, 1, 1}, {4, 3, 3}, {8, 7, 9}});
 	double ones[3] = {1, 1, 1};

@@ -113,6 +113,19 @@ TEST(SparseMatrixCSR, RejectsInconsistentPatterns) {
 }
 
 
+TEST(SparseMatrixCSR, ResizeLeavesTheMatrixAsItWasWhenStorageCannotBeHad) {
+	SparseMatrixCSR m = tridiagonal();
+	Index iaT, jaT;
+	SparseMatrixCSR::generateTransposedIndex(ASYM_IA, ASYM_JA, iaT, jaT);
+	EXPECT_GT(expectUnchangedWhenAllocationFails(m, [&](SparseMatrixCSR & a) {
+		a.resize(3, 7, ASYM_IA.data(), ASYM_JA.data(), iaT.data(), jaT.data());
+	}), 0);
+	m = tridiagonal();
+	const Index indices = {0, 1, 1,  0, 1, 2,  1, 2, 3,  2, 3, 4,  3, 4, 4};
+	EXPECT_GT(expectUnchangedWhenAllocationFails(m, [&](SparseMatrixCSR & a) { a.resizeFromEID(5, 3, indices.data()); }), 0);
+}
+
+
 TEST(SparseMatrixCSR, ReadsEIDStorageSkippingPadding) {
 	const unsigned int n = 6, e = 3;
 	const Index indices = {0, 1, 1,  0, 1, 2,  2, 5, 5,  3, 3, 3,  4, 4, 4,  2, 5, 5};
