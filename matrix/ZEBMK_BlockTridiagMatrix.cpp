@@ -270,7 +270,8 @@ void BlockTridiagMatrix::recreate(void *& dataPtr, const void * dataEnd) {
 		throw ZEB::Exception("Invalid matrix type in binary data storage.", location);
 	const std::uint32_t n = read_blob_value<std::uint32_t>(p, dataEnd, location);
 	const std::uint32_t m = read_blob_value<std::uint32_t>(p, dataEnd, location);
-	if (!validDimensions(n, m))
+	// blocks of size 0 take no bytes of the blob, but their 3n block pointers would still be made
+	if (!validDimensions(n, m) || (m == 0 && n != 0))
 		throw ZEB::Exception("Inconsistent binary matrix data.", location);
 	// within the int limits this product cannot overflow 64 bits
 	const std::size_t bytes = 8 * 3 * static_cast<std::size_t>(n) * m * m;

@@ -99,7 +99,7 @@ public:
 		unchanged. Pivots are kept: a factorised matrix needs lu() again. */
 	void deserialize(void *& dataPtr, const void * dataEnd = nullptr);
 	/*! Rebuilds the matrix from a blob of any shape (pivots 0) and advances dataPtr; on failure the
-		matrix is unchanged. */
+		matrix is unchanged. Blocks of size 0 are refused unless there are no blocks either. */
 	void recreate(void *& dataPtr, const void * dataEnd = nullptr);
 
 private:

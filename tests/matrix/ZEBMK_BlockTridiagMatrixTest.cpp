@@ -175,6 +175,11 @@ TEST(BlockTridiagMatrix, BlobRestoresSameShapeAndRecreatesAnyShape) {
 	std::memcpy(corrupt.data() + 5, &huge, 4);
 	p = corrupt.data();
 	EXPECT_EQ(failure([&] { other.recreate(p); }), "[BlockTridiagMatrix::recreate] Inconsistent binary matrix data.");
+	// blocks of size 0 would hold no values, but 3n block pointers: 96 GiB for this 9-byte blob
+	corrupt.assign({6, -1, -1, -1, -1, 0, 0, 0, 0});
+	p = corrupt.data();
+	EXPECT_EQ(failure([&] { other.recreate(p, corrupt.data() + corrupt.size()); }),
+			  "[BlockTridiagMatrix::recreate] Inconsistent binary matrix data.");
 	BlockTridiagMatrix fresh(4, 2);
 	p = const_cast<char *>(buffer.data());
 	EXPECT_NE(failure([&] { fresh.deserialize(p, end - 8); }), "no exception");
