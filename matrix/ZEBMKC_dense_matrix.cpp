@@ -1,5 +1,6 @@
 #include "ZEBMKC_dense_matrix.h"
 
+#include <cstddef>
 #include <utility>
 
 namespace ZEBMK {
@@ -8,20 +9,22 @@ namespace {
 
 // One body per operation: the general members call it with a run-time n, the unrolled members
 // with a constant n, which the compiler unrolls completely. The restrict qualifiers state the
-// no-overlap contract so that the column loops are vectorised.
+// no-overlap contract so that the column loops are vectorised. Positions are 64-bit: j*n + i
+// leaves the int range from n = 46341 on.
+using Index = std::ptrdiff_t;
 
-inline int luNoPivot(int n, double * __restrict A) {
-	for (int k = 0; k < n - 1; ++k) {
+inline int luNoPivot(Index n, double * __restrict A) {
+	for (Index k = 0; k < n - 1; ++k) {
 		double * colK = A + k * n;
 		const double pivot = colK[k];
 		if (pivot == 0)
 			return -2;
-		for (int i = k + 1; i < n; ++i)
+		for (Index i = k + 1; i < n; ++i)
 			colK[i] /= pivot;
-		for (int j = k + 1; j < n; ++j) {
+		for (Index j = k + 1; j < n; ++j) {
 			double * colJ = A + j * n;
 			const double akj = colJ[k];
-			for (int i = k + 1; i < n; ++i)
+			for (Index i = k + 1; i < n; ++i)
 				colJ[i] -= colK[i] * akj;
 		}
 	}
@@ -30,41 +33,41 @@ inline int luNoPivot(int n, double * __restrict A) {
 	return 0;
 }
 
-inline void backsolveNoPivot(int n, const double * __restrict A, double * __restrict b) {
-	for (int k = 0; k < n - 1; ++k) {
+inline void backsolveNoPivot(Index n, const double * __restrict A, double * __restrict b) {
+	for (Index k = 0; k < n - 1; ++k) {
 		const double * colK = A + k * n;
 		const double bk = b[k];
-		for (int i = k + 1; i < n; ++i)
+		for (Index i = k + 1; i < n; ++i)
 			b[i] -= colK[i] * bk;
 	}
-	for (int k = n - 1; k >= 0; --k) {
+	for (Index k = n - 1; k >= 0; --k) {
 		const double * colK = A + k * n;
 		b[k] /= colK[k];
 		const double bk = b[k];
-		for (int i = 0; i < k; ++i)
+		for (Index i = 0; i < k; ++i)
 			b[i] -= colK[i] * bk;
 	}
 }
 
-inline void inverseMultNoPivot(int n, const double * __restrict A, double * __restrict B) {
-	for (int j = 0; j < n; ++j)
+inline void inverseMultNoPivot(Index n, const double * __restrict A, double * __restrict B) {
+	for (Index j = 0; j < n; ++j)
 		backsolveNoPivot(n, A, B + j * n);
 }
 
 // C = A*B when zero is true, else C += sign * A*B.
 template <bool ZERO, int SIGN>
-inline void matMult(int n, const double * __restrict A, const double * __restrict B, double * __restrict C) {
-	for (int j = 0; j < n; ++j) {
+inline void matMult(Index n, const double * __restrict A, const double * __restrict B, double * __restrict C) {
+	for (Index j = 0; j < n; ++j) {
 		double * colC = C + j * n;
 		if (ZERO) {
-			for (int i = 0; i < n; ++i)
+			for (Index i = 0; i < n; ++i)
 				colC[i] = 0;
 		}
 		const double * colB = B + j * n;
-		for (int k = 0; k < n; ++k) {
+		for (Index k = 0; k < n; ++k) {
 			const double bkj = SIGN * colB[k];
 			const double * colA = A + k * n;
-			for (int i = 0; i < n; ++i)
+			for (Index i = 0; i < n; ++i)
 				colC[i] += colA[i] * bkj;
 		}
 	}
@@ -72,15 +75,15 @@ inline void matMult(int n, const double * __restrict A, const double * __restric
 
 // y = A*x when ZERO, else y += SIGN * A*x.
 template <bool ZERO, int SIGN>
-inline void vecMult(int n, const double * __restrict A, const double * __restrict x, double * __restrict y) {
+inline void vecMult(Index n, const double * __restrict A, const double * __restrict x, double * __restrict y) {
 	if (ZERO) {
-		for (int i = 0; i < n; ++i)
+		for (Index i = 0; i < n; ++i)
 			y[i] = 0;
 	}
-	for (int j = 0; j < n; ++j) {
+	for (Index j = 0; j < n; ++j) {
 		const double xj = SIGN * x[j];
 		const double * colA = A + j * n;
-		for (int i = 0; i < n; ++i)
+		for (Index i = 0; i < n; ++i)
 			y[i] += colA[i] * xj;
 	}
 }
@@ -89,11 +92,11 @@ inline void vecMult(int n, const double * __restrict A, const double * __restric
 
 
 int zebmk_dense_LU_pivot(int n, double * A, long * p) {
-	for (int k = 0; k < n; ++k) {
+	for (Index k = 0; k < n; ++k) {
 		double * colK = A + k * n;
-		int l = k;
+		Index l = k;
 		double largest = colK[k] < 0 ? -colK[k] : colK[k];
-		for (int i = k + 1; i < n; ++i) {
+		for (Index i = k + 1; i < n; ++i) {
 			const double m = colK[i] < 0 ? -colK[i] : colK[i];
 			if (m > largest) {
 				largest = m;
@@ -102,20 +105,20 @@ int zebmk_dense_LU_pivot(int n, double * A, long * p) {
 		}
 		p[k] = l;
 		if (colK[l] == 0)
-			return k + 1;
+			return static_cast<int>(k + 1);
 		if (l != k) {
-			for (int j = 0; j < n; ++j)
+			for (Index j = 0; j < n; ++j)
 				std::swap(A[j * n + k], A[j * n + l]);
 		}
 		const double factor = 1.0 / colK[k];
-		for (int i = k + 1; i < n; ++i)
+		for (Index i = k + 1; i < n; ++i)
 			colK[i] *= factor;
-		for (int j = k + 1; j < n; ++j) {
+		for (Index j = k + 1; j < n; ++j) {
 			double * __restrict colJ = A + j * n;
 			const double akj = colJ[k];
 			if (akj == 0)
 				continue;
-			for (int i = k + 1; i < n; ++i)
+			for (Index i = k + 1; i < n; ++i)
 				colJ[i] -= akj * colK[i];
 		}
 	}
@@ -126,22 +129,22 @@ int zebmk_dense_LU_pivot(int n, double * A, long * p) {
 void zebmk_dense_backsolve_pivot(int n, const double * A, const long * p, double * b) {
 	if (n < 1)
 		return;
-	for (int k = 0; k < n; ++k) {
+	for (Index k = 0; k < n; ++k) {
 		const long l = p[k];
 		if (l != k)
 			std::swap(b[k], b[l]);
 	}
-	for (int k = 0; k < n - 1; ++k) {
+	for (Index k = 0; k < n - 1; ++k) {
 		const double * __restrict colK = A + k * n;
 		const double bk = b[k];
-		for (int i = k + 1; i < n; ++i)
+		for (Index i = k + 1; i < n; ++i)
 			b[i] -= colK[i] * bk;
 	}
-	for (int k = n - 1; k > 0; --k) {
+	for (Index k = n - 1; k > 0; --k) {
 		const double * __restrict colK = A + k * n;
 		b[k] /= colK[k];
 		const double bk = b[k];
-		for (int i = 0; i < k; ++i)
+		for (Index i = 0; i < k; ++i)
 			b[i] -= colK[i] * bk;
 	}
 	b[0] /= A[0];
@@ -149,7 +152,7 @@ void zebmk_dense_backsolve_pivot(int n, const double * A, const long * p, double
 
 
 void zebmk_dense_inverse_mult_pivot(int n, const double * A, const long * p, double * B) {
-	for (int j = 0; j < n; ++j)
+	for (Index j = 0; j < n; ++j)
 		zebmk_dense_backsolve_pivot(n, A, p, B + j * n);
 }
 
@@ -243,9 +246,9 @@ void zebmk_dense_vec_mult_sub4(const double * A, const double * x, double * y) {
 void zebmk_dense_row_matvecsum(const double * A, int n, int m, const double * x, double * y) {
 	if (n < 1)
 		return;
-	for (int i = 0; i < n; ++i)
+	for (Index i = 0; i < n; ++i)
 		y[i] = 0;
-	for (int k = 0; k < m; ++k)
+	for (Index k = 0; k < m; ++k)
 		vecMult<false, 1>(n, A + k * n * n, x + k * n, y);
 }
 

@@ -202,17 +202,17 @@ void blockBacksolve(int n, int m, const double * const * A, const double * const
 
 
 int zebmk_tridiag_LU(int n, double * T) {
-	return tridiagLU(n, T, T + n, T + 2 * n);
+	return tridiagLU(n, T, T + n, T + 2 * static_cast<std::ptrdiff_t>(n));
 }
 
 
 void zebmk_tridiag_backsolve(int n, const double * T, double * d) {
-	tridiagBacksolve(n, T, T + n, T + 2 * n, d);
+	tridiagBacksolve(n, T, T + n, T + 2 * static_cast<std::ptrdiff_t>(n), d);
 }
 
 
 void zebmk_tridiag_vec_mult(int n, const double * T, const double * x, double * y) {
-	tridiagVecMult(n, T, T + n, T + 2 * n, x, y);
+	tridiagVecMult(n, T, T + n, T + 2 * static_cast<std::ptrdiff_t>(n), x, y);
 }
 
 

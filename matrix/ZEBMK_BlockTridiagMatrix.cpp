@@ -16,7 +16,7 @@ namespace ZEBMK {
 
 namespace {
 
-// The kernels index rows (n*m) and block entries (m*m) with int.
+// The kernels take the rows (n*m) as int; the values per block (m*m) are kept in 32 bits.
 bool validDimensions(std::uint64_t n, std::uint64_t m) {
 	return n * m <= INT_MAX && m * m <= INT_MAX;
 }
@@ -141,8 +141,8 @@ int BlockTridiagMatrix::lu() {
 	const int m = static_cast<int>(m_m);
 	double * const * A = m_blocks.data();
 	if (!m_pivots.empty())
-		return zebmk_btridiag_LU_pivot(n, m, A, A + n, A + 2 * n, m_pivots.data());
-	return zebmk_btridiag_LU(n, m, A, A + n, A + 2 * n);
+		return zebmk_btridiag_LU_pivot(n, m, A, A + n, A + 2 * static_cast<std::ptrdiff_t>(n), m_pivots.data());
+	return zebmk_btridiag_LU(n, m, A, A + n, A + 2 * static_cast<std::ptrdiff_t>(n));
 }
 
 
@@ -154,9 +154,9 @@ void BlockTridiagMatrix::backsolve(double * b) const {
 	const int m = static_cast<int>(m_m);
 	const double * const * A = m_blocks.data();
 	if (!m_pivots.empty())
-		zebmk_btridiag_backsolve_pivot(n, m, A, A + n, A + 2 * n, m_pivots.data(), b);
+		zebmk_btridiag_backsolve_pivot(n, m, A, A + n, A + 2 * static_cast<std::ptrdiff_t>(n), m_pivots.data(), b);
 	else
-		zebmk_btridiag_backsolve(n, m, A, A + n, A + 2 * n, b);
+		zebmk_btridiag_backsolve(n, m, A, A + n, A + 2 * static_cast<std::ptrdiff_t>(n), b);
 }
 
 
@@ -176,7 +176,7 @@ void BlockTridiagMatrix::multiply(const double * x, double * y) const {
 		return;
 	}
 	const double * const * A = m_blocks.data();
-	zebmk_btridiag_vec_mult(n, m, A, A + n, A + 2 * n, x, y);
+	zebmk_btridiag_vec_mult(n, m, A, A + n, A + 2 * static_cast<std::ptrdiff_t>(n), x, y);
 }
 
 
