@@ -109,6 +109,38 @@ void zebmk_spmat_csr_backsolve(unsigned int n, const unsigned int * ia, const un
 }
 
 
+void zebmk_spmat_csr_diagonal(unsigned int n, const unsigned int * ia, const unsigned int * ja, unsigned int * diag) {
+	for (unsigned int i = 0; i < n; ++i) {
+		unsigned int k = ia[i];
+		while (k < ia[i + 1] && ja[k] < i)
+			++k;
+		diag[i] = k;
+	}
+}
+
+
+void zebmk_spmat_csr_backsolve_diag(unsigned int n, const unsigned int * __restrict ia,
+									const unsigned int * __restrict ja, const unsigned int * __restrict diag,
+									const double * __restrict data, const double * __restrict rdiag,
+									double * __restrict b)
+{
+	// forward, L*y = b: the elements before the diagonal, then its reciprocal
+	for (unsigned int i = 0; i < n; ++i) {
+		double bi = b[i];
+		for (unsigned int k = ia[i]; k < diag[i]; ++k)
+			bi -= data[k] * b[ja[k]];
+		b[i] = bi * rdiag[i];
+	}
+	// backward, U*x = y with the unit diagonal: the elements after it
+	for (unsigned int i = n > 0 ? n - 1 : 0; i-- > 0;) {
+		double bi = b[i];
+		for (unsigned int k = diag[i] + 1; k < ia[i + 1]; ++k)
+			bi -= data[k] * b[ja[k]];
+		b[i] = bi;
+	}
+}
+
+
 namespace {
 
 // The block arithmetic of the EID kernels for one block size: factor() factorises a diagonal

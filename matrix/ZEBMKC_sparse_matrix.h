@@ -28,6 +28,18 @@ void zebmk_spmat_csr_ilu_asymm(unsigned int n, const unsigned int * ia, const un
 void zebmk_spmat_csr_backsolve(unsigned int n, const unsigned int * ia, const unsigned int * ja,
 							   const double * data, double * b);
 
+/*! The storage position of every row's diagonal element into diag (n entries): the first position
+	of row i whose column is not below i (for a row without diagonal, that of its first element
+	right of it, or the row's end). */
+void zebmk_spmat_csr_diagonal(unsigned int n, const unsigned int * ia, const unsigned int * ja, unsigned int * diag);
+
+/*! zebmk_spmat_csr_backsolve() with the diagonal positions of zebmk_spmat_csr_diagonal() and the
+	reciprocals of the factors' diagonal elements (rdiag, n values) kept from the factorisation:
+	no search for the diagonal, and a product where the other divides (equal up to rounding). */
+void zebmk_spmat_csr_backsolve_diag(unsigned int n, const unsigned int * ia, const unsigned int * ja,
+									const unsigned int * diag, const double * data, const double * rdiag,
+									double * b);
+
 // EID storage: every one of the n rows has e slots; idx holds the n*e column indices and values the
 // n*e values, row i in slots i*e to i*e+e-1, columns ascending. A slot whose index repeats the
 // slot before it in the same row is padding; its value must be 0, since the products add every

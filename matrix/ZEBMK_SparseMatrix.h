@@ -38,6 +38,9 @@ public:
 	virtual void ilu() = 0;
 	/*! Solves L*U*x = b in place with the factors of ilu(). */
 	virtual void backsolveILU(double * b) const = 0;
+	/*! Takes the stored values as the factors of ilu(), after they were written through data() (as
+		by the restore of a saved state): recomputes what backsolveILU() keeps beside them. */
+	virtual void adoptILUFactors() = 0;
 	/*! Size of the binary blob in bytes. */
 	virtual std::size_t serializationSize() const = 0;
 	/*! Writes the blob at dataPtr, which the caller has sized, and advances it. */

@@ -1,6 +1,7 @@
 #include "ZEBMK_SparseMatrixCSR.h"
 
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 #include "ZEB_Exception.h"
@@ -47,6 +48,27 @@ bool consistentArrays(unsigned int n, unsigned int nnz, const std::vector<double
 		   && validPattern(n, nnz, iaT.data(), jaT.data());
 }
 
+// Reciprocals of the diagonal elements at the positions diag of the rows of (ia, ja); NaN for a
+// row without one, so that a solution with it shows.
+void pivotReciprocals(unsigned int n, const unsigned int * ia, const unsigned int * ja, const unsigned int * diag,
+					  const double * data, double * reciprocals)
+{
+	for (unsigned int i = 0; i < n; ++i) {
+		const unsigned int k = diag[i];
+		reciprocals[i] = k < ia[i + 1] && ja[k] == i ? 1.0 / data[k] : std::numeric_limits<double>::quiet_NaN();
+	}
+}
+
+// Diagonal positions and pivot reciprocals of a restored pattern and its values, into arrays sized n.
+void deriveDiagonal(unsigned int n, const std::vector<unsigned int> & ia, const std::vector<unsigned int> & ja,
+					const std::vector<double> & data, std::vector<unsigned int> & diagonal, std::vector<double> & reciprocals)
+{
+	if (n == 0)
+		return;
+	zebmk_spmat_csr_diagonal(n, ia.data(), ja.data(), diagonal.data());
+	pivotReciprocals(n, ia.data(), ja.data(), diagonal.data(), data.data(), reciprocals.data());
+}
+
 } // namespace
 
 
@@ -70,6 +92,8 @@ void SparseMatrixCSR::resize(unsigned int n, unsigned int nnz, const unsigned in
 		m_iaT.reserve(static_cast<std::size_t>(n) + 1);
 		m_jaT.reserve(nnz);
 	}
+	m_diagonal.reserve(n);
+	m_pivotReciprocals.reserve(n);
 	m_n = n;
 	m_elementCount = nnz;
 	m_data.resize(nnz);
@@ -85,6 +109,10 @@ void SparseMatrixCSR::resize(unsigned int n, unsigned int nnz, const unsigned in
 		m_jaT.clear();
 		m_patternKind = PK_SYMMETRIC;
 	}
+	m_diagonal.resize(n);
+	zebmk_spmat_csr_diagonal(n, m_ia.data(), m_ja.data(), m_diagonal.data());
+	m_pivotReciprocals.resize(n);
+	adoptILUFactors();
 }
 
 
@@ -143,7 +171,10 @@ void SparseMatrixCSR::resizeFromEID(unsigned int n, unsigned int elementsPerRow,
 	if (ja.size() > 0xFFFFFFFFu || !validPattern(n, static_cast<unsigned int>(ja.size()), ia.data(), ja.data()))
 		throw ZEB::Exception("Invalid input in indices.", location);
 
-	m_data.reserve(ja.size());	// before any member changes: it may fail
+	// before any member changes: they may fail
+	m_data.reserve(ja.size());
+	m_diagonal.reserve(n);
+	m_pivotReciprocals.reserve(n);
 	m_n = n;
 	m_elementCount = static_cast<unsigned int>(ja.size());
 	m_data.resize(m_elementCount);
@@ -153,6 +184,10 @@ void SparseMatrixCSR::resizeFromEID(unsigned int n, unsigned int elementsPerRow,
 	m_iaT.clear();
 	m_jaT.clear();
 	m_patternKind = PK_SYMMETRIC;
+	m_diagonal.resize(n);
+	zebmk_spmat_csr_diagonal(n, m_ia.data(), m_ja.data(), m_diagonal.data());
+	m_pivotReciprocals.resize(n);
+	adoptILUFactors();
 }
 
 
@@ -189,8 +224,8 @@ void SparseMatrixCSR::parseFromEID(unsigned int n, unsigned int elementsPerRow, 
 
 void SparseMatrixCSR::addIdentityMatrix() {
 	for (unsigned int i = 0; i < m_n; ++i) {
-		const unsigned int k = storageIndex(i, i);
-		if (k != m_elementCount)
+		const unsigned int k = m_diagonal[i];
+		if (k < m_ia[i + 1] && m_ja[k] == i)
 			m_data[k] += 1.0;
 	}
 }
@@ -236,13 +271,22 @@ void SparseMatrixCSR::ilu() {
 		zebmk_spmat_csr_ilu_asymm(m_n, m_ia.data(), m_ja.data(), m_iaT.data(), m_jaT.data(), m_data.data());
 	else
 		zebmk_spmat_csr_ilu_symm(m_n, m_ia.data(), m_ja.data(), m_data.data());
+	adoptILUFactors();
 }
 
 
 void SparseMatrixCSR::backsolveILU(double * b) const {
 	if (m_n == 0)
 		return;
-	zebmk_spmat_csr_backsolve(m_n, m_ia.data(), m_ja.data(), m_data.data(), b);
+	zebmk_spmat_csr_backsolve_diag(m_n, m_ia.data(), m_ja.data(), m_diagonal.data(), m_data.data(),
+								   m_pivotReciprocals.data(), b);
+}
+
+
+void SparseMatrixCSR::adoptILUFactors() {
+	// the factorisation changes no diagonal element after it has taken its reciprocal: these are
+	// the same numbers
+	pivotReciprocals(m_n, m_ia.data(), m_ja.data(), m_diagonal.data(), m_data.data(), m_pivotReciprocals.data());
 }
 
 
@@ -282,11 +326,16 @@ void SparseMatrixCSR::deserialize(void *& dataPtr, const void * dataEnd) {
 	ZEB::deserialize_vector(p, jaT, dataEnd);
 	if (!consistentArrays(n, nnz, data, ia, ja, iaT, jaT))
 		throw ZEB::Exception("Inconsistent binary matrix data.", location);
+	std::vector<unsigned int> diagonal(n);
+	std::vector<double> reciprocals(n);
+	deriveDiagonal(n, ia, ja, data, diagonal, reciprocals);
 	m_data.swap(data);
 	m_ia.swap(ia);
 	m_ja.swap(ja);
 	m_iaT.swap(iaT);
 	m_jaT.swap(jaT);
+	m_diagonal.swap(diagonal);
+	m_pivotReciprocals.swap(reciprocals);
 	dataPtr = p;
 }
 
@@ -307,6 +356,9 @@ void SparseMatrixCSR::recreate(void *& dataPtr, const void * dataEnd) {
 	ZEB::recreate_vector(p, jaT, dataEnd);
 	if (!consistentArrays(n, nnz, data, ia, ja, iaT, jaT))
 		throw ZEB::Exception("Inconsistent binary matrix data.", location);
+	std::vector<unsigned int> diagonal(n);
+	std::vector<double> reciprocals(n);
+	deriveDiagonal(n, ia, ja, data, diagonal, reciprocals);
 	m_n = n;
 	m_elementCount = nnz;
 	m_data.swap(data);
@@ -314,6 +366,8 @@ void SparseMatrixCSR::recreate(void *& dataPtr, const void * dataEnd) {
 	m_ja.swap(ja);
 	m_iaT.swap(iaT);
 	m_jaT.swap(jaT);
+	m_diagonal.swap(diagonal);
+	m_pivotReciprocals.swap(reciprocals);
 	// the blob does not carry the pattern kind: a restored transposed index means asymmetric
 	m_patternKind = m_iaT.empty() ? PK_SYMMETRIC : PK_ASYMMETRIC;
 	dataPtr = p;

@@ -12,9 +12,12 @@ namespace ZEBMK {
 	index, incomplete LU without fill-in and a binary blob for FMU states.
 
 	Row i occupies storage positions ia[i] to ia[i+1]-1, ja holds their columns, ascending within
-	each row. ilu() and backsolveILU() need the diagonal in every row. Without a transposed index
-	the pattern must be structurally symmetric ((i, j) stored exactly when (j, i) is). The matrix
-	owns all its arrays, copies are deep; multiply(), ilu() and backsolveILU() allocate nothing.
+	each row. ilu() and backsolveILU() need the diagonal in every row (a row without one makes the
+	solution NaN). Without a transposed index the pattern must be structurally symmetric ((i, j)
+	stored exactly when (j, i) is). Beside the pattern the matrix keeps the storage position of
+	every row's diagonal, and beside the factors of ilu() the reciprocals of their diagonal, for
+	backsolveILU(). The matrix owns all its arrays, copies are deep; multiply(), ilu() and
+	backsolveILU() allocate nothing.
 */
 class SparseMatrixCSR : public SparseMatrix {
 public:
@@ -78,18 +81,21 @@ public:
 	void multiply(const double * b, double * res) const override;
 	/*! By the transposed index with an asymmetric pattern kind, else over the symmetric pattern. */
 	void ilu() override;
+	/*! With the factors of the last ilu(), adoptILUFactors(), deserialize() or recreate(). */
 	void backsolveILU(double * b) const override;
+	void adoptILUFactors() override;
 
 	/*! 29 + 8 * values + 4 * (entries of ia, ja, iaT and jaT). */
 	std::size_t serializationSize() const override;
 	/*! Type tag, n, elementCount, then values, ia, ja, iaT and jaT, each as a u32 count and the
 		elements. The pattern kind is not stored. */
 	void serialize(void *& dataPtr) const override;
-	/*! Needs the same n, elementCount and array sizes; restores values and index arrays. On
-		failure the matrix is unchanged. */
+	/*! Needs the same n, elementCount and array sizes; restores values and index arrays, and takes
+		the values as factors for backsolveILU(). On failure the matrix is unchanged. */
 	void deserialize(void *& dataPtr, const void * dataEnd = nullptr) override;
 	/*! Rebuilds any shape; the pattern kind follows from whether the restored transposed index is
-		empty. On failure the matrix is unchanged. */
+		empty, and the values are taken as factors for backsolveILU(). On failure the matrix is
+		unchanged. */
 	void recreate(void *& dataPtr, const void * dataEnd = nullptr) override;
 
 private:
@@ -105,6 +111,11 @@ private:
 	std::vector<unsigned int>	m_jaT;
 	/*! PatternKind: 1 with transposed index, 0 without. */
 	unsigned int				m_patternKind = PK_SYMMETRIC;
+	/*! Storage position of each row's diagonal element, n entries (see zebmk_spmat_csr_diagonal()). */
+	std::vector<unsigned int>	m_diagonal;
+	/*! Reciprocals of the factors' diagonal elements, n entries: derived from the values, not stored
+		in the blob. */
+	std::vector<double>			m_pivotReciprocals;
 };
 
 } // namespace ZEBMK

@@ -86,6 +86,7 @@ void PrecondILU::deserialize(void *& dataPtr, const void * dataEnd) {
 	if (!allFinite(values.data(), values.size()))
 		throw ZEB::Exception("Invalid ILU preconditioner state data: values that are not finite.", location);
 	std::memcpy(m_ilu->data(), values.data(), bytes);
+	m_ilu->adoptILUFactors();
 	dataPtr = static_cast<char *>(dataPtr) + bytes;
 }
 

@@ -9,6 +9,7 @@
 
 #include "MatrixTestSupport.h"
 #include "ZEBMK_SparseMatrixCSR.h"
+#include "ZEBMKC_sparse_matrix.h"
 
 using ZEBMK::SparseMatrixCSR;
 using Index = std::vector<unsigned int>;
@@ -59,6 +60,56 @@ TEST(SparseMatrixCSR, IncompleteLUDropsOnlyFillIn) {
 	// n = 1: the factor is the value itself
 	const Index ia1 = {0, 1}, ja1 = {0};
 	expectNear(iluSolve(csr(ia1, ja1, {4}), {2}), {0.5}, TOLERANCE);
+}
+
+
+TEST(SparseMatrixCSR, SolvesWithTheKeptPivotsAsWithTheFactorsAloneAlsoAfterARestore) {
+	// five-point stencil on a 6 x 6 grid, unsymmetric values: ILU(0) drops fill-in in every row
+	const unsigned int side = 6, n = side * side;
+	Index ia(1, 0), ja;
+	std::vector<double> values;
+	for (unsigned int i = 0; i < n; ++i) {
+		for (unsigned int j : {i - side, i - 1, i, i + 1, i + side}) {
+			if (j >= n || (j + 1 == i && i % side == 0) || (j == i + 1 && j % side == 0))
+				continue;
+			ja.push_back(j);
+			values.push_back(j == i ? 4.5 + 0.1 * (i % 3) : -1.0 - 0.05 * ((i + 2 * j) % 4));
+		}
+		ia.push_back(static_cast<unsigned int>(ja.size()));
+	}
+	SparseMatrixCSR m = csr(ia, ja, values);
+	m.ilu();
+	std::vector<double> b(n);
+	for (unsigned int i = 0; i < n; ++i)
+		b[i] = 1.0 + i % 7;
+	std::vector<double> x = b, factorsAlone = b;
+	m.backsolveILU(x.data());
+	ZEBMK::zebmk_spmat_csr_backsolve(n, ia.data(), ja.data(), m.data(), factorsAlone.data());
+	for (unsigned int i = 0; i < n; ++i)
+		EXPECT_NEAR(x[i], factorsAlone[i], 1e-15 * std::abs(factorsAlone[i])) << "at " << i;
+
+	// the pivots are derived from the values: a restore of the factors solves bit for bit alike
+	const std::vector<char> factors = blob(m);
+	SparseMatrixCSR same = csr(ia, ja, values);
+	void * p = const_cast<char *>(factors.data());
+	same.deserialize(p);
+	SparseMatrixCSR other = tridiagonal();
+	p = const_cast<char *>(factors.data());
+	other.recreate(p);
+	SparseMatrixCSR copied = csr(ia, ja, std::vector<double>(m.data(), m.data() + m.dataSize()));
+	copied.adoptILUFactors();
+	for (const SparseMatrixCSR * restored : {&same, &other, &copied}) {
+		std::vector<double> y = b;
+		restored->backsolveILU(y.data());
+		EXPECT_EQ(y, x);
+	}
+
+	// a row without diagonal has no pivot: the solution shows it
+	SparseMatrixCSR noDiagonal = csr({0, 2, 3}, {0, 1, 0}, {2, 1, 1});
+	noDiagonal.ilu();
+	std::vector<double> z = {1, 1};
+	noDiagonal.backsolveILU(z.data());
+	EXPECT_TRUE(std::isnan(z[0]) && std::isnan(z[1]));
 }
 
 
