@@ -1,0 +1,287 @@
+#include "RX_Schedule.h"
+
+#include <locale>
+#include <sstream>
+
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_Conversions.h"
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_UnitVector.h"
+
+#include "RX_XMLHelpers.h"
+
+namespace RX {
+
+namespace {
+
+const unsigned int HOURS_PER_YEAR = 8760;
+const char * const FUNC_ID = "Schedule::readXML()";
+const char * const WEEKDAY_NAMES[7] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+
+// Every value as a default stream writes it, each followed by one blank.
+template <typename Container>
+QString valueList(const Container & values) {
+	std::string text;
+	for (double v : values) {
+		text += ZEB::val2string(v);
+		text += ' ';
+	}
+	return QString::fromStdString(text);
+}
+
+// Fills values from the front for as long as numbers can be read; the rest stays.
+template <typename Iterator>
+void readValues(const QString & text, Iterator first, Iterator last) {
+	std::istringstream strm(text.toStdString());
+	strm.imbue(std::locale::classic());
+	for (Iterator it = first; it != last; ++it) {
+		double v;
+		if (!(strm >> v))
+			break;
+		*it = v;
+	}
+}
+
+} // namespace
+
+
+double Schedule::value(unsigned int h, double t) const {
+	const unsigned int d = h / 24;
+	const unsigned int k = h % 24;
+	switch (m_type) {
+		case CONSTANT:
+			return m_constantValue;
+		case DAILY_SEASONAL: {
+			const bool summer = m_summerStartDay < m_winterStartDay
+					? (d >= m_summerStartDay && d < m_winterStartDay)
+					: !(d >= m_winterStartDay && d < m_summerStartDay);
+			return summer ? m_summerSchedule[k] : m_winterSchedule[k];
+		}
+		case DAILY_WEEK:
+			// 1 January of the simulation year is a Monday; the year has no leap day
+			return m_weekEndDays[d % 7] ? m_weekEndSchedule[k] : m_weekDaySchedule[k];
+		case ANNUAL:
+			if (m_annualSchedule.size() != HOURS_PER_YEAR)
+				return m_constantValue;
+			return m_annualSchedule[h < HOURS_PER_YEAR ? h : HOURS_PER_YEAR - 1];
+		case DATLINEAR:
+			// an owner may have left the spline unmade; its value() would read past its ends
+			if (!m_datLinear.m_valid || m_datLinear.m_x.empty())
+				return m_constantValue;
+			return m_datLinear.value(t);
+	}
+	return m_constantValue;
+}
+
+
+QString Schedule::typeName(ScheduleType type) {
+	switch (type) {
+		case CONSTANT:			return "CONSTANT";
+		case DAILY_SEASONAL:	return "DAILY_SEASONAL";
+		case DAILY_WEEK:		return "DAILY_WEEK";
+		case ANNUAL:			return "ANNUAL";
+		case DATLINEAR:			return "DATLINEAR";
+	}
+	return QString();
+}
+
+
+void Schedule::writeXML(QXmlStreamWriter & writer, bool asScheduleElement) const {
+	if (asScheduleElement) {
+		writer.writeStartElement("Schedule");
+		writer.writeAttribute("name", m_name);
+	}
+	else
+		writer.writeStartElement(m_name);
+	const QString typestr = typeName(m_type);
+	Q_ASSERT(!typestr.isEmpty());
+	writer.writeAttribute("type", typestr);
+
+	switch (m_type) {
+		case CONSTANT:
+			writer.writeTextElement("ConstantValue", QString::number(m_constantValue, 'g', 6));
+			break;
+		case DAILY_SEASONAL:
+			writer.writeTextElement("SummerSchedule", valueList(m_summerSchedule));
+			writer.writeTextElement("WinterSchedule", valueList(m_winterSchedule));
+			writer.writeTextElement("SummerStartDay", QString::number(m_summerStartDay));
+			writer.writeTextElement("WinterStartDay", QString::number(m_winterStartDay));
+			break;
+		case DAILY_WEEK: {
+			writer.writeTextElement("WeekDaySchedule", valueList(m_weekDaySchedule));
+			writer.writeTextElement("WeekEndSchedule", valueList(m_weekEndSchedule));
+			QString days;
+			for (unsigned int i = 0; i < 7; ++i)
+				if (m_weekEndDays[i])
+					days += QString(WEEKDAY_NAMES[i]) + " ";
+			writer.writeTextElement("WeekEndDays", days);
+			break;
+		}
+		case ANNUAL:
+			if (m_annualScheduleCCD.empty() && m_annualSchedule.size() == HOURS_PER_YEAR)
+				writer.writeTextElement("AnnualSchedule", valueList(m_annualSchedule));
+			else
+				writer.writeTextElement("AnnualScheduleCCD", QString::fromStdString(m_annualScheduleCCD));
+			break;
+		case DATLINEAR:
+			if (!m_datLinear.m_x.empty() && m_datLinear.m_valid && m_datLinearXUnit.id() != 0) {
+				ZEB::UnitVector x;
+				x.m_data = m_datLinear.m_x;
+				x.m_unit = ZEB::Unit("s");
+				x.convert(m_datLinearXUnit);
+				// the converted times of a valid spline still rise: the writer only reads the values
+				ZEB::LinearSpline written;
+				written.m_x = x.m_data;
+				written.m_y = m_datLinear.m_y;
+				written.m_valid = true;
+				writeNamedZEBSplineData(writer, "DatLinear", QString::fromStdString(m_datLinearXUnit.name()),
+										"---", written);
+			}
+			break;
+	}
+	writer.writeEndElement();
+}
+
+
+void Schedule::readXML(QXmlStreamReader & reader) {
+	Q_ASSERT(reader.isStartElement());
+	m_name = reader.name().toString();
+	const QString typeText = reader.attributes().value("type").toString();
+	for (ScheduleType t : {CONSTANT, DAILY_SEASONAL, DAILY_WEEK, ANNUAL, DATLINEAR})
+		if (typeText == typeName(t))
+			m_type = t;
+
+	const std::string name = m_name.toStdString();
+	// true when the element belongs to the schedule's kind; otherwise warns and leaves it unread
+	auto accepted = [&](ScheduleType kind, const char * tag) {
+		if (m_type == kind)
+			return true;
+		ZEB::ZEB_Message(ZEB::FormatString(std::string(tag) + " is ignored for Schedule with name %1 of type %2.")
+						 .arg(name).arg(typeText.toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+		return false;
+	};
+
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement()) {
+			if (reader.name() == m_name)
+				break;
+			ZEB::ZEB_Message(ZEB::FormatString("Leaving element '%1'.\n").arg(reader.name().toString().toStdString()),
+							 ZEB::MSG_PROGRESS, FUNC_ID, 1);
+			continue;
+		}
+		if (!reader.isStartElement())
+			continue;
+
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("ConstantValue")) {
+			if (accepted(CONSTANT, "ConstantValue"))
+				m_constantValue = readTextElement(reader).toDouble();
+		}
+		else if (tag == QLatin1String("SummerSchedule")) {
+			if (accepted(DAILY_SEASONAL, "SummerSchedule"))
+				readValues(readTextElement(reader), m_summerSchedule.begin(), m_summerSchedule.end());
+		}
+		else if (tag == QLatin1String("WinterSchedule")) {
+			if (accepted(DAILY_SEASONAL, "WinterSchedule"))
+				readValues(readTextElement(reader), m_winterSchedule.begin(), m_winterSchedule.end());
+		}
+		else if (tag == QLatin1String("SummerStartDay")) {
+			if (accepted(DAILY_SEASONAL, "SummerStartDay"))
+				m_summerStartDay = static_cast<unsigned int>(readTextElement(reader).toInt(nullptr, 10));
+		}
+		else if (tag == QLatin1String("WinterStartDay")) {
+			if (accepted(DAILY_SEASONAL, "WinterStartDay"))
+				m_winterStartDay = static_cast<unsigned int>(readTextElement(reader).toInt(nullptr, 10));
+		}
+		else if (tag == QLatin1String("WeekDaySchedule")) {
+			if (accepted(DAILY_WEEK, "WeekDaySchedule"))
+				readValues(readTextElement(reader), m_weekDaySchedule.begin(), m_weekDaySchedule.end());
+		}
+		else if (tag == QLatin1String("WeekEndSchedule")) {
+			if (accepted(DAILY_WEEK, "WeekEndSchedule"))
+				readValues(readTextElement(reader), m_weekEndSchedule.begin(), m_weekEndSchedule.end());
+		}
+		else if (tag == QLatin1String("WeekEndDays")) {
+			if (accepted(DAILY_WEEK, "WeekEndDays")) {
+				m_weekEndDays.fill(false);
+				std::istringstream strm(readTextElement(reader).toStdString());
+				std::string word;
+				while (strm >> word) {
+					unsigned int i = 0;
+					while (i < 7 && word != WEEKDAY_NAMES[i])
+						++i;
+					if (i < 7)
+						m_weekEndDays[i] = true;
+					else
+						ZEB::ZEB_Message(ZEB::FormatString("Found unknown weekEndDay: '%1' in Schedule with name %2.")
+										 .arg(word).arg(name), ZEB::MSG_WARNING, FUNC_ID, 1);
+				}
+			}
+		}
+		else if (tag == QLatin1String("AnnualSchedule")) {
+			if (accepted(ANNUAL, "AnnualSchedule")) {
+				m_annualSchedule.resize(HOURS_PER_YEAR, 0.0);
+				readValues(readTextElement(reader), m_annualSchedule.begin(), m_annualSchedule.end());
+			}
+		}
+		else if (tag == QLatin1String("AnnualScheduleCCD")) {
+			if (accepted(ANNUAL, "AnnualScheduleCCD"))
+				m_annualScheduleCCD = readTextElement(reader).toStdString();
+		}
+		else if (tag == QLatin1String("LinearSpline")) {
+			QString splineName, xUnit, yUnit;
+			ZEB::LinearSpline spline;
+			readNamedZEBSplineData(reader, splineName, xUnit, yUnit, spline);
+			if (splineName != QLatin1String("DatLinear"))
+				continue;
+			try {
+				const ZEB::Unit unit(xUnit.toStdString());
+				if (unit.base_id() != ZEB::Unit("s").base_id())
+					throw ZEB::Exception(ZEB::FormatString("Invalid x unit in linear spline '%1', expected time "
+														   "point in [s] or convertible unit.").arg(splineName.toStdString()), FUNC_ID);
+				ZEB::UnitVector x;
+				x.m_data = spline.m_x;
+				x.m_unit = unit;
+				x.convert(unit.base_unit());
+				m_datLinear.setValues(x.m_data, spline.m_y);
+				m_datLinearXUnit = unit;
+				if (!m_datLinear.m_valid)
+					throw ZEB::Exception(ZEB::FormatString("Invalid data in linear spline '%1', cannot create "
+														   "monotonically increasing spline.").arg(splineName.toStdString()), FUNC_ID);
+			}
+			catch (const ZEB::Exception & ex) {
+				throw ZEB::Exception(ex, "Error reading LinearSpline data in schedule.", FUNC_ID);
+			}
+		}
+		else {
+			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in '%1' tag %2.").arg(name)
+							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+			readUnknownElement(reader);
+		}
+	}
+}
+
+
+void Schedule::exportLinearSpline(ZEB::LinearSpline & spline) const {
+	double prev = value(0, 0.0);
+	std::vector<double> x{0.0}, y{prev};
+	for (unsigned int h = 0; h < HOURS_PER_YEAR; ++h) {
+		const double v = value(h, 3600.0 * h);
+		if (v == prev)
+			continue;
+		x.push_back(h - 1.0 / 86400);
+		y.push_back(prev);
+		x.push_back(h);
+		y.push_back(v);
+		prev = v;
+	}
+	x.push_back(HOURS_PER_YEAR);
+	y.push_back(prev);
+	spline.setValues(x, y);
+}
+
+} // namespace RX

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RX_Schedule.h"
+
+#include "TestSupport.h"
+#include "XMLTestSupport.h"
+
+using TestSupport::MessageRecorder;
+
+namespace {
+
+QString written(const RX::Schedule & s, bool asScheduleElement) {
+	QString text;
+	QXmlStreamWriter writer(&text);
+	s.writeXML(writer, asScheduleElement);
+	return text;
+}
+
+// Reads the first element of xml, which must be a schedule element; throws as readXML does.
+RX::Schedule readSchedule(const QString & xml, RX::Schedule s = RX::Schedule()) {
+	QXmlStreamReader reader(xml);
+	reader.readNextStartElement();
+	s.readXML(reader);
+	EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+	return s;
+}
+
+} // namespace
+
+
+TEST(RXSchedule, WeekScheduleStartsTheYearOnAMonday) {
+	RX::Schedule s;
+	EXPECT_EQ(s.m_type, RX::Schedule::DAILY_WEEK);
+	EXPECT_EQ(s.value(4711, 0), 0);
+	for (unsigned int k = 0; k < 24; ++k) {
+		s.m_weekDaySchedule[k] = k;
+		s.m_weekEndSchedule[k] = 100 + k;
+	}
+	for (unsigned int h = 0; h < 24; ++h)
+		EXPECT_EQ(s.value(h, 0), h);
+	for (unsigned int h = 96; h < 120; ++h)
+		EXPECT_EQ(s.value(h, 0), h - 96);			// Friday
+	for (unsigned int h = 120; h < 168; ++h)
+		EXPECT_EQ(s.value(h, 0), 100 + h % 24);		// Saturday, Sunday
+	EXPECT_EQ(s.value(168, 0), 0);					// day 7, Monday again
+	EXPECT_EQ(s.value(8736, 0), 0);					// day 364 is a Monday
+}
+
+
+TEST(RXSchedule, SeasonsFollowTheStartDaysAcrossTheTurnOfTheYear) {
+	RX::Schedule s;
+	s.m_type = RX::Schedule::DAILY_SEASONAL;
+	s.m_summerSchedule.fill(1);
+	s.m_winterSchedule.fill(2);
+	auto season = [&](unsigned int day) { return s.value(24 * day + 5, 0); };
+	EXPECT_EQ(season(89), 2);
+	EXPECT_EQ(season(90), 1);
+	EXPECT_EQ(season(272), 1);
+	EXPECT_EQ(season(273), 2);
+
+	s.m_summerStartDay = 273;
+	s.m_winterStartDay = 90;
+	EXPECT_EQ(season(0), 1);
+	EXPECT_EQ(season(90), 2);
+	EXPECT_EQ(season(272), 2);
+	EXPECT_EQ(season(273), 1);
+
+	s.m_winterStartDay = 273;
+	EXPECT_EQ(season(0), 1);
+	EXPECT_EQ(season(300), 1);
+}
+
+
+TEST(RXSchedule, AnnualScheduleNeedsAFullYearAndHoldsItsLastValueBeyond) {
+	RX::Schedule s;
+	s.m_type = RX::Schedule::ANNUAL;
+	s.m_constantValue = -3;
+	s.m_annualSchedule.assign(8759, 1.0);
+	EXPECT_EQ(s.value(8758, 0), -3);
+	s.m_annualSchedule.resize(8760);
+	for (unsigned int h = 0; h < 8760; ++h)
+		s.m_annualSchedule[h] = h;
+	EXPECT_EQ(s.value(4711, 99), 4711);
+	EXPECT_EQ(s.value(8760, 0), 8759);
+	EXPECT_EQ(s.value(20000, 0), 8759);
+	s.m_type = RX::Schedule::DATLINEAR;			// no spline yet
+	EXPECT_EQ(s.value(17, 5), -3);
+}
+
+
+TEST(RXSchedule, ReadsATimeSplineInAnyTimeUnitAndWritesItBackInThatUnit) {
+	const RX::Schedule s = readSchedule(
+		"<Vent type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\"><X unit=\"h\">0 1</X><Y unit=\"---\">0 10</Y>"
+		"</LinearSpline></Vent>");
+	EXPECT_EQ(s.m_type, RX::Schedule::DATLINEAR);
+	EXPECT_EQ(s.m_datLinear.m_x, (std::vector<double>{0, 3600}));
+	EXPECT_DOUBLE_EQ(s.value(0, 1800.0), 5);
+	EXPECT_DOUBLE_EQ(s.value(8000, 900.0), 2.5);
+	EXPECT_EQ(written(s, false), "<Vent type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\"><X unit=\"h\">0 1</X>"
+								 "<Y unit=\"---\">0 10</Y></LinearSpline></Vent>");
+}
+
+
+TEST(RXSchedule, RefusesTimeSplinesWithoutTimeUnitOrRisingTimes) {
+	auto read = [](const char * xUnit, const char * x) {
+		return TestSupport::thrownException([&] {
+			RX::Schedule s;
+			QXmlStreamReader reader(QString("<S type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\"><X unit=\"%1\">%2</X>"
+											"<Y unit=\"-\">0 10</Y></LinearSpline></S>").arg(xUnit, x));
+			reader.readNextStartElement();
+			s.readXML(reader);
+		});
+	};
+	const auto metres = read("m", "0 1");
+	ASSERT_TRUE(metres);
+	EXPECT_EQ(metres->msgStack(), "Invalid x unit in linear spline 'DatLinear', expected time point in [s] or "
+								  "convertible unit. \nError reading LinearSpline data in schedule.");
+	EXPECT_STREQ(metres->location(), "Schedule::readXML()");
+
+	const auto unknown = read("furlong", "0 1");
+	ASSERT_TRUE(unknown);
+	EXPECT_EQ(unknown->msgStack(), "Unit 'furlong' not found. \nError reading LinearSpline data in schedule.");
+
+	// the spline element's own failure passes as it is
+	const auto falling = read("h", "1 0");
+	ASSERT_TRUE(falling);
+	EXPECT_STREQ(falling->location(), "[LinearSpline::setValues]");
+}
+
+
+TEST(RXSchedule, WritesEachKindAndReadsItBack) {
+	RX::Schedule week;
+	week.m_name = "ScheduleSetPoints";
+	for (unsigned int k = 0; k < 24; ++k)
+		week.m_weekDaySchedule[k] = 20 + 0.5 * k;
+	week.m_weekEndSchedule.fill(18);
+	const QString text = written(week, false);
+	EXPECT_TRUE(text.startsWith("<ScheduleSetPoints type=\"DAILY_WEEK\"><WeekDaySchedule>20 20.5 21 "));
+	EXPECT_TRUE(text.endsWith("31.5 </WeekDaySchedule><WeekEndSchedule>" + QString("18 ").repeated(24) +
+							  "</WeekEndSchedule><WeekEndDays>Sat Sun </WeekEndDays></ScheduleSetPoints>")) << text.toStdString();
+	RX::Schedule blank;
+	blank.m_weekEndDays.fill(true);
+	EXPECT_EQ(written(readSchedule(text, blank), false), text);
+
+	RX::Schedule seasonal;
+	seasonal.m_name = "Shading";
+	seasonal.m_type = RX::Schedule::DAILY_SEASONAL;
+	seasonal.m_summerSchedule[3] = 0.25;
+	seasonal.m_winterSchedule[23] = 1e-7;
+	seasonal.m_summerStartDay = 100;
+	seasonal.m_winterStartDay = 5;
+	const QString seasonalText = written(seasonal, true);
+	EXPECT_TRUE(seasonalText.startsWith("<Schedule name=\"Shading\" type=\"DAILY_SEASONAL\"><SummerSchedule>0 0 0 0.25 0 "));
+	EXPECT_TRUE(seasonalText.endsWith("0 1e-07 </WinterSchedule><SummerStartDay>100</SummerStartDay>"
+									  "<WinterStartDay>5</WinterStartDay></Schedule>"));
+	const RX::Schedule seasonalBack = readSchedule(seasonalText);
+	EXPECT_EQ(seasonalBack.m_name, "Schedule");
+	seasonal.m_name = "Schedule";
+	EXPECT_EQ(written(seasonalBack, false), written(seasonal, false));
+
+	RX::Schedule constant;
+	constant.m_name = "C";
+	constant.m_type = RX::Schedule::CONSTANT;
+	constant.m_constantValue = 1234567;
+	EXPECT_EQ(written(constant, false), "<C type=\"CONSTANT\"><ConstantValue>1.23457e+06</ConstantValue></C>");
+	EXPECT_EQ(readSchedule(written(constant, false)).m_constantValue, 1.23457e+06);
+
+	RX::Schedule annual;
+	annual.m_name = "A";
+	annual.m_type = RX::Schedule::ANNUAL;
+	annual.m_annualSchedule.resize(8760);
+	for (unsigned int h = 0; h < 8760; ++h)
+		annual.m_annualSchedule[h] = h % 100;
+	EXPECT_EQ(readSchedule(written(annual, false)).m_annualSchedule, annual.m_annualSchedule);
+	annual.m_annualScheduleCCD = "profile.ccd";
+	EXPECT_EQ(written(annual, false), "<A type=\"ANNUAL\"><AnnualScheduleCCD>profile.ccd</AnnualScheduleCCD></A>");
+	EXPECT_EQ(readSchedule(written(annual, false)).m_annualScheduleCCD, "profile.ccd");
+}
+
+
+TEST(RXSchedule, WarnsAboutDataOfOtherKindsAndLeavesItUnread) {
+	MessageRecorder recorder;
+	RX::Schedule s;
+	s.m_constantValue = 7;
+	s = readSchedule("<ScheduleSetPoints type=\"DAILY_WEEK\"><ConstantValue>3</ConstantValue>"
+					 "<WeekDaySchedule>1 2</WeekDaySchedule></ScheduleSetPoints>", s);
+	EXPECT_EQ(s.m_constantValue, 7);
+	EXPECT_EQ(s.m_weekDaySchedule[1], 2);
+	ASSERT_EQ(recorder.m_messages.size(), 2u);
+	EXPECT_EQ(recorder.m_messages[0].m_text,
+			  "ConstantValue is ignored for Schedule with name ScheduleSetPoints of type DAILY_WEEK.");
+	EXPECT_EQ(recorder.m_messages[0].m_type, ZEB::MSG_WARNING);
+	EXPECT_EQ(recorder.m_messages[1].m_text, "Leaving element 'ConstantValue'.\n");
+	EXPECT_EQ(recorder.m_messages[1].m_type, ZEB::MSG_PROGRESS);
+	EXPECT_EQ(recorder.m_messages[1].m_location, "Schedule::readXML()");
+	EXPECT_EQ(recorder.m_messages[1].m_level, 1);
+}
+
+
+TEST(RXSchedule, ReadsPartialProfilesUnknownWeekdaysAndUnknownElements) {
+	MessageRecorder recorder;
+	RX::Schedule start;
+	start.m_type = RX::Schedule::DAILY_SEASONAL;
+	start.m_summerSchedule.fill(9);
+	const RX::Schedule s = readSchedule(
+		"<S><SummerSchedule>0 1 2 3 4 5 6 7 8 9</SummerSchedule><SummerStartDay>x</SummerStartDay>"
+		"<Extra><Deep/></Extra></S>", start);
+	EXPECT_EQ(s.m_type, RX::Schedule::DAILY_SEASONAL);	// no type attribute: kept
+	EXPECT_EQ(s.m_summerSchedule[9], 9);
+	EXPECT_EQ(s.m_summerSchedule[10], 9);
+	EXPECT_EQ(s.m_summerSchedule[0], 0);
+	EXPECT_EQ(s.m_summerStartDay, 0u);
+	EXPECT_EQ(recorder.texts("Schedule::readXML()"), std::vector<std::string>{"Found unknown element in 'S' tag Extra."});
+
+	recorder.m_messages.clear();
+	const RX::Schedule days = readSchedule("<W type=\"DAILY_WEEK\"><WeekEndDays>Sun Funday</WeekEndDays></W>");
+	EXPECT_EQ(days.m_weekEndDays, (std::array<bool, 7>{false, false, false, false, false, false, true}));
+	EXPECT_EQ(recorder.texts("Schedule::readXML()"),
+			  std::vector<std::string>{"Found unknown weekEndDay: 'Funday' in Schedule with name W."});
+}
+
+
+TEST(RXSchedule, ExportsAStepFunctionOverTheHoursOfTheYear) {
+	RX::Schedule s;
+	s.m_type = RX::Schedule::ANNUAL;
+	s.m_annualSchedule.assign(8760, 2.0);
+	for (unsigned int h = 0; h < 8; ++h)
+		s.m_annualSchedule[h] = 1;
+	ZEB::LinearSpline spline;
+	s.exportLinearSpline(spline);
+	ASSERT_EQ(spline.size(), 4u);
+	EXPECT_EQ(spline.m_x[0], 0);
+	EXPECT_DOUBLE_EQ(spline.m_x[1], 7.999988425925926);
+	EXPECT_EQ(spline.m_x[2], 8);
+	EXPECT_EQ(spline.m_x[3], 8760);
+	EXPECT_EQ(spline.m_y, (std::vector<double>{1, 1, 2, 2}));
+
+	RX::Schedule c;
+	c.m_type = RX::Schedule::CONSTANT;
+	c.m_constantValue = 4;
+	c.exportLinearSpline(spline);
+	EXPECT_EQ(spline.m_x, (std::vector<double>{0, 8760}));
+	EXPECT_EQ(spline.m_y, (std::vector<double>{4, 4}));
+}
