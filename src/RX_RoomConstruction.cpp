@@ -1,0 +1,172 @@
+#include "RX_RoomConstruction.h"
+
+#include <QCoreApplication>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_MessageHandlerRegistry.h"
+
+#include "RX_Database.h"
+#include "RX_XMLHelpers.h"
+
+namespace RX {
+
+namespace {
+
+const double KELVIN_OFFSET = 273.15;
+
+QString tr(const char * text) {
+	return QCoreApplication::translate("RoomConstruction", text);
+}
+
+double readReal(QXmlStreamReader & reader) {
+	return readTextElement(reader).toDouble();
+}
+
+unsigned int readId(QXmlStreamReader & reader) {
+	return readTextElement(reader).toUInt(nullptr, 10);
+}
+
+} // namespace
+
+
+void RoomConstruction::readXML(QXmlStreamReader & reader) {
+	Q_ASSERT(reader.isStartElement());
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement())
+			break;
+		if (!reader.isStartElement())
+			continue;
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("orientation"))
+			m_orientation = readReal(reader);
+		else if (tag == QLatin1String("inclination"))
+			m_inclination = readReal(reader);
+		else if (tag == QLatin1String("R_ue"))
+			m_R_ue = readReal(reader);
+		else if (tag == QLatin1String("R_ui"))
+			m_R_ui = readReal(reader);
+		else if (tag == QLatin1String("beta_e"))
+			m_beta_e = readReal(reader);
+		else if (tag == QLatin1String("beta_i"))
+			m_beta_i = readReal(reader);
+		else if (tag == QLatin1String("ad"))
+			m_ad = readReal(reader);
+		else if (tag == QLatin1String("zoneT"))
+			m_zoneT = readReal(reader) + KELVIN_OFFSET;
+		else if (tag == QLatin1String("zoneTCCD"))
+			m_zoneTCCD = ZEB::Path(readTextElement(reader).toStdString());
+		else if (tag == QLatin1String("zoneRH"))
+			m_zoneRH = readReal(reader) / 100;
+		else if (tag == QLatin1String("AW"))
+			m_AW = readReal(reader);
+		else if (tag == QLatin1String("AF"))
+			m_AF = readReal(reader);
+		else if (tag == QLatin1String("constructionId"))
+			m_constructionId = readId(reader);
+		else if (tag == QLatin1String("windowId"))
+			m_windowId = readId(reader);
+		else if (tag == QLatin1String("shadingTypeId"))
+			m_shadingTypeId = readId(reader);
+		else if (tag == QLatin1String("type")) {
+			const QString text = readTextElement(reader);
+			if (text == QLatin1String("Inside"))
+				m_type = Inside;
+			else if (text == QLatin1String("FixedTemperature"))
+				m_type = FixedTemperature;
+			else
+				m_type = Outside;
+		}
+		else {
+			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in RoomConstruction tag: '%1'.")
+							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, "RoomConstruction::readXML()", 1);
+			readUnknownElement(reader);
+		}
+	}
+}
+
+
+void RoomConstruction::writeXML(QXmlStreamWriter & writer) const {
+	writer.writeStartElement("RoomConstruction");
+	writer.writeTextElement("orientation", xmlDouble(m_orientation));
+	writer.writeTextElement("inclination", xmlDouble(m_inclination));
+	writer.writeTextElement("R_ue", xmlDouble(m_R_ue));
+	writer.writeTextElement("R_ui", xmlDouble(m_R_ui));
+	writer.writeTextElement("beta_e", xmlDouble(m_beta_e));
+	writer.writeTextElement("beta_i", xmlDouble(m_beta_i));
+	writer.writeTextElement("ad", xmlDouble(m_ad));
+	writer.writeTextElement("zoneT", xmlDouble(m_zoneT - KELVIN_OFFSET));
+	if (m_zoneTCCD.isValid())
+		writer.writeTextElement("zoneTCCD", QString::fromStdString(m_zoneTCCD.str()));
+	writer.writeTextElement("zoneRH", xmlDouble(m_zoneRH * 100));
+	writer.writeTextElement("AW", xmlDouble(m_AW));
+	writer.writeTextElement("AF", xmlDouble(m_AF));
+	writer.writeTextElement("constructionId", QString::number(m_constructionId));
+	writer.writeTextElement("windowId", QString::number(m_windowId));
+	writer.writeTextElement("shadingTypeId", QString::number(m_shadingTypeId));
+	const char * const typeTexts[] = {"Outside", "Inside", "FixedTemperature"};
+	Q_ASSERT(m_type >= Outside && m_type <= FixedTemperature);
+	writer.writeTextElement("type", typeTexts[m_type]);
+	writer.writeEndElement();
+}
+
+
+bool RoomConstruction::isValid(const Database * db, QString & errmsg) const {
+	const ConstructionType * construction = db->constructionById(m_constructionId);
+	if (construction == nullptr) {
+		errmsg = tr("Missing or invalid construction type Id. Please select a valid construction type!");
+		return false;
+	}
+	if (!construction->isValid(db)) {
+		errmsg = tr("Error in construction type definition. Open the database and check the construction input data!");
+		return false;
+	}
+	if (m_windowId != 0) {
+		const WindowType * window = db->windowById(m_windowId);
+		if (window == nullptr) {
+			errmsg = tr("Unknown or undefined window type. Please select a different window for this construction!");
+			return false;
+		}
+		if (!window->isValid()) {
+			errmsg = tr("Error in definition of the window used in this construction. Open the database and check "
+						"the input data for this window type!");
+			return false;
+		}
+	}
+	if (m_shadingTypeId != 0) {
+		const ShadingType * shading = db->shadingTypeById(m_shadingTypeId);
+		if (shading == nullptr) {
+			errmsg = tr("Unknown or undefined shading type. Please select a different shading type for this "
+						"construction!");
+			return false;
+		}
+		if (!shading->isValid()) {
+			errmsg = tr("Error in definition of the shading type used in this construction. Open the database and "
+						"check the input data for this shading type!");
+			return false;
+		}
+	}
+	if (m_AW < 0) {
+		errmsg = tr("The total wall area cannot be negative.");
+		return false;
+	}
+	if (m_AF < 0) {
+		errmsg = tr("The window area cannot be negative.");
+		return false;
+	}
+	return true;
+}
+
+
+QString RoomConstruction::typeToString(Type type) {
+	switch (type) {
+		case Outside:			return tr("Outside wall/roof");
+		case Inside:			return tr("Inside wall/construction");
+		case FixedTemperature:	return tr("Construction to other thermal zone");
+	}
+	Q_ASSERT(false);
+	return QString();
+}
+
+} // namespace RX
