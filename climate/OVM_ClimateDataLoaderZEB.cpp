@@ -28,6 +28,18 @@ const unsigned int MAX_HEADER_STRING_LENGTH = 2000;
 const unsigned int MAX_VECTOR_LENGTH = 10000000;
 const std::uint64_t WORD_SIZE = 4;
 
+/*! Runs a read or conversion of the base utilities and reports its failure, with the
+	utilities' own message, at the reader's location. */
+template <typename F>
+auto atReadLocation(F && f) -> decltype(f()) {
+	try {
+		return f();
+	}
+	catch (ZEB::Exception & ex) {
+		throw ZEB::Exception(std::string(ex.what()), READ_LOCATION);
+	}
+}
+
 void writeWord(std::ostream & out, std::uint32_t word) {
 	out.write(reinterpret_cast<const char *>(&word), WORD_SIZE);
 }
@@ -148,7 +160,7 @@ void ClimateDataLoader::readClimateDataZEB(const ZEB::Path & fname, bool headerO
 	for (std::uint32_t i = 0; i < headerCount; ++i) {
 		std::string text;
 		reader.checkCountedBlock(1, MAX_HEADER_STRING_LENGTH, ZEB::FormatString("header string #%1").arg(i));
-		ZEB::read_string_binary(in, text, MAX_HEADER_STRING_LENGTH);
+		atReadLocation([&] { ZEB::read_string_binary(in, text, MAX_HEADER_STRING_LENGTH); });
 		std::vector<std::string> parts;
 		ZEB::explode(text, parts, "=", ZEB::EXPLODE_TRIM_TOKENS | ZEB::EXPLODE_KEEP_EMPTY_TOKENS);
 		if (parts.empty())
@@ -180,20 +192,20 @@ void ClimateDataLoader::readClimateDataZEB(const ZEB::Path & fname, bool headerO
 		else if (key == "SOURCE")
 			m_source = value;
 		else if (key == "TIMEZONE") {
-			const double timeZone = ZEB::string2val<double>(value);
+			const double timeZone = atReadLocation([&] { return ZEB::string2val<double>(value); });
 			// truncated toward zero; a number beyond int has no such value
 			if (!(timeZone > -2147483649.0 && timeZone < 2147483648.0))
 				throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1'.").arg(value), READ_LOCATION);
 			m_timeZone = static_cast<int>(timeZone);
 		}
 		else if (key == "LATITUDE")
-			m_latitude = ZEB::string2val<double>(value);
+			m_latitude = atReadLocation([&] { return ZEB::string2val<double>(value); });
 		else if (key == "LONGITUDE")
-			m_longitude = ZEB::string2val<double>(value);
+			m_longitude = atReadLocation([&] { return ZEB::string2val<double>(value); });
 		else if (key == "STARTYEAR")
-			m_startYear = ZEB::string2val<int>(value);
+			m_startYear = atReadLocation([&] { return ZEB::string2val<int>(value); });
 		else if (key == "ELEVATION")
-			m_elevation = ZEB::string2val<int>(value);
+			m_elevation = atReadLocation([&] { return ZEB::string2val<int>(value); });
 		else if (key == "COMMENT")
 			m_comment = value;
 	}
@@ -209,7 +221,7 @@ void ClimateDataLoader::readClimateDataZEB(const ZEB::Path & fname, bool headerO
 	std::array<std::vector<double>, NumClimateComponents> data;
 	for (unsigned int c = 0; c < NumClimateComponents; ++c) {
 		reader.checkCountedBlock(sizeof(double), MAX_VECTOR_LENGTH, ZEB::FormatString("data vector #%1").arg(c));
-		ZEB::read_vector_binary<double>(in, data[c], MAX_VECTOR_LENGTH);
+		atReadLocation([&] { ZEB::read_vector_binary<double>(in, data[c], MAX_VECTOR_LENGTH); });
 		if (c > 0 && data[c].size() != data[0].size())
 			throw ZEB::Exception(ZEB::FormatString("Error reading data file, data vector #%1 has length %2, but should "
 												   "have length %3 as all previous vectors.")
@@ -218,7 +230,7 @@ void ClimateDataLoader::readClimateDataZEB(const ZEB::Path & fname, bool headerO
 	}
 	std::vector<double> timePoints;
 	reader.checkCountedBlock(sizeof(double), MAX_VECTOR_LENGTH, ZEB::FormatString("the time points vector"));
-	ZEB::read_vector_binary<double>(in, timePoints, MAX_VECTOR_LENGTH);
+	atReadLocation([&] { ZEB::read_vector_binary<double>(in, timePoints, MAX_VECTOR_LENGTH); });
 
 	m_data.swap(data);
 	m_dataTimePoints.swap(timePoints);

@@ -132,6 +132,13 @@ TEST(ClimateDataLoaderZEB, ReadsHeaderStringsByTheirRules) {
 	EXPECT_EQ(loader.m_comment, "");
 	climateFile({"CITY"}, {}).write(path);
 	EXPECT_EQ(thrown([&] { loader.readClimateDataZEB(path, true); }), std::string("Invalid key-value format. @ ") + READ);
+	// failures of the base utilities' readers and conversions are the reader's too
+	climateFile({"CITY=x", "STARTYEAR=y"}, {}).write(path);
+	EXPECT_EQ(thrown([&] { loader.readClimateDataZEB(path, true); }),
+			  std::string("Could not convert 'y' into value. @ ") + READ);
+	climateFile({"CITY=x", "COMMENT=" + std::string(2000, 'c')}, {}).write(path);
+	EXPECT_EQ(thrown([&] { loader.readClimateDataZEB(path, true); }),
+			  std::string("String length exceeds given maximum! @ ") + READ);
 }
 
 
