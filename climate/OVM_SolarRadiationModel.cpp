@@ -69,6 +69,8 @@ unsigned int SolarRadiationModel::addSurface(double orientation, double inclinat
 	m_directRadiation.push_back(0);
 	m_diffuseRadiation.push_back(0);
 	m_incidenceAngle.push_back(0);
+	const double cosHalf = std::cos(inclination/2);
+	m_surfaceTerms.push_back(SurfaceTerms{std::cos(inclination), std::sin(inclination), cosHalf*cosHalf});
 	return static_cast<unsigned int>(m_surfaces.size() - 1);
 }
 
@@ -97,8 +99,8 @@ void SolarRadiationModel::setTime(int year, double t) {
 				m_incidenceAngle[i] = HALF_PI - m_elevation;
 				continue;
 			}
-			const double cosInclination = std::cos(inclination);
-			const double sinInclination = std::sin(inclination);
+			const double cosInclination = m_surfaceTerms[i].m_cosInclination;
+			const double sinInclination = m_surfaceTerms[i].m_sinInclination;
 			const double cosAzimuthDifference = std::cos(m_azimuth - orientation);
 			const double cosIncidence = sinElevation*cosInclination + cosElevation*sinInclination*cosAzimuthDifference;
 			if (cosIncidence < 0) {
@@ -110,8 +112,7 @@ void SolarRadiationModel::setTime(int year, double t) {
 				m_directRadiation[i] = cosInclination*directHorizontal
 						+ sinInclination*cosAzimuthDifference*directNormalRamped*cosElevation;
 			}
-			const double cosHalf = std::cos(inclination/2);
-			const double skyViewFactor = cosHalf*cosHalf;
+			const double skyViewFactor = m_surfaceTerms[i].m_skyViewFactor;
 			const double skyDiffuse = m_usePerezModel
 					? diffuseRadiationPerez(inclination, m_incidenceAngle[i], diffuseHorizontal, directNormalRamped)
 					: skyViewFactor*diffuseHorizontal;
@@ -132,8 +133,7 @@ void SolarRadiationModel::setTime(int year, double t) {
 			m_diffuseRadiation[i] = diffuseHorizontal;
 			continue;
 		}
-		const double cosHalf = std::cos(inclination/2);
-		const double skyViewFactor = cosHalf*cosHalf;
+		const double skyViewFactor = m_surfaceTerms[i].m_skyViewFactor;
 		m_diffuseRadiation[i] = skyViewFactor*diffuseHorizontal + (1 - skyViewFactor)*m_albedo*diffuseHorizontal;
 	}
 }

@@ -81,6 +81,17 @@ public:
 	/*! Of the last setTime() or normal-to-horizontal conversion [s]. */
 	double					m_localMeanTime = 0;
 	double					m_apparentSolarTime = 0;
+
+private:
+	/*! What setTime() needs of a surface's inclination, computed once when it is added. */
+	struct SurfaceTerms {
+		double	m_cosInclination;
+		double	m_sinInclination;
+		/*! cos^2 of half the inclination. */
+		double	m_skyViewFactor;
+	};
+	/*! Per surface. */
+	std::vector<SurfaceTerms>	m_surfaceTerms;
 };
 
 
