@@ -1,0 +1,15 @@
+#ifndef RX_ConstantsH
+#define RX_ConstantsH
+
+namespace RX {
+
+/*! Degrees per radian, 360/(2 pi); used by the angle-dependent solar heat gain correction. */
+extern const double RAD2DEG;
+
+/*! Saturation vapour pressure [Pa] at temperature T [K]: over ice below 273.1269 K, over water up to
+	373 K; constant beyond 130..373 K, so that it stays defined for any state an integrator tries. */
+double p_sat(double T);
+
+} // namespace RX
+
+#endif // RX_ConstantsH
