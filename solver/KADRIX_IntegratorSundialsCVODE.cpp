@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <iomanip>
 #include <locale>
@@ -74,6 +75,14 @@ public:
 	/*! CVODE sets up its linear solver in its first step, replacing the timed routines: the first
 		right-hand-side evaluation, which follows that set-up, puts them back. */
 	bool							m_timersPending = true;
+	/*! True once init() has completed; stepping and reading results need it. */
+	bool							m_ready = false;
+	/*! The first exception a callback caught during the running CVODE call. C++ exceptions must
+		not unwind through CVODE's C code: the callback stops CVODE with its unrecoverable code,
+		and step() rethrows the exception once CVODE has returned. */
+	std::exception_ptr				m_callbackException;
+	/*! Text of CVODE's last error message, for the exceptions of init(). */
+	std::string						m_lastError;
 
 	Phase							m_phase = PHASE_STEP;
 	// CVODE's own routines behind the timed ones
@@ -111,6 +120,21 @@ typedef IntegratorSundialsCVODEImpl Impl;
 
 Impl * implOf(void * userData) {
 	return static_cast<Impl *>(userData);
+}
+
+// Inside a catch block of a callback: keeps the exception for step() (the first one only, later
+// ones are consequences) and stops CVODE.
+int keepException(Impl * r) noexcept {
+	if (r != nullptr && !r->m_callbackException)
+		r->m_callbackException = std::current_exception();
+	return -1;
+}
+
+// The record of an integrator that can step and report results; throws before a completed init().
+Impl * readyRecord(const std::unique_ptr<Impl> & impl, const char * location) {
+	if (impl == nullptr || !impl->m_ready)
+		throw ZEB::Exception("The integrator has not been initialized: a successful init() must come first.", location);
+	return impl.get();
 }
 
 // Right-hand-side evaluations are timed in the slot of the work that asked for them.
@@ -157,28 +181,44 @@ int timedLSolve(CVodeMem cv, N_Vector b, N_Vector weight, N_Vector ycur, N_Vecto
 	return result;
 }
 
+// The Jacobian routines behind these wrappers may be C++ code of a linear equation solver.
 int timedJacobian(realtype t, N_Vector y, N_Vector fy, SUNMatrix J, void * data, N_Vector tmp1, N_Vector tmp2, N_Vector tmp3) {
 	Impl * r = implOf(data);
-	PhaseGuard phase(r, Impl::PHASE_JACOBIAN);
-	TimerStart(JACOBIAN_GENERATION);
-	const int result = r->m_jac(t, y, fy, J, r->m_jacData, tmp1, tmp2, tmp3);
-	TimerStop(JACOBIAN_GENERATION);
-	return result;
+	try {
+		PhaseGuard phase(r, Impl::PHASE_JACOBIAN);
+		TimerStart(JACOBIAN_GENERATION);
+		const int result = r->m_jac(t, y, fy, J, r->m_jacData, tmp1, tmp2, tmp3);
+		TimerStop(JACOBIAN_GENERATION);
+		return result;
+	}
+	catch (...) {
+		return keepException(r);
+	}
 }
 
 int timedJacTimesVec(N_Vector v, N_Vector Jv, realtype t, N_Vector y, N_Vector fy, void * data, N_Vector tmp) {
 	Impl * r = implOf(data);
-	PhaseGuard phase(r, Impl::PHASE_JAC_TIMES_VEC);
-	TimerStart(ATIMES);
-	const int result = r->m_jtimes(v, Jv, t, y, fy, r->m_jtimesData, tmp);
-	TimerStop(ATIMES);
-	return result;
+	try {
+		PhaseGuard phase(r, Impl::PHASE_JAC_TIMES_VEC);
+		TimerStart(ATIMES);
+		const int result = r->m_jtimes(v, Jv, t, y, fy, r->m_jtimesData, tmp);
+		TimerStop(ATIMES);
+		return result;
+	}
+	catch (...) {
+		return keepException(r);
+	}
 }
 
 // CVODE passes its user data (the record) to Jacobian functions: the solver's data goes along here.
 int solverJacobian(realtype t, N_Vector y, N_Vector fy, SUNMatrix J, void * data, N_Vector tmp1, N_Vector tmp2, N_Vector tmp3) {
 	Impl * r = implOf(data);
-	return r->m_solverJac(t, y, fy, J, r->m_solverJacData, tmp1, tmp2, tmp3);
+	try {
+		return r->m_solverJac(t, y, fy, J, r->m_solverJacData, tmp1, tmp2, tmp3);
+	}
+	catch (...) {
+		return keepException(r);
+	}
 }
 
 // CVODE resets its Jacobian routines when it initialises the linear solver at its first step
@@ -241,6 +281,24 @@ void throwInit(const std::string & message) {
 	throw ZEB::Exception(message, "[IntegratorSundialsCVODE::init]");
 }
 
+// A refused setting names itself and quotes CVODE's reason.
+void checkFlag(const Impl * r, int flag, const ZEB::FormatString & what) {
+	if (flag == CV_SUCCESS)
+		return;
+	if (r->m_lastError.empty())
+		throwInit(ZEB::FormatString("%1 (CVODE error code %2)").arg(what.str()).arg(flag).str());
+	throwInit(ZEB::FormatString("%1 (CVODE: %2)").arg(what.str()).arg(r->m_lastError).str());
+}
+
+void checkFlag(const Impl * r, int flag, const char * what) {
+	checkFlag(r, flag, ZEB::FormatString(what));
+}
+
+void requireFinite(double value, const ZEB::FormatString & what) {
+	if (!std::isfinite(value))
+		throwInit(what.str());
+}
+
 void initMessage(const char * text) {
 	ZEB::ZEB_Message(ZEB::FormatString(text), ZEB::MSG_PROGRESS, "[IntegratorSundialsCVODE::init]", 1);
 }
@@ -281,34 +339,57 @@ int evaluateModel(Impl * r, realtype t, N_Vector y, N_Vector ydot) {
 
 int IntegratorSundialsCVODE_f(realtype t, N_Vector y, N_Vector ydot, void * userData) {
 	Impl * r = implOf(userData);
-	if (r->m_timersPending) {
-		installTimedRoutines(r);
-		r->m_timersPending = false;
+	try {
+		if (r->m_timersPending) {
+			installTimedRoutines(r);
+			r->m_timersPending = false;
+		}
+		const int slot = fevalSlot(r);
+		TimerStart(slot);
+		const int result = evaluateModel(r, t, y, ydot);
+		TimerStop(slot);
+		return result;
 	}
-	const int slot = fevalSlot(r);
-	TimerStart(slot);
-	const int result = evaluateModel(r, t, y, ydot);
-	TimerStop(slot);
-	return result;
+	catch (...) {
+		return keepException(r);
+	}
 }
 
 
 int CVEwtFn_f(N_Vector y, N_Vector ewt, void * userData) {
-	// the model's own weights; its result is not consulted
-	implOf(userData)->m_model->calculateErrorWeights(N_VGetArrayPointer_Serial(y), N_VGetArrayPointer_Serial(ewt));
-	return 0;
+	Impl * r = implOf(userData);
+	try {
+		const ModelInterface::CalculationResult result =
+				r->m_model->calculateErrorWeights(N_VGetArrayPointer_Serial(y), N_VGetArrayPointer_Serial(ewt));
+		return (result == ModelInterface::CalculationSuccess) ? 0 : -1;
+	}
+	catch (...) {
+		return keepException(r);
+	}
 }
 
 
-void CVErrHandlerFn_f(int errorCode, const char * module, const char * function, char * msg, void * /*userData*/) {
+void CVErrHandlerFn_f(int errorCode, const char * module, const char * function, char * msg, void * userData) {
+	Impl * r = implOf(userData);
 	if (errorCode == 0)
 		return;
-	if (errorCode > 0)
-		ZEB::ZEB_Message(ZEB::FormatString("CVODE Integrator module '%1', function '%2': %3\n").arg(module).arg(function).arg(msg),
-						 ZEB::MSG_WARNING, "[CVErrHandlerFn_f]", -1);
-	else
-		ZEB::ZEB_Message(ZEB::FormatString("Error in CVODE Integrator module '%1', function '%2':\n%3").arg(module).arg(function).arg(msg),
-						 ZEB::MSG_ERROR, "[CVErrHandlerFn_f]", -1);
+	try {
+		if (errorCode < 0 && r != nullptr) {
+			r->m_lastError = (msg != nullptr) ? msg : "";
+			// the exception that stopped CVODE tells the story; CVODE's echo of it would only mislead
+			if (r->m_callbackException)
+				return;
+		}
+		if (errorCode > 0)
+			ZEB::ZEB_Message(ZEB::FormatString("CVODE Integrator module '%1', function '%2': %3\n").arg(module).arg(function).arg(msg),
+							 ZEB::MSG_WARNING, "[CVErrHandlerFn_f]", -1);
+		else
+			ZEB::ZEB_Message(ZEB::FormatString("Error in CVODE Integrator module '%1', function '%2':\n%3").arg(module).arg(function).arg(msg),
+							 ZEB::MSG_ERROR, "[CVErrHandlerFn_f]", -1);
+	}
+	catch (...) {
+		keepException(r);
+	}
 }
 
 
@@ -316,31 +397,36 @@ int CVSpilsPrecSetupFn_f(realtype t, N_Vector y, N_Vector fy, booleantype jok, b
 						 realtype gamma, void * userData)
 {
 	Impl * r = implOf(userData);
-	const double * yData = N_VGetArrayPointer_Serial(y);
-	const double * fyData = N_VGetArrayPointer_Serial(fy);
-	bool jacUpdated = false;
-	if (r->m_jacobian != nullptr && !jok) {
-		TimerStart(JACOBIAN_GENERATION);
-		int result = r->m_jacobian->setup(t, yData, fyData, nullptr, gamma);
-		TimerStop(JACOBIAN_GENERATION);
-		// a failed Jacobian must not be hidden behind the preconditioner's result
-		if (result == 0 && r->m_precond != nullptr) {
-			TimerStart(PRE_SETUP);
-			result = r->m_precond->setup(t, yData, fyData, nullptr, false, jacUpdated, gamma);
-			TimerStop(PRE_SETUP);
+	try {
+		const double * yData = N_VGetArrayPointer_Serial(y);
+		const double * fyData = N_VGetArrayPointer_Serial(fy);
+		bool jacUpdated = false;
+		if (r->m_jacobian != nullptr && !jok) {
+			TimerStart(JACOBIAN_GENERATION);
+			int result = r->m_jacobian->setup(t, yData, fyData, nullptr, gamma);
+			TimerStop(JACOBIAN_GENERATION);
+			// a failed Jacobian must not be hidden behind the preconditioner's result
+			if (result == 0 && r->m_precond != nullptr) {
+				TimerStart(PRE_SETUP);
+				result = r->m_precond->setup(t, yData, fyData, nullptr, false, jacUpdated, gamma);
+				TimerStop(PRE_SETUP);
+			}
+			*jcurPtr = SUNTRUE;
+			return result;
 		}
-		*jcurPtr = SUNTRUE;
+		if (r->m_precond == nullptr) {
+			*jcurPtr = SUNFALSE;
+			return 0;
+		}
+		TimerStart(PRE_SETUP);
+		const int result = r->m_precond->setup(t, yData, fyData, nullptr, jok == SUNTRUE, jacUpdated, gamma);
+		TimerStop(PRE_SETUP);
+		*jcurPtr = jacUpdated ? SUNTRUE : SUNFALSE;
 		return result;
 	}
-	if (r->m_precond == nullptr) {
-		*jcurPtr = SUNFALSE;
-		return 0;
+	catch (...) {
+		return keepException(r);
 	}
-	TimerStart(PRE_SETUP);
-	const int result = r->m_precond->setup(t, yData, fyData, nullptr, jok == SUNTRUE, jacUpdated, gamma);
-	TimerStop(PRE_SETUP);
-	*jcurPtr = jacUpdated ? SUNTRUE : SUNFALSE;
-	return result;
 }
 
 
@@ -353,18 +439,34 @@ int CVSpilsPrecSolveFn_f(realtype t, N_Vector y, N_Vector fy, N_Vector r, N_Vect
 		N_VScale(1.0, r, z);
 		return 0;
 	}
-	TimerStart(PRE_SOLVE);
-	const int result = impl->m_precond->solve(t, N_VGetArrayPointer_Serial(y), N_VGetArrayPointer_Serial(fy), nullptr,
-											  N_VGetArrayPointer_Serial(r), N_VGetArrayPointer_Serial(z), gamma, delta, lr);
-	TimerStop(PRE_SOLVE);
-	return result;
+	try {
+		TimerStart(PRE_SOLVE);
+		const int result = impl->m_precond->solve(t, N_VGetArrayPointer_Serial(y), N_VGetArrayPointer_Serial(fy), nullptr,
+												  N_VGetArrayPointer_Serial(r), N_VGetArrayPointer_Serial(z), gamma, delta, lr);
+		TimerStop(PRE_SOLVE);
+		return result;
+	}
+	catch (...) {
+		return keepException(impl);
+	}
 }
 
 
 int CVSpilsJacTimesVecFn_f(N_Vector v, N_Vector Jv, realtype /*t*/, N_Vector /*y*/, N_Vector /*fy*/, void * userData,
 						   N_Vector /*tmp*/)
 {
-	return implOf(userData)->m_jacobian->jacTimesVec(N_VGetArrayPointer_Serial(v), N_VGetArrayPointer_Serial(Jv));
+	Impl * r = implOf(userData);
+	try {
+		return r->m_jacobian->jacTimesVec(N_VGetArrayPointer_Serial(v), N_VGetArrayPointer_Serial(Jv));
+	}
+	catch (...) {
+		return keepException(r);
+	}
+}
+
+
+int IntegratorSundialsCVODE_keepException(void * userData) noexcept {
+	return keepException(implOf(userData));
 }
 
 
@@ -405,6 +507,8 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 	r->m_cvodeMem = CVodeCreate(CV_BDF, r->m_ctx);
 	if (r->m_cvodeMem == nullptr)
 		throwInit("CVodeCreate init error.");
+	// from here on CVODE's complaints reach the message handler, and init's exceptions quote them
+	checkFlag(r, CVodeSetErrHandlerFn(r->m_cvodeMem, CVErrHandlerFn_f, r), "Cannot install the error handler.");
 	r->m_t = t0;
 	r->m_dt = model->dt0();
 	if (n > 0)
@@ -412,40 +516,62 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 
 	if (CVodeInit(r->m_cvodeMem, IntegratorSundialsCVODE_f, t0, r->m_y) != CV_SUCCESS)
 		throwInit("CVodeInit init error.");
-	CVodeSetUserData(r->m_cvodeMem, r);
-	CVodeSetMaxOrd(r->m_cvodeMem, m_maxOrder);
-	CVodeSetMaxNumSteps(r->m_cvodeMem, m_maxSteps);
-	CVodeSetInitStep(r->m_cvodeMem, r->m_dt);
-	CVodeSetMaxStep(r->m_cvodeMem, m_dtMax);
-	CVodeSetMinStep(r->m_cvodeMem, m_dtMin);
+	checkFlag(r, CVodeSetUserData(r->m_cvodeMem, r), "Cannot set the user data.");
+	checkFlag(r, CVodeSetMaxOrd(r->m_cvodeMem, m_maxOrder), ZEB::FormatString("Invalid maximum order %1.").arg(m_maxOrder));
+	checkFlag(r, CVodeSetMaxNumSteps(r->m_cvodeMem, m_maxSteps),
+			  ZEB::FormatString("Invalid maximum number of steps %1.").arg(m_maxSteps));
+	// CVODE takes NaN for a valid setting
+	const ZEB::FormatString initStep = ZEB::FormatString("Invalid initial step size %1 s.").arg(r->m_dt);
+	requireFinite(r->m_dt, initStep);
+	checkFlag(r, CVodeSetInitStep(r->m_cvodeMem, r->m_dt), initStep);
+	const ZEB::FormatString maxStep = ZEB::FormatString("Invalid maximum step size %1 s.").arg(m_dtMax);
+	requireFinite(m_dtMax, maxStep);
+	checkFlag(r, CVodeSetMaxStep(r->m_cvodeMem, m_dtMax), maxStep);
+	const ZEB::FormatString minStep = ZEB::FormatString("Invalid minimum step size %1 s (maximum step size %2 s).")
+			.arg(m_dtMin).arg(m_dtMax);
+	requireFinite(m_dtMin, minStep);
+	checkFlag(r, CVodeSetMinStep(r->m_cvodeMem, m_dtMin), minStep);
 
 	if (model->hasErrorWeightsFunction())
-		CVodeWFtolerances(r->m_cvodeMem, CVEwtFn_f);
-	else if (m_absTolVec.empty())
-		CVodeSStolerances(r->m_cvodeMem, m_relTol, m_absTol);
+		checkFlag(r, CVodeWFtolerances(r->m_cvodeMem, CVEwtFn_f), "Cannot install the model's error weights function.");
+	else if (m_absTolVec.empty()) {
+		const ZEB::FormatString tolerances = ZEB::FormatString("Invalid tolerances relTol = %1, absTol = %2.")
+				.arg(m_relTol).arg(m_absTol);
+		requireFinite(m_relTol + m_absTol, tolerances);
+		checkFlag(r, CVodeSStolerances(r->m_cvodeMem, m_relTol, m_absTol), tolerances);
+	}
 	else {
 		if (m_absTolVec.size() < static_cast<std::size_t>(n))
 			throwInit("Invalid size of absTolVec.");
+		const ZEB::FormatString tolerances = ZEB::FormatString("Invalid tolerances relTol = %1 or absTolVec.").arg(m_relTol);
+		requireFinite(m_relTol, tolerances);
+		for (sunindextype i = 0; i < n; ++i)
+			requireFinite(m_absTolVec[static_cast<std::size_t>(i)], tolerances);
 		r->m_absTolVector = N_VNew_Serial(n, r->m_ctx);
+		if (r->m_absTolVector == nullptr)
+			throwInit("Cannot create CVODE vectors.");
 		if (n > 0)
 			std::memcpy(N_VGetArrayPointer_Serial(r->m_absTolVector), m_absTolVec.data(),
 						static_cast<std::size_t>(n) * sizeof(double));
-		CVodeSVtolerances(r->m_cvodeMem, m_relTol, r->m_absTolVector);
+		checkFlag(r, CVodeSVtolerances(r->m_cvodeMem, m_relTol, r->m_absTolVector), tolerances);
 	}
-	CVodeSetErrHandlerFn(r->m_cvodeMem, CVErrHandlerFn_f, r);
 
 	if (m_nonlinConvCoef != 0) {
 		ZEB::ZEB_Message(ZEB::FormatString("Setting NonlinConvCoef to %1.\n").arg(m_nonlinConvCoef),
 						 ZEB::MSG_PROGRESS, "[IntegratorSundialsCVODE::init]", 1);
-		CVodeSetNonlinConvCoef(r->m_cvodeMem, m_nonlinConvCoef);
+		const ZEB::FormatString coefficient = ZEB::FormatString("Invalid nonlinear convergence coefficient %1.")
+				.arg(m_nonlinConvCoef);
+		requireFinite(m_nonlinConvCoef, coefficient);
+		checkFlag(r, CVodeSetNonlinConvCoef(r->m_cvodeMem, m_nonlinConvCoef), coefficient);
 	}
 	if (m_maxNonLinIters != 0) {
 		ZEB::ZEB_Message(ZEB::FormatString("Setting MaxNonLinIters (maxcor) to %1.\n").arg(m_maxNonLinIters),
 						 ZEB::MSG_PROGRESS, "[IntegratorSundialsCVODE::init]", 1);
-		CVodeSetMaxNonlinIters(r->m_cvodeMem, m_maxNonLinIters);
+		checkFlag(r, CVodeSetMaxNonlinIters(r->m_cvodeMem, m_maxNonLinIters),
+				  ZEB::FormatString("Invalid maximum number of nonlinear iterations %1.").arg(m_maxNonLinIters));
 	}
 	if (m_stabLimDet)
-		CVodeSetStabLimDet(r->m_cvodeMem, SUNTRUE);
+		checkFlag(r, CVodeSetStabLimDet(r->m_cvodeMem, SUNTRUE), "Cannot switch on the stability limit detection.");
 
 	if (jacobian != nullptr) {
 		initMessage("Initializing Jacobian implementation\n");
@@ -459,7 +585,8 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 			throwInit("Error registering CVSpilsPrecSetupFn_f and/or CVSpilsPrecSolveFn_f.");
 		if (jacobian != nullptr) {
 			initMessage("Registering own Jacobian implementation with J*v function.\n");
-			CVodeSetJacTimes(r->m_cvodeMem, nullptr, CVSpilsJacTimesVecFn_f);
+			checkFlag(r, CVodeSetJacTimes(r->m_cvodeMem, nullptr, CVSpilsJacTimesVecFn_f),
+					  "Error registering CVSpilsJacTimesVecFn_f.");
 		}
 		else
 			initMessage("Using DQ-Approximation for J*v function.\n");
@@ -470,6 +597,7 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 	}
 
 	installTimedRoutines(r);
+	r->m_ready = true;
 	r->m_layoutVerified = cvodeLayoutMatches(r, t0, m_relTol);
 	if (!r->m_layoutVerified)
 		ZEB::ZEB_Message(ZEB::FormatString("CVODE's internal data does not have the expected layout; "
@@ -479,11 +607,20 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 
 
 int IntegratorSundialsCVODE::step() {
-	Impl * r = m_impl.get();
-	if (m_stopTime != 0)
-		CVodeSetStopTime(r->m_cvodeMem, m_stopTime);
+	Impl * r = readyRecord(m_impl, "[IntegratorSundialsCVODE::step]");
+	// a stop time behind the time reached is refused by CVODE (with a message)
+	if (m_stopTime != 0 && CVodeSetStopTime(r->m_cvodeMem, m_stopTime) != CV_SUCCESS)
+		return StepFailure;
 	installTimedRoutines(r);
-	const int flag = CVode(r->m_cvodeMem, r->m_model->tEnd(), r->m_y, &r->m_t, CV_ONE_STEP);
+	const double tEnd = r->m_model->tEnd();
+	r->m_callbackException = nullptr;
+	const int flag = CVode(r->m_cvodeMem, tEnd, r->m_y, &r->m_t, CV_ONE_STEP);
+	// CVODE has returned, with its state restored to the last step
+	if (r->m_callbackException) {
+		std::exception_ptr exception = r->m_callbackException;
+		r->m_callbackException = nullptr;
+		std::rethrow_exception(exception);
+	}
 	if (flag != CV_SUCCESS && flag != CV_TSTOP_RETURN)
 		return StepFailure;
 	CVodeGetNumSteps(r->m_cvodeMem, &r->m_nSteps);
@@ -500,17 +637,17 @@ int IntegratorSundialsCVODE::step() {
 
 
 double IntegratorSundialsCVODE::t() const {
-	return m_impl->m_t;
+	return readyRecord(m_impl, "[IntegratorSundialsCVODE::t]")->m_t;
 }
 
 
 double IntegratorSundialsCVODE::dt() const {
-	return m_impl->m_dt;
+	return readyRecord(m_impl, "[IntegratorSundialsCVODE::dt]")->m_dt;
 }
 
 
 const double * IntegratorSundialsCVODE::yOut(double t) const {
-	Impl * r = m_impl.get();
+	Impl * r = readyRecord(m_impl, "[IntegratorSundialsCVODE::y_out]");
 	if (t == r->m_t)
 		return N_VGetArrayPointer_Serial(r->m_y);
 	if (CVodeGetDky(r->m_cvodeMem, t, 0, r->m_yOut) != CV_SUCCESS)

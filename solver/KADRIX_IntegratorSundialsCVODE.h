@@ -49,7 +49,10 @@ public:
 	const char * identifier() const override { return "CVODE"; }
 	void init(ModelInterface * model, double t0, const double * y0, LESInterface * lesSolver,
 			  PrecondInterface * precond, JacobianInterface * jacobian) override;
-	/*! 1 on success (also when the stop time is reached), -1 on failure. */
+	/*! 1 on success (also when the stop time is reached), -1 on failure. An exception thrown by
+		the model, Jacobian generator or preconditioner during the step is rethrown once CVODE has
+		returned to the last step. step(), t(), dt() and yOut() throw ZEB::Exception before a
+		successful init(). */
 	int step() override;
 	double t() const override;
 	double dt() const override;
@@ -95,6 +98,12 @@ public:
 private:
 	std::unique_ptr<IntegratorSundialsCVODEImpl>	m_impl;
 };
+
+/*! For C callbacks that run inside CVODE for an integrator (userData: CVODE's user data of that
+	integrator): called in a catch block, it keeps the exception being handled so that step()
+	rethrows it once CVODE has returned, and returns CVODE's unrecoverable failure code -1.
+	C++ exceptions must never unwind through CVODE's C code. */
+int IntegratorSundialsCVODE_keepException(void * userData) noexcept;
 
 } // namespace KADRIX
 

@@ -123,23 +123,39 @@ int lsInitialize(SUNLinearSolver S) {
 	return SUNLS_SUCCESS;
 }
 
+// No C++ exception may unwind through CVODE: the integrator keeps it and stops CVODE.
+int keepException(void * cvodeMem) {
+	KADRIX::IntegratorSundialsCVODE_keepException(cvodeMem != nullptr ? static_cast<CVodeMem>(cvodeMem)->cv_user_data : nullptr);
+	return SUNLS_PACKAGE_FAIL_UNREC;
+}
+
 int lsSetup(SUNLinearSolver S, SUNMatrix A) {
 	if (!isModuleMatrix(A))
 		return SUNLS_ILL_INPUT;
-	const int result = BTridiagBTTRF(matrixContent(A)->m_record, nullptr);
-	solverContent(S)->m_lastFlag = result;
-	if (result > 0)
-		return SUNLS_LUFACT_FAIL;
-	return result < 0 ? SUNLS_ILL_INPUT : SUNLS_SUCCESS;
+	try {
+		const int result = BTridiagBTTRF(matrixContent(A)->m_record, nullptr);
+		solverContent(S)->m_lastFlag = result;
+		if (result > 0)
+			return SUNLS_LUFACT_FAIL;
+		return result < 0 ? SUNLS_ILL_INPUT : SUNLS_SUCCESS;
+	}
+	catch (...) {
+		return keepException(matrixContent(A)->m_cvodeMem);
+	}
 }
 
 // CVODE's linear-solver interface scales the correction for a changed gamma itself.
 int lsSolve(SUNLinearSolver /*S*/, SUNMatrix A, N_Vector x, N_Vector b, realtype /*tol*/) {
 	if (!isModuleMatrix(A))
 		return SUNLS_ILL_INPUT;
-	N_VScale(1.0, b, x);
-	BTridiagBTTRS(matrixContent(A)->m_record, nullptr, N_VGetArrayPointer(x));
-	return SUNLS_SUCCESS;
+	try {
+		N_VScale(1.0, b, x);
+		BTridiagBTTRS(matrixContent(A)->m_record, nullptr, N_VGetArrayPointer(x));
+		return SUNLS_SUCCESS;
+	}
+	catch (...) {
+		return keepException(matrixContent(A)->m_cvodeMem);
+	}
 }
 
 sunindextype lsLastFlag(SUNLinearSolver S) {
@@ -277,13 +293,12 @@ SUNLinearSolver SUNLinSol_BTridiag(SUNMatrix A, SUNContext ctx) {
 }
 
 
-int cvDlsBTridiagDQJac(realtype t, N_Vector y, N_Vector fy, SUNMatrix J, void * /*data*/,
-					   N_Vector tmp1, N_Vector tmp2, N_Vector /*tmp3*/)
-{
-	const SUNDlsMat Jm = SUNBTridiagMatrix_Record(J);
-	CVodeMem cv = static_cast<CVodeMem>(SUNBTridiagMatrix_CVodeMem(J));
-	if (Jm == nullptr || cv == nullptr)
-		return -1;
+} // extern "C"
+
+
+namespace {
+
+int dqJacobian(SUNDlsMat Jm, CVodeMem cv, realtype t, N_Vector y, N_Vector fy, N_Vector tmp1, N_Vector tmp2) {
 	CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
 	const long N = Jm->N;
 	const long M = Jm->M;
@@ -332,6 +347,26 @@ int cvDlsBTridiagDQJac(realtype t, N_Vector y, N_Vector fy, SUNMatrix J, void * 
 		}
 	}
 	return 0;
+}
+
+} // namespace
+
+
+extern "C" {
+
+int cvDlsBTridiagDQJac(realtype t, N_Vector y, N_Vector fy, SUNMatrix J, void * /*data*/,
+					   N_Vector tmp1, N_Vector tmp2, N_Vector /*tmp3*/)
+{
+	const SUNDlsMat Jm = SUNBTridiagMatrix_Record(J);
+	CVodeMem cv = static_cast<CVodeMem>(SUNBTridiagMatrix_CVodeMem(J));
+	if (Jm == nullptr || cv == nullptr)
+		return -1;
+	try {
+		return dqJacobian(Jm, cv, t, y, fy, tmp1, tmp2);
+	}
+	catch (...) {
+		return KADRIX::IntegratorSundialsCVODE_keepException(cv->cv_user_data);
+	}
 }
 
 } // extern "C"

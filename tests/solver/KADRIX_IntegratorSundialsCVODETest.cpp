@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -231,6 +233,143 @@ TEST(IntegratorSundialsCVODE, ReportsModelFailures) {
 			EXPECT_EQ(m.m_type, ZEB::MSG_WARNING);
 			EXPECT_EQ(m.m_text.find("ydot() function (in physical model) returned with 'recoverable error' at time t="), 0u);
 		}
+}
+
+TEST(IntegratorSundialsCVODE, RefusesUseBeforeASuccessfulInit) {
+	MessageRecorder quiet;
+	HeatChain model(3);
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	auto expectRefused = [&] {
+		EXPECT_EQ(TestSupport::thrownAt([&] { integrator.step(); }, "[IntegratorSundialsCVODE::step]"),
+				  "The integrator has not been initialized: a successful init() must come first.");
+		EXPECT_THROW(integrator.t(), ZEB::Exception);
+		EXPECT_THROW(integrator.dt(), ZEB::Exception);
+		EXPECT_THROW(integrator.yOut(0), ZEB::Exception);
+	};
+	expectRefused();
+	integrator.m_maxOrder = 0;
+	EXPECT_THROW(integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr), ZEB::Exception);
+	expectRefused();
+	integrator.m_maxOrder = 5;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	EXPECT_EQ(integrator.step(), 1);
+}
+
+TEST(IntegratorSundialsCVODE, RefusesIllegalSettingsWithCVODEsReason) {
+	MessageRecorder rec;
+	HeatChain model(3);
+	KrylovSolver les;
+	auto initError = [&](const std::function<void(IntegratorSundialsCVODE &)> & set) {
+		IntegratorSundialsCVODE integrator;
+		set(integrator);
+		return TestSupport::thrownAt([&] { integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr); },
+									 "[IntegratorSundialsCVODE::init]");
+	};
+	EXPECT_EQ(initError([](IntegratorSundialsCVODE & i) { i.m_relTol = -1; }),
+			  "Invalid tolerances relTol = -1, absTol = 1e-06. (CVODE: reltol < 0 illegal.)");
+	// CVODE's own message went to the message handler, not to the standard error stream
+	ASSERT_EQ(rec.texts("[CVErrHandlerFn_f]").size(), 1u);
+	EXPECT_NE(rec.texts("[CVErrHandlerFn_f]")[0].find("reltol < 0 illegal."), std::string::npos);
+	EXPECT_EQ(initError([](IntegratorSundialsCVODE & i) { i.m_absTol = std::nan(""); })
+			  .find("Invalid tolerances relTol = 1e-05, absTol = "), 0u);
+	EXPECT_EQ(initError([](IntegratorSundialsCVODE & i) { i.m_absTolVec = {1e-6, -1, 1e-6}; }).find("Invalid tolerances"), 0u);
+	EXPECT_EQ(initError([](IntegratorSundialsCVODE & i) { i.m_maxOrder = 0; }).find("Invalid maximum order 0."), 0u);
+	EXPECT_EQ(initError([](IntegratorSundialsCVODE & i) { i.m_dtMin = 10; i.m_dtMax = 1; })
+			  .find("Invalid minimum step size 10 s (maximum step size 1 s)."), 0u);
+}
+
+namespace {
+
+// Throws from its n-th right-hand-side evaluation, as the room model does on bad input.
+class ThrowingChain : public HeatChain {
+public:
+	explicit ThrowingChain(unsigned int n) : HeatChain(n) {}
+	CalculationResult ydot(double * ydot) override {
+		if (++m_calls == m_throwAt)
+			throw ZEB::Exception("Model broke.", "[ThrowingChain::ydot]");
+		return HeatChain::ydot(ydot);
+	}
+	int m_calls = 0;
+	int m_throwAt = 0;
+};
+
+// A Jacobian generator that throws from its set-up when asked to.
+class ThrowingJacobian : public SolverTest::ChainJacobian {
+public:
+	int setup(double t, const double * y, const double * ydot, const double * residuals, double gamma) override {
+		if (m_throw)
+			throw ZEB::Exception("Jacobian broke.", "[ThrowingJacobian::setup]");
+		return ChainJacobian::setup(t, y, ydot, residuals, gamma);
+	}
+	bool m_throw = false;
+};
+
+std::vector<double> stateAt(IntegratorSundialsCVODE & integrator, double tEnd) {
+	integrator.m_stopTime = tEnd;
+	for (int steps = 0; integrator.t() < tEnd; ++steps) {
+		if (steps == 10000 || integrator.step() != 1) {
+			ADD_FAILURE() << "no progress at t = " << integrator.t();
+			break;
+		}
+	}
+	const double * y = integrator.yOut(integrator.t());
+	return std::vector<double>(y, y + 10);
+}
+
+} // namespace
+
+TEST(IntegratorSundialsCVODE, RethrowsCallbackExceptionsOnceCVODEHasReturned) {
+	MessageRecorder rec;
+	ThrowingChain model(10);
+	KrylovSolver les;
+	ThrowingJacobian jacobian;
+	IntegratorSundialsCVODE integrator;
+	configure(integrator);
+	integrator.init(&model, 0, model.y0(), &les, nullptr, &jacobian);
+	run(integrator, 10, 20);
+	const double t = integrator.t();
+	model.m_throwAt = model.m_calls + 2;		// within the Newton iteration of the next step
+	EXPECT_EQ(TestSupport::thrownAt([&] { integrator.step(); }, "[ThrowingChain::ydot]"), "Model broke.");
+	EXPECT_EQ(integrator.t(), t);
+	EXPECT_TRUE(rec.texts("[CVErrHandlerFn_f]").empty());		// no misleading echo from CVODE
+	jacobian.m_throw = true;
+	EXPECT_EQ(TestSupport::thrownAt([&] { for (int i = 0; i < 100; ++i) integrator.step(); }, "[ThrowingJacobian::setup]"),
+			  "Jacobian broke.");
+	jacobian.m_throw = false;
+
+	// CVODE was left between steps: it steps on to the undisturbed solution
+	ThrowingChain undisturbed(10);
+	KrylovSolver referenceLes;
+	SolverTest::ChainJacobian referenceJacobian;
+	IntegratorSundialsCVODE reference;
+	configure(reference);
+	reference.init(&undisturbed, 0, undisturbed.y0(), &referenceLes, nullptr, &referenceJacobian);
+	const std::vector<double> expected = stateAt(reference, 2.0);
+	const std::vector<double> y = stateAt(integrator, 2.0);
+	for (std::size_t i = 0; i < y.size(); ++i)
+		EXPECT_NEAR(y[i], expected[i], 1e-4 * std::fabs(expected[i])) << i;
+
+	// and can be initialised afresh after a failure in its first evaluation
+	model.m_throwAt = model.m_calls + 1;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, &jacobian);
+	EXPECT_THROW(integrator.step(), ZEB::Exception);
+	EXPECT_EQ(integrator.step(), 1);
+}
+
+TEST(IntegratorSundialsCVODE, FailsAStepWhoseErrorWeightsTheModelCannotGive) {
+	MessageRecorder rec;
+	class FailingWeights : public HeatChain {
+	public:
+		FailingWeights() : HeatChain(4) {}
+		CalculationResult calculateErrorWeights(const double *, double *) override { return CalculationAbort; }
+		bool hasErrorWeightsFunction() override { return true; }
+	} model;
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	EXPECT_EQ(integrator.step(), -1);
+	EXPECT_FALSE(rec.texts("[CVErrHandlerFn_f]").empty());
 }
 
 TEST(IntegratorSundialsCVODE, StopsAtStopTimeAndInterpolates) {
