@@ -1,5 +1,6 @@
 #include "KADRIX_PrecondILU.h"
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -23,15 +24,20 @@ void PrecondILU::init(ModelInterface * model, IntegratorInterface * integrator, 
 	m_integrator = integrator;
 	m_jacobian = dynamic_cast<const JacobianSparse *>(jacobian);
 	m_ilu.reset();
+	m_diagonal.clear();
 	if (m_jacobian == nullptr)
 		throw ZEB::Exception("Error initializing ILU preconditioner: a sparse Jacobian generator is required.", location);
 	std::unique_ptr<ZEBMK::SparseMatrix> ilu(m_jacobian->createAndReleaseJacobianCopy());
 	// the factorisation divides by every diagonal element
-	for (unsigned int i = 0; i < ilu->n(); ++i)
-		if (ilu->storageIndex(i, i) == ilu->dataSize())
+	std::vector<unsigned int> diagonal(ilu->n());
+	for (unsigned int i = 0; i < ilu->n(); ++i) {
+		diagonal[i] = ilu->storageIndex(i, i);
+		if (diagonal[i] == ilu->dataSize())
 			throw ZEB::Exception(ZEB::FormatString("Error initializing ILU preconditioner: the Jacobian's sparsity pattern "
 												   "lacks the diagonal element of row %1.").arg(i), location);
+	}
 	m_ilu.swap(ilu);
+	m_diagonal.swap(diagonal);
 }
 
 
@@ -45,6 +51,11 @@ int PrecondILU::setup(double /*t*/, const double * /*y*/, const double * /*ydot*
 	ZEBMK::vector_scale_by(static_cast<int>(size), m_ilu->data(), -gamma);
 	m_ilu->addIdentityMatrix();
 	m_ilu->ilu();
+	// a vanished or non-finite pivot would turn every solve into garbage: a smaller step may help
+	const double * values = m_ilu->data();
+	for (std::size_t i = 0; i < m_diagonal.size(); ++i)
+		if (!std::isfinite(values[m_diagonal[i]]) || values[m_diagonal[i]] == 0)
+			return static_cast<int>(i) + 1;
 	return 0;
 }
 

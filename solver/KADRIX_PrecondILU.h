@@ -2,6 +2,7 @@
 #define KADRIX_PrecondILUH
 
 #include <memory>
+#include <vector>
 
 #include "KADRIX_PrecondInterface.h"
 
@@ -28,8 +29,9 @@ public:
 	/*! Takes the pattern of the sparse Jacobian generator. Throws ZEB::Exception without a
 		generator derived from JacobianSparse and for a pattern that lacks a diagonal element. */
 	void init(ModelInterface * model, IntegratorInterface * integrator, const JacobianInterface * jacobian) override;
-	/*! Factorises I - gamma J with the generator's current values; returns 0 (-1 before init()).
-		jacOk and jacUpdated are not used: the generator's values are always taken. */
+	/*! Factorises I - gamma J with the generator's current values; returns 0, the 1-based row of
+		the first pivot that is 0 or not finite, or -1 before init(). jacOk and jacUpdated are not
+		used: the generator's values are always taken. */
 	int setup(double t, const double * y, const double * ydot, const double * residuals,
 			  bool jacOk, bool & jacUpdated, double gamma) override;
 	/*! z = (LU)^-1 r with the factors of the last setup(); returns 0 (-1 before init()). */
@@ -56,6 +58,8 @@ private:
 	PreconditionerType					m_type;
 	/*! M and then its incomplete LU factors, on the Jacobian's pattern. */
 	std::unique_ptr<ZEBMK::SparseMatrix>	m_ilu;
+	/*! Storage index of every diagonal element (the pivots after the factorisation). */
+	std::vector<unsigned int>				m_diagonal;
 };
 
 } // namespace KADRIX

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,30 @@ TEST(PrecondILU, RefusesWhatItCannotFactorise) {
 			  "Error initializing ILU preconditioner: the Jacobian's sparsity pattern lacks the diagonal element of row 1. "
 			  "@ [PrecondILU::init]");
 	EXPECT_EQ(ilu.serializationSize(), 0u);
+}
+
+TEST(PrecondILU, ReportsTheRowOfAVanishedOrNonFinitePivot) {
+	MessageRecorder quiet;
+	const unsigned int n = 6;
+	HeatChain model(n, 50.0);
+	SolverTest::ChainPattern pattern(n);
+	JacobianSparseCSR jacobian(n, pattern.nnz(), pattern.ia.data(), pattern.ja.data());
+	jacobian.init(&model);
+	std::vector<double> f(n);
+	model.setY(model.y0());
+	model.ydot(f.data());
+	jacobian.setup(0, model.y0(), f.data(), nullptr, 0);
+	PrecondILU ilu(PrecondInterface::RIGHT);
+	ilu.init(&model, nullptr, &jacobian);
+	bool updated = false;
+	// I - gamma J loses its first pivot for gamma = 1/J_00
+	EXPECT_EQ(ilu.setup(0, nullptr, nullptr, nullptr, false, updated, 1.0 / jacobian.jacobian()->value(0, 0)), 1);
+	EXPECT_EQ(ilu.setup(0, nullptr, nullptr, nullptr, false, updated, 0.02), 0);
+
+	model.m_conductance = std::nan("");
+	model.ydot(f.data());
+	jacobian.setup(0, model.y0(), f.data(), nullptr, 0);
+	EXPECT_EQ(ilu.setup(0, nullptr, nullptr, nullptr, false, updated, 0.02), 1);
 }
 
 TEST(PrecondILU, SavesGMRESIterations) {
