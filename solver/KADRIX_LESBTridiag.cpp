@@ -27,7 +27,7 @@ void LESBTridiag::init(ModelInterface * model, IntegratorInterface * integrator,
 
 	IntegratorSundialsCVODE * cvode = dynamic_cast<IntegratorSundialsCVODE *>(integrator);
 	if (cvode == nullptr && dynamic_cast<IntegratorImplicitEuler *>(integrator) == nullptr)
-		throw ZEB::Exception("Error initializing BlockTridiag linear solver: solver is only defined for CVODE, IDA or "
+		throw ZEB::Exception("Error initializing BlockTridiag linear solver: solver is only defined for CVODE or "
 							 "implicit Euler integrator.", location);
 	if (cvode != nullptr) {
 		// the module checks the sizes and reports what it refuses through CVODE

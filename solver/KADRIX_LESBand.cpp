@@ -31,7 +31,7 @@ void LESBand::init(ModelInterface * model, IntegratorInterface * integrator, Pre
 
 	IntegratorSundialsCVODE * cvode = dynamic_cast<IntegratorSundialsCVODE *>(integrator);
 	if (cvode == nullptr && dynamic_cast<IntegratorImplicitEuler *>(integrator) == nullptr)
-		throw ZEB::Exception("Error initializing Band linear solver: solver is only defined for CVODE, IDA or "
+		throw ZEB::Exception("Error initializing Band linear solver: solver is only defined for CVODE or "
 							 "implicit Euler integrator", location);
 	const unsigned int n = model->n();
 	if (cvode != nullptr) {

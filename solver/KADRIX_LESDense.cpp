@@ -28,7 +28,7 @@ void LESDense::init(ModelInterface * model, IntegratorInterface * integrator, Pr
 
 	IntegratorSundialsCVODE * cvode = dynamic_cast<IntegratorSundialsCVODE *>(integrator);
 	if (cvode == nullptr && dynamic_cast<IntegratorImplicitEuler *>(integrator) == nullptr)
-		throw ZEB::Exception("Error initialising Dense linear solver: solver is only defined for CVODE, IDA or "
+		throw ZEB::Exception("Error initialising Dense linear solver: solver is only defined for CVODE or "
 							 "implicit Euler integrator", location);
 	m_n = model->n();
 	if (cvode != nullptr) {

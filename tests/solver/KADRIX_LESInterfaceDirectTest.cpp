@@ -120,7 +120,7 @@ TEST(LESInterfaceDirect, SolversRefuseWhatTheyCannotServe) {
 	KADRIX::LESDense dense;
 	EXPECT_EQ(thrown([&]() { dense.init(nullptr, &euler, nullptr, nullptr); }), "Missing model. @ [LESDense::init]");
 	EXPECT_EQ(thrown([&]() { dense.init(&model, nullptr, nullptr, nullptr); }),
-			  "Error initialising Dense linear solver: solver is only defined for CVODE, IDA or implicit Euler integrator"
+			  "Error initialising Dense linear solver: solver is only defined for CVODE or implicit Euler integrator"
 			  " @ [LESDense::init]");
 
 	SolverTest::ChainPattern pattern(3);
