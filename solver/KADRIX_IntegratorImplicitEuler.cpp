@@ -243,12 +243,28 @@ void IntegratorImplicitEuler::attemptStep(double & tNew) {
 }
 
 
-void IntegratorImplicitEuler::setupIterationMatrix() {
-	m_lesSolver->setup(m_y.data(), m_ydot.data(), nullptr, m_dt);
+bool IntegratorImplicitEuler::setupIterationMatrix() {
+	const char * const location = "[IntegratorImplicitEuler::setupIterationMatrix]";
 	++m_counters.m_nLinSetups;
+	try {
+		m_lesSolver->setup(m_y.data(), m_ydot.data(), nullptr, m_dt);
+	}
+	catch (const LESSetupError & ex) {
+		if (!ex.recoverable())
+			throw ZEB::Exception(ex, ZEB::FormatString("Cannot set up the linear equation solver at t = %1 s.")
+								 .arg(m_t + m_dt), location);
+		// counted and handled like a convergence failure; the failed factors are never used
+		++m_counters.m_nNewtonConvFails;
+		m_retryWithNewJac = true;
+		if (level3Shown())
+			warning3(ZEB::FormatString("Setup of the linear equation solver failed (%1), reducing time step!")
+					 .arg(ex.what()), location);
+		return false;
+	}
 	m_jacUpdatedThisStep = true;
 	m_nStepsSinceJacUpdate = 0;
 	m_dtJac = m_dt;
+	return true;
 }
 
 
@@ -277,8 +293,10 @@ int IntegratorImplicitEuler::tryStep() {
 
 	if (m_jacUpdateNeeded) {
 		TimerStart(LS_SETUP);
-		setupIterationMatrix();
+		const bool ready = setupIterationMatrix();
 		TimerStop(LS_SETUP);
+		if (!ready)
+			return 2;
 		m_convRate = 1.0;
 	}
 
@@ -368,8 +386,10 @@ int IntegratorImplicitEuler::newtonIteration() {
 
 		if (m_jacUpdateMode == 3 || (m_jacUpdateMode == 2 && m_residualNorm > 0.01)) {
 			TimerStart(LS_SETUP);
-			setupIterationMatrix();
+			const bool ready = setupIterationMatrix();
 			TimerStop(LS_SETUP);
+			if (!ready)
+				return 2;
 		}
 
 		prevDeltaNorm = deltaNorm;

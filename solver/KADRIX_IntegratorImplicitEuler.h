@@ -51,9 +51,11 @@ public:
 		then Jacobian generator and preconditioner when not null); starts afresh on every call. */
 	void init(ModelInterface * model, double t0, const double * y0, LESInterface * lesSolver,
 			  PrecondInterface * precond, JacobianInterface * jacobian) override;
-	/*! One accepted step; returns 1. Throws when the stop time is already reached, when the model
-		aborts and when the step size falls below rounding level; t() and yOut(t()) then still
-		give the last accepted state. */
+	/*! One accepted step; returns 1. An attempt whose iteration matrix cannot be set up (a
+		singular factorisation) is repeated with half the step, like a failed Newton iteration.
+		Throws when the stop time is already reached, when the model aborts, when the linear
+		equation solver fails beyond recovery and when the step size falls below rounding level;
+		t() and yOut(t()) then still give the last accepted state. */
 	int step() override;
 	double t() const override { return m_t; }
 	/*! Size of the last accepted step (before the first step: the first step size) [s]. */
@@ -103,8 +105,10 @@ private:
 	void decreaseTimeStepNonLinearFailure();
 	/*! Throws for an aborting model evaluation; success and recoverable errors pass. */
 	void handleErrors(ModelInterface::CalculationResult result) const;
-	/*! Sets up the iteration matrix M = I - dt J at the current iterate. */
-	void setupIterationMatrix();
+	/*! Sets up the iteration matrix M = I - dt J at the current iterate. False when the linear
+		equation solver reports a failure that a smaller step may cure (the next attempt then sets
+		up M again); throws for any other failure. */
+	bool setupIterationMatrix();
 	/*! One line of the iteration table (with the table header before the first iteration). */
 	void writeIterationStats(double resRate, double deltaNorm, double deltaRate) const;
 

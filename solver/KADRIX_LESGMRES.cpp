@@ -23,8 +23,8 @@ void LESGMRES::init(ModelInterface * model, IntegratorInterface * integrator, Pr
 	}
 	IntegratorImplicitEuler * euler = dynamic_cast<IntegratorImplicitEuler *>(integrator);
 	if (euler == nullptr)
-		throw ZEB::Exception("Error initializing Sundials GMRES linear solver: Only 'IntegratorSundialsIDA' or "
-							 "'IntegratorSundialsCVODE' are suitable integrators.", "[LESGMRES::init]");
+		throw ZEB::Exception("Error initializing Sundials GMRES linear solver: Only 'IntegratorSundialsCVODE' or "
+							 "'IntegratorImplicitEuler' are suitable integrators.", "[LESGMRES::init]");
 	m_integrator = integrator;
 	m_model = model;
 	m_precond = precond;
@@ -68,12 +68,20 @@ void LESGMRES::setup(const double * y, const double * ydot, const double * resid
 		m_model->calculateErrorWeights(y, m_w.data());
 	std::copy(ydot, ydot + n, m_f.begin());
 	const double t = euler->t();
-	if (m_jacobian != nullptr)
-		m_jacobian->setup(t, y, ydot, residuals, gamma);
+	// solves with failed factors would only produce garbage: the integrator decides what to do
+	if (m_jacobian != nullptr) {
+		const int result = m_jacobian->setup(t, y, ydot, residuals, gamma);
+		if (result != 0)
+			throw LESSetupError(result, ZEB::FormatString("Set-up of the Jacobian failed with result %1.").arg(result),
+								"[LESGMRES::setup]");
+	}
 	if (m_precond != nullptr) {
 		bool jacUpdated = false;
-		m_precond->setup(t, y, ydot, residuals, false, jacUpdated, gamma);
+		const int result = m_precond->setup(t, y, ydot, residuals, false, jacUpdated, gamma);
 		++m_nPrecSetups;
+		if (result != 0)
+			throw LESSetupError(result, ZEB::FormatString("Set-up of the preconditioner failed with result %1.").arg(result),
+								"[LESGMRES::setup]");
 	}
 }
 
@@ -93,7 +101,7 @@ void LESGMRES::ATimesVec(const double * v, double * Av, double gamma, const doub
 	}
 	else {
 		// the norm divided by n, not by its root
-		const double sigma = ZEB::f_sqrt(norm2(y, n)) / n * m_relToleranceDQ + m_absToleranceDQ;
+		const double sigma = norm2(y, n) / n * m_relToleranceDQ + m_absToleranceDQ;
 		for (unsigned int i = 0; i < n; ++i)
 			m_yPerturbed[i] = y[i] + sigma * v[i];
 		m_model->setY(m_yPerturbed.data());
@@ -126,7 +134,7 @@ void LESGMRES::solve(double * b) {
 	}
 	for (unsigned int i = 0; i < n; ++i)
 		m_V[0][i] *= m_w[i];
-	const double beta = ZEB::f_sqrt(norm2(m_V[0].data(), n));
+	const double beta = norm2(m_V[0].data(), n);
 	if (beta < m_delta)
 		return;
 	for (unsigned int i = 0; i < n; ++i)
@@ -167,7 +175,18 @@ void LESGMRES::solve(double * b) {
 
 	std::fill(m_t.begin(), m_t.end(), 0.0);
 	m_t[0] = beta;
-	QRsolve(k, m_t.data());
+	if (QRsolve(k, m_t.data()) != 0) {
+		// A zero diagonal of R: A is singular on the Krylov subspace (a breakdown). The columns
+		// before the first zero still form a solvable problem; the correction comes from them.
+		unsigned int solvable = 0;
+		while (m_H(solvable, solvable) != 0)
+			++solvable;
+		k = solvable;
+		converged = false;
+		std::fill(m_t.begin(), m_t.end(), 0.0);
+		m_t[0] = beta;
+		QRsolve(k, m_t.data());
+	}
 	std::fill(m_d.begin(), m_d.end(), 0.0);
 	for (unsigned int i = 0; i < k; ++i)
 		for (unsigned int j = 0; j < n; ++j)
@@ -188,7 +207,7 @@ void LESGMRES::solve(double * b) {
 
 int LESGMRES::ModifiedGramSchmidt(const double * w, unsigned int k) {
 	const unsigned int n = m_model->n();
-	const double nu = ZEB::f_sqrt(norm2(w, n));
+	const double nu = norm2(w, n);
 	std::vector<double> & next = m_V[k + 1];
 	std::copy(w, w + n, next.begin());
 	for (unsigned int i = 0; i <= k; ++i) {
@@ -196,7 +215,7 @@ int LESGMRES::ModifiedGramSchmidt(const double * w, unsigned int k) {
 		for (unsigned int j = 0; j < n; ++j)
 			next[j] -= m_H(i, k) * m_V[i][j];
 	}
-	double nuNew = ZEB::f_sqrt(norm2(next.data(), n));
+	double nuNew = norm2(next.data(), n);
 	// reorthogonalise only when the new vector is tiny against the incoming one
 	if (std::fabs((nuNew + 1000 * nu) - 1000 * nu) < 1e-23) {
 		double S = 0;
@@ -230,8 +249,8 @@ int LESGMRES::ClassicalGramSchmidt(const double * w, unsigned int k) {
 	for (unsigned int i = 0; i <= k; ++i)
 		for (unsigned int j = 0; j < n; ++j)
 			next[j] -= m_H(i, k) * m_V[i][j];
-	const double nu = ZEB::f_sqrt(norm2(w, n));
-	double nuNew = ZEB::f_sqrt(norm2(next.data(), n));
+	const double nu = norm2(w, n);
+	double nuNew = norm2(next.data(), n);
 	if (nu > 1000 * nuNew) {
 		for (unsigned int i = 0; i <= k; ++i)
 			m_s[i] = dotProduct(next.data(), m_V[i].data(), n);
@@ -240,7 +259,7 @@ int LESGMRES::ClassicalGramSchmidt(const double * w, unsigned int k) {
 				next[j] -= m_s[i] * m_V[i][j];
 			m_H(i, k) += m_s[i];
 		}
-		nuNew = ZEB::f_sqrt(norm2(next.data(), n));
+		nuNew = norm2(next.data(), n);
 	}
 	m_H(k + 1, k) = nuNew;
 	if (nuNew != 0)
@@ -314,7 +333,7 @@ double LESGMRES::dotProduct(const double * a, const double * b, unsigned int n) 
 
 
 double LESGMRES::norm2(const double * a, unsigned int n) {
-	return dotProduct(a, a, n);
+	return std::sqrt(dotProduct(a, a, n));
 }
 
 } // namespace KADRIX

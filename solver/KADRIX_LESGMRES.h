@@ -17,9 +17,12 @@ public:
 	void init(ModelInterface * model, IntegratorInterface * integrator, PrecondInterface * precond,
 			  JacobianInterface * jacobian) override;
 	/*! Implicit Euler only: takes state, derivatives and gamma, error weights, and sets up the
-		Jacobian generator and preconditioner. */
+		Jacobian generator and preconditioner; throws LESSetupError with the result of the first
+		of them that fails. */
 	void setup(const double * y, const double * ydot, const double * residuals, double gamma) override;
-	/*! Implicit Euler only: replaces b by the (best) solution of M x = b. */
+	/*! Implicit Euler only: replaces b by the (best) solution of M x = b. After a breakdown (M
+		singular on the Krylov subspace) the solution comes from the subspace before it and counts
+		as a linear convergence failure. */
 	void solve(double * b) override;
 
 	/*! Av = (I - gamma J) v at the state and derivatives of the last setup. */
@@ -32,7 +35,7 @@ public:
 	/*! Solves the k x k least-squares problem in g; 1 at a zero diagonal element, else 0. */
 	int QRsolve(unsigned int k, double * g);
 	static double dotProduct(const double * a, const double * b, unsigned int n);
-	/*! The sum of squares, not its root. */
+	/*! The Euclidean norm. */
 	static double norm2(const double * a, unsigned int n);
 
 private:

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <memory>
 
+#include "ZEB_Exception.h"
 #include "ZEB_Path.h"
 
 namespace KADRIX {
@@ -15,6 +16,20 @@ class JacobianInterface;
 class ModelInterface;
 class PrecondInterface;
 
+/*! Thrown by LESInterface::setup() when the iteration matrix, or the Jacobian or preconditioner
+	behind it, could not be set up; the solver must then not be used for solves. result() is the
+	failing set-up's result: positive when a smaller step may succeed (a singular factorisation, a
+	recoverable model failure), negative when not. */
+class LESSetupError : public ZEB::Exception {
+public:
+	LESSetupError(int result, const ZEB::FormatString & what, const std::string & location) :
+		ZEB::Exception(what, location), m_result(result) {}
+	int result() const { return m_result; }
+	bool recoverable() const { return m_result > 0; }
+private:
+	int m_result;
+};
+
 /*! A solver of the linear systems M x = b with the iteration matrix M = I - gamma J that
 	implicit integrators need. Keeps non-owning pointers to model, integrator and helpers. */
 class LESInterface {
@@ -23,7 +38,8 @@ public:
 
 	virtual void init(ModelInterface * model, IntegratorInterface * integrator, PrecondInterface * precond,
 					  JacobianInterface * jacobian) = 0;
-	/*! Prepares M = I - gamma J for state y; residuals may be null. */
+	/*! Prepares M = I - gamma J for state y; residuals may be null. A solver that cannot set up M
+		throws LESSetupError. */
 	virtual void setup(const double * y, const double * ydot, const double * residuals, double gamma) = 0;
 	/*! Solves M x = rhs in place. */
 	virtual void solve(double * rhs) = 0;

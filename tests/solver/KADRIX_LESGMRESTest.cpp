@@ -182,7 +182,9 @@ TEST(LESBiCGStab, RunsOnlyWithCVODE) {
 		EXPECT_STREQ(ex.location(), "[LESBiCGStab::init]");
 	}
 	KADRIX::LESGMRES lonely;
-	EXPECT_THROW(lonely.init(&model, nullptr, nullptr, nullptr), ZEB::Exception);
+	EXPECT_EQ(TestSupport::thrownAt([&] { lonely.init(&model, nullptr, nullptr, nullptr); }, "[LESGMRES::init]"),
+			  "Error initializing Sundials GMRES linear solver: Only 'IntegratorSundialsCVODE' or "
+			  "'IntegratorImplicitEuler' are suitable integrators.");
 }
 
 TEST(LESGMRES, WritesStatisticsAndMetrics) {
@@ -239,6 +241,47 @@ TEST(LESGMRES, SolvesNewtonSystemsForImplicitEuler) {
 		for (unsigned int i = 0; i < n; ++i)
 			EXPECT_NEAR(Mx[i], b[i], tolerance) << i << (withJacobian ? " with Jacobian" : " difference quotients");
 	}
+}
+
+namespace {
+
+// J = diag(0, 1/gamma0): I - gamma0 J = diag(1, 0) is singular.
+class SingularJacobian : public KADRIX::JacobianInterface {
+public:
+	void init(KADRIX::ModelInterface *) override {}
+	int setup(double, const double *, const double *, const double *, double) override { return 0; }
+	int jacTimesVec(const double * v, double * Jv) const override {
+		Jv[0] = 0;
+		Jv[1] = v[1] / m_gamma0;
+		return 0;
+	}
+	unsigned int nRHSEvals() const override { return 0; }
+	double m_gamma0 = 0.5;
+};
+
+class CountingGMRES : public KADRIX::LESGMRES {
+public:
+	unsigned int convergenceFailures() const { return m_nLinConvFails; }
+};
+
+} // namespace
+
+TEST(LESGMRES, OwnGMRESSolvesWhatItCanAfterABreakdown) {
+	MessageRecorder quiet;
+	HeatChain model(2);
+	SingularJacobian jacobian;
+	CountingGMRES gmres;
+	KADRIX::IntegratorImplicitEuler euler;
+	euler.init(&model, 0, model.y0(), &gmres, nullptr, &jacobian);
+	const double ydot[2] = {0, 0};
+	gmres.setup(model.y0(), ydot, nullptr, jacobian.m_gamma0);
+	// diag(1, 0) x = (1, 1) has no solution; the best one from the first Krylov vector is (1, 1)
+	std::vector<double> x = {1, 1};
+	gmres.solve(x.data());
+	EXPECT_NEAR(x[0], 1.0, 1e-12);
+	EXPECT_NEAR(x[1], 1.0, 1e-12);
+	EXPECT_EQ(gmres.convergenceFailures(), 1u);
+	EXPECT_DOUBLE_EQ(KADRIX::LESGMRES::norm2(x.data(), 2), std::sqrt(2.0));
 }
 
 TEST(LESGMRES, OwnGMRESStopsEarlyAndCountsSides) {
@@ -300,6 +343,62 @@ TEST(LESGMRES, IntegratesWithImplicitEuler) {
 	const double exact = integrateTo(cvode, 2.0);
 	// first order in time: close, not exact
 	EXPECT_NEAR(euler.yOut(2.0)[0], exact, 0.05 * std::fabs(exact));
+}
+
+namespace {
+
+// Singular above a step size, as a band or ILU factorisation of I - gamma J can be.
+class SingularPrecond : public IdentityPrecond {
+public:
+	SingularPrecond() : IdentityPrecond(KADRIX::PrecondInterface::RIGHT) {}
+	int setup(double t, const double * y, const double * f, const double * res, bool ok, bool & updated, double gamma) override {
+		IdentityPrecond::setup(t, y, f, res, ok, updated, gamma);
+		m_factorised = gamma <= m_gammaLimit;
+		m_failures += m_factorised ? 0 : 1;
+		return m_factorised ? 0 : m_failure;
+	}
+	int solve(double t, const double * y, const double * f, const double * res, const double * r, double * z,
+			  double gamma, double delta, int lr) override
+	{
+		m_solvesWithoutFactors += m_factorised ? 0 : 1;
+		return IdentityPrecond::solve(t, y, f, res, r, z, gamma, delta, lr);
+	}
+	double	m_gammaLimit = 1e-3;
+	int		m_failure = 3;
+	bool	m_factorised = false;
+	int		m_failures = 0;
+	int		m_solvesWithoutFactors = 0;
+};
+
+} // namespace
+
+TEST(LESGMRES, ReportsAFailedSetupToImplicitEuler) {
+	MessageRecorder quiet;
+	HeatChain model(10, 20.0);
+	SingularPrecond precond;
+	KADRIX::LESGMRES gmres;
+	KADRIX::IntegratorImplicitEuler euler;
+	euler.m_stopTime = 1.0;
+	euler.init(&model, 0, model.y0(), &gmres, &precond, nullptr);
+	for (int steps = 0; euler.t() < 1.0; ++steps) {
+		ASSERT_LT(steps, 10000);
+		ASSERT_EQ(euler.step(), 1);
+	}
+	// a singular factorisation costs a smaller step, never a solve with its factors
+	EXPECT_GT(precond.m_failures, 0);
+	EXPECT_EQ(precond.m_solvesWithoutFactors, 0);
+	EXPECT_GE(euler.counters().m_nNewtonConvFails, static_cast<unsigned int>(precond.m_failures));
+
+	// a failure beyond recovery fails the step, which keeps the last state
+	precond.m_failure = -1;
+	precond.m_gammaLimit = 0;
+	euler.m_jacUpdateMode = 1;
+	euler.m_stopTime = 2.0;
+	const double t = euler.t();
+	EXPECT_EQ(TestSupport::thrownAt([&] { euler.step(); }, "[IntegratorImplicitEuler::setupIterationMatrix]")
+			  .find("Cannot set up the linear equation solver at t = "), 0u);
+	EXPECT_EQ(euler.t(), t);
+	EXPECT_EQ(precond.m_solvesWithoutFactors, 0);
 }
 
 namespace {
