@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "KADRIX_IntegratorInterface.h"
+#include "sundials_timer.h"
 
 namespace KADRIX {
 
@@ -19,7 +20,21 @@ public:
 	double				m_stopTime = 0;
 	/*! Kept for compatibility of settings; not used by the integrators. */
 	int					m_reserved = 1;
+
+	/*! The integrator's own timer slots, zeroed by init(); the solver objects it works with feed
+		them too. */
+	TimerTable & timers() { return m_timers; }
+	const TimerTable & timers() const { return m_timers; }
+
+protected:
+	TimerTable			m_timers = {};
 };
+
+/*! The timer slots of integrator when it is one of the framework's integrators, else null. */
+inline TimerTable * timersOf(IntegratorInterface * integrator) {
+	IntegratorErrorControlled * controlled = dynamic_cast<IntegratorErrorControlled *>(integrator);
+	return controlled != nullptr ? &controlled->timers() : nullptr;
+}
 
 } // namespace KADRIX
 

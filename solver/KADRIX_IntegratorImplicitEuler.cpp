@@ -101,6 +101,8 @@ void IntegratorImplicitEuler::init(ModelInterface * model, double t0, const doub
 	ZEB::ZEB_Message(ZEB::FormatString("Setting MaxNonLinIters to %1.\n").arg(m_maxNonLinIters),
 					 ZEB::MSG_PROGRESS, LOC_INIT, 1);
 
+	if (jacobian != nullptr)
+		jacobian->setTimers(&m_timers);
 	lesSolver->init(model, this, precond, jacobian);
 	if (jacobian != nullptr)
 		jacobian->init(model);
@@ -117,8 +119,7 @@ void IntegratorImplicitEuler::init(ModelInterface * model, double t0, const doub
 	m_errNorm = 0;
 	m_residualNorm = 0;
 	m_maxStepFactor = 10;
-	for (int slot = 0; slot < TIMER_SLOT_COUNT; ++slot)
-		TimerSumReset(slot);
+	TimerSumResetAll(&m_timers);
 	m_stopWatch.start();
 }
 
@@ -217,9 +218,9 @@ void IntegratorImplicitEuler::attemptStep(double & tNew) {
 		ZEBMK::vector_linear_sum(m_n, m_yn.data(), m_ydotn.data(), m_y.data(), 1.0, m_dt);
 		ZEBMK::vector_copy(m_n, m_y.data(), m_yPred.data());
 
-		TimerStart(FEVAL);
+		TimerStart(&m_timers, FEVAL);
 		evaluateModel();
-		TimerStop(FEVAL);
+		TimerStop(&m_timers, FEVAL);
 		writeIterationStats(0, 0, 0);
 
 		if (m_residualNorm > MAX_PREDICTOR_RESIDUAL_NORM) {
@@ -272,15 +273,15 @@ int IntegratorImplicitEuler::tryStep() {
 	// The ADI solver only approximates M: one linearly implicit correction of the predictor per
 	// attempt, with M set up at the start of the step; the error test then judges the correction.
 	if (dynamic_cast<LESADI *>(m_lesSolver) != nullptr) {
-		TimerStart(LS_SETUP);
+		TimerStart(&m_timers, LS_SETUP);
 		m_lesSolver->setup(m_yn.data(), m_ydot.data(), nullptr, m_dt);
-		TimerStop(LS_SETUP);
+		TimerStop(&m_timers, LS_SETUP);
 		++m_counters.m_nLinSetups;
 		m_dtJac = m_dt;
 		ZEBMK::vector_scale(m_n, m_residuals.data(), m_delta.data(), -1.0);
-		TimerStart(LS_SOLVE);
+		TimerStart(&m_timers, LS_SOLVE);
 		m_lesSolver->solve(m_delta.data());
-		TimerStop(LS_SOLVE);
+		TimerStop(&m_timers, LS_SOLVE);
 		++m_counters.m_nNewtonIters;
 		ZEBMK::vector_add(m_n, m_delta.data(), m_y.data(), 1.0);
 		ZEBMK::vector_linear_sum(m_n, m_y.data(), m_yn.data(), m_ydot.data(), 1.0 / m_dt, -1.0 / m_dt);
@@ -292,9 +293,9 @@ int IntegratorImplicitEuler::tryStep() {
 	m_retryWithNewJac = false;
 
 	if (m_jacUpdateNeeded) {
-		TimerStart(LS_SETUP);
+		TimerStart(&m_timers, LS_SETUP);
 		const bool ready = setupIterationMatrix();
-		TimerStop(LS_SETUP);
+		TimerStop(&m_timers, LS_SETUP);
 		if (!ready)
 			return 2;
 		m_convRate = 1.0;
@@ -325,9 +326,9 @@ int IntegratorImplicitEuler::newtonIteration() {
 	double prevResNorm = m_residualNorm;
 	for (;;) {
 		ZEBMK::vector_scale(m_n, m_residuals.data(), m_delta.data(), -1.0);
-		TimerStart(LS_SOLVE);
+		TimerStart(&m_timers, LS_SOLVE);
 		m_lesSolver->solve(m_delta.data());
-		TimerStop(LS_SOLVE);
+		TimerStop(&m_timers, LS_SOLVE);
 		++m_counters.m_nNewtonIters;
 		++m_nItersThisAttempt;
 
@@ -371,9 +372,9 @@ int IntegratorImplicitEuler::newtonIteration() {
 			return 1;
 		}
 
-		TimerStart(FEVAL);
+		TimerStart(&m_timers, FEVAL);
 		evaluateModel();
-		TimerStop(FEVAL);
+		TimerStop(&m_timers, FEVAL);
 		const double resRate = m_residualNorm / prevResNorm;
 		writeIterationStats(resRate, deltaNorm, deltaRate);
 
@@ -385,9 +386,9 @@ int IntegratorImplicitEuler::newtonIteration() {
 		}
 
 		if (m_jacUpdateMode == 3 || (m_jacUpdateMode == 2 && m_residualNorm > 0.01)) {
-			TimerStart(LS_SETUP);
+			TimerStart(&m_timers, LS_SETUP);
 			const bool ready = setupIterationMatrix();
-			TimerStop(LS_SETUP);
+			TimerStop(&m_timers, LS_SETUP);
 			if (!ready)
 				return 2;
 		}
@@ -526,9 +527,9 @@ void IntegratorImplicitEuler::writeMetrics(double elapsedSeconds, std::ostream *
 	};
 	auto timed = [&](const char * text, int slot, unsigned int value) {
 		// no share of a run that took no measurable time
-		const double percent = elapsedSeconds > 0 ? TimerSum(slot) / elapsedSeconds * 100 : 0.0;
+		const double percent = elapsedSeconds > 0 ? TimerSum(&m_timers, slot) / elapsedSeconds * 100 : 0.0;
 		ZEB::ZEB_Message(ZEB::FormatString(text)
-						 .arg(ZEB::Time::format_time_difference(TimerSum(slot), unit, true), 13)
+						 .arg(ZEB::Time::format_time_difference(TimerSum(&m_timers, slot), unit, true), 13)
 						 .arg(percent, 5, 'f', 2)
 						 .arg(value, 8), ZEB::MSG_PROGRESS, location, 1);
 	};
@@ -546,11 +547,11 @@ void IntegratorImplicitEuler::writeMetrics(double elapsedSeconds, std::ostream *
 	out << "IntegratorNewtonConvFails=" << convFails << std::endl;
 	out << "IntegratorErrorTestFails=" << c.m_nErrTestFails << std::endl;
 	out << "IntegratorFunctionEvals=" << c.m_nRhsEvals << std::endl;
-	out << "IntegratorTimeFunctionEvals=" << TimerSum(FEVAL) << std::endl;
+	out << "IntegratorTimeFunctionEvals=" << TimerSum(&m_timers, FEVAL) << std::endl;
 	out << "IntegratorLESSetup=" << c.m_nLinSetups << std::endl;
-	out << "IntegratorTimeLESSetup=" << TimerSum(LS_SETUP) << std::endl;
+	out << "IntegratorTimeLESSetup=" << TimerSum(&m_timers, LS_SETUP) << std::endl;
 	out << "IntegratorLESSolve=" << c.m_nNewtonIters << std::endl;
-	out << "IntegratorTimeLESSolve=" << TimerSum(LS_SOLVE) << std::endl;
+	out << "IntegratorTimeLESSolve=" << TimerSum(&m_timers, LS_SOLVE) << std::endl;
 }
 
 } // namespace KADRIX

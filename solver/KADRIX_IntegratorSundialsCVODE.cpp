@@ -72,6 +72,8 @@ public:
 	double							m_lastStep = 0;
 	/*! False when CVODE's internal records do not look as the snapshot code expects. */
 	bool							m_layoutVerified = false;
+	/*! The integrator's timer slots (not owned), fed by the callbacks and the timed routines. */
+	TimerTable *					m_timers = nullptr;
 	/*! CVODE sets up its linear solver in its first step, replacing the timed routines: the first
 		right-hand-side evaluation, which follows that set-up, puts them back. */
 	bool							m_timersPending = true;
@@ -162,22 +164,23 @@ int timedLSetup(CVodeMem cv, int convfail, N_Vector ypred, N_Vector fpred, boole
 				N_Vector vtemp1, N_Vector vtemp2, N_Vector vtemp3)
 {
 	Impl * r = implOf(cv->cv_user_data);
-	const double jacobianBefore = TimerSum(JACOBIAN_GENERATION);
-	TimerStart(LS_SETUP);
+	const double jacobianBefore = TimerSum(r->m_timers, JACOBIAN_GENERATION);
+	TimerStart(r->m_timers, LS_SETUP);
 	const int result = r->m_lsetup(cv, convfail, ypred, fpred, jcurPtr, vtemp1, vtemp2, vtemp3);
-	TimerStop(LS_SETUP);
+	TimerStop(r->m_timers, LS_SETUP);
 	// a matrix-based setup is Jacobian generation plus factorisation
 	CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
 	if (ls != nullptr && ls->matrixbased)
-		TimerSumAdd(JACOBIAN_FACTORIZATION, TimerValue(LS_SETUP) - (TimerSum(JACOBIAN_GENERATION) - jacobianBefore));
+		TimerSumAdd(r->m_timers, JACOBIAN_FACTORIZATION,
+					TimerValue(r->m_timers, LS_SETUP) - (TimerSum(r->m_timers, JACOBIAN_GENERATION) - jacobianBefore));
 	return result;
 }
 
 int timedLSolve(CVodeMem cv, N_Vector b, N_Vector weight, N_Vector ycur, N_Vector fcur) {
 	Impl * r = implOf(cv->cv_user_data);
-	TimerStart(LS_SOLVE);
+	TimerStart(r->m_timers, LS_SOLVE);
 	const int result = r->m_lsolve(cv, b, weight, ycur, fcur);
-	TimerStop(LS_SOLVE);
+	TimerStop(r->m_timers, LS_SOLVE);
 	return result;
 }
 
@@ -186,9 +189,9 @@ int timedJacobian(realtype t, N_Vector y, N_Vector fy, SUNMatrix J, void * data,
 	Impl * r = implOf(data);
 	try {
 		PhaseGuard phase(r, Impl::PHASE_JACOBIAN);
-		TimerStart(JACOBIAN_GENERATION);
+		TimerStart(r->m_timers, JACOBIAN_GENERATION);
 		const int result = r->m_jac(t, y, fy, J, r->m_jacData, tmp1, tmp2, tmp3);
-		TimerStop(JACOBIAN_GENERATION);
+		TimerStop(r->m_timers, JACOBIAN_GENERATION);
 		return result;
 	}
 	catch (...) {
@@ -200,9 +203,9 @@ int timedJacTimesVec(N_Vector v, N_Vector Jv, realtype t, N_Vector y, N_Vector f
 	Impl * r = implOf(data);
 	try {
 		PhaseGuard phase(r, Impl::PHASE_JAC_TIMES_VEC);
-		TimerStart(ATIMES);
+		TimerStart(r->m_timers, ATIMES);
 		const int result = r->m_jtimes(v, Jv, t, y, fy, r->m_jtimesData, tmp);
-		TimerStop(ATIMES);
+		TimerStop(r->m_timers, ATIMES);
 		return result;
 	}
 	catch (...) {
@@ -345,9 +348,9 @@ int IntegratorSundialsCVODE_f(realtype t, N_Vector y, N_Vector ydot, void * user
 			r->m_timersPending = false;
 		}
 		const int slot = fevalSlot(r);
-		TimerStart(slot);
+		TimerStart(r->m_timers, slot);
 		const int result = evaluateModel(r, t, y, ydot);
-		TimerStop(slot);
+		TimerStop(r->m_timers, slot);
 		return result;
 	}
 	catch (...) {
@@ -402,14 +405,14 @@ int CVSpilsPrecSetupFn_f(realtype t, N_Vector y, N_Vector fy, booleantype jok, b
 		const double * fyData = N_VGetArrayPointer_Serial(fy);
 		bool jacUpdated = false;
 		if (r->m_jacobian != nullptr && !jok) {
-			TimerStart(JACOBIAN_GENERATION);
+			TimerStart(r->m_timers, JACOBIAN_GENERATION);
 			int result = r->m_jacobian->setup(t, yData, fyData, nullptr, gamma);
-			TimerStop(JACOBIAN_GENERATION);
+			TimerStop(r->m_timers, JACOBIAN_GENERATION);
 			// a failed Jacobian must not be hidden behind the preconditioner's result
 			if (result == 0 && r->m_precond != nullptr) {
-				TimerStart(PRE_SETUP);
+				TimerStart(r->m_timers, PRE_SETUP);
 				result = r->m_precond->setup(t, yData, fyData, nullptr, false, jacUpdated, gamma);
-				TimerStop(PRE_SETUP);
+				TimerStop(r->m_timers, PRE_SETUP);
 			}
 			*jcurPtr = SUNTRUE;
 			return result;
@@ -418,9 +421,9 @@ int CVSpilsPrecSetupFn_f(realtype t, N_Vector y, N_Vector fy, booleantype jok, b
 			*jcurPtr = SUNFALSE;
 			return 0;
 		}
-		TimerStart(PRE_SETUP);
+		TimerStart(r->m_timers, PRE_SETUP);
 		const int result = r->m_precond->setup(t, yData, fyData, nullptr, jok == SUNTRUE, jacUpdated, gamma);
-		TimerStop(PRE_SETUP);
+		TimerStop(r->m_timers, PRE_SETUP);
 		*jcurPtr = jacUpdated ? SUNTRUE : SUNFALSE;
 		return result;
 	}
@@ -440,10 +443,10 @@ int CVSpilsPrecSolveFn_f(realtype t, N_Vector y, N_Vector fy, N_Vector r, N_Vect
 		return 0;
 	}
 	try {
-		TimerStart(PRE_SOLVE);
+		TimerStart(impl->m_timers, PRE_SOLVE);
 		const int result = impl->m_precond->solve(t, N_VGetArrayPointer_Serial(y), N_VGetArrayPointer_Serial(fy), nullptr,
 												  N_VGetArrayPointer_Serial(r), N_VGetArrayPointer_Serial(z), gamma, delta, lr);
-		TimerStop(PRE_SOLVE);
+		TimerStop(impl->m_timers, PRE_SOLVE);
 		return result;
 	}
 	catch (...) {
@@ -485,6 +488,7 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 	r->m_model = model;
 	r->m_precond = precond;
 	r->m_jacobian = jacobian;
+	r->m_timers = &m_timers;
 	if (model == nullptr)
 		throwInit("Expected valid pointer to model object.");
 	if (lesSolver == nullptr)
@@ -501,8 +505,7 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 	initMessage("Initializing CVODE integrator\n");
 	ZEB::IndentationGuard indent;
 
-	for (int slot = 0; slot < TIMER_SLOT_COUNT; ++slot)
-		TimerSumReset(slot);
+	TimerSumResetAll(&m_timers);
 
 	r->m_cvodeMem = CVodeCreate(CV_BDF, r->m_ctx);
 	if (r->m_cvodeMem == nullptr)
@@ -575,6 +578,7 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 
 	if (jacobian != nullptr) {
 		initMessage("Initializing Jacobian implementation\n");
+		jacobian->setTimers(&m_timers);
 		jacobian->init(model);
 	}
 	initMessage("Initializing LES solver implementation\n");
@@ -883,8 +887,8 @@ void IntegratorSundialsCVODE::writeMetrics(double elapsedSeconds, std::ostream *
 	};
 	auto timed = [&](const char * text, int slot, unsigned long value) {
 		ZEB::ZEB_Message(ZEB::FormatString(text)
-						 .arg(ZEB::Time::format_time_difference(TimerSum(slot), unit, true), 13)
-						 .arg(elapsedSeconds > 0 ? TimerSum(slot) / elapsedSeconds * 100 : 0.0, 5, 'f', 2)
+						 .arg(ZEB::Time::format_time_difference(TimerSum(&m_timers, slot), unit, true), 13)
+						 .arg(elapsedSeconds > 0 ? TimerSum(&m_timers, slot) / elapsedSeconds * 100 : 0.0, 5, 'f', 2)
 						 .arg(value, 8), ZEB::MSG_PROGRESS, location, 1);
 	};
 	count("Integrator: Steps                          =                          %1\n", static_cast<unsigned long>(r->m_nSteps));
@@ -901,11 +905,11 @@ void IntegratorSundialsCVODE::writeMetrics(double elapsedSeconds, std::ostream *
 	out << "IntegratorErrorTestFails=" << r->m_nErrTestFails << std::endl;
 	out << "IntegratorNonLinearConvFails=" << r->m_nNewtonConvFails << std::endl;
 	out << "IntegratorFunctionEvals=" << rhsEvals << std::endl;
-	out << "IntegratorTimeFunctionEvals=" << TimerSum(FEVAL) << std::endl;
+	out << "IntegratorTimeFunctionEvals=" << TimerSum(&m_timers, FEVAL) << std::endl;
 	out << "IntegratorLESSetup=" << r->m_nLinSetups << std::endl;
-	out << "IntegratorTimeLESSetup=" << TimerSum(LS_SETUP) << std::endl;
+	out << "IntegratorTimeLESSetup=" << TimerSum(&m_timers, LS_SETUP) << std::endl;
 	out << "IntegratorLESSolve=" << r->m_nNewtonIters << std::endl;
-	out << "IntegratorTimeLESSolve=" << TimerSum(LS_SOLVE) << std::endl;
+	out << "IntegratorTimeLESSolve=" << TimerSum(&m_timers, LS_SOLVE) << std::endl;
 }
 
 } // namespace KADRIX

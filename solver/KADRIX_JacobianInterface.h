@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "sundials_timer.h"
+
 namespace KADRIX {
 
 class ModelInterface;
@@ -25,6 +27,13 @@ public:
 		buffer, beyond which nothing is read. Throws ZEB::Exception when the data does not fit or
 		holds invalid values; the object is then unchanged. */
 	virtual void deserialize(void *& dataPtr, const void * dataEnd) { (void)dataPtr; (void)dataEnd; }
+
+	/*! The timer slots of the integrator the generator works for (not owned, may be null); set
+		by the integrator's init(). */
+	void setTimers(TimerTable * timers) { m_timers = timers; }
+
+protected:
+	TimerTable *	m_timers = nullptr;
 };
 
 } // namespace KADRIX

@@ -139,11 +139,11 @@ int JacobianSparseCSR::setup(double /*t*/, const double * y, const double * ydot
 			m_increments[j] = std::fabs(y[j]) * m_relToleranceDQ + m_absToleranceDQ;
 			m_yMod[j] += m_increments[j];
 		}
-		TimerStart(FEVAL_JACOBIAN_GENERATION);
+		TimerStart(m_timers, FEVAL_JACOBIAN_GENERATION);
 		ModelInterface::CalculationResult result = m_model->setY(m_yMod.data());
 		if (result == ModelInterface::CalculationSuccess)
 			result = m_model->ydot(m_ydotMod.data());
-		TimerStop(FEVAL_JACOBIAN_GENERATION);
+		TimerStop(m_timers, FEVAL_JACOBIAN_GENERATION);
 		++m_nRHSEvals;
 
 		if (result == ModelInterface::CalculationSuccess) {

@@ -103,8 +103,9 @@ void LESInterfaceDirect::writeMetrics(double simTime, std::ostream * metricsFile
 	if (const IntegratorSundialsCVODE * cvode = dynamic_cast<const IntegratorSundialsCVODE *>(m_integrator))
 		if (cvode->cvodeMem() != nullptr)
 			CVodeGetNumLinSolvSetups(cvode->cvodeMem(), &setups);
-	const double factorization = TimerSum(JACOBIAN_FACTORIZATION);
-	const double evaluations = TimerSum(FEVAL_JACOBIAN_GENERATION);
+	const TimerTable * timers = timersOf(m_integrator);
+	const double factorization = TimerSum(timers, JACOBIAN_FACTORIZATION);
+	const double evaluations = TimerSum(timers, FEVAL_JACOBIAN_GENERATION);
 	auto timed = [&](const char * text, double seconds, unsigned long count) {
 		ZEB::ZEB_Message(ZEB::FormatString(text)
 						 .arg(ZEB::Time::format_time_difference(seconds, unit, true), 13)

@@ -117,13 +117,14 @@ void LESInterfaceIterative::writeMetrics(double simTime, std::ostream * metricsF
 	const std::string unit = ZEB::Time::suitableTimeUnit(simTime);
 	const unsigned int jacRHSEvals = (m_jacobian != nullptr) ? m_jacobian->nRHSEvals() : 0;
 	const unsigned int preRHSEvals = (m_precond != nullptr) ? m_precond->nRHSEvals() : 0;
+	const TimerTable * timers = timersOf(m_integrator);
 	auto message = [location](const ZEB::FormatString & text) {
 		ZEB::ZEB_Message(text, ZEB::MSG_PROGRESS, location, 1);
 	};
 	auto timed = [&](const char * text, int slot) {
 		return ZEB::FormatString(text)
-			.arg(ZEB::Time::format_time_difference(TimerSum(slot), unit, true), 13)
-			.arg(simTime > 0 ? TimerSum(slot) / simTime * 100 : 0.0, 5, 'f', 2);
+			.arg(ZEB::Time::format_time_difference(TimerSum(timers, slot), unit, true), 13)
+			.arg(simTime > 0 ? TimerSum(timers, slot) / simTime * 100 : 0.0, 5, 'f', 2);
 	};
 	message(ZEB::FormatString("LES: Linear iterations                     =                          %1\n").arg(m_nLinIters, 8));
 	message(ZEB::FormatString("LES: Linear convergence failures           =                          %1\n").arg(m_nLinConvFails, 8));
@@ -140,18 +141,18 @@ void LESInterfaceIterative::writeMetrics(double simTime, std::ostream * metricsF
 	out << "LESLinearIters=" << m_nLinIters << std::endl;
 	out << "LESLinearConvFails=" << m_nLinConvFails << std::endl;
 	out << "LESRHSEvals=" << m_nRHSEvals << std::endl;
-	out << "LESTimeRHSEvals=" << TimerSum(FEVAL_LS_SOLVE) << std::endl;
+	out << "LESTimeRHSEvals=" << TimerSum(timers, FEVAL_LS_SOLVE) << std::endl;
 	out << "LESRHSEvalsJacGeneration=" << jacRHSEvals << std::endl;
-	out << "LESTimeRHSEvalsJacGeneration=" << TimerSum(FEVAL_JACOBIAN_GENERATION) << std::endl;
-	out << "LESTimeJacAssembly=" << TimerSum(JACOBIAN_GENERATION) << std::endl;
+	out << "LESTimeRHSEvalsJacGeneration=" << TimerSum(timers, FEVAL_JACOBIAN_GENERATION) << std::endl;
+	out << "LESTimeJacAssembly=" << TimerSum(timers, JACOBIAN_GENERATION) << std::endl;
 	out << "LESMatrixVectorMult=" << m_nJacTimesVec << std::endl;
-	out << "LESTimeMatrixVectorMult=" << TimerSum(ATIMES) << std::endl;
+	out << "LESTimeMatrixVectorMult=" << TimerSum(timers, ATIMES) << std::endl;
 	out << "LESRHSEvalsPreSetup=" << preRHSEvals << std::endl;
-	out << "LESTimeRHSEvalsPreSetup=" << TimerSum(FEVAL_PRE_SETUP) << std::endl;
+	out << "LESTimeRHSEvalsPreSetup=" << TimerSum(timers, FEVAL_PRE_SETUP) << std::endl;
 	out << "LESPreSetup=" << m_nPrecSetups << std::endl;
-	out << "LESTimePreSetup=" << TimerSum(PRE_SETUP) << std::endl;
+	out << "LESTimePreSetup=" << TimerSum(timers, PRE_SETUP) << std::endl;
 	out << "LESPreSolves=" << m_nPrecSolves << std::endl;
-	out << "LESTimePreSolves=" << TimerSum(PRE_SOLVE) << std::endl;
+	out << "LESTimePreSolves=" << TimerSum(timers, PRE_SOLVE) << std::endl;
 }
 
 

@@ -32,11 +32,12 @@ int CVSlsSparseJacFn_f(realtype t, N_Vector y, N_Vector fy, SUNMatrix JacMat, vo
 	const double * yData = N_VGetArrayPointer(y);
 	double * fyData = N_VGetArrayPointer(fy);
 
-	TimerStart(FEVAL_JACOBIAN_GENERATION);
+	TimerTable * timers = timersOf(klu->m_integrator);
+	TimerStart(timers, FEVAL_JACOBIAN_GENERATION);
 	ModelInterface::CalculationResult evaluation = klu->m_model->setY(yData);
 	if (evaluation == ModelInterface::CalculationSuccess)
 		evaluation = klu->m_model->ydot(fyData);
-	TimerStop(FEVAL_JACOBIAN_GENERATION);
+	TimerStop(timers, FEVAL_JACOBIAN_GENERATION);
 	++klu->m_nJacFnRHSEvals;
 	if (evaluation != ModelInterface::CalculationSuccess)
 		return failureReaction(evaluation);

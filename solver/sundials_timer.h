@@ -1,9 +1,12 @@
 #ifndef sundials_timerH
 #define sundials_timerH
 
-/* Process-wide wall-clock timer slots 0 to 24 that accumulate the time spent in the expensive
-   parts of a solver step. Unsynchronised: the solver runs in one thread. Slots outside 0..24
-   are ignored (TimerValue and TimerSum give 0 for them). */
+/* Wall-clock timer slots 0 to 24 that accumulate the time spent in the expensive parts of a
+   solver step. Every integrator owns one table (two integrators in one process keep separate
+   sums) and hands it to the objects that work for it; a table is used by one thread at a time.
+   A null table and slots outside 0..24 are ignored (TimerValue and TimerSum give 0 for them). */
+
+#include <sys/time.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -25,19 +28,31 @@ enum TimerSlot {
 	TIMER_SLOT_COUNT			= 25
 };
 
+/* One table of slots; all zero when value-initialised. */
+typedef struct TimerTable {
+	struct timeval	start[TIMER_SLOT_COUNT];
+	struct timeval	stop[TIMER_SLOT_COUNT];
+	/* last measured duration [s] */
+	double			value[TIMER_SLOT_COUNT];
+	/* accumulated duration [s] */
+	double			sum[TIMER_SLOT_COUNT];
+} TimerTable;
+
 /* Starts the slot: stores the current time, last duration 0. */
-void TimerStart(int slot);
+void TimerStart(TimerTable * timers, int slot);
 /* Stops the slot: last duration = now - start [s], added to the sum. */
-void TimerStop(int slot);
+void TimerStop(TimerTable * timers, int slot);
 /* Last measured duration [s]. */
-double TimerValue(int slot);
+double TimerValue(const TimerTable * timers, int slot);
 /* Accumulated duration [s]. */
-double TimerSum(int slot);
-void TimerSumReset(int slot);
+double TimerSum(const TimerTable * timers, int slot);
+void TimerSumReset(TimerTable * timers, int slot);
+/* Sets the sums of all slots to 0. */
+void TimerSumResetAll(TimerTable * timers);
 /* Adds a duration measured elsewhere to the sum [s]. */
-void TimerSumAdd(int slot, double seconds);
+void TimerSumAdd(TimerTable * timers, int slot, double seconds);
 /* Prints the sums of slots 0 to 10 to standard output. */
-void PrintTimings(void);
+void PrintTimings(const TimerTable * timers);
 
 #ifdef __cplusplus
 }

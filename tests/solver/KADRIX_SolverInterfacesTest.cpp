@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "ImplicitEulerTestSolver.h"
 #include "KADRIX_FMUModelInterface.h"
+#include "KADRIX_IntegratorImplicitEuler.h"
 #include "KADRIX_OutputScheduler.h"
 #include "SolverTestModels.h"
+#include "TestSupport.h"
 #include "sundials_timer.h"
 
 TEST(SolverInterfaces, SchedulesFullHours) {
@@ -34,17 +37,50 @@ TEST(SolverInterfaces, DefaultsDoNothing) {
 	EXPECT_EQ(model.lesInterface(), nullptr);
 }
 
-TEST(SolverInterfaces, TimersIgnoreUnknownSlots) {
-	TimerStart(LS_SOLVE);
-	EXPECT_EQ(TimerValue(LS_SOLVE), 0);
-	TimerStop(LS_SOLVE);
-	EXPECT_GE(TimerValue(LS_SOLVE), 0);
-	EXPECT_GE(TimerSum(LS_SOLVE), TimerValue(LS_SOLVE));
-	TimerSumReset(LS_SOLVE);
-	EXPECT_EQ(TimerSum(LS_SOLVE), 0);
-	TimerStart(-1);
-	TimerStop(25);
-	TimerSumAdd(99, 1.0);
-	EXPECT_EQ(TimerSum(25), 0);
-	EXPECT_EQ(TimerValue(-3), 0);
+TEST(SolverInterfaces, TimersIgnoreUnknownSlotsAndTables) {
+	TimerTable timers = {};
+	TimerStart(&timers, LS_SOLVE);
+	EXPECT_EQ(TimerValue(&timers, LS_SOLVE), 0);
+	TimerStop(&timers, LS_SOLVE);
+	EXPECT_GE(TimerValue(&timers, LS_SOLVE), 0);
+	EXPECT_GE(TimerSum(&timers, LS_SOLVE), TimerValue(&timers, LS_SOLVE));
+	TimerSumReset(&timers, LS_SOLVE);
+	EXPECT_EQ(TimerSum(&timers, LS_SOLVE), 0);
+	TimerStart(&timers, -1);
+	TimerStop(&timers, 25);
+	TimerSumAdd(&timers, 99, 1.0);
+	EXPECT_EQ(TimerSum(&timers, 25), 0);
+	EXPECT_EQ(TimerValue(&timers, -3), 0);
+	TimerStart(nullptr, FEVAL);
+	TimerSumAdd(nullptr, FEVAL, 1.0);
+	EXPECT_EQ(TimerSum(nullptr, FEVAL), 0);
+}
+
+TEST(SolverInterfaces, IntegratorsKeepTheirOwnTimerSums) {
+	TestSupport::MessageRecorder quiet;
+	SolverTest::HeatChain modelA(4), modelB(4);
+	SolverTest::KrylovSolver lesA, lesB;
+	KADRIX::IntegratorSundialsCVODE a, b;
+	a.init(&modelA, 0, modelA.y0(), &lesA, nullptr, nullptr);
+	TimerSumAdd(&a.timers(), FEVAL, 100.0);
+	for (int i = 0; i < 20; ++i)
+		ASSERT_EQ(a.step(), 1);
+	const double sumA = TimerSum(&a.timers(), FEVAL);
+	ASSERT_GE(sumA, 100.0);
+
+	// another integrator's init and steps leave the sums alone
+	b.init(&modelB, 0, modelB.y0(), &lesB, nullptr, nullptr);
+	for (int i = 0; i < 20; ++i)
+		ASSERT_EQ(b.step(), 1);
+	SolverTest::FunctionModel modelC({1.0}, [](double, const double * y, double * f) { f[0] = -y[0]; }, 0.01);
+	SolverTest::DenseDQSolver lesC;
+	KADRIX::IntegratorImplicitEuler c;
+	c.init(&modelC, 0, modelC.y0(), &lesC, nullptr, nullptr);
+	ASSERT_EQ(c.step(), 1);
+	EXPECT_EQ(TimerSum(&a.timers(), FEVAL), sumA);
+	EXPECT_LT(TimerSum(&b.timers(), FEVAL), 100.0);
+
+	// its own init starts afresh
+	a.init(&modelA, 0, modelA.y0(), &lesA, nullptr, nullptr);
+	EXPECT_EQ(TimerSum(&a.timers(), FEVAL), 0);
 }
