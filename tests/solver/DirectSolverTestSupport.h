@@ -43,11 +43,10 @@ struct ChainPattern {
 	std::vector<unsigned int>	ja;
 };
 
-/*! Steps past tEnd; the n values of the state at tEnd, none when a step fails. */
+/*! Steps past tEnd; the n values of the state at tEnd, none when a step fails or the steps run out. */
 inline std::vector<double> stateAt(KADRIX::IntegratorSundialsCVODE & integrator, double tEnd, unsigned int n) {
-	while (integrator.t() < tEnd)
-		if (integrator.step() != 1)
-			return std::vector<double>();
+	if (!stepTo(integrator, tEnd))
+		return std::vector<double>();
 	const double * y = integrator.yOut(tEnd);
 	return std::vector<double>(y, y + n);
 }

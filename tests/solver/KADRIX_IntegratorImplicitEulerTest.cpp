@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ImplicitEulerTestSolver.h"
+#include "SolverTestModels.h"
 #include "KADRIX_IntegratorImplicitEuler.h"
 #include "TestSupport.h"
 #include "ZEB_Exception.h"
@@ -49,7 +50,8 @@ TEST(IntegratorImplicitEuler, MatchesAnalyticSolutionOfStiffLinearSystem) {
 		integrator.m_stopTime = 5;
 		integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
 		double maxDt = 0;
-		while (integrator.t() < 5) {
+		for (int steps = 0; integrator.t() < 5; ++steps) {
+			ASSERT_LT(steps, 100000);
 			ASSERT_EQ(integrator.step(), 1);
 			const double t = integrator.t();
 			const double * y = integrator.yOut(t);
@@ -134,7 +136,8 @@ TEST(IntegratorImplicitEuler, ControlsStepSize) {
 	integrator.m_dtMax = 0.5;
 	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
 	double dtPrev = integrator.dt();
-	while (integrator.t() < 20) {
+	for (int steps = 0; integrator.t() < 20; ++steps) {
+		ASSERT_LT(steps, 100000);
 		ASSERT_EQ(integrator.step(), 1);
 		EXPECT_LE(integrator.dt(), std::min(10 * dtPrev * (1 + 1e-12), 0.5));
 		EXPECT_LE(std::max(integrator.dt() / integrator.dtJacUpdate(), integrator.dtJacUpdate() / integrator.dt()), 1.3);
@@ -234,8 +237,7 @@ TEST(IntegratorImplicitEuler, SetsUpIterationMatrixAsTheUpdateModeSays) {
 		integrator.m_jacUpdateMode = mode;
 		integrator.m_stopTime = 2;
 		integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
-		while (integrator.t() < 2)
-			integrator.step();
+		ASSERT_TRUE(SolverTest::stepTo(integrator, 2));
 		const IntegratorImplicitEuler::Counters & c = integrator.counters();
 		const unsigned int attempts = c.m_nSteps + c.m_nErrTestFails + c.m_nNewtonConvFails + c.m_nDivergences;
 		EXPECT_GT(c.m_nNewtonIters, attempts);
@@ -367,8 +369,9 @@ TEST(IntegratorImplicitEuler, KeepsLastStepAfterAFailedOne) {
 	limited.m_stopTime = 1.0005;
 	model.m_ydotResult = ModelInterface::CalculationSuccess;
 	limited.init(&model, 0, model.y0(), &les, nullptr, nullptr);
-	while (limited.t() < 1.0005) {
-		limited.step();
+	for (int steps = 0; limited.t() < 1.0005; ++steps) {
+		ASSERT_LT(steps, 100000);
+		ASSERT_EQ(limited.step(), 1);
 		EXPECT_LE(limited.dt(), 1.0);
 	}
 }

@@ -95,8 +95,7 @@ std::string initFailure(LESADI & les, KADRIX::ModelInterface * model, KADRIX::In
 
 std::vector<double> integrateTo(IntegratorImplicitEuler & integrator, unsigned int n, double tEnd) {
 	integrator.m_stopTime = tEnd;
-	while (integrator.t() < tEnd)
-		integrator.step();
+	EXPECT_TRUE(SolverTest::stepTo(integrator, tEnd));
 	const double * y = integrator.yOut(integrator.t());
 	return std::vector<double>(y, y + n);
 }

@@ -25,11 +25,7 @@ std::string initFailure(LESBTridiag & les, KADRIX::ModelInterface * model, KADRI
 
 std::vector<double> integrateTo(IntegratorSundialsCVODE & integrator, unsigned int n, double tEnd) {
 	integrator.m_stopTime = tEnd;
-	while (integrator.t() < tEnd)
-		if (integrator.step() != 1) {
-			ADD_FAILURE() << "step failed at t = " << integrator.t();
-			break;
-		}
+	EXPECT_TRUE(SolverTest::stepTo(integrator, tEnd));
 	const double * y = integrator.yOut(integrator.t());
 	return std::vector<double>(y, y + n);
 }

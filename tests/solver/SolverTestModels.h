@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nvector/nvector_serial.h>
 #include <sunlinsol/sunlinsol_band.h>
 #include <sunlinsol/sunlinsol_spgmr.h>
@@ -19,6 +20,19 @@
 #include "ZEB_Exception.h"
 
 namespace SolverTest {
+
+/*! Steps until the integrator reaches tEnd, in at most maxSteps steps: a fault must fail the
+	test, never hang it. The failure tells the failed step or how far the integrator came. */
+template <typename Integrator>
+::testing::AssertionResult stepTo(Integrator & integrator, double tEnd, int maxSteps = 100000) {
+	for (int steps = 0; integrator.t() < tEnd; ++steps) {
+		if (steps == maxSteps)
+			return ::testing::AssertionFailure() << "only at t = " << integrator.t() << " after " << steps << " steps";
+		if (integrator.step() != 1)
+			return ::testing::AssertionFailure() << "step " << steps << " failed at t = " << integrator.t();
+	}
+	return ::testing::AssertionSuccess();
+}
 
 /*! A chain of heat-conducting cells, the first held against a warm boundary: stiff for large
 	conductances. Stateless, so that only the solver carries the state of a run. */
