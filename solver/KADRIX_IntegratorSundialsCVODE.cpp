@@ -132,6 +132,15 @@ int keepException(Impl * r) noexcept {
 	return -1;
 }
 
+// After a CVODE call that may have run callbacks: the exception one of them kept, if any.
+void rethrowKeptException(Impl * r) {
+	if (!r->m_callbackException)
+		return;
+	std::exception_ptr exception = r->m_callbackException;
+	r->m_callbackException = nullptr;
+	std::rethrow_exception(exception);
+}
+
 // The record of an integrator that can step and report results; throws before a completed init().
 Impl * readyRecord(const std::unique_ptr<Impl> & impl, const char * location) {
 	if (impl == nullptr || !impl->m_ready)
@@ -285,15 +294,17 @@ void throwInit(const std::string & message) {
 }
 
 // A refused setting names itself and quotes CVODE's reason.
-void checkFlag(const Impl * r, int flag, const ZEB::FormatString & what) {
-	if (flag == CV_SUCCESS)
+void checkFlag(Impl * r, int flag, const ZEB::FormatString & what) {
+	if (flag == CV_SUCCESS) {
+		r->m_lastError.clear();
 		return;
+	}
 	if (r->m_lastError.empty())
 		throwInit(ZEB::FormatString("%1 (CVODE error code %2)").arg(what.str()).arg(flag).str());
 	throwInit(ZEB::FormatString("%1 (CVODE: %2)").arg(what.str()).arg(r->m_lastError).str());
 }
 
-void checkFlag(const Impl * r, int flag, const char * what) {
+void checkFlag(Impl * r, int flag, const char * what) {
 	checkFlag(r, flag, ZEB::FormatString(what));
 }
 
@@ -620,11 +631,7 @@ int IntegratorSundialsCVODE::step() {
 	r->m_callbackException = nullptr;
 	const int flag = CVode(r->m_cvodeMem, tEnd, r->m_y, &r->m_t, CV_ONE_STEP);
 	// CVODE has returned, with its state restored to the last step
-	if (r->m_callbackException) {
-		std::exception_ptr exception = r->m_callbackException;
-		r->m_callbackException = nullptr;
-		std::rethrow_exception(exception);
-	}
+	rethrowKeptException(r);
 	if (flag != CV_SUCCESS && flag != CV_TSTOP_RETURN)
 		return StepFailure;
 	CVodeGetNumSteps(r->m_cvodeMem, &r->m_nSteps);
