@@ -95,8 +95,11 @@ void LESBTridiag::setup(const double * y, const double * ydot, const double * /*
 			}
 		}
 	}
-	BTridiagBTTRF(A, m_pivots.data());
 	++m_nJacEvals;
+	const int result = BTridiagBTTRF(A, m_pivots.data());
+	if (result != 0)
+		throw LESSetupError(result, ZEB::FormatString("Singular iteration matrix: zero pivot in block row %1.").arg(result),
+							"[LESBTridiag::setup]");
 }
 
 

@@ -33,7 +33,8 @@ public:
 	void init(ModelInterface * model, IntegratorInterface * integrator, PrecondInterface * precond,
 			  JacobianInterface * jacobian) override;
 	/*! Implicit Euler only: factorises I - gamma J at y, where ydot holds the derivatives at y.
-		Leaves the model at the last perturbed state. */
+		Leaves the model at the last perturbed state. A singular matrix throws LESSetupError with
+		the 1-based position of the zero pivot. */
 	void setup(const double * y, const double * ydot, const double * residuals, double gamma) override;
 	/*! Implicit Euler only: replaces b by the solution with the factors of the last setup(). */
 	void solve(double * b) override;

@@ -90,8 +90,11 @@ void LESBand::setup(const double * y, const double * ydot, const double * /*resi
 		values[k] *= -gamma;
 	for (unsigned int j = 0; j < n; ++j)
 		m_matrix(j, j) += 1.0;
-	m_matrix.lu();
 	++m_nJacEvals;
+	const int result = m_matrix.lu();
+	if (result != 0)
+		throw LESSetupError(result, ZEB::FormatString("Singular iteration matrix: zero pivot in column %1.").arg(result),
+							"[LESBand::setup]");
 }
 
 

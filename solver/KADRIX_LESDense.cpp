@@ -65,8 +65,11 @@ void LESDense::setup(const double * y, const double * ydot, const double * /*res
 		values[k] *= -gamma;
 	for (unsigned int j = 0; j < m_n; ++j)
 		m_matrix(j, j) += 1.0;
-	m_matrix.lu();
 	++m_nJacEvals;
+	const int result = m_matrix.lu();
+	if (result != 0)
+		throw LESSetupError(result, ZEB::FormatString("Singular iteration matrix: zero pivot in column %1.").arg(result),
+							"[LESDense::setup]");
 }
 
 

@@ -108,6 +108,29 @@ TEST(LESInterfaceDirect, DenseAndBandSolveNewtonSystemsForImplicitEuler) {
 	}
 }
 
+TEST(LESInterfaceDirect, DenseAndBandReportASingularIterationMatrixToImplicitEuler) {
+	MessageRecorder quiet;
+	// y' = 2 y from 0: the difference quotients give J = 2 exactly, I - 0.5 J = 0 at the first step
+	class Growth : public HeatChain {
+	public:
+		Growth() : HeatChain(1) {}
+		double dt0() const override { return 0.5; }
+		CalculationResult ydot(double * ydot) override { ydot[0] = 2 * m_y[0]; return CalculationSuccess; }
+	};
+	for (int kind = 0; kind < 2; ++kind) {
+		Growth model;
+		KADRIX::LESDense dense;
+		KADRIX::LESBand band(0, 0);
+		KADRIX::IntegratorImplicitEuler euler;
+		euler.init(&model, 0, model.y0(), kind == 0 ? static_cast<KADRIX::LESInterface *>(&dense) : &band, nullptr, nullptr);
+		ASSERT_EQ(euler.step(), 1) << kind;
+		EXPECT_EQ(euler.dt(), 0.25) << kind;				// the singular attempt was halved
+		EXPECT_EQ(euler.yOut(euler.t())[0], 0.0) << kind;
+		EXPECT_EQ(euler.counters().m_nNewtonConvFails, 1u) << kind;
+		EXPECT_EQ(euler.counters().m_nNewtonIters, 1u) << kind;		// no solve with the singular factors
+	}
+}
+
 TEST(LESInterfaceDirect, SolversRefuseWhatTheyCannotServe) {
 	MessageRecorder messages;
 	HeatChain model(3);
