@@ -313,6 +313,11 @@ void requireFinite(double value, const ZEB::FormatString & what) {
 		throwInit(what.str());
 }
 
+void requireNumber(double value, const ZEB::FormatString & what) {
+	if (std::isnan(value))
+		throwInit(what.str());
+}
+
 void initMessage(const char * text) {
 	ZEB::ZEB_Message(ZEB::FormatString(text), ZEB::MSG_PROGRESS, "[IntegratorSundialsCVODE::init]", 1);
 }
@@ -534,16 +539,16 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 	checkFlag(r, CVodeSetMaxOrd(r->m_cvodeMem, m_maxOrder), ZEB::FormatString("Invalid maximum order %1.").arg(m_maxOrder));
 	checkFlag(r, CVodeSetMaxNumSteps(r->m_cvodeMem, m_maxSteps),
 			  ZEB::FormatString("Invalid maximum number of steps %1.").arg(m_maxSteps));
-	// CVODE takes NaN for a valid setting
+	// CVODE takes NaN for a valid setting (an unlimited step size is fine)
 	const ZEB::FormatString initStep = ZEB::FormatString("Invalid initial step size %1 s.").arg(r->m_dt);
 	requireFinite(r->m_dt, initStep);
 	checkFlag(r, CVodeSetInitStep(r->m_cvodeMem, r->m_dt), initStep);
 	const ZEB::FormatString maxStep = ZEB::FormatString("Invalid maximum step size %1 s.").arg(m_dtMax);
-	requireFinite(m_dtMax, maxStep);
+	requireNumber(m_dtMax, maxStep);
 	checkFlag(r, CVodeSetMaxStep(r->m_cvodeMem, m_dtMax), maxStep);
 	const ZEB::FormatString minStep = ZEB::FormatString("Invalid minimum step size %1 s (maximum step size %2 s).")
 			.arg(m_dtMin).arg(m_dtMax);
-	requireFinite(m_dtMin, minStep);
+	requireNumber(m_dtMin, minStep);
 	checkFlag(r, CVodeSetMinStep(r->m_cvodeMem, m_dtMin), minStep);
 
 	if (model->hasErrorWeightsFunction())
