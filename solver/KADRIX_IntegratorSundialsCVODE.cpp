@@ -812,8 +812,12 @@ void IntegratorSundialsCVODE::deserialize(void *& dataPtr, const void * dataEnd)
 		else if (!std::isfinite(t) || !std::isfinite(dt))
 			result = -5;
 	}
-	if (result >= 0)
+	if (result >= 0) {
+		// a fresh integrator runs CVODE's deferred set-up here, which may call back into our code
+		r->m_callbackException = nullptr;
 		result = CVodeDeserialize(r->m_cvodeMem, &p);
+		rethrowKeptException(r);
+	}
 	if (result == -5)
 		throw ZEB::Exception("Invalid integrator state data: a value is out of its range or disagrees with the others.", location);
 	if (result < 0)
