@@ -9,6 +9,7 @@
 #include "ZEB_LinearSpline.h"
 
 #include "RX_ConstructionType.h"
+#include "RX_DIN4108_2Assessment.h"
 #include "RX_Material.h"
 #include "RX_ShadingType.h"
 #include "RX_WindowType.h"
@@ -68,6 +69,8 @@ std::vector<Case> cases() {
 		 "<X unit=\"Deg\">0 45 80</X><Y unit=\"%\">100 90 50</Y></LinearSpline></WindowType>"},
 		{"ShadingType", itemReader<RX::ShadingType>(),
 		 "<ShadingType id=\"1\" name=\"S\" z=\"0.5\"><a><b/></a></ShadingType>"},
+		{"DIN4108_2Assessment", itemReader<RX::DIN4108_2Assessment>(),
+		 "<DIN4108_2Assessment><Active>true</Active><X><y/></X><ClimateRegion>2</ClimateRegion></DIN4108_2Assessment>"},
 		{"LinearSpline", [](QXmlStreamReader & r) { QString n, x, y; ZEB::LinearSpline s; RX::readNamedZEBSplineData(r, n, x, y, s); },
 		 "<LinearSpline name=\"S\"><Z/><X unit=\"h\">1 2</X><Y unit=\"C\">3 4</Y></LinearSpline>"},
 		{"Double", [](QXmlStreamReader & r) { QString n; double d; RX::readNamedDouble(r, n, d); },
