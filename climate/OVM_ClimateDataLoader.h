@@ -94,7 +94,7 @@ public:
 
 	// Readers and writers; each format lives in its own source file.
 
-	/*! Native binary climate file (c6b); the writer reports nothing when it cannot write. */
+	/*! Native binary climate file (c6b); the writer throws when it cannot create or write the file. */
 	void readClimateDataZEB(const ZEB::Path & fname, bool headerOnly);
 	void writeClimateDataZEB(const ZEB::Path & fname) const;
 

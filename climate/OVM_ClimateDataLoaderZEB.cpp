@@ -106,9 +106,10 @@ private:
 
 
 void ClimateDataLoader::writeClimateDataZEB(const ZEB::Path & fname) const {
+	const char * const location = "[ClimateDataLoader::writeClimateDataZEB]";
 	std::ofstream out(fname.str(), std::ios_base::binary | std::ios_base::trunc);
 	if (!out)
-		return;
+		throw ZEB::Exception(ZEB::FormatString("Cannot create climate data file '%1'.").arg(fname), location);
 	// the text magic words of the shared header are not used by a binary file
 	ZEB::Version::write(out, MAGIC_FIRST_NUMBER, MAGIC_SECOND_NUMBER, 0, 0, true,
 						MAJOR_VERSION_NUMBER, MINOR_VERSION_NUMBER);
@@ -130,6 +131,10 @@ void ClimateDataLoader::writeClimateDataZEB(const ZEB::Path & fname) const {
 	for (const std::vector<double> & d : m_data)
 		writeVector(out, d);
 	writeVector(out, m_dataTimePoints);
+	// a full disk shows only when the buffer goes out
+	out.close();
+	if (!out)
+		throw ZEB::Exception(ZEB::FormatString("Error writing climate data file '%1'.").arg(fname), location);
 }
 
 

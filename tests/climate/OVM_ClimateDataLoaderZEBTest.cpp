@@ -203,3 +203,19 @@ TEST(ClimateDataLoaderZEB, RefusesFilesCutAtEveryLength) {
 	EXPECT_EQ(thrown([&] { loader.readClimateDataZEB(path, false); }),
 			  std::string("Climate data file is truncated: data vector #0 needs 79999996 bytes, but only 8 remain. @ ") + READ);
 }
+
+
+TEST(ClimateDataLoaderZEB, ReportsAFileThatCannotBeCreatedOrWritten) {
+	TestSupport::TempDirectory dir("c6b");
+	ClimateDataLoader out;
+	out.initDataWithDefault();
+	const char * const WRITE = "[ClimateDataLoader::writeClimateDataZEB]";
+	const std::string missingDir = dir.file("no/such/dir.c6b");
+	EXPECT_EQ(thrown([&] { out.writeClimateDataZEB(missingDir); }),
+			  "Cannot create climate data file '" + missingDir + "'. @ " + WRITE);
+	// a device that accepts the open but no byte of data: the disk-full case
+	if (std::ifstream("/dev/full")) {
+		EXPECT_EQ(thrown([&] { out.writeClimateDataZEB(std::string("/dev/full")); }),
+				  std::string("Error writing climate data file '/dev/full'. @ ") + WRITE);
+	}
+}
