@@ -5,12 +5,14 @@
 #include <locale>
 #include <sstream>
 
+#include "ZEB_Constants.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
 #include "ZEB_StringUtils.h"
 #include "ZEB_Time.h"
 
 #include "OVM_Constants.h"
+#include "OVM_SolarRadiationModel.h"
 
 namespace OVM {
 
@@ -37,12 +39,6 @@ const double UPPER_BOUNDS[ClimateDataLoader::NumClimateComponents] = {
 const bool HOUR_MIDDLE[ClimateDataLoader::NumClimateComponents] = {
 	false, false, true, true, false, false, false, false, true
 };
-
-/*! True when v truncated toward zero is DATA_NOT_VALID. Tested as a range, since converting a
-	double beyond int's range to int is undefined. */
-inline bool isMissing(double v) {
-	return v > DATA_NOT_VALID - 1.0 && v <= DATA_NOT_VALID;
-}
 
 } // namespace
 
@@ -120,7 +116,7 @@ void ClimateDataLoader::setTime(int year, double t) {
 			}
 			const std::vector<double> & d = m_data[c];
 			const double v = HOUR_MIDDLE[c] ? wm*d[m0] + (1 - wm)*d[m1] : we*d[e0] + (1 - we)*d[e1];
-			m_currentData[c] = isMissing(v) ? FALLBACK_VALUES[c] : v;
+			m_currentData[c] = isMissingValue(v) ? FALLBACK_VALUES[c] : v;
 		}
 		return;
 	}
@@ -154,7 +150,7 @@ void ClimateDataLoader::setTime(int year, double t) {
 		}
 		const std::vector<double> & d = m_data[c];
 		const double v = w*d[i0] + (1 - w)*d[i1];
-		m_currentData[c] = isMissing(v) ? FALLBACK_VALUES[c] : v;
+		m_currentData[c] = isMissingValue(v) ? FALLBACK_VALUES[c] : v;
 	}
 }
 
@@ -188,7 +184,7 @@ void ClimateDataLoader::updateCheckBits() {
 		bool outOfRange = false;
 		for (std::size_t k = 0; k < d.size(); ++k) {
 			const double v = d[k];
-			if (isMissing(v)) {
+			if (isMissingValue(v)) {
 				if (missing == 0)
 					m_checkIndexes[c].first = static_cast<unsigned int>(k);
 				++missing;
@@ -347,6 +343,27 @@ std::string ClimateDataLoader::composeErrorText(ReadFunctionReturnValues res, co
 		default:
 			return ZEB::FormatString("Unknown error in line %1\n(OVM developers should add error text here!)")
 					.arg(lineText).str();
+	}
+}
+
+
+void ClimateDataLoader::placeSolarRadiationModel(SolarRadiationModel & model) const {
+	model.m_latitude = m_latitude*ZEB::DEG2RAD;
+	model.m_longitude = m_longitude*ZEB::DEG2RAD;
+	model.m_climateDataLoader.m_timeZone = m_timeZone;
+}
+
+
+void ClimateDataLoader::convertDirectHorizontalToNormal(SolarRadiationModel & model,
+														const std::vector<double> & timePoints,
+														std::vector<double> & values)
+{
+	for (std::size_t i = 0; i < values.size(); ++i) {
+		// a missing value would come out as a plausible-looking number
+		if (isMissingValue(values[i]))
+			continue;
+		const double t = timePoints.empty() ? 3600.0*i + 1800 : timePoints[i];
+		model.convertHorizontalToNormalRadiation(t, values[i], values[i]);
 	}
 }
 

@@ -11,6 +11,8 @@
 
 namespace OVM {
 
+class SolarRadiationModel;
+
 /*! The climate of one location: a location header and nine climate components, either one cyclic
 	year of hourly values (no time points, 8760 values per component) or a time series on explicit
 	time points (as many values per component as time points, points never decreasing).
@@ -92,18 +94,41 @@ public:
 	static std::string composeErrorText(ReadFunctionReturnValues res, const ZEB::Path & fname,
 										const std::string & lineText);
 
+	/*! True for a value that marks missing data: one that truncates toward zero to DATA_NOT_VALID. */
+	static bool isMissingValue(double v) {
+		// a range, since converting a double beyond int's range to int is undefined
+		return v > -10000.0 && v <= -9999.0;
+	}
+
+	/*! Places model at this loader's latitude and longitude (in radians) with its time zone. */
+	void placeSolarRadiationModel(SolarRadiationModel & model) const;
+
+	/*! Turns direct radiation on the horizontal [W/m2] into direct radiation normal to the sun,
+		value i at timePoints[i] or, without time points, at the middle of hour i + 1; missing
+		values stay missing. Moves model's sun. */
+	static void convertDirectHorizontalToNormal(SolarRadiationModel & model, const std::vector<double> & timePoints,
+												std::vector<double> & values);
+
 	// Readers and writers; each format lives in its own source file.
 
 	/*! Native binary climate file (c6b); the writer throws when it cannot create or write the file. */
 	void readClimateDataZEB(const ZEB::Path & fname, bool headerOnly);
 	void writeClimateDataZEB(const ZEB::Path & fname) const;
 
-	/*! EnergyPlus weather file. */
+	/*! EnergyPlus weather file, read as one cyclic year (earlier time points are dropped). The
+		header ends at the "DATA PERIODS" line; the lines between line 5 and it are comment
+		lines. The 24 data lines of 29 February of a leap year are skipped. */
 	void readClimateDataEPW(const ZEB::Path & fname, bool headerOnly);
+	/*! Writes one cyclic year as EnergyPlus weather file, one COMMENTS line per comment line.
+		Throws for data with time points or without 8760 values per component (before the file
+		is opened) and when the file cannot be created or written. */
+	void writeClimateDataEPW(const ZEB::Path & fname) const;
+
 	/*! WAC climate file. */
 	void readClimateDataWAC(const ZEB::Path & fname, bool headerOnly);
 	/*! Test reference year file of 2017 (".dat"). */
 	void readClimateDataBBSRDat(const ZEB::Path & fname, bool headerOnly);
+
 
 
 	// Location header

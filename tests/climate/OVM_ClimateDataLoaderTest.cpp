@@ -222,8 +222,9 @@ TEST(ClimateDataLoader, DispatchesByExtensionAndWrapsEveryFailure) {
 		return ex ? ex->msgStack() : std::string("nothing thrown");
 	};
 	EXPECT_EQ(stack("/nowhere/x.txt"), "Unknown/unsupported climate data file format. \nError reading climate data file.");
-	EXPECT_EQ(stack("/nowhere/x.EPW"), "Reading EPW climate data files is not supported, cannot read '/nowhere/x.EPW'. "
+	EXPECT_EQ(stack("/nowhere/x.EPW"), "Climate data file '/nowhere/x.EPW' does not exist or is not accessible. "
 									   "\nError reading climate data file.");
 	EXPECT_EQ(stack("/nowhere/x.c6b"), "Climate data file '/nowhere/x.c6b' does not exist or is not accessible. "
 									   "\nError reading climate data file.");
 }
+
