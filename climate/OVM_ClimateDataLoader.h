@@ -56,8 +56,9 @@ public:
 	ClimateDataLoader();
 
 	/*! Reads a climate file, choosing the reader by the extension (case-insensitive): "epw",
-		"c6b", "wac", "dat". With headerOnly only the location header is read. Every failure is
-		thrown as "Error reading climate data file." on top of the reader's own message. */
+		"c6b", "wac", "dat" (test reference year). With headerOnly only the location header is
+		read. Every failure is thrown as "Error reading climate data file." on top of the
+		reader's own message. */
 	void readClimateData(const ZEB::Path & fname, bool headerOnly = false);
 
 	/*! Interpolates all nine components at time t [s] of year into m_currentData. Components with
@@ -126,7 +127,7 @@ public:
 
 	/*! WAC climate file. */
 	void readClimateDataWAC(const ZEB::Path & fname, bool headerOnly);
-	/*! Test reference year file of 2017 (".dat"). */
+	/*! Test reference year file of 2017 (".dat"): cyclic year, location from its Lambert coordinates. */
 	void readClimateDataBBSRDat(const ZEB::Path & fname, bool headerOnly);
 
 
