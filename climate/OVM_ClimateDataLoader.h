@@ -125,8 +125,9 @@ public:
 		is opened) and when the file cannot be created or written. */
 	void writeClimateDataEPW(const ZEB::Path & fname) const;
 
-	/*! WAC climate file. */
+	/*! WAC climate file: an annual hourly table (cyclic year) or a time series. */
 	void readClimateDataWAC(const ZEB::Path & fname, bool headerOnly);
+
 	/*! Test reference year file of 2017 (".dat"): cyclic year, location from its Lambert coordinates. */
 	void readClimateDataBBSRDat(const ZEB::Path & fname, bool headerOnly);
 

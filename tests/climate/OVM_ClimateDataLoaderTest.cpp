@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 
 #include "OVM_ClimateDataLoader.h"
@@ -228,3 +230,25 @@ TEST(ClimateDataLoader, DispatchesByExtensionAndWrapsEveryFailure) {
 									   "\nError reading climate data file.");
 }
 
+
+TEST(ClimateDataLoader, ChoosesTheReaderByExtensionIgnoringCase) {
+	TestSupport::TempDirectory dir("dispatch");
+	const std::string data = CALOVINDA_CLIMATE_TEST_DATA;
+	ClimateDataLoader source;
+	source.readClimateData(data + "/725650TYCST.epw");
+	const std::string c6b = dir.file("denver.C6b");
+	source.writeClimateDataZEB(c6b);
+	std::ofstream(dir.file("tiny.WaC")) << "WAC\n10\nTiny\n\n1\n2\n3\n1\n1.0\n8760\n4\nTA\tHREL\tISDH\tISD\n";
+	std::filesystem::copy_file(data + "/725650TYCST.epw", dir.file("denver.EpW"));
+	std::filesystem::copy_file(data + "/TRY2015_507931060546_Jahr.dat", dir.file("aachen.DAT"));
+
+	const std::pair<std::string, std::string> files[] = {
+		{dir.file("denver.EpW"), "DENVER INTL AP"}, {c6b, "DENVER INTL AP"},
+		{dir.file("tiny.WaC"), "Tiny"}, {dir.file("aachen.DAT"), "BBSR"}
+	};
+	for (const auto & f : files) {
+		ClimateDataLoader l;
+		l.readClimateData(f.first, true);
+		EXPECT_EQ(l.m_city, f.second) << f.first;
+	}
+}
