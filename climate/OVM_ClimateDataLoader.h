@@ -8,6 +8,7 @@
 
 #include "ZEB_LinearSpline.h"
 #include "ZEB_Path.h"
+#include "ZEB_Unit.h"
 
 namespace OVM {
 
@@ -130,6 +131,19 @@ public:
 
 	/*! Test reference year file of 2017 (".dat"): cyclic year, location from its Lambert coordinates. */
 	void readClimateDataBBSRDat(const ZEB::Path & fname, bool headerOnly);
+
+	/*! One column of a tab-separated table as time series: the time in column 0 (converted to
+		seconds), the values in column 1 or in the column N selected by a suffix "?N" of the
+		file name. quantity and valueUnit come from the column's caption "name [unit]". Never
+		throws: RF_CannotOpenFile for a missing file, RF_BadHeader for a missing column or
+		unknown unit (errmsg says which), RF_InvalidLineFormat for any other failure (whose
+		message stack goes to the error output). */
+	static ReadFunctionReturnValues readCSVFile(const ZEB::Path & fname, std::vector<double> & timePoints,
+												std::vector<double> & values, std::string & quantity,
+												ZEB::Unit & valueUnit, std::string & errmsg);
+	/*! Writes all components as one tab-separated table for inspection, every value followed by
+		a tab; throws when the file cannot be written or a vector does not fit the time points. */
+	void writeClimateDataTSV(const ZEB::Path & fname) const;
 
 
 

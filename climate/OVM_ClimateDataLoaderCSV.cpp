@@ -1,0 +1,110 @@
+// Tab-separated tables: one column of a table read as a time series, and the whole data set
+// written as a table for inspection.
+
+#include "OVM_ClimateDataLoader.h"
+
+#include <algorithm>
+#include <fstream>
+#include <locale>
+
+#include "ZEB_CSVReader.h"
+#include "ZEB_Exception.h"
+#include "ZEB_FileUtils.h"
+#include "ZEB_FormatString.h"
+#include "ZEB_Time.h"
+#include "ZEB_UnitVector.h"
+
+#include "OVM_Constants.h"
+
+namespace OVM {
+
+ClimateDataLoader::ReadFunctionReturnValues ClimateDataLoader::readCSVFile(const ZEB::Path & fname,
+	std::vector<double> & timePoints, std::vector<double> & values, std::string & quantity,
+	ZEB::Unit & valueUnit, std::string & errmsg)
+{
+	try {
+		ZEB::Path path;
+		int column = 1;
+		ZEB::extract_number_suffix(fname, path, column);
+		if (!path.exists())
+			return RF_CannotOpenFile;
+
+		ZEB::CSVReader reader;
+		reader.m_separationCharacter = '\t';
+		reader.read(path, false, true);
+		if (reader.m_nColumns < 2 || column < 0 || static_cast<unsigned int>(column) >= reader.m_nColumns) {
+			errmsg.clear();
+			return RF_BadHeader;
+		}
+		const unsigned int col = static_cast<unsigned int>(column);
+		ZEB::Unit unit;
+		ZEB::Unit timeUnit;
+		try {
+			unit.set(reader.m_units[col].empty() ? std::string("-") : reader.m_units[col]);
+			timeUnit.set(reader.m_units[0].empty() ? std::string("-") : reader.m_units[0]);
+		}
+		catch (ZEB::Exception &) {
+			errmsg = "Undefined/unknown value unit.";
+			return RF_BadHeader;
+		}
+
+		ZEB::UnitVector times;
+		times.m_unit = timeUnit;
+		times.m_data = reader.colData(0);
+		times.convert(ZEB::Unit("s"));
+		std::vector<double> columnValues = reader.colData(col);
+
+		quantity = reader.m_captions[col];
+		valueUnit = unit;
+		values.swap(columnValues);
+		timePoints.swap(times.m_data);
+		return RF_OK;
+	}
+	catch (ZEB::Exception & ex) {
+		ex.writeMsgStackToError();
+		return RF_InvalidLineFormat;
+	}
+}
+
+
+void ClimateDataLoader::writeClimateDataTSV(const ZEB::Path & fname) const {
+	const char * const location = "[ClimateDataLoader::writeClimateDataTSV]";
+	const std::size_t rows = m_dataTimePoints.empty() ? HOURS_PER_YEAR
+													  : std::min<std::size_t>(m_dataTimePoints.size(), HOURS_PER_YEAR);
+	const std::size_t expected = m_dataTimePoints.empty() ? HOURS_PER_YEAR : m_dataTimePoints.size();
+	for (const std::vector<double> & d : m_data)
+		if (d.size() != expected)
+			throw ZEB::Exception(ZEB::FormatString("Mismatching sizes of data vectors, expected %1 values per component.")
+								 .arg(static_cast<unsigned long>(expected)), location);
+	std::ofstream out(fname.str(), std::ios_base::trunc);
+	if (!out)
+		throw ZEB::Exception(ZEB::FormatString("Cannot create file '%1'.").arg(fname), location);
+	out.imbue(std::locale::classic());
+
+	static const char * const CAPTIONS[NumClimateComponents] = {
+		"Temperature [C]", "Relative Humidity [%]", "DirectRadiationNormal [W/m2]",
+		"DiffuseRadiationHorizontal [W/m2]", "WindDirection [deg]", "WindVelocity [m/s]",
+		"LongWaveCounterRadiation [W/m2]", "AirPressure [Pa]", "Rain [l/m2h]"
+	};
+	if (m_dataTimePoints.empty())
+		out << "Hour of year\tDate/Time\t";
+	else
+		out << "Time [d]\t";
+	for (unsigned int c = 0; c < NumClimateComponents; ++c)
+		out << CAPTIONS[c] << (c + 1 < NumClimateComponents ? '\t' : '\n');
+
+	for (std::size_t i = 0; i < rows; ++i) {
+		if (m_dataTimePoints.empty())
+			out << i + 1 << '\t' << ZEB::Time(2000, 3600.0*(i + 1)).toShortDateFormat() << '\t';
+		else
+			out << m_dataTimePoints[i]/86400 << '\t';
+		for (const std::vector<double> & d : m_data)
+			out << d[i] << '\t';
+		out << '\n';
+	}
+	out.close();
+	if (!out)
+		throw ZEB::Exception(ZEB::FormatString("Error writing file '%1'.").arg(fname), location);
+}
+
+} // namespace OVM
