@@ -145,6 +145,24 @@ public:
 		a tab; throws when the file cannot be written or a vector does not fit the time points. */
 	void writeClimateDataTSV(const ZEB::Path & fname) const;
 
+	/*! One CCD file: comment lines ('#' in column 1) before the line "quantity unit" go to
+		comment, then lines "day hh:mm:ss value" with strictly increasing times [s]. Returns
+		RF_CannotOpenFile (outputs untouched), RF_BadHeader, RF_InvalidTimePoint or
+		RF_InvalidLineFormat with errmsg "#  7: <line>", else RF_OK. An unknown unit throws. */
+	static ReadFunctionReturnValues readCCDFile(const ZEB::Path & fname, std::vector<double> & timePoints,
+												std::vector<double> & values, std::string & comment,
+												std::string & quantity, ZEB::Unit & unit, std::string & errmsg);
+	/*! Reads the nine fixed CCD files of a climate data directory as one cyclic year in the
+		components' units; direct radiation is read on the horizontal and turned normal to the
+		sun with solarModel, which must be placed at the data's location. A file that cannot be
+		opened gives a component of missing values and its path, with a line feed, appended to
+		missingFiles. Throws, leaving the data as they were, for any other failure. */
+	void readClimateDataCCDDirectory(const ZEB::Path & directory, SolarRadiationModel & solarModel,
+									 std::string & missingFiles);
+	/*! Reads the location from the XML description file of a climate data directory; city and
+		country in the multi-language encoded form. */
+	void readDescriptionCCD(const ZEB::Path & fname);
+
 
 
 	// Location header
