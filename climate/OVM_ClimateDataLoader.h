@@ -163,6 +163,11 @@ public:
 		country in the multi-language encoded form. */
 	void readDescriptionCCD(const ZEB::Path & fname);
 
+	/*! Sets m_wmoCode from the station of an MLID station list whose English country and city
+		names contain the loader's and whose coordinates lie within 0.1 degree; false, with a
+		warning, when no station fits or a code is set already. Throws for an unreadable file
+		or a malformed record. */
+	bool fillWMOCodeFromMLID(const ZEB::Path & fname);
 
 
 	// Location header
