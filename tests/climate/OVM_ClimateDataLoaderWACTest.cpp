@@ -107,7 +107,9 @@ TEST(ClimateDataLoaderWAC, ReadsATimeSeriesWithTimeColumn) {
 	f.m_timeZone = "13";
 	f.m_captions = "TIME\tTA\tHREL\tISDH\tISD";
 	f.m_lineOf = [](unsigned int k) {
-		return "2021-03-0" + std::to_string(k + 1) + " 12:00\t" + std::to_string(k) + "\t0.4\t0\t-9999";
+		// missing values stay missing, neither scaled nor turned normal to the sun
+		return "2021-03-0" + std::to_string(k + 1) + " 12:00\t" + std::to_string(k) + (k == 2 ? "\t-9999\t-9999" : "\t0.4\t0")
+				+ "\t-9999";
 	};
 	f.write(path);
 	ClimateDataLoader l;
@@ -118,6 +120,8 @@ TEST(ClimateDataLoaderWAC, ReadsATimeSeriesWithTimeColumn) {
 	EXPECT_EQ(l.m_dataTimePoints, (std::vector<double>{march1Noon, march1Noon + 86400, march1Noon + 2*86400}));
 	EXPECT_EQ(l.m_data[ClimateDataLoader::Temperature], (std::vector<double>{0, 1, 2}));
 	EXPECT_EQ(l.m_data[ClimateDataLoader::DiffuseRadiation][0], OVM::DATA_NOT_VALID);
+	EXPECT_EQ(l.m_data[ClimateDataLoader::RelativeHumidity], (std::vector<double>{40, 40, OVM::DATA_NOT_VALID}));
+	EXPECT_EQ(l.m_data[ClimateDataLoader::DirectRadiation], (std::vector<double>{0, 0, OVM::DATA_NOT_VALID}));
 	l.setTime(2021, march1Noon + 43200);
 	EXPECT_DOUBLE_EQ(l.m_currentData[ClimateDataLoader::Temperature], 0.5);
 
