@@ -10,6 +10,8 @@
 #include "ZEB_Path.h"
 #include "ZEB_Unit.h"
 
+#include "OVM_Constants.h"
+
 namespace OVM {
 
 class SolarRadiationModel;
@@ -99,7 +101,7 @@ public:
 	/*! True for a value that marks missing data: one that truncates toward zero to DATA_NOT_VALID. */
 	static bool isMissingValue(double v) {
 		// a range, since converting a double beyond int's range to int is undefined
-		return v > -10000.0 && v <= -9999.0;
+		return v > DATA_NOT_VALID - 1.0 && v <= DATA_NOT_VALID;
 	}
 
 	/*! Places model at this loader's latitude and longitude (in radians) with its time zone. */
