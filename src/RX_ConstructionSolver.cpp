@@ -1,0 +1,304 @@
+#include "RX_ConstructionSolver.h"
+
+#include <algorithm>
+#include <iomanip>
+#include <limits>
+#include <ostream>
+#include <set>
+
+#include <QCoreApplication>
+
+#include "ZEB_Constants.h"
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+#include "RX_Constants.h"
+#include "RX_ConstructionType.h"
+#include "RX_Material.h"
+#include "RX_Mesh.h"
+#include "RX_RoomConstruction.h"
+
+namespace RX {
+
+namespace {
+
+const double KELVIN_OFFSET = 273.15;
+/*! Width of the temperature band above TPCMLow over which the latent heat is taken up [K]. */
+const double PCM_BAND = 3.0;
+/*! Wanted width of the first cell of every layer [m]. */
+const double MAX_FIRST_CELL_WIDTH = 0.0022;
+const int MIN_CELLS_PER_LAYER = 3;
+const int MAX_CELLS_PER_LAYER = 101;
+
+std::string tr(const char * text) {
+	return QCoreApplication::translate("ConstructionSolver", text).toStdString();
+}
+
+} // namespace
+
+
+void ConstructionSolver::init(bool moistureBalance, const RoomConstruction & rc,
+							  const std::map<unsigned int, Material> & materials)
+{
+	const char * const FUNC_ID = "[ConstructionSolver::init]";
+	m_moistureBalance = moistureBalance;
+	m_rc = &rc;
+	try {
+		mesh(materials);
+	}
+	catch (const ZEB::Exception & ex) {
+		throw ZEB::Exception(ex, tr("Error during mesh generation."), FUNC_ID);
+	}
+
+	double minDx = std::numeric_limits<double>::max();
+	double maxDx = 0;
+	for (const Element & e : m_elements) {
+		minDx = std::min(minDx, e.m_dx);
+		maxDx = std::max(maxDx, e.m_dx);
+	}
+	ZEB::ZEB_Message(ZEB::FormatString("  Mesh generated, n = %1, min_dx = %2 m, max_dx = %3\n")
+					 .arg(m_n).arg(minDx).arg(maxDx), ZEB::MSG_PROGRESS, FUNC_ID, 1);
+
+	// Each layer's material once. Zero or negative values would turn into infinite or NaN
+	// derivatives far from here, inside the integrator.
+	std::set<const Material *> checked;
+	for (const Element & e : m_elements) {
+		const Material & mat = *e.m_material;
+		if (!checked.insert(&mat).second)
+			continue;
+		const std::string name = mat.name().toStdString();
+		if (!(mat.m_lambda > 0))
+			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a thermal conductivity of %2 W/mK, "
+				"which must be positive.")).arg(name).arg(mat.m_lambda), FUNC_ID);
+		if (!(mat.m_rho*mat.m_cT > 0))
+			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a heat capacity rho*cT of %2 J/m3K, "
+				"which must be positive.")).arg(name).arg(mat.m_rho*mat.m_cT), FUNC_ID);
+		if (!m_moistureBalance)
+			continue;
+		if (!mat.m_sorptionIsotherm.m_valid || !mat.m_reversedSorptionIsotherm.m_valid)
+			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' not parametrized for moisture calculation."))
+				.arg(name), FUNC_ID);
+		if (!(mat.m_mu > 0))
+			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a vapour diffusion resistance factor "
+				"of %2, which must be positive.")).arg(name).arg(mat.m_mu), FUNC_ID);
+	}
+	precompute();
+}
+
+
+void ConstructionSolver::mesh(const std::map<unsigned int, Material> & materials) {
+	const char * const FUNC_ID = "[ConstructionSolver::mesh]";
+	const ConstructionType * ct = (m_rc != nullptr) ? m_rc->m_constructionType : nullptr;
+	if (ct == nullptr)
+		throw ZEB::Exception(tr("Construction has no construction type."), FUNC_ID);
+	if (ct->m_d.empty())
+		throw ZEB::Exception(tr("Construction type has no layers."), FUNC_ID);
+	if (ct->m_d.size() != ct->m_materialIds.size())
+		throw ZEB::Exception(ZEB::FormatString(tr("Construction type has %1 layer widths but %2 material ids."))
+			.arg(static_cast<unsigned long>(ct->m_d.size())).arg(static_cast<unsigned long>(ct->m_materialIds.size())),
+			FUNC_ID);
+
+	const Mesh grid(Mesh::TWO_SIDED, 2.0, 1.0);
+	m_elements.clear();
+	m_n = 0;
+	double x0 = 0;
+	double minFirstDx = 1000.0;
+	std::vector<double> widths;
+	std::vector<double> centres;
+	for (std::size_t layer = 0; layer < ct->m_d.size(); ++layer) {
+		const double d = ct->m_d[layer];
+		const unsigned int layerNumber = static_cast<unsigned int>(layer + 1);
+		if (!(d > 0))
+			throw ZEB::Exception(ZEB::FormatString(tr("Layer #%1 has a width of %2 m, which must be positive."))
+				.arg(layerNumber).arg(d), FUNC_ID);
+		if (d > 1.0 || d < 0.001)
+			ZEB::ZEB_Message(ZEB::FormatString(tr("Layer #%1 has a width of %2 m, which may be an input error."))
+							 .arg(layerNumber).arg(d), ZEB::MSG_WARNING, FUNC_ID, -1);
+
+		for (int N = MIN_CELLS_PER_LAYER; ; ++N) {
+			grid.generate(N, x0, x0 + d, widths, centres);
+			if (widths[0] <= MAX_FIRST_CELL_WIDTH || N >= MAX_CELLS_PER_LAYER)
+				break;
+		}
+		minFirstDx = std::min(minFirstDx, widths[0]);
+
+		const auto it = materials.find(ct->m_materialIds[layer]);
+		if (it == materials.end())
+			throw ZEB::Exception(ZEB::FormatString(tr("Material with Id '%1' not defined."))
+				.arg(ct->m_materialIds[layer]), FUNC_ID);
+
+		for (std::size_t j = 0; j < widths.size(); ++j) {
+			Element e;
+			e.m_index = m_n + static_cast<unsigned int>(j);
+			e.m_dx = widths[j];
+			e.m_x = centres[j];
+			e.m_material = &it->second;
+			m_elements.push_back(e);
+		}
+		m_n += static_cast<unsigned int>(widths.size());
+		x0 += d;
+	}
+
+	m_thickness = x0;
+	m_T.assign(m_n, 0.0);
+	m_RH.assign(m_n, 0.0);
+	m_pv.assign(m_n, 0.0);
+	m_q.assign(m_n + 1, 0.0);
+	m_j.assign(m_n + 1, 0.0);
+	m_outerExtrapolationWeight = m_elements[0].m_dx/(m_elements[0].m_dx + m_elements[1].m_dx);
+	m_innerExtrapolationWeight = m_elements[m_n - 1].m_dx/(m_elements[m_n - 2].m_dx + m_elements[m_n - 1].m_dx);
+
+	ZEB::ZEB_Message(ZEB::FormatString("  Min DX = %1 m\n").arg(minFirstDx), ZEB::MSG_PROGRESS, FUNC_ID, 3);
+}
+
+
+void ConstructionSolver::precompute() {
+	m_cells.resize(m_n);
+	m_invDx.resize(m_n);
+	for (unsigned int i = 0; i < m_n; ++i) {
+		const Material & mat = *m_elements[i].m_material;
+		CellCoefficients & c = m_cells[i];
+		c.m_rhoC = mat.m_rho*mat.m_cT;
+		c.m_invRhoC = 1.0/c.m_rhoC;
+		c.m_latent = mat.m_rho*mat.m_HPCM;
+		c.m_TLow = mat.m_TPCMLow + KELVIN_OFFSET;
+		c.m_uLow = c.m_rhoC*c.m_TLow;
+		c.m_uHigh = c.m_rhoC*(c.m_TLow + PCM_BAND) + c.m_latent;
+		c.m_invPCMCapacity = (c.m_latent != 0) ? 1.0/(c.m_latent/PCM_BAND + c.m_rhoC) : 0.0;
+		m_invDx[i] = 1.0/m_elements[i].m_dx;
+	}
+
+	const unsigned int faces = m_n - 1;
+	m_faceConductance.resize(faces);
+	m_facePermeance.assign(m_moistureBalance ? faces : 0, 0.0);
+	for (unsigned int i = 0; i < faces; ++i) {
+		const Element & a = m_elements[i];
+		const Element & b = m_elements[i + 1];
+		// half cells in series: exact for a piecewise-linear profile in steady state
+		m_faceConductance[i] = 1.0/(0.5*(a.m_dx/a.m_material->m_lambda + b.m_dx/b.m_material->m_lambda));
+		if (m_moistureBalance) {
+			const double mu = (a.m_dx*a.m_material->m_mu + b.m_dx*b.m_material->m_mu)/(a.m_dx + b.m_dx);
+			const double delta = ZEB::DV_AIR/(mu*ZEB::R_VAPOR*ZEB::T_REF_23);
+			m_facePermeance[i] = delta/(0.5*(a.m_dx + b.m_dx));
+		}
+	}
+}
+
+
+void ConstructionSolver::computeIC(double T, double RH, double * y) {
+	const unsigned int m = m_moistureBalance ? 2 : 1;
+	for (unsigned int i = 0; i < m_n; ++i) {
+		const CellCoefficients & c = m_cells[i];
+		double u = c.m_rhoC*T;
+		if (c.m_latent != 0 && T > c.m_TLow) {
+			if (T >= c.m_TLow + PCM_BAND)
+				u += c.m_latent;
+			else
+				u += c.m_latent*(T - c.m_TLow)/PCM_BAND;
+		}
+		y[m*i] = u;
+		if (m_moistureBalance)
+			y[m*i + 1] = m_elements[i].m_material->m_sorptionIsotherm.value(RH);
+		m_T[i] = T;
+	}
+}
+
+
+void ConstructionSolver::decompose(const double * y) {
+	const unsigned int m = m_moistureBalance ? 2 : 1;
+	for (unsigned int i = 0; i < m_n; ++i) {
+		const CellCoefficients & c = m_cells[i];
+		const double u = y[m*i];
+		if (c.m_latent != 0 && u > c.m_uLow) {
+			if (u >= c.m_uHigh)
+				m_T[i] = (u - c.m_uHigh)*c.m_invRhoC + c.m_TLow + PCM_BAND;
+			else
+				m_T[i] = (u - c.m_uLow)*c.m_invPCMCapacity + c.m_TLow;
+		}
+		else
+			m_T[i] = u*c.m_invRhoC;
+	}
+	if (!m_moistureBalance)
+		return;
+	for (unsigned int i = 0; i < m_n; ++i) {
+		m_RH[i] = m_elements[i].m_material->m_reversedSorptionIsotherm.value(y[2*i + 1]);
+		m_pv[i] = p_sat(m_T[i])*m_RH[i];
+	}
+}
+
+
+void ConstructionSolver::computeDivergences(double qConvInside, double qRadInside, double jVaporInside,
+											double /*qEnthalpyInside*/, double qShortWaveOutside, double TOutside,
+											double TRoom, double pvOutside, double pvRoom, double * ydot)
+{
+	const RoomConstruction & rc = *m_rc;
+	double TBoundary;
+	double R;
+	double qShortWave = 0;
+	double pvBoundary = 0;
+	switch (rc.m_type) {
+		case RoomConstruction::Outside:
+			TBoundary = TOutside;
+			R = rc.m_R_ue;
+			qShortWave = qShortWaveOutside;
+			pvBoundary = pvOutside;
+			break;
+		case RoomConstruction::Inside:
+			TBoundary = TRoom;
+			R = rc.m_R_ui;
+			pvBoundary = pvRoom;
+			break;
+		case RoomConstruction::FixedTemperature:
+			TBoundary = rc.m_zoneT;
+			R = rc.m_R_ue;
+			if (m_moistureBalance)
+				pvBoundary = rc.m_zoneRH*p_sat(rc.m_zoneT);
+			break;
+		default:
+			throw ZEB::Exception("Invalid Construction Type!", "[ConstructionSolver::computeDivergences]");
+	}
+
+	const unsigned int n = m_n;
+	double * const q = m_q.data();
+	const double * const T = m_T.data();
+
+	m_outerHeatFlux = (TBoundary - outsideSurfaceTemperature())/R;
+	m_outerShortWaveFlux = qShortWave;
+	q[0] = m_outerHeatFlux + qShortWave;
+	m_innerConvectiveFlux = qConvInside;
+	m_innerRadiantFlux = qRadInside;
+	q[n] = -(qConvInside + qRadInside);
+	const double * const G = m_faceConductance.data();
+	for (unsigned int i = 0; i + 1 < n; ++i)
+		q[i + 1] = (T[i] - T[i + 1])*G[i];
+
+	const double * const invDx = m_invDx.data();
+	if (!m_moistureBalance) {
+		for (unsigned int i = 0; i < n; ++i)
+			ydot[i] = (q[i] - q[i + 1])*invDx[i];
+		return;
+	}
+
+	double * const j = m_j.data();
+	const double * const pv = m_pv.data();
+	m_outerVaporFlux = rc.m_beta_e*(pvBoundary - pv[0]);
+	j[0] = m_outerVaporFlux;
+	m_innerVaporFlux = -jVaporInside;
+	j[n] = -jVaporInside;
+	const double * const P = m_facePermeance.data();
+	for (unsigned int i = 0; i + 1 < n; ++i)
+		j[i + 1] = (pv[i] - pv[i + 1])*P[i];
+	for (unsigned int i = 0; i < n; ++i) {
+		ydot[2*i] = (q[i] - q[i + 1])*invDx[i];
+		ydot[2*i + 1] = (j[i] - j[i + 1])*invDx[i];
+	}
+}
+
+
+void ConstructionSolver::appendTemperatureProfile(std::ostream & out) const {
+	for (double T : m_T)
+		out << std::setw(12) << std::right << T - KELVIN_OFFSET << '\t';
+	out << std::endl;
+}
+
+} // namespace RX

@@ -1,0 +1,165 @@
+#ifndef RX_ConstructionSolverH
+#define RX_ConstructionSolverH
+
+#include <iosfwd>
+#include <map>
+#include <vector>
+
+namespace RX {
+
+class Material;
+class RoomConstruction;
+
+/*! One finite-volume cell of a construction. */
+struct Element {
+	/*! Running number of the cell within the construction, from 0. */
+	unsigned int		m_index = 0;
+	/*! Cell width [m]. */
+	double				m_dx = 0;
+	/*! Cell centre [m], measured from the outer face. */
+	double				m_x = 0;
+	/*! Material of the layer holding the cell; not owned (it lives in the database's map). */
+	const Material *	m_material = nullptr;
+};
+
+
+/*! The one-dimensional finite-volume model of one room construction (wall, roof or floor).
+
+	x runs from the outer face (first layer, cell 0) to the room-side face (last cell); the outer
+	face is the one away from the room. Every cell carries its energy density u [J/m3] and, with
+	the moisture balance, its moisture content w [kg/m3] as states; the solver keeps no state
+	vector of its own but reads and writes its slice of the room model's vectors: one state per
+	cell, or u and w interleaved (2i, 2i+1).
+
+	Per evaluation the room model calls decompose() and then computeDivergences(); both work on
+	buffers and coefficients that init() sized and computed, so they allocate nothing and look
+	nothing up. The solver refers to its room construction (whose zone temperature the room model
+	updates during a run) and to the materials of the map given to init(); neither is owned, and
+	both must outlive the solver. Copyable.
+*/
+class ConstructionSolver {
+public:
+	/*! Stores the flag and the construction, meshes the layers and checks the materials. Throws
+		ZEB::Exception for a construction without construction type or layers, a layer width
+		<= 0, an unknown material ("Error during mesh generation." on top of the cause), a
+		conductivity or volumetric heat capacity <= 0 and, with the moisture balance, a material
+		without (inverse) sorption isotherm or with a diffusion resistance factor <= 0. */
+	void init(bool moistureBalance, const RoomConstruction & rc, const std::map<unsigned int, Material> & materials);
+	/*! Builds the cells of all layers afresh (two-sided grids, first cells at most 2.2 mm when
+		101 cells allow it) and sizes every buffer; warns about layers thicker than 1 m or
+		thinner than 1 mm. Throws ZEB::Exception as init() for the geometry and unknown materials. */
+	void mesh(const std::map<unsigned int, Material> & materials);
+
+	/*! Writes the states of uniform temperature T [K] and relative humidity RH [0..1] to y (the
+		construction's first state) and sets every cell temperature to T. */
+	void computeIC(double T, double RH, double * y);
+	/*! Cell temperatures (and, with the moisture balance, relative humidities from the inverse
+		sorption isotherm, unclamped, and vapour pressures) from the states at y. */
+	void decompose(const double * y);
+	/*! All face fluxes and the derivatives of the construction's states, written to ydot in the
+		layout of the states. Uses the cell values of the last decompose().
+		\param qConvInside convective heat flux from the room air into the room-side surface [W/m2]
+		\param qRadInside radiant heat flux onto the room-side surface [W/m2]
+		\param jVaporInside vapour flux from the room air into the room-side surface [kg/m2s]
+		\param qEnthalpyInside enthalpy flux of that vapour [W/m2]; not used by the wall
+		\param qShortWaveOutside absorbed short-wave radiation on the outer surface [W/m2] (Outside only)
+		\param TOutside outdoor air temperature [K] (Outside)
+		\param TRoom room air temperature [K] (Inside)
+		\param pvOutside outdoor vapour pressure [Pa] (Outside, moisture balance)
+		\param pvRoom room air vapour pressure [Pa] (Inside, moisture balance)
+		Throws ZEB::Exception "Invalid Construction Type!" for a construction of unknown type. */
+	void computeDivergences(double qConvInside, double qRadInside, double jVaporInside, double qEnthalpyInside,
+							double qShortWaveOutside, double TOutside, double TRoom, double pvOutside,
+							double pvRoom, double * ydot);
+
+	/*! Outer surface temperature [K], extrapolated linearly from the two outermost cells. */
+	double outsideSurfaceTemperature() const {
+		return m_T[0] - (m_T[1] - m_T[0])*m_outerExtrapolationWeight;
+	}
+	/*! Room-side surface temperature [K], extrapolated linearly from the two innermost cells. */
+	double roomSurfaceTemperature() const {
+		return m_T[m_n - 1] - (m_T[m_n - 2] - m_T[m_n - 1])*m_innerExtrapolationWeight;
+	}
+	/*! Vapour pressure of the first cell [Pa]. */
+	double outsideSurfaceVaporPressure() const { return m_pv[0]; }
+	/*! Vapour pressure of the last cell [Pa]. */
+	double roomSurfaceVaporPressure() const { return m_pv[m_n - 1]; }
+	/*! Relative humidity of the last cell [0..1]. */
+	double roomSurfaceRelativeHumidity() const { return m_RH[m_n - 1]; }
+
+	/*! One line: every cell temperature in C, right-aligned in 12 characters and followed by a
+		tab; then a line end, and the stream is flushed. */
+	void appendTemperatureProfile(std::ostream & out) const;
+
+	/*! True when every cell carries a moisture state too. */
+	bool							m_moistureBalance = false;
+	/*! Number of cells. */
+	unsigned int					m_n = 0;
+	/*! Total thickness [m]. */
+	double							m_thickness = 0;
+	/*! The construction's parameters; not owned. */
+	const RoomConstruction *		m_rc = nullptr;
+	/*! The cells, from the outer face to the room side. */
+	std::vector<Element>			m_elements;
+	/*! Cell temperatures [K]. */
+	std::vector<double>				m_T;
+	/*! Cell relative humidities [0..1] (moisture balance only). */
+	std::vector<double>				m_RH;
+	/*! Cell vapour pressures [Pa] (moisture balance only). */
+	std::vector<double>				m_pv;
+	/*! Heat flux densities at the n+1 faces [W/m2], positive towards the room. */
+	std::vector<double>				m_q;
+	/*! Vapour flux densities at the n+1 faces [kg/m2s], positive towards the room. */
+	std::vector<double>				m_j;
+
+	// Surface fluxes of the latest computeDivergences(), for the outputs.
+	/*! From the outer boundary into the outer surface by surface heat transfer [W/m2]. */
+	double							m_outerHeatFlux = 0;
+	/*! From the room air into the room-side surface, as passed in [W/m2]. */
+	double							m_innerConvectiveFlux = 0;
+	/*! Absorbed short-wave radiation at the outer surface [W/m2]; 0 unless Outside. */
+	double							m_outerShortWaveFlux = 0;
+	/*! Onto the room-side surface, as passed in [W/m2]. */
+	double							m_innerRadiantFlux = 0;
+	/*! From the outer boundary into the outer surface [kg/m2s] (moisture balance only). */
+	double							m_outerVaporFlux = 0;
+	/*! At the room-side face towards the room, the negated flow from the room into the wall
+		[kg/m2s] (moisture balance only). */
+	double							m_innerVaporFlux = 0;
+
+	/*! dx0/(dx0 + dx1). */
+	double							m_outerExtrapolationWeight = 0;
+	/*! dx(n-1)/(dx(n-2) + dx(n-1)). */
+	double							m_innerExtrapolationWeight = 0;
+
+private:
+	/*! What decompose() needs of a cell, taken from its material once. */
+	struct CellCoefficients {
+		/*! rho*cT [J/m3K] and its inverse. */
+		double	m_rhoC = 0;
+		double	m_invRhoC = 0;
+		/*! rho*HPCM [J/m3]; 0 without phase change. */
+		double	m_latent = 0;
+		/*! Start of the phase change [K] and the energy densities at its start and end [J/m3]. */
+		double	m_TLow = 0;
+		double	m_uLow = 0;
+		double	m_uHigh = 0;
+		/*! 1/(rho*HPCM/3 + rho*cT) [m3K/J]: temperature per energy inside the phase change. */
+		double	m_invPCMCapacity = 0;
+	};
+
+	/*! Computes the per-cell and per-face coefficients; after the material checks of init(). */
+	void precompute();
+
+	std::vector<CellCoefficients>	m_cells;
+	/*! 1/dx per cell [1/m]. */
+	std::vector<double>				m_invDx;
+	/*! Conductance between neighbouring cell centres, per inner face [W/m2K]. */
+	std::vector<double>				m_faceConductance;
+	/*! Vapour permeance between neighbouring cell centres, per inner face [s/m]. */
+	std::vector<double>				m_facePermeance;
+};
+
+} // namespace RX
+
+#endif // RX_ConstructionSolverH
