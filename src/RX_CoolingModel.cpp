@@ -1,0 +1,202 @@
+#include "RX_CoolingModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_Constants.h"
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Unit.h"
+#include "ZEB_UnitVector.h"
+
+#include "RX_Constants.h"
+#include "RX_XMLHelpers.h"
+
+namespace RX {
+
+namespace {
+
+const double KELVIN_OFFSET = 273.15;
+const double MAX_SLOPE = 500000;
+/*! A room closer than this to the set point [K] counts as controlled well enough. */
+const double SLOPE_ADJUST_THRESHOLD = 0.2;
+/*! Gain of the vapour removal [m3/s]: kg/s removed per kg/m3 of vapour above the set point. */
+const double DEHUMIDIFICATION_RATE = 10.0;
+
+const char * const FUNC_ID = "[CoolingModel::readXML]";
+const char * const MODEL_TYPE_NAMES[] = {"NONE", "SIMPLE"};
+
+// Converts the values from unit from into unit to (same base unit).
+std::vector<double> converted(const std::vector<double> & values, ZEB::Unit from, ZEB::Unit to) {
+	ZEB::UnitVector v;
+	v.m_data = values;
+	v.m_unit = from;
+	v.convert(to);
+	return v.m_data;
+}
+
+} // namespace
+
+
+CoolingModel::CoolingModel() {
+	m_scheduleSetPoints.m_name = "ScheduleSetPoints";
+	m_scheduleSetPoints.m_type = Schedule::DAILY_WEEK;
+	m_scheduleSetPoints.m_constantValue = 26;
+	m_scheduleHumiditySetPoints.m_name = "ScheduleHumiditySetPoints";
+	m_scheduleHumiditySetPoints.m_type = Schedule::DAILY_WEEK;
+	m_scheduleHumiditySetPoints.m_constantValue = 50;
+	for (unsigned int k = 0; k < 24; ++k) {
+		const bool workingHours = k >= 8 && k <= 16;
+		m_scheduleSetPoints.m_weekDaySchedule[k] = workingHours ? 26 : 40;
+		m_scheduleSetPoints.m_weekEndSchedule[k] = 40;
+		m_scheduleSetPoints.m_summerSchedule[k] = workingHours ? 26 : 40;
+		m_scheduleSetPoints.m_winterSchedule[k] = 40;
+		m_scheduleHumiditySetPoints.m_weekDaySchedule[k] = workingHours ? 50 : 100;
+		m_scheduleHumiditySetPoints.m_weekEndSchedule[k] = 100;
+		m_scheduleHumiditySetPoints.m_summerSchedule[k] = workingHours ? 50 : 100;
+		m_scheduleHumiditySetPoints.m_winterSchedule[k] = 100;
+	}
+}
+
+
+void CoolingModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double TRoom, double rhoVRoom,
+								double & coolingLoad, double & moistureFlow, double & moistureEnthalpyFlow,
+								double & dehumidificationPower) const
+{
+	coolingLoad = 0;
+	moistureFlow = 0;
+	moistureEnthalpyFlow = 0;
+	dehumidificationPower = 0;
+	if (m_modelType != SIMPLE)
+		return;
+
+	if (moistureBalanceEnabled) {
+		const double phiSet = m_scheduleHumiditySetPoints.value(h, t) / 100;
+		const double rhoVSet = phiSet * p_sat(TRoom) / (ZEB::R_VAPOR * TRoom);
+		const double g = (rhoVSet - rhoVRoom) * DEHUMIDIFICATION_RATE;
+		if (g < 0) {
+			moistureFlow = g;
+			dehumidificationPower = -g * ZEB::H_EVAP;
+		}
+		// the device's nominal power bounds the removal, also when a curve bounds the cooling
+		if (dehumidificationPower > m_maxPower) {
+			dehumidificationPower = m_maxPower;
+			moistureFlow = -m_maxPower / ZEB::H_EVAP;
+		}
+	}
+
+	const double TSet = m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET;
+	coolingLoad = std::min(0.0, (TSet - TRoom) * m_slope);
+	const double maxPower = m_maxPowerCurve.m_valid ? m_maxPowerCurve.value(TSet) : m_maxPower;
+	const double available = maxPower - dehumidificationPower;
+	coolingLoad = available > 0 ? std::max(-available, coolingLoad) : 0.0;
+	moistureEnthalpyFlow = (TRoom * ZEB::C_VAPOR + ZEB::H_EVAP) * moistureFlow;
+}
+
+
+void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double coolingLoad) {
+	// an idle or saturated cooler is not a question of the gain
+	if (coolingLoad == 0 || coolingLoad == -m_maxPower)
+		return;
+	const double deltaT = TRoom - (m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET);
+	if (!(deltaT > SLOPE_ADJUST_THRESHOLD) || m_slope >= MAX_SLOPE)
+		return;
+	m_slope = std::min(1.2 * m_slope, MAX_SLOPE);
+	if (ZEB::MessageHandlerRegistry::instance().currentHandler()->consoleVerbosityLevel() >= 2)
+		ZEB::ZEB_Message(ZEB::FormatString("SlopeIdealCooling = %1 W/K\n").arg(m_slope),
+						 ZEB::MSG_PROGRESS, "[CoolingModel::adjustSlope]", 2);
+}
+
+
+void CoolingModel::readXML(QXmlStreamReader & reader) {
+	Q_ASSERT(reader.isStartElement());
+	m_name = reader.attributes().value("name").toString();
+	const QStringRef typeText = reader.attributes().value("modelType");
+	for (ModelType type : {NONE, SIMPLE})
+		if (typeText == QLatin1String(MODEL_TYPE_NAMES[type]))
+			m_modelType = type;
+
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement()) {
+			if (reader.name() == QLatin1String("CoolingModel"))
+				break;
+			continue;
+		}
+		if (!reader.isStartElement())
+			continue;
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("MaxPower")) {
+			const double v = readTextElement(reader).toDouble();
+			m_maxPower = std::isfinite(v) ? v : 0;
+		}
+		else if (tag == QLatin1String("LinearSpline")) {
+			QString name, xUnit, yUnit;
+			ZEB::LinearSpline spline;
+			// rejected values pass out as the spline reports them
+			readNamedZEBSplineData(reader, name, xUnit, yUnit, spline);
+			if (name != QLatin1String("MaxPowerCurve")) {
+				ZEB::ZEB_Message(ZEB::FormatString("Found unknown linear spline data '%1' in CoolingModel tag.")
+								 .arg(name.toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+				continue;
+			}
+			try {
+				const ZEB::Unit xu(xUnit.toStdString());
+				const ZEB::Unit yu(yUnit.toStdString());
+				const ZEB::Unit kelvin("K");
+				const ZEB::Unit power("J/s");
+				if (xu.base_id() != kelvin.base_id())
+					throw ZEB::Exception(ZEB::FormatString("Invalid x unit in linear spline '%1', expected temperature "
+														   "in [K] or convertible unit.").arg(name.toStdString()), FUNC_ID);
+				if (yu.base_id() != power.base_id())
+					throw ZEB::Exception(ZEB::FormatString("Invalid y unit in linear spline '%1', expected power "
+														   "in [W] or convertible unit.").arg(name.toStdString()), FUNC_ID);
+				// a rejected curve must not destroy the one the model had
+				ZEB::LinearSpline curve;
+				curve.setValues(converted(spline.m_x, xu, kelvin), converted(spline.m_y, yu, power));
+				if (!curve.m_valid)
+					throw ZEB::Exception(ZEB::FormatString("Invalid data in linear spline '%1', cannot create "
+														   "monotonically increasing spline.").arg(name.toStdString()), FUNC_ID);
+				m_maxPowerCurve.swap(curve);
+			}
+			catch (const ZEB::Exception & ex) {
+				throw ZEB::Exception(ex, "Error reading cooling model data.", FUNC_ID);
+			}
+		}
+		else if (tag == QLatin1String("ScheduleSetPoints"))
+			m_scheduleSetPoints.readXML(reader);
+		else if (tag == QLatin1String("ScheduleHumiditySetPoints"))
+			m_scheduleHumiditySetPoints.readXML(reader);
+		else {
+			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in CoolingModel tag: '%1'.")
+							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+			readUnknownElement(reader);
+		}
+	}
+}
+
+
+void CoolingModel::writeXML(QXmlStreamWriter & writer) const {
+	writer.writeStartElement("CoolingModel");
+	writer.writeAttribute("name", m_name);
+	Q_ASSERT(m_modelType <= SIMPLE);
+	// a type cast in from outside the enumeration writes no keyword rather than read past the names
+	writer.writeAttribute("modelType", m_modelType <= SIMPLE ? MODEL_TYPE_NAMES[m_modelType] : "");
+	writer.writeTextElement("MaxPower", xmlDouble(m_maxPower));
+	if (!m_maxPowerCurve.m_x.empty() && m_maxPowerCurve.m_valid) {
+		// the file holds C and kW; only the values are written, the converted x still rise
+		ZEB::LinearSpline written;
+		written.m_x = converted(m_maxPowerCurve.m_x, ZEB::Unit("K"), ZEB::Unit("C"));
+		written.m_y = converted(m_maxPowerCurve.m_y, ZEB::Unit("W"), ZEB::Unit("kW"));
+		written.m_valid = true;
+		writeNamedZEBSplineData(writer, "MaxPowerCurve", "C", "kW", written);
+	}
+	m_scheduleSetPoints.writeXML(writer, false);
+	m_scheduleHumiditySetPoints.writeXML(writer, false);
+	writer.writeEndElement();
+}
+
+} // namespace RX

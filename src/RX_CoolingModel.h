@@ -1,0 +1,75 @@
+#ifndef RX_CoolingModelH
+#define RX_CoolingModelH
+
+#include <cstdint>
+
+#include <QString>
+
+#include "ZEB_LinearSpline.h"
+
+#include "RX_Schedule.h"
+
+class QXmlStreamReader;
+class QXmlStreamWriter;
+
+namespace RX {
+
+/*! Ideal cooling and dehumidification of the room air. Sensible cooling is a proportional
+	controller between the scheduled set point and the room air temperature; with the room's
+	moisture balance the device also removes the vapour above the scheduled relative humidity, and
+	the power that takes is not available for sensible cooling. The device's power is a constant
+	or a curve over the set point. The gain grows during a run like the heating's.
+
+	A plain value held by the room; element "CoolingModel" of the project file. computeLoads runs
+	at every right-hand-side evaluation and allocates nothing.
+*/
+class CoolingModel {
+public:
+	/*! The texts of the "modelType" attribute are the enumerator names. */
+	enum ModelType : std::uint32_t {
+		NONE	= 0,	///< No cooling.
+		SIMPLE	= 1		///< Ideal cooling and dehumidification.
+	};
+
+	/*! Type NONE, 1200 W, no curve, set points 26 C (40 C outside 8-16 h and at weekends),
+		humidity set points 50 % (100 % outside 8-16 h and at weekends). */
+	CoolingModel();
+
+	/*! Loads at hour of year h, time t [s], room air temperature TRoom [K] and room vapour
+		density rhoVRoom [kg/m3]: sensible cooling load [W] <= 0, dehumidification moisture flow
+		[kg/s] <= 0, the enthalpy flow of that moisture [W], and the power spent on
+		dehumidification [W] >= 0 (an output only). Without moisture balance the last three are 0. */
+	void computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double TRoom, double rhoVRoom,
+					  double & coolingLoad, double & moistureFlow, double & moistureEnthalpyFlow,
+					  double & dehumidificationPower) const;
+	/*! After an accepted step: raises the slope by 20 % (up to 500000 W/K) when the room is more
+		than 0.2 K above the set point although the cooler, with load coolingLoad [W], is neither
+		off nor at -m_maxPower. */
+	void adjustSlope(unsigned int h, double t, double TRoom, double coolingLoad);
+
+	/*! Reads the "CoolingModel" element the reader stands on. Unknown children and splines are
+		skipped with a warning, an unknown model type keeps the type, an unreadable power gives 0.
+		Throws ZEB::Exception for a "MaxPowerCurve" that makes no power curve over temperature; the
+		curve then stays as it was. */
+	void readXML(QXmlStreamReader & reader);
+	/*! Writes the element "CoolingModel", the curve in C and kW; the slope is not part of it. */
+	void writeXML(QXmlStreamWriter & writer) const;
+
+	QString				m_name;
+	ModelType			m_modelType = NONE;
+	/*! Power of the device [W], for cooling and dehumidification together. */
+	double				m_maxPower = 1200;
+	/*! Power of the device [W] over the set point [K]; replaces m_maxPower for the sensible
+		cooling limit when valid. */
+	ZEB::LinearSpline	m_maxPowerCurve;
+	/*! Cooling set point [C]. */
+	Schedule			m_scheduleSetPoints;
+	/*! Relative humidity set point [%]. */
+	Schedule			m_scheduleHumiditySetPoints;
+	/*! Controller gain [W/K]; grows only, lives only in the object. */
+	double				m_slope = 5000;
+};
+
+} // namespace RX
+
+#endif // RX_CoolingModelH

@@ -1,0 +1,109 @@
+#include "RX_HeatingModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_MessageHandlerRegistry.h"
+
+#include "RX_XMLHelpers.h"
+
+namespace RX {
+
+namespace {
+
+const double KELVIN_OFFSET = 273.15;
+const double MAX_SLOPE = 500000;
+/*! A room closer than this to the set point [K] counts as controlled well enough. */
+const double SLOPE_ADJUST_THRESHOLD = 0.2;
+
+const char * const MODEL_TYPE_NAMES[] = {"NONE", "SIMPLE"};
+
+} // namespace
+
+
+HeatingModel::HeatingModel() {
+	m_scheduleSetPoints.m_name = "ScheduleSetPoints";
+	m_scheduleSetPoints.m_type = Schedule::DAILY_WEEK;
+	m_scheduleSetPoints.m_constantValue = 20;
+	for (unsigned int k = 0; k < 24; ++k) {
+		const bool day = k >= 6 && k <= 21;
+		m_scheduleSetPoints.m_weekDaySchedule[k] = day ? 20 : 16;
+		m_scheduleSetPoints.m_weekEndSchedule[k] = 20;
+		m_scheduleSetPoints.m_summerSchedule[k] = 8;
+		m_scheduleSetPoints.m_winterSchedule[k] = day ? 20 : 16;
+	}
+}
+
+
+void HeatingModel::computeLoads(unsigned int h, double t, double TRoom, double & heatingLoad) const {
+	if (m_modelType != SIMPLE) {
+		heatingLoad = 0;
+		return;
+	}
+	const double TSet = m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET;
+	heatingLoad = std::min(m_maxPower, std::max(0.0, (TSet - TRoom) * m_slope));
+}
+
+
+void HeatingModel::adjustSlope(unsigned int h, double t, double TRoom, double heatingLoad) {
+	// an idle or saturated heater is not a question of the gain
+	if (heatingLoad == 0 || heatingLoad == m_maxPower)
+		return;
+	const double deltaT = m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET - TRoom;
+	if (!(deltaT > SLOPE_ADJUST_THRESHOLD) || m_slope >= MAX_SLOPE)
+		return;
+	m_slope = std::min(1.2 * m_slope, MAX_SLOPE);
+	if (ZEB::MessageHandlerRegistry::instance().currentHandler()->consoleVerbosityLevel() >= 2)
+		ZEB::ZEB_Message(ZEB::FormatString("SlopeIdealHeating = %1 W/K\n").arg(m_slope),
+						 ZEB::MSG_PROGRESS, "[HeatingModel::adjustSlope]", 2);
+}
+
+
+void HeatingModel::readXML(QXmlStreamReader & reader) {
+	Q_ASSERT(reader.isStartElement());
+	m_name = reader.attributes().value("name").toString();
+	const QStringRef typeText = reader.attributes().value("modelType");
+	for (ModelType type : {NONE, SIMPLE})
+		if (typeText == QLatin1String(MODEL_TYPE_NAMES[type]))
+			m_modelType = type;
+
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement()) {
+			if (reader.name() == QLatin1String("HeatingModel"))
+				break;
+			continue;
+		}
+		if (!reader.isStartElement())
+			continue;
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("MaxPower")) {
+			const double v = readTextElement(reader).toDouble();
+			m_maxPower = std::isfinite(v) ? v : 0;
+		}
+		else if (tag == QLatin1String("ScheduleSetPoints"))
+			m_scheduleSetPoints.readXML(reader);
+		else {
+			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in HeatingModel tag: '%1'.")
+							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, "HeatingModel::readXML()", 1);
+			readUnknownElement(reader);
+		}
+	}
+}
+
+
+void HeatingModel::writeXML(QXmlStreamWriter & writer) const {
+	writer.writeStartElement("HeatingModel");
+	writer.writeAttribute("name", m_name);
+	Q_ASSERT(m_modelType <= SIMPLE);
+	// a type cast in from outside the enumeration writes no keyword rather than read past the names
+	writer.writeAttribute("modelType", m_modelType <= SIMPLE ? MODEL_TYPE_NAMES[m_modelType] : "");
+	writer.writeTextElement("MaxPower", xmlDouble(m_maxPower));
+	m_scheduleSetPoints.writeXML(writer, false);
+	writer.writeEndElement();
+}
+
+} // namespace RX
