@@ -1,0 +1,191 @@
+#include "RX_NaturalVentilationModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_Constants.h"
+#include "ZEB_Math.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+#include "RX_XMLHelpers.h"
+
+namespace RX {
+
+namespace {
+
+const double KELVIN_OFFSET = 273.15;
+/*! Width of the step from the base to the scheduled air change [K]. */
+const double TRANSITION_WIDTH = 0.2;
+
+const char * const FUNC_ID = "[NaturalVentilationModel::readXML]";
+const char * const MODEL_TYPE_NAMES[] = {"NONE", "SIMPLE", "MANAGED", "DIN"};
+const char * const TIME_FORMAT = "hh:mm:ss";
+
+// The base air change, raised smoothly towards the scheduled one as the smaller of the two
+// excess temperatures grows from 0 to TRANSITION_WIDTH.
+double smoothedAirChange(double nBase, double nSched, double deltaT1, double deltaT2) {
+	if (deltaT1 > 0 && deltaT2 > 0)
+		return nBase + ZEB::scale2(std::min(deltaT1, deltaT2), TRANSITION_WIDTH) * (nSched - nBase);
+	return nBase;
+}
+
+// Seconds from midnight to the time's hour and minute; its seconds play no part.
+double secondsOfDay(const QTime & time) {
+	return 3600.0 * time.hour() + 60.0 * time.minute();
+}
+
+} // namespace
+
+
+NaturalVentilationModel::NaturalVentilationModel() {
+	m_scheduleAirChangeRates.m_name = "ScheduleAirChangeRates";
+	m_scheduleAirChangeRates.m_type = Schedule::CONSTANT;
+	m_scheduleAirChangeRates.m_constantValue = 0.5;
+	m_scheduleAirChangeRates.m_summerSchedule.fill(0.75);
+	m_scheduleAirChangeRates.m_winterSchedule.fill(0.25);
+	m_scheduleAirChangeRates.m_weekDaySchedule.fill(0.5);
+	m_scheduleAirChangeRates.m_weekDaySchedule[7] = 1.2;
+	m_scheduleAirChangeRates.m_weekDaySchedule[20] = 1.2;
+	m_scheduleAirChangeRates.m_weekEndSchedule.fill(0.5);
+}
+
+
+void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti,
+										   double Te, double rhoVi, double rhoVe, double volume,
+										   double & moistureFlow, double & heatFlow)
+{
+	switch (m_modelType) {
+		case NONE:
+			m_airChangeRate = 0;
+			break;
+		case SIMPLE:
+			m_airChangeRate = m_scheduleAirChangeRates.value(h, t);
+			break;
+		case MANAGED:
+			m_airChangeRate = smoothedAirChange(m_baseAirChangeRate, m_scheduleAirChangeRates.value(h, t),
+												Ti - (m_minTRoom + KELVIN_OFFSET), Ti - Te);
+			break;
+		case DIN: {
+			// in seconds, where the remainder is exact: a fraction of a day scaled back to hours puts
+			// 23:00 on half the days of the year a hair before 23:00
+			double s = std::fmod(t, 86400.0);
+			if (s < 0)
+				s += 86400.0;
+			const bool day = secondsOfDay(m_occupancyStartTime) <= s && s < secondsOfDay(m_occupancyEndTime);
+			const double nSched = m_scheduleAirChangeRates.value(h, t);
+			if (day)
+				m_airChangeRate = smoothedAirChange(m_baseAirChangeRate, nSched, Ti - (m_minTRoom + KELVIN_OFFSET),
+													Ti - (Te + m_tRoomDifference));
+			else
+				m_airChangeRate = smoothedAirChange(m_baseAirChangeRateNight, nSched, Ti - (m_setTRoom + KELVIN_OFFSET),
+													Ti - (Te + m_tRoomDifferenceNight));
+			break;
+		}
+	}
+
+	const double volumeFlow = m_airChangeRate * volume / 3600;	// [m3/s]
+	if (!moistureBalanceEnabled) {
+		moistureFlow = 0;
+		heatFlow = volumeFlow * (Te - Ti) * ZEB::C_AIR * ZEB::RHO_AIR;
+		return;
+	}
+	const double pVe = rhoVe * ZEB::R_VAPOR * Te;
+	const double pVi = rhoVi * ZEB::R_VAPOR * Ti;
+	const double rhoAe = (ZEB::GASPRESS_REF - pVe) / (ZEB::R_AIR * Te);
+	const double rhoAi = (ZEB::GASPRESS_REF - pVi) / (ZEB::R_AIR * Ti);
+	const double rhoE = rhoAe + rhoVe;
+	const double rhoI = rhoAi + rhoVi;
+	// the same mass leaves as enters; counted at the outside density
+	const double massFlow = volumeFlow * rhoE;
+	const double xE = rhoVe / rhoE;
+	const double xI = rhoVi / rhoI;
+	moistureFlow = massFlow * (xE - xI);
+	heatFlow = massFlow * (rhoAe / rhoE * ZEB::C_AIR * Te + xE * (ZEB::C_VAPOR * Te + ZEB::H_EVAP)
+						   - rhoAi / rhoI * ZEB::C_AIR * Ti - xI * (ZEB::C_VAPOR * Ti + ZEB::H_EVAP));
+}
+
+
+void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
+	Q_ASSERT(reader.isStartElement());
+	m_name = reader.attributes().value("name").toString();
+	const QStringRef typeText = reader.attributes().value("modelType");
+	for (ModelType type : {NONE, SIMPLE, MANAGED, DIN})
+		if (typeText == QLatin1String(MODEL_TYPE_NAMES[type]))
+			m_modelType = type;
+
+	auto readNumber = [&reader](double & value) {
+		const double v = readTextElement(reader).toDouble();
+		value = std::isfinite(v) ? v : 0;
+	};
+	// an unreadable time would place the day anywhere: keep the one we have
+	auto readTime = [&reader](QTime & time) {
+		const QString tag = reader.name().toString();
+		const QString text = readTextElement(reader).trimmed();
+		const QTime read = QTime::fromString(text, TIME_FORMAT);
+		if (read.isValid())
+			time = read;
+		else if (!reader.hasError())
+			ZEB::ZEB_Message(ZEB::FormatString("Invalid time '%1' in element '%2' of NaturalVentilationModel tag, "
+											   "keeping %3.").arg(text.toStdString()).arg(tag.toStdString())
+							 .arg(time.toString(TIME_FORMAT).toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+	};
+
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement()) {
+			if (reader.name() == QLatin1String("NaturalVentilationModel"))
+				break;
+			continue;
+		}
+		if (!reader.isStartElement())
+			continue;
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("ScheduleAirChangeRates"))
+			m_scheduleAirChangeRates.readXML(reader);
+		else if (tag == QLatin1String("MinTRoom"))
+			readNumber(m_minTRoom);
+		else if (tag == QLatin1String("SetTRoom"))
+			readNumber(m_setTRoom);
+		else if (tag == QLatin1String("TRoomDifference"))
+			readNumber(m_tRoomDifference);
+		else if (tag == QLatin1String("TRoomDifferenceNight"))
+			readNumber(m_tRoomDifferenceNight);
+		else if (tag == QLatin1String("BaseAirChangeRate"))
+			readNumber(m_baseAirChangeRate);
+		else if (tag == QLatin1String("BaseAirChangeRateNight"))
+			readNumber(m_baseAirChangeRateNight);
+		else if (tag == QLatin1String("OccupancyStartTime"))
+			readTime(m_occupancyStartTime);
+		else if (tag == QLatin1String("OccupancyEndTime"))
+			readTime(m_occupancyEndTime);
+		else {
+			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in NaturalVentilationModel tag: '%1'.")
+							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+			readUnknownElement(reader);
+		}
+	}
+}
+
+
+void NaturalVentilationModel::writeXML(QXmlStreamWriter & writer) const {
+	writer.writeStartElement("NaturalVentilationModel");
+	writer.writeAttribute("name", m_name);
+	Q_ASSERT(m_modelType <= DIN);
+	// a type cast in from outside the enumeration writes no keyword rather than read past the names
+	writer.writeAttribute("modelType", m_modelType <= DIN ? MODEL_TYPE_NAMES[m_modelType] : "");
+	m_scheduleAirChangeRates.writeXML(writer, false);
+	writer.writeTextElement("MinTRoom", xmlDouble(m_minTRoom));
+	writer.writeTextElement("TRoomDifference", xmlDouble(m_tRoomDifference));
+	writer.writeTextElement("SetTRoom", xmlDouble(m_setTRoom));
+	writer.writeTextElement("TRoomDifferenceNight", xmlDouble(m_tRoomDifferenceNight));
+	writer.writeTextElement("BaseAirChangeRate", xmlDouble(m_baseAirChangeRate));
+	writer.writeTextElement("BaseAirChangeRateNight", xmlDouble(m_baseAirChangeRateNight));
+	writer.writeTextElement("OccupancyStartTime", m_occupancyStartTime.toString(TIME_FORMAT));
+	writer.writeTextElement("OccupancyEndTime", m_occupancyEndTime.toString(TIME_FORMAT));
+	writer.writeEndElement();
+}
+
+} // namespace RX
