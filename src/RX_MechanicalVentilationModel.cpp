@@ -1,0 +1,172 @@
+#include "RX_MechanicalVentilationModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_Constants.h"
+#include "ZEB_Math.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+#include "RX_Constants.h"
+#include "RX_CoolingModel.h"
+#include "RX_XMLHelpers.h"
+
+namespace RX {
+
+namespace {
+
+const double KELVIN_OFFSET = 273.15;
+/*! Half width of the heat recovery bypass around its set point [K]. */
+const double BYPASS_HALF_WIDTH = 0.3;
+/*! Rise of the cooling supply flow with the room's excess over the set point [m3/h per K]. */
+const double COOLING_FLOW_PER_KELVIN = 10000;
+
+const char * const FUNC_ID = "[MechanicalVentilationModel::readXML]";
+const char * const MODEL_TYPE_NAMES[] = {"NONE", "MECHANICAL_VENTILATION", "MECHANICAL_VENTILATION_COOLING"};
+
+} // namespace
+
+
+MechanicalVentilationModel::MechanicalVentilationModel() {
+	// the cooling mode shares the ideal cooling's set points
+	const CoolingModel cooling;
+	m_scheduleSetPoints = cooling.m_scheduleSetPoints;
+	m_scheduleHumiditySetPoints = cooling.m_scheduleHumiditySetPoints;
+	m_scheduleVentilationRates.m_name = "ScheduleVentilationRates";
+	m_scheduleVentilationRates.m_type = Schedule::CONSTANT;
+	m_scheduleVentilationRates.m_constantValue = 0;
+}
+
+
+void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti,
+											  double Te, double rhoVi, double rhoVe, double /*volume*/,
+											  double & moistureFlow, double & supplyFlow, double & heatFlow,
+											  double & coolingPower) const
+{
+	moistureFlow = 0;
+	supplyFlow = 0;
+	heatFlow = 0;
+	coolingPower = 0;
+
+	if (m_modelType == MECHANICAL_VENTILATION) {
+		supplyFlow = m_scheduleVentilationRates.value(h, t) / 3600;
+		const double THr = m_heatRecoverySetpoint + KELVIN_OFFSET;
+		double efficiency = m_heatRecoveryEfficiency;
+		// bypass the recovery smoothly as the room reaches the set point: halved at it, none from +0.3 K
+		if (Ti > THr - BYPASS_HALF_WIDTH) {
+			const double s = (std::min(Ti, THr + BYPASS_HALF_WIDTH) - (THr - BYPASS_HALF_WIDTH)) / (2 * BYPASS_HALF_WIDTH);
+			efficiency *= 1 - ZEB::scale(s);
+		}
+		const double Ts = Ti - (1 - efficiency) * (Ti - Te);
+		if (!moistureBalanceEnabled) {
+			heatFlow = supplyFlow * ZEB::RHO_AIR * ZEB::C_AIR * (Ts - Ti);
+			return;
+		}
+		const double pVe = rhoVe * ZEB::R_VAPOR * Te;
+		const double rhoAe = (ZEB::GASPRESS_REF - pVe) / (ZEB::R_AIR * Te);
+		const double rhoE = rhoAe + rhoVe;
+		double massFlow = supplyFlow * rhoE;
+		double xE = rhoVe / rhoE;
+		const double aE = rhoAe / rhoE;
+		// only air that passes the recovery unit is cooled down to the supply temperature
+		if (efficiency > 0) {
+			const double xSat = p_sat(Ts) / (ZEB::R_VAPOR * Ts) / rhoE;
+			if (xE > xSat) {
+				massFlow -= massFlow * (xE - xSat);
+				xE = xSat;
+			}
+		}
+		const double pVi = rhoVi * ZEB::R_VAPOR * Ti;
+		const double rhoAi = (ZEB::GASPRESS_REF - pVi) / (ZEB::R_AIR * Ti);
+		const double rhoI = rhoAi + rhoVi;
+		const double xI = rhoVi / rhoI;
+		const double aI = rhoAi / rhoI;
+		moistureFlow = massFlow * (xE - xI);
+		heatFlow = massFlow * (aE * ZEB::C_AIR * Ts + xE * (ZEB::C_VAPOR * Ts + ZEB::H_EVAP)
+							   - aI * ZEB::C_AIR * Ti - xI * (ZEB::C_VAPOR * Ti + ZEB::H_EVAP));
+	}
+	else if (m_modelType == MECHANICAL_VENTILATION_COOLING) {
+		const double deltaT = Ti - (m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET);
+		const double TSup = m_supplyTemperature + KELVIN_OFFSET;
+		if (deltaT <= 0 || TSup >= Ti)
+			return;
+		supplyFlow = std::min(m_maxSupplyFlowRate, COOLING_FLOW_PER_KELVIN * deltaT) / 3600;
+		// outside air already colder than the supply temperature enters as it is
+		heatFlow = -ZEB::RHO_AIR * ZEB::C_AIR * supplyFlow * std::max(0.0, Ti - std::min(Te, TSup));
+		coolingPower = -ZEB::RHO_AIR * ZEB::C_AIR * supplyFlow * std::max(0.0, Te - TSup);
+	}
+}
+
+
+void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
+	Q_ASSERT(reader.isStartElement());
+	m_name = reader.attributes().value("name").toString();
+	const QStringRef typeText = reader.attributes().value("modelType");
+	for (ModelType type : {NONE, MECHANICAL_VENTILATION, MECHANICAL_VENTILATION_COOLING})
+		if (typeText == QLatin1String(MODEL_TYPE_NAMES[type]))
+			m_modelType = type;
+
+	auto readNumber = [&reader]() {
+		const double v = readTextElement(reader).toDouble();
+		return std::isfinite(v) ? v : 0;
+	};
+
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement()) {
+			if (reader.name() == QLatin1String("MechanicalVentilationModel"))
+				break;
+			continue;
+		}
+		if (!reader.isStartElement())
+			continue;
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("ScheduleSetPoints"))
+			m_scheduleSetPoints.readXML(reader);
+		else if (tag == QLatin1String("ScheduleHumiditySetPoints"))
+			m_scheduleHumiditySetPoints.readXML(reader);
+		else if (tag == QLatin1String("ScheduleVentilationRates"))
+			m_scheduleVentilationRates.readXML(reader);
+		else if (tag == QLatin1String("SupplyTemperature")) {
+			m_supplyTemperature = readNumber();
+			if (m_supplyTemperature < -KELVIN_OFFSET)
+				m_supplyTemperature = -100;
+		}
+		else if (tag == QLatin1String("MaxSupplyFlowRate")) {
+			m_maxSupplyFlowRate = readNumber();
+			if (m_maxSupplyFlowRate < 0)
+				m_maxSupplyFlowRate = 0.1;
+		}
+		else if (tag == QLatin1String("HeatRecoveryEfficiency"))
+			m_heatRecoveryEfficiency = std::min(1.0, std::max(0.0, readNumber()));
+		else if (tag == QLatin1String("HeatRecoverySetpoint"))
+			m_heatRecoverySetpoint = readNumber();
+		else {
+			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in MechanicalVentilationModel tag: '%1'.")
+							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+			readUnknownElement(reader);
+		}
+	}
+}
+
+
+void MechanicalVentilationModel::writeXML(QXmlStreamWriter & writer) const {
+	writer.writeStartElement("MechanicalVentilationModel");
+	writer.writeAttribute("name", m_name);
+	Q_ASSERT(m_modelType <= MECHANICAL_VENTILATION_COOLING);
+	// a type cast in from outside the enumeration writes no keyword rather than read past the names
+	writer.writeAttribute("modelType", m_modelType <= MECHANICAL_VENTILATION_COOLING ? MODEL_TYPE_NAMES[m_modelType] : "");
+	writer.writeTextElement("SupplyTemperature", xmlDouble(m_supplyTemperature));
+	writer.writeTextElement("MaxSupplyFlowRate", xmlDouble(m_maxSupplyFlowRate));
+	writer.writeTextElement("HeatRecoveryEfficiency", xmlDouble(m_heatRecoveryEfficiency));
+	writer.writeTextElement("HeatRecoverySetpoint", xmlDouble(m_heatRecoverySetpoint));
+	m_scheduleSetPoints.writeXML(writer, false);
+	m_scheduleHumiditySetPoints.writeXML(writer, false);
+	m_scheduleVentilationRates.writeXML(writer, false);
+	writer.writeEndElement();
+}
+
+} // namespace RX
