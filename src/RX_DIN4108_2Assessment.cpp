@@ -29,11 +29,11 @@ const double SLOPE_FACTOR = 1.2;
 // Controllers are only sharpened while the room stays this far from its target [K].
 const double SLOPE_DEVIATION = 0.2;
 
-// Day of the week, 0 = Monday, and hour of the day (fractional) of t [h].
-int weekDay(double t) {
-	const double day = std::floor(t / 24.0);
-	const int d = static_cast<int>(std::fmod(day, 7.0));
-	return d < 0 ? d + 7 : d;
+// Day of the week, 0 = Monday, and hour of the day (fractional) of t [h]. The day stays a
+// double: a time that is no number must not reach an integer conversion.
+double weekDay(double t) {
+	const double d = std::fmod(std::floor(t / 24.0), 7.0);
+	return d < 0 ? d + 7.0 : d;
 }
 
 double hourOfDay(double t) {
@@ -195,8 +195,8 @@ void DIN4108_2Assessment::setEnhancedNightVentilationValue(double value) {
 
 
 bool DIN4108_2Assessment::isWeekEnd(double t) {
-	const int d = weekDay(t);
-	return d == 5 || d == 6;
+	const double d = weekDay(t);
+	return d == 5.0 || d == 6.0;
 }
 
 
