@@ -97,7 +97,8 @@ void readDBFile(const QString & path, const ReaderTexts & texts, std::map<unsign
 		onStored(items.emplace(item.m_id, item).first->second);
 	}
 	if (reader.hasError() && texts.m_finalErrorPrefix != nullptr)
-		ZEB::ZEB_Message(ZEB::FormatString(std::string(texts.m_finalErrorPrefix) + reader.errorString().toStdString()),
+		// the error text may quote the file, '%' included: an argument, not part of the format
+		ZEB::ZEB_Message(ZEB::FormatString(std::string(texts.m_finalErrorPrefix) + "%1").arg(reader.errorString().toStdString()),
 			 ZEB::MSG_ERROR, texts.m_location, -1);
 }
 

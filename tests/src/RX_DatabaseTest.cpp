@@ -220,6 +220,16 @@ TEST_F(RXDatabase, ReportsBrokenFilesAndKeepsTheItemsBeforeTheFault) {
 	ASSERT_EQ(win.size(), 1u);
 	EXPECT_EQ(win[0].rfind("Error reading Window-Database:\nOpening and ending tag mismatch", 0), 0u) << win[0];
 
+	// the reader's error text quotes the file as it is
+	recorder.m_messages.clear();
+	writeFile(dir + "db_windows.xml", "<WindowList><WindowType id=\"4\" f=\"1\" g=\"1\" U=\"1\">"
+			  "<LinearSpline name=\"50%%\"><X unit=\"Deg\">0 1</X><Y unit=\"%\">1 1</Y></LinearSpline></WindowType></WindowList>");
+	RX::Database db3;
+	db3.readDBWindows(m_userDir + "/db_windows.xml");
+	EXPECT_EQ(recorder.texts("[Database::readDBWindows]"),
+			  std::vector<std::string>{"Error reading Window-Database:\nError reading LinearSpline data from WindowType "
+									   "parameter with id='4', unknown function '50%%'."});
+
 	recorder.m_messages.clear();
 	writeFile(dir + "db_materials.xml", "<MaterialList><Material id=\"1\" name=\"A\" lambda=\"1\" rho=\"1\" cT=\"1\"/><<");
 	RX::Database db2;
