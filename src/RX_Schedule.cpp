@@ -6,7 +6,6 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
-#include "ZEB_Conversions.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_UnitVector.h"
@@ -24,12 +23,11 @@ const char * const WEEKDAY_NAMES[7] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat",
 // Every value as a default stream writes it, each followed by one blank.
 template <typename Container>
 QString valueList(const Container & values) {
-	std::string text;
-	for (double v : values) {
-		text += ZEB::val2string(v);
-		text += ' ';
-	}
-	return QString::fromStdString(text);
+	std::ostringstream strm;
+	strm.imbue(std::locale::classic());
+	for (double v : values)
+		strm << v << ' ';
+	return QString::fromStdString(strm.str());
 }
 
 // Fills values from the front for as long as numbers can be read; the rest stays.

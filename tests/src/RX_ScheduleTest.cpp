@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,11 @@ TEST(RXSchedule, WritesEachKindAndReadsItBack) {
 	EXPECT_EQ(seasonalBack.m_name, "Schedule");
 	seasonal.m_name = "Schedule";
 	EXPECT_EQ(written(seasonalBack, false), written(seasonal, false));
+
+	// a NaN as a standard stream writes it
+	RX::Schedule odd;
+	odd.m_weekEndSchedule[0] = std::numeric_limits<double>::quiet_NaN();
+	EXPECT_TRUE(written(odd, false).contains("<WeekEndSchedule>nan 0 "));
 
 	RX::Schedule constant;
 	constant.m_name = "C";
