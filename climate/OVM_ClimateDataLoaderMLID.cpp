@@ -26,6 +26,9 @@ const std::size_t FIELD_LATITUDE = 29;
 const std::size_t FIELD_LONGITUDE = 30;
 /*! Coordinates [Deg] of a station and the loader must differ by less than this. */
 const double MAX_DISTANCE = 0.1;
+/*! Decimal coordinates 0.1 apart differ by a little less than 0.1 in binary (13.2 - 13.1), and
+	must not match for that; far below any station's precision. */
+const double ROUNDING = 1e-9;
 
 } // namespace
 
@@ -90,7 +93,9 @@ bool ClimateDataLoader::fillWMOCodeFromMLID(const ZEB::Path & fname) {
 		catch (ZEB::Exception & ex) {
 			throw ZEB::Exception(ex, invalidFormat(), location);
 		}
-		if (std::fabs(latitude - m_latitude) < MAX_DISTANCE && std::fabs(longitude - m_longitude) < MAX_DISTANCE) {
+		if (std::fabs(latitude - m_latitude) < MAX_DISTANCE - ROUNDING
+			&& std::fabs(longitude - m_longitude) < MAX_DISTANCE - ROUNDING)
+		{
 			m_wmoCode = ZEB::trim_copy(fields[FIELD_WMO], " \t\r");
 			return true;
 		}

@@ -44,6 +44,7 @@ TEST(ClimateDataLoaderMLID, TakesTheCodeOfTheNearbyStationOfCityAndCountry) {
 	std::ofstream(path) << record("France", "Paris", "07150", "48.7", "2.4") << "\n"
 						<< "x,,y,Germany\n"
 						<< record("Germany", "Potsdam", "10379", "52.5", "13.1") << "\n"		// 0.1 N: too far
+						<< record("Germany", "Potsdam", "10380", "52.4", "13.2") << "\n"		// 0.1 E: too far
 						<< record("Germany", "Potsdam", " 10378 ", "52.45", "13.05") << "\n"
 						<< record("Germany", "Potsdam", "10377", "52.4", "13.1") << "\n"
 						<< record("Poland", "Potsdam", "1", "52.4", "13.1") << "\n";
