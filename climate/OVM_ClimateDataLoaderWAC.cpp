@@ -86,7 +86,8 @@ void ClimateDataLoader::readClimateDataWAC(const ZEB::Path & fname, bool headerO
 		if (headerCount < 2)
 			throw ZEB::Exception("Missing header lines, expected at least 9 lines.", LOCATION);
 		std::vector<std::string> headerLines;
-		for (unsigned int lineNumber = 3; lineNumber <= headerCount + 1; ++lineNumber) {
+		// counted wider than the count, whose largest value would wrap around in headerCount + 1
+		for (unsigned long lineNumber = 3; lineNumber <= headerCount + 1UL; ++lineNumber) {
 			if (!std::getline(in, line))
 				throw ZEB::Exception(ZEB::FormatString("Expected header lines (offset) %1, but got an error reading line #%2.")
 									 .arg(headerCount).arg(lineNumber), LOCATION);

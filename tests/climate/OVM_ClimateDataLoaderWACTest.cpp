@@ -135,6 +135,8 @@ TEST(ClimateDataLoaderWAC, RefusesMalformedHeadersAndLines) {
 
 	std::ofstream(path) << "WAC\n9\na\nb\nc\nd\ne\nf\ng\nh\n";
 	EXPECT_EQ(innerMessage(l, path), "Missing header lines, expected at least 9 lines.");
+	std::ofstream(path) << "WAC\n4294967295\na\n";
+	EXPECT_EQ(innerMessage(l, path), "Expected header lines (offset) 4294967295, but got an error reading line #4.");
 
 	f.m_dataLine = "10\t0.5\t300\t100\t7";
 	f.write(path, 1);
