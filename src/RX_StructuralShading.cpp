@@ -269,7 +269,9 @@ bool StructuralShading::createSouthWall() {
 
 
 void StructuralShading::createSunNormals(std::vector<SunPosition> & sunPositions) const {
-	Q_ASSERT(m_climateLocation != nullptr);
+	if (m_climateLocation == nullptr)
+		throw ZEB::Exception("No climate location to take the sun positions from.",
+							 "[ShadingControlModel::StructuralShading::createSunNormals]");
 	OVM::SunPositionModel sun;
 	sun.m_latitude = m_climateLocation->m_latitude * ZEB::DEG2RAD;
 	sun.m_longitude = m_climateLocation->m_longitude * ZEB::DEG2RAD;

@@ -50,7 +50,8 @@ public:
 		y = 0, outside towards -y, x to the right seen from outside, z up), replacing what it held.
 		False without window area or height. */
 	bool createSouthWall();
-	/*! Appends the sun positions of the 8760 hours of the year (local standard time). */
+	/*! Appends the sun positions of the 8760 hours of the year (local standard time) at the
+		climate location; throws without one. */
 	void createSunNormals(std::vector<SunPosition> & sunPositions) const;
 
 	/*! Shading factor at simulation time t [s]: fileFactor(t) * geometryFactor(t). */
