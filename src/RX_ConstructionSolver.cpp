@@ -73,6 +73,11 @@ void ConstructionSolver::init(bool moistureBalance, const RoomConstruction & rc,
 		if (!(mat.m_rho*mat.m_cT > 0))
 			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a heat capacity rho*cT of %2 J/m3K, "
 				"which must be positive.")).arg(name).arg(mat.m_rho*mat.m_cT), FUNC_ID);
+		// a negative latent heat makes the energy density fall inside the phase-change band, so that
+		// no temperature belongs to it (and the band's capacity may be zero)
+		if (mat.m_rho*mat.m_HPCM < 0)
+			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a latent heat rho*HPCM of %2 J/m3, "
+				"which must not be negative.")).arg(name).arg(mat.m_rho*mat.m_HPCM), FUNC_ID);
 		if (!m_moistureBalance)
 			continue;
 		if (!mat.m_sorptionIsotherm.m_valid || !mat.m_reversedSorptionIsotherm.m_valid)

@@ -42,8 +42,9 @@ public:
 	/*! Stores the flag and the construction, meshes the layers and checks the materials. Throws
 		ZEB::Exception for a construction without construction type or layers, a layer width
 		<= 0, an unknown material ("Error during mesh generation." on top of the cause), a
-		conductivity or volumetric heat capacity <= 0 and, with the moisture balance, a material
-		without (inverse) sorption isotherm or with a diffusion resistance factor <= 0. */
+		conductivity or volumetric heat capacity <= 0, a negative latent heat and, with the
+		moisture balance, a material without (inverse) sorption isotherm or with a diffusion
+		resistance factor <= 0. */
 	void init(bool moistureBalance, const RoomConstruction & rc, const std::map<unsigned int, Material> & materials);
 	/*! Builds the cells of all layers afresh (two-sided grids, first cells at most 2.2 mm when
 		101 cells allow it) and sizes every buffer; warns about layers thicker than 1 m or

@@ -230,6 +230,9 @@ TEST(RXConstructionSolver, RefusesConstructionsItCannotSolve) {
 	EXPECT_EQ(failure({0.1}, {1}, false), "Material 'Test' has a thermal conductivity of 0 W/mK, which must be positive.");
 	mats[1] = material(1.0, 2000, -1);
 	EXPECT_EQ(failure({0.1}, {1}, false), "Material 'Test' has a heat capacity rho*cT of -2000 J/m3K, which must be positive.");
+	mats[1].m_cT = 1000;
+	mats[1].m_HPCM = -3000;		// the band's capacity rho*(cT + HPCM/3) would be zero
+	EXPECT_EQ(failure({0.1}, {1}, false), "Material 'Test' has a latent heat rho*HPCM of -6e+06 J/m3, which must not be negative.");
 	mats[1] = moistMaterial(1.0, 2000, 1000, 0.0);
 	EXPECT_EQ(failure({0.1}, {1}, false), "no exception");
 	EXPECT_EQ(failure({0.1}, {1}, true),
