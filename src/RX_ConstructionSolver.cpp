@@ -87,7 +87,6 @@ void ConstructionSolver::init(bool moistureBalance, const RoomConstruction & rc,
 			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a vapour diffusion resistance factor "
 				"of %2, which must be positive.")).arg(name).arg(mat.m_mu), FUNC_ID);
 	}
-	precompute();
 }
 
 
@@ -152,6 +151,10 @@ void ConstructionSolver::mesh(const std::map<unsigned int, Material> & materials
 	m_j.assign(m_n + 1, 0.0);
 	m_outerExtrapolationWeight = m_elements[0].m_dx/(m_elements[0].m_dx + m_elements[1].m_dx);
 	m_innerExtrapolationWeight = m_elements[m_n - 1].m_dx/(m_elements[m_n - 2].m_dx + m_elements[m_n - 1].m_dx);
+
+	// here rather than in init(), so that the coefficients always match the cells, even when the
+	// cells are rebuilt on their own
+	precompute();
 
 	ZEB::ZEB_Message(ZEB::FormatString("  Min DX = %1 m\n").arg(minFirstDx), ZEB::MSG_PROGRESS, FUNC_ID, 3);
 }

@@ -149,7 +149,7 @@ private:
 		double	m_invPCMCapacity = 0;
 	};
 
-	/*! Computes the per-cell and per-face coefficients; after the material checks of init(). */
+	/*! Computes the per-cell and per-face coefficients of the current cells. */
 	void precompute();
 
 	std::vector<CellCoefficients>	m_cells;

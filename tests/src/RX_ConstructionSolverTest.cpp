@@ -182,6 +182,16 @@ TEST(RXConstructionSolver, MeshesLayersFineAtEveryBoundary) {
 	EXPECT_EQ(s.m_q.size(), 28u);
 	EXPECT_EQ(s.m_j.size(), 28u);
 	EXPECT_EQ(s.m_pv.size(), 27u);
+
+	// cells rebuilt on their own after the construction grew: the evaluation follows them
+	stack.m_ct.m_d.push_back(0.5);
+	stack.m_ct.m_materialIds.push_back(1);
+	s.mesh(mats);
+	ASSERT_EQ(s.m_n, 128u);
+	std::vector<double> y(s.m_n);
+	s.computeIC(300, 0.5, y.data());
+	s.decompose(y.data());
+	EXPECT_DOUBLE_EQ(s.m_T.back(), 300);
 }
 
 TEST(RXConstructionSolver, WarnsAboutImplausibleLayerWidth) {
