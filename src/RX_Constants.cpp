@@ -4,6 +4,8 @@
 
 namespace RX {
 
+const char * const LONG_VERSION = "3.4.1";
+
 const double RAD2DEG = 360.0/(2*ZEB::PI);
 
 double p_sat(double T) {

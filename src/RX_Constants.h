@@ -3,6 +3,9 @@
 
 namespace RX {
 
+/*! The program's long version text; the "Version" attribute of project files. */
+extern const char * const LONG_VERSION;
+
 /*! Degrees per radian, 360/(2 pi); used by the angle-dependent solar heat gain correction. */
 extern const double RAD2DEG;
 

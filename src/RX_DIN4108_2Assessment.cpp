@@ -12,13 +12,9 @@
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
+#include "RX_Room.h"
 #include "RX_ShadingType.h"
 #include "RX_XMLHelpers.h"
-
-#if __has_include("RX_Room.h")
-#include "RX_Room.h"
-#define RX_DIN4108_2_HAS_ROOM
-#endif
 
 namespace RX {
 
@@ -389,9 +385,6 @@ double DIN4108_2Assessment::airChange(double t, double roomHeight) const {
 }
 
 
-// The forms that take the room need its definition.
-#ifdef RX_DIN4108_2_HAS_ROOM
-
 double DIN4108_2Assessment::basicVentilationSetting(bool residential, bool usageTime, const Room * room) const {
 	return basicVentilationSetting(residential, usageTime, room->height());
 }
@@ -410,7 +403,5 @@ void DIN4108_2Assessment::updateVentilationAirChange(double thetaRoom, double th
 double DIN4108_2Assessment::airChange(double t, const Room * room) const {
 	return airChange(t, room->height());
 }
-
-#endif
 
 } // namespace RX

@@ -1,0 +1,628 @@
+#include "RX_Room.h"
+
+#include <cmath>
+#include <map>
+
+#include <QDebug>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_Exception.h"
+#include "ZEB_FormatString.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+#include "RX_Constants.h"
+#include "RX_ConstructionType.h"
+#include "RX_Database.h"
+#include "RX_Material.h"
+#include "RX_ShadingType.h"
+#include "RX_WindowType.h"
+#include "RX_XMLHelpers.h"
+
+namespace RX {
+
+namespace {
+
+const char * const READ_LOCATION = "[Room::readXML]";
+const char * const SIMULATION_PARAMETERS_LOCATION = "[Room::readSimulationParametersSection]";
+
+/*! Length of the simulation year [s]. */
+const double SECONDS_PER_YEAR = 31536000.0;
+
+/*! Text that is no finite number reads as 0. */
+double readReal(QXmlStreamReader & reader) {
+	const double v = readTextElement(reader).toDouble();
+	return std::isfinite(v) ? v : 0;
+}
+
+bool readBool(QXmlStreamReader & reader) {
+	return readTextElement(reader) == QLatin1String("true");
+}
+
+/*! Times are kept to full precision, right-aligned in 25 characters. */
+QString longReal(double value) {
+	// QString::asprintf formats in the C locale whatever the process locale is
+	return QString::asprintf("%25.20g", value);
+}
+
+void warnUnknownElement(QXmlStreamReader & reader, const char * parentTag, const char * location) {
+	ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in %1 tag: '%2'.")
+					 .arg(parentTag).arg(reader.name().toString().toStdString()), ZEB::MSG_WARNING, location, 1);
+	readUnknownElement(reader);
+}
+
+void progress(const ZEB::FormatString & text) {
+	ZEB::ZEB_Message(text, ZEB::MSG_PROGRESS, READ_LOCATION, 1);
+}
+
+
+// *** Embedded database import ***
+
+/*! The messages of one kind of item. */
+struct ImportTexts {
+	const char * m_announcement;
+	/*! %1 name, %2 id of the equal database item. */
+	const char * m_existsAlready;
+	/*! %1 name, %2 id. */
+	const char * m_importedUnderOwnId;
+	/*! %1 name, %2 id in the file, %3 id in the database. */
+	const char * m_addedUnderNewId;
+};
+
+/*! Access to the database items of one kind. */
+template <typename T>
+struct ImportKind {
+	const std::map<unsigned int, T> & (Database::*m_items)() const;
+	const T * (Database::*m_byId)(unsigned int) const;
+	unsigned int (Database::*m_add)(T &, unsigned int);
+};
+
+/*! Merges items into db and returns, from file id to database id, every item that ends up under
+	another id than it has in the file. Built-in items that db holds are used as they are, equal
+	items are reused (lowest id first), the others added. */
+template <typename T>
+std::map<unsigned int, unsigned int> importItems(QList<T> & items, Database & db, const ImportKind<T> & kind,
+												 const ImportTexts & texts, bool reportReuse)
+{
+	std::map<unsigned int, unsigned int> replacements;
+	if (items.isEmpty())
+		return replacements;
+	progress(ZEB::FormatString(texts.m_announcement));
+	for (T & item : items) {
+		ZEB::IndentationGuard indent;
+		const unsigned int fileId = item.m_id;
+		if (fileId < USER_ID_START && (db.*kind.m_byId)(fileId) != nullptr)
+			continue;
+
+		const T * equal = nullptr;
+		for (const auto & stored : (db.*kind.m_items)()) {
+			if (stored.second == item) {
+				equal = &stored.second;
+				break;
+			}
+		}
+		if (equal != nullptr) {
+			const unsigned int dbId = equal->m_id;
+			if (reportReuse)
+				progress(ZEB::FormatString("DB-Material (id #%1) has same parameters, reusing this material.\n").arg(dbId));
+			if (dbId == fileId)
+				continue;
+			ZEB::ZEB_Message(ZEB::FormatString(texts.m_existsAlready).arg(item.name().toStdString()).arg(dbId),
+							 ZEB::MSG_WARNING, READ_LOCATION, 1);
+			replacements[fileId] = dbId;
+			continue;
+		}
+
+		const std::string name = item.name().toStdString();
+		const unsigned int dbId = (db.*kind.m_add)(item, fileId);
+		if (dbId == fileId)
+			progress(ZEB::FormatString(texts.m_importedUnderOwnId).arg(name).arg(fileId));
+		else {
+			progress(ZEB::FormatString(texts.m_addedUnderNewId).arg(name).arg(fileId).arg(dbId));
+			replacements[fileId] = dbId;
+		}
+	}
+	// an id 0 would make the reference point nowhere
+	for (auto it = replacements.begin(); it != replacements.end();) {
+		if (it->second == 0)
+			it = replacements.erase(it);
+		else
+			++it;
+	}
+	return replacements;
+}
+
+/*! The new id of id, id itself when it was not replaced. */
+unsigned int replaced(const std::map<unsigned int, unsigned int> & replacements, unsigned int id) {
+	const auto it = replacements.find(id);
+	return it == replacements.end() ? id : it->second;
+}
+
+} // namespace
+
+
+Room::Room() {
+	setTestData();
+}
+
+
+void Room::setTestData() {
+	m_albedo = 0.2;
+	m_climateLocation = "Europe/Germany/TRY2011/DE-04-TRY-2010__Potsdam__Jahr_00000K0_00081m.c6b";
+	m_area = 15.0;
+	m_height = 3.0;
+
+	struct TestConstruction {
+		unsigned int			m_constructionId;
+		unsigned int			m_windowId;
+		unsigned int			m_shadingTypeId;
+		RoomConstruction::Type	m_type;
+		double					m_AW;
+		double					m_AF;
+	};
+	const TestConstruction testConstructions[] = {
+		{ 7, 5, 2, RoomConstruction::Outside, 6.5, 2.5 },
+		{ 11, 0, 0, RoomConstruction::Inside, m_area, 0 },
+		{ 9, 0, 0, RoomConstruction::Inside, 30.0, 0 },
+		{ 9, 0, 0, RoomConstruction::Inside, 9.0, 0 }
+	};
+	m_constructions.clear();
+	for (const TestConstruction & t : testConstructions) {
+		RoomConstruction c;
+		c.m_orientation = 270;
+		c.m_inclination = 90;
+		c.m_R_ue = 0.04;
+		c.m_R_ui = 0.13;
+		c.m_constructionId = t.m_constructionId;
+		c.m_windowId = t.m_windowId;
+		c.m_shadingTypeId = t.m_shadingTypeId;
+		c.m_type = t.m_type;
+		c.m_AW = t.m_AW;
+		c.m_AF = t.m_AF;
+		m_constructions.push_back(c);
+	}
+
+	m_cyclicTwoYearSimulation = false;
+	m_heatingModel.m_modelType = HeatingModel::SIMPLE;
+	m_heatingModel.m_maxPower = 2500.0;
+	// the test room heats to the schedule's constant 20 C all year
+	m_heatingModel.m_scheduleSetPoints.m_type = Schedule::CONSTANT;
+	// and nobody is present
+	m_userLoads.m_scheduleOccupancy.m_constantValue = 0;
+	m_additionalMassHeatCapacity = 780.0;
+	m_additionalMass = 0.0;
+	m_gammaHC = 1.0;
+	m_gammaRad = 1.0;
+	m_outputTimeSteps = 3600.0;
+	m_TInitial = 20.0;
+	m_RHInitial = 0.5;
+	m_moistureBalanceEnabled = false;
+	m_usePerezModel = false;
+	m_interfaceDefinition = 0;
+	m_simulationEndTime = SECONDS_PER_YEAR;
+	m_simulationStartTime = 0.0;
+}
+
+
+void Room::writeXML(QXmlStreamWriter & writer, const Database * db) const {
+	Q_ASSERT(db != nullptr);
+	// written by hand: Qt would spell the encoding "UTF-8"
+	writer.writeProcessingInstruction("xml", "version=\"1.0\" encoding=\"utf-8\"");
+	writer.writeDTD("\n<!DOCTYPE RoomModelProject>\n");
+	writer.setAutoFormatting(true);
+	writer.writeStartElement("RoomModelProject");
+	writer.writeAttribute("Version", LONG_VERSION);
+
+	writer.writeStartElement("Room");
+	m_projectInformation.writeXML(writer);
+	writer.writeStartElement("Geometry");
+	writer.writeTextElement("Height", xmlDouble(m_height));
+	writer.writeTextElement("Area", xmlDouble(m_area));
+	writer.writeStartElement("Constructions");
+	for (const RoomConstruction & c : m_constructions)
+		if (c.m_constructionId != 0)
+			c.writeXML(writer);
+	writer.writeEndElement(); // Constructions
+	writer.writeEndElement(); // Geometry
+	writer.writeTextElement("ClimateLocation", m_climateLocation);
+	m_heatingModel.writeXML(writer);
+	m_coolingModel.writeXML(writer);
+	m_naturalVentilationModel.writeXML(writer);
+	m_mechanicalVentilationModel.writeXML(writer);
+	m_moistureLoads.writeXML(writer);
+	m_userLoads.writeXML(writer);
+
+	writer.writeStartElement("SimulationParameters");
+	if (m_moistureBalanceEnabled) {
+		writer.writeTextElement("MoistureBalanceEnabled", "true");
+		writer.writeTextElement("RHInitial", xmlDouble(m_RHInitial * 100));
+	}
+	if (m_simulationStartTime != 0)
+		writer.writeTextElement("SimulationStartTime", longReal(m_simulationStartTime));
+	if (m_simulationEndTime != SECONDS_PER_YEAR)
+		writer.writeTextElement("SimulationEndTime", longReal(m_simulationEndTime));
+	writer.writeTextElement("TInitial", xmlDouble(m_TInitial));
+	writer.writeTextElement("Albedo", xmlDouble(m_albedo));
+	writer.writeTextElement("GammaHC", xmlDouble(m_gammaHC));
+	writer.writeTextElement("GammaRad", xmlDouble(m_gammaRad));
+	writer.writeTextElement("AdditionalMassHeatCapacity", xmlDouble(m_additionalMassHeatCapacity));
+	writer.writeTextElement("AdditionalMass", xmlDouble(m_additionalMass));
+	if (m_interfaceDefinition != 0)
+		writer.writeTextElement("InterfaceDefinition", QString::number(m_interfaceDefinition));
+	writer.writeTextElement("UsePerezModel", m_usePerezModel ? "true" : "false");
+	writer.writeEndElement(); // SimulationParameters
+	writer.writeEndElement(); // Room
+
+	// Every item the constructions use (also those not written), each once, by ascending id.
+	std::map<unsigned int, const Material *> materials;
+	std::map<unsigned int, const ConstructionType *> constructionTypes;
+	std::map<unsigned int, const WindowType *> windowTypes;
+	std::map<unsigned int, const ShadingType *> shadingTypes;
+	if (db != nullptr) {
+		for (const RoomConstruction & c : m_constructions) {
+			if (const ConstructionType * item = db->constructionById(c.m_constructionId))
+				constructionTypes[c.m_constructionId] = item;
+			if (const WindowType * item = db->windowById(c.m_windowId))
+				windowTypes[c.m_windowId] = item;
+			if (const ShadingType * item = db->shadingTypeById(c.m_shadingTypeId))
+				shadingTypes[c.m_shadingTypeId] = item;
+		}
+		for (const auto & construction : constructionTypes)
+			for (unsigned int id : construction.second->m_materialIds)
+				if (const Material * item = db->materialById(id))
+					materials[id] = item;
+	}
+	writer.writeStartElement("EmbeddedDataBase");
+	writer.writeStartElement("Materials");
+	for (const auto & item : materials)
+		item.second->writeXML(writer);
+	writer.writeEndElement();
+	writer.writeStartElement("ConstructionTypes");
+	for (const auto & item : constructionTypes)
+		item.second->writeXML(writer);
+	writer.writeEndElement();
+	writer.writeStartElement("WindowTypes");
+	for (const auto & item : windowTypes)
+		item.second->writeXML(writer);
+	writer.writeEndElement();
+	writer.writeStartElement("ShadingTypes");
+	for (const auto & item : shadingTypes)
+		item.second->writeXML(writer);
+	writer.writeEndElement();
+	writer.writeEndElement(); // EmbeddedDataBase
+
+	writer.writeStartElement("DIN4108_2Assessment_section");
+	m_din4108_2Assessment.writeXML(writer);
+	writer.writeEndElement();
+
+	writer.writeEndElement(); // RoomModelProject
+	writer.writeEndDocument();
+}
+
+
+void Room::readXML(QXmlStreamReader & reader, Database & db) {
+	m_constructions.clear();
+
+	while (!reader.atEnd() && !reader.isStartElement())
+		reader.readNext();
+	if (!reader.isStartElement()) {
+		// a document without any element has left its error in the reader already
+		adjustStructuralShadings();
+		return;
+	}
+	if (reader.name() != QLatin1String("RoomModelProject")) {
+		reader.raiseError("Expected RoomModelProject-XML.");
+		adjustStructuralShadings();
+		return;
+	}
+
+	QList<Material> materials;
+	QList<ConstructionType> constructionTypes;
+	QList<WindowType> windowTypes;
+	QList<ShadingType> shadingTypes;
+
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (!reader.isStartElement())
+			continue;
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("Room"))
+			readRoomSection(reader);
+		else if (tag == QLatin1String("EmbeddedDataBase")) {
+			while (!reader.atEnd()) {
+				reader.readNext();
+				if (reader.isEndElement())
+					break;
+				if (!reader.isStartElement())
+					continue;
+				const QString section = reader.name().toString();
+				try {
+					if (section == QLatin1String("Materials"))
+						readSubSection(reader, &materials);
+					else if (section == QLatin1String("ConstructionTypes"))
+						readSubSection(reader, &constructionTypes);
+					else if (section == QLatin1String("WindowTypes"))
+						readSubSection(reader, &windowTypes);
+					else if (section == QLatin1String("ShadingTypes"))
+						readSubSection(reader, &shadingTypes);
+					else {
+						qDebug().noquote().nospace() << "Found unknown element in RoomModelProject tag: " << section;
+						readUnknownElement(reader);
+					}
+				}
+				catch (const ZEB::Exception & ex) {
+					throw ZEB::Exception(ex, ZEB::FormatString("Error reading '%1' database section.")
+										 .arg(section.toStdString()), READ_LOCATION);
+				}
+			}
+		}
+		else if (tag == QLatin1String("DIN4108_2Assessment_section")) {
+			while (!reader.atEnd()) {
+				reader.readNext();
+				if (reader.isEndElement())
+					break;
+				if (!reader.isStartElement())
+					continue;
+				try {
+					m_din4108_2Assessment.readXML(reader);
+				}
+				catch (const ZEB::Exception & ex) {
+					throw ZEB::Exception(ex, "Error reading DIN 4108-3 section section.", READ_LOCATION);
+				}
+			}
+		}
+		// any other element is transparent: its children are read as if they stood here
+	}
+
+	// Only a document read to its end may change the database; a cut or broken file leaves it
+	// as it was.
+	if (!reader.hasError())
+		importEmbeddedDatabase(db, materials, constructionTypes, windowTypes, shadingTypes);
+	adjustStructuralShadings();
+}
+
+
+void Room::readRoomSection(QXmlStreamReader & reader) {
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement())
+			break;
+		if (!reader.isStartElement())
+			continue;
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("ProjectInformation"))
+			m_projectInformation.readXML(reader);
+		else if (tag == QLatin1String("Geometry"))
+			readGeometrySection(reader);
+		else if (tag == QLatin1String("ClimateLocation"))
+			m_climateLocation = readTextElement(reader);
+		else if (tag == QLatin1String("HeatingModel"))
+			m_heatingModel.readXML(reader);
+		else if (tag == QLatin1String("CoolingModel"))
+			m_coolingModel.readXML(reader);
+		else if (tag == QLatin1String("MechanicalVentilationModel"))
+			m_mechanicalVentilationModel.readXML(reader);
+		else if (tag == QLatin1String("NaturalVentilationModel"))
+			m_naturalVentilationModel.readXML(reader);
+		else if (tag == QLatin1String("MoistureLoads"))
+			m_moistureLoads.readXML(reader);
+		else if (tag == QLatin1String("UserLoads"))
+			m_userLoads.readXML(reader);
+		else if (tag == QLatin1String("SimulationParameters"))
+			readSimulationParametersSection(reader);
+		else
+			warnUnknownElement(reader, "Room", "[Room::readRoomSection]");
+	}
+}
+
+
+void Room::readGeometrySection(QXmlStreamReader & reader) {
+	const char * const location = "[Room::readGeometrySection]";
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement())
+			break;
+		if (!reader.isStartElement())
+			continue;
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("Height"))
+			m_height = readReal(reader);
+		else if (tag == QLatin1String("Area"))
+			m_area = readReal(reader);
+		else if (tag == QLatin1String("Constructions")) {
+			while (!reader.atEnd()) {
+				reader.readNext();
+				if (reader.isEndElement())
+					break;
+				if (!reader.isStartElement())
+					continue;
+				if (reader.name() == QLatin1String("RoomConstruction")) {
+					RoomConstruction construction;
+					construction.readXML(reader);
+					// the caller reports the error; nothing after it is trusted
+					if (reader.hasError())
+						return;
+					m_constructions.push_back(construction);
+				}
+				else
+					warnUnknownElement(reader, "Geometry", location);
+			}
+		}
+		else
+			warnUnknownElement(reader, "Geometry", location);
+	}
+}
+
+
+void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement())
+			break;
+		if (!reader.isStartElement())
+			continue;
+		const QStringRef tag = reader.name();
+		if (tag == QLatin1String("MoistureBalanceEnabled"))
+			m_moistureBalanceEnabled = readBool(reader);
+		else if (tag == QLatin1String("RHInitial"))
+			m_RHInitial = readReal(reader) / 100;
+		else if (tag == QLatin1String("SimulationStartTime")) {
+			const double t = readReal(reader);
+			if (!(t > 0))
+				throw ZEB::Exception("Invalid value for 'SimulationStartTime' parameter. Start time must be > than 0 seconds.",
+									 SIMULATION_PARAMETERS_LOCATION);
+			m_simulationStartTime = t;
+		}
+		else if (tag == QLatin1String("SimulationEndTime")) {
+			const double t = readReal(reader);
+			if (!(t > 0))
+				throw ZEB::Exception("Invalid value for 'SimulationEndTime' parameter. End time must be > than 0 seconds.",
+									 SIMULATION_PARAMETERS_LOCATION);
+			m_simulationEndTime = t;
+		}
+		else if (tag == QLatin1String("OutputTimeSteps")) {
+			const double dt = readReal(reader);
+			if (!(dt >= 1))
+				throw ZEB::Exception("Invalid value for 'OutputTimeSteps' parameter. Output time step must be at least 1 second.",
+									 SIMULATION_PARAMETERS_LOCATION);
+			m_outputTimeSteps = dt;
+		}
+		else if (tag == QLatin1String("CyclicTwoYearSimulation"))
+			m_cyclicTwoYearSimulation = readBool(reader);
+		else if (tag == QLatin1String("TInitial"))
+			m_TInitial = readReal(reader);
+		else if (tag == QLatin1String("Albedo"))
+			m_albedo = readReal(reader);
+		else if (tag == QLatin1String("GammaHC"))
+			m_gammaHC = readReal(reader);
+		// older files name the radiant share "GammaR"
+		else if (tag == QLatin1String("GammaRad") || tag == QLatin1String("GammaR"))
+			m_gammaRad = readReal(reader);
+		else if (tag == QLatin1String("AdditionalMassHeatCapacity"))
+			m_additionalMassHeatCapacity = readReal(reader);
+		else if (tag == QLatin1String("AdditionalMass"))
+			m_additionalMass = readReal(reader);
+		else if (tag == QLatin1String("InterfaceDefinition"))
+			m_interfaceDefinition = readTextElement(reader).trimmed().toInt(nullptr, 10);
+		else if (tag == QLatin1String("UsePerezModel"))
+			m_usePerezModel = readBool(reader);
+		else
+			warnUnknownElement(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
+	}
+
+	if (!m_cyclicTwoYearSimulation)
+		return;
+	if (m_outputTimeSteps != 3600)
+		throw ZEB::Exception("Invalid value for 'OutputTimeSteps' parameter. Output time step must exactly 3600 seconds "
+							 "for two-year-simulation (or not defined in project file).", SIMULATION_PARAMETERS_LOCATION);
+	if (m_simulationEndTime != SECONDS_PER_YEAR)
+		throw ZEB::Exception("Invalid value for 'SimulationEndTime' parameter. SimulationEndTime must be exactly "
+							 "365*24*3600 = 31536000 seconds for two-year-simulation (or not defined in project file).",
+							 SIMULATION_PARAMETERS_LOCATION);
+	if (m_simulationStartTime != 0)
+		throw ZEB::Exception("Invalid value for 'SimulationStartTime' parameter. SimulationStartTime must be exactly "
+							 "0 seconds for two-year-simulation (or not defined in project file).",
+							 SIMULATION_PARAMETERS_LOCATION);
+}
+
+
+void Room::importEmbeddedDatabase(Database & db, QList<Material> & materials,
+								  QList<ConstructionType> & constructionTypes,
+								  QList<WindowType> & windowTypes, QList<ShadingType> & shadingTypes)
+{
+	const ImportKind<Material> materialKind{&Database::materials, &Database::materialById, &Database::addMaterial};
+	const ImportTexts materialTexts{
+		"Importing materials\n",
+		"Imported material '%1'exists already in DB (with ID #%2].\n",
+		"Importing material '%1' (id #%2) into material database.\n",
+		"Adding material '%1' [origID #%2, newID #%3] to database.\n"
+	};
+	const std::map<unsigned int, unsigned int> materialIds = importItems(materials, db, materialKind, materialTexts, true);
+	// construction types are compared and stored with the material ids of the database
+	for (ConstructionType & construction : constructionTypes) {
+		for (unsigned int & id : construction.m_materialIds) {
+			const unsigned int newId = replaced(materialIds, id);
+			if (newId == id)
+				continue;
+			progress(ZEB::FormatString("Replacing material (ID #%1 -> #%2) in construction type to be imported (ID #%3).\n")
+					 .arg(id).arg(newId).arg(construction.m_id));
+			id = newId;
+		}
+	}
+
+	const ImportKind<ConstructionType> constructionKind{&Database::constructions, &Database::constructionById,
+														&Database::addConstructionType};
+	const ImportTexts constructionTexts{
+		"Importing construction types\n",
+		"Imported construction type '%1'exists already in DB (with ID #%2].\n",
+		"Importing construction type '%1' (id #%2) into database.\n",
+		"Adding construction type '%1' [origID #%2, newID #%3] to database.\n"
+	};
+	const std::map<unsigned int, unsigned int> constructionIds =
+		importItems(constructionTypes, db, constructionKind, constructionTexts, false);
+	for (RoomConstruction & c : m_constructions) {
+		const unsigned int newId = replaced(constructionIds, c.m_constructionId);
+		if (newId == c.m_constructionId)
+			continue;
+		progress(ZEB::FormatString("Replacing construction type (ID #%1 -> #%2) in room definition.\n")
+				 .arg(c.m_constructionId).arg(newId));
+		c.m_constructionId = newId;
+	}
+
+	// Applied once per construction after all items of the kind: renumbering 10001 -> 10002 and
+	// then 10002 -> 10003 must not carry a reference along the whole chain.
+	const ImportKind<WindowType> windowKind{&Database::windows, &Database::windowById, &Database::addWindowType};
+	const ImportTexts windowTexts{
+		"Importing window types\n",
+		"Imported window type '%1'exists already in DB (with ID #%2].\n",
+		"Importing window type '%1' (id #%2) into database.\n",
+		"Adding window type '%1' [origID #%2, newID #%3] to database.\n"
+	};
+	const std::map<unsigned int, unsigned int> windowIds = importItems(windowTypes, db, windowKind, windowTexts, false);
+	for (RoomConstruction & c : m_constructions)
+		c.m_windowId = replaced(windowIds, c.m_windowId);
+
+	const ImportKind<ShadingType> shadingKind{&Database::shadingTypes, &Database::shadingTypeById,
+											  &Database::addShadingType};
+	const ImportTexts shadingTexts{
+		"Importing shading types\n",
+		"Imported shading type '%1'exists already in DB (with ID #%2].\n",
+		"Importing shading type '%1' (id #%2) into database.\n",
+		"Adding shading type '%1' [origID #%2, newID #%3] to database.\n"
+	};
+	const std::map<unsigned int, unsigned int> shadingIds = importItems(shadingTypes, db, shadingKind, shadingTexts, false);
+	for (RoomConstruction & c : m_constructions)
+		c.m_shadingTypeId = replaced(shadingIds, c.m_shadingTypeId);
+}
+
+
+void Room::adjustStructuralShadings() {
+}
+
+
+template <typename T>
+void readSubSection(QXmlStreamReader & reader, QList<T> * list) {
+	unsigned int count = 0;
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement())
+			return;
+		if (!reader.isStartElement())
+			continue;
+		++count;
+		T item;
+		item.readXML(reader);
+		if (reader.hasError() || list == nullptr)
+			throw ZEB::Exception(ZEB::FormatString("%2\nError reading XML tag #%1.")
+								 .arg(count).arg(reader.errorString().toStdString()), "[readSubSection]");
+		list->append(item);
+	}
+}
+
+template void readSubSection<Material>(QXmlStreamReader &, QList<Material> *);
+template void readSubSection<ConstructionType>(QXmlStreamReader &, QList<ConstructionType> *);
+template void readSubSection<WindowType>(QXmlStreamReader &, QList<WindowType> *);
+template void readSubSection<ShadingType>(QXmlStreamReader &, QList<ShadingType> *);
+
+} // namespace RX

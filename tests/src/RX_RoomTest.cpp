@@ -1,0 +1,476 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include "ZEB_Exception.h"
+
+#include "RX_Database.h"
+#include "RX_Room.h"
+
+#include "TestSupport.h"
+#include "XMLTestSupport.h"
+
+namespace {
+
+QByteArray written(const RX::Room & room, const RX::Database & db) {
+	QByteArray bytes;
+	QBuffer buffer(&bytes);
+	buffer.open(QIODevice::WriteOnly);
+	QXmlStreamWriter writer(&buffer);
+	room.writeXML(writer, &db);
+	return bytes;
+}
+
+/*! What reading a document gave: the reader's error text and the exception's message stack,
+	each "" when there was none. */
+struct ReadResult {
+	QString		m_readerError;
+	std::string	m_exception;
+	bool failed() const { return !m_readerError.isEmpty() || !m_exception.empty(); }
+};
+
+ReadResult readInto(const QByteArray & xml, RX::Room & room, RX::Database & db) {
+	ReadResult result;
+	QXmlStreamReader reader(xml);
+	try {
+		room.readXML(reader, db);
+	}
+	catch (const ZEB::Exception & ex) {
+		result.m_exception = ex.msgStack();
+	}
+	if (reader.hasError())
+		result.m_readerError = reader.errorString();
+	return result;
+}
+
+template <typename T>
+bool sameItems(const std::map<unsigned int, T> & a, const std::map<unsigned int, T> & b) {
+	if (a.size() != b.size())
+		return false;
+	for (auto i = a.begin(), j = b.begin(); i != a.end(); ++i, ++j)
+		if (i->first != j->first || !(i->second == j->second))
+			return false;
+	return true;
+}
+
+bool sameDatabase(const RX::Database & a, const RX::Database & b) {
+	return sameItems(a.materials(), b.materials()) && sameItems(a.constructions(), b.constructions())
+		&& sameItems(a.windows(), b.windows()) && sameItems(a.shadingTypes(), b.shadingTypes());
+}
+
+RX::ConstructionType constructionType(const QString & name, std::vector<unsigned int> materialIds) {
+	RX::ConstructionType c;
+	c.setNameString(name);
+	c.m_d.assign(materialIds.size(), 0.1);
+	c.m_materialIds = materialIds;
+	return c;
+}
+
+/*! The items the test room refers to: construction types 7, 9, 11 of materials 1 and 2,
+	window type 5, shading type 2, and an unused material 3. */
+RX::Database testDatabase() {
+	RX::Database db;
+	RX::Material brick("en:Brick|de:Ziegel", 0.8, 1600, 850);
+	RX::Material insulation("Insulation", 0.04, 30, 1500);
+	RX::Material unused("Unused", 1, 1000, 1000);
+	db.addMaterial(brick, 1);
+	db.addMaterial(insulation, 2);
+	db.addMaterial(unused, 3);
+	RX::ConstructionType outside = constructionType("Outside wall", {1, 2});
+	RX::ConstructionType inside = constructionType("Inside wall", {1});
+	RX::ConstructionType floor = constructionType("Floor", {2, 1, 2});
+	db.addConstructionType(outside, 7);
+	db.addConstructionType(inside, 9);
+	db.addConstructionType(floor, 11);
+	RX::WindowType window("Double glazing", 0.7, 0.6, 1.3);
+	db.addWindowType(window, 5);
+	RX::ShadingType blind("Blind", 0.25);
+	db.addShadingType(blind, 2);
+	return db;
+}
+
+/*! A room with every member that the file holds away from its default. */
+RX::Room variedRoom() {
+	RX::Room room;
+	room.m_interfaceDefinition = 0x30;
+	room.m_area = 22.5;
+	room.m_height = 2.75;
+	room.m_additionalMassHeatCapacity = 1200;
+	room.m_additionalMass = 350;
+	room.m_gammaHC = 0.7;
+	room.m_gammaRad = 0.45;
+	room.m_TInitial = 18.5;
+	room.m_RHInitial = 0.62;
+	room.m_simulationStartTime = 86400;
+	room.m_simulationEndTime = 63072000.5;
+	room.m_moistureBalanceEnabled = true;
+	room.m_usePerezModel = true;
+	room.m_albedo = 0.35;
+	room.m_climateLocation = "Europe/Elsewhere/station.epw";
+	room.m_projectInformation.m_projectName = "Office <west> & co";
+	room.m_projectInformation.m_description = "two\nlines";
+
+	room.m_constructions[1].m_type = RX::RoomConstruction::FixedTemperature;
+	room.m_constructions[1].m_zoneT = 290.15;
+	room.m_constructions[1].m_zoneTCCD = ZEB::Path("zones/neighbour.ccd");
+	room.m_constructions[2].m_orientation = 180;
+	room.m_constructions[2].m_ad = 0.4;
+
+	room.m_heatingModel.m_name = "Radiators";
+	room.m_heatingModel.m_maxPower = 1800;
+	room.m_heatingModel.m_scheduleSetPoints.m_type = RX::Schedule::DAILY_SEASONAL;
+	room.m_coolingModel.m_modelType = RX::CoolingModel::SIMPLE;
+	room.m_coolingModel.m_maxPower = 900;
+	room.m_coolingModel.m_maxPowerCurve.setValues({293.15, 303.15}, {500, 1500});
+	room.m_coolingModel.m_scheduleHumiditySetPoints.m_type = RX::Schedule::CONSTANT;
+	room.m_coolingModel.m_scheduleHumiditySetPoints.m_constantValue = 60;
+	room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::DIN;
+	room.m_naturalVentilationModel.m_baseAirChangeRate = 0.7;
+	room.m_naturalVentilationModel.m_minTRoom = 24.5;
+	room.m_mechanicalVentilationModel.m_modelType = RX::MechanicalVentilationModel::MECHANICAL_VENTILATION;
+	room.m_mechanicalVentilationModel.m_heatRecoveryEfficiency = 0.75;
+	room.m_mechanicalVentilationModel.m_scheduleVentilationRates.m_constantValue = 60;
+	room.m_moistureLoads.m_name = "Kitchen";
+	room.m_moistureLoads.m_scheduleMoistureLoad.m_type = RX::Schedule::DAILY_WEEK;
+	room.m_moistureLoads.m_scheduleMoistureLoad.m_weekDaySchedule[12] = 0.0002;
+	room.m_userLoads.m_personLoad = 95;
+	room.m_userLoads.m_scheduleOccupancy.m_type = RX::Schedule::DAILY_WEEK;
+	room.m_din4108_2Assessment.m_active = true;
+	room.m_din4108_2Assessment.m_residential = false;
+	room.m_din4108_2Assessment.m_climateRegion = 2;
+	room.m_din4108_2Assessment.m_passiveCooling = true;
+	room.m_din4108_2Assessment.m_shadingControlExplanation = "Awning";
+	return room;
+}
+
+const char * const DEFAULT_SIMULATION_PARAMETERS =
+	"        <SimulationParameters>\n"
+	"            <TInitial>20</TInitial>\n"
+	"            <Albedo>0.2</Albedo>\n"
+	"            <GammaHC>1</GammaHC>\n"
+	"            <GammaRad>1</GammaRad>\n"
+	"            <AdditionalMassHeatCapacity>780</AdditionalMassHeatCapacity>\n"
+	"            <AdditionalMass>0</AdditionalMass>\n"
+	"            <UsePerezModel>false</UsePerezModel>\n"
+	"        </SimulationParameters>\n";
+
+/*! A project document of the given room children, embedded items and assessment. */
+QByteArray project(const std::string & roomChildren, const std::string & embedded = "") {
+	return QByteArray::fromStdString("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<RoomModelProject Version=\"3.4.1\">"
+									 "<Room>" + roomChildren + "</Room><EmbeddedDataBase>" + embedded +
+									 "</EmbeddedDataBase></RoomModelProject>\n");
+}
+
+} // namespace
+
+
+TEST(RXRoom, FreshRoomIsTheTestRoom) {
+	const RX::Room room;
+	ASSERT_EQ(room.m_constructions.size(), 4u);
+	const RX::RoomConstruction & outside = room.m_constructions[0];
+	EXPECT_EQ(outside.m_type, RX::RoomConstruction::Outside);
+	EXPECT_EQ(outside.m_constructionId, 7u);
+	EXPECT_EQ(outside.m_windowId, 5u);
+	EXPECT_EQ(outside.m_shadingTypeId, 2u);
+	EXPECT_EQ(outside.m_AF, 2.5);
+	EXPECT_EQ(room.m_constructions[1].m_AW, 15.0);
+	EXPECT_EQ(room.m_constructions[3].m_constructionId, 9u);
+	EXPECT_EQ(room.m_heatingModel.m_modelType, RX::HeatingModel::SIMPLE);
+	EXPECT_EQ(room.m_heatingModel.m_maxPower, 2500.0);
+	// a constant 20 C set point and an empty room
+	EXPECT_EQ(room.m_heatingModel.m_scheduleSetPoints.value(4000, 0), 20.0);
+	EXPECT_EQ(room.m_userLoads.m_scheduleOccupancy.value(4000, 0), 0.0);
+	EXPECT_DOUBLE_EQ(room.volume(), 45.0);
+	EXPECT_EQ(room.height(), 3.0);
+	EXPECT_EQ(room.m_simulationEndTime, 31536000.0);
+	EXPECT_TRUE(room.m_projectFilePath.isEmpty());
+}
+
+
+TEST(RXRoom, WritesTheDocumentHeadAndDefaultSimulationParameters) {
+	RX::Room room;
+	const RX::Database db;
+	const QByteArray file = written(room, db);
+	EXPECT_TRUE(file.startsWith("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE RoomModelProject>\n"
+								"<RoomModelProject Version=\"3.4.1\">\n    <Room>\n")) << file.left(200).toStdString();
+	EXPECT_TRUE(file.contains(DEFAULT_SIMULATION_PARAMETERS)) << file.toStdString();
+	EXPECT_TRUE(file.contains("    <EmbeddedDataBase>\n        <Materials/>\n        <ConstructionTypes/>\n"
+							  "        <WindowTypes/>\n        <ShadingTypes/>\n    </EmbeddedDataBase>\n"));
+
+	room.m_simulationEndTime = 63072000;
+	room.m_simulationStartTime = 1.5;
+	QByteArray longRun;
+	{
+		// times stay locale-independent
+		XMLTestSupport::CommaCLocale comma;
+		longRun = written(room, db);
+	}
+	EXPECT_TRUE(longRun.contains("            <SimulationStartTime>                      1.5</SimulationStartTime>\n"
+								 "            <SimulationEndTime>                 63072000</SimulationEndTime>\n"
+								 "            <TInitial>20</TInitial>\n")) << longRun.toStdString();
+	RX::Room back;
+	RX::Database backDb;
+	EXPECT_FALSE(readInto(longRun, back, backDb).failed());
+	EXPECT_EQ(back.m_simulationEndTime, 63072000.0);
+	EXPECT_EQ(back.m_simulationStartTime, 1.5);
+}
+
+
+TEST(RXRoom, WriteReadWriteGivesTheSameFile) {
+	const RX::Database db = testDatabase();
+	for (const RX::Room & room : {RX::Room(), variedRoom()}) {
+		const QByteArray first = written(room, db);
+		RX::Room back;
+		RX::Database backDb;
+		const ReadResult result = readInto(first, back, backDb);
+		ASSERT_FALSE(result.failed()) << result.m_readerError.toStdString() << result.m_exception;
+		EXPECT_EQ(written(back, backDb).toStdString(), first.toStdString());
+		// every used item came along under its own id, the unused material did not
+		EXPECT_EQ(backDb.materials().size(), 2u);
+		EXPECT_EQ(backDb.constructions().size(), 3u);
+		EXPECT_NE(backDb.windowById(5), nullptr);
+		EXPECT_NE(backDb.shadingTypeById(2), nullptr);
+	}
+	const RX::Room varied = variedRoom();
+	RX::Room back;
+	RX::Database backDb;
+	readInto(written(varied, db), back, backDb);
+	EXPECT_EQ(back.m_RHInitial, 0.62);
+	EXPECT_EQ(back.m_interfaceDefinition, 0x30);
+	EXPECT_EQ(back.m_constructions[1].m_type, RX::RoomConstruction::FixedTemperature);
+}
+
+
+TEST(RXRoom, WritesNeitherUnusedItemsNorConstructionsWithoutType) {
+	// two different materials alike in name and density must both travel with the file
+	RX::Database db;
+	RX::Material a("Plaster", 0.7, 1200, 1000);
+	RX::Material b("Plaster", 0.35, 1200, 1000);
+	db.addMaterial(a, 10001);
+	db.addMaterial(b, 10002);
+	RX::ConstructionType wall = constructionType("Wall", {10002, 10001});
+	db.addConstructionType(wall, 10001);
+	RX::Room room;
+	room.m_constructions.resize(2);
+	room.m_constructions[0].m_constructionId = 10001;
+	room.m_constructions[0].m_windowId = 77;	// not in the database
+	room.m_constructions[1].m_constructionId = 0;
+	const QByteArray file = written(room, db);
+	EXPECT_EQ(file.count("<RoomConstruction>"), 1);
+	EXPECT_TRUE(file.contains("<WindowTypes/>"));
+
+	RX::Room back;
+	RX::Database backDb;
+	ASSERT_FALSE(readInto(file, back, backDb).failed());
+	EXPECT_TRUE(sameDatabase(backDb, db));
+	EXPECT_EQ(back.m_constructions.size(), 1u);
+}
+
+
+TEST(RXRoom, ReadsSimulationParametersAndRefusesInvalidOnes) {
+	RX::Room room;
+	RX::Database db;
+	ReadResult result = readInto(project("<SimulationParameters><GammaR>0.3</GammaR><RHInitial> 70 </RHInitial>"
+										 "<CyclicTwoYearSimulation>true</CyclicTwoYearSimulation>"
+										 "<UsePerezModel>True</UsePerezModel><TInitial>warm</TInitial>"
+										 "</SimulationParameters>"), room, db);
+	EXPECT_FALSE(result.failed());
+	EXPECT_EQ(room.m_gammaRad, 0.3);
+	EXPECT_EQ(room.m_RHInitial, 0.7);
+	EXPECT_TRUE(room.m_cyclicTwoYearSimulation);
+	EXPECT_FALSE(room.m_usePerezModel);
+	EXPECT_EQ(room.m_TInitial, 0.0);
+
+	const std::string location = "[Room::readSimulationParametersSection]";
+	const auto refused = [](const std::string & parameters) {
+		RX::Room r;
+		RX::Database d;
+		return TestSupport::thrown([&] {
+			QXmlStreamReader reader(project("<SimulationParameters>" + parameters + "</SimulationParameters>"));
+			r.readXML(reader, d);
+		});
+	};
+	EXPECT_EQ(refused("<SimulationStartTime>0</SimulationStartTime>"),
+			  "Invalid value for 'SimulationStartTime' parameter. Start time must be > than 0 seconds. @ " + location);
+	EXPECT_EQ(refused("<SimulationEndTime>-5</SimulationEndTime>"),
+			  "Invalid value for 'SimulationEndTime' parameter. End time must be > than 0 seconds. @ " + location);
+	EXPECT_EQ(refused("<OutputTimeSteps>0.5</OutputTimeSteps>"),
+			  "Invalid value for 'OutputTimeSteps' parameter. Output time step must be at least 1 second. @ " + location);
+	// the two-year checks follow the whole section, so the order of the elements does not matter
+	EXPECT_EQ(refused("<CyclicTwoYearSimulation>true</CyclicTwoYearSimulation><OutputTimeSteps>600</OutputTimeSteps>"),
+			  "Invalid value for 'OutputTimeSteps' parameter. Output time step must exactly 3600 seconds for "
+			  "two-year-simulation (or not defined in project file). @ " + location);
+	EXPECT_EQ(refused("<SimulationStartTime>3600</SimulationStartTime><CyclicTwoYearSimulation>true</CyclicTwoYearSimulation>"),
+			  "Invalid value for 'SimulationStartTime' parameter. SimulationStartTime must be exactly 0 seconds for "
+			  "two-year-simulation (or not defined in project file). @ " + location);
+}
+
+
+TEST(RXRoom, RefusesAnotherRootWithoutException) {
+	TestSupport::MessageRecorder recorder;
+	RX::Room room;
+	RX::Database db = testDatabase();
+	const RX::Database before = testDatabase();
+	const ReadResult result = readInto("<?xml version=\"1.0\"?><Foo/>", room, db);
+	EXPECT_EQ(result.m_readerError, "Expected RoomModelProject-XML.");
+	EXPECT_EQ(result.m_exception, "");
+	EXPECT_TRUE(sameDatabase(db, before));
+}
+
+
+TEST(RXRoom, SkipsUnknownElementsWithWarnings) {
+	TestSupport::MessageRecorder recorder;
+	RX::Room room;
+	RX::Database db;
+	// a wrapper at the top level is transparent: the room inside it is read
+	const QByteArray xml = "<RoomModelProject><Wrapper><Room><Colour>red</Colour>"
+						   "<Geometry><Height>2.5</Height><Extra/><Constructions><Beam/><RoomConstruction>"
+						   "<constructionId>3</constructionId></RoomConstruction></Constructions></Geometry>"
+						   "<SimulationParameters><Speed>1</Speed></SimulationParameters>"
+						   "</Room></Wrapper><EmbeddedDataBase><Furniture><Chair/></Furniture></EmbeddedDataBase>"
+						   "</RoomModelProject>";
+	EXPECT_FALSE(readInto(xml, room, db).failed());
+	EXPECT_EQ(room.m_height, 2.5);
+	ASSERT_EQ(room.m_constructions.size(), 1u);
+	EXPECT_EQ(room.m_constructions[0].m_constructionId, 3u);
+	EXPECT_EQ(recorder.texts("[Room::readRoomSection]"), std::vector<std::string>{"Found unknown element in Room tag: 'Colour'."});
+	EXPECT_EQ(recorder.texts("[Room::readGeometrySection]"),
+			  (std::vector<std::string>{"Found unknown element in Geometry tag: 'Extra'.",
+										"Found unknown element in Geometry tag: 'Beam'."}));
+	EXPECT_EQ(recorder.texts("[Room::readSimulationParametersSection]"),
+			  std::vector<std::string>{"Found unknown element in SimulationParameters tag: 'Speed'."});
+}
+
+
+TEST(RXRoom, ReportsBrokenSectionsWithContext) {
+	RX::Room room;
+	RX::Database db;
+	const std::string material = "<Material id=\"10001\" name=\"A\" lambda=\"1\" rho=\"1\" cT=\"1\"/>";
+	const std::string broken = "<Material id=\"10002\" name=\"B\" lambda=\"x\" rho=\"1\" cT=\"1\"/>";
+	const std::optional<ZEB::Exception> ex = TestSupport::thrownException([&] {
+		QXmlStreamReader reader(project("", "<Materials>" + material + "</Materials><Materials>" + broken + "</Materials>"));
+		room.readXML(reader, db);
+	});
+	ASSERT_TRUE(ex);
+	EXPECT_STREQ(ex->what(), "Error reading 'Materials' database section.");
+	EXPECT_STREQ(ex->location(), "[Room::readXML]");
+	EXPECT_NE(ex->msgStack().find("\nError reading XML tag #1."), std::string::npos) << ex->msgStack();
+	EXPECT_TRUE(db.materials().empty());
+
+	const QByteArray din = "<RoomModelProject><DIN4108_2Assessment_section><DIN4108_2Assessment>"
+						   "<ClimateRegion>7</ClimateRegion></DIN4108_2Assessment></DIN4108_2Assessment_section></RoomModelProject>";
+	EXPECT_EQ(TestSupport::failure([&] { QXmlStreamReader reader(din); room.readXML(reader, db); }),
+			  "[Room::readXML] Error reading DIN 4108-3 section section.");
+}
+
+
+TEST(RXRoom, ImportRenumbersAClashingMaterialAndRewritesItsLayers) {
+	TestSupport::MessageRecorder recorder;
+	RX::Database db;
+	RX::Material concrete("Concrete", 2.0, 2400, 1000);
+	db.addMaterial(concrete, 10001);
+	const std::string embedded =
+		"<Materials><Material id=\"10001\" name=\"Insulation\" lambda=\"0.04\" rho=\"30\" cT=\"1500\"/></Materials>"
+		"<ConstructionTypes><ConstructionType id=\"10001\" name=\"Wall\"><Layers><Layer materialId=\"10001\" d=\"0.2\"/>"
+		"</Layers></ConstructionType></ConstructionTypes>";
+	RX::Room room;
+	ASSERT_FALSE(readInto(project("", embedded), room, db).failed());
+	EXPECT_EQ(recorder.texts("[Room::readXML]"),
+			  (std::vector<std::string>{"Importing materials\n",
+										"Adding material 'Insulation' [origID #10001, newID #10002] to database.\n",
+										"Replacing material (ID #10001 -> #10002) in construction type to be imported (ID #10001).\n",
+										"Importing construction types\n",
+										"Importing construction type 'Wall' (id #10001) into database.\n"}));
+	ASSERT_NE(db.constructionById(10001), nullptr);
+	EXPECT_EQ(db.constructionById(10001)->m_materialIds, std::vector<unsigned int>{10002});
+	EXPECT_EQ(db.materialById(10001)->name(), "Concrete");
+
+	// an equal material already in the database is used instead
+	TestSupport::MessageRecorder again;
+	RX::Database withEqual;
+	RX::Material insulation("Insulation", 0.04, 30, 1500);
+	withEqual.addMaterial(concrete, 10001);
+	withEqual.addMaterial(insulation, 10005);
+	ASSERT_FALSE(readInto(project("", embedded), room, withEqual).failed());
+	std::vector<std::string> texts;
+	for (const TestSupport::MessageRecorder::Message & m : again.m_messages)
+		if (m.m_location == "[Room::readXML]")
+			texts.push_back(std::to_string(m.m_type) + " " + m.m_text);
+	EXPECT_EQ(texts, (std::vector<std::string>{
+		"0 Importing materials\n",
+		"0 DB-Material (id #10005) has same parameters, reusing this material.\n",
+		"2 Imported material 'Insulation'exists already in DB (with ID #10005].\n",
+		"0 Replacing material (ID #10001 -> #10005) in construction type to be imported (ID #10001).\n",
+		"0 Importing construction types\n",
+		"0 Importing construction type 'Wall' (id #10001) into database.\n"}));
+	EXPECT_EQ(withEqual.materials().size(), 2u);
+	EXPECT_EQ(withEqual.constructionById(10001)->m_materialIds, std::vector<unsigned int>{10005});
+}
+
+
+TEST(RXRoom, ImportMovesEachReferenceOnceAndKeepsBuiltinItems) {
+	TestSupport::MessageRecorder recorder;
+	RX::Database db;
+	RX::WindowType stored("Stored", 0.5, 0.5, 1.0);
+	db.addWindowType(stored, 10001);
+	RX::ConstructionType builtin = constructionType("Built-in", {});
+	db.addConstructionType(builtin, 7);
+	RX::ConstructionType taken = constructionType("Taken", {});
+	db.addConstructionType(taken, 10001);
+	const std::string constructions =
+		"<Geometry><Constructions>"
+		"<RoomConstruction><constructionId>7</constructionId><windowId>10001</windowId></RoomConstruction>"
+		"<RoomConstruction><constructionId>10001</constructionId><windowId>10002</windowId></RoomConstruction>"
+		"</Constructions></Geometry>";
+	const std::string embedded =
+		"<ConstructionTypes><ConstructionType id=\"7\" name=\"Changed\"/><ConstructionType id=\"10001\" name=\"Mine\"/>"
+		"</ConstructionTypes><WindowTypes><WindowType id=\"10001\" name=\"First\" f=\"0.8\" g=\"0.6\" U=\"1.1\"/>"
+		"<WindowType id=\"10002\" name=\"Second\" f=\"0.7\" g=\"0.5\" U=\"0.9\"/></WindowTypes>";
+	RX::Room room;
+	ASSERT_FALSE(readInto(project(constructions, embedded), room, db).failed());
+	ASSERT_EQ(room.m_constructions.size(), 2u);
+	EXPECT_EQ(room.m_constructions[0].m_constructionId, 7u);
+	EXPECT_EQ(db.constructionById(7)->name(), "Built-in");
+	EXPECT_EQ(room.m_constructions[1].m_constructionId, 10002u);
+	EXPECT_EQ(db.constructionById(10002)->name(), "Mine");
+	// First becomes 10002, which then pushes Second on to 10003
+	EXPECT_EQ(room.m_constructions[0].m_windowId, 10002u);
+	EXPECT_EQ(room.m_constructions[1].m_windowId, 10003u);
+	EXPECT_EQ(db.windowById(10002)->name(), "First");
+	EXPECT_EQ(db.windowById(10003)->name(), "Second");
+	const std::vector<std::string> texts = recorder.texts("[Room::readXML]");
+	ASSERT_EQ(texts.size(), 6u);
+	EXPECT_EQ(texts[2], "Replacing construction type (ID #10001 -> #10002) in room definition.\n");
+	EXPECT_EQ(texts[5], "Adding window type 'Second' [origID #10002, newID #10003] to database.\n");
+}
+
+
+TEST(RXRoom, EveryCutOfAProjectFileFailsAndLeavesTheDatabase) {
+	TestSupport::MessageRecorder quiet;
+	const RX::Database source = testDatabase();
+	RX::Database before;
+	RX::Material other("Other", 1, 1, 1);
+	before.addMaterial(other, 10001);
+	const QByteArray small = written(RX::Room(), source);
+	const QByteArray large = written(variedRoom(), source);
+	// every byte of the small file, a stride through the large one
+	for (const auto & [file, stride] : {std::pair<QByteArray, int>{small, 1}, {large, 7}}) {
+		const int end = file.lastIndexOf("</RoomModelProject>") + 19;
+		for (int length = 0; length < end; length += stride) {
+			RX::Room room;
+			RX::Database db = before;
+			const ReadResult result = readInto(file.left(length), room, db);
+			ASSERT_TRUE(result.failed()) << "cut at " << length;
+			ASSERT_TRUE(sameDatabase(db, before)) << "cut at " << length;
+		}
+	}
+}
