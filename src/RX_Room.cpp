@@ -182,6 +182,9 @@ void Room::setTestData() {
 		c.m_AF = t.m_AF;
 		m_constructions.push_back(c);
 	}
+	// the structural shadings belong to the constructions they replace
+	m_shadingControlModel.m_structuralShadings.clear();
+	adjustStructuralShadings();
 
 	m_cyclicTwoYearSimulation = false;
 	m_heatingModel.m_modelType = HeatingModel::SIMPLE;
@@ -232,6 +235,7 @@ void Room::writeXML(QXmlStreamWriter & writer, const Database * db) const {
 	m_mechanicalVentilationModel.writeXML(writer);
 	m_moistureLoads.writeXML(writer);
 	m_userLoads.writeXML(writer);
+	m_shadingControlModel.writeXML(writer, m_constructions);
 
 	writer.writeStartElement("SimulationParameters");
 	if (m_moistureBalanceEnabled) {
@@ -303,6 +307,9 @@ void Room::writeXML(QXmlStreamWriter & writer, const Database * db) const {
 
 void Room::readXML(QXmlStreamReader & reader, Database & db) {
 	m_constructions.clear();
+	// Those of the room read before would otherwise stay in front of the file's and keep their
+	// places when the list is cut to the constructions.
+	m_shadingControlModel.m_structuralShadings.clear();
 
 	while (!reader.atEnd() && !reader.isStartElement())
 		reader.readNext();
@@ -409,6 +416,8 @@ void Room::readRoomSection(QXmlStreamReader & reader) {
 			m_moistureLoads.readXML(reader);
 		else if (tag == QLatin1String("UserLoads"))
 			m_userLoads.readXML(reader);
+		else if (tag == QLatin1String("ShadingControlModel"))
+			m_shadingControlModel.readXML(reader);
 		else if (tag == QLatin1String("SimulationParameters"))
 			readSimulationParametersSection(reader);
 		else
@@ -598,6 +607,10 @@ void Room::importEmbeddedDatabase(Database & db, QList<Material> & materials,
 
 
 void Room::adjustStructuralShadings() {
+	std::vector<StructuralShading> & shadings = m_shadingControlModel.m_structuralShadings;
+	shadings.resize(m_constructions.size());
+	for (std::size_t i = 0; i < shadings.size(); ++i)
+		shadings[i].initShadingDevice(m_constructions[i]);
 }
 
 

@@ -14,6 +14,7 @@
 #include "RX_NaturalVentilationModel.h"
 #include "RX_ProjectInformation.h"
 #include "RX_RoomConstruction.h"
+#include "RX_ShadingControlModel.h"
 #include "RX_UserLoads.h"
 
 class QXmlStreamReader;
@@ -42,8 +43,9 @@ public:
 	Room();
 
 	/*! Overwrites the room with the test room: four constructions (an outside wall with window
-		and shading, three inside constructions), 15 m2 floor, 3 m height, heating SIMPLE with
-		2500 W and a constant set point, nobody present, one year from 0 s. */
+		and shading, three inside constructions) with one structural shading each, 15 m2 floor,
+		3 m height, heating SIMPLE with 2500 W and a constant set point, nobody present, one year
+		from 0 s. */
 	void setTestData();
 
 	/*! Room air volume [m3]. */
@@ -58,7 +60,8 @@ public:
 
 	/*! Reads a complete project document from a reader positioned before its root element and
 		merges the embedded database items into db. Elements that the file lacks leave their
-		members unchanged, apart from the constructions, which are always replaced.
+		members unchanged, apart from the constructions and their structural shadings, which are
+		always replaced.
 		A root other than "RoomModelProject" and malformed XML leave an error in the reader (no
 		exception); the caller must test it. Invalid simulation parameters and values of the
 		sub-models throw ZEB::Exception. db is changed only when the whole document has been read
@@ -110,6 +113,8 @@ public:
 	NaturalVentilationModel		m_naturalVentilationModel;
 	MoistureLoads				m_moistureLoads;
 	UserLoads					m_userLoads;
+	/*! Movable shading of the windows, and the structural shadings, one per construction. */
+	ShadingControlModel			m_shadingControlModel;
 
 	std::vector<RoomConstruction>	m_constructions;
 	DIN4108_2Assessment			m_din4108_2Assessment;

@@ -144,6 +144,17 @@ RX::Room variedRoom() {
 	room.m_moistureLoads.m_scheduleMoistureLoad.m_weekDaySchedule[12] = 0.0002;
 	room.m_userLoads.m_personLoad = 95;
 	room.m_userLoads.m_scheduleOccupancy.m_type = RX::Schedule::DAILY_WEEK;
+	room.m_shadingControlModel.m_modelType = RX::ShadingControlModel::INTENSITY_CONTROLLED;
+	room.m_shadingControlModel.m_maxRadiationIntensitySouth = 320;
+	room.m_shadingControlModel.m_scheduleShadingDegree.m_constantValue = 0.5;
+	room.m_shadingControlModel.m_structuralShadingDescription = "Eaves";
+	RX::StructuralShading & eaves = room.m_shadingControlModel.m_structuralShadings.at(0);
+	eaves.m_windowHeight = 1.25;
+	eaves.m_hasOverhang = true;
+	eaves.m_overhangWidth = 0.8;
+	eaves.m_overhangLength = 3;
+	eaves.m_overhangDistance = 0.2;
+	room.m_shadingControlModel.m_structuralShadings.at(2).m_shadingFileName = "shading.csv?2";
 	room.m_din4108_2Assessment.m_active = true;
 	room.m_din4108_2Assessment.m_residential = false;
 	room.m_din4108_2Assessment.m_climateRegion = 2;
@@ -273,6 +284,36 @@ TEST(RXRoom, WritesNeitherUnusedItemsNorConstructionsWithoutType) {
 	ASSERT_FALSE(readInto(file, back, backDb).failed());
 	EXPECT_TRUE(sameDatabase(backDb, db));
 	EXPECT_EQ(back.m_constructions.size(), 1u);
+}
+
+
+TEST(RXRoom, KeepsOneStructuralShadingPerConstruction) {
+	TestSupport::MessageRecorder quiet;
+	const std::string outside = "<RoomConstruction><AF>4</AF><orientation>180</orientation></RoomConstruction>";
+	const std::string inside = "<RoomConstruction><type>Inside</type><AF>4</AF></RoomConstruction>";
+	const std::string shading = "<StructuralShading><ShadingFileName>f.csv</ShadingFileName></StructuralShading>";
+	const auto geometry = [](const std::string & constructions) {
+		return "<Geometry><Constructions>" + constructions + "</Constructions></Geometry>";
+	};
+	RX::Room room;
+	RX::Database db;
+	ASSERT_EQ(room.m_shadingControlModel.m_structuralShadings.size(), 4u);
+	ASSERT_FALSE(readInto(project(geometry(outside + inside) + "<ShadingControlModel><StructuralShadings>" +
+								  shading + shading + shading + "</StructuralShadings></ShadingControlModel>"),
+							  room, db).failed());
+	std::vector<RX::StructuralShading> & shadings = room.m_shadingControlModel.m_structuralShadings;
+	ASSERT_EQ(shadings.size(), 2u);
+	// the file's own shadings, not those of the room read before, each with its window
+	EXPECT_EQ(shadings[0].m_shadingFileName, "f.csv");
+	EXPECT_EQ(shadings[0].m_windowArea, 4.0);
+	EXPECT_EQ(shadings[0].m_windowHeight, 2.0);
+	EXPECT_EQ(shadings[0].m_orientation, 180.0);
+	EXPECT_EQ(shadings[1].m_windowArea, 0.0);
+
+	ASSERT_FALSE(readInto(project(geometry(outside + inside + outside)), room, db).failed());
+	ASSERT_EQ(shadings.size(), 3u);
+	EXPECT_EQ(shadings[2].m_windowArea, 4.0);
+	EXPECT_TRUE(shadings[0].m_shadingFileName.isEmpty());
 }
 
 
