@@ -24,7 +24,7 @@ const double BYPASS_HALF_WIDTH = 0.3;
 /*! Rise of the cooling supply flow with the room's excess over the set point [m3/h per K]. */
 const double COOLING_FLOW_PER_KELVIN = 10000;
 
-const char * const FUNC_ID = "[MechanicalVentilationModel::readXML]";
+const char * const FUNC_ID = "MechanicalVentilationModel::readXML";
 const char * const MODEL_TYPE_NAMES[] = {"NONE", "MECHANICAL_VENTILATION", "MECHANICAL_VENTILATION_COOLING"};
 
 } // namespace

@@ -118,6 +118,6 @@ TEST(RXMechanicalVentilationModel, ReadsBackEqualAndClampsOutOfRangeValues) {
 	EXPECT_EQ(back.m_supplyTemperature, -100);
 	EXPECT_EQ(back.m_maxSupplyFlowRate, 0.1);
 	EXPECT_EQ(back.m_heatRecoveryEfficiency, 1);
-	EXPECT_EQ(recorder.texts("[MechanicalVentilationModel::readXML]"),
+	EXPECT_EQ(recorder.texts("MechanicalVentilationModel::readXML"),
 			  std::vector<std::string>{"Found unknown element in MechanicalVentilationModel tag: 'Filter'."});
 }
