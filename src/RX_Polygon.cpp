@@ -28,10 +28,11 @@ ZEBMK::Vector3D apply(const ZEB::matrix<double> & M, const ZEBMK::Vector3D & p) 
 						   M[2][0] * p.m_x + M[2][1] * p.m_y + M[2][2] * p.m_z);
 }
 
-// divided by its length unless that is 0
+// divided by its length unless that is 0; a true division, as the collinearity test compares the
+// results exactly and x * (1 / x) may round below 1
 ZEBMK::Vector3D unitOrSelf(const ZEBMK::Vector3D & v) {
 	const double len = length(v);
-	return len != 0 ? v * (1 / len) : v;
+	return len != 0 ? ZEBMK::Vector3D(v.m_x / len, v.m_y / len, v.m_z / len) : v;
 }
 
 /*! Planes whose rotation axis n x (0,0,1) is at most this long are tested without rotation. */

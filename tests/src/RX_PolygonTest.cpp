@@ -38,6 +38,9 @@ TEST(RXPolygon, CleaningDropsRepeatedAndCollinearCornersForGood) {
 	RX::Polygon line({Vector3D(0, 0, 0), Vector3D(1, 0, 0), Vector3D(2, 0, 0)});
 	EXPECT_TRUE(TestSupport::throwsWith([&] { line.calcNormal(false); },
 		"Polyline has less then 3 Points after removing points on a line.", "[Polygon::removePointsInLine]"));
+	// 49 * (1 / 49) rounds below 1, 49 / 49 does not: the directions are divided by their lengths
+	RX::Polygon farLine({Vector3D(0, 0, 0), Vector3D(1, 0, 0), Vector3D(49, 0, 0)});
+	EXPECT_THROW(farLine.removePointsInLine(), ZEB::Exception);
 	RX::Polygon twice({Vector3D(0, 0, 0), Vector3D(0, 0, 0), Vector3D(1, 0, 0)});
 	EXPECT_TRUE(TestSupport::throwsWith([&] { twice.removeDuplicatePoints(); },
 		"Polyline has less then 3 Points after removing duplicates.", "[Polygon::removeDuplicatePoints]"));
