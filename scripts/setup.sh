@@ -3,6 +3,7 @@
 # and builds. Safe to run again at any time.
 #   scripts/setup.sh              release build in build/
 #   scripts/setup.sh --sanitize   AddressSanitizer + UBSan build in build-sanitize/
+#   scripts/setup.sh --fuzz       clang build of the libFuzzer targets (with ASan + UBSan) in build-fuzz/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,10 @@ cmake_args=(-DCMAKE_BUILD_TYPE=Release)
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-sanitize
   cmake_args=(-DCMAKE_BUILD_TYPE=Debug -DCALOVINDA_SANITIZE=ON -DCALOVINDA_BENCH=OFF)
+elif [ "${1:-}" = "--fuzz" ]; then
+  build_dir=build-fuzz
+  cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+              -DCALOVINDA_FUZZ=ON -DCALOVINDA_SANITIZE=ON -DCALOVINDA_BENCH=OFF -DCALOVINDA_UNIT_TESTS=OFF)
 fi
 
 packages=(
@@ -21,6 +26,7 @@ packages=(
   libtinyxml-dev
   libsundials-dev libsuitesparse-dev
   dpkg-dev xz-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()
