@@ -69,8 +69,12 @@ void sparse(const std::vector<std::uint8_t> & input) {
 	KADRIX::JacobianSparseCSR bound(n, static_cast<unsigned int>(ja.size()), ia.data(), ja.data());
 	bound.init(&seedModel);
 	const std::vector<std::uint8_t> boundBlob = BlobFuzzing::blobOf(bound);
-	if (readBlob(input, bound, [&](void *& p, const void * end) { bound.deserialize(p, end); }, &boundBlob) != 0)
+	if (readBlob(input, bound, [&](void *& p, const void * end) { bound.deserialize(p, end); }, &boundBlob) != 0) {
+		// colour groups and storage positions were made for the pattern, which must not change
+		if (bound.jacobian()->ia() != ia || bound.jacobian()->ja() != ja)
+			std::abort();
 		drive(bound, seedModel);
+	}
 
 	KADRIX::JacobianSparseCSR restored(n, static_cast<unsigned int>(ja.size()), ia.data(), ja.data());
 	const std::vector<std::uint8_t> seedBlob = BlobFuzzing::blobOf(restored);
