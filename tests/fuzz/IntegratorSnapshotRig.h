@@ -62,14 +62,14 @@ public:
 		if (m_precond)
 			m_precond->serialize(dataPtr);
 	}
-	/*! Throws ZEB::Exception for a refused block. */
-	void restore(void *& dataPtr) {
-		m_integrator.deserialize(dataPtr);
-		m_les->deserialize(dataPtr);
+	/*! Reads up to dataEnd; throws ZEB::Exception for a refused block. */
+	void restore(void *& dataPtr, const void * dataEnd) {
+		m_integrator.deserialize(dataPtr, dataEnd);
+		m_les->deserialize(dataPtr, dataEnd);
 		if (m_jacobian)
-			m_jacobian->deserialize(dataPtr);
+			m_jacobian->deserialize(dataPtr, dataEnd);
 		if (m_precond)
-			m_precond->deserialize(dataPtr);
+			m_precond->deserialize(dataPtr, dataEnd);
 	}
 
 	KADRIX::IntegratorSundialsCVODE & integrator() { return m_integrator; }

@@ -1,7 +1,8 @@
 // Fuzz target of the integrator snapshot restore: a configuration byte picks the solver set-up
 // (IntegratorSnapshotRig), the rest is a snapshot restored into a freshly initialised integrator;
-// after a successful restore the integrator takes a bounded number of steps. A refused snapshot
-// must throw ZEB::Exception; a crash, a sanitizer report or a hang is a finding.
+// after a successful restore the integrator takes a bounded number of steps, each followed by a
+// dense output. A refused snapshot must throw ZEB::Exception; a crash, a sanitizer report or a
+// hang is a finding.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,25 +22,26 @@ const int STEPS_AFTER_RESTORE = 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t size) {
 	FuzzSupport::silence();
-	if (size < 1)
+	if (size < 2)
 		return 0;
 	IntegratorSnapshotRig rig(data[0]);
-	// The readers cannot yet be told where the buffer ends: they get exactly the snapshot's size,
-	// so that a read beyond it is one beyond the heap block.
-	if (size - 1 < rig.size())
-		return 0;
-	std::vector<std::uint8_t> snapshot(data + 1, data + 1 + rig.size());
+	// exactly the snapshot's bytes on the heap, so that a read beyond its end is one beyond the block
+	std::vector<std::uint8_t> snapshot(data + 1, data + size);
 	void * p = snapshot.data();
+	const void * end = snapshot.data() + snapshot.size();
 	try {
-		rig.restore(p);
+		rig.restore(p, end);
 	}
 	catch (ZEB::Exception &) {
 		return 0;
 	}
 	for (int i = 0; i < STEPS_AFTER_RESTORE; ++i) {
 		try {
-			if (rig.integrator().step() != 1)
+			KADRIX::IntegratorSundialsCVODE & integrator = rig.integrator();
+			if (integrator.step() != 1)
 				break;
+			// dense output within the last step, which reads the restored history
+			integrator.yOut(integrator.t() - 0.5 * integrator.dt());
 		}
 		catch (ZEB::Exception &) {
 			break;

@@ -65,12 +65,19 @@ void jacobianSeeds() {
 	write("jacobian_blob", "sparse", BlobFuzzing::blobOf(sparse));
 }
 
+/*! The configuration byte and the rig's snapshot, checked to restore into a fresh rig, which must
+	then step on: a seed the target refuses would fuzz nothing but the refusal. */
 std::vector<std::uint8_t> snapshot(IntegratorSnapshotRig & rig, unsigned char config) {
 	std::vector<std::uint8_t> bytes(1 + rig.size(), config);
 	void * p = bytes.data() + 1;
 	rig.save(p);
 	if (p != bytes.data() + bytes.size())
 		throw std::runtime_error("snapshot size differs from the bytes written");
+	IntegratorSnapshotRig fresh(config);
+	p = bytes.data() + 1;
+	fresh.restore(p, bytes.data() + bytes.size());
+	if (p != bytes.data() + bytes.size() || fresh.integrator().step() != 1)
+		throw std::runtime_error("a fresh integrator does not go on from the snapshot");
 	return bytes;
 }
 
