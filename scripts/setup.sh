@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 
 build_dir=build
 cmake_args=(-DCMAKE_BUILD_TYPE=Release)
+build_args=()
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-sanitize
   cmake_args=(-DCMAKE_BUILD_TYPE=Debug -DCALOVINDA_SANITIZE=ON -DCALOVINDA_BENCH=OFF)
@@ -16,6 +17,7 @@ elif [ "${1:-}" = "--fuzz" ]; then
   build_dir=build-fuzz
   cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
               -DCALOVINDA_FUZZ=ON -DCALOVINDA_SANITIZE=ON -DCALOVINDA_BENCH=OFF -DCALOVINDA_UNIT_TESTS=OFF)
+  build_args=(--target calovinda_fuzz_targets)
 fi
 
 packages=(
@@ -103,4 +105,4 @@ exec 9>&-
 cmake_args+=(-DCALOVINDA_SUNDIALS_DIR="$sundials_dir")
 
 cmake -S . -B "$build_dir" -G Ninja "${cmake_args[@]}"
-cmake --build "$build_dir"
+cmake --build "$build_dir" "${build_args[@]}"
