@@ -5,6 +5,7 @@
 // every input into matrices of these shapes, so that the readers of same-shape blobs
 // (deserialize) are fuzzed beside those that rebuild any shape (recreate).
 
+#include <cstddef>
 #include <vector>
 
 #include "ZEBMK_BandMatrix.h"
