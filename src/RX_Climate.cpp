@@ -57,10 +57,11 @@ bool Climate::loadClimateData(const QString & climateDataFilePath) {
 void Climate::computeGlidingAverageTemperature() {
 	OVM::ClimateDataLoader & data = m_solarRadiationModel.m_climateDataLoader;
 	const std::vector<double> & temperature = data.m_data[OVM::ClimateDataLoader::Temperature];
-	// A cyclic year is read as stored. Any other series (time points, or too few values) is
-	// sampled at the hour ends of the year through the loader, which refuses a series that
-	// does not cover the year instead of letting the sums run past its end.
-	const bool storedYear = data.m_dataTimePoints.empty() && temperature.size() == OVM::HOURS_PER_YEAR
+	// 8760 values are read as stored, whatever their time stamps: a year of hourly values stamped
+	// at the hour starts would not reach the last hour end. Any other series is sampled at the
+	// hour ends of the year through the loader, which refuses a series that does not cover the
+	// year instead of letting the sums run past its end.
+	const bool storedYear = temperature.size() == OVM::HOURS_PER_YEAR
 		&& data.m_splines[OVM::ClimateDataLoader::Temperature].size() == 0;
 	try {
 		double previous = 0;

@@ -103,7 +103,7 @@ TEST(Climate, GlidingAverageLagsAndDampsDailyMeansAsTheExponentialFilter) {
 }
 
 
-// A series that is not one stored year is taken at the hour ends; one that does not cover the
+// A series of other than 8760 values is taken at the hour ends; one that does not cover the
 // year is refused instead of being read past its end.
 TEST(Climate, GlidingAverageOfTimeSeriesCoversTheYearOrFails) {
 	TestSupport::TempDirectory dir("climate");
@@ -112,6 +112,11 @@ TEST(Climate, GlidingAverageOfTimeSeriesCoversTheYearOrFails) {
 		halfHours.push_back(1800.0*i);
 	writeClimateFile(dir.file("halfhourly.c6b"), step, halfHours, 2021);
 	writeClimateFile(dir.file("short.c6b"), step, std::vector<double>(halfHours.begin(), halfHours.begin() + 100));
+	// a year of hourly values stamped at the hour starts, as measured series often are
+	std::vector<double> hourStarts;
+	for (unsigned int i = 0; i < 8760; ++i)
+		hourStarts.push_back(3600.0*i);
+	writeClimateFile(dir.file("hourstarts.c6b"), [](double) { return 10.0; }, hourStarts);
 	RX::Climate climate;
 	climate.parseClimateDataDir(QString::fromStdString(dir.path()), "");
 
@@ -122,6 +127,9 @@ TEST(Climate, GlidingAverageOfTimeSeriesCoversTheYearOrFails) {
 	// the data set's own year is the one of the time points
 	climate.update(48.5*3600, false);
 	EXPECT_DOUBLE_EQ(climate.m_solarRadiationModel.m_climateDataLoader.m_currentData[OVM::ClimateDataLoader::Temperature], 10);
+
+	ASSERT_TRUE(climate.loadClimateData("hourstarts.c6b"));
+	EXPECT_NEAR(climate.m_glidingAverageTemperature[8759], 283.15, 1e-9);
 
 	TestSupport::MessageRecorder recorder;
 	EXPECT_FALSE(climate.loadClimateData("short.c6b"));
