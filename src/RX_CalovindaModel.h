@@ -1,0 +1,212 @@
+#ifndef RX_CalovindaModelH
+#define RX_CalovindaModelH
+
+#include <vector>
+
+#include <QString>
+
+#include "RX_Climate.h"
+#include "RX_ConstructionSolver.h"
+#include "RX_Room.h"
+#include "RX_RoomConstruction.h"
+
+namespace RX {
+
+class Database;
+
+/*! The room model: the right-hand side of the ordinary differential equations of one room.
+
+	The unknowns are the states of every cell of every kept construction (energy density, and with
+	the moisture balance moisture content, interleaved), construction by construction in the
+	room's order, followed by the room air element: its energy [J] counted from 0 K, and with the
+	moisture balance its vapour mass [kg]. n = m * (cells + 1) with m = 1 or 2.
+
+	Life: readProject(), initClimate(), init(), then any number of evaluations, each the chain
+	updateClimate() (after a change of m_t and m_hourOfYear), updateStates() (after a change of
+	m_y), updateLoads(), updateDerivatives(). The chain allocates nothing: init() sizes every
+	buffer. All intermediate values are public members, for the outputs and the FMU variables.
+
+	The model owns its room, climate, wall solvers and vectors by value. The wall solvers point
+	into m_constructions, the constructions into the database given to init(), which must outlive
+	the model's evaluations; hence the model cannot be copied.
+*/
+class CalovindaModel {
+public:
+	/*! Empty model: default room and climate, no constructions, 5 C and 50 % outside. */
+	CalovindaModel();
+	virtual ~CalovindaModel();
+
+	CalovindaModel(const CalovindaModel &) = delete;
+	CalovindaModel & operator=(const CalovindaModel &) = delete;
+
+	/*! Reads the project file into m_room, its embedded database items into database, and sets
+		the room's project file path to the file's absolute path. Throws ZEB::Exception. */
+	void readProject(const QString & projectFile, Database & database);
+	/*! Catalogues the climate files of climateDir and userClimateDir (may be empty) and loads the
+		room's climate location; places the sun at the location. Throws ZEB::Exception. */
+	void initClimate(const QString & climateDir, const QString & userClimateDir);
+	/*! Checks the room and the climate data, builds constructions, wall solvers and the state
+		layout and writes the initial state; can be repeated after a change of the room.
+		database must outlive the model's evaluations. Throws ZEB::Exception. */
+	void init(const Database & database);
+
+	/*! Outdoor state and adjacent-zone temperatures at m_t. */
+	void updateClimate();
+	/*! Room air state from m_y, then the wall solvers' cell values. */
+	void updateStates();
+	/*! All loads, solar gains, surface flows and the mean radiant and operative temperature. */
+	void updateLoads();
+	/*! The derivatives of all states into m_ydot. */
+	void updateDerivatives();
+
+	/*! Reports compiler and library versions as progress messages. */
+	static void printVersionStrings();
+
+	/*! The project's room with all its sub-models. */
+	Room								m_room;
+	/*! Climate data, sun and radiation on the outside surfaces. */
+	Climate								m_climate;
+	/*! One per entry of m_constructions, same order. */
+	std::vector<ConstructionSolver>		m_constructionSolvers;
+	/*! Per construction the element index of its first cell. */
+	std::vector<unsigned int>			m_elementOffsets;
+	/*! Number of kept constructions. */
+	unsigned int						m_nConstructions;
+	/*! Copies of the room constructions with a construction type, corrected and with resolved
+		database pointers and solar surface ids. Never resized once the solvers point into it. */
+	std::vector<RoomConstruction>		m_constructions;
+	/*! Per construction the share of the heating load [-] and of the window solar gains [-] that
+		reaches its inner surface as radiation. */
+	std::vector<double>					m_heatingRadiantFraction;
+	std::vector<double>					m_solarRadiantFraction;
+	/*! Sum of the wall areas AW [m2]. */
+	double								m_totalArea;
+
+	/*! Number of unknowns. */
+	unsigned int						m_n;
+	/*! States per element: 1, or 2 with the moisture balance. */
+	unsigned int						m_m;
+
+	/*! Model time [s]; set by the driver. */
+	double								m_t;
+	/*! Hour of the year, a whole number; set by the driver. */
+	double								m_hourOfYear;
+
+	/*! Outdoor air temperature [K]. */
+	double								m_TOut;
+	/*! Outdoor relative humidity [0..1]. */
+	double								m_RHOut;
+	/*! Outdoor vapour pressure [Pa] (moisture balance only, else 0). */
+	double								m_pvOut;
+	/*! Outdoor saturation vapour pressure [Pa] (moisture balance only, else 0). */
+	double								m_pSatOut;
+	/*! Outdoor vapour density [kg/m3] (moisture balance only, else 0). */
+	double								m_rhoVOut;
+
+	/*! External heat flow into the room air [W], written by the FMU model. */
+	double								m_externalHeatInput;
+	/*! External vapour flow into the room air [kg/s], written by the FMU model. */
+	double								m_externalVaporInput;
+
+	/*! States and their derivatives, n each. */
+	std::vector<double>					m_y;
+	std::vector<double>					m_ydot;
+
+	/*! Room air temperature [K]. */
+	double								m_TRoom;
+	/*! Operative temperature [K]: mean of air and mean radiant temperature. */
+	double								m_TOperative;
+	/*! Mean radiant temperature of walls and windows [K], area-weighted. */
+	double								m_TMeanRadiant;
+	/*! Room relative humidity [0..1] (moisture balance only, else 0). */
+	double								m_RHRoom;
+	/*! Room vapour pressure [Pa] (moisture balance only, else 0). */
+	double								m_pvRoom;
+	/*! Room vapour density [kg/m3]. */
+	double								m_rhoVRoom;
+	/*! Room dry-air density [kg/m3] (moisture balance only, else 0). */
+	double								m_rhoDryAir;
+
+	/*! Heating load [W] >= 0. */
+	double								m_heatingLoad;
+	/*! Sensible cooling load [W] <= 0. */
+	double								m_coolingLoad;
+	/*! Moisture removed by the cooling [kg/s] <= 0 and its enthalpy flow [W]. */
+	double								m_coolingMoistureFlow;
+	double								m_coolingMoistureEnthalpyFlow;
+	/*! Power spent on dehumidification [W]; an output only. */
+	double								m_dehumidificationPower;
+	/*! Mechanical ventilation: heat flow [W], vapour flow [kg/s], supply flow [m3/s] and the
+		power of its air conditioning [W] (an output only). */
+	double								m_mechanicalVentilationHeatLoad;
+	double								m_mechanicalVentilationMoistureFlow;
+	double								m_mechanicalVentilationSupplyFlow;
+	double								m_mechanicalVentilationCoolingPower;
+	/*! Heat gain of the persons [W], of the equipment [W], and the persons present [-]. */
+	double								m_personLoad;
+	double								m_equipmentLoad;
+	double								m_occupancy;
+	/*! Natural ventilation (or the assessment's ventilation): heat flow [W], vapour flow [kg/s]. */
+	double								m_naturalVentilationHeatLoad;
+	double								m_naturalVentilationMoistureFlow;
+	/*! Moisture production [kg/s] and its enthalpy flow [W]. */
+	double								m_moistureProduction;
+	double								m_moistureProductionEnthalpy;
+	/*! Air change rate [1/h]. */
+	double								m_airChangeRate;
+
+	// Per construction
+	/*! Window solar gain [W]. */
+	std::vector<double>					m_windowSolarGain;
+	/*! Solar incidence angle [Deg]; -180 for constructions without outside surface. */
+	std::vector<double>					m_incidenceAngle;
+	/*! Effective solar heat gain coefficient [-]; -1 without a window, 0 at night. */
+	std::vector<double>					m_SHGC;
+	/*! Structural shading factors from the file and from overhang and fins [-]. */
+	std::vector<double>					m_structuralShadingFileFactor;
+	std::vector<double>					m_structuralShadingGeometryFactor;
+	/*! Factor of the movable shading [-]. */
+	std::vector<double>					m_shadingControlFactor;
+	/*! Heat flow through the window into the room [W]. */
+	std::vector<double>					m_windowTransmission;
+	/*! Radiant load on the inner surface [W]. */
+	std::vector<double>					m_radiantLoad;
+	/*! Convective heat flow from the room air into the construction [W]. */
+	std::vector<double>					m_convectiveFlow;
+	/*! Vapour flow from the room air into the construction [kg/s] and its enthalpy flow [W]. */
+	std::vector<double>					m_vaporFlow;
+	std::vector<double>					m_vaporEnthalpyFlow;
+	/*! Inner window surface temperature [K]; 0 without a window. */
+	std::vector<double>					m_windowSurfaceTemperature;
+
+	// Totals
+	/*! Window solar gains [W]. */
+	double								m_solarGains;
+	/*! Heat flow through all windows into the room [W]. */
+	double								m_windowTransmissionTotal;
+	/*! Convective heat flow from the constructions into the room air [W]. */
+	double								m_wallConvectionTotal;
+	/*! Vapour flow from the constructions into the room air [kg/s] and its enthalpy flow [W]. */
+	double								m_wallVaporTotal;
+	double								m_wallVaporEnthalpyTotal;
+
+	// Per construction, outer surface
+	/*! Direct, diffuse and total short-wave radiation [W/m2]. */
+	std::vector<double>					m_directRadiation;
+	std::vector<double>					m_diffuseRadiation;
+	std::vector<double>					m_globalRadiation;
+	/*! Absorbed short-wave radiation [W/m2]. */
+	std::vector<double>					m_absorbedRadiation;
+
+	/*! Per construction the index of its room construction, which also indexes its structural
+		shading; -1 when the room holds no structural shading for it. */
+	std::vector<int>					m_structuralShadingIndex;
+
+private:
+	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
+	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);
+};
+
+} // namespace RX
+
+#endif // RX_CalovindaModelH
