@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +11,7 @@
 
 #include <QFileInfo>
 
+#include "Case600Box.h"
 #include "KADRIX_IntegratorSundialsCVODE.h"
 #include "KADRIX_LESDense.h"
 #include "KADRIX_ModelInterface.h"
@@ -19,6 +22,24 @@
 #include "RX_Database.h"
 #include "TestSupport.h"
 #include "ZEB_Constants.h"
+
+// Counts every allocation of the test program, for the check that an evaluation allocates nothing.
+static std::size_t allocationCount = 0;
+
+void * operator new(std::size_t size) {
+	++allocationCount;
+	if (void * p = std::malloc(size == 0 ? 1 : size))
+		return p;
+	throw std::bad_alloc();
+}
+
+void operator delete(void * p) noexcept {
+	std::free(p);
+}
+
+void operator delete(void * p, std::size_t) noexcept {
+	std::free(p);
+}
 
 namespace {
 
@@ -41,24 +62,6 @@ void writeConstantClimate(const std::string & path, double T, double RH = 50, do
 	data.m_data[OVM::ClimateDataLoader::DiffuseRadiation].assign(OVM::HOURS_PER_YEAR, diffuse);
 	data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
 	data.writeClimateDataZEB(path);
-}
-
-/*! A material that can also carry moisture (linear storage, 10 kg/m3 at saturation). */
-void addMaterial(RX::Database & db, unsigned int id, double lambda, double rho, double cT) {
-	RX::Material m("en:Test", lambda, rho, cT);
-	m.m_mu = 20;
-	m.init({0.0, 1.0}, {0.0, 10.0});
-	db.addMaterial(m, id);
-}
-
-/*! Construction type id from layers (width [m], material id), outer face first. */
-void addConstruction(RX::Database & db, unsigned int id, const std::vector<double> & d,
-					 const std::vector<unsigned int> & materials)
-{
-	RX::ConstructionType ct;
-	ct.m_d = d;
-	ct.m_materialIds = materials;
-	db.addConstructionType(ct, id);
 }
 
 RX::RoomConstruction construction(unsigned int id, RX::RoomConstruction::Type type, double AW,
@@ -94,8 +97,7 @@ struct ModelSetup {
 	}
 
 	void add(const RX::RoomConstruction & rc) {
-		m_model.m_room.m_constructions.push_back(rc);
-		m_model.m_room.m_shadingControlModel.m_structuralShadings.resize(m_model.m_room.m_constructions.size());
+		Case600::addConstruction(m_model.m_room, rc);
 	}
 
 	/*! Writes the test climate and initialises the model on it. */
@@ -121,49 +123,6 @@ struct ModelSetup {
 	RX::Database				m_db;
 	RX::CalovindaModel			m_model;
 };
-
-/*! The Case-600-like box: walls 0.009 wood / 0.066 glass fibre / 0.012 plasterboard, roof
-	0.019 / 0.1118 / 0.010, floor 1.003 insulation under 0.025 timber. */
-void addCase600(ModelSetup & s) {
-	RX::Database & db = s.m_db;
-	addMaterial(db, 1, 0.14, 530, 900);
-	addMaterial(db, 2, 0.04, 12, 840);
-	addMaterial(db, 3, 0.16, 950, 840);
-	addMaterial(db, 4, 0.14, 650, 1200);
-	addConstruction(db, 1, {0.009, 0.066, 0.012}, {1, 2, 3});
-	addConstruction(db, 2, {0.019, 0.1118, 0.010}, {1, 2, 3});
-	addConstruction(db, 3, {1.003, 0.025}, {2, 4});
-	s.m_model.m_room.m_area = 48;
-	s.m_model.m_room.m_height = 2.7;
-	const double areas[4] = {21.6, 16.2, 21.6, 16.2};
-	for (unsigned int i = 0; i < 4; ++i) {
-		RX::RoomConstruction wall = construction(1, RX::RoomConstruction::Outside, areas[i], 90.0*i);
-		wall.m_R_ue = 0.034;
-		wall.m_R_ui = 0.121;
-		wall.m_ad = 0.6;
-		s.add(wall);
-	}
-	RX::RoomConstruction roof = construction(2, RX::RoomConstruction::Outside, 48, 0, 0);
-	roof.m_R_ue = 0.034;
-	roof.m_R_ui = 0.121;
-	roof.m_ad = 0.6;
-	s.add(roof);
-	RX::RoomConstruction floor = construction(3, RX::RoomConstruction::Outside, 48, 0, 180);
-	floor.m_R_ue = 0.034;
-	floor.m_R_ui = 0.121;
-	floor.m_ad = 0;
-	s.add(floor);
-}
-
-/*! The south wall of the box gets the 12 m2 window (U 3, g 0.77). */
-void addCase600Window(ModelSetup & s) {
-	RX::WindowType w("en:Double", 1.0, 0.77, 3.0);
-	s.m_db.addWindowType(w, 1);
-	RX::RoomConstruction & south = s.m_model.m_room.m_constructions[2];
-	south.m_windowId = 1;
-	south.m_AF = 12;
-	south.m_AW = 21.6 - 12;
-}
 
 /*! Energy held by room air and walls [J]. */
 double totalEnergy(const RX::CalovindaModel & model, const double * y) {
@@ -256,7 +215,7 @@ public:
 
 TEST(CalovindaModel, LaysOutCase600BoxAndItsInitialStates) {
 	ModelSetup s;
-	addCase600(s);
+	Case600::addBox(s.m_model.m_room, s.m_db);
 	s.init();
 	const RX::CalovindaModel & model = s.m_model;
 	ASSERT_EQ(model.m_nConstructions, 6u);
@@ -271,7 +230,7 @@ TEST(CalovindaModel, LaysOutCase600BoxAndItsInitialStates) {
 
 	// room air of 50 m3 at 20 C without added mass
 	ModelSetup s50;
-	addCase600(s50);
+	Case600::addBox(s50.m_model.m_room, s50.m_db);
 	s50.m_model.m_room.m_area = 20;
 	s50.m_model.m_room.m_height = 2.5;
 	s50.m_model.m_room.m_additionalMass = 0;
@@ -299,8 +258,8 @@ TEST(CalovindaModel, LaysOutCase600BoxAndItsInitialStates) {
 
 TEST(CalovindaModel, SettlesToAnalyticSteadyStateBehindAZoneWall) {
 	ModelSetup s;
-	addMaterial(s.m_db, 1, 1.0, 100, 1000);
-	addConstruction(s.m_db, 1, {0.2}, {1});
+	Case600::addMaterial(s.m_db, 1, 1.0, 100, 1000);
+	Case600::addConstructionType(s.m_db, 1, {0.2}, {1});
 	RX::RoomConstruction wall = construction(1, RX::RoomConstruction::FixedTemperature, 10);
 	wall.m_zoneT = T0 + 10;
 	s.add(wall);
@@ -323,10 +282,10 @@ TEST(CalovindaModel, SettlesToAnalyticSteadyStateBehindAZoneWall) {
 
 TEST(CalovindaModel, HeatingBalancesTransmissionAndVentilationLosses) {
 	ModelSetup s;
-	addMaterial(s.m_db, 1, 0.5, 100, 1000);
-	addMaterial(s.m_db, 2, 0.04, 30, 1000);
-	addConstruction(s.m_db, 1, {0.1, 0.05}, {1, 2});
-	addConstruction(s.m_db, 2, {0.12}, {2});
+	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
+	Case600::addMaterial(s.m_db, 2, 0.04, 30, 1000);
+	Case600::addConstructionType(s.m_db, 1, {0.1, 0.05}, {1, 2});
+	Case600::addConstructionType(s.m_db, 2, {0.12}, {2});
 	RX::WindowType w("en:Double", 0.9, 0.65, 1.8);
 	s.m_db.addWindowType(w, 1);
 	RX::WindowType w2("en:Single", 0.9, 0.8, 2.8);
@@ -376,8 +335,8 @@ TEST(CalovindaModel, HeatingBalancesTransmissionAndVentilationLosses) {
 
 TEST(CalovindaModel, ConservesEnergyOverADayOfDenverSun) {
 	ModelSetup s;
-	addCase600(s);
-	addCase600Window(s);
+	Case600::addBox(s.m_model.m_room, s.m_db);
+	Case600::addWindow(s.m_model.m_room, s.m_db);
 	RX::Room & room = s.m_model.m_room;
 	room.m_climateLocation = "725650TYCST.epw";
 	room.m_gammaHC = 0.5;
@@ -413,8 +372,8 @@ TEST(CalovindaModel, ConservesEnergyOverADayOfDenverSun) {
 
 TEST(CalovindaModel, SplitsWindowGainBetweenAirAndWallsByArea) {
 	ModelSetup s;
-	addMaterial(s.m_db, 1, 0.5, 100, 1000);
-	addConstruction(s.m_db, 1, {0.1}, {1});
+	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
+	Case600::addConstructionType(s.m_db, 1, {0.1}, {1});
 	RX::WindowType w("en:Double", 0.9, 0.65, 1.8);
 	s.m_db.addWindowType(w, 1);
 	// a room construction without type comes first: the kept ones follow the room's indices
@@ -484,8 +443,8 @@ TEST(CalovindaModel, SplitsWindowGainBetweenAirAndWallsByArea) {
 
 TEST(CalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 	ModelSetup s;
-	addMaterial(s.m_db, 1, 0.5, 100, 1000);
-	addConstruction(s.m_db, 1, {0.1}, {1});
+	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
+	Case600::addConstructionType(s.m_db, 1, {0.1}, {1});
 	std::ofstream(s.m_dir.file("zone.CCD")) << "# neighbour\nTemperature C\n0 01:00:00 10\n182 12:00:00 30\n364 23:00:00 12\n";
 	RX::RoomConstruction rc = construction(1, RX::RoomConstruction::FixedTemperature, 10);
 	rc.m_zoneTCCD = ZEB::Path("zone.CCD");
@@ -523,8 +482,8 @@ TEST(CalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 
 TEST(CalovindaModel, RefusesInvalidProjectsWithClearMessages) {
 	ModelSetup s;
-	addMaterial(s.m_db, 1, 0.5, 100, 1000);
-	addConstruction(s.m_db, 1, {0.1}, {1});
+	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
+	Case600::addConstructionType(s.m_db, 1, {0.1}, {1});
 	s.add(construction(0, RX::RoomConstruction::Outside, 10));
 	s.add(construction(1, RX::RoomConstruction::Outside, 10));
 	RX::Room & room = s.m_model.m_room;
@@ -544,7 +503,7 @@ TEST(CalovindaModel, RefusesInvalidProjectsWithClearMessages) {
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, location), "Construction type with Id '7' not defined.");
 
 	// a construction the solver refuses is named by its construction type
-	addConstruction(s.m_db, 7, {0.1}, {99});
+	Case600::addConstructionType(s.m_db, 7, {0.1}, {99});
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, location), "Error initializing construction with Id '7'.");
 	room.m_constructions[1].m_constructionId = 1;
 
@@ -598,8 +557,8 @@ TEST(CalovindaModel, ReadsProjectsAndReportsTheFileOfAnXMLError) {
 
 TEST(CalovindaModel, RepeatsInitWithoutDuplicatesOrStalePointers) {
 	ModelSetup s;
-	addCase600(s);
-	addCase600Window(s);
+	Case600::addBox(s.m_model.m_room, s.m_db);
+	Case600::addWindow(s.m_model.m_room, s.m_db);
 	RX::StructuralShading & shading = s.m_model.m_room.m_shadingControlModel.m_structuralShadings[2];
 	shading.m_hasOverhang = true;
 	shading.m_overhangWidth = 1;
@@ -625,19 +584,26 @@ TEST(CalovindaModel, RepeatsInitWithoutDuplicatesOrStalePointers) {
 }
 
 
-TEST(CalovindaModel, EvaluatesDenverBoxWithFiniteDerivatives) {
+TEST(CalovindaModel, EvaluatesDenverBoxWithoutAllocatingAndWithFiniteDerivatives) {
 	ModelSetup s;
-	addCase600(s);
-	addCase600Window(s);
+	Case600::addBox(s.m_model.m_room, s.m_db);
+	Case600::addWindow(s.m_model.m_room, s.m_db);
 	RX::Room & room = s.m_model.m_room;
 	room.m_climateLocation = "725650TYCST.epw";
 	room.m_moistureBalanceEnabled = true;
 	room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::SIMPLE;
+	room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;
+	room.m_coolingModel.m_modelType = RX::CoolingModel::SIMPLE;
+	room.m_mechanicalVentilationModel.m_modelType = RX::MechanicalVentilationModel::MECHANICAL_VENTILATION;
 	s.m_model.initClimate(CALOVINDA_CLIMATE_TEST_DATA, QString());
 	s.m_model.init(s.m_db);
 	double maxGain = 0;
+	s.evaluate(0);
+	const std::size_t allocations = allocationCount;
+	EXPECT_GT(allocations, 0u);
 	for (double t = 0; t < OVM::SECONDS_PER_YEAR; t += 7*86400 + 3*3600) {
 		s.evaluate(t);
+		ASSERT_EQ(allocationCount, allocations) << "at t = " << t;
 		for (double d : s.m_model.m_ydot)
 			ASSERT_TRUE(std::isfinite(d)) << "at t = " << t;
 		maxGain = std::max(maxGain, s.m_model.m_solarGains);
