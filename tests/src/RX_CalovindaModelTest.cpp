@@ -213,7 +213,7 @@ public:
 } // namespace
 
 
-TEST(CalovindaModel, LaysOutCase600BoxAndItsInitialStates) {
+TEST(RXCalovindaModel, LaysOutCase600BoxAndItsInitialStates) {
 	ModelSetup s;
 	Case600::addBox(s.m_model.m_room, s.m_db);
 	s.init();
@@ -256,7 +256,7 @@ TEST(CalovindaModel, LaysOutCase600BoxAndItsInitialStates) {
 }
 
 
-TEST(CalovindaModel, SettlesToAnalyticSteadyStateBehindAZoneWall) {
+TEST(RXCalovindaModel, SettlesToAnalyticSteadyStateBehindAZoneWall) {
 	ModelSetup s;
 	Case600::addMaterial(s.m_db, 1, 1.0, 100, 1000);
 	Case600::addConstructionType(s.m_db, 1, {0.2}, {1});
@@ -280,7 +280,7 @@ TEST(CalovindaModel, SettlesToAnalyticSteadyStateBehindAZoneWall) {
 }
 
 
-TEST(CalovindaModel, HeatingBalancesTransmissionAndVentilationLosses) {
+TEST(RXCalovindaModel, HeatingBalancesTransmissionAndVentilationLosses) {
 	ModelSetup s;
 	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
 	Case600::addMaterial(s.m_db, 2, 0.04, 30, 1000);
@@ -333,7 +333,7 @@ TEST(CalovindaModel, HeatingBalancesTransmissionAndVentilationLosses) {
 }
 
 
-TEST(CalovindaModel, ConservesEnergyOverADayOfDenverSun) {
+TEST(RXCalovindaModel, ConservesEnergyOverADayOfDenverSun) {
 	ModelSetup s;
 	Case600::addBox(s.m_model.m_room, s.m_db);
 	Case600::addWindow(s.m_model.m_room, s.m_db);
@@ -370,7 +370,7 @@ TEST(CalovindaModel, ConservesEnergyOverADayOfDenverSun) {
 }
 
 
-TEST(CalovindaModel, SplitsWindowGainBetweenAirAndWallsByArea) {
+TEST(RXCalovindaModel, SplitsWindowGainBetweenAirAndWallsByArea) {
 	ModelSetup s;
 	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
 	Case600::addConstructionType(s.m_db, 1, {0.1}, {1});
@@ -441,7 +441,37 @@ TEST(CalovindaModel, SplitsWindowGainBetweenAirAndWallsByArea) {
 }
 
 
-TEST(CalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
+TEST(RXCalovindaModel, TakesLoadsFromTheActiveSummerAssessment) {
+	ModelSetup s;
+	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
+	Case600::addConstructionType(s.m_db, 1, {0.1}, {1});
+	s.add(construction(1, RX::RoomConstruction::Outside, 10));
+	RX::Room & room = s.m_model.m_room;
+	room.m_userLoads.m_scheduleOccupancy.m_constantValue = 4;
+	room.m_mechanicalVentilationModel.m_modelType = RX::MechanicalVentilationModel::MECHANICAL_VENTILATION;
+	RX::DIN4108_2Assessment & din = room.m_din4108_2Assessment;
+	din.m_active = true;
+	din.m_passiveCooling = true;
+	room.m_TInitial = 19;
+	s.init(30);
+	s.evaluate(3600);
+
+	const RX::CalovindaModel & model = s.m_model;
+	EXPECT_EQ(model.m_personLoad, 0);
+	EXPECT_DOUBLE_EQ(model.m_equipmentLoad, 100.0/24*room.m_area);
+	EXPECT_DOUBLE_EQ(model.m_heatingLoad, din.m_slopeHeating);	// 1 K below the residential 20 C
+	EXPECT_EQ(model.m_coolingLoad, 0);
+	EXPECT_EQ(model.m_mechanicalVentilationHeatLoad, 0);
+	// before the assessment's first update its basic rate stands in for the sentinel -1
+	ASSERT_EQ(din.m_airChange, -1.0);
+	const double n = din.basicVentilationValue(1.0, room.height());
+	EXPECT_GT(n, 0);
+	EXPECT_DOUBLE_EQ(model.m_airChangeRate, 3600*n);
+	EXPECT_NEAR(model.m_naturalVentilationHeatLoad, room.volume()*11*n*RHO_C_AIR, 1e-9);
+}
+
+
+TEST(RXCalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 	ModelSetup s;
 	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
 	Case600::addConstructionType(s.m_db, 1, {0.1}, {1});
@@ -480,7 +510,7 @@ TEST(CalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 }
 
 
-TEST(CalovindaModel, RefusesInvalidProjectsWithClearMessages) {
+TEST(RXCalovindaModel, RefusesInvalidProjectsWithClearMessages) {
 	ModelSetup s;
 	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
 	Case600::addConstructionType(s.m_db, 1, {0.1}, {1});
@@ -537,7 +567,7 @@ TEST(CalovindaModel, RefusesInvalidProjectsWithClearMessages) {
 }
 
 
-TEST(CalovindaModel, ReadsProjectsAndReportsTheFileOfAnXMLError) {
+TEST(RXCalovindaModel, ReadsProjectsAndReportsTheFileOfAnXMLError) {
 	ModelSetup s;
 	const std::string file = s.m_dir.file("broken.rmxml");
 	std::ofstream(file) << "<?xml version=\"1.0\"?>\n<RoomModelProject>\n<Room>\n</Rom>\n";
@@ -555,7 +585,7 @@ TEST(CalovindaModel, ReadsProjectsAndReportsTheFileOfAnXMLError) {
 }
 
 
-TEST(CalovindaModel, RepeatsInitWithoutDuplicatesOrStalePointers) {
+TEST(RXCalovindaModel, RepeatsInitWithoutDuplicatesOrStalePointers) {
 	ModelSetup s;
 	Case600::addBox(s.m_model.m_room, s.m_db);
 	Case600::addWindow(s.m_model.m_room, s.m_db);
@@ -584,7 +614,7 @@ TEST(CalovindaModel, RepeatsInitWithoutDuplicatesOrStalePointers) {
 }
 
 
-TEST(CalovindaModel, EvaluatesDenverBoxWithoutAllocatingAndWithFiniteDerivatives) {
+TEST(RXCalovindaModel, EvaluatesDenverBoxWithoutAllocatingAndWithFiniteDerivatives) {
 	ModelSetup s;
 	Case600::addBox(s.m_model.m_room, s.m_db);
 	Case600::addWindow(s.m_model.m_room, s.m_db);
@@ -612,7 +642,7 @@ TEST(CalovindaModel, EvaluatesDenverBoxWithoutAllocatingAndWithFiniteDerivatives
 }
 
 
-TEST(CalovindaModel, PrintsVersionsInPaddedColumns) {
+TEST(RXCalovindaModel, PrintsVersionsInPaddedColumns) {
 	TestSupport::MessageRecorder recorder;
 	RX::CalovindaModel::printVersionStrings();
 	const std::vector<std::string> texts = recorder.texts("[CalovindaModel::printVersionStrings]");
