@@ -210,6 +210,12 @@ void Room::setTestData() {
 
 void Room::writeXML(QXmlStreamWriter & writer, const Database * db) const {
 	Q_ASSERT(db != nullptr);
+	// The file's head and layout must not depend on how the caller set up the writer: an
+	// auto-formatting writer would put a line break before the declaration, and the declaration
+	// promises UTF-8.
+	writer.setAutoFormatting(false);
+	writer.setAutoFormattingIndent(4);
+	writer.setCodec("UTF-8");
 	// written by hand: Qt would spell the encoding "UTF-8"
 	writer.writeProcessingInstruction("xml", "version=\"1.0\" encoding=\"utf-8\"");
 	writer.writeDTD("\n<!DOCTYPE RoomModelProject>\n");

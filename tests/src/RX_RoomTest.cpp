@@ -216,6 +216,20 @@ TEST(RXRoom, WritesTheDocumentHeadAndDefaultSimulationParameters) {
 	EXPECT_TRUE(file.contains(DEFAULT_SIMULATION_PARAMETERS)) << file.toStdString();
 	EXPECT_TRUE(file.contains("    <EmbeddedDataBase>\n        <Materials/>\n        <ConstructionTypes/>\n"
 							  "        <WindowTypes/>\n        <ShadingTypes/>\n    </EmbeddedDataBase>\n"));
+	{
+		// whatever the caller set the writer to
+		QByteArray bytes;
+		QBuffer buffer(&bytes);
+		buffer.open(QIODevice::WriteOnly);
+		QXmlStreamWriter writer(&buffer);
+		writer.setAutoFormatting(true);
+		writer.setAutoFormattingIndent(-1);
+		writer.setCodec("ISO 8859-1");
+		room.m_projectInformation.m_projectName = "Bad Dürkheim";
+		room.writeXML(writer, &db);
+		EXPECT_TRUE(bytes == written(room, db)) << bytes.left(100).toStdString();
+		EXPECT_TRUE(bytes.contains("Bad D\xc3\xbcrkheim"));
+	}
 
 	room.m_simulationEndTime = 63072000;
 	room.m_simulationStartTime = 1.5;
