@@ -3,9 +3,14 @@
 #include <cmath>
 #include <string>
 
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include "Case600Box.h"
 #include "OVM_Constants.h"
 #include "RX_CalovindaModel.h"
+#include "RX_OutputManager.h"
 #include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
@@ -83,5 +88,54 @@ void BM_CalovindaModelStatesLoadsDerivatives(benchmark::State & state) {
 	}
 }
 BENCHMARK(BM_CalovindaModelStatesLoadsDerivatives)->Arg(0)->Arg(1);
+
+/*! The box evaluated at every hour of the year, t = 0 to 8760 h, with the steps and outputs the
+	solver adaptor takes on an hourly output grid. */
+void runHourlyYear(Box & box, RX::OutputManager & outputs) {
+	RX::CalovindaModel & model = box.m_model;
+	outputs.m_model = &model;
+	outputs.initOutputs();
+	for (unsigned int h = 0; h <= 8760; ++h) {
+		model.m_t = h*3600.0;
+		model.m_hourOfYear = h % 8760;
+		model.updateClimate();
+		model.updateStates();
+		model.updateLoads();
+		model.updateDerivatives();
+		if (h > 0)
+			outputs.integrateOutputs(model.m_t);
+		outputs.appendOutputs();
+	}
+}
+
+/*! All result files of a year of hourly outputs (8761 rows, six constructions), thermal only or
+	with the moisture balance. */
+void BM_OutputManagerWriteYear(benchmark::State & state) {
+	Box box(state.range(0) != 0);
+	RX::OutputManager outputs;
+	runHourlyYear(box, outputs);
+	QTemporaryDir dir;
+	for (auto _ : state)
+		outputs.writeOutputFiles(dir.path());
+	qint64 bytes = 0;
+	for (QDirIterator it(dir.path(), QDir::Files); it.hasNext(); )
+		bytes += QFileInfo(it.next()).size();
+	state.counters["MB"] = bytes/1e6;
+}
+BENCHMARK(BM_OutputManagerWriteYear)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+/*! The output work after one completed integrator step. */
+void BM_OutputManagerIntegrateStep(benchmark::State & state) {
+	Box box(false);
+	RX::OutputManager outputs;
+	runHourlyYear(box, outputs);
+	double t = box.m_model.m_t;
+	for (auto _ : state) {
+		t += 60;
+		outputs.integrateOutputs(t);
+	}
+	benchmark::DoNotOptimize(outputs.m_fluxIntegrals.data());
+}
+BENCHMARK(BM_OutputManagerIntegrateStep);
 
 } // namespace
