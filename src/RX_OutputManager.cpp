@@ -291,6 +291,8 @@ void OutputManager::initOutputs() {
 
 
 void OutputManager::updateOutputQuantities() {
+	if (m_model == nullptr)
+		throw ZEB::Exception("No room model to take outputs from.", "[OutputManager::updateOutputQuantities]");
 	const CalovindaModel & model = *m_model;
 	const Room & room = model.m_room;
 	const OVM::SolarRadiationModel & solar = model.m_climate.m_solarRadiationModel;
@@ -398,6 +400,8 @@ void OutputManager::integrateOutputs(double t) {
 
 void OutputManager::appendOutputs() {
 	const char * const FUNC_ID = "[OutputManager::appendOutputs]";
+	if (m_model == nullptr)
+		throw ZEB::Exception("No room model to take outputs from.", FUNC_ID);
 	const double t = m_model->m_t;
 	const bool cyclic = m_model->m_room.m_cyclicTwoYearSimulation;
 
@@ -482,6 +486,8 @@ void OutputManager::computeBasicResults() {
 
 void OutputManager::computeDIN4108_2Results() {
 	const char * const FUNC_ID = "[OutputManager::computeDIN4108_2Results]";
+	if (m_model == nullptr)
+		throw ZEB::Exception("No room model to take outputs from.", FUNC_ID);
 	const DIN4108_2Assessment & din = m_model->m_room.m_din4108_2Assessment;
 	m_overtemperatureDegreeHours = 0;
 	m_overtemperatureDegreeHours2K = 0;
@@ -544,6 +550,8 @@ void OutputManager::computeDIN4108_2Results() {
 
 void OutputManager::updateAggregatedOutputs() {
 	const char * const FUNC_ID = "[OutputManager::updateAggregatedOutputs]";
+	if (m_model == nullptr)
+		throw ZEB::Exception("No room model to take outputs from.", FUNC_ID);
 	const std::vector<double> & occupancy = m_stateSeries[S_OCCUPANCY];
 	unsigned int h = 0;
 	for (double entry : occupancy)

@@ -40,8 +40,9 @@ std::vector<std::string> lines(const std::string & text) {
 
 /*! The Case-600-like box with its window in the Denver climate, and an output manager on it. */
 struct OutputSetup {
-	OutputSetup() {
+	explicit OutputSetup(bool moisture = false) {
 		RX::Room & room = m_model.m_room;
+		room.m_moistureBalanceEnabled = moisture;
 		room.m_constructions.clear();
 		room.m_shadingControlModel.m_structuralShadings.clear();
 		Case600::addBox(room, m_db);
@@ -170,6 +171,19 @@ TEST(RXOutputManager, FillsTheTablesFromTheModelWithoutMoistureValues) {
 	EXPECT_EQ(out.m_wallFluxes[7][0], 0);
 	for (unsigned int c = 0; c < 6; ++c)
 		EXPECT_EQ(out.m_wallStates[8][c], 0);
+
+	OutputSetup wet(true);
+	wet.evaluate(180*86400);
+	wet.m_outputs.updateOutputQuantities();
+	const RX::CalovindaModel & w = wet.m_model;
+	EXPECT_GT(w.m_RHRoom, 0.1);
+	EXPECT_DOUBLE_EQ(wet.m_outputs.m_states[17], w.m_RHRoom*100);
+	EXPECT_DOUBLE_EQ(wet.m_outputs.m_states[23], w.m_rhoVRoom/w.m_rhoDryAir);
+	EXPECT_DOUBLE_EQ(wet.m_outputs.m_wallStates[8][3], w.m_constructionSolvers[3].roomSurfaceRelativeHumidity()*100);
+
+	RX::OutputManager unbound;
+	EXPECT_TRUE(TestSupport::throwsWith([&] { unbound.initOutputs(); }, "No room model to take outputs from.",
+										"[OutputManager::initOutputs]"));
 }
 
 
@@ -188,6 +202,8 @@ TEST(RXOutputManager, RestartsEverySeriesAtTheEndOfTheFirstCyclicYear) {
 	EXPECT_EQ(s.m_messages.texts("[OutputManager::appendOutputs]"),
 			  std::vector<std::string>{"Starting second year of calculation.\n"});
 	for (const std::vector<double> & series : out.m_stateSeries)
+		EXPECT_EQ(series.size(), 1u);
+	for (const std::vector<double> & series : out.m_fluxSeries)
 		EXPECT_EQ(series.size(), 1u);
 	for (const std::vector<double> & series : out.m_fluxIntegralSeries)
 		EXPECT_EQ(series.size(), 1u);
