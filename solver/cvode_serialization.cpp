@@ -1,6 +1,7 @@
 #include "cvode_serialization.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -41,6 +42,9 @@ const long CV_SERIALIZATION_BAD_VALUE = -5;
 const int MAXCOR_LIMIT = 100 * 3;
 const int MAXNEF_LIMIT = 100 * MXNEF;
 const int MAXNCF_LIMIT = 100 * MXNCF;
+// Largest ratio between the size of a past or planned step and the current one that a snapshot
+// may hold: CVODE's reductions within a failing step and a stop time reach far less.
+const double STEP_HISTORY_RATIO = 1e30;
 // Workspace counts are only added and subtracted; far below any overflow.
 const long WORKSPACE_LIMIT = 1L << 48;
 
@@ -101,8 +105,14 @@ void rootBlock(SerializationWalker & w, CVodeMem cv, bool second) {
 		w.field<std::int32_t>(cv->cv_mxgnull);
 }
 
-// maxcor is walked through the caller's variable: the Newton solver holds it.
-void integratorFields(SerializationWalker & w, CVodeMem cv, int & maxcor) {
+// Largest magnitude a check finds in each stored Nordsieck vector.
+struct NordsieckMagnitudes {
+	double zn[L_MAX] = {};
+};
+
+// maxcor is walked through the caller's variable: the Newton solver holds it. A check walk gives
+// the magnitudes of zn in magnitudes (when given).
+void integratorFields(SerializationWalker & w, CVodeMem cv, int & maxcor, NordsieckMagnitudes * magnitudes = nullptr) {
 	w.identity<std::uint32_t>(CV_SERIALIZATION_MAGIC);
 	w.identity<std::uint32_t>(CV_SERIALIZATION_VERSION);
 	// the unit roundoff of another platform does not belong here
@@ -117,7 +127,7 @@ void integratorFields(SerializationWalker & w, CVodeMem cv, int & maxcor) {
 		w.nvector(cv->cv_Vabstol, true);
 	const int K = (cv->cv_lmm == CV_ADAMS) ? 13 : 6;
 	for (int j = 0; j < K; ++j)
-		w.nvector(cv->cv_zn[j]);
+		w.nvector(cv->cv_zn[j], false, magnitudes != nullptr ? &magnitudes->zn[j] : nullptr);
 	w.nvector(cv->cv_ewt);
 	w.nvector(cv->cv_acor);
 	w.nvector(cv->cv_tempv);
@@ -205,10 +215,66 @@ bool finite(double x) {
 	return std::isfinite(x);
 }
 
+// The step sizes of a checked integrator block. CVODE keeps them consistent with each other and
+// trusts that: the next step starts with h = hscale * eta and scales zn[j] by eta^j, and a step
+// size of 0 or infinity (gamma = h * rl1 too) makes its Newton retry loop wait forever for a
+// fresh preconditioner. A stored state must leave room for the growth CVODE allows itself.
+bool validStepSizes(const CVodeMemRec & s, const NordsieckMagnitudes & zn) {
+	// CVODE's largest growth of a step (the first one's)
+	const double growth = ETA_MAX_FS_DEFAULT;
+	const double uround = s.cv_uround;
+	// a size that may still grow by hscale/h and eta (growth each) with tn + h a number, and
+	// that the reductions of one step do not lose below the smallest normal number
+	auto sane = [&s, growth, uround](double size, bool tiny) {
+		const double a = std::fabs(size);
+		return std::isfinite(std::fabs(s.cv_tn) + growth * growth * a) && (tiny || a == 0 || a * uround >= DBL_MIN);
+	};
+	if (!sane(s.cv_hin, false) || !sane(s.cv_hmin, true) || !sane(s.cv_h, false) || !sane(s.cv_hscale, false) ||
+		!sane(s.cv_hprime, false) || !sane(s.cv_next_h, false) || !sane(s.cv_hu, false) || !sane(s.cv_h0u, false))
+	{
+		return false;
+	}
+	// etamax is one of CVODE's growth limits, or 1 after a failure
+	if (s.cv_etamax < 1 || s.cv_etamax > growth)
+		return false;
+	if (s.cv_nst == 0)
+		return true;
+
+	// After the first step: a size and a direction, which every step size shares. zn is scaled
+	// for hscale, which CVODE sets to h whenever it rescales; next_h is h. The next step is
+	// hscale * eta: eta grows by etamax at most, and a stop time may shorten it by any factor
+	// (down to the unit roundoff here). hprime (the planned step) and hu (the last one) may lie
+	// further from h after a step that failed with many reductions.
+	if (s.cv_h == 0 || s.cv_hu == 0)
+		return false;
+	auto ratioWithin = [&s](double size, double smallest, double largest) {
+		const double ratio = size / s.cv_h;
+		return ratio >= smallest && ratio <= largest;
+	};
+	if (!ratioWithin(s.cv_hscale, 1 / growth, growth) || !ratioWithin(s.cv_next_h, 1 / growth, growth) ||
+		!ratioWithin(s.cv_hprime, 1 / STEP_HISTORY_RATIO, STEP_HISTORY_RATIO) ||
+		!ratioWithin(s.cv_hu, 1 / STEP_HISTORY_RATIO, STEP_HISTORY_RATIO) || !(s.cv_eta >= uround && s.cv_eta <= growth))
+	{
+		return false;
+	}
+	// the sizes of the q last steps, from which the method's coefficients are made as products
+	// of up to q ratios of them
+	for (int j = 1; j <= s.cv_q; ++j)
+		if (!ratioWithin(s.cv_tau[j], 1 / STEP_HISTORY_RATIO, STEP_HISTORY_RATIO))
+			return false;
+	// zn[j] holds hscale^j y^(j) / j!: rescaled by eta^j at the next step and then grown by up to
+	// etamax^j per step, it must stay a number
+	const double rescale = std::max(1.0, s.cv_eta) * s.cv_etamax;
+	for (int j = 1; j <= s.cv_q; ++j)
+		if (zn.zn[j] > 0 && std::log(zn.zn[j]) + j * std::log(rescale) >= std::log(DBL_MAX))
+			return false;
+	return true;
+}
+
 // The scalars of a checked integrator block (s, a copy of the target's record own with the
 // stored values read into it). CVODE indexes its Nordsieck array with the orders and bounds its
 // retry loops with the limits, and trusts both; every real it steps with must be finite.
-bool validIntegratorValues(const CVodeMemRec & s, const CVodeMemRec & own, int maxcor) {
+bool validIntegratorValues(const CVodeMemRec & s, const CVodeMemRec & own, int maxcor, const NordsieckMagnitudes & zn) {
 	const int K = (own.cv_lmm == CV_ADAMS) ? 13 : 6;
 	const int methodMaxOrder = (own.cv_lmm == CV_ADAMS) ? ADAMS_Q_MAX : BDF_Q_MAX;
 	const bool stepped = s.cv_nst > 0;
@@ -285,8 +351,7 @@ bool validIntegratorValues(const CVodeMemRec & s, const CVodeMemRec & own, int m
 	}
 	if (s.cv_crate < 0 || s.cv_acnrm < 0 || s.cv_tolsf < 0)
 		return false;
-	auto alongTheStep = [&s](double size) { return size != 0 && (size > 0) == (s.cv_h > 0); };
-	if (stepped && (s.cv_h == 0 || !alongTheStep(s.cv_hscale) || !alongTheStep(s.cv_hprime) || s.cv_eta <= 0))
+	if (!validStepSizes(s, zn))
 		return false;
 	return true;
 }
@@ -405,12 +470,14 @@ long CVodeSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode) {
 		CVodeMemRec shadow;
 		std::memcpy(&shadow, cv, sizeof(shadow));
 		int maxcor = 0;
+		NordsieckMagnitudes zn;
 		void * p = *dataPtr;
-		const long size = runWalk(&p, SerializationWalker::Check,
-								  [&shadow, &maxcor](SerializationWalker & w) { integratorFields(w, &shadow, maxcor); });
+		const long size = runWalk(&p, SerializationWalker::Check, [&shadow, &maxcor, &zn](SerializationWalker & w) {
+			integratorFields(w, &shadow, maxcor, &zn);
+		});
 		if (size < 0)
 			return size;
-		if (!validIntegratorValues(shadow, *cv, maxcor))
+		if (!validIntegratorValues(shadow, *cv, maxcor, zn))
 			return CV_SERIALIZATION_BAD_VALUE;
 		if (mode == SerializationWalker::Check)
 			return size;

@@ -1,5 +1,6 @@
 #include "sundials_serialization.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <sunmatrix/sunmatrix_band.h>
@@ -30,7 +31,8 @@ bool matrixData(SUNMatrix A, sunindextype & ldata, realtype *& data) {
 
 namespace KADRIX {
 
-void SerializationWalker::checkReals(std::size_t n, bool nonNegative) {
+void SerializationWalker::checkReals(std::size_t n, bool nonNegative, double & largest) {
+	largest = 0;
 	for (std::size_t i = 0; i < n; ++i) {
 		double x;
 		std::memcpy(&x, m_pos + 8 * i, sizeof(double));
@@ -38,11 +40,12 @@ void SerializationWalker::checkReals(std::size_t n, bool nonNegative) {
 			m_error = -5;
 			return;
 		}
+		largest = std::max(largest, std::fabs(x));
 	}
 }
 
 
-void SerializationWalker::nvector(N_Vector v, bool nonNegative) {
+void SerializationWalker::nvector(N_Vector v, bool nonNegative, double * largest) {
 	if (m_error != 0)
 		return;
 	const sunindextype length = N_VGetLength_Serial(v);
@@ -50,7 +53,10 @@ void SerializationWalker::nvector(N_Vector v, bool nonNegative) {
 	if (m_error != 0)
 		return;
 	if (m_mode == Check) {
-		checkReals(static_cast<std::size_t>(length), nonNegative);
+		double magnitude = 0;
+		checkReals(static_cast<std::size_t>(length), nonNegative, magnitude);
+		if (largest != nullptr)
+			*largest = magnitude;
 		if (m_error == 0)
 			advance(8 * static_cast<std::size_t>(length));
 		return;
@@ -72,7 +78,8 @@ void SerializationWalker::matrix(SUNMatrix A) {
 	if (m_error != 0)
 		return;
 	if (m_mode == Check) {
-		checkReals(static_cast<std::size_t>(ldata), false);
+		double largest = 0;
+		checkReals(static_cast<std::size_t>(ldata), false, largest);
 		if (m_error == 0)
 			advance(8 * static_cast<std::size_t>(ldata));
 		return;

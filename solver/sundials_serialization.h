@@ -114,8 +114,9 @@ public:
 		for (std::size_t i = 0; i < n; ++i)
 			field<Stored>(values[i]);
 	}
-	/*! A vector; a check also refuses negative values when nonNegative is set. */
-	void nvector(N_Vector v, bool nonNegative = false);
+	/*! A vector; a check also refuses negative values when nonNegative is set, and gives the
+		largest magnitude it holds in largest (when given). */
+	void nvector(N_Vector v, bool nonNegative = false, double * largest = nullptr);
 	/*! A dense or band matrix; other kinds fail the walk. */
 	void matrix(SUNMatrix A);
 
@@ -136,8 +137,9 @@ public:
 	int mode() const { return m_mode; }
 
 private:
-	/*! Check: n stored doubles at the current position are finite (and not negative). */
-	void checkReals(std::size_t n, bool nonNegative);
+	/*! Check: n stored doubles at the current position are finite (and not negative); their
+		largest magnitude goes to largest. */
+	void checkReals(std::size_t n, bool nonNegative, double & largest);
 
 	void advance(std::size_t n) {
 		if (m_mode != Size)
