@@ -172,6 +172,11 @@ private:
 int timedLSetup(CVodeMem cv, int convfail, N_Vector ypred, N_Vector fpred, booleantype * jcurPtr,
 				N_Vector vtemp1, N_Vector vtemp2, N_Vector vtemp3)
 {
+	// CVODE's Newton solver retries a failed iteration with set-ups until one reports a fresh
+	// Jacobian; it asks for one when gamma changed, which gamma/gammap cannot tell when gamma is 0
+	// or not finite, and the step would then never end: such a step cannot be solved.
+	if (!std::isfinite(cv->cv_gamma) || cv->cv_gamma == 0)
+		return -1;
 	Impl * r = implOf(cv->cv_user_data);
 	const double jacobianBefore = TimerSum(r->m_timers, JACOBIAN_GENERATION);
 	TimerStart(r->m_timers, LS_SETUP);
