@@ -416,6 +416,13 @@ TEST(CVodeSerialization, RefusesTheStatesFoundByFuzzing) {
 	EXPECT_EQ(readerResult(0, {}, {{"nst", 1}}), -5);
 	EXPECT_EQ(readerResult(10, {}, {{"lrw1", INT64_MAX}}), -3);
 	EXPECT_EQ(readerResult(10, {}, {{"liw1", INT64_MAX}}), -3);
+	// step sizes that overflow or vanish when the next step rescales (each stepped for ever),
+	// and a Nordsieck vector that the growth of the next steps makes infinite
+	EXPECT_EQ(readerResult(10, {{"hprime", 6e273}, {"eta", 2.9e250}, {"hscale", 3.4e201}}, {}), -5);
+	EXPECT_EQ(readerResult(10, {{"hprime", 2.5e-6}, {"eta", 1.9e255}, {"hscale", 4.1e225}}, {}), -5);
+	EXPECT_EQ(readerResult(10, {{"hprime", 4.4e-117}, {"eta", 8e-320}}, {}), -5);
+	EXPECT_EQ(readerResult(10, {{"hscale", 5.8e-322}}, {}), -5);
+	EXPECT_EQ(readerResult(10, {{"zn[2][0]", 1e307}}, {}), -5);
 
 	// a band pivot outside the band, and one above its row
 	Rig rig(true);
