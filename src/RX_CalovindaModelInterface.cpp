@@ -1,0 +1,379 @@
+#include "RX_CalovindaModelInterface.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "KADRIX_JacobianSparseCSR.h"
+#include "KADRIX_LESBTridiag.h"
+#include "KADRIX_LESBand.h"
+#include "KADRIX_LESBiCGStab.h"
+#include "KADRIX_LESDense.h"
+#include "KADRIX_LESGMRES.h"
+#include "KADRIX_LESKLU.h"
+#include "KADRIX_PrecondBand.h"
+#include "KADRIX_PrecondILU.h"
+#include "ZEB_Constants.h"
+#include "ZEB_Conversions.h"
+#include "ZEB_Exception.h"
+#include "ZEB_FormatString.h"
+#include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_StringUtils.h"
+
+namespace RX {
+
+namespace {
+
+const double SECONDS_PER_YEAR = 31536000.0;
+const char * const LES_LOCATION = "[CalovindaModelInterface::lesInterface]";
+
+} // namespace
+
+
+CalovindaModelInterface::CalovindaModelInterface() :
+	m_abort(false),
+	m_lesSolver(nullptr),
+	m_jacobian(nullptr),
+	m_preconditioner(nullptr)
+{
+}
+
+
+CalovindaModelInterface::~CalovindaModelInterface() {
+	delete m_lesSolver;
+	delete m_preconditioner;
+	delete m_jacobian;
+}
+
+
+unsigned int CalovindaModelInterface::n() const {
+	return m_n;
+}
+
+
+const double * CalovindaModelInterface::y0() const {
+	return m_y.data();
+}
+
+
+double CalovindaModelInterface::t0() const {
+	return m_room.m_simulationStartTime;
+}
+
+
+double CalovindaModelInterface::dt0() const {
+	return 1.0;
+}
+
+
+double CalovindaModelInterface::tEnd() const {
+	if (m_room.m_cyclicTwoYearSimulation)
+		return 2*SECONDS_PER_YEAR;
+	return m_room.m_simulationEndTime;
+}
+
+
+KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(double t) {
+	// the hour of the year is undefined before the start of the first year
+	if (!(t >= 0) || !std::isfinite(t))
+		return CalculationAbort;
+	m_t = t;
+	const double tYear = std::fmod(t, SECONDS_PER_YEAR);
+	// the division may round a time just below the year's end up to hour 8760
+	m_hourOfYear = std::min(std::floor(tYear/3600), 8759.0);
+	updateClimate();
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.m_active && din.m_lastVentilationUpdate == -1.0) {
+		updateAssessmentVentilation();
+		din.m_lastVentilationUpdate = tYear;
+	}
+	return CalculationSuccess;
+}
+
+
+KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setY(const double * y) {
+	// writeOutputs(t0(), y0()) hands in the model's own vector
+	if (y != m_y.data())
+		std::copy(y, y + m_n, m_y.begin());
+	updateStates();
+	updateLoads();
+	updateDerivatives();
+	return CalculationSuccess;
+}
+
+
+KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::ydot(double * ydot) {
+	if (m_abort)
+		return CalculationAbort;
+	std::copy(m_ydot.begin(), m_ydot.end(), ydot);
+	return CalculationSuccess;
+}
+
+
+void CalovindaModelInterface::updateAssessmentVentilation() {
+	m_room.m_din4108_2Assessment.updateVentilationAirChange(m_TRoom - 273.15, m_TOut - 273.15, m_t/3600, &m_room);
+}
+
+
+void CalovindaModelInterface::writeOutputs(double t, const double * y) {
+	if (setTime(t) != CalculationSuccess)
+		return;
+	setY(y);
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.m_active && (din.m_lastVentilationUpdate == -1.0 || t > din.m_lastVentilationUpdate + 1800))
+		updateAssessmentVentilation();
+}
+
+
+void CalovindaModelInterface::stepCompleted(double t, const double * y) {
+	if (setTime(t) != CalculationSuccess)
+		return;
+	setY(y);
+
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.m_active) {
+		din.adjustSlope(m_TRoom, m_heatingLoad);
+		if (din.m_passiveCooling)
+			din.adjustSlopeCooling(m_TRoom, m_coolingLoad);
+		if (din.m_lastVentilationUpdate == -1.0 || t > din.m_lastVentilationUpdate + 1800) {
+			const double aOld = din.m_airChange;
+			updateAssessmentVentilation();
+			const double aNew = din.m_airChange;
+			// while the rate stays, the update is repeated at every step
+			if (aOld + ZEB::NEAR_ZERO < aNew || aNew + ZEB::NEAR_ZERO < aOld)
+				din.m_lastVentilationUpdate = t;
+		}
+	}
+	else {
+		const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
+		m_room.m_heatingModel.adjustSlope(hour, t, m_TRoom, m_heatingLoad);
+		m_room.m_coolingModel.adjustSlope(hour, t, m_TRoom, m_coolingLoad);
+	}
+}
+
+
+KADRIX::IntegratorInterface * CalovindaModelInterface::integratorInterface() {
+	if (m_integratorName == "ImplicitEuler")
+		return &m_integratorImplicitEuler;
+	return &m_integratorCVODE;
+}
+
+
+KADRIX::PrecondInterface * CalovindaModelInterface::preconditionerInterface() {
+	lesInterface();
+	return m_preconditioner;
+}
+
+
+KADRIX::JacobianInterface * CalovindaModelInterface::jacobianInterface() {
+	lesInterface();
+	return m_jacobian;
+}
+
+
+bool CalovindaModelInterface::hasErrorWeightsFunction() {
+	return m_room.m_din4108_2Assessment.m_active;
+}
+
+
+KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::calculateErrorWeights(const double * y, double * weights) {
+	for (unsigned int i = 0; i < m_n; ++i)
+		weights[i] = 1.0/(std::fabs(y[i])*1e-6 + 1e-6);
+	for (unsigned int i = m_n - m_m; i < m_n; ++i)
+		weights[i] *= 10;
+	return CalculationSuccess;
+}
+
+
+double CalovindaModelInterface::nextOutputTime(double t) {
+	const double dt = m_room.m_outputTimeSteps;
+	const double k = std::floor((t + 1e-10)/dt);
+	// a count beyond 64 bits (or a non-finite time) has no next grid point to speak of
+	if (!(std::fabs(k) < 9e18))
+		return (k + 1)*dt;
+	return static_cast<double>(static_cast<std::int64_t>(k) + 1)*dt;
+}
+
+
+void CalovindaModelInterface::init(const Database & db) {
+	const char * const location = "[CalovindaModelInterface::init]";
+	if (!(m_room.m_simulationStartTime >= 0) || !std::isfinite(m_room.m_simulationStartTime))
+		throw ZEB::Exception(ZEB::FormatString("Simulation start time must not be negative, got %1 s.")
+							 .arg(m_room.m_simulationStartTime), location);
+	if (!(m_room.m_outputTimeSteps > 0) || !std::isfinite(m_room.m_outputTimeSteps))
+		throw ZEB::Exception(ZEB::FormatString("Output time step must be positive, got %1 s.")
+							 .arg(m_room.m_outputTimeSteps), location);
+
+	CalovindaModel::init(db);
+
+	if (integratorInterface() == &m_integratorImplicitEuler) {
+		m_integratorImplicitEuler.m_relTol = 1e-5;
+		m_integratorImplicitEuler.m_absTol = 1e-6;
+		m_integratorImplicitEuler.m_nonlinConvCoef = 0.05;
+		m_integratorImplicitEuler.m_dtMax = 3600;
+	}
+	else {
+		m_integratorCVODE.m_relTol = 1e-6;
+		m_integratorCVODE.m_absTol = 1e-6;
+		m_integratorCVODE.m_dtMin = 1e-8;
+		m_integratorCVODE.m_dtMax = 3600;
+		m_integratorCVODE.m_maxOrder = 5;
+		m_integratorCVODE.m_nonlinConvCoef = 0.01;
+	}
+
+	std::string unknowns = "[";
+	const unsigned int wallUnknowns = m_n - m_m;
+	for (unsigned int i = 0; i < m_nConstructions; ++i) {
+		if (i + 1 < m_nConstructions)
+			unknowns += ZEB::FormatString("%1,").arg(m_constructionSolvers[i].m_n*m_m).str();
+		else
+			unknowns += ZEB::FormatString("%1]").arg(wallUnknowns - m_elementOffsets[i]*m_m).str();
+	}
+	ZEB::ZEB_Message(ZEB::FormatString("Unknowns in walls = '%1'.\n").arg(unknowns), ZEB::MSG_PROGRESS, location, 1);
+	ZEB::ZEB_Message(ZEB::FormatString("Total number of unknowns = '%1'.\n").arg(m_n), ZEB::MSG_PROGRESS, location, 1);
+
+	m_abort = false;
+}
+
+
+KADRIX::LESInterface * CalovindaModelInterface::lesInterface() {
+	if (m_lesSolver != nullptr)
+		return m_lesSolver;
+
+	const unsigned int B = m_m;
+	const auto message = [](const char * text) {
+		ZEB::ZEB_Message(ZEB::FormatString(text), ZEB::MSG_PROGRESS, LES_LOCATION, 1);
+	};
+
+	if (ZEB::string_nocase_compare(m_lesSolverName, "Dense")) {
+		m_lesSolver = new KADRIX::LESDense();
+		message("Using Dense LES solver.\n");
+		return m_lesSolver;
+	}
+	if (ZEB::string_nocase_compare(m_lesSolverName, "BTridiag")) {
+		if (B == 2) {
+			m_lesSolver = new KADRIX::LESBTridiag(n()/2, 2);
+			message("Using block-tridiagonal LES solver (block size 2).\n");
+		}
+		else {
+			m_lesSolver = new KADRIX::LESBTridiag(n(), 1);
+			message("Using tridiagonal LES solver.\n");
+		}
+		return m_lesSolver;
+	}
+	if (ZEB::string_nocase_compare(m_lesSolverName, "Band")) {
+		if (B == 2) {
+			m_lesSolver = new KADRIX::LESBand(3, 3);
+			message("Using banded LES solver (half-bandwidth 3).\n");
+		}
+		else {
+			m_lesSolver = new KADRIX::LESBand(1, 1);
+			message("Using banded LES solver (half-bandwidth 1).\n");
+		}
+		return m_lesSolver;
+	}
+
+	const bool gmres = ZEB::string_nocase_compare(m_lesSolverName, "GMRES");
+	const bool bicgstab = ZEB::string_nocase_compare(m_lesSolverName, "BiCGStab");
+	if (gmres || bicgstab) {
+		// nothing is kept unless the whole choice succeeds, so that a failed call can be repeated
+		generateIndexVector();
+		std::unique_ptr<KADRIX::JacobianSparseCSR> jacobian(new KADRIX::JacobianSparseCSR(
+			n(), static_cast<unsigned int>(m_ja.size()), m_ia.data(), m_ja.data(), nullptr, nullptr));
+		std::unique_ptr<KADRIX::PrecondInterface> precond;
+		if (!m_preconditionerName.empty()) {
+			if (ZEB::string_nocase_compare(m_preconditionerName, "ILU")) {
+				precond.reset(new KADRIX::PrecondILU(KADRIX::PrecondInterface::RIGHT));
+				message("Using ILU preconditioner.\n");
+			}
+			else {
+				unsigned int k = (B == 2) ? 3 : 1;
+				std::string name = m_preconditionerName;
+				const std::string::size_type open = name.find('(');
+				const std::string::size_type close = name.find(')');
+				if (open != std::string::npos && close != std::string::npos && close > open) {
+					k = ZEB::string2val<unsigned int>(name.substr(open + 1, close - open - 1));
+					name = name.substr(0, open);
+				}
+				if (!ZEB::string_nocase_compare(name, "band"))
+					throw ZEB::Exception("Unknown or unsupported preconditioner selected.", LES_LOCATION);
+				precond.reset(new KADRIX::PrecondBand(k, k, KADRIX::PrecondInterface::RIGHT));
+				ZEB::ZEB_Message(ZEB::FormatString("Using Band preconditioner (half-bandwidth %1).\n").arg(k),
+								 ZEB::MSG_PROGRESS, LES_LOCATION, 1);
+			}
+		}
+		KADRIX::LESInterfaceIterative * krylov;
+		if (gmres) {
+			message("Using iterative GMRES (Krylow subspace dimension = 10) LES solver.\n");
+			krylov = new KADRIX::LESGMRES();
+		}
+		else {
+			message("Using iterative BiCGStab (Krylow subspace dimension = 10) LES solver.\n");
+			krylov = new KADRIX::LESBiCGStab();
+		}
+		krylov->m_maxKrylovDim = 10;
+		krylov->m_linIterConvCoeff = 0.05;
+		m_lesSolver = krylov;
+		m_jacobian = jacobian.release();
+		m_preconditioner = precond.release();
+		return m_lesSolver;
+	}
+
+	message("Using KLU sparse LES solver.\n");
+	std::unique_ptr<KADRIX::LESInterface> klu(new KADRIX::LESKLU());
+	generateIndexVector();
+	m_jacobian = new KADRIX::JacobianSparseCSR(n(), static_cast<unsigned int>(m_ja.size()), m_ia.data(), m_ja.data(),
+											   nullptr, nullptr);
+	m_lesSolver = klu.release();
+	return m_lesSolver;
+}
+
+
+void CalovindaModelInterface::setIndexLocation(unsigned int row, unsigned int column) {
+	const std::vector<std::uint32_t>::iterator first = m_ja.begin() + m_ia[row];
+	const std::vector<std::uint32_t>::iterator last = m_ja.begin() + m_ia[row + 1];
+	const std::vector<std::uint32_t>::iterator pos = std::lower_bound(first, last, column);
+	if (pos != last && *pos == column)
+		return;
+	m_ja.insert(pos, column);
+	for (std::size_t i = row + 1; i < m_ia.size(); ++i)
+		++m_ia[i];
+}
+
+
+void CalovindaModelInterface::addBlock(unsigned int a, unsigned int b) {
+	for (unsigned int i = 0; i < m_m; ++i)
+		for (unsigned int j = 0; j < m_m; ++j)
+			setIndexLocation(a*m_m + i, b*m_m + j);
+}
+
+
+void CalovindaModelInterface::generateIndexVector() {
+	m_ia.assign(m_n + 1, 0);
+	m_ja.clear();
+	const unsigned int elements = m_n/m_m;
+	const unsigned int room = elements - 1;
+	for (unsigned int e = 0; e < elements; ++e)
+		addBlock(e, e);
+	for (unsigned int c = 0; c < m_nConstructions; ++c) {
+		const unsigned int o = m_elementOffsets[c];
+		const unsigned int N = m_constructionSolvers[c].m_n;
+		for (unsigned int j = 1; j < N; ++j) {
+			addBlock(o + j - 1, o + j);
+			addBlock(o + j, o + j - 1);
+		}
+		if (m_constructions[c].m_type == RoomConstruction::Inside) {
+			addBlock(o, room);
+			addBlock(room, o);
+		}
+		// the room balance sees the two innermost cells of every construction
+		addBlock(room, o + N - 1);
+		addBlock(o + N - 1, room);
+		if (N >= 2) {
+			addBlock(room, o + N - 2);
+			addBlock(o + N - 2, room);
+		}
+	}
+}
+
+} // namespace RX

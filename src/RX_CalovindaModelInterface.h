@@ -1,0 +1,116 @@
+#ifndef RX_CalovindaModelInterfaceH
+#define RX_CalovindaModelInterfaceH
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "KADRIX_IntegratorImplicitEuler.h"
+#include "KADRIX_IntegratorSundialsCVODE.h"
+#include "KADRIX_ModelInterface.h"
+#include "KADRIX_OutputScheduler.h"
+
+#include "RX_CalovindaModel.h"
+
+namespace KADRIX {
+class JacobianSparseCSR;
+}
+
+namespace RX {
+
+/*! The room model as a model of the solver framework.
+
+	Answers the integrators' questions, picks the linear equation solver, sparse Jacobian and
+	preconditioner by name on the first request and owns them (and both integrators) for its whole
+	life, supplies the Jacobian's sparsity pattern and, while the summer assessment runs, its own
+	error weights. Drives the outputs and the controllers' slope adaptation from the framework's
+	output and step hooks.
+
+	The owner sets m_lesSolverName, m_integratorName and m_preconditionerName, then calls
+	readProject(), initClimate() and init().
+*/
+class CalovindaModelInterface : public KADRIX::ModelInterface, public KADRIX::OutputScheduler, public CalovindaModel {
+public:
+	CalovindaModelInterface();
+	~CalovindaModelInterface() override;
+
+	CalovindaModelInterface(const CalovindaModelInterface &) = delete;
+	CalovindaModelInterface & operator=(const CalovindaModelInterface &) = delete;
+
+	unsigned int n() const override;
+	/*! The model's own state vector, which setY() writes. */
+	const double * y0() const override;
+	double t0() const override;
+	/*! 1 s. */
+	double dt0() const override;
+	/*! Two years (63072000 s) for a cyclic run, else the room's end time. */
+	double tEnd() const override;
+
+	/*! Model time, hour of the year and climate; the assessment's first ventilation update.
+		Aborts (2) for a negative or non-finite time. */
+	CalculationResult setTime(double t) override;
+	/*! Copies y (which may be the model's own storage) and runs states, loads and derivatives. */
+	CalculationResult setY(const double * y) override;
+	/*! The derivatives of the last setY(); aborts (2) without copying while m_abort is set. */
+	CalculationResult ydot(double * ydot) override;
+
+	/*! Evaluates the model at (t, y) and appends one row of outputs. */
+	void writeOutputs(double t, const double * y) override;
+	/*! Evaluates the model at (t, y), integrates the outputs, adapts the controllers' slopes and
+		updates the running extremes. */
+	void stepCompleted(double t, const double * y) override;
+
+	/*! Created on the first call from m_lesSolverName (and m_preconditionerName), the same object
+		afterwards. Throws ZEB::Exception for an unknown preconditioner. */
+	KADRIX::LESInterface * lesInterface() override;
+	/*! The implicit Euler integrator for the name "ImplicitEuler" (case-sensitive), else CVODE. */
+	KADRIX::IntegratorInterface * integratorInterface() override;
+	KADRIX::PrecondInterface * preconditionerInterface() override;
+	KADRIX::JacobianInterface * jacobianInterface() override;
+
+	/*! w = 1 / (|y| 1e-6 + 1e-6), ten times that for the room's own states. */
+	CalculationResult calculateErrorWeights(const double * y, double * weights) override;
+	/*! True while the summer assessment is active. */
+	bool hasErrorWeightsFunction() override;
+
+	/*! The next point of the output grid after t (a time within 1e-10 s below a point counts as
+		on it). */
+	double nextOutputTime(double t) override;
+
+	/*! Initialises the room model on db (which must outlive the model), the outputs and the
+		selected integrator's tolerances; reports the unknowns. Throws ZEB::Exception, also for a
+		negative start time and a non-positive output step. */
+	void init(const Database & db);
+
+	/*! Builds the CSR pattern m_ia, m_ja of the Jacobian from the model's layout. */
+	void generateIndexVector();
+
+	/*! Set by the owner to stop the integration at the next derivative evaluation. */
+	bool								m_abort;
+	KADRIX::LESInterface *				m_lesSolver;
+	KADRIX::JacobianSparseCSR *			m_jacobian;
+	KADRIX::PrecondInterface *			m_preconditioner;
+	/*! "Dense", "BTridiag", "Band", "GMRES", "BiCGStab", anything else KLU (case-insensitive). */
+	std::string							m_lesSolverName;
+	/*! "ImplicitEuler", anything else CVODE. */
+	std::string							m_integratorName;
+	/*! Empty, "ILU" or "Band" with an optional half-bandwidth in parentheses, as "Band(3)". */
+	std::string							m_preconditionerName;
+	KADRIX::IntegratorSundialsCVODE		m_integratorCVODE;
+	KADRIX::IntegratorImplicitEuler		m_integratorImplicitEuler;
+	/*! Row starts (n + 1) and column indices of the Jacobian pattern, columns ascending per row. */
+	std::vector<std::uint32_t>			m_ia;
+	std::vector<std::uint32_t>			m_ja;
+
+private:
+	/*! Adds the entry (row, column) to the pattern unless it is there. */
+	void setIndexLocation(unsigned int row, unsigned int column);
+	/*! Adds all entries between the unknowns of elements a and b. */
+	void addBlock(unsigned int a, unsigned int b);
+	/*! The assessment's ventilation update at the current model state. */
+	void updateAssessmentVentilation();
+};
+
+} // namespace RX
+
+#endif // RX_CalovindaModelInterfaceH

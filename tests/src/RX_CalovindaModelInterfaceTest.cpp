@@ -1,0 +1,416 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Case600Box.h"
+#include "KADRIX_IntegratorErrorControlled.h"
+#include "KADRIX_IntegratorImplicitEuler.h"
+#include "KADRIX_IntegratorSundialsCVODE.h"
+#include "KADRIX_LESInterfaceIterative.h"
+#include "OVM_ClimateDataLoader.h"
+#include "OVM_Constants.h"
+#include "RX_CalovindaModelInterface.h"
+#include "RX_Database.h"
+#include "TestSupport.h"
+
+namespace {
+
+const char * const LES_LOCATION = "[CalovindaModelInterface::lesInterface]";
+
+/*! An adaptor on a bare room (20 m2, 2.5 m, nobody, no heating) with its database, a
+	temporary directory and a recorder that keeps the progress off the console. */
+struct AdaptorSetup {
+	AdaptorSetup() {
+		RX::Room & room = m_model.m_room;
+		room.m_constructions.clear();
+		room.m_shadingControlModel.m_structuralShadings.clear();
+		room.m_heatingModel.m_modelType = RX::HeatingModel::NONE;
+		room.m_userLoads.m_scheduleOccupancy.m_type = RX::Schedule::CONSTANT;
+		room.m_userLoads.m_scheduleOccupancy.m_constantValue = 0;
+		room.m_area = 20;
+		room.m_height = 2.5;
+		room.m_outputTimeSteps = 3600;
+		room.m_projectFilePath = QString::fromStdString(m_dir.file("project.rmxml"));
+	}
+
+	/*! One construction of one 5 mm layer (three cells) of the given type. */
+	void addThinWall(RX::RoomConstruction::Type type) {
+		Case600::addMaterial(m_db, 1, 0.5, 1000, 1000);
+		Case600::addConstructionType(m_db, 1, {0.005}, {1});
+		RX::RoomConstruction rc;
+		rc.m_constructionId = 1;
+		rc.m_type = type;
+		rc.m_AW = 10;
+		Case600::addConstruction(m_model.m_room, rc);
+	}
+
+	/*! A constant climate of 10 C and 50 % at 40 N. */
+	void init() {
+		const std::string dir = m_dir.file("climate");
+		std::filesystem::create_directory(dir);
+		OVM::ClimateDataLoader data;
+		data.m_city = "Testhausen";
+		data.m_latitude = 40;
+		data.m_longitude = -105;
+		data.m_timeZone = -7;
+		for (std::vector<double> & d : data.m_data)
+			d.assign(OVM::HOURS_PER_YEAR, 0);
+		data.m_data[OVM::ClimateDataLoader::Temperature].assign(OVM::HOURS_PER_YEAR, 10);
+		data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(OVM::HOURS_PER_YEAR, 50);
+		data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
+		data.writeClimateDataZEB(dir + "/test.c6b");
+		m_model.m_room.m_climateLocation = "test.c6b";
+		m_model.initClimate(QString::fromStdString(dir), QString());
+		m_model.init(m_db);
+	}
+
+	TestSupport::MessageRecorder	m_messages;
+	TestSupport::TempDirectory		m_dir{"adaptor"};
+	RX::Database					m_db;
+	RX::CalovindaModelInterface		m_model;
+};
+
+/*! The Case-600-like box with its south window in Denver: heating to 20 C, cooling to 27 C,
+	natural ventilation and two persons. */
+void setUpBox(AdaptorSetup & s) {
+	RX::Room & room = s.m_model.m_room;
+	Case600::addBox(room, s.m_db);
+	Case600::addWindow(room, s.m_db);
+	room.m_climateLocation = "725650TYCST.epw";
+	room.m_gammaHC = 0.5;
+	room.m_gammaRad = 0.6;
+	room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;
+	room.m_heatingModel.m_maxPower = 1e4;
+	room.m_heatingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+	room.m_heatingModel.m_scheduleSetPoints.m_constantValue = 20;
+	room.m_coolingModel.m_modelType = RX::CoolingModel::SIMPLE;
+	room.m_coolingModel.m_maxPower = 1e4;
+	room.m_coolingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+	room.m_coolingModel.m_scheduleSetPoints.m_constantValue = 27;
+	room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::SIMPLE;
+	room.m_userLoads.m_scheduleOccupancy.m_constantValue = 2;
+	s.m_model.initClimate(CALOVINDA_CLIMATE_TEST_DATA, QString());
+	s.m_model.init(s.m_db);
+}
+
+/*! What a run through the adaptor saw. */
+struct RunResult {
+	unsigned int		m_outputs = 0;
+	double				m_tFinal = 0;
+	/*! Room air temperature at the end [K] and its extremes at the output times [K]. */
+	double				m_TRoom = 0;
+	double				m_TMin = 1e30;
+	double				m_TMax = -1e30;
+};
+
+/*! Drives the model from its start time to tEnd as the co-simulation loop does: the solver
+	objects of the model's choice, stepCompleted after every step, writeOutputs at the start and
+	at every point of the output grid. */
+RunResult run(RX::CalovindaModelInterface & model, double tEnd) {
+	RunResult result;
+	KADRIX::IntegratorInterface * integrator = model.integratorInterface();
+	KADRIX::LESInterface * les = model.lesInterface();
+	KADRIX::PrecondInterface * precond = model.preconditionerInterface();
+	KADRIX::JacobianInterface * jacobian = model.jacobianInterface();
+	dynamic_cast<KADRIX::IntegratorErrorControlled &>(*integrator).m_stopTime = tEnd;
+	const double t0 = model.t0();
+	integrator->init(&model, t0, model.y0(), les, precond, jacobian);
+	const auto output = [&](double t, const double * y) {
+		model.writeOutputs(t, y);
+		++result.m_outputs;
+		result.m_TMin = std::min(result.m_TMin, model.m_TRoom);
+		result.m_TMax = std::max(result.m_TMax, model.m_TRoom);
+	};
+	// the model's own storage as the state, as at the start of a run
+	output(t0, model.y0());
+	double tOut = model.nextOutputTime(t0);
+	while (integrator->t() < tEnd) {
+		if (integrator->step() != 1) {
+			ADD_FAILURE() << "step failed at t = " << integrator->t();
+			break;
+		}
+		const double t = integrator->t();
+		model.stepCompleted(t, integrator->yOut(t));
+		for (; tOut <= t; tOut = model.nextOutputTime(tOut))
+			output(tOut, integrator->yOut(tOut));
+	}
+	result.m_tFinal = integrator->t();
+	result.m_TRoom = model.m_TRoom;
+	return result;
+}
+
+} // namespace
+
+
+TEST(RXCalovindaModelInterface, KeepsTheOutputGridAndTheYear) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.init();
+	RX::CalovindaModelInterface & model = s.m_model;
+	EXPECT_EQ(model.nextOutputTime(0), 3600.0);
+	EXPECT_EQ(model.nextOutputTime(3600), 7200.0);
+	EXPECT_EQ(model.nextOutputTime(3599.99999999995), 7200.0);
+	// far beyond a 32-bit count of steps
+	model.m_room.m_outputTimeSteps = 1e-3;
+	EXPECT_DOUBLE_EQ(model.nextOutputTime(1e7), 1e7 + 1e-3);
+	model.m_room.m_outputTimeSteps = 3600;
+
+	EXPECT_EQ(model.setTime(31536000), KADRIX::ModelInterface::CalculationSuccess);
+	EXPECT_EQ(model.m_hourOfYear, 0.0);
+	model.setTime(31535999);
+	EXPECT_EQ(model.m_hourOfYear, 8759.0);
+	model.setTime(63071999);
+	EXPECT_EQ(model.m_hourOfYear, 8759.0);
+	EXPECT_EQ(model.m_t, 63071999.0);
+	// no hour of the year before it starts
+	EXPECT_EQ(model.setTime(-1), KADRIX::ModelInterface::CalculationAbort);
+	EXPECT_EQ(model.setTime(std::nan("")), KADRIX::ModelInterface::CalculationAbort);
+	EXPECT_EQ(model.m_t, 63071999.0);
+
+	model.m_room.m_simulationEndTime = 1e6;
+	EXPECT_EQ(model.tEnd(), 1e6);
+	model.m_room.m_cyclicTwoYearSimulation = true;
+	EXPECT_EQ(model.tEnd(), 63072000.0);
+	EXPECT_EQ(model.dt0(), 1.0);
+	EXPECT_EQ(model.y0(), model.m_y.data());
+}
+
+
+TEST(RXCalovindaModelInterface, RefusesANegativeStartAndANonPositiveOutputStep) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.m_model.m_room.m_simulationStartTime = -3600;
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, "[CalovindaModelInterface::init]"),
+			  "Simulation start time must not be negative, got -3600 s.");
+	s.m_model.m_room.m_simulationStartTime = 0;
+	s.m_model.m_room.m_outputTimeSteps = 0;
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, "[CalovindaModelInterface::init]"),
+			  "Output time step must be positive, got 0 s.");
+}
+
+
+TEST(RXCalovindaModelInterface, ReportsUnknownsAndSetsOnlyTheChosenIntegratorsTolerances) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.addThinWall(RX::RoomConstruction::Inside);
+	s.m_model.m_room.m_moistureBalanceEnabled = true;
+	s.m_model.m_integratorName = "ImplicitEuler";
+	s.init();
+	EXPECT_EQ(s.m_messages.texts("[CalovindaModelInterface::init]"),
+			  (std::vector<std::string>{"Unknowns in walls = '[6,6]'.\n", "Total number of unknowns = '14'.\n"}));
+	EXPECT_EQ(s.m_model.m_integratorImplicitEuler.m_nonlinConvCoef, 0.05);
+	EXPECT_EQ(s.m_model.m_integratorCVODE.m_relTol, KADRIX::IntegratorSundialsCVODE().m_relTol);
+	EXPECT_EQ(s.m_model.integratorInterface(), &s.m_model.m_integratorImplicitEuler);
+	// the integrator name is case-sensitive
+	s.m_model.m_integratorName = "implicitEuler";
+	EXPECT_EQ(s.m_model.integratorInterface(), &s.m_model.m_integratorCVODE);
+}
+
+
+TEST(RXCalovindaModelInterface, CouplesNeighbourCellsAndTheInnermostCellsToTheRoom) {
+	for (const RX::RoomConstruction::Type type : {RX::RoomConstruction::Outside, RX::RoomConstruction::Inside}) {
+		AdaptorSetup s;
+		s.addThinWall(type);
+		s.init();
+		ASSERT_EQ(s.m_model.n(), 4u);
+		s.m_model.generateIndexVector();
+		if (type == RX::RoomConstruction::Outside) {
+			EXPECT_EQ(s.m_model.m_ia, (std::vector<std::uint32_t>{0, 2, 6, 9, 12}));
+			EXPECT_EQ(s.m_model.m_ja, (std::vector<std::uint32_t>{0, 1, 0, 1, 2, 3, 1, 2, 3, 1, 2, 3}));
+		}
+		else {
+			// both surfaces face the room
+			EXPECT_EQ(s.m_model.m_ia, (std::vector<std::uint32_t>{0, 3, 7, 10, 14}));
+			EXPECT_EQ(s.m_model.m_ja, (std::vector<std::uint32_t>{0, 1, 3, 0, 1, 2, 3, 1, 2, 3, 0, 1, 2, 3}));
+		}
+	}
+
+	// with moisture every element coupling is a 2 x 2 block
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.m_model.m_room.m_moistureBalanceEnabled = true;
+	s.init();
+	s.m_model.generateIndexVector();
+	EXPECT_EQ(s.m_model.m_ia, (std::vector<std::uint32_t>{0, 4, 8, 16, 24, 30, 36, 42, 48}));
+	EXPECT_EQ(s.m_model.m_ja.size(), 48u);
+}
+
+
+TEST(RXCalovindaModelInterface, WeighsRoomStatesTenTimesAsStrictlyAsWallStates) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.m_model.m_room.m_moistureBalanceEnabled = true;
+	s.init();
+	const std::vector<double> y(s.m_model.n(), 0.0);
+	std::vector<double> w(s.m_model.n());
+	EXPECT_EQ(s.m_model.calculateErrorWeights(y.data(), w.data()), KADRIX::ModelInterface::CalculationSuccess);
+	EXPECT_EQ(w, (std::vector<double>{1e6, 1e6, 1e6, 1e6, 1e6, 1e6, 1e7, 1e7}));
+	const std::vector<double> y2(s.m_model.n(), 1e6);
+	s.m_model.calculateErrorWeights(y2.data(), w.data());
+	EXPECT_DOUBLE_EQ(w[0], 1/(1 + 1e-6));
+	EXPECT_FALSE(s.m_model.hasErrorWeightsFunction());
+	s.m_model.m_room.m_din4108_2Assessment.m_active = true;
+	EXPECT_TRUE(s.m_model.hasErrorWeightsFunction());
+}
+
+
+TEST(RXCalovindaModelInterface, ChoosesSolverAndPreconditionerOnceByName) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.init();
+	RX::CalovindaModelInterface & model = s.m_model;
+	model.m_lesSolverName = "gmres";
+	model.m_preconditionerName = "BAND(2)";
+	s.m_messages.m_messages.clear();
+	KADRIX::LESInterface * les = model.lesInterface();
+	ASSERT_NE(les, nullptr);
+	EXPECT_EQ(s.m_messages.texts(LES_LOCATION),
+			  (std::vector<std::string>{"Using Band preconditioner (half-bandwidth 2).\n",
+										"Using iterative GMRES (Krylow subspace dimension = 10) LES solver.\n"}));
+	const KADRIX::LESInterfaceIterative & krylov = dynamic_cast<const KADRIX::LESInterfaceIterative &>(*les);
+	EXPECT_EQ(krylov.m_maxKrylovDim, 10u);
+	EXPECT_EQ(krylov.m_linIterConvCoeff, 0.05);
+	EXPECT_NE(model.jacobianInterface(), nullptr);
+	EXPECT_NE(model.preconditionerInterface(), nullptr);
+	EXPECT_EQ(model.lesInterface(), les);
+	EXPECT_EQ(s.m_messages.texts(LES_LOCATION).size(), 2u);
+}
+
+
+TEST(RXCalovindaModelInterface, TellsThePreconditionersAndSolversItMakes) {
+	struct Case {
+		const char *	m_solver;
+		const char *	m_precond;
+		bool			m_moisture;
+		std::vector<std::string> m_messages;
+		bool			m_jacobian;
+	};
+	const std::vector<Case> cases = {
+		{"DENSE", "ILU", false, {"Using Dense LES solver.\n"}, false},
+		{"btridiag", "", false, {"Using tridiagonal LES solver.\n"}, false},
+		{"BTridiag", "", true, {"Using block-tridiagonal LES solver (block size 2).\n"}, false},
+		{"band", "", false, {"Using banded LES solver (half-bandwidth 1).\n"}, false},
+		{"Band", "", true, {"Using banded LES solver (half-bandwidth 3).\n"}, false},
+		{"BiCGStab", "ilu", false, {"Using ILU preconditioner.\n",
+			"Using iterative BiCGStab (Krylow subspace dimension = 10) LES solver.\n"}, true},
+		{"GMRES", "Band", false, {"Using Band preconditioner (half-bandwidth 1).\n",
+			"Using iterative GMRES (Krylow subspace dimension = 10) LES solver.\n"}, true},
+		{"GMRES", "Band", true, {"Using Band preconditioner (half-bandwidth 3).\n",
+			"Using iterative GMRES (Krylow subspace dimension = 10) LES solver.\n"}, true},
+		{"GMRES", "Band(7)", true, {"Using Band preconditioner (half-bandwidth 7).\n",
+			"Using iterative GMRES (Krylow subspace dimension = 10) LES solver.\n"}, true},
+		{"", "ILU", false, {"Using KLU sparse LES solver.\n"}, true},
+		{"klu", "", false, {"Using KLU sparse LES solver.\n"}, true},
+	};
+	for (const Case & c : cases) {
+		SCOPED_TRACE(std::string(c.m_solver) + " " + c.m_precond);
+		AdaptorSetup s;
+		s.addThinWall(RX::RoomConstruction::Outside);
+		s.m_model.m_room.m_moistureBalanceEnabled = c.m_moisture;
+		s.init();
+		s.m_model.m_lesSolverName = c.m_solver;
+		s.m_model.m_preconditionerName = c.m_precond;
+		EXPECT_NE(s.m_model.lesInterface(), nullptr);
+		EXPECT_EQ(s.m_messages.texts(LES_LOCATION), c.m_messages);
+		EXPECT_EQ(s.m_model.jacobianInterface() != nullptr, c.m_jacobian);
+		// only the Krylov solvers take a preconditioner
+		EXPECT_EQ(s.m_model.preconditionerInterface() != nullptr, c.m_messages.size() == 2);
+	}
+}
+
+
+TEST(RXCalovindaModelInterface, RefusesAnUnknownPreconditionerAndCanChooseAgain) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.init();
+	RX::CalovindaModelInterface & model = s.m_model;
+	model.m_lesSolverName = "GMRES";
+	for (const char * name : {"Band(7", "ILU(0)", "banded"}) {
+		model.m_preconditionerName = name;
+		EXPECT_EQ(TestSupport::thrownAt([&] { model.lesInterface(); }, LES_LOCATION),
+				  "Unknown or unsupported preconditioner selected.") << name;
+		EXPECT_EQ(model.m_lesSolver, nullptr);
+		EXPECT_EQ(model.m_jacobian, nullptr);
+	}
+	model.m_preconditionerName = "Band(x)";
+	EXPECT_TRUE(TestSupport::thrownException([&] { model.lesInterface(); }));
+	EXPECT_EQ(model.m_lesSolver, nullptr);
+	model.m_preconditionerName = "ILU";
+	EXPECT_NE(model.lesInterface(), nullptr);
+	EXPECT_NE(model.m_preconditioner, nullptr);
+}
+
+
+TEST(RXCalovindaModelInterface, AbortsTheDerivativesOnRequestWithoutTouchingThem) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.init();
+	RX::CalovindaModelInterface & model = s.m_model;
+	ASSERT_EQ(model.setTime(0), KADRIX::ModelInterface::CalculationSuccess);
+	std::vector<double> y(model.y0(), model.y0() + model.n());
+	y.back() *= 1.01;
+	ASSERT_EQ(model.setY(y.data()), KADRIX::ModelInterface::CalculationSuccess);
+	std::vector<double> ydot(model.n(), 42.0);
+	model.m_abort = true;
+	EXPECT_EQ(model.ydot(ydot.data()), KADRIX::ModelInterface::CalculationAbort);
+	EXPECT_EQ(ydot, std::vector<double>(model.n(), 42.0));
+	model.m_abort = false;
+	EXPECT_EQ(model.ydot(ydot.data()), KADRIX::ModelInterface::CalculationSuccess);
+	EXPECT_EQ(ydot, model.m_ydot);
+	// a warmer room loses heat to the 10 C outside
+	EXPECT_LT(ydot.back(), 0);
+}
+
+
+TEST(RXCalovindaModelInterface, HoldsTheBoxBetweenHeatingAndCoolingSetPointsForAYear) {
+	AdaptorSetup s;
+	s.m_model.m_lesSolverName = "GMRES";
+	s.m_model.m_preconditionerName = "ILU";
+	setUpBox(s);
+	s.m_model.m_room.m_simulationStartTime = 0;
+	s.m_model.m_room.m_simulationEndTime = 31536000;
+	const RunResult r = run(s.m_model, s.m_model.tEnd());
+	EXPECT_EQ(r.m_tFinal, 31536000.0);
+	EXPECT_EQ(r.m_outputs, 8761u);
+	// ideal controllers with ample power keep the air near the band between 20 C and 27 C
+	EXPECT_GT(r.m_TMin - 273.15, 19.5);
+	EXPECT_LT(r.m_TMax - 273.15, 27.5);
+	// Denver has cold winter nights and sunny summer days: both controllers work
+	EXPECT_LT(r.m_TMin - 273.15, 20.2);
+	EXPECT_GT(r.m_TMax - 273.15, 26.8);
+}
+
+
+TEST(RXCalovindaModelInterface, EverySolverChoiceIntegratesADayToTheSameRoomTemperature) {
+	struct Choice {
+		const char * m_integrator;
+		const char * m_solver;
+		const char * m_precond;
+	};
+	const std::vector<Choice> choices = {
+		{"", "GMRES", ""}, {"", "Dense", ""}, {"", "BTridiag", ""}, {"", "Band", ""}, {"", "KLU", ""},
+		{"", "BiCGStab", ""}, {"", "GMRES", "ILU"}, {"", "GMRES", "Band"}, {"", "GMRES", "Band(5)"},
+		{"", "BiCGStab", "ILU"}, {"", "BiCGStab", "Band"},
+		{"ImplicitEuler", "Dense", ""}, {"ImplicitEuler", "Band", ""}, {"ImplicitEuler", "GMRES", ""},
+		{"ImplicitEuler", "GMRES", "ILU"}
+	};
+	double reference = 0;
+	for (const Choice & c : choices) {
+		SCOPED_TRACE(std::string(c.m_integrator) + " " + c.m_solver + " " + c.m_precond);
+		AdaptorSetup s;
+		s.m_model.m_integratorName = c.m_integrator;
+		s.m_model.m_lesSolverName = c.m_solver;
+		s.m_model.m_preconditionerName = c.m_precond;
+		setUpBox(s);
+		// a spring day: a cold night and a sunny day
+		s.m_model.m_room.m_simulationStartTime = 100*86400;
+		const RunResult r = run(s.m_model, 101*86400);
+		EXPECT_EQ(r.m_outputs, 25u);
+		if (reference == 0)
+			reference = r.m_TRoom;
+		EXPECT_NEAR(r.m_TRoom, reference, 0.05);
+	}
+}
