@@ -1,0 +1,238 @@
+#include "RX_CalovindaModelFMU.h"
+
+#include <array>
+#include <clocale>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QString>
+
+#include "OVM_ClimateDataLoader.h"
+#include "ZEB_Constants.h"
+#include "ZEB_Exception.h"
+#include "ZEB_FormatString.h"
+
+#include "RX_FMU2InputOutputDefinitions.h"
+
+namespace RX {
+
+namespace {
+
+/*! The process's one Qt application object as the FMU instances share it. */
+struct SharedQtApplication {
+	/*! Instances that currently use the application object. */
+	unsigned int		m_users = 0;
+	/*! The application object when we made it, else null (none yet, or the host's). */
+	QCoreApplication *	m_created = nullptr;
+	/*! Qt keeps references to the argument count and vector for the object's whole life. */
+	int					m_argc = 1;
+	std::vector<char>	m_arg0;
+	char *				m_argv[2] = {nullptr, nullptr};
+};
+
+SharedQtApplication & sharedQtApplication() {
+	static SharedQtApplication app;
+	return app;
+}
+
+/*! The application object for one more user; made with arg0 as its only argument when the
+	process has none. */
+QCoreApplication * acquireQtApplication(const std::string & arg0) {
+	SharedQtApplication & shared = sharedQtApplication();
+	if (QCoreApplication::instance() == nullptr) {
+		shared.m_arg0.assign(arg0.begin(), arg0.end());
+		shared.m_arg0.push_back('\0');
+		shared.m_argc = 1;
+		shared.m_argv[0] = shared.m_arg0.data();
+		shared.m_argv[1] = nullptr;
+		// Qt takes the locale from the environment; the host's number formatting must stay
+		const char * current = std::setlocale(LC_ALL, nullptr);
+		const std::string savedLocale = current != nullptr ? current : "C";
+		shared.m_created = new QCoreApplication(shared.m_argc, shared.m_argv);
+		std::setlocale(LC_ALL, savedLocale.c_str());
+	}
+	++shared.m_users;
+	return QCoreApplication::instance();
+}
+
+/*! One user less; the last one deletes the object if we made it. */
+void releaseQtApplication() {
+	SharedQtApplication & shared = sharedQtApplication();
+	if (shared.m_users == 0)
+		return;
+	if (--shared.m_users == 0 && shared.m_created != nullptr) {
+		const char * current = std::setlocale(LC_ALL, nullptr);
+		const std::string savedLocale = current != nullptr ? current : "C";
+		delete shared.m_created;
+		shared.m_created = nullptr;
+		std::setlocale(LC_ALL, savedLocale.c_str());
+	}
+}
+
+} // namespace
+
+
+CalovindaModelFMU::CalovindaModelFMU() :
+	m_inputsActive(false),
+	m_qtApp(nullptr)
+{
+}
+
+
+CalovindaModelFMU::~CalovindaModelFMU() {
+	if (m_qtApp != nullptr)
+		releaseQtApplication();
+}
+
+
+void CalovindaModelFMU::setReal(int valueReference, double value) {
+	setRealParameter(valueReference, value);
+}
+
+
+void CalovindaModelFMU::getReal(int valueReference, double & value) {
+	getRealParameter(valueReference, value);
+}
+
+
+void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
+	stepCompleted(t, y);
+}
+
+
+void CalovindaModelFMU::init(const ZEB::Path & projectFile, const ZEB::Path & resourceDir) {
+	try {
+		const std::string resourcePath = resourceDir.absolutePath().str();
+		if (m_qtApp == nullptr)
+			m_qtApp = acquireQtApplication(resourcePath);
+
+		readProject(QString::fromStdString(projectFile.str()), m_db);
+		m_inputsActive = (m_room.m_interfaceDefinition & 0x30) != 0 && m_room.m_moistureBalanceEnabled;
+		initClimate(QString::fromStdString(resourcePath), QString());
+		CalovindaModelInterface::init(m_db);
+
+		updateClimate();
+		updateStates();
+		updateLoads();
+		// the initial derivatives carry no heating, cooling or mechanical ventilation heat
+		m_heatingLoad = 0;
+		m_coolingLoad = 0;
+		m_mechanicalVentilationHeatLoad = 0;
+		m_dehumidificationPower = 0;
+		m_mechanicalVentilationCoolingPower = 0;
+		updateDerivatives();
+	}
+	catch (const ZEB::Exception & ex) {
+		throw ZEB::Exception(ex, "Error during model initialization.", "[CalovindaModelFMU::init]");
+	}
+	catch (const std::exception & ex) {
+		throw ZEB::Exception(ex, ZEB::FormatString("Error during model initialization."), "[CalovindaModelFMU::init]");
+	}
+}
+
+
+void CalovindaModelFMU::applyInputs() {
+	m_externalHeatInput = m_inputCache.m_convectiveThermalLoad + m_inputCache.m_radiantThermalLoad;
+	if (m_inputsActive) {
+		m_externalHeatInput += m_inputCache.m_waterVaporEnthalpyFlow;
+		m_externalVaporInput = m_inputCache.m_liquidWaterMassFlowRate + m_inputCache.m_waterVaporMassFlowRate;
+	}
+}
+
+
+void CalovindaModelFMU::updateFromModifiedInputQuantities() {
+	applyInputs();
+	updateDerivatives();
+}
+
+
+void CalovindaModelFMU::updateIfModified(double t, const double * y, bool inputsModified) {
+	const bool timeChanged = !(t == m_t);
+	if (timeChanged || inputsModified) {
+		applyInputs();
+		if (setTime(t) != CalculationSuccess)
+			throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at time %1 s.").arg(t),
+								 "[CalovindaModelFMU::updateIfModified]");
+	}
+	bool statesChanged = false;
+	for (unsigned int i = 0; i < m_n; ++i) {
+		if (!(y[i] == m_y[i])) {
+			statesChanged = true;
+			break;
+		}
+	}
+	if (statesChanged) {
+		std::copy(y, y + m_n, m_y.begin());
+		updateStates();
+		updateLoads();
+		updateDerivatives();
+	}
+	else if (timeChanged || inputsModified) {
+		updateLoads();
+		updateDerivatives();
+	}
+}
+
+
+void CalovindaModelFMU::setRealParameter(int valueReference, double value) {
+	switch (valueReference) {
+		case FMU2_ConvectiveThermalLoad:
+			m_inputCache.m_convectiveThermalLoad = value;
+			break;
+		case FMU2_RadiantThermalLoad:
+			m_inputCache.m_radiantThermalLoad = value;
+			break;
+		case FMU2_WaterVaporMassFlowRateIn:
+			if (m_room.m_moistureBalanceEnabled)
+				m_inputCache.m_waterVaporMassFlowRate = value;
+			break;
+		case FMU2_WaterVaporEnthalpyFlowIn:
+			if (m_room.m_moistureBalanceEnabled)
+				m_inputCache.m_waterVaporEnthalpyFlow = value;
+			break;
+		case FMU2_LiquidWaterMassFlowRate:
+			if (m_room.m_moistureBalanceEnabled)
+				m_inputCache.m_liquidWaterMassFlowRate = value;
+			break;
+		default:
+			break;
+	}
+}
+
+
+void CalovindaModelFMU::getRealParameter(int valueReference, double & value) {
+	const OVM::SolarRadiationModel & sun = m_climate.m_solarRadiationModel;
+	const std::array<double, OVM::ClimateDataLoader::NumClimateComponents> & climate =
+		sun.m_climateDataLoader.m_currentData;
+	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
+	switch (valueReference) {
+		case FMU2_AmbientTemperature:			value = m_TOut; break;
+		case FMU2_AmbientRelativeHumidity:		value = m_RHOut; break;
+		case FMU2_AzimuthAngle:					value = sun.m_azimuth; break;
+		case FMU2_ElevationAngle:				value = sun.m_elevation; break;
+		case FMU2_DirectRadiationNormal:		value = climate[OVM::ClimateDataLoader::DirectRadiation]; break;
+		case FMU2_DiffuseRadiationHorizontal:	value = climate[OVM::ClimateDataLoader::DiffuseRadiation]; break;
+		case FMU2_WindVelocity:					value = climate[OVM::ClimateDataLoader::WindVelocity]; break;
+		case FMU2_WindDirection:				value = climate[OVM::ClimateDataLoader::WindDirection]*ZEB::PI/180; break;
+		case FMU2_AirPressure:					value = climate[OVM::ClimateDataLoader::AirPressure]; break;
+		case FMU2_ZoneMeanAirTemperature:		value = m_TRoom; break;
+		case FMU2_ZoneMeanRadiantTemperature:	value = m_TMeanRadiant; break;
+		case FMU2_HeatingSetpointTemperature:
+			value = m_room.m_heatingModel.m_modelType != 0
+					? m_room.m_heatingModel.m_scheduleSetPoints.value(hour, m_t) + 273.15 : -999.0;
+			break;
+		case FMU2_CoolingSetpointTemperature:
+			value = m_room.m_coolingModel.m_modelType != 0
+					? m_room.m_coolingModel.m_scheduleSetPoints.value(hour, m_t) + 273.15 : -999.0;
+			break;
+		case FMU2_ZoneMeanAirRelativeHumidity:	value = m_RHRoom; break;
+		case FMU2_WaterVaporMassFlowRateOut:	value = m_externalVaporInput; break;
+		case FMU2_WaterVaporEnthalpyFlowOut:	value = m_inputCache.m_waterVaporEnthalpyFlow; break;
+		default:
+			break;
+	}
+}
+
+} // namespace RX

@@ -1,0 +1,82 @@
+#ifndef RX_CalovindaModelFMUH
+#define RX_CalovindaModelFMUH
+
+#include "KADRIX_FMUModelInterface.h"
+#include "ZEB_Path.h"
+
+#include "RX_CalovindaModelInterface.h"
+#include "RX_Database.h"
+
+class QCoreApplication;
+
+namespace RX {
+
+/*! The room model as an FMU sees it: the integrable room model plus the FMU's real variables.
+
+	Starts up from an FMU resource directory, caches the host's real inputs and applies them to
+	the room balance, maps the FMU's value references onto model quantities and brings the model
+	up to date in model exchange.
+
+	Qt allows one application object per process, and several FMU instances (or the host itself)
+	may live in one process: the instances share the application object, the first one that needs
+	it creates it (unless the host has one) and the last one deletes it. Creating it never changes
+	the host's C locale.
+*/
+class CalovindaModelFMU : public CalovindaModelInterface, public KADRIX::FMUModelInterface {
+public:
+	/*! The last values the host set for the real inputs. */
+	struct FMUInputCache {
+		/*! [W] */
+		double m_convectiveThermalLoad = 0;
+		/*! [W] */
+		double m_radiantThermalLoad = 0;
+		/*! [kg/s] */
+		double m_waterVaporMassFlowRate = 0;
+		/*! [W] */
+		double m_waterVaporEnthalpyFlow = 0;
+		/*! [kg/s] */
+		double m_liquidWaterMassFlowRate = 0;
+	};
+
+	CalovindaModelFMU();
+	/*! Gives up the Qt application object (deleted with its last user when it is ours). */
+	~CalovindaModelFMU() override;
+
+	void setReal(int valueReference, double value) override;
+	void getReal(int valueReference, double & value) override;
+	void completedIntegratorStep(double t, const double * y) override;
+
+	/*! Reads the project file, loads the climate data from resourceDir, initialises the model and
+		evaluates it once without heating, cooling and mechanical ventilation heat. Call once, after
+		the linear solver name has been set. Throws ZEB::Exception. */
+	void init(const ZEB::Path & projectFile, const ZEB::Path & resourceDir);
+
+	/*! Model exchange: brings the model to time t and state y (n values), recomputing only as far
+		as time, states or inputs changed (NaN counts as a change). Throws ZEB::Exception for a
+		negative or non-finite time. */
+	void updateIfModified(double t, const double * y, bool inputsModified);
+	/*! Co-simulation: applies the inputs and recomputes the derivatives. */
+	void updateFromModifiedInputQuantities();
+
+	/*! Caches an input; unknown value references and moisture inputs of a project without
+		moisture balance are ignored. */
+	void setRealParameter(int valueReference, double value);
+	/*! An output from the model's last evaluation; unknown value references leave value. */
+	void getRealParameter(int valueReference, double & value);
+
+	FMUInputCache			m_inputCache;
+	/*! The moisture inputs reach the room balance. */
+	bool					m_inputsActive;
+	/*! The process's Qt application object while this instance uses it; null before init(). */
+	QCoreApplication *		m_qtApp;
+	/*! The database items of the project file. */
+	Database				m_db;
+
+private:
+	/*! Hands the cached inputs to the room balance. */
+	void applyInputs();
+};
+
+} // namespace RX
+
+#endif // RX_CalovindaModelFMUH

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QXmlStreamWriter>
+
+#include "Case600Box.h"
+#include "OVM_ClimateDataLoader.h"
+#include "OVM_Constants.h"
+#include "RX_CalovindaModelFMU.h"
+#include "RX_Database.h"
+#include "RX_FMU2InputOutputDefinitions.h"
+#include "RX_Material.h"
+#include "RX_Room.h"
+#include "TestSupport.h"
+#include "ZEB_Constants.h"
+
+// This program has no Qt application object of its own: the FMU model makes one when it needs it.
+namespace {
+
+/*! An FMU resource directory: a project file of a room with one 5 mm outside wall and a
+	constant climate of 10 C, 50 %, wind from the south at 3 m/s. */
+struct Resources {
+	Resources() {
+		RX::Room & room = m_room;
+		room.m_constructions.clear();
+		room.m_shadingControlModel.m_structuralShadings.clear();
+		room.m_heatingModel.m_modelType = RX::HeatingModel::NONE;
+		room.m_userLoads.m_scheduleOccupancy.m_type = RX::Schedule::CONSTANT;
+		room.m_userLoads.m_scheduleOccupancy.m_constantValue = 0;
+		room.m_area = 20;
+		room.m_height = 2.5;
+		room.m_climateLocation = "test.c6b";
+		// a project file keeps a sorption isotherm through its water content at 80 %
+		RX::Material material("en:Test", 0.5, 1000, 1000);
+		material.m_mu = 20;
+		material.init({0.0, 0.8, 1.0}, {0.0, 8.0, 10.0});
+		m_db.addMaterial(material, 1);
+		Case600::addConstructionType(m_db, 1, {0.005}, {1});
+		RX::RoomConstruction rc;
+		rc.m_constructionId = 1;
+		rc.m_type = RX::RoomConstruction::Outside;
+		rc.m_AW = 10;
+		Case600::addConstruction(room, rc);
+
+		OVM::ClimateDataLoader data;
+		data.m_city = "Testhausen";
+		data.m_latitude = 40;
+		data.m_longitude = -105;
+		data.m_timeZone = -7;
+		for (std::vector<double> & d : data.m_data)
+			d.assign(OVM::HOURS_PER_YEAR, 0);
+		data.m_data[OVM::ClimateDataLoader::Temperature].assign(OVM::HOURS_PER_YEAR, 10);
+		data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(OVM::HOURS_PER_YEAR, 50);
+		data.m_data[OVM::ClimateDataLoader::WindDirection].assign(OVM::HOURS_PER_YEAR, 180);
+		data.m_data[OVM::ClimateDataLoader::WindVelocity].assign(OVM::HOURS_PER_YEAR, 3);
+		data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
+		data.writeClimateDataZEB(m_dir.file("test.c6b"));
+	}
+
+	/*! Writes the project file and initialises fmu from the directory. */
+	void init(RX::CalovindaModelFMU & fmu) {
+		QFile file(QString::fromStdString(projectFile()));
+		ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+		QXmlStreamWriter writer(&file);
+		m_room.writeXML(writer, &m_db);
+		file.close();
+		fmu.m_lesSolverName = "GMRES";
+		fmu.init(projectFile(), m_dir.path());
+	}
+
+	std::string projectFile() const { return m_dir.file("calovinda_project.rmxml"); }
+
+	TestSupport::MessageRecorder	m_messages;
+	TestSupport::TempDirectory		m_dir{"fmu"};
+	RX::Room						m_room;
+	RX::Database					m_db;
+};
+
+double real(RX::CalovindaModelFMU & fmu, int vr) {
+	double value = -1;
+	fmu.getReal(vr, value);
+	return value;
+}
+
+/*! For its lifetime, the C locale "C" while the environment asks for another one, as in a host
+	that never called setlocale(LC_ALL, ""). */
+class HostLocale {
+public:
+	HostLocale() {
+		const char * old = std::getenv("LC_ALL");
+		if (old != nullptr)
+			m_oldEnv = old;
+		m_hadEnv = old != nullptr;
+		setenv("LC_ALL", "C.UTF-8", 1);
+		std::setlocale(LC_ALL, "C");
+	}
+	~HostLocale() {
+		if (m_hadEnv)
+			setenv("LC_ALL", m_oldEnv.c_str(), 1);
+		else
+			unsetenv("LC_ALL");
+		std::setlocale(LC_ALL, "C");
+	}
+
+private:
+	bool		m_hadEnv = false;
+	std::string	m_oldEnv;
+};
+
+} // namespace
+
+
+TEST(RXCalovindaModelFMU, SharesOneQtApplicationAndLeavesTheHostsLocale) {
+	HostLocale host;
+	ASSERT_EQ(QCoreApplication::instance(), nullptr);
+	{
+		Resources r;
+		RX::CalovindaModelFMU first;
+		r.init(first);
+		ASSERT_NE(QCoreApplication::instance(), nullptr);
+		EXPECT_EQ(first.m_qtApp, QCoreApplication::instance());
+		EXPECT_EQ(QCoreApplication::arguments(), QStringList{QString::fromStdString(r.m_dir.path())});
+		EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+		{
+			RX::CalovindaModelFMU second;
+			r.init(second);
+			EXPECT_EQ(second.m_qtApp, first.m_qtApp);
+		}
+		// the first instance still uses it
+		EXPECT_EQ(QCoreApplication::instance(), first.m_qtApp);
+	}
+	EXPECT_EQ(QCoreApplication::instance(), nullptr);
+	EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+
+	// a host's own application object is used and never deleted
+	int argc = 1;
+	char name[] = "host";
+	char * argv[] = {name, nullptr};
+	QCoreApplication hostApp(argc, argv);
+	{
+		Resources r;
+		RX::CalovindaModelFMU fmu;
+		r.init(fmu);
+		EXPECT_EQ(fmu.m_qtApp, &hostApp);
+	}
+	EXPECT_EQ(QCoreApplication::instance(), &hostApp);
+}
+
+
+TEST(RXCalovindaModelFMU, WrapsEveryStartUpFailure) {
+	Resources r;
+	RX::CalovindaModelFMU fmu;
+	const std::optional<ZEB::Exception> ex = TestSupport::thrownException(
+		[&] { fmu.init(r.m_dir.file("missing.rmxml"), r.m_dir.path()); });
+	ASSERT_TRUE(ex);
+	EXPECT_STREQ(ex->what(), "Error during model initialization.");
+	EXPECT_STREQ(ex->location(), "[CalovindaModelFMU::init]");
+	// the cause stays below
+	EXPECT_NE(ex->msgStack().find("missing.rmxml"), std::string::npos) << ex->msgStack();
+}
+
+
+TEST(RXCalovindaModelFMU, ReportsClimateAndRoomInFMUUnits) {
+	Resources r;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_AmbientTemperature), 283.15);
+	EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_AmbientRelativeHumidity), 0.5);
+	EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_WindDirection), ZEB::PI);
+	EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_WindVelocity), 3);
+	EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_AirPressure), 101325);
+	EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_ZoneMeanAirTemperature), 293.15);
+	EXPECT_EQ(real(fmu, RX::FMU2_HeatingSetpointTemperature), -999.0);
+	EXPECT_EQ(real(fmu, RX::FMU2_CoolingSetpointTemperature), -999.0);
+	// neither the results directory nor states are real outputs
+	for (const int vr : {RX::FMU2_ResultsRootDir, RX::FMU2_StateOffset, RX::FMU2_DerivativeOffset, 2001})
+		EXPECT_EQ(real(fmu, vr), -1.0) << vr;
+}
+
+
+TEST(RXCalovindaModelFMU, ReportsSetPointsOfTheCurrentHourAndStartsWithoutHeating) {
+	Resources r;
+	RX::HeatingModel & heating = r.m_room.m_heatingModel;
+	heating.m_modelType = RX::HeatingModel::SIMPLE;
+	heating.m_maxPower = 5000;
+	heating.m_scheduleSetPoints.m_type = RX::Schedule::DAILY_WEEK;
+	heating.m_scheduleSetPoints.m_weekDaySchedule.fill(20);
+	heating.m_scheduleSetPoints.m_weekDaySchedule[1] = 25;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_HeatingSetpointTemperature), 293.15);
+	// the first derivatives hold no heating, though the room is not yet at the set point
+	EXPECT_EQ(fmu.m_heatingLoad, 0.0);
+
+	std::vector<double> y(fmu.m_y);
+	fmu.updateIfModified(5400, y.data(), false);
+	EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_HeatingSetpointTemperature), 298.15);
+	EXPECT_EQ(fmu.m_hourOfYear, 1.0);
+	EXPECT_GT(fmu.m_heatingLoad, 0.0);
+}
+
+
+TEST(RXCalovindaModelFMU, AppliesTheThermalInputsToTheRoomBalance) {
+	Resources r;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	const double before = fmu.m_ydot.back();
+	fmu.setReal(RX::FMU2_ConvectiveThermalLoad, 200);
+	fmu.setReal(RX::FMU2_RadiantThermalLoad, 100);
+	// the cache only takes the values
+	EXPECT_EQ(fmu.m_externalHeatInput, 0.0);
+	fmu.updateFromModifiedInputQuantities();
+	EXPECT_EQ(fmu.m_externalHeatInput, 300.0);
+	EXPECT_NEAR(fmu.m_ydot.back() - before, 300.0, 1e-9);
+
+	// without the moisture balance the moisture inputs are dropped
+	fmu.setReal(RX::FMU2_WaterVaporMassFlowRateIn, 1e-4);
+	fmu.setReal(RX::FMU2_WaterVaporEnthalpyFlowIn, 250);
+	fmu.setReal(RX::FMU2_LiquidWaterMassFlowRate, 1e-4);
+	fmu.updateFromModifiedInputQuantities();
+	EXPECT_EQ(fmu.m_externalHeatInput, 300.0);
+	EXPECT_EQ(real(fmu, RX::FMU2_WaterVaporMassFlowRateOut), 0.0);
+	EXPECT_EQ(real(fmu, RX::FMU2_WaterVaporEnthalpyFlowOut), 0.0);
+}
+
+
+TEST(RXCalovindaModelFMU, AppliesMoistureInputsOnlyWhenTheInterfaceAsksForThem) {
+	for (const int flags : {0, 0x10, 0x20}) {
+		SCOPED_TRACE(flags);
+		Resources r;
+		r.m_room.m_moistureBalanceEnabled = true;
+		r.m_room.m_interfaceDefinition = flags;
+		RX::CalovindaModelFMU fmu;
+		r.init(fmu);
+		const double vaporBalance = fmu.m_ydot.back();
+		fmu.setReal(RX::FMU2_WaterVaporMassFlowRateIn, 1e-4);
+		fmu.setReal(RX::FMU2_WaterVaporEnthalpyFlowIn, 250);
+		fmu.setReal(RX::FMU2_LiquidWaterMassFlowRate, 2e-4);
+		std::vector<double> y(fmu.m_y);
+		fmu.updateIfModified(fmu.m_t, y.data(), true);
+		EXPECT_EQ(real(fmu, RX::FMU2_WaterVaporEnthalpyFlowOut), 250.0);
+		if (flags == 0) {
+			EXPECT_EQ(fmu.m_externalHeatInput, 0.0);
+			EXPECT_EQ(real(fmu, RX::FMU2_WaterVaporMassFlowRateOut), 0.0);
+		}
+		else {
+			EXPECT_EQ(fmu.m_externalHeatInput, 250.0);
+			EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_WaterVaporMassFlowRateOut), 3e-4);
+			EXPECT_NEAR(fmu.m_ydot.back() - vaporBalance, 3e-4, 1e-15);
+		}
+		EXPECT_GT(real(fmu, RX::FMU2_ZoneMeanAirRelativeHumidity), 0.3);
+	}
+}
+
+
+TEST(RXCalovindaModelFMU, RecomputesOnlyWhatChanged) {
+	Resources r;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	std::vector<double> y(fmu.m_y);
+	fmu.updateIfModified(600, y.data(), false);
+	const double ydot = fmu.m_ydot.back();
+	// a marker that only a recomputation overwrites
+	fmu.m_ydot.back() = 12345;
+	fmu.updateIfModified(600, y.data(), false);
+	EXPECT_EQ(fmu.m_ydot.back(), 12345);
+	fmu.updateIfModified(600, y.data(), true);
+	EXPECT_EQ(fmu.m_ydot.back(), ydot);
+
+	y.back() *= 1.001;
+	fmu.updateIfModified(600, y.data(), false);
+	EXPECT_LT(fmu.m_ydot.back(), ydot);
+	EXPECT_EQ(fmu.m_y, y);
+
+	// NaN never equals itself: every call recomputes
+	y.back() = std::nan("");
+	fmu.updateIfModified(600, y.data(), false);
+	fmu.m_ydot.back() = 12345;
+	fmu.updateIfModified(600, y.data(), false);
+	EXPECT_NE(fmu.m_ydot.back(), 12345);
+
+	EXPECT_EQ(TestSupport::thrownAt([&] { fmu.updateIfModified(-1, y.data(), false); },
+									"[CalovindaModelFMU::updateIfModified]"),
+			  "Cannot evaluate the model at time -1 s.");
+}
+
+
+TEST(RXFMU2InputOutputDefinitions, NamesInputsAfterTheOutputsTheyFeed) {
+	EXPECT_EQ(RX::FMU2VarName(RX::FMU2_WaterVaporMassFlowRateIn), RX::FMU2VarName(RX::FMU2_WaterVaporMassFlowRateOut));
+	EXPECT_EQ(RX::FMU2VarName(RX::FMU2_WaterVaporEnthalpyFlowIn), RX::FMU2VarName(RX::FMU2_WaterVaporEnthalpyFlowOut));
+	EXPECT_EQ(RX::FMU2VarName(RX::FMU2_WaterVaporEnthalpyFlowOut), "WaterVaporEnthalpyFlow");
+	EXPECT_EQ(RX::FMU2VarType(RX::FMU2_LiquidWaterMassFlowRate), "Modelica.SIunits.MassFlowRate");
+	EXPECT_EQ(RX::FMU2VarDescription(RX::FMU2_AmbientTemperature), "Ambient temperature");
+}
