@@ -229,6 +229,9 @@ void CalovindaModelInterface::init(const Database & db) {
 		else
 			unknowns += ZEB::FormatString("%1]").arg(wallUnknowns - m_elementOffsets[i]*m_m).str();
 	}
+	// a room of the bare air alone
+	if (m_nConstructions == 0)
+		unknowns += "]";
 	ZEB::ZEB_Message(ZEB::FormatString("Unknowns in walls = '%1'.\n").arg(unknowns), ZEB::MSG_PROGRESS, location, 1);
 	ZEB::ZEB_Message(ZEB::FormatString("Total number of unknowns = '%1'.\n").arg(m_n), ZEB::MSG_PROGRESS, location, 1);
 
