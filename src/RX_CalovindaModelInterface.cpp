@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "KADRIX_JacobianSparseCSR.h"
@@ -122,6 +123,7 @@ void CalovindaModelInterface::writeOutputs(double t, const double * y) {
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active && (din.m_lastVentilationUpdate == -1.0 || t > din.m_lastVentilationUpdate + 1800))
 		updateAssessmentVentilation();
+	m_outputManager.appendOutputs();
 }
 
 
@@ -129,6 +131,7 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 	if (setTime(t) != CalculationSuccess)
 		return;
 	setY(y);
+	m_outputManager.integrateOutputs(t);
 
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active) {
@@ -148,6 +151,20 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 		const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
 		m_room.m_heatingModel.adjustSlope(hour, t, m_TRoom, m_heatingLoad);
 		m_room.m_coolingModel.adjustSlope(hour, t, m_TRoom, m_coolingLoad);
+	}
+
+	const double theta = m_TRoom - 273.15;
+	const double airChange = m_airChangeRate;
+	OutputManager & out = m_outputManager;
+	if (t == 0.0) {
+		out.m_minRoomAirTemperature = out.m_maxRoomAirTemperature = theta;
+		out.m_minAirChangeRate = out.m_maxAirChangeRate = airChange;
+	}
+	else {
+		out.m_minRoomAirTemperature = std::min(out.m_minRoomAirTemperature, theta);
+		out.m_maxRoomAirTemperature = std::max(out.m_maxRoomAirTemperature, theta);
+		out.m_minAirChangeRate = std::min(out.m_minAirChangeRate, airChange);
+		out.m_maxAirChangeRate = std::max(out.m_maxAirChangeRate, airChange);
 	}
 }
 
@@ -205,6 +222,13 @@ void CalovindaModelInterface::init(const Database & db) {
 							 .arg(m_room.m_outputTimeSteps), location);
 
 	CalovindaModel::init(db);
+	m_outputManager.m_model = this;
+	m_outputManager.initOutputs();
+	// a run rarely completes a step at exactly 0 s, where the extremes restart: until the first
+	// completed step they hold the neutral values, so that the first step sets them
+	const double inf = std::numeric_limits<double>::infinity();
+	m_outputManager.m_minRoomAirTemperature = m_outputManager.m_minAirChangeRate = inf;
+	m_outputManager.m_maxRoomAirTemperature = m_outputManager.m_maxAirChangeRate = -inf;
 
 	if (integratorInterface() == &m_integratorImplicitEuler) {
 		m_integratorImplicitEuler.m_relTol = 1e-5;

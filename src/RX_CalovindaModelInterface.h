@@ -11,6 +11,7 @@
 #include "KADRIX_OutputScheduler.h"
 
 #include "RX_CalovindaModel.h"
+#include "RX_OutputManager.h"
 
 namespace KADRIX {
 class JacobianSparseCSR;
@@ -57,7 +58,7 @@ public:
 	/*! Evaluates the model at (t, y) and appends one row of outputs. */
 	void writeOutputs(double t, const double * y) override;
 	/*! Evaluates the model at (t, y), integrates the outputs, adapts the controllers' slopes and
-		updates the running extremes. */
+		updates the running extremes of the output manager. */
 	void stepCompleted(double t, const double * y) override;
 
 	/*! Created on the first call from m_lesSolverName (and m_preconditionerName), the same object
@@ -96,6 +97,8 @@ public:
 	std::string							m_integratorName;
 	/*! Empty, "ILU" or "Band" with an optional half-bandwidth in parentheses, as "Band(3)". */
 	std::string							m_preconditionerName;
+	/*! The output quantities of the run, bound to this model by init(). */
+	OutputManager						m_outputManager;
 	KADRIX::IntegratorSundialsCVODE		m_integratorCVODE;
 	KADRIX::IntegratorImplicitEuler		m_integratorImplicitEuler;
 	/*! Row starts (n + 1) and column indices of the Jacobian pattern, columns ascending per row. */

@@ -381,6 +381,43 @@ TEST(RXCalovindaModelInterface, HoldsTheBoxBetweenHeatingAndCoolingSetPointsForA
 	// Denver has cold winter nights and sunny summer days: both controllers work
 	EXPECT_LT(r.m_TMin - 273.15, 20.2);
 	EXPECT_GT(r.m_TMax - 273.15, 26.8);
+
+	const RX::OutputManager & out = s.m_model.m_outputManager;
+	EXPECT_EQ(out.m_stateSeries[RX::OutputManager::S_ROOM_AIR_TEMPERATURE].size(), 8761u);
+	EXPECT_EQ(out.m_fluxIntegralSeries[RX::OutputManager::F_HEATING_LOAD].size(), 8761u);
+	EXPECT_DOUBLE_EQ(out.m_stateSeries[RX::OutputManager::S_ROOM_AIR_TEMPERATURE].back(), r.m_TRoom - 273.15);
+	// the extremes of the completed steps enclose those of the hourly outputs
+	EXPECT_LE(out.m_minRoomAirTemperature, r.m_TMin - 273.15 + 1e-3);
+	EXPECT_GE(out.m_maxRoomAirTemperature, r.m_TMax - 273.15 - 1e-3);
+	EXPECT_GT(out.m_minRoomAirTemperature, 19.5);
+	EXPECT_LT(out.m_maxRoomAirTemperature, 27.5);
+	EXPECT_LE(out.m_minAirChangeRate, out.m_maxAirChangeRate);
+}
+
+
+TEST(RXCalovindaModelInterface, RestartsTheRunningExtremesOnlyAtTimeZero) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.init();
+	RX::CalovindaModelInterface & model = s.m_model;
+	const RX::OutputManager & out = model.m_outputManager;
+	std::vector<double> y(model.y0(), model.y0() + model.n());
+	model.stepCompleted(0.0, y.data());
+	EXPECT_NEAR(out.m_minRoomAirTemperature, 20.0, 1e-9);
+	EXPECT_NEAR(out.m_maxRoomAirTemperature, 20.0, 1e-9);
+	EXPECT_EQ(out.m_tStepCompleted, 0.0);
+
+	// a warmer room a step later raises the maximum only
+	y.back() *= 1.01;
+	model.stepCompleted(60, y.data());
+	EXPECT_NEAR(out.m_minRoomAirTemperature, 20.0, 1e-9);
+	EXPECT_NEAR(out.m_maxRoomAirTemperature, 1.01*293.15 - 273.15, 1e-9);
+	EXPECT_EQ(out.m_tStepCompleted, 60.0);
+
+	y.back() /= 1.02;
+	model.stepCompleted(0.0, y.data());
+	EXPECT_DOUBLE_EQ(out.m_minRoomAirTemperature, out.m_maxRoomAirTemperature);
+	EXPECT_LT(out.m_minRoomAirTemperature, 20.0);
 }
 
 
