@@ -118,7 +118,8 @@ void CalovindaModelInterface::updateAssessmentVentilation() {
 
 void CalovindaModelInterface::writeOutputs(double t, const double * y) {
 	if (setTime(t) != CalculationSuccess)
-		return;
+		throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at time %1 s.").arg(t),
+							 "[CalovindaModelInterface::writeOutputs]");
 	setY(y);
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active && (din.m_lastVentilationUpdate == -1.0 || t > din.m_lastVentilationUpdate + 1800))
@@ -129,7 +130,8 @@ void CalovindaModelInterface::writeOutputs(double t, const double * y) {
 
 void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 	if (setTime(t) != CalculationSuccess)
-		return;
+		throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at time %1 s.").arg(t),
+							 "[CalovindaModelInterface::stepCompleted]");
 	setY(y);
 	m_outputManager.integrateOutputs(t);
 

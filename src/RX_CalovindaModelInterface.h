@@ -55,10 +55,12 @@ public:
 	/*! The derivatives of the last setY(); aborts (2) without copying while m_abort is set. */
 	CalculationResult ydot(double * ydot) override;
 
-	/*! Evaluates the model at (t, y) and appends one row of outputs. */
+	/*! Evaluates the model at (t, y) and appends one row of outputs. Throws ZEB::Exception for a
+		negative or non-finite time and when the output manager refuses the row. */
 	void writeOutputs(double t, const double * y) override;
 	/*! Evaluates the model at (t, y), integrates the outputs, adapts the controllers' slopes and
-		updates the running extremes of the output manager. */
+		updates the running extremes of the output manager. Throws ZEB::Exception for a negative
+		or non-finite time. */
 	void stepCompleted(double t, const double * y) override;
 
 	/*! Created on the first call from m_lesSolverName (and m_preconditionerName), the same object

@@ -293,11 +293,3 @@ TEST(RXCalovindaModelFMU, RecomputesOnlyWhatChanged) {
 			  "Cannot evaluate the model at time -1 s.");
 }
 
-
-TEST(RXFMU2InputOutputDefinitions, NamesInputsAfterTheOutputsTheyFeed) {
-	EXPECT_EQ(RX::FMU2VarName(RX::FMU2_WaterVaporMassFlowRateIn), RX::FMU2VarName(RX::FMU2_WaterVaporMassFlowRateOut));
-	EXPECT_EQ(RX::FMU2VarName(RX::FMU2_WaterVaporEnthalpyFlowIn), RX::FMU2VarName(RX::FMU2_WaterVaporEnthalpyFlowOut));
-	EXPECT_EQ(RX::FMU2VarName(RX::FMU2_WaterVaporEnthalpyFlowOut), "WaterVaporEnthalpyFlow");
-	EXPECT_EQ(RX::FMU2VarType(RX::FMU2_LiquidWaterMassFlowRate), "Modelica.SIunits.MassFlowRate");
-	EXPECT_EQ(RX::FMU2VarDescription(RX::FMU2_AmbientTemperature), "Ambient temperature");
-}

@@ -169,6 +169,11 @@ TEST(RXCalovindaModelInterface, KeepsTheOutputGridAndTheYear) {
 	EXPECT_EQ(model.setTime(-1), KADRIX::ModelInterface::CalculationAbort);
 	EXPECT_EQ(model.setTime(std::nan("")), KADRIX::ModelInterface::CalculationAbort);
 	EXPECT_EQ(model.m_t, 63071999.0);
+	const std::vector<double> y(model.y0(), model.y0() + model.n());
+	EXPECT_EQ(TestSupport::thrownAt([&] { model.stepCompleted(-1, y.data()); }, "[CalovindaModelInterface::stepCompleted]"),
+			  "Cannot evaluate the model at time -1 s.");
+	EXPECT_EQ(TestSupport::thrownAt([&] { model.writeOutputs(-1, y.data()); }, "[CalovindaModelInterface::writeOutputs]"),
+			  "Cannot evaluate the model at time -1 s.");
 
 	model.m_room.m_simulationEndTime = 1e6;
 	EXPECT_EQ(model.tEnd(), 1e6);
