@@ -1,6 +1,7 @@
 #include "RX_ConstructionSolver.h"
 
 #include <algorithm>
+#include <fstream>
 #include <iomanip>
 #include <limits>
 #include <ostream>
@@ -9,8 +10,10 @@
 #include <QCoreApplication>
 
 #include "ZEB_Constants.h"
+#include "ZEB_Conversions.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_StringUtils.h"
 
 #include "RX_Constants.h"
 #include "RX_ConstructionType.h"
@@ -32,6 +35,79 @@ const int MAX_CELLS_PER_LAYER = 101;
 
 std::string tr(const char * text) {
 	return QCoreApplication::translate("ConstructionSolver", text).toStdString();
+}
+
+/*! The wall model; ${BC_LEFT_DECLARATION} and ${BC_LEFT} are replaced by whole lines (with their
+	line feed) or by nothing. */
+const char * const WALL_TEMPLATE = R"MO(within ${PACKAGE_NAME};
+model Wall${NR} "A 1D Wall Model generated from Calovinda"
+  type HeatConductionCoefficient = Real(unit = "W/(m2.K)", min = 0) "Effective heat cunduction coefficient";
+  type ThermalConductivity = Real(unit = "W/(m.K)", min = 0) "Thermal conductivity";
+  parameter Integer n = ${N} "Number of discretization elements";
+  parameter Modelica.SIunits.Temperature T0 = ${T0} "Initial temperature";
+${BC_LEFT_DECLARATION}  parameter Modelica.SIunits.Density rho[n] = {${RHO}} "Material density";
+  parameter Modelica.SIunits.SpecificHeatCapacity cp[n] = {${CP}} "Material specific heat capacity";
+  parameter ThermalConductivity lambda[n] = {${LAMBDA}} "Material thermal conductivity";
+  parameter Modelica.SIunits.Length dx[n] = {${DX}} "Element discretization";
+  parameter HeatConductionCoefficient alpha_left = ${ALPHA_L} "Left heat conduction coefficient";
+  parameter HeatConductionCoefficient alpha_right = ${ALPHA_R} "Right heat conduction coefficient";
+  parameter Modelica.SIunits.Area A = ${AREA} "Net wall area";
+  input Modelica.SIunits.Temperature T_left "Ambient temperature";
+  Modelica.SIunits.EnergyDensity u[n] "Energy density of the wall";
+  Modelica.SIunits.Temperature T[n] "Wall temperature";
+  Modelica.SIunits.Temperature TsurfaceLeft "Left wall surface temperature";
+  Modelica.SIunits.Temperature TsurfaceRight "Right wall surface temperature";
+  Modelica.SIunits.HeatFlux q[n + 1] "Internal heat conduction flux, q[2] is the flux between elements 1 and 2.";
+  Modelica.Thermal.HeatTransfer.Interfaces.HeatPort_a HeatPortRoom "Room side heat flow port" 
+    annotation(
+      Placement(transformation(extent = {{-10, -10}, {10, 10}}), 
+      iconTransformation(extent = {{40, -10}, {60, 10}}))
+    );
+initial equation
+  for i in 1:n loop
+    u[i] = rho[i] * cp[i] * T0;
+  end for;
+equation
+  for i in 1:n loop
+    u[i] = rho[i] * cp[i] * T[i] "Energy storage relation, element 1";
+  end for;
+  TsurfaceRight = T[n] - ${W_EX_RIGHT}*(T[n-1] - T[n]);
+  TsurfaceLeft = T[1] - ${W_EX_LEFT}*(T[2] - T[1]);
+${BC_LEFT}  q[n + 1] = alpha_right * (TsurfaceRight - HeatPortRoom.T) "Right heat conduction boundary condition";
+  // heat flux across interior cell interfaces
+  for i in 2:n loop
+    q[i] = 2 / (dx[i - 1] / lambda[i - 1] + dx[i] / lambda[i]) * (T[i - 1] - T[i]);
+  end for;
+  for i in 1:n loop
+    der(u[i]) = (q[i] - q[i + 1]) / dx[i] "Energy conservation equation";
+  end for;
+  // mind sign definition, q[n + 1] is positive when heat flows out of right side of construction
+  // but HeatPort.Q_flow is positive when heat is flowing into construction
+  HeatPortRoom.Q_flow = -q[n + 1] * A;
+  annotation(
+    Icon(
+      coordinateSystem(extent = {{-50, -100}, {50, 100}}, preserveAspectRatio = true, initialScale = 0.1, grid = {2, 2}),
+      graphics = {Rectangle(fillColor = {255, 255, 255}, fillPattern = FillPattern.Forward, extent = {{-50, 100}, {-40, -100}}), Rectangle(fillColor = {255, 255, 255}, fillPattern = FillPattern.Backward, extent = {{-40, 100}, {30, -100}}), Rectangle(fillColor = {255, 255, 255}, fillPattern = FillPattern.Vertical, extent = {{30, 100}, {50, -100}})}
+    )
+  );
+end Wall${NR};
+)MO";
+
+/*! Default stream formatting (6 significant digits); NaN as the platform writes it. */
+std::string number(double value) {
+	return ZEB::format_double(value, 6, std::ios_base::fmtflags(), 0);
+}
+
+/*! One value per cell, first cell first, joined by ",". */
+template <typename F>
+std::string cellList(const std::vector<Element> & elements, F value) {
+	std::string list;
+	for (const Element & e : elements) {
+		if (!list.empty())
+			list += ",";
+		list += number(value(e));
+	}
+	return list;
 }
 
 } // namespace
@@ -307,6 +383,68 @@ void ConstructionSolver::appendTemperatureProfile(std::ostream & out) const {
 	for (double T : m_T)
 		out << std::setw(12) << std::right << T - KELVIN_OFFSET << '\t';
 	out << std::endl;
+}
+
+void ConstructionSolver::export2Modelica(int nr, const std::string & fileName, const std::string & packageName) const {
+	const char * const FUNC_ID = "[ConstructionSolver::export2Modelica]";
+	// an uninitialised solver has neither cells to extrapolate from nor a construction
+	if (m_rc == nullptr || m_n < 2 || m_elements.size() != m_n || m_T.size() != m_n)
+		throw ZEB::Exception(ZEB::FormatString(tr("Cannot export wall model #%1: it needs an initialised "
+			"construction with at least 2 cells, got %2.")).arg(nr).arg(static_cast<unsigned int>(m_elements.size())), FUNC_ID);
+	for (const Element & e : m_elements)
+		if (e.m_material == nullptr)
+			throw ZEB::Exception(ZEB::FormatString(tr("Cannot export wall model #%1: cell %2 has no material."))
+								 .arg(nr).arg(e.m_index), FUNC_ID);
+
+	const std::pair<const char *, std::string> substitutions[] = {
+		{"${NR}", ZEB::val2string(nr)},
+		{"${N}", ZEB::val2string(m_n)},
+		{"${T0}", number(m_T[0])},
+		{"${RHO}", cellList(m_elements, [](const Element & e) { return e.m_material->m_rho; })},
+		{"${LAMBDA}", cellList(m_elements, [](const Element & e) { return e.m_material->m_lambda; })},
+		{"${CP}", cellList(m_elements, [](const Element & e) { return e.m_material->m_cT; })},
+		{"${DX}", cellList(m_elements, [](const Element & e) { return e.m_dx; })},
+		{"${ALPHA_L}", number(1/m_rc->m_R_ue)},
+		{"${ALPHA_R}", number(1/m_rc->m_R_ui)},
+		{"${AREA}", number(m_rc->m_AW)},
+		{"${PACKAGE_NAME}", packageName},
+		{"${W_EX_RIGHT}", number(m_innerExtrapolationWeight)},
+		{"${W_EX_LEFT}", number(m_outerExtrapolationWeight)}
+	};
+	std::string text = WALL_TEMPLATE;
+	for (const auto & s : substitutions)
+		text = ZEB::replace_string(text, s.first, s.second, ZEB::REPLACE_ALL);
+
+	std::string bcLeft;
+	std::string bcLeftDeclaration;
+	switch (m_rc->m_type) {
+		case RoomConstruction::Outside:
+			bcLeft = "  q[1] = alpha_left * (T_left - TsurfaceLeft) \"Left heat conduction boundary condition\";\n";
+			break;
+		case RoomConstruction::Inside:
+			// both surfaces face the same room
+			bcLeft = "  q[1] = alpha_left * (HeatPortRoom.T - TsurfaceLeft) "
+					 "\"Left heat conduction boundary condition, inside (to same room)\";\n";
+			break;
+		case RoomConstruction::FixedTemperature:
+			bcLeft = "  q[1] = alpha_left * (T_zone - TsurfaceLeft) "
+					 "\"Left heat conduction boundary condition, to fixed zone\";\n";
+			bcLeftDeclaration = "  parameter Modelica.SIunits.Temperature T_zone = ${T_ZONE} \"Adjacent zone temperature\";\n";
+			break;
+		default:
+			throw ZEB::Exception(ZEB::FormatString(tr("Cannot export wall model #%1: invalid construction type %2."))
+								 .arg(nr).arg(static_cast<int>(m_rc->m_type)), FUNC_ID);
+	}
+	text = ZEB::replace_string(text, "${BC_LEFT}", bcLeft, ZEB::REPLACE_ALL);
+	text = ZEB::replace_string(text, "${BC_LEFT_DECLARATION}", bcLeftDeclaration, ZEB::REPLACE_ALL);
+	text = ZEB::replace_string(text, "${T_ZONE}", number(m_rc->m_zoneT), ZEB::REPLACE_ALL);
+
+	std::ofstream out(fileName, std::ios_base::out | std::ios_base::trunc);
+	out << text << "\n";
+	out.flush();
+	if (!out)
+		throw ZEB::Exception(ZEB::FormatString(tr("Cannot write wall model file '%1'.")).arg(fileName), FUNC_ID);
+	ZEB::ZEB_Message(ZEB::FormatString("Writing wall model 'Wall%1.mo'\n").arg(nr), ZEB::MSG_PROGRESS, FUNC_ID, 1);
 }
 
 } // namespace RX

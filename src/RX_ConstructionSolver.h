@@ -3,6 +3,7 @@
 
 #include <iosfwd>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace RX {
@@ -91,6 +92,13 @@ public:
 	/*! One line: every cell temperature in C, right-aligned in 12 characters and followed by a
 		tab; then a line end, and the stream is flushed. */
 	void appendTemperatureProfile(std::ostream & out) const;
+
+	/*! Writes the wall as the Modelica model "Wall<nr>" of the package packageName into the file
+		fileName (full path): the cells' materials and widths, the surface coefficients, the net
+		area and the first cell's current temperature as initial temperature of every cell.
+		Throws ZEB::Exception, before writing, for a solver with fewer than 2 cells or without
+		its construction, and when the file cannot be written. */
+	void export2Modelica(int nr, const std::string & fileName, const std::string & packageName) const;
 
 	/*! True when every cell carries a moisture state too. */
 	bool							m_moistureBalance = false;
