@@ -17,6 +17,10 @@ namespace KADRIX {
 class JacobianSparseCSR;
 }
 
+namespace ZEB {
+class Path;
+}
+
 namespace RX {
 
 /*! The room model as a model of the solver framework.
@@ -87,6 +91,14 @@ public:
 
 	/*! Builds the CSR pattern m_ia, m_ja of the Jacobian from the model's layout. */
 	void generateIndexVector();
+
+	/*! Writes the initialised room as a Modelica package into exportDir (created when missing;
+		a relative path counts from the working directory), named after its last component:
+		climate and schedule tables, the models Climate, Wall1..WallN, Room, Calovinda,
+		Schedules and the package file. Throws ZEB::Exception, before writing anything, for an
+		empty climate series, a construction with fewer than 2 cells and a failed schedule
+		conversion, and when a directory or file cannot be written. */
+	void export2Modelica(const ZEB::Path & exportDir) const;
 
 	/*! Set by the owner to stop the integration at the next derivative evaluation. */
 	bool								m_abort;

@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,7 @@
 #include "RX_CalovindaModelInterface.h"
 #include "RX_Database.h"
 #include "TestSupport.h"
+#include "ZEB_Path.h"
 
 namespace {
 
@@ -455,4 +459,167 @@ TEST(RXCalovindaModelInterface, EverySolverChoiceIntegratesADayToTheSameRoomTemp
 			reference = r.m_TRoom;
 		EXPECT_NEAR(r.m_TRoom, reference, 0.05);
 	}
+}
+
+
+namespace {
+
+/*! The lines of a text file, without their line feeds. */
+std::vector<std::string> fileLines(const std::string & path) {
+	std::vector<std::string> lines;
+	std::istringstream in(TestSupport::readFile(path));
+	for (std::string line; std::getline(in, line);)
+		lines.push_back(line);
+	return lines;
+}
+
+std::string streamed(double value) {
+	std::ostringstream strm;
+	strm << value;
+	return strm.str();
+}
+
+} // namespace
+
+
+TEST(RXCalovindaModelInterface, ExportsTheBoxAsAModelicaPackage) {
+	AdaptorSetup s;
+	setUpBox(s);
+	s.m_model.m_room.m_heatingModel.m_scheduleSetPoints.m_constantValue = 20.1234567891234;
+	const std::string dir = s.m_dir.file("sub/Box");
+	s.m_model.export2Modelica(ZEB::Path(dir));
+
+	std::set<std::string> names;
+	for (const auto & entry : std::filesystem::directory_iterator(dir))
+		names.insert(entry.path().filename().string());
+	EXPECT_EQ(names, (std::set<std::string>{"climate_data.txt", "Climate.mo", "Wall1.mo", "Wall2.mo", "Wall3.mo",
+		"Wall4.mo", "Wall5.mo", "Wall6.mo", "Room.mo", "Calovinda.mo", "schedule_data.txt", "Schedules.mo", "package.mo"}));
+	const std::vector<std::string> messages = s.m_messages.texts("[CalovindaModelInterface::export2Modelica]");
+	ASSERT_EQ(messages.size(), 6u);
+	EXPECT_EQ(messages[0], "Creating Modelica export directory for package: '" + dir + "'\n");
+	EXPECT_EQ(messages[4], "Creating Schedules model 'Schedules.mo' and 'schedules_data.txt'\n");
+	EXPECT_EQ(s.m_messages.texts("[ConstructionSolver::export2Modelica]").back(), "Writing wall model 'Wall6.mo'\n");
+
+	// hour 0 repeats the last hour of the year
+	const std::vector<double> & T = s.m_model.m_climate.m_solarRadiationModel.m_climateDataLoader.m_data[0];
+	const std::vector<double> & RH = s.m_model.m_climate.m_solarRadiationModel.m_climateDataLoader.m_data[1];
+	ASSERT_EQ(T.size(), 8760u);
+	const std::vector<std::string> climate = fileLines(dir + "/climate_data.txt");
+	ASSERT_EQ(climate.size(), 1 + 2*(1 + 8761u));
+	EXPECT_EQ(climate[0], "#1");
+	EXPECT_EQ(climate[1], "double Temperature(8761,2)");
+	EXPECT_EQ(climate[2], "0 " + streamed(T[8759]));
+	EXPECT_EQ(climate[3], "1 " + streamed(T[0]));
+	EXPECT_EQ(climate[8762], "8760 " + streamed(T[8759]));
+	EXPECT_EQ(climate[8763], "double RelativeHumidity(8761,2)");
+	EXPECT_EQ(climate[8764], "0 " + streamed(RH[8759]));
+	EXPECT_EQ(TestSupport::readFile(dir + "/schedule_data.txt"),
+			  "#1\ndouble HeatingSetPointTemperature(2,2)\n0 20.1234567891234\n8760 20.1234567891234\n");
+
+	const std::string room = TestSupport::readFile(dir + "/Room.mo");
+	EXPECT_EQ(room.rfind("within Box;\nmodel Room \"The Calovinda room\"\n"
+						 "  parameter Modelica.SIunits.Temperature T0 = 293.15 \"Initial temperature\";\n", 0), 0u);
+	EXPECT_NE(room.find("  parameter Modelica.SIunits.Volume V = 129.6 \"Room air volume\";\n"), std::string::npos);
+	EXPECT_NE(room.find("\n  parameter Integer nWalls = 6;\n"), std::string::npos);
+	EXPECT_NE(room.find("  Q_heatConductionWalls = HeatPortWall[1].Q_flow + HeatPortWall[2].Q_flow + HeatPortWall[3].Q_flow"
+						" + HeatPortWall[4].Q_flow + HeatPortWall[5].Q_flow + HeatPortWall[6].Q_flow;\n"), std::string::npos);
+	const std::string top = TestSupport::readFile(dir + "/Calovinda.mo");
+	EXPECT_NE(top.find("rotation = 0)));\n"
+		"  Wall1 Wall1Instance annotation(Placement(visible = true, transformation(origin = {-40, 80}, extent = {{-5, -10}, {5, 10}}, rotation = 0)));\n"
+		"  Wall2 Wall2Instance annotation(Placement(visible = true, transformation(origin = {-40, 40}, "), std::string::npos);
+	EXPECT_NE(top.find("origin = {-40, -120}, extent = {{-5, -10}, {5, 10}}, rotation = 0)));\n\n"
+		"  Modelica.Thermal.HeatTransfer.Interfaces.HeatPort_a externalHeatPort"), std::string::npos);
+	EXPECT_NE(top.find("\nequation\n  climate.AmbientTemperature = Wall1Instance.T_left;\n"
+		"  connect(Wall1Instance.HeatPortRoom, theRoom.HeatPortWall[1]) annotation(Line(points = {{-35, 80}, {40, 80}, {40, 0}, {50, 0}, {50, 0}}));\n"
+		"  climate.AmbientTemperature = Wall2Instance.T_left;\n"), std::string::npos);
+	EXPECT_NE(top.find("annotation(Line(points = {{-35, -120}, {40, -120}, {40, 0}, {50, 0}, {50, 0}}));\n\n"
+		"  connect(theRoom.externalHeatPort, externalHeatPort)"), std::string::npos);
+	EXPECT_NE(TestSupport::readFile(dir + "/Climate.mo").find("fileName = \"" + dir + "/climate_data.txt\", tableName = \"Temperature\");\n"),
+			  std::string::npos);
+	const std::string schedules = TestSupport::readFile(dir + "/Schedules.mo");
+	EXPECT_NE(schedules.find("fileName = \"" + dir + "/schedule_data.txt\", tableName = \"HeatingSetPointTemperature\");  \nequation\n"),
+			  std::string::npos);
+	EXPECT_EQ(TestSupport::readFile(dir + "/package.mo"), "package Box\nextends Modelica.Icons.Library2;\nend Box;\n");
+	for (const std::string & name : names) {
+		SCOPED_TRACE(name);
+		EXPECT_EQ(TestSupport::readFile(dir + "/" + name).find("${"), std::string::npos);
+	}
+}
+
+
+TEST(RXCalovindaModelInterface, ExportsEachWallKindIntoARelativeDirectory) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	RX::RoomConstruction rc = s.m_model.m_room.m_constructions[0];
+	rc.m_type = RX::RoomConstruction::Inside;
+	Case600::addConstruction(s.m_model.m_room, rc);
+	rc.m_type = RX::RoomConstruction::FixedTemperature;
+	Case600::addConstruction(s.m_model.m_room, rc);
+	s.init();
+	const std::filesystem::path cwd = std::filesystem::current_path();
+	std::filesystem::create_directory(s.m_dir.file("Pkg"));
+	std::filesystem::current_path(s.m_dir.path());
+	s.m_model.export2Modelica(ZEB::Path("Pkg"));
+	std::filesystem::current_path(cwd);
+	const std::string dir = s.m_dir.file("Pkg");
+	// an existing directory is not announced
+	EXPECT_EQ(s.m_messages.texts("[CalovindaModelInterface::export2Modelica]").front(),
+			  "Creating Climate model 'Climate.mo' and 'climate_data.txt'\n");
+	EXPECT_NE(TestSupport::readFile(dir + "/Climate.mo").find("\"" + dir + "/climate_data.txt\""), std::string::npos);
+
+	const std::vector<std::string> fixed = fileLines(dir + "/Wall3.mo");
+	ASSERT_EQ(fixed.size(), 55u);
+	EXPECT_EQ(fixed[0], "within Pkg;");
+	EXPECT_EQ(fixed[1], "model Wall3 \"A 1D Wall Model generated from Calovinda\"");
+	EXPECT_EQ(fixed[2], "  type HeatConductionCoefficient = Real(unit = \"W/(m2.K)\", min = 0) \"Effective heat cunduction coefficient\";");
+	EXPECT_EQ(fixed[3], "  type ThermalConductivity = Real(unit = \"W/(m.K)\", min = 0) \"Thermal conductivity\";");
+	EXPECT_EQ(fixed[4], "  parameter Integer n = 3 \"Number of discretization elements\";");
+	EXPECT_EQ(fixed[5], "  parameter Modelica.SIunits.Temperature T0 = 293.15 \"Initial temperature\";");
+	EXPECT_EQ(fixed[6], "  parameter Modelica.SIunits.Temperature T_zone = 285.15 \"Adjacent zone temperature\";");
+	EXPECT_EQ(fixed[7], "  parameter Modelica.SIunits.Density rho[n] = {1000,1000,1000} \"Material density\";");
+	EXPECT_EQ(fixed[9], "  parameter ThermalConductivity lambda[n] = {0.5,0.5,0.5} \"Material thermal conductivity\";");
+	EXPECT_EQ(fixed[10], "  parameter Modelica.SIunits.Length dx[n] = {0.00144461,0.00211079,0.00144461} \"Element discretization\";");
+	EXPECT_EQ(fixed[11], "  parameter HeatConductionCoefficient alpha_left = 25 \"Left heat conduction coefficient\";");
+	EXPECT_EQ(fixed[12], "  parameter HeatConductionCoefficient alpha_right = 7.69231 \"Right heat conduction coefficient\";");
+	EXPECT_EQ(fixed[13], "  parameter Modelica.SIunits.Area A = 10 \"Net wall area\";");
+	EXPECT_EQ(fixed[33], "  TsurfaceRight = T[n] - 0.406314*(T[n-1] - T[n]);");
+	EXPECT_EQ(fixed[34], "  TsurfaceLeft = T[1] - 0.406314*(T[2] - T[1]);");
+	EXPECT_EQ(fixed[35], "  q[1] = alpha_left * (T_zone - TsurfaceLeft) \"Left heat conduction boundary condition, to fixed zone\";");
+	EXPECT_EQ(fixed[53], "end Wall3;");
+	EXPECT_EQ(fixed[54], "");
+
+	const std::vector<std::string> outside = fileLines(dir + "/Wall1.mo");
+	ASSERT_EQ(outside.size(), 54u);
+	EXPECT_EQ(outside[34], "  q[1] = alpha_left * (T_left - TsurfaceLeft) \"Left heat conduction boundary condition\";");
+	// both surfaces of an inside wall face the room
+	EXPECT_EQ(fileLines(dir + "/Wall2.mo")[34],
+			  "  q[1] = alpha_left * (HeatPortRoom.T - TsurfaceLeft) \"Left heat conduction boundary condition, inside (to same room)\";");
+	// every wall is fed the ambient temperature, whether it uses it or not
+	EXPECT_NE(TestSupport::readFile(dir + "/Calovinda.mo").find("  climate.AmbientTemperature = Wall3Instance.T_left;\n"),
+			  std::string::npos);
+}
+
+
+TEST(RXCalovindaModelInterface, RefusesAnIncompleteModelBeforeWritingAnything) {
+	AdaptorSetup s;
+	const std::string dir = s.m_dir.file("pkg");
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.export2Modelica(ZEB::Path(dir)); }, "[CalovindaModelInterface::export2Modelica]"),
+			  "Cannot export the Modelica package: no climate data loaded.");
+	s.addThinWall(RX::RoomConstruction::Outside);
+	s.init();
+	s.m_model.m_constructionSolvers.emplace_back();
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.export2Modelica(ZEB::Path(dir)); }, "[CalovindaModelInterface::export2Modelica]"),
+			  "Cannot export the Modelica package: construction #2 has 0 cells, at least 2 are needed.");
+	EXPECT_FALSE(std::filesystem::exists(dir));
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.m_constructionSolvers.back().export2Modelica(2, dir, "pkg"); },
+									"[ConstructionSolver::export2Modelica]"),
+			  "Cannot export wall model #2: it needs an initialised construction with at least 2 cells, got 0.");
+	EXPECT_FALSE(std::filesystem::exists(dir));
+
+	// a directory below a file
+	s.m_model.m_constructionSolvers.pop_back();
+	std::ofstream(s.m_dir.file("file")) << "x";
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.export2Modelica(ZEB::Path(s.m_dir.file("file/pkg"))); },
+									"[CalovindaModelInterface::export2Modelica]"),
+			  "Cannot create the export directory '" + s.m_dir.file("file/pkg") + "'.");
 }
