@@ -556,6 +556,8 @@ TEST(RXCalovindaModelInterface, ExportsEachWallKindIntoARelativeDirectory) {
 	rc.m_type = RX::RoomConstruction::FixedTemperature;
 	Case600::addConstruction(s.m_model.m_room, rc);
 	s.init();
+	// no other platform's text for a value that is not a number
+	s.m_model.m_constructions[1].m_AW = std::nan("");
 	const std::filesystem::path cwd = std::filesystem::current_path();
 	std::filesystem::create_directory(s.m_dir.file("Pkg"));
 	std::filesystem::current_path(s.m_dir.path());
@@ -591,8 +593,11 @@ TEST(RXCalovindaModelInterface, ExportsEachWallKindIntoARelativeDirectory) {
 	const std::vector<std::string> outside = fileLines(dir + "/Wall1.mo");
 	ASSERT_EQ(outside.size(), 54u);
 	EXPECT_EQ(outside[34], "  q[1] = alpha_left * (T_left - TsurfaceLeft) \"Left heat conduction boundary condition\";");
+	const std::vector<std::string> inside = fileLines(dir + "/Wall2.mo");
+	ASSERT_EQ(inside.size(), 54u);
+	EXPECT_EQ(inside[12], "  parameter Modelica.SIunits.Area A = nan \"Net wall area\";");
 	// both surfaces of an inside wall face the room
-	EXPECT_EQ(fileLines(dir + "/Wall2.mo")[34],
+	EXPECT_EQ(inside[34],
 			  "  q[1] = alpha_left * (HeatPortRoom.T - TsurfaceLeft) \"Left heat conduction boundary condition, inside (to same room)\";");
 	// every wall is fed the ambient temperature, whether it uses it or not
 	EXPECT_NE(TestSupport::readFile(dir + "/Calovinda.mo").find("  climate.AmbientTemperature = Wall3Instance.T_left;\n"),
