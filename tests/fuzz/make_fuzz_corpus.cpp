@@ -1,11 +1,15 @@
 // Writes the seed corpora of the fuzz targets: valid blobs and snapshots, one file each, into
 // DIR/<target>/ (the committed ones are tests/fuzz/corpus). Run it again after a change of a blob
 // or snapshot layout:  make_fuzz_corpus tests/fuzz/corpus
+// The text file seeds of the file readers are committed as they are; this writes the binary
+// climate files and the project documents, which come from the writers.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,6 +21,8 @@
 #include "KADRIX_JacobianDense.h"
 #include "KADRIX_JacobianSparseCSR.h"
 #include "MatrixSeeds.h"
+#include "OVM_ClimateDataLoader.h"
+#include "ProjectSeeds.h"
 
 namespace {
 
@@ -100,6 +106,62 @@ void snapshotSeeds() {
 	write("integrator_snapshot", "gmres-stability-limit-detection-10-steps", snapshot(rig, config));
 }
 
+/*! The configuration byte and the file. */
+std::vector<std::uint8_t> withConfig(unsigned char config, const std::vector<std::uint8_t> & file) {
+	std::vector<std::uint8_t> bytes(1 + file.size(), config);
+	std::copy(file.begin(), file.end(), bytes.begin() + 1);
+	return bytes;
+}
+
+/*! A binary climate file of two days of hourly values, the whole file and for the header only. */
+void climateSeeds() {
+	OVM::ClimateDataLoader loader;
+	loader.m_city = "Potsdam";
+	loader.m_country = "Germany";
+	loader.m_latitude = 52.38;
+	loader.m_longitude = 13.07;
+	loader.m_timeZone = 1;
+	const unsigned int hours = 48;
+	for (unsigned int i = 0; i < hours; ++i) {
+		loader.m_dataTimePoints.push_back(3600.0*i);
+		for (unsigned int c = 0; c < OVM::ClimateDataLoader::NumClimateComponents; ++c)
+			loader.m_data[c].push_back(c == OVM::ClimateDataLoader::AirPressure ? 101325 : 10.0*c + i % 24);
+	}
+	const std::filesystem::path file = std::filesystem::temp_directory_path() / "make_fuzz_corpus.c6b";
+	loader.writeClimateDataZEB(file.string());
+	// a seed the reader refuses would fuzz nothing but the refusal
+	OVM::ClimateDataLoader back;
+	back.readClimateData(file.string());
+	std::ifstream in(file, std::ios::binary);
+	const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+	std::filesystem::remove(file);
+	write("climate_file", "c6b-series", withConfig('0', bytes));
+	write("climate_file", "c6b-header", withConfig('8', bytes));
+}
+
+/*! The project documents of the default room, read into an empty database, and of a varied room,
+	read into one that holds its items already; the four database files of the room's items. */
+void projectSeeds() {
+	const RX::Database db = ProjectSeeds::database();
+	const QByteArray plain = ProjectSeeds::document(RX::Room(), db);
+	const QByteArray varied = ProjectSeeds::document(ProjectSeeds::variedRoom(), db);
+	const auto bytes = [](const QByteArray & a) { return std::vector<std::uint8_t>(a.begin(), a.end()); };
+	write("project_file", "default-room", withConfig('0', bytes(plain)));
+	write("project_file", "varied-room-into-filled-database", withConfig('1', bytes(varied)));
+
+	const std::filesystem::path dir = std::filesystem::temp_directory_path() / "make_fuzz_corpus-db";
+	db.writeDatabase(QString::fromStdString(dir.string()));
+	const char * const files[] = {"db_materials.xml", "db_constructions.xml", "db_shadingTypes.xml", "db_windows.xml"};
+	for (unsigned char kind = 0; kind < 4; ++kind) {
+		std::ifstream in(dir / files[kind], std::ios::binary);
+		const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+		if (file.empty())
+			throw std::runtime_error(std::string("no database file ") + files[kind]);
+		write("project_file", files[kind], withConfig(static_cast<unsigned char>('2' + kind), file));
+	}
+	std::filesystem::remove_all(dir);
+}
+
 } // namespace
 
 
@@ -114,6 +176,12 @@ int main(int argc, char * argv[]) {
 		matrixSeeds();
 		jacobianSeeds();
 		snapshotSeeds();
+		climateSeeds();
+		projectSeeds();
+	}
+	catch (ZEB::Exception & ex) {
+		std::fprintf(stderr, "%s\n", ex.msgStack().c_str());
+		return 1;
 	}
 	catch (std::exception & ex) {
 		std::fprintf(stderr, "%s\n", ex.what());
