@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <map>
+#include <vector>
 
 #include <QDebug>
 #include <QXmlStreamReader>
@@ -241,7 +242,19 @@ void Room::writeXML(QXmlStreamWriter & writer, const Database * db) const {
 	m_mechanicalVentilationModel.writeXML(writer);
 	m_moistureLoads.writeXML(writer);
 	m_userLoads.writeXML(writer);
-	m_shadingControlModel.writeXML(writer, m_constructions);
+	// The file holds only the constructions with a type; their structural shadings alone go with
+	// them, so that entry i still belongs to construction i of the file when it is read back.
+	std::vector<RoomConstruction> writtenConstructions;
+	ShadingControlModel shadingControl = m_shadingControlModel;
+	shadingControl.m_structuralShadings.clear();
+	for (std::size_t i = 0; i < m_constructions.size(); ++i) {
+		if (m_constructions[i].m_constructionId == 0)
+			continue;
+		writtenConstructions.push_back(m_constructions[i]);
+		if (i < m_shadingControlModel.m_structuralShadings.size())
+			shadingControl.m_structuralShadings.push_back(m_shadingControlModel.m_structuralShadings[i]);
+	}
+	shadingControl.writeXML(writer, writtenConstructions);
 
 	writer.writeStartElement("SimulationParameters");
 	if (m_moistureBalanceEnabled) {

@@ -285,10 +285,14 @@ TEST(RXRoom, WritesNeitherUnusedItemsNorConstructionsWithoutType) {
 	RX::ConstructionType wall = constructionType("Wall", {10002, 10001});
 	db.addConstructionType(wall, 10001);
 	RX::Room room;
-	room.m_constructions.resize(2);
-	room.m_constructions[0].m_constructionId = 10001;
-	room.m_constructions[0].m_windowId = 77;	// not in the database
-	room.m_constructions[1].m_constructionId = 0;
+	room.m_constructions.resize(3);
+	room.m_constructions[0].m_constructionId = 0;
+	room.m_constructions[1].m_constructionId = 10001;
+	room.m_constructions[1].m_windowId = 77;	// not in the database
+	room.m_constructions[2].m_constructionId = 0;
+	room.m_shadingControlModel.m_structuralShadings.resize(3);
+	room.m_shadingControlModel.m_structuralShadings[0].m_shadingFileName = "dropped.csv";
+	room.m_shadingControlModel.m_structuralShadings[1].m_shadingFileName = "kept.csv";
 	const QByteArray file = written(room, db);
 	EXPECT_EQ(file.count("<RoomConstruction>"), 1);
 	EXPECT_TRUE(file.contains("<WindowTypes/>"));
@@ -298,6 +302,9 @@ TEST(RXRoom, WritesNeitherUnusedItemsNorConstructionsWithoutType) {
 	ASSERT_FALSE(readInto(file, back, backDb).failed());
 	EXPECT_TRUE(sameDatabase(backDb, db));
 	EXPECT_EQ(back.m_constructions.size(), 1u);
+	// the written construction keeps its own structural shading
+	ASSERT_EQ(back.m_shadingControlModel.m_structuralShadings.size(), 1u);
+	EXPECT_EQ(back.m_shadingControlModel.m_structuralShadings[0].m_shadingFileName, "kept.csv");
 }
 
 
