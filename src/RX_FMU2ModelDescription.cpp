@@ -1,0 +1,344 @@
+#include "RX_FMU2ModelDescription.h"
+
+#include <algorithm>
+#include <ctime>
+#include <fstream>
+#include <locale>
+#include <sstream>
+#include <vector>
+
+#include "ZEB_Exception.h"
+#include "ZEB_FormatString.h"
+#include "ZEB_StringUtils.h"
+
+#include "RX_CalovindaModel.h"
+#include "RX_CalovindaModelInterface.h"
+#include "RX_Constants.h"
+
+namespace RX {
+
+namespace {
+
+const char * const MODEL_DESCRIPTION_TEMPLATE =
+	"<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
+	"<fmiModelDescription\n"
+	"\tfmiVersion=\"2.0\"\n"
+	"\tmodelName=\"CalovindaFMI2\"\n"
+	"\tguid=\"${GUID}\"\n"
+	"\tdescription=\"${CALOVINDA_PROJECT_DESCRIPTION}\"\n"
+	"\tgenerationTool=\"Calovinda ${CALOVINDA_VERSION} FMU Generator\"\n"
+	"\tgenerationDateAndTime=\"${GENERATED_TIME}\"\n"
+	"\tvariableNamingConvention=\"structured\"\n"
+	"\tnumberOfEventIndicators=\"0\">\n"
+	"\n"
+	"\t<ModelExchange\n"
+	"\t\tmodelIdentifier=\"CalovindaFMI2\"\n"
+	// the controllers adapt their slopes and the outputs are integrated in completed steps
+	"\t\tcompletedIntegratorStepNotNeeded=\"false\"\n"
+	"\t\tcanBeInstantiatedOnlyOncePerProcess=\"false\"\n"
+	"\t\tcanNotUseMemoryManagementFunctions=\"true\"\n"
+	"\t\tcanGetAndSetFMUstate=\"false\"\n"
+	"\t\tcanSerializeFMUstate=\"false\"\n"
+	"\t\tprovidesDirectionalDerivative=\"false\"/>\n"
+	"\n"
+	"\t<CoSimulation\n"
+	"\t\tmodelIdentifier=\"CalovindaFMI2\"\n"
+	"\t\tcanHandleVariableCommunicationStepSize=\"true\"\n"
+	"\t\tcanInterpolateInputs=\"false\"\n"
+	"\t\tmaxOutputDerivativeOrder=\"0\"\n"
+	"\t\tcanRunAsynchronuously=\"false\"\n"
+	"\t\tcanBeInstantiatedOnlyOncePerProcess=\"false\"\n"
+	"\t\tcanNotUseMemoryManagementFunctions=\"true\"\n"
+	"\t\tcanGetAndSetFMUstate=\"true\"\n"
+	"\t\tcanSerializeFMUstate=\"true\"\n"
+	"\t\tprovidesDirectionalDerivative=\"false\"/>\n"
+	"\n"
+	"\t<UnitDefinitions>\n"
+	"\t\t<Unit name=\"K\">\n"
+	"\t\t\t<BaseUnit K=\"1\"/>\n"
+	"\t\t</Unit>\n"
+	"\t\t<Unit name=\"1\">\n"
+	"\t\t\t<BaseUnit/>\n"
+	"\t\t</Unit>\n"
+	"\t\t<Unit name=\"rad\">\n"
+	"\t\t\t<BaseUnit rad=\"1\"/>\n"
+	"\t\t</Unit>\n"
+	"\t\t<Unit name=\"W/m2\">\n"
+	"\t\t\t<BaseUnit kg=\"1\" s=\"-3\"/>\n"
+	"\t\t</Unit>\n"
+	"\t\t<Unit name=\"m/s\">\n"
+	"\t\t\t<BaseUnit m=\"1\" s=\"-1\"/>\n"
+	"\t\t</Unit>\n"
+	"\t\t<Unit name=\"Pa\">\n"
+	"\t\t\t<BaseUnit kg=\"1\" m=\"-1\" s=\"-2\"/>\n"
+	"\t\t</Unit>\n"
+	"\t\t<Unit name=\"W\">\n"
+	"\t\t\t<BaseUnit kg=\"1\" m=\"2\" s=\"-3\"/>\n"
+	"\t\t</Unit>\n"
+	"\t\t<Unit name=\"kg/s\">\n"
+	"\t\t\t<BaseUnit kg=\"1\" s=\"-1\"/>\n"
+	"\t\t</Unit>\n"
+	"\t\t<Unit name=\"J/m3\">\n"
+	"\t\t\t<BaseUnit kg=\"1\" m=\"-1\" s=\"-2\"/>\n"
+	"\t\t</Unit>\n"
+	"\t</UnitDefinitions>\n"
+	"\n"
+	"\t<TypeDefinitions>\n"
+	"\t\t<SimpleType name=\"Modelica.SIunits.Temperature\">\n"
+	"\t\t\t<Real quantity=\"Temperature\" unit=\"K\" min=\"0\" max=\"373.15\" nominal=\"293.15\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t\t<SimpleType name=\"Modelica.SIunits.RadiantEnergyFluenceRate\">\n"
+	"\t\t\t<Real quantity=\"RadiantEnergyFluenceRate\" unit=\"W/m2\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t\t<SimpleType name=\"Modelica.SIunits.Velocity\">\n"
+	"\t\t\t<Real quantity=\"Velocity\" unit=\"m/s\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t\t<SimpleType name=\"Modelica.SIunits.Angle\">\n"
+	"\t\t\t<Real quantity=\"Angle\" unit=\"rad\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t\t<SimpleType name=\"Modelica.SIunits.Pressure\">\n"
+	"\t\t\t<Real quantity=\"Pressure\" unit=\"Pa\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t\t<SimpleType name=\"Modelica.SIunits.HeatFlowRate\">\n"
+	"\t\t\t<Real quantity=\"HeatFlowRate\" unit=\"W\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t\t<SimpleType name=\"Modelica.SIunits.MassFlowRate\">\n"
+	"\t\t\t<Real quantity=\"MassFlowRate\" unit=\"kg/s\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t\t<SimpleType name=\"Modelica.SIunits.ActivePower\">\n"
+	"\t\t\t<Real quantity=\"ActivePower\" unit=\"W\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t\t<SimpleType name=\"Modelica.SIunits.EnergyDensity\">\n"
+	"\t\t\t<Real quantity=\"EnergyDensity\" unit=\"J/m3\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t\t<SimpleType name=\"RelativeHumidity\">\n"
+	"\t\t\t<Real quantity=\"RelativeHumidity\" unit=\"1\" min=\"0\" max=\"1\"/>\n"
+	"\t\t</SimpleType>\n"
+	"\t</TypeDefinitions>\n"
+	"\n"
+	"\t<LogCategories>\n"
+	"\t\t<Category name=\"progress\"/>\n"
+	"\t\t<Category name=\"warning\"/>\n"
+	"\t\t<Category name=\"error\"/>\n"
+	"\t</LogCategories>\n"
+	"\n"
+	"\t<DefaultExperiment startTime=\"0.0\" stopTime=\"31536000\" tolerance=\"0.0001\" stepSize=\"10\"/>\n"
+	"\n"
+	"\t<ModelVariables>\n"
+	"${VARIABLES_INTERFACE}\n"
+	"${VARIABLES_STATES}\n"
+	"\t</ModelVariables>\n"
+	"\n"
+	"\t<ModelStructure>\n"
+	"\t\t<Outputs>\n"
+	"${MODEL_STRUCTURE_OUTPUTS}\n"
+	"\t\t</Outputs>\n"
+	"\t\t<Derivatives>\n"
+	"${MODEL_STRUCTURE_DERIVATIVES}\n"
+	"\t\t</Derivatives>\n"
+	"\t\t<InitialUnknowns>\n"
+	"${MODEL_STRUCTURE_INITIAL_UNKNOWNS}\n"
+	"\t\t</InitialUnknowns>\n"
+	"\t</ModelStructure>\n"
+	"\n"
+	"</fmiModelDescription>\n";
+
+/*! text escaped for an attribute value in double quotes; line breaks and tabs kept as
+	character references, which attribute normalisation would otherwise turn into blanks. */
+std::string xmlEscaped(const std::string & text) {
+	std::string result;
+	result.reserve(text.size());
+	for (const char c : text) {
+		switch (c) {
+			case '&'  : result += "&amp;"; break;
+			case '<'  : result += "&lt;"; break;
+			case '>'  : result += "&gt;"; break;
+			case '"'  : result += "&quot;"; break;
+			case '\n' : result += "&#10;"; break;
+			case '\r' : result += "&#13;"; break;
+			case '\t' : result += "&#9;"; break;
+			default   : result += c;
+		}
+	}
+	return result;
+}
+
+/*! The first occurrence of placeholder in text replaced by value. */
+void replaceFirst(std::string & text, const std::string & placeholder, const std::string & value) {
+	text = ZEB::replace_string(text, placeholder, value, ZEB::REPLACE_FIRST);
+}
+
+std::string scalarVariableStart(const std::string & name, unsigned int valueReference,
+								const std::string & description, const char * variability,
+								const char * causality)
+{
+	std::string s = "\t\t<ScalarVariable name=\"" + xmlEscaped(name) + "\" valueReference=\""
+			+ std::to_string(valueReference) + "\"";
+	if (!description.empty())
+		s += " description=\"" + xmlEscaped(description) + "\"";
+	return s + " variability=\"" + variability + "\" causality=\"" + causality + "\"";
+}
+
+const char * const SCALAR_VARIABLE_END = "\t\t</ScalarVariable>\n";
+
+/*! generationDateAndTime of FMI 2.0: "2026-12-07T12:15:17Z". */
+std::string utcNow() {
+	const std::time_t now = std::time(nullptr);
+	std::tm utc{};
+	gmtime_r(&now, &utc);
+	char buf[32];
+	std::strftime(buf, sizeof(buf), "%Y-%m-%dT%H:%M:%SZ", &utc);
+	return buf;
+}
+
+} // namespace
+
+
+std::string modelOutputVariablesSection(FMU2Outputs vr) {
+	return scalarVariableStart(FMU2VarName(vr), vr, FMU2VarDescription(vr), "continuous", "output") + ">\n"
+			"\t\t\t<Real declaredType=\"" + xmlEscaped(FMU2VarType(vr)) + "\"/>\n" + SCALAR_VARIABLE_END;
+}
+
+
+std::string modelInputVariablesSection(FMU2Inputs vr, double start) {
+	// a host's locale must not turn the decimal point into a comma
+	std::ostringstream startText;
+	startText.imbue(std::locale::classic());
+	startText << start;
+	return scalarVariableStart(FMU2VarName(vr), vr, FMU2VarDescription(vr), "continuous", "input") + ">\n"
+			"\t\t\t<Real declaredType=\"" + xmlEscaped(FMU2VarType(vr)) + "\" start=\"" + startText.str()
+			+ "\"/>\n" + SCALAR_VARIABLE_END;
+}
+
+
+std::string variableIndexComment(unsigned int index) {
+	return "\t\t<!-- Variable index=" + std::to_string(index) + " -->\n";
+}
+
+
+std::string modelStructureOutput(unsigned int index) {
+	return "\t\t\t<Unknown index=\"" + std::to_string(index) + "\"/>\n";
+}
+
+
+FMU2ModelDescription::FMU2ModelDescription(CalovindaModel * model) :
+	m_description("thermal and hygric room model"),
+	m_model(model)
+{
+}
+
+
+std::string FMU2ModelDescription::text(int flags) const {
+	const bool moisture = (flags & 0x30) != 0;
+	const bool liquidWater = (flags & 0x20) != 0;
+
+	// interface variables
+	unsigned int index = 1;
+	std::vector<unsigned int> outputIndices;
+	std::vector<unsigned int> inputIndices;
+	std::string interfaceText;
+	const auto addOutput = [&](FMU2Outputs vr) {
+		interfaceText += variableIndexComment(index) + modelOutputVariablesSection(vr);
+		outputIndices.push_back(index++);
+	};
+	const auto addInput = [&](FMU2Inputs vr, double start) {
+		interfaceText += variableIndexComment(index) + modelInputVariablesSection(vr, start);
+		inputIndices.push_back(index++);
+	};
+	for (int vr = FMU2_AmbientTemperature; vr <= FMU2_CoolingSetpointTemperature; ++vr)
+		addOutput(static_cast<FMU2Outputs>(vr));
+	// the model runs with no external load until the host sets one
+	addInput(FMU2_ConvectiveThermalLoad, 0);
+	addInput(FMU2_RadiantThermalLoad, 0);
+	if (moisture) {
+		addOutput(FMU2_ZoneMeanAirRelativeHumidity);
+		addOutput(FMU2_WaterVaporMassFlowRateOut);
+		addOutput(FMU2_WaterVaporEnthalpyFlowOut);
+		if (liquidWater)
+			addInput(FMU2_LiquidWaterMassFlowRate, 0);
+	}
+	interfaceText += variableIndexComment(index)
+			+ scalarVariableStart("ResultsRootDir", FMU2_ResultsRootDir,
+								  "Root path for simulation results and log files.", "fixed", "parameter") + ">\n"
+			"\t\t\t<String start=\"" + xmlEscaped(m_resultsRootDir.withoutExtension().str()) + "\"/>\n"
+			+ SCALAR_VARIABLE_END;
+
+	// states and derivatives
+	const unsigned int n = m_model != nullptr ? m_model->m_n : 0;
+	const unsigned int first = index + 1;
+	std::string statesText;
+	for (unsigned int i = 0; i < n; ++i)
+		statesText += variableIndexComment(first + i)
+				+ scalarVariableStart("x[" + std::to_string(i) + "]", FMU2_StateOffset + i, "",
+									  "continuous", "local") + " initial=\"calculated\">\n"
+				"\t\t\t<Real/>\n" + SCALAR_VARIABLE_END;
+	for (unsigned int i = 0; i < n; ++i)
+		statesText += variableIndexComment(first + n + i)
+				+ scalarVariableStart("der(x[" + std::to_string(i) + "])", FMU2_DerivativeOffset + i, "",
+									  "continuous", "local") + " initial=\"calculated\">\n"
+				"\t\t\t<Real derivative=\"" + std::to_string(first + i) + "\"/>\n" + SCALAR_VARIABLE_END;
+
+	// model structure
+	std::string outputsText;
+	for (const unsigned int o : outputIndices)
+		outputsText += modelStructureOutput(o);
+
+	// The solver's Jacobian pattern holds the true dependencies between the states; the inputs
+	// enter the room balance only, whose element comes last.
+	CalovindaModelInterface * adaptor = dynamic_cast<CalovindaModelInterface *>(m_model);
+	if (adaptor != nullptr && n > 0 && adaptor->m_ia.size() != n + 1)
+		adaptor->generateIndexVector();
+	std::string derivativesText;
+	for (unsigned int i = 0; i < n; ++i) {
+		derivativesText += "\t\t\t<Unknown index=\"" + std::to_string(first + n + i) + "\"";
+		if (adaptor != nullptr) {
+			std::vector<unsigned int> dependencies;
+			if (i + m_model->m_m >= n)
+				dependencies = inputIndices;
+			for (std::uint32_t k = adaptor->m_ia[i]; k < adaptor->m_ia[i + 1]; ++k)
+				dependencies.push_back(first + adaptor->m_ja[k]);
+			std::sort(dependencies.begin(), dependencies.end());
+			std::string list;
+			for (const unsigned int d : dependencies)
+				list += (list.empty() ? "" : " ") + std::to_string(d);
+			derivativesText += " dependencies=\"" + list + "\"";
+		}
+		derivativesText += "/>\n";
+	}
+
+	std::string initialUnknownsText = outputsText;
+	for (unsigned int i = 0; i < 2*n; ++i)
+		initialUnknownsText += modelStructureOutput(first + i);
+
+	// Replaced from the document's end towards its start: every text inserted lies behind the
+	// placeholders still to come, so a placeholder inside an inserted text is never taken.
+	std::string doc = MODEL_DESCRIPTION_TEMPLATE;
+	replaceFirst(doc, "${MODEL_STRUCTURE_INITIAL_UNKNOWNS}\n", initialUnknownsText);
+	replaceFirst(doc, "${MODEL_STRUCTURE_DERIVATIVES}\n", derivativesText);
+	replaceFirst(doc, "${MODEL_STRUCTURE_OUTPUTS}\n", outputsText);
+	replaceFirst(doc, "${VARIABLES_STATES}\n", statesText);
+	replaceFirst(doc, "${VARIABLES_INTERFACE}\n", interfaceText);
+	replaceFirst(doc, "${GENERATED_TIME}", utcNow());
+	replaceFirst(doc, "${CALOVINDA_VERSION}", LONG_VERSION);
+	replaceFirst(doc, "${CALOVINDA_PROJECT_DESCRIPTION}", xmlEscaped(m_description));
+	replaceFirst(doc, "${GUID}", FMU2_GUID);
+	return doc;
+}
+
+
+void FMU2ModelDescription::write(const ZEB::Path & fileName, int flags) const {
+	const char * const FUNC_ID = "[FMU2ModelDescription::write]";
+	const ZEB::Path target = fileName.isValid() ? fileName.absolutePath() : ZEB::Path();
+	if (!target.isValid())
+		throw ZEB::Exception(ZEB::FormatString("Invalid file name '%1' for the model description.")
+							 .arg(fileName.str()), FUNC_ID);
+	const std::string doc = text(flags);
+	std::ofstream out(target.str(), std::ios::binary | std::ios::trunc);
+	if (out)
+		out << doc;
+	if (!out || !out.flush())
+		throw ZEB::Exception(ZEB::FormatString("Cannot write the model description file '%1'.")
+							 .arg(target.str()), FUNC_ID);
+}
+
+} // namespace RX

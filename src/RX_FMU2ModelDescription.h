@@ -1,0 +1,59 @@
+#ifndef RX_FMU2ModelDescriptionH
+#define RX_FMU2ModelDescriptionH
+
+#include <string>
+
+#include "ZEB_Path.h"
+
+#include "RX_FMU2InputOutputDefinitions.h"
+
+namespace RX {
+
+class CalovindaModel;
+
+/*! The FMU's fixed GUID. The model description announces it and fmi2Instantiate compares the
+	host's GUID with it, so both take it from here. */
+inline constexpr char FMU2_GUID[] = "{05022e81-1090-4e41-b0ce-3284aa3d7c5a}";
+
+/*! The ScalarVariable element of an output (whole lines, two tabs deep). */
+std::string modelOutputVariablesSection(FMU2Outputs vr);
+/*! The ScalarVariable element of an input with its start value in six significant digits
+	("200", "0"). */
+std::string modelInputVariablesSection(FMU2Inputs vr, double start);
+/*! The comment line "<!-- Variable index=N -->" that precedes each variable. */
+std::string variableIndexComment(unsigned int index);
+/*! One Unknown element of the model structure's output list. */
+std::string modelStructureOutput(unsigned int index);
+
+/*! Writes the FMI 2.0 model description "modelDescription.xml" of the room model.
+
+	Built by the exporter for one write(), after the room model has been initialised (its number
+	of unknowns gives the states). The model is not owned. When it is the solver adaptor, the
+	derivatives' dependencies are taken from its Jacobian pattern (built here when the solver has
+	not built it yet) plus the inputs for the room's own rows; otherwise the dependencies are left
+	out, which declares every derivative to depend on everything. A null model has no states.
+*/
+class FMU2ModelDescription {
+public:
+	/*! Default description "thermal and hygric room model", empty results root. */
+	explicit FMU2ModelDescription(CalovindaModel * model);
+
+	/*! The whole document for the room's InterfaceDefinition value flags: moisture outputs with
+		flags & 0x30, the liquid water input with flags & 0x20. Texts are XML-escaped. */
+	std::string text(int flags) const;
+
+	/*! Writes text(flags) to the absolute form of fileName, replacing any content. Throws
+		ZEB::Exception when the file cannot be written. */
+	void write(const ZEB::Path & fileName, int flags) const;
+
+	/*! Text of the document's description attribute. */
+	std::string			m_description;
+	/*! Results root proposed to the host; written without the extension of its last part. */
+	ZEB::Path			m_resultsRootDir;
+	/*! The initialised room model; not owned. */
+	CalovindaModel *	m_model;
+};
+
+} // namespace RX
+
+#endif // RX_FMU2ModelDescriptionH
