@@ -775,9 +775,11 @@ void OutputManager::writeLECOutputs(const QString & fileName) const {
 						 ZEB::MSG_ERROR, FUNC_ID, 1);
 		return;
 	}
+	// the integrals run on through the restart of a cyclic run, whose second year starts from
+	// the first year's total; the demand of the year is what was added since the first entry
 	const auto demand = [this](unsigned int j) {
 		const std::vector<double> & series = m_fluxIntegralSeries[j];
-		return series.empty() ? std::nan("") : series.back()/3.6e6;
+		return series.empty() ? std::nan("") : (series.back() - series.front())/3.6e6;
 	};
 	std::string s("Heating demand [kWh/a]         = ");
 	appendNumber(s, demand(F_HEATING_LOAD));

@@ -429,4 +429,12 @@ TEST(RXOutputManager, WritesTimeStampsNaNAndMoistureColumnsOfShortRuns) {
 	out.writeLECOutputs(QString::fromStdString(s.m_dir.file("results/fluxes.tsv")));
 	EXPECT_EQ(s.m_messages.texts("[OutputManager::writeLECOutputs]").back(),
 			  "Cannot write file: '" + s.m_dir.file("results/fluxes.tsv") + "'.");
+
+	// the second year of a cyclic run starts from the first year's totals: only its own count
+	for (unsigned int j : {1u, 2u, 9u})
+		out.m_fluxIntegralSeries[j] = {100*3.6e6, 150*3.6e6};
+	out.writeLECOutputs(QString::fromStdString(s.m_dir.file("results/lec.txt")));
+	EXPECT_EQ(s.file("lec.txt"), "Heating demand [kWh/a]         = 50\n"
+								 "Cooling demand [kWh/a]         = 50\n"
+								 "Window radiation gains [kWh/a] = 50\n");
 }
