@@ -447,6 +447,8 @@ void OutputManager::appendOutputs() {
 			for (std::vector<double> & s : kind)
 				if (!s.empty())
 					s.front() = 0;
+		// a run that starts later than 0 s integrates from its start, not from 0 s
+		m_tStepCompleted = t;
 	}
 
 	// the end of the first year starts the series of the second year

@@ -111,7 +111,8 @@ public:
 	PerConstruction							m_wallStates;
 	PerConstruction							m_wallFluxes;
 
-	/*! End of the last completed step seen by integrateOutputs() [s]; 0 before the first. */
+	/*! End of the last completed step seen by integrateOutputs() [s]; before the first, the time
+		of the first output (0 until then). */
 	double									m_tStepCompleted;
 	/*! Time integrals of the fluxes up to m_tStepCompleted [unit*s]. */
 	std::array<double, NUM_FLUXES>			m_fluxIntegrals;

@@ -142,6 +142,15 @@ TEST(RXOutputManager, IntegratesFluxesExactlyAndTakesTheLastStepBackToTheOutputT
 	EXPECT_TRUE(TestSupport::throwsWith([&] { out.appendOutputs(); }, "index <= 8760", "[OutputManager::appendOutputs]"));
 	EXPECT_EQ(out.m_stateSeries[0].size(), 3u);
 	EXPECT_EQ(out.m_fluxIntegralSeries[0].size(), 3u);
+
+	// a run from day 1 integrates from its start
+	out.initOutputs();
+	at(86400);
+	out.appendOutputs();
+	at(86400 + 900);
+	out.integrateOutputs(86400 + 900);
+	out.appendOutputs();
+	EXPECT_EQ(out.m_fluxIntegralSeries[1], (std::vector<double>{0, 400*900}));
 }
 
 
