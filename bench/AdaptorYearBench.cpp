@@ -3,8 +3,9 @@
 // co-simulation loop drives it: stepCompleted after every step, writeOutputs on the hourly grid.
 // The adaptor chooses the solver objects: CVODE with GMRES and the sparse difference-quotient
 // Jacobian, without preconditioner as the FMU sets it (gmres), or with ILU (ilu). Prints per run
-// wall time, steps, right-hand-side evaluations, linear iterations and the mean room air
-// temperature of the hourly outputs, and the time spent in the adaptor's step and output hooks.
+// wall time, steps, right-hand-side evaluations, linear iterations, Jacobian rebuilds and the mean
+// room air temperature of the hourly outputs, and the time spent in the adaptor's step and output
+// hooks.
 // A measurement, run by hand:
 //   build/bench/calovinda_adaptor_year [gmres] [ilu]
 // without arguments both.
@@ -107,6 +108,9 @@ int runYear(const char * preconditioner) {
 		std::printf("  Newton iterations   %u, convergence failures %u, error test failures %u\n",
 					cvode.stats(Integrator::ST_NONLIN_ITERS), cvode.stats(Integrator::ST_NONLIN_CONV_FAILS),
 					cvode.stats(Integrator::ST_ERR_TEST_FAILS));
+		// CVODE counts the set-ups that asked for a fresh Jacobian; the others reuse it
+		std::printf("  Jacobian rebuilds   %u, linear convergence failures %u\n",
+					cvode.stats(Integrator::ST_PREC_EVALS), cvode.stats(Integrator::ST_LIN_CONV_FAILS));
 		std::printf("  in stepCompleted    %.3f s, in writeOutputs %.3f s\n", hookSeconds[0], hookSeconds[1]);
 		std::printf("  outputs             %u, mean room air temperature %.3f C\n", outputs, TSum/outputs - 273.15);
 	}
