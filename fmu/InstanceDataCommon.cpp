@@ -1,0 +1,182 @@
+#include "InstanceDataCommon.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "KADRIX_FMUModelInterface.h"
+#include "ZEB_Exception.h"
+#include "ZEB_FormatString.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Path.h"
+
+const char * const InstanceDataCommon::GUID = "{f53bd388-5cf3-4343-aba6-93e0ce57e602}";
+
+namespace {
+
+/*! Value reference of the string parameter "ResultsRootDir". */
+const int RESULTS_ROOT_DIR_VR = 42;
+
+/*! Longest text sent to a host [bytes]: hosts cut or buffer messages (2048 bytes in one of them). */
+const std::size_t MAX_HOST_MESSAGE = 1000;
+
+} // namespace
+
+
+InstanceDataCommon::InstanceDataCommon(KADRIX::FMUModelInterface * fmuModel) :
+	m_loggingOn(false),
+	m_modelExchange(true),
+	m_tInput(0),
+	m_externalInputVarsModified(false),
+	m_fmuStateSize(0),
+	m_fmuModel(fmuModel),
+	m_modelReady(false)
+{
+}
+
+
+InstanceDataCommon::~InstanceDataCommon() {
+	m_messageHandler.reset();
+	for (void * state : m_fmuStates)
+		std::free(state);
+}
+
+
+void InstanceDataCommon::setCallbacks(const fmi2CallbackFunctions & functions) {
+	m_callbacks.logger = functions.logger;
+	m_callbacks.allocateMemory = functions.allocateMemory;
+	m_callbacks.freeMemory = functions.freeMemory;
+	m_callbacks.stepFinished = functions.stepFinished;
+	m_callbacks.componentEnvironment = functions.componentEnvironment;
+}
+
+
+void InstanceDataCommon::sendToHost(const Callbacks & callbacks, const std::string & instanceName,
+									fmi2Status status, const char * category, const std::string & text)
+{
+	if (callbacks.logger == nullptr)
+		return;
+	// Every host treats the message as a printf format, and some expand "#...#" as variable
+	// references: both marks are doubled. The text is cut whole characters at a time.
+	std::string message;
+	message.reserve(text.size() + 8);
+	std::size_t i = 0;
+	while (i < text.size()) {
+		std::size_t length = 1;
+		const unsigned char lead = static_cast<unsigned char>(text[i]);
+		if (lead >= 0xF0)
+			length = 4;
+		else if (lead >= 0xE0)
+			length = 3;
+		else if (lead >= 0xC0)
+			length = 2;
+		length = std::min(length, text.size() - i);
+		const bool doubled = lead == '%' || lead == '#';
+		if (message.size() + length + (doubled ? 1 : 0) > MAX_HOST_MESSAGE) {
+			message += "...";
+			break;
+		}
+		if (doubled)
+			message += text[i];
+		message.append(text, i, length);
+		i += length;
+	}
+	callbacks.logger(callbacks.componentEnvironment, instanceName.c_str(), status, category, message.c_str());
+}
+
+
+void InstanceDataCommon::logger(fmi2Status status, const char * category, const ZEB::FormatString & msg) const {
+	if (m_loggingOn)
+		sendToHost(m_callbacks, m_instanceName, status, category, msg.str());
+}
+
+
+void InstanceDataCommon::logger(fmi2Status status, const char * category, const char * msg) const {
+	if (m_loggingOn)
+		sendToHost(m_callbacks, m_instanceName, status, category, msg);
+}
+
+
+void InstanceDataCommon::setReal(int vr, double value) {
+	m_fmuModel->setReal(vr, value);
+	m_externalInputVarsModified = true;
+}
+
+
+void InstanceDataCommon::setInteger(int vr, int value) {
+	m_fmuModel->setInteger(vr, value);
+	m_externalInputVarsModified = true;
+}
+
+
+void InstanceDataCommon::setBoolean(int vr, bool value) {
+	m_fmuModel->setBoolean(vr, value);
+	m_externalInputVarsModified = true;
+}
+
+
+void InstanceDataCommon::setString(int vr, const char * value) {
+	if (vr == RESULTS_ROOT_DIR_VR)
+		m_resultsRootDir = value;
+	else
+		m_fmuModel->setString(vr, value);
+	m_externalInputVarsModified = true;
+}
+
+
+void InstanceDataCommon::getReal(int vr, double & value) {
+	if (m_modelExchange)
+		updateIfModified();
+	if (!getStateReal(vr, value))
+		m_fmuModel->getReal(vr, value);
+}
+
+
+void InstanceDataCommon::getInteger(int vr, int & value) {
+	if (m_modelExchange)
+		updateIfModified();
+	m_fmuModel->getInteger(vr, value);
+}
+
+
+void InstanceDataCommon::getBoolean(int vr, bool & value) {
+	if (m_modelExchange)
+		updateIfModified();
+	m_fmuModel->getBoolean(vr, value);
+}
+
+
+void InstanceDataCommon::getString(int vr, const char *& value) {
+	if (vr == RESULTS_ROOT_DIR_VR) {
+		value = m_resultsRootDir.c_str();
+		return;
+	}
+	if (m_modelExchange)
+		updateIfModified();
+	m_fmuModel->getString(vr, value);
+}
+
+
+void InstanceDataCommon::completedIntegratorStep() {
+	updateIfModified();
+	m_fmuModel->completedIntegratorStep(m_tInput, m_yInput.data());
+}
+
+
+void InstanceDataCommon::setupMessageHandler(const ZEB::Path & logfile) {
+	const char * const location = "[InstanceDataCommon::setupMessageHandler]";
+	if (m_messageHandler != nullptr)
+		throw ZEB::Exception("Message handler must not be created/initialized twice.", location);
+	m_messageHandler = std::make_unique<ZEB::MessageHandler>();
+	m_messageHandler->setConsoleVerbosityLevel(0);
+	m_messageHandler->setLogfileVerbosityLevel(1);
+	m_messageHandler->m_locationWidth = 48;
+	const ZEB::Path logDir = logfile.parentPath();
+	if (!ZEB::Path::makePath(logDir))
+		throw ZEB::Exception(ZEB::FormatString("Error creating log directory '%1'.").arg(logDir.absolutePath()),
+							 location);
+	std::string errmsg;
+	if (!m_messageHandler->openLogFile(logfile.str(), false, errmsg))
+		throw ZEB::Exception(ZEB::FormatString("Error opening logfile '%1': %2").arg(logfile).arg(errmsg), location);
+	ZEB::MessageHandlerRegistry::instance().setMessageHandler(m_messageHandler.get());
+}

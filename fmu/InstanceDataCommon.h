@@ -1,0 +1,129 @@
+#ifndef InstanceDataCommonH
+#define InstanceDataCommonH
+
+#include <cstddef>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fmi2Functions.h"
+
+namespace ZEB {
+class FormatString;
+class MessageHandler;
+class Path;
+}
+
+namespace KADRIX {
+class FMUModelInterface;
+}
+
+/*! Everything an FMI instance needs apart from the room model: the host's callbacks, names and
+	paths, the mode flags, the model-exchange buffers, the instance's message handler and the FMU
+	states handed out. The derived InstanceData adds the model, its start-up and stepping.
+
+	The record owns its message handler and every FMU state buffer in m_fmuStates; it does not own
+	m_fmuModel, which lives inside the derived record. The host's callback table is copied, so the
+	host's table may go away after fmi2Instantiate.
+*/
+class InstanceDataCommon {
+public:
+	/*! The host's callbacks, copied from its table; only logger and componentEnvironment are used. */
+	struct Callbacks {
+		fmi2CallbackLogger			logger = nullptr;
+		fmi2CallbackAllocateMemory	allocateMemory = nullptr;
+		fmi2CallbackFreeMemory		freeMemory = nullptr;
+		fmi2StepFinished			stepFinished = nullptr;
+		fmi2ComponentEnvironment	componentEnvironment = nullptr;
+	};
+
+	/*! fmuModel is only stored: the model may not be constructed yet. */
+	explicit InstanceDataCommon(KADRIX::FMUModelInterface * fmuModel);
+	/*! Deletes the message handler (which makes the registry's default current where it was
+		current) and frees every FMU state still handed out. */
+	virtual ~InstanceDataCommon();
+
+	InstanceDataCommon(const InstanceDataCommon &) = delete;
+	InstanceDataCommon & operator=(const InstanceDataCommon &) = delete;
+
+	/*! Model exchange: brings the model to m_tInput, m_yInput and the inputs. */
+	virtual void updateIfModified() {}
+	/*! Co-simulation: integrates to tCommunicationIntervalEnd [s]. */
+	virtual void integrateTo(double tCommunicationIntervalEnd) { (void)tCommunicationIntervalEnd; }
+	virtual void computeFMUStateSize() { m_fmuStateSize = 0; }
+	virtual void serializeFMUstate(void * state) { (void)state; }
+	virtual void deserializeFMUstate(void * state) { (void)state; }
+	virtual void clearBuffers() {}
+	/*! The state x[i] (value reference 10000 + i) or its derivative (20000 + i) of the model, as the
+		model description declares them; false for any other reference. */
+	virtual bool getStateReal(int vr, double & value) { (void)vr; (void)value; return false; }
+	/*! Number of continuous states of the initialised model; 0 before. */
+	virtual std::size_t numberOfStates() const { return 0; }
+	/*! The integrator's time [s] in co-simulation. */
+	virtual double integratorTime() { return 0; }
+
+	/*! Copies the host's table. */
+	void setCallbacks(const fmi2CallbackFunctions & functions);
+
+	/*! While logging is on, sends the text of msg to the host's logger with the instance name. */
+	void logger(fmi2Status status, const char * category, const ZEB::FormatString & msg) const;
+	void logger(fmi2Status status, const char * category, const char * msg) const;
+
+	void setReal(int vr, double value);
+	void setInteger(int vr, int value);
+	void setBoolean(int vr, bool value);
+	/*! Value reference 42 sets m_resultsRootDir; value must not be null. */
+	void setString(int vr, const char * value);
+	/*! In model exchange the getters first bring the model up to date. */
+	void getReal(int vr, double & value);
+	void getInteger(int vr, int & value);
+	void getBoolean(int vr, bool & value);
+	/*! Value reference 42 gives m_resultsRootDir at once; value points into the record or the model. */
+	void getString(int vr, const char *& value);
+
+	/*! Model exchange: the model's step hook at m_tInput, m_yInput. */
+	void completedIntegratorStep();
+
+	/*! Creates the instance's message handler with its log file logfile (started afresh) and makes
+		it current. Throws ZEB::Exception when there is one already or the log cannot be opened. */
+	void setupMessageHandler(const ZEB::Path & logfile);
+
+	/*! Sends text through the host's logger (nothing for a null logger) as a plain message:
+		'%' and '#' are doubled so that no host expands them, and an overlong text is cut at a
+		character boundary. Used for every message the host sees. */
+	static void sendToHost(const Callbacks & callbacks, const std::string & instanceName, fmi2Status status,
+						   const char * category, const std::string & text);
+
+	/*! The FMU's GUID, equal to the one in the model description. */
+	static const char * const GUID;
+
+	Callbacks							m_callbacks;
+	std::string							m_instanceName;
+	/*! The resource location URI given to fmi2Instantiate. */
+	std::string							m_resourceLocation;
+	bool								m_loggingOn;
+	bool								m_modelExchange;
+	/*! "ResultsRootDir" (value reference 42); after initialisation the results root in use. */
+	std::string							m_resultsRootDir;
+	/*! Model exchange: the time set by the host [s]. */
+	double								m_tInput;
+	/*! Model exchange: the states set by the host (n values after initialisation). */
+	std::vector<double>					m_yInput;
+	/*! Model exchange: the derivatives last computed (n values after initialisation). */
+	std::vector<double>					m_ydot;
+	/*! Set by every value setter, cleared when the model has taken the inputs over. */
+	bool								m_externalInputVarsModified;
+	/*! The instance's handler; null until initialisation. */
+	std::unique_ptr<ZEB::MessageHandler> m_messageHandler;
+	/*! Bytes of one FMU state buffer; 0 means FMU states are not available. */
+	std::size_t							m_fmuStateSize;
+	/*! FMU state buffers handed out and not yet freed, each from malloc. */
+	std::set<void *>					m_fmuStates;
+	/*! The FMU variable interface of the model inside the derived record. */
+	KADRIX::FMUModelInterface *			m_fmuModel;
+	/*! True once an initialisation succeeded: only then may the model be evaluated or stepped. */
+	bool								m_modelReady;
+};
+
+#endif // InstanceDataCommonH

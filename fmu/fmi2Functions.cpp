@@ -1,0 +1,682 @@
+#include "fmi2Functions.h"
+
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include "InstanceData.h"
+#include "ZEB_Exception.h"
+#include "ZEB_FormatString.h"
+#include "ZEB_MessageHandlerRegistry.h"
+
+// Every entry point that gets an instance runs through framed(): the process lock, the instance's
+// message handler made current for the call (the previous one restored on every way out), the
+// state the call needs checked, and every exception turned into a logged fmi2Error, so that none
+// crosses into the host.
+
+namespace {
+
+/*! Guards what the instances share in the process: the registry of message handlers, the Qt
+	application object and the solver's global timers. Held for the whole of each entry point,
+	so instances may be driven from different threads. */
+std::mutex & processMutex() {
+	static std::mutex mutex;
+	return mutex;
+}
+
+/*! The process lock and the instance's message handler for the life of one entry point. */
+class CallScope {
+public:
+	explicit CallScope(const InstanceDataCommon & instance) :
+		m_lock(processMutex()),
+		m_previous(ZEB::MessageHandlerRegistry::instance().currentHandler())
+	{
+		if (instance.m_messageHandler != nullptr)
+			ZEB::MessageHandlerRegistry::instance().setMessageHandler(instance.m_messageHandler.get());
+	}
+	~CallScope() {
+		ZEB::MessageHandlerRegistry::instance().setMessageHandler(m_previous);
+	}
+	CallScope(const CallScope &) = delete;
+	CallScope & operator=(const CallScope &) = delete;
+
+private:
+	std::lock_guard<std::mutex>	m_lock;
+	ZEB::MessageHandler *		m_previous;
+};
+
+/*! What the instance must be ready for before a call's work runs. */
+enum class Needs {
+	Nothing,
+	/*! a successfully initialised model */
+	Model,
+	/*! an initialised co-simulation instance */
+	CoSimulation,
+	/*! an initialised model-exchange instance */
+	ModelExchange
+};
+
+/*! Why the instance cannot serve a call that needs this; null when it can. */
+const char * unreadyReason(const InstanceDataCommon & d, Needs needs) {
+	if (needs == Needs::Nothing)
+		return nullptr;
+	if (!d.m_modelReady)
+		return "The model is not initialized.";
+	if (needs == Needs::CoSimulation && d.m_modelExchange)
+		return "The instance was created for model exchange.";
+	if (needs == Needs::ModelExchange && !d.m_modelExchange)
+		return "The instance was created for co-simulation.";
+	return nullptr;
+}
+
+/*! Reports text as an error and gives fmi2Error. */
+fmi2Status refuse(const InstanceDataCommon & d, const ZEB::FormatString & text) {
+	d.logger(fmi2Error, "error", text);
+	return fmi2Error;
+}
+
+/*! The error text of an entry point: "<function>: <what>". */
+ZEB::FormatString plainError(const char * function, const std::string & what) {
+	return ZEB::FormatString("%1: %2").arg(function).arg(what);
+}
+
+/*! Runs work(instance) for the entry point function and returns its status. A ZEB::Exception has
+	its message stack written to the instance's log; it and any other exception are reported to
+	the host with errorText(what) and give fmi2Error. */
+template <typename Work, typename ErrorText>
+fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && work, ErrorText && errorText) noexcept {
+	if (c == nullptr)
+		return fmi2Error;
+	InstanceData & d = *static_cast<InstanceData *>(c);
+	try {
+		CallScope scope(d);
+		try {
+			if (const char * reason = unreadyReason(d, needs))
+				return refuse(d, plainError(function, reason));
+			return work(d);
+		}
+		catch (const ZEB::Exception & ex) {
+			ex.writeMsgStackToError();
+			d.logger(fmi2Error, "error", errorText(std::string(ex.what())));
+		}
+		catch (const std::bad_alloc &) {
+			d.logger(fmi2Error, "error", errorText(std::string("Out of memory.")));
+		}
+		catch (const std::exception & ex) {
+			ZEB::ZEB_Message(ZEB::FormatString("Exception caught: %1").arg(ex.what()), ZEB::MSG_ERROR, nullptr, 1);
+			d.logger(fmi2Error, "error", errorText(std::string(ex.what())));
+		}
+		catch (...) {
+			d.logger(fmi2Error, "error", errorText(std::string("Unknown exception.")));
+		}
+	}
+	catch (...) {
+		// the report itself failed (no memory left): the status still tells the host
+	}
+	return fmi2Error;
+}
+
+/*! framed() with the error text "<function>: <what>". */
+template <typename Work>
+fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && work) noexcept {
+	return framed(c, function, needs, std::forward<Work>(work),
+				  [function](const std::string & what) { return plainError(function, what); });
+}
+
+/*! The loop of the value getters and setters: access(d, i) for i = 0 .. nvr-1, stopping at the
+	first failing reference, whose text "Error in <function>() for vr=.. and value=.." shows the
+	slot through show(text, i). */
+template <typename Value, typename Access, typename Show>
+fmi2Status valueLoop(fmi2Component c, const char * function, const fmi2ValueReference vr[], std::size_t nvr,
+					 Value * value, Access && access, Show && show) noexcept
+{
+	std::size_t i = 0;
+	return framed(c, function, Needs::Nothing,
+		[&](InstanceData & d) {
+			if (nvr > 0 && (vr == nullptr || value == nullptr))
+				return refuse(d, plainError(function, "Missing value reference or value array."));
+			for (; i < nvr; ++i)
+				access(d, i);
+			return fmi2OK;
+		},
+		[&](const std::string &) {
+			ZEB::FormatString text(std::string("Error in ") + function + "() for vr=%1 and value=%2.");
+			text.arg(vr[i]);
+			show(text, i);
+			return text;
+		});
+}
+
+/*! Refuses an array of nx values when it is null or nx is not the model's number of states. */
+bool checkStateArray(const InstanceDataCommon & d, const char * function, const void * array, std::size_t nx) {
+	if (nx != d.numberOfStates()) {
+		refuse(d, ZEB::FormatString("%1: %2 values given, the model has %3 states.").arg(function)
+				  .arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.numberOfStates())));
+		return false;
+	}
+	if (nx > 0 && array == nullptr) {
+		refuse(d, plainError(function, "Missing value array."));
+		return false;
+	}
+	return true;
+}
+
+/*! Logs a call of function that only reports itself. */
+fmi2Status logged(fmi2Component c, const char * function, const char * text) noexcept {
+	return framed(c, function, Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", text);
+		return fmi2OK;
+	});
+}
+
+/*! Refuses a call of function that this FMU does not provide. */
+fmi2Status unsupported(fmi2Component c, const char * function, const ZEB::FormatString & text) noexcept {
+	return framed(c, function, Needs::Nothing, [&](InstanceData & d) {
+		return refuse(d, text);
+	});
+}
+
+/*! Answers a status query for kind s, reporting itself as function: fmi2Discard for any kind
+	but served (when answer() writes the value). */
+template <typename Answer>
+fmi2Status statusQuery(fmi2Component c, const char * function, const char * text, const void * value,
+					   Answer && answer) noexcept
+{
+	return framed(c, function, Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", text);
+		if (value == nullptr)
+			return refuse(d, plainError(function, "Missing value pointer."));
+		return answer(d) ? fmi2OK : fmi2Discard;
+	});
+}
+
+} // namespace
+
+
+extern "C" {
+
+// *** common functions ***
+
+const char * fmi2GetTypesPlatform(void) {
+	return "default";
+}
+
+
+const char * fmi2GetVersion(void) {
+	return "2.0";
+}
+
+
+fmi2Status fmi2SetDebugLogging(fmi2Component c, fmi2Boolean loggingOn, size_t nCategories,
+							   const fmi2String categories[])
+{
+	(void)nCategories;
+	(void)categories;
+	return framed(c, "fmi2SetDebugLogging", Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetDebugLogging: logging switched %1.")
+									 .arg(loggingOn != 0 ? "true" : "false"));
+		d.m_loggingOn = loggingOn == fmi2True;
+		return fmi2OK;
+	});
+}
+
+
+fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2String fmuGUID,
+							  fmi2String fmuResourceLocation, const fmi2CallbackFunctions * functions,
+							  fmi2Boolean visible, fmi2Boolean loggingOn)
+{
+	(void)visible;
+	if (functions == nullptr || functions->logger == nullptr)
+		return nullptr;
+	InstanceDataCommon::Callbacks callbacks;
+	callbacks.logger = functions->logger;
+	callbacks.componentEnvironment = functions->componentEnvironment;
+	const std::string name = instanceName != nullptr ? instanceName : "";
+	try {
+		std::lock_guard<std::mutex> lock(processMutex());
+		if (name.empty()) {
+			if (loggingOn != 0)
+				InstanceDataCommon::sendToHost(callbacks, name, fmi2Error, "error", "fmi2Instantiate: Missing instance name.");
+			return nullptr;
+		}
+		if (fmuGUID == nullptr || std::strcmp(fmuGUID, InstanceDataCommon::GUID) != 0) {
+			InstanceDataCommon::sendToHost(callbacks, name, fmi2Error, "error", "fmi2Instantiate: Invalid/mismatching guid.");
+			return nullptr;
+		}
+		if (fmuResourceLocation == nullptr) {
+			InstanceDataCommon::sendToHost(callbacks, name, fmi2Error, "error", "fmi2Instantiate: Missing resource location.");
+			return nullptr;
+		}
+		std::unique_ptr<InstanceData> d = std::make_unique<InstanceData>();
+		d->setCallbacks(*functions);
+		d->m_instanceName = name;
+		d->m_modelExchange = fmuType == fmi2ModelExchange;
+		d->m_resourceLocation = fmuResourceLocation;
+		d->m_loggingOn = loggingOn == fmi2True;
+		return d.release();
+	}
+	catch (const std::exception & ex) {
+		try {
+			InstanceDataCommon::sendToHost(callbacks, name, fmi2Error, "error",
+										   std::string("fmi2Instantiate: Cannot create the instance: ") + ex.what());
+		}
+		catch (...) {}
+	}
+	catch (...) {}
+	return nullptr;
+}
+
+
+void fmi2FreeInstance(fmi2Component c) {
+	framed(c, "fmi2FreeInstance", Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", "fmi2FreeInstance: Model instance deleted.");
+		delete &d;
+		return fmi2OK;
+	});
+}
+
+
+fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fmi2Real tolerance,
+							   fmi2Real startTime, fmi2Boolean stopTimeDefined, fmi2Real stopTime)
+{
+	// start and end come from the project; a host's stop time never limits a step
+	(void)toleranceDefined;
+	(void)tolerance;
+	(void)startTime;
+	(void)stopTimeDefined;
+	(void)stopTime;
+	return logged(c, "fmi2SetupExperiment", "fmi2SetupExperiment: Call of setup experiment.");
+}
+
+
+fmi2Status fmi2EnterInitializationMode(fmi2Component c) {
+	return framed(c, "fmi2EnterInitializationMode", Needs::Nothing,
+		[&](InstanceData & d) {
+			d.logger(fmi2OK, "progress", "fmi2EnterInitializationMode: Go into initialization mode.");
+			d.init();
+			if (!d.m_modelExchange)
+				d.computeFMUStateSize();
+			return fmi2OK;
+		},
+		[](const std::string &) { return ZEB::FormatString("Model initialization failed."); });
+}
+
+
+fmi2Status fmi2ExitInitializationMode(fmi2Component c) {
+	return logged(c, "fmi2ExitInitializationMode", "fmi2ExitInitializationMode: Go out from initialization mode.");
+}
+
+
+fmi2Status fmi2Terminate(fmi2Component c) {
+	return framed(c, "fmi2Terminate", Needs::Nothing, [&](InstanceData & d) {
+		d.clearBuffers();
+		d.logger(fmi2OK, "progress", "fmi2Terminate: Terminate model.");
+		return fmi2OK;
+	});
+}
+
+
+fmi2Status fmi2Reset(fmi2Component c) {
+	return unsupported(c, "fmi2Reset", ZEB::FormatString("fmi2Reset: Reset the whole model to default. Not implemented yet."));
+}
+
+
+// *** values ***
+
+fmi2Status fmi2GetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Real value[]) {
+	return valueLoop(c, "fmi2GetReal", vr, nvr, value,
+		[&](InstanceData & d, std::size_t i) { d.getReal(static_cast<int>(vr[i]), value[i]); },
+		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
+}
+
+
+fmi2Status fmi2GetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Integer value[]) {
+	return valueLoop(c, "fmi2GetInteger", vr, nvr, value,
+		[&](InstanceData & d, std::size_t i) { d.getInteger(static_cast<int>(vr[i]), value[i]); },
+		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
+}
+
+
+fmi2Status fmi2GetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Boolean value[]) {
+	// the model provides no booleans: an unknown reference reads false
+	bool current = false;
+	return valueLoop(c, "fmi2GetBoolean", vr, nvr, value,
+		[&](InstanceData & d, std::size_t i) {
+			current = false;
+			d.getBoolean(static_cast<int>(vr[i]), current);
+			value[i] = current ? fmi2True : fmi2False;
+		},
+		[&](ZEB::FormatString & text, std::size_t) { text.arg(current ? fmi2True : fmi2False); });
+}
+
+
+fmi2Status fmi2GetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2String value[]) {
+	// the slot of a failing reference may hold anything: it is shown empty
+	return valueLoop(c, "fmi2GetString", vr, nvr, value,
+		[&](InstanceData & d, std::size_t i) {
+			const char * text = "";
+			d.getString(static_cast<int>(vr[i]), text);
+			value[i] = text;
+		},
+		[&](ZEB::FormatString & text, std::size_t) { text.arg(""); });
+}
+
+
+fmi2Status fmi2SetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2Real value[]) {
+	return valueLoop(c, "fmi2SetReal", vr, nvr, value,
+		[&](InstanceData & d, std::size_t i) { d.setReal(static_cast<int>(vr[i]), value[i]); },
+		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
+}
+
+
+fmi2Status fmi2SetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2Integer value[]) {
+	return valueLoop(c, "fmi2SetInteger", vr, nvr, value,
+		[&](InstanceData & d, std::size_t i) { d.setInteger(static_cast<int>(vr[i]), value[i]); },
+		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
+}
+
+
+fmi2Status fmi2SetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2Boolean value[]) {
+	return valueLoop(c, "fmi2SetBoolean", vr, nvr, value,
+		[&](InstanceData & d, std::size_t i) { d.setBoolean(static_cast<int>(vr[i]), value[i] == fmi2True); },
+		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
+}
+
+
+fmi2Status fmi2SetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2String value[]) {
+	return valueLoop(c, "fmi2SetString", vr, nvr, value,
+		[&](InstanceData & d, std::size_t i) {
+			if (value[i] == nullptr)
+				throw ZEB::Exception("Missing string value.", "[fmi2SetString]");
+			d.setString(static_cast<int>(vr[i]), value[i]);
+		},
+		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i] != nullptr ? value[i] : ""); });
+}
+
+
+// *** FMU states: none is ever handed out yet, since the state size stays 0 ***
+
+fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
+	(void)FMUstate;
+	return unsupported(c, "fmi2GetFMUstate", ZEB::FormatString("fmi2GetFMUstate is called though FMU was not yet "
+		"completely set up or serialization is not supported by this FMU."));
+}
+
+
+fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate) {
+	(void)FMUstate;
+	return unsupported(c, "fmi2SetFMUstate", ZEB::FormatString("fmi2SetFMUstate is called with invalid FMUstate "
+		"(unknown or already released pointer)."));
+}
+
+
+fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
+	if (c != nullptr && FMUstate == nullptr)
+		return fmi2OK;
+	return unsupported(c, "fmi2FreeFMUstate", ZEB::FormatString("fmi2FreeFMUstate is called with invalid FMUstate "
+		"(unknown or already released pointer)."));
+}
+
+
+fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, size_t * size) {
+	(void)FMUstate;
+	(void)size;
+	return unsupported(c, "fmi2SerializedFMUstateSize", ZEB::FormatString("fmi2SerializedFMUstateSize is called "
+		"with invalid FMUstate (unknown or already released pointer)."));
+}
+
+
+fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate, fmi2Byte serializedState[], size_t size) {
+	(void)FMUstate;
+	(void)serializedState;
+	(void)size;
+	return unsupported(c, "fmi2SerializeFMUstate", ZEB::FormatString("fmi2SerializeFMUstate is called with invalid "
+		"FMUstate (unknown or already released pointer)."));
+}
+
+
+fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedState[], size_t size,
+								   fmi2FMUstate * FMUstate)
+{
+	(void)serializedState;
+	(void)size;
+	(void)FMUstate;
+	return unsupported(c, "fmi2DeSerializeFMUstate", ZEB::FormatString("fmi2DeSerializeFMUstate is called with "
+		"invalid FMUstate (unknown or already released pointer)."));
+}
+
+
+fmi2Status fmi2GetDirectionalDerivative(fmi2Component c, const fmi2ValueReference vUnknown_ref[], size_t nUnknown,
+										const fmi2ValueReference vKnown_ref[], size_t nKnown, const fmi2Real dvKnown[],
+										fmi2Real dvUnknown[])
+{
+	(void)vUnknown_ref;
+	(void)nUnknown;
+	(void)vKnown_ref;
+	(void)nKnown;
+	(void)dvKnown;
+	(void)dvUnknown;
+	return unsupported(c, "fmi2GetDirectionalDerivative",
+					   ZEB::FormatString("fmi2GetDirectionalDerivative is called but not implemented"));
+}
+
+
+// *** model exchange ***
+
+fmi2Status fmi2EnterEventMode(fmi2Component c) {
+	return logged(c, "fmi2EnterEventMode", "fmi2EnterEventMode: Enter into event mode.");
+}
+
+
+fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
+	return framed(c, "fmi2NewDiscreteStates", Needs::Nothing, [&](InstanceData & d) {
+		if (eventInfo == nullptr)
+			return refuse(d, plainError("fmi2NewDiscreteStates", "Missing event info."));
+		// no discrete states, no events; the nominals never change
+		eventInfo->newDiscreteStatesNeeded = fmi2False;
+		eventInfo->terminateSimulation = fmi2False;
+		eventInfo->nominalsOfContinuousStatesChanged = fmi2False;
+		eventInfo->valuesOfContinuousStatesChanged = fmi2False;
+		eventInfo->nextEventTimeDefined = fmi2False;
+		eventInfo->nextEventTime = 0;
+		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2NewDiscreteStates: at current time: %1").arg(d.m_tInput));
+		return fmi2OK;
+	});
+}
+
+
+fmi2Status fmi2EnterContinuousTimeMode(fmi2Component c) {
+	return logged(c, "fmi2EnterContinuousTimeMode", "fmi2EnterContinuousTimeMode: Enter into continuous mode.");
+}
+
+
+fmi2Status fmi2CompletedIntegratorStep(fmi2Component c, fmi2Boolean noSetFMUStatePriorToCurrentPoint,
+									   fmi2Boolean * enterEventMode, fmi2Boolean * terminateSimulation)
+{
+	(void)noSetFMUStatePriorToCurrentPoint;
+	return framed(c, "fmi2CompletedIntegratorStep", Needs::ModelExchange,
+		[&](InstanceData & d) {
+			if (enterEventMode == nullptr || terminateSimulation == nullptr)
+				return refuse(d, plainError("fmi2CompletedIntegratorStep", "Missing result pointer."));
+			*enterEventMode = fmi2False;
+			*terminateSimulation = fmi2True;
+			d.logger(fmi2OK, "progress", "Integrator step completed.");
+			d.completedIntegratorStep();
+			*terminateSimulation = fmi2False;
+			return fmi2OK;
+		},
+		[](const std::string &) { return ZEB::FormatString("Error in fmi2CompletedIntegratorStep()."); });
+}
+
+
+fmi2Status fmi2SetTime(fmi2Component c, fmi2Real time) {
+	return framed(c, "fmi2SetTime", Needs::Nothing, [&](InstanceData & d) {
+		if (!std::isfinite(time) || time < 0)
+			return refuse(d, ZEB::FormatString("fmi2SetTime: Invalid time point %1.").arg(time));
+		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetTime: Set time point: %1").arg(time));
+		d.m_tInput = time;
+		return fmi2OK;
+	});
+}
+
+
+fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t nx) {
+	return framed(c, "fmi2SetContinuousStates", Needs::ModelExchange, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetContinuousStates: Set continuous states with size %1 "
+			"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_yInput.size())));
+		if (!checkStateArray(d, "fmi2SetContinuousStates", x, nx))
+			return fmi2Error;
+		std::copy(x, x + nx, d.m_yInput.begin());
+		return fmi2OK;
+	});
+}
+
+
+fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx) {
+	return framed(c, "fmi2GetDerivatives", Needs::ModelExchange,
+		[&](InstanceData & d) {
+			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetDerivatives: Getting derivatives with size %1 "
+				"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_ydot.size())));
+			if (!checkStateArray(d, "fmi2GetDerivatives", derivatives, nx))
+				return fmi2Error;
+			d.updateIfModified();
+			std::copy(d.m_ydot.begin(), d.m_ydot.begin() + nx, derivatives);
+			return fmi2OK;
+		},
+		[](const std::string & what) {
+			return ZEB::FormatString("fmi2GetDerivatives: Exception while updating model: %1").arg(what);
+		});
+}
+
+
+fmi2Status fmi2GetEventIndicators(fmi2Component c, fmi2Real eventIndicators[], size_t ni) {
+	(void)eventIndicators;
+	return framed(c, "fmi2GetEventIndicators", Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetEventIndicators: size %1").arg(static_cast<unsigned long>(ni)));
+		return fmi2OK;
+	});
+}
+
+
+fmi2Status fmi2GetContinuousStates(fmi2Component c, fmi2Real x[], size_t nx) {
+	return framed(c, "fmi2GetContinuousStates", Needs::ModelExchange, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetContinuousStates: Getting continuous states with size %1 "
+			"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_yInput.size())));
+		if (!checkStateArray(d, "fmi2GetContinuousStates", x, nx))
+			return fmi2Error;
+		std::copy(d.m_yInput.begin(), d.m_yInput.begin() + nx, x);
+		return fmi2OK;
+	});
+}
+
+
+fmi2Status fmi2GetNominalsOfContinuousStates(fmi2Component c, fmi2Real x_nominal[], size_t nx) {
+	return framed(c, "fmi2GetNominalsOfContinuousStates", Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetNominalsOfContinuousStates: size: %1")
+									 .arg(static_cast<unsigned long>(nx)));
+		if (!checkStateArray(d, "fmi2GetNominalsOfContinuousStates", x_nominal, nx))
+			return fmi2Error;
+		std::fill(x_nominal, x_nominal + nx, 1.0);
+		return fmi2OK;
+	});
+}
+
+
+// *** co-simulation ***
+
+fmi2Status fmi2SetRealInputDerivatives(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+									   const fmi2Integer order[], const fmi2Real value[])
+{
+	(void)vr;
+	(void)order;
+	(void)value;
+	return framed(c, "fmi2SetRealInputDerivatives", Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetRealInputDerivatives: size: %1")
+									 .arg(static_cast<unsigned long>(nvr)));
+		return fmi2OK;
+	});
+}
+
+
+fmi2Status fmi2GetRealOutputDerivatives(fmi2Component c, const fmi2ValueReference vr[], size_t nvr,
+										const fmi2Integer order[], fmi2Real value[])
+{
+	(void)vr;
+	(void)order;
+	(void)value;
+	return unsupported(c, "fmi2GetRealOutputDerivatives", ZEB::FormatString("fmi2GetRealOutputDerivatives: "
+		"Output derivatives are not provided (size: %1).").arg(static_cast<unsigned long>(nvr)));
+}
+
+
+fmi2Status fmi2DoStep(fmi2Component c, fmi2Real currentCommunicationPoint, fmi2Real communicationStepSize,
+					  fmi2Boolean noSetFMUStatePriorToCurrentPoint)
+{
+	return framed(c, "fmi2DoStep", Needs::CoSimulation,
+		[&](InstanceData & d) {
+			if (noSetFMUStatePriorToCurrentPoint == fmi2True)
+				d.clearBuffers();
+			d.integrateTo(currentCommunicationPoint + communicationStepSize);
+			return fmi2OK;
+		},
+		[](const std::string & what) {
+			return ZEB::FormatString("fmi2DoStep: Exception while integrating model: %1").arg(what);
+		});
+}
+
+
+fmi2Status fmi2CancelStep(fmi2Component c) {
+	return logged(c, "fmi2CancelStep", "fmi2CancelStep: cancel current step.");
+}
+
+
+fmi2Status fmi2GetStatus(fmi2Component c, const fmi2StatusKind s, fmi2Status * value) {
+	// every step completes before fmi2DoStep returns
+	return statusQuery(c, "fmi2GetStatus", "fmi2GetStatus: get current status.", value, [&](InstanceData &) {
+		if (s != fmi2DoStepStatus)
+			return false;
+		*value = fmi2OK;
+		return true;
+	});
+}
+
+
+fmi2Status fmi2GetRealStatus(fmi2Component c, const fmi2StatusKind s, fmi2Real * value) {
+	return statusQuery(c, "fmi2GetRealStatus", "fmi2GetRealStatus: get real status.", value, [&](InstanceData & d) {
+		if (s != fmi2LastSuccessfulTime || d.m_modelExchange || !d.m_modelReady)
+			return false;
+		*value = d.integratorTime();
+		return true;
+	});
+}
+
+
+fmi2Status fmi2GetIntegerStatus(fmi2Component c, const fmi2StatusKind s, fmi2Integer * value) {
+	(void)s;
+	return statusQuery(c, "fmi2GetIntegerStatus", "fmi2GetIntegerStatus: get integer status.", value,
+					   [](InstanceData &) { return false; });
+}
+
+
+fmi2Status fmi2GetBooleanStatus(fmi2Component c, const fmi2StatusKind s, fmi2Boolean * value) {
+	return statusQuery(c, "fmi2GetBooleanStatus", "fmi2GetBooleanStatus: get boolean status.", value,
+		[&](InstanceData &) {
+			if (s != fmi2Terminated)
+				return false;
+			*value = fmi2False;
+			return true;
+		});
+}
+
+
+fmi2Status fmi2GetStringStatus(fmi2Component c, const fmi2StatusKind s, fmi2String * value) {
+	(void)s;
+	return statusQuery(c, "fmi2GetStringStatus", "fmi2GetStringStatus: get string status.", value,
+					   [](InstanceData &) { return false; });
+}
+
+} // extern "C"
