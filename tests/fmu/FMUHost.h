@@ -1,0 +1,163 @@
+#ifndef FMUHostH
+#define FMUHostH
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QFile>
+#include <QXmlStreamWriter>
+
+#include "Case600Box.h"
+#include "RX_Database.h"
+#include "RX_Room.h"
+#include "TestSupport.h"
+#include "fmi2Functions.h"
+
+// A small FMI 2.0 host, as an importer drives the FMU: it loads the built library with dlopen,
+// finds the functions by name and records every logger call.
+namespace FMUHost {
+
+#define FMUHOST_FMI2_FUNCTIONS(X) \
+	X(fmi2GetTypesPlatform) X(fmi2GetVersion) X(fmi2SetDebugLogging) X(fmi2Instantiate) X(fmi2FreeInstance) \
+	X(fmi2SetupExperiment) X(fmi2EnterInitializationMode) X(fmi2ExitInitializationMode) X(fmi2Terminate) \
+	X(fmi2Reset) X(fmi2GetReal) X(fmi2GetInteger) X(fmi2GetBoolean) X(fmi2GetString) X(fmi2SetReal) \
+	X(fmi2SetInteger) X(fmi2SetBoolean) X(fmi2SetString) X(fmi2GetFMUstate) X(fmi2SetFMUstate) \
+	X(fmi2FreeFMUstate) X(fmi2SerializedFMUstateSize) X(fmi2SerializeFMUstate) X(fmi2DeSerializeFMUstate) \
+	X(fmi2GetDirectionalDerivative) X(fmi2EnterEventMode) X(fmi2NewDiscreteStates) \
+	X(fmi2EnterContinuousTimeMode) X(fmi2CompletedIntegratorStep) X(fmi2SetTime) X(fmi2SetContinuousStates) \
+	X(fmi2GetDerivatives) X(fmi2GetEventIndicators) X(fmi2GetContinuousStates) \
+	X(fmi2GetNominalsOfContinuousStates) X(fmi2SetRealInputDerivatives) X(fmi2GetRealOutputDerivatives) \
+	X(fmi2DoStep) X(fmi2CancelStep) X(fmi2GetStatus) X(fmi2GetRealStatus) X(fmi2GetIntegerStatus) \
+	X(fmi2GetBooleanStatus) X(fmi2GetStringStatus)
+
+/*! The 44 functions of the library, loaded once per process and never unloaded. */
+struct Library {
+#define FMUHOST_MEMBER(name) decltype(&::name) name = nullptr;
+	FMUHOST_FMI2_FUNCTIONS(FMUHOST_MEMBER)
+#undef FMUHOST_MEMBER
+
+	static const Library & instance() {
+		static Library library;
+		return library;
+	}
+
+private:
+	Library() {
+		void * handle = dlopen(CALOVINDA_FMU_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+		if (handle == nullptr)
+			throw std::runtime_error(std::string("cannot load the FMU: ") + dlerror());
+#define FMUHOST_RESOLVE(name) \
+		name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name)); \
+		if (name == nullptr) throw std::runtime_error("missing " #name);
+		FMUHOST_FMI2_FUNCTIONS(FMUHOST_RESOLVE)
+#undef FMUHOST_RESOLVE
+	}
+};
+
+/*! One logger call as a host sees it, the message printed with vsnprintf. */
+struct LogCall {
+	void *		m_environment;
+	std::string	m_instanceName;
+	fmi2Status	m_status;
+	std::string	m_category;
+	std::string	m_message;
+};
+
+/*! The host's side of one instance: its callback table, whose component environment is the
+	recorder itself, and every logger call it received. */
+struct Recorder {
+	Recorder() : m_functions{&Recorder::logger, nullptr, nullptr, nullptr, this} {}
+	Recorder(const Recorder &) = delete;
+	Recorder & operator=(const Recorder &) = delete;
+
+	static void logger(fmi2ComponentEnvironment environment, fmi2String instanceName, fmi2Status status,
+					   fmi2String category, fmi2String message, ...)
+	{
+		char text[10000];
+		va_list args;
+		va_start(args, message);
+		std::vsnprintf(text, sizeof(text), message, args);
+		va_end(args);
+		static_cast<Recorder *>(environment)->m_calls.push_back(
+			LogCall{environment, instanceName != nullptr ? instanceName : "<null>", status,
+					category != nullptr ? category : "<null>", text});
+	}
+
+	/*! Whether some call carried exactly this message. */
+	bool received(const std::string & message) const {
+		for (const LogCall & call : m_calls)
+			if (call.m_message == message)
+				return true;
+		return false;
+	}
+
+	/*! The messages received, one per line, for failure output. */
+	std::string messages() const {
+		std::string all;
+		for (const LogCall & call : m_calls)
+			all += call.m_message + "\n";
+		return all;
+	}
+
+	fmi2CallbackFunctions	m_functions;
+	std::vector<LogCall>	m_calls;
+};
+
+/*! An FMU resource directory below dir: the Case-600-like box with its south window in Denver,
+	heated to 20 C and cooled at 27 C, a year from 0 s with hourly outputs. */
+inline void writeResources(const std::string & dir) {
+	RX::Database db;
+	RX::Room room;
+	room.m_constructions.clear();
+	room.m_shadingControlModel.m_structuralShadings.clear();
+	Case600::addBox(room, db);
+	Case600::addWindow(room, db);
+	room.m_climateLocation = "725650TYCST.epw";
+	room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;
+	room.m_heatingModel.m_maxPower = 1e4;
+	room.m_heatingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+	room.m_heatingModel.m_scheduleSetPoints.m_constantValue = 20;
+	room.m_coolingModel.m_modelType = RX::CoolingModel::SIMPLE;
+	room.m_coolingModel.m_maxPower = 1e4;
+	room.m_coolingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+	room.m_coolingModel.m_scheduleSetPoints.m_constantValue = 27;
+	room.m_simulationStartTime = 0;
+	room.m_simulationEndTime = 31536000;
+	room.m_outputTimeSteps = 3600;
+
+	QFile file(QString::fromStdString(dir + "/calovinda_project.rmxml"));
+	if (!file.open(QIODevice::WriteOnly))
+		throw std::runtime_error("cannot write the project file in " + dir);
+	QXmlStreamWriter writer(&file);
+	room.writeXML(writer, &db);
+	file.close();
+	if (!QFile::copy(CALOVINDA_CLIMATE_TEST_DATA "/725650TYCST.epw", QString::fromStdString(dir + "/725650TYCST.epw")))
+		throw std::runtime_error("cannot copy the climate file into " + dir);
+}
+
+/*! "file://" and the path with every byte outside the unreserved set and '/' percent-encoded. */
+inline std::string fileURI(const std::string & path) {
+	std::string uri = "file://";
+	for (unsigned char c : path) {
+		if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
+			uri += static_cast<char>(c);
+		else {
+			char escaped[4];
+			std::snprintf(escaped, sizeof(escaped), "%%%02X", c);
+			uri += escaped;
+		}
+	}
+	return uri;
+}
+
+} // namespace FMUHost
+
+#endif // FMUHostH
