@@ -10,7 +10,9 @@
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
 
-const char * const InstanceDataCommon::GUID = "{f53bd388-5cf3-4343-aba6-93e0ce57e602}";
+#include "RX_FMU2ModelDescription.h"
+
+const char * const InstanceDataCommon::GUID = RX::FMU2_GUID;
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "FMUHost.h"
+#include "RX_FMU2ModelDescription.h"
 
 // The library as hosts see it: loaded with dlopen, driven only through its exported functions.
 namespace {
@@ -23,7 +24,7 @@ using FMUHost::Recorder;
 
 const fmi2ValueReference ROOM_AIR_TEMPERATURE = 1010;
 const fmi2ValueReference RESULTS_ROOT_DIR = 42;
-const char * const GUID = "{f53bd388-5cf3-4343-aba6-93e0ce57e602}";
+const char * const GUID = RX::FMU2_GUID;
 
 // Results roots default to the user's data directory: a home of the test's own.
 class HomeEnvironment : public ::testing::Environment {
