@@ -26,6 +26,7 @@ packages=(
   libfast-float-dev
   qtbase5-dev
   libtinyxml-dev
+  libquazip1-qt5-dev
   libsundials-dev libsuitesparse-dev
   dpkg-dev xz-utils
   clang libclang-rt-14-dev

@@ -2,9 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <JlCompress.h>
 
 #include "KADRIX_JacobianSparseCSR.h"
 #include "KADRIX_LESBTridiag.h"
@@ -16,6 +23,10 @@
 #include "KADRIX_PrecondBand.h"
 #include "KADRIX_PrecondILU.h"
 #include "OVM_ClimateDataLoader.h"
+#include "RX_Database.h"
+#include "RX_FMU2ModelDescription.h"
+#include "RX_Room.h"
+#include "Wexil_Directories.h"
 #include "ZEB_Constants.h"
 #include "ZEB_Conversions.h"
 #include "ZEB_Exception.h"
@@ -623,6 +634,181 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 
 	writeTextFile(moPath + "/package.mo", replaced(PACKAGE_TEMPLATE, "${PACKAGE_NAME}", packageName));
 	progress(ZEB::FormatString("Creating package file 'package.mo'\n"));
+}
+
+
+namespace {
+
+const char * const FMU_LOCATION = "[CalovindaModelInterface::export2FMU]";
+
+void fmuError(const char * text, const std::string & argument) {
+	ZEB::ZEB_Message(ZEB::FormatString(text).arg(argument), ZEB::MSG_ERROR, FMU_LOCATION, -1);
+}
+
+/*! Removes the export's temporary tree on every way out, also when an exception passes. */
+struct TreeRemover {
+	explicit TreeRemover(const ZEB::Path & root) : m_root(root) {}
+	~TreeRemover() { ZEB::Path::remove(m_root); }
+	TreeRemover(const TreeRemover &) = delete;
+	TreeRemover & operator=(const TreeRemover &) = delete;
+	ZEB::Path m_root;
+};
+
+/*! True for a reference that stays inside the climate database: relative, without "..". */
+bool staysInside(const std::string & reference) {
+	if (reference.empty() || reference[0] == '/' || ZEB::Path(reference).isAbsolute())
+		return false;
+	std::string::size_type start = 0;
+	while (start <= reference.size()) {
+		std::string::size_type end = reference.find('/', start);
+		if (end == std::string::npos)
+			end = reference.size();
+		if (reference.compare(start, end - start, "..") == 0)
+			return false;
+		start = end + 1;
+	}
+	return true;
+}
+
+/*! Copies the climate data that reference names (relative to climateDir) into targetDir: the
+	file itself, else the CCD data set beside it. */
+bool copyClimateData(const ZEB::Path & climateDir, const std::string & reference, const ZEB::Path & targetDir,
+					 bool withMoisture)
+{
+	const ZEB::Path source = (climateDir / reference).absolutePath();
+	if (ZEB::Path::copy(source, targetDir))
+		return true;
+	fmuError("Cannot copy climate file: '%1'\n", source.str());
+
+	const ZEB::Path sourceDir = source.parentPath();
+	const auto copyOne = [&](const ZEB::Path & file) {
+		if (ZEB::Path::copy(file, targetDir))
+			return true;
+		fmuError("Cannot copy climate file: '%1'\n", file.str());
+		return false;
+	};
+	ZEB::Path ccdx = source;
+	ccdx.addExtension("ccdx");
+	const bool ccdxCopied = copyOne(ccdx);
+	if (!copyOne(sourceDir / "description.xml"))
+		return false;
+	std::vector<std::string> series = {"DiffuseRadiation.ccd", "DirectRadiation.ccd", "Temperature.ccd"};
+	if (withMoisture)
+		series.push_back("RelativeHumidity.ccd");
+	bool allSeries = true;
+	for (const std::string & name : series)
+		allSeries = copyOne(sourceDir / name) && allSeries;
+	return allSeries || ccdxCopied;
+}
+
+} // namespace
+
+
+bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB::Path & projectFile,
+										 const ZEB::Path & fmuFile, const ZEB::Path & resultsRootDir)
+{
+	const ZEB::Path fmuPath = fmuFile.absolutePath();
+	const ZEB::Path fmuDir = fmuPath.parentPath();
+	if (!fmuDir.exists()) {
+		ZEB::ZEB_Message(ZEB::FormatString("Creating FMU export directory for package: '%1'\n").arg(fmuDir.str()),
+						 ZEB::MSG_PROGRESS, FMU_LOCATION, 1);
+		ZEB::Path::makePath(fmuDir);
+	}
+
+	// a tree of its own for each export: two exports at once must not share or remove each
+	// other's files
+	const ZEB::Path tmpDir = ZEB::Path(Wexil::Directories::tmpDir().toStdString()).absolutePath();
+	ZEB::Path::makePath(tmpDir);
+	std::string pattern = (tmpDir / "CalovindaFMU-XXXXXX").str();
+	if (mkdtemp(&pattern[0]) == nullptr) {
+		fmuError("Cannot create directory: '%1'\n", pattern);
+		return false;
+	}
+	const ZEB::Path root(pattern);
+	TreeRemover remover(root);
+
+	const ZEB::Path binDir = root / "binaries/linux64";
+	const ZEB::Path resourcesDir = root / "resources";
+	ZEB::Path::makePath(binDir);
+	ZEB::Path::makePath(root / "documentation");
+	ZEB::Path::makePath(resourcesDir);
+
+	const ZEB::Path library = (libraryDir / "CalovindaFMI2.so").absolutePath();
+	if (!ZEB::Path::copy(library, binDir / "CalovindaFMI2.so")) {
+		fmuError("Cannot copy library: '%1'\n", library.str());
+		return false;
+	}
+
+	if (!ZEB::Path::copy(projectFile, resourcesDir)) {
+		fmuError("Cannot copy project file: '%1'\n", projectFile.str());
+		return false;
+	}
+	const ZEB::Path projectTarget = resourcesDir / "calovinda_project.rmxml";
+	const ZEB::Path projectCopy = resourcesDir / projectFile.filename();
+	if (projectCopy != projectTarget && !ZEB::Path::move(projectCopy, projectTarget)) {
+		fmuError("Cannot rename project file: '%1'\n", projectCopy.str());
+		return false;
+	}
+
+	// the packaged project, read into a room of the export's own so that the model's
+	// constructions stay where its wall solvers expect them
+	Database database;
+	Room room;
+	QFile file(QString::fromStdString(projectFile.str()));
+	if (!file.open(QIODevice::ReadOnly)) {
+		fmuError("Cannot open project file: '%1'\n", projectFile.str());
+		return false;
+	}
+	ZEB::ZEB_Message(ZEB::FormatString("Reading project file: %1\n").arg(projectFile.str()), ZEB::MSG_PROGRESS,
+					 FMU_LOCATION, 1);
+	QXmlStreamReader reader(&file);
+	room.readXML(reader, database);
+	if (reader.hasError()) {
+		fmuError("Cannot read project file: '%1'\n", projectFile.str());
+		return false;
+	}
+
+	const std::string reference = room.m_climateLocation.toStdString();
+	if (!staysInside(reference)) {
+		fmuError("Climate reference outside the climate database: '%1'\n", reference);
+		return false;
+	}
+	const ZEB::Path climateTarget = resourcesDir / ZEB::Path(reference).parentPath();
+	ZEB::Path::makePath(climateTarget);
+	const ZEB::Path climateDir = ZEB::Path(Wexil::Directories::databasesDir().toStdString()) / "DB_climate";
+	if (!copyClimateData(climateDir, reference, climateTarget, room.m_moistureBalanceEnabled))
+		return false;
+
+	// files referenced by a relative path resolve against the project's directory, which the
+	// archive does not reproduce
+	for (const RoomConstruction & rc : room.m_constructions)
+		if (rc.m_zoneTCCD.isValid() && !rc.m_zoneTCCD.isAbsolute())
+			ZEB::ZEB_Message(ZEB::FormatString("Zone temperature file is not packaged: '%1'\n").arg(rc.m_zoneTCCD.str()),
+							 ZEB::MSG_WARNING, FMU_LOCATION, 1);
+	for (const StructuralShading & s : room.m_shadingControlModel.m_structuralShadings)
+		if (!s.m_shadingFileName.isEmpty() && !ZEB::Path(s.m_shadingFileName.toStdString()).isAbsolute())
+			ZEB::ZEB_Message(ZEB::FormatString("Shading factor file is not packaged: '%1'\n")
+							 .arg(s.m_shadingFileName.toStdString()), ZEB::MSG_WARNING, FMU_LOCATION, 1);
+
+	const ZEB::Path descriptionFile = root / "modelDescription.xml";
+	try {
+		FMU2ModelDescription description(this);
+		description.m_resultsRootDir = resultsRootDir;
+		description.write(descriptionFile, room.m_interfaceDefinition);
+	}
+	catch (ZEB::Exception &) {
+		fmuError("Cannot write model description: '%1'\n", descriptionFile.str());
+		return false;
+	}
+
+	if (!JlCompress::compressDir(QString::fromUtf8(fmuPath.str().c_str()), QString::fromUtf8(root.str().c_str()), true)) {
+		QFile::remove(QString::fromUtf8(fmuPath.str().c_str()));
+		fmuError("Cannot create FMU archive: '%1'\n", fmuPath.str());
+		return false;
+	}
+
+	ZEB::ZEB_Message(ZEB::FormatString("\nCreated '%1'\n").arg(fmuFile.str()), ZEB::MSG_PROGRESS, FMU_LOCATION, -1);
+	return true;
 }
 
 } // namespace RX

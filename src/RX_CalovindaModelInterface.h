@@ -100,6 +100,18 @@ public:
 		conversion, and when a directory or file cannot be written. */
 	void export2Modelica(const ZEB::Path & exportDir) const;
 
+	/*! Packs projectFile as an FMU archive fmuFile: the library "CalovindaFMI2.so" from
+		libraryDir, the project as "resources/calovinda_project.rmxml", its climate data from the
+		climate database (one file, or a CCD data set beside the reference), and the model
+		description with resultsRootDir as results root. The model must have been initialised for
+		that project (its unknowns give the states); the project is read again into a room
+		description of the export's own, so the model stays as it was. The tree is built in a
+		directory of its own below the temporary directory and removed on every way out. False,
+		after an error message, when anything but the directory creations fails; an exception of
+		the project reader passes through. */
+	bool export2FMU(const ZEB::Path & libraryDir, const ZEB::Path & projectFile, const ZEB::Path & fmuFile,
+					const ZEB::Path & resultsRootDir);
+
 	/*! Set by the owner to stop the integration at the next derivative evaluation. */
 	bool								m_abort;
 	KADRIX::LESInterface *				m_lesSolver;
