@@ -8,6 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <JlCompress.h>
+
 #include "Case600Box.h"
 #include "KADRIX_IntegratorErrorControlled.h"
 #include "KADRIX_IntegratorImplicitEuler.h"
@@ -17,7 +25,9 @@
 #include "OVM_Constants.h"
 #include "RX_CalovindaModelInterface.h"
 #include "RX_Database.h"
+#include "RX_FMU2ModelDescription.h"
 #include "TestSupport.h"
+#include "Wexil_Directories.h"
 #include "ZEB_Path.h"
 
 namespace {
@@ -627,4 +637,151 @@ TEST(RXCalovindaModelInterface, RefusesAnIncompleteModelBeforeWritingAnything) {
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.export2Modelica(ZEB::Path(s.m_dir.file("file/pkg"))); },
 									"[CalovindaModelInterface::export2Modelica]"),
 			  "Cannot create the export directory '" + s.m_dir.file("file/pkg") + "'.");
+}
+
+
+namespace {
+
+const char * const FMU_LOCATION = "[CalovindaModelInterface::export2FMU]";
+
+/*! Everything an FMU export needs around the model: the process's Qt application (the climate
+	database lies beside the program), a folder of its own in the climate database, a library
+	directory with a stand-in library, and the project file written from the model's room. */
+struct FMUExport {
+	FMUExport() {
+		if (QCoreApplication::instance() == nullptr)
+			m_app = std::make_unique<QCoreApplication>(m_argc, m_argv);
+		const std::string db = Wexil::Directories::databasesDir().toStdString() + "/DB_climate";
+		std::filesystem::create_directories(db);
+		std::string pattern = db + "/fmuexportXXXXXX";
+		if (mkdtemp(&pattern[0]) == nullptr)
+			throw std::runtime_error("cannot create " + pattern);
+		m_climateDir = std::filesystem::canonical(pattern).string();
+		m_subdir = std::filesystem::path(m_climateDir).filename().string();
+		std::filesystem::create_directory(m_dir.file("lib"));
+		std::ofstream(m_dir.file("lib/CalovindaFMI2.so")) << "library";
+	}
+	~FMUExport() {
+		std::error_code ec;
+		std::filesystem::remove_all(m_climateDir, ec);
+	}
+
+	void writeProject(const RX::Room & room, const RX::Database & db) {
+		QFile file(QString::fromStdString(m_project));
+		ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+		QXmlStreamWriter writer(&file);
+		room.writeXML(writer, &db);
+	}
+
+	bool exportTo(RX::CalovindaModelInterface & model, const std::string & fmu) {
+		return model.export2FMU(m_dir.file("lib"), m_project, fmu, m_dir.file("results.rr"));
+	}
+
+	std::set<std::string> entries(const std::string & fmu) const {
+		std::set<std::string> result;
+		for (const QString & e : JlCompress::getFileList(QString::fromStdString(fmu)))
+			result.insert(e.toStdString());
+		return result;
+	}
+
+	/*! True when a temporary tree of this export (one that carries its climate folder) is left. */
+	bool treeLeft() const {
+		for (const auto & e : std::filesystem::directory_iterator(Wexil::Directories::tmpDir().toStdString()))
+			if (e.path().filename().string().rfind("CalovindaFMU", 0) == 0
+				&& std::filesystem::exists(e.path() / "resources" / m_subdir))
+				return true;
+		return false;
+	}
+
+	int								m_argc = 1;
+	char							m_arg0[8] = "test";
+	char *							m_argv[2] = {m_arg0, nullptr};
+	std::unique_ptr<QCoreApplication>	m_app;
+	TestSupport::TempDirectory		m_dir{"fmuexport"};
+	std::string						m_project = m_dir.file("box.rmxml");
+	std::string						m_climateDir;
+	std::string						m_subdir;
+};
+
+} // namespace
+
+
+TEST(RXCalovindaModelInterface, PacksTheBoxAsAnFMUArchive) {
+	AdaptorSetup s;
+	setUpBox(s);
+	FMUExport e;
+	std::filesystem::copy_file(std::string(CALOVINDA_CLIMATE_TEST_DATA) + "/725650TYCST.epw",
+							   e.m_climateDir + "/725650TYCST.epw");
+	s.m_model.m_room.m_climateLocation = QString::fromStdString(e.m_subdir + "/725650TYCST.epw");
+	e.writeProject(s.m_model.m_room, s.m_db);
+
+	// into a directory that does not exist yet
+	const std::string fmu = e.m_dir.file("out/box.fmu");
+	ASSERT_TRUE(e.exportTo(s.m_model, fmu));
+	EXPECT_FALSE(e.treeLeft());
+	const std::string climate = "resources/" + e.m_subdir + "/725650TYCST.epw";
+	for (const std::string & name : std::vector<std::string>{"binaries/linux64/CalovindaFMI2.so", "documentation/",
+				"resources/calovinda_project.rmxml", climate, "modelDescription.xml"})
+		EXPECT_EQ(e.entries(fmu).count(name), 1u) << name;
+	for (const std::string & name : e.entries(fmu))
+		EXPECT_TRUE(name == "modelDescription.xml" || name.rfind("binaries/", 0) == 0
+					|| name.rfind("documentation/", 0) == 0 || name.rfind("resources/", 0) == 0) << name;
+
+	const QString description = JlCompress::extractFile(QString::fromStdString(fmu), "modelDescription.xml",
+														QString::fromStdString(e.m_dir.file("md.xml")));
+	QFile file(description);
+	ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+	QXmlStreamReader reader(&file);
+	ASSERT_TRUE(reader.readNextStartElement());
+	EXPECT_EQ(reader.name().toString(), "fmiModelDescription");
+	EXPECT_EQ(reader.attributes().value("guid").toString().toStdString(), RX::FMU2_GUID);
+	while (!reader.atEnd())
+		reader.readNext();
+	EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+
+	// a missing library: no archive, no tree
+	std::filesystem::remove(e.m_dir.file("lib/CalovindaFMI2.so"));
+	const std::string failed = e.m_dir.file("out/failed.fmu");
+	EXPECT_FALSE(e.exportTo(s.m_model, failed));
+	EXPECT_FALSE(std::filesystem::exists(failed));
+	EXPECT_FALSE(e.treeLeft());
+	const std::vector<std::string> errors = s.m_messages.texts(FMU_LOCATION);
+	EXPECT_EQ(errors.back(), "Cannot copy library: '" + e.m_dir.file("lib/CalovindaFMI2.so") + "'\n");
+}
+
+TEST(RXCalovindaModelInterface, PacksACCDClimateSetWhenItIsComplete) {
+	AdaptorSetup s;
+	s.init();
+	FMUExport e;
+	for (const char * name : {"description.xml", "DiffuseRadiation.ccd", "DirectRadiation.ccd", "Temperature.ccd"})
+		std::ofstream(e.m_climateDir + "/" + name) << name;
+	RX::Room & room = s.m_model.m_room;
+	room.m_climateLocation = QString::fromStdString(e.m_subdir + "/Testhausen");
+	const std::string fmu = e.m_dir.file("ccd.fmu");
+	const std::string dir = "resources/" + e.m_subdir + "/";
+
+	// without the moisture balance the three series and the description suffice
+	e.writeProject(room, s.m_db);
+	ASSERT_TRUE(e.exportTo(s.m_model, fmu));
+	EXPECT_EQ(e.entries(fmu).count(dir + "Temperature.ccd"), 1u);
+	EXPECT_EQ(e.entries(fmu).count(dir + "description.xml"), 1u);
+	std::filesystem::remove(fmu);
+
+	// with it the humidity series is missing
+	room.m_moistureBalanceEnabled = true;
+	e.writeProject(room, s.m_db);
+	EXPECT_FALSE(e.exportTo(s.m_model, fmu));
+	EXPECT_FALSE(std::filesystem::exists(fmu));
+	EXPECT_FALSE(e.treeLeft());
+
+	// the ccdx file stands in for the series
+	std::ofstream(e.m_climateDir + "/Testhausen.ccdx") << "ccdx";
+	EXPECT_TRUE(e.exportTo(s.m_model, fmu));
+	EXPECT_EQ(e.entries(fmu).count(dir + "Testhausen.ccdx"), 1u);
+	EXPECT_EQ(s.m_messages.texts(FMU_LOCATION).back(), "\nCreated '" + fmu + "'\n");
+
+	// without the description the set is incomplete
+	std::filesystem::remove(e.m_climateDir + "/description.xml");
+	EXPECT_FALSE(e.exportTo(s.m_model, e.m_dir.file("nodescription.fmu")));
+	EXPECT_FALSE(std::filesystem::exists(e.m_dir.file("nodescription.fmu")));
 }
