@@ -3,6 +3,8 @@
 #include <array>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -233,6 +235,125 @@ void CalovindaModelFMU::getRealParameter(int valueReference, double & value) {
 		default:
 			break;
 	}
+}
+
+
+template <typename Model, typename Visit>
+void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
+	auto & room = model.m_room;
+	visit(room.m_heatingModel.m_slope);
+	visit(room.m_coolingModel.m_slope);
+	auto & din = room.m_din4108_2Assessment;
+	visit(din.m_slopeHeating);
+	visit(din.m_slopeCooling);
+	visit(din.m_airChange);
+	visit(din.m_lastVentilationUpdate);
+
+	auto & inputs = model.m_inputCache;
+	visit(inputs.m_convectiveThermalLoad);
+	visit(inputs.m_radiantThermalLoad);
+	visit(inputs.m_waterVaporMassFlowRate);
+	visit(inputs.m_waterVaporEnthalpyFlow);
+	visit(inputs.m_liquidWaterMassFlowRate);
+	visit(model.m_externalHeatInput);
+	visit(model.m_externalVaporInput);
+
+	auto & out = model.m_outputManager;
+	visit(out.m_tStepCompleted);
+	for (auto & v : out.m_fluxIntegrals)
+		visit(v);
+	for (auto & v : out.m_lastFluxes)
+		visit(v);
+	for (auto & perKind : out.m_wallFluxIntegrals)
+		for (auto & v : perKind)
+			visit(v);
+	for (auto & perKind : out.m_lastWallFluxes)
+		for (auto & v : perKind)
+			visit(v);
+	visit(out.m_minRoomAirTemperature);
+	visit(out.m_maxRoomAirTemperature);
+	visit(out.m_minAirChangeRate);
+	visit(out.m_maxAirChangeRate);
+}
+
+
+namespace {
+
+// the block: its length in bytes, the lengths of the state series and of the integral series,
+// then the visited values
+const std::size_t ModelVariablesHeader = 3*sizeof(std::uint64_t);
+
+template <typename T>
+void writeRaw(char *& pos, const T & value) {
+	std::memcpy(pos, &value, sizeof(T));
+	pos += sizeof(T);
+}
+
+template <typename T>
+T readRaw(const char *& pos) {
+	T value;
+	std::memcpy(&value, pos, sizeof(T));
+	pos += sizeof(T);
+	return value;
+}
+
+template <typename Series>
+void cutSeries(Series & series, std::size_t length) {
+	for (auto & s : series)
+		if (s.size() > length)
+			s.resize(length);
+}
+
+template <typename Series>
+void cutSeriesPerConstruction(Series & series, std::size_t length) {
+	for (auto & perKind : series)
+		cutSeries(perKind, length);
+}
+
+} // namespace
+
+
+std::size_t CalovindaModelFMU::modelVariablesSize() const {
+	std::size_t count = 0;
+	visitModelVariables(*this, [&count](const double &) { ++count; });
+	return ModelVariablesHeader + count*sizeof(double);
+}
+
+
+void CalovindaModelFMU::serializeModelVariables(void *& dataPtr) const {
+	char * pos = static_cast<char *>(dataPtr);
+	writeRaw<std::uint64_t>(pos, modelVariablesSize());
+	writeRaw<std::uint64_t>(pos, m_outputManager.m_stateSeries[0].size());
+	writeRaw<std::uint64_t>(pos, m_outputManager.m_fluxIntegralSeries[0].size());
+	visitModelVariables(*this, [&pos](const double & v) { writeRaw(pos, v); });
+	dataPtr = pos;
+}
+
+
+void CalovindaModelFMU::deserializeModelVariables(void *& dataPtr, const void * dataEnd) {
+	const char * const location = "[CalovindaModelFMU::deserializeModelVariables]";
+	const std::size_t size = modelVariablesSize();
+	const char * pos = static_cast<const char *>(dataPtr);
+	const std::size_t room = static_cast<std::size_t>(static_cast<const char *>(dataEnd) - pos);
+	if (dataEnd < dataPtr || room < size)
+		throw ZEB::Exception("The model variables block runs past the end of the data.", location);
+	const std::uint64_t storedSize = readRaw<std::uint64_t>(pos);
+	if (storedSize != size)
+		throw ZEB::Exception(ZEB::FormatString("The model variables block has %1 bytes, this model needs %2.")
+							 .arg(static_cast<unsigned long>(storedSize)).arg(static_cast<unsigned long>(size)), location);
+	const std::uint64_t rows = readRaw<std::uint64_t>(pos);
+	const std::uint64_t integralRows = readRaw<std::uint64_t>(pos);
+	visitModelVariables(*this, [&pos](double & v) { v = readRaw<double>(pos); });
+	dataPtr = const_cast<char *>(pos);
+
+	// rows written after the snapshot belong to the abandoned run
+	OutputManager & out = m_outputManager;
+	cutSeries(out.m_stateSeries, rows);
+	cutSeries(out.m_fluxSeries, rows);
+	cutSeriesPerConstruction(out.m_wallStateSeries, rows);
+	cutSeriesPerConstruction(out.m_wallFluxSeries, rows);
+	cutSeries(out.m_fluxIntegralSeries, integralRows);
+	cutSeriesPerConstruction(out.m_wallFluxIntegralSeries, integralRows);
 }
 
 } // namespace RX

@@ -1,6 +1,8 @@
 #ifndef RX_CalovindaModelFMUH
 #define RX_CalovindaModelFMUH
 
+#include <cstddef>
+
 #include "KADRIX_FMUModelInterface.h"
 #include "ZEB_Path.h"
 
@@ -64,6 +66,17 @@ public:
 	/*! An output from the model's last evaluation; unknown value references leave value. */
 	void getRealParameter(int valueReference, double & value);
 
+	/*! Bytes of the block written by serializeModelVariables() for the initialised model. */
+	std::size_t modelVariablesSize() const;
+	/*! Writes what the solver snapshots do not hold but a restored run needs to continue exactly:
+		the controllers' slopes, the summer assessment's air change and update time, the input
+		cache and the output integration with the length of the output series. Advances dataPtr. */
+	void serializeModelVariables(void *& dataPtr) const;
+	/*! Reads a block of serializeModelVariables() of the same model, advancing dataPtr; output
+		series longer than the saved ones are cut back. Throws ZEB::Exception, with the model
+		unchanged, when the block's length does not match or it runs past dataEnd. */
+	void deserializeModelVariables(void *& dataPtr, const void * dataEnd);
+
 	FMUInputCache			m_inputCache;
 	/*! The moisture inputs reach the room balance. */
 	bool					m_inputsActive;
@@ -75,6 +88,9 @@ public:
 private:
 	/*! Hands the cached inputs to the room balance. */
 	void applyInputs();
+	/*! Calls visit(double &) for every value of the model-variables block, in block order. */
+	template <typename Model, typename Visit>
+	static void visitModelVariables(Model & model, Visit && visit);
 };
 
 } // namespace RX
