@@ -2,14 +2,22 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "KADRIX_IntegratorErrorControlled.h"
+#include "KADRIX_JacobianInterface.h"
+#include "KADRIX_LESInterface.h"
+#include "KADRIX_PrecondInterface.h"
 #include "Wexil_Directories.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
 
+#include "RX_Constants.h"
 #include "RX_FMU2InputOutputDefinitions.h"
 
 namespace {
@@ -35,12 +43,29 @@ bool startsWithNoCase(const std::string & text, const std::string & prefix) {
 	return true;
 }
 
+/*! FNV-1a over size bytes, continuing from hash. */
+std::uint64_t fnv1a(std::uint64_t hash, const void * data, std::size_t size) {
+	const unsigned char * bytes = static_cast<const unsigned char *>(data);
+	for (std::size_t i = 0; i < size; ++i) {
+		hash ^= bytes[i];
+		hash *= 0x100000001b3ull;
+	}
+	return hash;
+}
+
+std::uint64_t fnv1a(std::uint64_t hash, const std::string & text) {
+	// the terminating zero keeps "ab" + "c" apart from "a" + "bc"
+	return fnv1a(hash, text.c_str(), text.size() + 1);
+}
+
 } // namespace
 
 
 InstanceData::InstanceData() :
 	InstanceDataCommon(nullptr),
-	m_initialOutputWritten(false)
+	m_initialOutputWritten(false),
+	m_stateFingerprint(0),
+	m_fingerprintOffset(0)
 {
 	// only now is the model constructed, so only now may its address be taken as its interface
 	m_fmuModel = &m_modelFMU;
@@ -118,6 +143,18 @@ void InstanceData::init() {
 		logger(fmi2Error, "error", "Model initialization error.");
 		throw ZEB::Exception(ex, "Model initialization error.", location);
 	}
+
+	// the build, the project as read and the solver choice: states of anything else are refused
+	std::uint64_t fingerprint = 0xcbf29ce484222325ull;
+	fingerprint = fnv1a(fingerprint, GUID);
+	fingerprint = fnv1a(fingerprint, RX::LONG_VERSION);
+	std::ifstream projectStream(projectFile.str(), std::ios::binary);
+	const std::string projectText((std::istreambuf_iterator<char>(projectStream)), std::istreambuf_iterator<char>());
+	fingerprint = fnv1a(fingerprint, projectText);
+	fingerprint = fnv1a(fingerprint, m_modelFMU.m_lesSolverName + "|" + m_modelFMU.m_preconditionerName + "|" +
+									 m_modelFMU.m_integratorName);
+	const unsigned int nStates = m_modelFMU.n();
+	m_stateFingerprint = fnv1a(fingerprint, &nStates, sizeof(nStates));
 
 	m_tInput = 0;
 	const double * y = m_modelFMU.y0();
@@ -232,4 +269,116 @@ std::size_t InstanceData::numberOfStates() const {
 
 double InstanceData::integratorTime() {
 	return m_modelFMU.integratorInterface()->t();
+}
+
+
+void InstanceData::computeFMUStateSize() {
+	const char * const location = "[InstanceData::computeFMUStateSize]";
+	KADRIX::IntegratorInterface * integrator = m_modelFMU.integratorInterface();
+	KADRIX::LESInterface * les = m_modelFMU.lesInterface();
+	KADRIX::JacobianInterface * jacobian = m_modelFMU.jacobianInterface();
+	KADRIX::PrecondInterface * preconditioner = m_modelFMU.preconditionerInterface();
+	m_fmuStateSize = 0;
+	std::size_t size = 8;
+	std::size_t blockSize = integrator->serializationSize();
+	if (blockSize == 0)
+		throw ZEB::Exception("Integrator does not support serialization.", location);
+	size += blockSize;
+	if (les != nullptr) {
+		blockSize = les->serializationSize();
+		if (blockSize == 0)
+			throw ZEB::Exception("LES solver does not support serialization.", location);
+		size += blockSize;
+	}
+	if (jacobian != nullptr) {
+		blockSize = jacobian->serializationSize();
+		if (blockSize == 0)
+			throw ZEB::Exception("Jacobian matrix generator does not support serialization.", location);
+		size += blockSize;
+	}
+	if (preconditioner != nullptr) {
+		blockSize = preconditioner->serializationSize();
+		if (blockSize == 0)
+			throw ZEB::Exception("Preconditioner does not support serialization.", location);
+		size += blockSize;
+	}
+	m_fingerprintOffset = size;
+	m_fmuStateSize = size + sizeof(std::uint64_t) + m_modelFMU.modelVariablesSize();
+}
+
+
+void InstanceData::serializeFMUstate(void * state) {
+	void * cursor = static_cast<char *>(state) + 8;
+	m_modelFMU.integratorInterface()->serialize(cursor);
+	if (KADRIX::LESInterface * les = m_modelFMU.lesInterface())
+		les->serialize(cursor);
+	if (KADRIX::JacobianInterface * jacobian = m_modelFMU.jacobianInterface())
+		jacobian->serialize(cursor);
+	if (KADRIX::PrecondInterface * preconditioner = m_modelFMU.preconditionerInterface())
+		preconditioner->serialize(cursor);
+	std::memcpy(cursor, &m_stateFingerprint, sizeof(m_stateFingerprint));
+	cursor = static_cast<char *>(cursor) + sizeof(m_stateFingerprint);
+	m_modelFMU.serializeModelVariables(cursor);
+}
+
+
+void InstanceData::deserializeFMUstate(void * state) {
+	const char * const location = "[InstanceData::deserializeFMUstate]";
+	if (!validFMUstate(state, m_fmuStateSize))
+		throw ZEB::Exception("The FMU state does not belong to this instance.", location);
+	KADRIX::IntegratorInterface * integrator = m_modelFMU.integratorInterface();
+	KADRIX::LESInterface * les = m_modelFMU.lesInterface();
+	KADRIX::JacobianInterface * jacobian = m_modelFMU.jacobianInterface();
+	KADRIX::PrecondInterface * preconditioner = m_modelFMU.preconditionerInterface();
+
+	// a block refused half-way must not leave the solver objects of two different times
+	std::vector<char> current(m_fmuStateSize);
+	std::memcpy(current.data(), &m_fmuStateSize, sizeof(std::uint64_t));
+	serializeFMUstate(current.data());
+	auto restore = [&](void * buffer) {
+		void * cursor = static_cast<char *>(buffer) + 8;
+		const void * end = static_cast<char *>(buffer) + m_fmuStateSize;
+		integrator->deserialize(cursor, end);
+		if (les != nullptr)
+			les->deserialize(cursor, end);
+		if (jacobian != nullptr)
+			jacobian->deserialize(cursor, end);
+		if (preconditioner != nullptr)
+			preconditioner->deserialize(cursor, end);
+		cursor = static_cast<char *>(cursor) + sizeof(m_stateFingerprint);
+		m_modelFMU.deserializeModelVariables(cursor, end);
+	};
+	try {
+		restore(state);
+	}
+	catch (const ZEB::Exception & ex) {
+		restore(current.data());
+		throw ZEB::Exception(ex, "The FMU state was refused; the instance is unchanged.", location);
+	}
+
+	// getters before the next step see the restored time
+	const double t = integrator->t();
+	if (m_modelFMU.setTime(t) != KADRIX::ModelInterface::CalculationSuccess ||
+		m_modelFMU.setY(integrator->yOut(t)) != KADRIX::ModelInterface::CalculationSuccess)
+		throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at time %1 s.").arg(t), location);
+}
+
+
+bool InstanceData::validFMUstate(const void * data, std::size_t size) const {
+	if (m_fmuStateSize == 0 || data == nullptr || size != m_fmuStateSize)
+		return false;
+	std::uint64_t sizeWord;
+	std::memcpy(&sizeWord, data, sizeof(sizeWord));
+	std::uint64_t fingerprint;
+	std::memcpy(&fingerprint, static_cast<const char *>(data) + m_fingerprintOffset, sizeof(fingerprint));
+	return sizeWord == m_fmuStateSize && fingerprint == m_stateFingerprint;
+}
+
+
+void InstanceData::initializeForFMUstate() {
+	if (m_modelReady || m_modelExchange)
+		return;
+	logger(fmi2OK, "progress", "Initializing the instance to restore an FMU state.");
+	init();
+	computeFMUStateSize();
 }

@@ -1,6 +1,8 @@
 #ifndef InstanceDataH
 #define InstanceDataH
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "InstanceDataCommon.h"
@@ -31,6 +33,23 @@ public:
 	std::size_t numberOfStates() const override;
 	double integratorTime() override;
 
+	/*! Sets m_fmuStateSize: the size word, the solver objects' blocks, the instance's fingerprint
+		and the model's own variables. Throws ZEB::Exception when a solver object present cannot
+		be serialised. */
+	void computeFMUStateSize() override;
+	/*! Writes the solver blocks, the fingerprint and the model variables behind the size word. */
+	void serializeFMUstate(void * state) override;
+	/*! Restores the solver objects and the model from a buffer that validFMUstate() accepts and
+		evaluates the model at the restored time. When a block is refused (ZEB::Exception), the
+		instance is put back as it was before the call. */
+	void deserializeFMUstate(void * state) override;
+	/*! Whether size bytes at data can be a state of this instance: size, size word and the
+		instance's fingerprint match. Touches nothing. */
+	bool validFMUstate(const void * data, std::size_t size) const;
+	/*! For a co-simulation instance that was never initialised: the initialisation of
+		fmi2EnterInitializationMode, so that a state from elsewhere can be restored into it. */
+	void initializeForFMUstate();
+
 	/*! Results and log directories, message handler, solver choice, model start-up and, in
 		co-simulation, the integrator's start-up. Throws ZEB::Exception. */
 	void init();
@@ -45,6 +64,11 @@ public:
 private:
 	/*! The output row of the start time is written once, by the first step from there. */
 	bool					m_initialOutputWritten;
+	/*! Identifies the build and the project of the instance in its FMU states, so that a state
+		of another room is refused before its blocks are read. Set by init(). */
+	std::uint64_t			m_stateFingerprint;
+	/*! Offset of the fingerprint in a state buffer, behind the solver blocks. */
+	std::size_t				m_fingerprintOffset;
 };
 
 #endif // InstanceDataH

@@ -1,6 +1,8 @@
 #include "fmi2Functions.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -192,6 +194,33 @@ fmi2Status statusQuery(fmi2Component c, const char * function, const char * text
 			return refuse(d, plainError(function, "Missing value pointer."));
 		return answer(d) ? fmi2OK : fmi2Discard;
 	});
+}
+
+/*! "<function> is called with invalid FMUstate (unknown or already released pointer)." */
+fmi2Status invalidState(const InstanceDataCommon & d, const char * function) {
+	return refuse(d, ZEB::FormatString("%1 is called with invalid FMUstate (unknown or already released pointer).")
+					 .arg(function));
+}
+
+bool isLive(const InstanceDataCommon & d, const void * state) {
+	return state != nullptr && d.m_fmuStates.count(const_cast<void *>(state)) != 0;
+}
+
+/*! A new live buffer with its size word written. */
+void * newState(InstanceDataCommon & d) {
+	void * state = std::malloc(d.m_fmuStateSize);
+	if (state == nullptr)
+		throw std::bad_alloc();
+	try {
+		d.m_fmuStates.insert(state);
+	}
+	catch (...) {
+		std::free(state);
+		throw;
+	}
+	const std::uint64_t sizeWord = d.m_fmuStateSize;
+	std::memcpy(state, &sizeWord, sizeof(sizeWord));
+	return state;
 }
 
 } // namespace
@@ -398,55 +427,92 @@ fmi2Status fmi2SetString(fmi2Component c, const fmi2ValueReference vr[], size_t 
 }
 
 
-// *** FMU states: none is ever handed out yet, since the state size stays 0 ***
+// *** FMU states: buffers of m_fmuStateSize bytes, live while in m_fmuStates ***
 
 fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
-	(void)FMUstate;
-	return unsupported(c, "fmi2GetFMUstate", ZEB::FormatString("fmi2GetFMUstate is called though FMU was not yet "
-		"completely set up or serialization is not supported by this FMU."));
+	return framed(c, "fmi2GetFMUstate", Needs::Nothing, [&](InstanceData & d) {
+		if (d.m_fmuStateSize == 0)
+			return refuse(d, ZEB::FormatString("fmi2GetFMUstate is called though FMU was not yet completely set up "
+											   "or serialization is not supported by this FMU."));
+		if (FMUstate == nullptr)
+			return refuse(d, plainError("fmi2GetFMUstate", "Missing state pointer."));
+		if (*FMUstate != nullptr && !isLive(d, *FMUstate))
+			return invalidState(d, "fmi2GetFMUstate");
+		if (*FMUstate == nullptr)
+			*FMUstate = newState(d);
+		d.serializeFMUstate(*FMUstate);
+		return fmi2OK;
+	});
 }
 
 
 fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate) {
-	(void)FMUstate;
-	return unsupported(c, "fmi2SetFMUstate", ZEB::FormatString("fmi2SetFMUstate is called with invalid FMUstate "
-		"(unknown or already released pointer)."));
+	return framed(c, "fmi2SetFMUstate", Needs::Nothing, [&](InstanceData & d) {
+		if (!isLive(d, FMUstate))
+			return invalidState(d, "fmi2SetFMUstate");
+		d.deserializeFMUstate(FMUstate);
+		return fmi2OK;
+	});
 }
 
 
 fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
-	if (c != nullptr && FMUstate == nullptr)
+	return framed(c, "fmi2FreeFMUstate", Needs::Nothing, [&](InstanceData & d) {
+		if (FMUstate == nullptr)
+			return fmi2OK;
+		if (!isLive(d, *FMUstate))
+			return invalidState(d, "fmi2FreeFMUstate");
+		d.m_fmuStates.erase(*FMUstate);
+		std::free(*FMUstate);
+		*FMUstate = nullptr;
 		return fmi2OK;
-	return unsupported(c, "fmi2FreeFMUstate", ZEB::FormatString("fmi2FreeFMUstate is called with invalid FMUstate "
-		"(unknown or already released pointer)."));
+	});
 }
 
 
 fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, size_t * size) {
-	(void)FMUstate;
-	(void)size;
-	return unsupported(c, "fmi2SerializedFMUstateSize", ZEB::FormatString("fmi2SerializedFMUstateSize is called "
-		"with invalid FMUstate (unknown or already released pointer)."));
+	return framed(c, "fmi2SerializedFMUstateSize", Needs::Nothing, [&](InstanceData & d) {
+		if (!isLive(d, FMUstate))
+			return invalidState(d, "fmi2SerializedFMUstateSize");
+		if (size == nullptr)
+			return refuse(d, plainError("fmi2SerializedFMUstateSize", "Missing size pointer."));
+		*size = d.m_fmuStateSize;
+		return fmi2OK;
+	});
 }
 
 
 fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate, fmi2Byte serializedState[], size_t size) {
-	(void)FMUstate;
-	(void)serializedState;
-	(void)size;
-	return unsupported(c, "fmi2SerializeFMUstate", ZEB::FormatString("fmi2SerializeFMUstate is called with invalid "
-		"FMUstate (unknown or already released pointer)."));
+	return framed(c, "fmi2SerializeFMUstate", Needs::Nothing, [&](InstanceData & d) {
+		if (!isLive(d, FMUstate))
+			return invalidState(d, "fmi2SerializeFMUstate");
+		if (serializedState == nullptr || size < d.m_fmuStateSize)
+			return refuse(d, ZEB::FormatString("fmi2SerializeFMUstate: the buffer of %1 bytes cannot hold the state "
+											   "of %2 bytes.").arg(static_cast<unsigned long>(serializedState == nullptr ? 0 : size))
+							 .arg(static_cast<unsigned long>(d.m_fmuStateSize)));
+		std::memcpy(serializedState, FMUstate, d.m_fmuStateSize);
+		return fmi2OK;
+	});
 }
 
 
 fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedState[], size_t size,
 								   fmi2FMUstate * FMUstate)
 {
-	(void)serializedState;
-	(void)size;
-	(void)FMUstate;
-	return unsupported(c, "fmi2DeSerializeFMUstate", ZEB::FormatString("fmi2DeSerializeFMUstate is called with "
-		"invalid FMUstate (unknown or already released pointer)."));
+	return framed(c, "fmi2DeSerializeFMUstate", Needs::Nothing, [&](InstanceData & d) {
+		if (FMUstate == nullptr || (*FMUstate != nullptr && !isLive(d, *FMUstate)))
+			return invalidState(d, "fmi2DeSerializeFMUstate");
+		// a host restoring a saved run goes straight from fmi2Instantiate to here
+		d.initializeForFMUstate();
+		if (!d.validFMUstate(serializedState, size))
+			return refuse(d, ZEB::FormatString("fmi2DeSerializeFMUstate: the serialized state (%1 bytes) is not a "
+											   "state of this FMU instance (%2 bytes).")
+							 .arg(static_cast<unsigned long>(size)).arg(static_cast<unsigned long>(d.m_fmuStateSize)));
+		if (*FMUstate == nullptr)
+			*FMUstate = newState(d);
+		std::memcpy(*FMUstate, serializedState, d.m_fmuStateSize);
+		return fmi2OK;
+	});
 }
 
 

@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "FMUHost.h"
+
+// FMU states as hosts use them: saved and restored in place, serialised, and carried into a
+// fresh instance of another process.
+namespace {
+
+using FMUHost::Library;
+using FMUHost::Recorder;
+
+const char * const GUID = "{f53bd388-5cf3-4343-aba6-93e0ce57e602}";
+const char * const INVALID_FREE = "fmi2FreeFMUstate is called with invalid FMUstate (unknown or already released pointer).";
+
+/*! The host-visible real outputs. */
+const std::vector<fmi2ValueReference> OUTPUTS = {1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010,
+												 1011, 1012, 1013};
+
+class FMUstateTest : public ::testing::Test {
+protected:
+	void SetUp() override { FMUHost::writeResources(m_resources.path()); }
+
+	/*! A co-simulation instance on resources with its own results root, not initialised. */
+	fmi2Component instantiate(const char * name, Recorder & recorder, const std::string & resources,
+							  fmi2Type type = fmi2CoSimulation)
+	{
+		fmi2Component c = fmi.fmi2Instantiate(name, type, GUID, FMUHost::fileURI(resources + "/").c_str(),
+											  &recorder.m_functions, fmi2False, fmi2True);
+		const fmi2ValueReference vr = 42;
+		const std::string root = m_results.path() + "/" + name;
+		const char * value = root.c_str();
+		if (c != nullptr && fmi.fmi2SetString(c, &vr, 1, &value) != fmi2OK)
+			return nullptr;
+		return c;
+	}
+
+	/*! instantiate() and its initialisation. */
+	fmi2Component initialised(const char * name, Recorder & recorder) {
+		fmi2Component c = instantiate(name, recorder, m_resources.path());
+		if (c != nullptr && fmi.fmi2EnterInitializationMode(c) != fmi2OK)
+			return nullptr;
+		return c;
+	}
+
+	/*! The outputs' bits; empty when they cannot be read. */
+	std::vector<double> outputs(fmi2Component c) const {
+		std::vector<double> values(OUTPUTS.size());
+		if (fmi.fmi2GetReal(c, OUTPUTS.data(), OUTPUTS.size(), values.data()) != fmi2OK)
+			values.clear();
+		return values;
+	}
+
+	/*! The serialised form of a new state of c. */
+	std::vector<char> serialized(fmi2Component c) const {
+		fmi2FMUstate s = nullptr;
+		std::size_t size = 0;
+		std::vector<char> bytes;
+		if (fmi.fmi2GetFMUstate(c, &s) == fmi2OK && fmi.fmi2SerializedFMUstateSize(c, s, &size) == fmi2OK) {
+			bytes.resize(size);
+			if (fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size) != fmi2OK)
+				bytes.clear();
+		}
+		fmi.fmi2FreeFMUstate(c, &s);
+		return bytes;
+	}
+
+	const Library &					fmi = Library::instance();
+	TestSupport::TempDirectory		m_resources{"stateres"};
+	TestSupport::TempDirectory		m_results{"stateresults"};
+};
+
+
+TEST_F(FMUstateTest, GetHandsOutOneBufferWithItsSizeWordAndFreeReleasesItOnce) {
+	Recorder recorder, otherRecorder;
+	fmi2Component c = initialised("room1", recorder);
+	fmi2Component other = initialised("room2", otherRecorder);
+	ASSERT_NE(c, nullptr) << recorder.messages();
+	ASSERT_NE(other, nullptr) << otherRecorder.messages();
+
+	fmi2FMUstate s = nullptr;
+	ASSERT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2OK) << recorder.messages();
+	ASSERT_NE(s, nullptr);
+	std::size_t size = 0;
+	ASSERT_EQ(fmi.fmi2SerializedFMUstateSize(c, s, &size), fmi2OK);
+	std::uint64_t sizeWord = 0;
+	std::memcpy(&sizeWord, s, sizeof(sizeWord));
+	EXPECT_EQ(sizeWord, size);
+	fmi2FMUstate first = s;
+	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2False), fmi2OK);
+	EXPECT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2OK);
+	EXPECT_EQ(s, first);
+
+	// a buffer belongs to its instance
+	EXPECT_EQ(fmi.fmi2SetFMUstate(other, s), fmi2Error);
+	EXPECT_TRUE(otherRecorder.received("fmi2SetFMUstate is called with invalid FMUstate (unknown or already "
+									   "released pointer).")) << otherRecorder.messages();
+
+	EXPECT_EQ(fmi.fmi2FreeFMUstate(c, &s), fmi2OK);
+	EXPECT_EQ(s, nullptr);
+	EXPECT_EQ(fmi.fmi2FreeFMUstate(c, &s), fmi2Error);
+	EXPECT_TRUE(recorder.received(INVALID_FREE)) << recorder.messages();
+	EXPECT_EQ(fmi.fmi2FreeFMUstate(c, nullptr), fmi2OK);
+	fmi2FMUstate freed = first;
+	EXPECT_EQ(fmi.fmi2SetFMUstate(c, freed), fmi2Error);
+	EXPECT_EQ(fmi.fmi2SerializedFMUstateSize(c, freed, &size), fmi2Error);
+	// a state left behind is freed with its instance (the sanitizer build checks)
+	EXPECT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2OK);
+	fmi.fmi2FreeInstance(c);
+	fmi.fmi2FreeInstance(other);
+}
+
+
+TEST_F(FMUstateTest, RolledBackRunRepeatsBitIdenticalInPlaceThroughBytesAndInAFreshProcess) {
+	Recorder recorder;
+	fmi2Component c = initialised("room1", recorder);
+	ASSERT_NE(c, nullptr) << recorder.messages();
+	// a day first, so that the controllers have adapted and the outputs have a history
+	for (unsigned int h = 0; h < 24; ++h)
+		ASSERT_EQ(fmi.fmi2DoStep(c, h*3600.0, 3600, fmi2False), fmi2OK) << recorder.messages();
+	const double tSaved = 24*3600.0;
+	fmi2FMUstate s = nullptr;
+	ASSERT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2OK) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2DoStep(c, tSaved, 3600, fmi2False), fmi2OK);
+	const std::vector<double> reference = outputs(c);
+	ASSERT_EQ(reference.size(), OUTPUTS.size()) << recorder.messages();
+
+	ASSERT_EQ(fmi.fmi2SetFMUstate(c, s), fmi2OK) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2DoStep(c, tSaved, 3600, fmi2False), fmi2OK) << recorder.messages();
+	std::vector<double> again = outputs(c);
+	ASSERT_EQ(again.size(), reference.size());
+	EXPECT_EQ(std::memcmp(again.data(), reference.data(), reference.size()*sizeof(double)), 0);
+
+	std::size_t size = 0;
+	ASSERT_EQ(fmi.fmi2SerializedFMUstateSize(c, s, &size), fmi2OK);
+	std::vector<char> bytes(size);
+	EXPECT_EQ(fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size - 1), fmi2Error);
+	ASSERT_EQ(fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size), fmi2OK);
+	ASSERT_EQ(fmi.fmi2FreeFMUstate(c, &s), fmi2OK);
+	ASSERT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes.data(), size, &s), fmi2OK) << recorder.messages();
+	ASSERT_NE(s, nullptr);
+	EXPECT_EQ(std::memcmp(s, bytes.data(), size), 0);
+	ASSERT_EQ(fmi.fmi2SetFMUstate(c, s), fmi2OK) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2FreeFMUstate(c, &s), fmi2OK);
+	ASSERT_EQ(fmi.fmi2DoStep(c, tSaved, 3600, fmi2False), fmi2OK) << recorder.messages();
+	again = outputs(c);
+	ASSERT_EQ(again.size(), reference.size());
+	EXPECT_EQ(std::memcmp(again.data(), reference.data(), reference.size()*sizeof(double)), 0);
+	fmi.fmi2FreeInstance(c);
+
+	// another process: instantiate, deserialise, set, free, step on, with nothing else before
+	const pid_t child = fork();
+	ASSERT_NE(child, -1);
+	if (child == 0) {
+		Recorder childRecorder;
+		fmi2Component fresh = instantiate("fresh", childRecorder, m_resources.path());
+		fmi2FMUstate restored = nullptr;
+		int code = 1;
+		if (fresh != nullptr && fmi.fmi2DeSerializeFMUstate(fresh, bytes.data(), bytes.size(), &restored) == fmi2OK &&
+			fmi.fmi2SetFMUstate(fresh, restored) == fmi2OK && fmi.fmi2FreeFMUstate(fresh, &restored) == fmi2OK &&
+			fmi.fmi2DoStep(fresh, tSaved, 3600, fmi2False) == fmi2OK)
+		{
+			const std::vector<double> values = outputs(fresh);
+			code = values.size() == reference.size() &&
+				   std::memcmp(values.data(), reference.data(), reference.size()*sizeof(double)) == 0 ? 0 : 2;
+		}
+		if (code != 0)
+			std::fputs(childRecorder.messages().c_str(), stderr);
+		_exit(code);
+	}
+	int status = -1;
+	ASSERT_EQ(waitpid(child, &status, 0), child);
+	ASSERT_TRUE(WIFEXITED(status));
+	EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the restore failed, 2: other outputs";
+}
+
+
+TEST_F(FMUstateTest, RefusesCorruptShortAndForeignStatesAndStaysUsable) {
+	// another room: the same box, its heating set one degree higher
+	TestSupport::TempDirectory otherResources("stateother");
+	FMUHost::writeResources(otherResources.path());
+	const std::string projectFile = otherResources.path() + "/calovinda_project.rmxml";
+	std::string project;
+	{
+		std::ifstream in(projectFile, std::ios::binary);
+		project.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+	}
+	const std::size_t setPoint = project.find("<ConstantValue>20</ConstantValue>");
+	ASSERT_NE(setPoint, std::string::npos) << project;
+	project.replace(setPoint, std::strlen("<ConstantValue>20</ConstantValue>"), "<ConstantValue>21</ConstantValue>");
+	std::ofstream(projectFile, std::ios::binary) << project;
+
+	Recorder recorder, otherRecorder;
+	fmi2Component c = initialised("room1", recorder);
+	ASSERT_NE(c, nullptr) << recorder.messages();
+	fmi2Component other = instantiate("room2", otherRecorder, otherResources.path());
+	ASSERT_EQ(fmi.fmi2EnterInitializationMode(other), fmi2OK) << otherRecorder.messages();
+	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2False), fmi2OK);
+	ASSERT_EQ(fmi.fmi2DoStep(other, 0, 3600, fmi2False), fmi2OK);
+	const std::vector<char> bytes = serialized(c);
+	const std::vector<char> foreign = serialized(other);
+	ASSERT_FALSE(bytes.empty()) << recorder.messages();
+	ASSERT_EQ(foreign.size(), bytes.size());
+
+	fmi2FMUstate s = nullptr;
+	std::vector<char> corrupt = bytes;
+	corrupt[1] ^= 0x10;
+	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, corrupt.data(), corrupt.size(), &s), fmi2Error);
+	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes.data(), bytes.size() - 1, &s), fmi2Error);
+	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, foreign.data(), foreign.size(), &s), fmi2Error);
+	EXPECT_EQ(s, nullptr);
+	// a pointer that is no live state stays an error, even with good bytes
+	fmi2FMUstate stranger = corrupt.data();
+	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes.data(), bytes.size(), &stranger), fmi2Error);
+
+	ASSERT_EQ(fmi.fmi2DoStep(c, 3600, 3600, fmi2False), fmi2OK) << recorder.messages();
+	const std::vector<double> values = outputs(c);
+	ASSERT_EQ(values.size(), OUTPUTS.size());
+	EXPECT_GT(values[9], 273.15 + 19);
+	EXPECT_LT(values[9], 273.15 + 28);
+	fmi.fmi2FreeInstance(c);
+	fmi.fmi2FreeInstance(other);
+}
+
+
+TEST_F(FMUstateTest, ModelExchangeHasNoStates) {
+	Recorder recorder;
+	fmi2Component c = instantiate("room1", recorder, m_resources.path(), fmi2ModelExchange);
+	ASSERT_NE(c, nullptr);
+	ASSERT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << recorder.messages();
+	fmi2FMUstate s = nullptr;
+	EXPECT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2GetFMUstate is called though FMU was not yet completely set up or "
+								  "serialization is not supported by this FMU.")) << recorder.messages();
+	const char bytes[16] = {};
+	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes, sizeof(bytes), &s), fmi2Error);
+	EXPECT_EQ(s, nullptr);
+	fmi.fmi2FreeInstance(c);
+}
+
+} // namespace
