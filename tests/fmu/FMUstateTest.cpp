@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FMUHost.h"
+#include "InstanceData.h"
 
 // FMU states as hosts use them: saved and restored in place, serialised, and carried into a
 // fresh instance of another process.
@@ -245,6 +246,19 @@ TEST_F(FMUstateTest, ModelExchangeHasNoStates) {
 	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes, sizeof(bytes), &s), fmi2Error);
 	EXPECT_EQ(s, nullptr);
 	fmi.fmi2FreeInstance(c);
+}
+
+
+TEST_F(FMUstateTest, AnIntegratorWithoutSnapshotsLeavesStatesUnavailable) {
+	InstanceData d;
+	d.m_instanceName = "room1";
+	d.m_resourceLocation = m_resources.path();
+	d.m_resultsRootDir = m_results.path() + "/euler";
+	d.m_modelFMU.m_integratorName = "ImplicitEuler";
+	d.init();
+	EXPECT_TRUE(TestSupport::throwsWith([&] { d.computeFMUStateSize(); }, "Integrator does not support serialization.",
+										"[InstanceData::computeFMUStateSize]"));
+	EXPECT_EQ(d.m_fmuStateSize, 0u);
 }
 
 } // namespace
