@@ -356,6 +356,9 @@ void InstanceData::deserializeFMUstate(void * state) {
 		throw ZEB::Exception(ex, "The FMU state was refused; the instance is unchanged.", location);
 	}
 
+	// a state of the start time has no output rows left: the start row is due again
+	m_initialOutputWritten = !m_modelFMU.m_outputManager.m_stateSeries[0].empty();
+
 	// getters before the next step see the restored time
 	const double t = integrator->t();
 	if (m_modelFMU.setTime(t) != KADRIX::ModelInterface::CalculationSuccess ||
