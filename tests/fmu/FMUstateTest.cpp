@@ -12,6 +12,7 @@
 
 #include "FMUHost.h"
 #include "InstanceData.h"
+#include "RX_FMU2ModelDescription.h"
 
 // FMU states as hosts use them: saved and restored in place, serialised, and carried into a
 // fresh instance of another process.
@@ -20,7 +21,7 @@ namespace {
 using FMUHost::Library;
 using FMUHost::Recorder;
 
-const char * const GUID = "{f53bd388-5cf3-4343-aba6-93e0ce57e602}";
+const char * const GUID = RX::FMU2_GUID;
 const char * const INVALID_FREE = "fmi2FreeFMUstate is called with invalid FMUstate (unknown or already released pointer).";
 
 /*! The host-visible real outputs. */
