@@ -1,0 +1,575 @@
+// calovinda: the command-line front end of the room model and its FMU.
+//
+//   calovinda simulate PROJECT [--results DIR]
+//   calovinda export-modelica PROJECT DIR
+//   calovinda run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]
+//
+// Every failure ends the program with exit code 1 and one line on the standard error stream;
+// a wrong command line ends it with exit code 2.
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include "KADRIX_IntegratorInterface.h"
+#include "RX_CalovindaModelFMU.h"
+#include "ZEB_Exception.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Path.h"
+#include "fmi2Functions.h"
+
+namespace {
+
+/*! A failure the user must see: one line, exit code 1. */
+struct Failure : std::runtime_error {
+	using std::runtime_error::runtime_error;
+};
+
+/*! A wrong command line: the message, then the command's usage; exit code 2. */
+struct UsageError : std::runtime_error {
+	using std::runtime_error::runtime_error;
+};
+
+const char * const usageText =
+	"usage: calovinda COMMAND ARGUMENTS (calovinda COMMAND --help for one command)\n"
+	"  simulate PROJECT [--results DIR]     simulate a project stand-alone and summarise the year\n"
+	"  export-modelica PROJECT DIR          write the initialised room as a Modelica package\n"
+	"  run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]\n"
+	"                                       run an FMU through its FMI 2.0 functions\n";
+
+const std::map<std::string, const char *> commandHelp = {
+	{"simulate",
+	 "usage: calovinda simulate PROJECT [--results DIR]\n"
+	 "Simulates the project (its climate file beside it) from its start to its end time with the\n"
+	 "FMU's solver settings (CVODE, GMRES with ILU preconditioner), writes the result files into DIR\n"
+	 "(default: calovinda-results in the working directory) and prints the annual summary.\n"},
+	{"export-modelica",
+	 "usage: calovinda export-modelica PROJECT DIR\n"
+	 "Initialises the project's room and writes it as a Modelica package into DIR.\n"},
+	{"run-fmu",
+	 "usage: calovinda run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]\n"
+	 "Loads the FMU (an unpacked FMU directory) through its FMI 2.0 functions as any host would,\n"
+	 "runs it from 0 s to T (default: the model description's stop time) and writes time and outputs\n"
+	 "as CSV (default: the standard output). cs co-simulates in communication steps S (default\n"
+	 "3600 s); me integrates the model-exchange interface with forward Euler in steps S (default\n"
+	 "0.1 s; stable only for steps well below a second, so meant for short checks).\n"},
+};
+
+/*! Keeps the model's messages off the console: failures reach the user as one line from main(),
+	warnings as plain lines; progress and the model's own error trail stay silent. */
+class QuietHandler : public ZEB::MessageHandler {
+public:
+	void msg(const std::string & text, ZEB::msg_type_t type, const char *, int) override {
+		if (type == ZEB::MSG_WARNING && !text.empty())
+			std::fprintf(stderr, "warning: %s%s", text.c_str(), text.back() == '\n' ? "" : "\n");
+	}
+};
+
+/*! An exception's messages on one line, outermost first. */
+std::string oneLine(const ZEB::Exception & ex) {
+	std::string stack = ex.msgStack();
+	std::vector<std::string> parts;
+	std::string part;
+	for (char c : stack + "\n") {
+		if (c == '\n') {
+			while (!part.empty() && std::isspace(static_cast<unsigned char>(part.back())))
+				part.pop_back();
+			if (!part.empty())
+				parts.push_back(part);
+			part.clear();
+		}
+		else
+			part += c;
+	}
+	std::string line;
+	for (auto it = parts.rbegin(); it != parts.rend(); ++it)
+		line += (line.empty() ? "" : " - ") + *it;
+	return line;
+}
+
+double parseNumber(const std::string & option, const std::string & text) {
+	char * end = nullptr;
+	const double value = std::strtod(text.c_str(), &end);
+	if (text.empty() || *end != '\0' || !std::isfinite(value) || value <= 0)
+		throw UsageError(option + " needs a positive number, not '" + text + "'");
+	return value;
+}
+
+/*! Positional arguments and "--name value" options of one command. */
+struct Arguments {
+	std::vector<std::string>			m_positional;
+	std::map<std::string, std::string>	m_options;
+
+	Arguments(int argc, char * argv[], const std::vector<std::string> & options) {
+		for (int i = 0; i < argc; ++i) {
+			const std::string arg = argv[i];
+			if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+				bool known = false;
+				for (const std::string & o : options)
+					known |= (o == arg);
+				if (!known)
+					throw UsageError("unknown option " + arg);
+				if (i + 1 >= argc)
+					throw UsageError(arg + " needs a value");
+				m_options[arg] = argv[++i];
+			}
+			else
+				m_positional.push_back(arg);
+		}
+	}
+
+	std::string option(const std::string & name, const std::string & fallback) const {
+		auto it = m_options.find(name);
+		return it == m_options.end() ? fallback : it->second;
+	}
+};
+
+/*! Makes sure the project file exists and can be read, before the model reports it less plainly. */
+void checkProjectFile(const std::string & project) {
+	QFileInfo info(QString::fromStdString(project));
+	if (!info.exists())
+		throw Failure("project file '" + project + "' does not exist");
+	if (!info.isFile() || !info.isReadable())
+		throw Failure("project file '" + project + "' cannot be read");
+}
+
+/*! Reads the project and its climate (the project file's folder) and initialises the model with
+	the FMU's solver settings. */
+void initModel(RX::CalovindaModelFMU & model, const std::string & project) {
+	checkProjectFile(project);
+	model.m_lesSolverName = "GMRES";
+	model.m_preconditionerName = "ILU";
+	const QFileInfo info(QString::fromStdString(project));
+	model.init(ZEB::Path(info.absoluteFilePath().toStdString()), ZEB::Path(info.absolutePath().toStdString()));
+}
+
+/*! Progress of a run: a bar redrawn in place on a terminal, else a line every tenth. */
+class Progress {
+public:
+	Progress(double t0, double t1) : m_t0(t0), m_t1(t1), m_terminal(isatty(STDERR_FILENO) != 0) {}
+
+	void update(double t) {
+		const double fraction = m_t1 > m_t0 ? std::min(1.0, (t - m_t0)/(m_t1 - m_t0)) : 1.0;
+		if (m_terminal) {
+			const int percent = static_cast<int>(fraction*100);
+			if (percent == m_last)
+				return;
+			m_last = percent;
+			const int width = 40;
+			const int filled = static_cast<int>(fraction*width);
+			std::fprintf(stderr, "\r[%s%s] %3d %%  day %3d", std::string(filled, '#').c_str(),
+						 std::string(width - filled, ' ').c_str(), percent, static_cast<int>(t/86400));
+			std::fflush(stderr);
+		}
+		else {
+			const int tenth = static_cast<int>(fraction*10);
+			if (tenth == m_last)
+				return;
+			m_last = tenth;
+			std::fprintf(stderr, "progress: %3d %% (day %d)\n", tenth*10, static_cast<int>(t/86400));
+		}
+	}
+
+	void finish() {
+		if (m_terminal)
+			std::fprintf(stderr, "\n");
+	}
+
+private:
+	double	m_t0;
+	double	m_t1;
+	bool	m_terminal;
+	int		m_last = -1;
+};
+
+/*! The figures of the annual summary, sampled on the output grid. */
+struct Summary {
+	double	m_heatingEnergy = 0;	// J
+	double	m_coolingEnergy = 0;	// J
+	double	m_peakHeating = 0;		// W
+	double	m_peakCooling = 0;		// W
+	double	m_TMin = 1e30;			// C
+	double	m_TMax = -1e30;			// C
+	double	m_TSum = 0;
+	double	m_hoursAbove26 = 0;
+	double	m_hoursAbove27 = 0;
+	unsigned int m_samples = 0;
+	double	m_januaryHeating = 0;	// J
+	double	m_julyHeating = 0;		// J
+
+	/*! One output row: loads and temperature at the end of an interval of dt seconds. */
+	void add(const RX::CalovindaModel & model, double t, double dt) {
+		const double T = model.m_TRoom - 273.15;
+		m_TMin = std::min(m_TMin, T);
+		m_TMax = std::max(m_TMax, T);
+		m_TSum += T;
+		++m_samples;
+		if (dt <= 0)
+			return;
+		const double heating = model.m_heatingLoad;
+		const double cooling = -model.m_coolingLoad;
+		m_heatingEnergy += heating*dt;
+		m_coolingEnergy += cooling*dt;
+		m_peakHeating = std::max(m_peakHeating, heating);
+		m_peakCooling = std::max(m_peakCooling, cooling);
+		if (T > 26)
+			m_hoursAbove26 += dt/3600;
+		if (T > 27)
+			m_hoursAbove27 += dt/3600;
+		const double day = std::fmod(t - dt, 31536000.0)/86400;
+		if (day < 31)
+			m_januaryHeating += heating*dt;
+		else if (day >= 181 && day < 212)
+			m_julyHeating += heating*dt;
+	}
+
+	void print() const {
+		std::printf("Annual summary\n");
+		std::printf("  heating energy            %10.1f kWh\n", m_heatingEnergy/3.6e6);
+		std::printf("  cooling energy            %10.1f kWh\n", m_coolingEnergy/3.6e6);
+		std::printf("  peak heating power        %10.3f kW\n", m_peakHeating/1000);
+		std::printf("  peak cooling power        %10.3f kW\n", m_peakCooling/1000);
+		std::printf("  heating in January        %10.1f kWh\n", m_januaryHeating/3.6e6);
+		std::printf("  heating in July           %10.1f kWh\n", m_julyHeating/3.6e6);
+		std::printf("  minimum room temperature  %10.2f C\n", m_TMin);
+		std::printf("  maximum room temperature  %10.2f C\n", m_TMax);
+		std::printf("  mean room temperature     %10.2f C\n", m_samples > 0 ? m_TSum/m_samples : 0.0);
+		std::printf("  hours above 26 C          %10.0f h\n", m_hoursAbove26);
+		std::printf("  hours above 27 C          %10.0f h\n", m_hoursAbove27);
+	}
+};
+
+int simulate(const Arguments & args) {
+	if (args.m_positional.size() != 1)
+		throw UsageError("simulate needs one project file");
+	const std::string project = args.m_positional[0];
+	const QString resultsDir = QString::fromStdString(args.option("--results", "calovinda-results"));
+
+	RX::CalovindaModelFMU model;
+	initModel(model, project);
+	KADRIX::IntegratorInterface * integrator = model.integratorInterface();
+	const double t0 = model.t0();
+	const double tEnd = model.tEnd();
+	model.m_integratorCVODE.m_stopTime = tEnd;
+	integrator->init(&model, t0, model.y0(), model.lesInterface(), model.preconditionerInterface(),
+					 model.jacobianInterface());
+
+	Summary summary;
+	Progress progress(t0, tEnd);
+	model.writeOutputs(t0, model.y0());
+	summary.add(model, t0, 0);
+	double tOut = model.nextOutputTime(t0);
+	double tLastOut = t0;
+	while (integrator->t() < tEnd) {
+		if (integrator->step() != KADRIX::IntegratorInterface::StepSuccess)
+			throw Failure("the integration failed at t = " + std::to_string(integrator->t()) + " s");
+		const double t = integrator->t();
+		model.stepCompleted(t, integrator->yOut(t));
+		for (; tOut <= t; tOut = model.nextOutputTime(tOut)) {
+			model.writeOutputs(tOut, integrator->yOut(tOut));
+			summary.add(model, tOut, tOut - tLastOut);
+			tLastOut = tOut;
+		}
+		progress.update(t);
+	}
+	progress.finish();
+
+	model.m_outputManager.writeOutputFiles(resultsDir);
+	std::printf("Results in %s\n", QDir(resultsDir).absolutePath().toStdString().c_str());
+	summary.print();
+	return 0;
+}
+
+int exportModelica(const Arguments & args) {
+	if (args.m_positional.size() != 2)
+		throw UsageError("export-modelica needs a project file and a directory");
+	RX::CalovindaModelFMU model;
+	initModel(model, args.m_positional[0]);
+	model.export2Modelica(ZEB::Path(args.m_positional[1]));
+	std::printf("Modelica package written to %s\n", args.m_positional[1].c_str());
+	return 0;
+}
+
+// ---- run-fmu: an independent FMI 2.0 host ----
+
+/*! What the host needs of the model description. */
+struct ModelDescription {
+	std::string					m_guid;
+	std::string					m_modelIdentifier;
+	double						m_stopTime = 31536000;
+	unsigned int				m_nStates = 0;
+	std::vector<std::string>	m_outputNames;
+	std::vector<fmi2ValueReference>	m_outputRefs;
+};
+
+ModelDescription readModelDescription(const QString & dir) {
+	QFile file(dir + "/modelDescription.xml");
+	if (!file.exists())
+		throw Failure("not an FMU: modelDescription.xml is missing");
+	if (!file.open(QIODevice::ReadOnly))
+		throw Failure("cannot read the FMU's modelDescription.xml");
+	ModelDescription md;
+	QXmlStreamReader xml(&file);
+	while (!xml.atEnd()) {
+		if (xml.readNext() != QXmlStreamReader::StartElement)
+			continue;
+		const QXmlStreamAttributes a = xml.attributes();
+		if (xml.name() == QLatin1String("fmiModelDescription"))
+			md.m_guid = a.value("guid").toString().toStdString();
+		else if (xml.name() == QLatin1String("CoSimulation") || xml.name() == QLatin1String("ModelExchange"))
+			md.m_modelIdentifier = a.value("modelIdentifier").toString().toStdString();
+		else if (xml.name() == QLatin1String("DefaultExperiment") && a.hasAttribute("stopTime"))
+			md.m_stopTime = a.value("stopTime").toDouble();
+		else if (xml.name() == QLatin1String("ScalarVariable")) {
+			if (a.value("causality") == QLatin1String("output")) {
+				md.m_outputNames.push_back(a.value("name").toString().toStdString());
+				md.m_outputRefs.push_back(a.value("valueReference").toUInt());
+			}
+			else if (a.value("name").startsWith(QLatin1String("x[")))
+				++md.m_nStates;
+		}
+	}
+	if (xml.hasError())
+		throw Failure("not an FMU: modelDescription.xml is malformed (" + xml.errorString().toStdString() + ")");
+	if (md.m_guid.empty() || md.m_modelIdentifier.empty())
+		throw Failure("not an FMU: modelDescription.xml names no GUID or model identifier");
+	return md;
+}
+
+/*! "file://" and the path, every byte outside the unreserved set and '/' percent-encoded. */
+std::string fileURI(const std::string & path) {
+	std::string uri = "file://";
+	for (unsigned char c : path) {
+		if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
+			uri += static_cast<char>(c);
+		else {
+			char escaped[4];
+			std::snprintf(escaped, sizeof(escaped), "%%%02X", c);
+			uri += escaped;
+		}
+	}
+	return uri;
+}
+
+void logger(fmi2ComponentEnvironment, fmi2String instanceName, fmi2Status status, fmi2String category,
+			fmi2String message, ...)
+{
+	char text[4096];
+	va_list args;
+	va_start(args, message);
+	std::vsnprintf(text, sizeof(text), message, args);
+	va_end(args);
+	// progress is chatter; warnings and errors are the host's business
+	if (status >= fmi2Warning)
+		std::fprintf(stderr, "%s [%s]: %s\n", instanceName != nullptr ? instanceName : "",
+					 category != nullptr ? category : "", text);
+}
+
+#define CALOVINDA_HOST_FUNCTIONS(X) \
+	X(fmi2Instantiate) X(fmi2FreeInstance) X(fmi2SetupExperiment) X(fmi2EnterInitializationMode) \
+	X(fmi2ExitInitializationMode) X(fmi2Terminate) X(fmi2GetReal) X(fmi2SetString) X(fmi2DoStep) \
+	X(fmi2NewDiscreteStates) X(fmi2EnterContinuousTimeMode) X(fmi2SetTime) X(fmi2SetContinuousStates) \
+	X(fmi2GetContinuousStates) X(fmi2GetDerivatives) X(fmi2CompletedIntegratorStep)
+
+/*! The functions the host calls, from a library loaded for this run. */
+struct FMULibrary {
+#define CALOVINDA_HOST_MEMBER(name) decltype(&::name) name = nullptr;
+	CALOVINDA_HOST_FUNCTIONS(CALOVINDA_HOST_MEMBER)
+#undef CALOVINDA_HOST_MEMBER
+	void * m_handle = nullptr;
+
+	explicit FMULibrary(const std::string & file) {
+		m_handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+		if (m_handle == nullptr)
+			throw Failure(std::string("cannot load the FMU's library: ") + dlerror());
+#define CALOVINDA_HOST_RESOLVE(name) \
+		name = reinterpret_cast<decltype(&::name)>(dlsym(m_handle, #name)); \
+		if (name == nullptr) { dlclose(m_handle); throw Failure("the FMU's library lacks " #name); }
+		CALOVINDA_HOST_FUNCTIONS(CALOVINDA_HOST_RESOLVE)
+#undef CALOVINDA_HOST_RESOLVE
+	}
+	~FMULibrary() { dlclose(m_handle); }
+	FMULibrary(const FMULibrary &) = delete;
+	FMULibrary & operator=(const FMULibrary &) = delete;
+};
+
+void check(fmi2Status status, const char * call) {
+	if (status != fmi2OK && status != fmi2Warning)
+		throw Failure(std::string(call) + " failed");
+}
+
+int runFMU(const Arguments & args) {
+	if (args.m_positional.size() != 1)
+		throw UsageError("run-fmu needs one FMU");
+	const std::string fmu = args.m_positional[0];
+	const std::string interface = args.option("--interface", "cs");
+	if (interface != "cs" && interface != "me")
+		throw UsageError("--interface is cs or me, not '" + interface + "'");
+	const bool me = interface == "me";
+	const double step = parseNumber("--step", args.option("--step", me ? "0.1" : "3600"));
+
+	const QFileInfo info(QString::fromStdString(fmu));
+	if (!info.exists())
+		throw Failure("FMU '" + fmu + "' does not exist");
+	if (!info.isDir())
+		throw Failure("'" + fmu + "' is not an unpacked FMU directory (this build cannot unpack FMU archives)");
+	const QString dir = info.absoluteFilePath();
+	const ModelDescription md = readModelDescription(dir);
+	const double stop = args.m_options.count("--stop") ? parseNumber("--stop", args.option("--stop", ""))
+													   : md.m_stopTime;
+
+	// the FMU's log and results go to a private directory that goes with the run
+	QTemporaryDir work(QDir::tempPath() + "/calovinda-run-XXXXXX");
+	if (!work.isValid())
+		throw Failure("cannot create a temporary directory");
+
+	FILE * out = stdout;
+	const std::string outputFile = args.option("--output", "");
+	if (!outputFile.empty()) {
+		out = std::fopen(outputFile.c_str(), "w");
+		if (out == nullptr)
+			throw Failure("cannot write '" + outputFile + "'");
+	}
+	struct Closer {
+		FILE * f;
+		~Closer() { if (f != stdout) std::fclose(f); }
+	} closer{out};
+
+	FMULibrary lib(dir.toStdString() + "/binaries/linux64/" + md.m_modelIdentifier + ".so");
+	fmi2CallbackFunctions functions{&logger, nullptr, nullptr, nullptr, nullptr};
+	const std::string resources = fileURI(dir.toStdString() + "/resources/");
+	fmi2Component c = lib.fmi2Instantiate("calovinda", me ? fmi2ModelExchange : fmi2CoSimulation,
+										  md.m_guid.c_str(), resources.c_str(), &functions, fmi2False, fmi2False);
+	if (c == nullptr)
+		throw Failure("fmi2Instantiate failed");
+	struct Freer {
+		const FMULibrary & lib;
+		fmi2Component c;
+		~Freer() { lib.fmi2FreeInstance(c); }
+	} freer{lib, c};
+
+	const std::string resultsRoot = work.path().toStdString();
+	const fmi2ValueReference resultsRootRef = 42;
+	const fmi2String resultsRootValue = resultsRoot.c_str();
+	check(lib.fmi2SetString(c, &resultsRootRef, 1, &resultsRootValue), "fmi2SetString");
+	check(lib.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2True, stop), "fmi2SetupExperiment");
+	check(lib.fmi2EnterInitializationMode(c), "fmi2EnterInitializationMode");
+	check(lib.fmi2ExitInitializationMode(c), "fmi2ExitInitializationMode");
+
+	std::fprintf(out, "time");
+	for (const std::string & name : md.m_outputNames)
+		std::fprintf(out, ",%s", name.c_str());
+	std::fprintf(out, "\n");
+	std::vector<double> values(md.m_outputRefs.size());
+	const auto writeRow = [&](double t) {
+		if (!values.empty())
+			check(lib.fmi2GetReal(c, md.m_outputRefs.data(), values.size(), values.data()), "fmi2GetReal");
+		std::fprintf(out, "%.17g", t);
+		for (double v : values)
+			std::fprintf(out, ",%.17g", v);
+		std::fprintf(out, "\n");
+	};
+
+	Progress progress(0, stop);
+	double t = 0;
+	writeRow(t);
+	if (!me) {
+		for (unsigned long i = 1; t < stop; ++i) {
+			const double tNext = std::min(stop, i*step);
+			check(lib.fmi2DoStep(c, t, tNext - t, fmi2True), "fmi2DoStep");
+			t = tNext;
+			writeRow(t);
+			progress.update(t);
+		}
+	}
+	else {
+		fmi2EventInfo event{};
+		check(lib.fmi2NewDiscreteStates(c, &event), "fmi2NewDiscreteStates");
+		check(lib.fmi2EnterContinuousTimeMode(c), "fmi2EnterContinuousTimeMode");
+		std::vector<double> x(md.m_nStates), dx(md.m_nStates);
+		check(lib.fmi2GetContinuousStates(c, x.data(), x.size()), "fmi2GetContinuousStates");
+		for (unsigned long i = 1; t < stop; ++i) {
+			check(lib.fmi2GetDerivatives(c, dx.data(), dx.size()), "fmi2GetDerivatives");
+			const double tNext = std::min(stop, i*step);
+			for (std::size_t k = 0; k < x.size(); ++k)
+				x[k] += (tNext - t)*dx[k];
+			t = tNext;
+			check(lib.fmi2SetTime(c, t), "fmi2SetTime");
+			check(lib.fmi2SetContinuousStates(c, x.data(), x.size()), "fmi2SetContinuousStates");
+			fmi2Boolean enterEventMode = fmi2False, terminate = fmi2False;
+			check(lib.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate),
+				  "fmi2CompletedIntegratorStep");
+			writeRow(t);
+			progress.update(t);
+		}
+	}
+	progress.finish();
+	check(lib.fmi2Terminate(c), "fmi2Terminate");
+	return 0;
+}
+
+} // namespace
+
+int main(int argc, char * argv[]) {
+	if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+		std::fputs(usageText, argc < 2 ? stderr : stdout);
+		return argc < 2 ? 2 : 0;
+	}
+	const std::string command = argv[1];
+	const auto help = commandHelp.find(command);
+	if (help == commandHelp.end()) {
+		std::fprintf(stderr, "calovinda: unknown command '%s'\n%s", command.c_str(), usageText);
+		return 2;
+	}
+	for (int i = 2; i < argc; ++i) {
+		if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+			std::fputs(help->second, stdout);
+			return 0;
+		}
+	}
+	QuietHandler quiet;
+	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&quiet);
+	try {
+		const Arguments args(argc - 2, argv + 2, command == "simulate" ? std::vector<std::string>{"--results"}
+												 : command == "run-fmu"
+												 ? std::vector<std::string>{"--interface", "--step", "--stop", "--output"}
+												 : std::vector<std::string>{});
+		if (command == "simulate")
+			return simulate(args);
+		if (command == "export-modelica")
+			return exportModelica(args);
+		return runFMU(args);
+	}
+	catch (const UsageError & ex) {
+		std::fprintf(stderr, "calovinda %s: %s\n%s", command.c_str(), ex.what(), help->second);
+		return 2;
+	}
+	catch (const Failure & ex) {
+		std::fprintf(stderr, "calovinda %s: %s\n", command.c_str(), ex.what());
+	}
+	catch (const ZEB::Exception & ex) {
+		std::fprintf(stderr, "calovinda %s: %s\n", command.c_str(), oneLine(ex).c_str());
+	}
+	catch (const std::exception & ex) {
+		std::fprintf(stderr, "calovinda %s: %s\n", command.c_str(), ex.what());
+	}
+	return 1;
+}
