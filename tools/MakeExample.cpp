@@ -90,6 +90,9 @@ bool write(const std::string & fileName, bool conditioned) {
 	constant(room.m_naturalVentilationModel.m_scheduleAirChangeRates, 0.5);
 	constant(room.m_userLoads.m_scheduleOccupancy, 0);
 	constant(room.m_userLoads.m_scheduleEquipmentLoad, 200.0/48);
+	// the room's defaults heat; the free-floating room has neither heater nor cooler
+	room.m_heatingModel.m_modelType = RX::HeatingModel::NONE;
+	room.m_coolingModel.m_modelType = RX::CoolingModel::NONE;
 	if (conditioned) {
 		room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;
 		room.m_heatingModel.m_maxPower = 1e5;

@@ -268,7 +268,6 @@ int simulate(const Arguments & args) {
 	KADRIX::IntegratorInterface * integrator = model.integratorInterface();
 	const double t0 = model.t0();
 	const double tEnd = model.tEnd();
-	model.m_integratorCVODE.m_stopTime = tEnd;
 	integrator->init(&model, t0, model.y0(), model.lesInterface(), model.preconditionerInterface(),
 					 model.jacobianInterface());
 
@@ -276,19 +275,22 @@ int simulate(const Arguments & args) {
 	Progress progress(t0, tEnd);
 	model.writeOutputs(t0, model.y0());
 	summary.add(model, t0, 0);
-	double tOut = model.nextOutputTime(t0);
+	// as a co-simulation master with communication points on the output grid drives the FMU: the
+	// integrator stops at each output time, so that both runs take the same steps
 	double tLastOut = t0;
 	while (integrator->t() < tEnd) {
-		if (integrator->step() != KADRIX::IntegratorInterface::StepSuccess)
-			throw Failure("the integration failed at t = " + std::to_string(integrator->t()) + " s");
-		const double t = integrator->t();
-		model.stepCompleted(t, integrator->yOut(t));
-		for (; tOut <= t; tOut = model.nextOutputTime(tOut)) {
-			model.writeOutputs(tOut, integrator->yOut(tOut));
-			summary.add(model, tOut, tOut - tLastOut);
-			tLastOut = tOut;
+		const double tOut = std::min(tEnd, model.nextOutputTime(tLastOut));
+		model.m_integratorCVODE.m_stopTime = tOut;
+		while (integrator->t() < tOut) {
+			if (integrator->step() != KADRIX::IntegratorInterface::StepSuccess)
+				throw Failure("the integration failed at t = " + std::to_string(integrator->t()) + " s");
+			const double t = integrator->t();
+			model.stepCompleted(t, integrator->yOut(t));
 		}
-		progress.update(t);
+		model.writeOutputs(tOut, integrator->yOut(tOut));
+		summary.add(model, tOut, tOut - tLastOut);
+		tLastOut = tOut;
+		progress.update(tOut);
 	}
 	progress.finish();
 
