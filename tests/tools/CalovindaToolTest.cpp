@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RX_CalovindaModelFMU.h"
+#include "RX_FMU2ModelDescription.h"
+#include "TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string example = CALOVINDA_EXAMPLE_DIR "/calovinda_project.rmxml";
+
+/*! Exit code, standard output and standard error of one run of the tool. */
+struct ToolRun {
+	int			m_exitCode;
+	std::string	m_out;
+	std::string	m_err;
+};
+
+ToolRun runTool(const std::string & arguments, const TestSupport::TempDirectory & dir) {
+	const std::string out = dir.file("stdout"), err = dir.file("stderr");
+	const int status = std::system((std::string(CALOVINDA_TOOL) + " " + arguments + " >" + out + " 2>" + err).c_str());
+	return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, TestSupport::readFile(out), TestSupport::readFile(err)};
+}
+
+/*! The column named name of a table with a header line, separated by sep. */
+std::vector<double> column(const std::string & fileName, char sep, const std::string & name) {
+	std::ifstream in(fileName);
+	std::string line, cell;
+	std::getline(in, line);
+	std::stringstream header(line);
+	int index = -1;
+	for (int i = 0; std::getline(header, cell, sep); ++i)
+		if (cell == name)
+			index = i;
+	if (index < 0)
+		throw std::runtime_error("no column '" + name + "' in " + fileName);
+	std::vector<double> values;
+	while (std::getline(in, line)) {
+		std::stringstream row(line);
+		for (int i = 0; i <= index; ++i)
+			std::getline(row, cell, sep);
+		values.push_back(std::stod(cell));
+	}
+	return values;
+}
+
+/*! The number after label in the tool's summary. */
+double summaryValue(const std::string & summary, const std::string & label) {
+	const std::size_t pos = summary.find(label);
+	if (pos == std::string::npos)
+		throw std::runtime_error("no '" + label + "' in the summary:\n" + summary);
+	return std::stod(summary.substr(pos + label.size()));
+}
+
+/*! An unpacked FMU of the example as an exported one is laid out: model description, library,
+	project and climate in the resources. */
+void writeFMUDirectory(const std::string & dir) {
+	fs::create_directories(dir + "/binaries/linux64");
+	fs::create_directories(dir + "/resources");
+	fs::copy_file(CALOVINDA_FMU_LIBRARY, dir + "/binaries/linux64/CalovindaFMI2.so");
+	fs::copy_file(example, dir + "/resources/calovinda_project.rmxml");
+	fs::copy_file(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw", dir + "/resources/725650TYCST.epw");
+	RX::CalovindaModelFMU model;
+	model.m_lesSolverName = "GMRES";
+	model.init(ZEB::Path(example), ZEB::Path(CALOVINDA_EXAMPLE_DIR));
+	RX::FMU2ModelDescription(&model).write(ZEB::Path(dir + "/modelDescription.xml"), model.m_room.m_interfaceDefinition);
+}
+
+/*! One year of the example through simulate, shared by the tests that read it. */
+class Example : public ::testing::Test {
+protected:
+	static void SetUpTestSuite() {
+		m_dir = new TestSupport::TempDirectory("tool");
+		m_simulate = new ToolRun(runTool("simulate " + example + " --results " + m_dir->file("results"), *m_dir));
+	}
+	static void TearDownTestSuite() {
+		delete m_simulate;
+		delete m_dir;
+	}
+
+	static TestSupport::TempDirectory *	m_dir;
+	static ToolRun *						m_simulate;
+};
+
+TestSupport::TempDirectory * Example::m_dir = nullptr;
+ToolRun * Example::m_simulate = nullptr;
+
+TEST_F(Example, HoldsTheSetPointsAndHeatsInWinter) {
+	ASSERT_EQ(m_simulate->m_exitCode, 0) << m_simulate->m_err;
+	const std::vector<double> T = column(m_dir->file("results/states.tsv"), '\t', "Room air temperature [C]");
+	ASSERT_EQ(T.size(), 8761u);
+	// the controllers act within 0.2 K; their slope adapts only once the room has gone beyond
+	// (by 11 mK in the first cooling hour, on 3 January)
+	for (double Ti : T) {
+		EXPECT_GT(Ti, 20 - 0.2 - 0.02);
+		EXPECT_LT(Ti, 27 + 0.2 + 0.02);
+	}
+	const double january = summaryValue(m_simulate->m_out, "heating in January");
+	const double july = summaryValue(m_simulate->m_out, "heating in July");
+	EXPECT_GT(january, 20*july);
+	EXPECT_GT(summaryValue(m_simulate->m_out, "heating energy"), 0);
+	EXPECT_GT(summaryValue(m_simulate->m_out, "cooling energy"), 0);
+}
+
+TEST_F(Example, CoSimulatedFMUAgreesWithTheStandAloneRun) {
+	ASSERT_EQ(m_simulate->m_exitCode, 0) << m_simulate->m_err;
+	const std::string fmu = m_dir->file("example_fmu");
+	writeFMUDirectory(fmu);
+	// four weeks of January, sunny days with heating and cooling among them
+	const ToolRun run = runTool("run-fmu " + fmu + " --stop 2419200 --output " + m_dir->file("cs.csv"), *m_dir);
+	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	const std::vector<double> TFMU = column(m_dir->file("cs.csv"), ',', "ZoneMeanAirTemperature");
+	const std::vector<double> T = column(m_dir->file("results/states.tsv"), '\t', "Room air temperature [C]");
+	ASSERT_EQ(TFMU.size(), 673u);
+	for (std::size_t i = 0; i < TFMU.size(); ++i)
+		EXPECT_NEAR(TFMU[i] - 273.15, T[i], 0.05) << "hour " << i;
+
+	// forward Euler on the model-exchange interface follows co-simulation over a short time; the
+	// controllers' slopes adapt after every completed step, and Euler completes 1200 of them
+	const ToolRun me = runTool("run-fmu " + fmu + " --interface me --step 0.05 --stop 60 --output " + m_dir->file("me.csv"), *m_dir);
+	ASSERT_EQ(me.m_exitCode, 0) << me.m_err;
+	const ToolRun cs = runTool("run-fmu " + fmu + " --step 60 --stop 60 --output " + m_dir->file("cs60.csv"), *m_dir);
+	ASSERT_EQ(cs.m_exitCode, 0) << cs.m_err;
+	const std::vector<double> TME = column(m_dir->file("me.csv"), ',', "ZoneMeanAirTemperature");
+	const std::vector<double> TCS = column(m_dir->file("cs60.csv"), ',', "ZoneMeanAirTemperature");
+	ASSERT_EQ(TME.size(), 1201u);
+	EXPECT_NEAR(TME.back(), TCS.back(), 0.05);
+}
+
+TEST(Tool, FreeFloatingRoomReportsItsExtremes) {
+	TestSupport::TempDirectory dir("tool");
+	const ToolRun run = runTool("simulate " CALOVINDA_EXAMPLE_DIR "/free_floating.rmxml --results " + dir.file("results"), dir);
+	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	const double TMin = summaryValue(run.m_out, "minimum room temperature");
+	const double TMax = summaryValue(run.m_out, "maximum room temperature");
+	// without heating and cooling the light box leaves the comfort band both ways
+	EXPECT_LT(TMin, 20);
+	EXPECT_GT(TMax, 27);
+	EXPECT_EQ(summaryValue(run.m_out, "heating energy"), 0);
+}
+
+TEST(Tool, FailuresExitWithOneLine) {
+	TestSupport::TempDirectory dir("tool");
+	{
+		std::ofstream truncated(dir.file("truncated.rmxml"));
+		truncated << TestSupport::readFile(example).substr(0, 3000);
+		std::ofstream(dir.file("bad.rmxml")) << "not a project";
+	}
+	fs::create_directories(dir.file("notfmu/resources"));
+	const std::vector<std::pair<std::string, std::string>> cases = {
+		{"simulate " + dir.file("missing.rmxml"), "does not exist"},
+		{"simulate " + dir.file("truncated.rmxml"), "Premature end of document"},
+		{"simulate " + dir.file("bad.rmxml"), "project file"},
+		{"export-modelica " + dir.file("missing.rmxml") + " " + dir.file("mo"), "does not exist"},
+		{"run-fmu " + dir.file("notfmu"), "modelDescription.xml is missing"},
+		{"run-fmu " + dir.file("missing.fmu"), "does not exist"},
+	};
+	for (const auto & c : cases) {
+		const ToolRun run = runTool(c.first, dir);
+		EXPECT_EQ(run.m_exitCode, 1) << c.first;
+		EXPECT_NE(run.m_err.find(c.second), std::string::npos) << c.first << ": " << run.m_err;
+		EXPECT_EQ(run.m_err.find('\n'), run.m_err.size() - 1) << c.first << ": " << run.m_err;
+	}
+	// a wrong command line is told apart by its exit code and the command's usage
+	const ToolRun usage = runTool("run-fmu x.fmu --interface xx", dir);
+	EXPECT_EQ(usage.m_exitCode, 2);
+	EXPECT_NE(usage.m_err.find("usage: calovinda run-fmu"), std::string::npos);
+}
+
+} // namespace
