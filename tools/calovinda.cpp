@@ -2,6 +2,7 @@
 //
 //   calovinda simulate PROJECT [--results DIR]
 //   calovinda export-modelica PROJECT DIR
+//   calovinda export-fmu PROJECT OUT.fmu [--library DIR]
 //   calovinda run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]
 //
 // Every failure ends the program with exit code 1 and one line on the standard error stream;
@@ -22,11 +23,14 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
+
+#include <JlCompress.h>
 
 #include "KADRIX_IntegratorInterface.h"
 #include "RX_CalovindaModelFMU.h"
@@ -52,6 +56,8 @@ const char * const usageText =
 	"usage: calovinda COMMAND ARGUMENTS (calovinda COMMAND --help for one command)\n"
 	"  simulate PROJECT [--results DIR]     simulate a project stand-alone and summarise the year\n"
 	"  export-modelica PROJECT DIR          write the initialised room as a Modelica package\n"
+	"  export-fmu PROJECT OUT.fmu [--library DIR]\n"
+	"                                       pack the project as an FMI 2.0 FMU archive\n"
 	"  run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]\n"
 	"                                       run an FMU through its FMI 2.0 functions\n";
 
@@ -64,13 +70,20 @@ const std::map<std::string, const char *> commandHelp = {
 	{"export-modelica",
 	 "usage: calovinda export-modelica PROJECT DIR\n"
 	 "Initialises the project's room and writes it as a Modelica package into DIR.\n"},
+	{"export-fmu",
+	 "usage: calovinda export-fmu PROJECT OUT.fmu [--library DIR]\n"
+	 "Initialises the project's room and packs it as an FMI 2.0 FMU archive: the FMU library\n"
+	 "CalovindaFMI2.so from DIR (default: the build's fmu folder beside the tool's folder), the project\n"
+	 "and its climate data from the climate database resources/DB_climate beside the tool's folder.\n"},
 	{"run-fmu",
 	 "usage: calovinda run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]\n"
-	 "Loads the FMU (an unpacked FMU directory) through its FMI 2.0 functions as any host would,\n"
-	 "runs it from 0 s to T (default: the model description's stop time) and writes time and outputs\n"
-	 "as CSV (default: the standard output). cs co-simulates in communication steps S (default\n"
-	 "3600 s); me integrates the model-exchange interface with forward Euler in steps S (default\n"
-	 "0.1 s; stable only for steps well below a second, so meant for short checks).\n"},
+	 "Unpacks the FMU archive (or takes an unpacked FMU directory) into a private temporary\n"
+	 "directory, loads it through its FMI 2.0 functions as any host would, runs it from 0 s to T\n"
+	 "(default: the model description's stop time), writes time and outputs as CSV (default: the\n"
+	 "FMU's name with .csv in the working directory; the FMU may print its own messages) and\n"
+	 "removes the temporary directory. cs co-simulates in communication steps S (default 3600 s);\n"
+	 "me integrates the model-exchange interface with forward Euler in steps S (default 0.1 s;\n"
+	 "stable only for steps well below a second, so meant for short checks).\n"},
 };
 
 /*! Keeps the model's messages off the console: failures reach the user as one line from main(),
@@ -78,10 +91,20 @@ const std::map<std::string, const char *> commandHelp = {
 class QuietHandler : public ZEB::MessageHandler {
 public:
 	void msg(const std::string & text, ZEB::msg_type_t type, const char *, int) override {
-		if (type == ZEB::MSG_WARNING && !text.empty())
-			std::fprintf(stderr, "warning: %s%s", text.c_str(), text.back() == '\n' ? "" : "\n");
+		std::string line = text;
+		while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
+			line.pop_back();
+		if (type == ZEB::MSG_WARNING && !line.empty())
+			std::fprintf(stderr, "warning: %s\n", line.c_str());
+		if (type == ZEB::MSG_ERROR && !line.empty())
+			m_lastError = line;
 	}
+
+	/*! The last error message, for functions that report failure by their result. */
+	std::string m_lastError;
 };
+
+QuietHandler * quietHandler = nullptr;
 
 /*! An exception's messages on one line, outermost first. */
 std::string oneLine(const ZEB::Exception & ex) {
@@ -310,6 +333,21 @@ int exportModelica(const Arguments & args) {
 	return 0;
 }
 
+int exportFMU(const Arguments & args) {
+	if (args.m_positional.size() != 2)
+		throw UsageError("export-fmu needs a project file and the FMU file to write");
+	RX::CalovindaModelFMU model;
+	initModel(model, args.m_positional[0]);
+	const std::string libraryDir = args.option("--library",
+		(QCoreApplication::applicationDirPath() + "/../fmu").toStdString());
+	const QFileInfo project(QString::fromStdString(args.m_positional[0]));
+	if (!model.export2FMU(ZEB::Path(libraryDir), ZEB::Path(project.absoluteFilePath().toStdString()),
+						  ZEB::Path(args.m_positional[1]), ZEB::Path()))
+		throw Failure("cannot export the FMU: " + quietHandler->m_lastError);
+	std::printf("FMU written to %s\n", args.m_positional[1].c_str());
+	return 0;
+}
+
 // ---- run-fmu: an independent FMI 2.0 host ----
 
 /*! What the host needs of the model description. */
@@ -431,28 +469,29 @@ int runFMU(const Arguments & args) {
 	const QFileInfo info(QString::fromStdString(fmu));
 	if (!info.exists())
 		throw Failure("FMU '" + fmu + "' does not exist");
-	if (!info.isDir())
-		throw Failure("'" + fmu + "' is not an unpacked FMU directory (this build cannot unpack FMU archives)");
-	const QString dir = info.absoluteFilePath();
+
+	// the unpacked FMU, its log and results go to a private directory (owner only) that goes
+	// with the run
+	QTemporaryDir work(QDir::tempPath() + "/calovinda-run-XXXXXX");
+	if (!work.isValid())
+		throw Failure("cannot create a temporary directory");
+	QString dir = info.absoluteFilePath();
+	if (!info.isDir()) {
+		dir = work.path() + "/fmu";
+		if (JlCompress::extractDir(info.absoluteFilePath(), dir).isEmpty())
+			throw Failure("not an FMU: '" + fmu + "' is not a zip archive or is empty");
+	}
 	const ModelDescription md = readModelDescription(dir);
 	const double stop = args.m_options.count("--stop") ? parseNumber("--stop", args.option("--stop", ""))
 													   : md.m_stopTime;
 
-	// the FMU's log and results go to a private directory that goes with the run
-	QTemporaryDir work(QDir::tempPath() + "/calovinda-run-XXXXXX");
-	if (!work.isValid())
-		throw Failure("cannot create a temporary directory");
-
-	FILE * out = stdout;
-	const std::string outputFile = args.option("--output", "");
-	if (!outputFile.empty()) {
-		out = std::fopen(outputFile.c_str(), "w");
-		if (out == nullptr)
-			throw Failure("cannot write '" + outputFile + "'");
-	}
+	const std::string outputFile = args.option("--output", info.completeBaseName().toStdString() + ".csv");
+	FILE * out = std::fopen(outputFile.c_str(), "w");
+	if (out == nullptr)
+		throw Failure("cannot write '" + outputFile + "'");
 	struct Closer {
 		FILE * f;
-		~Closer() { if (f != stdout) std::fclose(f); }
+		~Closer() { std::fclose(f); }
 	} closer{out};
 
 	FMULibrary lib(dir.toStdString() + "/binaries/linux64/" + md.m_modelIdentifier + ".so");
@@ -468,7 +507,7 @@ int runFMU(const Arguments & args) {
 		~Freer() { lib.fmi2FreeInstance(c); }
 	} freer{lib, c};
 
-	const std::string resultsRoot = work.path().toStdString();
+	const std::string resultsRoot = (work.path() + "/results").toStdString();
 	const fmi2ValueReference resultsRootRef = 42;
 	const fmi2String resultsRootValue = resultsRoot.c_str();
 	check(lib.fmi2SetString(c, &resultsRootRef, 1, &resultsRootValue), "fmi2SetString");
@@ -548,9 +587,11 @@ int main(int argc, char * argv[]) {
 		}
 	}
 	QuietHandler quiet;
+	quietHandler = &quiet;
 	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&quiet);
 	try {
 		const Arguments args(argc - 2, argv + 2, command == "simulate" ? std::vector<std::string>{"--results"}
+												 : command == "export-fmu" ? std::vector<std::string>{"--library"}
 												 : command == "run-fmu"
 												 ? std::vector<std::string>{"--interface", "--step", "--stop", "--output"}
 												 : std::vector<std::string>{});
@@ -558,6 +599,8 @@ int main(int argc, char * argv[]) {
 			return simulate(args);
 		if (command == "export-modelica")
 			return exportModelica(args);
+		if (command == "export-fmu")
+			return exportFMU(args);
 		return runFMU(args);
 	}
 	catch (const UsageError & ex) {

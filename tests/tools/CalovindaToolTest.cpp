@@ -4,12 +4,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "RX_CalovindaModelFMU.h"
-#include "RX_FMU2ModelDescription.h"
+#include <JlCompress.h>
+
 #include "TestSupport.h"
 
 namespace {
@@ -61,20 +62,6 @@ double summaryValue(const std::string & summary, const std::string & label) {
 	return std::stod(summary.substr(pos + label.size()));
 }
 
-/*! An unpacked FMU of the example as an exported one is laid out: model description, library,
-	project and climate in the resources. */
-void writeFMUDirectory(const std::string & dir) {
-	fs::create_directories(dir + "/binaries/linux64");
-	fs::create_directories(dir + "/resources");
-	fs::copy_file(CALOVINDA_FMU_LIBRARY, dir + "/binaries/linux64/CalovindaFMI2.so");
-	fs::copy_file(example, dir + "/resources/calovinda_project.rmxml");
-	fs::copy_file(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw", dir + "/resources/725650TYCST.epw");
-	RX::CalovindaModelFMU model;
-	model.m_lesSolverName = "GMRES";
-	model.init(ZEB::Path(example), ZEB::Path(CALOVINDA_EXAMPLE_DIR));
-	RX::FMU2ModelDescription(&model).write(ZEB::Path(dir + "/modelDescription.xml"), model.m_room.m_interfaceDefinition);
-}
-
 /*! One year of the example through simulate, shared by the tests that read it. */
 class Example : public ::testing::Test {
 protected:
@@ -113,8 +100,9 @@ TEST_F(Example, HoldsTheSetPointsAndHeatsInWinter) {
 
 TEST_F(Example, CoSimulatedFMUAgreesWithTheStandAloneRun) {
 	ASSERT_EQ(m_simulate->m_exitCode, 0) << m_simulate->m_err;
-	const std::string fmu = m_dir->file("example_fmu");
-	writeFMUDirectory(fmu);
+	const std::string fmu = m_dir->file("example.fmu");
+	const ToolRun exported = runTool("export-fmu " + example + " " + fmu, *m_dir);
+	ASSERT_EQ(exported.m_exitCode, 0) << exported.m_err;
 	// four weeks of January, sunny days with heating and cooling among them
 	const ToolRun run = runTool("run-fmu " + fmu + " --stop 2419200 --output " + m_dir->file("cs.csv"), *m_dir);
 	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
@@ -155,13 +143,19 @@ TEST(Tool, FailuresExitWithOneLine) {
 		truncated << TestSupport::readFile(example).substr(0, 3000);
 		std::ofstream(dir.file("bad.rmxml")) << "not a project";
 	}
+	// a zip archive with resources but no model description
 	fs::create_directories(dir.file("notfmu/resources"));
+	fs::copy_file(example, dir.file("notfmu/resources/calovinda_project.rmxml"));
+	ASSERT_TRUE(JlCompress::compressDir(QString::fromStdString(dir.file("notfmu.fmu")),
+										QString::fromStdString(dir.file("notfmu")), true));
 	const std::vector<std::pair<std::string, std::string>> cases = {
 		{"simulate " + dir.file("missing.rmxml"), "does not exist"},
 		{"simulate " + dir.file("truncated.rmxml"), "Premature end of document"},
 		{"simulate " + dir.file("bad.rmxml"), "project file"},
 		{"export-modelica " + dir.file("missing.rmxml") + " " + dir.file("mo"), "does not exist"},
-		{"run-fmu " + dir.file("notfmu"), "modelDescription.xml is missing"},
+		{"run-fmu " + dir.file("notfmu.fmu"), "modelDescription.xml is missing"},
+		{"run-fmu " + example, "not a zip archive"},
+		{"export-fmu " + dir.file("truncated.rmxml") + " " + dir.file("x.fmu"), "Premature end of document"},
 		{"run-fmu " + dir.file("missing.fmu"), "does not exist"},
 	};
 	for (const auto & c : cases) {
