@@ -4,6 +4,7 @@
 //   calovinda export-modelica PROJECT DIR
 //   calovinda export-fmu PROJECT OUT.fmu [--library DIR]
 //   calovinda run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]
+//                         [--save-state FILE] [--restore-state FILE]
 //
 // Every failure ends the program with exit code 1 and one line on the standard error stream;
 // a wrong command line ends it with exit code 2.
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -83,7 +85,10 @@ const std::map<std::string, const char *> commandHelp = {
 	 "FMU's name with .csv in the working directory; the FMU may print its own messages) and\n"
 	 "removes the temporary directory. cs co-simulates in communication steps S (default 3600 s);\n"
 	 "me integrates the model-exchange interface with forward Euler in steps S (default 0.1 s;\n"
-	 "stable only for steps well below a second, so meant for short checks).\n"},
+	 "stable only for steps well below a second, so meant for short checks).\n"
+	 "--save-state FILE saves the FMU state at the end of a co-simulation (its time, then the\n"
+	 "serialised state); --restore-state FILE continues such a run from its time in a fresh\n"
+	 "instance, writing the rows after it.\n"},
 };
 
 /*! Keeps the model's messages off the console: failures reach the user as one line from main(),
@@ -427,7 +432,9 @@ void logger(fmi2ComponentEnvironment, fmi2String instanceName, fmi2Status status
 	X(fmi2Instantiate) X(fmi2FreeInstance) X(fmi2SetupExperiment) X(fmi2EnterInitializationMode) \
 	X(fmi2ExitInitializationMode) X(fmi2Terminate) X(fmi2GetReal) X(fmi2SetString) X(fmi2DoStep) \
 	X(fmi2NewDiscreteStates) X(fmi2EnterContinuousTimeMode) X(fmi2SetTime) X(fmi2SetContinuousStates) \
-	X(fmi2GetContinuousStates) X(fmi2GetDerivatives) X(fmi2CompletedIntegratorStep)
+	X(fmi2GetContinuousStates) X(fmi2GetDerivatives) X(fmi2CompletedIntegratorStep) X(fmi2GetFMUstate) \
+	X(fmi2SetFMUstate) X(fmi2FreeFMUstate) X(fmi2SerializedFMUstateSize) X(fmi2SerializeFMUstate) \
+	X(fmi2DeSerializeFMUstate)
 
 /*! The functions the host calls, from a library loaded for this run. */
 struct FMULibrary {
@@ -456,6 +463,34 @@ void check(fmi2Status status, const char * call) {
 		throw Failure(std::string(call) + " failed");
 }
 
+/*! A saved state file: "CALOVINDA-FMUSTATE 1", the time [s] as 8 bytes, the state's bytes. */
+const char stateMagic[] = "CALOVINDA-FMUSTATE 1\n";
+
+void writeState(const std::string & fileName, double t, const std::vector<char> & bytes) {
+	std::ofstream out(fileName, std::ios::binary);
+	out.write(stateMagic, sizeof(stateMagic) - 1);
+	out.write(reinterpret_cast<const char *>(&t), sizeof(t));
+	out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+	if (!out.flush())
+		throw Failure("cannot write the state file '" + fileName + "'");
+}
+
+double readState(const std::string & fileName, std::vector<char> & bytes) {
+	std::ifstream in(fileName, std::ios::binary);
+	if (!in)
+		throw Failure("cannot read the state file '" + fileName + "'");
+	std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+	const std::size_t head = sizeof(stateMagic) - 1;
+	double t = 0;
+	if (all.size() <= head + sizeof(t) || all.compare(0, head, stateMagic) != 0)
+		throw Failure("'" + fileName + "' is not a state file of run-fmu");
+	std::memcpy(&t, all.data() + head, sizeof(t));
+	if (!std::isfinite(t) || t < 0)
+		throw Failure("'" + fileName + "' holds no valid time");
+	bytes.assign(all.begin() + static_cast<std::ptrdiff_t>(head + sizeof(t)), all.end());
+	return t;
+}
+
 int runFMU(const Arguments & args) {
 	if (args.m_positional.size() != 1)
 		throw UsageError("run-fmu needs one FMU");
@@ -465,6 +500,10 @@ int runFMU(const Arguments & args) {
 		throw UsageError("--interface is cs or me, not '" + interface + "'");
 	const bool me = interface == "me";
 	const double step = parseNumber("--step", args.option("--step", me ? "0.1" : "3600"));
+	const std::string saveFile = args.option("--save-state", "");
+	const std::string restoreFile = args.option("--restore-state", "");
+	if (me && !(saveFile.empty() && restoreFile.empty()))
+		throw UsageError("--save-state and --restore-state need --interface cs");
 
 	const QFileInfo info(QString::fromStdString(fmu));
 	if (!info.exists())
@@ -498,7 +537,7 @@ int runFMU(const Arguments & args) {
 	fmi2CallbackFunctions functions{&logger, nullptr, nullptr, nullptr, nullptr};
 	const std::string resources = fileURI(dir.toStdString() + "/resources/");
 	fmi2Component c = lib.fmi2Instantiate("calovinda", me ? fmi2ModelExchange : fmi2CoSimulation,
-										  md.m_guid.c_str(), resources.c_str(), &functions, fmi2False, fmi2False);
+										  md.m_guid.c_str(), resources.c_str(), &functions, fmi2False, fmi2True);
 	if (c == nullptr)
 		throw Failure("fmi2Instantiate failed");
 	struct Freer {
@@ -511,9 +550,25 @@ int runFMU(const Arguments & args) {
 	const fmi2ValueReference resultsRootRef = 42;
 	const fmi2String resultsRootValue = resultsRoot.c_str();
 	check(lib.fmi2SetString(c, &resultsRootRef, 1, &resultsRootValue), "fmi2SetString");
-	check(lib.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2True, stop), "fmi2SetupExperiment");
-	check(lib.fmi2EnterInitializationMode(c), "fmi2EnterInitializationMode");
-	check(lib.fmi2ExitInitializationMode(c), "fmi2ExitInitializationMode");
+	double t = 0;
+	if (restoreFile.empty()) {
+		check(lib.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2True, stop), "fmi2SetupExperiment");
+		check(lib.fmi2EnterInitializationMode(c), "fmi2EnterInitializationMode");
+		check(lib.fmi2ExitInitializationMode(c), "fmi2ExitInitializationMode");
+	}
+	else {
+		// a fresh instance takes everything from the state: no initialisation before it
+		std::vector<char> bytes;
+		t = readState(restoreFile, bytes);
+		fmi2FMUstate state = nullptr;
+		check(lib.fmi2DeSerializeFMUstate(c, bytes.data(), bytes.size(), &state), "fmi2DeSerializeFMUstate");
+		const fmi2Status set = lib.fmi2SetFMUstate(c, state);
+		lib.fmi2FreeFMUstate(c, &state);
+		check(set, "fmi2SetFMUstate");
+		if (!(stop > t))
+			throw Failure("the stop time " + std::to_string(stop) + " s is not after the saved state's time " +
+						  std::to_string(t) + " s");
+	}
 
 	std::fprintf(out, "time");
 	for (const std::string & name : md.m_outputNames)
@@ -529,12 +584,13 @@ int runFMU(const Arguments & args) {
 		std::fprintf(out, "\n");
 	};
 
-	Progress progress(0, stop);
-	double t = 0;
-	writeRow(t);
+	Progress progress(t, stop);
+	if (restoreFile.empty())
+		writeRow(t);
 	if (!me) {
+		const double t0 = t;
 		for (unsigned long i = 1; t < stop; ++i) {
-			const double tNext = std::min(stop, i*step);
+			const double tNext = std::min(stop, t0 + i*step);
 			check(lib.fmi2DoStep(c, t, tNext - t, fmi2True), "fmi2DoStep");
 			t = tNext;
 			writeRow(t);
@@ -563,6 +619,20 @@ int runFMU(const Arguments & args) {
 		}
 	}
 	progress.finish();
+	if (!saveFile.empty()) {
+		fmi2FMUstate state = nullptr;
+		check(lib.fmi2GetFMUstate(c, &state), "fmi2GetFMUstate");
+		std::size_t size = 0;
+		std::vector<char> bytes;
+		fmi2Status status = lib.fmi2SerializedFMUstateSize(c, state, &size);
+		if (status == fmi2OK) {
+			bytes.resize(size);
+			status = lib.fmi2SerializeFMUstate(c, state, bytes.data(), size);
+		}
+		lib.fmi2FreeFMUstate(c, &state);
+		check(status, "fmi2SerializeFMUstate");
+		writeState(saveFile, t, bytes);
+	}
 	check(lib.fmi2Terminate(c), "fmi2Terminate");
 	return 0;
 }
@@ -593,7 +663,8 @@ int main(int argc, char * argv[]) {
 		const Arguments args(argc - 2, argv + 2, command == "simulate" ? std::vector<std::string>{"--results"}
 												 : command == "export-fmu" ? std::vector<std::string>{"--library"}
 												 : command == "run-fmu"
-												 ? std::vector<std::string>{"--interface", "--step", "--stop", "--output"}
+												 ? std::vector<std::string>{"--interface", "--step", "--stop", "--output",
+																		   "--save-state", "--restore-state"}
 												 : std::vector<std::string>{});
 		if (command == "simulate")
 			return simulate(args);

@@ -68,18 +68,22 @@ protected:
 	static void SetUpTestSuite() {
 		m_dir = new TestSupport::TempDirectory("tool");
 		m_simulate = new ToolRun(runTool("simulate " + example + " --results " + m_dir->file("results"), *m_dir));
+		m_export = new ToolRun(runTool("export-fmu " + example + " " + m_dir->file("example.fmu"), *m_dir));
 	}
 	static void TearDownTestSuite() {
 		delete m_simulate;
+		delete m_export;
 		delete m_dir;
 	}
 
 	static TestSupport::TempDirectory *	m_dir;
 	static ToolRun *						m_simulate;
+	static ToolRun *						m_export;
 };
 
 TestSupport::TempDirectory * Example::m_dir = nullptr;
 ToolRun * Example::m_simulate = nullptr;
+ToolRun * Example::m_export = nullptr;
 
 TEST_F(Example, HoldsTheSetPointsAndHeatsInWinter) {
 	ASSERT_EQ(m_simulate->m_exitCode, 0) << m_simulate->m_err;
@@ -100,9 +104,8 @@ TEST_F(Example, HoldsTheSetPointsAndHeatsInWinter) {
 
 TEST_F(Example, CoSimulatedFMUAgreesWithTheStandAloneRun) {
 	ASSERT_EQ(m_simulate->m_exitCode, 0) << m_simulate->m_err;
+	ASSERT_EQ(m_export->m_exitCode, 0) << m_export->m_err;
 	const std::string fmu = m_dir->file("example.fmu");
-	const ToolRun exported = runTool("export-fmu " + example + " " + fmu, *m_dir);
-	ASSERT_EQ(exported.m_exitCode, 0) << exported.m_err;
 	// four weeks of January, sunny days with heating and cooling among them
 	const ToolRun run = runTool("run-fmu " + fmu + " --stop 2419200 --output " + m_dir->file("cs.csv"), *m_dir);
 	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
@@ -122,6 +125,36 @@ TEST_F(Example, CoSimulatedFMUAgreesWithTheStandAloneRun) {
 	const std::vector<double> TCS = column(m_dir->file("cs60.csv"), ',', "ZoneMeanAirTemperature");
 	ASSERT_EQ(TME.size(), 1201u);
 	EXPECT_NEAR(TME.back(), TCS.back(), 0.05);
+}
+
+TEST_F(Example, RestoredStateContinuesBitIdentically) {
+	ASSERT_EQ(m_export->m_exitCode, 0) << m_export->m_err;
+	const std::string fmu = m_dir->file("example.fmu");
+	const ToolRun straight = runTool("run-fmu " + fmu + " --stop 1382400 --output " + m_dir->file("straight.csv"), *m_dir);
+	ASSERT_EQ(straight.m_exitCode, 0) << straight.m_err;
+	const ToolRun saved = runTool("run-fmu " + fmu + " --stop 1209600 --save-state " + m_dir->file("state") +
+								  " --output " + m_dir->file("first.csv"), *m_dir);
+	ASSERT_EQ(saved.m_exitCode, 0) << saved.m_err;
+	// a process of its own, from the state file alone
+	const ToolRun restored = runTool("run-fmu " + fmu + " --restore-state " + m_dir->file("state") +
+									 " --stop 1382400 --output " + m_dir->file("second.csv"), *m_dir);
+	ASSERT_EQ(restored.m_exitCode, 0) << restored.m_err;
+
+	// the rows after the saved hour, printed with 17 digits, the same to the last bit
+	std::istringstream straightRows(TestSupport::readFile(m_dir->file("straight.csv")));
+	std::istringstream restoredRows(TestSupport::readFile(m_dir->file("second.csv")));
+	std::string a, b;
+	for (int i = 0; i < 2 + 336; ++i)
+		std::getline(straightRows, a);
+	std::getline(restoredRows, b);
+	unsigned int rows = 0;
+	while (std::getline(straightRows, a)) {
+		ASSERT_TRUE(std::getline(restoredRows, b));
+		EXPECT_EQ(a, b);
+		++rows;
+	}
+	EXPECT_EQ(rows, 48u);
+	EXPECT_FALSE(std::getline(restoredRows, b));
 }
 
 TEST(Tool, FreeFloatingRoomReportsItsExtremes) {
@@ -156,6 +189,7 @@ TEST(Tool, FailuresExitWithOneLine) {
 		{"run-fmu " + dir.file("notfmu.fmu"), "modelDescription.xml is missing"},
 		{"run-fmu " + example, "not a zip archive"},
 		{"export-fmu " + dir.file("truncated.rmxml") + " " + dir.file("x.fmu"), "Premature end of document"},
+		{"run-fmu " + dir.file("notfmu.fmu") + " --restore-state " + example, "modelDescription.xml is missing"},
 		{"run-fmu " + dir.file("missing.fmu"), "does not exist"},
 	};
 	for (const auto & c : cases) {
