@@ -120,15 +120,7 @@ inline void writeResources(const std::string & dir) {
 	room.m_shadingControlModel.m_structuralShadings.clear();
 	Case600::addBox(room, db);
 	Case600::addWindow(room, db);
-	room.m_climateLocation = "725650TYCST.epw";
-	room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;
-	room.m_heatingModel.m_maxPower = 1e4;
-	room.m_heatingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
-	room.m_heatingModel.m_scheduleSetPoints.m_constantValue = 20;
-	room.m_coolingModel.m_modelType = RX::CoolingModel::SIMPLE;
-	room.m_coolingModel.m_maxPower = 1e4;
-	room.m_coolingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
-	room.m_coolingModel.m_scheduleSetPoints.m_constantValue = 27;
+	Case600::addDenverHeatingAndCooling(room);
 	room.m_simulationStartTime = 0;
 	room.m_simulationEndTime = 31536000;
 	room.m_outputTimeSteps = 3600;

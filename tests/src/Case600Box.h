@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "OVM_ClimateDataLoader.h"
+#include "OVM_Constants.h"
 #include "RX_ConstructionType.h"
 #include "RX_Database.h"
 #include "RX_Material.h"
@@ -77,6 +79,47 @@ inline void addWindow(RX::Room & room, RX::Database & db) {
 	south.m_windowId = 1;
 	south.m_AF = 12;
 	south.m_AW = 21.6 - 12;
+}
+
+/*! Ideal heating to 20 C and cooling to 27 C of 10 kW each, under the Denver climate. */
+inline void addDenverHeatingAndCooling(RX::Room & room) {
+	room.m_climateLocation = "725650TYCST.epw";
+	room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;
+	room.m_heatingModel.m_maxPower = 1e4;
+	room.m_heatingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+	room.m_heatingModel.m_scheduleSetPoints.m_constantValue = 20;
+	room.m_coolingModel.m_modelType = RX::CoolingModel::SIMPLE;
+	room.m_coolingModel.m_maxPower = 1e4;
+	room.m_coolingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+	room.m_coolingModel.m_scheduleSetPoints.m_constantValue = 27;
+}
+
+/*! The box with its south window in Denver: heating to 20 C, cooling to 27 C, natural ventilation
+	and two persons. */
+inline void addDenverBox(RX::Room & room, RX::Database & db) {
+	addBox(room, db);
+	addWindow(room, db);
+	addDenverHeatingAndCooling(room);
+	room.m_gammaHC = 0.5;
+	room.m_gammaRad = 0.6;
+	room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::SIMPLE;
+	room.m_userLoads.m_scheduleOccupancy.m_constantValue = 2;
+}
+
+/*! A year of constant temperature [C] and relative humidity [%] at standard pressure, 40 N,
+	105 W, UTC-7; every other column zero. */
+inline OVM::ClimateDataLoader constantClimate(double T, double RH) {
+	OVM::ClimateDataLoader data;
+	data.m_city = "Testhausen";
+	data.m_latitude = 40;
+	data.m_longitude = -105;
+	data.m_timeZone = -7;
+	for (std::vector<double> & d : data.m_data)
+		d.assign(OVM::HOURS_PER_YEAR, 0);
+	data.m_data[OVM::ClimateDataLoader::Temperature].assign(OVM::HOURS_PER_YEAR, T);
+	data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(OVM::HOURS_PER_YEAR, RH);
+	data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
+	return data;
 }
 
 } // namespace Case600

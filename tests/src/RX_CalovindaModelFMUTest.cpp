@@ -51,18 +51,9 @@ struct Resources {
 		rc.m_AW = 10;
 		Case600::addConstruction(room, rc);
 
-		OVM::ClimateDataLoader data;
-		data.m_city = "Testhausen";
-		data.m_latitude = 40;
-		data.m_longitude = -105;
-		data.m_timeZone = -7;
-		for (std::vector<double> & d : data.m_data)
-			d.assign(OVM::HOURS_PER_YEAR, 0);
-		data.m_data[OVM::ClimateDataLoader::Temperature].assign(OVM::HOURS_PER_YEAR, 10);
-		data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(OVM::HOURS_PER_YEAR, 50);
+		OVM::ClimateDataLoader data = Case600::constantClimate(10, 50);
 		data.m_data[OVM::ClimateDataLoader::WindDirection].assign(OVM::HOURS_PER_YEAR, 180);
 		data.m_data[OVM::ClimateDataLoader::WindVelocity].assign(OVM::HOURS_PER_YEAR, 3);
-		data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
 		data.writeClimateDataZEB(m_dir.file("test.c6b"));
 	}
 

@@ -65,17 +65,7 @@ struct AdaptorSetup {
 	void init() {
 		const std::string dir = m_dir.file("climate");
 		std::filesystem::create_directory(dir);
-		OVM::ClimateDataLoader data;
-		data.m_city = "Testhausen";
-		data.m_latitude = 40;
-		data.m_longitude = -105;
-		data.m_timeZone = -7;
-		for (std::vector<double> & d : data.m_data)
-			d.assign(OVM::HOURS_PER_YEAR, 0);
-		data.m_data[OVM::ClimateDataLoader::Temperature].assign(OVM::HOURS_PER_YEAR, 10);
-		data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(OVM::HOURS_PER_YEAR, 50);
-		data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
-		data.writeClimateDataZEB(dir + "/test.c6b");
+		Case600::constantClimate(10, 50).writeClimateDataZEB(dir + "/test.c6b");
 		m_model.m_room.m_climateLocation = "test.c6b";
 		m_model.initClimate(QString::fromStdString(dir), QString());
 		m_model.init(m_db);
@@ -91,21 +81,7 @@ struct AdaptorSetup {
 	natural ventilation and two persons. */
 void setUpBox(AdaptorSetup & s) {
 	RX::Room & room = s.m_model.m_room;
-	Case600::addBox(room, s.m_db);
-	Case600::addWindow(room, s.m_db);
-	room.m_climateLocation = "725650TYCST.epw";
-	room.m_gammaHC = 0.5;
-	room.m_gammaRad = 0.6;
-	room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;
-	room.m_heatingModel.m_maxPower = 1e4;
-	room.m_heatingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
-	room.m_heatingModel.m_scheduleSetPoints.m_constantValue = 20;
-	room.m_coolingModel.m_modelType = RX::CoolingModel::SIMPLE;
-	room.m_coolingModel.m_maxPower = 1e4;
-	room.m_coolingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
-	room.m_coolingModel.m_scheduleSetPoints.m_constantValue = 27;
-	room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::SIMPLE;
-	room.m_userLoads.m_scheduleOccupancy.m_constantValue = 2;
+	Case600::addDenverBox(room, s.m_db);
 	s.m_model.initClimate(CALOVINDA_CLIMATE_TEST_DATA, QString());
 	s.m_model.init(s.m_db);
 }

@@ -49,18 +49,9 @@ const double RHO_C_AIR = ZEB::RHO_AIR*ZEB::C_AIR;
 /*! A binary climate file of constant values: temperature [C], relative humidity [%], direct
 	normal and diffuse horizontal radiation [W/m2]. */
 void writeConstantClimate(const std::string & path, double T, double RH = 50, double direct = 0, double diffuse = 0) {
-	OVM::ClimateDataLoader data;
-	data.m_city = "Testhausen";
-	data.m_latitude = 40;
-	data.m_longitude = -105;
-	data.m_timeZone = -7;
-	for (std::vector<double> & d : data.m_data)
-		d.assign(OVM::HOURS_PER_YEAR, 0);
-	data.m_data[OVM::ClimateDataLoader::Temperature].assign(OVM::HOURS_PER_YEAR, T);
-	data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(OVM::HOURS_PER_YEAR, RH);
+	OVM::ClimateDataLoader data = Case600::constantClimate(T, RH);
 	data.m_data[OVM::ClimateDataLoader::DirectRadiation].assign(OVM::HOURS_PER_YEAR, direct);
 	data.m_data[OVM::ClimateDataLoader::DiffuseRadiation].assign(OVM::HOURS_PER_YEAR, diffuse);
-	data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
 	data.writeClimateDataZEB(path);
 }
 
@@ -335,23 +326,9 @@ TEST(RXCalovindaModel, HeatingBalancesTransmissionAndVentilationLosses) {
 
 TEST(RXCalovindaModel, ConservesEnergyOverADayOfDenverSun) {
 	ModelSetup s;
-	Case600::addBox(s.m_model.m_room, s.m_db);
-	Case600::addWindow(s.m_model.m_room, s.m_db);
 	RX::Room & room = s.m_model.m_room;
-	room.m_climateLocation = "725650TYCST.epw";
-	room.m_gammaHC = 0.5;
-	room.m_gammaRad = 0.6;
+	Case600::addDenverBox(room, s.m_db);
 	room.m_additionalMass = 0;
-	room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;
-	room.m_heatingModel.m_maxPower = 1e4;
-	room.m_heatingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
-	room.m_heatingModel.m_scheduleSetPoints.m_constantValue = 20;
-	room.m_coolingModel.m_modelType = RX::CoolingModel::SIMPLE;
-	room.m_coolingModel.m_maxPower = 1e4;
-	room.m_coolingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
-	room.m_coolingModel.m_scheduleSetPoints.m_constantValue = 27;
-	room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::SIMPLE;
-	room.m_userLoads.m_scheduleOccupancy.m_constantValue = 2;
 	s.m_model.initClimate(CALOVINDA_CLIMATE_TEST_DATA, QString());
 	s.m_model.init(s.m_db);
 	s.m_model.m_externalHeatInput = 50;

@@ -41,17 +41,7 @@ struct FourUnknowns {
 
 		const std::string dir = m_dir.file("climate");
 		std::filesystem::create_directory(dir);
-		OVM::ClimateDataLoader data;
-		data.m_city = "Testhausen";
-		data.m_latitude = 40;
-		data.m_longitude = -105;
-		data.m_timeZone = -7;
-		for (std::vector<double> & d : data.m_data)
-			d.assign(OVM::HOURS_PER_YEAR, 0);
-		data.m_data[OVM::ClimateDataLoader::Temperature].assign(OVM::HOURS_PER_YEAR, 10);
-		data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(OVM::HOURS_PER_YEAR, 50);
-		data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
-		data.writeClimateDataZEB(dir + "/test.c6b");
+		Case600::constantClimate(10, 50).writeClimateDataZEB(dir + "/test.c6b");
 		room.m_climateLocation = "test.c6b";
 		m_model.initClimate(QString::fromStdString(dir), QString());
 		m_model.init(m_db);
