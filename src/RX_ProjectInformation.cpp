@@ -30,12 +30,7 @@ void ProjectInformation::writeXML(QXmlStreamWriter & writer) const {
 
 void ProjectInformation::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			break;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ProjectName"))
 			m_projectName = readTextElement(reader);

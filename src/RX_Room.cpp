@@ -356,12 +356,7 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 		if (tag == QLatin1String("Room"))
 			readRoomSection(reader);
 		else if (tag == QLatin1String("EmbeddedDataBase")) {
-			while (!reader.atEnd()) {
-				reader.readNext();
-				if (reader.isEndElement())
-					break;
-				if (!reader.isStartElement())
-					continue;
+			while (readChildElement(reader)) {
 				const QString section = reader.name().toString();
 				try {
 					if (section == QLatin1String("Materials"))
@@ -384,12 +379,7 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 			}
 		}
 		else if (tag == QLatin1String("DIN4108_2Assessment_section")) {
-			while (!reader.atEnd()) {
-				reader.readNext();
-				if (reader.isEndElement())
-					break;
-				if (!reader.isStartElement())
-					continue;
+			while (readChildElement(reader)) {
 				try {
 					m_din4108_2Assessment.readXML(reader);
 				}
@@ -410,12 +400,7 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 
 
 void Room::readRoomSection(QXmlStreamReader & reader) {
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			break;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ProjectInformation"))
 			m_projectInformation.readXML(reader);
@@ -447,24 +432,14 @@ void Room::readRoomSection(QXmlStreamReader & reader) {
 
 void Room::readGeometrySection(QXmlStreamReader & reader) {
 	const char * const location = "[Room::readGeometrySection]";
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			break;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("Height"))
 			m_height = readReal(reader);
 		else if (tag == QLatin1String("Area"))
 			m_area = readReal(reader);
 		else if (tag == QLatin1String("Constructions")) {
-			while (!reader.atEnd()) {
-				reader.readNext();
-				if (reader.isEndElement())
-					break;
-				if (!reader.isStartElement())
-					continue;
+			while (readChildElement(reader)) {
 				if (reader.name() == QLatin1String("RoomConstruction")) {
 					RoomConstruction construction;
 					construction.readXML(reader);
@@ -484,12 +459,7 @@ void Room::readGeometrySection(QXmlStreamReader & reader) {
 
 
 void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			break;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MoistureBalanceEnabled"))
 			m_moistureBalanceEnabled = readBool(reader);
@@ -636,12 +606,7 @@ void Room::adjustStructuralShadings() {
 template <typename T>
 void readSubSection(QXmlStreamReader & reader, QList<T> * list) {
 	unsigned int count = 0;
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			return;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		++count;
 		T item;
 		item.readXML(reader);

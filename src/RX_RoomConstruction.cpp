@@ -32,12 +32,7 @@ unsigned int readId(QXmlStreamReader & reader) {
 
 void RoomConstruction::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			break;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("orientation"))
 			m_orientation = readReal(reader);

@@ -89,6 +89,18 @@ void readUntilEndElement(QXmlStreamReader & reader) {
 }
 
 
+bool readChildElement(QXmlStreamReader & reader) {
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.isEndElement())
+			return false;
+		if (reader.isStartElement())
+			return true;
+	}
+	return false;
+}
+
+
 QString readTextElement(QXmlStreamReader & reader) {
 	if (reader.hasError())
 		return QString();

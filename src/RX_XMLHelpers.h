@@ -25,6 +25,10 @@ void readUnknownElement(QXmlStreamReader & reader);
 /*! Consumes tokens up to the end element of the current level, skipping nested elements; for
 	readers that take everything from attributes. */
 void readUntilEndElement(QXmlStreamReader & reader);
+/*! Moves on to the next child start element of the current element and returns true; returns
+	false at the current element's end (the reader then stands on its end element), at the end of
+	the document or on an error. Children are visited with while (readChildElement(reader)). */
+bool readChildElement(QXmlStreamReader & reader);
 /*! The text of the element the reader stands on (a start element); a child element is a reader
 	error. The reader is left on the end element. */
 QString readTextElement(QXmlStreamReader & reader);
