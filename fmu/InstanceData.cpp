@@ -7,7 +7,6 @@
 #include <iterator>
 #include <vector>
 
-#include "KADRIX_IntegratorErrorControlled.h"
 #include "KADRIX_JacobianInterface.h"
 #include "KADRIX_LESInterface.h"
 #include "KADRIX_PrecondInterface.h"
@@ -63,7 +62,6 @@ std::uint64_t fnv1a(std::uint64_t hash, const std::string & text) {
 
 InstanceData::InstanceData() :
 	InstanceDataCommon(nullptr),
-	m_initialOutputWritten(false),
 	m_stateFingerprint(0),
 	m_fingerprintOffset(0)
 {
@@ -133,10 +131,7 @@ void InstanceData::init() {
 	setupMessageHandler(resultsRoot / "log" / "screenlog.txt");
 
 	try {
-		// GMRES with the ILU preconditioner: without one, GMRES converges so badly that the
-		// Jacobian is rebuilt almost every step (a year of the test box took 89 s instead of 5.6 s)
-		m_modelFMU.m_lesSolverName = "GMRES";
-		m_modelFMU.m_preconditionerName = "ILU";
+		m_modelFMU.chooseSolvers();
 		m_modelFMU.init(projectFile, resourceDir);
 	}
 	catch (const ZEB::Exception & ex) {
@@ -164,12 +159,10 @@ void InstanceData::init() {
 		m_ydot = m_modelFMU.m_ydot;
 	}
 	else {
-		KADRIX::IntegratorInterface * integrator = m_modelFMU.integratorInterface();
-		KADRIX::LESInterface * les = m_modelFMU.lesInterface();
-		KADRIX::PrecondInterface * preconditioner = m_modelFMU.preconditionerInterface();
-		KADRIX::JacobianInterface * jacobian = m_modelFMU.jacobianInterface();
+		// the choice of the solver objects; its refusal of a name passes on as it is
+		m_modelFMU.lesInterface();
 		try {
-			integrator->init(&m_modelFMU, m_modelFMU.t0(), y, les, preconditioner, jacobian);
+			m_modelFMU.initIntegrator();
 		}
 		catch (const ZEB::Exception & ex) {
 			logger(fmi2Error, "error", "Integrator initialization error.");
@@ -194,46 +187,11 @@ void InstanceData::integrateTo(double tEnd) {
 											   "to the new communication interval end %2 is not  supported, yet!")
 							 .arg(t).arg(tEnd), location);
 
-	KADRIX::IntegratorErrorControlled * controlled = dynamic_cast<KADRIX::IntegratorErrorControlled *>(integrator);
-	if (controlled != nullptr)
-		controlled->m_stopTime = tEnd;
-
-	if (t == m_modelFMU.t0() && !m_initialOutputWritten) {
-		m_modelFMU.writeOutputs(m_modelFMU.t0(), m_modelFMU.y0());
-		m_initialOutputWritten = true;
-	}
 	if (m_externalInputVarsModified) {
 		m_modelFMU.updateFromModifiedInputQuantities();
 		m_externalInputVarsModified = false;
 	}
-
-	double tOut = m_modelFMU.nextOutputTime(t);
-	// time of the model's last evaluation by the loop; -1 while the loop has not evaluated it
-	double tModel = -1;
-	while (tEnd > t) {
-		if (integrator->step() != KADRIX::IntegratorInterface::StepSuccess)
-			throw ZEB::Exception("Integrator step failed!", location);
-		t = integrator->t();
-		m_modelFMU.stepCompleted(t, integrator->yOut(t));
-		tModel = t;
-		while (t >= tOut) {
-			m_modelFMU.writeOutputs(tOut, integrator->yOut(tOut));
-			tModel = tOut;
-			const double tNext = m_modelFMU.nextOutputTime(tOut);
-			if (tNext <= tOut)
-				throw ZEB::Exception(ZEB::FormatString("Output scheduler returned output time %1, which is <= last "
-													   "output time %2.").arg(tNext).arg(tOut), location);
-			tOut = tNext;
-			if (tNext > tEnd*1.0000000001)
-				break;
-		}
-	}
-	// the outputs belong to the communication point, not to an earlier output time
-	if (tModel != -1 && tModel != t) {
-		if (m_modelFMU.setTime(t) != KADRIX::ModelInterface::CalculationSuccess ||
-			m_modelFMU.setY(integrator->yOut(t)) != KADRIX::ModelInterface::CalculationSuccess)
-			throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at time %1 s.").arg(t), location);
-	}
+	m_modelFMU.integrateTo(tEnd);
 }
 
 
@@ -355,9 +313,6 @@ void InstanceData::deserializeFMUstate(void * state) {
 		restore(current.data());
 		throw ZEB::Exception(ex, "The FMU state was refused; the instance is unchanged.", location);
 	}
-
-	// a state of the start time has no output rows left: the start row is due again
-	m_initialOutputWritten = !m_modelFMU.m_outputManager.m_stateSeries[0].empty();
 
 	// getters before the next step see the restored time
 	const double t = integrator->t();

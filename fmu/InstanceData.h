@@ -62,8 +62,6 @@ public:
 	RX::CalovindaModelFMU	m_modelFMU;
 
 private:
-	/*! The output row of the start time is written once, by the first step from there. */
-	bool					m_initialOutputWritten;
 	/*! Identifies the build and the project of the instance in its FMU states, so that a state
 		of another room is refused before its blocks are read. Set by init(). */
 	std::uint64_t			m_stateFingerprint;

@@ -13,6 +13,7 @@
 
 #include <JlCompress.h>
 
+#include "KADRIX_IntegratorErrorControlled.h"
 #include "KADRIX_JacobianSparseCSR.h"
 #include "KADRIX_LESBTridiag.h"
 #include "KADRIX_LESBand.h"
@@ -402,6 +403,66 @@ void CalovindaModelInterface::init(const Database & db) {
 	ZEB::ZEB_Message(ZEB::FormatString("Total number of unknowns = '%1'.\n").arg(m_n), ZEB::MSG_PROGRESS, location, 1);
 
 	m_abort = false;
+}
+
+
+void CalovindaModelInterface::chooseSolvers() {
+	m_integratorName.clear();
+	m_lesSolverName = "GMRES";
+	m_preconditionerName = "ILU";
+}
+
+
+void CalovindaModelInterface::initIntegrator() {
+	KADRIX::IntegratorInterface * integrator = integratorInterface();
+	KADRIX::LESInterface * les = lesInterface();
+	KADRIX::PrecondInterface * preconditioner = preconditionerInterface();
+	KADRIX::JacobianInterface * jacobian = jacobianInterface();
+	integrator->init(this, t0(), y0(), les, preconditioner, jacobian);
+}
+
+
+void CalovindaModelInterface::integrateTo(double tEnd) {
+	const char * const location = "[CalovindaModelInterface::integrateTo]";
+	KADRIX::IntegratorInterface * integrator = integratorInterface();
+	double t = integrator->t();
+	if (!(tEnd >= t) || !std::isfinite(tEnd))
+		throw ZEB::Exception(ZEB::FormatString("Cannot integrate from %1 s to %2 s.").arg(t).arg(tEnd), location);
+
+	KADRIX::IntegratorErrorControlled * controlled = dynamic_cast<KADRIX::IntegratorErrorControlled *>(integrator);
+	if (controlled != nullptr)
+		controlled->m_stopTime = tEnd;
+
+	// the series start with the initial state; a restored state of the start time has none yet
+	if (t == t0() && m_outputManager.m_stateSeries[OutputManager::S_TIME].empty())
+		writeOutputs(t0(), y0());
+
+	double tOut = nextOutputTime(t);
+	// time of the model's last evaluation by the loop; -1 while the loop has not evaluated it
+	double tModel = -1;
+	while (tEnd > t) {
+		if (integrator->step() != KADRIX::IntegratorInterface::StepSuccess)
+			throw ZEB::Exception("Integrator step failed!", location);
+		t = integrator->t();
+		stepCompleted(t, integrator->yOut(t));
+		tModel = t;
+		while (t >= tOut) {
+			writeOutputs(tOut, integrator->yOut(tOut));
+			tModel = tOut;
+			const double tNext = nextOutputTime(tOut);
+			if (tNext <= tOut)
+				throw ZEB::Exception(ZEB::FormatString("Output scheduler returned output time %1, which is <= last "
+													   "output time %2.").arg(tNext).arg(tOut), location);
+			tOut = tNext;
+			if (tNext > tEnd*1.0000000001)
+				break;
+		}
+	}
+	// the model's quantities belong to the communication point, not to an earlier output time
+	if (tModel != -1 && tModel != t) {
+		if (setTime(t) != CalculationSuccess || setY(integrator->yOut(t)) != CalculationSuccess)
+			throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at time %1 s.").arg(t), location);
+	}
 }
 
 

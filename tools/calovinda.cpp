@@ -183,8 +183,7 @@ void checkProjectFile(const std::string & project) {
 	the FMU's solver settings. */
 void initModel(RX::CalovindaModelFMU & model, const std::string & project) {
 	checkProjectFile(project);
-	model.m_lesSolverName = "GMRES";
-	model.m_preconditionerName = "ILU";
+	model.chooseSolvers();
 	const QFileInfo info(QString::fromStdString(project));
 	model.init(ZEB::Path(info.absoluteFilePath().toStdString()), ZEB::Path(info.absolutePath().toStdString()));
 }
@@ -293,29 +292,30 @@ int simulate(const Arguments & args) {
 
 	RX::CalovindaModelFMU model;
 	initModel(model, project);
-	KADRIX::IntegratorInterface * integrator = model.integratorInterface();
 	const double t0 = model.t0();
 	const double tEnd = model.tEnd();
-	integrator->init(&model, t0, model.y0(), model.lesInterface(), model.preconditionerInterface(),
-					 model.jacobianInterface());
+	model.initIntegrator();
 
+	const auto integrateTo = [&model](double t) {
+		try {
+			model.integrateTo(t);
+		}
+		catch (const ZEB::Exception & ex) {
+			throw Failure("the integration failed at t = " + std::to_string(model.integratorInterface()->t()) +
+						  " s: " + oneLine(ex));
+		}
+	};
 	Summary summary;
 	Progress progress(t0, tEnd);
-	model.writeOutputs(t0, model.y0());
+	// the start row
+	integrateTo(t0);
 	summary.add(model, t0, 0);
-	// as a co-simulation master with communication points on the output grid drives the FMU: the
-	// integrator stops at each output time, so that both runs take the same steps
+	// as a co-simulation master with communication points on the output grid drives the FMU, so
+	// that both runs take the same steps
 	double tLastOut = t0;
-	while (integrator->t() < tEnd) {
+	while (tLastOut < tEnd) {
 		const double tOut = std::min(tEnd, model.nextOutputTime(tLastOut));
-		model.m_integratorCVODE.m_stopTime = tOut;
-		while (integrator->t() < tOut) {
-			if (integrator->step() != KADRIX::IntegratorInterface::StepSuccess)
-				throw Failure("the integration failed at t = " + std::to_string(integrator->t()) + " s");
-			const double t = integrator->t();
-			model.stepCompleted(t, integrator->yOut(t));
-		}
-		model.writeOutputs(tOut, integrator->yOut(tOut));
+		integrateTo(tOut);
 		summary.add(model, tOut, tOut - tLastOut);
 		tLastOut = tOut;
 		progress.update(tOut);

@@ -416,6 +416,38 @@ TEST(RXCalovindaModelInterface, RestartsTheRunningExtremesOnlyAtTimeZero) {
 }
 
 
+TEST(RXCalovindaModelInterface, StepsToEachCommunicationPointWithoutPassingIt) {
+	AdaptorSetup s;
+	s.addThinWall(RX::RoomConstruction::Outside);
+	RX::CalovindaModelInterface & model = s.m_model;
+	model.chooseSolvers();
+	s.init();
+	model.initIntegrator();
+	const std::vector<double> & time = model.m_outputManager.m_stateSeries[RX::OutputManager::S_TIME];
+
+	// a step of length zero from the start writes the start row only
+	model.integrateTo(0);
+	EXPECT_EQ(time.size(), 1u);
+	// an interval ending between two output times: the output time inside it, and the model at its end
+	model.integrateTo(5400);
+	EXPECT_EQ(model.integratorInterface()->t(), 5400.0);
+	EXPECT_EQ(model.m_t, 5400.0);
+	ASSERT_EQ(time.size(), 2u);
+	EXPECT_DOUBLE_EQ(time[1], 3600.0/86400);
+	// an output time at the end of the interval belongs to it
+	model.integrateTo(7200);
+	ASSERT_EQ(time.size(), 3u);
+	EXPECT_DOUBLE_EQ(time[2], 7200.0/86400);
+	// the start row is not written again, and there is no way back
+	model.integrateTo(7200);
+	EXPECT_EQ(time.size(), 3u);
+	EXPECT_THROW(model.integrateTo(3600), ZEB::Exception);
+	// the room at 20 C cools towards the 10 C outside
+	EXPECT_LT(model.m_TRoom, 293.15);
+	EXPECT_GT(model.m_TRoom, 283.15);
+}
+
+
 TEST(RXCalovindaModelInterface, EverySolverChoiceIntegratesADayToTheSameRoomTemperature) {
 	struct Choice {
 		const char * m_integrator;
