@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string>
+#include <system_error>
 
-#include <QDir>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 
 #include "ZEB_Exception.h"
@@ -137,14 +144,94 @@ void appendEntry(std::string & s, const std::vector<double> & series, std::size_
 	s += '\t';
 }
 
-/*! Writes content to fileName, replacing the file; false when it cannot be opened. */
-bool writeFile(const QString & fileName, const std::string & content) {
-	QFile file(fileName);
-	if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-		return false;
-	file.write(content.data(), static_cast<qint64>(content.size()));
-	return true;
-}
+/*! A result file written in full under a temporary name beside its final one. commit() renames
+	it into place; until then the destructor removes it, so that a failed or interrupted run never
+	leaves a truncated file under a result file's name. */
+class PendingFile {
+public:
+	/*! Writes content; throws ZEB::Exception at location, naming fileName and the reason, when
+		the file cannot be created, written or closed. */
+	PendingFile(const QString & fileName, const std::string & content, const char * location) :
+		m_fileName(fileName),
+		m_location(location)
+	{
+		const QByteArray target = QFile::encodeName(fileName);
+		// found now, before any file of the run has taken its name
+		struct stat status;
+		if (::stat(target.constData(), &status) == 0 && S_ISDIR(status.st_mode))
+			fail(EISDIR);
+		int fd = -1;
+		// a name of this process's own; one left by a killed run is passed by
+		for (unsigned int i = 0; fd < 0 && i < 100; ++i) {
+			m_tempName = target + ".tmp" + QByteArray::number(static_cast<qint64>(::getpid())) + "-" +
+						 QByteArray::number(i);
+			fd = ::open(m_tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+			if (fd < 0 && errno != EEXIST)
+				break;
+		}
+		if (fd < 0) {
+			const int error = errno;
+			m_tempName.clear();
+			fail(error);
+		}
+		const char * data = content.data();
+		std::size_t left = content.size();
+		while (left > 0) {
+			const ssize_t written = ::write(fd, data, left);
+			if (written < 0 && errno == EINTR)
+				continue;
+			if (written <= 0) {
+				const int error = written < 0 ? errno : EIO;
+				::close(fd);
+				fail(error);
+			}
+			data += written;
+			left -= static_cast<std::size_t>(written);
+		}
+		// a full disk or a lost device may only show when the data reach it
+		if (::fsync(fd) != 0 && errno != EINVAL) {
+			const int error = errno;
+			::close(fd);
+			fail(error);
+		}
+		if (::close(fd) != 0) {
+			const int error = errno;
+			fail(error);
+		}
+	}
+
+	~PendingFile() {
+		if (!m_tempName.isEmpty())
+			::unlink(m_tempName.constData());
+	}
+
+	PendingFile(const PendingFile &) = delete;
+	PendingFile & operator=(const PendingFile &) = delete;
+
+	/*! Renames the file into place, replacing an older one. Throws ZEB::Exception as above. */
+	void commit() {
+		if (::rename(m_tempName.constData(), QFile::encodeName(m_fileName).constData()) != 0) {
+			const int error = errno;
+			fail(error);
+		}
+		m_tempName.clear();
+	}
+
+private:
+	/*! Removes what was written and throws. */
+	[[noreturn]] void fail(int error) {
+		if (!m_tempName.isEmpty())
+			::unlink(m_tempName.constData());
+		m_tempName.clear();
+		throw ZEB::Exception(ZEB::FormatString("Cannot write file: '%1' (%2).").arg(m_fileName.toStdString())
+							 .arg(std::generic_category().message(error)), m_location);
+	}
+
+	QString		m_fileName;
+	const char *m_location;
+	/*! Empty once committed or when nothing was created. */
+	QByteArray	m_tempName;
+};
 
 std::string integralHeading(const QString & description) {
 	return ZEB::UnitList::replaceUnitWithIntegralUnit(description.toStdString()) + " * 1e-6\t";
@@ -647,11 +734,19 @@ std::string climateDataFile(const char * header, const std::vector<double> & tim
 
 
 void OutputManager::writeOutputFiles(const QString & outputDir) const {
+	const char * const FUNC_ID = "[OutputManager::writeOutputFiles]";
 	if (outputDir.isEmpty())
-		throw ZEB::Exception("!outputDir.isEmpty()", "[OutputManager::writeOutputFiles]");
-	QDir dir(outputDir);
-	if (!dir.exists())
-		QDir().mkdir(outputDir);
+		throw ZEB::Exception("!outputDir.isEmpty()", FUNC_ID);
+	std::error_code error;
+	std::filesystem::create_directories(QFile::encodeName(outputDir).toStdString(), error);
+	if (error)
+		throw ZEB::Exception(ZEB::FormatString("Cannot create output directory '%1' (%2).")
+							 .arg(outputDir.toStdString()).arg(error.message()), FUNC_ID);
+	// every file is complete before the first one takes its final name
+	std::vector<std::unique_ptr<PendingFile> > files;
+	const auto writeFile = [&](const QString & fileName, const std::string & content) {
+		files.emplace_back(new PendingFile(fileName, content, FUNC_ID));
+	};
 
 	const bool moisture = m_model != nullptr && m_model->m_room.m_moistureBalanceEnabled;
 	const unsigned int nStates = moisture ? NUM_STATES : S_FIRST_MOISTURE_STATE;
@@ -762,6 +857,8 @@ void OutputManager::writeOutputFiles(const QString & outputDir) const {
 	wallTable(m_wallStateSeries, nWallStates, m_wallStateDescriptions.data(), false, "/wall_states.tsv");
 	wallTable(m_wallFluxSeries, NUM_WALL_FLUXES, m_wallFluxDescriptions.data(), false, "/wall_fluxes.tsv");
 	wallTable(m_wallFluxIntegralSeries, NUM_WALL_FLUXES, m_wallFluxDescriptions.data(), true, "/wall_flux_integrals.tsv");
+	for (const std::unique_ptr<PendingFile> & file : files)
+		file->commit();
 }
 
 
@@ -769,12 +866,6 @@ void OutputManager::writeLECOutputs(const QString & fileName) const {
 	const char * const FUNC_ID = "[OutputManager::writeLECOutputs]";
 	if (m_fluxSeries[0].size() != static_cast<std::size_t>(HOURS_PER_YEAR) + 1) {
 		ZEB::ZEB_Message(ZEB::FormatString("Simulation aborted before computing 8760 hours."), ZEB::MSG_ERROR, FUNC_ID, 1);
-		return;
-	}
-	QFile file(fileName);
-	if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-		ZEB::ZEB_Message(ZEB::FormatString("Cannot write file: '%1'.").arg(fileName.toStdString()),
-						 ZEB::MSG_ERROR, FUNC_ID, 1);
 		return;
 	}
 	// the integrals run on through the restart of a cyclic run, whose second year starts from
@@ -790,7 +881,12 @@ void OutputManager::writeLECOutputs(const QString & fileName) const {
 	s += "\nWindow radiation gains [kWh/a] = ";
 	appendNumber(s, demand(F_WINDOW_SOLAR_GAINS));
 	s += '\n';
-	file.write(s.data(), static_cast<qint64>(s.size()));
+	try {
+		PendingFile(fileName, s, FUNC_ID).commit();
+	}
+	catch (const ZEB::Exception & ex) {
+		ZEB::ZEB_Message(ZEB::FormatString(ex.what()), ZEB::MSG_ERROR, FUNC_ID, 1);
+	}
 }
 
 } // namespace RX

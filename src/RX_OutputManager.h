@@ -91,12 +91,14 @@ public:
 	void updateAggregatedOutputs();
 
 	/*! Writes the tables and climate-data files of the series into outputDir, which is created
-		(one level) when missing; a file that cannot be opened is skipped. Throws ZEB::Exception for
-		an empty directory name. */
+		with its missing parents. Each file is written in full under a temporary name beside its
+		own and takes its name only when all are complete, so that a failed run leaves no
+		truncated result file. Throws ZEB::Exception for an empty directory name, a directory
+		that cannot be created and a file that cannot be written, naming it and the reason. */
 	void writeOutputFiles(const QString & outputDir) const;
-	/*! Writes the annual heating, cooling and window-gain demand to fileName; reports, as error, a
-		series that does not hold the 8761 hourly entries of a year or a file that cannot be
-		written, and then writes nothing. */
+	/*! Writes the annual heating, cooling and window-gain demand to fileName, as the result
+		files are written; reports, as error, a series that does not hold the 8761 hourly entries
+		of a year or a file that cannot be written (naming the reason), and then writes nothing. */
 	void writeLECOutputs(const QString & fileName) const;
 
 	/*! The model read from; not owned. */

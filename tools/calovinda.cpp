@@ -13,16 +13,19 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <QCoreApplication>
@@ -68,7 +71,9 @@ const std::map<std::string, const char *> commandHelp = {
 	 "usage: calovinda simulate PROJECT [--results DIR]\n"
 	 "Simulates the project (its climate file beside it) from its start to its end time with the\n"
 	 "FMU's solver settings (CVODE, GMRES with ILU preconditioner), writes the result files into DIR\n"
-	 "(default: calovinda-results in the working directory) and prints the annual summary.\n"},
+	 "(made with its parents; default: calovinda-results in the working directory) and prints the\n"
+	 "annual summary. A result file is written whole or not at all: a failure leaves none of this\n"
+	 "run under its name.\n"},
 	{"export-modelica",
 	 "usage: calovinda export-modelica PROJECT DIR\n"
 	 "Initialises the project's room and writes it as a Modelica package into DIR.\n"},
@@ -289,6 +294,14 @@ int simulate(const Arguments & args) {
 		throw UsageError("simulate needs one project file");
 	const std::string project = args.m_positional[0];
 	const QString resultsDir = QString::fromStdString(args.option("--results", "calovinda-results"));
+
+	// a place the results cannot go is told before the year is simulated, not after
+	std::error_code error;
+	std::filesystem::create_directories(QFile::encodeName(resultsDir).toStdString(), error);
+	if (!error && ::access(QFile::encodeName(resultsDir).constData(), W_OK | X_OK) != 0)
+		error = std::error_code(errno, std::generic_category());
+	if (error)
+		throw Failure("cannot write the results into '" + resultsDir.toStdString() + "' (" + error.message() + ")");
 
 	RX::CalovindaModelFMU model;
 	initModel(model, project);

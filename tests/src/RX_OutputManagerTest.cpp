@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -402,8 +403,6 @@ TEST(RXOutputManager, WritesTimeStampsNaNAndMoistureColumnsOfShortRuns) {
 	out.m_stateSeries[0] = {0, 0.5, (3600 - 1e-6)/86400, 1.0/86400};
 	out.m_stateSeries[12] = {20, 21.5, 22, -0.000123456};
 	out.m_stateSeries[17] = {50, 55};
-	std::filesystem::remove(s.m_dir.file("results/fluxes.tsv"));
-	std::filesystem::create_directory(s.m_dir.file("results/fluxes.tsv"));
 	out.writeOutputFiles(dir);
 	EXPECT_EQ(s.file("RoomTemperature.ccd"), "# Room temperature\n# Type: Temperature\nTEMPER\tC\n\n"
 			  "  0\t12:00:00\t      21.5         \n"
@@ -418,7 +417,6 @@ TEST(RXOutputManager, WritesTimeStampsNaNAndMoistureColumnsOfShortRuns) {
 	EXPECT_TRUE(endsWith(states[0], "\tRoom air water content (mass vapor/mass dry air) [kg/kg]\t"));
 	EXPECT_TRUE(startsWith(states[2], "0.5\t"));
 	EXPECT_TRUE(startsWith(states[3], "0.04166666666\tNaN\t"));
-	// the blocked flux table is skipped, the files after it are written
 	EXPECT_NE(s.file("flux_integrals.tsv").find("Natural ventilation moisture loss/gain [kg] * 1e-6\t\n"), std::string::npos);
 	const std::vector<std::string> months = lines(s.file("flux_month_integrals.tsv"));
 	ASSERT_EQ(months.size(), 13u);
@@ -435,9 +433,6 @@ TEST(RXOutputManager, WritesTimeStampsNaNAndMoistureColumnsOfShortRuns) {
 										"[OutputManager::writeOutputFiles]"));
 	for (std::vector<double> & series : out.m_fluxSeries)
 		series.resize(8761);
-	out.writeLECOutputs(QString::fromStdString(s.m_dir.file("results/fluxes.tsv")));
-	EXPECT_EQ(s.m_messages.texts("[OutputManager::writeLECOutputs]").back(),
-			  "Cannot write file: '" + s.m_dir.file("results/fluxes.tsv") + "'.");
 
 	// the second year of a cyclic run starts from the first year's totals: only its own count
 	for (unsigned int j : {1u, 2u, 9u})
@@ -446,4 +441,39 @@ TEST(RXOutputManager, WritesTimeStampsNaNAndMoistureColumnsOfShortRuns) {
 	EXPECT_EQ(s.file("lec.txt"), "Heating demand [kWh/a]         = 50\n"
 								 "Cooling demand [kWh/a]         = 50\n"
 								 "Window radiation gains [kWh/a] = 50\n");
+}
+
+
+TEST(RXOutputManager, ReportsAResultFileItCannotWriteAndLeavesNoPartOfIt) {
+	namespace fs = std::filesystem;
+	OutputSetup s;
+	RX::OutputManager & out = s.m_outputs;
+	s.runHourly(0, 24*3600);
+	const char * const location = "[OutputManager::writeOutputFiles]";
+
+	// missing parents are made
+	const std::string nested = s.m_dir.file("a/b/results");
+	out.writeOutputFiles(QString::fromStdString(nested));
+	EXPECT_TRUE(fs::is_regular_file(nested + "/wall_flux_integrals.tsv"));
+
+	// a directory in a result file's place: named, and no file of the run takes its name
+	const std::string blocked = s.m_dir.file("blocked");
+	fs::create_directories(blocked + "/fluxes.tsv");
+	EXPECT_EQ(TestSupport::thrownAt([&] { out.writeOutputFiles(QString::fromStdString(blocked)); }, location),
+			  "Cannot write file: '" + blocked + "/fluxes.tsv' (Is a directory).");
+	std::vector<std::string> left;
+	for (const fs::directory_entry & entry : fs::directory_iterator(blocked))
+		left.push_back(entry.path().filename().string());
+	EXPECT_EQ(left, std::vector<std::string>{"fluxes.tsv"});
+
+	const std::string file = s.m_dir.file("file");
+	std::ofstream(file) << "x";
+	EXPECT_EQ(TestSupport::thrownAt([&] { out.writeOutputFiles(QString::fromStdString(file + "/results")); }, location),
+			  "Cannot create output directory '" + file + "/results' (Not a directory).");
+
+	for (std::vector<double> & series : out.m_fluxSeries)
+		series.resize(8761);
+	out.writeLECOutputs(QString::fromStdString(blocked + "/fluxes.tsv"));
+	EXPECT_EQ(s.m_messages.texts("[OutputManager::writeLECOutputs]").back(),
+			  "Cannot write file: '" + blocked + "/fluxes.tsv' (Is a directory).");
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <sstream>
 #include <string>
@@ -61,6 +62,47 @@ double summaryValue(const std::string & summary, const std::string & label) {
 		throw std::runtime_error("no '" + label + "' in the summary:\n" + summary);
 	return std::stod(summary.substr(pos + label.size()));
 }
+
+/*! A copy of the example project in dir with its climate beside it, the given elements added
+	to its simulation parameters (as "<SimulationEndTime>86400</SimulationEndTime>"). */
+std::string exampleVariant(const TestSupport::TempDirectory & dir, const std::string & name,
+						   const std::string & parameters)
+{
+	std::string text = TestSupport::readFile(example);
+	const std::string section = "<SimulationParameters>";
+	text.insert(text.find(section) + section.size(), parameters);
+	const std::string fileName = dir.file(name);
+	std::ofstream(fileName) << text;
+	if (!fs::exists(dir.file("725650TYCST.epw")))
+		fs::copy_file(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw", dir.file("725650TYCST.epw"));
+	return fileName;
+}
+
+/*! A 64 KiB file system mounted on dir while the object lives, read-only when asked; mounted()
+	is false where the test may not mount (no root, no capability). */
+class SmallFileSystem {
+public:
+	SmallFileSystem(const std::string & dir, bool readOnly) : m_dir(dir) {
+		fs::create_directories(dir);
+		m_mounted = ::mount("tmpfs", dir.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, "size=64k") == 0;
+	}
+	~SmallFileSystem() {
+		if (m_mounted)
+			::umount2(m_dir.c_str(), MNT_DETACH);
+	}
+	SmallFileSystem(const SmallFileSystem &) = delete;
+	SmallFileSystem & operator=(const SmallFileSystem &) = delete;
+
+	bool mounted() const { return m_mounted; }
+
+private:
+	std::string	m_dir;
+	bool		m_mounted;
+};
+
+const char * const resultFiles[] = {"states.tsv", "RoomTemperature.ccd", "fluxes.tsv", "flux_integrals.tsv",
+									"flux_month_integrals.tsv", "wall_states.tsv", "wall_fluxes.tsv",
+									"wall_flux_integrals.tsv"};
 
 /*! One year of the example through simulate, shared by the tests that read it. */
 class Example : public ::testing::Test {
@@ -205,3 +247,47 @@ TEST(Tool, FailuresExitWithOneLine) {
 }
 
 } // namespace
+
+TEST(Tool, SimulateMakesTheResultsDirectoryWithItsParents) {
+	TestSupport::TempDirectory dir("tool");
+	const std::string project = exampleVariant(dir, "day.rmxml", "<SimulationEndTime>86400</SimulationEndTime>");
+	const ToolRun run = runTool("simulate " + project + " --results " + dir.file("a/b/results"), dir);
+	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	EXPECT_NE(run.m_out.find("Results in " + dir.file("a/b/results")), std::string::npos) << run.m_out;
+	for (const char * name : resultFiles)
+		EXPECT_TRUE(fs::is_regular_file(dir.file("a/b/results/") + name)) << name;
+	EXPECT_EQ(column(dir.file("a/b/results/states.tsv"), '\t', "Time [d]").size(), 25u);
+}
+
+TEST(Tool, SimulateLosesNoResultSilently) {
+	TestSupport::TempDirectory dir("tool");
+	// ten days fill more than 64 KiB of result files
+	const std::string project = exampleVariant(dir, "days.rmxml", "<SimulationEndTime>864000</SimulationEndTime>");
+	const auto expectFailure = [&](const std::string & results, const std::string & named, const std::string & reason) {
+		const ToolRun run = runTool("simulate " + project + " --results " + results, dir);
+		EXPECT_EQ(run.m_exitCode, 1) << results;
+		// one line, after the run's progress
+		std::istringstream err(run.m_err);
+		std::vector<std::string> lines;
+		for (std::string line; std::getline(err, line); )
+			if (line.compare(0, 9, "progress:") != 0 && line.compare(0, 8, "warning:") != 0)
+				lines.push_back(line);
+		EXPECT_EQ(lines.size(), 1u) << run.m_err;
+		EXPECT_NE(run.m_err.find("'" + named), std::string::npos) << run.m_err;
+		EXPECT_NE(run.m_err.find("(" + reason + ")"), std::string::npos) << run.m_err;
+		EXPECT_EQ(run.m_out.find("Results in"), std::string::npos) << run.m_out;
+		for (const char * name : resultFiles)
+			EXPECT_FALSE(fs::exists(results + "/" + name)) << name;
+	};
+	std::ofstream(dir.file("file")) << "x";
+	expectFailure(dir.file("file/results"), dir.file("file/results"), "Not a directory");
+
+	SmallFileSystem readOnly(dir.file("readonly"), true);
+	SmallFileSystem small(dir.file("small"), false);
+	if (!readOnly.mounted() || !small.mounted())
+		GTEST_SKIP() << "cannot mount a small file system here";
+	expectFailure(dir.file("readonly/results"), dir.file("readonly/results"), "Read-only file system");
+	expectFailure(dir.file("small/results"), dir.file("small/results/"), "No space left on device");
+	// nothing but the empty directory is left
+	EXPECT_TRUE(fs::is_empty(dir.file("small/results")));
+}
