@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -232,45 +233,67 @@ private:
 	int		m_last = -1;
 };
 
-/*! The figures of the annual summary, sampled on the output grid. */
+/*! The annual summary of a run, from the output manager's series of the reported year: the
+	whole run, or the second year of a cyclic two-year run, whose series restart at its start. */
 struct Summary {
 	double	m_heatingEnergy = 0;	// J
 	double	m_coolingEnergy = 0;	// J
 	double	m_peakHeating = 0;		// W
 	double	m_peakCooling = 0;		// W
-	double	m_TMin = 1e30;			// C
-	double	m_TMax = -1e30;			// C
-	double	m_TSum = 0;
-	double	m_hoursAbove26 = 0;
-	double	m_hoursAbove27 = 0;
-	unsigned int m_samples = 0;
 	double	m_januaryHeating = 0;	// J
 	double	m_julyHeating = 0;		// J
+	double	m_TMin = 0;				// C
+	double	m_TMax = 0;				// C
+	double	m_TMean = 0;			// C
+	double	m_hoursAbove26 = 0;
+	double	m_hoursAbove27 = 0;
 
-	/*! One output row: loads and temperature at the end of an interval of dt seconds. */
-	void add(const RX::CalovindaModel & model, double t, double dt) {
-		const double T = model.m_TRoom - 273.15;
-		m_TMin = std::min(m_TMin, T);
-		m_TMax = std::max(m_TMax, T);
-		m_TSum += T;
-		++m_samples;
-		if (dt <= 0)
+	explicit Summary(const RX::OutputManager & out) {
+		const std::vector<double> & time = out.m_stateSeries[RX::OutputManager::S_TIME];	// d
+		const std::vector<double> & T = out.m_stateSeries[RX::OutputManager::S_ROOM_AIR_TEMPERATURE];
+		const std::vector<double> & heating = out.m_fluxSeries[RX::OutputManager::F_HEATING_LOAD];
+		const std::vector<double> & cooling = out.m_fluxSeries[RX::OutputManager::F_COOLING_LOAD];
+		const std::vector<double> & heatingIntegral = out.m_fluxIntegralSeries[RX::OutputManager::F_HEATING_LOAD];
+		const std::vector<double> & coolingIntegral = out.m_fluxIntegralSeries[RX::OutputManager::F_COOLING_LOAD];
+		const std::size_t n = std::min({time.size(), T.size(), heating.size(), cooling.size(),
+										heatingIntegral.size(), coolingIntegral.size()});
+		if (n == 0)
 			return;
-		const double heating = model.m_heatingLoad;
-		const double cooling = -model.m_coolingLoad;
-		m_heatingEnergy += heating*dt;
-		m_coolingEnergy += cooling*dt;
-		m_peakHeating = std::max(m_peakHeating, heating);
-		m_peakCooling = std::max(m_peakCooling, cooling);
-		if (T > 26)
-			m_hoursAbove26 += dt/3600;
-		if (T > 27)
-			m_hoursAbove27 += dt/3600;
-		const double day = std::fmod(t - dt, 31536000.0)/86400;
-		if (day < 31)
-			m_januaryHeating += heating*dt;
-		else if (day >= 181 && day < 212)
-			m_julyHeating += heating*dt;
+		// the energies as the result files' integrals give them, not as loads times the output step
+		m_heatingEnergy = heatingIntegral[n - 1] - heatingIntegral[0];
+		m_coolingEnergy = -(coolingIntegral[n - 1] - coolingIntegral[0]);
+		m_januaryHeating = integralAt(time, heatingIntegral, n, 31) - integralAt(time, heatingIntegral, n, 0);
+		m_julyHeating = integralAt(time, heatingIntegral, n, 212) - integralAt(time, heatingIntegral, n, 181);
+
+		m_TMin = m_TMax = T[0];
+		double sum = T[0];
+		for (std::size_t i = 1; i < n; ++i) {
+			m_TMin = std::min(m_TMin, T[i]);
+			m_TMax = std::max(m_TMax, T[i]);
+			sum += T[i];
+			// the first row closes the year before (the warm-up year of a cyclic run)
+			m_peakHeating = std::max(m_peakHeating, heating[i]);
+			m_peakCooling = std::max(m_peakCooling, -cooling[i]);
+			const double hours = (time[i] - time[i - 1])*24;
+			if (T[i] > 26)
+				m_hoursAbove26 += hours;
+			if (T[i] > 27)
+				m_hoursAbove27 += hours;
+		}
+		m_TMean = sum/static_cast<double>(n);
+	}
+
+	/*! The integral series at time t [d], interpolated between output times, held beyond them. */
+	static double integralAt(const std::vector<double> & time, const std::vector<double> & integral, std::size_t n,
+							 double t)
+	{
+		if (t <= time[0])
+			return integral[0];
+		if (t >= time[n - 1])
+			return integral[n - 1];
+		const std::size_t i = static_cast<std::size_t>(std::upper_bound(time.begin(), time.begin() + n, t) - time.begin());
+		const double w = (t - time[i - 1])/(time[i] - time[i - 1]);
+		return integral[i - 1] + w*(integral[i] - integral[i - 1]);
 	}
 
 	void print() const {
@@ -283,7 +306,7 @@ struct Summary {
 		std::printf("  heating in July           %10.1f kWh\n", m_julyHeating/3.6e6);
 		std::printf("  minimum room temperature  %10.2f C\n", m_TMin);
 		std::printf("  maximum room temperature  %10.2f C\n", m_TMax);
-		std::printf("  mean room temperature     %10.2f C\n", m_samples > 0 ? m_TSum/m_samples : 0.0);
+		std::printf("  mean room temperature     %10.2f C\n", m_TMean);
 		std::printf("  hours above 26 C          %10.0f h\n", m_hoursAbove26);
 		std::printf("  hours above 27 C          %10.0f h\n", m_hoursAbove27);
 	}
@@ -318,18 +341,15 @@ int simulate(const Arguments & args) {
 						  " s: " + oneLine(ex));
 		}
 	};
-	Summary summary;
 	Progress progress(t0, tEnd);
 	// the start row
 	integrateTo(t0);
-	summary.add(model, t0, 0);
 	// as a co-simulation master with communication points on the output grid drives the FMU, so
 	// that both runs take the same steps
 	double tLastOut = t0;
 	while (tLastOut < tEnd) {
 		const double tOut = std::min(tEnd, model.nextOutputTime(tLastOut));
 		integrateTo(tOut);
-		summary.add(model, tOut, tOut - tLastOut);
 		tLastOut = tOut;
 		progress.update(tOut);
 	}
@@ -337,7 +357,7 @@ int simulate(const Arguments & args) {
 
 	model.m_outputManager.writeOutputFiles(resultsDir);
 	std::printf("Results in %s\n", QDir(resultsDir).absolutePath().toStdString().c_str());
-	summary.print();
+	Summary(model.m_outputManager).print();
 	return 0;
 }
 
