@@ -766,7 +766,8 @@ bool copyClimateData(const ZEB::Path & climateDir, const std::string & reference
 
 
 bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB::Path & projectFile,
-										 const ZEB::Path & fmuFile, const ZEB::Path & resultsRootDir)
+										 const ZEB::Path & fmuFile, const ZEB::Path & resultsRootDir,
+										 const ZEB::Path & climateDir)
 {
 	const ZEB::Path fmuPath = fmuFile.absolutePath();
 	const ZEB::Path fmuDir = fmuPath.parentPath();
@@ -836,8 +837,9 @@ bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB
 	}
 	const ZEB::Path climateTarget = resourcesDir / ZEB::Path(reference).parentPath();
 	ZEB::Path::makePath(climateTarget);
-	const ZEB::Path climateDir = ZEB::Path(Wexil::Directories::databasesDir().toStdString()) / "DB_climate";
-	if (!copyClimateData(climateDir, reference, climateTarget, room.m_moistureBalanceEnabled))
+	const ZEB::Path climateSource = climateDir.isValid() ? climateDir
+		: ZEB::Path(Wexil::Directories::databasesDir().toStdString()) / "DB_climate";
+	if (!copyClimateData(climateSource, reference, climateTarget, room.m_moistureBalanceEnabled))
 		return false;
 
 	// files referenced by a relative path resolve against the project's directory, which the

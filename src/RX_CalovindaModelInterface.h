@@ -118,16 +118,18 @@ public:
 	void export2Modelica(const ZEB::Path & exportDir) const;
 
 	/*! Packs projectFile as an FMU archive fmuFile: the library "CalovindaFMI2.so" from
-		libraryDir, the project as "resources/calovinda_project.rmxml", its climate data from the
-		climate database (one file, or a CCD data set beside the reference), and the model
-		description with resultsRootDir as results root. The model must have been initialised for
+		libraryDir, the project as "resources/calovinda_project.rmxml", its climate data (one
+		file, or a CCD data set beside the reference) from climateDir, or from the climate
+		database when climateDir is empty, and the model description with resultsRootDir as
+		results root. A caller that simulates the project on the climate beside it passes the
+		project's folder, so that the FMU runs on the same climate. The model must have been initialised for
 		that project (its unknowns give the states); the project is read again into a room
 		description of the export's own, so the model stays as it was. The tree is built in a
 		directory of its own below the temporary directory and removed on every way out. False,
 		after an error message, when anything but the directory creations fails; an exception of
 		the project reader passes through. */
 	bool export2FMU(const ZEB::Path & libraryDir, const ZEB::Path & projectFile, const ZEB::Path & fmuFile,
-					const ZEB::Path & resultsRootDir);
+					const ZEB::Path & resultsRootDir, const ZEB::Path & climateDir = ZEB::Path());
 
 	/*! Set by the owner to stop the integration at the next derivative evaluation. */
 	bool								m_abort;

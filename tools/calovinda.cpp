@@ -82,7 +82,7 @@ const std::map<std::string, const char *> commandHelp = {
 	 "usage: calovinda export-fmu PROJECT OUT.fmu [--library DIR]\n"
 	 "Initialises the project's room and packs it as an FMI 2.0 FMU archive: the FMU library\n"
 	 "CalovindaFMI2.so from DIR (default: the build's fmu folder beside the tool's folder), the project\n"
-	 "and its climate data from the climate database resources/DB_climate beside the tool's folder.\n"},
+	 "and the climate file beside it that simulate uses.\n"},
 	{"run-fmu",
 	 "usage: calovinda run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]\n"
 	 "Unpacks the FMU archive (or takes an unpacked FMU directory) into a private temporary\n"
@@ -185,13 +185,22 @@ void checkProjectFile(const std::string & project) {
 		throw Failure("project file '" + project + "' cannot be read");
 }
 
-/*! Reads the project and its climate (the project file's folder) and initialises the model with
-	the FMU's solver settings. */
+/*! Reads the project and its climate (the project file's folder: every command of the tool takes
+	a project's climate from there) and initialises the model with the FMU's solver settings. */
 void initModel(RX::CalovindaModelFMU & model, const std::string & project) {
 	checkProjectFile(project);
 	model.chooseSolvers();
 	const QFileInfo info(QString::fromStdString(project));
-	model.init(ZEB::Path(info.absoluteFilePath().toStdString()), ZEB::Path(info.absolutePath().toStdString()));
+	try {
+		model.init(ZEB::Path(info.absoluteFilePath().toStdString()), ZEB::Path(info.absolutePath().toStdString()));
+	}
+	catch (const ZEB::Exception &) {
+		const QString climate = model.m_room.m_climateLocation;
+		if (!climate.isEmpty() && !QFileInfo(info.absoluteDir(), climate).exists())
+			throw Failure("the climate file '" + QFileInfo(info.absoluteDir(), climate).filePath().toStdString() +
+						  "' that the project names does not exist (a project's climate lies beside it)");
+		throw;
+	}
 }
 
 /*! Progress of a run: a bar redrawn in place on a terminal, else a line every tenth. */
@@ -318,6 +327,8 @@ int simulate(const Arguments & args) {
 	const std::string project = args.m_positional[0];
 	const QString resultsDir = QString::fromStdString(args.option("--results", "calovinda-results"));
 
+	RX::CalovindaModelFMU model;
+	initModel(model, project);
 	// a place the results cannot go is told before the year is simulated, not after
 	std::error_code error;
 	std::filesystem::create_directories(QFile::encodeName(resultsDir).toStdString(), error);
@@ -325,9 +336,6 @@ int simulate(const Arguments & args) {
 		error = std::error_code(errno, std::generic_category());
 	if (error)
 		throw Failure("cannot write the results into '" + resultsDir.toStdString() + "' (" + error.message() + ")");
-
-	RX::CalovindaModelFMU model;
-	initModel(model, project);
 	const double t0 = model.t0();
 	const double tEnd = model.tEnd();
 	model.initIntegrator();
@@ -379,8 +387,9 @@ int exportFMU(const Arguments & args) {
 	const std::string libraryDir = args.option("--library",
 		(QCoreApplication::applicationDirPath() + "/../fmu").toStdString());
 	const QFileInfo project(QString::fromStdString(args.m_positional[0]));
+	// the climate simulate uses, so that the FMU runs on it too
 	if (!model.export2FMU(ZEB::Path(libraryDir), ZEB::Path(project.absoluteFilePath().toStdString()),
-						  ZEB::Path(args.m_positional[1]), ZEB::Path()))
+						  ZEB::Path(args.m_positional[1]), ZEB::Path(), ZEB::Path(project.absolutePath().toStdString())))
 		throw Failure("cannot export the FMU: " + quietHandler->m_lastError);
 	std::printf("FMU written to %s\n", args.m_positional[1].c_str());
 	return 0;

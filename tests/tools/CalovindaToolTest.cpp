@@ -346,3 +346,47 @@ TEST(Tool, CyclicRunSummarisesTheSecondYearOnly) {
 	EXPECT_NEAR(summaryValue(runs[1].m_out, "heating in January"), months[0], 0.051);
 	EXPECT_NEAR(summaryValue(runs[1].m_out, "heating in July"), months[6], 0.051);
 }
+
+TEST(Tool, ExportedFMURunsOnTheClimateBesideTheProject) {
+	TestSupport::TempDirectory dir("tool");
+	// four weeks of the example on a Denver 15 K warmer than the one the build carries
+	const std::string project = exampleVariant(dir, "warm.rmxml", "<SimulationEndTime>2419200</SimulationEndTime>");
+	std::istringstream epw(TestSupport::readFile(dir.file("725650TYCST.epw")));
+	std::ostringstream warm;
+	int lineNumber = 0;
+	for (std::string line; std::getline(epw, line); ++lineNumber) {
+		if (lineNumber >= 8) {
+			std::vector<std::string> fields;
+			std::stringstream row(line);
+			for (std::string field; std::getline(row, field, ','); )
+				fields.push_back(field);
+			fields[6] = std::to_string(std::stod(fields[6]) + 15);
+			line.clear();
+			for (std::size_t i = 0; i < fields.size(); ++i)
+				line += (i ? "," : "") + fields[i];
+		}
+		warm << line << "\n";
+	}
+	std::ofstream(dir.file("725650TYCST.epw")) << warm.str();
+
+	const ToolRun simulate = runTool("simulate " + project + " --results " + dir.file("results"), dir);
+	ASSERT_EQ(simulate.m_exitCode, 0) << simulate.m_err;
+	const ToolRun exported = runTool("export-fmu " + project + " " + dir.file("warm.fmu"), dir);
+	ASSERT_EQ(exported.m_exitCode, 0) << exported.m_err;
+	const ToolRun run = runTool("run-fmu " + dir.file("warm.fmu") + " --stop 2419200 --output " + dir.file("warm.csv"), dir);
+	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	const std::vector<double> TFMU = column(dir.file("warm.csv"), ',', "ZoneMeanAirTemperature");
+	const std::vector<double> T = column(dir.file("results/states.tsv"), '\t', "Room air temperature [C]");
+	ASSERT_EQ(TFMU.size(), 673u);
+	ASSERT_EQ(T.size(), 673u);
+	for (std::size_t i = 0; i < TFMU.size(); ++i)
+		EXPECT_NEAR(TFMU[i] - 273.15, T[i], 0.001) << "hour " << i;
+
+	// without its climate file the project is not exported
+	fs::remove(dir.file("725650TYCST.epw"));
+	const ToolRun missing = runTool("export-fmu " + project + " " + dir.file("missing.fmu"), dir);
+	EXPECT_EQ(missing.m_exitCode, 1);
+	EXPECT_EQ(missing.m_err, "calovinda export-fmu: the climate file '" + dir.file("725650TYCST.epw") +
+							 "' that the project names does not exist (a project's climate lies beside it)\n");
+	EXPECT_FALSE(fs::exists(dir.file("missing.fmu")));
+}
