@@ -176,6 +176,90 @@ Path Path::fromURI(std::string uri) {
 }
 
 
+Path Path::fromFileURI(const std::string & location) {
+	const char * const where = "[Path::fromFileURI]";
+	std::string path = location;
+	// a scheme is letters, digits, '+', '-' and '.' from a letter up to the first ':'
+	std::size_t schemeEnd = 0;
+	if (!path.empty() && std::isalpha(static_cast<unsigned char>(path[0]))) {
+		schemeEnd = 1;
+		while (schemeEnd < path.size() && (std::isalnum(static_cast<unsigned char>(path[schemeEnd]))
+				|| path[schemeEnd] == '+' || path[schemeEnd] == '-' || path[schemeEnd] == '.'))
+			++schemeEnd;
+		if (schemeEnd == path.size() || path[schemeEnd] != ':')
+			schemeEnd = 0;
+	}
+	if (schemeEnd != 0) {
+		const std::string scheme = path.substr(0, schemeEnd);
+		std::string lower = scheme;
+		for (char & c : lower)
+			c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+		if (lower != "file")
+			throw Exception(FormatString("Resource location '%1' uses the scheme '%2'; only file URIs name local "
+										 "resources.").arg(location).arg(scheme), where);
+		path.erase(0, schemeEnd + 1);
+	}
+	if (startsWith(path, "//")) {
+		const std::size_t pathStart = path.find('/', 2);
+		const std::string host = path.substr(2, pathStart == std::string::npos ? std::string::npos : pathStart - 2);
+		// a host name that merely begins with "localhost" may be any machine
+		if (!host.empty() && host != "localhost")
+			throw Exception(FormatString("Resource location '%1' names the host '%2'; only an empty host or "
+										 "'localhost' is this machine.").arg(location).arg(host), where);
+		path.erase(0, pathStart == std::string::npos ? path.size() : pathStart);
+	}
+	if (path.empty() || path[0] != '/')
+		throw Exception(FormatString("Resource location '%1' names no absolute path.").arg(location), where);
+
+	const auto hexValue = [](char c) {
+		if (c >= '0' && c <= '9')
+			return c - '0';
+		if (c >= 'a' && c <= 'f')
+			return c - 'a' + 10;
+		if (c >= 'A' && c <= 'F')
+			return c - 'A' + 10;
+		return -1;
+	};
+	std::string decoded;
+	decoded.reserve(path.size());
+	for (std::size_t i = 0; i < path.size(); ++i) {
+		if (path[i] == '%' && i + 2 < path.size() && hexValue(path[i + 1]) >= 0 && hexValue(path[i + 2]) >= 0) {
+			decoded += static_cast<char>(hexValue(path[i + 1])*16 + hexValue(path[i + 2]));
+			i += 2;
+		}
+		else
+			decoded += path[i];
+		const unsigned char c = static_cast<unsigned char>(decoded.back());
+		// a zero byte would cut the path short and set() turns a backslash into '/': either
+		// would name another directory than the one given
+		if (c < 0x20 || c == 0x7F || c == '\\')
+			throw Exception(FormatString("Resource location '%1' holds a control character or backslash, which no "
+										 "local path here can keep.").arg(location), where);
+	}
+	// set() trims a final blank
+	if (decoded.back() == ' ')
+		throw Exception(FormatString("Resource location '%1' ends in a blank, which no local path here can keep.")
+						.arg(location), where);
+	return Path(decoded);
+}
+
+
+std::string Path::toFileURI() const {
+	std::string uri = "file://";
+	for (unsigned char c : m_path) {
+		if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
+			uri += static_cast<char>(c);
+		else {
+			const char * const hex = "0123456789ABCDEF";
+			uri += '%';
+			uri += hex[c >> 4];
+			uri += hex[c & 15];
+		}
+	}
+	return uri;
+}
+
+
 void Path::remove_trailing_slash(std::string & s) const {
 	if (s.size() > 1 && (s.back() == '/' || s.back() == '\\'))
 		s.pop_back();

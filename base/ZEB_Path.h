@@ -66,6 +66,16 @@ public:
 	/*! Path of a "file:" URI ("file:///home/u" gives "/home/u") or of a plain path text. No host
 		part is interpreted and percent escapes stay. */
 	static Path fromURI(std::string uri);
+	/*! The local path a resource location names, strictly: a "file:" URI whose authority is
+		empty or exactly "localhost" ("file:///p", "file:/p", "file://localhost/p"), or an
+		absolute path without scheme; percent escapes are decoded ("%" without two hex digits
+		stays as it is). Throws ZEB::Exception for another scheme, another host, a relative or
+		empty path, and an escape that gives a control character, so that no location is read
+		as some other local directory. */
+	static Path fromFileURI(const std::string & location);
+	/*! "file://" and the text, every byte outside the unreserved set and '/' percent-encoded;
+		fromFileURI() gives the path back. */
+	std::string toFileURI() const;
 
 	/*! Drops one trailing '/' or '\' of a text longer than one character. */
 	void remove_trailing_slash(std::string & s) const;

@@ -1,6 +1,5 @@
 #include "InstanceData.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -20,27 +19,6 @@
 #include "RX_FMU2InputOutputDefinitions.h"
 
 namespace {
-
-/*! The value of a hexadecimal digit, -1 for another character. */
-int hexValue(char c) {
-	if (c >= '0' && c <= '9')
-		return c - '0';
-	if (c >= 'a' && c <= 'f')
-		return c - 'a' + 10;
-	if (c >= 'A' && c <= 'F')
-		return c - 'A' + 10;
-	return -1;
-}
-
-/*! Whether text starts with prefix, ignoring the case of ASCII letters. */
-bool startsWithNoCase(const std::string & text, const std::string & prefix) {
-	if (text.size() < prefix.size())
-		return false;
-	for (std::size_t i = 0; i < prefix.size(); ++i)
-		if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-			return false;
-	return true;
-}
 
 /*! FNV-1a over size bytes, continuing from hash. */
 std::uint64_t fnv1a(std::uint64_t hash, const void * data, std::size_t size) {
@@ -73,41 +51,11 @@ InstanceData::InstanceData() :
 InstanceData::~InstanceData() = default;
 
 
-ZEB::Path InstanceData::resourceDirectory(const std::string & location) {
-	const char * const where = "[InstanceData::resourceDirectory]";
-	std::string path = location;
-	if (startsWithNoCase(path, "file:")) {
-		path.erase(0, 5);
-		if (path.compare(0, 2, "//") == 0) {
-			// an authority: empty ("file:///path") or this machine
-			const std::size_t pathStart = path.find('/', 2);
-			const std::string host = path.substr(2, pathStart == std::string::npos ? std::string::npos : pathStart - 2);
-			if (!host.empty() && !startsWithNoCase(host, "localhost"))
-				throw ZEB::Exception(ZEB::FormatString("Resource location '%1' names another host.").arg(location), where);
-			path.erase(0, pathStart == std::string::npos ? path.size() : pathStart);
-		}
-	}
-	std::string decoded;
-	decoded.reserve(path.size());
-	for (std::size_t i = 0; i < path.size(); ++i) {
-		if (path[i] == '%' && i + 2 < path.size() && hexValue(path[i + 1]) >= 0 && hexValue(path[i + 2]) >= 0) {
-			decoded += static_cast<char>(hexValue(path[i + 1])*16 + hexValue(path[i + 2]));
-			i += 2;
-		}
-		else
-			decoded += path[i];
-	}
-	if (decoded.empty())
-		throw ZEB::Exception(ZEB::FormatString("Missing resource location ('%1').").arg(location), where);
-	return ZEB::Path(decoded);
-}
-
-
 void InstanceData::init() {
 	const char * const location = "[InstanceData::init]";
 	logger(fmi2OK, "progress", "Starting initialization.");
 
-	const ZEB::Path resourceDir = resourceDirectory(m_resourceLocation);
+	const ZEB::Path resourceDir = ZEB::Path::fromFileURI(m_resourceLocation);
 	const ZEB::Path projectFile = resourceDir / "calovinda_project.rmxml";
 
 	ZEB::Path resultsRoot;

@@ -54,11 +54,6 @@ public:
 		co-simulation, the integrator's start-up. Throws ZEB::Exception. */
 	void init();
 
-	/*! The directory a resource location names, as hosts send it: "file:///path", "file:/path",
-		"file://localhost/path" or a plain absolute path, percent escapes decoded, a trailing
-		slash dropped. Throws ZEB::Exception for an empty location or another host. */
-	static ZEB::Path resourceDirectory(const std::string & location);
-
 	RX::CalovindaModelFMU	m_modelFMU;
 
 private:

@@ -14,6 +14,7 @@
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Path.h"
 
 // Every entry point that gets an instance runs through framed(): the process lock, the instance's
 // message handler made current for the call (the previous one restored on every way out), the
@@ -278,6 +279,15 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
 		}
 		if (fmuResourceLocation == nullptr) {
 			InstanceDataCommon::sendToHost(callbacks, name, fmi2Error, "error", "fmi2Instantiate: Missing resource location.");
+			return nullptr;
+		}
+		try {
+			// refused here rather than at initialisation, so that a host learns it where it gave it
+			ZEB::Path::fromFileURI(fmuResourceLocation);
+		}
+		catch (const ZEB::Exception & ex) {
+			InstanceDataCommon::sendToHost(callbacks, name, fmi2Error, "error",
+										   std::string("fmi2Instantiate: Invalid resource location: ") + ex.what());
 			return nullptr;
 		}
 		std::unique_ptr<InstanceData> d = std::make_unique<InstanceData>();

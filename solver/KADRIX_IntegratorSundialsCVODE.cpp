@@ -823,6 +823,9 @@ void IntegratorSundialsCVODE::deserialize(void *& dataPtr, const void * dataEnd)
 		result = CVodeDeserialize(r->m_cvodeMem, &p);
 		rethrowKeptException(r);
 	}
+	if (result == -6)
+		throw ZEB::Exception("Invalid integrator state data: its tolerances, step bounds or iteration limits differ "
+							 "from this integrator's settings.", location);
 	if (result == -5)
 		throw ZEB::Exception("Invalid integrator state data: a value is out of its range or disagrees with the others.", location);
 	if (result < 0)

@@ -191,7 +191,11 @@ void LESInterfaceIterative::deserialize(void *& dataPtr, const void * dataEnd) {
 	if (size == 0)
 		return;
 	checkSnapshotRoom(dataPtr, size, dataEnd, location);
-	if (CVSpilsDeserialize(static_cast<IntegratorSundialsCVODE *>(m_integrator)->cvodeMem(), &dataPtr) < 0)
+	const long result = CVSpilsDeserialize(static_cast<IntegratorSundialsCVODE *>(m_integrator)->cvodeMem(), &dataPtr);
+	if (result == -6)
+		throw ZEB::Exception("Invalid linear equation solver state data: its norm factor or linear tolerance factor "
+							 "differs from this solver's settings.", location);
+	if (result < 0)
 		throw ZEB::Exception("Invalid linear equation solver state data.", location);
 }
 

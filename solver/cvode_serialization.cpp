@@ -36,12 +36,6 @@ const std::int32_t CV_NEWTON_ITERATION = 2;
 // Result of a block that fits the target but holds a value out of its range.
 const long CV_SERIALIZATION_BAD_VALUE = -5;
 
-// Largest iteration and failure limits a snapshot may set: a hundred times CVODE's defaults (3
-// Newton iterations, 7 error test and 10 convergence failures per step), so that a corrupted limit
-// cannot keep a step busy for hours.
-const int MAXCOR_LIMIT = 100 * 3;
-const int MAXNEF_LIMIT = 100 * MXNEF;
-const int MAXNCF_LIMIT = 100 * MXNCF;
 // Largest ratio between the size of a past or planned step and the current one that a snapshot
 // may hold: CVODE's reductions within a failing step and a stop time reach far less.
 const double STEP_HISTORY_RATIO = 1e30;
@@ -120,11 +114,13 @@ void integratorFields(SerializationWalker & w, CVodeMem cv, int & maxcor, Nordsi
 	w.identity<std::int32_t>(cv->cv_lmm);
 	w.constant<std::int32_t>(CV_NEWTON_ITERATION);
 	w.identity<std::int32_t>(cv->cv_itol);
-	w.field<double>(cv->cv_reltol);
+	// the settings the integrator was initialised with (tolerances, step bounds, limits) are no
+	// state: a snapshot that changes one could make every later step crawl
+	w.setting<double>(cv->cv_reltol);
 	if (cv->cv_itol == CV_ITOL_SS)
-		w.field<double>(cv->cv_Sabstol);
+		w.setting<double>(cv->cv_Sabstol);
 	if (cv->cv_itol == CV_ITOL_SV)
-		w.nvector(cv->cv_Vabstol, true);
+		w.settingVector(cv->cv_Vabstol);
 	const int K = (cv->cv_lmm == CV_ADAMS) ? 13 : 6;
 	for (int j = 0; j < K; ++j)
 		w.nvector(cv->cv_zn[j], false, magnitudes != nullptr ? &magnitudes->zn[j] : nullptr);
@@ -139,7 +135,7 @@ void integratorFields(SerializationWalker & w, CVodeMem cv, int & maxcor, Nordsi
 	w.field<std::int32_t>(cv->cv_next_q);
 	w.field<std::int32_t>(cv->cv_qwait);
 	w.field<std::int32_t>(cv->cv_L);
-	w.field<double>(cv->cv_hin);
+	w.setting<double>(cv->cv_hin);
 	w.field<double>(cv->cv_h);
 	w.field<double>(cv->cv_hprime);
 	w.field<double>(cv->cv_next_h);
@@ -156,17 +152,17 @@ void integratorFields(SerializationWalker & w, CVodeMem cv, int & maxcor, Nordsi
 	w.field<double>(cv->cv_gamrat);
 	w.field<double>(cv->cv_crate);
 	w.field<double>(cv->cv_acnrm);
-	w.field<double>(cv->cv_nlscoef);
+	w.setting<double>(cv->cv_nlscoef);
 	// mnewt: the Newton solver's current iteration, which a restore does not need
 	w.constant<std::int32_t>(newtonCurIter(cv));
-	w.field<std::int32_t>(cv->cv_qmax);
-	w.field<std::int64_t>(cv->cv_mxstep);
-	w.field<std::int32_t>(maxcor);
-	w.field<std::int32_t>(cv->cv_mxhnil);
-	w.field<std::int32_t>(cv->cv_maxnef);
-	w.field<std::int32_t>(cv->cv_maxncf);
-	w.field<double>(cv->cv_hmin);
-	w.field<double>(cv->cv_hmax_inv);
+	w.setting<std::int32_t>(cv->cv_qmax);
+	w.setting<std::int64_t>(cv->cv_mxstep);
+	w.setting<std::int32_t>(maxcor);
+	w.setting<std::int32_t>(cv->cv_mxhnil);
+	w.setting<std::int32_t>(cv->cv_maxnef);
+	w.setting<std::int32_t>(cv->cv_maxncf);
+	w.setting<double>(cv->cv_hmin);
+	w.setting<double>(cv->cv_hmax_inv);
 	w.field<double>(cv->cv_etamax);
 	w.field<std::int64_t>(cv->cv_nst);
 	w.field<std::int64_t>(cv->cv_nfe);
@@ -274,7 +270,7 @@ bool validStepSizes(const CVodeMemRec & s, const NordsieckMagnitudes & zn) {
 // The scalars of a checked integrator block (s, a copy of the target's record own with the
 // stored values read into it). CVODE indexes its Nordsieck array with the orders and bounds its
 // retry loops with the limits, and trusts both; every real it steps with must be finite.
-bool validIntegratorValues(const CVodeMemRec & s, const CVodeMemRec & own, int maxcor, const NordsieckMagnitudes & zn) {
+bool validIntegratorValues(const CVodeMemRec & s, const CVodeMemRec & own, const NordsieckMagnitudes & zn) {
 	const int K = (own.cv_lmm == CV_ADAMS) ? 13 : 6;
 	const int methodMaxOrder = (own.cv_lmm == CV_ADAMS) ? ADAMS_Q_MAX : BDF_Q_MAX;
 	const bool stepped = s.cv_nst > 0;
@@ -293,13 +289,6 @@ bool validIntegratorValues(const CVodeMemRec & s, const CVodeMemRec & own, int m
 		return false;
 	if (s.cv_indx_acor < 0 || s.cv_indx_acor > own.cv_qmax_alloc)
 		return false;
-
-	// limits
-	if (maxcor < 1 || maxcor > MAXCOR_LIMIT || s.cv_maxnef < 1 || s.cv_maxnef > MAXNEF_LIMIT ||
-		s.cv_maxncf < 1 || s.cv_maxncf > MAXNCF_LIMIT)
-	{
-		return false;
-	}
 
 	// counters; the order only rises after steps
 	if (s.cv_nst < 0 || s.cv_nfe < s.cv_nst || s.cv_ncfn < 0 || s.cv_netf < 0 || s.cv_nni < 0 ||
@@ -321,17 +310,8 @@ bool validIntegratorValues(const CVodeMemRec & s, const CVodeMemRec & own, int m
 		return false;
 	}
 
-	// tolerances and step bounds
-	if (!finite(s.cv_reltol) || s.cv_reltol < 0)
-		return false;
-	if (own.cv_itol == CV_ITOL_SS && (!finite(s.cv_Sabstol) || s.cv_Sabstol < 0))
-		return false;
-	if (!finite(s.cv_hmin) || s.cv_hmin < 0 || !finite(s.cv_hmax_inv) || s.cv_hmax_inv < 0 ||
-		s.cv_hmin * s.cv_hmax_inv > 1)
-	{
-		return false;
-	}
-	if (!finite(s.cv_nlscoef) || s.cv_nlscoef <= 0 || !finite(s.cv_etamax) || s.cv_etamax <= 0)
+	// the settings (tolerances, step bounds, limits) equal the target's own: only state here
+	if (!finite(s.cv_etamax) || s.cv_etamax <= 0)
 		return false;
 
 	// the step: after the first one it has a size and a direction, which every step size shares
@@ -431,8 +411,8 @@ bool validDirectValues(const CVLsMemRec & s, const DirectShape & shape, const st
 }
 
 void krylovFields(SerializationWalker & w, CVLsMem ls) {
-	w.field<double>(ls->nrmfac);		// sqrtN
-	w.field<double>(ls->eplifac);
+	w.setting<double>(ls->nrmfac);		// sqrtN
+	w.setting<double>(ls->eplifac);
 	w.constant<double>(0.0);			// deltar and delta are no longer kept between solves
 	w.constant<double>(0.0);
 	w.field<std::int64_t>(ls->nstlj);	// nstlpre
@@ -446,8 +426,7 @@ void krylovFields(SerializationWalker & w, CVLsMem ls) {
 }
 
 bool validKrylovValues(const CVLsMemRec & s, long nst) {
-	return finite(s.nrmfac) && s.nrmfac >= 0 && finite(s.eplifac) && s.eplifac >= 0 &&
-		   s.nstlj >= 0 && s.nstlj <= nst && s.npe >= 0 && s.nli >= 0 && s.nps >= 0 && s.ncfl >= 0 &&
+	return s.nstlj >= 0 && s.nstlj <= nst && s.npe >= 0 && s.nli >= 0 && s.nps >= 0 && s.ncfl >= 0 &&
 		   s.njtimes >= 0 && s.nfeDQ >= 0;
 }
 
@@ -469,7 +448,7 @@ long CVodeSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode) {
 		// the stored values go into a copy of the record first; the vectors are only checked
 		CVodeMemRec shadow;
 		std::memcpy(&shadow, cv, sizeof(shadow));
-		int maxcor = 0;
+		int maxcor = newtonMaxIters(cv);
 		NordsieckMagnitudes zn;
 		void * p = *dataPtr;
 		const long size = runWalk(&p, SerializationWalker::Check, [&shadow, &maxcor, &zn](SerializationWalker & w) {
@@ -477,7 +456,7 @@ long CVodeSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode) {
 		});
 		if (size < 0)
 			return size;
-		if (!validIntegratorValues(shadow, *cv, maxcor, zn))
+		if (!validIntegratorValues(shadow, *cv, zn))
 			return CV_SERIALIZATION_BAD_VALUE;
 		if (mode == SerializationWalker::Check)
 			return size;

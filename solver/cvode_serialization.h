@@ -6,9 +6,12 @@
    padding; the data pointer advances past what is written or read. A block is restored only into
    an integrator initialised for the same problem: magic, version, method, tolerance kind, unit
    roundoff, every stored length and size (also lrw1 and liw1, the workspace of one vector) are
-   checked before anything is changed, and so is every stored value:
-   orders, pivots and iteration limits within their ranges, counters consistent with each other,
-   reals finite where CVODE steps with them. A refused block changes nothing.
+   checked before anything is changed, and so is every stored value: the settings the integrator
+   was initialised with (tolerances, initial, minimum and maximum step, maximum order and steps,
+   iteration and failure limits, nonlinear and linear convergence factors, the Krylov norm factor)
+   must equal the target's own, orders and pivots lie within their ranges, counters agree with
+   each other, step sizes leave CVODE room to grow and reals are finite where CVODE steps with
+   them. A refused block changes nothing.
 
    A reader reads at most the block size of its target (the ...SerializationSize of the same
    memory): a caller that has checked that many bytes remain cannot be read past its buffer.
@@ -20,7 +23,8 @@
      -4 no CVODE memory, no (matching) linear-solver module attached, or no data pointer (a null
         dataPtr, or one pointing to null: nothing is written or read),
      -5 a stored value is out of its range or disagrees with the others (nothing changed, the
-        pointer unmoved). */
+        pointer unmoved),
+     -6 a stored setting differs from the target's own (nothing changed, the pointer unmoved). */
 
 #ifdef __cplusplus
 extern "C" {

@@ -65,6 +65,17 @@ void SerializationWalker::nvector(N_Vector v, bool nonNegative, double * largest
 }
 
 
+void SerializationWalker::settingVector(N_Vector v) {
+	if (m_error != 0)
+		return;
+	const sunindextype length = N_VGetLength_Serial(v);
+	identity<std::uint64_t>(length);
+	const double * own = N_VGetArrayPointer_Serial(v);
+	for (sunindextype i = 0; i < length; ++i)
+		setting<double>(own[i]);
+}
+
+
 void SerializationWalker::matrix(SUNMatrix A) {
 	if (m_error != 0)
 		return;

@@ -49,7 +49,8 @@ namespace KADRIX {
 	Check walks a stored block before it is restored: plain fields are read like Read, so a check
 	walks a copy of the target's record and the caller then validates the values; vectors and
 	matrices are only validated (every value finite), never stored, and a failure stops the walk
-	with error() -5. */
+	with error() -5. A setting (a tolerance, step bound or iteration limit the owner chose at
+	init) that differs from the target's own stops the walk with error() -6. */
 class SerializationWalker {
 public:
 	enum Mode {
@@ -97,6 +98,23 @@ public:
 		}
 		advance(sizeof(Stored));
 	}
+	/*! A setting of the target: written as own; on reading a stored value that is not own
+		(bit for bit) is refused with -6, since it would change how the target steps. */
+	template <typename Stored, typename T>
+	void setting(T own) {
+		if (m_error != 0)
+			return;
+		const Stored s = static_cast<Stored>(own);
+		if (m_mode == Write)
+			std::memcpy(m_pos, &s, sizeof(Stored));
+		else if ((m_mode == Read || m_mode == Check) && std::memcmp(m_pos, &s, sizeof(Stored)) != 0) {
+			m_error = -6;
+			return;
+		}
+		advance(sizeof(Stored));
+	}
+	/*! A vector that is a setting of the target (a vector tolerance), compared like setting(). */
+	void settingVector(N_Vector v);
 	/*! A field that only exists in the stored form: value is written, skipped on reading. */
 	template <typename Stored, typename T>
 	void constant(T value) {
@@ -132,7 +150,7 @@ public:
 	/*! Bytes walked so far. */
 	long bytes() const { return m_bytes; }
 	/*! 0; -3 after a length mismatch (read) or an unsupported matrix; -5 after a value a check
-		refused. */
+		refused; -6 after a setting that differs from the target's. */
 	int error() const { return m_error; }
 	int mode() const { return m_mode; }
 

@@ -859,7 +859,8 @@ bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB
 		description.m_resultsRootDir = resultsRootDir;
 		description.write(descriptionFile, room.m_interfaceDefinition);
 	}
-	catch (ZEB::Exception &) {
+	catch (ZEB::Exception & ex) {
+		ex.writeMsgStackToError();
 		fmuError("Cannot write model description: '%1'\n", descriptionFile.str());
 		return false;
 	}

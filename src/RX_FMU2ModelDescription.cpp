@@ -1,6 +1,7 @@
 #include "RX_FMU2ModelDescription.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <locale>
@@ -163,6 +164,44 @@ std::string xmlEscaped(const std::string & text) {
 	return result;
 }
 
+/*! Throws ZEB::Exception when text is no valid UTF-8 or holds a character that XML 1.0 cannot
+	carry, even as a reference (controls other than tab, line feed and carriage return, U+FFFE,
+	U+FFFF): every host refuses a description that is not well-formed. what names the text. */
+void checkXmlText(const std::string & text, const char * what) {
+	const char * const FUNC_ID = "[FMU2ModelDescription::text]";
+	std::size_t i = 0;
+	while (i < text.size()) {
+		const unsigned char lead = static_cast<unsigned char>(text[i]);
+		std::size_t length = 1;
+		unsigned int cp = lead;
+		unsigned int minimum = 0;
+		if (lead >= 0xF0 && lead <= 0xF4) { length = 4; cp = lead & 0x07u; minimum = 0x10000; }
+		else if (lead >= 0xE0 && lead <= 0xEF) { length = 3; cp = lead & 0x0Fu; minimum = 0x800; }
+		else if (lead >= 0xC2 && lead <= 0xDF) { length = 2; cp = lead & 0x1Fu; minimum = 0x80; }
+		else if (lead >= 0x80)
+			length = 0;
+		for (std::size_t k = 1; length != 0 && k < length; ++k) {
+			const unsigned char c = i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+			if ((c & 0xC0u) != 0x80u)
+				length = 0;
+			else
+				cp = (cp << 6) | (c & 0x3Fu);
+		}
+		// overlong forms, surrogates and code points beyond U+10FFFF are no UTF-8 either
+		if (length == 0 || cp < minimum || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+			throw ZEB::Exception(ZEB::FormatString("The %1 of the model description is not valid UTF-8 at byte %2.")
+								 .arg(what).arg(static_cast<unsigned int>(i)), FUNC_ID);
+		if ((cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') || cp == 0xFFFE || cp == 0xFFFF) {
+			char code[8];
+			std::snprintf(code, sizeof(code), "%04X", cp);
+			throw ZEB::Exception(ZEB::FormatString("The %1 of the model description holds the character U+%2 at "
+												   "byte %3, which an XML document cannot hold.")
+								 .arg(what).arg(code).arg(static_cast<unsigned int>(i)), FUNC_ID);
+		}
+		i += length;
+	}
+}
+
 /*! The first occurrence of placeholder in text replaced by value. */
 void replaceFirst(std::string & text, const std::string & placeholder, const std::string & value) {
 	text = ZEB::replace_string(text, placeholder, value, ZEB::REPLACE_FIRST);
@@ -229,6 +268,8 @@ FMU2ModelDescription::FMU2ModelDescription(CalovindaModel * model) :
 
 
 std::string FMU2ModelDescription::text(int flags) const {
+	checkXmlText(m_description, "description");
+	checkXmlText(m_resultsRootDir.str(), "results root directory");
 	const bool moisture = (flags & 0x30) != 0;
 	const bool liquidWater = (flags & 0x20) != 0;
 

@@ -39,7 +39,9 @@ public:
 	explicit FMU2ModelDescription(CalovindaModel * model);
 
 	/*! The whole document for the room's InterfaceDefinition value flags: moisture outputs with
-		flags & 0x30, the liquid water input with flags & 0x20. Texts are XML-escaped. */
+		flags & 0x30, the liquid water input with flags & 0x20. Texts are XML-escaped; a
+		description or results root that is no valid UTF-8 or holds a control character that XML
+		cannot carry throws ZEB::Exception. */
 	std::string text(int flags) const;
 
 	/*! Writes text(flags) to the absolute form of fileName, replacing any content. Throws

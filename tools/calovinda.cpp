@@ -441,21 +441,6 @@ ModelDescription readModelDescription(const QString & dir) {
 	return md;
 }
 
-/*! "file://" and the path, every byte outside the unreserved set and '/' percent-encoded. */
-std::string fileURI(const std::string & path) {
-	std::string uri = "file://";
-	for (unsigned char c : path) {
-		if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
-			uri += static_cast<char>(c);
-		else {
-			char escaped[4];
-			std::snprintf(escaped, sizeof(escaped), "%%%02X", c);
-			uri += escaped;
-		}
-	}
-	return uri;
-}
-
 void logger(fmi2ComponentEnvironment, fmi2String instanceName, fmi2Status status, fmi2String category,
 			fmi2String message, ...)
 {
@@ -577,7 +562,7 @@ int runFMU(const Arguments & args) {
 
 	FMULibrary lib(dir.toStdString() + "/binaries/linux64/" + md.m_modelIdentifier + ".so");
 	fmi2CallbackFunctions functions{&logger, nullptr, nullptr, nullptr, nullptr};
-	const std::string resources = fileURI(dir.toStdString() + "/resources/");
+	const std::string resources = ZEB::Path(dir.toStdString() + "/resources").toFileURI() + "/";
 	fmi2Component c = lib.fmi2Instantiate("calovinda", me ? fmi2ModelExchange : fmi2CoSimulation,
 										  md.m_guid.c_str(), resources.c_str(), &functions, fmi2False, fmi2True);
 	if (c == nullptr)

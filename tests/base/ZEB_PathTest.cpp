@@ -116,6 +116,38 @@ TEST(Path, ReadsFileURIs) {
 		 {"file:///home/u/ ", "/home/u"}, {"/plain/dir", "/plain/dir"}, {" rel\\dir ", "rel/dir"}});
 }
 
+TEST(Path, ReadsResourceLocationsAsHostsSendThem) {
+	expectEach([](const std::string & s) { return Path::fromFileURI(s).str(); },
+		{{"file:///tmp/tmp%20dir%20%25x/", "/tmp/tmp dir %x"}, {"file:/tmp/res", "/tmp/res"},
+		 {"FILE://localhost/tmp/res/", "/tmp/res"}, {"/tmp/tmp%20dir%20%25x", "/tmp/tmp dir %x"},
+		 // what is no escape stays as it is
+		 {"file:///tmp/100%/%zz%4", "/tmp/100%/%zz%4"}, {"file:///a/%C3%A4?#", "/a/\xC3\xA4?#"}});
+	const std::string odd = "/r\xC3\xA4um 1/100% #x?y=&+~";
+	EXPECT_EQ(Path(odd).toFileURI(), "file:///r%C3%A4um%201/100%25%20%23x%3Fy%3D%26%2B~");
+	EXPECT_EQ(Path::fromFileURI(Path(odd).toFileURI()).str(), odd);
+}
+
+TEST(Path, RefusesResourceLocationsThatNameNoLocalDirectory) {
+	const auto refusal = [](const std::string & location) {
+		return TestSupport::thrownAt([&] { Path::fromFileURI(location); }, "[Path::fromFileURI]");
+	};
+	EXPECT_EQ(refusal("http://x/dir/resources"),
+			  "Resource location 'http://x/dir/resources' uses the scheme 'http'; only file URIs name local resources.");
+	EXPECT_EQ(refusal("c:/dir"), "Resource location 'c:/dir' uses the scheme 'c'; only file URIs name local resources.");
+	for (const char * location : {"file://localhost.example.com/dir", "file://localhostevil/dir", "file://LOCALHOST/dir",
+								  "file://localhost:80/dir", "//server/share"})
+		EXPECT_NE(refusal(location).find("only an empty host or 'localhost' is this machine."), std::string::npos)
+			<< location;
+	EXPECT_EQ(refusal("file://server/share"), "Resource location 'file://server/share' names the host 'server'; "
+											  "only an empty host or 'localhost' is this machine.");
+	for (const char * location : {"", "file:", "file://", "file://localhost", "resources/", "file:dir"})
+		EXPECT_EQ(refusal(location), std::string("Resource location '") + location + "' names no absolute path.");
+	for (const char * location : {"file:///a%00b", "file:///a%0Ab", "/a\tb", "file:///a%5Cb", "file:///a%7F"})
+		EXPECT_EQ(refusal(location), std::string("Resource location '") + location
+									 + "' holds a control character or backslash, which no local path here can keep.");
+	EXPECT_EQ(refusal("file:///res%20"), "Resource location 'file:///res%20' ends in a blank, which no local path here can keep.");
+}
+
 TEST(Path, UpperCasesFirstCharacter) {
 	const Path p;
 	EXPECT_EQ(p.firstCharToUpperUtf8(""), "");

@@ -19,6 +19,7 @@
 #include "RX_Database.h"
 #include "RX_Room.h"
 #include "TestSupport.h"
+#include "ZEB_Path.h"
 #include "fmi2Functions.h"
 
 // A small FMI 2.0 host, as an importer drives the FMU: it loads the built library with dlopen,
@@ -135,19 +136,9 @@ inline void writeResources(const std::string & dir) {
 		throw std::runtime_error("cannot copy the climate file into " + dir);
 }
 
-/*! "file://" and the path with every byte outside the unreserved set and '/' percent-encoded. */
+/*! The URI of path as a host sends it, with path's trailing slash. */
 inline std::string fileURI(const std::string & path) {
-	std::string uri = "file://";
-	for (unsigned char c : path) {
-		if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~')
-			uri += static_cast<char>(c);
-		else {
-			char escaped[4];
-			std::snprintf(escaped, sizeof(escaped), "%%%02X", c);
-			uri += escaped;
-		}
-	}
-	return uri;
+	return ZEB::Path(path).toFileURI() + (!path.empty() && path.back() == '/' ? "/" : "");
 }
 
 } // namespace FMUHost

@@ -194,6 +194,22 @@ TEST_F(Fmi2Test, DoStepRefusesAStepBackInTimeAndAcceptsAnEmptyStep) {
 }
 
 
+TEST_F(Fmi2Test, InstantiateRefusesAResourceLocationOnAnotherMachine) {
+	Recorder recorder;
+	// reported with logging off, as a wrong GUID is
+	EXPECT_EQ(fmi.fmi2Instantiate("room1", fmi2CoSimulation, GUID, "file://localhostevil/dir", &recorder.m_functions,
+								  fmi2False, fmi2False), nullptr);
+	EXPECT_EQ(fmi.fmi2Instantiate("room1", fmi2CoSimulation, GUID, "http://x/dir/resources", &recorder.m_functions,
+								  fmi2False, fmi2False), nullptr);
+	ASSERT_EQ(recorder.m_calls.size(), 2u);
+	EXPECT_EQ(recorder.m_calls[0].m_status, fmi2Error);
+	EXPECT_EQ(recorder.m_calls[0].m_message, "fmi2Instantiate: Invalid resource location: Resource location "
+			  "'file://localhostevil/dir' names the host 'localhostevil'; only an empty host or 'localhost' is this machine.");
+	EXPECT_EQ(recorder.m_calls[1].m_message, "fmi2Instantiate: Invalid resource location: Resource location "
+			  "'http://x/dir/resources' uses the scheme 'http'; only file URIs name local resources.");
+}
+
+
 TEST_F(Fmi2Test, LoadsAPercentEncodedResourcePathAndPrintsMessagesAsTheyAre) {
 	const std::string dir = m_resources.path() + "/tmp dir %x";
 	std::filesystem::create_directory(dir);

@@ -411,7 +411,7 @@ TEST(CVodeSerialization, RefusesTheStatesFoundByFuzzing) {
 		return result;
 	};
 	EXPECT_EQ(readerResult(10, {}, {{"q", 100}}), -5);
-	EXPECT_EQ(readerResult(10, {}, {{"qmax", 15}}), -5);
+	EXPECT_EQ(readerResult(10, {}, {{"qmax", 15}}), -6);
 	EXPECT_EQ(readerResult(10, {{"zn[0][0]", std::nan("")}}, {{"maxcor", INT32_MAX}}), -5);
 	EXPECT_EQ(readerResult(0, {}, {{"nst", 1}}), -5);
 	EXPECT_EQ(readerResult(10, {}, {{"lrw1", INT64_MAX}}), -3);
@@ -441,6 +441,57 @@ TEST(CVodeSerialization, RefusesTheStatesFoundByFuzzing) {
 	void * p = blob.data();
 	EXPECT_EQ(CVDlsDeserialize(rig.integrator.cvodeMem(), &p), -5);
 	EXPECT_TRUE(Rig::save(*rig.les) == valid);
+}
+
+
+TEST(CVodeSerialization, RefusesAStateWhoseSettingsDifferFromTheIntegrators) {
+	TestSupport::MessageRecorder quiet;
+	Rig rig(false);
+	for (int i = 0; i < 10; ++i)
+		ASSERT_EQ(rig.integrator.step(), 1);
+	const std::vector<char> valid = rig.save();
+	const std::size_t integratorSize = rig.integrator.serializationSize();
+	const Layout integrator = integratorLayout(2);
+	const auto get = [&](std::size_t offset, auto value) {
+		std::memcpy(&value, valid.data() + offset, sizeof(value));
+		return value;
+	};
+	// each setting a little off, as an edited state would carry it (1e6 as the inverse maximum
+	// step made an hour of co-simulation take longer than two minutes)
+	for (const char * name : {"reltol", "Sabstol", "hin", "nlscoef", "hmin", "hmax_inv"}) {
+		std::vector<char> blob = valid;
+		const std::size_t at = offsetOf(integrator, name);
+		put(blob, at, name == std::string("hmax_inv") ? 1e6 : get(at, 0.0) * 1.5 + 1e-3);
+		void * p = blob.data();
+		EXPECT_EQ(CVodeDeserialize(rig.integrator.cvodeMem(), &p), -6) << name;
+		EXPECT_EQ(p, static_cast<void *>(blob.data()));
+	}
+	for (const char * name : {"qmax", "maxcor", "mxhnil", "maxnef", "maxncf"}) {
+		std::vector<char> blob = valid;
+		const std::size_t at = offsetOf(integrator, name);
+		put(blob, at, get(at, std::int32_t(0)) - 1);
+		void * p = blob.data();
+		EXPECT_EQ(CVodeDeserialize(rig.integrator.cvodeMem(), &p), -6) << name;
+	}
+	std::vector<char> blob = valid;
+	put(blob, offsetOf(integrator, "mxstep"), get(offsetOf(integrator, "mxstep"), std::int64_t(0)) * 2);
+	EXPECT_TRUE(TestSupport::throwsWith([&] { rig.restore(blob); }, "Invalid integrator state data: its tolerances, "
+										"step bounds or iteration limits differ from this integrator's settings.",
+										"[IntegratorSundialsCVODE::deserialize]"));
+	// the Krylov solver's norm factor (an edited one made every step 200 times as slow) and its
+	// linear tolerance factor
+	const Layout krylov = krylovLayout();
+	for (const char * name : {"nrmfac", "eplifac"}) {
+		blob = valid;
+		const std::size_t at = integratorSize + offsetOf(krylov, name);
+		put(blob, at, get(at, 0.0) * 100);
+		EXPECT_TRUE(TestSupport::throwsWith([&] { rig.restore(blob); }, "Invalid linear equation solver state data: its "
+											"norm factor or linear tolerance factor differs from this solver's settings.",
+											"[LESInterfaceIterative::deserialize]")) << name;
+	}
+	// the state as it was saved is still taken
+	rig.restore(valid);
+	EXPECT_EQ(rig.integrator.step(), 1);
 }
 
 

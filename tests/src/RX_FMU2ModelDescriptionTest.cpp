@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <QFile>
 #include <QXmlStreamReader>
 
 #include "Case600Box.h"
@@ -211,6 +212,54 @@ TEST(RXFMU2ModelDescription, EscapesTextsAndDropsTheResultsRootExtension) {
 	EXPECT_EQ(p.m_variables.at(15).m_start, "/data/R&D \"x\"/run");
 	md.m_resultsRootDir.clear();
 	EXPECT_EQ(Parsed(md.text(0)).m_variables.at(15).m_start, "");
+}
+
+
+TEST(RXFMU2ModelDescription, WritesOnlyWellFormedDocumentsWhateverItsTexts) {
+	TestSupport::TempDirectory dir("modeldesc");
+	const std::string file = dir.file("modelDescription.xml");
+	// what a host reads back as the description and the results root, or its parser's complaint
+	const auto hostReads = [&](const std::string & description, const std::string & root) {
+		RX::FMU2ModelDescription md(nullptr);
+		md.m_description = description;
+		md.m_resultsRootDir = root;
+		std::filesystem::remove(file);
+		try {
+			md.write(file, 0);
+		}
+		catch (ZEB::Exception & ex) {
+			return std::string("refused: ") + ex.what();
+		}
+		QFile f(QString::fromStdString(file));
+		if (!f.open(QIODevice::ReadOnly))
+			return std::string("no file");
+		QXmlStreamReader r(f.readAll());
+		std::string read;
+		while (!r.atEnd()) {
+			r.readNext();
+			if (r.isStartElement() && r.name() == QLatin1String("fmiModelDescription"))
+				read += r.attributes().value("description").toString().toStdString();
+			if (r.isStartElement() && r.name() == QLatin1String("String"))
+				read += "|" + r.attributes().value("start").toString().toStdString();
+		}
+		return r.hasError() ? "not well-formed: " + r.errorString().toStdString() : read;
+	};
+	// texts XML can carry come back as they were
+	const std::string fine = "tab\t lf\n cr\r <&>\" \xC2\x80 \xEF\xBF\xBD \xF0\x9F\x8C\xA1";
+	EXPECT_EQ(hostReads(fine, "/r\xC3\xA4ume"), fine + "|/r\xC3\xA4ume");
+	EXPECT_EQ(hostReads("a\x01", "/r"), "refused: The description of the model description holds the character "
+										 "U+0001 at byte 1, which an XML document cannot hold.");
+	EXPECT_EQ(hostReads("a", "/r\x1F"), "refused: The results root directory of the model description holds the "
+										 "character U+001F at byte 2, which an XML document cannot hold.");
+	EXPECT_EQ(hostReads("\xEF\xBF\xBF", "/r"), "refused: The description of the model description holds the "
+												 "character U+FFFF at byte 0, which an XML document cannot hold.");
+	// a stray continuation byte, a cut sequence, an overlong '/', a surrogate, a code point beyond U+10FFFF
+	for (const char * invalid : {"ab\x80", "ab\xC3", "ab\xC0\xAF", "ab\xED\xA0\x80", "ab\xF4\x90\x80\x80"}) {
+		EXPECT_EQ(hostReads(invalid, "/r"), "refused: The description of the model description is not valid UTF-8 at "
+											"byte 2.");
+		EXPECT_EQ(hostReads("a", std::string("/") + invalid), "refused: The results root directory of the model "
+															  "description is not valid UTF-8 at byte 3.");
+	}
 }
 
 
