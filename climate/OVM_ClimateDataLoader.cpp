@@ -163,11 +163,16 @@ void ClimateDataLoader::initDataWithDefault() {
 
 
 bool ClimateDataLoader::hasValidTimePoints() const {
+	return firstDecreasingTimePoint(m_dataTimePoints) == 0;
+}
+
+
+std::size_t ClimateDataLoader::firstDecreasingTimePoint(const std::vector<double> & timePoints) {
 	// written so that a NaN neighbour counts as a decrease
-	for (std::size_t i = 1; i < m_dataTimePoints.size(); ++i)
-		if (!(m_dataTimePoints[i] >= m_dataTimePoints[i - 1]))
-			return false;
-	return true;
+	for (std::size_t i = 1; i < timePoints.size(); ++i)
+		if (!(timePoints[i] >= timePoints[i - 1]))
+			return i;
+	return 0;
 }
 
 

@@ -2,6 +2,7 @@
 #define OVM_ClimateDataLoaderH
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,6 +77,10 @@ public:
 
 	/*! True when the time points never decrease; equal neighbours are accepted. */
 	bool hasValidTimePoints() const;
+	/*! Index of the first time point that lies before its predecessor (or is not a number); 0
+		when the time points never decrease. Every reader of a time series refuses such points:
+		setTime's binary search needs them in order. */
+	static std::size_t firstDecreasingTimePoint(const std::vector<double> & timePoints);
 
 	/*! Recomputes m_checkBits and m_checkIndexes from the data vectors. */
 	void updateCheckBits();
@@ -138,7 +143,8 @@ public:
 		seconds), the values in column 1 or in the column N selected by a suffix "?N" of the
 		file name. quantity and valueUnit come from the column's caption "name [unit]". Never
 		throws: RF_CannotOpenFile for a missing file, RF_BadHeader for a missing column or
-		unknown unit (errmsg says which), RF_InvalidLineFormat for any other failure (whose
+		unknown unit (errmsg says which), RF_InvalidTimePoint for a time before its predecessor
+		(errmsg "#line (time point t s)"), RF_InvalidLineFormat for any other failure (whose
 		message stack goes to the error output). */
 	static ReadFunctionReturnValues readCSVFile(const ZEB::Path & fname, std::vector<double> & timePoints,
 												std::vector<double> & values, std::string & quantity,

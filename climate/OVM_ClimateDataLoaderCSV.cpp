@@ -52,6 +52,13 @@ ClimateDataLoader::ReadFunctionReturnValues ClimateDataLoader::readCSVFile(const
 		times.m_unit = timeUnit;
 		times.m_data = reader.colData(0);
 		times.convert(ZEB::Unit("s"));
+		// the series is interpolated by binary search: its points must be in order
+		if (const std::size_t i = firstDecreasingTimePoint(times.m_data)) {
+			// the captions are line 1
+			errmsg = ZEB::FormatString("#%1 (time point %2 s)").arg(static_cast<unsigned long>(i + 2))
+					 .arg(times.m_data[i]).str();
+			return RF_InvalidTimePoint;
+		}
 		std::vector<double> columnValues = reader.colData(col);
 
 		quantity = reader.m_captions[col];

@@ -250,6 +250,12 @@ void ClimateDataLoader::readClimateDataWAC(const ZEB::Path & fname, bool headerO
 			data[AirPressure].push_back(scaled(value(AirPressure), 100));
 		}
 
+		// setTime's binary search needs ordered points
+		if (const std::size_t i = firstDecreasingTimePoint(timePoints))
+			throw ZEB::Exception(composeErrorText(RF_InvalidTimePoint, fname,
+												  ZEB::FormatString("#%1 (total line #%2)").arg(static_cast<unsigned long>(i + 1))
+												  .arg(static_cast<unsigned long>(headerCount + i + 1)).str()), LOCATION);
+
 		SolarRadiationModel solarModel;
 		placeSolarRadiationModel(solarModel);
 		convertDirectHorizontalToNormal(solarModel, timePoints, data[DirectRadiation]);

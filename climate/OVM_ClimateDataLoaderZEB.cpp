@@ -239,11 +239,8 @@ void ClimateDataLoader::readClimateDataZEB(const ZEB::Path & fname, bool headerO
 
 	m_data.swap(data);
 	m_dataTimePoints.swap(timePoints);
-	if (!hasValidTimePoints()) {
-		// the first point that is not after its predecessor, for the message
-		std::size_t i = 1;
-		while (m_dataTimePoints[i] >= m_dataTimePoints[i - 1])
-			++i;
+	const std::size_t i = firstDecreasingTimePoint(m_dataTimePoints);
+	if (i != 0) {
 		m_data.swap(data);
 		m_dataTimePoints.swap(timePoints);
 		throw ZEB::Exception(composeErrorText(RF_InvalidTimePoint, fname,

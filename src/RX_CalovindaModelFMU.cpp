@@ -232,6 +232,12 @@ void CalovindaModelFMU::getRealParameter(int valueReference, double & value) {
 		case FMU2_ZoneMeanAirRelativeHumidity:	value = m_RHRoom; break;
 		case FMU2_WaterVaporMassFlowRateOut:	value = m_externalVaporInput; break;
 		case FMU2_WaterVaporEnthalpyFlowOut:	value = m_inputCache.m_waterVaporEnthalpyFlow; break;
+		// hosts read every real variable, inputs included, and must get back what they set
+		case FMU2_ConvectiveThermalLoad:		value = m_inputCache.m_convectiveThermalLoad; break;
+		case FMU2_RadiantThermalLoad:			value = m_inputCache.m_radiantThermalLoad; break;
+		case FMU2_WaterVaporMassFlowRateIn:		value = m_inputCache.m_waterVaporMassFlowRate; break;
+		case FMU2_WaterVaporEnthalpyFlowIn:		value = m_inputCache.m_waterVaporEnthalpyFlow; break;
+		case FMU2_LiquidWaterMassFlowRate:		value = m_inputCache.m_liquidWaterMassFlowRate; break;
 		default:
 			break;
 	}

@@ -63,7 +63,8 @@ public:
 	/*! Caches an input; unknown value references and moisture inputs of a project without
 		moisture balance are ignored. */
 	void setRealParameter(int valueReference, double value);
-	/*! An output from the model's last evaluation; unknown value references leave value. */
+	/*! An output from the model's last evaluation, or an input as cached; unknown value
+		references leave value. */
 	void getRealParameter(int valueReference, double & value);
 
 	/*! Bytes of the block written by serializeModelVariables() for the initialised model. */

@@ -130,8 +130,7 @@ void CoolingModel::readXML(QXmlStreamReader & reader) {
 			continue;
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MaxPower")) {
-			const double v = readTextElement(reader).toDouble();
-			m_maxPower = std::isfinite(v) ? v : 0;
+			m_maxPower = readFiniteRealElement(reader, "CoolingModel", FUNC_ID);
 		}
 		else if (tag == QLatin1String("LinearSpline")) {
 			QString name, xUnit, yUnit;

@@ -81,8 +81,7 @@ void HeatingModel::readXML(QXmlStreamReader & reader) {
 			continue;
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MaxPower")) {
-			const double v = readTextElement(reader).toDouble();
-			m_maxPower = std::isfinite(v) ? v : 0;
+			m_maxPower = readFiniteRealElement(reader, "HeatingModel", "HeatingModel::readXML()");
 		}
 		else if (tag == QLatin1String("ScheduleSetPoints"))
 			m_scheduleSetPoints.readXML(reader);

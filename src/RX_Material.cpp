@@ -22,10 +22,14 @@ bool nearlyEqual(double a, double b) {
 	return a + ZEB::NEAR_ZERO >= b && b + ZEB::NEAR_ZERO >= a;
 }
 
-// An attribute's number, 0 when it is none or not finite.
-double finiteOrZero(const QStringRef & text) {
+// An attribute's number, 0 when it is none; ok false when it is a number that is not finite.
+double finiteOrZero(const QStringRef & text, bool & ok) {
 	const double v = text.toDouble();
-	return std::isfinite(v) ? v : 0;
+	if (!std::isfinite(v)) {
+		ok = false;
+		return 0;
+	}
+	return v;
 }
 
 bool isDescriptiveText(Material::TextType type) {
@@ -192,7 +196,15 @@ void Material::readXML(QXmlStreamReader & reader) {
 		const QStringRef attrName = a.name();
 		if (!attrName.startsWith('w') || attrName == QLatin1String("w80") || attrName == QLatin1String("wsat"))
 			continue;
-		points[finiteOrZero(attrName.mid(1)) / 100] = finiteOrZero(a.value());
+		bool ok = true;
+		const double rh = finiteOrZero(attrName.mid(1), ok) / 100;
+		const double w = finiteOrZero(a.value(), ok);
+		if (!ok) {
+			reader.raiseError(QCoreApplication::translate("Material", "Invalid value for attribute '%1'.")
+							  .arg(attrName.toString()));
+			return;
+		}
+		points[rh] = w;
 	}
 
 	readUntilEndElement(reader);

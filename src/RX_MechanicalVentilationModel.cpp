@@ -110,8 +110,7 @@ void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
 			m_modelType = type;
 
 	auto readNumber = [&reader]() {
-		const double v = readTextElement(reader).toDouble();
-		return std::isfinite(v) ? v : 0;
+		return readFiniteRealElement(reader, "MechanicalVentilationModel", FUNC_ID);
 	};
 
 	while (!reader.atEnd()) {

@@ -117,8 +117,7 @@ void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
 			m_modelType = type;
 
 	auto readNumber = [&reader](double & value) {
-		const double v = readTextElement(reader).toDouble();
-		value = std::isfinite(v) ? v : 0;
+		value = readFiniteRealElement(reader, "NaturalVentilationModel", FUNC_ID);
 	};
 	// an unreadable time would place the day anywhere: keep the one we have
 	auto readTime = [&reader](QTime & time) {

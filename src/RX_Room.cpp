@@ -31,10 +31,9 @@ const char * const SIMULATION_PARAMETERS_LOCATION = "[Room::readSimulationParame
 /*! Length of the simulation year [s]. */
 const double SECONDS_PER_YEAR = 31536000.0;
 
-/*! Text that is no finite number reads as 0. */
-double readReal(QXmlStreamReader & reader) {
-	const double v = readTextElement(reader).toDouble();
-	return std::isfinite(v) ? v : 0;
+/*! Text that is no number reads as 0; a number that is not finite is refused. */
+double readReal(QXmlStreamReader & reader, const char * section, const char * location) {
+	return readFiniteRealElement(reader, section, location);
 }
 
 bool readBool(QXmlStreamReader & reader) {
@@ -435,14 +434,20 @@ void Room::readGeometrySection(QXmlStreamReader & reader) {
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("Height"))
-			m_height = readReal(reader);
+			m_height = readReal(reader, "Geometry", location);
 		else if (tag == QLatin1String("Area"))
-			m_area = readReal(reader);
+			m_area = readReal(reader, "Geometry", location);
 		else if (tag == QLatin1String("Constructions")) {
 			while (readChildElement(reader)) {
 				if (reader.name() == QLatin1String("RoomConstruction")) {
 					RoomConstruction construction;
-					construction.readXML(reader);
+					try {
+						construction.readXML(reader);
+					}
+					catch (ZEB::Exception & ex) {
+						throw ZEB::Exception(ex, ZEB::FormatString("Error reading room construction #%1.")
+											 .arg(static_cast<unsigned long>(m_constructions.size() + 1)), location);
+					}
 					// the caller reports the error; nothing after it is trusted
 					if (reader.hasError())
 						return;
@@ -464,23 +469,23 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 		if (tag == QLatin1String("MoistureBalanceEnabled"))
 			m_moistureBalanceEnabled = readBool(reader);
 		else if (tag == QLatin1String("RHInitial"))
-			m_RHInitial = readReal(reader) / 100;
+			m_RHInitial = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION) / 100;
 		else if (tag == QLatin1String("SimulationStartTime")) {
-			const double t = readReal(reader);
+			const double t = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 			if (!(t > 0))
 				throw ZEB::Exception("Invalid value for 'SimulationStartTime' parameter. Start time must be > than 0 seconds.",
 									 SIMULATION_PARAMETERS_LOCATION);
 			m_simulationStartTime = t;
 		}
 		else if (tag == QLatin1String("SimulationEndTime")) {
-			const double t = readReal(reader);
+			const double t = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 			if (!(t > 0))
 				throw ZEB::Exception("Invalid value for 'SimulationEndTime' parameter. End time must be > than 0 seconds.",
 									 SIMULATION_PARAMETERS_LOCATION);
 			m_simulationEndTime = t;
 		}
 		else if (tag == QLatin1String("OutputTimeSteps")) {
-			const double dt = readReal(reader);
+			const double dt = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 			if (!(dt >= 1))
 				throw ZEB::Exception("Invalid value for 'OutputTimeSteps' parameter. Output time step must be at least 1 second.",
 									 SIMULATION_PARAMETERS_LOCATION);
@@ -489,18 +494,18 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("CyclicTwoYearSimulation"))
 			m_cyclicTwoYearSimulation = readBool(reader);
 		else if (tag == QLatin1String("TInitial"))
-			m_TInitial = readReal(reader);
+			m_TInitial = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 		else if (tag == QLatin1String("Albedo"))
-			m_albedo = readReal(reader);
+			m_albedo = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 		else if (tag == QLatin1String("GammaHC"))
-			m_gammaHC = readReal(reader);
+			m_gammaHC = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 		// older files name the radiant share "GammaR"
 		else if (tag == QLatin1String("GammaRad") || tag == QLatin1String("GammaR"))
-			m_gammaRad = readReal(reader);
+			m_gammaRad = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 		else if (tag == QLatin1String("AdditionalMassHeatCapacity"))
-			m_additionalMassHeatCapacity = readReal(reader);
+			m_additionalMassHeatCapacity = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 		else if (tag == QLatin1String("AdditionalMass"))
-			m_additionalMass = readReal(reader);
+			m_additionalMass = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 		else if (tag == QLatin1String("InterfaceDefinition"))
 			m_interfaceDefinition = readTextElement(reader).trimmed().toInt(nullptr, 10);
 		else if (tag == QLatin1String("UsePerezModel"))

@@ -20,7 +20,7 @@ QString tr(const char * text) {
 }
 
 double readReal(QXmlStreamReader & reader) {
-	return readTextElement(reader).toDouble();
+	return readFiniteRealElement(reader, "RoomConstruction", "RoomConstruction::readXML()");
 }
 
 unsigned int readId(QXmlStreamReader & reader) {

@@ -153,6 +153,14 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 			m_type = t;
 
 	const std::string name = m_name.toStdString();
+	const std::string owner = "schedule '" + name + "'";
+	// a list's numbers, refusing any that is not finite, into the hours from the first on
+	auto readList = [&](auto first, auto last) {
+		const QString tag = reader.name().toString();
+		const QString text = readTextElement(reader);
+		checkFiniteNumberList(text, tag, owner, FUNC_ID);
+		readValues(text, first, last);
+	};
 	// true when the element belongs to the schedule's kind; otherwise warns and leaves it unread
 	auto accepted = [&](ScheduleType kind, const char * tag) {
 		if (m_type == kind)
@@ -177,15 +185,15 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ConstantValue")) {
 			if (accepted(CONSTANT, "ConstantValue"))
-				m_constantValue = readTextElement(reader).toDouble();
+				m_constantValue = readFiniteRealElement(reader, owner, FUNC_ID);
 		}
 		else if (tag == QLatin1String("SummerSchedule")) {
 			if (accepted(DAILY_SEASONAL, "SummerSchedule"))
-				readValues(readTextElement(reader), m_summerSchedule.begin(), m_summerSchedule.end());
+				readList(m_summerSchedule.begin(), m_summerSchedule.end());
 		}
 		else if (tag == QLatin1String("WinterSchedule")) {
 			if (accepted(DAILY_SEASONAL, "WinterSchedule"))
-				readValues(readTextElement(reader), m_winterSchedule.begin(), m_winterSchedule.end());
+				readList(m_winterSchedule.begin(), m_winterSchedule.end());
 		}
 		else if (tag == QLatin1String("SummerStartDay")) {
 			if (accepted(DAILY_SEASONAL, "SummerStartDay"))
@@ -197,11 +205,11 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		}
 		else if (tag == QLatin1String("WeekDaySchedule")) {
 			if (accepted(DAILY_WEEK, "WeekDaySchedule"))
-				readValues(readTextElement(reader), m_weekDaySchedule.begin(), m_weekDaySchedule.end());
+				readList(m_weekDaySchedule.begin(), m_weekDaySchedule.end());
 		}
 		else if (tag == QLatin1String("WeekEndSchedule")) {
 			if (accepted(DAILY_WEEK, "WeekEndSchedule"))
-				readValues(readTextElement(reader), m_weekEndSchedule.begin(), m_weekEndSchedule.end());
+				readList(m_weekEndSchedule.begin(), m_weekEndSchedule.end());
 		}
 		else if (tag == QLatin1String("WeekEndDays")) {
 			if (accepted(DAILY_WEEK, "WeekEndDays")) {
@@ -223,7 +231,7 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("AnnualSchedule")) {
 			if (accepted(ANNUAL, "AnnualSchedule")) {
 				m_annualSchedule.resize(HOURS_PER_YEAR, 0.0);
-				readValues(readTextElement(reader), m_annualSchedule.begin(), m_annualSchedule.end());
+				readList(m_annualSchedule.begin(), m_annualSchedule.end());
 			}
 		}
 		else if (tag == QLatin1String("AnnualScheduleCCD")) {

@@ -19,8 +19,7 @@ const char * const MODEL_TYPE_NAMES[] = {"CONSTANT", "SCHEDULED", "INTENSITY_CON
 const char * const READ_LOCATION = "[ShadingControlModel::readXML]";
 
 double readNumber(QXmlStreamReader & reader) {
-	const double v = readTextElement(reader).toDouble();
-	return std::isfinite(v) ? v : 0;
+	return readFiniteRealElement(reader, "ShadingControlModel", READ_LOCATION);
 }
 
 void warnUnknown(const QStringRef & tag) {

@@ -48,8 +48,7 @@ ZEBMK::Vector3D sunDirection(const StructuralShading::SunPosition & pos) {
 }
 
 double readNumber(QXmlStreamReader & reader) {
-	const double v = readTextElement(reader).toDouble();
-	return std::isfinite(v) ? v : 0;
+	return readFiniteRealElement(reader, "StructuralShading", "[ShadingControlModel::StructuralShading::readXML]");
 }
 
 } // namespace

@@ -45,10 +45,8 @@ void UserLoads::readXML(QXmlStreamReader & reader) {
 		if (!reader.isStartElement())
 			continue;
 		const QStringRef tag = reader.name();
-		if (tag == QLatin1String("PersonLoad")) {
-			const double v = readTextElement(reader).toDouble();
-			m_personLoad = std::isfinite(v) ? v : 0;
-		}
+		if (tag == QLatin1String("PersonLoad"))
+			m_personLoad = readFiniteRealElement(reader, "UserLoads", "UserLoads::readXML()");
 		else if (tag == QLatin1String("ScheduleOccupancy"))
 			m_scheduleOccupancy.readXML(reader);
 		else if (tag == QLatin1String("ScheduleEquipmentLoad"))

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include "ZEB_Conversions.h"
+#include "ZEB_Exception.h"
 #include "ZEB_LinearSpline.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
@@ -106,6 +108,43 @@ QString readTextElement(QXmlStreamReader & reader) {
 		return QString();
 	Q_ASSERT(reader.isStartElement());
 	return reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+}
+
+
+bool isNonFiniteNumber(const QString & text) {
+	// Qt reads "nan" and "inf" as numbers and a number beyond double's range as infinity
+	return !std::isfinite(text.toDouble());
+}
+
+
+namespace {
+
+[[noreturn]] void throwNonFinite(const QString & text, const QString & tag, const std::string & owner,
+								 const char * location)
+{
+	throw ZEB::Exception(ZEB::FormatString("Invalid value '%1' in element '%2' of %3, expected a finite number.")
+						 .arg(text.trimmed().toStdString()).arg(tag.toStdString()).arg(owner), location);
+}
+
+} // namespace
+
+
+double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owner, const char * location) {
+	const QString tag = reader.name().toString();
+	const QString text = readTextElement(reader);
+	const double v = text.toDouble();
+	if (!std::isfinite(v))
+		throwNonFinite(text, tag, owner, location);
+	return v;
+}
+
+
+void checkFiniteNumberList(const QString & text, const QString & tag, const std::string & owner,
+						   const char * location)
+{
+	for (const QString & word : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+		if (isNonFiniteNumber(word))
+			throwNonFinite(word, tag, owner, location);
 }
 
 
@@ -242,13 +281,13 @@ void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString &
 			break;
 		if (!reader.isStartElement())
 			continue;
-		if (reader.name() == QLatin1String("X")) {
-			xUnit = reader.attributes().value("unit").toString();
-			x = leadingNumbers(reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement));
-		}
-		else if (reader.name() == QLatin1String("Y")) {
-			yUnit = reader.attributes().value("unit").toString();
-			y = leadingNumbers(reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement));
+		if (reader.name() == QLatin1String("X") || reader.name() == QLatin1String("Y")) {
+			const bool isX = reader.name() == QLatin1String("X");
+			(isX ? xUnit : yUnit) = reader.attributes().value("unit").toString();
+			const QString tag = reader.name().toString();
+			const QString text = reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+			checkFiniteNumberList(text, tag, "LinearSpline '" + name.toStdString() + "'", "[readNamedZEBSplineData]");
+			(isX ? x : y) = leadingNumbers(text);
 		}
 		else {
 			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in LinearSpline tag: '%1'.")

@@ -1,6 +1,8 @@
 #ifndef RX_XMLHelpersH
 #define RX_XMLHelpersH
 
+#include <string>
+
 #include <QString>
 
 class QXmlStreamReader;
@@ -32,6 +34,21 @@ bool readChildElement(QXmlStreamReader & reader);
 /*! The text of the element the reader stands on (a start element); a child element is a reader
 	error. The reader is left on the end element. */
 QString readTextElement(QXmlStreamReader & reader);
+
+/*! True for text that reads as a number but no finite one: "nan", "inf" (signed, any case) or
+	a number beyond the range of double. */
+bool isNonFiniteNumber(const QString & text);
+
+/*! The real number in the text of the element the reader stands on (a start element); the
+	reader is left on its end element. Text that is no number at all reads as 0. A number that
+	is not finite throws ZEB::Exception "Invalid value '<text>' in element '<tag>' of <owner>,
+	expected a finite number." at location: no quantity of these files may be one. */
+double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owner, const char * location);
+
+/*! Throws as readFiniteRealElement for the first word of a list of numbers (white-space
+	separated) that is a non-finite number; tag names the list's element. */
+void checkFiniteNumberList(const QString & text, const QString & tag, const std::string & owner,
+						   const char * location);
 
 /*! Real numbers in files: general notation with 6 significant digits, '.' as decimal point
 	whatever the locale of the host. */

@@ -176,3 +176,32 @@ TEST(ClimateDataLoaderCCD, ReadsTheLocationDescription) {
 	EXPECT_EQ(TestSupport::thrownAt([&] { l.readDescriptionCCD(path); }, WHERE)
 			  .rfind("Error in line 3 of project file '" + path + "':\nError", 0), 0u);
 }
+
+
+TEST(ClimateDataLoaderCCD, RefusesDescriptionsThatAreNoUTF8Text) {
+	TestSupport::TempDirectory dir("ccd");
+	TestSupport::MessageRecorder messages;
+	const std::string path = dir.file("description.xml");
+	const char * const WHERE = "[ClimateDataLoader::readDescriptionCCD]";
+	ClimateDataLoader l;
+
+	// UTF-8 with Windows line ends reads as it is
+	std::ofstream(path, std::ios::binary) << DESCRIPTION_HEAD << "/>\r\n<TimeZone>1</TimeZone>\r\n"
+		"<Description langid=\"en\">Z\xC3\xBCrich,Schweiz</Description>\r\n</ClimateDataLocation>\r\n";
+	l.readDescriptionCCD(path);
+	EXPECT_EQ(l.m_city, "EN: Z\xC3\xBCrich");
+
+	// a multi-byte character cut by the end of the file, a Latin-1 byte, a NUL byte
+	const std::string refused[] = {
+		std::string("<ClimateDataLocation>\n<Description langid=\"en\">Z\xC3"),
+		std::string("<ClimateDataLocation>\r\n<Description\r\nlangid=\"en\">Z\xFCrich"),
+		std::string("<ClimateDataLocation>\n\n<Source>a\0b</Source>", 37),
+		std::string("<ClimateDataLocation>\n\n<Source>\xF0\x9F\x98</Source>")
+	};
+	const unsigned int lines[] = {2, 3, 3, 3};
+	for (unsigned int i = 0; i < 4; ++i) {
+		std::ofstream(path, std::ios::binary) << refused[i];
+		EXPECT_TRUE(TestSupport::throwsWith([&] { l.readDescriptionCCD(path); }, "Invalid UTF-8 text in line "
+				+ std::to_string(lines[i]) + " of description XML file " + path + ".", WHERE)) << i;
+	}
+}

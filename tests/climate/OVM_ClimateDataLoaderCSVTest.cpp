@@ -98,3 +98,16 @@ TEST(ClimateDataLoaderCSV, WritesCyclicYearsAndTimeSeriesAsTables) {
 	EXPECT_NE(TestSupport::readFile(path).find("\n1\t-9999\t"), std::string::npos);
 
 }
+
+
+TEST(ClimateDataLoaderCSV, RefusesTimePointsOutOfOrder) {
+	TestSupport::TempDirectory dir("csv");
+	const std::string path = dir.file("zone.tsv");
+	std::ofstream(path) << "Time [h]\tTemperature [C]\n0\t20\n2\t22\n1\t21\n";
+	const CSVResult r = readCSV(path);
+	EXPECT_EQ(r.m_res, ClimateDataLoader::RF_InvalidTimePoint);
+	EXPECT_EQ(r.m_errmsg, "#4 (time point 3600 s)");
+	EXPECT_TRUE(r.m_timePoints.empty());
+	EXPECT_EQ(ClimateDataLoader::composeErrorText(r.m_res, path, r.m_errmsg),
+			  "Invalid time point (non monotonic increasing or duplicate time point in line #4 (time point 3600 s)");
+}

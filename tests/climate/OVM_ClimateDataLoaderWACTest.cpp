@@ -166,3 +166,36 @@ TEST(ClimateDataLoaderWAC, RefusesMalformedHeadersAndLines) {
 	f.write(path, 0);
 	EXPECT_EQ(innerMessage(l, path, true), "Missing required column 'WS'.");
 }
+
+
+TEST(ClimateDataLoaderWAC, RefusesTimePointsOutOfOrder) {
+	TestSupport::TempDirectory dir("wac");
+	const std::string path = dir.file("a.wac");
+	WACFile f;
+	f.m_lines = 4;
+	f.m_columns = 5;
+	f.m_captions = "TIME\tTA\tHREL\tISDH\tISD";
+	const char * hours[] = {"07:30", "08:30", "09:30", "10:30"};
+	const char * temperatures[] = {"5", "6", "20", "8"};
+	f.m_lineOf = [&](unsigned int k) {
+		return std::string("2021-01-01 ") + hours[k] + "\t" + temperatures[k] + "\t0.5\t0\t0";
+	};
+	f.write(path);
+	ClimateDataLoader l;
+	l.readClimateData(path);
+	// linear between the points: 5 / 5.5 / 6 / 13 C at 07:30 / 08:00 / 08:30 / 09:00
+	const double expected[] = {5, 5.5, 6, 13};
+	for (unsigned int i = 0; i < 4; ++i) {
+		l.setTime(2021, 7.5*3600 + i*1800);
+		EXPECT_DOUBLE_EQ(l.m_currentData[ClimateDataLoader::Temperature], expected[i]) << i;
+	}
+
+	// the same lines with 08:30 and 09:30 swapped
+	std::swap(hours[1], hours[2]);
+	std::swap(temperatures[1], temperatures[2]);
+	f.write(path);
+	const std::vector<double> before = l.m_dataTimePoints;
+	EXPECT_EQ(innerMessage(l, path), "Invalid time point (non monotonic increasing or duplicate time point in line "
+			  "#3 (total line #13)");
+	EXPECT_EQ(l.m_dataTimePoints, before);
+}

@@ -172,9 +172,10 @@ TEST(RXCalovindaModelFMU, ReportsClimateAndRoomInFMUUnits) {
 	EXPECT_DOUBLE_EQ(real(fmu, RX::FMU2_ZoneMeanAirTemperature), 293.15);
 	EXPECT_EQ(real(fmu, RX::FMU2_HeatingSetpointTemperature), -999.0);
 	EXPECT_EQ(real(fmu, RX::FMU2_CoolingSetpointTemperature), -999.0);
-	// neither the results directory nor states are real outputs
-	for (const int vr : {RX::FMU2_ResultsRootDir, RX::FMU2_StateOffset, RX::FMU2_DerivativeOffset, 2001})
+	// neither the results directory nor states are real outputs; an input reads as set
+	for (const int vr : {RX::FMU2_ResultsRootDir, RX::FMU2_StateOffset, RX::FMU2_DerivativeOffset})
 		EXPECT_EQ(real(fmu, vr), -1.0) << vr;
+	EXPECT_EQ(real(fmu, RX::FMU2_ConvectiveThermalLoad), 0.0);
 }
 
 

@@ -123,6 +123,9 @@ TEST(RXMaterial, ReportsMissingValuesAndKeepsTheFields) {
 	EXPECT_EQ(m.m_lambda, 0.5);
 	EXPECT_EQ(m.m_rho, 1800);
 	EXPECT_EQ(m.m_cT, 780);	// not read after the error
+	// a moisture storage point that is no finite number
+	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" w50=\"nan\" w80=\"100\" wsat=\"130\"/>"), m),
+			  "Invalid value for attribute 'w50'.");
 }
 
 

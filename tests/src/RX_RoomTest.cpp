@@ -536,3 +536,50 @@ TEST(RXRoom, EveryCutOfAProjectFileFailsAndLeavesTheDatabase) {
 		}
 	}
 }
+
+
+TEST(RXRoom, RefusesNumbersThatAreNotFinite) {
+	const auto refused = [](const std::string & roomChildren) {
+		RX::Room room;
+		RX::Database db;
+		return readInto(project(roomChildren), room, db).m_exception;
+	};
+	const auto message = [](const std::string & text, const std::string & tag, const std::string & owner) {
+		return "Invalid value '" + text + "' in element '" + tag + "' of " + owner + ", expected a finite number.";
+	};
+	const std::string construction = "<RoomConstruction><AW>10</AW><constructionId>7</constructionId></RoomConstruction>";
+	EXPECT_EQ(refused("<Geometry><Constructions>" + construction + "<RoomConstruction><AW> nan </AW></RoomConstruction>"
+					  "</Constructions></Geometry>"),
+			  message("nan", "AW", "RoomConstruction") + " \nError reading room construction #2.");
+	EXPECT_EQ(refused("<Geometry><Constructions><RoomConstruction><orientation>-inf</orientation></RoomConstruction>"
+					  "</Constructions></Geometry>"),
+			  message("-inf", "orientation", "RoomConstruction") + " \nError reading room construction #1.");
+	EXPECT_EQ(refused("<Geometry><Height>1e999</Height></Geometry>"), message("1e999", "Height", "Geometry"));
+	EXPECT_EQ(refused("<SimulationParameters><Albedo>NaN</Albedo></SimulationParameters>"),
+			  message("NaN", "Albedo", "SimulationParameters"));
+	EXPECT_EQ(refused("<HeatingModel modelType=\"SIMPLE\"><MaxPower>inf</MaxPower></HeatingModel>"),
+			  message("inf", "MaxPower", "HeatingModel"));
+	// a schedule's constant and every number of its value lists
+	EXPECT_EQ(refused("<HeatingModel><ScheduleSetPoints type=\"CONSTANT\"><ConstantValue>nan</ConstantValue>"
+					  "</ScheduleSetPoints></HeatingModel>"),
+			  message("nan", "ConstantValue", "schedule 'ScheduleSetPoints'"));
+	EXPECT_EQ(refused("<UserLoads><ScheduleOccupancy type=\"DAILY_WEEK\"><WeekDaySchedule>0 1 inf 1</WeekDaySchedule>"
+					  "</ScheduleOccupancy></UserLoads>"),
+			  message("inf", "WeekDaySchedule", "schedule 'ScheduleOccupancy'"));
+	EXPECT_EQ(refused("<NaturalVentilationModel><ScheduleAirChangeRates type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\">"
+					  "<X unit=\"h\">0 1 2</X><Y unit=\"---\">0 1 nan</Y></LinearSpline></ScheduleAirChangeRates>"
+					  "</NaturalVentilationModel>"),
+			  message("nan", "Y", "LinearSpline 'DatLinear'"));
+	for (const char * element : {"<NaturalVentilationModel><MinTRoom>nan</MinTRoom></NaturalVentilationModel>",
+								 "<MechanicalVentilationModel><SupplyTemperature>nan</SupplyTemperature></MechanicalVentilationModel>",
+								 "<CoolingModel><MaxPower>nan</MaxPower></CoolingModel>",
+								 "<UserLoads><PersonLoad>nan</PersonLoad></UserLoads>",
+								 "<ShadingControlModel><MaxRadiationIntensityWest>nan</MaxRadiationIntensityWest></ShadingControlModel>"})
+		EXPECT_NE(refused(element).find("Invalid value 'nan' in element '"), std::string::npos) << element;
+
+	// text that is no number at all still reads as 0
+	RX::Room room;
+	RX::Database db;
+	ASSERT_FALSE(readInto(project("<Geometry><Height>high</Height></Geometry>"), room, db).failed());
+	EXPECT_EQ(room.m_height, 0.0);
+}

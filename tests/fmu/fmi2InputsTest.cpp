@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "FMUHost.h"
+#include "RX_FMU2InputOutputDefinitions.h"
+#include "RX_FMU2ModelDescription.h"
+
+// The FMU's inputs as a host sets them: through the library loaded with dlopen, in the standard
+// call sequence.
+namespace {
+
+using FMUHost::Library;
+using FMUHost::Recorder;
+
+/*! States of the box: 258 wall cells and the room air's energy; with the moisture balance each
+	cell and the room have two. */
+const std::size_t N_THERMAL = 259;
+const std::size_t N_MOISTURE = 2*N_THERMAL;
+
+class Fmi2InputsTest : public ::testing::Test {
+protected:
+	/*! The host's box (FMUHost::writeResources), changed by adjust before it is written. */
+	void writeResources(const std::function<void(RX::Room &, RX::Database &)> & adjust) {
+		FMUHost::writeResources(m_resources.path());
+		RX::Database db;
+		RX::Room room;
+		room.m_constructions.clear();
+		room.m_shadingControlModel.m_structuralShadings.clear();
+		Case600::addBox(room, db);
+		Case600::addWindow(room, db);
+		Case600::addDenverHeatingAndCooling(room);
+		adjust(room, db);
+		QFile file(QString::fromStdString(m_resources.file("calovinda_project.rmxml")));
+		ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+		QXmlStreamWriter writer(&file);
+		room.writeXML(writer, &db);
+	}
+
+	/*! Instantiated, experiment set up from 0 s to a day, initialised; logging on. */
+	fmi2Component start(const char * name, fmi2Type type, Recorder & recorder) {
+		fmi2Component c = fmi.fmi2Instantiate(name, type, RX::FMU2_GUID,
+											  FMUHost::fileURI(m_resources.path() + "/").c_str(),
+											  &recorder.m_functions, fmi2False, fmi2True);
+		EXPECT_NE(c, nullptr) << recorder.messages();
+		EXPECT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2True, 86400), fmi2OK);
+		EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << recorder.messages();
+		EXPECT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2OK) << recorder.messages();
+		return c;
+	}
+
+	/*! Model exchange in continuous-time mode at time 0 with the initial states. */
+	fmi2Component startContinuousTime(const char * name, Recorder & recorder, std::size_t n) {
+		fmi2Component c = start(name, fmi2ModelExchange, recorder);
+		fmi2EventInfo info{};
+		EXPECT_EQ(fmi.fmi2NewDiscreteStates(c, &info), fmi2OK);
+		EXPECT_EQ(fmi.fmi2EnterContinuousTimeMode(c), fmi2OK);
+		std::vector<double> x(n);
+		EXPECT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), n), fmi2OK);
+		EXPECT_EQ(fmi.fmi2SetTime(c, 0), fmi2OK);
+		EXPECT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), n), fmi2OK);
+		return c;
+	}
+
+	std::vector<double> derivatives(fmi2Component c, std::size_t n) {
+		std::vector<double> dx(n);
+		EXPECT_EQ(fmi.fmi2GetDerivatives(c, dx.data(), n), fmi2OK);
+		return dx;
+	}
+
+	void setReal(fmi2Component c, fmi2ValueReference vr, double value) {
+		EXPECT_EQ(fmi.fmi2SetReal(c, &vr, 1, &value), fmi2OK);
+	}
+
+	double real(fmi2Component c, fmi2ValueReference vr) {
+		double value = -1;
+		EXPECT_EQ(fmi.fmi2GetReal(c, &vr, 1, &value), fmi2OK);
+		return value;
+	}
+
+	const Library &					fmi = Library::instance();
+	TestSupport::TempDirectory		m_resources{"inputs"};
+};
+
+} // namespace
+
+
+TEST_F(Fmi2InputsTest, TwoThermalLoadsAddTheirSumToTheRoomsEnergyRateAndWarmIt) {
+	// without its window, so that the sun does not warm the box
+	writeResources([](RX::Room & room, RX::Database &) {
+		RX::RoomConstruction & south = room.m_constructions[2];
+		south.m_windowId = 0;
+		south.m_AF = 0;
+		south.m_AW = 21.6;
+	});
+
+	// model exchange: at the same time and state the room air's energy rate rises by the loads
+	Recorder me;
+	fmi2Component c = startContinuousTime("me", me, N_THERMAL);
+	const std::vector<double> before = derivatives(c, N_THERMAL);
+	setReal(c, RX::FMU2_ConvectiveThermalLoad, 2000);
+	setReal(c, RX::FMU2_RadiantThermalLoad, 2000);
+	const std::vector<double> after = derivatives(c, N_THERMAL);
+	EXPECT_NEAR(after[N_THERMAL - 1] - before[N_THERMAL - 1], 4000, 1e-6);
+	for (std::size_t i = 0; i + 1 < N_THERMAL; ++i)
+		EXPECT_EQ(after[i], before[i]) << i;
+	EXPECT_EQ(real(c, RX::FMU2_ConvectiveThermalLoad), 2000);
+	EXPECT_EQ(real(c, RX::FMU2_RadiantThermalLoad), 2000);
+
+	// the FMU has no integer or boolean variables: setting them changes nothing, reading them
+	// leaves the host's slot
+	const fmi2ValueReference vr = RX::FMU2_ConvectiveThermalLoad;
+	const fmi2Integer count = 7;
+	const fmi2Boolean on = fmi2True;
+	EXPECT_EQ(fmi.fmi2SetInteger(c, &vr, 1, &count), fmi2OK);
+	EXPECT_EQ(fmi.fmi2SetBoolean(c, &vr, 1, &on), fmi2OK);
+	fmi2Integer slot = 4711;
+	EXPECT_EQ(fmi.fmi2GetInteger(c, &vr, 1, &slot), fmi2OK);
+	EXPECT_EQ(slot, 4711);
+	EXPECT_EQ(derivatives(c, N_THERMAL), after);
+	EXPECT_EQ(real(c, RX::FMU2_ConvectiveThermalLoad), 2000);
+	fmi.fmi2FreeInstance(c);
+
+	// co-simulation of a January day: the box is held at its heating set point of 20 C; with 4 kW
+	// more it warms up to its cooling set point of 27 C
+	Recorder reference, loaded;
+	fmi2Component cold = start("reference", fmi2CoSimulation, reference);
+	fmi2Component warm = start("loaded", fmi2CoSimulation, loaded);
+	setReal(warm, RX::FMU2_ConvectiveThermalLoad, 2000);
+	setReal(warm, RX::FMU2_RadiantThermalLoad, 2000);
+	double TCold = 0, TWarm = 0;
+	for (unsigned int h = 0; h < 24; ++h) {
+		ASSERT_EQ(fmi.fmi2DoStep(cold, 3600.0*h, 3600, fmi2True), fmi2OK) << reference.messages();
+		ASSERT_EQ(fmi.fmi2DoStep(warm, 3600.0*h, 3600, fmi2True), fmi2OK) << loaded.messages();
+		TCold = real(cold, RX::FMU2_ZoneMeanAirTemperature);
+		TWarm = real(warm, RX::FMU2_ZoneMeanAirTemperature);
+		EXPECT_NEAR(TCold, 293.15, 0.3) << h;
+		EXPECT_GT(TWarm, TCold + 1) << h;
+	}
+	EXPECT_NEAR(TWarm, 300.15, 0.3);
+	EXPECT_EQ(real(warm, RX::FMU2_RadiantThermalLoad), 2000);
+	EXPECT_EQ(fmi.fmi2Terminate(cold), fmi2OK);
+	EXPECT_EQ(fmi.fmi2Terminate(warm), fmi2OK);
+	fmi.fmi2FreeInstance(cold);
+	fmi.fmi2FreeInstance(warm);
+}
+
+
+TEST_F(Fmi2InputsTest, MoistureInputsFeedTheRoomAirsVapourAndEnergyBalances) {
+	writeResources([](RX::Room & room, RX::Database & db) {
+		room.m_moistureBalanceEnabled = true;
+		room.m_interfaceDefinition = 0x20;
+		// a project file keeps a sorption isotherm through its water content at 80 %
+		for (unsigned int id = 1; id <= 4; ++id) {
+			RX::Material m = *db.materialById(id);
+			m.init({0.0, 0.8, 1.0}, {0.0, 8.0, 10.0});
+			db.deleteMaterial(id);
+			db.addMaterial(m, id);
+		}
+	});
+	Recorder me;
+	fmi2Component c = startContinuousTime("me", me, N_MOISTURE);
+	const std::vector<double> before = derivatives(c, N_MOISTURE);
+	setReal(c, RX::FMU2_LiquidWaterMassFlowRate, 1e-4);
+	setReal(c, RX::FMU2_WaterVaporMassFlowRateIn, 2e-4);
+	setReal(c, RX::FMU2_WaterVaporEnthalpyFlowIn, 500);
+	const std::vector<double> after = derivatives(c, N_MOISTURE);
+	// the room's states are its energy and its vapour mass, the last two
+	EXPECT_NEAR(after[N_MOISTURE - 2] - before[N_MOISTURE - 2], 500, 1e-6);
+	EXPECT_NEAR(after[N_MOISTURE - 1] - before[N_MOISTURE - 1], 3e-4, 1e-15);
+	EXPECT_DOUBLE_EQ(real(c, RX::FMU2_WaterVaporMassFlowRateOut), 3e-4);
+	EXPECT_EQ(real(c, RX::FMU2_WaterVaporEnthalpyFlowOut), 500);
+	EXPECT_EQ(real(c, RX::FMU2_LiquidWaterMassFlowRate), 1e-4);
+	EXPECT_EQ(real(c, RX::FMU2_WaterVaporMassFlowRateIn), 2e-4);
+	fmi.fmi2FreeInstance(c);
+
+	// a co-simulated hour with 0.36 kg of water more leaves the room air more humid
+	Recorder dry, wet;
+	fmi2Component a = start("dry", fmi2CoSimulation, dry);
+	fmi2Component b = start("wet", fmi2CoSimulation, wet);
+	setReal(b, RX::FMU2_LiquidWaterMassFlowRate, 1e-4);
+	ASSERT_EQ(fmi.fmi2DoStep(a, 0, 3600, fmi2True), fmi2OK) << dry.messages();
+	ASSERT_EQ(fmi.fmi2DoStep(b, 0, 3600, fmi2True), fmi2OK) << wet.messages();
+	EXPECT_GT(real(b, RX::FMU2_ZoneMeanAirRelativeHumidity), real(a, RX::FMU2_ZoneMeanAirRelativeHumidity) + 0.01);
+	EXPECT_EQ(real(b, RX::FMU2_WaterVaporMassFlowRateOut), 1e-4);
+	fmi.fmi2FreeInstance(a);
+	fmi.fmi2FreeInstance(b);
+}
+
+
+TEST_F(Fmi2InputsTest, AnswersEveryStatusKindOfACoSimulation) {
+	writeResources([](RX::Room &, RX::Database &) {});
+	Recorder recorder;
+	fmi2Component c = start("status", fmi2CoSimulation, recorder);
+	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 600, fmi2True), fmi2OK);
+	for (const fmi2StatusKind kind : {fmi2DoStepStatus, fmi2PendingStatus, fmi2LastSuccessfulTime, fmi2Terminated}) {
+		SCOPED_TRACE(kind);
+		fmi2Status status = fmi2Fatal;
+		fmi2Real t = -1;
+		fmi2Integer i = -1;
+		fmi2Boolean b = -1;
+		fmi2String s = nullptr;
+		// only the status of the last step, its time and whether it ended the run are known
+		EXPECT_EQ(fmi.fmi2GetStatus(c, kind, &status), kind == fmi2DoStepStatus ? fmi2OK : fmi2Discard);
+		EXPECT_EQ(fmi.fmi2GetRealStatus(c, kind, &t), kind == fmi2LastSuccessfulTime ? fmi2OK : fmi2Discard);
+		EXPECT_EQ(fmi.fmi2GetIntegerStatus(c, kind, &i), fmi2Discard);
+		EXPECT_EQ(fmi.fmi2GetBooleanStatus(c, kind, &b), kind == fmi2Terminated ? fmi2OK : fmi2Discard);
+		EXPECT_EQ(fmi.fmi2GetStringStatus(c, kind, &s), fmi2Discard);
+	}
+	fmi2Real t = -1;
+	EXPECT_EQ(fmi.fmi2GetRealStatus(c, fmi2LastSuccessfulTime, &t), fmi2OK);
+	EXPECT_EQ(t, 600);
+	EXPECT_STREQ(fmi.fmi2GetTypesPlatform(), "default");
+	EXPECT_TRUE(recorder.received("fmi2GetIntegerStatus: get integer status."));
+	fmi.fmi2FreeInstance(c);
+}
