@@ -22,9 +22,12 @@ public:
 	int					m_reserved = 1;
 
 	/*! The integrator's own timer slots, zeroed by init(); the solver objects it works with feed
-		them too. */
+		them too, while they are enabled. */
 	TimerTable & timers() { return m_timers; }
 	const TimerTable & timers() const { return m_timers; }
+	/*! Timings cost clock reads in every step: a driver that reports them (writeMetrics(),
+		PrintTimings()) switches them on before the run; they are off until then. */
+	void enableTimers(bool on) { m_timers.enabled = on ? 1 : 0; }
 
 protected:
 	TimerTable			m_timers = {};

@@ -176,6 +176,9 @@ int IntegratorImplicitEuler::step() {
 	m_ydot.swap(m_ydotn);
 	m_maxStepFactor = 10;
 
+	if (m_model->takeJacobianUpdateRequest())
+		m_retryWithNewJac = true;
+
 	const double dtLast = m_dt;
 	double tNew = m_t;
 	try {

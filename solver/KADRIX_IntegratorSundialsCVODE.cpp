@@ -267,6 +267,20 @@ void installTimedRoutines(Impl * r) {
 	}
 }
 
+// CVODE sets up its linear solver at a step when the last set-up lies msbp steps back, and builds
+// a fresh Jacobian (or has the preconditioner set-up do so) when the last one lies msbj steps
+// back: both made to lie that far back, the next step sets up with a fresh Jacobian, whichever
+// linear solver is attached, matrix-based or matrix-free.
+void requestJacobianUpdate(Impl * r) {
+	CVodeMem cv = static_cast<CVodeMem>(r->m_cvodeMem);
+	CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
+	if (cv->cv_lsetup == nullptr || ls == nullptr)
+		return;
+	cv->cv_nstlp = cv->cv_nst - cv->cv_msbp;
+	ls->nstlj = cv->cv_nst - ls->msbj;
+}
+
+
 // The snapshot code reads CVODE's private records: after init, fields read through them must
 // agree with what the integrator set and with CVODE's public getters.
 bool cvodeLayoutMatches(const Impl * r, double t0, double relTol) {
@@ -637,6 +651,8 @@ int IntegratorSundialsCVODE::step() {
 	if (m_stopTime != 0 && CVodeSetStopTime(r->m_cvodeMem, m_stopTime) != CV_SUCCESS)
 		return StepFailure;
 	installTimedRoutines(r);
+	if (r->m_model->takeJacobianUpdateRequest())
+		requestJacobianUpdate(r);
 	const double tEnd = r->m_model->tEnd();
 	r->m_callbackException = nullptr;
 	const int flag = CVode(r->m_cvodeMem, tEnd, r->m_y, &r->m_t, CV_ONE_STEP);

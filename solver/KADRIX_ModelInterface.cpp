@@ -40,4 +40,6 @@ void ModelInterface::deserialize(void *&, const void *) {}
 
 void ModelInterface::writeMetrics(double, std::ostream *) {}
 
+bool ModelInterface::takeJacobianUpdateRequest() { return false; }
+
 } // namespace KADRIX

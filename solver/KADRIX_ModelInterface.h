@@ -66,6 +66,13 @@ public:
 	virtual void deserialize(void *& dataPtr, const void * dataEnd);
 	/*! Reports run metrics; elapsedSeconds is the wall-clock duration of the run [s]. */
 	virtual void writeMetrics(double elapsedSeconds, std::ostream * metricsFile);
+	/*! True once after the model's equations moved onto another linear piece at a completed step
+		(a controller switched on, off or into its limit): an iteration matrix built before still
+		carries the old piece's gains, and a Newton iteration on it can converge to a wrong step
+		that the error test does not catch. The integrators ask before each step and then build a
+		fresh Jacobian and set up their linear solver. Asking clears the request; by default there
+		is none. */
+	virtual bool takeJacobianUpdateRequest();
 };
 
 } // namespace KADRIX

@@ -14,7 +14,7 @@ bool validSlot(const TimerTable * timers, int slot) {
 extern "C" {
 
 void TimerStart(TimerTable * timers, int slot) {
-	if (!validSlot(timers, slot))
+	if (!validSlot(timers, slot) || timers->enabled == 0)
 		return;
 	gettimeofday(&timers->start[slot], nullptr);
 	timers->value[slot] = 0;
@@ -22,7 +22,7 @@ void TimerStart(TimerTable * timers, int slot) {
 
 
 void TimerStop(TimerTable * timers, int slot) {
-	if (!validSlot(timers, slot))
+	if (!validSlot(timers, slot) || timers->enabled == 0)
 		return;
 	gettimeofday(&timers->stop[slot], nullptr);
 	timers->value[slot] = (static_cast<double>(timers->stop[slot].tv_sec - timers->start[slot].tv_sec) * 1000000.0 +

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <QCoreApplication>
@@ -254,6 +255,8 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(din.m_slopeCooling);
 	visit(din.m_airChange);
 	visit(din.m_lastVentilationUpdate);
+	visit(model.m_controllerPieces);
+	visit(model.m_jacobianUpdateRequested);
 
 	auto & inputs = model.m_inputCache;
 	visit(inputs.m_convectiveThermalLoad);
@@ -303,6 +306,12 @@ T readRaw(const char *& pos) {
 	return value;
 }
 
+// a flag read from a host's buffer may hold any byte
+template <>
+bool readRaw<bool>(const char *& pos) {
+	return readRaw<std::uint8_t>(pos) != 0;
+}
+
 template <typename Series>
 void cutSeries(Series & series, std::size_t length) {
 	for (auto & s : series)
@@ -320,9 +329,9 @@ void cutSeriesPerConstruction(Series & series, std::size_t length) {
 
 
 std::size_t CalovindaModelFMU::modelVariablesSize() const {
-	std::size_t count = 0;
-	visitModelVariables(*this, [&count](const double &) { ++count; });
-	return ModelVariablesHeader + count*sizeof(double);
+	std::size_t bytes = 0;
+	visitModelVariables(*this, [&bytes](const auto & v) { bytes += sizeof(v); });
+	return ModelVariablesHeader + bytes;
 }
 
 
@@ -331,7 +340,7 @@ void CalovindaModelFMU::serializeModelVariables(void *& dataPtr) const {
 	writeRaw<std::uint64_t>(pos, modelVariablesSize());
 	writeRaw<std::uint64_t>(pos, m_outputManager.m_stateSeries[0].size());
 	writeRaw<std::uint64_t>(pos, m_outputManager.m_fluxIntegralSeries[0].size());
-	visitModelVariables(*this, [&pos](const double & v) { writeRaw(pos, v); });
+	visitModelVariables(*this, [&pos](const auto & v) { writeRaw(pos, v); });
 	dataPtr = pos;
 }
 
@@ -349,7 +358,7 @@ void CalovindaModelFMU::deserializeModelVariables(void *& dataPtr, const void * 
 							 .arg(static_cast<unsigned long>(storedSize)).arg(static_cast<unsigned long>(size)), location);
 	const std::uint64_t rows = readRaw<std::uint64_t>(pos);
 	const std::uint64_t integralRows = readRaw<std::uint64_t>(pos);
-	visitModelVariables(*this, [&pos](double & v) { v = readRaw<double>(pos); });
+	visitModelVariables(*this, [&pos](auto & v) { v = readRaw<std::decay_t<decltype(v)>>(pos); });
 	dataPtr = const_cast<char *>(pos);
 
 	// rows written after the snapshot belong to the abandoned run

@@ -63,9 +63,12 @@ public:
 		negative or non-finite time and when the output manager refuses the row. */
 	void writeOutputs(double t, const double * y) override;
 	/*! Evaluates the model at (t, y), integrates the outputs, adapts the controllers' slopes and
-		updates the running extremes of the output manager. Throws ZEB::Exception for a negative
-		or non-finite time. */
+		updates the running extremes of the output manager; asks for a fresh Jacobian when a
+		controller changed its piece or its slope. Throws ZEB::Exception for a negative or
+		non-finite time. */
 	void stepCompleted(double t, const double * y) override;
+	/*! The request stepCompleted() raised, cleared by asking. */
+	bool takeJacobianUpdateRequest() override;
 
 	/*! Created on the first call from m_lesSolverName (and m_preconditionerName), the same object
 		afterwards. Throws ZEB::Exception for an unknown preconditioner. */
@@ -149,6 +152,13 @@ public:
 	/*! Row starts (n + 1) and column indices of the Jacobian pattern, columns ascending per row. */
 	std::vector<std::uint32_t>			m_ia;
 	std::vector<std::uint32_t>			m_ja;
+	/*! The controllers' pieces at the last completed step, one byte each (controllerPieces());
+		PIECES_UNKNOWN before the first. */
+	std::uint32_t						m_controllerPieces;
+	/*! Raised by stepCompleted() for the integrator's next step (takeJacobianUpdateRequest()). */
+	bool								m_jacobianUpdateRequested;
+
+	static const std::uint32_t			PIECES_UNKNOWN = 0xffffffffu;
 
 private:
 	/*! Adds the entry (row, column) to the pattern unless it is there. */
@@ -157,6 +167,11 @@ private:
 	void addBlock(unsigned int a, unsigned int b);
 	/*! The assessment's ventilation update at the current model state. */
 	void updateAssessmentVentilation();
+	/*! The pieces of the active controllers at the model's last evaluation: heating in the low
+		byte, cooling in the next, a third byte set for the assessment's controllers. */
+	std::uint32_t controllerPieces() const;
+	/*! The sum of the controllers' slopes [W/K]; they only grow, so any change changes it. */
+	double controllerSlopes() const;
 };
 
 } // namespace RX

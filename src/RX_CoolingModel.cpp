@@ -97,6 +97,15 @@ void CoolingModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, dou
 }
 
 
+CoolingModel::Piece CoolingModel::piece(unsigned int h, double t, double TRoom, double coolingLoad) const {
+	if (coolingLoad == 0)
+		return PIECE_OFF;
+	// the same product as in computeLoads, so equal unless a limit cut it
+	const double TSet = m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET;
+	return coolingLoad == (TSet - TRoom) * m_slope ? PIECE_PROPORTIONAL : PIECE_LIMITED;
+}
+
+
 void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double coolingLoad) {
 	// an idle or saturated cooler is not a question of the gain
 	if (coolingLoad == 0 || coolingLoad == -m_maxPower)

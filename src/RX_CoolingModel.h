@@ -33,6 +33,13 @@ public:
 
 	/*! Type NONE, 1200 W, no curve, set points 26 C (40 C outside 8-16 h and at weekends),
 		humidity set points 50 % (100 % outside 8-16 h and at weekends). */
+	/*! The linear pieces of the load over the room air temperature. */
+	enum Piece : std::uint8_t {
+		PIECE_OFF,
+		PIECE_PROPORTIONAL,
+		PIECE_LIMITED
+	};
+
 	CoolingModel();
 
 	/*! Loads at hour of year h, time t [s], room air temperature TRoom [K] and room vapour
@@ -46,6 +53,10 @@ public:
 		than 0.2 K above the set point although the cooler, with load coolingLoad [W], is neither
 		off nor at -m_maxPower. */
 	void adjustSlope(unsigned int h, double t, double TRoom, double coolingLoad);
+	/*! The piece that the load coolingLoad [W] of the last load update, at hour h, time t [s] and
+		room air temperature TRoom [K], lies on; limited also by a power curve or by the power
+		taken for dehumidification. */
+	Piece piece(unsigned int h, double t, double TRoom, double coolingLoad) const;
 
 	/*! Reads the "CoolingModel" element the reader stands on. Unknown children and splines are
 		skipped with a warning, an unknown model type keeps the type, an unreadable power gives 0.

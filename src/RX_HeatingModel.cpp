@@ -62,6 +62,13 @@ void HeatingModel::adjustSlope(unsigned int h, double t, double TRoom, double he
 }
 
 
+HeatingModel::Piece HeatingModel::piece(double heatingLoad) const {
+	if (heatingLoad == 0)
+		return PIECE_OFF;
+	return heatingLoad == m_maxPower ? PIECE_LIMITED : PIECE_PROPORTIONAL;
+}
+
+
 void HeatingModel::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	m_name = reader.attributes().value("name").toString();

@@ -28,6 +28,13 @@ public:
 		SIMPLE	= 1		///< Ideal proportional heating.
 	};
 
+	/*! The linear pieces of the load over the room air temperature. */
+	enum Piece : std::uint8_t {
+		PIECE_OFF,
+		PIECE_PROPORTIONAL,
+		PIECE_LIMITED
+	};
+
 	/*! Type NONE, 800 W, the default week profile of set points (16/20 C, 20 C at weekends). */
 	HeatingModel();
 
@@ -37,6 +44,8 @@ public:
 		than 0.2 K below the set point although the heater, with load heatingLoad [W], is
 		neither off nor saturated. */
 	void adjustSlope(unsigned int h, double t, double TRoom, double heatingLoad);
+	/*! The piece that the load heatingLoad [W] of the last load update lies on. */
+	Piece piece(double heatingLoad) const;
 
 	/*! Reads the "HeatingModel" element the reader stands on. Unknown children are skipped with a
 		warning, an unknown model type keeps the type, an unreadable power gives 0. */

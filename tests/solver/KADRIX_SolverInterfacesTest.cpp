@@ -39,6 +39,7 @@ TEST(SolverInterfaces, DefaultsDoNothing) {
 
 TEST(SolverInterfaces, TimersIgnoreUnknownSlotsAndTables) {
 	TimerTable timers = {};
+	timers.enabled = 1;
 	TimerStart(&timers, LS_SOLVE);
 	EXPECT_EQ(TimerValue(&timers, LS_SOLVE), 0);
 	TimerStop(&timers, LS_SOLVE);
@@ -54,6 +55,20 @@ TEST(SolverInterfaces, TimersIgnoreUnknownSlotsAndTables) {
 	TimerStart(nullptr, FEVAL);
 	TimerSumAdd(nullptr, FEVAL, 1.0);
 	EXPECT_EQ(TimerSum(nullptr, FEVAL), 0);
+}
+
+TEST(SolverInterfaces, TimersMeasureNothingUntilEnabled) {
+	TestSupport::MessageRecorder quiet;
+	SolverTest::HeatChain model(4);
+	SolverTest::KrylovSolver les;
+	KADRIX::IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	TimerStart(&integrator.timers(), FEVAL);
+	for (int i = 0; i < 20; ++i)
+		ASSERT_EQ(integrator.step(), 1);
+	TimerStop(&integrator.timers(), FEVAL);
+	for (int slot = 0; slot < TIMER_SLOT_COUNT; ++slot)
+		EXPECT_EQ(TimerSum(&integrator.timers(), slot), 0) << slot;
 }
 
 TEST(SolverInterfaces, IntegratorsKeepTheirOwnTimerSums) {
