@@ -195,8 +195,10 @@ void initModel(RX::CalovindaModelFMU & model, const std::string & project) {
 		model.init(ZEB::Path(info.absoluteFilePath().toStdString()), ZEB::Path(info.absolutePath().toStdString()));
 	}
 	catch (const ZEB::Exception &) {
+		// the room knows its file only once the project was read whole
+		const bool projectRead = model.m_room.m_projectFilePath == info.absoluteFilePath();
 		const QString climate = model.m_room.m_climateLocation;
-		if (!climate.isEmpty() && !QFileInfo(info.absoluteDir(), climate).exists())
+		if (projectRead && !climate.isEmpty() && !QFileInfo(info.absoluteDir(), climate).exists())
 			throw Failure("the climate file '" + QFileInfo(info.absoluteDir(), climate).filePath().toStdString() +
 						  "' that the project names does not exist (a project's climate lies beside it)");
 		throw;
