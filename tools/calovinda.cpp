@@ -272,7 +272,8 @@ struct Summary {
 			return;
 		// the energies as the result files' integrals give them, not as loads times the output step
 		m_heatingEnergy = heatingIntegral[n - 1] - heatingIntegral[0];
-		m_coolingEnergy = -(coolingIntegral[n - 1] - coolingIntegral[0]);
+		// the cooling load is negative
+		m_coolingEnergy = coolingIntegral[0] - coolingIntegral[n - 1];
 		m_januaryHeating = integralAt(time, heatingIntegral, n, 31) - integralAt(time, heatingIntegral, n, 0);
 		m_julyHeating = integralAt(time, heatingIntegral, n, 212) - integralAt(time, heatingIntegral, n, 181);
 
