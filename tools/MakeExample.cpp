@@ -63,7 +63,7 @@ bool write(const std::string & fileName, bool conditioned) {
 	addMaterial(db, 10004, "en:Timber flooring", 0.14, 650, 1200);
 	addConstructionType(db, 10001, "en:Lightweight wall", {0.009, 0.066, 0.012}, {10001, 10002, 10003});
 	addConstructionType(db, 10002, "en:Lightweight roof", {0.019, 0.1118, 0.010}, {10001, 10002, 10003});
-	addConstructionType(db, 10003, "en:Lightweight floor", {1.003, 0.025}, {10002, 10004});
+	addConstructionType(db, 10003, "en:Lightweight floor", {0.025}, {10004});
 
 	RX::WindowType window("en:Clear double glazing", 1.0, 0.77, 3.0);
 	window.m_glazingKind = RX::WindowType::GK_DOUBLE_GLAZING;
@@ -79,6 +79,9 @@ bool write(const std::string & fileName, bool conditioned) {
 		room.m_constructions.push_back(surface(10001, areas[i], 90.0*i, 90, 0.6));
 	room.m_constructions.push_back(surface(10002, 48, 0, 0, 0.6));
 	room.m_constructions.push_back(surface(10003, 48, 0, 180, 0));
+	// the floor's 1.003 m of insulation has no mass: exactly a resistance in series with the
+	// outside surface's, 1/29.3 + 1.003/0.04 m2K/W beneath the timber
+	room.m_constructions.back().m_R_ue = 25.109;
 	// two 3 m x 2 m panes in the south wall
 	RX::RoomConstruction & south = room.m_constructions[2];
 	south.m_windowId = 10001;

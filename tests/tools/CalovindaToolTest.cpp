@@ -390,3 +390,23 @@ TEST(Tool, ExportedFMURunsOnTheClimateBesideTheProject) {
 							 "' that the project names does not exist (a project's climate lies beside it)\n");
 	EXPECT_FALSE(fs::exists(dir.file("missing.fmu")));
 }
+
+TEST(Tool, ExampleRunsWithoutWarnings) {
+	TestSupport::TempDirectory dir("tool");
+	const std::string day = "<SimulationEndTime>86400</SimulationEndTime>";
+	const std::string project = exampleVariant(dir, "calovinda_project.rmxml", day);
+	std::ofstream(dir.file("free_floating.rmxml")) << [&] {
+		std::string text = TestSupport::readFile(CALOVINDA_EXAMPLE_DIR "/free_floating.rmxml");
+		const std::string section = "<SimulationParameters>";
+		return text.insert(text.find(section) + section.size(), day);
+	}();
+	for (const std::string & arguments : {"simulate " + project + " --results " + dir.file("room"),
+										  "simulate " + dir.file("free_floating.rmxml") + " --results " + dir.file("ff"),
+										  "export-fmu " + project + " " + dir.file("room.fmu"),
+										  "run-fmu " + dir.file("room.fmu") + " --stop 86400 --output " + dir.file("room.csv")}) {
+		const ToolRun run = runTool(arguments, dir);
+		EXPECT_EQ(run.m_exitCode, 0) << arguments << ": " << run.m_err;
+		EXPECT_EQ(run.m_out.find("arning"), std::string::npos) << arguments << ": " << run.m_out;
+		EXPECT_EQ(run.m_err.find("arning"), std::string::npos) << arguments << ": " << run.m_err;
+	}
+}
