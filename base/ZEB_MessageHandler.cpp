@@ -48,11 +48,14 @@ MessageHandler::~MessageHandler() {
 
 
 void MessageHandler::msg(const std::string & text, msg_type_t type, const char * location, int verboseLevel) {
-	if (type != MSG_ERROR && type != MSG_DEBUG &&
-		verboseLevel > m_logfileVerbosityLevel && verboseLevel > m_consoleVerbosityLevel)
+	if (type != MSG_ERROR && type != MSG_DEBUG && verboseLevel > m_logfileVerbosityLevel &&
+		(!m_consoleOutput || verboseLevel > m_consoleVerbosityLevel))
 	{
 		return;
 	}
+	const bool toConsole = m_consoleOutput;
+	if (!toConsole && m_logfile == nullptr)
+		return;
 
 	std::string head;
 	if (!m_timeStampFormat.empty()) {
@@ -91,7 +94,7 @@ void MessageHandler::msg(const std::string & text, msg_type_t type, const char *
 
 	const bool toLog = m_logfile != nullptr;
 	const bool filteredToLog = toLog && verboseLevel != 0 && verboseLevel <= m_logfileVerbosityLevel;
-	const bool filteredToConsole = verboseLevel <= m_consoleVerbosityLevel;
+	const bool filteredToConsole = toConsole && verboseLevel <= m_consoleVerbosityLevel;
 
 	switch (type) {
 		case MSG_PROGRESS :
@@ -121,17 +124,21 @@ void MessageHandler::msg(const std::string & text, msg_type_t type, const char *
 		case MSG_ERROR :
 			if (toLog)
 				*m_logfile << head << logText << std::endl;
-			set_console_text_color(CC_BRIGHT_RED);
-			printErrorUtf8(indent + text + '\n');
-			set_console_text_color(CC_GREY);
+			if (toConsole) {
+				set_console_text_color(CC_BRIGHT_RED);
+				printErrorUtf8(indent + text + '\n');
+				set_console_text_color(CC_GREY);
+			}
 			break;
 
 		case MSG_DEBUG :
 			if (toLog)
 				*m_logfile << head << logText << std::endl;
-			set_console_text_color(CC_BRIGHT_MAGENTA);
-			printUtf8(indent + text + '\n');
-			set_console_text_color(CC_GREY);
+			if (toConsole) {
+				set_console_text_color(CC_BRIGHT_MAGENTA);
+				printUtf8(indent + text + '\n');
+				set_console_text_color(CC_GREY);
+			}
 			break;
 
 		default :

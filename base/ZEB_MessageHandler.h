@@ -80,11 +80,15 @@ public:
 	void setConsoleVerbosityLevel(int level) { m_consoleVerbosityLevel = level; }
 	void setLogfileVerbosityLevel(int level) { m_logfileVerbosityLevel = level; }
 	void setTimeStampFormat(const std::string & format) { m_timeStampFormat = format; }
+	/*! Off: nothing reaches standard output or standard error, whatever the type and level, for
+		handlers of code that runs inside another program (the FMU). */
+	void setConsoleOutput(bool on) { m_consoleOutput = on; }
 	/*! Nothing to do on Linux: terminals take UTF-8 as they are. */
 	void setupUtf8Console() {}
 
 	int consoleVerbosityLevel() const { return m_consoleVerbosityLevel; }
 	int logfileVerbosityLevel() const { return m_logfileVerbosityLevel; }
+	bool consoleOutput() const { return m_consoleOutput; }
 
 	/*! Width of the location column of log lines; longer locations are written in full. */
 	int								m_locationWidth = 40;
@@ -99,6 +103,8 @@ private:
 	std::unique_ptr<std::ofstream>	m_logfile;
 	/*! strftime format of the time-stamp column; empty means no time-stamp column. */
 	std::string						m_timeStampFormat = "%Y-%m-%d %H:%M:%S";
+	/*! False when nothing may be written to the console. */
+	bool							m_consoleOutput = true;
 
 public:
 	/*! Indentation level of log and console text, two blanks per level; see IndentationGuard. */
