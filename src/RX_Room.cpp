@@ -4,7 +4,6 @@
 #include <map>
 #include <vector>
 
-#include <QDebug>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -366,10 +365,8 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 						readSubSection(reader, &windowTypes);
 					else if (section == QLatin1String("ShadingTypes"))
 						readSubSection(reader, &shadingTypes);
-					else {
-						qDebug().noquote().nospace() << "Found unknown element in RoomModelProject tag: " << section;
-						readUnknownElement(reader);
-					}
+					else
+						warnUnknownElement(reader, "RoomModelProject", READ_LOCATION);
 				}
 				catch (const ZEB::Exception & ex) {
 					throw ZEB::Exception(ex, ZEB::FormatString("Error reading '%1' database section.")
