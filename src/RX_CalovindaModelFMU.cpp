@@ -1,7 +1,6 @@
 #include "RX_CalovindaModelFMU.h"
 
 #include <array>
-#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -9,7 +8,6 @@
 #include <type_traits>
 #include <vector>
 
-#include <QCoreApplication>
 #include <QString>
 
 #include "OVM_ClimateDataLoader.h"
@@ -21,73 +19,13 @@
 
 namespace RX {
 
-namespace {
-
-/*! The process's one Qt application object as the FMU instances share it. */
-struct SharedQtApplication {
-	/*! Instances that currently use the application object. */
-	unsigned int		m_users = 0;
-	/*! The application object when we made it, else null (none yet, or the host's). */
-	QCoreApplication *	m_created = nullptr;
-	/*! Qt keeps references to the argument count and vector for the object's whole life. */
-	int					m_argc = 1;
-	std::vector<char>	m_arg0;
-	char *				m_argv[2] = {nullptr, nullptr};
-};
-
-SharedQtApplication & sharedQtApplication() {
-	static SharedQtApplication app;
-	return app;
-}
-
-/*! The application object for one more user; made with arg0 as its only argument when the
-	process has none. */
-QCoreApplication * acquireQtApplication(const std::string & arg0) {
-	SharedQtApplication & shared = sharedQtApplication();
-	if (QCoreApplication::instance() == nullptr) {
-		shared.m_arg0.assign(arg0.begin(), arg0.end());
-		shared.m_arg0.push_back('\0');
-		shared.m_argc = 1;
-		shared.m_argv[0] = shared.m_arg0.data();
-		shared.m_argv[1] = nullptr;
-		// Qt takes the locale from the environment; the host's number formatting must stay
-		const char * current = std::setlocale(LC_ALL, nullptr);
-		const std::string savedLocale = current != nullptr ? current : "C";
-		shared.m_created = new QCoreApplication(shared.m_argc, shared.m_argv);
-		std::setlocale(LC_ALL, savedLocale.c_str());
-	}
-	++shared.m_users;
-	return QCoreApplication::instance();
-}
-
-/*! One user less; the last one deletes the object if we made it. */
-void releaseQtApplication() {
-	SharedQtApplication & shared = sharedQtApplication();
-	if (shared.m_users == 0)
-		return;
-	if (--shared.m_users == 0 && shared.m_created != nullptr) {
-		const char * current = std::setlocale(LC_ALL, nullptr);
-		const std::string savedLocale = current != nullptr ? current : "C";
-		delete shared.m_created;
-		shared.m_created = nullptr;
-		std::setlocale(LC_ALL, savedLocale.c_str());
-	}
-}
-
-} // namespace
-
-
 CalovindaModelFMU::CalovindaModelFMU() :
-	m_inputsActive(false),
-	m_qtApp(nullptr)
+	m_inputsActive(false)
 {
 }
 
 
-CalovindaModelFMU::~CalovindaModelFMU() {
-	if (m_qtApp != nullptr)
-		releaseQtApplication();
-}
+CalovindaModelFMU::~CalovindaModelFMU() = default;
 
 
 void CalovindaModelFMU::setReal(int valueReference, double value) {
@@ -107,9 +45,10 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 
 void CalovindaModelFMU::init(const ZEB::Path & projectFile, const ZEB::Path & resourceDir) {
 	try {
+		// No Qt application object: every directory is known explicitly, and one made here would
+		// belong to whichever thread came first and take the process's locale from the environment.
+		// A host's own object is used by Qt as it is.
 		const std::string resourcePath = resourceDir.absolutePath().str();
-		if (m_qtApp == nullptr)
-			m_qtApp = acquireQtApplication(resourcePath);
 
 		readProject(QString::fromStdString(projectFile.str()), m_db);
 		m_inputsActive = (m_room.m_interfaceDefinition & 0x30) != 0 && m_room.m_moistureBalanceEnabled;

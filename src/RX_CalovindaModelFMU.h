@@ -9,8 +9,6 @@
 #include "RX_CalovindaModelInterface.h"
 #include "RX_Database.h"
 
-class QCoreApplication;
-
 namespace RX {
 
 /*! The room model as an FMU sees it: the integrable room model plus the FMU's real variables.
@@ -81,8 +79,6 @@ public:
 	FMUInputCache			m_inputCache;
 	/*! The moisture inputs reach the room balance. */
 	bool					m_inputsActive;
-	/*! The process's Qt application object while this instance uses it; null before init(). */
-	QCoreApplication *		m_qtApp;
 	/*! The database items of the project file. */
 	Database				m_db;
 

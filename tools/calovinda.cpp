@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -686,6 +687,11 @@ int main(int argc, char * argv[]) {
 			return 0;
 		}
 	}
+	// Qt finds the program's directories (the FMU library, the climate database) through the
+	// application object; the numbers we print keep the C locale whatever the environment says
+	int qtArgc = 1;
+	QCoreApplication app(qtArgc, argv);
+	std::setlocale(LC_ALL, "C");
 	QuietHandler quiet;
 	quietHandler = &quiet;
 	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&quiet);

@@ -23,7 +23,7 @@
 #include "TestSupport.h"
 #include "ZEB_Constants.h"
 
-// This program has no Qt application object of its own: the FMU model makes one when it needs it.
+// This program has no Qt application object of its own, as a host without Qt.
 namespace {
 
 /*! An FMU resource directory: a project file of a room with one 5 mm outside wall and a
@@ -110,29 +110,18 @@ private:
 } // namespace
 
 
-TEST(RXCalovindaModelFMU, SharesOneQtApplicationAndLeavesTheHostsLocale) {
+TEST(RXCalovindaModelFMU, MakesNoQtApplicationAndLeavesTheHostsLocale) {
 	HostLocale host;
 	ASSERT_EQ(QCoreApplication::instance(), nullptr);
 	{
 		Resources r;
-		RX::CalovindaModelFMU first;
-		r.init(first);
-		ASSERT_NE(QCoreApplication::instance(), nullptr);
-		EXPECT_EQ(first.m_qtApp, QCoreApplication::instance());
-		EXPECT_EQ(QCoreApplication::arguments(), QStringList{QString::fromStdString(r.m_dir.path())});
+		RX::CalovindaModelFMU fmu;
+		r.init(fmu);
+		EXPECT_EQ(QCoreApplication::instance(), nullptr);
 		EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
-		{
-			RX::CalovindaModelFMU second;
-			r.init(second);
-			EXPECT_EQ(second.m_qtApp, first.m_qtApp);
-		}
-		// the first instance still uses it
-		EXPECT_EQ(QCoreApplication::instance(), first.m_qtApp);
 	}
-	EXPECT_EQ(QCoreApplication::instance(), nullptr);
-	EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
 
-	// a host's own application object is used and never deleted
+	// a host's own application object stays as it is
 	int argc = 1;
 	char name[] = "host";
 	char * argv[] = {name, nullptr};
@@ -141,7 +130,7 @@ TEST(RXCalovindaModelFMU, SharesOneQtApplicationAndLeavesTheHostsLocale) {
 		Resources r;
 		RX::CalovindaModelFMU fmu;
 		r.init(fmu);
-		EXPECT_EQ(fmu.m_qtApp, &hostApp);
+		EXPECT_GT(fmu.n(), 0u);
 	}
 	EXPECT_EQ(QCoreApplication::instance(), &hostApp);
 }
