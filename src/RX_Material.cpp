@@ -94,7 +94,7 @@ const QMap<QString, QString> & Material::textMapping(TextType type) const {
 QMap<QString, QString> & Material::textMapping(TextType type) {
 	if (isDescriptiveText(type))
 		return m_texts[type - 1];
-	static QMap<QString, QString> scratch;
+	thread_local QMap<QString, QString> scratch;
 	scratch.clear();
 	return scratch;
 }
