@@ -32,8 +32,14 @@ InstanceDataCommon::InstanceDataCommon(KADRIX::FMUModelInterface * fmuModel) :
 	m_externalInputVarsModified(false),
 	m_fmuStateSize(0),
 	m_fmuModel(fmuModel),
-	m_modelReady(false)
+	m_modelReady(false),
+	m_logFileOpen(false)
 {
+	// the console belongs to the host
+	m_messageHandler = std::make_unique<ZEB::MessageHandler>();
+	m_messageHandler->setConsoleOutput(false);
+	m_messageHandler->setLogfileVerbosityLevel(1);
+	m_messageHandler->m_locationWidth = 48;
 }
 
 
@@ -87,15 +93,36 @@ void InstanceDataCommon::sendToHost(const Callbacks & callbacks, const std::stri
 }
 
 
+void InstanceDataCommon::deliverToHost(const Callbacks & callbacks, const std::string & instanceName,
+									   const std::vector<HostMessage> & messages) noexcept
+{
+	for (const HostMessage & message : messages) {
+		try {
+			sendToHost(callbacks, instanceName, message.m_status, message.m_category, message.m_text);
+		}
+		catch (...) {
+			// out of memory while preparing the text: the call's status still tells the host
+		}
+	}
+}
+
+
 void InstanceDataCommon::logger(fmi2Status status, const char * category, const ZEB::FormatString & msg) const {
 	if (m_loggingOn)
-		sendToHost(m_callbacks, m_instanceName, status, category, msg.str());
+		m_hostMessages.push_back(HostMessage{status, category, msg.str()});
 }
 
 
 void InstanceDataCommon::logger(fmi2Status status, const char * category, const char * msg) const {
 	if (m_loggingOn)
-		sendToHost(m_callbacks, m_instanceName, status, category, msg);
+		m_hostMessages.push_back(HostMessage{status, category, msg});
+}
+
+
+std::vector<InstanceDataCommon::HostMessage> InstanceDataCommon::takeHostMessages() {
+	std::vector<HostMessage> messages;
+	messages.swap(m_hostMessages);
+	return messages;
 }
 
 
@@ -167,12 +194,8 @@ void InstanceDataCommon::completedIntegratorStep() {
 
 void InstanceDataCommon::setupMessageHandler(const ZEB::Path & logfile) {
 	const char * const location = "[InstanceDataCommon::setupMessageHandler]";
-	if (m_messageHandler != nullptr)
+	if (m_logFileOpen)
 		throw ZEB::Exception("Message handler must not be created/initialized twice.", location);
-	m_messageHandler = std::make_unique<ZEB::MessageHandler>();
-	m_messageHandler->setConsoleVerbosityLevel(0);
-	m_messageHandler->setLogfileVerbosityLevel(1);
-	m_messageHandler->m_locationWidth = 48;
 	const ZEB::Path logDir = logfile.parentPath();
 	if (!ZEB::Path::makePath(logDir))
 		throw ZEB::Exception(ZEB::FormatString("Error creating log directory '%1'.").arg(logDir.absolutePath()),
@@ -180,5 +203,6 @@ void InstanceDataCommon::setupMessageHandler(const ZEB::Path & logfile) {
 	std::string errmsg;
 	if (!m_messageHandler->openLogFile(logfile.str(), false, errmsg))
 		throw ZEB::Exception(ZEB::FormatString("Error opening logfile '%1': %2").arg(logfile).arg(errmsg), location);
+	m_logFileOpen = true;
 	ZEB::MessageHandlerRegistry::instance().setMessageHandler(m_messageHandler.get());
 }

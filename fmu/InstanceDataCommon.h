@@ -26,9 +26,20 @@ class FMUModelInterface;
 	The record owns its message handler and every FMU state buffer in m_fmuStates; it does not own
 	m_fmuModel, which lives inside the derived record. The host's callback table is copied, so the
 	host's table may go away after fmi2Instantiate.
+
+	Messages for the host are collected while the instance works and handed to the host's logger
+	only after the call's work is done (takeHostMessages, deliverToHost), so that a logger may call
+	back into this or another instance. The instance writes nothing to the process's console.
 */
 class InstanceDataCommon {
 public:
+	/*! One message for the host's logger, waiting for the end of the call's work. */
+	struct HostMessage {
+		fmi2Status	m_status;
+		const char *	m_category;
+		std::string	m_text;
+	};
+
 	/*! The host's callbacks, copied from its table; only logger and componentEnvironment are used. */
 	struct Callbacks {
 		fmi2CallbackLogger			logger = nullptr;
@@ -38,7 +49,9 @@ public:
 		fmi2ComponentEnvironment	componentEnvironment = nullptr;
 	};
 
-	/*! fmuModel is only stored: the model may not be constructed yet. */
+	/*! fmuModel is only stored: the model may not be constructed yet. Creates the instance's
+		message handler without log file and without console output, so that messages before the
+		initialisation reach no console either. */
 	explicit InstanceDataCommon(KADRIX::FMUModelInterface * fmuModel);
 	/*! Deletes the message handler (which makes the registry's default current where it was
 		current) and frees every FMU state still handed out. */
@@ -66,9 +79,12 @@ public:
 	/*! Copies the host's table. */
 	void setCallbacks(const fmi2CallbackFunctions & functions);
 
-	/*! While logging is on, sends the text of msg to the host's logger with the instance name. */
+	/*! While logging is on, keeps the text of msg for the host's logger; category must be a
+		literal. */
 	void logger(fmi2Status status, const char * category, const ZEB::FormatString & msg) const;
 	void logger(fmi2Status status, const char * category, const char * msg) const;
+	/*! The messages kept for the host since the last call, in order; the record keeps none. */
+	std::vector<HostMessage> takeHostMessages();
 
 	void setReal(int vr, double value);
 	void setInteger(int vr, int value);
@@ -85,8 +101,8 @@ public:
 	/*! Model exchange: the model's step hook at m_tInput, m_yInput. */
 	void completedIntegratorStep();
 
-	/*! Creates the instance's message handler with its log file logfile (started afresh) and makes
-		it current. Throws ZEB::Exception when there is one already or the log cannot be opened. */
+	/*! Opens the instance's log file logfile (started afresh) and makes the instance's handler
+		current. Throws ZEB::Exception when a log file was opened before or the log cannot be opened. */
 	void setupMessageHandler(const ZEB::Path & logfile);
 
 	/*! Sends text through the host's logger (nothing for a null logger) as a plain message:
@@ -94,6 +110,9 @@ public:
 		character boundary. Used for every message the host sees. */
 	static void sendToHost(const Callbacks & callbacks, const std::string & instanceName, fmi2Status status,
 						   const char * category, const std::string & text);
+	/*! sendToHost() for each message in order; a failing message does not stop the others. */
+	static void deliverToHost(const Callbacks & callbacks, const std::string & instanceName,
+							  const std::vector<HostMessage> & messages) noexcept;
 
 	/*! The FMU's GUID, equal to the one in the model description. */
 	static const char * const GUID;
@@ -114,7 +133,7 @@ public:
 	std::vector<double>					m_ydot;
 	/*! Set by every value setter, cleared when the model has taken the inputs over. */
 	bool								m_externalInputVarsModified;
-	/*! The instance's handler; null until initialisation. */
+	/*! The instance's handler: console output off; its log file is opened by the initialisation. */
 	std::unique_ptr<ZEB::MessageHandler> m_messageHandler;
 	/*! Bytes of one FMU state buffer; 0 means FMU states are not available. */
 	std::size_t							m_fmuStateSize;
@@ -124,6 +143,10 @@ public:
 	KADRIX::FMUModelInterface *			m_fmuModel;
 	/*! True once an initialisation succeeded: only then may the model be evaluated or stepped. */
 	bool								m_modelReady;
+	/*! True once setupMessageHandler opened the log file. */
+	bool								m_logFileOpen;
+	/*! Messages for the host's logger not yet taken by takeHostMessages(). */
+	mutable std::vector<HostMessage>	m_hostMessages;
 };
 
 #endif // InstanceDataCommonH

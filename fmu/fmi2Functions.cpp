@@ -6,9 +6,9 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "InstanceData.h"
 #include "ZEB_Exception.h"
@@ -16,30 +16,22 @@
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
 
-// Every entry point that gets an instance runs through framed(): the process lock, the instance's
-// message handler made current for the call (the previous one restored on every way out), the
-// state the call needs checked, and every exception turned into a logged fmi2Error, so that none
-// crosses into the host.
+// Every entry point that gets an instance runs through framed(): the instance's message handler
+// made current for the call (the previous one restored on every way out), the state the call needs
+// checked, every exception turned into a logged fmi2Error, so that none crosses into the host, and
+// the messages for the host delivered after all that. No lock is held: instances share nothing that
+// needs one, so they run in parallel on different threads, and the host's logger may call back
+// into any instance.
 
 namespace {
 
-/*! Guards what the instances share in the process: the registry of message handlers, the Qt
-	application object and the solver's global timers. Held for the whole of each entry point,
-	so instances may be driven from different threads. */
-std::mutex & processMutex() {
-	static std::mutex mutex;
-	return mutex;
-}
-
-/*! The process lock and the instance's message handler for the life of one entry point. */
+/*! The instance's message handler for the life of one entry point. */
 class CallScope {
 public:
 	explicit CallScope(const InstanceDataCommon & instance) :
-		m_lock(processMutex()),
 		m_previous(ZEB::MessageHandlerRegistry::instance().currentHandler())
 	{
-		if (instance.m_messageHandler != nullptr)
-			ZEB::MessageHandlerRegistry::instance().setMessageHandler(instance.m_messageHandler.get());
+		ZEB::MessageHandlerRegistry::instance().setMessageHandler(instance.m_messageHandler.get());
 	}
 	~CallScope() {
 		ZEB::MessageHandlerRegistry::instance().setMessageHandler(m_previous);
@@ -48,8 +40,35 @@ public:
 	CallScope & operator=(const CallScope &) = delete;
 
 private:
-	std::lock_guard<std::mutex>	m_lock;
 	ZEB::MessageHandler *		m_previous;
+};
+
+/*! The messages of one call for the host, taken from the instance while it is alive and
+	delivered when the call's work is over. */
+class Outbox {
+public:
+	/*! Takes the instance's messages; copies of its callbacks and name only when there are some. */
+	void collect(InstanceDataCommon & d) noexcept {
+		try {
+			m_messages = d.takeHostMessages();
+			if (!m_messages.empty()) {
+				m_callbacks = d.m_callbacks;
+				m_instanceName = d.m_instanceName;
+			}
+		}
+		catch (...) {
+			// no memory for the copy: the call's status still tells the host
+			m_messages.clear();
+		}
+	}
+	void deliver() noexcept {
+		InstanceDataCommon::deliverToHost(m_callbacks, m_instanceName, m_messages);
+	}
+
+private:
+	std::vector<InstanceDataCommon::HostMessage>	m_messages;
+	InstanceDataCommon::Callbacks					m_callbacks;
+	std::string										m_instanceName;
 };
 
 /*! What the instance must be ready for before a call's work runs. */
@@ -95,12 +114,14 @@ fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && w
 	if (c == nullptr)
 		return fmi2Error;
 	InstanceData & d = *static_cast<InstanceData *>(c);
+	fmi2Status status = fmi2Error;
 	try {
 		CallScope scope(d);
 		try {
 			if (const char * reason = unreadyReason(d, needs))
-				return refuse(d, plainError(function, reason));
-			return work(d);
+				status = refuse(d, plainError(function, reason));
+			else
+				status = work(d);
 		}
 		catch (const ZEB::Exception & ex) {
 			ex.writeMsgStackToError();
@@ -120,7 +141,10 @@ fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && w
 	catch (...) {
 		// the report itself failed (no memory left): the status still tells the host
 	}
-	return fmi2Error;
+	Outbox outbox;
+	outbox.collect(d);
+	outbox.deliver();
+	return status;
 }
 
 /*! framed() with the error text "<function>: <what>". */
@@ -267,7 +291,6 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
 	callbacks.componentEnvironment = functions->componentEnvironment;
 	const std::string name = instanceName != nullptr ? instanceName : "";
 	try {
-		std::lock_guard<std::mutex> lock(processMutex());
 		if (name.empty()) {
 			if (loggingOn != 0)
 				InstanceDataCommon::sendToHost(callbacks, name, fmi2Error, "error", "fmi2Instantiate: Missing instance name.");
@@ -311,11 +334,23 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
 
 
 void fmi2FreeInstance(fmi2Component c) {
-	framed(c, "fmi2FreeInstance", Needs::Nothing, [&](InstanceData & d) {
-		d.logger(fmi2OK, "progress", "fmi2FreeInstance: Model instance deleted.");
-		delete &d;
-		return fmi2OK;
-	});
+	if (c == nullptr)
+		return;
+	InstanceData * d = static_cast<InstanceData *>(c);
+	Outbox outbox;
+	try {
+		// what the model says while it goes goes to its own log
+		CallScope scope(*d);
+		d->logger(fmi2OK, "progress", "fmi2FreeInstance: Model instance deleted.");
+		outbox.collect(*d);
+		delete d;
+		d = nullptr;
+	}
+	catch (...) {
+		// no memory for the report: the instance goes all the same
+	}
+	delete d;
+	outbox.deliver();
 }
 
 
