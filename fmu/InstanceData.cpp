@@ -1,9 +1,19 @@
 #include "InstanceData.h"
 
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 #include <vector>
 
 #include "KADRIX_JacobianInterface.h"
@@ -35,20 +45,131 @@ std::uint64_t fnv1a(std::uint64_t hash, const std::string & text) {
 	return fnv1a(hash, text.c_str(), text.size() + 1);
 }
 
+/*! Longest directory name made from an instance name [bytes]: room for a "-<n>" suffix below
+	the 255 bytes of a file name. */
+const std::size_t MAX_RESULTS_NAME = 200;
+
+/*! Candidate roots tried per base before giving up. */
+const unsigned int MAX_RESULTS_ROOTS = 1000;
+
+/*! The file in a results root whose lock marks the root as used. */
+const char * const RESULTS_ROOT_LOCK = "instance.lock";
+
+/*! The lock of root: an open file descriptor holding an exclusive lock on its lock file, -1 when
+	another open file (this process's or another's) holds it, -2 when the file cannot be used.
+	flock() locks belong to the open file, so two instances of one process exclude each other as
+	two processes do. */
+int lockResultsRoot(const ZEB::Path & root) {
+	const std::string lockFile = (root / RESULTS_ROOT_LOCK).str();
+	const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+	if (fd < 0)
+		return -2;
+	if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+		return fd;
+	const int error = errno;
+	::close(fd);
+	return error == EWOULDBLOCK ? -1 : -2;
+}
+
+/*! A directory of the calling user for results when the home directory cannot take them:
+	"calovinda-<uid>" in the temporary directory, made when missing; empty when it cannot be made
+	or is not a plain directory of this user. */
+std::string privateTemporaryDirectory() {
+	std::error_code error;
+	const std::filesystem::path tmp = std::filesystem::temp_directory_path(error);
+	if (error)
+		return std::string();
+	const std::string dir = (tmp / ("calovinda-" + std::to_string(::getuid()))).string();
+	::mkdir(dir.c_str(), 0700);
+	struct stat info;
+	if (::lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+		return std::string();
+	return dir;
+}
+
 } // namespace
 
 
 InstanceData::InstanceData() :
 	InstanceDataCommon(nullptr),
 	m_stateFingerprint(0),
-	m_fingerprintOffset(0)
+	m_fingerprintOffset(0),
+	m_resultsRootLock(-1)
 {
 	// only now is the model constructed, so only now may its address be taken as its interface
 	m_fmuModel = &m_modelFMU;
 }
 
 
-InstanceData::~InstanceData() = default;
+InstanceData::~InstanceData() {
+	if (m_resultsRootLock >= 0)
+		::close(m_resultsRootLock);
+}
+
+
+std::string InstanceData::resultsDirectoryName(const std::string & instanceName) {
+	std::string name;
+	for (std::size_t i = 0; i < instanceName.size();) {
+		std::size_t length = 1;
+		const unsigned char lead = static_cast<unsigned char>(instanceName[i]);
+		if (lead >= 0xF0)
+			length = 4;
+		else if (lead >= 0xE0)
+			length = 3;
+		else if (lead >= 0xC0)
+			length = 2;
+		length = std::min(length, instanceName.size() - i);
+		if (name.size() + length > MAX_RESULTS_NAME)
+			break;
+		if (lead == '/' || lead == '\\' || lead < 0x20 || lead == 0x7f)
+			name += '_';
+		else
+			name.append(instanceName, i, length);
+		i += length;
+	}
+	if (name.find_first_not_of('.') == std::string::npos)
+		name.assign(std::max<std::size_t>(name.size(), 1), '_');
+	return name;
+}
+
+
+ZEB::Path InstanceData::claimResultsRoot() {
+	if (m_resultsRootLock >= 0)
+		return ZEB::Path(m_resultsRootDir);
+	std::vector<ZEB::Path> bases;
+	if (!m_resultsRootDir.empty())
+		bases.push_back(ZEB::Path(m_resultsRootDir));
+	else {
+		// without a home Qt names the file-system root; an unusable home gives way to a temporary
+		// directory of the user's own
+		const std::string name = resultsDirectoryName(m_instanceName);
+		const char * home = std::getenv("HOME");
+		if (home != nullptr && home[0] == '/')
+			bases.push_back(ZEB::Path(Wexil::Directories::userDataDir().toStdString()) / name);
+		const std::string tmp = privateTemporaryDirectory();
+		if (!tmp.empty())
+			bases.push_back(ZEB::Path(tmp) / name);
+	}
+	for (const ZEB::Path & base : bases) {
+		for (unsigned int k = 1; k <= MAX_RESULTS_ROOTS; ++k) {
+			const ZEB::Path root = k == 1 ? base : ZEB::Path(base.str() + "-" + std::to_string(k));
+			if (!ZEB::Path::makePath(root))
+				break;
+			const int fd = lockResultsRoot(root);
+			if (fd == -2)
+				break;
+			if (fd >= 0) {
+				m_resultsRootLock = fd;
+				m_resultsRootDir = root.str();
+				return root;
+			}
+		}
+	}
+	const ZEB::Path wanted = bases.empty() ? ZEB::Path(resultsDirectoryName(m_instanceName)) : bases.front();
+	logger(fmi2Error, "error", "Cannot create output directory.");
+	throw ZEB::Exception(ZEB::FormatString("Cannot create output directory '%1'.").arg(wanted / "results"),
+						 "[InstanceData::claimResultsRoot]");
+}
 
 
 void InstanceData::init() {
@@ -58,17 +179,7 @@ void InstanceData::init() {
 	const ZEB::Path resourceDir = ZEB::Path::fromFileURI(m_resourceLocation);
 	const ZEB::Path projectFile = resourceDir / "calovinda_project.rmxml";
 
-	ZEB::Path resultsRoot;
-	if (!m_resultsRootDir.empty())
-		resultsRoot = ZEB::Path(m_resultsRootDir);
-	else {
-		// the instance name becomes one directory below the user's data directory, never more
-		if (m_instanceName.find_first_of("/\\") != std::string::npos || m_instanceName == "." || m_instanceName == "..")
-			throw ZEB::Exception(ZEB::FormatString("The instance name '%1' cannot name a results directory; "
-												   "set ResultsRootDir.").arg(m_instanceName), location);
-		resultsRoot = ZEB::Path(Wexil::Directories::userDataDir().toStdString()) / m_instanceName;
-		m_resultsRootDir = resultsRoot.str();
-	}
+	const ZEB::Path resultsRoot = claimResultsRoot();
 	logger(fmi2OK, "progress", ZEB::FormatString("Using results root path '%1'").arg(m_resultsRootDir));
 
 	const ZEB::Path resultsDir = resultsRoot / "results";

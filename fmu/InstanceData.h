@@ -20,6 +20,7 @@ class Path;
 class InstanceData : public InstanceDataCommon {
 public:
 	InstanceData();
+	/*! Releases the results root. */
 	~InstanceData() override;
 
 	/*! Model exchange: applies m_tInput, m_yInput and new inputs to the model and copies its
@@ -54,6 +55,16 @@ public:
 		co-simulation, the integrator's start-up. Throws ZEB::Exception. */
 	void init();
 
+	/*! A results root of this instance alone, "ResultsRootDir" or else the user's data directory
+		(a temporary one without a usable home) joined with the instance name made fit for a file
+		name; the first of root, root-2, root-3, ... that no instance of any process holds. Held
+		until the instance is destroyed; a second call gives the same root. Throws ZEB::Exception
+		when no root can be created. */
+	ZEB::Path claimResultsRoot();
+	/*! The instance name as one directory name: '/', '\\' and control characters become '_', a
+		name of dots only becomes underscores, and a long name is cut at a character boundary. */
+	static std::string resultsDirectoryName(const std::string & instanceName);
+
 	RX::CalovindaModelFMU	m_modelFMU;
 
 private:
@@ -62,6 +73,8 @@ private:
 	std::uint64_t			m_stateFingerprint;
 	/*! Offset of the fingerprint in a state buffer, behind the solver blocks. */
 	std::size_t				m_fingerprintOffset;
+	/*! The open, locked lock file of the results root; -1 before claimResultsRoot(). */
+	int						m_resultsRootLock;
 };
 
 #endif // InstanceDataH

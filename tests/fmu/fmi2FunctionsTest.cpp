@@ -321,17 +321,6 @@ TEST_F(Fmi2Test, RefusesCallsTheInstanceIsNotReadyForAndBadArguments) {
 }
 
 
-TEST_F(Fmi2Test, RefusesAnInstanceNameThatCannotNameADirectory) {
-	Recorder recorder;
-	fmi2Component c = instantiate("../room", fmi2CoSimulation, recorder);
-	EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
-	EXPECT_TRUE(recorder.received("Model initialization failed."));
-	EXPECT_FALSE(std::filesystem::exists(std::string(std::getenv("HOME")) + "/.local/share/room"));
-	EXPECT_EQ(fmi.fmi2DoStep(c, 0, 60, fmi2True), fmi2Error);
-	fmi.fmi2FreeInstance(c);
-}
-
-
 /*! The room air temperature at every hour of the year, stepped in hours through c. */
 std::vector<double> hourlyYear(const Library & fmi, fmi2Component c) {
 	std::vector<double> T;

@@ -1,0 +1,21 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "InstanceData.h"
+
+namespace {
+
+TEST(InstanceData, MakesOneDirectoryNameOfAnyInstanceName) {
+	EXPECT_EQ(InstanceData::resultsDirectoryName("Test FMI 2.0 CS"), "Test FMI 2.0 CS");
+	EXPECT_EQ(InstanceData::resultsDirectoryName("a/b\\c\td"), "a_b_c_d");
+	EXPECT_EQ(InstanceData::resultsDirectoryName(".."), "__");
+	EXPECT_EQ(InstanceData::resultsDirectoryName("."), "_");
+	// cut before a character that would pass 200 bytes, never inside it
+	std::string umlauts;
+	for (unsigned int i = 0; i < 150; ++i)
+		umlauts += "\xc3\xa4";
+	EXPECT_EQ(InstanceData::resultsDirectoryName("x" + umlauts), "x" + umlauts.substr(0, 198));
+}
+
+} // namespace
