@@ -51,6 +51,7 @@ int main(int argc, char * argv[]) {
 		if (out == nullptr)
 			return 1;
 		unsigned int slopeResets = 0;
+		unsigned int requests = 0;
 		const auto start = std::chrono::steady_clock::now();
 		for (unsigned int h = 1; h <= hours; ++h) {
 			const double tEnd = t0 + h*3600.0;
@@ -61,6 +62,8 @@ int main(int argc, char * argv[]) {
 					return 1;
 				}
 				model.stepCompleted(cvode.t(), cvode.yOut(cvode.t()));
+				if (model.m_jacobianUpdateRequested)
+					++requests;
 				if (adapt)
 					continue;
 				if (model.m_room.m_heatingModel.m_slope != heatingSlope ||
@@ -76,10 +79,11 @@ int main(int argc, char * argv[]) {
 		std::fclose(out);
 		using Integrator = KADRIX::IntegratorSundialsCVODE;
 		std::printf("%u hours from hour %u: %.3f s, %u steps, %u Jacobian evaluations, %u preconditioner set-ups, "
-					"%u error-test failures, %u slope resets, slopes %g / %g W/K\n", hours, firstHour,
+					"%u error-test failures, %u fresh Jacobians asked for, %u slope resets, slopes %g / %g W/K\n",
+					hours, firstHour,
 					std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
 					cvode.stats(Integrator::ST_STEPS), cvode.stats(Integrator::ST_DIRECT_JAC_EVALS),
-					cvode.stats(Integrator::ST_PREC_EVALS), cvode.stats(Integrator::ST_ERR_TEST_FAILS), slopeResets,
+					cvode.stats(Integrator::ST_PREC_EVALS), cvode.stats(Integrator::ST_ERR_TEST_FAILS), requests, slopeResets,
 					model.m_room.m_heatingModel.m_slope, model.m_room.m_coolingModel.m_slope);
 	}
 	catch (const ZEB::Exception & ex) {
