@@ -124,19 +124,38 @@ void zebmk_spmat_csr_backsolve_diag(unsigned int n, const unsigned int * __restr
 									const double * __restrict data, const double * __restrict rdiag,
 									double * __restrict b)
 {
+	// Each row waits for its neighbour's result (the walls' rows are tridiagonal): that value is
+	// taken from a register rather than loaded back from b just after its store, which shortens the
+	// chain of dependent operations by a third. The terms are subtracted in the same order.
 	// forward, L*y = b: the elements before the diagonal, then its reciprocal
+	double previous = 0;
 	for (unsigned int i = 0; i < n; ++i) {
 		double bi = b[i];
-		for (unsigned int k = ia[i]; k < diag[i]; ++k)
+		unsigned int kEnd = diag[i];
+		const bool neighbour = kEnd > ia[i] && ja[kEnd - 1] + 1 == i;
+		if (neighbour)
+			--kEnd;
+		for (unsigned int k = ia[i]; k < kEnd; ++k)
 			bi -= data[k] * b[ja[k]];
-		b[i] = bi * rdiag[i];
+		if (neighbour)
+			bi -= data[kEnd] * previous;
+		previous = bi * rdiag[i];
+		b[i] = previous;
 	}
 	// backward, U*x = y with the unit diagonal: the elements after it
+	double next = n > 0 ? b[n - 1] : 0;
 	for (unsigned int i = n > 0 ? n - 1 : 0; i-- > 0;) {
 		double bi = b[i];
-		for (unsigned int k = diag[i] + 1; k < ia[i + 1]; ++k)
+		unsigned int k = diag[i] + 1;
+		const unsigned int kEnd = ia[i + 1];
+		if (k < kEnd && ja[k] == i + 1) {
+			bi -= data[k] * next;
+			++k;
+		}
+		for (; k < kEnd; ++k)
 			bi -= data[k] * b[ja[k]];
 		b[i] = bi;
+		next = bi;
 	}
 }
 

@@ -178,7 +178,8 @@ CalovindaModelInterface::CalovindaModelInterface() :
 	m_jacobian(nullptr),
 	m_preconditioner(nullptr),
 	m_controllerPieces(PIECES_UNKNOWN),
-	m_jacobianUpdateRequested(false)
+	m_jacobianUpdateRequested(false),
+	m_climateTime(std::numeric_limits<double>::quiet_NaN())
 {
 }
 
@@ -225,7 +226,12 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(doubl
 	const double tYear = std::fmod(t, SECONDS_PER_YEAR);
 	// the division may round a time just below the year's end up to hour 8760
 	m_hourOfYear = std::min(std::floor(tYear/3600), 8759.0);
-	updateClimate();
+	// every Newton iteration of a step, and stepCompleted after it, evaluates the model again at
+	// the step's time: the climate, a function of time alone, is still in place
+	if (t != m_climateTime) {
+		updateClimate();
+		m_climateTime = t;
+	}
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active && din.m_lastVentilationUpdate == -1.0) {
 		updateAssessmentVentilation();
@@ -443,6 +449,7 @@ void CalovindaModelInterface::init(const Database & db) {
 
 	m_controllerPieces = PIECES_UNKNOWN;
 	m_jacobianUpdateRequested = false;
+	m_climateTime = std::numeric_limits<double>::quiet_NaN();
 	m_abort = false;
 }
 

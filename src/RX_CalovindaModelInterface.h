@@ -172,6 +172,9 @@ private:
 	std::uint32_t controllerPieces() const;
 	/*! The sum of the controllers' slopes [W/K]; they only grow, so any change changes it. */
 	double controllerSlopes() const;
+
+	/*! The time of the last climate update by setTime() [s]; NaN before the first. */
+	double								m_climateTime;
 };
 
 } // namespace RX
