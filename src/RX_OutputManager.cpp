@@ -1,9 +1,9 @@
 #include "RX_OutputManager.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -745,7 +745,7 @@ void OutputManager::writeOutputFiles(const QString & outputDir) const {
 	// every file is complete before the first one takes its final name
 	std::vector<std::unique_ptr<PendingFile> > files;
 	const auto writeFile = [&](const QString & fileName, const std::string & content) {
-		files.emplace_back(new PendingFile(fileName, content, FUNC_ID));
+		files.push_back(std::make_unique<PendingFile>(fileName, content, FUNC_ID));
 	};
 
 	const bool moisture = m_model != nullptr && m_model->m_room.m_moistureBalanceEnabled;
