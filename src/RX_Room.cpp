@@ -612,9 +612,15 @@ void readSubSection(QXmlStreamReader & reader, QList<T> * list) {
 		++count;
 		T item;
 		item.readXML(reader);
-		if (reader.hasError() || list == nullptr)
-			throw ZEB::Exception(ZEB::FormatString("%2\nError reading XML tag #%1.")
-								 .arg(count).arg(reader.errorString().toStdString()), "[readSubSection]");
+		if (reader.hasError() || list == nullptr) {
+			const ZEB::Exception ex(ZEB::FormatString("%2\nError reading XML tag #%1.")
+									.arg(count).arg(reader.errorString().toStdString()), "[readSubSection]");
+			// the id says which item, where the file gives one
+			if (item.m_id != 0)
+				throw ZEB::Exception(ex, ZEB::FormatString("Error reading database item with id %1.").arg(item.m_id),
+									 "[readSubSection]");
+			throw ex;
+		}
 		list->append(item);
 	}
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <numeric>
 #include <set>
 #include <sstream>
 #include <string>
@@ -28,6 +30,7 @@
 #include "RX_CalovindaModelInterface.h"
 #include "RX_Database.h"
 #include "RX_FMU2ModelDescription.h"
+#include "RX_ShadingType.h"
 #include "TestSupport.h"
 #include "Wexil_Directories.h"
 #include "ZEB_Path.h"
@@ -100,8 +103,8 @@ struct RunResult {
 
 /*! Drives the model from its start time to tEnd as the co-simulation loop does: the solver
 	objects of the model's choice, stepCompleted after every step, writeOutputs at the start and
-	at every point of the output grid. */
-RunResult run(RX::CalovindaModelInterface & model, double tEnd) {
+	at every point of the output grid, then atOutput, when given. */
+RunResult run(RX::CalovindaModelInterface & model, double tEnd, const std::function<void()> & atOutput = {}) {
 	RunResult result;
 	KADRIX::IntegratorInterface * integrator = model.integratorInterface();
 	KADRIX::LESInterface * les = model.lesInterface();
@@ -115,6 +118,8 @@ RunResult run(RX::CalovindaModelInterface & model, double tEnd) {
 		++result.m_outputs;
 		result.m_TMin = std::min(result.m_TMin, model.m_TRoom);
 		result.m_TMax = std::max(result.m_TMax, model.m_TRoom);
+		if (atOutput)
+			atOutput();
 	};
 	// the model's own storage as the state, as at the start of a run
 	output(t0, model.y0());
@@ -934,4 +939,161 @@ TEST(RXCalovindaModelInterface, PacksACCDClimateSetWhenItIsComplete) {
 	std::filesystem::remove(e.m_climateDir + "/description.xml");
 	EXPECT_FALSE(e.exportTo(s.m_model, e.m_dir.file("nodescription.fmu")));
 	EXPECT_FALSE(std::filesystem::exists(e.m_dir.file("nodescription.fmu")));
+}
+
+
+namespace {
+
+/*! Rate of change of the energy held by room air and walls [W], from the model's derivatives. */
+double storageRate(const RX::CalovindaModel & model) {
+	double dE = model.m_ydot[model.m_n - 1];
+	for (unsigned int i = 0; i < model.m_nConstructions; ++i) {
+		const RX::ConstructionSolver & solver = model.m_constructionSolvers[i];
+		for (unsigned int c = 0; c < solver.m_n; ++c)
+			dE += model.m_constructions[i].m_AW*model.m_ydot[model.m_elementOffsets[i] + c]*solver.m_elements[c].m_dx;
+	}
+	return dE;
+}
+
+/*! Every heat flow across the boundary of room air and walls [W], each source counted whole. */
+double boundaryHeatFlow(const RX::CalovindaModel & model) {
+	double Q = model.m_heatingLoad + model.m_coolingLoad + model.m_mechanicalVentilationHeatLoad + model.m_solarGains
+			+ model.m_equipmentLoad + model.m_personLoad + model.m_naturalVentilationHeatLoad
+			+ model.m_windowTransmissionTotal + model.m_externalHeatInput;
+	for (unsigned int i = 0; i < model.m_nConstructions; ++i) {
+		const RX::ConstructionSolver & solver = model.m_constructionSolvers[i];
+		Q += model.m_constructions[i].m_AW*(solver.m_outerHeatFlux + solver.m_outerShortWaveFlux);
+	}
+	return Q;
+}
+
+} // namespace
+
+
+TEST(RXCalovindaModelInterface, MovableShadingScalesTheWindowGainAsItsControlSays) {
+	// three January days of the box, its south window with or without a shading type of factor z
+	struct Variant {
+		bool		m_shaded;
+		int			m_control;
+		double		m_z;
+		double		m_degree;
+		double		m_factor;
+	};
+	const Variant variants[] = {
+		{false, 0, 1, 0, 1},
+		{true, RX::ShadingControlModel::CONSTANT, 0, 0, 0},
+		{true, RX::ShadingControlModel::CONSTANT, 1, 0, 1},
+		{true, RX::ShadingControlModel::SCHEDULED, 0.2, 0, 1},
+		{true, RX::ShadingControlModel::SCHEDULED, 0.2, 1, 0.2},
+		{true, RX::ShadingControlModel::SCHEDULED, 0.2, 0.5, 0.6}
+	};
+	std::vector<double> unshadedGains;
+	for (const Variant & v : variants) {
+		SCOPED_TRACE(v.m_factor);
+		AdaptorSetup s;
+		RX::Room & room = s.m_model.m_room;
+		Case600::addDenverBox(room, s.m_db);
+		room.m_simulationStartTime = 0;
+		room.m_simulationEndTime = 3*86400;
+		if (v.m_shaded) {
+			RX::ShadingType shading("en:Blind", v.m_z);
+			s.m_db.addShadingType(shading, 1);
+			room.m_constructions[2].m_shadingTypeId = 1;
+			room.m_shadingControlModel.m_modelType = static_cast<RX::ShadingControlModel::ModelType>(v.m_control);
+			room.m_shadingControlModel.m_scheduleShadingDegree.m_type = RX::Schedule::CONSTANT;
+			room.m_shadingControlModel.m_scheduleShadingDegree.m_constantValue = v.m_degree;
+		}
+		s.m_model.initClimate(CALOVINDA_CLIMATE_TEST_DATA, QString());
+		s.m_model.init(s.m_db);
+		std::vector<double> gains;
+		double cooling = 0;
+		run(s.m_model, s.m_model.tEnd(), [&]() {
+			const RX::CalovindaModel & model = s.m_model;
+			gains.push_back(model.m_windowSolarGain[2]);
+			// the control is asked only while the sun shines
+			if (model.m_globalRadiation[2] > 0) {
+				EXPECT_DOUBLE_EQ(model.m_shadingControlFactor[2], v.m_shaded ? v.m_factor : 1.0);
+			}
+			cooling = std::min(cooling, model.m_coolingLoad);
+		});
+		ASSERT_EQ(gains.size(), 73u);
+		if (unshadedGains.empty()) {
+			unshadedGains = gains;
+			// the winter sun through 12 m2 of glass calls for cooling
+			EXPECT_GT(*std::max_element(gains.begin(), gains.end()), 2000);
+			EXPECT_LT(cooling, -500);
+			continue;
+		}
+		// the gain depends on time alone: each hour's is the unshaded one times the factor
+		for (std::size_t k = 0; k < gains.size(); ++k)
+			EXPECT_NEAR(gains[k], v.m_factor*unshadedGains[k], 1e-9*unshadedGains[k]) << k;
+		if (v.m_factor == 0) {
+			EXPECT_EQ(cooling, 0.0);
+		}
+	}
+}
+
+
+TEST(RXCalovindaModelInterface, SummerAssessmentVentilatesCoolsAndClosesItsEnergyBalance) {
+	// two July weeks of the box in Denver under the residential assessment with passive cooling
+	AdaptorSetup s;
+	RX::Room & room = s.m_model.m_room;
+	Case600::addDenverBox(room, s.m_db);
+	room.m_simulationStartTime = 186*86400;
+	room.m_simulationEndTime = 200*86400;
+	RX::DIN4108_2Assessment & din = room.m_din4108_2Assessment;
+	din.m_active = true;
+	din.m_climateRegion = 1;
+	din.m_passiveCooling = true;
+	din.m_enhancedDayVentilation = true;
+	din.setEnhancedDayVentilationValue(3);
+	din.m_enhancedNightVentilation = true;
+	din.setEnhancedNightVentilationValue(2);
+	s.m_model.initClimate(CALOVINDA_CLIMATE_TEST_DATA, QString());
+	s.m_model.init(s.m_db);
+
+	std::set<double> airChanges;
+	double throughput = 0;
+	double worstImbalance = 0;
+	double coolingMin = 0;
+	const RX::CalovindaModel & model = s.m_model;
+	const RunResult r = run(s.m_model, s.m_model.tEnd(), [&]() {
+		const double h = std::fmod(model.m_t/3600, 24);
+		const double n = model.m_airChangeRate;
+		airChanges.insert(std::round(n*1000)/1000);
+		// enhanced day ventilation only in the day window 6:00 to 23:00, enhanced night ventilation
+		// outside it; the rate set after a completed step may show at the output hour before it
+		EXPECT_TRUE(n != 3.0 || (h >= 6 && h <= 23)) << model.m_t;
+		EXPECT_TRUE(n != 2.0 || h <= 6 || h >= 23) << model.m_t;
+		EXPECT_NEAR(model.m_equipmentLoad, 100.0/24*room.m_area, 1e-9);
+		EXPECT_EQ(model.m_personLoad, 0.0);
+		coolingMin = std::min(coolingMin, model.m_coolingLoad);
+		// the ideal heating to 20 C works only below its set point, the cooling above 26 C
+		EXPECT_TRUE(model.m_heatingLoad == 0 || model.m_TRoom < 293.15) << model.m_t;
+		EXPECT_TRUE(model.m_coolingLoad == 0 || model.m_TRoom > 299.15) << model.m_t;
+		const double Q = boundaryHeatFlow(model);
+		throughput = std::max(throughput, std::fabs(Q));
+		worstImbalance = std::max(worstImbalance, std::fabs(storageRate(model) - Q));
+	});
+	EXPECT_EQ(r.m_outputs, 14u*24 + 1);
+	// basic air change 0.5 1/h, enhanced 3 by day and 2 by night when the room is warmer than outside
+	EXPECT_EQ(airChanges, (std::set<double>{0.5, 2.0, 3.0}));
+	// passive cooling to the region's 26 C works and its controller gain grew; the night
+	// ventilation of cold Denver nights brings the room down to the heating set point
+	EXPECT_LT(coolingMin, -100);
+	EXPECT_GT(din.m_slopeCooling, 5000);
+	EXPECT_LT(r.m_TMax - 273.15, 26.5);
+	EXPECT_GT(r.m_TMin - 273.15, 19.8);
+	// every evaluation conserves energy
+	EXPECT_GT(throughput, 1000);
+	EXPECT_LT(worstImbalance, 1e-6*throughput);
+
+	// the assessment's results: degree hours above 26 C from the operative temperature series
+	RX::OutputManager & out = s.m_model.m_outputManager;
+	out.updateAggregatedOutputs();
+	const std::vector<double> & hours = out.m_stateSeries[RX::OutputManager::S_OVERTEMPERATURE_HOURS];
+	const double sum = std::accumulate(hours.begin(), hours.end(), 0.0);
+	EXPECT_GT(sum, 0.0);
+	EXPECT_NEAR(out.m_overtemperatureDegreeHours, std::floor(10*sum)/10, 1e-9);
+	EXPECT_TRUE(out.m_verificationFulfilled);
 }

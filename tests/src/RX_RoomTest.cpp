@@ -577,9 +577,15 @@ TEST(RXRoom, RefusesNumbersThatAreNotFinite) {
 								 "<ShadingControlModel><MaxRadiationIntensityWest>nan</MaxRadiationIntensityWest></ShadingControlModel>"})
 		EXPECT_NE(refused(element).find("Invalid value 'nan' in element '"), std::string::npos) << element;
 
-	// text that is no number at all still reads as 0
+	// a database item is named by its id
 	RX::Room room;
 	RX::Database db;
+	EXPECT_EQ(readInto(project("", "<Materials><Material id=\"5\" name=\"M\" lambda=\"nan\" rho=\"2\" cT=\"3\"/>"
+							   "</Materials>"), room, db).m_exception,
+			  "Invalid value for attribute 'lambda'.\nError reading XML tag #1. \nError reading database item with id 5. "
+			  "\nError reading 'Materials' database section.");
+
+	// text that is no number at all still reads as 0
 	ASSERT_FALSE(readInto(project("<Geometry><Height>high</Height></Geometry>"), room, db).failed());
 	EXPECT_EQ(room.m_height, 0.0);
 }

@@ -164,7 +164,8 @@ TEST(RXStructuralShading, DevicesOfTurnedAndTiltedWindowsShadeAsTheirProfileAngl
 	// tall fin, from the sun direction s in the window's axes: outward normal n, up the wall u,
 	// right seen from outside r (shadow depth = device depth * (s.u) / (s.n)).
 	const RX::ClimateLocationData location = denver();
-	auto checkYear = [&](RX::StructuralShading & s, double depth, bool fin) {
+	// side: 0 an overhang, 1 fin A, -1 fin B
+	auto checkYear = [&](RX::StructuralShading & s, double depth, int side) {
 		s.updateAll(ZEB::Path("/"), &location);
 		std::vector<RX::StructuralShading::SunPosition> sun;
 		s.createSunNormals(sun);
@@ -174,6 +175,7 @@ TEST(RXStructuralShading, DevicesOfTurnedAndTiltedWindowsShadeAsTheirProfileAngl
 		const ZEBMK::Vector3D u(-std::sin(o) * std::cos(i), -std::cos(o) * std::cos(i), std::sin(i));
 		const ZEBMK::Vector3D r(-std::cos(o), std::sin(o), 0);
 		unsigned int checked = 0;
+		unsigned int shaded = 0;
 		for (unsigned int day : {20u, 171u, 300u})
 			for (unsigned int h = 0; h < 24; ++h) {
 				const unsigned int k = day * 24 + h;
@@ -185,33 +187,44 @@ TEST(RXStructuralShading, DevicesOfTurnedAndTiltedWindowsShadeAsTheirProfileAngl
 				}
 				if (sv.m_z < 0.01 || sv.dot(n) < 0.1)		// grazing
 					continue;
-				// fin A stands on the left edge seen from outside, so it catches suns from the left
-				const double shadow = depth * (fin ? -sv.dot(r) : sv.dot(u)) / sv.dot(n);
+				// fin A stands on the left edge seen from outside, so it catches suns from the left;
+				// fin B on the right edge catches those from the right
+				const double shadow = depth * (side == 0 ? sv.dot(u) : -side * sv.dot(r)) / sv.dot(n);
 				// half a grid step, and the 2 deg by which an hour's sun may differ from its group's
 				EXPECT_NEAR(1 - s.zF(k * 3600.0), std::min(1.0, std::max(0.0, shadow)), 0.1)
 					<< "day " << day << " hour " << h;
 				++checked;
+				if (shadow > 0.3)
+					++shaded;
 			}
 		EXPECT_GT(checked, 20u);
+		EXPECT_GT(shaded, 3u);
 	};
 
 	RX::StructuralShading overhang = window(200);
 	overhang.m_hasOverhang = true;
 	overhang.m_overhangWidth = 0.3;
 	overhang.m_overhangLength = 30;
-	checkYear(overhang, 0.3, false);
+	checkYear(overhang, 0.3, 0);
 
 	RX::StructuralShading fin = window(200);
 	fin.m_hasSideFinA = true;
 	fin.m_sideFinAWidth = 0.5;
 	fin.m_sideFinAOffset = 20;
 	fin.m_sideFinAHeight = 40;
-	checkYear(fin, 0.5, true);
+	checkYear(fin, 0.5, 1);
+
+	RX::StructuralShading finB = window(200);
+	finB.m_hasSideFinB = true;
+	finB.m_sideFinBWidth = 0.5;
+	finB.m_sideFinBOffset = 20;
+	finB.m_sideFinBHeight = 40;
+	checkYear(finB, 0.5, -1);
 
 	RX::StructuralShading tilted = window(160);
 	tilted.m_inclination = 60;
 	tilted.m_hasOverhang = true;
 	tilted.m_overhangWidth = 0.3;
 	tilted.m_overhangLength = 30;
-	checkYear(tilted, 0.3, false);
+	checkYear(tilted, 0.3, 0);
 }
