@@ -236,11 +236,18 @@ Path Path::fromFileURI(const std::string & location) {
 			throw Exception(FormatString("Resource location '%1' holds a control character or backslash, which no "
 										 "local path here can keep.").arg(location), where);
 	}
-	// set() trims a final blank
-	if (decoded.back() == ' ')
+	// trailing separators all name the same directory (set() would drop only one)
+	while (decoded.size() > 1 && decoded.back() == '/')
+		decoded.pop_back();
+	Path result(decoded);
+	// ".." above the root empties a path
+	if (!result.isAbsolute())
+		throw Exception(FormatString("Resource location '%1' names no absolute path.").arg(location), where);
+	// set() trims a final blank, and one that ".." brings to the end would be trimmed next time
+	if (decoded.back() == ' ' || result.str().back() == ' ')
 		throw Exception(FormatString("Resource location '%1' ends in a blank, which no local path here can keep.")
 						.arg(location), where);
-	return Path(decoded);
+	return result;
 }
 
 

@@ -79,6 +79,12 @@ void InstanceDataCommon::sendToHost(const Callbacks & callbacks, const std::stri
 		else if (lead >= 0xC0)
 			length = 2;
 		length = std::min(length, text.size() - i);
+		// a character only takes continuation bytes: a '%' behind a stray lead byte is a mark
+		for (std::size_t k = 1; k < length; ++k)
+			if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+				length = k;
+				break;
+			}
 		const bool doubled = lead == '%' || lead == '#';
 		if (message.size() + length + (doubled ? 1 : 0) > MAX_HOST_MESSAGE) {
 			message += "...";

@@ -119,7 +119,7 @@ TEST(Path, ReadsFileURIs) {
 TEST(Path, ReadsResourceLocationsAsHostsSendThem) {
 	expectEach([](const std::string & s) { return Path::fromFileURI(s).str(); },
 		{{"file:///tmp/tmp%20dir%20%25x/", "/tmp/tmp dir %x"}, {"file:/tmp/res", "/tmp/res"},
-		 {"FILE://localhost/tmp/res/", "/tmp/res"}, {"/tmp/tmp%20dir%20%25x", "/tmp/tmp dir %x"},
+		 {"FILE://localhost/tmp/res//", "/tmp/res"}, {"/tmp/tmp%20dir%20%25x", "/tmp/tmp dir %x"},
 		 // what is no escape stays as it is
 		 {"file:///tmp/100%/%zz%4", "/tmp/100%/%zz%4"}, {"file:///a/%C3%A4?#", "/a/\xC3\xA4?#"}});
 	const std::string odd = "/r\xC3\xA4um 1/100% #x?y=&+~";
@@ -140,12 +140,15 @@ TEST(Path, RefusesResourceLocationsThatNameNoLocalDirectory) {
 			<< location;
 	EXPECT_EQ(refusal("file://server/share"), "Resource location 'file://server/share' names the host 'server'; "
 											  "only an empty host or 'localhost' is this machine.");
-	for (const char * location : {"", "file:", "file://", "file://localhost", "resources/", "file:dir"})
+	for (const char * location : {"", "file:", "file://", "file://localhost", "resources/", "file:dir", "file:///a/../.."})
 		EXPECT_EQ(refusal(location), std::string("Resource location '") + location + "' names no absolute path.");
 	for (const char * location : {"file:///a%00b", "file:///a%0Ab", "/a\tb", "file:///a%5Cb", "file:///a%7F"})
 		EXPECT_EQ(refusal(location), std::string("Resource location '") + location
 									 + "' holds a control character or backslash, which no local path here can keep.");
-	EXPECT_EQ(refusal("file:///res%20"), "Resource location 'file:///res%20' ends in a blank, which no local path here can keep.");
+	EXPECT_EQ(refusal("file:///res%20//"), "Resource location 'file:///res%20//' ends in a blank, which no local path "
+										   "here can keep.");
+	EXPECT_EQ(refusal("/res /x/../y/.."), "Resource location '/res /x/../y/..' ends in a blank, which no local path "
+										  "here can keep.");
 }
 
 TEST(Path, UpperCasesFirstCharacter) {

@@ -238,6 +238,17 @@ TEST_F(Fmi2Test, LoadsAPercentEncodedResourcePathAndPrintsMessagesAsTheyAre) {
 }
 
 
+TEST_F(Fmi2Test, PrintsMarksBehindAStrayLeadByteAsTheyAre) {
+	// 0xE5 announces three bytes, but no continuation byte follows: the marks are marks
+	Recorder recorder;
+	EXPECT_EQ(fmi.fmi2Instantiate("room1", fmi2CoSimulation, GUID, "x\xE5%%#x", &recorder.m_functions, fmi2False,
+								  fmi2False), nullptr);
+	ASSERT_EQ(recorder.m_calls.size(), 1u);
+	EXPECT_EQ(recorder.m_calls[0].m_message, "fmi2Instantiate: Invalid resource location: Resource location "
+											 "'x\xE5%%##x' names no absolute path.");
+}
+
+
 TEST_F(Fmi2Test, CutsOverlongMessagesBetweenCharacters) {
 	// five directories of 120 two-byte characters each
 	std::string root = m_resources.path();

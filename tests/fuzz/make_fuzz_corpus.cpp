@@ -2,7 +2,9 @@
 // DIR/<target>/ (the committed ones are tests/fuzz/corpus). Run it again after a change of a blob
 // or snapshot layout:  make_fuzz_corpus tests/fuzz/corpus
 // The text file seeds of the file readers are committed as they are; this writes the binary
-// climate files and the project documents, which come from the writers.
+// climate files and the project documents, which come from the writers, and the FMU states of the
+// example room, which come from real runs: run it again after a change of the FMU state, the
+// example room or the FMU's build fingerprint.
 
 #include <algorithm>
 #include <cstdint>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "BlobFuzzing.h"
+#include "FuzzFMU.h"
 #include "FuzzHeatChain.h"
 #include "FuzzSupport.h"
 #include "IntegratorSnapshotRig.h"
@@ -162,6 +165,65 @@ void projectSeeds() {
 	std::filesystem::remove_all(dir);
 }
 
+/*! Writes a state of the example room, checked to restore into a fresh instance that then steps
+	on: a seed the target refuses would fuzz nothing but the refusal. */
+void fmuState(const std::string & name, const std::vector<char> & state, const std::string & resultsRoot) {
+	FuzzFMU::ExampleRoom fresh(resultsRoot);
+	fmi2FMUstate s = nullptr;
+	if (fmi2DeSerializeFMUstate(fresh.m_c, state.data(), state.size(), &s) != fmi2OK ||
+		fmi2SetFMUstate(fresh.m_c, s) != fmi2OK || fmi2FreeFMUstate(fresh.m_c, &s) != fmi2OK || fresh.step() != fmi2OK)
+		throw std::runtime_error("the example room does not go on from its state " + name);
+	write("fmu_state", name, std::vector<std::uint8_t>(state.begin(), state.end()));
+}
+
+/*! States of the example room from real runs: at the start, after an hour, and after a day
+	with a convective load of 2 kW. */
+void fmuStateSeeds() {
+	const std::filesystem::path dir = std::filesystem::temp_directory_path() / "make_fuzz_corpus-fmu";
+	const std::string resultsRoot = (dir / "results").string();
+	{
+		FuzzFMU::ExampleRoom room(resultsRoot);
+		fmuState("start", room.serializedState(), resultsRoot);
+		for (int i = 0; i < 4; ++i)
+			if (room.step() != fmi2OK)
+				throw std::runtime_error("the example room does not step");
+		fmuState("after-1-hour", room.serializedState(), resultsRoot);
+		const fmi2ValueReference convective = 2001;
+		const double load = 2000;
+		if (fmi2SetReal(room.m_c, &convective, 1, &load) != fmi2OK)
+			throw std::runtime_error("the example room takes no load");
+		for (int i = 0; i < 4*23; ++i)
+			if (room.step() != fmi2OK)
+				throw std::runtime_error("the example room does not step");
+		fmuState("after-1-day-with-2-kW-load", room.serializedState(), resultsRoot);
+	}
+	std::filesystem::remove_all(dir);
+}
+
+/*! The configuration byte, the instance name, a zero byte and the resource location. */
+void instantiateSeed(const std::string & file, unsigned char config, const std::string & name, const std::string & location) {
+	std::vector<std::uint8_t> bytes(1, config);
+	bytes.insert(bytes.end(), name.begin(), name.end());
+	bytes.push_back(0);
+	bytes.insert(bytes.end(), location.begin(), location.end());
+	write("fmu_instantiate", file, bytes);
+}
+
+/*! The names and locations hosts send, and the kinds of location the FMU refuses. */
+void instantiateSeeds() {
+	instantiateSeed("cs-instance1", 2, "instance1", "file:///tmp/room/resources/");
+	instantiateSeed("me-checker", 3, "Test FMI 2.0 ME", "file:///tmp/r%C3%A4ume%20%25x/resources");
+	instantiateSeed("localhost-plain-path", 0, "CalovindaFMI2", "/tmp/100%25%20#1/resources");
+	instantiateSeed("localhost", 2, "room", "file://localhost/tmp/res");
+	instantiateSeed("other-host", 2, "room%s#r12#", "file://localhostevil/dir");
+	instantiateSeed("other-scheme", 2, "room", "http://x/dir/resources");
+	instantiateSeed("no-name", 2, "", "file:///tmp");
+	// found by fuzzing: a path above the root, and marks behind a lead byte without continuation
+	instantiateSeed("above-the-root", 0, "CalovindaFMI2", "/..//t10/resources");
+	instantiateSeed("blank-before-parent", 0, "CalovindaFMI2", "/t/a /b/../");
+	instantiateSeed("stray-lead-byte", 3, "Test FMI 2.0 ME", "fil\xE5%21%25x/resources");
+}
+
 } // namespace
 
 
@@ -178,6 +240,8 @@ int main(int argc, char * argv[]) {
 		snapshotSeeds();
 		climateSeeds();
 		projectSeeds();
+		fmuStateSeeds();
+		instantiateSeeds();
 	}
 	catch (ZEB::Exception & ex) {
 		std::fprintf(stderr, "%s\n", ex.msgStack().c_str());
