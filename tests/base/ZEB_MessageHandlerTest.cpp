@@ -158,6 +158,20 @@ TEST_F(MessageHandlerTest, FiltersByVerbosity) {
 	EXPECT_EQ(log("v.txt").substr(log("v.txt").size() - 17), "[Progress]\t\tkept\n");
 }
 
+TEST_F(MessageHandlerTest, WritesOnlyTheLogFileWithTheConsoleOff) {
+	ZEB::MessageHandler h;
+	h.setConsoleOutput(false);
+	openLog(h, "quiet.txt", 0);
+	h.msg("w\n", ZEB::MSG_WARNING, "", -1);
+	h.msg("e", ZEB::MSG_ERROR, "", 99);
+	h.msg("d", ZEB::MSG_DEBUG, "", 99);
+	h.msg("p\n", ZEB::MSG_PROGRESS, "", 0);
+	EXPECT_EQ(log("quiet.txt"), "[Warning ]\t\tw\n\n[Error   ]\t\te\n[Debug   ]\t\td\n");
+	EXPECT_EQ(out(), "");
+	EXPECT_EQ(err(), "");
+}
+
+
 TEST_F(MessageHandlerTest, WritesExceptionStackAsErrorLines) {
 	ZEB::MessageHandler h;
 	openLog(h, "e.txt", 8);
