@@ -1,9 +1,7 @@
 #include "ZEB_MessageHandlerRegistry.h"
 
-#include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <vector>
 
 namespace ZEB {
 
@@ -14,30 +12,41 @@ namespace {
 thread_local std::atomic<MessageHandler *> currentOfThread{nullptr};
 
 // The slots of all running threads that ever made a handler current, so that a handler destroyed
-// on one thread is not left current on another. Never destroyed: handlers of static storage may be
-// destroyed after every other static object.
-struct SlotList {
-	std::mutex									m_mutex;
-	std::vector<std::atomic<MessageHandler *> *>	m_slots;
+// on one thread is not left current on another: a list through the threads' own enlistments, so
+// that nothing is allocated. The mutex and the head are constant-initialised and trivially
+// destructible: handlers of static storage may be destroyed after every other static object, and
+// a library unloaded with dlclose leaves nothing behind.
+struct Enlistment {
+	std::atomic<MessageHandler *> *	m_slot;
+	Enlistment *					m_next;
+	Enlistment *					m_previous;
 };
 
-SlotList & slotList() {
-	static SlotList * const list = new SlotList;
-	return *list;
-}
+std::mutex		enlistedMutex;
+Enlistment *	enlisted = nullptr;
 
 // Enlists the calling thread's slot for its lifetime.
 struct SlotEnlistment {
-	SlotEnlistment() {
-		SlotList & list = slotList();
-		std::lock_guard<std::mutex> lock(list.m_mutex);
-		list.m_slots.push_back(&currentOfThread);
+	SlotEnlistment() : m_node{&currentOfThread, nullptr, nullptr} {
+		std::lock_guard<std::mutex> lock(enlistedMutex);
+		m_node.m_next = enlisted;
+		if (enlisted != nullptr)
+			enlisted->m_previous = &m_node;
+		enlisted = &m_node;
 	}
 	~SlotEnlistment() {
-		SlotList & list = slotList();
-		std::lock_guard<std::mutex> lock(list.m_mutex);
-		list.m_slots.erase(std::remove(list.m_slots.begin(), list.m_slots.end(), &currentOfThread), list.m_slots.end());
+		std::lock_guard<std::mutex> lock(enlistedMutex);
+		if (m_node.m_previous != nullptr)
+			m_node.m_previous->m_next = m_node.m_next;
+		else
+			enlisted = m_node.m_next;
+		if (m_node.m_next != nullptr)
+			m_node.m_next->m_previous = m_node.m_previous;
 	}
+	SlotEnlistment(const SlotEnlistment &) = delete;
+	SlotEnlistment & operator=(const SlotEnlistment &) = delete;
+
+	Enlistment	m_node;
 };
 
 // Resets slot to the default when it still holds handler; a handler made current meanwhile stays.
@@ -86,10 +95,9 @@ MessageHandler * MessageHandlerRegistry::currentHandler() const {
 void MessageHandlerRegistry::handlerDestroyed(const MessageHandler * handler) {
 	// the own slot directly: at process exit it may already have left the list
 	release(currentOfThread, handler);
-	SlotList & list = slotList();
-	std::lock_guard<std::mutex> lock(list.m_mutex);
-	for (std::atomic<MessageHandler *> * slot : list.m_slots)
-		release(*slot, handler);
+	std::lock_guard<std::mutex> lock(enlistedMutex);
+	for (Enlistment * node = enlisted; node != nullptr; node = node->m_next)
+		release(*node->m_slot, handler);
 }
 
 
