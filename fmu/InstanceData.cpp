@@ -231,6 +231,8 @@ void InstanceData::init() {
 
 	try {
 		m_modelFMU.chooseSolvers();
+		// an instance writes no result files: its runs keep no output series, whatever their length
+		m_modelFMU.m_outputManager.m_keepSeries = false;
 		m_modelFMU.init(projectFile, resourceDir);
 	}
 	catch (const ZEB::Exception & ex) {
