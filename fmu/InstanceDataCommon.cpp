@@ -51,7 +51,8 @@ const CallStates CALL_STATES[] = {
 	{"fmi2GetReal",						AFTER_SETUP,	AFTER_SETUP},
 	{"fmi2GetInteger",					AFTER_SETUP,	AFTER_SETUP},
 	{"fmi2GetBoolean",					AFTER_SETUP,	AFTER_SETUP},
-	{"fmi2GetString",					AFTER_SETUP,	AFTER_SETUP},
+	// the results root is a parameter: it has its value from the start
+	{"fmi2GetString",	AFTER_SETUP | InstanceDataCommon::FMIInstantiated,	AFTER_SETUP | InstanceDataCommon::FMIInstantiated},
 	{"fmi2SetReal",						CS_SETTABLE,	ME_SETTABLE},
 	{"fmi2SetInteger",					CS_SETTABLE,	ME_SETTABLE},
 	{"fmi2SetBoolean",					CS_SETTABLE,	ME_SETTABLE},
@@ -301,6 +302,13 @@ void InstanceDataCommon::getString(int vr, const char *& value) {
 	if (vr == RESULTS_ROOT_DIR_VR) {
 		value = m_resultsRootDir.c_str();
 		return;
+	}
+	// before the initialisation only the parameter has a value
+	if (m_fmiState == FMIInstantiated) {
+		const ZEB::FormatString text = ZEB::FormatString("fmi2GetString: variable %1 has no value in the FMI state "
+														 "'instantiated'.").arg(vr);
+		logger(fmi2Error, "error", text);
+		throw ZEB::Exception(text, "[InstanceDataCommon::getString]");
 	}
 	if (m_modelExchange)
 		updateIfModified();

@@ -65,6 +65,11 @@ TEST_F(FMIStateMachineTest, RefusesCallsTheFMIStateForbidsNamingCallAndState) {
 	EXPECT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2Error);
 	EXPECT_TRUE(recorder.received("fmi2GetReal: not allowed in the FMI state 'instantiated'.")) << recorder.messages();
 	EXPECT_TRUE(recorder.received("fmi2ExitInitializationMode: not allowed in the FMI state 'instantiated'."));
+	// the results root is a parameter, readable from the start; the model's variables are not
+	const fmi2ValueReference texts[2] = {42, ROOM_AIR_TEMPERATURE};
+	fmi2String text = nullptr;
+	EXPECT_EQ(fmi.fmi2GetString(c, &texts[0], 1, &text), fmi2OK);
+	EXPECT_EQ(fmi.fmi2GetString(c, &texts[1], 1, &text), fmi2Error);
 
 	ASSERT_TRUE(setUp(c)) << recorder.messages();
 	EXPECT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0), fmi2Error);
