@@ -454,6 +454,9 @@ void InstanceData::deserializeFMUstate(void * state) {
 	std::memcpy(instanceWords, static_cast<const char *>(state) + 8 + FingerprintWords*sizeof(std::uint64_t),
 				sizeof(instanceWords));
 	m_fmiState = static_cast<unsigned int>(instanceWords[0]);
+	// a state saved before the host's set-up: the model runs, the set-up calls must not start it again
+	if (m_fmiState == FMIInstantiated)
+		m_startedForFMUstate = true;
 	m_externalInputVarsModified = instanceWords[1] != 0;
 
 	// getters before the next step see the restored time
