@@ -16,6 +16,9 @@
 #include <system_error>
 #include <vector>
 
+#include <QString>
+#include <QXmlStreamReader>
+
 #include "KADRIX_JacobianInterface.h"
 #include "KADRIX_LESInterface.h"
 #include "KADRIX_PrecondInterface.h"
@@ -27,6 +30,7 @@
 
 #include "RX_Constants.h"
 #include "RX_FMU2InputOutputDefinitions.h"
+#include "OVM_ClimateDataLoader.h"
 
 namespace {
 
@@ -87,13 +91,49 @@ std::string privateTemporaryDirectory() {
 	return dir;
 }
 
+const std::uint64_t FNV_OFFSET = 0xcbf29ce484222325ull;
+
+/*! Whether two times [s] agree but for rounding (relative 1e-10). */
+bool sameTime(double a, double b) {
+	return std::fabs(a - b) <= 1e-10*std::max(1.0, std::max(std::fabs(a), std::fabs(b)));
+}
+
+/*! Times in messages: enough digits to tell two times apart that differ beyond rounding. */
+ZEB::FormatString & argTime(ZEB::FormatString & text, double t) {
+	return text.arg(t, 0, 'g', 15);
+}
+
+/*! The sections of a project text, the children of the room element, as name and text in order. */
+std::vector<std::pair<std::string, std::string> > projectSections(const std::string & projectText) {
+	std::vector<std::pair<std::string, std::string> > sections;
+	const QString text = QString::fromUtf8(projectText.data(), static_cast<int>(projectText.size()));
+	QXmlStreamReader reader(text);
+	int depth = 0;
+	qint64 sectionStart = 0;
+	while (!reader.atEnd()) {
+		const qint64 before = reader.characterOffset();
+		const QXmlStreamReader::TokenType token = reader.readNext();
+		if (token == QXmlStreamReader::StartElement) {
+			if (++depth == 3) {
+				sectionStart = before;
+				sections.emplace_back(reader.name().toString().toStdString(), std::string());
+			}
+		}
+		else if (token == QXmlStreamReader::EndElement) {
+			if (depth-- == 3)
+				sections.back().second = text.mid(static_cast<int>(sectionStart),
+												  static_cast<int>(reader.characterOffset() - sectionStart)).toStdString();
+		}
+	}
+	return sections;
+}
+
 } // namespace
 
 
 InstanceData::InstanceData() :
 	InstanceDataCommon(nullptr),
-	m_stateFingerprint(0),
-	m_fingerprintOffset(0),
+	m_fingerprint(),
 	m_resultsRootLock(-1)
 {
 	// only now is the model constructed, so only now may its address be taken as its interface
@@ -191,6 +231,8 @@ void InstanceData::init() {
 
 	try {
 		m_modelFMU.chooseSolvers();
+		// an instance writes no result files: its runs keep no output series, whatever their length
+		m_modelFMU.m_outputManager.m_keepSeries = false;
 		m_modelFMU.init(projectFile, resourceDir);
 	}
 	catch (const ZEB::Exception & ex) {
@@ -198,17 +240,14 @@ void InstanceData::init() {
 		throw ZEB::Exception(ex, "Model initialization error.", location);
 	}
 
-	// the build, the project as read and the solver choice: states of anything else are refused
-	std::uint64_t fingerprint = 0xcbf29ce484222325ull;
-	fingerprint = fnv1a(fingerprint, GUID);
-	fingerprint = fnv1a(fingerprint, RX::LONG_VERSION);
-	std::ifstream projectStream(projectFile.str(), std::ios::binary);
-	const std::string projectText((std::istreambuf_iterator<char>(projectStream)), std::istreambuf_iterator<char>());
-	fingerprint = fnv1a(fingerprint, projectText);
-	fingerprint = fnv1a(fingerprint, m_modelFMU.m_lesSolverName + "|" + m_modelFMU.m_preconditionerName + "|" +
-									 m_modelFMU.m_integratorName);
-	const unsigned int nStates = m_modelFMU.n();
-	m_stateFingerprint = fnv1a(fingerprint, &nStates, sizeof(nStates));
+	if (m_startTimeDefined && !startsAt(m_startTime)) {
+		ZEB::FormatString text("The experiment's start time %1 s differs from the project's start time %2 s; "
+							   "the FMU simulates from the project's start time.");
+		argTime(argTime(text, m_startTime), m_modelFMU.t0());
+		logger(fmi2Error, "error", text);
+		throw ZEB::Exception(text, location);
+	}
+	computeFingerprint(projectFile);
 
 	m_tInput = 0;
 	const double * y = m_modelFMU.y0();
@@ -289,6 +328,40 @@ double InstanceData::integratorTime() {
 }
 
 
+void InstanceData::computeFingerprint(const ZEB::Path & projectFile) {
+	m_fingerprint.fill(0);
+	m_fingerprint[0] = fnv1a(fnv1a(FNV_OFFSET, GUID), RX::LONG_VERSION);
+
+	std::ifstream projectStream(projectFile.str(), std::ios::binary);
+	const std::string projectText((std::istreambuf_iterator<char>(projectStream)), std::istreambuf_iterator<char>());
+	m_fingerprint[1] = fnv1a(FNV_OFFSET, projectText);
+
+	const OVM::ClimateDataLoader & climate = m_modelFMU.m_climate.m_solarRadiationModel.m_climateDataLoader;
+	std::uint64_t hash = FNV_OFFSET;
+	for (const std::vector<double> & component : climate.m_data)
+		hash = fnv1a(fnv1a(hash, component.data(), component.size()*sizeof(double)), "|");
+	hash = fnv1a(hash, climate.m_dataTimePoints.data(), climate.m_dataTimePoints.size()*sizeof(double));
+	const double location[3] = {climate.m_longitude, climate.m_latitude, climate.m_elevation};
+	hash = fnv1a(hash, location, sizeof(location));
+	m_fingerprint[2] = fnv1a(hash, &climate.m_timeZone, sizeof(climate.m_timeZone));
+
+	m_fingerprint[3] = fnv1a(FNV_OFFSET, m_modelFMU.m_lesSolverName + "|" + m_modelFMU.m_preconditionerName + "|" +
+										 m_modelFMU.m_integratorName);
+	m_fingerprint[4] = m_modelFMU.n();
+
+	m_sectionNames.clear();
+	for (const std::pair<std::string, std::string> & section : projectSections(projectText)) {
+		const std::size_t k = 6 + 2*m_sectionNames.size();
+		if (k >= FingerprintWords)
+			break;
+		m_fingerprint[k] = fnv1a(FNV_OFFSET, section.first);
+		m_fingerprint[k + 1] = fnv1a(FNV_OFFSET, section.second);
+		m_sectionNames.push_back(section.first);
+	}
+	m_fingerprint[5] = m_sectionNames.size();
+}
+
+
 void InstanceData::computeFMUStateSize() {
 	const char * const location = "[InstanceData::computeFMUStateSize]";
 	KADRIX::IntegratorInterface * integrator = m_modelFMU.integratorInterface();
@@ -296,7 +369,7 @@ void InstanceData::computeFMUStateSize() {
 	KADRIX::JacobianInterface * jacobian = m_modelFMU.jacobianInterface();
 	KADRIX::PrecondInterface * preconditioner = m_modelFMU.preconditionerInterface();
 	m_fmuStateSize = 0;
-	std::size_t size = 8;
+	std::size_t size = 8 + (FingerprintWords + InstanceWords)*sizeof(std::uint64_t);
 	std::size_t blockSize = integrator->serializationSize();
 	if (blockSize == 0)
 		throw ZEB::Exception("Integrator does not support serialization.", location);
@@ -319,13 +392,18 @@ void InstanceData::computeFMUStateSize() {
 			throw ZEB::Exception("Preconditioner does not support serialization.", location);
 		size += blockSize;
 	}
-	m_fingerprintOffset = size;
-	m_fmuStateSize = size + sizeof(std::uint64_t) + m_modelFMU.modelVariablesSize();
+	m_fmuStateSize = size + m_modelFMU.modelVariablesSize();
 }
 
 
 void InstanceData::serializeFMUstate(void * state) {
-	void * cursor = static_cast<char *>(state) + 8;
+	char * pos = static_cast<char *>(state) + 8;
+	std::memcpy(pos, m_fingerprint.data(), FingerprintWords*sizeof(std::uint64_t));
+	pos += FingerprintWords*sizeof(std::uint64_t);
+	// everything a later step depends on that the solver and the model do not hold
+	const std::uint64_t instanceWords[InstanceWords] = {m_fmiState, m_externalInputVarsModified ? 1u : 0u};
+	std::memcpy(pos, instanceWords, sizeof(instanceWords));
+	void * cursor = pos + sizeof(instanceWords);
 	m_modelFMU.integratorInterface()->serialize(cursor);
 	if (KADRIX::LESInterface * les = m_modelFMU.lesInterface())
 		les->serialize(cursor);
@@ -333,16 +411,15 @@ void InstanceData::serializeFMUstate(void * state) {
 		jacobian->serialize(cursor);
 	if (KADRIX::PrecondInterface * preconditioner = m_modelFMU.preconditionerInterface())
 		preconditioner->serialize(cursor);
-	std::memcpy(cursor, &m_stateFingerprint, sizeof(m_stateFingerprint));
-	cursor = static_cast<char *>(cursor) + sizeof(m_stateFingerprint);
 	m_modelFMU.serializeModelVariables(cursor);
 }
 
 
 void InstanceData::deserializeFMUstate(void * state) {
 	const char * const location = "[InstanceData::deserializeFMUstate]";
-	if (!validFMUstate(state, m_fmuStateSize))
-		throw ZEB::Exception("The FMU state does not belong to this instance.", location);
+	const std::string refusal = fmuStateRefusal(state, m_fmuStateSize);
+	if (!refusal.empty())
+		throw ZEB::Exception(ZEB::FormatString("The FMU state does not belong to this instance: %1").arg(refusal), location);
 	KADRIX::IntegratorInterface * integrator = m_modelFMU.integratorInterface();
 	KADRIX::LESInterface * les = m_modelFMU.lesInterface();
 	KADRIX::JacobianInterface * jacobian = m_modelFMU.jacobianInterface();
@@ -352,8 +429,9 @@ void InstanceData::deserializeFMUstate(void * state) {
 	std::vector<char> current(m_fmuStateSize);
 	std::memcpy(current.data(), &m_fmuStateSize, sizeof(std::uint64_t));
 	serializeFMUstate(current.data());
+	const std::size_t headerSize = 8 + (FingerprintWords + InstanceWords)*sizeof(std::uint64_t);
 	auto restore = [&](void * buffer) {
-		void * cursor = static_cast<char *>(buffer) + 8;
+		void * cursor = static_cast<char *>(buffer) + headerSize;
 		const void * end = static_cast<char *>(buffer) + m_fmuStateSize;
 		integrator->deserialize(cursor, end);
 		if (les != nullptr)
@@ -362,7 +440,6 @@ void InstanceData::deserializeFMUstate(void * state) {
 			jacobian->deserialize(cursor, end);
 		if (preconditioner != nullptr)
 			preconditioner->deserialize(cursor, end);
-		cursor = static_cast<char *>(cursor) + sizeof(m_stateFingerprint);
 		m_modelFMU.deserializeModelVariables(cursor, end);
 	};
 	try {
@@ -373,6 +450,15 @@ void InstanceData::deserializeFMUstate(void * state) {
 		throw ZEB::Exception(ex, "The FMU state was refused; the instance is unchanged.", location);
 	}
 
+	std::uint64_t instanceWords[InstanceWords];
+	std::memcpy(instanceWords, static_cast<const char *>(state) + 8 + FingerprintWords*sizeof(std::uint64_t),
+				sizeof(instanceWords));
+	m_fmiState = static_cast<unsigned int>(instanceWords[0]);
+	// a state saved before the host's set-up: the model runs, the set-up calls must not start it again
+	if (m_fmiState == FMIInstantiated)
+		m_startedForFMUstate = true;
+	m_externalInputVarsModified = instanceWords[1] != 0;
+
 	// getters before the next step see the restored time
 	const double t = integrator->t();
 	if (m_modelFMU.setTime(t) != KADRIX::ModelInterface::CalculationSuccess ||
@@ -381,14 +467,64 @@ void InstanceData::deserializeFMUstate(void * state) {
 }
 
 
-bool InstanceData::validFMUstate(const void * data, std::size_t size) const {
-	if (m_fmuStateSize == 0 || data == nullptr || size != m_fmuStateSize)
-		return false;
+std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) const {
+	const std::size_t headerSize = 8 + (FingerprintWords + InstanceWords)*sizeof(std::uint64_t);
+	if (m_fmuStateSize == 0)
+		return "FMU states are not available.";
+	if (data == nullptr || size < headerSize)
+		return ZEB::FormatString("the state of %1 bytes is too short to be a state of this FMU.")
+			   .arg(static_cast<unsigned long>(data == nullptr ? 0 : size)).str();
+	const char * bytes = static_cast<const char *>(data);
 	std::uint64_t sizeWord;
-	std::memcpy(&sizeWord, data, sizeof(sizeWord));
-	std::uint64_t fingerprint;
-	std::memcpy(&fingerprint, static_cast<const char *>(data) + m_fingerprintOffset, sizeof(fingerprint));
-	return sizeWord == m_fmuStateSize && fingerprint == m_stateFingerprint;
+	std::memcpy(&sizeWord, bytes, sizeof(sizeWord));
+	if (sizeWord != size)
+		return ZEB::FormatString("the state says it has %1 bytes, but %2 bytes were given.")
+			   .arg(static_cast<unsigned long>(sizeWord)).arg(static_cast<unsigned long>(size)).str();
+	std::array<std::uint64_t, FingerprintWords> fingerprint;
+	std::memcpy(fingerprint.data(), bytes + 8, sizeof(fingerprint));
+	if (fingerprint[0] != m_fingerprint[0])
+		return "it was saved by another build of the FMU.";
+	if (fingerprint[1] != m_fingerprint[1]) {
+		// name the sections of the room that differ, as far as this project knows them
+		std::string differing;
+		const std::size_t count = std::min<std::uint64_t>(fingerprint[5], (FingerprintWords - 6)/2);
+		std::vector<bool> seen(m_sectionNames.size(), false);
+		for (std::size_t j = 0; j < count; ++j) {
+			const std::size_t k = 6 + 2*j;
+			std::size_t i = 0;
+			while (i < m_sectionNames.size() && (seen[i] || m_fingerprint[6 + 2*i] != fingerprint[k]))
+				++i;
+			if (i == m_sectionNames.size()) {
+				differing += (differing.empty() ? "" : ", ") + std::string("a section this project lacks");
+				continue;
+			}
+			seen[i] = true;
+			if (m_fingerprint[6 + 2*i + 1] != fingerprint[k + 1])
+				differing += (differing.empty() ? "" : ", ") + m_sectionNames[i];
+		}
+		for (std::size_t i = 0; i < m_sectionNames.size(); ++i)
+			if (!seen[i])
+				differing += (differing.empty() ? "" : ", ") + m_sectionNames[i] + " (missing in the state)";
+		if (differing.empty())
+			return "it belongs to another project file.";
+		return "it belongs to another project; differing: " + differing + ".";
+	}
+	if (fingerprint[2] != m_fingerprint[2])
+		return "it was computed with other climate data.";
+	if (fingerprint[3] != m_fingerprint[3])
+		return "it was computed with another choice of solvers.";
+	if (fingerprint[4] != m_fingerprint[4])
+		return ZEB::FormatString("its model has %1 unknowns, this instance's model has %2.")
+			   .arg(static_cast<unsigned long>(fingerprint[4])).arg(static_cast<unsigned long>(m_fingerprint[4])).str();
+	if (size != m_fmuStateSize)
+		return ZEB::FormatString("it has %1 bytes, a state of this instance has %2 bytes.")
+			   .arg(static_cast<unsigned long>(size)).arg(static_cast<unsigned long>(m_fmuStateSize)).str();
+	std::uint64_t fmiState;
+	std::memcpy(&fmiState, bytes + 8 + sizeof(fingerprint), sizeof(fmiState));
+	if (fmiState == 0 || fmiState > FMIError || (fmiState & (fmiState - 1)) != 0 ||
+		(fmiState & (m_modelExchange ? FMIStepComplete : FMIEventMode | FMIContinuousTimeMode)) != 0)
+		return "it holds no valid FMI state.";
+	return std::string();
 }
 
 
@@ -398,4 +534,55 @@ void InstanceData::initializeForFMUstate() {
 	logger(fmi2OK, "progress", "Initializing the instance to restore an FMU state.");
 	init();
 	computeFMUStateSize();
+	m_startedForFMUstate = true;
+}
+
+
+bool InstanceData::startsAt(double startTime) {
+	if (sameTime(startTime, m_modelFMU.t0()))
+		return true;
+	// a host that restored a state before its set-up may start its experiment at the state's time
+	return m_startedForFMUstate && !m_modelExchange && sameTime(startTime, integratorTime());
+}
+
+
+std::string InstanceData::setupExperiment(double startTime, bool stopTimeDefined, double stopTime) {
+	if (!std::isfinite(startTime))
+		return ZEB::FormatString("invalid start time %1 s.").arg(startTime).str();
+	if (stopTimeDefined && !(std::isfinite(stopTime) && stopTime >= startTime)) {
+		ZEB::FormatString text("invalid stop time %1 s for the start time %2 s.");
+		return argTime(argTime(text, stopTime), startTime).str();
+	}
+	if (m_modelReady && !startsAt(startTime)) {
+		ZEB::FormatString text("the start time %1 s differs from the project's start time %2 s; the FMU simulates "
+							   "from the project's start time.");
+		return argTime(argTime(text, startTime), m_modelFMU.t0()).str();
+	}
+	m_startTimeDefined = true;
+	m_startTime = startTime;
+	m_stopTimeDefined = stopTimeDefined;
+	m_stopTime = stopTime;
+	return std::string();
+}
+
+
+std::string InstanceData::stepRefusal(double tc, double h) {
+	if (!std::isfinite(tc) || !std::isfinite(h)) {
+		ZEB::FormatString text("invalid communication point %1 s or step size %2 s.");
+		return argTime(argTime(text, tc), h).str();
+	}
+	if (h < 0) {
+		ZEB::FormatString text("negative communication step size %1 s.");
+		return argTime(text, h).str();
+	}
+	const double t = integratorTime();
+	if (!sameTime(tc, t)) {
+		ZEB::FormatString text("the communication point %1 s differs from the FMU's time %2 s.");
+		return argTime(argTime(text, tc), t).str();
+	}
+	if (m_stopTimeDefined && tc + h > m_stopTime && !sameTime(tc + h, m_stopTime)) {
+		ZEB::FormatString text("the step to %1 s passes the stop time %2 s.");
+		return argTime(argTime(text, tc + h), m_stopTime).str();
+	}
+	return std::string();
 }

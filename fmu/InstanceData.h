@@ -1,9 +1,11 @@
 #ifndef InstanceDataH
 #define InstanceDataH
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "InstanceDataCommon.h"
 #include "RX_CalovindaModelFMU.h"
@@ -34,22 +36,32 @@ public:
 	std::size_t numberOfStates() const override;
 	double integratorTime() override;
 
-	/*! Sets m_fmuStateSize: the size word, the solver objects' blocks, the instance's fingerprint
-		and the model's own variables. Throws ZEB::Exception when a solver object present cannot
-		be serialised. */
+	/*! Sets m_fmuStateSize: the size word, the instance's fingerprint, its FMI state and pending
+		inputs, the solver objects' blocks and the model's own variables. Throws ZEB::Exception
+		when a solver object present cannot be serialised. */
 	void computeFMUStateSize() override;
-	/*! Writes the solver blocks, the fingerprint and the model variables behind the size word. */
+	/*! Writes everything behind the size word. */
 	void serializeFMUstate(void * state) override;
-	/*! Restores the solver objects and the model from a buffer that validFMUstate() accepts and
-		evaluates the model at the restored time. When a block is refused (ZEB::Exception), the
-		instance is put back as it was before the call. */
+	/*! Restores the FMI state, the pending inputs, the solver objects and the model from a buffer
+		that fmuStateRefusal() accepts and evaluates the model at the restored time. When a block
+		is refused (ZEB::Exception), the instance is put back as it was before the call. */
 	void deserializeFMUstate(void * state) override;
-	/*! Whether size bytes at data can be a state of this instance: size, size word and the
-		instance's fingerprint match. Touches nothing. */
-	bool validFMUstate(const void * data, std::size_t size) const;
+	/*! Why size bytes at data cannot be a state of this instance, naming the first difference
+		(size, build, project and its differing sections, climate data, solver choice, number of
+		unknowns); empty when they can. Touches nothing. */
+	std::string fmuStateRefusal(const void * data, std::size_t size) const;
 	/*! For a co-simulation instance that was never initialised: the initialisation of
 		fmi2EnterInitializationMode, so that a state from elsewhere can be restored into it. */
 	void initializeForFMUstate();
+
+	/*! Takes the experiment of fmi2SetupExperiment (times in [s]); the reason for refusing it,
+		empty when it is taken. The start time must be the project's (or, after a restore, the
+		restored time); it is checked at once when the model runs already, else by init(). */
+	std::string setupExperiment(double startTime, bool stopTimeDefined, double stopTime);
+	/*! Why fmi2DoStep(tc, h) cannot run (times in [s]): a communication point other than the
+		integrator's time, a negative or non-finite step, an end past the stop time; empty when
+		it can. */
+	std::string stepRefusal(double tc, double h);
 
 	/*! Results and log directories, message handler, solver choice, model start-up and, in
 		co-simulation, the integrator's start-up. Throws ZEB::Exception. */
@@ -68,11 +80,22 @@ public:
 	RX::CalovindaModelFMU	m_modelFMU;
 
 private:
-	/*! Identifies the build and the project of the instance in its FMU states, so that a state
-		of another room is refused before its blocks are read. Set by init(). */
-	std::uint64_t			m_stateFingerprint;
-	/*! Offset of the fingerprint in a state buffer, behind the solver blocks. */
-	std::size_t				m_fingerprintOffset;
+	/*! Words of the fingerprint: build, project, climate, solver choice, number of unknowns,
+		number of project sections, then per section the hashes of its name and its text. */
+	static const std::size_t FingerprintWords = 6 + 2*32;
+	/*! Words of the instance's own block: FMI state, pending-inputs flag. */
+	static const std::size_t InstanceWords = 2;
+
+	/*! Whether the project starts at startTime [s] (or, after a restore, the run stands there). */
+	bool startsAt(double startTime);
+	/*! The fingerprint of the build, the project as read, its climate data and the solver choice. */
+	void computeFingerprint(const ZEB::Path & projectFile);
+
+	/*! Identifies the build, the project and its climate in the instance's FMU states, so that a
+		state of another room is refused, naming the difference, before its blocks are read. */
+	std::array<std::uint64_t, FingerprintWords>	m_fingerprint;
+	/*! The project's sections (children of the room element) in fingerprint order, to name them. */
+	std::vector<std::string>	m_sectionNames;
 	/*! The open, locked lock file of the results root; -1 before claimResultsRoot(). */
 	int						m_resultsRootLock;
 };

@@ -1,7 +1,9 @@
 #include "InstanceDataCommon.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "KADRIX_FMUModelInterface.h"
 #include "ZEB_Exception.h"
@@ -10,6 +12,7 @@
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
 
+#include "RX_FMU2InputOutputDefinitions.h"
 #include "RX_FMU2ModelDescription.h"
 
 const char * const InstanceDataCommon::GUID = RX::FMU2_GUID;
@@ -22,6 +25,51 @@ const int RESULTS_ROOT_DIR_VR = 42;
 /*! Longest text sent to a host [bytes]: hosts cut or buffer messages (2048 bytes in one of them). */
 const std::size_t MAX_HOST_MESSAGE = 1000;
 
+/*! The FMI states a call is allowed in, for each kind of instance; calls not named here are
+	allowed in every state. Model exchange and co-simulation share the value and setup calls. */
+struct CallStates {
+	const char *	m_function;
+	unsigned int	m_coSimulation;
+	unsigned int	m_modelExchange;
+};
+
+const unsigned int AFTER_SETUP = InstanceDataCommon::FMIInitializationMode | InstanceDataCommon::FMIStepComplete |
+	InstanceDataCommon::FMIEventMode | InstanceDataCommon::FMIContinuousTimeMode | InstanceDataCommon::FMITerminated |
+	InstanceDataCommon::FMIError;
+const unsigned int CS_SETTABLE = InstanceDataCommon::FMIInstantiated | InstanceDataCommon::FMIInitializationMode |
+	InstanceDataCommon::FMIStepComplete;
+const unsigned int ME_SETTABLE = InstanceDataCommon::FMIInstantiated | InstanceDataCommon::FMIInitializationMode |
+	InstanceDataCommon::FMIEventMode | InstanceDataCommon::FMIContinuousTimeMode;
+const unsigned int ME_RUNNING = InstanceDataCommon::FMIEventMode | InstanceDataCommon::FMIContinuousTimeMode;
+
+const CallStates CALL_STATES[] = {
+	{"fmi2SetupExperiment",				InstanceDataCommon::FMIInstantiated,		InstanceDataCommon::FMIInstantiated},
+	{"fmi2EnterInitializationMode",		InstanceDataCommon::FMIInstantiated,		InstanceDataCommon::FMIInstantiated},
+	{"fmi2ExitInitializationMode",		InstanceDataCommon::FMIInitializationMode,	InstanceDataCommon::FMIInitializationMode},
+	// hosts clean up with fmi2Terminate after a failure as well
+	{"fmi2Terminate",	InstanceDataCommon::FMIStepComplete | InstanceDataCommon::FMIError, ME_RUNNING | InstanceDataCommon::FMIError},
+	{"fmi2GetReal",						AFTER_SETUP,	AFTER_SETUP},
+	{"fmi2GetInteger",					AFTER_SETUP,	AFTER_SETUP},
+	{"fmi2GetBoolean",					AFTER_SETUP,	AFTER_SETUP},
+	// the results root is a parameter: it has its value from the start
+	{"fmi2GetString",	AFTER_SETUP | InstanceDataCommon::FMIInstantiated,	AFTER_SETUP | InstanceDataCommon::FMIInstantiated},
+	{"fmi2SetReal",						CS_SETTABLE,	ME_SETTABLE},
+	{"fmi2SetInteger",					CS_SETTABLE,	ME_SETTABLE},
+	{"fmi2SetBoolean",					CS_SETTABLE,	ME_SETTABLE},
+	{"fmi2SetString",					CS_SETTABLE,	ME_SETTABLE},
+	{"fmi2DoStep",						InstanceDataCommon::FMIStepComplete,	0},
+	{"fmi2SetRealInputDerivatives",		CS_SETTABLE,	0},
+	{"fmi2EnterEventMode",				0,	ME_RUNNING},
+	{"fmi2NewDiscreteStates",			0,	InstanceDataCommon::FMIEventMode},
+	{"fmi2EnterContinuousTimeMode",		0,	InstanceDataCommon::FMIEventMode},
+	{"fmi2CompletedIntegratorStep",		0,	InstanceDataCommon::FMIContinuousTimeMode},
+	{"fmi2SetTime",						0,	ME_RUNNING},
+	{"fmi2SetContinuousStates",			0,	ME_RUNNING},
+	{"fmi2GetDerivatives",				0,	AFTER_SETUP},
+	{"fmi2GetEventIndicators",			0,	AFTER_SETUP},
+	{"fmi2GetContinuousStates",			0,	AFTER_SETUP},
+};
+
 } // namespace
 
 
@@ -33,13 +81,59 @@ InstanceDataCommon::InstanceDataCommon(KADRIX::FMUModelInterface * fmuModel) :
 	m_fmuStateSize(0),
 	m_fmuModel(fmuModel),
 	m_modelReady(false),
-	m_logFileOpen(false)
+	m_logFileOpen(false),
+	m_fmiState(FMIInstantiated),
+	m_startedForFMUstate(false),
+	m_startTimeDefined(false),
+	m_startTime(0),
+	m_stopTimeDefined(false),
+	m_stopTime(0)
 {
 	// the console belongs to the host
 	m_messageHandler = std::make_unique<ZEB::MessageHandler>();
 	m_messageHandler->setConsoleOutput(false);
 	m_messageHandler->setLogfileVerbosityLevel(1);
 	m_messageHandler->m_locationWidth = 48;
+}
+
+
+const char * InstanceDataCommon::fmiStateName(unsigned int state) {
+	switch (state) {
+		case FMIInstantiated:		return "instantiated";
+		case FMIInitializationMode:	return "initialization mode";
+		case FMIStepComplete:		return "step complete";
+		case FMIEventMode:			return "event mode";
+		case FMIContinuousTimeMode:	return "continuous time mode";
+		case FMITerminated:			return "terminated";
+		case FMIError:				return "error";
+		default:					return "unknown";
+	}
+}
+
+
+std::string InstanceDataCommon::numberText(double value) {
+	if (std::isnan(value))
+		return "NaN";
+	return ZEB::FormatString("%1").arg(value, 0, 'g', 15).str();
+}
+
+
+std::string InstanceDataCommon::refusalInState(const char * function) const {
+	for (const CallStates & call : CALL_STATES) {
+		if (std::strcmp(call.m_function, function) != 0)
+			continue;
+		const unsigned int allowed = m_modelExchange ? call.m_modelExchange : call.m_coSimulation;
+		if (allowed == 0)
+			return std::string(function) + ": not available in " + (m_modelExchange ? "model exchange." : "co-simulation.");
+		// a model started for a restored FMU state still takes the host's set-up calls
+		const bool setupCall = std::strcmp(function, "fmi2SetupExperiment") == 0 ||
+							   std::strcmp(function, "fmi2EnterInitializationMode") == 0 ||
+							   std::strcmp(function, "fmi2ExitInitializationMode") == 0;
+		if ((allowed & m_fmiState) != 0 || (setupCall && m_startedForFMUstate))
+			return std::string();
+		return std::string(function) + ": not allowed in the FMI state '" + fmiStateName(m_fmiState) + "'.";
+	}
+	return std::string();
 }
 
 
@@ -133,6 +227,19 @@ std::vector<InstanceDataCommon::HostMessage> InstanceDataCommon::takeHostMessage
 
 
 void InstanceDataCommon::setReal(int vr, double value) {
+	const char * const location = "[InstanceDataCommon::setReal]";
+	// only the inputs can be set: a value sent to an output or a state would be lost unseen
+	if (vr < RX::FMU2_ConvectiveThermalLoad || vr > RX::FMU2_LiquidWaterMassFlowRate) {
+		const ZEB::FormatString text = ZEB::FormatString("fmi2SetReal: variable %1 is not an input.").arg(vr);
+		logger(fmi2Error, "error", text);
+		throw ZEB::Exception(text, location);
+	}
+	if (!std::isfinite(value)) {
+		const ZEB::FormatString text = ZEB::FormatString("fmi2SetReal: the value %1 of input %2 is not finite.")
+									   .arg(numberText(value)).arg(vr);
+		logger(fmi2Error, "error", text);
+		throw ZEB::Exception(text, location);
+	}
 	m_fmuModel->setReal(vr, value);
 	m_externalInputVarsModified = true;
 }
@@ -162,8 +269,18 @@ void InstanceDataCommon::setString(int vr, const char * value) {
 void InstanceDataCommon::getReal(int vr, double & value) {
 	if (m_modelExchange)
 		updateIfModified();
-	if (!getStateReal(vr, value))
+	bool provided = getStateReal(vr, value);
+	if (!provided) {
 		m_fmuModel->getReal(vr, value);
+		provided = vr >= RX::FMU2_AmbientTemperature && vr <= RX::FMU2_WaterVaporEnthalpyFlowOut;
+	}
+	// a model driven out of its range must not hand the host a value that looks like a result
+	if (provided && !std::isfinite(value)) {
+		const ZEB::FormatString text = ZEB::FormatString("fmi2GetReal: variable %1 is not finite (%2).")
+									   .arg(vr).arg(numberText(value));
+		logger(fmi2Error, "error", text);
+		throw ZEB::Exception(text, "[InstanceDataCommon::getReal]");
+	}
 }
 
 
@@ -185,6 +302,13 @@ void InstanceDataCommon::getString(int vr, const char *& value) {
 	if (vr == RESULTS_ROOT_DIR_VR) {
 		value = m_resultsRootDir.c_str();
 		return;
+	}
+	// before the initialisation only the parameter has a value
+	if (m_fmiState == FMIInstantiated) {
+		const ZEB::FormatString text = ZEB::FormatString("fmi2GetString: variable %1 has no value in the FMI state "
+														 "'instantiated'.").arg(vr);
+		logger(fmi2Error, "error", text);
+		throw ZEB::Exception(text, "[InstanceDataCommon::getString]");
 	}
 	if (m_modelExchange)
 		updateIfModified();

@@ -49,6 +49,20 @@ public:
 		fmi2ComponentEnvironment	componentEnvironment = nullptr;
 	};
 
+	/*! The states of the FMI 2.0 state machine an instance passes through, one bit each, so that
+		the states a call is allowed in form a mask. */
+	enum FMIState : unsigned int {
+		FMIInstantiated			= 0x01,
+		FMIInitializationMode	= 0x02,
+		/*! co-simulation: every step completes within fmi2DoStep */
+		FMIStepComplete			= 0x04,
+		FMIEventMode			= 0x08,
+		FMIContinuousTimeMode	= 0x10,
+		FMITerminated			= 0x20,
+		/*! a step or the initialisation failed: only a restored FMU state brings the instance back */
+		FMIError				= 0x40
+	};
+
 	/*! fmuModel is only stored: the model may not be constructed yet. Creates the instance's
 		message handler without log file and without console output, so that messages before the
 		initialisation reach no console either. */
@@ -75,6 +89,14 @@ public:
 	virtual std::size_t numberOfStates() const { return 0; }
 	/*! The integrator's time [s] in co-simulation. */
 	virtual double integratorTime() { return 0; }
+
+	/*! Why function cannot be called in the instance's FMI state, naming the call and the state;
+		empty when it can. A function the table does not name may be called in any state. */
+	std::string refusalInState(const char * function) const;
+	/*! A number as messages to the host show it, "NaN" for not-a-number. */
+	static std::string numberText(double value);
+	/*! The name of an FMI state, as messages show it. */
+	static const char * fmiStateName(unsigned int state);
 
 	/*! Copies the host's table. */
 	void setCallbacks(const fmi2CallbackFunctions & functions);
@@ -147,6 +169,19 @@ public:
 	bool								m_logFileOpen;
 	/*! Messages for the host's logger not yet taken by takeHostMessages(). */
 	mutable std::vector<HostMessage>	m_hostMessages;
+	/*! The instance's FMI state, one of FMIState; part of every FMU state. */
+	unsigned int						m_fmiState;
+	/*! The model was started by fmi2DeSerializeFMUstate, not by the host's initialisation: the
+		host may still run fmi2SetupExperiment and the initialisation, which then keep the model
+		and the restored state. Cleared by fmi2ExitInitializationMode and by the first step. */
+	bool								m_startedForFMUstate;
+	/*! The experiment of fmi2SetupExperiment: its start time [s] (checked against the project's
+		at the initialisation) and, when m_stopTimeDefined, its stop time [s], past which no
+		step may go. */
+	bool								m_startTimeDefined;
+	double								m_startTime;
+	bool								m_stopTimeDefined;
+	double								m_stopTime;
 };
 
 #endif // InstanceDataCommonH

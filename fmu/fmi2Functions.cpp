@@ -1,5 +1,6 @@
 #include "fmi2Functions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -118,8 +119,11 @@ fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && w
 	try {
 		CallScope scope(d);
 		try {
+			const std::string refusal = d.refusalInState(function);
 			if (const char * reason = unreadyReason(d, needs))
 				status = refuse(d, plainError(function, reason));
+			else if (!refusal.empty())
+				status = refuse(d, ZEB::FormatString("%1").arg(refusal));
 			else
 				status = work(d);
 		}
@@ -357,13 +361,16 @@ void fmi2FreeInstance(fmi2Component c) {
 fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fmi2Real tolerance,
 							   fmi2Real startTime, fmi2Boolean stopTimeDefined, fmi2Real stopTime)
 {
-	// start and end come from the project; a host's stop time never limits a step
+	// the integrator's tolerances are the project's
 	(void)toleranceDefined;
 	(void)tolerance;
-	(void)startTime;
-	(void)stopTimeDefined;
-	(void)stopTime;
-	return logged(c, "fmi2SetupExperiment", "fmi2SetupExperiment: Call of setup experiment.");
+	return framed(c, "fmi2SetupExperiment", Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", "fmi2SetupExperiment: Call of setup experiment.");
+		const std::string refusal = d.setupExperiment(startTime, stopTimeDefined == fmi2True, stopTime);
+		if (!refusal.empty())
+			return refuse(d, plainError("fmi2SetupExperiment", refusal));
+		return fmi2OK;
+	});
 }
 
 
@@ -371,9 +378,17 @@ fmi2Status fmi2EnterInitializationMode(fmi2Component c) {
 	return framed(c, "fmi2EnterInitializationMode", Needs::Nothing,
 		[&](InstanceData & d) {
 			d.logger(fmi2OK, "progress", "fmi2EnterInitializationMode: Go into initialization mode.");
+			if (d.m_startedForFMUstate) {
+				// started by a restore already: the restored state stays
+				if (d.m_fmiState == InstanceDataCommon::FMIInstantiated)
+					d.m_fmiState = InstanceDataCommon::FMIInitializationMode;
+				return fmi2OK;
+			}
+			d.m_fmiState = InstanceDataCommon::FMIError;
 			d.init();
 			if (!d.m_modelExchange)
 				d.computeFMUStateSize();
+			d.m_fmiState = InstanceDataCommon::FMIInitializationMode;
 			return fmi2OK;
 		},
 		[](const std::string &) { return ZEB::FormatString("Model initialization failed."); });
@@ -381,13 +396,20 @@ fmi2Status fmi2EnterInitializationMode(fmi2Component c) {
 
 
 fmi2Status fmi2ExitInitializationMode(fmi2Component c) {
-	return logged(c, "fmi2ExitInitializationMode", "fmi2ExitInitializationMode: Go out from initialization mode.");
+	return framed(c, "fmi2ExitInitializationMode", Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", "fmi2ExitInitializationMode: Go out from initialization mode.");
+		if (d.m_fmiState == InstanceDataCommon::FMIInitializationMode)
+			d.m_fmiState = d.m_modelExchange ? InstanceDataCommon::FMIEventMode : InstanceDataCommon::FMIStepComplete;
+		d.m_startedForFMUstate = false;
+		return fmi2OK;
+	});
 }
 
 
 fmi2Status fmi2Terminate(fmi2Component c) {
 	return framed(c, "fmi2Terminate", Needs::Nothing, [&](InstanceData & d) {
 		d.clearBuffers();
+		d.m_fmiState = InstanceDataCommon::FMITerminated;
 		d.logger(fmi2OK, "progress", "fmi2Terminate: Terminate model.");
 		return fmi2OK;
 	});
@@ -495,7 +517,12 @@ fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate) {
 	return framed(c, "fmi2SetFMUstate", Needs::Nothing, [&](InstanceData & d) {
 		if (!isLive(d, FMUstate))
 			return invalidState(d, "fmi2SetFMUstate");
+		// a host that restores before or during its set-up still completes it
+		const bool settingUp = d.m_fmiState == InstanceDataCommon::FMIInstantiated ||
+							   d.m_fmiState == InstanceDataCommon::FMIInitializationMode;
 		d.deserializeFMUstate(FMUstate);
+		if (settingUp)
+			d.m_startedForFMUstate = true;
 		return fmi2OK;
 	});
 }
@@ -549,10 +576,10 @@ fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedSta
 			return invalidState(d, "fmi2DeSerializeFMUstate");
 		// a host restoring a saved run goes straight from fmi2Instantiate to here
 		d.initializeForFMUstate();
-		if (!d.validFMUstate(serializedState, size))
-			return refuse(d, ZEB::FormatString("fmi2DeSerializeFMUstate: the serialized state (%1 bytes) is not a "
-											   "state of this FMU instance (%2 bytes).")
-							 .arg(static_cast<unsigned long>(size)).arg(static_cast<unsigned long>(d.m_fmuStateSize)));
+		const std::string refusal = d.fmuStateRefusal(serializedState, size);
+		if (!refusal.empty())
+			return refuse(d, ZEB::FormatString("fmi2DeSerializeFMUstate: the serialized state is not a state of this "
+											   "FMU instance: %1").arg(refusal));
 		if (*FMUstate == nullptr)
 			*FMUstate = newState(d);
 		std::memcpy(*FMUstate, serializedState, d.m_fmuStateSize);
@@ -579,7 +606,11 @@ fmi2Status fmi2GetDirectionalDerivative(fmi2Component c, const fmi2ValueReferenc
 // *** model exchange ***
 
 fmi2Status fmi2EnterEventMode(fmi2Component c) {
-	return logged(c, "fmi2EnterEventMode", "fmi2EnterEventMode: Enter into event mode.");
+	return framed(c, "fmi2EnterEventMode", Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", "fmi2EnterEventMode: Enter into event mode.");
+		d.m_fmiState = InstanceDataCommon::FMIEventMode;
+		return fmi2OK;
+	});
 }
 
 
@@ -601,7 +632,11 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 
 
 fmi2Status fmi2EnterContinuousTimeMode(fmi2Component c) {
-	return logged(c, "fmi2EnterContinuousTimeMode", "fmi2EnterContinuousTimeMode: Enter into continuous mode.");
+	return framed(c, "fmi2EnterContinuousTimeMode", Needs::Nothing, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", "fmi2EnterContinuousTimeMode: Enter into continuous mode.");
+		d.m_fmiState = InstanceDataCommon::FMIContinuousTimeMode;
+		return fmi2OK;
+	});
 }
 
 
@@ -641,6 +676,10 @@ fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t n
 			"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_yInput.size())));
 		if (!checkStateArray(d, "fmi2SetContinuousStates", x, nx))
 			return fmi2Error;
+		for (std::size_t i = 0; i < nx; ++i)
+			if (!std::isfinite(x[i]))
+				return refuse(d, ZEB::FormatString("fmi2SetContinuousStates: the state x[%1] is not finite (%2).")
+								 .arg(static_cast<unsigned long>(i)).arg(InstanceDataCommon::numberText(x[i])));
 		std::copy(x, x + nx, d.m_yInput.begin());
 		return fmi2OK;
 	});
@@ -656,6 +695,15 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 				return fmi2Error;
 			d.updateIfModified();
 			std::copy(d.m_ydot.begin(), d.m_ydot.begin() + nx, derivatives);
+			// the host's solver may retry with a smaller step from states the model can evaluate
+			for (std::size_t i = 0; i < nx; ++i)
+				if (!std::isfinite(derivatives[i])) {
+					d.logger(fmi2Discard, "warning", ZEB::FormatString("fmi2GetDerivatives: the derivative of x[%1] "
+						"is not finite (%2) at time %3 s.").arg(static_cast<unsigned long>(i))
+						.arg(InstanceDataCommon::numberText(derivatives[i]))
+						.arg(d.m_tInput));
+					return fmi2Discard;
+				}
 			return fmi2OK;
 		},
 		[](const std::string & what) {
@@ -729,9 +777,16 @@ fmi2Status fmi2DoStep(fmi2Component c, fmi2Real currentCommunicationPoint, fmi2R
 {
 	return framed(c, "fmi2DoStep", Needs::CoSimulation,
 		[&](InstanceData & d) {
+			const std::string refusal = d.stepRefusal(currentCommunicationPoint, communicationStepSize);
+			if (!refusal.empty())
+				return refuse(d, plainError("fmi2DoStep", refusal));
 			if (noSetFMUStatePriorToCurrentPoint == fmi2True)
 				d.clearBuffers();
-			d.integrateTo(currentCommunicationPoint + communicationStepSize);
+			// a step that fails half-way leaves the model between two times
+			d.m_fmiState = InstanceDataCommon::FMIError;
+			d.integrateTo(std::max(currentCommunicationPoint + communicationStepSize, d.integratorTime()));
+			d.m_fmiState = InstanceDataCommon::FMIStepComplete;
+			d.m_startedForFMUstate = false;
 			return fmi2OK;
 		},
 		[](const std::string & what) {

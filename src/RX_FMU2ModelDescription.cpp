@@ -202,6 +202,13 @@ void checkXmlText(const std::string & text, const char * what) {
 	}
 }
 
+/*! A time [s] of the default experiment, exact to the last bit. */
+std::string experimentTime(double t) {
+	char text[32];
+	std::snprintf(text, sizeof(text), "%.17g", t);
+	return text;
+}
+
 /*! The first occurrence of placeholder in text replaced by value. */
 void replaceFirst(std::string & text, const std::string & placeholder, const std::string & value) {
 	text = ZEB::replace_string(text, placeholder, value, ZEB::REPLACE_FIRST);
@@ -363,6 +370,14 @@ std::string FMU2ModelDescription::text(int flags) const {
 	replaceFirst(doc, "${CALOVINDA_VERSION}", LONG_VERSION);
 	replaceFirst(doc, "${CALOVINDA_PROJECT_DESCRIPTION}", xmlEscaped(m_description));
 	replaceFirst(doc, "${GUID}", FMU2_GUID);
+	if (m_model != nullptr) {
+		// a host run with its defaults simulates the project's own interval
+		const Room & room = m_model->m_room;
+		const double stop = room.m_cyclicTwoYearSimulation ? 2*31536000.0 : room.m_simulationEndTime;
+		replaceFirst(doc, "startTime=\"0.0\" stopTime=\"31536000\"",
+					 "startTime=\"" + experimentTime(room.m_simulationStartTime) + "\" stopTime=\"" +
+					 experimentTime(stop) + "\"");
+	}
 	return doc;
 }
 

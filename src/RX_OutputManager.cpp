@@ -345,7 +345,12 @@ void OutputManager::initOutputs() {
 	m_fluxes.fill(0);
 	m_fluxIntegrals.fill(0);
 	m_lastFluxes.fill(0);
+	m_occupiedHours = 0;
+	m_hoursAbove2K = m_hoursAbove3K = m_hoursAbove4K = 0;
+	m_occupiedHoursAbove2K = m_occupiedHoursAbove3K = m_occupiedHoursAbove4K = 0;
 
+	if (!m_keepSeries)
+		return;
 	// room for every output of the run, so that appending never reallocates
 	const Room & room = m_model->m_room;
 	std::size_t outputs = 1;
@@ -370,10 +375,6 @@ void OutputManager::initOutputs() {
 	for (std::vector<std::vector<double> > & kind : m_wallFluxIntegralSeries)
 		for (std::vector<double> & s : kind)
 			s.push_back(0.0);
-
-	m_occupiedHours = 0;
-	m_hoursAbove2K = m_hoursAbove3K = m_hoursAbove4K = 0;
-	m_occupiedHoursAbove2K = m_occupiedHoursAbove3K = m_occupiedHoursAbove4K = 0;
 }
 
 
@@ -496,6 +497,12 @@ void OutputManager::appendOutputs() {
 	// leaves the series of equal length
 	if (m_tStepCompleted != 0 && !(t <= m_tStepCompleted))
 		throw ZEB::Exception("m_model->m_t <= m_tStepCompleted", FUNC_ID);
+	if (!m_keepSeries) {
+		// the integrals still start at the run's first output
+		if (m_tStepCompleted == 0)
+			m_tStepCompleted = t;
+		return;
+	}
 	const double tInYear = t > SECONDS_PER_YEAR ? t - SECONDS_PER_YEAR : t;
 	const double hour = std::floor(tInYear/3600);
 	if (!(hour <= HOURS_PER_YEAR))

@@ -136,6 +136,11 @@ public:
 	std::array<QString, NUM_WALL_FLUXES>	m_wallFluxDescriptions;
 	PerConstructionSeries					m_wallFluxIntegralSeries;
 
+	/*! False for a run whose series nobody reads (the FMU): then appendOutputs() appends
+		nothing and initOutputs() reserves nothing, so that a run of any length keeps its memory
+		and is not bound to the series' two years. Set before initOutputs(). */
+	bool									m_keepSeries = true;
+
 	/*! Running extremes of the room air temperature [C] and the air change rate [1/h], kept by
 		the owner after every completed step. */
 	double									m_minRoomAirTemperature;

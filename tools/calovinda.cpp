@@ -405,6 +405,7 @@ int exportFMU(const Arguments & args) {
 struct ModelDescription {
 	std::string					m_guid;
 	std::string					m_modelIdentifier;
+	double						m_startTime = 0;
 	double						m_stopTime = 31536000;
 	unsigned int				m_nStates = 0;
 	std::vector<std::string>	m_outputNames;
@@ -427,8 +428,12 @@ ModelDescription readModelDescription(const QString & dir) {
 			md.m_guid = a.value("guid").toString().toStdString();
 		else if (xml.name() == QLatin1String("CoSimulation") || xml.name() == QLatin1String("ModelExchange"))
 			md.m_modelIdentifier = a.value("modelIdentifier").toString().toStdString();
-		else if (xml.name() == QLatin1String("DefaultExperiment") && a.hasAttribute("stopTime"))
-			md.m_stopTime = a.value("stopTime").toDouble();
+		else if (xml.name() == QLatin1String("DefaultExperiment")) {
+			if (a.hasAttribute("startTime"))
+				md.m_startTime = a.value("startTime").toDouble();
+			if (a.hasAttribute("stopTime"))
+				md.m_stopTime = a.value("stopTime").toDouble();
+		}
 		else if (xml.name() == QLatin1String("ScalarVariable")) {
 			if (a.value("causality") == QLatin1String("output")) {
 				md.m_outputNames.push_back(a.value("name").toString().toStdString());
@@ -581,9 +586,9 @@ int runFMU(const Arguments & args) {
 	const fmi2ValueReference resultsRootRef = 42;
 	const fmi2String resultsRootValue = resultsRoot.c_str();
 	check(lib.fmi2SetString(c, &resultsRootRef, 1, &resultsRootValue), "fmi2SetString");
-	double t = 0;
+	double t = md.m_startTime;
 	if (restoreFile.empty()) {
-		check(lib.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2True, stop), "fmi2SetupExperiment");
+		check(lib.fmi2SetupExperiment(c, fmi2False, 0, t, fmi2True, stop), "fmi2SetupExperiment");
 		check(lib.fmi2EnterInitializationMode(c), "fmi2EnterInitializationMode");
 		check(lib.fmi2ExitInitializationMode(c), "fmi2ExitInitializationMode");
 	}
@@ -634,9 +639,10 @@ int runFMU(const Arguments & args) {
 		check(lib.fmi2EnterContinuousTimeMode(c), "fmi2EnterContinuousTimeMode");
 		std::vector<double> x(md.m_nStates), dx(md.m_nStates);
 		check(lib.fmi2GetContinuousStates(c, x.data(), x.size()), "fmi2GetContinuousStates");
+		const double t0 = t;
 		for (unsigned long i = 1; t < stop; ++i) {
 			check(lib.fmi2GetDerivatives(c, dx.data(), dx.size()), "fmi2GetDerivatives");
-			const double tNext = std::min(stop, i*step);
+			const double tNext = std::min(stop, t0 + i*step);
 			for (std::size_t k = 0; k < x.size(); ++k)
 				x[k] += (tNext - t)*dx[k];
 			t = tNext;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -49,7 +50,7 @@ protected:
 	/*! instantiate() and its initialisation. */
 	fmi2Component initialised(const char * name, Recorder & recorder) {
 		fmi2Component c = instantiate(name, recorder, m_resources.path());
-		if (c != nullptr && fmi.fmi2EnterInitializationMode(c) != fmi2OK)
+		if (c != nullptr && (fmi.fmi2EnterInitializationMode(c) != fmi2OK || fmi.fmi2ExitInitializationMode(c) != fmi2OK))
 			return nullptr;
 		return c;
 	}
@@ -206,6 +207,7 @@ TEST_F(FMUstateTest, RefusesCorruptShortAndForeignStatesAndStaysUsable) {
 	ASSERT_NE(c, nullptr) << recorder.messages();
 	fmi2Component other = instantiate("room2", otherRecorder, otherResources.path());
 	ASSERT_EQ(fmi.fmi2EnterInitializationMode(other), fmi2OK) << otherRecorder.messages();
+	ASSERT_EQ(fmi.fmi2ExitInitializationMode(other), fmi2OK);
 	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2False), fmi2OK);
 	ASSERT_EQ(fmi.fmi2DoStep(other, 0, 3600, fmi2False), fmi2OK);
 	const std::vector<char> bytes = serialized(c);
@@ -231,6 +233,89 @@ TEST_F(FMUstateTest, RefusesCorruptShortAndForeignStatesAndStaysUsable) {
 	EXPECT_LT(values[9], 273.15 + 28);
 	fmi.fmi2FreeInstance(c);
 	fmi.fmi2FreeInstance(other);
+}
+
+
+TEST_F(FMUstateTest, RollbackAfterSetRealRepeatsBitForBit) {
+	Recorder recorder;
+	fmi2Component c = initialised("room1", recorder);
+	ASSERT_NE(c, nullptr) << recorder.messages();
+	for (unsigned int h = 0; h < 6; ++h)
+		ASSERT_EQ(fmi.fmi2DoStep(c, h*3600.0, 3600, fmi2True), fmi2OK) << recorder.messages();
+	const double tSaved = 6*3600.0;
+	const std::vector<double> before = outputs(c);
+	// a pending input, not yet seen by the model, belongs to the saved state
+	const fmi2ValueReference load = 2001;
+	const double heat = 20000;
+	ASSERT_EQ(fmi.fmi2SetReal(c, &load, 1, &heat), fmi2OK);
+	fmi2FMUstate s = nullptr;
+	ASSERT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2OK) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2DoStep(c, tSaved, 3600, fmi2False), fmi2OK);
+	const std::vector<double> reference = outputs(c);
+	ASSERT_EQ(reference.size(), OUTPUTS.size());
+	// 20 kW more in an hour warm the room well past its cooling set point
+	EXPECT_GT(reference[9], before[9] + 2);
+
+	for (unsigned int retry = 0; retry < 2; ++retry) {
+		ASSERT_EQ(fmi.fmi2SetFMUstate(c, s), fmi2OK) << recorder.messages();
+		ASSERT_EQ(fmi.fmi2DoStep(c, tSaved, 3600, fmi2False), fmi2OK) << recorder.messages();
+		const std::vector<double> again = outputs(c);
+		ASSERT_EQ(again.size(), reference.size());
+		EXPECT_EQ(std::memcmp(again.data(), reference.data(), reference.size()*sizeof(double)), 0) << "retry " << retry;
+	}
+	fmi.fmi2FreeFMUstate(c, &s);
+	fmi.fmi2FreeInstance(c);
+}
+
+
+TEST_F(FMUstateTest, RefusedStateNamesTheDifferingSectionsOrClimate) {
+	// the example room heated and cooled, free floating, and heated with a climate one degree warmer
+	const std::string example = CALOVINDA_EXAMPLE_DIR;
+	const std::string climate = "/725650TYCST.epw";
+	TestSupport::TempDirectory heated("stateheated"), floating("statefloating"), warmer("statewarmer");
+	for (const TestSupport::TempDirectory * dir : {&heated, &floating, &warmer})
+		std::filesystem::copy_file(example + climate, dir->path() + climate);
+	std::filesystem::copy_file(example + "/calovinda_project.rmxml", heated.file("calovinda_project.rmxml"));
+	std::filesystem::copy_file(example + "/calovinda_project.rmxml", warmer.file("calovinda_project.rmxml"));
+	std::filesystem::copy_file(example + "/free_floating.rmxml", floating.file("calovinda_project.rmxml"));
+	{
+		// the first data row's dry-bulb temperature (the seventh field)
+		std::ifstream in(warmer.path() + climate, std::ios::binary);
+		std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+		std::size_t row = 0;
+		for (unsigned int line = 0; line < 8; ++line)
+			row = text.find('\n', row) + 1;
+		std::size_t field = row;
+		for (unsigned int k = 0; k < 6; ++k)
+			field = text.find(',', field) + 1;
+		const std::size_t end = text.find(',', field);
+		const double T = std::stod(text.substr(field, end - field));
+		text.replace(field, end - field, std::to_string(T + 1));
+		std::ofstream(warmer.path() + climate, std::ios::binary) << text;
+	}
+
+	Recorder recorder;
+	fmi2Component c = instantiate("heated", recorder, heated.path());
+	ASSERT_NE(c, nullptr);
+	ASSERT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2OK);
+	for (const TestSupport::TempDirectory * dir : {&floating, &warmer}) {
+		Recorder otherRecorder;
+		fmi2Component other = instantiate(dir == &floating ? "floating" : "warmer", otherRecorder, dir->path());
+		ASSERT_EQ(fmi.fmi2EnterInitializationMode(other), fmi2OK) << otherRecorder.messages();
+		const std::vector<char> foreign = serialized(other);
+		ASSERT_FALSE(foreign.empty()) << otherRecorder.messages();
+		fmi.fmi2FreeInstance(other);
+		fmi2FMUstate s = nullptr;
+		EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, foreign.data(), foreign.size(), &s), fmi2Error);
+		EXPECT_EQ(s, nullptr);
+	}
+	EXPECT_TRUE(recorder.received("fmi2DeSerializeFMUstate: the serialized state is not a state of this FMU "
+								  "instance: it belongs to another project; differing: HeatingModel, CoolingModel."))
+		<< recorder.messages();
+	EXPECT_TRUE(recorder.received("fmi2DeSerializeFMUstate: the serialized state is not a state of this FMU "
+								  "instance: it was computed with other climate data.")) << recorder.messages();
+	fmi.fmi2FreeInstance(c);
 }
 
 

@@ -201,6 +201,18 @@ TEST(RXFMU2ModelDescription, DefinesEveryTypeAndUnitAndDeclaresTheTrueDependenci
 }
 
 
+TEST(RXFMU2ModelDescription, DefaultExperimentIsTheProjectsInterval) {
+	FourUnknowns s;
+	RX::Room & room = s.m_model.m_room;
+	room.m_simulationStartTime = 86400;
+	room.m_simulationEndTime = 172800.5;
+	const RX::FMU2ModelDescription md(&s.m_model);
+	EXPECT_NE(md.text(0).find("<DefaultExperiment startTime=\"86400\" stopTime=\"172800.5\""), std::string::npos);
+	room.m_cyclicTwoYearSimulation = true;
+	EXPECT_NE(md.text(0).find("<DefaultExperiment startTime=\"86400\" stopTime=\"63072000\""), std::string::npos);
+}
+
+
 TEST(RXFMU2ModelDescription, EscapesTextsAndDropsTheResultsRootExtension) {
 	RX::FMU2ModelDescription md(nullptr);
 	md.m_description = "Room <A> & \"B\"";

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "FMUHost.h"
+#include "RX_FMU2ModelDescription.h"
+
+// The FMI 2.0 state machine, communication points and experiment times as hosts meet them.
+namespace {
+
+using FMUHost::Library;
+using FMUHost::Recorder;
+
+const fmi2ValueReference ROOM_AIR_TEMPERATURE = 1010;
+const fmi2ValueReference CONVECTIVE_LOAD = 2001;
+
+class FMIStateMachineTest : public ::testing::Test {
+protected:
+	void SetUp() override { FMUHost::writeResources(m_resources.path()); }
+
+	/*! An instance on resources with its own results root, logging on, not initialised. */
+	fmi2Component instantiate(const char * name, Recorder & recorder, fmi2Type type = fmi2CoSimulation,
+							  const std::string & resources = std::string())
+	{
+		fmi2Component c = fmi.fmi2Instantiate(name, type, RX::FMU2_GUID,
+			FMUHost::fileURI((resources.empty() ? m_resources.path() : resources) + "/").c_str(),
+			&recorder.m_functions, fmi2False, fmi2True);
+		const fmi2ValueReference vr = 42;
+		const std::string root = m_results.path() + "/" + name;
+		const char * value = root.c_str();
+		if (c != nullptr && fmi.fmi2SetString(c, &vr, 1, &value) != fmi2OK)
+			return nullptr;
+		return c;
+	}
+
+	/*! The standard sequence: set-up from 0 s (stopTime < 0: none), initialisation. */
+	bool setUp(fmi2Component c, double stopTime = -1) const {
+		return fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, stopTime >= 0 ? fmi2True : fmi2False, stopTime) == fmi2OK &&
+			   fmi.fmi2EnterInitializationMode(c) == fmi2OK && fmi.fmi2ExitInitializationMode(c) == fmi2OK;
+	}
+
+	double real(fmi2Component c, fmi2ValueReference vr) const {
+		double value = -1;
+		EXPECT_EQ(fmi.fmi2GetReal(c, &vr, 1, &value), fmi2OK);
+		return value;
+	}
+
+	const Library &					fmi = Library::instance();
+	TestSupport::TempDirectory		m_resources{"fsmres"};
+	TestSupport::TempDirectory		m_results{"fsmresults"};
+};
+
+
+TEST_F(FMIStateMachineTest, RefusesCallsTheFMIStateForbidsNamingCallAndState) {
+	Recorder recorder;
+	fmi2Component c = instantiate("room1", recorder);
+	ASSERT_NE(c, nullptr);
+	double value = 0;
+	const fmi2ValueReference T = ROOM_AIR_TEMPERATURE;
+	EXPECT_EQ(fmi.fmi2GetReal(c, &T, 1, &value), fmi2Error);
+	EXPECT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2GetReal: not allowed in the FMI state 'instantiated'.")) << recorder.messages();
+	EXPECT_TRUE(recorder.received("fmi2ExitInitializationMode: not allowed in the FMI state 'instantiated'."));
+	// the results root is a parameter, readable from the start; the model's variables are not
+	const fmi2ValueReference texts[2] = {42, ROOM_AIR_TEMPERATURE};
+	fmi2String text = nullptr;
+	EXPECT_EQ(fmi.fmi2GetString(c, &texts[0], 1, &text), fmi2OK);
+	EXPECT_EQ(fmi.fmi2GetString(c, &texts[1], 1, &text), fmi2Error);
+
+	ASSERT_TRUE(setUp(c)) << recorder.messages();
+	EXPECT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2SetupExperiment: not allowed in the FMI state 'step complete'."));
+	// outputs and states are no inputs: a value set there would vanish
+	const double T0 = real(c, ROOM_AIR_TEMPERATURE);
+	const fmi2ValueReference notInputs[2] = {ROOM_AIR_TEMPERATURE, 10000};
+	const double hot[2] = {350, 350};
+	EXPECT_EQ(fmi.fmi2SetReal(c, &notInputs[0], 1, &hot[0]), fmi2Error);
+	EXPECT_EQ(fmi.fmi2SetReal(c, &notInputs[1], 1, &hot[1]), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2SetReal: variable 1010 is not an input.")) << recorder.messages();
+	EXPECT_TRUE(recorder.received("fmi2SetReal: variable 10000 is not an input."));
+	EXPECT_EQ(real(c, ROOM_AIR_TEMPERATURE), T0);
+
+	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2OK) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2Terminate(c), fmi2OK);
+	const double T1 = real(c, ROOM_AIR_TEMPERATURE);
+	EXPECT_EQ(fmi.fmi2DoStep(c, 3600, 3600, fmi2True), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2DoStep: not allowed in the FMI state 'terminated'."));
+	EXPECT_EQ(real(c, ROOM_AIR_TEMPERATURE), T1);
+	fmi.fmi2FreeInstance(c);
+
+	// model exchange: integrator steps complete in continuous time only
+	Recorder me;
+	c = instantiate("me", me, fmi2ModelExchange);
+	ASSERT_TRUE(setUp(c)) << me.messages();
+	fmi2Boolean enterEventMode = fmi2True, terminate = fmi2True;
+	EXPECT_EQ(fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate), fmi2Error);
+	EXPECT_TRUE(me.received("fmi2CompletedIntegratorStep: not allowed in the FMI state 'event mode'.")) << me.messages();
+	fmi2EventInfo info{};
+	EXPECT_EQ(fmi.fmi2NewDiscreteStates(c, &info), fmi2OK);
+	EXPECT_EQ(fmi.fmi2EnterContinuousTimeMode(c), fmi2OK);
+	EXPECT_EQ(fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate), fmi2OK) << me.messages();
+	fmi.fmi2FreeInstance(c);
+}
+
+
+TEST_F(FMIStateMachineTest, RestoresIntoAFreshInstanceWithAndWithoutTheStandardSequenceAfterwards) {
+	Recorder recorder;
+	fmi2Component c = instantiate("saved", recorder);
+	ASSERT_TRUE(setUp(c, 31536000)) << recorder.messages();
+	for (unsigned int h = 0; h < 6; ++h)
+		ASSERT_EQ(fmi.fmi2DoStep(c, h*3600.0, 3600, fmi2True), fmi2OK) << recorder.messages();
+	fmi2FMUstate s = nullptr;
+	std::size_t size = 0;
+	ASSERT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2OK);
+	ASSERT_EQ(fmi.fmi2SerializedFMUstateSize(c, s, &size), fmi2OK);
+	std::vector<char> bytes(size);
+	ASSERT_EQ(fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size), fmi2OK);
+	ASSERT_EQ(fmi.fmi2FreeFMUstate(c, &s), fmi2OK);
+	ASSERT_EQ(fmi.fmi2DoStep(c, 6*3600.0, 3600, fmi2True), fmi2OK);
+	const double reference = real(c, ROOM_AIR_TEMPERATURE);
+	fmi.fmi2FreeInstance(c);
+
+	for (const bool standardSequence : {false, true}) {
+		Recorder fresh;
+		c = instantiate(standardSequence ? "standard" : "direct", fresh);
+		fmi2FMUstate restored = nullptr;
+		ASSERT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes.data(), bytes.size(), &restored), fmi2OK) << fresh.messages();
+		ASSERT_EQ(fmi.fmi2SetFMUstate(c, restored), fmi2OK) << fresh.messages();
+		ASSERT_EQ(fmi.fmi2FreeFMUstate(c, &restored), fmi2OK);
+		if (standardSequence) {
+			ASSERT_TRUE(setUp(c, 31536000)) << fresh.messages();
+		}
+		// the restored time holds: the start time is no communication point any more
+		EXPECT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2Error);
+		ASSERT_EQ(fmi.fmi2DoStep(c, 6*3600.0, 3600, fmi2True), fmi2OK) << fresh.messages();
+		double T = 0;
+		const fmi2ValueReference vr = ROOM_AIR_TEMPERATURE;
+		ASSERT_EQ(fmi.fmi2GetReal(c, &vr, 1, &T), fmi2OK);
+		EXPECT_EQ(std::memcmp(&T, &reference, sizeof(T)), 0) << "standard sequence " << standardSequence;
+		EXPECT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0), fmi2Error);
+		fmi.fmi2FreeInstance(c);
+	}
+}
+
+
+TEST_F(FMIStateMachineTest, DoStepRefusesAnotherCommunicationPointAndAStepPastTheStopTime) {
+	Recorder recorder;
+	fmi2Component c = instantiate("room1", recorder);
+	ASSERT_TRUE(setUp(c, 7200)) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2OK) << recorder.messages();
+	const double T = real(c, ROOM_AIR_TEMPERATURE);
+	EXPECT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2Error);
+	EXPECT_EQ(fmi.fmi2DoStep(c, 7200, 3600, fmi2True), fmi2Error);
+	EXPECT_EQ(fmi.fmi2DoStep(c, 3600, -1, fmi2True), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2DoStep: the communication point 0 s differs from the FMU's time 3600 s."))
+		<< recorder.messages();
+	EXPECT_TRUE(recorder.received("fmi2DoStep: the communication point 7200 s differs from the FMU's time 3600 s."));
+	EXPECT_TRUE(recorder.received("fmi2DoStep: negative communication step size -1 s."));
+	// the refused steps integrated nothing
+	EXPECT_EQ(real(c, ROOM_AIR_TEMPERATURE), T);
+
+	// a host's sum of steps may differ from the FMU's time by rounding
+	ASSERT_EQ(fmi.fmi2DoStep(c, 3600*(1 + 1e-13), 3600, fmi2True), fmi2OK) << recorder.messages();
+	double t = 0;
+	ASSERT_EQ(fmi.fmi2GetRealStatus(c, fmi2LastSuccessfulTime, &t), fmi2OK);
+	EXPECT_NEAR(t, 7200, 1e-9);
+	EXPECT_EQ(fmi.fmi2DoStep(c, t, 1, fmi2True), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2DoStep: the step to 7201 s passes the stop time 7200 s.")) << recorder.messages();
+	EXPECT_EQ(fmi.fmi2Terminate(c), fmi2OK);
+	fmi.fmi2FreeInstance(c);
+}
+
+
+TEST_F(FMIStateMachineTest, StartsAtTheProjectsStartTimeAndRefusesAnother) {
+	Recorder recorder;
+	fmi2Component c = instantiate("room1", recorder);
+	ASSERT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, 86400, fmi2False, 0), fmi2OK);
+	EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
+	EXPECT_TRUE(recorder.received("The experiment's start time 86400 s differs from the project's start time 0 s; "
+								  "the FMU simulates from the project's start time.")) << recorder.messages();
+	fmi.fmi2FreeInstance(c);
+
+	// a project that starts on its second day, run as a host does with the default experiment
+	TestSupport::TempDirectory later("fsmlater");
+	FMUHost::writeResources(later.path(), [](RX::Room & room) { room.m_simulationStartTime = 86400; });
+	Recorder second;
+	c = instantiate("later", second, fmi2CoSimulation, later.path());
+	ASSERT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, 86400, fmi2True, 31536000), fmi2OK);
+	ASSERT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << second.messages();
+	ASSERT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2OK);
+	EXPECT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2Error);
+	ASSERT_EQ(fmi.fmi2DoStep(c, 86400, 3600, fmi2True), fmi2OK) << second.messages();
+	double t = 0;
+	ASSERT_EQ(fmi.fmi2GetRealStatus(c, fmi2LastSuccessfulTime, &t), fmi2OK);
+	EXPECT_EQ(t, 90000);
+	fmi.fmi2FreeInstance(c);
+}
+
+
+TEST_F(FMIStateMachineTest, RefusesNonFiniteValues) {
+	Recorder recorder;
+	fmi2Component c = instantiate("room1", recorder);
+	ASSERT_TRUE(setUp(c)) << recorder.messages();
+	const fmi2ValueReference load = CONVECTIVE_LOAD;
+	const double nan = std::numeric_limits<double>::quiet_NaN();
+	const double inf = std::numeric_limits<double>::infinity();
+	EXPECT_EQ(fmi.fmi2SetReal(c, &load, 1, &nan), fmi2Error);
+	EXPECT_EQ(fmi.fmi2SetReal(c, &load, 1, &inf), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2SetReal: the value inf of input 2001 is not finite.")) << recorder.messages();
+	// the refused loads never reach the room: an hour later it is where the heated box is
+	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2OK) << recorder.messages();
+	const double T = real(c, ROOM_AIR_TEMPERATURE);
+	EXPECT_GT(T, 273.15 + 19);
+	EXPECT_LT(T, 273.15 + 28);
+	fmi.fmi2FreeInstance(c);
+
+	Recorder me;
+	c = instantiate("me", me, fmi2ModelExchange);
+	ASSERT_TRUE(setUp(c)) << me.messages();
+	fmi2EventInfo info{};
+	ASSERT_EQ(fmi.fmi2NewDiscreteStates(c, &info), fmi2OK);
+	ASSERT_EQ(fmi.fmi2EnterContinuousTimeMode(c), fmi2OK);
+	const std::size_t n = 259;
+	std::vector<double> x(n), x0(n), dx(n);
+	ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x0.data(), n), fmi2OK);
+	x = x0;
+	x[17] = nan;
+	EXPECT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), n), fmi2Error);
+	EXPECT_TRUE(me.received("fmi2SetContinuousStates: the state x[17] is not finite (NaN).")) << me.messages();
+	ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), n), fmi2OK);
+	EXPECT_EQ(x, x0);
+	// states a solver overshot to: finite, but their differences overflow
+	for (std::size_t i = 0; i < n; ++i)
+		x[i] = i % 2 == 0 ? 1e308 : -1e308;
+	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), n), fmi2OK);
+	EXPECT_EQ(fmi.fmi2GetDerivatives(c, dx.data(), n), fmi2Discard) << me.messages();
+	fmi.fmi2FreeInstance(c);
+}
+
+} // namespace
