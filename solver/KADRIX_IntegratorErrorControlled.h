@@ -25,8 +25,9 @@ public:
 		them too, while they are enabled. */
 	TimerTable & timers() { return m_timers; }
 	const TimerTable & timers() const { return m_timers; }
-	/*! Timings cost clock reads in every step: a driver that reports them (writeMetrics(),
-		PrintTimings()) switches them on before the run; they are off until then. */
+	/*! Timings cost clock reads in every step: they are off until a driver that reports them
+		(writeMetrics(), PrintTimings()) switches them on before the run, or asks for statistics
+		(writeStatisticsHeader()). */
 	void enableTimers(bool on) { m_timers.enabled = on ? 1 : 0; }
 
 protected:

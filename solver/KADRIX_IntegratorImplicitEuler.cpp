@@ -478,6 +478,8 @@ void IntegratorImplicitEuler::writeIterationStats(double resRate, double deltaNo
 
 
 void IntegratorImplicitEuler::writeStatisticsHeader(const ZEB::Path & logfilePath, bool doRestart) {
+	// a run that keeps statistics reports its timings too
+	enableTimers(true);
 	const ZEB::Path file = logfilePath / "integrator_ImplicitEuler_stats.tsv";
 	m_statsStream.reset(ZEB::create_ofstream(file, doRestart ? std::ios_base::app : std::ios_base::trunc));
 	if (!m_statsStream->good()) {

@@ -873,6 +873,8 @@ void IntegratorSundialsCVODE::writeStatisticsHeader(const ZEB::Path & logfilePat
 	Impl * r = m_impl.get();
 	if (r == nullptr)
 		return;
+	// a run that keeps statistics reports its timings too
+	enableTimers(true);
 	const ZEB::Path file = logfilePath / "integrator_cvode_stats.tsv";
 	r->m_statsStream.reset(ZEB::create_ofstream(file, doRestart ? std::ios_base::app : std::ios_base::trunc));
 	if (!*r->m_statsStream)

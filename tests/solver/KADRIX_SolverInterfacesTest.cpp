@@ -69,6 +69,11 @@ TEST(SolverInterfaces, TimersMeasureNothingUntilEnabled) {
 	TimerStop(&integrator.timers(), FEVAL);
 	for (int slot = 0; slot < TIMER_SLOT_COUNT; ++slot)
 		EXPECT_EQ(TimerSum(&integrator.timers(), slot), 0) << slot;
+
+	// a run that keeps statistics measures
+	TestSupport::TempDirectory dir("timers");
+	integrator.writeStatisticsHeader(ZEB::Path(dir.path()), false);
+	EXPECT_NE(integrator.timers().enabled, 0);
 }
 
 TEST(SolverInterfaces, IntegratorsKeepTheirOwnTimerSums) {

@@ -563,10 +563,11 @@ TEST(RXCalovindaModelInterface, BuildsAFreshJacobianOnRequestOnEverySolverRoad) 
 
 namespace {
 
-/*! Room air temperatures [C] at the first 48 hours of the example room, stepped as the
-	co-simulation steps (a stop at every hour, stepCompleted after every step) with the controller
-	slopes held at the values the example's year adapts them to, so that every run integrates the
-	same equations. The first two days of January hold several heating and cooling switches. */
+/*! Room air temperatures [C] at the 48 hours of the example room from the start of July 18th
+	(day 198) on, from its initial state, stepped as the co-simulation steps (a stop at every hour,
+	stepCompleted after every step) with the controller slopes held at the values the example's
+	year adapts them to, so that every run integrates the same equations. The cooling switches on
+	and off on both afternoons. */
 std::vector<double> exampleRoomHours(const char * solver, const char * precond, double tolerance) {
 	TestSupport::MessageRecorder quiet;
 	RX::CalovindaModelFMU model;
@@ -581,10 +582,11 @@ std::vector<double> exampleRoomHours(const char * solver, const char * precond, 
 	cooling.m_slope = coolingSlope;
 	KADRIX::IntegratorSundialsCVODE & cvode = model.m_integratorCVODE;
 	cvode.m_relTol = cvode.m_absTol = tolerance;
-	cvode.init(&model, 0, model.y0(), model.lesInterface(), model.preconditionerInterface(), model.jacobianInterface());
+	const double t0 = 198*86400.0;
+	cvode.init(&model, t0, model.y0(), model.lesInterface(), model.preconditionerInterface(), model.jacobianInterface());
 	std::vector<double> hours;
 	for (int h = 1; h <= 48; ++h) {
-		cvode.m_stopTime = h*3600.0;
+		cvode.m_stopTime = t0 + h*3600.0;
 		while (cvode.t() < cvode.m_stopTime) {
 			if (cvode.step() != 1) {
 				ADD_FAILURE() << "step failed at t = " << cvode.t();
@@ -605,10 +607,9 @@ std::vector<double> exampleRoomHours(const char * solver, const char * precond, 
 TEST(RXCalovindaModelInterface, FollowsTheRoomAirAcrossControllerSwitches) {
 	const std::vector<double> reference = exampleRoomHours("KLU", "", 1e-10);
 	ASSERT_EQ(reference.size(), 48u);
-	// the room floats between its set points and both controllers work (20 C, 27 C)
-	EXPECT_LT(*std::min_element(reference.begin(), reference.end()), 20.05);
+	// the cooling holds the room at 27 C
 	EXPECT_GT(*std::max_element(reference.begin(), reference.end()), 26.95);
-	// a Jacobian kept across a switch missed the room air by 0.71 K at hour 40 on GMRES + ILU
+	// a Jacobian kept across a switch missed the room air by 0.26 K (GMRES + ILU) and 0.30 K (KLU)
 	for (const char * solver : {"KLU", "GMRES"}) {
 		SCOPED_TRACE(solver);
 		const char * precond = std::string(solver) == "GMRES" ? "ILU" : "";
