@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets: valid blobs and snapshots, one file each, into
-// DIR/<target>/ (the committed ones are tests/fuzz/corpus). Run it again after a change of a blob
-// or snapshot layout:  make_fuzz_corpus tests/fuzz/corpus
+// DIR/<target>/ (the committed ones are tests/fuzz/corpus; every build also writes them into its
+// fuzz-seeds folder). Run it again after a change of a blob or snapshot layout:
+//   make_fuzz_corpus tests/fuzz/corpus
 // The text file seeds of the file readers are committed as they are; this writes the binary
 // climate files and the project documents, which come from the writers, and the FMU states of the
 // example room, which come from real runs: run it again after a change of the FMU state, the
@@ -18,6 +19,7 @@
 
 #include "BlobFuzzing.h"
 #include "FuzzFMU.h"
+#include "FuzzFiles.h"
 #include "FuzzHeatChain.h"
 #include "FuzzSupport.h"
 #include "IntegratorSnapshotRig.h"
@@ -130,7 +132,7 @@ void climateSeeds() {
 		for (unsigned int c = 0; c < OVM::ClimateDataLoader::NumClimateComponents; ++c)
 			loader.m_data[c].push_back(c == OVM::ClimateDataLoader::AirPressure ? 101325 : 10.0*c + i % 24);
 	}
-	const std::filesystem::path file = std::filesystem::temp_directory_path() / "make_fuzz_corpus.c6b";
+	const std::filesystem::path file = std::filesystem::path(FuzzFiles::directory()) / "make_fuzz_corpus.c6b";
 	loader.writeClimateDataZEB(file.string());
 	// a seed the reader refuses would fuzz nothing but the refusal
 	OVM::ClimateDataLoader back;
@@ -152,7 +154,7 @@ void projectSeeds() {
 	write("project_file", "default-room", withConfig('0', bytes(plain)));
 	write("project_file", "varied-room-into-filled-database", withConfig('1', bytes(varied)));
 
-	const std::filesystem::path dir = std::filesystem::temp_directory_path() / "make_fuzz_corpus-db";
+	const std::filesystem::path dir = std::filesystem::path(FuzzFiles::directory()) / "make_fuzz_corpus-db";
 	db.writeDatabase(QString::fromStdString(dir.string()));
 	const char * const files[] = {"db_materials.xml", "db_constructions.xml", "db_shadingTypes.xml", "db_windows.xml"};
 	for (unsigned char kind = 0; kind < 4; ++kind) {
@@ -179,7 +181,7 @@ void fmuState(const std::string & name, const std::vector<char> & state, const s
 /*! States of the example room from real runs: at the start, after an hour, and after a day
 	with a convective load of 2 kW. */
 void fmuStateSeeds() {
-	const std::filesystem::path dir = std::filesystem::temp_directory_path() / "make_fuzz_corpus-fmu";
+	const std::filesystem::path dir = std::filesystem::path(FuzzFiles::directory()) / "make_fuzz_corpus-fmu";
 	const std::string resultsRoot = (dir / "results").string();
 	{
 		FuzzFMU::ExampleRoom room(resultsRoot);
