@@ -763,22 +763,6 @@ struct TreeRemover {
 	ZEB::Path m_root;
 };
 
-/*! True for a reference that stays inside the climate database: relative, without "..". */
-bool staysInside(const std::string & reference) {
-	if (reference.empty() || reference[0] == '/' || ZEB::Path(reference).isAbsolute())
-		return false;
-	std::string::size_type start = 0;
-	while (start <= reference.size()) {
-		std::string::size_type end = reference.find('/', start);
-		if (end == std::string::npos)
-			end = reference.size();
-		if (reference.compare(start, end - start, "..") == 0)
-			return false;
-		start = end + 1;
-	}
-	return true;
-}
-
 /*! Copies the climate data that reference names (relative to climateDir) into targetDir: the
 	file itself, else the CCD data set beside it. */
 bool copyClimateData(const ZEB::Path & climateDir, const std::string & reference, const ZEB::Path & targetDir,
@@ -879,8 +863,8 @@ bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB
 	}
 
 	const std::string reference = room.m_climateLocation.toStdString();
-	if (!staysInside(reference)) {
-		fmuError("Climate reference outside the climate database: '%1'\n", reference);
+	if (!Climate::isPlainReference(room.m_climateLocation)) {
+		fmuError("Climate reference is not a relative path of names separated by '/': '%1'\n", reference);
 		return false;
 	}
 	const ZEB::Path climateTarget = resourcesDir / ZEB::Path(reference).parentPath();
