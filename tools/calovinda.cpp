@@ -208,7 +208,7 @@ void initModel(RX::CalovindaModelFMU & model, const std::string & project) {
 		// the room knows its file only once the project was read whole
 		const bool projectRead = model.m_room.m_projectFilePath == info.absoluteFilePath();
 		const QString climate = model.m_room.m_climateLocation;
-		if (projectRead && !climate.isEmpty() && !QFileInfo(info.absoluteDir(), climate).exists())
+		if (projectRead && RX::Climate::isPlainReference(climate) && !QFileInfo(info.absoluteDir(), climate).exists())
 			throw Failure("the climate file '" + QFileInfo(info.absoluteDir(), climate).filePath().toStdString() +
 						  "' that the project names does not exist (a project's climate lies beside it)");
 		throw;
@@ -415,9 +415,11 @@ int exportFMU(const Arguments & args) {
 	// the model's application object tells the tool's folder
 	const std::string libraryDir = args.option("--library",
 		(QCoreApplication::applicationDirPath() + "/../fmu").toStdString());
+	const QFileInfo project(QString::fromStdString(args.m_positional[0]));
 	if (sameFile(fmuName, libraryDir + "/CalovindaFMI2.so"))
 		throw Failure("the FMU file '" + fmuName + "' is the FMU library itself");
-	const QFileInfo project(QString::fromStdString(args.m_positional[0]));
+	if (sameFile(fmuName, QFileInfo(project.absoluteDir(), model.m_room.m_climateLocation).filePath().toStdString()))
+		throw Failure("the FMU file '" + fmuName + "' is the project's climate file itself");
 	// the archive is packed beside its target and takes the target's name only when complete;
 	// its climate is the one simulate uses, so that the FMU runs on it too
 	ZEB::Path::makePath(ZEB::Path(QFileInfo(QString::fromStdString(fmuName)).absolutePath().toStdString()));

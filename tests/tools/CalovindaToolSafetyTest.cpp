@@ -362,6 +362,9 @@ TEST_F(ToolSafety, RefusesOutputsThatAreItsInputs) {
 	const std::string project = m_dir.file("project.rmxml");
 	fs::copy_file(example, project);
 	const std::string projectBytes = TestSupport::readFile(project);
+	const std::string climate = m_dir.file("725650TYCST.epw");
+	fs::copy_file(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw", climate);
+	const std::string climateBytes = TestSupport::readFile(climate);
 	fs::create_directory(m_dir.file("pkg"));
 	fs::copy_file(example, m_dir.file("pkg/package.mo"));
 
@@ -376,12 +379,14 @@ TEST_F(ToolSafety, RefusesOutputsThatAreItsInputs) {
 		 "is also the state file to save"},
 		{"run-fmu " + unpacked + " --output " + unpacked + "/modelDescription.xml", "is a file of the FMU directory"},
 		{"export-fmu " + project + " " + project, "is the project file itself"},
+		{"export-fmu " + project + " " + climate, "is the project's climate file itself"},
 		{"export-modelica " + m_dir.file("pkg/package.mo") + " " + m_dir.file("pkg"), "would overwrite the project file"},
 	};
 	for (const auto & c : cases)
 		expectOneLineFailure(run(c.first), {c.second}, c.first);
 	EXPECT_EQ(TestSupport::readFile(fmu), fmuBytes);
 	EXPECT_EQ(TestSupport::readFile(project), projectBytes);
+	EXPECT_EQ(TestSupport::readFile(climate), climateBytes);
 	EXPECT_EQ(TestSupport::readFile(m_dir.file("state")), "state");
 	EXPECT_EQ(TestSupport::readFile(m_dir.file("pkg/package.mo")), projectBytes);
 	EXPECT_FALSE(fs::exists(m_dir.file("x.csv")));
