@@ -320,7 +320,8 @@ TEST_F(ToolSafety, RemovesItsDirectoryAlsoWhenTheArchiveHoldsReadOnlyFolders) {
 	if (!prepareOrdinaryUser(m_dir, m_tmp))
 		GTEST_SKIP() << "the tool cannot run as an ordinary user here";
 	const std::string fmu = m_dir.file("readonly.fmu");
-	writeZip(fmu, fmuWith({{"resources/locked/", "", 040500}, {"resources/locked/data.txt", "data", 0100400}}));
+	// the folder's mode after its content, as an archiver that restores modes would apply it
+	writeZip(fmu, fmuWith({{"resources/locked/data.txt", "data", 0100400}, {"resources/locked/", "", 040500}}));
 	fs::permissions(fmu, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 	const std::string out = m_dir.file("out.csv");
 	const int exitCode = runAsOrdinaryUser("TMPDIR='" + m_tmp + "' " CALOVINDA_TOOL " run-fmu " + fmu +
