@@ -713,9 +713,9 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 	const std::string moPath = absoluteDir.remove_trailing_slash_copy(absoluteDir.str());
 	// the name is written as the package's name and the path into Modelica strings, UTF-8 texts
 	if (!isModelicaIdentifier(packageName))
-		throw ZEB::Exception(ZEB::FormatString("Cannot export the Modelica package: '%1' is not a Modelica name "
-							 "(a letter or '_', then letters, digits or '_', and no keyword).").arg(packageName),
-							 EXPORT_LOCATION);
+		throw ZEB::Exception(ZEB::FormatString("Cannot export the Modelica package into '%1': '%2' is not a Modelica "
+							 "name (a letter or '_', then letters, digits or '_', and no keyword).")
+							 .arg(exportDir.str()).arg(packageName), EXPORT_LOCATION);
 	if (!ZEB::is_valid_utf8_string(moPath))
 		throw ZEB::Exception(ZEB::FormatString("Cannot export the Modelica package: the path '%1' is not valid UTF-8.")
 							 .arg(moPath), EXPORT_LOCATION);

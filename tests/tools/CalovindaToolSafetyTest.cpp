@@ -447,7 +447,7 @@ TEST_F(ToolSafety, RefusesClimateLocationsThatLeaveTheirFolder) {
 		project.replace(project.find(from), from.size(), "<ClimateLocation>" + location + "</ClimateLocation>");
 		const std::string file = m_dir.file("project.rmxml");
 		std::ofstream(file) << project;
-		const std::string message = "Climate location '" + location + "' is not a relative path";
+		const std::string message = "Climate location '" + location + "' in '" + file + "' is not a relative path";
 		expectOneLineFailure(run("simulate " + file + " --results " + m_dir.file("results")), {message}, location);
 		expectOneLineFailure(run("export-fmu " + file + " " + m_dir.file("x.fmu")), {message}, location);
 		EXPECT_FALSE(fs::exists(m_dir.file("x.fmu")));
@@ -461,7 +461,8 @@ TEST_F(ToolSafety, RefusesExportNamesThatCannotBeWrittenAsGiven) {
 	expectOneLineFailure(fmu, {"is not valid UTF-8"}, "invalid UTF-8");
 	for (const std::string name : {"my \"pkg\"", "1pkg", "model", "my.pkg"}) {
 		const std::string dir = m_dir.file("mo/" + name);
-		expectOneLineFailure(run("export-modelica " + example + " '" + dir + "'"), {"is not a Modelica name"}, name);
+		expectOneLineFailure(run("export-modelica " + example + " '" + dir + "'"), {"'" + dir + "'", "is not a Modelica name"},
+							 name);
 	}
 	EXPECT_FALSE(fs::exists(m_dir.file("mo")));
 	for (const std::string & name : listing(m_dir.path()))
