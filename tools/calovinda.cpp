@@ -334,12 +334,27 @@ struct Summary {
 	}
 };
 
+/*! Refuses a results directory where a result file would replace the project file. (A climate
+	file cannot be one: the result files' extensions are none of a climate file's.) */
+void checkResultsTarget(const std::string & project, const QString & resultsDir) {
+	// the names the output manager writes
+	static const char * const resultFiles[] = {"states.tsv", "fluxes.tsv", "flux_integrals.tsv",
+		"flux_month_integrals.tsv", "wall_states.tsv", "wall_fluxes.tsv", "wall_flux_integrals.tsv",
+		"RoomTemperature.ccd", "RoomRelativeHumidity.ccd"};
+	for (const char * name : resultFiles) {
+		const std::string result = (resultsDir + "/" + name).toStdString();
+		if (sameFile(result, project))
+			throw Failure("the result file '" + result + "' would replace the project file '" + project + "'");
+	}
+}
+
 int simulate(const Arguments & args) {
 	if (args.m_positional.size() != 1)
 		throw UsageError("simulate needs one project file");
 	const std::string project = args.m_positional[0];
 	const QString resultsDir = QString::fromStdString(args.option("--results", "calovinda-results"));
 
+	checkResultsTarget(project, resultsDir);
 	RX::CalovindaModelFMU model;
 	initModel(model, project);
 	// a place the results cannot go is told before the year is simulated, not after

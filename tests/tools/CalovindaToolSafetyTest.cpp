@@ -368,6 +368,10 @@ TEST_F(ToolSafety, RefusesOutputsThatAreItsInputs) {
 	const std::string climateBytes = TestSupport::readFile(climate);
 	fs::create_directory(m_dir.file("pkg"));
 	fs::copy_file(example, m_dir.file("pkg/package.mo"));
+	// a project under a result file's name
+	fs::create_directory(m_dir.file("tsv"));
+	fs::copy_file(example, m_dir.file("tsv/states.tsv"));
+	fs::copy_file(climate, m_dir.file("tsv/725650TYCST.epw"));
 
 	const std::vector<std::pair<std::string, std::string>> cases = {
 		{"run-fmu " + fmu + " --output " + fmu, "the output file '" + fmu + "' is the FMU"},
@@ -382,12 +386,14 @@ TEST_F(ToolSafety, RefusesOutputsThatAreItsInputs) {
 		{"export-fmu " + project + " " + project, "is the project file itself"},
 		{"export-fmu " + project + " " + climate, "is the project's climate file itself"},
 		{"export-modelica " + m_dir.file("pkg/package.mo") + " " + m_dir.file("pkg"), "would overwrite the project file"},
+		{"simulate " + m_dir.file("tsv/states.tsv") + " --results " + m_dir.file("tsv"), "would replace the project file"},
 	};
 	for (const auto & c : cases)
 		expectOneLineFailure(run(c.first), {c.second}, c.first);
 	EXPECT_EQ(TestSupport::readFile(fmu), fmuBytes);
 	EXPECT_EQ(TestSupport::readFile(project), projectBytes);
 	EXPECT_EQ(TestSupport::readFile(climate), climateBytes);
+	EXPECT_EQ(TestSupport::readFile(m_dir.file("tsv/states.tsv")), projectBytes);
 	EXPECT_EQ(TestSupport::readFile(m_dir.file("state")), "state");
 	EXPECT_EQ(TestSupport::readFile(m_dir.file("pkg/package.mo")), projectBytes);
 	EXPECT_FALSE(fs::exists(m_dir.file("x.csv")));
