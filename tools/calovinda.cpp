@@ -425,14 +425,13 @@ int exportFMU(const Arguments & args) {
 		throw Failure("the FMU file name '" + fmuName + "' is not valid UTF-8");
 	if (sameFile(fmuName, args.m_positional[0]))
 		throw Failure("the FMU file '" + fmuName + "' is the project file itself");
-	RX::CalovindaModelFMU model;
-	initModel(model, args.m_positional[0]);
-	// the model's application object tells the tool's folder
 	const std::string libraryDir = args.option("--library",
 		(QCoreApplication::applicationDirPath() + "/../fmu").toStdString());
-	const QFileInfo project(QString::fromStdString(args.m_positional[0]));
 	if (sameFile(fmuName, libraryDir + "/CalovindaFMI2.so"))
 		throw Failure("the FMU file '" + fmuName + "' is the FMU library itself");
+	RX::CalovindaModelFMU model;
+	initModel(model, args.m_positional[0]);
+	const QFileInfo project(QString::fromStdString(args.m_positional[0]));
 	if (sameFile(fmuName, QFileInfo(project.absoluteDir(), model.m_room.m_climateLocation).filePath().toStdString()))
 		throw Failure("the FMU file '" + fmuName + "' is the project's climate file itself");
 	// the archive is packed beside its target and takes the target's name only when complete;
