@@ -113,6 +113,12 @@ void CalovindaModel::readProject(const QString & projectFile, Database & databas
 void CalovindaModel::initClimate(const QString & climateDir, const QString & userClimateDir) {
 	OVM::SolarRadiationModel & solar = m_climate.m_solarRadiationModel;
 	solar.m_usePerezModel = m_room.m_usePerezModel;
+	// the reference becomes a path below the climate directories, and must stay there
+	if (!Climate::isPlainReference(m_room.m_climateLocation))
+		throw ZEB::Exception(ZEB::FormatString("Climate location '%1' in '%2' is not a relative path of names "
+							 "separated by '/' (without '..', '\\' or a leading '/').")
+							 .arg(m_room.m_climateLocation.toStdString()).arg(m_room.m_projectFilePath.toStdString()),
+							 CLIMATE_LOCATION);
 	m_climate.parseClimateDataDir(climateDir, userClimateDir);
 	if (!m_climate.climateDataFilePaths().contains(m_room.m_climateLocation, Qt::CaseSensitive))
 		throw ZEB::Exception(ZEB::FormatString("Missing climate data for location '%1'.")

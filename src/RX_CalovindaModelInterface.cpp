@@ -33,6 +33,7 @@
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
 #include "ZEB_LinearSpline.h"
+#include "ZEB_StringUtils.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
 #include "ZEB_StringUtils.h"
@@ -163,6 +164,38 @@ void appendClimateTable(std::string & text, const char * name, const std::vector
 	text += "0 " + number(values.back()) + "\n";
 	for (std::size_t k = 1; k <= values.size(); ++k)
 		text += ZEB::val2string(k) + " " + number(values[k - 1]) + "\n";
+}
+
+/*! True for a Modelica IDENT that is no keyword: what a package may be named. */
+bool isModelicaIdentifier(const std::string & name) {
+	static const char * const keywords[] = {
+		"algorithm", "and", "annotation", "block", "break", "class", "connect", "connector", "constant",
+		"constrainedby", "der", "discrete", "each", "else", "elseif", "elsewhen", "encapsulated", "end",
+		"enumeration", "equation", "expandable", "extends", "external", "false", "final", "flow", "for",
+		"function", "if", "import", "impure", "in", "initial", "inner", "input", "loop", "model", "not",
+		"operator", "or", "outer", "output", "package", "parameter", "partial", "protected", "public", "pure",
+		"record", "redeclare", "replaceable", "return", "stream", "then", "true", "type", "when", "while",
+		"within"};
+	if (name.empty() || (name[0] >= '0' && name[0] <= '9'))
+		return false;
+	for (char c : name)
+		if (!(c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+			return false;
+	for (const char * keyword : keywords)
+		if (name == keyword)
+			return false;
+	return true;
+}
+
+/*! text inside a Modelica string literal: quotes and backslashes escaped. */
+std::string modelicaStringText(const std::string & text) {
+	std::string escaped;
+	for (char c : text) {
+		if (c == '"' || c == '\\')
+			escaped += '\\';
+		escaped += c;
+	}
+	return escaped;
 }
 
 void progress(const ZEB::FormatString & text) {
@@ -678,6 +711,15 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 	const ZEB::Path dir(exportDir.isAbsolute() ? exportDir.str() : ZEB::Path::current().str() + "/" + exportDir.str());
 	const ZEB::Path absoluteDir = dir.absolutePath();
 	const std::string moPath = absoluteDir.remove_trailing_slash_copy(absoluteDir.str());
+	// the name is written as the package's name and the path into Modelica strings, UTF-8 texts
+	if (!isModelicaIdentifier(packageName))
+		throw ZEB::Exception(ZEB::FormatString("Cannot export the Modelica package into '%1': '%2' is not a Modelica "
+							 "name (a letter or '_', then letters, digits or '_', and no keyword).")
+							 .arg(exportDir.str()).arg(packageName), EXPORT_LOCATION);
+	if (!ZEB::is_valid_utf8_string(moPath))
+		throw ZEB::Exception(ZEB::FormatString("Cannot export the Modelica package: the path '%1' is not valid UTF-8.")
+							 .arg(moPath), EXPORT_LOCATION);
+	const std::string moPathText = modelicaStringText(moPath);
 
 	if (!dir.isDirectory()) {
 		progress(ZEB::FormatString("Creating Modelica export directory for package: '%1'\n").arg(exportDir.str()));
@@ -691,7 +733,7 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 	appendClimateTable(table, "RelativeHumidity", relativeHumidities);
 	writeTextFile(moPath + "/climate_data.txt", table);
 	writeTextFile(moPath + "/Climate.mo",
-				  replaced(replaced(CLIMATE_TEMPLATE, "${MOPATH}", moPath), "${PACKAGE_NAME}", packageName));
+				  replaced(replaced(CLIMATE_TEMPLATE, "${MOPATH}", moPathText), "${PACKAGE_NAME}", packageName));
 	progress(ZEB::FormatString("Creating Climate model 'Climate.mo' and 'climate_data.txt'\n"));
 
 	std::vector<std::string> wallNames;
@@ -738,7 +780,7 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 		table += number(setPoints.m_x[i], 15) + " " + number(setPoints.m_y[i], 15) + "\n";
 	writeTextFile(moPath + "/schedule_data.txt", table);
 	writeTextFile(moPath + "/Schedules.mo",
-				  replaced(replaced(SCHEDULES_TEMPLATE, "${MOPATH}", moPath), "${PACKAGE_NAME}", packageName));
+				  replaced(replaced(SCHEDULES_TEMPLATE, "${MOPATH}", moPathText), "${PACKAGE_NAME}", packageName));
 	progress(ZEB::FormatString("Creating Schedules model 'Schedules.mo' and 'schedules_data.txt'\n"));
 
 	writeTextFile(moPath + "/package.mo", replaced(PACKAGE_TEMPLATE, "${PACKAGE_NAME}", packageName));
@@ -762,22 +804,6 @@ struct TreeRemover {
 	TreeRemover & operator=(const TreeRemover &) = delete;
 	ZEB::Path m_root;
 };
-
-/*! True for a reference that stays inside the climate database: relative, without "..". */
-bool staysInside(const std::string & reference) {
-	if (reference.empty() || reference[0] == '/' || ZEB::Path(reference).isAbsolute())
-		return false;
-	std::string::size_type start = 0;
-	while (start <= reference.size()) {
-		std::string::size_type end = reference.find('/', start);
-		if (end == std::string::npos)
-			end = reference.size();
-		if (reference.compare(start, end - start, "..") == 0)
-			return false;
-		start = end + 1;
-	}
-	return true;
-}
 
 /*! Copies the climate data that reference names (relative to climateDir) into targetDir: the
 	file itself, else the CCD data set beside it. */
@@ -817,6 +843,11 @@ bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB
 										 const ZEB::Path & fmuFile, const ZEB::Path & resultsRootDir,
 										 const ZEB::Path & climateDir)
 {
+	// the archive's name goes through a UTF-8 text: other bytes would name another file
+	if (!ZEB::is_valid_utf8_string(fmuFile.str())) {
+		fmuError("Cannot write the FMU archive under a name that is not valid UTF-8: '%1'\n", fmuFile.str());
+		return false;
+	}
 	const ZEB::Path fmuPath = fmuFile.absolutePath();
 	const ZEB::Path fmuDir = fmuPath.parentPath();
 	if (!fmuDir.exists()) {
@@ -879,8 +910,8 @@ bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB
 	}
 
 	const std::string reference = room.m_climateLocation.toStdString();
-	if (!staysInside(reference)) {
-		fmuError("Climate reference outside the climate database: '%1'\n", reference);
+	if (!Climate::isPlainReference(room.m_climateLocation)) {
+		fmuError("Climate reference is not a relative path of names separated by '/': '%1'\n", reference);
 		return false;
 	}
 	const ZEB::Path climateTarget = resourcesDir / ZEB::Path(reference).parentPath();

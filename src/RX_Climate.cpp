@@ -90,6 +90,20 @@ void Climate::computeGlidingAverageTemperature() {
 }
 
 
+bool Climate::isPlainReference(const QString & climateDataFilePath) {
+	if (climateDataFilePath.isEmpty() || climateDataFilePath.trimmed() != climateDataFilePath
+		|| ZEB::Path(climateDataFilePath.toStdString()).isAbsolute())
+		return false;
+	for (const QChar c : climateDataFilePath)
+		if (c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+			return false;
+	for (const QString & name : climateDataFilePath.split(QLatin1Char('/')))
+		if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+			return false;
+	return true;
+}
+
+
 QStringList Climate::climateDataFilePaths() const {
 	return m_descriptions.keys();
 }

@@ -38,6 +38,11 @@ public:
 		counts as loaded. */
 	bool loadClimateData(const QString & climateDataFilePath);
 
+	/*! True for a climate file reference that stays below the directory it is resolved
+		against: a relative path of names separated by '/', none of them empty, "." or "..",
+		without '\\', control characters or blanks at either end. */
+	static bool isPlainReference(const QString & climateDataFilePath);
+
 	/*! The catalogue keys, in key order. */
 	QStringList climateDataFilePaths() const;
 

@@ -10,6 +10,7 @@
 // a wrong command line ends it with exit code 2.
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -34,17 +36,20 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
-#include <JlCompress.h>
-
+#include "FMUArchive.h"
+#include "Interruption.h"
 #include "KADRIX_IntegratorInterface.h"
+#include "OutputFile.h"
+#include "PrivateDirectory.h"
 #include "RX_CalovindaModelFMU.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
+#include "ZEB_StringUtils.h"
 #include "fmi2Functions.h"
 
 namespace {
@@ -95,7 +100,11 @@ const std::map<std::string, const char *> commandHelp = {
 	 "stable only for steps well below a second, so meant for short checks).\n"
 	 "--save-state FILE saves the FMU state at the end of a co-simulation (its time, then the\n"
 	 "serialised state); --restore-state FILE continues such a run from its time in a fresh\n"
-	 "instance, writing the rows after it.\n"},
+	 "instance, writing the rows after it.\n"
+	 "The archive is checked before anything is unpacked: links, entries outside the directory,\n"
+	 "more than 10000 entries or more than 1 GiB in all are refused. The CSV and the state file\n"
+	 "take their names only when complete, and never the name of an input; a failed or\n"
+	 "interrupted run leaves neither them nor the temporary directory behind.\n"},
 };
 
 /*! Keeps the model's messages off the console: failures reach the user as one line from main(),
@@ -199,7 +208,7 @@ void initModel(RX::CalovindaModelFMU & model, const std::string & project) {
 		// the room knows its file only once the project was read whole
 		const bool projectRead = model.m_room.m_projectFilePath == info.absoluteFilePath();
 		const QString climate = model.m_room.m_climateLocation;
-		if (projectRead && !climate.isEmpty() && !QFileInfo(info.absoluteDir(), climate).exists())
+		if (projectRead && RX::Climate::isPlainReference(climate) && !QFileInfo(info.absoluteDir(), climate).exists())
 			throw Failure("the climate file '" + QFileInfo(info.absoluteDir(), climate).filePath().toStdString() +
 						  "' that the project names does not exist (a project's climate lies beside it)");
 		throw;
@@ -325,12 +334,27 @@ struct Summary {
 	}
 };
 
+/*! Refuses a results directory where a result file would replace the project file. (A climate
+	file cannot be one: the result files' extensions are none of a climate file's.) */
+void checkResultsTarget(const std::string & project, const QString & resultsDir) {
+	// the names the output manager writes
+	static const char * const resultFiles[] = {"states.tsv", "fluxes.tsv", "flux_integrals.tsv",
+		"flux_month_integrals.tsv", "wall_states.tsv", "wall_fluxes.tsv", "wall_flux_integrals.tsv",
+		"RoomTemperature.ccd", "RoomRelativeHumidity.ccd"};
+	for (const char * name : resultFiles) {
+		const std::string result = (resultsDir + "/" + name).toStdString();
+		if (sameFile(result, project))
+			throw Failure("the result file '" + result + "' would replace the project file '" + project + "'");
+	}
+}
+
 int simulate(const Arguments & args) {
 	if (args.m_positional.size() != 1)
 		throw UsageError("simulate needs one project file");
 	const std::string project = args.m_positional[0];
 	const QString resultsDir = QString::fromStdString(args.option("--results", "calovinda-results"));
 
+	checkResultsTarget(project, resultsDir);
 	RX::CalovindaModelFMU model;
 	initModel(model, project);
 	// a place the results cannot go is told before the year is simulated, not after
@@ -373,9 +397,19 @@ int simulate(const Arguments & args) {
 	return 0;
 }
 
+/*! Refuses a package directory where the Modelica export would write over the project file. */
+void checkModelicaTarget(const std::string & project, const std::string & dir) {
+	const QFileInfo info(QString::fromStdString(project));
+	static const QRegularExpression written("^(climate_data\\.txt|Climate\\.mo|Wall[0-9]+\\.mo|Room\\.mo|"
+											"Calovinda\\.mo|schedule_data\\.txt|Schedules\\.mo|package\\.mo)$");
+	if (written.match(info.fileName()).hasMatch() && sameFile(dir, info.absolutePath().toStdString()))
+		throw Failure("the package in '" + dir + "' would overwrite the project file '" + project + "'");
+}
+
 int exportModelica(const Arguments & args) {
 	if (args.m_positional.size() != 2)
 		throw UsageError("export-modelica needs a project file and a directory");
+	checkModelicaTarget(args.m_positional[0], args.m_positional[1]);
 	RX::CalovindaModelFMU model;
 	initModel(model, args.m_positional[0]);
 	model.export2Modelica(ZEB::Path(args.m_positional[1]));
@@ -386,16 +420,30 @@ int exportModelica(const Arguments & args) {
 int exportFMU(const Arguments & args) {
 	if (args.m_positional.size() != 2)
 		throw UsageError("export-fmu needs a project file and the FMU file to write");
-	RX::CalovindaModelFMU model;
-	initModel(model, args.m_positional[0]);
+	const std::string fmuName = args.m_positional[1];
+	if (!ZEB::is_valid_utf8_string(fmuName))
+		throw Failure("the FMU file name '" + fmuName + "' is not valid UTF-8");
+	if (sameFile(fmuName, args.m_positional[0]))
+		throw Failure("the FMU file '" + fmuName + "' is the project file itself");
 	const std::string libraryDir = args.option("--library",
 		(QCoreApplication::applicationDirPath() + "/../fmu").toStdString());
+	if (sameFile(fmuName, libraryDir + "/CalovindaFMI2.so"))
+		throw Failure("the FMU file '" + fmuName + "' is the FMU library itself");
+	RX::CalovindaModelFMU model;
+	initModel(model, args.m_positional[0]);
 	const QFileInfo project(QString::fromStdString(args.m_positional[0]));
-	// the climate simulate uses, so that the FMU runs on it too
+	if (sameFile(fmuName, QFileInfo(project.absoluteDir(), model.m_room.m_climateLocation).filePath().toStdString()))
+		throw Failure("the FMU file '" + fmuName + "' is the project's climate file itself");
+	// the archive is packed beside its target and takes the target's name only when complete;
+	// its climate is the one simulate uses, so that the FMU runs on it too
+	ZEB::Path::makePath(ZEB::Path(QFileInfo(QString::fromStdString(fmuName)).absolutePath().toStdString()));
+	OutputFile fmu(fmuName);
+	fmu.reserve();
 	if (!model.export2FMU(ZEB::Path(libraryDir), ZEB::Path(project.absoluteFilePath().toStdString()),
-						  ZEB::Path(args.m_positional[1]), ZEB::Path(), ZEB::Path(project.absolutePath().toStdString())))
-		throw Failure("cannot export the FMU: " + quietHandler->m_lastError);
-	std::printf("FMU written to %s\n", args.m_positional[1].c_str());
+						  ZEB::Path(fmu.path()), ZEB::Path(), ZEB::Path(project.absolutePath().toStdString())))
+		throw Failure("cannot export the FMU '" + fmuName + "': " + quietHandler->m_lastError);
+	fmu.commit();
+	std::printf("FMU written to %s\n", fmuName.c_str());
 	return 0;
 }
 
@@ -412,12 +460,18 @@ struct ModelDescription {
 	std::vector<fmi2ValueReference>	m_outputRefs;
 };
 
-ModelDescription readModelDescription(const QString & dir) {
+/*! True for a model identifier that names a library inside binaries/linux64/ and nothing else. */
+bool plainLibraryName(const std::string & name) {
+	return !name.empty() && name.find('/') == std::string::npos && name.find("..") == std::string::npos;
+}
+
+/*! The model description of the FMU fmu unpacked into dir. */
+ModelDescription readModelDescription(const QString & dir, const std::string & fmu) {
 	QFile file(dir + "/modelDescription.xml");
 	if (!file.exists())
-		throw Failure("not an FMU: modelDescription.xml is missing");
+		throw Failure("not an FMU: modelDescription.xml is missing in '" + fmu + "'");
 	if (!file.open(QIODevice::ReadOnly))
-		throw Failure("cannot read the FMU's modelDescription.xml");
+		throw Failure("cannot read the modelDescription.xml of '" + fmu + "'");
 	ModelDescription md;
 	QXmlStreamReader xml(&file);
 	while (!xml.atEnd()) {
@@ -426,8 +480,12 @@ ModelDescription readModelDescription(const QString & dir) {
 		const QXmlStreamAttributes a = xml.attributes();
 		if (xml.name() == QLatin1String("fmiModelDescription"))
 			md.m_guid = a.value("guid").toString().toStdString();
-		else if (xml.name() == QLatin1String("CoSimulation") || xml.name() == QLatin1String("ModelExchange"))
+		else if (xml.name() == QLatin1String("CoSimulation") || xml.name() == QLatin1String("ModelExchange")) {
 			md.m_modelIdentifier = a.value("modelIdentifier").toString().toStdString();
+			if (!plainLibraryName(md.m_modelIdentifier))
+				throw Failure("not an FMU: the model identifier '" + md.m_modelIdentifier + "' in '" + fmu +
+							  "' is not a plain library name");
+		}
 		else if (xml.name() == QLatin1String("DefaultExperiment")) {
 			if (a.hasAttribute("startTime"))
 				md.m_startTime = a.value("startTime").toDouble();
@@ -444,9 +502,10 @@ ModelDescription readModelDescription(const QString & dir) {
 		}
 	}
 	if (xml.hasError())
-		throw Failure("not an FMU: modelDescription.xml is malformed (" + xml.errorString().toStdString() + ")");
+		throw Failure("not an FMU: the modelDescription.xml of '" + fmu + "' is malformed (" +
+					  xml.errorString().toStdString() + ")");
 	if (md.m_guid.empty() || md.m_modelIdentifier.empty())
-		throw Failure("not an FMU: modelDescription.xml names no GUID or model identifier");
+		throw Failure("not an FMU: the modelDescription.xml of '" + fmu + "' names no GUID or model identifier");
 	return md;
 }
 
@@ -502,13 +561,44 @@ void check(fmi2Status status, const char * call) {
 /*! A saved state file: "CALOVINDA-FMUSTATE 1", the time [s] as 8 bytes, the state's bytes. */
 const char stateMagic[] = "CALOVINDA-FMUSTATE 1\n";
 
-void writeState(const std::string & fileName, double t, const std::vector<char> & bytes) {
-	std::ofstream out(fileName, std::ios::binary);
+void writeState(OutputFile & out, double t, const std::vector<char> & bytes) {
+	out.open();
 	out.write(stateMagic, sizeof(stateMagic) - 1);
 	out.write(reinterpret_cast<const char *>(&t), sizeof(t));
-	out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-	if (!out.flush())
-		throw Failure("cannot write the state file '" + fileName + "'");
+	out.write(bytes.data(), bytes.size());
+}
+
+/*! One CSV field as RFC 4180 writes it: quoted, with its quotes doubled, when it holds a comma,
+	a quote or a line break. */
+std::string csvField(const std::string & text) {
+	if (text.find_first_of(",\"\r\n") == std::string::npos)
+		return text;
+	std::string field = "\"";
+	for (char c : text)
+		field += c == '"' ? std::string("\"\"") : std::string(1, c);
+	return field + "\"";
+}
+
+/*! Refuses outputs of run-fmu that would write over one of its inputs, or over each other. */
+void checkRunOutputs(const std::string & fmu, const std::string & restoreFile, const std::string & outputFile,
+					 const std::string & saveFile)
+{
+	const bool fmuIsDirectory = QFileInfo(QString::fromStdString(fmu)).isDir();
+	for (const std::string & out : {outputFile, saveFile}) {
+		if (out.empty())
+			continue;
+		if (sameFile(out, fmu))
+			throw Failure("the output file '" + out + "' is the FMU '" + fmu + "' itself");
+		if (fmuIsDirectory && insideDirectory(out, fmu))
+			throw Failure("the output file '" + out + "' is a file of the FMU directory '" + fmu + "'");
+		if (!restoreFile.empty() && sameFile(out, restoreFile))
+			throw Failure("the output file '" + out + "' is the state file to restore '" + restoreFile + "'");
+	}
+	const auto absolute = [](const std::string & name) {
+		return QDir::cleanPath(QFileInfo(QString::fromStdString(name)).absoluteFilePath());
+	};
+	if (!saveFile.empty() && (sameFile(outputFile, saveFile) || absolute(outputFile) == absolute(saveFile)))
+		throw Failure("the output file '" + outputFile + "' is also the state file to save");
 }
 
 double readState(const std::string & fileName, std::vector<char> & bytes) {
@@ -544,30 +634,27 @@ int runFMU(const Arguments & args) {
 	const QFileInfo info(QString::fromStdString(fmu));
 	if (!info.exists())
 		throw Failure("FMU '" + fmu + "' does not exist");
+	const std::string outputFile = args.option("--output", info.completeBaseName().toStdString() + ".csv");
+	checkRunOutputs(fmu, restoreFile, outputFile, saveFile);
+	// both resolved now: the model may change the working directory
+	OutputFile out(outputFile);
+	std::unique_ptr<OutputFile> stateOut(saveFile.empty() ? nullptr : new OutputFile(saveFile));
 
 	// the unpacked FMU, its log and results go to a private directory (owner only) that goes
 	// with the run
-	QTemporaryDir work(QDir::tempPath() + "/calovinda-run-XXXXXX");
-	if (!work.isValid())
-		throw Failure("cannot create a temporary directory");
+	PrivateDirectory work("calovinda-run-");
 	QString dir = info.absoluteFilePath();
 	if (!info.isDir()) {
-		dir = work.path() + "/fmu";
-		if (JlCompress::extractDir(info.absoluteFilePath(), dir).isEmpty())
-			throw Failure("not an FMU: '" + fmu + "' is not a zip archive or is empty");
+		const std::string unpacked = work.path() + "/fmu";
+		if (mkdir(unpacked.c_str(), S_IRWXU) != 0)
+			throw Failure("cannot create a temporary directory '" + unpacked + "'");
+		FMUArchive::unpack(info.absoluteFilePath().toStdString(), unpacked);
+		dir = QString::fromStdString(unpacked);
 	}
-	const ModelDescription md = readModelDescription(dir);
+	const ModelDescription md = readModelDescription(dir, fmu);
 	const double stop = args.m_options.count("--stop") ? parseNumber("--stop", args.option("--stop", ""))
 													   : md.m_stopTime;
-
-	const std::string outputFile = args.option("--output", info.completeBaseName().toStdString() + ".csv");
-	FILE * out = std::fopen(outputFile.c_str(), "w");
-	if (out == nullptr)
-		throw Failure("cannot write '" + outputFile + "'");
-	struct Closer {
-		FILE * f;
-		~Closer() { std::fclose(f); }
-	} closer{out};
+	out.open();
 
 	FMULibrary lib(dir.toStdString() + "/binaries/linux64/" + md.m_modelIdentifier + ".so");
 	fmi2CallbackFunctions functions{&logger, nullptr, nullptr, nullptr, nullptr};
@@ -582,7 +669,7 @@ int runFMU(const Arguments & args) {
 		~Freer() { lib.fmi2FreeInstance(c); }
 	} freer{lib, c};
 
-	const std::string resultsRoot = (work.path() + "/results").toStdString();
+	const std::string resultsRoot = work.path() + "/results";
 	const fmi2ValueReference resultsRootRef = 42;
 	const fmi2String resultsRootValue = resultsRoot.c_str();
 	check(lib.fmi2SetString(c, &resultsRootRef, 1, &resultsRootValue), "fmi2SetString");
@@ -606,18 +693,18 @@ int runFMU(const Arguments & args) {
 						  std::to_string(t) + " s");
 	}
 
-	std::fprintf(out, "time");
+	out.print("time");
 	for (const std::string & name : md.m_outputNames)
-		std::fprintf(out, ",%s", name.c_str());
-	std::fprintf(out, "\n");
+		out.print(",%s", csvField(name).c_str());
+	out.print("\n");
 	std::vector<double> values(md.m_outputRefs.size());
 	const auto writeRow = [&](double t) {
 		if (!values.empty())
 			check(lib.fmi2GetReal(c, md.m_outputRefs.data(), values.size(), values.data()), "fmi2GetReal");
-		std::fprintf(out, "%.17g", t);
+		out.print("%.17g", t);
 		for (double v : values)
-			std::fprintf(out, ",%.17g", v);
-		std::fprintf(out, "\n");
+			out.print(",%.17g", v);
+		out.print("\n");
 	};
 
 	Progress progress(t, stop);
@@ -668,9 +755,16 @@ int runFMU(const Arguments & args) {
 		}
 		lib.fmi2FreeFMUstate(c, &state);
 		check(status, "fmi2SerializeFMUstate");
-		writeState(saveFile, t, bytes);
+		writeState(*stateOut, t, bytes);
 	}
 	check(lib.fmi2Terminate(c), "fmi2Terminate");
+	// both files complete before either takes its name
+	out.finish();
+	if (stateOut)
+		stateOut->finish();
+	out.commit();
+	if (stateOut)
+		stateOut->commit();
 	return 0;
 }
 
@@ -698,6 +792,7 @@ int main(int argc, char * argv[]) {
 	int qtArgc = 1;
 	QCoreApplication app(qtArgc, argv);
 	std::setlocale(LC_ALL, "C");
+	Interruption::install();
 	QuietHandler quiet;
 	quietHandler = &quiet;
 	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&quiet);

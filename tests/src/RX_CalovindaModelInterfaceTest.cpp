@@ -1098,3 +1098,24 @@ TEST(RXCalovindaModelInterface, SummerAssessmentVentilatesCoolsAndClosesItsEnerg
 	EXPECT_NEAR(out.m_overtemperatureDegreeHours, std::floor(10*sum)/10, 1e-9);
 	EXPECT_TRUE(out.m_verificationFulfilled);
 }
+
+TEST(RXCalovindaModelInterface, RefusesClimateReferencesAndArchiveNamesItCannotWriteAsGiven) {
+	AdaptorSetup s;
+	s.init();
+	FMUExport e;
+	RX::Room & room = s.m_model.m_room;
+	// backslashes turn into separators on their way into a path
+	room.m_climateLocation = "..\\..\\test.c6b";
+	e.writeProject(room, s.m_db);
+	EXPECT_FALSE(e.exportTo(s.m_model, e.m_dir.file("climate.fmu")));
+	EXPECT_EQ(s.m_messages.texts(FMU_LOCATION).back(),
+			  "Climate reference is not a relative path of names separated by '/': '..\\..\\test.c6b'\n");
+	EXPECT_FALSE(std::filesystem::exists(e.m_dir.file("climate.fmu")));
+
+	const std::string invalid = e.m_dir.file("bad\xff.fmu");
+	EXPECT_FALSE(e.exportTo(s.m_model, invalid));
+	EXPECT_EQ(s.m_messages.texts(FMU_LOCATION).back(),
+			  "Cannot write the FMU archive under a name that is not valid UTF-8: '" + invalid + "'\n");
+	for (const auto & entry : std::filesystem::directory_iterator(e.m_dir.path()))
+		EXPECT_EQ(entry.path().filename().string().find("bad"), std::string::npos);
+}

@@ -212,3 +212,11 @@ TEST(Climate, DescriptionFallsBackToEnglishThenToTheFirstText) {
 	EXPECT_EQ(climate.climateDataFilePaths(), QStringList({"a.epw", "b.epw", "c.epw"}));
 	EXPECT_EQ(climate.locationData("b.epw"), &climate.m_descriptions.find("b.epw").value());
 }
+
+TEST(Climate, TakesOnlyPlainRelativeReferences) {
+	for (const char * plain : {"x.epw", "Europe/Germany/x.c6b", "a b/c..d.epw", "ünïcode/x.epw"})
+		EXPECT_TRUE(RX::Climate::isPlainReference(QString::fromUtf8(plain))) << plain;
+	for (const char * escaping : {"", "/x.epw", "../x.epw", "a/../../x.epw", "..\\..\\x.epw", "a\\x.epw", "./x.epw",
+								  "a//x.epw", "a/", " ../x.epw", "C:/x.epw", "a\nb.epw", ".."})
+		EXPECT_FALSE(RX::Climate::isPlainReference(QString::fromUtf8(escaping))) << escaping;
+}

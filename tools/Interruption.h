@@ -1,0 +1,28 @@
+#ifndef InterruptionH
+#define InterruptionH
+
+#include <string>
+
+// What an interrupted run leaves behind: nothing. SIGINT and SIGTERM remove every registered
+// temporary file and directory tree, then end the process by the same signal, so the caller
+// (a shell, a build) sees the interruption.
+namespace Interruption {
+
+/*! Installs the handlers of SIGINT and SIGTERM; once per process, before the first add. */
+void install();
+
+/*! Registers an absolute path that a signal removes: a tree when tree is set, else one file.
+	Returns the slot to give to remove; throws std::runtime_error when all slots are taken. */
+int add(const std::string & path, bool tree);
+
+/*! Forgets a slot (a negative slot is ignored); the path itself stays. */
+void remove(int slot);
+
+/*! Removes the directory tree path (absolute) with everything below it, also where folders of
+	it lack the owner's write or search permission; never follows a symbolic link. True when
+	nothing of it is left. Safe inside a signal handler. */
+bool removeTree(const char * path);
+
+} // namespace Interruption
+
+#endif // InterruptionH

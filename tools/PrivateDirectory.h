@@ -1,0 +1,26 @@
+#ifndef PrivateDirectoryH
+#define PrivateDirectoryH
+
+#include <string>
+
+/*! A fresh directory of the owner alone below the system's temporary directory, removed with all
+	it holds when the object goes, also when an exception passes, when folders inside it were made
+	read-only, and when SIGINT or SIGTERM ends the process (see Interruption). */
+class PrivateDirectory {
+public:
+	/*! Creates "<temporary directory>/<prefix>XXXXXX"; throws std::runtime_error when it cannot. */
+	explicit PrivateDirectory(const std::string & prefix);
+	~PrivateDirectory();
+	PrivateDirectory(const PrivateDirectory &) = delete;
+	PrivateDirectory & operator=(const PrivateDirectory &) = delete;
+
+	/*! Absolute path, without trailing slash. */
+	const std::string & path() const { return m_path; }
+
+private:
+	std::string	m_path;
+	/*! The registration with Interruption. */
+	int			m_slot = -1;
+};
+
+#endif // PrivateDirectoryH
