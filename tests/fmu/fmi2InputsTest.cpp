@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "FMUHost.h"
@@ -79,6 +80,14 @@ protected:
 		return value;
 	}
 
+	/*! The start value that the model description declares for the input vr. */
+	static double declaredStart(fmi2ValueReference vr) {
+		const std::string text = RX::FMU2ModelDescription(nullptr).text(0x20);
+		const std::size_t variable = text.find("valueReference=\"" + std::to_string(vr) + "\"");
+		EXPECT_NE(variable, std::string::npos) << vr;
+		return std::stod(text.substr(text.find("start=\"", variable) + 7));
+	}
+
 	const Library &					fmi = Library::instance();
 	TestSupport::TempDirectory		m_resources{"inputs"};
 };
@@ -99,6 +108,12 @@ TEST_F(Fmi2InputsTest, TwoThermalLoadsAddTheirSumToTheRoomsEnergyRateAndWarmIt) 
 	Recorder me;
 	fmi2Component c = startContinuousTime("me", me, N_THERMAL);
 	const std::vector<double> before = derivatives(c, N_THERMAL);
+	// a host that never sets the inputs runs on the start values the description declares
+	for (const fmi2ValueReference vr : {RX::FMU2_ConvectiveThermalLoad, RX::FMU2_RadiantThermalLoad}) {
+		EXPECT_EQ(real(c, vr), declaredStart(vr)) << vr;
+		setReal(c, vr, declaredStart(vr));
+	}
+	EXPECT_EQ(derivatives(c, N_THERMAL), before);
 	setReal(c, RX::FMU2_ConvectiveThermalLoad, 2000);
 	setReal(c, RX::FMU2_RadiantThermalLoad, 2000);
 	const std::vector<double> after = derivatives(c, N_THERMAL);
