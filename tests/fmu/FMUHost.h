@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -113,8 +114,10 @@ struct Recorder {
 };
 
 /*! An FMU resource directory below dir: the Case-600-like box with its south window in Denver,
-	heated to 20 C and cooled at 27 C, a year from 0 s with hourly outputs. */
-inline void writeResources(const std::string & dir) {
+	heated to 20 C and cooled at 27 C, a year from 0 s with hourly outputs; changed by adjust,
+	when given, before it is written. */
+inline void writeResources(const std::string & dir,
+						   const std::function<void(RX::Room &, RX::Database &)> & adjust = {}) {
 	RX::Database db;
 	RX::Room room;
 	room.m_constructions.clear();
@@ -125,6 +128,8 @@ inline void writeResources(const std::string & dir) {
 	room.m_simulationStartTime = 0;
 	room.m_simulationEndTime = 31536000;
 	room.m_outputTimeSteps = 3600;
+	if (adjust)
+		adjust(room, db);
 
 	QFile file(QString::fromStdString(dir + "/calovinda_project.rmxml"));
 	if (!file.open(QIODevice::WriteOnly))

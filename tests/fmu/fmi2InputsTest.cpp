@@ -22,21 +22,8 @@ const std::size_t N_MOISTURE = 2*N_THERMAL;
 
 class Fmi2InputsTest : public ::testing::Test {
 protected:
-	/*! The host's box (FMUHost::writeResources), changed by adjust before it is written. */
 	void writeResources(const std::function<void(RX::Room &, RX::Database &)> & adjust) {
-		FMUHost::writeResources(m_resources.path());
-		RX::Database db;
-		RX::Room room;
-		room.m_constructions.clear();
-		room.m_shadingControlModel.m_structuralShadings.clear();
-		Case600::addBox(room, db);
-		Case600::addWindow(room, db);
-		Case600::addDenverHeatingAndCooling(room);
-		adjust(room, db);
-		QFile file(QString::fromStdString(m_resources.file("calovinda_project.rmxml")));
-		ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-		QXmlStreamWriter writer(&file);
-		room.writeXML(writer, &db);
+		FMUHost::writeResources(m_resources.path(), adjust);
 	}
 
 	/*! Instantiated, experiment set up from 0 s to a day, initialised; logging on. */
