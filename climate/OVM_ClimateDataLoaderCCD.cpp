@@ -41,34 +41,10 @@ const char * elementText(const TiXmlElement * parent, const char * name) {
 	return ZEB::GetTextUnsafe(parent->FirstChildElement(name));
 }
 
-/*! Number of bytes of a well-formed UTF-8 sequence at text[i] (overlong forms and surrogates
-	included in the count), 0 when none starts there. A NUL byte is no text. */
-std::size_t utf8SequenceLength(const std::string & text, std::size_t i) {
-	const unsigned char lead = static_cast<unsigned char>(text[i]);
-	std::size_t n;
-	if (lead == 0)
-		return 0;
-	else if (lead < 0x80)
-		return 1;
-	else if (lead >= 0xC2 && lead <= 0xDF)
-		n = 2;
-	else if (lead >= 0xE0 && lead <= 0xEF)
-		n = 3;
-	else if (lead >= 0xF0 && lead <= 0xF4)
-		n = 4;
-	else
-		return 0;
-	if (text.size() - i < n)
-		return 0;
-	for (std::size_t k = 1; k < n; ++k)
-		if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-			return 0;
-	return n;
-}
-
 /*! The file's text with line ends made '\n', as TinyXML's own file reader makes them. Throws
-	for text that is not UTF-8: TinyXML steps over a multi-byte character by its lead byte
-	alone, so a sequence cut by the end of the text would take it past the text's end. */
+	for a line that is not UTF-8 or holds a NUL byte: TinyXML steps over a multi-byte character
+	by its lead byte alone, so a sequence cut by the end of the text would take it past the
+	text's end. */
 std::string descriptionText(const ZEB::Path & fname, const char * location) {
 	std::ifstream in(fname.str(), std::ios::binary);
 	if (!in)
@@ -77,24 +53,20 @@ std::string descriptionText(const ZEB::Path & fname, const char * location) {
 	const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 	std::string text;
 	text.reserve(raw.size());
+	// no byte of a multi-byte character is a line end, so each line is checked on its own
 	unsigned int line = 1;
-	for (std::size_t i = 0; i < raw.size(); ) {
-		const std::size_t n = utf8SequenceLength(raw, i);
-		if (n == 0)
+	for (std::size_t start = 0; ; ++line) {
+		const std::size_t end = std::min(raw.find_first_of("\r\n", start), raw.size());
+		const std::string part = raw.substr(start, end - start);
+		if (part.find('\0') != std::string::npos || !ZEB::is_valid_utf8_string(part))
 			throw ZEB::Exception(ZEB::FormatString("Invalid UTF-8 text in line %1 of description XML file %2.")
 								 .arg(line).arg(fname), location);
-		if (raw[i] == '\r') {
-			text += '\n';
-			++line;
-			i += (i + 1 < raw.size() && raw[i + 1] == '\n') ? 2 : 1;
-			continue;
-		}
-		if (raw[i] == '\n')
-			++line;
-		text.append(raw, i, n);
-		i += n;
+		text += part;
+		if (end == raw.size())
+			return text;
+		text += '\n';
+		start = end + (raw.compare(end, 2, "\r\n") == 0 ? 2 : 1);
 	}
-	return text;
 }
 
 } // namespace

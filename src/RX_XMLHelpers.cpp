@@ -179,10 +179,10 @@ void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double
 		return;
 	bool ok = false;
 	const double v = reader.attributes().value(name).toDouble(&ok);
-	// Qt reads "nan" and "inf", which no quantity of these files may be
+	// Qt reads "nan" and "inf", which no quantity of these files may be, not even an optional one
 	if (ok && std::isfinite(v))
 		value = v;
-	else if (!optional)
+	else if (!optional || !std::isfinite(v))
 		raiseInvalidAttribute(reader, name);
 }
 

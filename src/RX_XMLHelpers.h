@@ -64,7 +64,8 @@ void writeNamedBool(QXmlStreamWriter & writer, const QString & name, bool value)
 void writeNamedString(QXmlStreamWriter & writer, const QString & name, const QString & value);
 
 /*! Reads a real attribute of the current element. An unreadable, missing or non-finite value
-	leaves value unchanged and, unless optional, raises "Invalid value for attribute '...'.". */
+	leaves value unchanged and, unless optional, raises "Invalid value for attribute '...'.";
+	a non-finite number raises it for an optional attribute too. */
 void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional);
 /*! As readDoubleAttribute for a decimal integer, but an unreadable value stores 0. */
 void readIntAttribute(QXmlStreamReader & reader, const QString & name, int & value, bool optional);

@@ -186,7 +186,7 @@ TEST_F(FMIStateMachineTest, StartsAtTheProjectsStartTimeAndRefusesAnother) {
 
 	// a project that starts on its second day, run as a host does with the default experiment
 	TestSupport::TempDirectory later("fsmlater");
-	FMUHost::writeResources(later.path(), [](RX::Room & room) { room.m_simulationStartTime = 86400; });
+	FMUHost::writeResources(later.path(), [](RX::Room & room, RX::Database &) { room.m_simulationStartTime = 86400; });
 	Recorder second;
 	c = instantiate("later", second, fmi2CoSimulation, later.path());
 	ASSERT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, 86400, fmi2True, 31536000), fmi2OK);

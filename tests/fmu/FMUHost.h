@@ -114,9 +114,10 @@ struct Recorder {
 };
 
 /*! An FMU resource directory below dir: the Case-600-like box with its south window in Denver,
-	heated to 20 C and cooled at 27 C, a year from 0 s with hourly outputs; adjust may change the
-	room before it is written. */
-inline void writeResources(const std::string & dir, const std::function<void(RX::Room &)> & adjust = nullptr) {
+	heated to 20 C and cooled at 27 C, a year from 0 s with hourly outputs; changed by adjust,
+	when given, before it is written. */
+inline void writeResources(const std::string & dir,
+						   const std::function<void(RX::Room &, RX::Database &)> & adjust = {}) {
 	RX::Database db;
 	RX::Room room;
 	room.m_constructions.clear();
@@ -128,7 +129,7 @@ inline void writeResources(const std::string & dir, const std::function<void(RX:
 	room.m_simulationEndTime = 31536000;
 	room.m_outputTimeSteps = 3600;
 	if (adjust)
-		adjust(room);
+		adjust(room, db);
 
 	QFile file(QString::fromStdString(dir + "/calovinda_project.rmxml"));
 	if (!file.open(QIODevice::WriteOnly))

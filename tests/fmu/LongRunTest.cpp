@@ -110,7 +110,7 @@ TEST(LongRun, ThreeYearsOfCoSimulationCompleteInFlatMemory) {
 	// under the sanitizer the project starts two days before the end of its second year
 	const double t0 = SANITIZED ? 2*YEAR - 2*86400 : 0;
 	const unsigned int hours = SANITIZED ? 4*24 : 3*8760;
-	FMUHost::writeResources(resources.path(), [t0](RX::Room & room) {
+	FMUHost::writeResources(resources.path(), [t0](RX::Room & room, RX::Database &) {
 		room.m_simulationStartTime = t0;
 		room.m_simulationEndTime = 3*YEAR;
 	});

@@ -20,6 +20,7 @@
 #include <JlCompress.h>
 
 #include "Case600Box.h"
+#include "EnergyBalance.h"
 #include "KADRIX_IntegratorErrorControlled.h"
 #include "KADRIX_IntegratorImplicitEuler.h"
 #include "KADRIX_IntegratorSundialsCVODE.h"
@@ -943,34 +944,6 @@ TEST(RXCalovindaModelInterface, PacksACCDClimateSetWhenItIsComplete) {
 }
 
 
-namespace {
-
-/*! Rate of change of the energy held by room air and walls [W], from the model's derivatives. */
-double storageRate(const RX::CalovindaModel & model) {
-	double dE = model.m_ydot[model.m_n - 1];
-	for (unsigned int i = 0; i < model.m_nConstructions; ++i) {
-		const RX::ConstructionSolver & solver = model.m_constructionSolvers[i];
-		for (unsigned int c = 0; c < solver.m_n; ++c)
-			dE += model.m_constructions[i].m_AW*model.m_ydot[model.m_elementOffsets[i] + c]*solver.m_elements[c].m_dx;
-	}
-	return dE;
-}
-
-/*! Every heat flow across the boundary of room air and walls [W], each source counted whole. */
-double boundaryHeatFlow(const RX::CalovindaModel & model) {
-	double Q = model.m_heatingLoad + model.m_coolingLoad + model.m_mechanicalVentilationHeatLoad + model.m_solarGains
-			+ model.m_equipmentLoad + model.m_personLoad + model.m_naturalVentilationHeatLoad
-			+ model.m_windowTransmissionTotal + model.m_externalHeatInput;
-	for (unsigned int i = 0; i < model.m_nConstructions; ++i) {
-		const RX::ConstructionSolver & solver = model.m_constructionSolvers[i];
-		Q += model.m_constructions[i].m_AW*(solver.m_outerHeatFlux + solver.m_outerShortWaveFlux);
-	}
-	return Q;
-}
-
-} // namespace
-
-
 TEST(RXCalovindaModelInterface, MovableShadingScalesTheWindowGainAsItsControlSays) {
 	// three January days of the box, its south window with or without a shading type of factor z
 	struct Variant {
@@ -1072,9 +1045,9 @@ TEST(RXCalovindaModelInterface, SummerAssessmentVentilatesCoolsAndClosesItsEnerg
 		// the ideal heating to 20 C works only below its set point, the cooling above 26 C
 		EXPECT_TRUE(model.m_heatingLoad == 0 || model.m_TRoom < 293.15) << model.m_t;
 		EXPECT_TRUE(model.m_coolingLoad == 0 || model.m_TRoom > 299.15) << model.m_t;
-		const double Q = boundaryHeatFlow(model);
+		const double Q = EnergyBalance::boundaryHeatFlow(model);
 		throughput = std::max(throughput, std::fabs(Q));
-		worstImbalance = std::max(worstImbalance, std::fabs(storageRate(model) - Q));
+		worstImbalance = std::max(worstImbalance, std::fabs(EnergyBalance::stored(model, model.m_ydot.data()) - Q));
 	});
 	EXPECT_EQ(r.m_outputs, 14u*24 + 1);
 	// basic air change 0.5 1/h, enhanced 3 by day and 2 by night when the room is warmer than outside

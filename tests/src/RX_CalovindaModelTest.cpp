@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include "Case600Box.h"
+#include "EnergyBalance.h"
 #include "KADRIX_IntegratorSundialsCVODE.h"
 #include "KADRIX_LESDense.h"
 #include "KADRIX_ModelInterface.h"
@@ -115,30 +116,6 @@ struct ModelSetup {
 	RX::CalovindaModel			m_model;
 };
 
-/*! Energy held by room air and walls [J]. */
-double totalEnergy(const RX::CalovindaModel & model, const double * y) {
-	double E = y[model.m_n - 1];
-	for (unsigned int i = 0; i < model.m_nConstructions; ++i) {
-		const RX::ConstructionSolver & solver = model.m_constructionSolvers[i];
-		for (unsigned int c = 0; c < solver.m_n; ++c)
-			E += model.m_constructions[i].m_AW*y[model.m_elementOffsets[i] + c]*solver.m_elements[c].m_dx;
-	}
-	return E;
-}
-
-/*! Every heat flow that crosses the boundary of room air and walls [W], from the model's last
-	evaluation: each source counted whole, however it is split between air and surfaces. */
-double boundaryHeatFlow(const RX::CalovindaModel & model) {
-	double Q = model.m_heatingLoad + model.m_coolingLoad + model.m_mechanicalVentilationHeatLoad + model.m_solarGains
-			+ model.m_equipmentLoad + model.m_personLoad + model.m_naturalVentilationHeatLoad
-			+ model.m_windowTransmissionTotal + model.m_externalHeatInput;
-	for (unsigned int i = 0; i < model.m_nConstructions; ++i) {
-		const RX::ConstructionSolver & solver = model.m_constructionSolvers[i];
-		Q += model.m_constructions[i].m_AW*(solver.m_outerHeatFlux + solver.m_outerShortWaveFlux);
-	}
-	return Q;
-}
-
 /*! The model on CVODE with a dense solver, as the solver adaptor drives it; with audit, one
 	extra state integrates boundaryHeatFlow (thermal models only). */
 class ModelRun : public KADRIX::ModelInterface {
@@ -172,7 +149,7 @@ public:
 	CalculationResult ydot(double * ydot) override {
 		std::copy(m_model.m_ydot.begin(), m_model.m_ydot.end(), ydot);
 		if (m_audit)
-			ydot[m_model.m_n] = boundaryHeatFlow(m_model);
+			ydot[m_model.m_n] = EnergyBalance::boundaryHeatFlow(m_model);
 		return CalculationSuccess;
 	}
 
@@ -338,8 +315,8 @@ TEST(RXCalovindaModel, ConservesEnergyOverADayOfDenverSun) {
 	ModelRun run(s.m_model, t0, true);
 	run.run(t0 + 86400, 1e-8, 1e-3);
 	const RX::CalovindaModel & model = s.m_model;
-	const double E0 = totalEnergy(model, run.m_y0.data());
-	const double E1 = totalEnergy(model, run.m_yEnd.data());
+	const double E0 = EnergyBalance::stored(model, run.m_y0.data());
+	const double E1 = EnergyBalance::stored(model, run.m_yEnd.data());
 	const double fluxIntegral = run.m_yEnd[model.m_n];
 	// the day moves tens of MJ through the boundaries
 	EXPECT_GT(std::fabs(fluxIntegral), 1e6);
