@@ -8,7 +8,7 @@
 //              in a second, freed in the main thread after both ended; then one made and stepped
 //              in a worker and freed in another
 //   reload     three times: load the library, run an instance in a worker, unload after the worker
-//              ended; then once more in the main thread
+//              ended (and check that it is gone); then once more in the main thread
 // Exit code 0 when every call succeeded and equal lives gave equal temperatures; a crash is a crash.
 
 #include <dlfcn.h>
@@ -170,12 +170,20 @@ bool handover(const Library & lib) {
 bool reload(const char * path) {
 	std::vector<double> T;
 	for (unsigned int k = 0; k < 3; ++k) {
-		Library lib(path);
-		if (!lib.usable())
+		{
+			Library lib(path);
+			if (!lib.usable())
+				return false;
+			double value = std::nan("");
+			std::thread([&] { value = life(lib); }).join();
+			T.push_back(value);
+		}
+		// gone for real, so that the next load starts it afresh
+		if (void * stillLoaded = dlopen(path, RTLD_NOW | RTLD_NOLOAD)) {
+			dlclose(stillLoaded);
+			std::fprintf(stderr, "the library stayed loaded after dlclose\n");
 			return false;
-		double value = std::nan("");
-		std::thread([&] { value = life(lib); }).join();
-		T.push_back(value);
+		}
 	}
 	Library lib(path);
 	if (!lib.usable())
