@@ -208,7 +208,7 @@ ZEB::Path InstanceData::claimResultsRoot() {
 	const ZEB::Path wanted = bases.empty() ? ZEB::Path(resultsDirectoryName(m_instanceName)) : bases.front();
 	logger(fmi2Error, "error", "Cannot create output directory.");
 	throw ZEB::Exception(ZEB::FormatString("Cannot create output directory '%1'.").arg(wanted / "results"),
-						 "[InstanceData::claimResultsRoot]");
+						 "[InstanceData::init]");
 }
 
 
