@@ -17,10 +17,9 @@ namespace RX {
 	the room balance, maps the FMU's value references onto model quantities and brings the model
 	up to date in model exchange.
 
-	Qt allows one application object per process, and several FMU instances (or the host itself)
-	may live in one process: the instances share the application object, the first one that needs
-	it creates it (unless the host has one) and the last one deletes it. Creating it never changes
-	the host's C locale.
+	Needs no Qt application object and makes none: every directory comes from the caller, and an
+	object made by one instance would belong to that instance's thread in a process where
+	instances live on many threads. A host's own object is left as it is, and so is its C locale.
 */
 class CalovindaModelFMU : public CalovindaModelInterface, public KADRIX::FMUModelInterface {
 public:
@@ -39,7 +38,6 @@ public:
 	};
 
 	CalovindaModelFMU();
-	/*! Gives up the Qt application object (deleted with its last user when it is ours). */
 	~CalovindaModelFMU() override;
 
 	void setReal(int valueReference, double value) override;
