@@ -362,6 +362,17 @@ void InstanceData::computeFingerprint(const ZEB::Path & projectFile) {
 }
 
 
+void InstanceData::stateNominals(double * nominals) const {
+	std::copy(m_modelFMU.m_nominals.begin(), m_modelFMU.m_nominals.end(), nominals);
+}
+
+
+bool InstanceData::completedIntegratorStep() {
+	InstanceDataCommon::completedIntegratorStep();
+	return m_modelFMU.m_equationsChanged;
+}
+
+
 void InstanceData::computeFMUStateSize() {
 	const char * const location = "[InstanceData::computeFMUStateSize]";
 	KADRIX::IntegratorInterface * integrator = m_modelFMU.integratorInterface();

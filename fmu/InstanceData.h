@@ -35,6 +35,8 @@ public:
 	bool getStateReal(int vr, double & value) override;
 	std::size_t numberOfStates() const override;
 	double integratorTime() override;
+	void stateNominals(double * nominals) const override;
+	bool completedIntegratorStep() override;
 
 	/*! Sets m_fmuStateSize: the size word, the instance's fingerprint, its FMI state and pending
 		inputs, the solver objects' blocks and the model's own variables. Throws ZEB::Exception

@@ -316,9 +316,10 @@ void InstanceDataCommon::getString(int vr, const char *& value) {
 }
 
 
-void InstanceDataCommon::completedIntegratorStep() {
+bool InstanceDataCommon::completedIntegratorStep() {
 	updateIfModified();
 	m_fmuModel->completedIntegratorStep(m_tInput, m_yInput.data());
+	return false;
 }
 
 

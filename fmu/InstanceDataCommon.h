@@ -89,6 +89,8 @@ public:
 	virtual std::size_t numberOfStates() const { return 0; }
 	/*! The integrator's time [s] in co-simulation. */
 	virtual double integratorTime() { return 0; }
+	/*! The nominal values of the numberOfStates() states. */
+	virtual void stateNominals(double * nominals) const { (void)nominals; }
 
 	/*! Why function cannot be called in the instance's FMI state, naming the call and the state;
 		empty when it can. A function the table does not name may be called in any state. */
@@ -120,8 +122,9 @@ public:
 	/*! Value reference 42 gives m_resultsRootDir at once; value points into the record or the model. */
 	void getString(int vr, const char *& value);
 
-	/*! Model exchange: the model's step hook at m_tInput, m_yInput. */
-	void completedIntegratorStep();
+	/*! Model exchange: the model's step hook at m_tInput, m_yInput. True when the hook changed the
+		model's equations, so that the host must handle an event before it integrates on. */
+	virtual bool completedIntegratorStep();
 
 	/*! Opens the instance's log file logfile (started afresh) and makes the instance's handler
 		current. Throws ZEB::Exception when a log file was opened before or the log cannot be opened. */

@@ -618,7 +618,7 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 	return framed(c, "fmi2NewDiscreteStates", Needs::Nothing, [&](InstanceData & d) {
 		if (eventInfo == nullptr)
 			return refuse(d, plainError("fmi2NewDiscreteStates", "Missing event info."));
-		// no discrete states, no events; the nominals never change
+		// the discrete changes (controller gains) happen in completed steps; the nominals never change
 		eventInfo->newDiscreteStatesNeeded = fmi2False;
 		eventInfo->terminateSimulation = fmi2False;
 		eventInfo->nominalsOfContinuousStatesChanged = fmi2False;
@@ -651,7 +651,9 @@ fmi2Status fmi2CompletedIntegratorStep(fmi2Component c, fmi2Boolean noSetFMUStat
 			*enterEventMode = fmi2False;
 			*terminateSimulation = fmi2True;
 			d.logger(fmi2OK, "progress", "Integrator step completed.");
-			d.completedIntegratorStep();
+			// a changed controller gain is a step event: the host's solver must start afresh
+			if (d.completedIntegratorStep())
+				*enterEventMode = fmi2True;
 			*terminateSimulation = fmi2False;
 			return fmi2OK;
 		},
@@ -739,7 +741,7 @@ fmi2Status fmi2GetNominalsOfContinuousStates(fmi2Component c, fmi2Real x_nominal
 									 .arg(static_cast<unsigned long>(nx)));
 		if (!checkStateArray(d, "fmi2GetNominalsOfContinuousStates", x_nominal, nx))
 			return fmi2Error;
-		std::fill(x_nominal, x_nominal + nx, 1.0);
+		d.stateNominals(x_nominal);
 		return fmi2OK;
 	});
 }

@@ -20,7 +20,8 @@
 namespace RX {
 
 CalovindaModelFMU::CalovindaModelFMU() :
-	m_inputsActive(false)
+	m_inputsActive(false),
+	m_equationsChanged(false)
 {
 }
 
@@ -39,7 +40,50 @@ void CalovindaModelFMU::getReal(int valueReference, double & value) {
 
 
 void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
+	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	const std::array<double, 5> before = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
+										  din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
 	stepCompleted(t, y);
+	followSlopeAdaptation(before[0], before[1], before[2], before[3]);
+	const std::array<double, 5> after = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
+										 din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
+	m_equationsChanged = before != after;
+}
+
+
+void CalovindaModelFMU::followSlopeAdaptation(double heatingSlope, double coolingSlope, double dinHeatingSlope,
+											  double dinCoolingSlope)
+{
+	// Each further call is the adaptation of a step that holds the present load with the raised
+	// gain, so at the room temperature load/gain from the set point; it ends where that is
+	// within the controller's band, as it ends after the many short steps of co-simulation.
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.m_active) {
+		const double TSet = din.roomHeatingSetPointTemperature() + 273.15;
+		for (double last = dinHeatingSlope; din.m_slopeHeating > last;) {
+			last = din.m_slopeHeating;
+			din.adjustSlope(TSet - m_heatingLoad/last, m_heatingLoad);
+		}
+		const double TRef = din.referenceRoomTemperature() + 273.15;
+		for (double last = dinCoolingSlope; din.m_slopeCooling > last;) {
+			last = din.m_slopeCooling;
+			din.adjustSlopeCooling(TRef - m_coolingLoad/last, m_coolingLoad);
+		}
+		return;
+	}
+	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
+	HeatingModel & heating = m_room.m_heatingModel;
+	const double THeat = heating.m_scheduleSetPoints.value(hour, m_t) + 273.15;
+	for (double last = heatingSlope; heating.m_slope > last;) {
+		last = heating.m_slope;
+		heating.adjustSlope(hour, m_t, THeat - m_heatingLoad/last, m_heatingLoad);
+	}
+	CoolingModel & cooling = m_room.m_coolingModel;
+	const double TCool = cooling.m_scheduleSetPoints.value(hour, m_t) + 273.15;
+	for (double last = coolingSlope; cooling.m_slope > last;) {
+		last = cooling.m_slope;
+		cooling.adjustSlope(hour, m_t, TCool - m_coolingLoad/last, m_coolingLoad);
+	}
 }
 
 
@@ -65,6 +109,10 @@ void CalovindaModelFMU::init(const ZEB::Path & projectFile, const ZEB::Path & re
 		m_dehumidificationPower = 0;
 		m_mechanicalVentilationCoolingPower = 0;
 		updateDerivatives();
+
+		m_nominals.resize(m_n);
+		for (unsigned int i = 0; i < m_n; ++i)
+			m_nominals[i] = m_y[i] != 0 ? std::fabs(m_y[i]) : 1.0;
 	}
 	catch (const ZEB::Exception & ex) {
 		throw ZEB::Exception(ex, "Error during model initialization.", "[CalovindaModelFMU::init]");

@@ -2,6 +2,7 @@
 #define RX_CalovindaModelFMUH
 
 #include <cstddef>
+#include <vector>
 
 #include "KADRIX_FMUModelInterface.h"
 #include "ZEB_Path.h"
@@ -42,6 +43,10 @@ public:
 
 	void setReal(int valueReference, double value) override;
 	void getReal(int valueReference, double & value) override;
+	/*! Model exchange: stepCompleted(), whose raise of a controller's gain is then followed as far
+		as the present load needs (a host completes a step once per output interval, the FMU's own
+		integrator dozens of times an hour); sets m_equationsChanged when a gain or the
+		assessment's air change, which the derivatives depend on, changed. */
 	void completedIntegratorStep(double t, const double * y) override;
 
 	/*! Reads the project file, loads the climate data from resourceDir, initialises the model and
@@ -79,10 +84,20 @@ public:
 	bool					m_inputsActive;
 	/*! The database items of the project file. */
 	Database				m_db;
+	/*! The magnitudes of the states, their initial values (1 where a state starts at 0); set by
+		init() and constant afterwards. */
+	std::vector<double>		m_nominals;
+	/*! Set by completedIntegratorStep() when it changed the model's equations. */
+	bool					m_equationsChanged;
 
 private:
 	/*! Hands the cached inputs to the room balance. */
 	void applyInputs();
+	/*! After stepCompleted() raised a controller's gain from the given one [W/K]: raises it
+		further, as the steps of a co-simulation would, until the present load would hold the
+		room within the controller's band. */
+	void followSlopeAdaptation(double heatingSlope, double coolingSlope, double dinHeatingSlope,
+							   double dinCoolingSlope);
 	/*! Calls visit(double &) for every value of the model-variables block, in block order. */
 	template <typename Model, typename Visit>
 	static void visitModelVariables(Model & model, Visit && visit);

@@ -123,7 +123,7 @@ const char * const MODEL_DESCRIPTION_TEMPLATE =
 	"\t\t<Category name=\"error\"/>\n"
 	"\t</LogCategories>\n"
 	"\n"
-	"\t<DefaultExperiment startTime=\"0.0\" stopTime=\"31536000\" tolerance=\"0.0001\" stepSize=\"10\"/>\n"
+	"\t<DefaultExperiment startTime=\"0.0\" stopTime=\"31536000\" tolerance=\"1e-07\" stepSize=\"10\"/>\n"
 	"\n"
 	"\t<ModelVariables>\n"
 	"${VARIABLES_INTERFACE}\n"

@@ -3,8 +3,8 @@
 //   calovinda simulate PROJECT [--results DIR]
 //   calovinda export-modelica PROJECT DIR
 //   calovinda export-fmu PROJECT OUT.fmu [--library DIR]
-//   calovinda run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]
-//                         [--save-state FILE] [--restore-state FILE]
+//   calovinda run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--step S]
+//                         [--stop T] [--output out.csv] [--save-state FILE] [--restore-state FILE]
 //
 // Every failure ends the program with exit code 1 and one line on the standard error stream;
 // a wrong command line ends it with exit code 2.
@@ -42,6 +42,7 @@
 #include "FMUArchive.h"
 #include "Interruption.h"
 #include "KADRIX_IntegratorInterface.h"
+#include "ModelExchangeCVODE.h"
 #include "OutputFile.h"
 #include "PrivateDirectory.h"
 #include "RX_CalovindaModelFMU.h"
@@ -70,7 +71,7 @@ const char * const usageText =
 	"  export-modelica PROJECT DIR          write the initialised room as a Modelica package\n"
 	"  export-fmu PROJECT OUT.fmu [--library DIR]\n"
 	"                                       pack the project as an FMI 2.0 FMU archive\n"
-	"  run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]\n"
+	"  run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--step S] [--stop T] [--output out.csv]\n"
 	"                                       run an FMU through its FMI 2.0 functions\n";
 
 const std::map<std::string, const char *> commandHelp = {
@@ -90,14 +91,20 @@ const std::map<std::string, const char *> commandHelp = {
 	 "CalovindaFMI2.so from DIR (default: the build's fmu folder beside the tool's folder), the project\n"
 	 "and the climate file beside it that simulate uses.\n"},
 	{"run-fmu",
-	 "usage: calovinda run-fmu FMU [--interface cs|me] [--step S] [--stop T] [--output out.csv]\n"
+	 "usage: calovinda run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--step S]\n"
+	 "                             [--stop T] [--output out.csv] [--save-state FILE] [--restore-state FILE]\n"
 	 "Unpacks the FMU archive (or takes an unpacked FMU directory) into a private temporary\n"
 	 "directory, loads it through its FMI 2.0 functions as any host would, runs it from 0 s to T\n"
 	 "(default: the model description's stop time), writes time and outputs as CSV (default: the\n"
 	 "FMU's name with .csv in the working directory; the FMU may print its own messages) and\n"
 	 "removes the temporary directory. cs co-simulates in communication steps S (default 3600 s);\n"
 	 "me integrates the model-exchange interface with forward Euler in steps S (default 0.1 s;\n"
-	 "stable only for steps well below a second, so meant for short checks).\n"
+	 "stable only for steps well below a second, so meant for short checks), or with --solver cvode\n"
+	 "as CVODE-based hosts do: BDF with a dense difference-quotient Jacobian, relative tolerance TOL\n"
+	 "(default: the model description's) and absolute tolerances of nominal x TOL, output points every\n"
+	 "S seconds (default 3600 s) with one completed integrator step each, and events (roots of the\n"
+	 "event indicators, or asked for by a completed step) each followed by event mode and a restart\n"
+	 "of the solver; it prints the solver's statistics.\n"
 	 "--save-state FILE saves the FMU state at the end of a co-simulation (its time, then the\n"
 	 "serialised state); --restore-state FILE continues such a run from its time in a fresh\n"
 	 "instance, writing the rows after it.\n"
@@ -455,7 +462,10 @@ struct ModelDescription {
 	std::string					m_modelIdentifier;
 	double						m_startTime = 0;
 	double						m_stopTime = 31536000;
+	/*! The DefaultExperiment's, else what hosts take without one. */
+	double						m_tolerance = 1e-4;
 	unsigned int				m_nStates = 0;
+	unsigned int				m_nEventIndicators = 0;
 	std::vector<std::string>	m_outputNames;
 	std::vector<fmi2ValueReference>	m_outputRefs;
 };
@@ -478,8 +488,10 @@ ModelDescription readModelDescription(const QString & dir, const std::string & f
 		if (xml.readNext() != QXmlStreamReader::StartElement)
 			continue;
 		const QXmlStreamAttributes a = xml.attributes();
-		if (xml.name() == QLatin1String("fmiModelDescription"))
+		if (xml.name() == QLatin1String("fmiModelDescription")) {
 			md.m_guid = a.value("guid").toString().toStdString();
+			md.m_nEventIndicators = a.value("numberOfEventIndicators").toUInt();
+		}
 		else if (xml.name() == QLatin1String("CoSimulation") || xml.name() == QLatin1String("ModelExchange")) {
 			md.m_modelIdentifier = a.value("modelIdentifier").toString().toStdString();
 			if (!plainLibraryName(md.m_modelIdentifier))
@@ -491,6 +503,8 @@ ModelDescription readModelDescription(const QString & dir, const std::string & f
 				md.m_startTime = a.value("startTime").toDouble();
 			if (a.hasAttribute("stopTime"))
 				md.m_stopTime = a.value("stopTime").toDouble();
+			if (a.hasAttribute("tolerance"))
+				md.m_tolerance = a.value("tolerance").toDouble();
 		}
 		else if (xml.name() == QLatin1String("ScalarVariable")) {
 			if (a.value("causality") == QLatin1String("output")) {
@@ -528,6 +542,7 @@ void logger(fmi2ComponentEnvironment, fmi2String instanceName, fmi2Status status
 	X(fmi2ExitInitializationMode) X(fmi2Terminate) X(fmi2GetReal) X(fmi2SetString) X(fmi2DoStep) \
 	X(fmi2NewDiscreteStates) X(fmi2EnterContinuousTimeMode) X(fmi2SetTime) X(fmi2SetContinuousStates) \
 	X(fmi2GetContinuousStates) X(fmi2GetDerivatives) X(fmi2CompletedIntegratorStep) X(fmi2GetFMUstate) \
+	X(fmi2GetEventIndicators) X(fmi2GetNominalsOfContinuousStates) X(fmi2EnterEventMode) \
 	X(fmi2SetFMUstate) X(fmi2FreeFMUstate) X(fmi2SerializedFMUstateSize) X(fmi2SerializeFMUstate) \
 	X(fmi2DeSerializeFMUstate)
 
@@ -625,7 +640,18 @@ int runFMU(const Arguments & args) {
 	if (interface != "cs" && interface != "me")
 		throw UsageError("--interface is cs or me, not '" + interface + "'");
 	const bool me = interface == "me";
-	const double step = parseNumber("--step", args.option("--step", me ? "0.1" : "3600"));
+	const std::string solver = args.option("--solver", "euler");
+	if (solver != "euler" && solver != "cvode")
+		throw UsageError("--solver is euler or cvode, not '" + solver + "'");
+	if (!me && (args.m_options.count("--solver") || args.m_options.count("--tolerance")))
+		throw UsageError("--solver and --tolerance need --interface me");
+	const bool cvode = solver == "cvode";
+	if (!cvode && args.m_options.count("--tolerance"))
+		throw UsageError("--tolerance needs --solver cvode");
+	const double step = parseNumber("--step", args.option("--step", me && !cvode ? "0.1" : "3600"));
+	// 0: the model description's
+	const double givenTolerance = args.m_options.count("--tolerance")
+								  ? parseNumber("--tolerance", args.option("--tolerance", "")) : 0;
 	const std::string saveFile = args.option("--save-state", "");
 	const std::string restoreFile = args.option("--restore-state", "");
 	if (me && !(saveFile.empty() && restoreFile.empty()))
@@ -654,6 +680,7 @@ int runFMU(const Arguments & args) {
 	const ModelDescription md = readModelDescription(dir, fmu);
 	const double stop = args.m_options.count("--stop") ? parseNumber("--stop", args.option("--stop", ""))
 													   : md.m_stopTime;
+	const double tolerance = givenTolerance > 0 ? givenTolerance : md.m_tolerance;
 	out.open();
 
 	FMULibrary lib(dir.toStdString() + "/binaries/linux64/" + md.m_modelIdentifier + ".so");
@@ -708,6 +735,7 @@ int runFMU(const Arguments & args) {
 	};
 
 	Progress progress(t, stop);
+	std::string solverStatistics;
 	if (restoreFile.empty())
 		writeRow(t);
 	if (!me) {
@@ -719,6 +747,25 @@ int runFMU(const Arguments & args) {
 			writeRow(t);
 			progress.update(t);
 		}
+	}
+	else if (cvode) {
+		ModelExchangeFunctions functions;
+#define CALOVINDA_HOST_TAKE(name) functions.name = lib.name;
+		CALOVINDA_HOST_TAKE(fmi2SetTime) CALOVINDA_HOST_TAKE(fmi2SetContinuousStates)
+		CALOVINDA_HOST_TAKE(fmi2GetContinuousStates) CALOVINDA_HOST_TAKE(fmi2GetNominalsOfContinuousStates)
+		CALOVINDA_HOST_TAKE(fmi2GetDerivatives) CALOVINDA_HOST_TAKE(fmi2GetEventIndicators)
+		CALOVINDA_HOST_TAKE(fmi2CompletedIntegratorStep) CALOVINDA_HOST_TAKE(fmi2EnterEventMode)
+		CALOVINDA_HOST_TAKE(fmi2NewDiscreteStates) CALOVINDA_HOST_TAKE(fmi2EnterContinuousTimeMode)
+#undef CALOVINDA_HOST_TAKE
+		ModelExchangeCVODE host(functions, c, md.m_nStates, md.m_nEventIndicators, t, stop, tolerance);
+		const double t0 = t;
+		for (unsigned long i = 1; t < stop; ++i) {
+			t = std::min(stop, t0 + i*step);
+			host.advance(t);
+			writeRow(t);
+			progress.update(t);
+		}
+		solverStatistics = "cvode: " + host.statistics();
 	}
 	else {
 		fmi2EventInfo event{};
@@ -743,6 +790,8 @@ int runFMU(const Arguments & args) {
 		}
 	}
 	progress.finish();
+	if (!solverStatistics.empty())
+		std::fprintf(stderr, "%s\n", solverStatistics.c_str());
 	if (!saveFile.empty()) {
 		fmi2FMUstate state = nullptr;
 		check(lib.fmi2GetFMUstate(c, &state), "fmi2GetFMUstate");
@@ -800,8 +849,8 @@ int main(int argc, char * argv[]) {
 		const Arguments args(argc - 2, argv + 2, command == "simulate" ? std::vector<std::string>{"--results"}
 												 : command == "export-fmu" ? std::vector<std::string>{"--library"}
 												 : command == "run-fmu"
-												 ? std::vector<std::string>{"--interface", "--step", "--stop", "--output",
-																		   "--save-state", "--restore-state"}
+												 ? std::vector<std::string>{"--interface", "--solver", "--tolerance", "--step",
+																		   "--stop", "--output", "--save-state", "--restore-state"}
 												 : std::vector<std::string>{});
 		if (command == "simulate")
 			return simulate(args);

@@ -243,6 +243,36 @@ TEST(RXCalovindaModelFMU, AppliesMoistureInputsOnlyWhenTheInterfaceAsksForThem) 
 }
 
 
+TEST(RXCalovindaModelFMU, RaisesAGainInACompletedStepAsFarAsThePresentLoadNeeds) {
+	Resources r;
+	RX::HeatingModel & heating = r.m_room.m_heatingModel;
+	heating.m_modelType = RX::HeatingModel::SIMPLE;
+	heating.m_maxPower = 1e5;
+	heating.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+	heating.m_scheduleSetPoints.m_constantValue = 20;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	const double E = y.back()/fmu.m_TRoom;
+
+	// at the set point nothing changes
+	y.back() = 293.15*E;
+	fmu.completedIntegratorStep(3600, y.data());
+	EXPECT_EQ(fmu.m_room.m_heatingModel.m_slope, 5000);
+	EXPECT_FALSE(fmu.m_equationsChanged);
+
+	// 1 K below it the heater gives 5000 W at 5000 W/K; a step of co-simulation raises the gain by
+	// 20 %, and its next steps go on while the room stays beyond 0.2 K; one completed step of a
+	// host goes as far at once: to the first 5000 W/K x 1.2^k that holds 5000 W within 0.2 K
+	y.back() = 292.15*E;
+	fmu.completedIntegratorStep(7200, y.data());
+	EXPECT_NEAR(fmu.m_heatingLoad, 5000, 1e-6);
+	EXPECT_NEAR(fmu.m_room.m_heatingModel.m_slope, 5000*std::pow(1.2, 9), 1e-6);
+	EXPECT_GT(fmu.m_room.m_heatingModel.m_slope, 5000/0.2);
+	EXPECT_TRUE(fmu.m_equationsChanged);
+}
+
+
 TEST(RXCalovindaModelFMU, RecomputesOnlyWhatChanged) {
 	Resources r;
 	RX::CalovindaModelFMU fmu;

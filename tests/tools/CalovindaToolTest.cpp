@@ -195,6 +195,44 @@ TEST_F(Example, CoSimulatedFMUAgreesWithTheStandAloneRun) {
 	EXPECT_NEAR(TME.back(), TCS.back(), 0.05);
 }
 
+TEST_F(Example, ModelExchangeThroughCVODEFollowsCoSimulation) {
+	ASSERT_EQ(m_simulate->m_exitCode, 0) << m_simulate->m_err;
+	ASSERT_EQ(m_export->m_exitCode, 0) << m_export->m_err;
+	// four days of January with heating and cooling, hourly output points, at the tolerance of
+	// the model description
+	const ToolRun me = runTool("run-fmu " + m_dir->file("example.fmu") + " --interface me --solver cvode "
+							   "--stop 345600 --output " + m_dir->file("cvode.csv"), *m_dir);
+	ASSERT_EQ(me.m_exitCode, 0) << me.m_err;
+	EXPECT_NE(me.m_err.find("cvode: "), std::string::npos) << me.m_err;
+	const std::vector<double> TME = column(m_dir->file("cvode.csv"), ',', "ZoneMeanAirTemperature");
+	const std::vector<double> T = column(m_dir->file("results/states.tsv"), '\t', "Room air temperature [C]");
+	ASSERT_EQ(TME.size(), 97u);
+	// the first hour runs at the controllers' starting gains, which co-simulation raises within
+	// minutes and a host's completed step only at 3600 s; so does the cooler's first hour
+	EXPECT_NEAR(TME[1] - 273.15, T[1], 0.5);
+	for (std::size_t i = 2; i < TME.size(); ++i)
+		EXPECT_NEAR(TME[i] - 273.15, T[i], 0.2) << "hour " << i;
+}
+
+TEST_F(Example, ModelExchangeDoesNotDependOnTheHostsOutputInterval) {
+	ASSERT_EQ(m_export->m_exitCode, 0) << m_export->m_err;
+	const std::string fmu = m_dir->file("example.fmu");
+	const ToolRun hourly = runTool("run-fmu " + fmu + " --interface me --solver cvode --stop 86400 --output " +
+								   m_dir->file("hourly.csv"), *m_dir);
+	ASSERT_EQ(hourly.m_exitCode, 0) << hourly.m_err;
+	const ToolRun often = runTool("run-fmu " + fmu + " --interface me --solver cvode --step 600 --stop 86400 "
+								  "--output " + m_dir->file("often.csv"), *m_dir);
+	ASSERT_EQ(often.m_exitCode, 0) << often.m_err;
+	const std::vector<double> T1 = column(m_dir->file("hourly.csv"), ',', "ZoneMeanAirTemperature");
+	const std::vector<double> T6 = column(m_dir->file("often.csv"), ',', "ZoneMeanAirTemperature");
+	ASSERT_EQ(T1.size(), 25u);
+	ASSERT_EQ(T6.size(), 145u);
+	// one completed step an hour adapts the controllers as far as six do (the first hour aside,
+	// which runs at the starting gains); adapting by one step each would differ by 0.43 K
+	for (std::size_t i = 2; i < T1.size(); ++i)
+		EXPECT_NEAR(T1[i], T6[6*i], 0.15) << "hour " << i;
+}
+
 TEST_F(Example, RestoredStateContinuesBitIdentically) {
 	ASSERT_EQ(m_export->m_exitCode, 0) << m_export->m_err;
 	const std::string fmu = m_dir->file("example.fmu");
@@ -270,6 +308,17 @@ TEST(Tool, FailuresExitWithOneLine) {
 	const ToolRun usage = runTool("run-fmu x.fmu --interface xx", dir);
 	EXPECT_EQ(usage.m_exitCode, 2);
 	EXPECT_NE(usage.m_err.find("usage: calovinda run-fmu"), std::string::npos);
+	const std::vector<std::pair<std::string, std::string>> usageCases = {
+		{"run-fmu x.fmu --solver cvode", "--solver and --tolerance need --interface me"},
+		{"run-fmu x.fmu --interface me --tolerance 1e-6", "--tolerance needs --solver cvode"},
+		{"run-fmu x.fmu --interface me --solver rk4", "--solver is euler or cvode, not 'rk4'"},
+		{"run-fmu x.fmu --interface me --solver cvode --tolerance 0", "--tolerance needs a positive number"},
+	};
+	for (const auto & c : usageCases) {
+		const ToolRun run = runTool(c.first, dir);
+		EXPECT_EQ(run.m_exitCode, 2) << c.first;
+		EXPECT_NE(run.m_err.find(c.second), std::string::npos) << c.first << ": " << run.m_err;
+	}
 }
 
 } // namespace

@@ -1,0 +1,114 @@
+#ifndef ModelExchangeCVODEH
+#define ModelExchangeCVODEH
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <sundials/sundials_context.h>
+#include <sundials/sundials_linearsolver.h>
+#include <sundials/sundials_matrix.h>
+#include <sundials/sundials_nvector.h>
+
+#include "fmi2Functions.h"
+
+/*! The model-exchange functions of a loaded FMU that an integrating host calls. */
+struct ModelExchangeFunctions {
+	decltype(&::fmi2SetTime)						fmi2SetTime = nullptr;
+	decltype(&::fmi2SetContinuousStates)			fmi2SetContinuousStates = nullptr;
+	decltype(&::fmi2GetContinuousStates)			fmi2GetContinuousStates = nullptr;
+	decltype(&::fmi2GetNominalsOfContinuousStates)	fmi2GetNominalsOfContinuousStates = nullptr;
+	decltype(&::fmi2GetDerivatives)					fmi2GetDerivatives = nullptr;
+	decltype(&::fmi2GetEventIndicators)				fmi2GetEventIndicators = nullptr;
+	decltype(&::fmi2CompletedIntegratorStep)		fmi2CompletedIntegratorStep = nullptr;
+	decltype(&::fmi2EnterEventMode)					fmi2EnterEventMode = nullptr;
+	decltype(&::fmi2NewDiscreteStates)				fmi2NewDiscreteStates = nullptr;
+	decltype(&::fmi2EnterContinuousTimeMode)		fmi2EnterContinuousTimeMode = nullptr;
+};
+
+/*! Integrates an FMU's model-exchange interface the way CVODE-based FMI hosts do: BDF with a
+	dense linear solver and CVODE's own difference-quotient Jacobian of the FMU's derivatives,
+	absolute tolerances of nominal x relative tolerance, CV_NORMAL to each output point with at
+	most 500 steps for each, fmi2CompletedIntegratorStep once per output point (not after every
+	internal step), the event indicators root-found, and at every state or step event: event
+	mode, the fmi2NewDiscreteStates loop, continuous-time mode and a restart of the solver (a
+	fresh Jacobian). Trial points may set the FMU's time backwards.
+
+	The caller owns the FMU instance, which must be initialised (in event mode at the start time)
+	and outlive the host; the host owns its SUNDIALS objects and frees them with itself. Failures
+	throw std::runtime_error with a one-line text.
+*/
+class ModelExchangeCVODE {
+public:
+	/*! Takes the FMU, in event mode at t0 [s] after its initialisation, into continuous-time
+		mode and starts from its states and nominals; never steps past tStop [s]. */
+	ModelExchangeCVODE(const ModelExchangeFunctions & fmi, fmi2Component c, std::size_t nStates,
+					   std::size_t nEventIndicators, double t0, double tStop, double relTol);
+	~ModelExchangeCVODE();
+
+	ModelExchangeCVODE(const ModelExchangeCVODE &) = delete;
+	ModelExchangeCVODE & operator=(const ModelExchangeCVODE &) = delete;
+
+	/*! Integrates to the output point tOut [s] (handling the events on the way), leaves the FMU
+		at tOut with the interpolated states and completes the step there. */
+	void advance(double tOut);
+
+	/*! Steps, right-hand sides (the Jacobian's included), Jacobians, error test failures and
+		events of the whole run. */
+	std::string statistics() const;
+
+private:
+	/*! The solver's callbacks into the host. */
+	struct Callbacks;
+
+	/*! The FMU at time t [s] and states y. */
+	void setTimeAndStates(double t, const double * y);
+	/*! Event mode at t, the discrete-state loop, continuous-time mode, then a solver restart. */
+	void handleEvent(double t);
+	/*! In event mode at t: fmi2NewDiscreteStates until the FMU needs no more, then continuous-
+		time mode. Gives the last event info; refuses time events. */
+	fmi2EventInfo settleDiscreteStates(double t);
+	/*! Sets atol = nominal x rtol from the FMU's nominals. */
+	void updateTolerances();
+	/*! The solver's counters since its last (re)start. */
+	struct Counters {
+		long m_steps = 0;
+		long m_rhsEvaluations = 0;
+		long m_jacobians = 0;
+		long m_errorTestFailures = 0;
+		Counters operator+(const Counters & other) const;
+	};
+	Counters solverCounters() const;
+	/*! Frees the SUNDIALS objects. */
+	void release();
+	/*! Throws unless status is fmi2OK or fmi2Warning. */
+	void check(fmi2Status status, const char * call, double t) const;
+	/*! Throws for a negative CVODE result, with what went wrong. */
+	void checkSolver(int flag, const char * call) const;
+
+	ModelExchangeFunctions	m_fmi;
+	fmi2Component			m_c;
+	std::size_t				m_n;
+	std::size_t				m_nz;
+	double					m_relTol;
+	/*! The output point reached last [s]. */
+	double					m_t;
+	std::vector<double>		m_nominals;
+	/*! SUNDIALS objects, created and freed together; the context last. */
+	SUNContext				m_context = nullptr;
+	void *					m_cvode = nullptr;
+	N_Vector				m_yVector = nullptr;
+	N_Vector				m_absTol = nullptr;
+	SUNMatrix				m_matrix = nullptr;
+	SUNLinearSolver			m_linearSolver = nullptr;
+	/*! The failure of an FMI call inside a solver callback, and CVODE's last error message. */
+	std::string				m_callbackFailure;
+	std::string				m_solverMessage;
+	/*! The counters of the solver runs before the last restart (a restart clears them). */
+	Counters				m_done;
+	long					m_events = 0;
+	/*! Events the FMU asked for in fmi2CompletedIntegratorStep. */
+	long					m_stepEvents = 0;
+};
+
+#endif // ModelExchangeCVODEH
