@@ -29,7 +29,9 @@ std::string nameProblem(const std::string & name) {
 			return "is not a plain relative path";
 	std::string::size_type start = 0;
 	const std::string::size_type end = name.back() == '/' ? name.size() - 1 : name.size();
-	while (start <= end) {
+	for (unsigned int depth = 1; start <= end; ++depth) {
+		if (depth > MAX_DEPTH)
+			return "is nested more than " + std::to_string(MAX_DEPTH) + " levels deep";
 		std::string::size_type slash = name.find('/', start);
 		if (slash == std::string::npos || slash > end)
 			slash = end;

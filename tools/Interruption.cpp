@@ -24,7 +24,7 @@ struct Slot {
 	char						m_path[PATH_MAX] = {};
 };
 
-Slot slots[4];
+Slot registered[4];
 
 /*! The record that getdents64 fills; glibc declares none for the raw call. */
 struct DirectoryEntry {
@@ -96,7 +96,7 @@ bool removeEntry(int parent, const char * name, int depth) {
 
 void onSignal(int signal) {
 	const int savedErrno = errno;
-	for (Slot & slot : slots) {
+	for (Slot & slot : registered) {
 		if (slot.m_used == 0)
 			continue;
 		if (slot.m_tree)
@@ -131,8 +131,8 @@ void install() {
 int add(const std::string & path, bool tree) {
 	if (path.size() >= PATH_MAX)
 		throw std::runtime_error("the path '" + path + "' is too long");
-	for (int i = 0; i < static_cast<int>(sizeof(slots)/sizeof(slots[0])); ++i) {
-		Slot & slot = slots[i];
+	for (int i = 0; i < static_cast<int>(sizeof(registered)/sizeof(registered[0])); ++i) {
+		Slot & slot = registered[i];
 		if (slot.m_used != 0)
 			continue;
 		slot.m_tree = tree;
@@ -146,8 +146,8 @@ int add(const std::string & path, bool tree) {
 
 
 void remove(int slot) {
-	if (slot >= 0 && slot < static_cast<int>(sizeof(slots)/sizeof(slots[0])))
-		slots[slot].m_used = 0;
+	if (slot >= 0 && slot < static_cast<int>(sizeof(registered)/sizeof(registered[0])))
+		registered[slot].m_used = 0;
 }
 
 

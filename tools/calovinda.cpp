@@ -108,10 +108,10 @@ const std::map<std::string, const char *> commandHelp = {
 	 "--save-state FILE saves the FMU state at the end of a co-simulation (its time, then the\n"
 	 "serialised state); --restore-state FILE continues such a run from its time in a fresh\n"
 	 "instance, writing the rows after it.\n"
-	 "The archive is checked before anything is unpacked: links, entries outside the directory,\n"
-	 "more than 10000 entries or more than 1 GiB in all are refused. The CSV and the state file\n"
-	 "take their names only when complete, and never the name of an input; a failed or\n"
-	 "interrupted run leaves neither them nor the temporary directory behind.\n"},
+	 "The archive is checked before anything is unpacked: links, entries outside the directory or\n"
+	 "more than 32 levels deep, more than 10000 entries or more than 1 GiB in all are refused.\n"
+	 "The CSV and the state file take their names only when complete, and never the name of an\n"
+	 "input; a failed or interrupted run leaves neither them nor the temporary directory behind.\n"},
 };
 
 /*! Keeps the model's messages off the console: failures reach the user as one line from main(),

@@ -163,6 +163,9 @@ std::vector<ZipEntry> * ToolSafety::m_fmuEntries = nullptr;
 
 TEST_F(ToolSafety, RefusesHostileArchivesBeforeWritingAnything) {
 	const std::string depth = "../../../" + fs::path(m_outside).filename().string();
+	std::string deep;
+	for (int i = 0; i < 40; ++i)
+		deep += "d/";
 	std::vector<ZipEntry> many;
 	for (int i = 0; i <= 10000; ++i)
 		many.push_back(ZipEntry{"resources/many/" + std::to_string(i), ""});
@@ -174,6 +177,7 @@ TEST_F(ToolSafety, RefusesHostileArchivesBeforeWritingAnything) {
 		{fmuWith({{m_outside + "/absolute.txt", "pwned"}}), "leads outside the directory it is unpacked into"},
 		{fmuWith({{"resources\\..\\..\\backslash.txt", "pwned"}}), "is not a plain relative path"},
 		{fmuWith({{"resources/fifo", "", 0010644}}), "is a special file"},
+		{fmuWith({{deep + "deep.txt", "deep"}}), "is nested more than 32 levels deep"},
 		// 2 GB declared in the central directory, a few bytes stored
 		{fmuWith({{"resources/bomb.bin", std::string(1000, 'x'), 0100644, 2000000000ul}}),
 		 "its entries unpack to more than 1024 MiB"},
