@@ -194,6 +194,19 @@ TEST_F(ToolSafety, RefusesHostileArchivesBeforeWritingAnything) {
 		EXPECT_TRUE(listing(m_tmp).empty()) << archives[i].second;
 		EXPECT_FALSE(fs::exists(m_dir.file("out.csv"))) << archives[i].second;
 	}
+	// an entry whose stored bytes no longer match its checksum is caught while unpacking
+	const std::string damaged = m_dir.file("damaged.fmu");
+	const std::string data = "bytes whose checksum the archive keeps";
+	writeZip(damaged, fmuWith({{"resources/damaged.txt", data}}));
+	std::string bytes = TestSupport::readFile(damaged);
+	ASSERT_NE(bytes.find(data), std::string::npos);
+	bytes[bytes.find(data)] = 'B';
+	std::ofstream(damaged, std::ios::binary) << bytes;
+	expectOneLineFailure(run("run-fmu " + damaged + " --stop 3600 --output " + m_dir.file("out.csv")),
+						 {"entry 'resources/damaged.txt' of '" + damaged + "': its data are damaged"}, "damaged");
+	EXPECT_TRUE(listing(m_tmp).empty());
+	EXPECT_FALSE(fs::exists(m_dir.file("out.csv")));
+
 	// the untouched archive runs
 	writeZip(m_dir.file("plain.fmu"), fmuWith({}));
 	const ToolRun plain = run("run-fmu " + m_dir.file("plain.fmu") + " --stop 3600 --output " + m_dir.file("out.csv"));
