@@ -270,6 +270,21 @@ TEST(RXCalovindaModelFMU, RaisesAGainInACompletedStepAsFarAsThePresentLoadNeeds)
 	EXPECT_NEAR(fmu.m_room.m_heatingModel.m_slope, 5000*std::pow(1.2, 9), 1e-6);
 	EXPECT_GT(fmu.m_room.m_heatingModel.m_slope, 5000/0.2);
 	EXPECT_TRUE(fmu.m_equationsChanged);
+
+	// the same for the summer assessment's passive cooling, 1 K above its reference of 26 C
+	Resources assessedResources;
+	RX::DIN4108_2Assessment & din = assessedResources.m_room.m_din4108_2Assessment;
+	din.m_active = true;
+	din.m_passiveCooling = true;
+	RX::CalovindaModelFMU assessed;
+	assessedResources.init(assessed);
+	std::vector<double> yAssessed(assessed.y0(), assessed.y0() + assessed.n());
+	yAssessed.back() *= 300.15/assessed.m_TRoom;
+	assessed.completedIntegratorStep(3600, yAssessed.data());
+	EXPECT_NEAR(assessed.m_coolingLoad, -5000, 1e-6);
+	EXPECT_NEAR(assessed.m_room.m_din4108_2Assessment.m_slopeCooling, 5000*std::pow(1.2, 9), 1e-6);
+	EXPECT_EQ(assessed.m_room.m_din4108_2Assessment.m_slopeHeating, 5000);
+	EXPECT_TRUE(assessed.m_equationsChanged);
 }
 
 
