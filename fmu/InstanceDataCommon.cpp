@@ -59,6 +59,7 @@ const CallStates CALL_STATES[] = {
 	{"fmi2SetString",					CS_SETTABLE,	ME_SETTABLE},
 	{"fmi2DoStep",						InstanceDataCommon::FMIStepComplete,	0},
 	{"fmi2SetRealInputDerivatives",		CS_SETTABLE,	0},
+	{"fmi2CancelStep",					InstanceDataCommon::FMIStepInProgress,	0},
 	{"fmi2EnterEventMode",				0,	ME_RUNNING},
 	{"fmi2NewDiscreteStates",			0,	InstanceDataCommon::FMIEventMode},
 	{"fmi2EnterContinuousTimeMode",		0,	InstanceDataCommon::FMIEventMode},
@@ -106,6 +107,7 @@ const char * InstanceDataCommon::fmiStateName(unsigned int state) {
 		case FMIContinuousTimeMode:	return "continuous time mode";
 		case FMITerminated:			return "terminated";
 		case FMIError:				return "error";
+		case FMIStepInProgress:		return "step in progress";
 		default:					return "unknown";
 	}
 }

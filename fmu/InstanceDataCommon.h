@@ -60,7 +60,9 @@ public:
 		FMIContinuousTimeMode	= 0x10,
 		FMITerminated			= 0x20,
 		/*! a step or the initialisation failed: only a restored FMU state brings the instance back */
-		FMIError				= 0x40
+		FMIError				= 0x40,
+		/*! co-simulation: never entered, no step is left pending; only fmi2CancelStep asks for it */
+		FMIStepInProgress		= 0x80
 	};
 
 	/*! fmuModel is only stored: the model may not be constructed yet. Creates the instance's

@@ -85,6 +85,9 @@ TEST_F(FMIStateMachineTest, RefusesCallsTheFMIStateForbidsNamingCallAndState) {
 	EXPECT_EQ(real(c, ROOM_AIR_TEMPERATURE), T0);
 
 	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2OK) << recorder.messages();
+	// every step completes within fmi2DoStep: none is left to cancel
+	EXPECT_EQ(fmi.fmi2CancelStep(c), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2CancelStep: not allowed in the FMI state 'step complete'."));
 	ASSERT_EQ(fmi.fmi2Terminate(c), fmi2OK);
 	const double T1 = real(c, ROOM_AIR_TEMPERATURE);
 	EXPECT_EQ(fmi.fmi2DoStep(c, 3600, 3600, fmi2True), fmi2Error);
