@@ -79,6 +79,11 @@ public:
 	bool							m_timersPending = true;
 	/*! True once init() has completed; stepping and reading results need it. */
 	bool							m_ready = false;
+	/*! A fresh Jacobian the model asked for that no step has set up with yet. */
+	bool							m_freshJacobianPending = false;
+	/*! CVODE's steps of the last set-up and of the last Jacobian before the request moved them. */
+	long							m_nstlpBeforeRequest = 0;
+	long							m_nstljBeforeRequest = 0;
 	/*! The first exception a callback caught during the running CVODE call. C++ exceptions must
 		not unwind through CVODE's C code: the callback stops CVODE with its unrecoverable code,
 		and step() rethrows the exception once CVODE has returned. */
@@ -274,10 +279,30 @@ void installTimedRoutines(Impl * r) {
 void requestJacobianUpdate(Impl * r) {
 	CVodeMem cv = static_cast<CVodeMem>(r->m_cvodeMem);
 	CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
-	if (cv->cv_lsetup == nullptr || ls == nullptr)
+	if (cv->cv_lsetup == nullptr || ls == nullptr) {
+		r->m_freshJacobianPending = false;
 		return;
+	}
+	r->m_nstlpBeforeRequest = cv->cv_nstlp;
+	r->m_nstljBeforeRequest = ls->nstlj;
 	cv->cv_nstlp = cv->cv_nst - cv->cv_msbp;
 	ls->nstlj = cv->cv_nst - ls->msbj;
+}
+
+
+// In the first steps the request puts the last set-up and Jacobian at negative step numbers. A
+// step that fails before it reaches its set-up leaves them there, where a snapshot of the
+// integrator would be refused as out of range: they go back, and the request waits for the next
+// step. A set-up, also one of a failed step, fulfils it.
+void settleJacobianUpdate(Impl * r, bool stepSucceeded) {
+	CVodeMem cv = static_cast<CVodeMem>(r->m_cvodeMem);
+	CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
+	if (!stepSucceeded && ls != nullptr && cv->cv_nstlp == cv->cv_nst - cv->cv_msbp) {
+		cv->cv_nstlp = r->m_nstlpBeforeRequest;
+		ls->nstlj = r->m_nstljBeforeRequest;
+		return;
+	}
+	r->m_freshJacobianPending = false;
 }
 
 
@@ -652,10 +677,14 @@ int IntegratorSundialsCVODE::step() {
 		return StepFailure;
 	installTimedRoutines(r);
 	if (r->m_model->takeJacobianUpdateRequest())
+		r->m_freshJacobianPending = true;
+	if (r->m_freshJacobianPending)
 		requestJacobianUpdate(r);
 	const double tEnd = r->m_model->tEnd();
 	r->m_callbackException = nullptr;
 	const int flag = CVode(r->m_cvodeMem, tEnd, r->m_y, &r->m_t, CV_ONE_STEP);
+	if (r->m_freshJacobianPending)
+		settleJacobianUpdate(r, flag == CV_SUCCESS || flag == CV_TSTOP_RETURN);
 	// CVODE has returned, with its state restored to the last step
 	rethrowKeptException(r);
 	if (flag != CV_SUCCESS && flag != CV_TSTOP_RETURN)
@@ -851,6 +880,8 @@ void IntegratorSundialsCVODE::deserialize(void *& dataPtr, const void * dataEnd)
 	std::memcpy(&r->m_t, p, sizeof(double));
 	std::memcpy(&r->m_dt, static_cast<char *>(p) + sizeof(double), sizeof(double));
 	dataPtr = static_cast<char *>(p) + 2 * sizeof(double);
+	// a request left by a failed step belongs to the abandoned run
+	r->m_freshJacobianPending = false;
 	installTimedRoutines(r);
 }
 

@@ -235,6 +235,43 @@ TEST(IntegratorSundialsCVODE, ReportsModelFailures) {
 		}
 }
 
+TEST(IntegratorSundialsCVODE, StaysRestorableWhenAStepAskedToBuildAFreshJacobianFails) {
+	// a chain that asks for a fresh Jacobian whenever told to
+	struct SwitchingChain : HeatChain {
+		SwitchingChain() : HeatChain(3) {}
+		bool takeJacobianUpdateRequest() override {
+			const bool requested = m_request;
+			m_request = false;
+			return requested;
+		}
+		bool m_request = false;
+	};
+	MessageRecorder quiet;
+	SwitchingChain model;
+	BandSolver les(1, 1);
+	IntegratorSundialsCVODE integrator;
+	configure(integrator);
+	integrator.init(&model, model.t0(), model.y0(), &les, nullptr, nullptr);
+	run(integrator, 3, 5);
+	const unsigned int jacobians = integrator.stats(IntegratorSundialsCVODE::ST_DIRECT_JAC_EVALS);
+
+	// the step fails before it sets up its linear solver
+	model.m_request = true;
+	model.m_ydotResult = KADRIX::ModelInterface::CalculationAbort;
+	ASSERT_EQ(integrator.step(), -1);
+	model.m_ydotResult = KADRIX::ModelInterface::CalculationSuccess;
+	std::vector<char> blob = snapshot(integrator, les);
+	BandSolver freshLes(1, 1);
+	IntegratorSundialsCVODE fresh;
+	configure(fresh);
+	fresh.init(&model, model.t0(), model.y0(), &freshLes, nullptr, nullptr);
+	EXPECT_NO_THROW(restore(fresh, freshLes, blob));
+
+	// the next step builds the Jacobian asked for
+	ASSERT_EQ(integrator.step(), 1);
+	EXPECT_EQ(integrator.stats(IntegratorSundialsCVODE::ST_DIRECT_JAC_EVALS), jacobians + 1);
+}
+
 TEST(IntegratorSundialsCVODE, RefusesUseBeforeASuccessfulInit) {
 	MessageRecorder quiet;
 	HeatChain model(3);
