@@ -26,8 +26,8 @@ public:
 	TimerTable & timers() { return m_timers; }
 	const TimerTable & timers() const { return m_timers; }
 	/*! Timings cost clock reads in every step: they are off until a driver that reports them
-		(writeMetrics(), PrintTimings()) switches them on before the run, or asks for statistics
-		(writeStatisticsHeader()). */
+		(writeMetrics(), PrintTimings()) switches them on before the run, or asks the integrator or
+		its linear equation solver for statistics (writeStatisticsHeader()). */
 	void enableTimers(bool on) { m_timers.enabled = on ? 1 : 0; }
 
 protected:

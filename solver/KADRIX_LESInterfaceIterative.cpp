@@ -80,6 +80,9 @@ void LESInterfaceIterative::attachToCVODE(IntegratorSundialsCVODE * integrator, 
 
 
 void LESInterfaceIterative::writeStatisticsHeader(const ZEB::Path & logfilePath, bool doRestart) {
+	// its metrics report the integrator's timings: a run that keeps statistics measures them
+	if (TimerTable * timers = timersOf(m_integrator))
+		timers->enabled = 1;
 	const ZEB::Path file = logfilePath / "LES_iterative_stats.tsv";
 	m_statsFileStream.reset(ZEB::create_ofstream(file, doRestart ? std::ios_base::app : std::ios_base::trunc));
 	if (!*m_statsFileStream)
