@@ -4,11 +4,12 @@
 // the one stepCompleted makes after every step), the linear solver's work (iterations, Jacobian
 // rebuilds, set-ups), Newton and error-test failures, and the ratio of the whole run to the cost
 // of those evaluations alone, measured afterwards on the same model: one evaluation at a new time
-// (climate, sun, states, loads, derivatives) for the integrator's and stepCompleted's, one at the
-// same time for the Jacobian's.
+// (climate, sun, states, loads, derivatives) for the first of each step attempt, one at the same
+// time for the others (Newton iterations, Jacobian, stepCompleted).
 // A measurement, run by hand:
 //   build/bench/calovinda_fmu_year
 
+#include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -113,7 +114,13 @@ int main() {
 			model.ydot(ydot.data());
 		}
 		const double sameTimeCost = seconds(rhsStart)/(repeats*8760);
-		const double rhsSeconds = (rhsIntegrator + steps)*newTimeCost + (rhsJacobian + rhsKrylov)*sameTimeCost;
+		// Each step attempt evaluates first at its new time; its Newton iterations, the Jacobian and
+		// stepCompleted evaluate again at that time, where the climate stays in place.
+		const unsigned int convFails = cvode.stats(Integrator::ST_NONLIN_CONV_FAILS);
+		const unsigned int errTestFails = cvode.stats(Integrator::ST_ERR_TEST_FAILS);
+		const unsigned int newTimeEvals = std::min(rhsIntegrator, steps + convFails + errTestFails);
+		const double rhsSeconds = newTimeEvals*newTimeCost
+								  + (rhsIntegrator - newTimeEvals + steps + rhsJacobian + rhsKrylov)*sameTimeCost;
 
 		std::printf("Example room through the FMU library (%u unknowns), one year in hourly communication steps\n",
 					model.n());
@@ -124,8 +131,7 @@ int main() {
 					rhsIntegrator, rhsJacobian, rhsKrylov, steps);
 		std::printf("  linear solver       %u iterations, %u Jacobian rebuilds, %ld set-ups\n",
 					cvode.stats(Integrator::ST_LIN_ITERS), jacobians, linearSetups);
-		std::printf("  failures            %u Newton, %u error test\n",
-					cvode.stats(Integrator::ST_NONLIN_CONV_FAILS), cvode.stats(Integrator::ST_ERR_TEST_FAILS));
+		std::printf("  failures            %u Newton, %u error test\n", convFails, errTestFails);
 		std::printf("  rhs cost            %.0f ns at a new time, %.0f ns at the same time\n",
 					newTimeCost*1e9, sameTimeCost*1e9);
 		std::printf("  run / rhs alone     %.3f s / %.3f s = %.2f\n", stepSeconds, rhsSeconds, stepSeconds/rhsSeconds);
