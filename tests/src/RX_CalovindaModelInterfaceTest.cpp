@@ -456,21 +456,30 @@ TEST(RXCalovindaModelInterface, StepsToEachCommunicationPointWithoutPassingIt) {
 }
 
 
+namespace {
+
+/*! An integrator, linear equation solver and preconditioner, by the adaptor's names. */
+struct SolverChoice {
+	const char * m_integrator;
+	const char * m_solver;
+	const char * m_precond;
+};
+
+/*! Every solver road the adaptor offers. */
+const std::vector<SolverChoice> SOLVER_CHOICES = {
+	{"", "GMRES", ""}, {"", "Dense", ""}, {"", "BTridiag", ""}, {"", "Band", ""}, {"", "KLU", ""},
+	{"", "BiCGStab", ""}, {"", "GMRES", "ILU"}, {"", "GMRES", "Band"}, {"", "GMRES", "Band(5)"},
+	{"", "BiCGStab", "ILU"}, {"", "BiCGStab", "Band"},
+	{"ImplicitEuler", "Dense", ""}, {"ImplicitEuler", "Band", ""}, {"ImplicitEuler", "GMRES", ""},
+	{"ImplicitEuler", "GMRES", "ILU"}
+};
+
+} // namespace
+
+
 TEST(RXCalovindaModelInterface, EverySolverChoiceIntegratesADayToTheSameRoomTemperature) {
-	struct Choice {
-		const char * m_integrator;
-		const char * m_solver;
-		const char * m_precond;
-	};
-	const std::vector<Choice> choices = {
-		{"", "GMRES", ""}, {"", "Dense", ""}, {"", "BTridiag", ""}, {"", "Band", ""}, {"", "KLU", ""},
-		{"", "BiCGStab", ""}, {"", "GMRES", "ILU"}, {"", "GMRES", "Band"}, {"", "GMRES", "Band(5)"},
-		{"", "BiCGStab", "ILU"}, {"", "BiCGStab", "Band"},
-		{"ImplicitEuler", "Dense", ""}, {"ImplicitEuler", "Band", ""}, {"ImplicitEuler", "GMRES", ""},
-		{"ImplicitEuler", "GMRES", "ILU"}
-	};
 	double reference = 0;
-	for (const Choice & c : choices) {
+	for (const SolverChoice & c : SOLVER_CHOICES) {
 		SCOPED_TRACE(std::string(c.m_integrator) + " " + c.m_solver + " " + c.m_precond);
 		AdaptorSetup s;
 		s.m_model.m_integratorName = c.m_integrator;
@@ -518,18 +527,7 @@ TEST(RXCalovindaModelInterface, AsksForAFreshJacobianOnceAControllerChangesItsPi
 
 
 TEST(RXCalovindaModelInterface, BuildsAFreshJacobianOnRequestOnEverySolverRoad) {
-	struct Choice {
-		const char * m_integrator;
-		const char * m_solver;
-		const char * m_precond;
-	};
-	const std::vector<Choice> choices = {
-		{"", "GMRES", ""}, {"", "Dense", ""}, {"", "BTridiag", ""}, {"", "Band", ""}, {"", "KLU", ""},
-		{"", "BiCGStab", ""}, {"", "GMRES", "ILU"}, {"", "GMRES", "Band"}, {"", "BiCGStab", "ILU"},
-		{"", "BiCGStab", "Band"}, {"ImplicitEuler", "Dense", ""}, {"ImplicitEuler", "Band", ""},
-		{"ImplicitEuler", "GMRES", ""}, {"ImplicitEuler", "GMRES", "ILU"}
-	};
-	for (const Choice & c : choices) {
+	for (const SolverChoice & c : SOLVER_CHOICES) {
 		SCOPED_TRACE(std::string(c.m_integrator) + " " + c.m_solver + " " + c.m_precond);
 		AdaptorSetup s;
 		RX::CalovindaModelInterface & model = s.m_model;
