@@ -14,10 +14,13 @@ bool validSlot(const TimerTable * timers, int slot) {
 extern "C" {
 
 void TimerStart(TimerTable * timers, int slot) {
-	if (!validSlot(timers, slot) || timers->enabled == 0)
+	if (!validSlot(timers, slot))
+		return;
+	// also while switched off: a sum derived from the last duration must not add an old one
+	timers->value[slot] = 0;
+	if (timers->enabled == 0)
 		return;
 	gettimeofday(&timers->start[slot], nullptr);
-	timers->value[slot] = 0;
 }
 
 

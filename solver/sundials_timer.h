@@ -42,7 +42,7 @@ typedef struct TimerTable {
 	int				enabled;
 } TimerTable;
 
-/* Starts the slot of an enabled table: stores the current time, last duration 0. */
+/* Last duration 0; in an enabled table also stores the current time as the slot's start. */
 void TimerStart(TimerTable * timers, int slot);
 /* Stops the slot of an enabled table: last duration = now - start [s], added to the sum. */
 void TimerStop(TimerTable * timers, int slot);

@@ -76,6 +76,27 @@ TEST(SolverInterfaces, TimersMeasureNothingUntilEnabled) {
 	EXPECT_NE(integrator.timers().enabled, 0);
 }
 
+TEST(SolverInterfaces, TimersMeasureNothingOnceSwitchedOffAgain) {
+	TestSupport::MessageRecorder quiet;
+	// a band solver's set-ups are split into Jacobian generation and factorisation
+	SolverTest::HeatChain model(3000);
+	SolverTest::BandSolver les(1, 1);
+	KADRIX::IntegratorSundialsCVODE integrator;
+	integrator.init(&model, 0, model.y0(), &les, nullptr, nullptr);
+	integrator.enableTimers(true);
+	for (int i = 0; i < 20; ++i)
+		ASSERT_EQ(integrator.step(), 1);
+	ASSERT_GT(TimerSum(&integrator.timers(), LS_SETUP), 0);
+	integrator.enableTimers(false);
+	double sums[TIMER_SLOT_COUNT];
+	for (int slot = 0; slot < TIMER_SLOT_COUNT; ++slot)
+		sums[slot] = TimerSum(&integrator.timers(), slot);
+	for (int i = 0; i < 100; ++i)
+		ASSERT_EQ(integrator.step(), 1);
+	for (int slot = 0; slot < TIMER_SLOT_COUNT; ++slot)
+		EXPECT_EQ(TimerSum(&integrator.timers(), slot), sums[slot]) << slot;
+}
+
 TEST(SolverInterfaces, IntegratorsKeepTheirOwnTimerSums) {
 	TestSupport::MessageRecorder quiet;
 	SolverTest::HeatChain modelA(4), modelB(4);
