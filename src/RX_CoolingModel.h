@@ -31,8 +31,6 @@ public:
 		SIMPLE	= 1		///< Ideal cooling and dehumidification.
 	};
 
-	/*! Type NONE, 1200 W, no curve, set points 26 C (40 C outside 8-16 h and at weekends),
-		humidity set points 50 % (100 % outside 8-16 h and at weekends). */
 	/*! The linear pieces of the load over the room air temperature. */
 	enum Piece : std::uint8_t {
 		PIECE_OFF,
@@ -40,6 +38,8 @@ public:
 		PIECE_LIMITED
 	};
 
+	/*! Type NONE, 1200 W, no curve, set points 26 C (40 C outside 8-16 h and at weekends),
+		humidity set points 50 % (100 % outside 8-16 h and at weekends). */
 	CoolingModel();
 
 	/*! Loads at hour of year h, time t [s], room air temperature TRoom [K] and room vapour
