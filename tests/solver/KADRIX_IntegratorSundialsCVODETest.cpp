@@ -270,6 +270,10 @@ TEST(IntegratorSundialsCVODE, StaysRestorableWhenAStepAskedToBuildAFreshJacobian
 	// the next step builds the Jacobian asked for
 	ASSERT_EQ(integrator.step(), 1);
 	EXPECT_EQ(integrator.stats(IntegratorSundialsCVODE::ST_DIRECT_JAC_EVALS), jacobians + 1);
+	// so does the first step of the integrator the state went into, when asked
+	model.m_request = true;
+	ASSERT_EQ(fresh.step(), 1);
+	EXPECT_EQ(fresh.stats(IntegratorSundialsCVODE::ST_DIRECT_JAC_EVALS), jacobians + 1);
 }
 
 TEST(IntegratorSundialsCVODE, RefusesUseBeforeASuccessfulInit) {
