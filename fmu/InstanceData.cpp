@@ -150,15 +150,8 @@ InstanceData::~InstanceData() {
 std::string InstanceData::resultsDirectoryName(const std::string & instanceName) {
 	std::string name;
 	for (std::size_t i = 0; i < instanceName.size();) {
-		std::size_t length = 1;
+		const std::size_t length = characterLength(instanceName, i);
 		const unsigned char lead = static_cast<unsigned char>(instanceName[i]);
-		if (lead >= 0xF0)
-			length = 4;
-		else if (lead >= 0xE0)
-			length = 3;
-		else if (lead >= 0xC0)
-			length = 2;
-		length = std::min(length, instanceName.size() - i);
 		if (name.size() + length > MAX_RESULTS_NAME)
 			break;
 		if (lead == '/' || lead == '\\' || lead < 0x20 || lead == 0x7f)

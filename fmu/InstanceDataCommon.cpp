@@ -155,6 +155,24 @@ void InstanceDataCommon::setCallbacks(const fmi2CallbackFunctions & functions) {
 }
 
 
+std::size_t InstanceDataCommon::characterLength(const std::string & text, std::size_t i) {
+	std::size_t length = 1;
+	const unsigned char lead = static_cast<unsigned char>(text[i]);
+	if (lead >= 0xF0)
+		length = 4;
+	else if (lead >= 0xE0)
+		length = 3;
+	else if (lead >= 0xC0)
+		length = 2;
+	length = std::min(length, text.size() - i);
+	// a character only takes continuation bytes: a '%' or '/' behind a stray lead byte stays a mark
+	for (std::size_t k = 1; k < length; ++k)
+		if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+			return k;
+	return length;
+}
+
+
 void InstanceDataCommon::sendToHost(const Callbacks & callbacks, const std::string & instanceName,
 									fmi2Status status, const char * category, const std::string & text)
 {
@@ -166,21 +184,8 @@ void InstanceDataCommon::sendToHost(const Callbacks & callbacks, const std::stri
 	message.reserve(text.size() + 8);
 	std::size_t i = 0;
 	while (i < text.size()) {
-		std::size_t length = 1;
-		const unsigned char lead = static_cast<unsigned char>(text[i]);
-		if (lead >= 0xF0)
-			length = 4;
-		else if (lead >= 0xE0)
-			length = 3;
-		else if (lead >= 0xC0)
-			length = 2;
-		length = std::min(length, text.size() - i);
-		// a character only takes continuation bytes: a '%' behind a stray lead byte is a mark
-		for (std::size_t k = 1; k < length; ++k)
-			if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-				length = k;
-				break;
-			}
+		const std::size_t length = characterLength(text, i);
+		const char lead = text[i];
 		const bool doubled = lead == '%' || lead == '#';
 		if (message.size() + length + (doubled ? 1 : 0) > MAX_HOST_MESSAGE) {
 			message += "...";

@@ -11,6 +11,9 @@ TEST(InstanceData, MakesOneDirectoryNameOfAnyInstanceName) {
 	EXPECT_EQ(InstanceData::resultsDirectoryName("a/b\\c\td"), "a_b_c_d");
 	EXPECT_EQ(InstanceData::resultsDirectoryName(".."), "__");
 	EXPECT_EQ(InstanceData::resultsDirectoryName("."), "_");
+	// a lead byte without its continuation bytes hides no separator
+	EXPECT_EQ(InstanceData::resultsDirectoryName("\xc3/.."), "\xc3_..");
+	EXPECT_EQ(InstanceData::resultsDirectoryName("\xf0" "a/.."), "\xf0" "a_..");
 	// cut before a character that would pass 200 bytes, never inside it
 	std::string umlauts;
 	for (unsigned int i = 0; i < 150; ++i)
