@@ -77,7 +77,8 @@ int lockResultsRoot(const ZEB::Path & root) {
 
 /*! A directory of the calling user for results when the home directory cannot take them:
 	"calovinda-<uid>" in the temporary directory, made when missing; empty when it cannot be made
-	or is not a plain directory of this user. */
+	or is not a plain directory of this user that only this user may write into (another could
+	plant links in it that lead the results elsewhere). */
 std::string privateTemporaryDirectory() {
 	std::error_code error;
 	const std::filesystem::path tmp = std::filesystem::temp_directory_path(error);
@@ -86,8 +87,11 @@ std::string privateTemporaryDirectory() {
 	const std::string dir = (tmp / ("calovinda-" + std::to_string(::getuid()))).string();
 	::mkdir(dir.c_str(), 0700);
 	struct stat info;
-	if (::lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+	if (::lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
+		(info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+	{
 		return std::string();
+	}
 	return dir;
 }
 

@@ -191,6 +191,11 @@ TEST_F(FMUResultsRoot, FallsBackToATemporaryDirectoryWithoutAUsableHome) {
 	ASSERT_NE(c, nullptr) << m_recorder.messages();
 	EXPECT_EQ(resultsRoot(c), fallback);
 	fmi.fmi2FreeInstance(c);
+
+	// nor one that others may write into: they could have linked the root elsewhere
+	std::filesystem::permissions(std::filesystem::path(fallback).parent_path(), std::filesystem::perms::all);
+	EXPECT_EQ(start("room"), nullptr);
+	EXPECT_TRUE(m_recorder.received("Cannot create output directory."));
 }
 
 } // namespace
