@@ -164,7 +164,9 @@ std::string InstanceData::resultsDirectoryName(const std::string & instanceName)
 			name.append(instanceName, i, length);
 		i += length;
 	}
-	if (name.find_first_not_of('.') == std::string::npos)
+	// paths drop blanks at the ends and then "." and ".." parts: such a name would name no
+	// directory of its own but the data directory or its parent
+	if (name.find_first_not_of(". ") == std::string::npos)
 		name.assign(std::max<std::size_t>(name.size(), 1), '_');
 	return name;
 }

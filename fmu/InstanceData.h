@@ -76,7 +76,8 @@ public:
 		when no root can be created. */
 	ZEB::Path claimResultsRoot();
 	/*! The instance name as one directory name: '/', '\\' and control characters become '_', a
-		name of dots only becomes underscores, and a long name is cut at a character boundary. */
+		name of dots and blanks only becomes underscores, and a long name is cut at a character
+		boundary. */
 	static std::string resultsDirectoryName(const std::string & instanceName);
 
 	RX::CalovindaModelFMU	m_modelFMU;

@@ -11,6 +11,9 @@ TEST(InstanceData, MakesOneDirectoryNameOfAnyInstanceName) {
 	EXPECT_EQ(InstanceData::resultsDirectoryName("a/b\\c\td"), "a_b_c_d");
 	EXPECT_EQ(InstanceData::resultsDirectoryName(".."), "__");
 	EXPECT_EQ(InstanceData::resultsDirectoryName("."), "_");
+	// paths drop blanks at the ends, which would leave the data directory itself or its parent
+	EXPECT_EQ(InstanceData::resultsDirectoryName(" "), "_");
+	EXPECT_EQ(InstanceData::resultsDirectoryName(" .. "), "____");
 	// a lead byte without its continuation bytes hides no separator
 	EXPECT_EQ(InstanceData::resultsDirectoryName("\xc3/.."), "\xc3_..");
 	EXPECT_EQ(InstanceData::resultsDirectoryName("\xf0" "a/.."), "\xf0" "a_..");
