@@ -48,6 +48,12 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 	const std::array<double, 5> after = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
 										 din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
 	m_equationsChanged = before != after;
+	// The host asks for the derivatives at this very point again once it has handled the event,
+	// and updateIfModified() sees neither time nor states change: they must be the new gains'.
+	if (m_equationsChanged) {
+		updateLoads();
+		updateDerivatives();
+	}
 }
 
 

@@ -46,7 +46,8 @@ public:
 	/*! Model exchange: stepCompleted(), whose raise of a controller's gain is then followed as far
 		as the present load needs (a host completes a step once per output interval, the FMU's own
 		integrator dozens of times an hour); sets m_equationsChanged when a gain or the
-		assessment's air change, which the derivatives depend on, changed. */
+		assessment's air change, which the derivatives depend on, changed, and then evaluates
+		the loads and derivatives at (t, y) anew. */
 	void completedIntegratorStep(double t, const double * y) override;
 
 	/*! Reads the project file, loads the climate data from resourceDir, initialises the model and

@@ -86,7 +86,7 @@ ModelExchangeCVODE::ModelExchangeCVODE(const ModelExchangeFunctions & fmi, fmi2C
 		checkSolver(CVodeSetErrHandlerFn(m_cvode, &Callbacks::errorHandler, this), "CVodeSetErrHandlerFn");
 		checkSolver(CVodeInit(m_cvode, &Callbacks::rhs, t0, m_yVector), "CVodeInit");
 		checkSolver(CVodeSetUserData(m_cvode, this), "CVodeSetUserData");
-		updateTolerances();
+		updateTolerances(t0);
 		checkSolver(CVodeSetLinearSolver(m_cvode, m_linearSolver, m_matrix), "CVodeSetLinearSolver");
 		checkSolver(CVodeSetMaxNumSteps(m_cvode, 500), "CVodeSetMaxNumSteps");
 		checkSolver(CVodeSetStopTime(m_cvode, tStop), "CVodeSetStopTime");
@@ -157,7 +157,7 @@ void ModelExchangeCVODE::handleEvent(double t) {
 	if (info.valuesOfContinuousStatesChanged == fmi2True)
 		check(m_fmi.fmi2GetContinuousStates(m_c, y, m_n), "fmi2GetContinuousStates", t);
 	if (info.nominalsOfContinuousStatesChanged == fmi2True)
-		updateTolerances();
+		updateTolerances(t);
 	m_done = m_done + solverCounters();
 	checkSolver(CVodeReInit(m_cvode, t, m_yVector), "CVodeReInit");
 	++m_events;
@@ -188,8 +188,8 @@ void ModelExchangeCVODE::setTimeAndStates(double t, const double * y) {
 }
 
 
-void ModelExchangeCVODE::updateTolerances() {
-	check(m_fmi.fmi2GetNominalsOfContinuousStates(m_c, m_nominals.data(), m_n), "fmi2GetNominalsOfContinuousStates", 0);
+void ModelExchangeCVODE::updateTolerances(double t) {
+	check(m_fmi.fmi2GetNominalsOfContinuousStates(m_c, m_nominals.data(), m_n), "fmi2GetNominalsOfContinuousStates", t);
 	double * absTol = N_VGetArrayPointer(m_absTol);
 	for (std::size_t i = 0; i < m_n; ++i)
 		absTol[i] = m_nominals[i]*m_relTol;

@@ -68,8 +68,8 @@ private:
 	/*! In event mode at t: fmi2NewDiscreteStates until the FMU needs no more, then continuous-
 		time mode. Gives the last event info; refuses time events. */
 	fmi2EventInfo settleDiscreteStates(double t);
-	/*! Sets atol = nominal x rtol from the FMU's nominals. */
-	void updateTolerances();
+	/*! Sets atol = nominal x rtol from the FMU's nominals at t [s]. */
+	void updateTolerances(double t);
 	/*! The solver's counters since its last (re)start. */
 	struct Counters {
 		long m_steps = 0;
