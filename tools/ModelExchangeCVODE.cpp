@@ -28,8 +28,11 @@ struct ModelExchangeCVODE::Callbacks {
 		ModelExchangeCVODE & host = *static_cast<ModelExchangeCVODE *>(userData);
 		try {
 			host.setTimeAndStates(t, N_VGetArrayPointer(y));
-			host.check(host.m_fmi.fmi2GetDerivatives(host.m_c, N_VGetArrayPointer(ydot), host.m_n),
-					   "fmi2GetDerivatives", t);
+			const fmi2Status status = host.m_fmi.fmi2GetDerivatives(host.m_c, N_VGetArrayPointer(ydot), host.m_n);
+			// a discarded evaluation (non-finite derivatives at a trial state) lets CVODE retry with a smaller step
+			if (status == fmi2Discard)
+				return 1;
+			host.check(status, "fmi2GetDerivatives", t);
 		}
 		catch (const std::exception & ex) {
 			host.m_callbackFailure = ex.what();
