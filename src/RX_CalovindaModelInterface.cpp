@@ -841,7 +841,7 @@ bool copyClimateData(const ZEB::Path & climateDir, const std::string & reference
 
 bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB::Path & projectFile,
 										 const ZEB::Path & fmuFile, const ZEB::Path & resultsRootDir,
-										 const ZEB::Path & climateDir)
+										 const ZEB::Path & climateDir, const ZEB::Path & workDir)
 {
 	// the archive's name goes through a UTF-8 text: other bytes would name another file
 	if (!ZEB::is_valid_utf8_string(fmuFile.str())) {
@@ -858,7 +858,8 @@ bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB
 
 	// a tree of its own for each export: two exports at once must not share or remove each
 	// other's files
-	const ZEB::Path tmpDir = ZEB::Path(Wexil::Directories::tmpDir().toStdString()).absolutePath();
+	const ZEB::Path tmpDir = (workDir.isValid() ? workDir
+							  : ZEB::Path(Wexil::Directories::tmpDir().toStdString())).absolutePath();
 	ZEB::Path::makePath(tmpDir);
 	std::string pattern = (tmpDir / "CalovindaFMU-XXXXXX").str();
 	if (mkdtemp(&pattern[0]) == nullptr) {

@@ -129,11 +129,13 @@ public:
 		project's folder, so that the FMU runs on the same climate. The model must have been initialised for
 		that project (its unknowns give the states); the project is read again into a room
 		description of the export's own, so the model stays as it was. The tree is built in a
-		directory of its own below the temporary directory and removed on every way out. False,
-		after an error message, when anything but the directory creations fails; an exception of
-		the project reader passes through. */
+		directory of its own below workDir (by default the temporary directory; a caller that
+		removes workDir when it is interrupted passes its own) and removed on every way out.
+		False, after an error message, when anything but the directory creations fails; an
+		exception of the project reader passes through. */
 	bool export2FMU(const ZEB::Path & libraryDir, const ZEB::Path & projectFile, const ZEB::Path & fmuFile,
-					const ZEB::Path & resultsRootDir, const ZEB::Path & climateDir = ZEB::Path());
+					const ZEB::Path & resultsRootDir, const ZEB::Path & climateDir = ZEB::Path(),
+					const ZEB::Path & workDir = ZEB::Path());
 
 	/*! Set by the owner to stop the integration at the next derivative evaluation. */
 	bool								m_abort;

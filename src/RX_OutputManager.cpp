@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
@@ -144,18 +145,21 @@ void appendEntry(std::string & s, const std::vector<double> & series, std::size_
 	s += '\t';
 }
 
-/*! A result file written in full under a temporary name beside its final one. commit() renames
-	it into place; until then the destructor removes it, so that a failed or interrupted run never
-	leaves a truncated file under a result file's name. */
+/*! A result file written in full under a temporary name beside its final one, or in tempDir when
+	one is given. commit() renames it into place; until then the destructor removes it, so that a
+	failed or interrupted run never leaves a truncated file under a result file's name. */
 class PendingFile {
 public:
 	/*! Writes content; throws ZEB::Exception at location, naming fileName and the reason, when
 		the file cannot be created, written or closed. */
-	PendingFile(const QString & fileName, const std::string & content, const char * location) :
+	PendingFile(const QString & fileName, const std::string & content, const char * location,
+				const QString & tempDir = QString()) :
 		m_fileName(fileName),
 		m_location(location)
 	{
 		const QByteArray target = QFile::encodeName(fileName);
+		const QByteArray tempBase = tempDir.isEmpty() ? target
+			: QFile::encodeName(tempDir + "/" + QFileInfo(fileName).fileName());
 		// found now, before any file of the run has taken its name
 		struct stat status;
 		if (::stat(target.constData(), &status) == 0 && S_ISDIR(status.st_mode))
@@ -163,7 +167,7 @@ public:
 		int fd = -1;
 		// a name of this process's own; one left by a killed run is passed by
 		for (unsigned int i = 0; fd < 0 && i < 100; ++i) {
-			m_tempName = target + ".tmp" + QByteArray::number(static_cast<qint64>(::getpid())) + "-" +
+			m_tempName = tempBase + ".tmp" + QByteArray::number(static_cast<qint64>(::getpid())) + "-" +
 						 QByteArray::number(i);
 			fd = ::open(m_tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 			if (fd < 0 && errno != EEXIST)
@@ -740,7 +744,7 @@ std::string climateDataFile(const char * header, const std::vector<double> & tim
 } // namespace
 
 
-void OutputManager::writeOutputFiles(const QString & outputDir) const {
+void OutputManager::writeOutputFiles(const QString & outputDir, const QString & tempDir) const {
 	const char * const FUNC_ID = "[OutputManager::writeOutputFiles]";
 	if (outputDir.isEmpty())
 		throw ZEB::Exception("!outputDir.isEmpty()", FUNC_ID);
@@ -752,7 +756,7 @@ void OutputManager::writeOutputFiles(const QString & outputDir) const {
 	// every file is complete before the first one takes its final name
 	std::vector<std::unique_ptr<PendingFile> > files;
 	const auto writeFile = [&](const QString & fileName, const std::string & content) {
-		files.push_back(std::make_unique<PendingFile>(fileName, content, FUNC_ID));
+		files.push_back(std::make_unique<PendingFile>(fileName, content, FUNC_ID, tempDir));
 	};
 
 	const bool moisture = m_model != nullptr && m_model->m_room.m_moistureBalanceEnabled;

@@ -93,9 +93,11 @@ public:
 	/*! Writes the tables and climate-data files of the series into outputDir, which is created
 		with its missing parents. Each file is written in full under a temporary name beside its
 		own and takes its name only when all are complete, so that a failed run leaves no
-		truncated result file. Throws ZEB::Exception for an empty directory name, a directory
-		that cannot be created and a file that cannot be written, naming it and the reason. */
-	void writeOutputFiles(const QString & outputDir) const;
+		truncated result file. With tempDir (on the file system of outputDir) the temporary files
+		go there instead, for a caller that removes that directory when it is interrupted. Throws
+		ZEB::Exception for an empty directory name, a directory that cannot be created and a file
+		that cannot be written, naming it and the reason. */
+	void writeOutputFiles(const QString & outputDir, const QString & tempDir = QString()) const;
 	/*! Writes the annual heating, cooling and window-gain demand to fileName, as the result
 		files are written; reports, as error, a series that does not hold the 8761 hourly entries
 		of a year or a file that cannot be written (naming the reason), and then writes nothing. */

@@ -26,6 +26,8 @@ struct Slot {
 
 Slot registered[4];
 
+const int handled[] = {SIGINT, SIGTERM, SIGHUP};
+
 /*! The record that getdents64 fills; glibc declares none for the raw call. */
 struct DirectoryEntry {
 	ino64_t			d_ino;
@@ -120,10 +122,9 @@ void install() {
 	action.sa_handler = &onSignal;
 	action.sa_flags = SA_RESETHAND;
 	sigemptyset(&action.sa_mask);
-	const int signals[] = {SIGINT, SIGTERM, SIGHUP};
-	for (int s : signals)
+	for (int s : handled)
 		sigaddset(&action.sa_mask, s);
-	for (int s : signals)
+	for (int s : handled)
 		sigaction(s, &action, nullptr);
 }
 
@@ -156,6 +157,20 @@ bool removeTree(const char * path) {
 	const bool removed = removeEntry(AT_FDCWD, path, 0);
 	errno = savedErrno;
 	return removed;
+}
+
+
+Hold::Hold() {
+	sigset_t held;
+	sigemptyset(&held);
+	for (int s : handled)
+		sigaddset(&held, s);
+	pthread_sigmask(SIG_BLOCK, &held, &m_previous);
+}
+
+
+Hold::~Hold() {
+	pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
 }
 
 } // namespace Interruption

@@ -1,6 +1,7 @@
 #ifndef InterruptionH
 #define InterruptionH
 
+#include <csignal>
 #include <string>
 
 // What an interrupted run leaves behind: nothing. SIGINT and SIGTERM remove every registered
@@ -22,6 +23,19 @@ void remove(int slot);
 	it lack the owner's write or search permission; never follows a symbolic link. True when
 	nothing of it is left. Safe inside a signal handler. */
 bool removeTree(const char * path);
+
+/*! Holds SIGINT, SIGTERM and SIGHUP back while it lives, so that a path created and then
+	registered meanwhile is never left behind by a signal that comes between the two. */
+class Hold {
+public:
+	Hold();
+	~Hold();
+	Hold(const Hold &) = delete;
+	Hold & operator=(const Hold &) = delete;
+
+private:
+	sigset_t	m_previous;
+};
 
 } // namespace Interruption
 

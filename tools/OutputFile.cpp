@@ -128,11 +128,15 @@ void OutputFile::commit() {
 int OutputFile::createTemporary() {
 	const std::string::size_type slash = m_target.rfind('/');
 	std::string pattern = m_target.substr(0, slash + 1) + "." + m_target.substr(slash + 1) + ".XXXXXX";
-	const int fd = mkostemp(&pattern[0], O_CLOEXEC);
-	if (fd < 0)
-		fail("", errno);
-	m_temporary = pattern;
-	m_slot = Interruption::add(m_temporary, false);
+	int fd = -1;
+	{
+		const Interruption::Hold hold;
+		fd = mkostemp(&pattern[0], O_CLOEXEC);
+		if (fd < 0)
+			fail("", errno);
+		m_temporary = pattern;
+		m_slot = Interruption::add(m_temporary, false);
+	}
 	// the permissions that creating the file under its name would have given it
 	struct stat s;
 	mode_t mode = 0;

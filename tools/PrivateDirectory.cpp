@@ -9,10 +9,11 @@
 
 #include "Interruption.h"
 
-PrivateDirectory::PrivateDirectory(const std::string & prefix) {
+PrivateDirectory::PrivateDirectory(const std::string & prefix, const std::string & parent) {
 	// absolute: the model may change the working directory while the directory lives
-	std::string pattern = QDir(QDir::tempPath()).absoluteFilePath(QString::fromStdString(prefix)).toStdString()
-						  + "XXXXXX";
+	const QDir dir(parent.empty() ? QDir::tempPath() : QDir(QString::fromStdString(parent)).absolutePath());
+	std::string pattern = dir.absoluteFilePath(QString::fromStdString(prefix)).toStdString() + "XXXXXX";
+	const Interruption::Hold hold;
 	if (mkdtemp(&pattern[0]) == nullptr)
 		throw std::runtime_error("cannot create a temporary directory '" + pattern + "': " + std::strerror(errno));
 	m_path = pattern;

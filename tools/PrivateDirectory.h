@@ -3,13 +3,15 @@
 
 #include <string>
 
-/*! A fresh directory of the owner alone below the system's temporary directory, removed with all
-	it holds when the object goes, also when an exception passes, when folders inside it were made
-	read-only, and when SIGINT or SIGTERM ends the process (see Interruption). */
+/*! A fresh directory of the owner alone below the system's temporary directory (or another
+	parent), removed with all it holds when the object goes, also when an exception passes, when
+	folders inside it were made read-only, and when SIGINT or SIGTERM ends the process (see
+	Interruption). */
 class PrivateDirectory {
 public:
-	/*! Creates "<temporary directory>/<prefix>XXXXXX"; throws std::runtime_error when it cannot. */
-	explicit PrivateDirectory(const std::string & prefix);
+	/*! Creates "<parent>/<prefix>XXXXXX", parent by default the temporary directory; throws
+		std::runtime_error when it cannot. */
+	explicit PrivateDirectory(const std::string & prefix, const std::string & parent = std::string());
 	~PrivateDirectory();
 	PrivateDirectory(const PrivateDirectory &) = delete;
 	PrivateDirectory & operator=(const PrivateDirectory &) = delete;

@@ -80,8 +80,8 @@ const std::map<std::string, const char *> commandHelp = {
 	 "Simulates the project (its climate file beside it) from its start to its end time with the\n"
 	 "FMU's solver settings (CVODE, GMRES with ILU preconditioner), writes the result files into DIR\n"
 	 "(made with its parents; default: calovinda-results in the working directory) and prints the\n"
-	 "annual summary. A result file is written whole or not at all: a failure leaves none of this\n"
-	 "run under its name.\n"},
+	 "annual summary. A result file is written whole or not at all: a failed or interrupted run\n"
+	 "leaves none of this run under its name, and no temporary file.\n"},
 	{"export-modelica",
 	 "usage: calovinda export-modelica PROJECT DIR\n"
 	 "Initialises the project's room and writes it as a Modelica package into DIR.\n"},
@@ -398,7 +398,12 @@ int simulate(const Arguments & args) {
 	}
 	progress.finish();
 
-	model.m_outputManager.writeOutputFiles(resultsDir);
+	{
+		// the files are written under temporary names before any takes its own; a signal meanwhile
+		// removes this directory, and them with it
+		PrivateDirectory pending(".calovinda-", resultsDir.toStdString());
+		model.m_outputManager.writeOutputFiles(resultsDir, QString::fromStdString(pending.path()));
+	}
 	std::printf("Results in %s\n", QDir(resultsDir).absolutePath().toStdString().c_str());
 	Summary(model.m_outputManager).print();
 	return 0;
@@ -446,8 +451,11 @@ int exportFMU(const Arguments & args) {
 	ZEB::Path::makePath(ZEB::Path(QFileInfo(QString::fromStdString(fmuName)).absolutePath().toStdString()));
 	OutputFile fmu(fmuName);
 	fmu.reserve();
+	// the archive's tree is built in a directory that a signal removes
+	const PrivateDirectory work("calovinda-export-");
 	if (!model.export2FMU(ZEB::Path(libraryDir), ZEB::Path(project.absoluteFilePath().toStdString()),
-						  ZEB::Path(fmu.path()), ZEB::Path(), ZEB::Path(project.absolutePath().toStdString())))
+						  ZEB::Path(fmu.path()), ZEB::Path(), ZEB::Path(project.absolutePath().toStdString()),
+						  ZEB::Path(work.path())))
 		throw Failure("cannot export the FMU '" + fmuName + "': " + quietHandler->m_lastError);
 	fmu.commit();
 	std::printf("FMU written to %s\n", fmuName.c_str());

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -249,6 +252,112 @@ TEST_F(ToolSafety, InterruptedRunLeavesNeitherTemporaryDirectoryNorOutput) {
 		for (const std::string & name : listing(m_dir.path()))
 			EXPECT_EQ(name.find("out.csv"), std::string::npos) << name;
 	}
+}
+
+
+/*! Watches dir and every folder made below it; true once a file (not a folder) is there. A
+	folder is searched after its watch is added, so that nothing made before the watch is missed. */
+bool watchTree(int inotifyFd, const std::string & dir, std::map<int, std::string> & watched) {
+	const int wd = inotify_add_watch(inotifyFd, dir.c_str(), IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+	if (wd < 0)
+		return false;
+	watched[wd] = dir;
+	std::error_code error;
+	for (const fs::directory_entry & e : fs::directory_iterator(dir, error)) {
+		if (!e.is_directory(error))
+			return true;
+		if (watchTree(inotifyFd, e.path().string(), watched))
+			return true;
+	}
+	return false;
+}
+
+/*! Runs the tool with arguments (its temporary directory tmp) and sends it SIGINT as soon as a
+	file appears anywhere below dir; the wait status, or -1 when the tool ended before it made one. */
+int interruptOnFirstFile(const std::vector<std::string> & arguments, const std::string & tmp, const std::string & dir) {
+	const int inotifyFd = inotify_init1(IN_CLOEXEC);
+	if (inotifyFd < 0)
+		return -1;
+	std::map<int, std::string> watched;
+	watchTree(inotifyFd, dir, watched);
+	int pipeEnds[2];
+	if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+		return -1;
+	const pid_t pid = fork();
+	if (pid == 0) {
+		dup2(pipeEnds[1], STDOUT_FILENO);
+		dup2(pipeEnds[1], STDERR_FILENO);
+		setenv("TMPDIR", tmp.c_str(), 1);
+		std::vector<char *> argv{const_cast<char *>(CALOVINDA_TOOL)};
+		for (const std::string & a : arguments)
+			argv.push_back(const_cast<char *>(a.c_str()));
+		argv.push_back(nullptr);
+		execv(CALOVINDA_TOOL, argv.data());
+		_exit(127);
+	}
+	close(pipeEnds[1]);
+	bool interrupted = false;
+	// the tool's output is drained until it ends, which closes the pipe
+	for (bool open = true; open && !interrupted;) {
+		pollfd fds[2] = {{pipeEnds[0], POLLIN, 0}, {inotifyFd, POLLIN, 0}};
+		if (poll(fds, 2, -1) < 0)
+			continue;
+		if (fds[1].revents & POLLIN) {
+			alignas(inotify_event) char buffer[4096];
+			const ssize_t n = read(inotifyFd, buffer, sizeof(buffer));
+			for (ssize_t pos = 0; pos < n && !interrupted;) {
+				const inotify_event * e = reinterpret_cast<const inotify_event *>(buffer + pos);
+				pos += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+				const std::string path = watched[e->wd] + "/" + e->name;
+				interrupted = !(e->mask & IN_ISDIR) || watchTree(inotifyFd, path, watched);
+			}
+			if (interrupted)
+				kill(pid, SIGINT);
+		}
+		char text[4096];
+		if (fds[0].revents & (POLLIN | POLLHUP))
+			open = read(pipeEnds[0], text, sizeof(text)) > 0;
+	}
+	int status = 0;
+	waitpid(pid, &status, 0);
+	close(pipeEnds[0]);
+	close(inotifyFd);
+	return interrupted && !(WIFEXITED(status) && WEXITSTATUS(status) == 0) ? status : -1;
+}
+
+/*! Expects the tool, run with arguments up to three times, to be interrupted while it writes
+	below dir and to leave nothing there; a run that ends before the signal proves nothing. */
+void expectInterruptedRunLeavesNothing(const std::vector<std::string> & arguments, const std::string & tmp,
+									   const std::string & dir)
+{
+	for (int attempt = 0; attempt < 3; ++attempt) {
+		const int status = interruptOnFirstFile(arguments, tmp, dir);
+		if (status == -1)
+			continue;
+		EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+		EXPECT_TRUE(listing(dir).empty());
+		return;
+	}
+	ADD_FAILURE() << "no run was interrupted while it wrote below " << dir;
+}
+
+TEST_F(ToolSafety, InterruptedSimulateLeavesNoTemporaryResultFile) {
+	std::string text = TestSupport::readFile(example);
+	const std::string section = "<SimulationParameters>";
+	text.insert(text.find(section) + section.size(), "<SimulationEndTime>864000</SimulationEndTime>");
+	const std::string project = m_dir.file("days.rmxml");
+	std::ofstream(project) << text;
+	fs::copy_file(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw", m_dir.file("725650TYCST.epw"));
+	const std::string results = m_dir.file("results");
+	fs::create_directory(results);
+	expectInterruptedRunLeavesNothing({"simulate", project, "--results", results}, m_tmp, results);
+}
+
+TEST_F(ToolSafety, InterruptedExportLeavesNoTemporaryTree) {
+	const std::string fmu = m_dir.file("out/example.fmu");
+	fs::create_directory(m_dir.file("out"));
+	expectInterruptedRunLeavesNothing({"export-fmu", example, fmu}, m_tmp, m_tmp);
+	EXPECT_TRUE(listing(m_dir.file("out")).empty());
 }
 
 
