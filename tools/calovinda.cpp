@@ -483,14 +483,18 @@ bool plainLibraryName(const std::string & name) {
 	return !name.empty() && name.find('/') == std::string::npos && name.find("..") == std::string::npos;
 }
 
-/*! The model description of the FMU fmu unpacked into dir. */
-ModelDescription readModelDescription(const QString & dir, const std::string & fmu) {
+/*! The model description of the FMU fmu unpacked into dir, with the model identifier of the
+	interface to run: model exchange when modelExchange is set, else co-simulation. */
+ModelDescription readModelDescription(const QString & dir, const std::string & fmu, bool modelExchange) {
 	QFile file(dir + "/modelDescription.xml");
 	if (!file.exists())
 		throw Failure("not an FMU: modelDescription.xml is missing in '" + fmu + "'");
 	if (!file.open(QIODevice::ReadOnly))
 		throw Failure("cannot read the modelDescription.xml of '" + fmu + "'");
 	ModelDescription md;
+	// the two interfaces may name different libraries
+	const QLatin1String interfaceElement(modelExchange ? "ModelExchange" : "CoSimulation");
+	bool interfaceFound = false;
 	QXmlStreamReader xml(&file);
 	while (!xml.atEnd()) {
 		if (xml.readNext() != QXmlStreamReader::StartElement)
@@ -500,7 +504,8 @@ ModelDescription readModelDescription(const QString & dir, const std::string & f
 			md.m_guid = a.value("guid").toString().toStdString();
 			md.m_nEventIndicators = a.value("numberOfEventIndicators").toUInt();
 		}
-		else if (xml.name() == QLatin1String("CoSimulation") || xml.name() == QLatin1String("ModelExchange")) {
+		else if (xml.name() == interfaceElement) {
+			interfaceFound = true;
 			md.m_modelIdentifier = a.value("modelIdentifier").toString().toStdString();
 			if (!plainLibraryName(md.m_modelIdentifier))
 				throw Failure("not an FMU: the model identifier '" + md.m_modelIdentifier + "' in '" + fmu +
@@ -526,6 +531,9 @@ ModelDescription readModelDescription(const QString & dir, const std::string & f
 	if (xml.hasError())
 		throw Failure("not an FMU: the modelDescription.xml of '" + fmu + "' is malformed (" +
 					  xml.errorString().toStdString() + ")");
+	if (!interfaceFound)
+		throw Failure("the FMU '" + fmu + "' offers no " + (modelExchange ? "model exchange" : "co-simulation") +
+					  " (its modelDescription.xml has no " + interfaceElement.data() + " element)");
 	if (md.m_guid.empty() || md.m_modelIdentifier.empty())
 		throw Failure("not an FMU: the modelDescription.xml of '" + fmu + "' names no GUID or model identifier");
 	return md;
@@ -685,7 +693,7 @@ int runFMU(const Arguments & args) {
 		FMUArchive::unpack(info.absoluteFilePath().toStdString(), unpacked);
 		dir = QString::fromStdString(unpacked);
 	}
-	const ModelDescription md = readModelDescription(dir, fmu);
+	const ModelDescription md = readModelDescription(dir, fmu, me);
 	const double stop = args.m_options.count("--stop") ? parseNumber("--stop", args.option("--stop", ""))
 													   : md.m_stopTime;
 	const double tolerance = givenTolerance > 0 ? givenTolerance : md.m_tolerance;

@@ -14,7 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -358,6 +360,44 @@ TEST_F(ToolSafety, InterruptedExportLeavesNoTemporaryTree) {
 	fs::create_directory(m_dir.file("out"));
 	expectInterruptedRunLeavesNothing({"export-fmu", example, fmu}, m_tmp, m_tmp);
 	EXPECT_TRUE(listing(m_dir.file("out")).empty());
+}
+
+
+/*! The example's entries with its model description changed by edit. */
+std::vector<ZipEntry> withDescription(std::vector<ZipEntry> entries, const std::function<void(std::string &)> & edit) {
+	for (ZipEntry & e : entries)
+		if (e.m_name == "modelDescription.xml")
+			edit(e.m_data);
+	return entries;
+}
+
+TEST_F(ToolSafety, LoadsTheLibraryOfTheInterfaceItRuns) {
+	// co-simulation names a library the archive lacks; model exchange the one it holds
+	const std::string fmu = m_dir.file("two.fmu");
+	writeZip(fmu, withDescription(*m_fmuEntries, [](std::string & md) {
+		const std::size_t pos = md.find("modelIdentifier=\"CalovindaFMI2\"", md.find("<CoSimulation"));
+		md.replace(pos, std::strlen("modelIdentifier=\"CalovindaFMI2\""), "modelIdentifier=\"Absent\"");
+	}));
+	const std::string out = m_dir.file("out.csv");
+	const ToolRun me = run("run-fmu " + fmu + " --interface me --stop 1 --output " + out);
+	EXPECT_EQ(me.m_exitCode, 0) << me.m_err;
+	expectOneLineFailure(run("run-fmu " + fmu + " --interface cs --stop 3600 --output " + out), {"Absent.so"}, "cs");
+}
+
+TEST_F(ToolSafety, RefusesAnInterfaceTheFMULacks) {
+	const std::string fmu = m_dir.file("cs-only.fmu");
+	writeZip(fmu, withDescription(*m_fmuEntries, [](std::string & md) {
+		const std::size_t begin = md.find("<ModelExchange");
+		md.erase(begin, md.find("/>", begin) + 2 - begin);
+	}));
+	const std::string out = m_dir.file("out.csv");
+	expectOneLineFailure(run("run-fmu " + fmu + " --interface me --stop 1 --output " + out),
+						 {"the FMU '" + fmu + "' offers no model exchange (its modelDescription.xml has no ModelExchange element)"},
+						 "me");
+	EXPECT_FALSE(fs::exists(out));
+	EXPECT_TRUE(listing(m_tmp).empty());
+	const ToolRun cs = run("run-fmu " + fmu + " --stop 3600 --output " + out);
+	EXPECT_EQ(cs.m_exitCode, 0) << cs.m_err;
 }
 
 
