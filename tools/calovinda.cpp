@@ -71,7 +71,8 @@ const char * const usageText =
 	"  export-modelica PROJECT DIR          write the initialised room as a Modelica package\n"
 	"  export-fmu PROJECT OUT.fmu [--library DIR]\n"
 	"                                       pack the project as an FMI 2.0 FMU archive\n"
-	"  run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--step S] [--stop T] [--output out.csv]\n"
+	"  run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--step S]\n"
+	"              [--stop T] [--output out.csv] [--save-state FILE] [--restore-state FILE]\n"
 	"                                       run an FMU through its FMI 2.0 functions\n";
 
 const std::map<std::string, const char *> commandHelp = {

@@ -7,6 +7,7 @@
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -324,6 +325,37 @@ TEST(Tool, FailuresExitWithOneLine) {
 }
 
 } // namespace
+
+/*! The bracketed options in text, in order. */
+std::vector<std::string> options(const std::string & text) {
+	static const std::regex bracketed("\\[[^\\]]*\\]");
+	std::vector<std::string> found;
+	for (std::sregex_iterator i(text.begin(), text.end(), bracketed), end; i != end; ++i)
+		found.push_back(i->str());
+	return found;
+}
+
+TEST(Tool, UsageListsEveryOptionOfEachCommandAsItsHelpDoes) {
+	TestSupport::TempDirectory dir("tool");
+	const ToolRun overview = runTool("--help", dir);
+	ASSERT_EQ(overview.m_exitCode, 0);
+	for (const std::string command : {"simulate", "export-modelica", "export-fmu", "run-fmu"}) {
+		// the command's lines: its own and the indented ones after it, up to the next command
+		const std::size_t begin = overview.m_out.find("\n  " + command + " ");
+		ASSERT_NE(begin, std::string::npos) << command;
+		std::string listed;
+		std::istringstream rest(overview.m_out.substr(begin + 1));
+		for (std::string line; std::getline(rest, line) && (listed.empty() || line.compare(0, 3, "   ") == 0); )
+			listed += line + "\n";
+		const ToolRun help = runTool(command + " --help", dir);
+		// the synopsis: up to the first line that does not continue it
+		std::string synopsis;
+		std::istringstream lines(help.m_out);
+		for (std::string line; std::getline(lines, line) && (synopsis.empty() || line.compare(0, 1, " ") == 0); )
+			synopsis += line + "\n";
+		EXPECT_EQ(options(listed), options(synopsis)) << listed << synopsis;
+	}
+}
 
 TEST(Tool, SimulateMakesTheResultsDirectoryWithItsParents) {
 	TestSupport::TempDirectory dir("tool");
