@@ -226,6 +226,11 @@ Path Path::fromFileURI(const std::string & location) {
 		if (path[i] == '%' && i + 2 < path.size() && hexValue(path[i + 1]) >= 0 && hexValue(path[i + 2]) >= 0) {
 			decoded += static_cast<char>(hexValue(path[i + 1])*16 + hexValue(path[i + 2]));
 			i += 2;
+			// an escaped '/' belongs to one name, which no local file name can hold: decoded, it
+			// would split that name and so name another directory than the one given
+			if (decoded.back() == '/')
+				throw Exception(FormatString("Resource location '%1' holds an escaped '/' inside a name, which no "
+											 "local file name can hold.").arg(location), where);
 		}
 		else
 			decoded += path[i];

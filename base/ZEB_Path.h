@@ -70,7 +70,7 @@ public:
 		empty or exactly "localhost" ("file:///p", "file:/p", "file://localhost/p"), or an
 		absolute path without scheme; percent escapes are decoded ("%" without two hex digits
 		stays as it is). Throws ZEB::Exception for another scheme, another host, a relative or
-		empty path, and an escape that gives a control character, so that no location is read
+		empty path, and an escape that gives a control character or '/', so that no location is read
 		as some other local directory. */
 	static Path fromFileURI(const std::string & location);
 	/*! "file://" and the text, every byte outside the unreserved set and '/' percent-encoded;

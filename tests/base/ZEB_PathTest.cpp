@@ -145,6 +145,9 @@ TEST(Path, RefusesResourceLocationsThatNameNoLocalDirectory) {
 	for (const char * location : {"file:///a%00b", "file:///a%0Ab", "/a\tb", "file:///a%5Cb", "file:///a%7F"})
 		EXPECT_EQ(refusal(location), std::string("Resource location '") + location
 									 + "' holds a control character or backslash, which no local path here can keep.");
+	for (const char * location : {"file:///res/a%2Fb", "/res/..%2f..%2Fetc"})
+		EXPECT_EQ(refusal(location), std::string("Resource location '") + location
+									 + "' holds an escaped '/' inside a name, which no local file name can hold.");
 	EXPECT_EQ(refusal("file:///res%20//"), "Resource location 'file:///res%20//' ends in a blank, which no local path "
 										   "here can keep.");
 	EXPECT_EQ(refusal("/res /x/../y/.."), "Resource location '/res /x/../y/..' ends in a blank, which no local path "

@@ -220,6 +220,7 @@ void instantiateSeeds() {
 	instantiateSeed("other-host", 2, "room%s#r12#", "file://localhostevil/dir");
 	instantiateSeed("other-scheme", 2, "room", "http://x/dir/resources");
 	instantiateSeed("no-name", 2, "", "file:///tmp");
+	instantiateSeed("escaped-slash", 2, "instance1", "file:///tmp/res/a%2Fb");
 	// found by fuzzing: a path above the root, and marks behind a lead byte without continuation
 	instantiateSeed("above-the-root", 0, "CalovindaFMI2", "/..//t10/resources");
 	instantiateSeed("blank-before-parent", 0, "CalovindaFMI2", "/t/a /b/../");

@@ -495,6 +495,31 @@ TEST(CVodeSerialization, RefusesAStateWhoseSettingsDifferFromTheIntegrators) {
 }
 
 
+TEST(CVodeSerialization, RefusesAStateWhoseToleranceVectorDiffersFromTheIntegrators) {
+	TestSupport::MessageRecorder quiet;
+	SolverTest::HeatChain model(2);
+	KADRIX::LESGMRES les;
+	KADRIX::IntegratorSundialsCVODE integrator;
+	integrator.m_absTolVec = {1e-6, 2e-6};
+	integrator.init(&model, model.t0(), model.y0(), &les, nullptr, nullptr);
+	for (int i = 0; i < 5; ++i)
+		ASSERT_EQ(integrator.step(), 1);
+	const std::vector<char> valid = Rig::save(integrator);
+	// reltol, then the vector: its length and its values
+	const std::size_t second = offsetOf(integratorLayout(2), "reltol") + 8 + 8 + 8;
+	double stored = 0;
+	std::memcpy(&stored, valid.data() + second, sizeof(stored));
+	ASSERT_EQ(stored, 2e-6);
+	std::vector<char> blob = valid;
+	put(blob, second, 2e-2);
+	void * p = blob.data();
+	EXPECT_EQ(CVodeDeserialize(integrator.cvodeMem(), &p), -6);
+	p = const_cast<char *>(valid.data());
+	EXPECT_GT(CVodeDeserialize(integrator.cvodeMem(), &p), 0);
+	EXPECT_EQ(integrator.step(), 1);
+}
+
+
 TEST(CVodeSerialization, NeverWritesOrReadsThroughNull) {
 	TestSupport::MessageRecorder quiet;
 	Rig krylov(false), band(true);
