@@ -104,7 +104,7 @@ bool sameTime(double a, double b) {
 
 /*! Times in messages: enough digits to tell two times apart that differ beyond rounding. */
 ZEB::FormatString & argTime(ZEB::FormatString & text, double t) {
-	return text.arg(t, 0, 'g', 15);
+	return text.arg(InstanceDataCommon::numberText(t));
 }
 
 /*! The sections of a project text, the children of the room element, as name and text in order. */

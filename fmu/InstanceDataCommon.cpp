@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iomanip>
+#include <locale>
+#include <sstream>
 
 #include "KADRIX_FMUModelInterface.h"
 #include "ZEB_Exception.h"
@@ -116,7 +119,11 @@ const char * InstanceDataCommon::fmiStateName(unsigned int state) {
 std::string InstanceDataCommon::numberText(double value) {
 	if (std::isnan(value))
 		return "NaN";
-	return ZEB::FormatString("%1").arg(value, 0, 'g', 15).str();
+	// FormatString's general format has six digits: a year in seconds would lose its last ones
+	std::ostringstream text;
+	text.imbue(std::locale::classic());
+	text << std::setprecision(15) << value;
+	return text.str();
 }
 
 

@@ -97,7 +97,7 @@ public:
 	/*! Why function cannot be called in the instance's FMI state, naming the call and the state;
 		empty when it can. A function the table does not name may be called in any state. */
 	std::string refusalInState(const char * function) const;
-	/*! A number as messages to the host show it, "NaN" for not-a-number. */
+	/*! A number as messages to the host show it, with 15 significant digits, "NaN" for not-a-number. */
 	static std::string numberText(double value);
 	/*! The name of an FMI state, as messages show it. */
 	static const char * fmiStateName(unsigned int state);
