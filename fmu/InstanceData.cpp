@@ -544,11 +544,14 @@ std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) c
 
 
 void InstanceData::initializeForFMUstate() {
-	if (m_modelReady || m_modelExchange)
+	if (m_modelReady || m_modelExchange || m_fmiState != FMIInstantiated)
 		return;
 	logger(fmi2OK, "progress", "Initializing the instance to restore an FMU state.");
+	// init() runs once: a failed start leaves the error state, as a failed initialisation does
+	m_fmiState = FMIError;
 	init();
 	computeFMUStateSize();
+	m_fmiState = FMIInstantiated;
 	m_startedForFMUstate = true;
 }
 

@@ -150,6 +150,34 @@ TEST_F(FMIStateMachineTest, RestoresIntoAFreshInstanceWithAndWithoutTheStandardS
 }
 
 
+TEST_F(FMIStateMachineTest, AFailedStartForARestoreLeavesTheErrorState) {
+	Recorder saver;
+	fmi2Component c = instantiate("saved", saver);
+	ASSERT_TRUE(setUp(c)) << saver.messages();
+	fmi2FMUstate s = nullptr;
+	std::size_t size = 0;
+	ASSERT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2OK);
+	ASSERT_EQ(fmi.fmi2SerializedFMUstateSize(c, s, &size), fmi2OK);
+	std::vector<char> bytes(size);
+	ASSERT_EQ(fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size), fmi2OK);
+	fmi.fmi2FreeInstance(c);
+
+	// resources without a project: the model cannot start, neither for the restore nor after it
+	TestSupport::TempDirectory empty("fsmempty");
+	Recorder recorder;
+	c = instantiate("broken", recorder, fmi2CoSimulation, empty.path());
+	ASSERT_NE(c, nullptr);
+	fmi2FMUstate restored = nullptr;
+	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes.data(), bytes.size(), &restored), fmi2Error);
+	EXPECT_EQ(restored, nullptr);
+	EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2EnterInitializationMode: not allowed in the FMI state 'error'."))
+		<< recorder.messages();
+	EXPECT_EQ(fmi.fmi2Terminate(c), fmi2OK);
+	fmi.fmi2FreeInstance(c);
+}
+
+
 TEST_F(FMIStateMachineTest, DoStepRefusesAnotherCommunicationPointAndAStepPastTheStopTime) {
 	Recorder recorder;
 	fmi2Component c = instantiate("room1", recorder);
