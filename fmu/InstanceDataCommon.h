@@ -117,6 +117,9 @@ public:
 	void setBoolean(int vr, bool value);
 	/*! Value reference 42 sets m_resultsRootDir; value must not be null. */
 	void setString(int vr, const char * value);
+	/*! Refuses (logs and throws ZEB::Exception) the reading of variable vr by function while no
+		initialisation has succeeded: the model then holds no values of the run. */
+	void requireValues(const char * function, int vr) const;
 	/*! In model exchange the getters first bring the model up to date. */
 	void getReal(int vr, double & value);
 	void getInteger(int vr, int & value);

@@ -217,6 +217,11 @@ TEST_F(FMIStateMachineTest, StartsAtTheProjectsStartTimeAndRefusesAnother) {
 	EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
 	EXPECT_TRUE(recorder.received("The experiment's start time 86400 s differs from the project's start time 0 s; "
 								  "the FMU simulates from the project's start time.")) << recorder.messages();
+	// the failed initialisation leaves no values to read
+	double value = 0;
+	const fmi2ValueReference T = ROOM_AIR_TEMPERATURE;
+	EXPECT_EQ(fmi.fmi2GetReal(c, &T, 1, &value), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2GetReal: variable 1010 has no value in the FMI state 'error'."));
 	fmi.fmi2FreeInstance(c);
 
 	// a project that starts on its second day, run as a host does with the default experiment
