@@ -26,15 +26,8 @@ protected:
 	fmi2Component instantiate(const char * name, Recorder & recorder, fmi2Type type = fmi2CoSimulation,
 							  const std::string & resources = std::string())
 	{
-		fmi2Component c = fmi.fmi2Instantiate(name, type, RX::FMU2_GUID,
-			FMUHost::fileURI((resources.empty() ? m_resources.path() : resources) + "/").c_str(),
-			&recorder.m_functions, fmi2False, fmi2True);
-		const fmi2ValueReference vr = 42;
-		const std::string root = m_results.path() + "/" + name;
-		const char * value = root.c_str();
-		if (c != nullptr && fmi.fmi2SetString(c, &vr, 1, &value) != fmi2OK)
-			return nullptr;
-		return c;
+		return FMUHost::instantiate(name, type, resources.empty() ? m_resources.path() : resources,
+									m_results.path() + "/" + name, recorder);
 	}
 
 	/*! The standard sequence: set-up from 0 s (stopTime < 0: none), initialisation. */

@@ -22,7 +22,6 @@ namespace {
 using FMUHost::Library;
 using FMUHost::Recorder;
 
-const char * const GUID = RX::FMU2_GUID;
 const char * const INVALID_FREE = "fmi2FreeFMUstate is called with invalid FMUstate (unknown or already released pointer).";
 
 /*! The host-visible real outputs. */
@@ -37,14 +36,7 @@ protected:
 	fmi2Component instantiate(const char * name, Recorder & recorder, const std::string & resources,
 							  fmi2Type type = fmi2CoSimulation)
 	{
-		fmi2Component c = fmi.fmi2Instantiate(name, type, GUID, FMUHost::fileURI(resources + "/").c_str(),
-											  &recorder.m_functions, fmi2False, fmi2True);
-		const fmi2ValueReference vr = 42;
-		const std::string root = m_results.path() + "/" + name;
-		const char * value = root.c_str();
-		if (c != nullptr && fmi.fmi2SetString(c, &vr, 1, &value) != fmi2OK)
-			return nullptr;
-		return c;
+		return FMUHost::instantiate(name, type, resources, m_results.path() + "/" + name, recorder);
 	}
 
 	/*! instantiate() and its initialisation. */
