@@ -109,13 +109,8 @@ TEST_F(FMIStateMachineTest, RestoresIntoAFreshInstanceWithAndWithoutTheStandardS
 	ASSERT_TRUE(setUp(c, 31536000)) << recorder.messages();
 	for (unsigned int h = 0; h < 6; ++h)
 		ASSERT_EQ(fmi.fmi2DoStep(c, h*3600.0, 3600, fmi2True), fmi2OK) << recorder.messages();
-	fmi2FMUstate s = nullptr;
-	std::size_t size = 0;
-	ASSERT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2OK);
-	ASSERT_EQ(fmi.fmi2SerializedFMUstateSize(c, s, &size), fmi2OK);
-	std::vector<char> bytes(size);
-	ASSERT_EQ(fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size), fmi2OK);
-	ASSERT_EQ(fmi.fmi2FreeFMUstate(c, &s), fmi2OK);
+	const std::vector<char> bytes = FMUHost::serializedState(c);
+	ASSERT_FALSE(bytes.empty()) << recorder.messages();
 	ASSERT_EQ(fmi.fmi2DoStep(c, 6*3600.0, 3600, fmi2True), fmi2OK);
 	const double reference = real(c, ROOM_AIR_TEMPERATURE);
 	fmi.fmi2FreeInstance(c);
@@ -147,12 +142,8 @@ TEST_F(FMIStateMachineTest, AFailedStartForARestoreLeavesTheErrorState) {
 	Recorder saver;
 	fmi2Component c = instantiate("saved", saver);
 	ASSERT_TRUE(setUp(c)) << saver.messages();
-	fmi2FMUstate s = nullptr;
-	std::size_t size = 0;
-	ASSERT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2OK);
-	ASSERT_EQ(fmi.fmi2SerializedFMUstateSize(c, s, &size), fmi2OK);
-	std::vector<char> bytes(size);
-	ASSERT_EQ(fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size), fmi2OK);
+	const std::vector<char> bytes = FMUHost::serializedState(c);
+	ASSERT_FALSE(bytes.empty()) << saver.messages();
 	fmi.fmi2FreeInstance(c);
 
 	// resources without a project: the model cannot start, neither for the restore nor after it

@@ -164,6 +164,21 @@ inline fmi2Component instantiate(const char * name, fmi2Type type, const std::st
 	return c;
 }
 
+/*! The serialised form of a new FMU state of c; empty when it cannot be made. */
+inline std::vector<char> serializedState(fmi2Component c) {
+	const Library & fmi = Library::instance();
+	fmi2FMUstate s = nullptr;
+	std::size_t size = 0;
+	std::vector<char> bytes;
+	if (fmi.fmi2GetFMUstate(c, &s) == fmi2OK && fmi.fmi2SerializedFMUstateSize(c, s, &size) == fmi2OK) {
+		bytes.resize(size);
+		if (fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size) != fmi2OK)
+			bytes.clear();
+	}
+	fmi.fmi2FreeFMUstate(c, &s);
+	return bytes;
+}
+
 } // namespace FMUHost
 
 #endif // FMUHostH

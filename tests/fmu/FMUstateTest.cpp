@@ -55,20 +55,6 @@ protected:
 		return values;
 	}
 
-	/*! The serialised form of a new state of c. */
-	std::vector<char> serialized(fmi2Component c) const {
-		fmi2FMUstate s = nullptr;
-		std::size_t size = 0;
-		std::vector<char> bytes;
-		if (fmi.fmi2GetFMUstate(c, &s) == fmi2OK && fmi.fmi2SerializedFMUstateSize(c, s, &size) == fmi2OK) {
-			bytes.resize(size);
-			if (fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size) != fmi2OK)
-				bytes.clear();
-		}
-		fmi.fmi2FreeFMUstate(c, &s);
-		return bytes;
-	}
-
 	const Library &					fmi = Library::instance();
 	TestSupport::TempDirectory		m_resources{"stateres"};
 	TestSupport::TempDirectory		m_results{"stateresults"};
@@ -202,8 +188,8 @@ TEST_F(FMUstateTest, RefusesCorruptShortAndForeignStatesAndStaysUsable) {
 	ASSERT_EQ(fmi.fmi2ExitInitializationMode(other), fmi2OK);
 	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2False), fmi2OK);
 	ASSERT_EQ(fmi.fmi2DoStep(other, 0, 3600, fmi2False), fmi2OK);
-	const std::vector<char> bytes = serialized(c);
-	const std::vector<char> foreign = serialized(other);
+	const std::vector<char> bytes = FMUHost::serializedState(c);
+	const std::vector<char> foreign = FMUHost::serializedState(other);
 	ASSERT_FALSE(bytes.empty()) << recorder.messages();
 	ASSERT_EQ(foreign.size(), bytes.size());
 
@@ -295,7 +281,7 @@ TEST_F(FMUstateTest, RefusedStateNamesTheDifferingSectionsOrClimate) {
 		Recorder otherRecorder;
 		fmi2Component other = instantiate(dir == &floating ? "floating" : "warmer", otherRecorder, dir->path());
 		ASSERT_EQ(fmi.fmi2EnterInitializationMode(other), fmi2OK) << otherRecorder.messages();
-		const std::vector<char> foreign = serialized(other);
+		const std::vector<char> foreign = FMUHost::serializedState(other);
 		ASSERT_FALSE(foreign.empty()) << otherRecorder.messages();
 		fmi.fmi2FreeInstance(other);
 		fmi2FMUstate s = nullptr;
