@@ -261,7 +261,11 @@ TEST_F(FMIStateMachineTest, RefusesNonFiniteValues) {
 	for (std::size_t i = 0; i < n; ++i)
 		x[i] = i % 2 == 0 ? 1e308 : -1e308;
 	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), n), fmi2OK);
+	ASSERT_EQ(fmi.fmi2SetTime(c, 31535999.5), fmi2OK);
 	EXPECT_EQ(fmi.fmi2GetDerivatives(c, dx.data(), n), fmi2Discard) << me.messages();
+	const std::string told = me.m_calls.back().m_message;
+	EXPECT_EQ(told.compare(0, 37, "fmi2GetDerivatives: the derivative of"), 0) << told;
+	EXPECT_NE(told.find(" at time 31535999.5 s."), std::string::npos) << told;
 	fmi.fmi2FreeInstance(c);
 }
 
