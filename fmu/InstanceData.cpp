@@ -97,14 +97,19 @@ std::string privateTemporaryDirectory() {
 
 const std::uint64_t FNV_OFFSET = 0xcbf29ce484222325ull;
 
-/*! Whether two times [s] agree but for rounding (relative 1e-10). */
-bool sameTime(double a, double b) {
-	return std::fabs(a - b) <= 1e-10*std::max(1.0, std::max(std::fabs(a), std::fabs(b)));
+/*! Whether two times [s] agree within relative tolerance (by default, but for the rounding of one sum). */
+bool sameTime(double a, double b, double tolerance = 1e-10) {
+	return std::fabs(a - b) <= tolerance*std::max(1.0, std::max(std::fabs(a), std::fabs(b)));
 }
+
+/*! How far a step may end past the stop time (relative): a host that sums non-binary step sizes
+	(1.1 s, 3.7 s, ...) over a year ends its last step up to some 1e-9 past the stop time, where
+	its own comparison says it stopped there. */
+const double STOP_TIME_TOLERANCE = 1e-8;
 
 /*! Times in messages: enough digits to tell two times apart that differ beyond rounding. */
 ZEB::FormatString & argTime(ZEB::FormatString & text, double t) {
-	return text.arg(t, 0, 'g', 15);
+	return text.arg(InstanceDataCommon::numberText(t));
 }
 
 /*! The sections of a project text, the children of the room element, as name and text in order. */
@@ -539,11 +544,14 @@ std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) c
 
 
 void InstanceData::initializeForFMUstate() {
-	if (m_modelReady || m_modelExchange)
+	if (m_modelReady || m_modelExchange || m_fmiState != FMIInstantiated)
 		return;
 	logger(fmi2OK, "progress", "Initializing the instance to restore an FMU state.");
+	// init() runs once: a failed start leaves the error state, as a failed initialisation does
+	m_fmiState = FMIError;
 	init();
 	computeFMUStateSize();
+	m_fmiState = FMIInstantiated;
 	m_startedForFMUstate = true;
 }
 
@@ -590,7 +598,7 @@ std::string InstanceData::stepRefusal(double tc, double h) {
 		ZEB::FormatString text("the communication point %1 s differs from the FMU's time %2 s.");
 		return argTime(argTime(text, tc), t).str();
 	}
-	if (m_stopTimeDefined && tc + h > m_stopTime && !sameTime(tc + h, m_stopTime)) {
+	if (m_stopTimeDefined && tc + h > m_stopTime && !sameTime(tc + h, m_stopTime, STOP_TIME_TOLERANCE)) {
 		ZEB::FormatString text("the step to %1 s passes the stop time %2 s.");
 		return argTime(argTime(text, tc + h), m_stopTime).str();
 	}

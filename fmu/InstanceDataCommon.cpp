@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iomanip>
+#include <locale>
+#include <sstream>
 
 #include "KADRIX_FMUModelInterface.h"
 #include "ZEB_Exception.h"
@@ -116,7 +119,11 @@ const char * InstanceDataCommon::fmiStateName(unsigned int state) {
 std::string InstanceDataCommon::numberText(double value) {
 	if (std::isnan(value))
 		return "NaN";
-	return ZEB::FormatString("%1").arg(value, 0, 'g', 15).str();
+	// FormatString's general format has six digits: a year in seconds would lose its last ones
+	std::ostringstream text;
+	text.imbue(std::locale::classic());
+	text << std::setprecision(15) << value;
+	return text.str();
 }
 
 
@@ -273,7 +280,19 @@ void InstanceDataCommon::setString(int vr, const char * value) {
 }
 
 
+void InstanceDataCommon::requireValues(const char * function, int vr) const {
+	if (m_modelReady)
+		return;
+	const ZEB::FormatString text = ZEB::FormatString("%1: variable %2 has no value in the FMI state '%3'.")
+								   .arg(function).arg(vr).arg(fmiStateName(m_fmiState));
+	logger(fmi2Error, "error", text);
+	throw ZEB::Exception(text, "[InstanceDataCommon::requireValues]");
+}
+
+
 void InstanceDataCommon::getReal(int vr, double & value) {
+	// a model whose initialisation failed has only the values of its construction
+	requireValues("fmi2GetReal", vr);
 	if (m_modelExchange)
 		updateIfModified();
 	bool provided = getStateReal(vr, value);
@@ -292,6 +311,7 @@ void InstanceDataCommon::getReal(int vr, double & value) {
 
 
 void InstanceDataCommon::getInteger(int vr, int & value) {
+	requireValues("fmi2GetInteger", vr);
 	if (m_modelExchange)
 		updateIfModified();
 	m_fmuModel->getInteger(vr, value);
@@ -299,6 +319,7 @@ void InstanceDataCommon::getInteger(int vr, int & value) {
 
 
 void InstanceDataCommon::getBoolean(int vr, bool & value) {
+	requireValues("fmi2GetBoolean", vr);
 	if (m_modelExchange)
 		updateIfModified();
 	m_fmuModel->getBoolean(vr, value);
@@ -311,12 +332,7 @@ void InstanceDataCommon::getString(int vr, const char *& value) {
 		return;
 	}
 	// before the initialisation only the parameter has a value
-	if (m_fmiState == FMIInstantiated) {
-		const ZEB::FormatString text = ZEB::FormatString("fmi2GetString: variable %1 has no value in the FMI state "
-														 "'instantiated'.").arg(vr);
-		logger(fmi2Error, "error", text);
-		throw ZEB::Exception(text, "[InstanceDataCommon::getString]");
-	}
+	requireValues("fmi2GetString", vr);
 	if (m_modelExchange)
 		updateIfModified();
 	m_fmuModel->getString(vr, value);

@@ -97,7 +97,7 @@ public:
 	/*! Why function cannot be called in the instance's FMI state, naming the call and the state;
 		empty when it can. A function the table does not name may be called in any state. */
 	std::string refusalInState(const char * function) const;
-	/*! A number as messages to the host show it, "NaN" for not-a-number. */
+	/*! A number as messages to the host show it, with 15 significant digits, "NaN" for not-a-number. */
 	static std::string numberText(double value);
 	/*! The name of an FMI state, as messages show it. */
 	static const char * fmiStateName(unsigned int state);
@@ -117,6 +117,9 @@ public:
 	void setBoolean(int vr, bool value);
 	/*! Value reference 42 sets m_resultsRootDir; value must not be null. */
 	void setString(int vr, const char * value);
+	/*! Refuses (logs and throws ZEB::Exception) the reading of variable vr by function while no
+		initialisation has succeeded: the model then holds no values of the run. */
+	void requireValues(const char * function, int vr) const;
 	/*! In model exchange the getters first bring the model up to date. */
 	void getReal(int vr, double & value);
 	void getInteger(int vr, int & value);

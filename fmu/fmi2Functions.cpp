@@ -703,7 +703,7 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 					d.logger(fmi2Discard, "warning", ZEB::FormatString("fmi2GetDerivatives: the derivative of x[%1] "
 						"is not finite (%2) at time %3 s.").arg(static_cast<unsigned long>(i))
 						.arg(InstanceDataCommon::numberText(derivatives[i]))
-						.arg(d.m_tInput));
+						.arg(InstanceDataCommon::numberText(d.m_tInput)));
 					return fmi2Discard;
 				}
 			return fmi2OK;

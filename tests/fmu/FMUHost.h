@@ -18,6 +18,7 @@
 
 #include "Case600Box.h"
 #include "RX_Database.h"
+#include "RX_FMU2ModelDescription.h"
 #include "RX_Room.h"
 #include "TestSupport.h"
 #include "ZEB_Path.h"
@@ -144,6 +145,38 @@ inline void writeResources(const std::string & dir,
 /*! The URI of path as a host sends it, with path's trailing slash. */
 inline std::string fileURI(const std::string & path) {
 	return ZEB::Path(path).toFileURI() + (!path.empty() && path.back() == '/' ? "/" : "");
+}
+
+/*! An instance of the library on resources, logging on, whose results root is resultsRoot; not
+	initialised; null when it cannot be made. */
+inline fmi2Component instantiate(const char * name, fmi2Type type, const std::string & resources,
+								 const std::string & resultsRoot, Recorder & recorder)
+{
+	const Library & fmi = Library::instance();
+	fmi2Component c = fmi.fmi2Instantiate(name, type, RX::FMU2_GUID, fileURI(resources + "/").c_str(),
+										  &recorder.m_functions, fmi2False, fmi2True);
+	const fmi2ValueReference vr = 42;
+	const char * value = resultsRoot.c_str();
+	if (c != nullptr && fmi.fmi2SetString(c, &vr, 1, &value) != fmi2OK) {
+		fmi.fmi2FreeInstance(c);
+		return nullptr;
+	}
+	return c;
+}
+
+/*! The serialised form of a new FMU state of c; empty when it cannot be made. */
+inline std::vector<char> serializedState(fmi2Component c) {
+	const Library & fmi = Library::instance();
+	fmi2FMUstate s = nullptr;
+	std::size_t size = 0;
+	std::vector<char> bytes;
+	if (fmi.fmi2GetFMUstate(c, &s) == fmi2OK && fmi.fmi2SerializedFMUstateSize(c, s, &size) == fmi2OK) {
+		bytes.resize(size);
+		if (fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size) != fmi2OK)
+			bytes.clear();
+	}
+	fmi.fmi2FreeFMUstate(c, &s);
+	return bytes;
 }
 
 } // namespace FMUHost

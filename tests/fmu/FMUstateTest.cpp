@@ -22,7 +22,6 @@ namespace {
 using FMUHost::Library;
 using FMUHost::Recorder;
 
-const char * const GUID = RX::FMU2_GUID;
 const char * const INVALID_FREE = "fmi2FreeFMUstate is called with invalid FMUstate (unknown or already released pointer).";
 
 /*! The host-visible real outputs. */
@@ -37,14 +36,7 @@ protected:
 	fmi2Component instantiate(const char * name, Recorder & recorder, const std::string & resources,
 							  fmi2Type type = fmi2CoSimulation)
 	{
-		fmi2Component c = fmi.fmi2Instantiate(name, type, GUID, FMUHost::fileURI(resources + "/").c_str(),
-											  &recorder.m_functions, fmi2False, fmi2True);
-		const fmi2ValueReference vr = 42;
-		const std::string root = m_results.path() + "/" + name;
-		const char * value = root.c_str();
-		if (c != nullptr && fmi.fmi2SetString(c, &vr, 1, &value) != fmi2OK)
-			return nullptr;
-		return c;
+		return FMUHost::instantiate(name, type, resources, m_results.path() + "/" + name, recorder);
 	}
 
 	/*! instantiate() and its initialisation. */
@@ -61,20 +53,6 @@ protected:
 		if (fmi.fmi2GetReal(c, OUTPUTS.data(), OUTPUTS.size(), values.data()) != fmi2OK)
 			values.clear();
 		return values;
-	}
-
-	/*! The serialised form of a new state of c. */
-	std::vector<char> serialized(fmi2Component c) const {
-		fmi2FMUstate s = nullptr;
-		std::size_t size = 0;
-		std::vector<char> bytes;
-		if (fmi.fmi2GetFMUstate(c, &s) == fmi2OK && fmi.fmi2SerializedFMUstateSize(c, s, &size) == fmi2OK) {
-			bytes.resize(size);
-			if (fmi.fmi2SerializeFMUstate(c, s, bytes.data(), size) != fmi2OK)
-				bytes.clear();
-		}
-		fmi.fmi2FreeFMUstate(c, &s);
-		return bytes;
 	}
 
 	const Library &					fmi = Library::instance();
@@ -210,8 +188,8 @@ TEST_F(FMUstateTest, RefusesCorruptShortAndForeignStatesAndStaysUsable) {
 	ASSERT_EQ(fmi.fmi2ExitInitializationMode(other), fmi2OK);
 	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2False), fmi2OK);
 	ASSERT_EQ(fmi.fmi2DoStep(other, 0, 3600, fmi2False), fmi2OK);
-	const std::vector<char> bytes = serialized(c);
-	const std::vector<char> foreign = serialized(other);
+	const std::vector<char> bytes = FMUHost::serializedState(c);
+	const std::vector<char> foreign = FMUHost::serializedState(other);
 	ASSERT_FALSE(bytes.empty()) << recorder.messages();
 	ASSERT_EQ(foreign.size(), bytes.size());
 
@@ -303,7 +281,7 @@ TEST_F(FMUstateTest, RefusedStateNamesTheDifferingSectionsOrClimate) {
 		Recorder otherRecorder;
 		fmi2Component other = instantiate(dir == &floating ? "floating" : "warmer", otherRecorder, dir->path());
 		ASSERT_EQ(fmi.fmi2EnterInitializationMode(other), fmi2OK) << otherRecorder.messages();
-		const std::vector<char> foreign = serialized(other);
+		const std::vector<char> foreign = FMUHost::serializedState(other);
 		ASSERT_FALSE(foreign.empty()) << otherRecorder.messages();
 		fmi.fmi2FreeInstance(other);
 		fmi2FMUstate s = nullptr;
