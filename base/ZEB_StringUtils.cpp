@@ -199,55 +199,62 @@ unsigned int count_tokens(const std::string & text) {
 }
 
 
-bool is_valid_utf8_string(const std::string & text) {
+std::size_t utf8_character(const std::string & text, std::size_t i, unsigned long & codePoint) {
 	const std::size_t n = text.size();
+	const unsigned char lead = static_cast<unsigned char>(text[i]);
+	std::size_t continuation;
+	if (lead < 0x80) {
+		codePoint = lead;
+		return 1;
+	}
+	else if ((lead & 0xE0) == 0xC0) {
+		continuation = 1;
+		codePoint = lead & 0x1F;
+	}
+	else if ((lead & 0xF0) == 0xE0) {
+		continuation = 2;
+		codePoint = lead & 0x0F;
+	}
+	else if ((lead & 0xF8) == 0xF0) {
+		continuation = 3;
+		codePoint = lead & 0x07;
+	}
+	else
+		return 0;
+	if (i + continuation >= n)	// sequence cut off by the end of the text
+		return 0;
+	for (std::size_t k = 1; k <= continuation; ++k) {
+		const unsigned char c = static_cast<unsigned char>(text[i + k]);
+		if ((c & 0xC0) != 0x80)
+			return 0;
+		codePoint = (codePoint << 6) | (c & 0x3F);
+	}
+	switch (continuation) {
+		case 1 :
+			if (codePoint < 0x80)
+				return 0;
+			break;
+		case 2 :
+			if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+				return 0;
+			break;
+		default :
+			if (codePoint < 0x10000 || codePoint > 0x10FFFF)
+				return 0;
+			break;
+	}
+	return continuation + 1;
+}
+
+
+bool is_valid_utf8_string(const std::string & text) {
 	std::size_t i = 0;
-	while (i < n) {
-		const unsigned char lead = static_cast<unsigned char>(text[i]);
-		std::size_t continuation;
+	while (i < text.size()) {
 		unsigned long codePoint;
-		if (lead < 0x80) {
-			++i;
-			continue;
-		}
-		else if ((lead & 0xE0) == 0xC0) {
-			continuation = 1;
-			codePoint = lead & 0x1F;
-		}
-		else if ((lead & 0xF0) == 0xE0) {
-			continuation = 2;
-			codePoint = lead & 0x0F;
-		}
-		else if ((lead & 0xF8) == 0xF0) {
-			continuation = 3;
-			codePoint = lead & 0x07;
-		}
-		else
+		const std::size_t length = utf8_character(text, i, codePoint);
+		if (length == 0 || codePoint == 0xFFFE || codePoint == 0xFFFF)
 			return false;
-		if (i + continuation >= n)	// sequence cut off by the end of the text
-			return false;
-		for (std::size_t k = 1; k <= continuation; ++k) {
-			const unsigned char c = static_cast<unsigned char>(text[i + k]);
-			if ((c & 0xC0) != 0x80)
-				return false;
-			codePoint = (codePoint << 6) | (c & 0x3F);
-		}
-		switch (continuation) {
-			case 1 :
-				if (codePoint < 0x80)
-					return false;
-				break;
-			case 2 :
-				if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF) ||
-					codePoint == 0xFFFE || codePoint == 0xFFFF)
-					return false;
-				break;
-			default :
-				if (codePoint < 0x10000 || codePoint > 0x10FFFF)
-					return false;
-				break;
-		}
-		i += continuation + 1;
+		i += length;
 	}
 	return true;
 }

@@ -50,6 +50,9 @@ std::string shorten_string(const std::string & text, unsigned int maxLen);
 std::string read_until_char_cut(std::string & text, char c);
 /*! Number of runs of non-white-space characters. */
 unsigned int count_tokens(const std::string & text);
+/*! Byte length of the well-formed UTF-8 character at text[i] (i < text.size()), its code point
+	in codePoint; 0 for a stray, cut-off or overlong sequence, a surrogate or beyond U+10FFFF. */
+std::size_t utf8_character(const std::string & text, std::size_t i, unsigned long & codePoint);
 /*! True when text is well-formed UTF-8 (no overlong forms, surrogates, U+FFFE/U+FFFF or beyond U+10FFFF). */
 bool is_valid_utf8_string(const std::string & text);
 /*! Escapes '&', '"', '<', '>' as entities and line feeds as "<br>". */

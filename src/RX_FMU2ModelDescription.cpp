@@ -171,29 +171,14 @@ void checkXmlText(const std::string & text, const char * what) {
 	const char * const FUNC_ID = "[FMU2ModelDescription::text]";
 	std::size_t i = 0;
 	while (i < text.size()) {
-		const unsigned char lead = static_cast<unsigned char>(text[i]);
-		std::size_t length = 1;
-		unsigned int cp = lead;
-		unsigned int minimum = 0;
-		if (lead >= 0xF0 && lead <= 0xF4) { length = 4; cp = lead & 0x07u; minimum = 0x10000; }
-		else if (lead >= 0xE0 && lead <= 0xEF) { length = 3; cp = lead & 0x0Fu; minimum = 0x800; }
-		else if (lead >= 0xC2 && lead <= 0xDF) { length = 2; cp = lead & 0x1Fu; minimum = 0x80; }
-		else if (lead >= 0x80)
-			length = 0;
-		for (std::size_t k = 1; length != 0 && k < length; ++k) {
-			const unsigned char c = i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
-			if ((c & 0xC0u) != 0x80u)
-				length = 0;
-			else
-				cp = (cp << 6) | (c & 0x3Fu);
-		}
-		// overlong forms, surrogates and code points beyond U+10FFFF are no UTF-8 either
-		if (length == 0 || cp < minimum || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+		unsigned long cp = 0;
+		const std::size_t length = ZEB::utf8_character(text, i, cp);
+		if (length == 0)
 			throw ZEB::Exception(ZEB::FormatString("The %1 of the model description is not valid UTF-8 at byte %2.")
 								 .arg(what).arg(static_cast<unsigned int>(i)), FUNC_ID);
 		if ((cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') || cp == 0xFFFE || cp == 0xFFFF) {
 			char code[8];
-			std::snprintf(code, sizeof(code), "%04X", cp);
+			std::snprintf(code, sizeof(code), "%04lX", cp);
 			throw ZEB::Exception(ZEB::FormatString("The %1 of the model description holds the character U+%2 at "
 												   "byte %3, which an XML document cannot hold.")
 								 .arg(what).arg(code).arg(static_cast<unsigned int>(i)), FUNC_ID);
