@@ -375,7 +375,7 @@ bool CalovindaModelInterface::takeJacobianUpdateRequest() {
 std::uint32_t CalovindaModelInterface::controllerPieces() const {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active) {
-		const std::uint32_t cooling = din.m_passiveCooling ? din.coolingPiece(m_coolingLoad) : DIN4108_2Assessment::PIECE_OFF;
+		const std::uint32_t cooling = din.m_passiveCooling ? din.coolingPiece(m_coolingLoad) : PIECE_OFF;
 		return din.heatingPiece(m_heatingLoad) | cooling << 8 | 1u << 16;
 	}
 	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);

@@ -97,7 +97,7 @@ void CoolingModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, dou
 }
 
 
-CoolingModel::Piece CoolingModel::piece(unsigned int h, double t, double TRoom, double coolingLoad) const {
+ControllerPiece CoolingModel::piece(unsigned int h, double t, double TRoom, double coolingLoad) const {
 	if (coolingLoad == 0)
 		return PIECE_OFF;
 	// the same product as in computeLoads, so equal unless a limit cut it

@@ -7,6 +7,7 @@
 
 #include "ZEB_LinearSpline.h"
 
+#include "RX_ControllerPiece.h"
 #include "RX_Schedule.h"
 
 class QXmlStreamReader;
@@ -31,13 +32,6 @@ public:
 		SIMPLE	= 1		///< Ideal cooling and dehumidification.
 	};
 
-	/*! The linear pieces of the load over the room air temperature. */
-	enum Piece : std::uint8_t {
-		PIECE_OFF,
-		PIECE_PROPORTIONAL,
-		PIECE_LIMITED
-	};
-
 	/*! Type NONE, 1200 W, no curve, set points 26 C (40 C outside 8-16 h and at weekends),
 		humidity set points 50 % (100 % outside 8-16 h and at weekends). */
 	CoolingModel();
@@ -56,7 +50,7 @@ public:
 	/*! The piece that the load coolingLoad [W] of the last load update, at hour h, time t [s] and
 		room air temperature TRoom [K], lies on; limited also by a power curve or by the power
 		taken for dehumidification. */
-	Piece piece(unsigned int h, double t, double TRoom, double coolingLoad) const;
+	ControllerPiece piece(unsigned int h, double t, double TRoom, double coolingLoad) const;
 
 	/*! Reads the "CoolingModel" element the reader stands on. Unknown children and splines are
 		skipped with a warning, an unknown model type keeps the type, an unreadable power gives 0.

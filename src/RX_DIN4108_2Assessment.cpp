@@ -249,14 +249,14 @@ double DIN4108_2Assessment::coolingLoad(double T) const {
 }
 
 
-DIN4108_2Assessment::Piece DIN4108_2Assessment::heatingPiece(double heatingLoad) const {
+ControllerPiece DIN4108_2Assessment::heatingPiece(double heatingLoad) const {
 	if (heatingLoad == 0)
 		return PIECE_OFF;
 	return heatingLoad == m_maximumHeatingPower ? PIECE_LIMITED : PIECE_PROPORTIONAL;
 }
 
 
-DIN4108_2Assessment::Piece DIN4108_2Assessment::coolingPiece(double coolingLoad) const {
+ControllerPiece DIN4108_2Assessment::coolingPiece(double coolingLoad) const {
 	if (coolingLoad == 0)
 		return PIECE_OFF;
 	return coolingLoad == -m_maximumPassiveCoolingPower ? PIECE_LIMITED : PIECE_PROPORTIONAL;

@@ -1,9 +1,9 @@
 #ifndef RX_DIN4108_2AssessmentH
 #define RX_DIN4108_2AssessmentH
 
-#include <cstdint>
-
 #include <QString>
+
+#include "RX_ControllerPiece.h"
 
 class QXmlStreamReader;
 class QXmlStreamWriter;
@@ -96,16 +96,10 @@ public:
 	void adjustSlope(double T, double heatingLoad);
 	/*! The same for m_slopeCooling and the reference temperature; coolingLoad <= 0. */
 	void adjustSlopeCooling(double T, double coolingLoad);
-	/*! The linear pieces of a controller's load over the room air temperature. */
-	enum Piece : std::uint8_t {
-		PIECE_OFF,
-		PIECE_PROPORTIONAL,
-		PIECE_LIMITED
-	};
 	/*! The piece that the heating load heatingLoad [W] of the last load update lies on. */
-	Piece heatingPiece(double heatingLoad) const;
+	ControllerPiece heatingPiece(double heatingLoad) const;
 	/*! The piece that the cooling load coolingLoad [W] of the last load update lies on. */
-	Piece coolingPiece(double coolingLoad) const;
+	ControllerPiece coolingPiece(double coolingLoad) const;
 
 	/*! Factor of the window's solar gain that the shading leaves (1 = unshaded) under rule
 		m_shadingControlType; q is direct plus diffuse radiation on the window [W/m2], orientation

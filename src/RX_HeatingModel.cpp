@@ -62,7 +62,7 @@ void HeatingModel::adjustSlope(unsigned int h, double t, double TRoom, double he
 }
 
 
-HeatingModel::Piece HeatingModel::piece(double heatingLoad) const {
+ControllerPiece HeatingModel::piece(double heatingLoad) const {
 	if (heatingLoad == 0)
 		return PIECE_OFF;
 	return heatingLoad == m_maxPower ? PIECE_LIMITED : PIECE_PROPORTIONAL;

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "RX_ControllerPiece.h"
 #include "RX_Schedule.h"
 
 class QXmlStreamReader;
@@ -28,13 +29,6 @@ public:
 		SIMPLE	= 1		///< Ideal proportional heating.
 	};
 
-	/*! The linear pieces of the load over the room air temperature. */
-	enum Piece : std::uint8_t {
-		PIECE_OFF,
-		PIECE_PROPORTIONAL,
-		PIECE_LIMITED
-	};
-
 	/*! Type NONE, 800 W, the default week profile of set points (16/20 C, 20 C at weekends). */
 	HeatingModel();
 
@@ -45,7 +39,7 @@ public:
 		neither off nor saturated. */
 	void adjustSlope(unsigned int h, double t, double TRoom, double heatingLoad);
 	/*! The piece that the load heatingLoad [W] of the last load update lies on. */
-	Piece piece(double heatingLoad) const;
+	ControllerPiece piece(double heatingLoad) const;
 
 	/*! Reads the "HeatingModel" element the reader stands on. Unknown children are skipped with a
 		warning, an unknown model type keeps the type, an unreadable power gives 0. */
