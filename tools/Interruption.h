@@ -4,12 +4,12 @@
 #include <csignal>
 #include <string>
 
-// What an interrupted run leaves behind: nothing. SIGINT and SIGTERM remove every registered
-// temporary file and directory tree, then end the process by the same signal, so the caller
-// (a shell, a build) sees the interruption.
+// What an interrupted run leaves behind: nothing. SIGINT, SIGTERM and SIGHUP remove every
+// registered temporary file and directory tree, then end the process by the same signal, so the
+// caller (a shell, a build) sees the interruption.
 namespace Interruption {
 
-/*! Installs the handlers of SIGINT and SIGTERM; once per process, before the first add. */
+/*! Installs the handlers of SIGINT, SIGTERM and SIGHUP; once per process, before the first add. */
 void install();
 
 /*! Registers an absolute path that a signal removes: a tree when tree is set, else one file.

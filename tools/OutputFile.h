@@ -6,9 +6,9 @@
 
 /*! A file the tool writes, which appears under its name complete or not at all: it is written
 	under a temporary name beside it and renamed into place by commit(). The temporary file goes
-	when the object goes uncommitted, and when SIGINT or SIGTERM ends the process. A target that
-	exists and is not a regular file (a device, a pipe) is written directly, as it cannot be
-	replaced. Every write is checked: a failure throws std::runtime_error naming the file and
+	when the object goes uncommitted, and when a signal ends the process (see Interruption). A
+	target that exists and is not a regular file (a device, a pipe) is written directly, as it
+	cannot be replaced. Every write is checked: a failure throws std::runtime_error naming the file and
 	the reason. */
 class OutputFile {
 public:

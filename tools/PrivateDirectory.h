@@ -5,7 +5,7 @@
 
 /*! A fresh directory of the owner alone below the system's temporary directory (or another
 	parent), removed with all it holds when the object goes, also when an exception passes, when
-	folders inside it were made read-only, and when SIGINT or SIGTERM ends the process (see
+	folders inside it were made read-only, and when a signal ends the process (see
 	Interruption). */
 class PrivateDirectory {
 public:
