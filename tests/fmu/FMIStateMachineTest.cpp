@@ -13,6 +13,7 @@
 namespace {
 
 using FMUHost::Library;
+using FMUHost::real;
 using FMUHost::Recorder;
 
 const fmi2ValueReference ROOM_AIR_TEMPERATURE = 1010;
@@ -34,12 +35,6 @@ protected:
 	bool setUp(fmi2Component c, double stopTime = -1) const {
 		return fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, stopTime >= 0 ? fmi2True : fmi2False, stopTime) == fmi2OK &&
 			   fmi.fmi2EnterInitializationMode(c) == fmi2OK && fmi.fmi2ExitInitializationMode(c) == fmi2OK;
-	}
-
-	double real(fmi2Component c, fmi2ValueReference vr) const {
-		double value = -1;
-		EXPECT_EQ(fmi.fmi2GetReal(c, &vr, 1, &value), fmi2OK);
-		return value;
 	}
 
 	const Library &					fmi = Library::instance();

@@ -164,6 +164,14 @@ inline fmi2Component instantiate(const char * name, fmi2Type type, const std::st
 	return c;
 }
 
+/*! The real variable vr of c, read as a host reads it; -1 (and a failed expectation) when the
+	read fails. */
+inline double real(fmi2Component c, fmi2ValueReference vr) {
+	double value = -1;
+	EXPECT_EQ(Library::instance().fmi2GetReal(c, &vr, 1, &value), fmi2OK);
+	return value;
+}
+
 /*! The serialised form of a new FMU state of c; empty when it cannot be made. */
 inline std::vector<char> serializedState(fmi2Component c) {
 	const Library & fmi = Library::instance();

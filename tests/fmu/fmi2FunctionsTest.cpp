@@ -20,6 +20,7 @@
 namespace {
 
 using FMUHost::Library;
+using FMUHost::real;
 using FMUHost::Recorder;
 
 const fmi2ValueReference ROOM_AIR_TEMPERATURE = 1010;
@@ -48,12 +49,6 @@ protected:
 	fmi2Component instantiate(const char * name, fmi2Type type, Recorder & recorder) {
 		return fmi.fmi2Instantiate(name, type, GUID, FMUHost::fileURI(m_resources.path() + "/").c_str(),
 								   &recorder.m_functions, fmi2False, fmi2True);
-	}
-
-	double real(fmi2Component c, fmi2ValueReference vr) {
-		double value = -1;
-		EXPECT_EQ(fmi.fmi2GetReal(c, &vr, 1, &value), fmi2OK);
-		return value;
 	}
 
 	const Library &					fmi = Library::instance();

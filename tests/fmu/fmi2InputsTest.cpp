@@ -13,6 +13,7 @@
 namespace {
 
 using FMUHost::Library;
+using FMUHost::real;
 using FMUHost::Recorder;
 
 /*! States of the box: 258 wall cells and the room air's energy; with the moisture balance each
@@ -59,12 +60,6 @@ protected:
 
 	void setReal(fmi2Component c, fmi2ValueReference vr, double value) {
 		EXPECT_EQ(fmi.fmi2SetReal(c, &vr, 1, &value), fmi2OK);
-	}
-
-	double real(fmi2Component c, fmi2ValueReference vr) {
-		double value = -1;
-		EXPECT_EQ(fmi.fmi2GetReal(c, &vr, 1, &value), fmi2OK);
-		return value;
 	}
 
 	/*! The start value that the model description declares for the input vr. */
