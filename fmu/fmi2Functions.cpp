@@ -625,7 +625,8 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 		eventInfo->valuesOfContinuousStatesChanged = fmi2False;
 		eventInfo->nextEventTimeDefined = fmi2False;
 		eventInfo->nextEventTime = 0;
-		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2NewDiscreteStates: at current time: %1").arg(d.m_tInput));
+		if (d.m_loggingOn)
+			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2NewDiscreteStates: at current time: %1").arg(d.m_tInput));
 		return fmi2OK;
 	});
 }
@@ -665,7 +666,10 @@ fmi2Status fmi2SetTime(fmi2Component c, fmi2Real time) {
 	return framed(c, "fmi2SetTime", Needs::Nothing, [&](InstanceData & d) {
 		if (!std::isfinite(time) || time < 0)
 			return refuse(d, ZEB::FormatString("fmi2SetTime: Invalid time point %1.").arg(time));
-		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetTime: Set time point: %1").arg(time));
+		// a host calls this and the next two for every evaluation of the derivatives: the texts
+		// are only made for a host that listens
+		if (d.m_loggingOn)
+			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetTime: Set time point: %1").arg(time));
 		d.m_tInput = time;
 		return fmi2OK;
 	});
@@ -674,8 +678,9 @@ fmi2Status fmi2SetTime(fmi2Component c, fmi2Real time) {
 
 fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t nx) {
 	return framed(c, "fmi2SetContinuousStates", Needs::ModelExchange, [&](InstanceData & d) {
-		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetContinuousStates: Set continuous states with size %1 "
-			"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_yInput.size())));
+		if (d.m_loggingOn)
+			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetContinuousStates: Set continuous states with size %1 "
+				"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_yInput.size())));
 		if (!checkStateArray(d, "fmi2SetContinuousStates", x, nx))
 			return fmi2Error;
 		for (std::size_t i = 0; i < nx; ++i)
@@ -691,8 +696,9 @@ fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t n
 fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx) {
 	return framed(c, "fmi2GetDerivatives", Needs::ModelExchange,
 		[&](InstanceData & d) {
-			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetDerivatives: Getting derivatives with size %1 "
-				"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_ydot.size())));
+			if (d.m_loggingOn)
+				d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetDerivatives: Getting derivatives with size %1 "
+					"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_ydot.size())));
 			if (!checkStateArray(d, "fmi2GetDerivatives", derivatives, nx))
 				return fmi2Error;
 			d.updateIfModified();
@@ -717,7 +723,9 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 fmi2Status fmi2GetEventIndicators(fmi2Component c, fmi2Real eventIndicators[], size_t ni) {
 	(void)eventIndicators;
 	return framed(c, "fmi2GetEventIndicators", Needs::Nothing, [&](InstanceData & d) {
-		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetEventIndicators: size %1").arg(static_cast<unsigned long>(ni)));
+		if (d.m_loggingOn)
+			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetEventIndicators: size %1")
+					 .arg(static_cast<unsigned long>(ni)));
 		return fmi2OK;
 	});
 }
