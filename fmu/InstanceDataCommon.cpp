@@ -22,9 +22,6 @@ const char * const InstanceDataCommon::GUID = RX::FMU2_GUID;
 
 namespace {
 
-/*! Value reference of the string parameter "ResultsRootDir". */
-const int RESULTS_ROOT_DIR_VR = 42;
-
 /*! Longest text sent to a host [bytes]: hosts cut or buffer messages (2048 bytes in one of them). */
 const std::size_t MAX_HOST_MESSAGE = 1000;
 
@@ -243,7 +240,8 @@ std::vector<InstanceDataCommon::HostMessage> InstanceDataCommon::takeHostMessage
 void InstanceDataCommon::setReal(int vr, double value) {
 	const char * const location = "[InstanceDataCommon::setReal]";
 	// only the inputs can be set: a value sent to an output or a state would be lost unseen
-	if (vr < RX::FMU2_ConvectiveThermalLoad || vr > RX::FMU2_LiquidWaterMassFlowRate) {
+	const RX::FMU2Variable * variable = RX::FMU2VariableOf(static_cast<unsigned int>(vr));
+	if (variable == nullptr || variable->m_type != RX::FMU2_Real || variable->m_causality != RX::FMU2_Input) {
 		const ZEB::FormatString text = ZEB::FormatString("fmi2SetReal: variable %1 is not an input.").arg(vr);
 		logger(fmi2Error, "error", text);
 		throw ZEB::Exception(text, location);
@@ -272,7 +270,7 @@ void InstanceDataCommon::setBoolean(int vr, bool value) {
 
 
 void InstanceDataCommon::setString(int vr, const char * value) {
-	if (vr == RESULTS_ROOT_DIR_VR)
+	if (vr == static_cast<int>(RX::FMU2_ResultsRootDir))
 		m_resultsRootDir = value;
 	else
 		m_fmuModel->setString(vr, value);
@@ -298,7 +296,8 @@ void InstanceDataCommon::getReal(int vr, double & value) {
 	bool provided = getStateReal(vr, value);
 	if (!provided) {
 		m_fmuModel->getReal(vr, value);
-		provided = vr >= RX::FMU2_AmbientTemperature && vr <= RX::FMU2_WaterVaporEnthalpyFlowOut;
+		const RX::FMU2Variable * variable = RX::FMU2VariableOf(static_cast<unsigned int>(vr));
+		provided = variable != nullptr && variable->m_causality == RX::FMU2_Output;
 	}
 	// a model driven out of its range must not hand the host a value that looks like a result
 	if (provided && !std::isfinite(value)) {
@@ -327,7 +326,7 @@ void InstanceDataCommon::getBoolean(int vr, bool & value) {
 
 
 void InstanceDataCommon::getString(int vr, const char *& value) {
-	if (vr == RESULTS_ROOT_DIR_VR) {
+	if (vr == static_cast<int>(RX::FMU2_ResultsRootDir)) {
 		value = m_resultsRootDir.c_str();
 		return;
 	}

@@ -1,6 +1,7 @@
 #ifndef RX_FMU2InputOutputDefinitionsH
 #define RX_FMU2InputOutputDefinitionsH
 
+#include <cstddef>
 #include <string>
 
 namespace RX {
@@ -38,18 +39,41 @@ enum FMU2Inputs {
 };
 
 /*! Value reference of the string parameter that names the results root directory. */
-const int FMU2_ResultsRootDir = 42;
+const unsigned int FMU2_ResultsRootDir = 42;
 /*! Value references of the states x[i] and their derivatives: offset + i. */
-const int FMU2_StateOffset = 10000;
-const int FMU2_DerivativeOffset = 20000;
+const unsigned int FMU2_StateOffset = 10000;
+const unsigned int FMU2_DerivativeOffset = 20000;
 
-/*! Indexed by value reference - 1001 (16 entries) and - 2001 (5 entries). */
-extern const char * const FMU2OutputNames[16];
-extern const char * const FMU2OutputDescriptions[16];
-extern const char * const FMU2OutputTypes[16];
-extern const char * const FMU2InputNames[5];
-extern const char * const FMU2InputDescriptions[5];
-extern const char * const FMU2InputTypes[5];
+/*! The FMI base types (the FMU has no Integer and no Boolean variables), the causalities (a
+	parameter has variability "fixed") and when the model description declares a variable: always,
+	with moisture (InterfaceDefinition flags & 0x30), with liquid water (flags & 0x20) or never. */
+enum FMU2BaseType { FMU2_Real, FMU2_Integer, FMU2_Boolean, FMU2_String };
+enum FMU2Causality { FMU2_Output, FMU2_Input, FMU2_Parameter };
+enum FMU2Declared { FMU2_Always, FMU2_WithMoisture, FMU2_WithLiquidWater, FMU2_Never };
+
+/*! One variable of the FMU besides the states and derivatives; the declared type is the
+	SimpleType of a Real (empty for the string parameter), the start value that of an input. */
+struct FMU2Variable {
+	unsigned int	m_valueReference;
+	const char *	m_name;
+	const char *	m_description;
+	FMU2BaseType	m_type;
+	const char *	m_declaredType;
+	FMU2Causality	m_causality;
+	double			m_start;
+	FMU2Declared	m_declared;
+};
+
+/*! Every variable besides the states and derivatives, in the order of the model description. */
+extern const FMU2Variable FMU2Variables[22];
+
+/*! The variable with value reference vr (states and derivatives excluded); null for none. */
+const FMU2Variable * FMU2VariableOf(unsigned int vr);
+/*! Whether the model description for the InterfaceDefinition flags declares variable. */
+bool FMU2IsDeclared(const FMU2Variable & variable, int flags);
+/*! Whether the model description for the InterfaceDefinition flags and a model of n unknowns
+	declares vr as a variable of type, the states x[i] and der(x[i]) included. */
+bool FMU2Declares(unsigned int vr, FMU2BaseType type, int flags, std::size_t n);
 
 /*! Name, description and declared type of a variable; the argument must be one of the
 	enumeration's values. */

@@ -262,43 +262,36 @@ FMU2ModelDescription::FMU2ModelDescription(CalovindaModel * model) :
 std::string FMU2ModelDescription::text(int flags) const {
 	checkXmlText(m_description, "description");
 	checkXmlText(m_resultsRootDir.str(), "results root directory");
-	const bool moisture = (flags & 0x30) != 0;
-	const bool liquidWater = (flags & 0x20) != 0;
 
 	// interface variables
 	unsigned int index = 1;
 	std::vector<unsigned int> outputIndices;
 	std::vector<unsigned int> inputIndices;
 	std::string interfaceText;
-	const auto addOutput = [&](FMU2Outputs vr) {
-		interfaceText += variableIndexComment(index) + modelOutputVariablesSection(vr);
-		outputIndices.push_back(index++);
-	};
-	const auto addInput = [&](FMU2Inputs vr, double start) {
-		interfaceText += variableIndexComment(index) + modelInputVariablesSection(vr, start);
-		inputIndices.push_back(index++);
-	};
-	for (int vr = FMU2_AmbientTemperature; vr <= FMU2_CoolingSetpointTemperature; ++vr)
-		addOutput(static_cast<FMU2Outputs>(vr));
-	// the model runs with no external load until the host sets one
-	addInput(FMU2_ConvectiveThermalLoad, 0);
-	addInput(FMU2_RadiantThermalLoad, 0);
-	if (moisture) {
-		addOutput(FMU2_ZoneMeanAirRelativeHumidity);
-		addOutput(FMU2_WaterVaporMassFlowRateOut);
-		addOutput(FMU2_WaterVaporEnthalpyFlowOut);
-		if (liquidWater)
-			addInput(FMU2_LiquidWaterMassFlowRate, 0);
+	for (const FMU2Variable & variable : FMU2Variables) {
+		if (!FMU2IsDeclared(variable, flags))
+			continue;
+		interfaceText += variableIndexComment(index);
+		if (variable.m_causality == FMU2_Output) {
+			interfaceText += modelOutputVariablesSection(static_cast<FMU2Outputs>(variable.m_valueReference));
+			outputIndices.push_back(index);
+		}
+		else if (variable.m_causality == FMU2_Input) {
+			interfaceText += modelInputVariablesSection(static_cast<FMU2Inputs>(variable.m_valueReference),
+														variable.m_start);
+			inputIndices.push_back(index);
+		}
+		else
+			interfaceText += scalarVariableStart(variable.m_name, variable.m_valueReference, variable.m_description,
+												 "fixed", "parameter") + ">\n"
+					"\t\t\t<String start=\"" + xmlEscaped(m_resultsRootDir.withoutExtension().str()) + "\"/>\n"
+					+ SCALAR_VARIABLE_END;
+		++index;
 	}
-	interfaceText += variableIndexComment(index)
-			+ scalarVariableStart("ResultsRootDir", FMU2_ResultsRootDir,
-								  "Root path for simulation results and log files.", "fixed", "parameter") + ">\n"
-			"\t\t\t<String start=\"" + xmlEscaped(m_resultsRootDir.withoutExtension().str()) + "\"/>\n"
-			+ SCALAR_VARIABLE_END;
 
 	// states and derivatives
 	const unsigned int n = m_model != nullptr ? m_model->m_n : 0;
-	const unsigned int first = index + 1;
+	const unsigned int first = index;
 	std::string statesText;
 	for (unsigned int i = 0; i < n; ++i)
 		statesText += variableIndexComment(first + i)

@@ -46,6 +46,7 @@
 #include "OutputFile.h"
 #include "PrivateDirectory.h"
 #include "RX_CalovindaModelFMU.h"
+#include "RX_FMU2InputOutputDefinitions.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
@@ -714,7 +715,7 @@ int runFMU(const Arguments & args) {
 	} freer{lib, c};
 
 	const std::string resultsRoot = work.path() + "/results";
-	const fmi2ValueReference resultsRootRef = 42;
+	const fmi2ValueReference resultsRootRef = RX::FMU2_ResultsRootDir;
 	const fmi2String resultsRootValue = resultsRoot.c_str();
 	check(lib.fmi2SetString(c, &resultsRootRef, 1, &resultsRootValue), "fmi2SetString");
 	double t = md.m_startTime;
