@@ -468,10 +468,10 @@ void InstanceData::deserializeFMUstate(void * state) {
 	std::uint64_t instanceWords[InstanceWords];
 	std::memcpy(instanceWords, static_cast<const char *>(state) + 8 + FingerprintWords*sizeof(std::uint64_t),
 				sizeof(instanceWords));
-	m_fmiState = static_cast<unsigned int>(instanceWords[0]);
-	// a state saved before the host's set-up: the model runs, the set-up calls must not start it again
-	if (m_fmiState == FMIInstantiated)
-		m_startedForFMUstate = true;
+	// restored before or during the host's set-up (or saved so): the set-up calls keep the run
+	const unsigned int saved = static_cast<unsigned int>(instanceWords[0]);
+	const unsigned int settingUp = FMIInstantiated | FMIInitializationMode | FMIRestored;
+	m_fmiState = (m_fmiState & settingUp) != 0 || (saved & settingUp & ~FMIInitializationMode) != 0 ? FMIRestored : saved;
 	m_externalInputVarsModified = instanceWords[1] != 0;
 
 	// getters before the next step see the restored time
@@ -536,23 +536,17 @@ std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) c
 			   .arg(static_cast<unsigned long>(size)).arg(static_cast<unsigned long>(m_fmuStateSize)).str();
 	std::uint64_t fmiState;
 	std::memcpy(&fmiState, bytes + 8 + sizeof(fingerprint), sizeof(fmiState));
-	if (fmiState == 0 || fmiState > FMIError || (fmiState & (fmiState - 1)) != 0 ||
+	if (fmiState == 0 || fmiState > FMIRestored || (fmiState & (fmiState - 1)) != 0 ||
 		(fmiState & (m_modelExchange ? FMIStepComplete : FMIEventMode | FMIContinuousTimeMode)) != 0)
 		return "it holds no valid FMI state.";
 	return std::string();
 }
 
 
-void InstanceData::initializeForFMUstate() {
-	if (m_modelReady || m_modelExchange || m_fmiState != FMIInstantiated)
-		return;
-	logger(fmi2OK, "progress", "Initializing the instance to restore an FMU state.");
-	// init() runs once: a failed start leaves the error state, as a failed initialisation does
-	m_fmiState = FMIError;
+void InstanceData::startModel() {
 	init();
-	computeFMUStateSize();
-	m_fmiState = FMIInstantiated;
-	m_startedForFMUstate = true;
+	if (!m_modelExchange)
+		computeFMUStateSize();
 }
 
 
@@ -560,7 +554,7 @@ bool InstanceData::startsAt(double startTime) {
 	if (sameTime(startTime, m_modelFMU.t0()))
 		return true;
 	// a host that restored a state before its set-up may start its experiment at the state's time
-	return m_startedForFMUstate && !m_modelExchange && sameTime(startTime, integratorTime());
+	return m_fmiState == FMIRestored && !m_modelExchange && sameTime(startTime, integratorTime());
 }
 
 

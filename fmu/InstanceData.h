@@ -52,10 +52,9 @@ public:
 		(size, build, project and its differing sections, climate data, solver choice, number of
 		unknowns); empty when they can. Touches nothing. */
 	std::string fmuStateRefusal(const void * data, std::size_t size) const;
-	/*! For a co-simulation instance still in the state instantiated: the initialisation of
-		fmi2EnterInitializationMode, so that a state from elsewhere can be restored into it. When
-		it fails, the instance is in the error state. */
-	void initializeForFMUstate();
+	/*! The initialisation of fmi2EnterInitializationMode, run once, also for a state restored into
+		a fresh instance: init() and, in co-simulation, the size of the FMU states. */
+	void startModel();
 
 	/*! Takes the experiment of fmi2SetupExperiment (times in [s]); the reason for refusing it,
 		empty when it is taken. The start time must be the project's (or, after a restore, the

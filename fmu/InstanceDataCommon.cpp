@@ -25,51 +25,77 @@ namespace {
 /*! Longest text sent to a host [bytes]: hosts cut or buffer messages (2048 bytes in one of them). */
 const std::size_t MAX_HOST_MESSAGE = 1000;
 
-/*! The FMI states a call is allowed in, for each kind of instance; calls not named here are
-	allowed in every state. Model exchange and co-simulation share the value and setup calls. */
-struct CallStates {
+typedef InstanceDataCommon IDC;
+
+/*! The FMI states a call is allowed in, for each kind of instance (0: not in this kind), whether
+	it needs an initialised model, the state it leaves when it succeeds (0: the state stays) and
+	whether a failure half-way leaves the error state. Rows in the order of FMICall. */
+struct CallRow {
 	const char *	m_function;
-	unsigned int	m_coSimulation;
-	unsigned int	m_modelExchange;
+	unsigned int	m_coSimulation, m_modelExchange;
+	bool			m_needsModel;
+	unsigned int	m_coSimulationAfter, m_modelExchangeAfter;
+	bool			m_failureIsError;
 };
 
-const unsigned int AFTER_SETUP = InstanceDataCommon::FMIInitializationMode | InstanceDataCommon::FMIStepComplete |
-	InstanceDataCommon::FMIEventMode | InstanceDataCommon::FMIContinuousTimeMode | InstanceDataCommon::FMITerminated |
-	InstanceDataCommon::FMIError;
-const unsigned int CS_SETTABLE = InstanceDataCommon::FMIInstantiated | InstanceDataCommon::FMIInitializationMode |
-	InstanceDataCommon::FMIStepComplete;
-const unsigned int ME_SETTABLE = InstanceDataCommon::FMIInstantiated | InstanceDataCommon::FMIInitializationMode |
-	InstanceDataCommon::FMIEventMode | InstanceDataCommon::FMIContinuousTimeMode;
-const unsigned int ME_RUNNING = InstanceDataCommon::FMIEventMode | InstanceDataCommon::FMIContinuousTimeMode;
+enum : unsigned int {
+	INST = InstanceDataCommon::FMIInstantiated, INIT = InstanceDataCommon::FMIInitializationMode,
+	STEP = InstanceDataCommon::FMIStepComplete, EVENT = InstanceDataCommon::FMIEventMode,
+	CONT = InstanceDataCommon::FMIContinuousTimeMode, TERM = InstanceDataCommon::FMITerminated,
+	ERR = InstanceDataCommon::FMIError, REST = InstanceDataCommon::FMIRestored,
+	PEND = InstanceDataCommon::FMIStepInProgress,
+	ANY = INST | INIT | STEP | EVENT | CONT | TERM | ERR | REST | PEND,
+	AFTER_SETUP = INIT | STEP | EVENT | CONT | TERM | ERR | REST,
+	CS_SET = INST | INIT | STEP | REST, ME_SET = INST | INIT | EVENT | CONT, ME_RUN = EVENT | CONT
+};
 
-const CallStates CALL_STATES[] = {
-	{"fmi2SetupExperiment",				InstanceDataCommon::FMIInstantiated,		InstanceDataCommon::FMIInstantiated},
-	{"fmi2EnterInitializationMode",		InstanceDataCommon::FMIInstantiated,		InstanceDataCommon::FMIInstantiated},
-	{"fmi2ExitInitializationMode",		InstanceDataCommon::FMIInitializationMode,	InstanceDataCommon::FMIInitializationMode},
+const CallRow CALLS[] = {
+	{"fmi2SetDebugLogging",					ANY, ANY, false, 0, 0, false},
+	{"fmi2SetupExperiment",					INST | REST, INST, false, 0, 0, false},
+	{"fmi2EnterInitializationMode",			INST | REST, INST, false, INIT, INIT, true},
+	{"fmi2ExitInitializationMode",			INIT | REST, INIT, false, STEP, EVENT, false},
 	// hosts clean up with fmi2Terminate after a failure as well
-	{"fmi2Terminate",	InstanceDataCommon::FMIStepComplete | InstanceDataCommon::FMIError, ME_RUNNING | InstanceDataCommon::FMIError},
-	{"fmi2GetReal",						AFTER_SETUP,	AFTER_SETUP},
-	{"fmi2GetInteger",					AFTER_SETUP,	AFTER_SETUP},
-	{"fmi2GetBoolean",					AFTER_SETUP,	AFTER_SETUP},
+	{"fmi2Terminate",						STEP | ERR | REST, ME_RUN | ERR, false, TERM, TERM, false},
+	{"fmi2Reset",							ANY, ANY, false, 0, 0, false},
+	{"fmi2GetReal",							AFTER_SETUP, AFTER_SETUP, false, 0, 0, false},
+	{"fmi2GetInteger",						AFTER_SETUP, AFTER_SETUP, false, 0, 0, false},
+	{"fmi2GetBoolean",						AFTER_SETUP, AFTER_SETUP, false, 0, 0, false},
 	// the results root is a parameter: it has its value from the start
-	{"fmi2GetString",	AFTER_SETUP | InstanceDataCommon::FMIInstantiated,	AFTER_SETUP | InstanceDataCommon::FMIInstantiated},
-	{"fmi2SetReal",						CS_SETTABLE,	ME_SETTABLE},
-	{"fmi2SetInteger",					CS_SETTABLE,	ME_SETTABLE},
-	{"fmi2SetBoolean",					CS_SETTABLE,	ME_SETTABLE},
-	{"fmi2SetString",					CS_SETTABLE,	ME_SETTABLE},
-	{"fmi2DoStep",						InstanceDataCommon::FMIStepComplete,	0},
-	{"fmi2SetRealInputDerivatives",		CS_SETTABLE,	0},
-	{"fmi2CancelStep",					InstanceDataCommon::FMIStepInProgress,	0},
-	{"fmi2EnterEventMode",				0,	ME_RUNNING},
-	{"fmi2NewDiscreteStates",			0,	InstanceDataCommon::FMIEventMode},
-	{"fmi2EnterContinuousTimeMode",		0,	InstanceDataCommon::FMIEventMode},
-	{"fmi2CompletedIntegratorStep",		0,	InstanceDataCommon::FMIContinuousTimeMode},
-	{"fmi2SetTime",						0,	ME_RUNNING},
-	{"fmi2SetContinuousStates",			0,	ME_RUNNING},
-	{"fmi2GetDerivatives",				0,	AFTER_SETUP},
-	{"fmi2GetEventIndicators",			0,	AFTER_SETUP},
-	{"fmi2GetContinuousStates",			0,	AFTER_SETUP},
+	{"fmi2GetString",						AFTER_SETUP | INST, AFTER_SETUP | INST, false, 0, 0, false},
+	{"fmi2SetReal",							CS_SET, ME_SET, false, 0, 0, false},
+	{"fmi2SetInteger",						CS_SET, ME_SET, false, 0, 0, false},
+	{"fmi2SetBoolean",						CS_SET, ME_SET, false, 0, 0, false},
+	{"fmi2SetString",						CS_SET, ME_SET, false, 0, 0, false},
+	{"fmi2GetFMUstate",						ANY, ANY, false, 0, 0, false},
+	{"fmi2SetFMUstate",						ANY, ANY, false, 0, 0, false},
+	{"fmi2FreeFMUstate",					ANY, ANY, false, 0, 0, false},
+	{"fmi2SerializedFMUstateSize",			ANY, ANY, false, 0, 0, false},
+	{"fmi2SerializeFMUstate",				ANY, ANY, false, 0, 0, false},
+	// a failed start of the model for the restore is a failed initialisation
+	{"fmi2DeSerializeFMUstate",				ANY, ANY, false, 0, 0, true},
+	{"fmi2GetDirectionalDerivative",		ANY, ANY, false, 0, 0, false},
+	{"fmi2EnterEventMode",					0, ME_RUN, false, 0, EVENT, false},
+	{"fmi2NewDiscreteStates",				0, EVENT, false, 0, 0, false},
+	{"fmi2EnterContinuousTimeMode",			0, EVENT, false, 0, CONT, false},
+	{"fmi2CompletedIntegratorStep",			0, CONT, true, 0, 0, false},
+	{"fmi2SetTime",							0, ME_RUN, false, 0, 0, false},
+	{"fmi2SetContinuousStates",				0, ME_RUN, true, 0, 0, false},
+	{"fmi2GetDerivatives",					0, AFTER_SETUP, true, 0, 0, false},
+	{"fmi2GetEventIndicators",				0, AFTER_SETUP, false, 0, 0, false},
+	{"fmi2GetContinuousStates",				0, AFTER_SETUP, true, 0, 0, false},
+	{"fmi2GetNominalsOfContinuousStates",	ANY, ANY, false, 0, 0, false},
+	{"fmi2SetRealInputDerivatives",			CS_SET, 0, false, 0, 0, false},
+	{"fmi2GetRealOutputDerivatives",		ANY, ANY, false, 0, 0, false},
+	// a step that fails half-way leaves the model between two times
+	{"fmi2DoStep",							STEP | REST, 0, true, STEP, 0, true},
+	{"fmi2CancelStep",						PEND, 0, false, 0, 0, false},
+	{"fmi2GetStatus",						ANY, ANY, false, 0, 0, false},
+	{"fmi2GetRealStatus",					ANY, ANY, false, 0, 0, false},
+	{"fmi2GetIntegerStatus",				ANY, ANY, false, 0, 0, false},
+	{"fmi2GetBooleanStatus",				ANY, ANY, false, 0, 0, false},
+	{"fmi2GetStringStatus",					ANY, ANY, false, 0, 0, false}
 };
+static_assert(sizeof(CALLS)/sizeof(CALLS[0]) == InstanceDataCommon::NumFMICalls, "one row per entry point");
 
 } // namespace
 
@@ -84,7 +110,6 @@ InstanceDataCommon::InstanceDataCommon(KADRIX::FMUModelInterface * fmuModel) :
 	m_modelReady(false),
 	m_logFileOpen(false),
 	m_fmiState(FMIInstantiated),
-	m_startedForFMUstate(false),
 	m_startTimeDefined(false),
 	m_startTime(0),
 	m_stopTimeDefined(false),
@@ -107,6 +132,7 @@ const char * InstanceDataCommon::fmiStateName(unsigned int state) {
 		case FMIContinuousTimeMode:	return "continuous time mode";
 		case FMITerminated:			return "terminated";
 		case FMIError:				return "error";
+		case FMIRestored:			return "restored";
 		case FMIStepInProgress:		return "step in progress";
 		default:					return "unknown";
 	}
@@ -124,22 +150,42 @@ std::string InstanceDataCommon::numberText(double value) {
 }
 
 
-std::string InstanceDataCommon::refusalInState(const char * function) const {
-	for (const CallStates & call : CALL_STATES) {
-		if (std::strcmp(call.m_function, function) != 0)
-			continue;
-		const unsigned int allowed = m_modelExchange ? call.m_modelExchange : call.m_coSimulation;
-		if (allowed == 0)
-			return std::string(function) + ": not available in " + (m_modelExchange ? "model exchange." : "co-simulation.");
-		// a model started for a restored FMU state still takes the host's set-up calls
-		const bool setupCall = std::strcmp(function, "fmi2SetupExperiment") == 0 ||
-							   std::strcmp(function, "fmi2EnterInitializationMode") == 0 ||
-							   std::strcmp(function, "fmi2ExitInitializationMode") == 0;
-		if ((allowed & m_fmiState) != 0 || (setupCall && m_startedForFMUstate))
-			return std::string();
-		return std::string(function) + ": not allowed in the FMI state '" + fmiStateName(m_fmiState) + "'.";
+const char * InstanceDataCommon::callName(FMICall call) {
+	return call < NumFMICalls ? CALLS[call].m_function : "unknown function";
+}
+
+
+bool InstanceDataCommon::admits(FMICall call, std::string & refusal) const {
+	if (call >= NumFMICalls) {
+		refusal = "Unknown function.";
+		return false;
 	}
-	return std::string();
+	const CallRow & row = CALLS[call];
+	const unsigned int allowed = m_modelExchange ? row.m_modelExchange : row.m_coSimulation;
+	if ((allowed & m_fmiState) != 0 && (m_modelReady || !row.m_needsModel))
+		return true;
+	if (row.m_needsModel && !m_modelReady)
+		refusal = std::string(row.m_function) + ": The model is not initialized.";
+	else if (allowed == 0)
+		refusal = std::string(row.m_function) + ": The instance was created for " +
+				  (m_modelExchange ? "model exchange." : "co-simulation.");
+	else
+		refusal = std::string(row.m_function) + ": not allowed in the FMI state '" + fmiStateName(m_fmiState) + "'.";
+	return false;
+}
+
+
+void InstanceDataCommon::afterCall(FMICall call, fmi2Status status, bool threw) {
+	if (call >= NumFMICalls)
+		return;
+	const CallRow & row = CALLS[call];
+	const unsigned int next = m_modelExchange ? row.m_modelExchangeAfter : row.m_coSimulationAfter;
+	if (threw) {
+		if (row.m_failureIsError)
+			m_fmiState = FMIError;
+	}
+	else if (next != 0 && (status == fmi2OK || status == fmi2Warning))
+		m_fmiState = next;
 }
 
 

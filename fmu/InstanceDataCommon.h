@@ -61,8 +61,26 @@ public:
 		FMITerminated			= 0x20,
 		/*! a step or the initialisation failed: only a restored FMU state brings the instance back */
 		FMIError				= 0x40,
+		/*! co-simulation: an FMU state was restored before the host's set-up was done; the host may
+			still run fmi2SetupExperiment and the initialisation, which keep the restored run */
+		FMIRestored				= 0x80,
 		/*! co-simulation: never entered, no step is left pending; only fmi2CancelStep asks for it */
-		FMIStepInProgress		= 0x80
+		FMIStepInProgress		= 0x100
+	};
+
+	/*! The entry points that work on an instance, as indices into the table of the states each
+		is allowed in. */
+	enum FMICall : unsigned int {
+		CallSetDebugLogging, CallSetupExperiment, CallEnterInitializationMode, CallExitInitializationMode,
+		CallTerminate, CallReset, CallGetReal, CallGetInteger, CallGetBoolean, CallGetString, CallSetReal,
+		CallSetInteger, CallSetBoolean, CallSetString, CallGetFMUstate, CallSetFMUstate, CallFreeFMUstate,
+		CallSerializedFMUstateSize, CallSerializeFMUstate, CallDeSerializeFMUstate, CallGetDirectionalDerivative,
+		CallEnterEventMode, CallNewDiscreteStates, CallEnterContinuousTimeMode, CallCompletedIntegratorStep,
+		CallSetTime, CallSetContinuousStates, CallGetDerivatives, CallGetEventIndicators, CallGetContinuousStates,
+		CallGetNominalsOfContinuousStates, CallSetRealInputDerivatives, CallGetRealOutputDerivatives, CallDoStep,
+		CallCancelStep, CallGetStatus, CallGetRealStatus, CallGetIntegerStatus, CallGetBooleanStatus,
+		CallGetStringStatus,
+		NumFMICalls
 	};
 
 	/*! fmuModel is only stored: the model may not be constructed yet. Creates the instance's
@@ -94,9 +112,13 @@ public:
 	/*! The nominal values of the numberOfStates() states. */
 	virtual void stateNominals(double * nominals) const { (void)nominals; }
 
-	/*! Why function cannot be called in the instance's FMI state, naming the call and the state;
-		empty when it can. A function the table does not name may be called in any state. */
-	std::string refusalInState(const char * function) const;
+	/*! The name of the entry point call, as messages show it. */
+	static const char * callName(FMICall call);
+	/*! Whether call may run now; when not, the reason, naming the call and the instance's state. */
+	bool admits(FMICall call, std::string & refusal) const;
+	/*! The FMI state after call: error when it failed half-way (threw) where the table says so,
+		the table's next state when it succeeded (fmi2OK or fmi2Warning). */
+	void afterCall(FMICall call, fmi2Status status, bool threw);
 	/*! A number as messages to the host show it, with 15 significant digits, "NaN" for not-a-number. */
 	static std::string numberText(double value);
 	/*! The name of an FMI state, as messages show it. */
@@ -174,18 +196,16 @@ public:
 	std::set<void *>					m_fmuStates;
 	/*! The FMU variable interface of the model inside the derived record. */
 	KADRIX::FMUModelInterface *			m_fmuModel;
-	/*! True once an initialisation succeeded: only then may the model be evaluated or stepped. */
+	/*! True once an initialisation succeeded: only then may the model be evaluated or stepped.
+		Set by the initialisation alone. */
 	bool								m_modelReady;
 	/*! True once setupMessageHandler opened the log file. */
 	bool								m_logFileOpen;
 	/*! Messages for the host's logger not yet taken by takeHostMessages(). */
 	mutable std::vector<HostMessage>	m_hostMessages;
-	/*! The instance's FMI state, one of FMIState; part of every FMU state. */
+	/*! The instance's FMI state, one of FMIState; part of every FMU state. Changed only by
+		afterCall() and by the restore of an FMU state. */
 	unsigned int						m_fmiState;
-	/*! The model was started by fmi2DeSerializeFMUstate, not by the host's initialisation: the
-		host may still run fmi2SetupExperiment and the initialisation, which then keep the model
-		and the restored state. Cleared by fmi2ExitInitializationMode and by the first step. */
-	bool								m_startedForFMUstate;
 	/*! The experiment of fmi2SetupExperiment: its start time [s] (checked against the project's
 		at the initialisation) and, when m_stopTimeDefined, its stop time [s], past which no
 		step may go. */

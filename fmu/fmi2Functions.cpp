@@ -72,30 +72,6 @@ private:
 	std::string										m_instanceName;
 };
 
-/*! What the instance must be ready for before a call's work runs. */
-enum class Needs {
-	Nothing,
-	/*! a successfully initialised model */
-	Model,
-	/*! an initialised co-simulation instance */
-	CoSimulation,
-	/*! an initialised model-exchange instance */
-	ModelExchange
-};
-
-/*! Why the instance cannot serve a call that needs this; null when it can. */
-const char * unreadyReason(const InstanceDataCommon & d, Needs needs) {
-	if (needs == Needs::Nothing)
-		return nullptr;
-	if (!d.m_modelReady)
-		return "The model is not initialized.";
-	if (needs == Needs::CoSimulation && d.m_modelExchange)
-		return "The instance was created for model exchange.";
-	if (needs == Needs::ModelExchange && !d.m_modelExchange)
-		return "The instance was created for co-simulation.";
-	return nullptr;
-}
-
 /*! Reports text as an error and gives fmi2Error. */
 fmi2Status refuse(const InstanceDataCommon & d, const ZEB::FormatString & text) {
 	d.logger(fmi2Error, "error", text);
@@ -107,25 +83,26 @@ ZEB::FormatString plainError(const char * function, const std::string & what) {
 	return ZEB::FormatString("%1: %2").arg(function).arg(what);
 }
 
-/*! Runs work(instance) for the entry point function and returns its status. A ZEB::Exception has
-	its message stack written to the instance's log; it and any other exception are reported to
-	the host with errorText(what) and give fmi2Error. */
+/*! Runs work(instance) for the entry point call, when the instance's FMI state admits it, and
+	returns its status; the FMI state then moves as the call's row says. A ZEB::Exception has its
+	message stack written to the instance's log; it and any other exception are reported to the
+	host with errorText(what) and give fmi2Error. */
 template <typename Work, typename ErrorText>
-fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && work, ErrorText && errorText) noexcept {
+fmi2Status framed(fmi2Component c, InstanceDataCommon::FMICall call, Work && work, ErrorText && errorText) noexcept {
 	if (c == nullptr)
 		return fmi2Error;
 	InstanceData & d = *static_cast<InstanceData *>(c);
 	fmi2Status status = fmi2Error;
 	try {
 		CallScope scope(d);
+		bool threw = true;
 		try {
-			const std::string refusal = d.refusalInState(function);
-			if (const char * reason = unreadyReason(d, needs))
-				status = refuse(d, plainError(function, reason));
-			else if (!refusal.empty())
+			std::string refusal;
+			if (!d.admits(call, refusal))
 				status = refuse(d, ZEB::FormatString("%1").arg(refusal));
 			else
 				status = work(d);
+			threw = false;
 		}
 		catch (const ZEB::Exception & ex) {
 			ex.writeMsgStackToError();
@@ -141,6 +118,7 @@ fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && w
 		catch (...) {
 			d.logger(fmi2Error, "error", errorText(std::string("Unknown exception.")));
 		}
+		d.afterCall(call, status, threw);
 	}
 	catch (...) {
 		// the report itself failed (no memory left): the status still tells the host
@@ -153,8 +131,9 @@ fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && w
 
 /*! framed() with the error text "<function>: <what>". */
 template <typename Work>
-fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && work) noexcept {
-	return framed(c, function, needs, std::forward<Work>(work),
+fmi2Status framed(fmi2Component c, InstanceDataCommon::FMICall call, Work && work) noexcept {
+	const char * function = InstanceDataCommon::callName(call);
+	return framed(c, call, std::forward<Work>(work),
 				  [function](const std::string & what) { return plainError(function, what); });
 }
 
@@ -162,11 +141,12 @@ fmi2Status framed(fmi2Component c, const char * function, Needs needs, Work && w
 	first failing reference, whose text "Error in <function>() for vr=.. and value=.." shows the
 	slot through show(text, i). */
 template <typename Value, typename Access, typename Show>
-fmi2Status valueLoop(fmi2Component c, const char * function, const fmi2ValueReference vr[], std::size_t nvr,
-					 Value * value, Access && access, Show && show) noexcept
+fmi2Status valueLoop(fmi2Component c, InstanceDataCommon::FMICall call, const fmi2ValueReference vr[],
+					 std::size_t nvr, Value * value, Access && access, Show && show) noexcept
 {
+	const char * function = InstanceDataCommon::callName(call);
 	std::size_t i = 0;
-	return framed(c, function, Needs::Nothing,
+	return framed(c, call,
 		[&](InstanceData & d) {
 			if (nvr > 0 && (vr == nullptr || value == nullptr))
 				return refuse(d, plainError(function, "Missing value reference or value array."));
@@ -197,16 +177,16 @@ bool checkStateArray(const InstanceDataCommon & d, const char * function, const 
 }
 
 /*! Logs a call of function that only reports itself. */
-fmi2Status logged(fmi2Component c, const char * function, const char * text) noexcept {
-	return framed(c, function, Needs::Nothing, [&](InstanceData & d) {
+fmi2Status logged(fmi2Component c, InstanceDataCommon::FMICall call, const char * text) noexcept {
+	return framed(c, call, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", text);
 		return fmi2OK;
 	});
 }
 
 /*! Refuses a call of function that this FMU does not provide. */
-fmi2Status unsupported(fmi2Component c, const char * function, const ZEB::FormatString & text) noexcept {
-	return framed(c, function, Needs::Nothing, [&](InstanceData & d) {
+fmi2Status unsupported(fmi2Component c, InstanceDataCommon::FMICall call, const ZEB::FormatString & text) noexcept {
+	return framed(c, call, [&](InstanceData & d) {
 		return refuse(d, text);
 	});
 }
@@ -214,10 +194,11 @@ fmi2Status unsupported(fmi2Component c, const char * function, const ZEB::Format
 /*! Answers a status query for kind s, reporting itself as function: fmi2Discard for any kind
 	but served (when answer() writes the value). */
 template <typename Answer>
-fmi2Status statusQuery(fmi2Component c, const char * function, const char * text, const void * value,
+fmi2Status statusQuery(fmi2Component c, InstanceDataCommon::FMICall call, const char * text, const void * value,
 					   Answer && answer) noexcept
 {
-	return framed(c, function, Needs::Nothing, [&](InstanceData & d) {
+	const char * function = InstanceDataCommon::callName(call);
+	return framed(c, call, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", text);
 		if (value == nullptr)
 			return refuse(d, plainError(function, "Missing value pointer."));
@@ -274,7 +255,7 @@ fmi2Status fmi2SetDebugLogging(fmi2Component c, fmi2Boolean loggingOn, size_t nC
 {
 	(void)nCategories;
 	(void)categories;
-	return framed(c, "fmi2SetDebugLogging", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallSetDebugLogging, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetDebugLogging: logging switched %1.")
 									 .arg(loggingOn != 0 ? "true" : "false"));
 		d.m_loggingOn = loggingOn == fmi2True;
@@ -364,7 +345,7 @@ fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fm
 	// the integrator's tolerances are the project's
 	(void)toleranceDefined;
 	(void)tolerance;
-	return framed(c, "fmi2SetupExperiment", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallSetupExperiment, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", "fmi2SetupExperiment: Call of setup experiment.");
 		const std::string refusal = d.setupExperiment(startTime, stopTimeDefined == fmi2True, stopTime);
 		if (!refusal.empty())
@@ -375,20 +356,12 @@ fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fm
 
 
 fmi2Status fmi2EnterInitializationMode(fmi2Component c) {
-	return framed(c, "fmi2EnterInitializationMode", Needs::Nothing,
+	return framed(c, InstanceDataCommon::CallEnterInitializationMode,
 		[&](InstanceData & d) {
 			d.logger(fmi2OK, "progress", "fmi2EnterInitializationMode: Go into initialization mode.");
-			if (d.m_startedForFMUstate) {
-				// started by a restore already: the restored state stays
-				if (d.m_fmiState == InstanceDataCommon::FMIInstantiated)
-					d.m_fmiState = InstanceDataCommon::FMIInitializationMode;
-				return fmi2OK;
-			}
-			d.m_fmiState = InstanceDataCommon::FMIError;
-			d.init();
-			if (!d.m_modelExchange)
-				d.computeFMUStateSize();
-			d.m_fmiState = InstanceDataCommon::FMIInitializationMode;
+			// a model started for a restored state keeps it
+			if (!d.m_modelReady)
+				d.startModel();
 			return fmi2OK;
 		},
 		[](const std::string &) { return ZEB::FormatString("Model initialization failed."); });
@@ -396,20 +369,16 @@ fmi2Status fmi2EnterInitializationMode(fmi2Component c) {
 
 
 fmi2Status fmi2ExitInitializationMode(fmi2Component c) {
-	return framed(c, "fmi2ExitInitializationMode", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallExitInitializationMode, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", "fmi2ExitInitializationMode: Go out from initialization mode.");
-		if (d.m_fmiState == InstanceDataCommon::FMIInitializationMode)
-			d.m_fmiState = d.m_modelExchange ? InstanceDataCommon::FMIEventMode : InstanceDataCommon::FMIStepComplete;
-		d.m_startedForFMUstate = false;
 		return fmi2OK;
 	});
 }
 
 
 fmi2Status fmi2Terminate(fmi2Component c) {
-	return framed(c, "fmi2Terminate", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallTerminate, [&](InstanceData & d) {
 		d.clearBuffers();
-		d.m_fmiState = InstanceDataCommon::FMITerminated;
 		d.logger(fmi2OK, "progress", "fmi2Terminate: Terminate model.");
 		return fmi2OK;
 	});
@@ -417,21 +386,21 @@ fmi2Status fmi2Terminate(fmi2Component c) {
 
 
 fmi2Status fmi2Reset(fmi2Component c) {
-	return unsupported(c, "fmi2Reset", ZEB::FormatString("fmi2Reset: Reset the whole model to default. Not implemented yet."));
+	return unsupported(c, InstanceDataCommon::CallReset, ZEB::FormatString("fmi2Reset: Reset the whole model to default. Not implemented yet."));
 }
 
 
 // *** values ***
 
 fmi2Status fmi2GetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Real value[]) {
-	return valueLoop(c, "fmi2GetReal", vr, nvr, value,
+	return valueLoop(c, InstanceDataCommon::CallGetReal, vr, nvr, value,
 		[&](InstanceData & d, std::size_t i) { d.getReal(static_cast<int>(vr[i]), value[i]); },
 		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
 }
 
 
 fmi2Status fmi2GetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Integer value[]) {
-	return valueLoop(c, "fmi2GetInteger", vr, nvr, value,
+	return valueLoop(c, InstanceDataCommon::CallGetInteger, vr, nvr, value,
 		[&](InstanceData & d, std::size_t i) { d.getInteger(static_cast<int>(vr[i]), value[i]); },
 		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
 }
@@ -440,7 +409,7 @@ fmi2Status fmi2GetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t
 fmi2Status fmi2GetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2Boolean value[]) {
 	// the model provides no booleans: an unknown reference reads false
 	bool current = false;
-	return valueLoop(c, "fmi2GetBoolean", vr, nvr, value,
+	return valueLoop(c, InstanceDataCommon::CallGetBoolean, vr, nvr, value,
 		[&](InstanceData & d, std::size_t i) {
 			current = false;
 			d.getBoolean(static_cast<int>(vr[i]), current);
@@ -452,7 +421,7 @@ fmi2Status fmi2GetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t
 
 fmi2Status fmi2GetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, fmi2String value[]) {
 	// the slot of a failing reference may hold anything: it is shown empty
-	return valueLoop(c, "fmi2GetString", vr, nvr, value,
+	return valueLoop(c, InstanceDataCommon::CallGetString, vr, nvr, value,
 		[&](InstanceData & d, std::size_t i) {
 			const char * text = "";
 			d.getString(static_cast<int>(vr[i]), text);
@@ -463,28 +432,28 @@ fmi2Status fmi2GetString(fmi2Component c, const fmi2ValueReference vr[], size_t 
 
 
 fmi2Status fmi2SetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2Real value[]) {
-	return valueLoop(c, "fmi2SetReal", vr, nvr, value,
+	return valueLoop(c, InstanceDataCommon::CallSetReal, vr, nvr, value,
 		[&](InstanceData & d, std::size_t i) { d.setReal(static_cast<int>(vr[i]), value[i]); },
 		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
 }
 
 
 fmi2Status fmi2SetInteger(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2Integer value[]) {
-	return valueLoop(c, "fmi2SetInteger", vr, nvr, value,
+	return valueLoop(c, InstanceDataCommon::CallSetInteger, vr, nvr, value,
 		[&](InstanceData & d, std::size_t i) { d.setInteger(static_cast<int>(vr[i]), value[i]); },
 		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
 }
 
 
 fmi2Status fmi2SetBoolean(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2Boolean value[]) {
-	return valueLoop(c, "fmi2SetBoolean", vr, nvr, value,
+	return valueLoop(c, InstanceDataCommon::CallSetBoolean, vr, nvr, value,
 		[&](InstanceData & d, std::size_t i) { d.setBoolean(static_cast<int>(vr[i]), value[i] == fmi2True); },
 		[&](ZEB::FormatString & text, std::size_t i) { text.arg(value[i]); });
 }
 
 
 fmi2Status fmi2SetString(fmi2Component c, const fmi2ValueReference vr[], size_t nvr, const fmi2String value[]) {
-	return valueLoop(c, "fmi2SetString", vr, nvr, value,
+	return valueLoop(c, InstanceDataCommon::CallSetString, vr, nvr, value,
 		[&](InstanceData & d, std::size_t i) {
 			if (value[i] == nullptr)
 				throw ZEB::Exception("Missing string value.", "[fmi2SetString]");
@@ -497,7 +466,7 @@ fmi2Status fmi2SetString(fmi2Component c, const fmi2ValueReference vr[], size_t 
 // *** FMU states: buffers of m_fmuStateSize bytes, live while in m_fmuStates ***
 
 fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
-	return framed(c, "fmi2GetFMUstate", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallGetFMUstate, [&](InstanceData & d) {
 		if (d.m_fmuStateSize == 0)
 			return refuse(d, ZEB::FormatString("fmi2GetFMUstate is called though FMU was not yet completely set up "
 											   "or serialization is not supported by this FMU."));
@@ -514,22 +483,17 @@ fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
 
 
 fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate) {
-	return framed(c, "fmi2SetFMUstate", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallSetFMUstate, [&](InstanceData & d) {
 		if (!isLive(d, FMUstate))
 			return invalidState(d, "fmi2SetFMUstate");
-		// a host that restores before or during its set-up still completes it
-		const bool settingUp = d.m_fmiState == InstanceDataCommon::FMIInstantiated ||
-							   d.m_fmiState == InstanceDataCommon::FMIInitializationMode;
 		d.deserializeFMUstate(FMUstate);
-		if (settingUp)
-			d.m_startedForFMUstate = true;
 		return fmi2OK;
 	});
 }
 
 
 fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
-	return framed(c, "fmi2FreeFMUstate", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallFreeFMUstate, [&](InstanceData & d) {
 		if (FMUstate == nullptr)
 			return fmi2OK;
 		if (!isLive(d, *FMUstate))
@@ -543,7 +507,7 @@ fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
 
 
 fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, size_t * size) {
-	return framed(c, "fmi2SerializedFMUstateSize", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallSerializedFMUstateSize, [&](InstanceData & d) {
 		if (!isLive(d, FMUstate))
 			return invalidState(d, "fmi2SerializedFMUstateSize");
 		if (size == nullptr)
@@ -555,7 +519,7 @@ fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, si
 
 
 fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate, fmi2Byte serializedState[], size_t size) {
-	return framed(c, "fmi2SerializeFMUstate", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallSerializeFMUstate, [&](InstanceData & d) {
 		if (!isLive(d, FMUstate))
 			return invalidState(d, "fmi2SerializeFMUstate");
 		if (serializedState == nullptr || size < d.m_fmuStateSize)
@@ -571,11 +535,14 @@ fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate, fmi2Byt
 fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedState[], size_t size,
 								   fmi2FMUstate * FMUstate)
 {
-	return framed(c, "fmi2DeSerializeFMUstate", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallDeSerializeFMUstate, [&](InstanceData & d) {
 		if (FMUstate == nullptr || (*FMUstate != nullptr && !isLive(d, *FMUstate)))
 			return invalidState(d, "fmi2DeSerializeFMUstate");
 		// a host restoring a saved run goes straight from fmi2Instantiate to here
-		d.initializeForFMUstate();
+		if (!d.m_modelReady && !d.m_modelExchange && d.m_fmiState == InstanceDataCommon::FMIInstantiated) {
+			d.logger(fmi2OK, "progress", "Initializing the instance to restore an FMU state.");
+			d.startModel();
+		}
 		const std::string refusal = d.fmuStateRefusal(serializedState, size);
 		if (!refusal.empty())
 			return refuse(d, ZEB::FormatString("fmi2DeSerializeFMUstate: the serialized state is not a state of this "
@@ -598,7 +565,7 @@ fmi2Status fmi2GetDirectionalDerivative(fmi2Component c, const fmi2ValueReferenc
 	(void)nKnown;
 	(void)dvKnown;
 	(void)dvUnknown;
-	return unsupported(c, "fmi2GetDirectionalDerivative",
+	return unsupported(c, InstanceDataCommon::CallGetDirectionalDerivative,
 					   ZEB::FormatString("fmi2GetDirectionalDerivative is called but not implemented"));
 }
 
@@ -606,16 +573,15 @@ fmi2Status fmi2GetDirectionalDerivative(fmi2Component c, const fmi2ValueReferenc
 // *** model exchange ***
 
 fmi2Status fmi2EnterEventMode(fmi2Component c) {
-	return framed(c, "fmi2EnterEventMode", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallEnterEventMode, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", "fmi2EnterEventMode: Enter into event mode.");
-		d.m_fmiState = InstanceDataCommon::FMIEventMode;
 		return fmi2OK;
 	});
 }
 
 
 fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
-	return framed(c, "fmi2NewDiscreteStates", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallNewDiscreteStates, [&](InstanceData & d) {
 		if (eventInfo == nullptr)
 			return refuse(d, plainError("fmi2NewDiscreteStates", "Missing event info."));
 		// the discrete changes (controller gains) happen in completed steps; the nominals never change
@@ -633,9 +599,8 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 
 
 fmi2Status fmi2EnterContinuousTimeMode(fmi2Component c) {
-	return framed(c, "fmi2EnterContinuousTimeMode", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallEnterContinuousTimeMode, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", "fmi2EnterContinuousTimeMode: Enter into continuous mode.");
-		d.m_fmiState = InstanceDataCommon::FMIContinuousTimeMode;
 		return fmi2OK;
 	});
 }
@@ -645,7 +610,7 @@ fmi2Status fmi2CompletedIntegratorStep(fmi2Component c, fmi2Boolean noSetFMUStat
 									   fmi2Boolean * enterEventMode, fmi2Boolean * terminateSimulation)
 {
 	(void)noSetFMUStatePriorToCurrentPoint;
-	return framed(c, "fmi2CompletedIntegratorStep", Needs::ModelExchange,
+	return framed(c, InstanceDataCommon::CallCompletedIntegratorStep,
 		[&](InstanceData & d) {
 			if (enterEventMode == nullptr || terminateSimulation == nullptr)
 				return refuse(d, plainError("fmi2CompletedIntegratorStep", "Missing result pointer."));
@@ -663,7 +628,7 @@ fmi2Status fmi2CompletedIntegratorStep(fmi2Component c, fmi2Boolean noSetFMUStat
 
 
 fmi2Status fmi2SetTime(fmi2Component c, fmi2Real time) {
-	return framed(c, "fmi2SetTime", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallSetTime, [&](InstanceData & d) {
 		if (!std::isfinite(time) || time < 0)
 			return refuse(d, ZEB::FormatString("fmi2SetTime: Invalid time point %1.").arg(time));
 		// a host calls this and the next two for every evaluation of the derivatives: the texts
@@ -677,7 +642,7 @@ fmi2Status fmi2SetTime(fmi2Component c, fmi2Real time) {
 
 
 fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t nx) {
-	return framed(c, "fmi2SetContinuousStates", Needs::ModelExchange, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallSetContinuousStates, [&](InstanceData & d) {
 		if (d.m_loggingOn)
 			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetContinuousStates: Set continuous states with size %1 "
 				"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_yInput.size())));
@@ -694,7 +659,7 @@ fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t n
 
 
 fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx) {
-	return framed(c, "fmi2GetDerivatives", Needs::ModelExchange,
+	return framed(c, InstanceDataCommon::CallGetDerivatives,
 		[&](InstanceData & d) {
 			if (d.m_loggingOn)
 				d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetDerivatives: Getting derivatives with size %1 "
@@ -722,7 +687,7 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 
 fmi2Status fmi2GetEventIndicators(fmi2Component c, fmi2Real eventIndicators[], size_t ni) {
 	(void)eventIndicators;
-	return framed(c, "fmi2GetEventIndicators", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallGetEventIndicators, [&](InstanceData & d) {
 		if (d.m_loggingOn)
 			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetEventIndicators: size %1")
 					 .arg(static_cast<unsigned long>(ni)));
@@ -732,7 +697,7 @@ fmi2Status fmi2GetEventIndicators(fmi2Component c, fmi2Real eventIndicators[], s
 
 
 fmi2Status fmi2GetContinuousStates(fmi2Component c, fmi2Real x[], size_t nx) {
-	return framed(c, "fmi2GetContinuousStates", Needs::ModelExchange, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallGetContinuousStates, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetContinuousStates: Getting continuous states with size %1 "
 			"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_yInput.size())));
 		if (!checkStateArray(d, "fmi2GetContinuousStates", x, nx))
@@ -744,7 +709,7 @@ fmi2Status fmi2GetContinuousStates(fmi2Component c, fmi2Real x[], size_t nx) {
 
 
 fmi2Status fmi2GetNominalsOfContinuousStates(fmi2Component c, fmi2Real x_nominal[], size_t nx) {
-	return framed(c, "fmi2GetNominalsOfContinuousStates", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallGetNominalsOfContinuousStates, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetNominalsOfContinuousStates: size: %1")
 									 .arg(static_cast<unsigned long>(nx)));
 		if (!checkStateArray(d, "fmi2GetNominalsOfContinuousStates", x_nominal, nx))
@@ -763,7 +728,7 @@ fmi2Status fmi2SetRealInputDerivatives(fmi2Component c, const fmi2ValueReference
 	(void)vr;
 	(void)order;
 	(void)value;
-	return framed(c, "fmi2SetRealInputDerivatives", Needs::Nothing, [&](InstanceData & d) {
+	return framed(c, InstanceDataCommon::CallSetRealInputDerivatives, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetRealInputDerivatives: size: %1")
 									 .arg(static_cast<unsigned long>(nvr)));
 		return fmi2OK;
@@ -777,7 +742,7 @@ fmi2Status fmi2GetRealOutputDerivatives(fmi2Component c, const fmi2ValueReferenc
 	(void)vr;
 	(void)order;
 	(void)value;
-	return unsupported(c, "fmi2GetRealOutputDerivatives", ZEB::FormatString("fmi2GetRealOutputDerivatives: "
+	return unsupported(c, InstanceDataCommon::CallGetRealOutputDerivatives, ZEB::FormatString("fmi2GetRealOutputDerivatives: "
 		"Output derivatives are not provided (size: %1).").arg(static_cast<unsigned long>(nvr)));
 }
 
@@ -785,18 +750,14 @@ fmi2Status fmi2GetRealOutputDerivatives(fmi2Component c, const fmi2ValueReferenc
 fmi2Status fmi2DoStep(fmi2Component c, fmi2Real currentCommunicationPoint, fmi2Real communicationStepSize,
 					  fmi2Boolean noSetFMUStatePriorToCurrentPoint)
 {
-	return framed(c, "fmi2DoStep", Needs::CoSimulation,
+	return framed(c, InstanceDataCommon::CallDoStep,
 		[&](InstanceData & d) {
 			const std::string refusal = d.stepRefusal(currentCommunicationPoint, communicationStepSize);
 			if (!refusal.empty())
 				return refuse(d, plainError("fmi2DoStep", refusal));
 			if (noSetFMUStatePriorToCurrentPoint == fmi2True)
 				d.clearBuffers();
-			// a step that fails half-way leaves the model between two times
-			d.m_fmiState = InstanceDataCommon::FMIError;
 			d.integrateTo(std::max(currentCommunicationPoint + communicationStepSize, d.integratorTime()));
-			d.m_fmiState = InstanceDataCommon::FMIStepComplete;
-			d.m_startedForFMUstate = false;
 			return fmi2OK;
 		},
 		[](const std::string & what) {
@@ -806,13 +767,13 @@ fmi2Status fmi2DoStep(fmi2Component c, fmi2Real currentCommunicationPoint, fmi2R
 
 
 fmi2Status fmi2CancelStep(fmi2Component c) {
-	return logged(c, "fmi2CancelStep", "fmi2CancelStep: cancel current step.");
+	return logged(c, InstanceDataCommon::CallCancelStep, "fmi2CancelStep: cancel current step.");
 }
 
 
 fmi2Status fmi2GetStatus(fmi2Component c, const fmi2StatusKind s, fmi2Status * value) {
 	// every step completes before fmi2DoStep returns
-	return statusQuery(c, "fmi2GetStatus", "fmi2GetStatus: get current status.", value, [&](InstanceData &) {
+	return statusQuery(c, InstanceDataCommon::CallGetStatus, "fmi2GetStatus: get current status.", value, [&](InstanceData &) {
 		if (s != fmi2DoStepStatus)
 			return false;
 		*value = fmi2OK;
@@ -822,7 +783,7 @@ fmi2Status fmi2GetStatus(fmi2Component c, const fmi2StatusKind s, fmi2Status * v
 
 
 fmi2Status fmi2GetRealStatus(fmi2Component c, const fmi2StatusKind s, fmi2Real * value) {
-	return statusQuery(c, "fmi2GetRealStatus", "fmi2GetRealStatus: get real status.", value, [&](InstanceData & d) {
+	return statusQuery(c, InstanceDataCommon::CallGetRealStatus, "fmi2GetRealStatus: get real status.", value, [&](InstanceData & d) {
 		if (s != fmi2LastSuccessfulTime || d.m_modelExchange || !d.m_modelReady)
 			return false;
 		*value = d.integratorTime();
@@ -833,13 +794,13 @@ fmi2Status fmi2GetRealStatus(fmi2Component c, const fmi2StatusKind s, fmi2Real *
 
 fmi2Status fmi2GetIntegerStatus(fmi2Component c, const fmi2StatusKind s, fmi2Integer * value) {
 	(void)s;
-	return statusQuery(c, "fmi2GetIntegerStatus", "fmi2GetIntegerStatus: get integer status.", value,
+	return statusQuery(c, InstanceDataCommon::CallGetIntegerStatus, "fmi2GetIntegerStatus: get integer status.", value,
 					   [](InstanceData &) { return false; });
 }
 
 
 fmi2Status fmi2GetBooleanStatus(fmi2Component c, const fmi2StatusKind s, fmi2Boolean * value) {
-	return statusQuery(c, "fmi2GetBooleanStatus", "fmi2GetBooleanStatus: get boolean status.", value,
+	return statusQuery(c, InstanceDataCommon::CallGetBooleanStatus, "fmi2GetBooleanStatus: get boolean status.", value,
 		[&](InstanceData &) {
 			if (s != fmi2Terminated)
 				return false;
@@ -851,7 +812,7 @@ fmi2Status fmi2GetBooleanStatus(fmi2Component c, const fmi2StatusKind s, fmi2Boo
 
 fmi2Status fmi2GetStringStatus(fmi2Component c, const fmi2StatusKind s, fmi2String * value) {
 	(void)s;
-	return statusQuery(c, "fmi2GetStringStatus", "fmi2GetStringStatus: get string status.", value,
+	return statusQuery(c, InstanceDataCommon::CallGetStringStatus, "fmi2GetStringStatus: get string status.", value,
 					   [](InstanceData &) { return false; });
 }
 
