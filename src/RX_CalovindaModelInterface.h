@@ -33,6 +33,9 @@ namespace RX {
 
 	The owner sets m_lesSolverName, m_integratorName and m_preconditionerName, then calls
 	readProject(), initClimate() and init().
+
+	The two exports, which no run calls, live in sources of their own with their templates:
+	RX_CalovindaModelInterfaceModelicaExport.cpp and RX_CalovindaModelInterfaceFMUExport.cpp.
 */
 class CalovindaModelInterface : public KADRIX::ModelInterface, public KADRIX::OutputScheduler, public CalovindaModel {
 public:

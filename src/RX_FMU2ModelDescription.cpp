@@ -13,7 +13,6 @@
 #include "ZEB_StringUtils.h"
 
 #include "RX_CalovindaModel.h"
-#include "RX_CalovindaModelInterface.h"
 #include "RX_Constants.h"
 
 namespace RX {
@@ -254,7 +253,9 @@ std::string modelStructureOutput(unsigned int index) {
 
 FMU2ModelDescription::FMU2ModelDescription(CalovindaModel * model) :
 	m_description("thermal and hygric room model"),
-	m_model(model)
+	m_model(model),
+	m_jacobianRowStarts(nullptr),
+	m_jacobianColumns(nullptr)
 {
 }
 
@@ -311,18 +312,18 @@ std::string FMU2ModelDescription::text(int flags) const {
 
 	// The solver's Jacobian pattern holds the true dependencies between the states; the inputs
 	// enter the room balance only, whose element comes last.
-	CalovindaModelInterface * adaptor = dynamic_cast<CalovindaModelInterface *>(m_model);
-	if (adaptor != nullptr && n > 0 && adaptor->m_ia.size() != n + 1)
-		adaptor->generateIndexVector();
+	const bool withPattern = m_jacobianRowStarts != nullptr && m_jacobianColumns != nullptr
+			&& m_jacobianRowStarts->size() == n + 1;
 	std::string derivativesText;
 	for (unsigned int i = 0; i < n; ++i) {
 		derivativesText += "\t\t\t<Unknown index=\"" + std::to_string(first + n + i) + "\"";
-		if (adaptor != nullptr) {
+		if (withPattern) {
+			const std::vector<std::uint32_t> & ia = *m_jacobianRowStarts;
 			std::vector<unsigned int> dependencies;
 			if (i + m_model->m_m >= n)
 				dependencies = inputIndices;
-			for (std::uint32_t k = adaptor->m_ia[i]; k < adaptor->m_ia[i + 1]; ++k)
-				dependencies.push_back(first + adaptor->m_ja[k]);
+			for (std::uint32_t k = ia[i]; k < ia[i + 1]; ++k)
+				dependencies.push_back(first + (*m_jacobianColumns)[k]);
 			std::sort(dependencies.begin(), dependencies.end());
 			std::string list;
 			for (const unsigned int d : dependencies)

@@ -1,7 +1,9 @@
 #ifndef RX_FMU2ModelDescriptionH
 #define RX_FMU2ModelDescriptionH
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ZEB_Path.h"
 
@@ -28,10 +30,10 @@ std::string modelStructureOutput(unsigned int index);
 /*! Writes the FMI 2.0 model description "modelDescription.xml" of the room model.
 
 	Built by the exporter for one write(), after the room model has been initialised (its number
-	of unknowns gives the states). The model is not owned. When it is the solver adaptor, the
-	derivatives' dependencies are taken from its Jacobian pattern (built here when the solver has
-	not built it yet) plus the inputs for the room's own rows; otherwise the dependencies are left
-	out, which declares every derivative to depend on everything. A null model has no states.
+	of unknowns gives the states). The model and the Jacobian pattern are not owned. With the
+	pattern the derivatives' dependencies are its columns plus the inputs for the room's own rows;
+	without it the dependencies are left out, which declares every derivative to depend on
+	everything. A null model has no states.
 */
 class FMU2ModelDescription {
 public:
@@ -54,6 +56,10 @@ public:
 	ZEB::Path			m_resultsRootDir;
 	/*! The initialised room model; not owned. */
 	CalovindaModel *	m_model;
+	/*! The CSR pattern of the model's Jacobian, row starts (n + 1) and column indices; not owned.
+		Null, or of another size than the model, leaves the dependencies out. */
+	const std::vector<std::uint32_t> *	m_jacobianRowStarts;
+	const std::vector<std::uint32_t> *	m_jacobianColumns;
 };
 
 } // namespace RX

@@ -171,7 +171,10 @@ TEST(RXFMU2ModelDescription, NumbersVariablesAndModelStructureByInterfaceFlags) 
 
 TEST(RXFMU2ModelDescription, DefinesEveryTypeAndUnitAndDeclaresTheTrueDependencies) {
 	FourUnknowns s;
-	const RX::FMU2ModelDescription md(&s.m_model);
+	s.m_model.generateIndexVector();
+	RX::FMU2ModelDescription md(&s.m_model);
+	md.m_jacobianRowStarts = &s.m_model.m_ia;
+	md.m_jacobianColumns = &s.m_model.m_ja;
 	const Parsed p(md.text(0x30));
 	ASSERT_EQ(p.m_error, "");
 	EXPECT_EQ(p.m_root.at(1), RX::FMU2_GUID);
