@@ -29,13 +29,13 @@ equation
   AmbientTemperature = temperatureCombiTable.y[1] + 273.15;
   relhumCombiTable.u[1] = time / 3600;
   AmbientRelativeHumidity = relhumCombiTable.y[1] / 100.0;
-  annotation(experiment(start = 0, stop = 31536000));
   annotation(
     Icon(coordinateSystem(extent={{-125,-125},{125,125}}),
       graphics={Bitmap(extent={{-106.7,-98.3},{106.7,98.3}}, imageSource="iVBORw0KGgoAAAANSUhEUgAAAEAAAAA7CAIAAABE7huLAAAAoElEQVR42u3YsQ2AMAxE0RuHIZiE
 mZiESaiZhJoKJggiMXLsfOkGuCeliE/bcYaOAAAAAAAAAACFXPsUDPA0LqdfwGv1PxhyaW9okFd7
 K4Mc25sY5Nu+3SD39o2GgQGG7VsMAAAA6KN9tYEnBADAsAA+cx0Awt8DGS6yDDdxhlUiwy6UYZlL
-so0yrwMAAOATYFnn0AEAAAAAAAAAAAAQODdR8QB5uU9/1AAAAABJRU5ErkJggg==")}));
+so0yrwMAAOATYFnn0AEAAAAAAAAAAAAQODdR8QB5uU9/1AAAAABJRU5ErkJggg==")}),
+    experiment(StartTime = 0, StopTime = 31536000));
 end Climate;
 
 )MO";

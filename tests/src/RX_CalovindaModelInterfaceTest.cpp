@@ -644,6 +644,69 @@ std::string streamed(double value) {
 	return strm.str();
 }
 
+/*! The text split at its separators outside brackets and strings, each piece trimmed. */
+std::vector<std::string> modelicaPieces(const std::string & text, char separator) {
+	std::vector<std::string> pieces(1);
+	int depth = 0;
+	for (std::size_t i = 0; i < text.size(); ++i) {
+		const char c = text[i];
+		if (c == '"') {
+			const std::size_t start = i;
+			for (++i; i < text.size() && text[i] != '"'; ++i)
+				i += text[i] == '\\';
+			pieces.back() += text.substr(start, i + 1 - start);
+			continue;
+		}
+		depth += (c == '(' || c == '{' || c == '[') - (c == ')' || c == '}' || c == ']');
+		if (c == separator && depth == 0)
+			pieces.emplace_back();
+		else
+			pieces.back() += c;
+	}
+	for (std::string & p : pieces)
+		p = QString::fromStdString(p).trimmed().toStdString();
+	return pieces;
+}
+
+/*! What a Modelica 3 parser refuses in the annotations of a class text: more than one class
+	annotation, one that is not the last element before "end", an experiment with other names
+	than the language's. Empty when there is nothing. */
+std::string annotationFault(const std::string & text) {
+	std::vector<std::string> statements = modelicaPieces(text, ';');
+	std::vector<std::size_t> annotations;
+	for (std::size_t i = 0; i < statements.size(); ++i) {
+		std::string & s = statements[i];
+		for (const std::string keyword : {"initial equation\n", "equation\n", "algorithm\n", "public\n", "protected\n"})
+			if (s.rfind(keyword, 0) == 0)
+				s = QString::fromStdString(s.substr(keyword.size())).trimmed().toStdString();
+		if (s.rfind("annotation", 0) == 0)
+			annotations.push_back(i);
+	}
+	if (annotations.size() > 1)
+		return std::to_string(annotations.size()) + " class annotations";
+	// the last piece is the empty one behind "end Name;"
+	if (annotations.size() == 1 && annotations[0] + 3 != statements.size())
+		return "a class annotation before the class's last element";
+	if (annotations.empty())
+		return "";
+	const std::string & annotation = statements[annotations[0]];
+	const std::size_t experiment = annotation.find("experiment(");
+	if (experiment == std::string::npos)
+		return "";
+	std::size_t end = experiment + 10;
+	for (int depth = 0; end < annotation.size(); ++end) {
+		depth += (annotation[end] == '(') - (annotation[end] == ')');
+		if (depth == 0)
+			break;
+	}
+	for (const std::string & argument : modelicaPieces(annotation.substr(experiment + 11, end - experiment - 11), ',')) {
+		const std::string name = QString::fromStdString(argument.substr(0, argument.find('='))).trimmed().toStdString();
+		if (name != "StartTime" && name != "StopTime" && name != "Interval" && name != "Tolerance")
+			return "the experiment names '" + name + "'";
+	}
+	return "";
+}
+
 } // namespace
 
 
@@ -708,6 +771,9 @@ TEST(RXCalovindaModelInterface, ExportsTheBoxAsAModelicaPackage) {
 	for (const std::string & name : names) {
 		SCOPED_TRACE(name);
 		EXPECT_EQ(TestSupport::readFile(dir + "/" + name).find("${"), std::string::npos);
+		if (name.size() > 3 && name.substr(name.size() - 3) == ".mo") {
+			EXPECT_EQ(annotationFault(TestSupport::readFile(dir + "/" + name)), "");
+		}
 	}
 }
 
