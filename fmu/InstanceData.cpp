@@ -327,6 +327,11 @@ std::size_t InstanceData::numberOfStates() const {
 }
 
 
+int InstanceData::interfaceFlags() const {
+	return m_modelReady ? m_modelFMU.m_room.m_interfaceDefinition : InstanceDataCommon::interfaceFlags();
+}
+
+
 double InstanceData::integratorTime() {
 	return m_modelFMU.integratorInterface()->t();
 }

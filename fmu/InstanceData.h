@@ -34,6 +34,7 @@ public:
 	void integrateTo(double tCommunicationIntervalEnd) override;
 	bool getStateReal(int vr, double & value) override;
 	std::size_t numberOfStates() const override;
+	int interfaceFlags() const override;
 	double integratorTime() override;
 	void stateNominals(double * nominals) const override;
 	bool completedIntegratorStep() override;

@@ -285,9 +285,10 @@ std::vector<InstanceDataCommon::HostMessage> InstanceDataCommon::takeHostMessage
 
 void InstanceDataCommon::setReal(int vr, double value) {
 	const char * const location = "[InstanceDataCommon::setReal]";
+	requireDeclared("fmi2SetReal", vr, RX::FMU2_Real);
 	// only the inputs can be set: a value sent to an output or a state would be lost unseen
 	const RX::FMU2Variable * variable = RX::FMU2VariableOf(static_cast<unsigned int>(vr));
-	if (variable == nullptr || variable->m_type != RX::FMU2_Real || variable->m_causality != RX::FMU2_Input) {
+	if (variable == nullptr || variable->m_causality != RX::FMU2_Input) {
 		const ZEB::FormatString text = ZEB::FormatString("fmi2SetReal: variable %1 is not an input.").arg(vr);
 		logger(fmi2Error, "error", text);
 		throw ZEB::Exception(text, location);
@@ -304,23 +305,37 @@ void InstanceDataCommon::setReal(int vr, double value) {
 
 
 void InstanceDataCommon::setInteger(int vr, int value) {
+	requireDeclared("fmi2SetInteger", vr, RX::FMU2_Integer);
 	m_fmuModel->setInteger(vr, value);
 	m_externalInputVarsModified = true;
 }
 
 
 void InstanceDataCommon::setBoolean(int vr, bool value) {
+	requireDeclared("fmi2SetBoolean", vr, RX::FMU2_Boolean);
 	m_fmuModel->setBoolean(vr, value);
 	m_externalInputVarsModified = true;
 }
 
 
 void InstanceDataCommon::setString(int vr, const char * value) {
+	requireDeclared("fmi2SetString", vr, RX::FMU2_String);
 	if (vr == static_cast<int>(RX::FMU2_ResultsRootDir))
 		m_resultsRootDir = value;
 	else
 		m_fmuModel->setString(vr, value);
 	m_externalInputVarsModified = true;
+}
+
+
+void InstanceDataCommon::requireDeclared(const char * function, int vr, RX::FMU2BaseType type) const {
+	if (vr >= 0 && RX::FMU2Declares(static_cast<unsigned int>(vr), type, interfaceFlags(), numberOfStates()))
+		return;
+	static const char * const TYPE_NAMES[] = {"Real", "Integer", "Boolean", "String"};
+	const ZEB::FormatString text = ZEB::FormatString("%1: variable %2 is not a %3 variable of this FMU.")
+								   .arg(function).arg(static_cast<unsigned int>(vr)).arg(TYPE_NAMES[type]);
+	logger(fmi2Error, "error", text);
+	throw ZEB::Exception(text, "[InstanceDataCommon::requireDeclared]");
 }
 
 
@@ -337,6 +352,7 @@ void InstanceDataCommon::requireValues(const char * function, int vr) const {
 void InstanceDataCommon::getReal(int vr, double & value) {
 	// a model whose initialisation failed has only the values of its construction
 	requireValues("fmi2GetReal", vr);
+	requireDeclared("fmi2GetReal", vr, RX::FMU2_Real);
 	if (m_modelExchange)
 		updateIfModified();
 	bool provided = getStateReal(vr, value);
@@ -357,6 +373,7 @@ void InstanceDataCommon::getReal(int vr, double & value) {
 
 void InstanceDataCommon::getInteger(int vr, int & value) {
 	requireValues("fmi2GetInteger", vr);
+	requireDeclared("fmi2GetInteger", vr, RX::FMU2_Integer);
 	if (m_modelExchange)
 		updateIfModified();
 	m_fmuModel->getInteger(vr, value);
@@ -365,6 +382,7 @@ void InstanceDataCommon::getInteger(int vr, int & value) {
 
 void InstanceDataCommon::getBoolean(int vr, bool & value) {
 	requireValues("fmi2GetBoolean", vr);
+	requireDeclared("fmi2GetBoolean", vr, RX::FMU2_Boolean);
 	if (m_modelExchange)
 		updateIfModified();
 	m_fmuModel->getBoolean(vr, value);
@@ -372,6 +390,7 @@ void InstanceDataCommon::getBoolean(int vr, bool & value) {
 
 
 void InstanceDataCommon::getString(int vr, const char *& value) {
+	requireDeclared("fmi2GetString", vr, RX::FMU2_String);
 	if (vr == static_cast<int>(RX::FMU2_ResultsRootDir)) {
 		value = m_resultsRootDir.c_str();
 		return;

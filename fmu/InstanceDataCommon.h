@@ -9,6 +9,8 @@
 
 #include "fmi2Functions.h"
 
+#include "RX_FMU2InputOutputDefinitions.h"
+
 namespace ZEB {
 class FormatString;
 class MessageHandler;
@@ -105,6 +107,9 @@ public:
 	/*! The state x[i] (value reference 10000 + i) or its derivative (20000 + i) of the model, as the
 		model description declares them; false for any other reference. */
 	virtual bool getStateReal(int vr, double & value) { (void)vr; (void)value; return false; }
+	/*! The room's InterfaceDefinition flags, which decide the model description's variables;
+		before the project is read every optional variable counts as declared. */
+	virtual int interfaceFlags() const { return 0x30; }
 	/*! Number of continuous states of the initialised model; 0 before. */
 	virtual std::size_t numberOfStates() const { return 0; }
 	/*! The integrator's time [s] in co-simulation. */
@@ -142,6 +147,9 @@ public:
 	/*! Refuses (logs and throws ZEB::Exception) the reading of variable vr by function while no
 		initialisation has succeeded: the model then holds no values of the run. */
 	void requireValues(const char * function, int vr) const;
+	/*! Refuses (logs and throws ZEB::Exception) variable vr in function unless the instance's
+		model description declares it as a variable of type. */
+	void requireDeclared(const char * function, int vr, RX::FMU2BaseType type) const;
 	/*! In model exchange the getters first bring the model up to date. */
 	void getReal(int vr, double & value);
 	void getInteger(int vr, int & value);

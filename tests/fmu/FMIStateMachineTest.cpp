@@ -71,6 +71,25 @@ TEST_F(FMIStateMachineTest, RefusesCallsTheFMIStateForbidsNamingCallAndState) {
 	EXPECT_TRUE(recorder.received("fmi2SetReal: variable 1010 is not an input.")) << recorder.messages();
 	EXPECT_TRUE(recorder.received("fmi2SetReal: variable 10000 is not an input."));
 	EXPECT_EQ(real(c, ROOM_AIR_TEMPERATURE), T0);
+	// references this room's description does not declare for the type are refused, naming them;
+	// the states, derivatives and the results root it declares work
+	const fmi2ValueReference five = 5, humidity = 1014, vapourIn = 2003, seven = 7;
+	double slot = 0;
+	fmi2Integer integer = 7;
+	fmi2Boolean flag = fmi2True;
+	EXPECT_EQ(fmi.fmi2GetReal(c, &five, 1, &slot), fmi2Error);
+	EXPECT_EQ(fmi.fmi2GetReal(c, &humidity, 1, &slot), fmi2Error);
+	EXPECT_EQ(fmi.fmi2SetReal(c, &vapourIn, 1, &hot[0]), fmi2Error);
+	EXPECT_EQ(fmi.fmi2SetInteger(c, &seven, 1, &integer), fmi2Error);
+	EXPECT_EQ(fmi.fmi2GetInteger(c, &seven, 1, &integer), fmi2Error);
+	EXPECT_EQ(fmi.fmi2GetBoolean(c, &seven, 1, &flag), fmi2Error);
+	EXPECT_EQ(fmi.fmi2GetString(c, &texts[1], 1, &text), fmi2Error);
+	EXPECT_TRUE(recorder.received("fmi2GetReal: variable 5 is not a Real variable of this FMU.")) << recorder.messages();
+	const fmi2ValueReference declared[2] = {10000 + 258, 20000 + 258};
+	double values[2] = {0, 0};
+	EXPECT_EQ(fmi.fmi2GetReal(c, declared, 2, values), fmi2OK);
+	EXPECT_GT(values[0], 0);
+	EXPECT_EQ(fmi.fmi2GetString(c, &texts[0], 1, &text), fmi2OK);
 
 	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2OK) << recorder.messages();
 	// every step completes within fmi2DoStep: none is left to cancel

@@ -105,15 +105,15 @@ TEST_F(Fmi2InputsTest, TwoThermalLoadsAddTheirSumToTheRoomsEnergyRateAndWarmIt) 
 	EXPECT_EQ(real(c, RX::FMU2_ConvectiveThermalLoad), 2000);
 	EXPECT_EQ(real(c, RX::FMU2_RadiantThermalLoad), 2000);
 
-	// the FMU has no integer or boolean variables: setting them changes nothing, reading them
-	// leaves the host's slot
+	// the FMU has no integer or boolean variables: setting them is refused and changes nothing,
+	// reading them leaves the host's slot
 	const fmi2ValueReference vr = RX::FMU2_ConvectiveThermalLoad;
 	const fmi2Integer count = 7;
 	const fmi2Boolean on = fmi2True;
-	EXPECT_EQ(fmi.fmi2SetInteger(c, &vr, 1, &count), fmi2OK);
-	EXPECT_EQ(fmi.fmi2SetBoolean(c, &vr, 1, &on), fmi2OK);
+	EXPECT_EQ(fmi.fmi2SetInteger(c, &vr, 1, &count), fmi2Error);
+	EXPECT_EQ(fmi.fmi2SetBoolean(c, &vr, 1, &on), fmi2Error);
 	fmi2Integer slot = 4711;
-	EXPECT_EQ(fmi.fmi2GetInteger(c, &vr, 1, &slot), fmi2OK);
+	EXPECT_EQ(fmi.fmi2GetInteger(c, &vr, 1, &slot), fmi2Error);
 	EXPECT_EQ(slot, 4711);
 	EXPECT_EQ(derivatives(c, N_THERMAL), after);
 	EXPECT_EQ(real(c, RX::FMU2_ConvectiveThermalLoad), 2000);
@@ -159,17 +159,19 @@ TEST_F(Fmi2InputsTest, MoistureInputsFeedTheRoomAirsVapourAndEnergyBalances) {
 	Recorder me;
 	fmi2Component c = startContinuousTime("me", me, N_MOISTURE);
 	const std::vector<double> before = derivatives(c, N_MOISTURE);
-	setReal(c, RX::FMU2_LiquidWaterMassFlowRate, 1e-4);
-	setReal(c, RX::FMU2_WaterVaporMassFlowRateIn, 2e-4);
-	setReal(c, RX::FMU2_WaterVaporEnthalpyFlowIn, 500);
+	setReal(c, RX::FMU2_LiquidWaterMassFlowRate, 3e-4);
+	// the vapour inputs share the outputs' names: no description declares them, no host sets them
+	for (const fmi2ValueReference vr : {RX::FMU2_WaterVaporMassFlowRateIn, RX::FMU2_WaterVaporEnthalpyFlowIn}) {
+		const double value = 500;
+		EXPECT_EQ(fmi.fmi2SetReal(c, &vr, 1, &value), fmi2Error);
+	}
 	const std::vector<double> after = derivatives(c, N_MOISTURE);
 	// the room's states are its energy and its vapour mass, the last two
-	EXPECT_NEAR(after[N_MOISTURE - 2] - before[N_MOISTURE - 2], 500, 1e-6);
+	EXPECT_NEAR(after[N_MOISTURE - 2] - before[N_MOISTURE - 2], 0, 1e-6);
 	EXPECT_NEAR(after[N_MOISTURE - 1] - before[N_MOISTURE - 1], 3e-4, 1e-15);
 	EXPECT_DOUBLE_EQ(real(c, RX::FMU2_WaterVaporMassFlowRateOut), 3e-4);
-	EXPECT_EQ(real(c, RX::FMU2_WaterVaporEnthalpyFlowOut), 500);
-	EXPECT_EQ(real(c, RX::FMU2_LiquidWaterMassFlowRate), 1e-4);
-	EXPECT_EQ(real(c, RX::FMU2_WaterVaporMassFlowRateIn), 2e-4);
+	EXPECT_EQ(real(c, RX::FMU2_WaterVaporEnthalpyFlowOut), 0);
+	EXPECT_EQ(real(c, RX::FMU2_LiquidWaterMassFlowRate), 3e-4);
 	fmi.fmi2FreeInstance(c);
 
 	// a co-simulated hour with 0.36 kg of water more leaves the room air more humid
