@@ -265,13 +265,13 @@ void InstanceDataCommon::deliverToHost(const Callbacks & callbacks, const std::s
 
 
 void InstanceDataCommon::logger(fmi2Status status, const char * category, const ZEB::FormatString & msg) const {
-	if (m_loggingOn)
+	if (m_loggingOn || status == fmi2Error || status == fmi2Fatal)
 		m_hostMessages.push_back(HostMessage{status, category, msg.str()});
 }
 
 
 void InstanceDataCommon::logger(fmi2Status status, const char * category, const char * msg) const {
-	if (m_loggingOn)
+	if (m_loggingOn || status == fmi2Error || status == fmi2Fatal)
 		m_hostMessages.push_back(HostMessage{status, category, msg});
 }
 

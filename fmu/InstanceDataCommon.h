@@ -132,8 +132,8 @@ public:
 	/*! Copies the host's table. */
 	void setCallbacks(const fmi2CallbackFunctions & functions);
 
-	/*! While logging is on, keeps the text of msg for the host's logger; category must be a
-		literal. */
+	/*! Keeps the text of msg for the host's logger while logging is on, and always for an error:
+		a host that switched logging off still learns why a call failed. category must be a literal. */
 	void logger(fmi2Status status, const char * category, const ZEB::FormatString & msg) const;
 	void logger(fmi2Status status, const char * category, const char * msg) const;
 	/*! The messages kept for the host since the last call, in order; the record keeps none. */

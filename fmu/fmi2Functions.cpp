@@ -277,8 +277,7 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
 	const std::string name = instanceName != nullptr ? instanceName : "";
 	try {
 		if (name.empty()) {
-			if (loggingOn != 0)
-				InstanceDataCommon::sendToHost(callbacks, name, fmi2Error, "error", "fmi2Instantiate: Missing instance name.");
+			InstanceDataCommon::sendToHost(callbacks, name, fmi2Error, "error", "fmi2Instantiate: Missing instance name.");
 			return nullptr;
 		}
 		if (fmuGUID == nullptr || std::strcmp(fmuGUID, InstanceDataCommon::GUID) != 0) {
