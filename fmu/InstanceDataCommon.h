@@ -142,7 +142,8 @@ public:
 	void setReal(int vr, double value);
 	void setInteger(int vr, int value);
 	void setBoolean(int vr, bool value);
-	/*! Value reference 42 sets m_resultsRootDir; value must not be null. */
+	/*! Value reference 42 sets m_resultsRootDir, after the initialisation only to the root in
+		use ("fixed"); value must not be null. */
 	void setString(int vr, const char * value);
 	/*! Refuses (logs and throws ZEB::Exception) the reading of variable vr by function while no
 		initialisation has succeeded: the model then holds no values of the run. */
