@@ -253,7 +253,8 @@ void InstanceData::init() {
 	}
 	computeFingerprint(projectFile);
 
-	m_tInput = 0;
+	// model exchange: values and derivatives before the host's first time are the start time's
+	m_tInput = m_modelFMU.t0();
 	const double * y = m_modelFMU.y0();
 	const unsigned int n = m_modelFMU.n();
 	if (m_modelExchange) {

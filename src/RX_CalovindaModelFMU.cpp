@@ -105,7 +105,10 @@ void CalovindaModelFMU::init(const ZEB::Path & projectFile, const ZEB::Path & re
 		initClimate(QString::fromStdString(resourcePath), QString());
 		CalovindaModelInterface::init(m_db);
 
-		updateClimate();
+		// the model's own start is 0 s; its first values are those of the project's start
+		if (setTime(t0()) != CalculationSuccess)
+			throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at the start time %1 s.").arg(t0()),
+								 "[CalovindaModelFMU::init]");
 		updateStates();
 		updateLoads();
 		// the initial derivatives carry no heating, cooling or mechanical ventilation heat

@@ -222,19 +222,39 @@ TEST_F(FMIStateMachineTest, StartsAtTheProjectsStartTimeAndRefusesAnother) {
 	EXPECT_TRUE(recorder.received("fmi2GetReal: variable 1010 has no value in the FMI state 'error'."));
 	fmi.fmi2FreeInstance(c);
 
-	// a project that starts on its second day, run as a host does with the default experiment
+	// a project that starts on day 30, run as a host does with the default experiment: its first
+	// values are those of its start time, as a model-exchange instance's at that time
 	TestSupport::TempDirectory later("fsmlater");
-	FMUHost::writeResources(later.path(), [](RX::Room & room, RX::Database &) { room.m_simulationStartTime = 86400; });
+	const double start = 2592000;
+	FMUHost::writeResources(later.path(), [&](RX::Room & room, RX::Database &) { room.m_simulationStartTime = start; });
 	Recorder second;
 	c = instantiate("later", second, fmi2CoSimulation, later.path());
-	ASSERT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, 86400, fmi2True, 31536000), fmi2OK);
+	ASSERT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, start, fmi2True, 31536000), fmi2OK);
 	ASSERT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << second.messages();
 	ASSERT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2OK);
+	const double ambient = real(c, 1001), sunHeight = real(c, 1004);
 	EXPECT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2Error);
-	ASSERT_EQ(fmi.fmi2DoStep(c, 86400, 3600, fmi2True), fmi2OK) << second.messages();
+	ASSERT_EQ(fmi.fmi2DoStep(c, start, 3600, fmi2True), fmi2OK) << second.messages();
 	double t = 0;
 	ASSERT_EQ(fmi.fmi2GetRealStatus(c, fmi2LastSuccessfulTime, &t), fmi2OK);
-	EXPECT_EQ(t, 90000);
+	EXPECT_EQ(t, start + 3600);
+	fmi.fmi2FreeInstance(c);
+
+	Recorder me;
+	c = instantiate("laterme", me, fmi2ModelExchange, later.path());
+	ASSERT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << me.messages();
+	ASSERT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2OK);
+	const std::size_t n = 259;
+	std::vector<double> x(n), before(n), after(n);
+	ASSERT_EQ(fmi.fmi2GetDerivatives(c, before.data(), n), fmi2OK) << me.messages();
+	EXPECT_EQ(real(c, 1001), ambient);
+	ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), n), fmi2OK);
+	ASSERT_EQ(fmi.fmi2SetTime(c, start), fmi2OK);
+	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), n), fmi2OK);
+	ASSERT_EQ(fmi.fmi2GetDerivatives(c, after.data(), n), fmi2OK);
+	EXPECT_EQ(after, before);
+	EXPECT_EQ(real(c, 1001), ambient);
+	EXPECT_EQ(real(c, 1004), sunHeight);
 	fmi.fmi2FreeInstance(c);
 }
 
