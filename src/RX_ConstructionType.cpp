@@ -180,23 +180,13 @@ void ConstructionType::readXML(QXmlStreamReader & reader) {
 	m_d.clear();
 	m_materialIds.clear();
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			return;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		if (reader.name() != QLatin1String("Layers")) {
 			readUnknownElement(reader);
 			continue;
 		}
 		// every child of "Layers" is a layer, whatever its tag
-		while (!reader.atEnd()) {
-			reader.readNext();
-			if (reader.isEndElement())
-				break;
-			if (!reader.isStartElement())
-				continue;
+		while (readChildElement(reader)) {
 			const unsigned int materialId = reader.attributes().value("materialId").toUInt(nullptr, 10);
 			double d = 0;
 			readDoubleAttribute(reader, "d", d, false);

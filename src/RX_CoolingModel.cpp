@@ -121,22 +121,9 @@ void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double co
 
 
 void CoolingModel::readXML(QXmlStreamReader & reader) {
-	Q_ASSERT(reader.isStartElement());
-	m_name = reader.attributes().value("name").toString();
-	const QStringRef typeText = reader.attributes().value("modelType");
-	for (ModelType type : {NONE, SIMPLE})
-		if (typeText == QLatin1String(MODEL_TYPE_NAMES[type]))
-			m_modelType = type;
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement()) {
-			if (reader.name() == QLatin1String("CoolingModel"))
-				break;
-			continue;
-		}
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MaxPower")) {
 			m_maxPower = readFiniteRealElement(reader, "CoolingModel", FUNC_ID);
@@ -178,21 +165,14 @@ void CoolingModel::readXML(QXmlStreamReader & reader) {
 			m_scheduleSetPoints.readXML(reader);
 		else if (tag == QLatin1String("ScheduleHumiditySetPoints"))
 			m_scheduleHumiditySetPoints.readXML(reader);
-		else {
-			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in CoolingModel tag: '%1'.")
-							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
-			readUnknownElement(reader);
-		}
+		else
+			readUnknownElement(reader, "CoolingModel", FUNC_ID);
 	}
 }
 
 
 void CoolingModel::writeXML(QXmlStreamWriter & writer) const {
-	writer.writeStartElement("CoolingModel");
-	writer.writeAttribute("name", m_name);
-	Q_ASSERT(m_modelType <= SIMPLE);
-	// a type cast in from outside the enumeration writes no keyword rather than read past the names
-	writer.writeAttribute("modelType", m_modelType <= SIMPLE ? MODEL_TYPE_NAMES[m_modelType] : "");
+	writeModelStart(writer, "CoolingModel", m_name, MODEL_TYPE_NAMES, m_modelType);
 	writer.writeTextElement("MaxPower", xmlDouble(m_maxPower));
 	if (!m_maxPowerCurve.m_x.empty() && m_maxPowerCurve.m_valid) {
 		// the file holds C and kW; only the values are written, the converted x still rise

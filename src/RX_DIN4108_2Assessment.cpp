@@ -38,20 +38,28 @@ double hourOfDay(double t) {
 
 const char * const READ_LOCATION = "[DIN4108_2Assessment::readXML]";
 
-// Reads a choice from 0 to largest; other values end the project with message.
-int choice(const QString & text, int largest, const char * message) {
-	const int value = text.toInt(nullptr, 10);
-	if (value < 0 || value > largest)
+const char * const OWNER = "DIN4108_2Assessment";
+
+// Reads a choice from 0 to largest; other numbers end the project with message.
+int choice(const QString & text, const QString & tag, int largest, const char * message) {
+	bool ok = false;
+	const int value = text.trimmed().toInt(&ok, 10);
+	if (!ok)
+		finiteNumber(text, tag, OWNER, READ_LOCATION);
+	if (!ok || value < 0 || value > largest)
 		throw ZEB::Exception(message, READ_LOCATION);
 	return value;
 }
 
 // Reads a non-negative, finite real; other values end the project with the element's message.
 double nonNegative(const QString & text, const char * tag) {
-	const double value = text.toDouble();
+	bool ok = false;
+	const double value = text.toDouble(&ok);
 	if (!(value >= 0) || !std::isfinite(value))
 		throw ZEB::Exception(ZEB::FormatString("Invalid value for '%1'. Value must be > than 0.").arg(tag),
 							 READ_LOCATION);
+	if (!ok)
+		finiteNumber(text, tag, OWNER, READ_LOCATION);
 	return value;
 }
 
@@ -112,16 +120,18 @@ void DIN4108_2Assessment::readXML(QXmlStreamReader & reader) {
 		{"Active", flag(m_active)},
 		{"Residential", flag(m_residential)},
 		{"ClimateRegion", [this](const QString & t) {
-			m_climateRegion = choice(t, 2, "Invalid value for 'ClimateRegion'. Value must be 0, 1 or 2.");
+			m_climateRegion = choice(t, "ClimateRegion", 2,
+									 "Invalid value for 'ClimateRegion'. Value must be 0, 1 or 2.");
 		}},
 		{"EnhancedDayVentilation", flag(m_enhancedDayVentilation)},
 		{"EnhancedNightVentilation", flag(m_enhancedNightVentilation)},
 		{"ShadingControlType", [this](const QString & t) {
-			m_shadingControlType = choice(t, 3, "Invalid value for 'ShadingControlType'. Value must be 0, 1, 2 or 3.");
+			m_shadingControlType = choice(t, "ShadingControlType", 3,
+										  "Invalid value for 'ShadingControlType'. Value must be 0, 1, 2 or 3.");
 		}},
 		{"VentilationType", [this](const QString & t) {
 			m_nightVentilationType = static_cast<VentilationType>(
-				choice(t, 2, "Invalid value for 'VentilationType'. Value must be 0, 1 or 2."));
+				choice(t, "VentilationType", 2, "Invalid value for 'VentilationType'. Value must be 0, 1 or 2."));
 		}},
 		{"EnhancedDayVentilationValue", nonNegativeValue(m_enhancedDayVentilationValue, "EnhancedDayVentilationValue")},
 		{"EnhancedNightVentilationValue", nonNegativeValue(m_enhancedNightVentilationValue, "EnhancedNightVentilationValue")},
@@ -134,17 +144,10 @@ void DIN4108_2Assessment::readXML(QXmlStreamReader & reader) {
 		{"PassiveCoolingExplanation", text(m_passiveCoolingExplanation)}
 	};
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			break;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const auto child = children.find(reader.name().toString());
 		if (child == children.end()) {
-			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in DIN4108_2Assessment tag: '%1'.")
-							 .arg(reader.name().toString().toStdString()), ZEB::MSG_WARNING, READ_LOCATION, 1);
-			readUnknownElement(reader);
+			readUnknownElement(reader, "DIN4108_2Assessment", READ_LOCATION);
 			continue;
 		}
 		const QString value = readTextElement(reader);

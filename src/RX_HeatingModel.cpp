@@ -70,43 +70,23 @@ ControllerPiece HeatingModel::piece(double heatingLoad) const {
 
 
 void HeatingModel::readXML(QXmlStreamReader & reader) {
-	Q_ASSERT(reader.isStartElement());
-	m_name = reader.attributes().value("name").toString();
-	const QStringRef typeText = reader.attributes().value("modelType");
-	for (ModelType type : {NONE, SIMPLE})
-		if (typeText == QLatin1String(MODEL_TYPE_NAMES[type]))
-			m_modelType = type;
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement()) {
-			if (reader.name() == QLatin1String("HeatingModel"))
-				break;
-			continue;
-		}
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MaxPower")) {
 			m_maxPower = readFiniteRealElement(reader, "HeatingModel", "HeatingModel::readXML()");
 		}
 		else if (tag == QLatin1String("ScheduleSetPoints"))
 			m_scheduleSetPoints.readXML(reader);
-		else {
-			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in HeatingModel tag: '%1'.")
-							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, "HeatingModel::readXML()", 1);
-			readUnknownElement(reader);
-		}
+		else
+			readUnknownElement(reader, "HeatingModel", "HeatingModel::readXML()");
 	}
 }
 
 
 void HeatingModel::writeXML(QXmlStreamWriter & writer) const {
-	writer.writeStartElement("HeatingModel");
-	writer.writeAttribute("name", m_name);
-	Q_ASSERT(m_modelType <= SIMPLE);
-	// a type cast in from outside the enumeration writes no keyword rather than read past the names
-	writer.writeAttribute("modelType", m_modelType <= SIMPLE ? MODEL_TYPE_NAMES[m_modelType] : "");
+	writeModelStart(writer, "HeatingModel", m_name, MODEL_TYPE_NAMES, m_modelType);
 	writer.writeTextElement("MaxPower", xmlDouble(m_maxPower));
 	m_scheduleSetPoints.writeXML(writer, false);
 	writer.writeEndElement();

@@ -22,10 +22,11 @@ bool nearlyEqual(double a, double b) {
 	return a + ZEB::NEAR_ZERO >= b && b + ZEB::NEAR_ZERO >= a;
 }
 
-// An attribute's number, 0 when it is none; ok false when it is a number that is not finite.
+// An attribute's number; ok false when it is no number or one that is not finite.
 double finiteOrZero(const QStringRef & text, bool & ok) {
-	const double v = text.toDouble();
-	if (!std::isfinite(v)) {
+	bool read = false;
+	const double v = text.toDouble(&read);
+	if (!read || !std::isfinite(v)) {
 		ok = false;
 		return 0;
 	}

@@ -102,26 +102,13 @@ void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsig
 
 
 void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
-	Q_ASSERT(reader.isStartElement());
-	m_name = reader.attributes().value("name").toString();
-	const QStringRef typeText = reader.attributes().value("modelType");
-	for (ModelType type : {NONE, MECHANICAL_VENTILATION, MECHANICAL_VENTILATION_COOLING})
-		if (typeText == QLatin1String(MODEL_TYPE_NAMES[type]))
-			m_modelType = type;
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
 
 	auto readNumber = [&reader]() {
 		return readFiniteRealElement(reader, "MechanicalVentilationModel", FUNC_ID);
 	};
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement()) {
-			if (reader.name() == QLatin1String("MechanicalVentilationModel"))
-				break;
-			continue;
-		}
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ScheduleSetPoints"))
 			m_scheduleSetPoints.readXML(reader);
@@ -143,21 +130,14 @@ void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
 			m_heatRecoveryEfficiency = std::min(1.0, std::max(0.0, readNumber()));
 		else if (tag == QLatin1String("HeatRecoverySetpoint"))
 			m_heatRecoverySetpoint = readNumber();
-		else {
-			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in MechanicalVentilationModel tag: '%1'.")
-							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
-			readUnknownElement(reader);
-		}
+		else
+			readUnknownElement(reader, "MechanicalVentilationModel", FUNC_ID);
 	}
 }
 
 
 void MechanicalVentilationModel::writeXML(QXmlStreamWriter & writer) const {
-	writer.writeStartElement("MechanicalVentilationModel");
-	writer.writeAttribute("name", m_name);
-	Q_ASSERT(m_modelType <= MECHANICAL_VENTILATION_COOLING);
-	// a type cast in from outside the enumeration writes no keyword rather than read past the names
-	writer.writeAttribute("modelType", m_modelType <= MECHANICAL_VENTILATION_COOLING ? MODEL_TYPE_NAMES[m_modelType] : "");
+	writeModelStart(writer, "MechanicalVentilationModel", m_name, MODEL_TYPE_NAMES, m_modelType);
 	writer.writeTextElement("SupplyTemperature", xmlDouble(m_supplyTemperature));
 	writer.writeTextElement("MaxSupplyFlowRate", xmlDouble(m_maxSupplyFlowRate));
 	writer.writeTextElement("HeatRecoveryEfficiency", xmlDouble(m_heatRecoveryEfficiency));

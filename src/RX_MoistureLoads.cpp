@@ -26,12 +26,7 @@ void MoistureLoads::computeLoads(unsigned int h, double t, double & moistureLoad
 void MoistureLoads::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	m_name = reader.attributes().value("name").toString();
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			break;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		if (reader.name() == QLatin1String("ScheduleMoistureLoad"))
 			m_scheduleMoistureLoad.readXML(reader);
 		else
@@ -41,8 +36,7 @@ void MoistureLoads::readXML(QXmlStreamReader & reader) {
 
 
 void MoistureLoads::writeXML(QXmlStreamWriter & writer) const {
-	writer.writeStartElement("MoistureLoads");
-	writer.writeAttribute("name", m_name);
+	writeModelStart(writer, "MoistureLoads", m_name);
 	m_scheduleMoistureLoad.writeXML(writer, false);
 	writer.writeEndElement();
 }

@@ -109,12 +109,7 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 
 
 void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
-	Q_ASSERT(reader.isStartElement());
-	m_name = reader.attributes().value("name").toString();
-	const QStringRef typeText = reader.attributes().value("modelType");
-	for (ModelType type : {NONE, SIMPLE, MANAGED, DIN})
-		if (typeText == QLatin1String(MODEL_TYPE_NAMES[type]))
-			m_modelType = type;
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
 
 	auto readNumber = [&reader](double & value) {
 		value = readFiniteRealElement(reader, "NaturalVentilationModel", FUNC_ID);
@@ -132,15 +127,7 @@ void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
 							 .arg(time.toString(TIME_FORMAT).toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
 	};
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement()) {
-			if (reader.name() == QLatin1String("NaturalVentilationModel"))
-				break;
-			continue;
-		}
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ScheduleAirChangeRates"))
 			m_scheduleAirChangeRates.readXML(reader);
@@ -160,21 +147,14 @@ void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
 			readTime(m_occupancyStartTime);
 		else if (tag == QLatin1String("OccupancyEndTime"))
 			readTime(m_occupancyEndTime);
-		else {
-			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in NaturalVentilationModel tag: '%1'.")
-							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
-			readUnknownElement(reader);
-		}
+		else
+			readUnknownElement(reader, "NaturalVentilationModel", FUNC_ID);
 	}
 }
 
 
 void NaturalVentilationModel::writeXML(QXmlStreamWriter & writer) const {
-	writer.writeStartElement("NaturalVentilationModel");
-	writer.writeAttribute("name", m_name);
-	Q_ASSERT(m_modelType <= DIN);
-	// a type cast in from outside the enumeration writes no keyword rather than read past the names
-	writer.writeAttribute("modelType", m_modelType <= DIN ? MODEL_TYPE_NAMES[m_modelType] : "");
+	writeModelStart(writer, "NaturalVentilationModel", m_name, MODEL_TYPE_NAMES, m_modelType);
 	m_scheduleAirChangeRates.writeXML(writer, false);
 	writer.writeTextElement("MinTRoom", xmlDouble(m_minTRoom));
 	writer.writeTextElement("TRoomDifference", xmlDouble(m_tRoomDifference));

@@ -30,7 +30,7 @@ const char * const SIMULATION_PARAMETERS_LOCATION = "[Room::readSimulationParame
 /*! Length of the simulation year [s]. */
 const double SECONDS_PER_YEAR = 31536000.0;
 
-/*! Text that is no number reads as 0; a number that is not finite is refused. */
+/*! Text that is no finite number is refused. */
 double readReal(QXmlStreamReader & reader, const char * section, const char * location) {
 	return readFiniteRealElement(reader, section, location);
 }
@@ -43,12 +43,6 @@ bool readBool(QXmlStreamReader & reader) {
 QString longReal(double value) {
 	// QString::asprintf formats in the C locale whatever the process locale is
 	return QString::asprintf("%25.20g", value);
-}
-
-void warnUnknownElement(QXmlStreamReader & reader, const char * parentTag, const char * location) {
-	ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in %1 tag: '%2'.")
-					 .arg(parentTag).arg(reader.name().toString().toStdString()), ZEB::MSG_WARNING, location, 1);
-	readUnknownElement(reader);
 }
 
 void progress(const ZEB::FormatString & text) {
@@ -366,7 +360,7 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 					else if (section == QLatin1String("ShadingTypes"))
 						readSubSection(reader, &shadingTypes);
 					else
-						warnUnknownElement(reader, "RoomModelProject", READ_LOCATION);
+						readUnknownElement(reader, "RoomModelProject", READ_LOCATION);
 				}
 				catch (const ZEB::Exception & ex) {
 					throw ZEB::Exception(ex, ZEB::FormatString("Error reading '%1' database section.")
@@ -421,7 +415,7 @@ void Room::readRoomSection(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("SimulationParameters"))
 			readSimulationParametersSection(reader);
 		else
-			warnUnknownElement(reader, "Room", "[Room::readRoomSection]");
+			readUnknownElement(reader, "Room", "[Room::readRoomSection]");
 	}
 }
 
@@ -451,11 +445,11 @@ void Room::readGeometrySection(QXmlStreamReader & reader) {
 					m_constructions.push_back(construction);
 				}
 				else
-					warnUnknownElement(reader, "Geometry", location);
+					readUnknownElement(reader, "Geometry", location);
 			}
 		}
 		else
-			warnUnknownElement(reader, "Geometry", location);
+			readUnknownElement(reader, "Geometry", location);
 	}
 }
 
@@ -504,11 +498,11 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("AdditionalMass"))
 			m_additionalMass = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 		else if (tag == QLatin1String("InterfaceDefinition"))
-			m_interfaceDefinition = readTextElement(reader).trimmed().toInt(nullptr, 10);
+			m_interfaceDefinition = readIntElement(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 		else if (tag == QLatin1String("UsePerezModel"))
 			m_usePerezModel = readBool(reader);
 		else
-			warnUnknownElement(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
+			readUnknownElement(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 	}
 
 	if (!m_cyclicTwoYearSimulation)

@@ -24,7 +24,7 @@ double readReal(QXmlStreamReader & reader) {
 }
 
 unsigned int readId(QXmlStreamReader & reader) {
-	return readTextElement(reader).toUInt(nullptr, 10);
+	return readUnsignedElement(reader, "RoomConstruction", "RoomConstruction::readXML()");
 }
 
 } // namespace
@@ -73,11 +73,8 @@ void RoomConstruction::readXML(QXmlStreamReader & reader) {
 			else
 				m_type = Outside;
 		}
-		else {
-			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in RoomConstruction tag: '%1'.")
-							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, "RoomConstruction::readXML()", 1);
-			readUnknownElement(reader);
-		}
+		else
+			readUnknownElement(reader, "RoomConstruction", "RoomConstruction::readXML()");
 	}
 }
 

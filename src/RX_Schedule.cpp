@@ -161,27 +161,18 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		checkFiniteNumberList(text, tag, owner, FUNC_ID);
 		readValues(text, first, last);
 	};
-	// true when the element belongs to the schedule's kind; otherwise warns and leaves it unread
+	// true when the element belongs to the schedule's kind; otherwise warns and skips it
 	auto accepted = [&](ScheduleType kind, const char * tag) {
 		if (m_type == kind)
 			return true;
 		ZEB::ZEB_Message(ZEB::FormatString(std::string(tag) + " is ignored for Schedule with name %1 of type %2.")
 						 .arg(name).arg(typeText.toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+		readUnknownElement(reader);
+		ZEB::ZEB_Message(ZEB::FormatString("Leaving element '%1'.\n").arg(tag), ZEB::MSG_PROGRESS, FUNC_ID, 1);
 		return false;
 	};
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement()) {
-			if (reader.name() == m_name)
-				break;
-			ZEB::ZEB_Message(ZEB::FormatString("Leaving element '%1'.\n").arg(reader.name().toString().toStdString()),
-							 ZEB::MSG_PROGRESS, FUNC_ID, 1);
-			continue;
-		}
-		if (!reader.isStartElement())
-			continue;
-
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ConstantValue")) {
 			if (accepted(CONSTANT, "ConstantValue"))
@@ -197,11 +188,11 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		}
 		else if (tag == QLatin1String("SummerStartDay")) {
 			if (accepted(DAILY_SEASONAL, "SummerStartDay"))
-				m_summerStartDay = static_cast<unsigned int>(readTextElement(reader).toInt(nullptr, 10));
+				m_summerStartDay = readUnsignedElement(reader, owner, FUNC_ID);
 		}
 		else if (tag == QLatin1String("WinterStartDay")) {
 			if (accepted(DAILY_SEASONAL, "WinterStartDay"))
-				m_winterStartDay = static_cast<unsigned int>(readTextElement(reader).toInt(nullptr, 10));
+				m_winterStartDay = readUnsignedElement(reader, owner, FUNC_ID);
 		}
 		else if (tag == QLatin1String("WeekDaySchedule")) {
 			if (accepted(DAILY_WEEK, "WeekDaySchedule"))

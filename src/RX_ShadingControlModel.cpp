@@ -22,10 +22,6 @@ double readNumber(QXmlStreamReader & reader) {
 	return readFiniteRealElement(reader, "ShadingControlModel", READ_LOCATION);
 }
 
-void warnUnknown(const QStringRef & tag) {
-	ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in ShadingControlModel tag: '%1'.")
-					 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, READ_LOCATION, 1);
-}
 
 } // namespace
 
@@ -80,22 +76,9 @@ double ShadingControlModel::unshadedWindowPercentage(const ShadingType * shading
 
 
 void ShadingControlModel::readXML(QXmlStreamReader & reader) {
-	Q_ASSERT(reader.isStartElement());
-	m_name = reader.attributes().value("name").toString();
-	const QStringRef typeText = reader.attributes().value("modelType");
-	for (ModelType type : {CONSTANT, SCHEDULED, INTENSITY_CONTROLLED})
-		if (typeText == QLatin1String(MODEL_TYPE_NAMES[type]))
-			m_modelType = type;
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement()) {
-			if (reader.name() == QLatin1String("ShadingControlModel"))
-				break;
-			continue;
-		}
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ScheduleShadingDegree"))
 			m_scheduleShadingDegree.readXML(reader);
@@ -112,15 +95,7 @@ void ShadingControlModel::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("StructuralShadingDescription"))
 			m_structuralShadingDescription = readTextElement(reader);
 		else if (tag == QLatin1String("StructuralShadings")) {
-			while (!reader.atEnd()) {
-				reader.readNext();
-				if (reader.isEndElement()) {
-					if (reader.name() == QLatin1String("StructuralShadings"))
-						break;
-					continue;
-				}
-				if (!reader.isStartElement())
-					continue;
+			while (readChildElement(reader)) {
 				if (reader.name() == QLatin1String("StructuralShading")) {
 					StructuralShading shading;
 					shading.readXML(reader);
@@ -130,25 +105,18 @@ void ShadingControlModel::readXML(QXmlStreamReader & reader) {
 					else
 						m_structuralShadings.push_back(shading);
 				}
-				else {
-					warnUnknown(reader.name());
-					readUnknownElement(reader);
-				}
+				else
+					readUnknownElement(reader, "ShadingControlModel", READ_LOCATION);
 			}
 		}
-		else {
-			warnUnknown(tag);
-			readUnknownElement(reader);
-		}
+		else
+			readUnknownElement(reader, "ShadingControlModel", READ_LOCATION);
 	}
 }
 
 
 void ShadingControlModel::writeXML(QXmlStreamWriter & writer, const std::vector<RoomConstruction> & constructions) const {
-	writer.writeStartElement("ShadingControlModel");
-	writer.writeAttribute("name", m_name);
-	Q_ASSERT(m_modelType <= INTENSITY_CONTROLLED);
-	writer.writeAttribute("modelType", m_modelType <= INTENSITY_CONTROLLED ? MODEL_TYPE_NAMES[m_modelType] : "");
+	writeModelStart(writer, "ShadingControlModel", m_name, MODEL_TYPE_NAMES, m_modelType);
 	writer.writeTextElement("MaxRadiationIntensityHorizontal", xmlDouble(m_maxRadiationIntensityHorizontal));
 	writer.writeTextElement("MaxRadiationIntensityWest", xmlDouble(m_maxRadiationIntensityWest));
 	writer.writeTextElement("MaxRadiationIntensitySouth", xmlDouble(m_maxRadiationIntensitySouth));

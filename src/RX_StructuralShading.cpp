@@ -336,15 +336,7 @@ void StructuralShading::readXML(QXmlStreamReader & reader) {
 		{"SideFinBDistance", m_sideFinBDistance, m_hasSideFinB}
 	};
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement()) {
-			if (reader.name() == QLatin1String("StructuralShading"))
-				break;
-			continue;
-		}
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ShadingFileName")) {
 			m_shadingFileName = readTextElement(reader);

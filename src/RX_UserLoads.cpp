@@ -38,12 +38,7 @@ void UserLoads::computeLoads(unsigned int h, double t, double floorArea,
 void UserLoads::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	m_name = reader.attributes().value("name").toString();
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			break;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("PersonLoad"))
 			m_personLoad = readFiniteRealElement(reader, "UserLoads", "UserLoads::readXML()");
@@ -58,8 +53,7 @@ void UserLoads::readXML(QXmlStreamReader & reader) {
 
 
 void UserLoads::writeXML(QXmlStreamWriter & writer) const {
-	writer.writeStartElement("UserLoads");
-	writer.writeAttribute("name", m_name);
+	writeModelStart(writer, "UserLoads", m_name);
 	writer.writeTextElement("PersonLoad", xmlDouble(m_personLoad));
 	m_scheduleOccupancy.writeXML(writer, false);
 	m_scheduleEquipmentLoad.writeXML(writer, false);

@@ -91,12 +91,7 @@ void WindowType::readXML(QXmlStreamReader & reader) {
 	if (reader.hasError())
 		return;
 
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			return;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		if (reader.name() != QLatin1String("LinearSpline")) {
 			readUnknownElement(reader);
 			continue;

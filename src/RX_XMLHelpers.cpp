@@ -78,16 +78,18 @@ void readUnknownElement(QXmlStreamReader & reader) {
 }
 
 
+void readUnknownElement(QXmlStreamReader & reader, const char * parentTag, const char * location) {
+	ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in %1 tag: '%2'.")
+					 .arg(parentTag).arg(reader.name().toString().toStdString()), ZEB::MSG_WARNING, location, 1);
+	readUnknownElement(reader);
+}
+
+
 void readUntilEndElement(QXmlStreamReader & reader) {
 	if (reader.hasError())
 		return;
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			return;
-		if (reader.isStartElement())
-			readUnknownElement(reader);
-	}
+	while (readChildElement(reader))
+		readUnknownElement(reader);
 }
 
 
@@ -111,6 +113,31 @@ QString readTextElement(QXmlStreamReader & reader) {
 }
 
 
+std::size_t readModelAttributes(const QXmlStreamReader & reader, QString & name, const char * const * keywords,
+								std::size_t n)
+{
+	Q_ASSERT(reader.isStartElement());
+	name = reader.attributes().value("name").toString();
+	const QStringRef text = reader.attributes().value("modelType");
+	std::size_t i = 0;
+	while (i < n && text != QLatin1String(keywords[i]))
+		++i;
+	return i;
+}
+
+
+void writeModelStart(QXmlStreamWriter & writer, const char * tag, const QString & name) {
+	writer.writeStartElement(tag);
+	writer.writeAttribute("name", name);
+}
+
+
+void writeModelStart(QXmlStreamWriter & writer, const char * tag, const QString & name, const char * keyword) {
+	writeModelStart(writer, tag, name);
+	writer.writeAttribute("modelType", keyword != nullptr ? keyword : "");
+}
+
+
 bool isNonFiniteNumber(const QString & text) {
 	// Qt reads "nan" and "inf" as numbers and a number beyond double's range as infinity
 	return !std::isfinite(text.toDouble());
@@ -119,23 +146,65 @@ bool isNonFiniteNumber(const QString & text) {
 
 namespace {
 
-[[noreturn]] void throwNonFinite(const QString & text, const QString & tag, const std::string & owner,
-								 const char * location)
+[[noreturn]] void throwInvalidNumber(const QString & text, const QString & tag, const std::string & owner,
+									 const char * location, const char * expected = "a finite number")
 {
-	throw ZEB::Exception(ZEB::FormatString("Invalid value '%1' in element '%2' of %3, expected a finite number.")
-						 .arg(text.trimmed().toStdString()).arg(tag.toStdString()).arg(owner), location);
+	throw ZEB::Exception(ZEB::FormatString("Invalid value '%1' in element '%2' of %3, expected %4.")
+						 .arg(text.trimmed().toStdString()).arg(tag.toStdString()).arg(owner).arg(expected),
+						 location);
 }
 
 } // namespace
 
 
+double finiteNumber(const QString & text, const QString & tag, const std::string & owner, const char * location) {
+	bool ok = false;
+	const double v = text.toDouble(&ok);
+	// Qt reads "nan" and "inf" as numbers
+	if (!ok || !std::isfinite(v))
+		throwInvalidNumber(text, tag, owner, location);
+	return v;
+}
+
+
 double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owner, const char * location) {
 	const QString tag = reader.name().toString();
 	const QString text = readTextElement(reader);
-	const double v = text.toDouble();
-	if (!std::isfinite(v))
-		throwNonFinite(text, tag, owner, location);
+	// a broken element ends the reading; the caller reports the reader's error
+	if (reader.hasError())
+		return 0;
+	return finiteNumber(text, tag, owner, location);
+}
+
+
+namespace {
+
+// The element's decimal integer; T(QString::*)(bool *, int) converts.
+template <typename T>
+T readIntegerElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
+					 T (QString::*convert)(bool *, int) const, const char * expected)
+{
+	const QString tag = reader.name().toString();
+	const QString text = readTextElement(reader);
+	if (reader.hasError())
+		return 0;
+	bool ok = false;
+	const T v = (text.trimmed().*convert)(&ok, 10);
+	if (!ok)
+		throwInvalidNumber(text, tag, owner, location, expected);
 	return v;
+}
+
+} // namespace
+
+
+unsigned int readUnsignedElement(QXmlStreamReader & reader, const std::string & owner, const char * location) {
+	return readIntegerElement(reader, owner, location, &QString::toUInt, "a whole number of 0 or more");
+}
+
+
+int readIntElement(QXmlStreamReader & reader, const std::string & owner, const char * location) {
+	return readIntegerElement(reader, owner, location, &QString::toInt, "a whole number");
 }
 
 
@@ -143,8 +212,7 @@ void checkFiniteNumberList(const QString & text, const QString & tag, const std:
 						   const char * location)
 {
 	for (const QString & word : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts))
-		if (isNonFiniteNumber(word))
-			throwNonFinite(word, tag, owner, location);
+		finiteNumber(word, tag, owner, location);
 }
 
 
@@ -182,7 +250,9 @@ void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double
 	// Qt reads "nan" and "inf", which no quantity of these files may be, not even an optional one
 	if (ok && std::isfinite(v))
 		value = v;
-	else if (!optional || !std::isfinite(v))
+	// Qt reads "nan" and "inf", which no quantity of these files may be; an optional value may be
+	// left out, but what stands there must be a number
+	else if (!optional || !std::isfinite(v) || reader.attributes().hasAttribute(name))
 		raiseInvalidAttribute(reader, name);
 }
 
@@ -275,12 +345,7 @@ void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString &
 		return;
 	name = reader.attributes().value("name").toString();
 	std::vector<double> x, y;
-	while (!reader.atEnd()) {
-		reader.readNext();
-		if (reader.isEndElement())
-			break;
-		if (!reader.isStartElement())
-			continue;
+	while (readChildElement(reader)) {
 		if (reader.name() == QLatin1String("X") || reader.name() == QLatin1String("Y")) {
 			const bool isX = reader.name() == QLatin1String("X");
 			(isX ? xUnit : yUnit) = reader.attributes().value("unit").toString();

@@ -1,6 +1,7 @@
 #ifndef RX_XMLHelpersH
 #define RX_XMLHelpersH
 
+#include <cstddef>
 #include <string>
 
 #include <QString>
@@ -24,29 +25,75 @@ namespace RX {
 /*! Consumes the element the reader stands on (a start element) with everything inside; the
 	reader is left on its end element, so the caller's loop goes on with the next sibling. */
 void readUnknownElement(QXmlStreamReader & reader);
+/*! As readUnknownElement, after the warning "Found unknown element in <parentTag> tag: '<tag>'."
+	(level 1) at location. */
+void readUnknownElement(QXmlStreamReader & reader, const char * parentTag, const char * location);
 /*! Consumes tokens up to the end element of the current level, skipping nested elements; for
 	readers that take everything from attributes. */
 void readUntilEndElement(QXmlStreamReader & reader);
 /*! Moves on to the next child start element of the current element and returns true; returns
 	false at the current element's end (the reader then stands on its end element), at the end of
-	the document or on an error. Children are visited with while (readChildElement(reader)). */
+	the document or on an error. Every element reader visits its children with
+	while (readChildElement(reader)), and each child it visits must be consumed whole (read,
+	readTextElement or readUnknownElement), so that the next end element is its parent's. */
 bool readChildElement(QXmlStreamReader & reader);
 /*! The text of the element the reader stands on (a start element); a child element is a reader
 	error. The reader is left on the end element. */
 QString readTextElement(QXmlStreamReader & reader);
 
+/*! The head of a sub-model's element, the reader on its start element: name = its "name"
+	attribute; returns the index of the keyword (of n) that its "modelType" attribute holds, n for
+	none. */
+std::size_t readModelAttributes(const QXmlStreamReader & reader, QString & name, const char * const * keywords,
+								std::size_t n);
+/*! As above, setting type to the keyword's enumerator; another text leaves it. */
+template <typename Enum, std::size_t N>
+void readModelAttributes(const QXmlStreamReader & reader, QString & name, const char * const (&keywords)[N],
+						 Enum & type)
+{
+	const std::size_t i = readModelAttributes(reader, name, keywords, N);
+	if (i < N)
+		type = static_cast<Enum>(i);
+}
+/*! Starts a sub-model's element tag with its "name" attribute. */
+void writeModelStart(QXmlStreamWriter & writer, const char * tag, const QString & name);
+/*! Starts a sub-model's element tag with its "name" and "modelType" attributes; keyword is null
+	for a type cast in from outside the enumeration, which writes an empty type rather than read
+	past the keywords. */
+void writeModelStart(QXmlStreamWriter & writer, const char * tag, const QString & name, const char * keyword);
+/*! As above with the type's keyword. */
+template <typename Enum, std::size_t N>
+void writeModelStart(QXmlStreamWriter & writer, const char * tag, const QString & name,
+					 const char * const (&keywords)[N], Enum type)
+{
+	const std::size_t i = static_cast<std::size_t>(type);
+	Q_ASSERT(i < N);
+	writeModelStart(writer, tag, name, i < N ? keywords[i] : nullptr);
+}
+
 /*! True for text that reads as a number but no finite one: "nan", "inf" (signed, any case) or
 	a number beyond the range of double. */
 bool isNonFiniteNumber(const QString & text);
 
-/*! The real number in the text of the element the reader stands on (a start element); the
-	reader is left on its end element. Text that is no number at all reads as 0. A number that
-	is not finite throws ZEB::Exception "Invalid value '<text>' in element '<tag>' of <owner>,
-	expected a finite number." at location: no quantity of these files may be one. */
+/*! The finite real number in text (blanks around it allowed). Text that is no number (empty,
+	"20,5", "20 C") or a number that is not finite throws ZEB::Exception "Invalid value '<text>'
+	in element '<tag>' of <owner>, expected a finite number." at location: no quantity of these
+	files may be either. */
+double finiteNumber(const QString & text, const QString & tag, const std::string & owner, const char * location);
+
+/*! finiteNumber of the text of the element the reader stands on (a start element); the reader
+	is left on its end element. */
 double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owner, const char * location);
 
-/*! Throws as readFiniteRealElement for the first word of a list of numbers (white-space
-	separated) that is a non-finite number; tag names the list's element. */
+/*! The unsigned decimal integer (an id, a day) in the text of the element the reader stands on;
+	other text throws as readFiniteRealElement, with "expected a whole number of 0 or more.". */
+unsigned int readUnsignedElement(QXmlStreamReader & reader, const std::string & owner, const char * location);
+
+/*! As readUnsignedElement for a signed decimal integer ("expected a whole number."). */
+int readIntElement(QXmlStreamReader & reader, const std::string & owner, const char * location);
+
+/*! Throws as finiteNumber for the first word of a list of numbers (white-space separated) that
+	is no finite number; tag names the list's element. An empty list is none. */
 void checkFiniteNumberList(const QString & text, const QString & tag, const std::string & owner,
 						   const char * location);
 
@@ -65,7 +112,7 @@ void writeNamedString(QXmlStreamWriter & writer, const QString & name, const QSt
 
 /*! Reads a real attribute of the current element. An unreadable, missing or non-finite value
 	leaves value unchanged and, unless optional, raises "Invalid value for attribute '...'.";
-	a non-finite number raises it for an optional attribute too. */
+	an optional attribute may be missing, but when it is there its text must be a finite number. */
 void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional);
 /*! As readDoubleAttribute for a decimal integer, but an unreadable value stores 0. */
 void readIntAttribute(QXmlStreamReader & reader, const QString & name, int & value, bool optional);

@@ -82,7 +82,7 @@ TEST(RXHeatingModel, ReadsBackEqualWithoutTheSlopeAndToleratesUnknownContent) {
 	EXPECT_EQ(back.m_slope, 5000);
 
 	EXPECT_EQ(readInto(QString("<HeatingModel modelType=\"IDEAL\"><Pump><MaxPower>1</MaxPower></Pump>"
-							   "<MaxPower>lots</MaxPower></HeatingModel>"), back), "");
+							   "<MaxPower>0</MaxPower></HeatingModel>"), back), "");
 	EXPECT_EQ(back.m_modelType, RX::HeatingModel::SIMPLE);
 	EXPECT_EQ(back.m_name, "");
 	EXPECT_EQ(back.m_maxPower, 0);

@@ -121,7 +121,7 @@ TEST(RXNaturalVentilationModel, ReadsBackEqualAndKeepsTimesThatCannotBeRead) {
 	TestSupport::MessageRecorder recorder;
 	EXPECT_EQ(readInto(QString("<NaturalVentilationModel modelType=\"OPEN\"><OccupancyStartTime>7 o'clock"
 							   "</OccupancyStartTime><Door><a/></Door><OccupancyEndTime>21:30:00</OccupancyEndTime>"
-							   "<MinTRoom>warm</MinTRoom></NaturalVentilationModel>"), back), "");
+							   "<MinTRoom>0</MinTRoom></NaturalVentilationModel>"), back), "");
 	EXPECT_EQ(back.m_modelType, RX::NaturalVentilationModel::DIN);
 	EXPECT_EQ(back.m_occupancyStartTime, QTime(7, 15));
 	EXPECT_EQ(back.m_occupancyEndTime, QTime(21, 30));

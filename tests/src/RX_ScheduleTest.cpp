@@ -212,7 +212,7 @@ TEST(RXSchedule, ReadsPartialProfilesUnknownWeekdaysAndUnknownElements) {
 	start.m_type = RX::Schedule::DAILY_SEASONAL;
 	start.m_summerSchedule.fill(9);
 	const RX::Schedule s = readSchedule(
-		"<S><SummerSchedule>0 1 2 3 4 5 6 7 8 9</SummerSchedule><SummerStartDay>x</SummerStartDay>"
+		"<S><SummerSchedule>0 1 2 3 4 5 6 7 8 9</SummerSchedule><SummerStartDay>0</SummerStartDay>"
 		"<Extra><Deep/></Extra></S>", start);
 	EXPECT_EQ(s.m_type, RX::Schedule::DAILY_SEASONAL);	// no type attribute: kept
 	EXPECT_EQ(s.m_summerSchedule[9], 9);

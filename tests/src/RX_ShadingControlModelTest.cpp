@@ -108,7 +108,7 @@ TEST(RXShadingControlModel, ReaderWarnsAboutUnknownContentAndIgnoresUnknownTypes
 	TestSupport::MessageRecorder recorder;
 	RX::ShadingControlModel m;
 	EXPECT_EQ(readInto("<ShadingControlModel modelType=\"scheduled\"><Extra><a/></Extra>"
-					   "<MaxRadiationIntensityEast>lots</MaxRadiationIntensityEast>"
+					   "<MaxRadiationIntensityEast>0</MaxRadiationIntensityEast>"
 					   "<StructuralShadings><StructuralShading/><Fin/></StructuralShadings>"
 					   "<StructuralShadingDescription>eaves</StructuralShadingDescription></ShadingControlModel>", m), "");
 	EXPECT_EQ(m.m_modelType, RX::ShadingControlModel::CONSTANT);

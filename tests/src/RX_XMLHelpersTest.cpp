@@ -160,9 +160,9 @@ TEST(RXXMLHelpers, WritesSplinesWithSingleBlanksAndReadsThemBack) {
 }
 
 
-TEST(RXXMLHelpers, ReadsSplineValuesUpToTheFirstNonNumber) {
+TEST(RXXMLHelpers, ReadsSplineValuesAndRefusesWordsThatAreNoNumbers) {
 	TestSupport::MessageRecorder recorder;
-	ReaderAt r("<LinearSpline name=\"S\"><Z><q/></Z><X unit=\"h\">\n 1  2 x 4</X><Y unit=\"C\">5\t6</Y></LinearSpline>");
+	ReaderAt r("<LinearSpline name=\"S\"><Z><q/></Z><X unit=\"h\">\n 1  2 </X><Y unit=\"C\">5\t6</Y></LinearSpline>");
 	QString name, xu, yu;
 	ZEB::LinearSpline s;
 	RX::readNamedZEBSplineData(r.m_reader, name, xu, yu, s);
@@ -181,6 +181,8 @@ TEST(RXXMLHelpers, ReadsSplineValuesUpToTheFirstNonNumber) {
 	EXPECT_EQ(readThrown("<LinearSpline name=\"S\"><X unit=\"h\">1 2</X></LinearSpline>"),
 			  "X and Y vector size mismatch. @ [LinearSpline::setValues]");
 	EXPECT_EQ(readThrown("<LinearSpline name=\"S\"/>"), "Input vectors are empty. @ [LinearSpline::setValues]");
+	EXPECT_EQ(readThrown("<LinearSpline name=\"S\"><X unit=\"h\">1 2 x 4</X><Y unit=\"C\">5 6 7 8</Y></LinearSpline>"),
+			  "Invalid value 'x' in element 'X' of LinearSpline 'S', expected a finite number. @ [readNamedZEBSplineData]");
 }
 
 
