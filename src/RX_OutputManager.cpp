@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -113,9 +114,9 @@ const char * const WALL_FLUX_DESCRIPTIONS[OutputManager::NUM_WALL_FLUXES] = {
 	"Convective heat transfer flux through window in wall (wrt to wall area) [W/m2] "
 };
 
-/*! Month boundaries [h of the year]. */
-const unsigned int MONTH_BOUNDARIES[13] = {
-	0, 744, 1416, 2160, 2880, 3624, 4344, 5088, 5832, 6552, 7296, 8016, 8760
+/*! Month boundaries [d of the year]. */
+const double MONTH_BOUNDARIES[13] = {
+	0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365
 };
 
 /*! Most entries reserved per series: a year of five-minute outputs. Longer runs grow as usual. */
@@ -648,6 +649,31 @@ void OutputManager::computeDIN4108_2Results() {
 }
 
 
+double OutputManager::monthIntegral(unsigned int j, unsigned int m) const {
+	Q_ASSERT(j < NUM_FLUXES && m >= 1 && m <= 12);
+	const std::vector<double> & time = m_stateSeries[S_TIME];
+	const std::vector<double> & integral = m_fluxIntegralSeries[j];
+	const std::size_t n = std::min(time.size(), integral.size());
+	const double start = MONTH_BOUNDARIES[m - 1];
+	const double end = MONTH_BOUNDARIES[m];
+	// output times are days from seconds: allow a rounding error far below a second
+	const double tolerance = 1e-9;
+	if (n == 0 || time[0] > start + tolerance || time[n - 1] < end - tolerance)
+		return std::numeric_limits<double>::quiet_NaN();
+	const auto at = [&](double t) {
+		const std::size_t i = static_cast<std::size_t>(
+			std::lower_bound(time.begin(), time.begin() + n, t - tolerance) - time.begin());
+		if (i == n)
+			return integral[n - 1];
+		if (i == 0 || time[i] <= t + tolerance)
+			return integral[i];
+		const double w = (t - time[i - 1])/(time[i] - time[i - 1]);
+		return integral[i - 1] + w*(integral[i] - integral[i - 1]);
+	};
+	return at(end) - at(start);
+}
+
+
 void OutputManager::updateAggregatedOutputs() {
 	const char * const FUNC_ID = "[OutputManager::updateAggregatedOutputs]";
 	if (m_model == nullptr)
@@ -826,14 +852,11 @@ void OutputManager::writeOutputFiles(const QString & outputDir, const QString & 
 			appendNumber(s, m, 10);
 			s += '\t';
 			for (unsigned int j = 0; j < nFluxes; ++j) {
-				const std::vector<double> & series = m_fluxIntegralSeries[j];
-				const unsigned int b = MONTH_BOUNDARIES[m];
-				if (series.size() > b) {
-					const double diff = series[b] - series[MONTH_BOUNDARIES[m - 1]];
-					appendNumber(s, power[j] ? diff/3.6e6 : diff*1e-6);
-				}
-				else
+				const double integral = monthIntegral(j, m);
+				if (std::isnan(integral))
 					s += "NaN";
+				else
+					appendNumber(s, power[j] ? integral/3.6e6 : integral*1e-6);
 				s += '\t';
 			}
 			s += '\n';

@@ -90,6 +90,12 @@ public:
 		the assessment is active, else the basic one. */
 	void updateAggregatedOutputs();
 
+	/*! The integral of flux j over month m (1 to 12) of the 365-day year [the flux's unit * s]:
+		the difference of its integral series at the month's first and last instant (interpolated
+		between output times that do not fall on them); NaN when the series does not cover the
+		whole month. */
+	double monthIntegral(unsigned int j, unsigned int m) const;
+
 	/*! Writes the tables and climate-data files of the series into outputDir, which is created
 		with its missing parents. Each file is written in full under a temporary name beside its
 		own and takes its name only when all are complete, so that a failed run leaves no

@@ -293,8 +293,9 @@ struct Summary {
 		m_heatingEnergy = heatingIntegral[n - 1] - heatingIntegral[0];
 		// the cooling load is negative
 		m_coolingEnergy = coolingIntegral[0] - coolingIntegral[n - 1];
-		m_januaryHeating = integralAt(time, heatingIntegral, n, 31) - integralAt(time, heatingIntegral, n, 0);
-		m_julyHeating = integralAt(time, heatingIntegral, n, 212) - integralAt(time, heatingIntegral, n, 181);
+		// the figures of flux_month_integrals.tsv
+		m_januaryHeating = out.monthIntegral(RX::OutputManager::F_HEATING_LOAD, 1);
+		m_julyHeating = out.monthIntegral(RX::OutputManager::F_HEATING_LOAD, 7);
 
 		m_TMin = m_TMax = T[0];
 		double sum = T[0];
@@ -312,19 +313,6 @@ struct Summary {
 				m_hoursAbove27 += hours;
 		}
 		m_TMean = sum/static_cast<double>(n);
-	}
-
-	/*! The integral series at time t [d], interpolated between output times, held beyond them. */
-	static double integralAt(const std::vector<double> & time, const std::vector<double> & integral, std::size_t n,
-							 double t)
-	{
-		if (t <= time[0])
-			return integral[0];
-		if (t >= time[n - 1])
-			return integral[n - 1];
-		const std::size_t i = static_cast<std::size_t>(std::upper_bound(time.begin(), time.begin() + n, t) - time.begin());
-		const double w = (t - time[i - 1])/(time[i] - time[i - 1]);
-		return integral[i - 1] + w*(integral[i] - integral[i - 1]);
 	}
 
 	void print() const {

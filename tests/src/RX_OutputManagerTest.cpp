@@ -68,11 +68,11 @@ struct OutputSetup {
 		m_model.updateDerivatives();
 	}
 
-	/*! Hourly steps and outputs as the solver adaptor takes them, the first output at t0. */
-	void runHourly(double t0, double t1) {
+	/*! Steps and outputs every dt [s] as the solver adaptor takes them, the first output at t0. */
+	void runHourly(double t0, double t1, double dt = 3600) {
 		evaluate(t0);
 		m_outputs.appendOutputs();
-		for (double t = t0 + 3600; t <= t1; t += 3600) {
+		for (double t = t0 + dt; t <= t1; t += dt) {
 			evaluate(t);
 			m_outputs.integrateOutputs(t);
 			m_outputs.appendOutputs();
@@ -387,6 +387,52 @@ TEST(RXOutputManager, WritesTheResultFilesOfAYear) {
 		<< "Window radiation gains [kWh/a] = " << out.m_fluxIntegralSeries[9].back()/3.6e6 << "\n";
 	EXPECT_EQ(s.file("lec.txt"), lec.str());
 	EXPECT_GT(out.m_fluxIntegralSeries[9].back(), 0);
+}
+
+
+TEST(RXOutputManager, CutsTheMonthsAtTheirSimulationTimes) {
+	const unsigned int gains = RX::OutputManager::F_WINDOW_SOLAR_GAINS;
+	// the window's solar gains of each month [kWh] as flux_month_integrals.tsv gives them
+	const auto monthlyGains = [gains](const OutputSetup & s) {
+		s.m_outputs.writeOutputFiles(QString::fromStdString(s.m_dir.file("results")));
+		std::vector<double> values;
+		for (const std::string & row : lines(s.file("flux_month_integrals.tsv"))) {
+			std::istringstream cells(row);
+			std::string cell;
+			for (unsigned int j = 0; j <= gains + 1; ++j)
+				std::getline(cells, cell, '\t');
+			values.push_back(values.empty() && row.compare(0, 5, "Month") == 0 ? 0 : std::stod(cell));
+		}
+		values.erase(values.begin());
+		return values;
+	};
+	std::vector<double> january;
+	for (double dt : {3600.0, 1800.0}) {
+		OutputSetup s;
+		s.runHourly(0, YEAR, dt);
+		const std::vector<double> months = monthlyGains(s);
+		ASSERT_EQ(months.size(), 12u);
+		// the months add up to the year, whatever the output step (six digits each)
+		const std::vector<double> & integral = s.m_outputs.m_fluxIntegralSeries[gains];
+		double sum = 0;
+		for (double m : months)
+			sum += m;
+		EXPECT_NEAR(sum, (integral.back() - integral.front())/3.6e6, 1e-5*sum) << dt;
+		january.push_back(months[0]);
+	}
+	// the sun of a January sampled every half hour instead of every hour
+	EXPECT_NEAR(january[1], january[0], 0.02*january[0]);
+
+	// a run from 1 February to 1 April covers February and March only
+	OutputSetup s;
+	s.runHourly(31*86400.0, 90*86400.0);
+	const std::vector<double> months = monthlyGains(s);
+	const std::vector<double> & integral = s.m_outputs.m_fluxIntegralSeries[gains];
+	EXPECT_TRUE(std::isnan(months[0]));
+	EXPECT_NEAR(months[1], (integral[28*24] - integral[0])/3.6e6, 1e-5*months[1]);
+	EXPECT_NEAR(months[2], (integral[59*24] - integral[28*24])/3.6e6, 1e-5*months[2]);
+	EXPECT_TRUE(std::isnan(months[3]));
+	EXPECT_EQ(s.m_outputs.monthIntegral(gains, 2), integral[28*24] - integral[0]);
 }
 
 
