@@ -297,22 +297,26 @@ struct Summary {
 		m_januaryHeating = out.monthIntegral(RX::OutputManager::F_HEATING_LOAD, 1);
 		m_julyHeating = out.monthIntegral(RX::OutputManager::F_HEATING_LOAD, 7);
 
-		m_TMin = m_TMax = T[0];
-		double sum = T[0];
+		// Every row after the first closes one output interval; the first row is the start state
+		// (TInitial, or the end of the warm-up year of a cyclic run), which no interval of the
+		// reported period holds. The mean weighs each interval by its length.
+		if (n < 2)
+			return;
+		m_TMin = m_TMax = T[1];
+		double weightedSum = 0;
 		for (std::size_t i = 1; i < n; ++i) {
 			m_TMin = std::min(m_TMin, T[i]);
 			m_TMax = std::max(m_TMax, T[i]);
-			sum += T[i];
-			// the first row closes the year before (the warm-up year of a cyclic run)
 			m_peakHeating = std::max(m_peakHeating, heating[i]);
 			m_peakCooling = std::max(m_peakCooling, -cooling[i]);
 			const double hours = (time[i] - time[i - 1])*24;
+			weightedSum += T[i]*hours;
 			if (T[i] > 26)
 				m_hoursAbove26 += hours;
 			if (T[i] > 27)
 				m_hoursAbove27 += hours;
 		}
-		m_TMean = sum/static_cast<double>(n);
+		m_TMean = weightedSum/((time[n - 1] - time[0])*24);
 	}
 
 	void print() const {

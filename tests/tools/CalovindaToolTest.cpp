@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -90,14 +91,23 @@ double summaryValue(const std::string & summary, const std::string & label) {
 	return std::stod(summary.substr(pos + label.size()));
 }
 
-/*! A copy of the example project in dir with its climate beside it, the given elements added
-	to its simulation parameters (as "<SimulationEndTime>86400</SimulationEndTime>"). */
+/*! A copy of a project (default: the example) in dir with its climate beside it, the given
+	elements added to its simulation parameters (as "<SimulationEndTime>86400</SimulationEndTime>")
+	and the first occurrence of each text of replaced by its partner. */
 std::string exampleVariant(const TestSupport::TempDirectory & dir, const std::string & name,
-						   const std::string & parameters)
+						   const std::string & parameters,
+						   const std::vector<std::pair<std::string, std::string> > & replaced = {},
+						   const std::string & source = example)
 {
-	std::string text = TestSupport::readFile(example);
+	std::string text = TestSupport::readFile(source);
 	const std::string section = "<SimulationParameters>";
 	text.insert(text.find(section) + section.size(), parameters);
+	for (const auto & [from, to] : replaced) {
+		const std::size_t pos = text.find(from);
+		if (pos == std::string::npos)
+			throw std::runtime_error("no '" + from + "' in " + source);
+		text.replace(pos, from.size(), to);
+	}
 	const std::string fileName = dir.file(name);
 	std::ofstream(fileName) << text;
 	if (!fs::exists(dir.file("725650TYCST.epw")))
@@ -276,6 +286,28 @@ TEST(Tool, FreeFloatingRoomReportsItsExtremes) {
 	EXPECT_LT(TMin, 20);
 	EXPECT_GT(TMax, 27);
 	EXPECT_EQ(summaryValue(run.m_out, "heating energy"), 0);
+}
+
+TEST(Tool, SummaryCoversTheOutputIntervalsNotTheStartState) {
+	TestSupport::TempDirectory dir("tool");
+	// a week of January heated to 22 C from a room that starts at 20 C
+	const std::string project = exampleVariant(dir, "warm.rmxml", "<SimulationEndTime>604800</SimulationEndTime>",
+											   {{"<ConstantValue>20</ConstantValue>", "<ConstantValue>22</ConstantValue>"}});
+	const ToolRun run = runTool("simulate " + project + " --results " + dir.file("results"), dir);
+	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	const std::vector<double> T = column(dir.file("results/states.tsv"), '\t', "Room air temperature [C]");
+	ASSERT_EQ(T.size(), 169u);
+	EXPECT_EQ(T.front(), 20);
+	double TMin = T[1], TMax = T[1], sum = 0;
+	for (std::size_t i = 1; i < T.size(); ++i) {
+		TMin = std::min(TMin, T[i]);
+		TMax = std::max(TMax, T[i]);
+		sum += T[i];
+	}
+	EXPECT_GT(TMin, 21.7);
+	EXPECT_NEAR(summaryValue(run.m_out, "minimum room temperature"), TMin, 0.0051);
+	EXPECT_NEAR(summaryValue(run.m_out, "maximum room temperature"), TMax, 0.0051);
+	EXPECT_NEAR(summaryValue(run.m_out, "mean room temperature"), sum/168, 0.0051);
 }
 
 TEST(Tool, FailuresExitWithOneLine) {
