@@ -82,8 +82,9 @@ const std::map<std::string, const char *> commandHelp = {
 	 "Simulates the project (its climate file beside it) from its start to its end time with the\n"
 	 "FMU's solver settings (CVODE, GMRES with ILU preconditioner), writes the result files into DIR\n"
 	 "(made with its parents; default: calovinda-results in the working directory) and prints the\n"
-	 "annual summary. A result file is written whole or not at all: a failed or interrupted run\n"
-	 "leaves none of this run under its name, and no temporary file.\n"},
+	 "annual summary, followed by the DIN 4108-2 summer assessment's report when it is active.\n"
+	 "A result file is written whole or not at all: a failed or interrupted run leaves none of\n"
+	 "this run under its name, and no temporary file.\n"},
 	{"export-modelica",
 	 "usage: calovinda export-modelica PROJECT DIR\n"
 	 "Initialises the project's room and writes it as a Modelica package into DIR.\n"},
@@ -117,10 +118,14 @@ const std::map<std::string, const char *> commandHelp = {
 };
 
 /*! Keeps the model's messages off the console: failures reach the user as one line from main(),
-	warnings as plain lines; progress and the model's own error trail stay silent. */
+	warnings as plain lines; progress and the model's own error trail stay silent, except the
+	summer assessment's report, which is kept for the end of the run. */
 class QuietHandler : public ZEB::MessageHandler {
 public:
-	void msg(const std::string & text, ZEB::msg_type_t type, const char *, int) override {
+	void msg(const std::string & text, ZEB::msg_type_t type, const char * location, int) override {
+		if (type == ZEB::MSG_PROGRESS && location != nullptr
+			&& std::strcmp(location, "[OutputManager::computeDIN4108_2Results]") == 0)
+			m_assessmentReport += text;
 		std::string line = text;
 		while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
 			line.pop_back();
@@ -132,6 +137,8 @@ public:
 
 	/*! The last error message, for functions that report failure by their result. */
 	std::string m_lastError;
+	/*! The DIN 4108-2 assessment's lines, as its evaluation sent them. */
+	std::string m_assessmentReport;
 };
 
 QuietHandler * quietHandler = nullptr;
@@ -392,6 +399,9 @@ int simulate(const Arguments & args) {
 	}
 	progress.finish();
 
+	// the comfort counters and the summer assessment, whose over-temperature column the state
+	// table carries
+	model.m_outputManager.updateAggregatedOutputs();
 	{
 		// the files are written under temporary names before any takes its own; a signal meanwhile
 		// removes this directory, and them with it
@@ -400,6 +410,8 @@ int simulate(const Arguments & args) {
 	}
 	std::printf("Results in %s\n", QDir(resultsDir).absolutePath().toStdString().c_str());
 	Summary(model.m_outputManager).print();
+	if (!quietHandler->m_assessmentReport.empty())
+		std::printf("\n%s", quietHandler->m_assessmentReport.c_str());
 	return 0;
 }
 

@@ -310,6 +310,37 @@ TEST(Tool, SummaryCoversTheOutputIntervalsNotTheStartState) {
 	EXPECT_NEAR(summaryValue(run.m_out, "mean room temperature"), sum/168, 0.0051);
 }
 
+TEST(Tool, SimulateReportsTheSummerAssessment) {
+	TestSupport::TempDirectory dir("tool");
+	// the example's residential room under the assessment's own loads, once without and once with
+	// passive cooling
+	const std::string active = "<DIN4108_2Assessment><Active>true</Active>";
+	const std::string plain = exampleVariant(dir, "plain.rmxml", "", {{"<DIN4108_2Assessment>", active}});
+	const std::string cooled = exampleVariant(dir, "cooled.rmxml", "",
+											  {{"<DIN4108_2Assessment>", active + "<PassiveCooling>true</PassiveCooling>"}});
+	const std::vector<ToolRun> runs = runToolsTogether({"simulate " + plain + " --results " + dir.file("plain"),
+														"simulate " + cooled + " --results " + dir.file("cooled")}, dir);
+	for (const ToolRun & run : runs) {
+		ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+		// the report follows the annual summary
+		EXPECT_GT(run.m_out.find("DIN 4108-2 Assessment"), run.m_out.find("hours above 27 C")) << run.m_out;
+	}
+	EXPECT_NE(runs[0].m_out.find("!!! Verification failed !!!"), std::string::npos) << runs[0].m_out;
+	EXPECT_NE(runs[1].m_out.find("*** Verification fullfilled ***"), std::string::npos) << runs[1].m_out;
+
+	// the state table's column holds the degree hours the report sums
+	for (const char * name : {"plain", "cooled"}) {
+		const std::vector<double> Kh = column(dir.file(std::string(name) + "/states.tsv"), '\t', "Overtemperature hours [Kh]");
+		ASSERT_EQ(Kh.size(), 8761u);
+		double sum = 0;
+		for (double v : Kh)
+			sum += v;
+		const ToolRun & run = runs[std::string(name) == "plain" ? 0 : 1];
+		EXPECT_NEAR(summaryValue(run.m_out, "Over-temperature hours               :"), sum, 0.1 + 1e-4*sum) << name;
+	}
+	EXPECT_GT(summaryValue(runs[0].m_out, "Over-temperature hours               :"), 0);
+}
+
 TEST(Tool, FailuresExitWithOneLine) {
 	TestSupport::TempDirectory dir("tool");
 	{
