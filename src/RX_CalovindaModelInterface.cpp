@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <memory>
 
@@ -189,6 +190,20 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 		out.m_minAirChangeRate = std::min(out.m_minAirChangeRate, airChange);
 		out.m_maxAirChangeRate = std::max(out.m_maxAirChangeRate, airChange);
 	}
+
+	// The room air has no condensation: its vapour stays whatever the temperature, so that its
+	// relative humidity can pass 100 %. The user hears of it once, at the first step that does.
+	if (m_room.m_moistureBalanceEnabled && !m_saturationReported && m_RHRoom > 1) {
+		m_saturationReported = true;
+		const long minutes = static_cast<long>(std::floor(t/60));
+		char clock[16];
+		std::snprintf(clock, sizeof(clock), "%02ld:%02ld", minutes/60 % 24, minutes % 60);
+		ZEB::ZEB_Message(ZEB::FormatString("Room air relative humidity passes 100 % (%1 %) at t = %2 s (day %3, %4): "
+										   "the model has no condensation in the room air.")
+						 .arg(m_RHRoom*100, 0, 'f', 1).arg(t, 0, 'f', 0).arg(static_cast<int>(minutes/1440))
+						 .arg(std::string(clock)),
+						 ZEB::MSG_WARNING, "[CalovindaModelInterface::stepCompleted]", 0);
+	}
 }
 
 
@@ -309,6 +324,7 @@ void CalovindaModelInterface::init(const Database & db) {
 
 	m_controllerPieces = PIECES_UNKNOWN;
 	m_jacobianUpdateRequested = false;
+	m_saturationReported = false;
 	m_climateTime = std::numeric_limits<double>::quiet_NaN();
 	m_abort = false;
 }

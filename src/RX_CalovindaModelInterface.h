@@ -163,6 +163,8 @@ public:
 	std::uint32_t						m_controllerPieces;
 	/*! Raised by stepCompleted() for the integrator's next step (takeJacobianUpdateRequest()). */
 	bool								m_jacobianUpdateRequested;
+	/*! Whether this run has warned that the room air passed saturation (once per run). */
+	bool								m_saturationReported = false;
 
 	static const std::uint32_t			PIECES_UNKNOWN = 0xffffffffu;
 

@@ -341,6 +341,29 @@ TEST(Tool, SimulateReportsTheSummerAssessment) {
 	EXPECT_GT(summaryValue(runs[0].m_out, "Over-temperature hours               :"), 0);
 }
 
+TEST(Tool, WarnsOnceWhenTheRoomAirPassesSaturation) {
+	TestSupport::TempDirectory dir("tool");
+	// the free-floating room with moisture storage in its four materials, barely ventilated, with a
+	// large moisture load
+	const std::string storage = "mu=\"300\" w80=\"8\" wsat=\"10\" HPCM";
+	const std::string project = exampleVariant(
+		dir, "humid.rmxml", "<MoistureBalanceEnabled>true</MoistureBalanceEnabled><SimulationEndTime>86400</SimulationEndTime>",
+		{{"mu=\"300\" HPCM", storage}, {"mu=\"300\" HPCM", storage}, {"mu=\"300\" HPCM", storage}, {"mu=\"300\" HPCM", storage},
+		 {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>0.1</ConstantValue>"},
+		 {"<BaseAirChangeRate>0.5</BaseAirChangeRate>", "<BaseAirChangeRate>0.1</BaseAirChangeRate>"},
+		 {"<BaseAirChangeRateNight>0.24</BaseAirChangeRateNight>", "<BaseAirChangeRateNight>0.1</BaseAirChangeRateNight>"},
+		 {"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20</ConstantValue>",
+		  "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>1000</ConstantValue>"}},
+		CALOVINDA_EXAMPLE_DIR "/free_floating.rmxml");
+	const ToolRun run = runTool("simulate " + project + " --results " + dir.file("results"), dir);
+	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	const std::vector<double> RH = column(dir.file("results/states.tsv"), '\t', "Relative humidity [%]");
+	ASSERT_GT(*std::max_element(RH.begin(), RH.end()), 100);
+	const std::size_t first = run.m_err.find("warning: Room air relative humidity passes 100 %");
+	ASSERT_NE(first, std::string::npos) << run.m_err;
+	EXPECT_EQ(run.m_err.find("warning: Room air relative humidity", first + 1), std::string::npos) << run.m_err;
+}
+
 TEST(Tool, FailuresExitWithOneLine) {
 	TestSupport::TempDirectory dir("tool");
 	{
