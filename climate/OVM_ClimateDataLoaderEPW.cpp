@@ -155,13 +155,19 @@ void ClimateDataLoader::readClimateDataEPW(const ZEB::Path & fname, bool headerO
 				++leapDayLines;
 				continue;
 			}
-			if (startYear == DATA_NOT_VALID)
-				startYear = ZEB::string2val<int>(ZEB::trim_copy(fields[0], " \t\r"));
-			for (const DataField & f : DATA_FIELDS) {
-				double v = number(fields[f.m_position]);
-				if (std::fabs(v - f.m_missingCode) <= ZEB::NEAR_ZERO)
-					v = DATA_NOT_VALID;
-				data[f.m_component].push_back(v);
+			try {
+				if (startYear == DATA_NOT_VALID)
+					startYear = ZEB::string2val<int>(ZEB::trim_copy(fields[0], " \t\r"));
+				for (const DataField & f : DATA_FIELDS) {
+					double v = number(fields[f.m_position]);
+					if (std::fabs(v - f.m_missingCode) <= ZEB::NEAR_ZERO)
+						v = DATA_NOT_VALID;
+					data[f.m_component].push_back(v);
+				}
+			}
+			catch (ZEB::Exception & ex) {
+				throw ZEB::Exception(ex, ZEB::FormatString("Invalid data line #%1 (line %2 of the file).")
+									 .arg(dataLine).arg(lineNumber), READ_LOCATION);
 			}
 		}
 		if (leapDayLines != 0)

@@ -240,7 +240,8 @@ void InstanceData::init() {
 		m_modelFMU.init(projectFile, resourceDir);
 	}
 	catch (const ZEB::Exception & ex) {
-		logger(fmi2Error, "error", "Model initialization error.");
+		// the host sees no log: it is told why as well
+		logger(fmi2Error, "error", ZEB::FormatString("Model initialization error: %1").arg(ex.msgStack()));
 		throw ZEB::Exception(ex, "Model initialization error.", location);
 	}
 

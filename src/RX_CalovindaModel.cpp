@@ -123,8 +123,10 @@ void CalovindaModel::initClimate(const QString & climateDir, const QString & use
 	if (!m_climate.climateDataFilePaths().contains(m_room.m_climateLocation, Qt::CaseSensitive))
 		throw ZEB::Exception(ZEB::FormatString("Missing climate data for location '%1'.")
 							 .arg(m_room.m_climateLocation.toStdString()), CLIMATE_LOCATION);
-	if (!m_climate.loadClimateData(m_room.m_climateLocation))
-		throw ZEB::Exception("Climata data initialization failed.", CLIMATE_LOCATION);
+	// the reader's reason (file, line, what is wrong) travels with the failure
+	ZEB::Exception failure;
+	if (!m_climate.loadClimateData(m_room.m_climateLocation, &failure))
+		throw ZEB::Exception(failure, "Climata data initialization failed.", CLIMATE_LOCATION);
 	solar.m_latitude = solar.m_climateDataLoader.m_latitude*ZEB::DEG2RAD;
 	solar.m_longitude = solar.m_climateDataLoader.m_longitude*ZEB::DEG2RAD;
 }

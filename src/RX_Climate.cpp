@@ -22,7 +22,7 @@ void Climate::update(double t, bool /*flag*/) {
 }
 
 
-bool Climate::loadClimateData(const QString & climateDataFilePath) {
+bool Climate::loadClimateData(const QString & climateDataFilePath, ZEB::Exception * failure) {
 	const char * const location = "[Climate::loadClimateData]";
 	if (!m_descriptions.contains(climateDataFilePath))
 		ZEB::ZEB_Message(ZEB::FormatString("Expected climate data path '%1' in list of climate data files.")
@@ -46,7 +46,10 @@ bool Climate::loadClimateData(const QString & climateDataFilePath) {
 		return true;
 	}
 	catch (const ZEB::Exception & ex) {
-		ex.writeMsgStackToError();
+		if (failure != nullptr)
+			*failure = ex;
+		else
+			ex.writeMsgStackToError();
 		m_currentClimateDataFile.clear();
 		m_glidingAverageTemperature.assign(OVM::HOURS_PER_YEAR, 273.15);
 		return false;

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "OVM_SolarRadiationModel.h"
+#include "ZEB_Exception.h"
 
 #include "RX_ClimateLocationData.h"
 
@@ -32,11 +33,11 @@ public:
 
 	/*! Loads the climate file with the catalogue key climateDataFilePath: from the user
 		directory when it holds the file, else from the base directory. An unknown key is
-		reported as error and tried anyway. Fills the gliding average; false, with the reason
-		written as error, when the file cannot be read or does not give the hourly outdoor
-		temperatures of one year; then the gliding average is 273.15 K throughout and no file
-		counts as loaded. */
-	bool loadClimateData(const QString & climateDataFilePath);
+		reported as error and tried anyway. Fills the gliding average; false when the file
+		cannot be read or does not give the hourly outdoor temperatures of one year, with the
+		reason in failure when one is given, else written as error; then the gliding average is
+		273.15 K throughout and no file counts as loaded. */
+	bool loadClimateData(const QString & climateDataFilePath, ZEB::Exception * failure = nullptr);
 
 	/*! True for a climate file reference that stays below the directory it is resolved
 		against: a relative path of names separated by '/', none of them empty, "." or "..",

@@ -59,7 +59,8 @@ void gather(const QString & rootDir, const QString & dir, QMap<QString, ClimateL
 		return;
 	scanning.append(canonical);
 
-	const QStringList patterns{"*.c6b", "*.epw", "*.wac"};
+	// every format a location may name; test reference years are the German ".dat" files
+	const QStringList patterns{"*.c6b", "*.epw", "*.wac", "*.dat"};
 	const QFileInfoList files = directory.entryInfoList(patterns, QDir::Files, QDir::Name);
 	for (const QFileInfo & file : files) {
 		const QString path = file.absoluteFilePath();

@@ -16,8 +16,8 @@ namespace RX {
 */
 class ClimateLocationData {
 public:
-	/*! Scans dir and, depth first, its subdirectories for "*.c6b", "*.epw" and "*.wac" files
-		(any letter case) and puts one record per file whose header can be read into map, keyed
+	/*! Scans dir and, depth first, its subdirectories for "*.c6b", "*.epw", "*.wac" and "*.dat"
+		(test reference year) files (any letter case) and puts one record per file whose header can be read into map, keyed
 		by the file's absolute path; the display texts name the file by its path relative to
 		rootDir. Existing entries with the same key are overwritten, none removed. A file whose
 		header cannot be read is left out with a warning; a missing or unreadable directory

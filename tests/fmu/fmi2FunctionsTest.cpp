@@ -234,6 +234,29 @@ TEST_F(Fmi2Test, LoadsAPercentEncodedResourcePathAndPrintsMessagesAsTheyAre) {
 }
 
 
+TEST_F(Fmi2Test, TellsTheHostAndTheLogWhyItsClimateCannotBeRead) {
+	// a year short of its last hour
+	const std::string epw = m_resources.path() + "/725650TYCST.epw";
+	std::string text = TestSupport::readFile(epw);
+	text.erase(text.rfind('\n', text.size() - 2) + 1);
+	std::ofstream(epw, std::ios::trunc) << text;
+	const std::string root = m_resources.path() + "/out";
+	Recorder recorder;
+	fmi2Component c = instantiate("room1", fmi2CoSimulation, recorder);
+	ASSERT_NE(c, nullptr);
+	const fmi2ValueReference vr = RESULTS_ROOT_DIR;
+	const char * rootText = root.c_str();
+	ASSERT_EQ(fmi.fmi2SetString(c, &vr, 1, &rootText), fmi2OK);
+	EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
+	const std::string log = TestSupport::readFile(root + "/log/screenlog.txt");
+	for (const std::string & told : {recorder.messages(), log}) {
+		EXPECT_NE(told.find("Missing data, only got 8759 data lines"), std::string::npos) << told;
+		EXPECT_NE(told.find("Climata data initialization failed."), std::string::npos) << told;
+	}
+	fmi.fmi2FreeInstance(c);
+}
+
+
 TEST_F(Fmi2Test, PrintsMarksBehindAStrayLeadByteAsTheyAre) {
 	// 0xE5 announces three bytes, but no continuation byte follows: the marks are marks
 	Recorder recorder;

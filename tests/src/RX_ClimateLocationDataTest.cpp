@@ -82,7 +82,7 @@ TEST(ClimateLocationData, CatalogueListsRealFilesAndSkipsBrokenAndForeignOnes) {
 	TestSupport::MessageRecorder recorder;
 	RX::Climate climate;
 	climate.parseClimateDataDir(base, "");
-	EXPECT_EQ(climate.climateDataFilePaths(), QStringList({"Aachen.EPW", "us/co/725650TYCST.epw"}));
+	EXPECT_EQ(climate.climateDataFilePaths(), QStringList({"Aachen.EPW", "try.dat", "us/co/725650TYCST.epw"}));
 
 	const RX::ClimateLocationData * denver = climate.locationData("us/co/725650TYCST.epw");
 	ASSERT_NE(denver, nullptr);
@@ -102,6 +102,7 @@ TEST(ClimateLocationData, CatalogueListsRealFilesAndSkipsBrokenAndForeignOnes) {
 			  std::vector<std::string>{"Parsing climate base directory '" + base.toStdString() + "'.\n"});
 
 	EXPECT_TRUE(climate.loadClimateData("us/co/725650TYCST.epw"));
+	EXPECT_TRUE(climate.loadClimateData("try.dat"));
 	EXPECT_FALSE(climate.loadClimateData("us/broken.epw"));
 	EXPECT_FALSE(climate.loadClimateData("missing.epw"));
 }

@@ -376,7 +376,32 @@ TEST(Tool, FailuresExitWithOneLine) {
 	fs::copy_file(example, dir.file("notfmu/resources/calovinda_project.rmxml"));
 	ASSERT_TRUE(JlCompress::compressDir(QString::fromStdString(dir.file("notfmu.fmu")),
 										QString::fromStdString(dir.file("notfmu")), true));
+	// a climate file the reader refuses, beside a copy of the example: the command and the
+	// reader's reason (file, line, what is wrong) behind the model's own words
+	const std::string epw = TestSupport::readFile(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw");
+	const auto lineStart = [&](int line) {
+		std::size_t pos = 0;
+		for (int i = 1; i < line; ++i)
+			pos = epw.find('\n', pos) + 1;
+		return pos;
+	};
+	std::size_t field7 = lineStart(20);
+	for (int i = 0; i < 6; ++i)
+		field7 = epw.find(',', field7) + 1;
+	const auto climateCase = [&](const std::string & name, const std::string & text, const std::string & reason) {
+		fs::create_directories(dir.file(name));
+		fs::copy_file(example, dir.file(name + "/p.rmxml"));
+		std::ofstream(dir.file(name + "/725650TYCST.epw")) << text;
+		return std::make_pair("simulate " + dir.file(name + "/p.rmxml"), "Climata data initialization failed. - Error "
+							  "reading climate data file. - Error reading file '" + dir.file(name + "/725650TYCST.epw") +
+							  "'. - " + reason);
+	};
 	const std::vector<std::pair<std::string, std::string>> cases = {
+		climateCase("cut", epw.substr(0, lineStart(100) + 30), "Invalid data line #92 (line 100 of the file): expected"),
+		climateCase("header", epw.substr(0, lineStart(9)), "Missing data, only got 0 data lines"),
+		climateCase("short", epw.substr(0, lineStart(9 + 8759)), "Missing data, only got 8759 data lines"),
+		climateCase("abc", epw.substr(0, field7) + "abc" + epw.substr(epw.find(',', field7)),
+					"Invalid data line #12 (line 20 of the file). - Could not convert 'abc'"),
 		{"simulate " + dir.file("missing.rmxml"), "does not exist"},
 		{"simulate " + dir.file("truncated.rmxml"), "Premature end of document"},
 		{"simulate " + dir.file("bad.rmxml"), "project file"},
