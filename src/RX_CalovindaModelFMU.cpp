@@ -1,5 +1,6 @@
 #include "RX_CalovindaModelFMU.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -324,6 +325,37 @@ void cutSeriesPerConstruction(Series & series, std::size_t length) {
 } // namespace
 
 
+const char * CalovindaModelFMU::modelVariablesRefusal() const {
+	// the extremes of the outputs are infinite until the first step: only NaN is no value at all
+	bool numbers = true;
+	visitModelVariables(*this, [&numbers](const auto & v) {
+		if constexpr (std::is_floating_point_v<std::decay_t<decltype(v)>>)
+			numbers = numbers && !std::isnan(v);
+	});
+	const FMUInputCache & in = m_inputCache;
+	for (const double v : {in.m_convectiveThermalLoad, in.m_radiantThermalLoad, in.m_waterVaporMassFlowRate,
+						   in.m_waterVaporEnthalpyFlow, in.m_liquidWaterMassFlowRate, m_externalHeatInput,
+						   m_externalVaporInput, m_outputManager.m_tStepCompleted})
+		numbers = numbers && std::isfinite(v);
+	if (!numbers)
+		return "Invalid model state data: values that are not finite.";
+	// the gains start at a fresh controller's and only grow, up to their limits; the assessment's
+	// air change [1/s] and update time [s] are -1 until its first update
+	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	const auto gainInRange = [](double gain, double start, double limit) {
+		return gain >= start && gain <= std::max(start, limit);
+	};
+	const auto updated = [](double v) { return v == -1.0 || (v >= 0 && std::isfinite(v)); };
+	const DIN4108_2Assessment fresh;
+	const bool inRange = gainInRange(m_room.m_heatingModel.m_slope, HeatingModel().m_slope, HeatingModel::MAX_SLOPE) &&
+		gainInRange(m_room.m_coolingModel.m_slope, CoolingModel().m_slope, CoolingModel::MAX_SLOPE) &&
+		gainInRange(din.m_slopeHeating, fresh.m_slopeHeating, DIN4108_2Assessment::SLOPE_LIMIT) &&
+		gainInRange(din.m_slopeCooling, fresh.m_slopeCooling, DIN4108_2Assessment::SLOPE_LIMIT) &&
+		updated(din.m_airChange) && updated(din.m_lastVentilationUpdate) && m_outputManager.m_tStepCompleted >= 0;
+	return inRange ? nullptr : "Invalid model state data: a value is out of its range or disagrees with the others.";
+}
+
+
 std::size_t CalovindaModelFMU::modelVariablesSize() const {
 	std::size_t bytes = 0;
 	visitModelVariables(*this, [&bytes](const auto & v) { bytes += sizeof(v); });
@@ -354,7 +386,16 @@ void CalovindaModelFMU::deserializeModelVariables(void *& dataPtr, const void * 
 							 .arg(static_cast<unsigned long>(storedSize)).arg(static_cast<unsigned long>(size)), location);
 	const std::uint64_t rows = readRaw<std::uint64_t>(pos);
 	const std::uint64_t integralRows = readRaw<std::uint64_t>(pos);
+	// a block refused after reading leaves the model as it was
+	std::vector<char> before(size);
+	void * beforePtr = before.data();
+	serializeModelVariables(beforePtr);
 	visitModelVariables(*this, [&pos](auto & v) { v = readRaw<std::decay_t<decltype(v)>>(pos); });
+	if (const char * refusal = modelVariablesRefusal()) {
+		const char * previous = before.data() + ModelVariablesHeader;
+		visitModelVariables(*this, [&previous](auto & v) { v = readRaw<std::decay_t<decltype(v)>>(previous); });
+		throw ZEB::Exception(refusal, location);
+	}
 	dataPtr = const_cast<char *>(pos);
 
 	// rows written after the snapshot belong to the abandoned run

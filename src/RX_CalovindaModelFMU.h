@@ -77,7 +77,8 @@ public:
 	void serializeModelVariables(void *& dataPtr) const;
 	/*! Reads a block of serializeModelVariables() of the same model, advancing dataPtr; output
 		series longer than the saved ones are cut back. Throws ZEB::Exception, with the model
-		unchanged, when the block's length does not match or it runs past dataEnd. */
+		unchanged, when the block's length does not match, it runs past dataEnd or it holds values
+		no run of the model reaches (modelVariablesRefusal()). */
 	void deserializeModelVariables(void *& dataPtr, const void * dataEnd);
 
 	FMUInputCache			m_inputCache;
@@ -92,6 +93,9 @@ public:
 	bool					m_equationsChanged;
 
 private:
+	/*! Why the model variables cannot be those of a run: a value that is not finite, or out of
+		the range the model reaches; null when they can. */
+	const char * modelVariablesRefusal() const;
 	/*! Hands the cached inputs to the room balance. */
 	void applyInputs();
 	/*! After stepCompleted() raised a controller's gain from the given one [W/K]: raises it

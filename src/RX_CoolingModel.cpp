@@ -20,7 +20,6 @@ namespace RX {
 namespace {
 
 const double KELVIN_OFFSET = 273.15;
-const double MAX_SLOPE = 500000;
 /*! A room closer than this to the set point [K] counts as controlled well enough. */
 const double SLOPE_ADJUST_THRESHOLD = 0.2;
 /*! Gain of the vapour removal [m3/s]: kg/s removed per kg/m3 of vapour above the set point. */

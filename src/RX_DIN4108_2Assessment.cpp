@@ -20,7 +20,6 @@ namespace RX {
 
 namespace {
 
-const double SLOPE_LIMIT = 500000.0;	// [W/K]
 const double SLOPE_FACTOR = 1.2;
 // Controllers are only sharpened while the room stays this far from its target [K].
 const double SLOPE_DEVIATION = 0.2;

@@ -178,6 +178,8 @@ public:
 	double			m_slopeHeating = 5000.0;
 	/*! Gain of the passive cooling [W/K]. */
 	double			m_slopeCooling = 5000.0;
+	/*! The largest gain the slope adjustments raise m_slopeHeating and m_slopeCooling to [W/K]. */
+	static constexpr double	SLOPE_LIMIT = 500000.0;
 };
 
 } // namespace RX

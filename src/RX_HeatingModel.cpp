@@ -15,7 +15,6 @@ namespace RX {
 namespace {
 
 const double KELVIN_OFFSET = 273.15;
-const double MAX_SLOPE = 500000;
 /*! A room closer than this to the set point [K] counts as controlled well enough. */
 const double SLOPE_ADJUST_THRESHOLD = 0.2;
 

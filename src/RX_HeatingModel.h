@@ -55,6 +55,8 @@ public:
 	Schedule	m_scheduleSetPoints;
 	/*! Controller gain [W/K]; grows only, lives only in the object. */
 	double		m_slope = 5000;
+	/*! The largest gain adjustSlope() raises m_slope to [W/K]. */
+	static constexpr double	MAX_SLOPE = 500000;
 };
 
 } // namespace RX

@@ -3,12 +3,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "FMUHost.h"
@@ -203,6 +205,26 @@ TEST_F(FMUstateTest, RefusesCorruptShortAndForeignStatesAndStaysUsable) {
 	// a pointer that is no live state stays an error, even with good bytes
 	fmi2FMUstate stranger = corrupt.data();
 	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes.data(), bytes.size(), &stranger), fmi2Error);
+
+	// model values no run reaches: a heating gain of NaN, -1e300 or 1e300, a NaN input; the model
+	// block is the buffer's last, behind its length word
+	std::size_t block = bytes.size() - 8;
+	for (std::uint64_t length = 0; block > 0; --block) {
+		std::memcpy(&length, bytes.data() + block, sizeof(length));
+		if (length == bytes.size() - block)
+			break;
+	}
+	const std::size_t heatingGain = block + 24, convectiveLoad = block + 24 + 6*8 + 4 + 1;
+	const std::pair<std::size_t, double> impossible[] = {{heatingGain, std::nan("")}, {heatingGain, -1e300},
+		{heatingGain, 1e300}, {convectiveLoad, std::nan("")}};
+	for (const auto & [offset, value] : impossible) {
+		corrupt = bytes;
+		std::memcpy(corrupt.data() + offset, &value, sizeof(value));
+		fmi2FMUstate restored = nullptr;
+		ASSERT_EQ(fmi.fmi2DeSerializeFMUstate(c, corrupt.data(), corrupt.size(), &restored), fmi2OK);
+		EXPECT_EQ(fmi.fmi2SetFMUstate(c, restored), fmi2Error) << offset << " " << value;
+		fmi.fmi2FreeFMUstate(c, &restored);
+	}
 
 	ASSERT_EQ(fmi.fmi2DoStep(c, 3600, 3600, fmi2False), fmi2OK) << recorder.messages();
 	const std::vector<double> values = outputs(c);
