@@ -868,8 +868,6 @@ bool Path::remove(const Path & p, bool /*flag*/) {
 
 
 bool Path::move(const Path & source, const Path & target) {
-	if (isRootPath(source))
-		return false;
 	const char * const loc = "[Path::move]";
 	const auto reportFailure = [&target, loc](int error) {
 		switch (error) {

@@ -157,8 +157,9 @@ public:
 		is in its place, else put back. Across file systems the source is copied whole (files,
 		directories, links; anything else fails) and removed only after the copy is complete; a
 		failed copy leaves both as they were. False, with nothing changed, when source is missing,
-		when the working directory lies on source's branch (textually, or inside the source
-		directory), or when source and target are one entry or one contains the other. */
+		when source is the working directory or one of its ancestors (links resolved), or when
+		source and target are one entry or one contains the other. A working directory above the
+		source is no obstacle. */
 	static bool move(const Path & source, const Path & target);
 	/*! Copies a file (into target, or into the directory target under its own name) or merges a
 		directory tree into target. False when source is missing or the two lie on one branch. */

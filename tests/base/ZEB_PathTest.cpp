@@ -484,6 +484,16 @@ TEST_F(PathFileSystem, MoveRefusesSameOrNestedEntries) {
 	EXPECT_FALSE(Path::move(P("d"), P("e")));
 	EXPECT_TRUE(fs::exists(at("d/sub/x")));
 	EXPECT_FALSE(fs::exists(at("e")));
+
+	// only the working directory's own branch is kept: standing above the source is no reason
+	for (const std::string & place : {std::string("/"), m_dir, at("d")}) {
+		enter(place);
+		EXPECT_TRUE(Path::move(P("d/sub/x"), P("d/sub/y"))) << place;
+		EXPECT_TRUE(Path::move(P("d/sub/y"), P("d/sub/x"))) << place;
+	}
+	enter("/");
+	EXPECT_TRUE(Path::move(P("d"), P("e")));
+	EXPECT_EQ(readFile(at("e/sub/x")), "x");
 }
 
 TEST_F(PathFileSystem, CopiesFiles) {
