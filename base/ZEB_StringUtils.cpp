@@ -199,51 +199,49 @@ unsigned int count_tokens(const std::string & text) {
 }
 
 
-std::size_t utf8_character(const std::string & text, std::size_t i, unsigned long & codePoint) {
-	const std::size_t n = text.size();
+std::size_t utf8_character_length(const std::string & text, std::size_t i) {
 	const unsigned char lead = static_cast<unsigned char>(text[i]);
-	std::size_t continuation;
+	std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+	length = std::min(length, text.size() - i);
+	// a character only takes continuation bytes: a '%' or '/' behind a stray lead byte stays a mark
+	for (std::size_t k = 1; k < length; ++k)
+		if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+			return k;
+	return length;
+}
+
+
+std::size_t utf8_character(const std::string & text, std::size_t i, unsigned long & codePoint) {
+	const unsigned char lead = static_cast<unsigned char>(text[i]);
+	std::size_t length;
 	if (lead < 0x80) {
 		codePoint = lead;
 		return 1;
 	}
 	else if ((lead & 0xE0) == 0xC0) {
-		continuation = 1;
+		length = 2;
 		codePoint = lead & 0x1F;
 	}
 	else if ((lead & 0xF0) == 0xE0) {
-		continuation = 2;
+		length = 3;
 		codePoint = lead & 0x0F;
 	}
 	else if ((lead & 0xF8) == 0xF0) {
-		continuation = 3;
+		length = 4;
 		codePoint = lead & 0x07;
 	}
 	else
 		return 0;
-	if (i + continuation >= n)	// sequence cut off by the end of the text
+	// cut off by the end of the text or by a byte that continues nothing
+	if (utf8_character_length(text, i) != length)
 		return 0;
-	for (std::size_t k = 1; k <= continuation; ++k) {
-		const unsigned char c = static_cast<unsigned char>(text[i + k]);
-		if ((c & 0xC0) != 0x80)
-			return 0;
-		codePoint = (codePoint << 6) | (c & 0x3F);
-	}
-	switch (continuation) {
-		case 1 :
-			if (codePoint < 0x80)
-				return 0;
-			break;
-		case 2 :
-			if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-				return 0;
-			break;
-		default :
-			if (codePoint < 0x10000 || codePoint > 0x10FFFF)
-				return 0;
-			break;
-	}
-	return continuation + 1;
+	for (std::size_t k = 1; k < length; ++k)
+		codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+	// overlong forms, surrogates and code points beyond Unicode
+	static const unsigned long smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+	if (codePoint < smallest[length] || (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF)
+		return 0;
+	return length;
 }
 
 

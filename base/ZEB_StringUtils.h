@@ -50,6 +50,10 @@ std::string shorten_string(const std::string & text, unsigned int maxLen);
 std::string read_until_char_cut(std::string & text, char c);
 /*! Number of runs of non-white-space characters. */
 unsigned int count_tokens(const std::string & text);
+/*! Bytes of the UTF-8 character that starts at text[i] (i < text.size()), well-formed or not: its
+	lead byte and the continuation bytes that follow it, 1 for any other byte. For cutting texts
+	at character boundaries. */
+std::size_t utf8_character_length(const std::string & text, std::size_t i);
 /*! Byte length of the well-formed UTF-8 character at text[i] (i < text.size()), its code point
 	in codePoint; 0 for a stray, cut-off or overlong sequence, a surrogate or beyond U+10FFFF. */
 std::size_t utf8_character(const std::string & text, std::size_t i, unsigned long & codePoint);

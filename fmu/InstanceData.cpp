@@ -27,6 +27,7 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
+#include "ZEB_StringUtils.h"
 
 #include "RX_Constants.h"
 #include "RX_FMU2InputOutputDefinitions.h"
@@ -159,7 +160,7 @@ InstanceData::~InstanceData() {
 std::string InstanceData::resultsDirectoryName(const std::string & instanceName) {
 	std::string name;
 	for (std::size_t i = 0; i < instanceName.size();) {
-		const std::size_t length = characterLength(instanceName, i);
+		const std::size_t length = ZEB::utf8_character_length(instanceName, i);
 		const unsigned char lead = static_cast<unsigned char>(instanceName[i]);
 		if (name.size() + length > MAX_RESULTS_NAME)
 			break;

@@ -14,6 +14,7 @@
 #include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
+#include "ZEB_StringUtils.h"
 
 #include "RX_FMU2InputOutputDefinitions.h"
 #include "RX_FMU2ModelDescription.h"
@@ -205,24 +206,6 @@ void InstanceDataCommon::setCallbacks(const fmi2CallbackFunctions & functions) {
 }
 
 
-std::size_t InstanceDataCommon::characterLength(const std::string & text, std::size_t i) {
-	std::size_t length = 1;
-	const unsigned char lead = static_cast<unsigned char>(text[i]);
-	if (lead >= 0xF0)
-		length = 4;
-	else if (lead >= 0xE0)
-		length = 3;
-	else if (lead >= 0xC0)
-		length = 2;
-	length = std::min(length, text.size() - i);
-	// a character only takes continuation bytes: a '%' or '/' behind a stray lead byte stays a mark
-	for (std::size_t k = 1; k < length; ++k)
-		if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-			return k;
-	return length;
-}
-
-
 void InstanceDataCommon::sendToHost(const Callbacks & callbacks, const std::string & instanceName,
 									fmi2Status status, const char * category, const std::string & text)
 {
@@ -234,7 +217,7 @@ void InstanceDataCommon::sendToHost(const Callbacks & callbacks, const std::stri
 	message.reserve(text.size() + 8);
 	std::size_t i = 0;
 	while (i < text.size()) {
-		const std::size_t length = characterLength(text, i);
+		const std::size_t length = ZEB::utf8_character_length(text, i);
 		const char lead = text[i];
 		const bool doubled = lead == '%' || lead == '#';
 		if (message.size() + length + (doubled ? 1 : 0) > MAX_HOST_MESSAGE) {

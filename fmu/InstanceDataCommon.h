@@ -166,9 +166,6 @@ public:
 		current. Throws ZEB::Exception when a log file was opened before or the log cannot be opened. */
 	void setupMessageHandler(const ZEB::Path & logfile);
 
-	/*! Bytes of the UTF-8 character that starts at text[i] (i < text.size()): its lead byte and
-		the continuation bytes that follow it, 1 for any other byte. */
-	static std::size_t characterLength(const std::string & text, std::size_t i);
 	/*! Sends text through the host's logger (nothing for a null logger) as a plain message:
 		'%' and '#' are doubled so that no host expands them, and an overlong text is cut at a
 		character boundary. Used for every message the host sees. */
