@@ -63,9 +63,10 @@ Path & Path::operator=(const char * p) {
 
 void Path::set(const std::string & p) {
 	std::string text = trim_copy(p);
-	for (char & c : text)
-		if (c == '\\')
-			c = '/';
+	// backslashes separate names only in the drive form of another platform's stored paths;
+	// here they are ordinary characters of a name
+	if (text.size() >= 2 && text[1] == ':')
+		std::replace(text.begin(), text.end(), '\\', '/');
 	remove_trailing_slash(text);
 	m_path.swap(text);
 	removeRelativeParts();
@@ -235,10 +236,9 @@ Path Path::fromFileURI(const std::string & location) {
 		else
 			decoded += path[i];
 		const unsigned char c = static_cast<unsigned char>(decoded.back());
-		// a zero byte would cut the path short and set() turns a backslash into '/': either
-		// would name another directory than the one given
-		if (c < 0x20 || c == 0x7F || c == '\\')
-			throw Exception(FormatString("Resource location '%1' holds a control character or backslash, which no "
+		// a zero byte would cut the path short, and so name another directory than the one given
+		if (c < 0x20 || c == 0x7F)
+			throw Exception(FormatString("Resource location '%1' holds a control character, which no "
 										 "local path here can keep.").arg(location), where);
 	}
 	// trailing separators all name the same directory (set() would drop only one)
@@ -273,7 +273,7 @@ std::string Path::toFileURI() const {
 
 
 void Path::remove_trailing_slash(std::string & s) const {
-	if (s.size() > 1 && (s.back() == '/' || s.back() == '\\'))
+	if (s.size() > 1 && s.back() == '/')
 		s.pop_back();
 }
 

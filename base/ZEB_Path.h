@@ -12,7 +12,8 @@ namespace ZEB {
 /*! A file-system path with '/' as separator; a plain value holding its text.
 
 	Texts are normalised when set: trimmed of blanks, tabs and carriage returns, backslashes
-	turned into '/', one trailing separator dropped, ".." resolved in absolute paths that hold
+	turned into '/' in the drive form only (elsewhere a backslash is an ordinary character of a
+	name), one trailing separator dropped, ".." resolved in absolute paths that hold
 	"/../" and no placeholder, a leading "./" dropped. Joins are not normalised again. An empty
 	path is invalid. Paths are absolute when they start with '/' or a drive ("C:"); the drive
 	form is kept as a value, though this platform never produces it.

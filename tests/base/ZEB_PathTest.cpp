@@ -49,7 +49,7 @@ std::string normalised(const std::string & s) { return Path(s).str(); }
 
 TEST(Path, NormalisesText) {
 	expectEach(normalised, {{"  C:\\data\\ ", "C:/data"}, {" c:/x ", "C:/x"}, {"\t/a/b\r", "/a/b"}, {"./a", "a"},
-		{"././a", "./a"}, {"./", "."}, {"a//", "a/"}, {"/", "/"}, {"   ", ""}, {"x\\y\\", "x/y"}});
+		{"././a", "./a"}, {"./", "."}, {"a//", "a/"}, {"/", "/"}, {"   ", ""}, {"x\\y\\", "x\\y\\"}, {"a\\b/", "a\\b"}});
 	Path p;
 	p = std::string(" /q/../r ");
 	EXPECT_EQ(p.osStr(), "/r");
@@ -113,7 +113,7 @@ TEST(Path, ReadsFileURIs) {
 	expectEach([](const std::string & s) { return Path::fromURI(s).str(); },
 		{{"file:///home/u/res", "/home/u/res"}, {"file:/home/u", "/home/u"}, {"file:///C:/x", "C:/x"},
 		 {"file:///ab", "ab"}, {"file:///a%20b", "/a%20b"}, {"file://host/x", "//host/x"},
-		 {"file:///home/u/ ", "/home/u"}, {"/plain/dir", "/plain/dir"}, {" rel\\dir ", "rel/dir"}});
+		 {"file:///home/u/ ", "/home/u"}, {"/plain/dir", "/plain/dir"}, {" rel\\dir ", "rel\\dir"}});
 }
 
 TEST(Path, ReadsResourceLocationsAsHostsSendThem) {
@@ -121,7 +121,8 @@ TEST(Path, ReadsResourceLocationsAsHostsSendThem) {
 		{{"file:///tmp/tmp%20dir%20%25x/", "/tmp/tmp dir %x"}, {"file:/tmp/res", "/tmp/res"},
 		 {"FILE://localhost/tmp/res//", "/tmp/res"}, {"/tmp/tmp%20dir%20%25x", "/tmp/tmp dir %x"},
 		 // what is no escape stays as it is
-		 {"file:///tmp/100%/%zz%4", "/tmp/100%/%zz%4"}, {"file:///a/%C3%A4?#", "/a/\xC3\xA4?#"}});
+		 {"file:///tmp/100%/%zz%4", "/tmp/100%/%zz%4"}, {"file:///a/%C3%A4?#", "/a/\xC3\xA4?#"},
+		 {"file:///p%5Cq/res", "/p\\q/res"}});
 	const std::string odd = "/r\xC3\xA4um 1/100% #x?y=&+~";
 	EXPECT_EQ(Path(odd).toFileURI(), "file:///r%C3%A4um%201/100%25%20%23x%3Fy%3D%26%2B~");
 	EXPECT_EQ(Path::fromFileURI(Path(odd).toFileURI()).str(), odd);
@@ -142,9 +143,9 @@ TEST(Path, RefusesResourceLocationsThatNameNoLocalDirectory) {
 											  "only an empty host or 'localhost' is this machine.");
 	for (const char * location : {"", "file:", "file://", "file://localhost", "resources/", "file:dir", "file:///a/../.."})
 		EXPECT_EQ(refusal(location), std::string("Resource location '") + location + "' names no absolute path.");
-	for (const char * location : {"file:///a%00b", "file:///a%0Ab", "/a\tb", "file:///a%5Cb", "file:///a%7F"})
+	for (const char * location : {"file:///a%00b", "file:///a%0Ab", "/a\tb", "file:///a%7F"})
 		EXPECT_EQ(refusal(location), std::string("Resource location '") + location
-									 + "' holds a control character or backslash, which no local path here can keep.");
+									 + "' holds a control character, which no local path here can keep.");
 	for (const char * location : {"file:///res/a%2Fb", "/res/..%2f..%2Fetc"})
 		EXPECT_EQ(refusal(location), std::string("Resource location '") + location
 									 + "' holds an escaped '/' inside a name, which no local file name can hold.");
@@ -158,7 +159,7 @@ TEST(Path, UpperCasesFirstCharacter) {
 	const Path p;
 	EXPECT_EQ(p.firstCharToUpperUtf8(""), "");
 	EXPECT_EQ(p.firstCharToUpperUtf8("ab"), "Ab");
-	EXPECT_EQ(p.remove_trailing_slash_copy("a\\"), "a");
+	EXPECT_EQ(p.remove_trailing_slash_copy("a\\"), "a\\");
 	EXPECT_EQ(p.remove_trailing_slash_copy("/"), "/");
 	const std::string oldLocale = std::setlocale(LC_CTYPE, nullptr);
 	if (std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr) {

@@ -38,14 +38,14 @@ TEST(RXRoomConstruction, ReadsTolerantlyAndKeepsWhatIsAbsent) {
 							   "<type>FixedTemperature</type><zoneT>-5</zoneT></RoomConstruction>"), c), "");
 	EXPECT_EQ(c.m_constructionId, 0u);
 	EXPECT_EQ(c.m_windowId, 12u);
-	EXPECT_EQ(c.m_zoneTCCD.str(), "dir/zone.ccd");
+	EXPECT_EQ(c.m_zoneTCCD.str(), "dir\\zone.ccd");
 	EXPECT_EQ(c.m_AF, 0);
 	EXPECT_EQ(c.m_AW, 7);
 	EXPECT_DOUBLE_EQ(c.m_zoneT, 268.15);
 	EXPECT_EQ(c.m_type, RX::RoomConstruction::FixedTemperature);
 	EXPECT_EQ(recorder.texts("RoomConstruction::readXML()"),
 			  std::vector<std::string>{"Found unknown element in RoomConstruction tag: 'Phone'."});
-	EXPECT_TRUE(written(c).contains("<zoneT>-5</zoneT><zoneTCCD>dir/zone.ccd</zoneTCCD><zoneRH>"));
+	EXPECT_TRUE(written(c).contains("<zoneT>-5</zoneT><zoneTCCD>dir\\zone.ccd</zoneTCCD><zoneRH>"));
 
 	for (const char * text : {"outside", "inside", "Wall"}) {
 		RX::RoomConstruction t;

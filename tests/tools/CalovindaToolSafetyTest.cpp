@@ -628,7 +628,7 @@ TEST_F(ToolSafety, RefusesClimateLocationsThatLeaveTheirFolder) {
 }
 
 
-TEST_F(ToolSafety, RefusesExportNamesThatCannotBeWrittenAsGiven) {
+TEST_F(ToolSafety, WritesExportsUnderTheNamesGivenOrRefusesThem) {
 	const ToolRun fmu = run("export-fmu " + example + " '" + m_dir.file("bad\xff.fmu") + "'");
 	expectOneLineFailure(fmu, {"is not valid UTF-8"}, "invalid UTF-8");
 	for (const std::string name : {"my \"pkg\"", "1pkg", "model", "my.pkg"}) {
@@ -646,6 +646,24 @@ TEST_F(ToolSafety, RefusesExportNamesThatCannotBeWrittenAsGiven) {
 	ASSERT_EQ(mo.m_exitCode, 0) << mo.m_err;
 	EXPECT_NE(TestSupport::readFile(dir + "/Climate.mo").find("fileName = \"" + m_dir.file("a \\\"quoted\\\" folder/Pkg") +
 															 "/climate_data.txt\""), std::string::npos);
+
+	// a backslash is an ordinary character of a name: of the project's folder, the archive and
+	// the package's folder
+	const std::string folder = m_dir.file("p\\q");
+	fs::create_directory(folder);
+	fs::copy_file(example, folder + "/project.rmxml");
+	fs::copy_file(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw", folder + "/725650TYCST.epw");
+	const std::string archive = m_dir.file("c\\d.fmu");
+	const ToolRun packed = run("export-fmu '" + folder + "/project.rmxml' '" + archive + "'");
+	ASSERT_EQ(packed.m_exitCode, 0) << packed.m_err;
+	EXPECT_EQ(readZip(archive).size(), m_fmuEntries->size());
+	const std::string package = m_dir.file("we\"ird\\dir/Pkg");
+	const ToolRun odd = run("export-modelica '" + folder + "/project.rmxml' '" + package + "'");
+	ASSERT_EQ(odd.m_exitCode, 0) << odd.m_err;
+	EXPECT_NE(TestSupport::readFile(package + "/Climate.mo").find("fileName = \"" + m_dir.file("we\\\"ird\\\\dir/Pkg") +
+																 "/climate_data.txt\""), std::string::npos);
+	for (const char * split : {"p", "c", ".c", "we\"ird"})
+		EXPECT_FALSE(fs::exists(m_dir.file(split))) << split;
 }
 
 } // namespace
