@@ -1,6 +1,6 @@
 #include "RX_CalovindaModelInterface.h"
 
-#include <cstdlib>
+#include <memory>
 
 #include <QFile>
 #include <QXmlStreamReader>
@@ -15,6 +15,7 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
+#include "ZEB_PrivateDirectory.h"
 #include "ZEB_StringUtils.h"
 
 namespace RX {
@@ -26,15 +27,6 @@ const char * const FMU_LOCATION = "[CalovindaModelInterface::export2FMU]";
 void fmuError(const char * text, const std::string & argument) {
 	ZEB::ZEB_Message(ZEB::FormatString(text).arg(argument), ZEB::MSG_ERROR, FMU_LOCATION, -1);
 }
-
-/*! Removes the export's temporary tree on every way out, also when an exception passes. */
-struct TreeRemover {
-	explicit TreeRemover(const ZEB::Path & root) : m_root(root) {}
-	~TreeRemover() { ZEB::Path::remove(m_root); }
-	TreeRemover(const TreeRemover &) = delete;
-	TreeRemover & operator=(const TreeRemover &) = delete;
-	ZEB::Path m_root;
-};
 
 /*! Copies the climate data that reference names (relative to climateDir) into targetDir: the
 	file itself, else the CCD data set beside it. */
@@ -92,13 +84,15 @@ bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB
 	const ZEB::Path tmpDir = (workDir.isValid() ? workDir
 							  : ZEB::Path(Wexil::Directories::tmpDir().toStdString())).absolutePath();
 	ZEB::Path::makePath(tmpDir);
-	std::string pattern = (tmpDir / "CalovindaFMU-XXXXXX").str();
-	if (mkdtemp(&pattern[0]) == nullptr) {
-		fmuError("Cannot create directory: '%1'\n", pattern);
+	std::unique_ptr<ZEB::PrivateDirectory> tree;
+	try {
+		tree = std::make_unique<ZEB::PrivateDirectory>("CalovindaFMU-", tmpDir.str(), FMU_LOCATION);
+	}
+	catch (ZEB::Exception & ex) {
+		ex.writeMsgStackToError();
 		return false;
 	}
-	const ZEB::Path root(pattern);
-	TreeRemover remover(root);
+	const ZEB::Path root(tree->path());
 
 	const ZEB::Path binDir = root / "binaries/linux64";
 	const ZEB::Path resourcesDir = root / "resources";

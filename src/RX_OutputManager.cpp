@@ -1,7 +1,6 @@
 #include "RX_OutputManager.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -11,16 +10,12 @@
 #include <string>
 #include <system_error>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
-#include <QFileInfo>
 
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_OutputFile.h"
 #include "ZEB_UnitList.h"
 
 #include "OVM_ClimateDataLoader.h"
@@ -147,96 +142,19 @@ void appendEntry(std::string & s, const std::vector<double> & series, std::size_
 }
 
 /*! A result file written in full under a temporary name beside its final one, or in tempDir when
-	one is given. commit() renames it into place; until then the destructor removes it, so that a
-	failed or interrupted run never leaves a truncated file under a result file's name. */
-class PendingFile {
-public:
-	/*! Writes content; throws ZEB::Exception at location, naming fileName and the reason, when
-		the file cannot be created, written or closed. */
-	PendingFile(const QString & fileName, const std::string & content, const char * location,
-				const QString & tempDir = QString()) :
-		m_fileName(fileName),
-		m_location(location)
-	{
-		const QByteArray target = QFile::encodeName(fileName);
-		const QByteArray tempBase = tempDir.isEmpty() ? target
-			: QFile::encodeName(tempDir + "/" + QFileInfo(fileName).fileName());
-		// found now, before any file of the run has taken its name
-		struct stat status;
-		if (::stat(target.constData(), &status) == 0 && S_ISDIR(status.st_mode))
-			fail(EISDIR);
-		int fd = -1;
-		// a name of this process's own; one left by a killed run is passed by
-		for (unsigned int i = 0; fd < 0 && i < 100; ++i) {
-			m_tempName = tempBase + ".tmp" + QByteArray::number(static_cast<qint64>(::getpid())) + "-" +
-						 QByteArray::number(i);
-			fd = ::open(m_tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-			if (fd < 0 && errno != EEXIST)
-				break;
-		}
-		if (fd < 0) {
-			const int error = errno;
-			m_tempName.clear();
-			fail(error);
-		}
-		const char * data = content.data();
-		std::size_t left = content.size();
-		while (left > 0) {
-			const ssize_t written = ::write(fd, data, left);
-			if (written < 0 && errno == EINTR)
-				continue;
-			if (written <= 0) {
-				const int error = written < 0 ? errno : EIO;
-				::close(fd);
-				fail(error);
-			}
-			data += written;
-			left -= static_cast<std::size_t>(written);
-		}
-		// a full disk or a lost device may only show when the data reach it
-		if (::fsync(fd) != 0 && errno != EINVAL) {
-			const int error = errno;
-			::close(fd);
-			fail(error);
-		}
-		if (::close(fd) != 0) {
-			const int error = errno;
-			fail(error);
-		}
-	}
-
-	~PendingFile() {
-		if (!m_tempName.isEmpty())
-			::unlink(m_tempName.constData());
-	}
-
-	PendingFile(const PendingFile &) = delete;
-	PendingFile & operator=(const PendingFile &) = delete;
-
-	/*! Renames the file into place, replacing an older one. Throws ZEB::Exception as above. */
-	void commit() {
-		if (::rename(m_tempName.constData(), QFile::encodeName(m_fileName).constData()) != 0) {
-			const int error = errno;
-			fail(error);
-		}
-		m_tempName.clear();
-	}
-
-private:
-	/*! Removes what was written and throws. */
-	[[noreturn]] void fail(int error) {
-		if (!m_tempName.isEmpty())
-			::unlink(m_tempName.constData());
-		m_tempName.clear();
-		throw ZEB::Exception(ZEB::FormatString("Cannot write file: '%1' (%2).").arg(m_fileName.toStdString())
-							 .arg(std::generic_category().message(error)), m_location);
-	}
-
-	QString		m_fileName;
-	const char *m_location;
-	/*! Empty once committed or when nothing was created. */
-	QByteArray	m_tempName;
-};
+	one is given; commit() puts it in place. Until then the file's owner removes it, so that a
+	failed or interrupted run never leaves a truncated file under a result file's name. Throws
+	ZEB::Exception at location, naming fileName and the reason, when it cannot be written. */
+std::unique_ptr<ZEB::OutputFile> pendingFile(const QString & fileName, const std::string & content,
+											 const char * location, const QString & tempDir = QString())
+{
+	std::unique_ptr<ZEB::OutputFile> file = std::make_unique<ZEB::OutputFile>(
+		QFile::encodeName(fileName).toStdString(), location, QFile::encodeName(tempDir).toStdString());
+	file->open();
+	file->write(content.data(), content.size());
+	file->finish();
+	return file;
+}
 
 std::string integralHeading(const QString & description) {
 	return ZEB::UnitList::replaceUnitWithIntegralUnit(description.toStdString()) + " * 1e-6\t";
@@ -780,9 +698,9 @@ void OutputManager::writeOutputFiles(const QString & outputDir, const QString & 
 		throw ZEB::Exception(ZEB::FormatString("Cannot create output directory '%1' (%2).")
 							 .arg(outputDir.toStdString()).arg(error.message()), FUNC_ID);
 	// every file is complete before the first one takes its final name
-	std::vector<std::unique_ptr<PendingFile> > files;
+	std::vector<std::unique_ptr<ZEB::OutputFile> > files;
 	const auto writeFile = [&](const QString & fileName, const std::string & content) {
-		files.push_back(std::make_unique<PendingFile>(fileName, content, FUNC_ID, tempDir));
+		files.push_back(pendingFile(fileName, content, FUNC_ID, tempDir));
 	};
 
 	const bool moisture = m_model != nullptr && m_model->m_room.m_moistureBalanceEnabled;
@@ -891,7 +809,7 @@ void OutputManager::writeOutputFiles(const QString & outputDir, const QString & 
 	wallTable(m_wallStateSeries, nWallStates, m_wallStateDescriptions.data(), false, "/wall_states.tsv");
 	wallTable(m_wallFluxSeries, NUM_WALL_FLUXES, m_wallFluxDescriptions.data(), false, "/wall_fluxes.tsv");
 	wallTable(m_wallFluxIntegralSeries, NUM_WALL_FLUXES, m_wallFluxDescriptions.data(), true, "/wall_flux_integrals.tsv");
-	for (const std::unique_ptr<PendingFile> & file : files)
+	for (const std::unique_ptr<ZEB::OutputFile> & file : files)
 		file->commit();
 }
 
@@ -916,7 +834,7 @@ void OutputManager::writeLECOutputs(const QString & fileName) const {
 	appendNumber(s, demand(F_WINDOW_SOLAR_GAINS));
 	s += '\n';
 	try {
-		PendingFile(fileName, s, FUNC_ID).commit();
+		pendingFile(fileName, s, FUNC_ID)->commit();
 	}
 	catch (const ZEB::Exception & ex) {
 		ZEB::ZEB_Message(ZEB::FormatString(ex.what()), ZEB::MSG_ERROR, FUNC_ID, 1);

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <clocale>
 #include <cmath>
 #include <cstdarg>
@@ -40,17 +41,17 @@
 #include <QXmlStreamReader>
 
 #include "FMUArchive.h"
-#include "Interruption.h"
 #include "KADRIX_IntegratorInterface.h"
 #include "ModelExchangeCVODE.h"
-#include "OutputFile.h"
-#include "PrivateDirectory.h"
 #include "RX_CalovindaModelFMU.h"
 #include "RX_FMU2InputOutputDefinitions.h"
 #include "ZEB_Exception.h"
+#include "ZEB_Interruption.h"
 #include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_OutputFile.h"
 #include "ZEB_Path.h"
+#include "ZEB_PrivateDirectory.h"
 #include "ZEB_StringUtils.h"
 #include "fmi2Functions.h"
 
@@ -142,6 +143,24 @@ public:
 };
 
 QuietHandler * quietHandler = nullptr;
+
+/*! True when both paths name one existing file (same device and inode, so also through links). */
+bool sameFile(const std::string & a, const std::string & b) {
+	struct stat sa, sb;
+	return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+/*! True when path exists and lies inside the directory dir (after resolving links). */
+bool insideDirectory(const std::string & path, const std::string & dir) {
+	const auto canonical = [](const std::string & name) {
+		char resolved[PATH_MAX];
+		return realpath(name.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+	};
+	const std::string p = canonical(path);
+	const std::string d = canonical(dir);
+	return !p.empty() && !d.empty() && p.size() > d.size() && p.compare(0, d.size(), d) == 0
+		   && (d == "/" || p[d.size()] == '/');
+}
 
 /*! An exception's messages on one line, outermost first. */
 std::string oneLine(const ZEB::Exception & ex) {
@@ -405,7 +424,7 @@ int simulate(const Arguments & args) {
 	{
 		// the files are written under temporary names before any takes its own; a signal meanwhile
 		// removes this directory, and them with it
-		PrivateDirectory pending(".calovinda-", resultsDir.toStdString());
+		ZEB::PrivateDirectory pending(".calovinda-", resultsDir.toStdString());
 		model.m_outputManager.writeOutputFiles(resultsDir, QString::fromStdString(pending.path()));
 	}
 	std::printf("Results in %s\n", QDir(resultsDir).absolutePath().toStdString().c_str());
@@ -455,10 +474,10 @@ int exportFMU(const Arguments & args) {
 	// the archive is packed beside its target and takes the target's name only when complete;
 	// its climate is the one simulate uses, so that the FMU runs on it too
 	ZEB::Path::makePath(ZEB::Path(QFileInfo(QString::fromStdString(fmuName)).absolutePath().toStdString()));
-	OutputFile fmu(fmuName);
+	ZEB::OutputFile fmu(fmuName);
 	fmu.reserve();
 	// the archive's tree is built in a directory that a signal removes
-	const PrivateDirectory work("calovinda-export-");
+	const ZEB::PrivateDirectory work("calovinda-export-");
 	if (!model.export2FMU(ZEB::Path(libraryDir), ZEB::Path(project.absoluteFilePath().toStdString()),
 						  ZEB::Path(fmu.path()), ZEB::Path(), ZEB::Path(project.absolutePath().toStdString()),
 						  ZEB::Path(work.path())))
@@ -598,7 +617,7 @@ void check(fmi2Status status, const char * call) {
 /*! A saved state file: "CALOVINDA-FMUSTATE 1", the time [s] as 8 bytes, the state's bytes. */
 const char stateMagic[] = "CALOVINDA-FMUSTATE 1\n";
 
-void writeState(OutputFile & out, double t, const std::vector<char> & bytes) {
+void writeState(ZEB::OutputFile & out, double t, const std::vector<char> & bytes) {
 	out.open();
 	out.write(stateMagic, sizeof(stateMagic) - 1);
 	out.write(reinterpret_cast<const char *>(&t), sizeof(t));
@@ -685,12 +704,12 @@ int runFMU(const Arguments & args) {
 	const std::string outputFile = args.option("--output", info.completeBaseName().toStdString() + ".csv");
 	checkRunOutputs(fmu, restoreFile, outputFile, saveFile);
 	// both resolved now: the model may change the working directory
-	OutputFile out(outputFile);
-	std::unique_ptr<OutputFile> stateOut(saveFile.empty() ? nullptr : new OutputFile(saveFile));
+	ZEB::OutputFile out(outputFile);
+	std::unique_ptr<ZEB::OutputFile> stateOut(saveFile.empty() ? nullptr : new ZEB::OutputFile(saveFile));
 
 	// the unpacked FMU, its log and results go to a private directory (owner only) that goes
 	// with the run
-	PrivateDirectory work("calovinda-run-");
+	ZEB::PrivateDirectory work("calovinda-run-");
 	QString dir = info.absoluteFilePath();
 	if (!info.isDir()) {
 		const std::string unpacked = work.path() + "/fmu";
@@ -863,7 +882,7 @@ int main(int argc, char * argv[]) {
 	int qtArgc = 1;
 	QCoreApplication app(qtArgc, argv);
 	std::setlocale(LC_ALL, "C");
-	Interruption::install();
+	ZEB::Interruption::install();
 	QuietHandler quiet;
 	quietHandler = &quiet;
 	ZEB::MessageHandlerRegistry::instance().setMessageHandler(&quiet);

@@ -406,7 +406,7 @@ TEST_F(ToolSafety, FailedWritesExitWithOneLineAndLeaveNoOutput) {
 	const std::vector<std::pair<std::string, std::string>> cases = {
 		{"/dev/full", "No space left on device"},
 		{m_dir.file("missing/out.csv"), "No such file or directory"},
-		{m_dir.path(), "is a directory"},
+		{m_dir.path(), "Is a directory"},
 	};
 	for (const auto & c : cases)
 		expectOneLineFailure(run("run-fmu " + fmu + " --stop 7200 --output " + c.first), {"'" + c.first + "'", c.second},

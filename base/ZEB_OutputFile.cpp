@@ -1,4 +1,4 @@
-#include "OutputFile.h"
+#include "ZEB_OutputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,18 +9,22 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 
-#include "Interruption.h"
+#include "ZEB_Exception.h"
+#include "ZEB_FormatString.h"
+#include "ZEB_Interruption.h"
+
+namespace ZEB {
 
 namespace {
 
+/*! name against the working directory; empty when that is unknown. */
 std::string absolute(const std::string & name) {
 	if (!name.empty() && name[0] == '/')
 		return name;
 	char cwd[PATH_MAX];
 	if (getcwd(cwd, sizeof(cwd)) == nullptr)
-		throw std::runtime_error("cannot write '" + name + "': the working directory is unknown");
+		return std::string();
 	return std::string(cwd) + "/" + name;
 }
 
@@ -32,10 +36,14 @@ std::string canonical(const std::string & path) {
 } // namespace
 
 
-OutputFile::OutputFile(const std::string & name) :
+OutputFile::OutputFile(const std::string & name, const char * location, const std::string & tempDir) :
 	m_name(name),
-	m_target(absolute(name))
+	m_location(location),
+	m_target(absolute(name)),
+	m_tempDir(tempDir.empty() ? std::string() : absolute(tempDir))
 {
+	if (m_target.empty() || (!tempDir.empty() && m_tempDir.empty()))
+		fail(errno);
 	// a link to a file is written through, as opening it would, not replaced by a file
 	struct stat s;
 	if (lstat(m_target.c_str(), &s) == 0 && S_ISLNK(s.st_mode)) {
@@ -59,11 +67,11 @@ void OutputFile::open() {
 	struct stat s;
 	if (stat(m_target.c_str(), &s) == 0 && !S_ISREG(s.st_mode)) {
 		if (S_ISDIR(s.st_mode))
-			fail("is a directory", 0);
+			fail(EISDIR);
 		m_direct = true;
 		m_file = std::fopen(m_target.c_str(), "w");
 		if (m_file == nullptr)
-			fail("", errno);
+			fail(errno);
 		return;
 	}
 	const int fd = createTemporary();
@@ -71,7 +79,7 @@ void OutputFile::open() {
 	if (m_file == nullptr) {
 		const int error = errno;
 		close(fd);
-		fail("", error);
+		fail(error);
 	}
 }
 
@@ -79,7 +87,7 @@ void OutputFile::open() {
 void OutputFile::reserve() {
 	struct stat s;
 	if (stat(m_target.c_str(), &s) == 0 && !S_ISREG(s.st_mode))
-		fail("is not a regular file", 0);
+		fail(S_ISDIR(s.st_mode) ? EISDIR : EINVAL);
 	close(createTemporary());
 }
 
@@ -90,13 +98,13 @@ void OutputFile::print(const char * format, ...) {
 	const int written = std::vfprintf(m_file, format, args);
 	va_end(args);
 	if (written < 0)
-		fail("", errno);
+		fail(errno);
 }
 
 
 void OutputFile::write(const char * data, std::size_t size) {
 	if (std::fwrite(data, 1, size, m_file) != size)
-		fail("", errno);
+		fail(errno);
 }
 
 
@@ -108,7 +116,7 @@ void OutputFile::finish() {
 		const bool flushed = std::fflush(file) == 0 && (m_direct || fsync(fileno(file)) == 0);
 		const int error = errno;
 		if (std::fclose(file) != 0 || !flushed)
-			fail("", flushed ? errno : error);
+			fail(flushed ? errno : error);
 	}
 }
 
@@ -118,7 +126,7 @@ void OutputFile::commit() {
 	if (m_direct)
 		return;
 	if (std::rename(m_temporary.c_str(), m_target.c_str()) != 0)
-		fail("", errno);
+		fail(errno);
 	m_temporary.clear();
 	Interruption::remove(m_slot);
 	m_slot = -1;
@@ -127,15 +135,17 @@ void OutputFile::commit() {
 
 int OutputFile::createTemporary() {
 	const std::string::size_type slash = m_target.rfind('/');
-	std::string pattern = m_target.substr(0, slash + 1) + "." + m_target.substr(slash + 1) + ".XXXXXX";
+	const std::string dir = m_tempDir.empty() ? m_target.substr(0, slash + 1) : m_tempDir + "/";
+	std::string pattern = dir + "." + m_target.substr(slash + 1) + ".XXXXXX";
 	int fd = -1;
 	{
 		const Interruption::Hold hold;
 		fd = mkostemp(&pattern[0], O_CLOEXEC);
 		if (fd < 0)
-			fail("", errno);
+			fail(errno);
 		m_temporary = pattern;
-		m_slot = Interruption::add(m_temporary, false);
+		if (m_tempDir.empty())
+			m_slot = Interruption::add(m_temporary, false);
 	}
 	// the permissions that creating the file under its name would have given it
 	struct stat s;
@@ -150,26 +160,14 @@ int OutputFile::createTemporary() {
 	if (fchmod(fd, mode) != 0) {
 		const int error = errno;
 		close(fd);
-		fail("", error);
+		fail(error);
 	}
 	return fd;
 }
 
 
-void OutputFile::fail(const std::string & what, int error) const {
-	throw std::runtime_error("cannot write '" + m_name + "': " + (error != 0 ? std::strerror(error) : what));
+void OutputFile::fail(int error) {
+	throw Exception(FormatString("Cannot write file: '%1' (%2).").arg(m_name).arg(std::strerror(error)), m_location);
 }
 
-
-bool sameFile(const std::string & a, const std::string & b) {
-	struct stat sa, sb;
-	return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-
-bool insideDirectory(const std::string & path, const std::string & dir) {
-	const std::string p = canonical(path);
-	const std::string d = canonical(dir);
-	return !p.empty() && !d.empty() && p.size() > d.size() && p.compare(0, d.size(), d) == 0
-		   && (d == "/" || p[d.size()] == '/');
-}
+} // namespace ZEB

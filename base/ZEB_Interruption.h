@@ -1,19 +1,22 @@
-#ifndef InterruptionH
-#define InterruptionH
+#ifndef ZEB_InterruptionH
+#define ZEB_InterruptionH
 
 #include <csignal>
 #include <string>
 
 // What an interrupted run leaves behind: nothing. SIGINT, SIGTERM and SIGHUP remove every
 // registered temporary file and directory tree, then end the process by the same signal, so the
-// caller (a shell, a build) sees the interruption.
+// caller (a shell, a build) sees the interruption. Without install() (a library inside a host)
+// nothing is registered and no signal is touched.
+namespace ZEB {
 namespace Interruption {
 
 /*! Installs the handlers of SIGINT, SIGTERM and SIGHUP; once per process, before the first add. */
 void install();
 
 /*! Registers an absolute path that a signal removes: a tree when tree is set, else one file.
-	Returns the slot to give to remove; throws std::runtime_error when all slots are taken. */
+	Returns the slot to give to remove (-1 before install(): nothing is registered); throws
+	std::runtime_error when all slots are taken. */
 int add(const std::string & path, bool tree);
 
 /*! Forgets a slot (a negative slot is ignored); the path itself stays. */
@@ -38,5 +41,6 @@ private:
 };
 
 } // namespace Interruption
+} // namespace ZEB
 
-#endif // InterruptionH
+#endif // ZEB_InterruptionH

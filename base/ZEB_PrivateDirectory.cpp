@@ -1,21 +1,25 @@
-#include "PrivateDirectory.h"
+#include "ZEB_PrivateDirectory.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 
 #include <QDir>
 
-#include "Interruption.h"
+#include "ZEB_Exception.h"
+#include "ZEB_FormatString.h"
+#include "ZEB_Interruption.h"
 
-PrivateDirectory::PrivateDirectory(const std::string & prefix, const std::string & parent) {
+namespace ZEB {
+
+PrivateDirectory::PrivateDirectory(const std::string & prefix, const std::string & parent, const char * location) {
 	// absolute: the model may change the working directory while the directory lives
 	const QDir dir(parent.empty() ? QDir::tempPath() : QDir(QString::fromStdString(parent)).absolutePath());
 	std::string pattern = dir.absoluteFilePath(QString::fromStdString(prefix)).toStdString() + "XXXXXX";
 	const Interruption::Hold hold;
 	if (mkdtemp(&pattern[0]) == nullptr)
-		throw std::runtime_error("cannot create a temporary directory '" + pattern + "': " + std::strerror(errno));
+		throw Exception(FormatString("Cannot create directory: '%1' (%2).").arg(pattern).arg(std::strerror(errno)),
+						location);
 	m_path = pattern;
 	try {
 		m_slot = Interruption::add(m_path, true);
@@ -31,3 +35,5 @@ PrivateDirectory::~PrivateDirectory() {
 	Interruption::removeTree(m_path.c_str());
 	Interruption::remove(m_slot);
 }
+
+} // namespace ZEB

@@ -1,19 +1,24 @@
-#ifndef OutputFileH
-#define OutputFileH
+#ifndef ZEB_OutputFileH
+#define ZEB_OutputFileH
 
 #include <cstdio>
 #include <string>
 
-/*! A file the tool writes, which appears under its name complete or not at all: it is written
-	under a temporary name beside it and renamed into place by commit(). The temporary file goes
-	when the object goes uncommitted, and when a signal ends the process (see Interruption). A
-	target that exists and is not a regular file (a device, a pipe) is written directly, as it
-	cannot be replaced. Every write is checked: a failure throws std::runtime_error naming the file and
-	the reason. */
+namespace ZEB {
+
+/*! A file that appears under its name complete or not at all: it is written under a temporary
+	name beside it (or in a directory given) and renamed into place by commit(). The temporary
+	file goes when the object goes uncommitted; one beside the target also when a signal ends the
+	process (see Interruption; a temporary directory given is its owner's to clean up). A target
+	that exists and is not a regular file (a device, a pipe) is written directly, as it cannot be
+	replaced; a link to a file is written through. Every failure throws ZEB::Exception
+	"Cannot write file: '<name>' (<reason>)." at the location given. */
 class OutputFile {
 public:
-	/*! name is resolved against the working directory at once. Nothing is created yet. */
-	explicit OutputFile(const std::string & name);
+	/*! name is resolved against the working directory at once; the temporary file goes into
+		tempDir when one is given. Nothing is created yet. */
+	explicit OutputFile(const std::string & name, const char * location = "[OutputFile]",
+						const std::string & tempDir = std::string());
 	~OutputFile();
 	OutputFile(const OutputFile &) = delete;
 	OutputFile & operator=(const OutputFile &) = delete;
@@ -38,13 +43,16 @@ public:
 	const std::string & path() const { return m_direct ? m_target : m_temporary; }
 
 private:
-	[[noreturn]] void fail(const std::string & what, int error) const;
-	/*! Creates the temporary file beside the target and returns its descriptor. */
+	[[noreturn]] void fail(int error);
+	/*! Creates the temporary file and returns its descriptor. */
 	int createTemporary();
 
 	std::string	m_name;
+	const char *m_location;
 	/*! Absolute path of the target. */
 	std::string	m_target;
+	/*! Absolute directory of the temporary file; empty: beside the target. */
+	std::string	m_tempDir;
 	std::string	m_temporary;
 	bool		m_direct = false;
 	std::FILE *	m_file = nullptr;
@@ -52,10 +60,6 @@ private:
 	int			m_slot = -1;
 };
 
-/*! True when both paths name one existing file (same device and inode, so also through links). */
-bool sameFile(const std::string & a, const std::string & b);
+} // namespace ZEB
 
-/*! True when path exists and lies inside the directory dir (after resolving links). */
-bool insideDirectory(const std::string & path, const std::string & dir);
-
-#endif // OutputFileH
+#endif // ZEB_OutputFileH

@@ -1,7 +1,9 @@
-#ifndef PrivateDirectoryH
-#define PrivateDirectoryH
+#ifndef ZEB_PrivateDirectoryH
+#define ZEB_PrivateDirectoryH
 
 #include <string>
+
+namespace ZEB {
 
 /*! A fresh directory of the owner alone below the system's temporary directory (or another
 	parent), removed with all it holds when the object goes, also when an exception passes, when
@@ -10,8 +12,9 @@
 class PrivateDirectory {
 public:
 	/*! Creates "<parent>/<prefix>XXXXXX", parent by default the temporary directory; throws
-		std::runtime_error when it cannot. */
-	explicit PrivateDirectory(const std::string & prefix, const std::string & parent = std::string());
+		ZEB::Exception "Cannot create directory: '<pattern>' (<reason>)." at location when it cannot. */
+	explicit PrivateDirectory(const std::string & prefix, const std::string & parent = std::string(),
+							  const char * location = "[PrivateDirectory]");
 	~PrivateDirectory();
 	PrivateDirectory(const PrivateDirectory &) = delete;
 	PrivateDirectory & operator=(const PrivateDirectory &) = delete;
@@ -25,4 +28,6 @@ private:
 	int			m_slot = -1;
 };
 
-#endif // PrivateDirectoryH
+} // namespace ZEB
+
+#endif // ZEB_PrivateDirectoryH

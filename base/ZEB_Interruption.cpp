@@ -1,4 +1,4 @@
-#include "Interruption.h"
+#include "ZEB_Interruption.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,11 +7,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <errno.h>
 #include <climits>
 #include <csignal>
 #include <cstring>
 #include <stdexcept>
 
+namespace ZEB {
 namespace Interruption {
 
 namespace {
@@ -24,9 +26,11 @@ struct Slot {
 	char						m_path[PATH_MAX] = {};
 };
 
-Slot registered[4];
+Slot registered[8];
 
 const int handled[] = {SIGINT, SIGTERM, SIGHUP};
+
+bool installed = false;
 
 /*! The record that getdents64 fills; glibc declares none for the raw call. */
 struct DirectoryEntry {
@@ -106,8 +110,10 @@ void onSignal(int signal) {
 		else
 			unlink(slot.m_path);
 	}
-	static const char text[] = "calovinda: interrupted\n";
-	ssize_t written = write(STDERR_FILENO, text, sizeof(text) - 1);
+	// "<program>: interrupted", with calls that are safe here
+	static const char text[] = ": interrupted\n";
+	ssize_t written = write(STDERR_FILENO, program_invocation_short_name, std::strlen(program_invocation_short_name));
+	written = write(STDERR_FILENO, text, sizeof(text) - 1);
 	(void)written;
 	// the handler was reset on entry: the signal, blocked until we return, then ends the process
 	raise(signal);
@@ -126,10 +132,14 @@ void install() {
 		sigaddset(&action.sa_mask, s);
 	for (int s : handled)
 		sigaction(s, &action, nullptr);
+	installed = true;
 }
 
 
 int add(const std::string & path, bool tree) {
+	// without the handlers no signal removes anything: nothing to register
+	if (!installed)
+		return -1;
 	if (path.size() >= PATH_MAX)
 		throw std::runtime_error("the path '" + path + "' is too long");
 	for (int i = 0; i < static_cast<int>(sizeof(registered)/sizeof(registered[0])); ++i) {
@@ -174,3 +184,4 @@ Hold::~Hold() {
 }
 
 } // namespace Interruption
+} // namespace ZEB
