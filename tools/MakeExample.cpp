@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include <QFile>
+#include <QByteArray>
 #include <QXmlStreamWriter>
 
 #include "RX_ConstructionType.h"
@@ -15,6 +15,8 @@
 #include "RX_Room.h"
 #include "RX_RoomConstruction.h"
 #include "RX_WindowType.h"
+#include "ZEB_Exception.h"
+#include "ZEB_OutputFile.h"
 
 namespace {
 
@@ -110,14 +112,21 @@ bool write(const std::string & fileName, bool conditioned) {
 	room.m_simulationEndTime = 31536000;
 	room.m_outputTimeSteps = 3600;
 
-	QFile file(QString::fromStdString(fileName));
-	if (!file.open(QIODevice::WriteOnly)) {
-		std::fprintf(stderr, "cannot write '%s'\n", fileName.c_str());
-		return false;
-	}
-	QXmlStreamWriter writer(&file);
+	QByteArray text;
+	QXmlStreamWriter writer(&text);
 	writer.setAutoFormatting(true);
 	room.writeXML(writer, &db);
+	// the project takes its name only when written whole
+	try {
+		ZEB::OutputFile file(fileName);
+		file.open();
+		file.write(text.constData(), static_cast<std::size_t>(text.size()));
+		file.commit();
+	}
+	catch (const ZEB::Exception & ex) {
+		std::fprintf(stderr, "%s\n", ex.what());
+		return false;
+	}
 	return true;
 }
 

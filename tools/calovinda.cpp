@@ -5,6 +5,7 @@
 //   calovinda export-fmu PROJECT OUT.fmu [--library DIR]
 //   calovinda run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--step S]
 //                         [--stop T] [--output out.csv] [--save-state FILE] [--restore-state FILE]
+//   calovinda --version
 //
 // Every failure ends the program with exit code 1 and one line on the standard error stream;
 // a wrong command line ends it with exit code 2.
@@ -44,6 +45,7 @@
 #include "KADRIX_IntegratorInterface.h"
 #include "ModelExchangeCVODE.h"
 #include "RX_CalovindaModelFMU.h"
+#include "RX_Constants.h"
 #include "RX_FMU2InputOutputDefinitions.h"
 #include "ZEB_Exception.h"
 #include "ZEB_Interruption.h"
@@ -75,7 +77,8 @@ const char * const usageText =
 	"                                       pack the project as an FMI 2.0 FMU archive\n"
 	"  run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--step S]\n"
 	"              [--stop T] [--output out.csv] [--save-state FILE] [--restore-state FILE]\n"
-	"                                       run an FMU through its FMI 2.0 functions\n";
+	"                                       run an FMU through its FMI 2.0 functions\n"
+	"  --version                            print the version of the model and its FMU\n";
 
 const std::map<std::string, const char *> commandHelp = {
 	{"simulate",
@@ -114,8 +117,9 @@ const std::map<std::string, const char *> commandHelp = {
 	 "instance, writing the rows after it.\n"
 	 "The archive is checked before anything is unpacked: links, entries outside the directory or\n"
 	 "more than 32 levels deep, more than 10000 entries or more than 1 GiB in all are refused.\n"
-	 "The CSV and the state file take their names only when complete, and never the name of an\n"
-	 "input; a failed or interrupted run leaves neither them nor the temporary directory behind.\n"},
+	 "The CSV and the state file take their names only when complete (missing folders above them\n"
+	 "are made), and never the name of an input; a failed or interrupted run leaves neither them\n"
+	 "nor the temporary directory behind.\n"},
 };
 
 /*! Keeps the model's messages off the console: failures reach the user as one line from main(),
@@ -143,6 +147,11 @@ public:
 };
 
 QuietHandler * quietHandler = nullptr;
+
+/*! Makes the missing folders above the file name; a failure shows when the file is written. */
+void makeParentDirectory(const std::string & name) {
+	ZEB::Path::makePath(ZEB::Path(QFileInfo(QString::fromStdString(name)).absolutePath().toStdString()));
+}
 
 /*! True when both paths name one existing file (same device and inode, so also through links). */
 bool sameFile(const std::string & a, const std::string & b) {
@@ -473,7 +482,7 @@ int exportFMU(const Arguments & args) {
 		throw Failure("the FMU file '" + fmuName + "' is the project's climate file itself");
 	// the archive is packed beside its target and takes the target's name only when complete;
 	// its climate is the one simulate uses, so that the FMU runs on it too
-	ZEB::Path::makePath(ZEB::Path(QFileInfo(QString::fromStdString(fmuName)).absolutePath().toStdString()));
+	makeParentDirectory(fmuName);
 	ZEB::OutputFile fmu(fmuName);
 	fmu.reserve();
 	// the archive's tree is built in a directory that a signal removes
@@ -703,6 +712,9 @@ int runFMU(const Arguments & args) {
 		throw Failure("FMU '" + fmu + "' does not exist");
 	const std::string outputFile = args.option("--output", info.completeBaseName().toStdString() + ".csv");
 	checkRunOutputs(fmu, restoreFile, outputFile, saveFile);
+	makeParentDirectory(outputFile);
+	if (!saveFile.empty())
+		makeParentDirectory(saveFile);
 	// both resolved now: the model may change the working directory
 	ZEB::OutputFile out(outputFile);
 	std::unique_ptr<ZEB::OutputFile> stateOut(saveFile.empty() ? nullptr : new ZEB::OutputFile(saveFile));
@@ -866,6 +878,11 @@ int main(int argc, char * argv[]) {
 		return argc < 2 ? 2 : 0;
 	}
 	const std::string command = argv[1];
+	if (command == "--version") {
+		// the version the FMU reports in its log and its model description
+		std::printf("calovinda %s\n", RX::LONG_VERSION);
+		return 0;
+	}
 	const auto help = commandHelp.find(command);
 	if (help == commandHelp.end()) {
 		std::fprintf(stderr, "calovinda: unknown command '%s'\n%s", command.c_str(), usageText);

@@ -403,9 +403,10 @@ TEST_F(ToolSafety, RefusesAnInterfaceTheFMULacks) {
 
 TEST_F(ToolSafety, FailedWritesExitWithOneLineAndLeaveNoOutput) {
 	const std::string fmu = m_shared->file("example.fmu");
+	std::ofstream(m_dir.file("file")) << "x";
 	const std::vector<std::pair<std::string, std::string>> cases = {
 		{"/dev/full", "No space left on device"},
-		{m_dir.file("missing/out.csv"), "No such file or directory"},
+		{m_dir.file("file/out.csv"), "Not a directory"},
 		{m_dir.path(), "Is a directory"},
 	};
 	for (const auto & c : cases)
@@ -414,7 +415,6 @@ TEST_F(ToolSafety, FailedWritesExitWithOneLineAndLeaveNoOutput) {
 	expectOneLineFailure(run("run-fmu " + fmu + " --stop 7200 --output " + m_dir.file("out.csv") + " --save-state /dev/full"),
 						 {"'/dev/full'", "No space left on device"}, "state");
 	EXPECT_FALSE(fs::exists(m_dir.file("out.csv")));
-	EXPECT_FALSE(fs::exists(m_dir.file("missing")));
 	EXPECT_TRUE(listing(m_tmp).empty());
 }
 

@@ -450,6 +450,10 @@ TEST(Tool, UsageListsEveryOptionOfEachCommandAsItsHelpDoes) {
 	TestSupport::TempDirectory dir("tool");
 	const ToolRun overview = runTool("--help", dir);
 	ASSERT_EQ(overview.m_exitCode, 0);
+	const ToolRun version = runTool("--version", dir);
+	EXPECT_EQ(version.m_exitCode, 0);
+	EXPECT_TRUE(std::regex_match(version.m_out, std::regex("calovinda [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.m_out;
+	EXPECT_NE(overview.m_out.find("\n  --version "), std::string::npos);
 	for (const std::string command : {"simulate", "export-modelica", "export-fmu", "run-fmu"}) {
 		// the command's lines: its own and the indented ones after it, up to the next command
 		const std::size_t begin = overview.m_out.find("\n  " + command + " ");
@@ -466,6 +470,20 @@ TEST(Tool, UsageListsEveryOptionOfEachCommandAsItsHelpDoes) {
 			synopsis += line + "\n";
 		EXPECT_EQ(options(listed), options(synopsis)) << listed << synopsis;
 	}
+}
+
+TEST(Tool, ExampleGeneratorWritesTheExamplesWholeOrFails) {
+	TestSupport::TempDirectory dir("tool");
+	const std::string generate = std::string(CALOVINDA_MAKE_EXAMPLE) + " " + dir.path() + " 2>" + dir.file("stderr");
+	ASSERT_EQ(std::system(generate.c_str()), 0) << TestSupport::readFile(dir.file("stderr"));
+	for (const char * name : {"calovinda_project.rmxml", "free_floating.rmxml"})
+		EXPECT_EQ(TestSupport::readFile(dir.file(name)), TestSupport::readFile(CALOVINDA_EXAMPLE_DIR "/" + std::string(name)))
+			<< name;
+	// a write that fails (a full device) is a failure
+	fs::remove(dir.file("free_floating.rmxml"));
+	fs::create_symlink("/dev/full", dir.file("free_floating.rmxml"));
+	EXPECT_NE(std::system(generate.c_str()), 0);
+	EXPECT_NE(TestSupport::readFile(dir.file("stderr")).find("free_floating.rmxml"), std::string::npos);
 }
 
 TEST(Tool, SimulateMakesTheResultsDirectoryWithItsParents) {
@@ -567,9 +585,10 @@ TEST(Tool, ExportedFMURunsOnTheClimateBesideTheProject) {
 	ASSERT_EQ(simulate.m_exitCode, 0) << simulate.m_err;
 	const ToolRun exported = runTool("export-fmu " + project + " " + dir.file("warm.fmu"), dir);
 	ASSERT_EQ(exported.m_exitCode, 0) << exported.m_err;
-	const ToolRun run = runTool("run-fmu " + dir.file("warm.fmu") + " --stop 2419200 --output " + dir.file("warm.csv"), dir);
+	// the output's missing folders are made
+	const ToolRun run = runTool("run-fmu " + dir.file("warm.fmu") + " --stop 2419200 --output " + dir.file("new/warm.csv"), dir);
 	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
-	const std::vector<double> TFMU = column(dir.file("warm.csv"), ',', "ZoneMeanAirTemperature");
+	const std::vector<double> TFMU = column(dir.file("new/warm.csv"), ',', "ZoneMeanAirTemperature");
 	const std::vector<double> T = column(dir.file("results/states.tsv"), '\t', "Room air temperature [C]");
 	ASSERT_EQ(TFMU.size(), 673u);
 	ASSERT_EQ(T.size(), 673u);
