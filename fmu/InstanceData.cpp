@@ -385,6 +385,25 @@ bool InstanceData::completedIntegratorStep() {
 }
 
 
+std::size_t InstanceData::numberOfEventIndicators() const {
+	return m_modelReady ? m_modelFMU.numberOfSwitchingFunctions() : 0;
+}
+
+
+void InstanceData::eventIndicators(double * z) {
+	updateIfModified();
+	m_modelFMU.controllerSwitchingFunctions(z);
+}
+
+
+void InstanceData::newDiscreteStates() {
+	if (!m_modelReady)
+		return;
+	updateIfModified();
+	m_modelFMU.newDiscreteStates();
+}
+
+
 void InstanceData::computeFMUStateSize() {
 	const char * const location = "[InstanceData::computeFMUStateSize]";
 	KADRIX::IntegratorInterface * integrator = m_modelFMU.integratorInterface();

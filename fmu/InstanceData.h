@@ -38,6 +38,13 @@ public:
 	double integratorTime() override;
 	void stateNominals(double * nominals) const override;
 	bool completedIntegratorStep() override;
+	/*! Model exchange: the number of event indicators, the controllers' switching functions
+		(0 before a successful initialisation). */
+	std::size_t numberOfEventIndicators() const;
+	/*! Model exchange: numberOfEventIndicators() values at m_tInput, m_yInput into z. */
+	void eventIndicators(double * z);
+	/*! Model exchange, event mode: the controllers take the pieces the room air lies on. */
+	void newDiscreteStates();
 
 	/*! Sets m_fmuStateSize: the size word, the instance's fingerprint, its FMI state and pending
 		inputs, the solver objects' blocks and the model's own variables. Throws ZEB::Exception

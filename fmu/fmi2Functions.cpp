@@ -583,7 +583,10 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 	return framed(c, InstanceDataCommon::CallNewDiscreteStates, [&](InstanceData & d) {
 		if (eventInfo == nullptr)
 			return refuse(d, plainError("fmi2NewDiscreteStates", "Missing event info."));
-		// the discrete changes (controller gains) happen in completed steps; the nominals never change
+		// the controllers take the pieces the room air lies on; their gains change in completed
+		// steps; the nominals never change
+		if (d.m_modelExchange)
+			d.newDiscreteStates();
 		eventInfo->newDiscreteStatesNeeded = fmi2False;
 		eventInfo->terminateSimulation = fmi2False;
 		eventInfo->nominalsOfContinuousStatesChanged = fmi2False;
@@ -616,7 +619,7 @@ fmi2Status fmi2CompletedIntegratorStep(fmi2Component c, fmi2Boolean noSetFMUStat
 			*enterEventMode = fmi2False;
 			*terminateSimulation = fmi2True;
 			d.logger(fmi2OK, "progress", "Integrator step completed.");
-			// a changed controller gain is a step event: the host's solver must start afresh
+			// a changed controller gain or piece is a step event: the host's solver must start afresh
 			if (d.completedIntegratorStep())
 				*enterEventMode = fmi2True;
 			*terminateSimulation = fmi2False;
@@ -685,11 +688,17 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 
 
 fmi2Status fmi2GetEventIndicators(fmi2Component c, fmi2Real eventIndicators[], size_t ni) {
-	(void)eventIndicators;
 	return framed(c, InstanceDataCommon::CallGetEventIndicators, [&](InstanceData & d) {
 		if (d.m_loggingOn)
 			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetEventIndicators: size %1")
 					 .arg(static_cast<unsigned long>(ni)));
+		if (ni != d.numberOfEventIndicators())
+			return refuse(d, ZEB::FormatString("fmi2GetEventIndicators: %1 values asked for, the model has %2 event "
+				"indicators.").arg(static_cast<unsigned long>(ni)).arg(static_cast<unsigned long>(d.numberOfEventIndicators())));
+		if (ni > 0 && eventIndicators == nullptr)
+			return refuse(d, plainError("fmi2GetEventIndicators", "Missing value array."));
+		if (ni > 0)
+			d.eventIndicators(eventIndicators);
 		return fmi2OK;
 	});
 }

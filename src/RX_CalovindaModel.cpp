@@ -63,6 +63,9 @@ CalovindaModel::CalovindaModel() :
 	m_rhoDryAir(0),
 	m_heatingLoad(0),
 	m_coolingLoad(0),
+	m_controllerPiecesHeld(false),
+	m_heldHeatingPiece(PIECE_OFF),
+	m_heldCoolingPiece(PIECE_OFF),
 	m_coolingMoistureFlow(0),
 	m_coolingMoistureEnthalpyFlow(0),
 	m_dehumidificationPower(0),
@@ -463,6 +466,10 @@ void CalovindaModel::updateLoads() {
 		m_room.m_coolingModel.computeLoads(moisture, hour, t, m_TRoom, m_rhoVRoom, m_coolingLoad, m_coolingMoistureFlow,
 										   m_coolingMoistureEnthalpyFlow, m_dehumidificationPower);
 	}
+	if (m_controllerPiecesHeld) {
+		m_heatingLoad = heatingBand().load(m_heldHeatingPiece, m_TRoom);
+		m_coolingLoad = coolingBand().load(m_heldCoolingPiece, m_TRoom);
+	}
 
 	// 4. - 5. ventilation and moisture production
 	m_mechanicalVentilationHeatLoad = 0;
@@ -629,6 +636,46 @@ void CalovindaModel::updateDerivatives() {
 													m_vaporEnthalpyFlow[i]/AW, m_absorbedRadiation[i], m_TOut,
 													m_TRoom, m_pvOut, m_pvRoom, &m_ydot[m_elementOffsets[i]*m_m]);
 	}
+}
+
+
+ControllerBand CalovindaModel::heatingBand() const {
+	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.m_active)
+		return din.heatingBand();
+	return m_room.m_heatingModel.band(static_cast<unsigned int>(m_hourOfYear), m_t);
+}
+
+
+ControllerBand CalovindaModel::coolingBand() const {
+	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.m_active)
+		return din.coolingBand();
+	return m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_t, m_dehumidificationPower);
+}
+
+
+bool CalovindaModel::holdControllerPieces() {
+	const ControllerPiece heating = heatingBand().piece(m_TRoom);
+	const ControllerPiece cooling = coolingBand().piece(m_TRoom);
+	const bool changed = heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece;
+	m_heldHeatingPiece = heating;
+	m_heldCoolingPiece = cooling;
+	m_controllerPiecesHeld = true;
+	return changed;
+}
+
+
+void CalovindaModel::controllerSwitchingFunctions(double * z) const {
+	heatingBand().switchingFunctions(m_heldHeatingPiece, m_TRoom, z[0], z[1]);
+	coolingBand().switchingFunctions(m_heldCoolingPiece, m_TRoom, z[2], z[3]);
+}
+
+
+unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
+	const bool controlled = m_room.m_din4108_2Assessment.m_active || m_room.m_heatingModel.m_modelType != HeatingModel::NONE
+							|| m_room.m_coolingModel.m_modelType != CoolingModel::NONE;
+	return controlled ? NUMBER_OF_SWITCHING_FUNCTIONS : 0;
 }
 
 

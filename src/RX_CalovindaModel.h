@@ -7,6 +7,7 @@
 
 #include "RX_Climate.h"
 #include "RX_ConstructionSolver.h"
+#include "RX_ControllerBand.h"
 #include "RX_Room.h"
 #include "RX_RoomConstruction.h"
 
@@ -58,6 +59,23 @@ public:
 	void updateLoads();
 	/*! The derivatives of all states into m_ydot. */
 	void updateDerivatives();
+
+	/*! The heating and the cooling controller in force (the assessment's while it runs) at m_t,
+		the cooling less the dehumidification power of the last load update. */
+	ControllerBand heatingBand() const;
+	ControllerBand coolingBand() const;
+	/*! Holds the heating and the cooling load on the pieces the room air lies on now (see
+		m_controllerPiecesHeld). True when a held piece changed: the loads and derivatives of the
+		last evaluation are then out of date. */
+	bool holdControllerPieces();
+	/*! The controllers' switching functions [K] at the last evaluation for the held pieces, in
+		this order: heating on, heating limited, cooling on, cooling limited; positive once the
+		room air has left a held piece (ControllerBand::switchingFunctions()). */
+	void controllerSwitchingFunctions(double * z) const;
+	/*! How many switching functions a host's solver watches: NUMBER_OF_SWITCHING_FUNCTIONS when
+		heating, cooling or the assessment's controllers can act, else 0. */
+	unsigned int numberOfSwitchingFunctions() const;
+	static const unsigned int NUMBER_OF_SWITCHING_FUNCTIONS = 4;
 
 	/*! Reports compiler and library versions as progress messages. */
 	static void printVersionStrings();
@@ -127,10 +145,21 @@ public:
 	/*! Room dry-air density [kg/m3] (moisture balance only, else 0). */
 	double								m_rhoDryAir;
 
-	/*! Heating load [W] >= 0. */
+	/*! Heating load [W] >= 0 (held on a piece: see m_controllerPiecesHeld). */
 	double								m_heatingLoad;
-	/*! Sensible cooling load [W] <= 0. */
+	/*! Sensible cooling load [W] <= 0 (held on a piece: see m_controllerPiecesHeld). */
 	double								m_coolingLoad;
+	/*! Model exchange, from a host's first event on: updateLoads() keeps the heating and the
+		cooling load on the linear law of m_heldHeatingPiece and m_heldCoolingPiece, continued
+		beyond the pieces' ends, instead of limiting them. A host's solver reuses its Jacobian
+		over many steps and takes it at predicted states, which may lie on another piece than the
+		solution; with a gain of tens of kW/K on the room air, such a Jacobian damps or drives
+		the room air's Newton corrections tenfold, and the error hides among the hundreds of wall
+		states of the error norm. Held pieces keep the derivatives smooth between events; the
+		switching functions make the host stop and restart at each switch. */
+	bool								m_controllerPiecesHeld;
+	ControllerPiece						m_heldHeatingPiece;
+	ControllerPiece						m_heldCoolingPiece;
 	/*! Moisture removed by the cooling [kg/s] <= 0 and its enthalpy flow [W]. */
 	double								m_coolingMoistureFlow;
 	double								m_coolingMoistureEnthalpyFlow;

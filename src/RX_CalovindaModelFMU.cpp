@@ -49,12 +49,32 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 	const std::array<double, 5> after = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
 										 din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
 	m_equationsChanged = before != after;
+	if (m_controllerPiecesHeld && (m_equationsChanged || controllerSwitchDue()))
+		m_equationsChanged = holdControllerPieces() || m_equationsChanged;
 	// The host asks for the derivatives at this very point again once it has handled the event,
 	// and updateIfModified() sees neither time nor states change: they must be the new gains'.
 	if (m_equationsChanged) {
 		updateLoads();
 		updateDerivatives();
 	}
+}
+
+
+void CalovindaModelFMU::newDiscreteStates() {
+	if (holdControllerPieces()) {
+		updateLoads();
+		updateDerivatives();
+	}
+}
+
+
+bool CalovindaModelFMU::controllerSwitchDue() const {
+	std::array<double, NUMBER_OF_SWITCHING_FUNCTIONS> z;
+	controllerSwitchingFunctions(z.data());
+	for (double zi : z)
+		if (zi > 0)
+			return true;
+	return false;
 }
 
 

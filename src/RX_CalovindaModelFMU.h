@@ -46,9 +46,14 @@ public:
 	/*! Model exchange: stepCompleted(), whose raise of a controller's gain is then followed as far
 		as the present load needs (a host completes a step once per output interval, the FMU's own
 		integrator dozens of times an hour); sets m_equationsChanged when a gain or the
-		assessment's air change, which the derivatives depend on, changed, and then evaluates
-		the loads and derivatives at (t, y) anew. */
+		assessment's air change, which the derivatives depend on, changed, or when the room air
+		has left a held controller piece (a host that does not watch the switching functions
+		gets the switch here, one step late), and then evaluates the loads and derivatives at
+		(t, y) anew. */
 	void completedIntegratorStep(double t, const double * y) override;
+	/*! Model exchange, event mode, after the update to the host's time and states: holds the
+		controllers on the pieces the room air lies on and evaluates anew when one changed. */
+	void newDiscreteStates();
 
 	/*! Reads the project file, loads the climate data from resourceDir, initialises the model and
 		evaluates it once without heating, cooling and mechanical ventilation heat. Call once, after
@@ -98,6 +103,8 @@ private:
 	const char * modelVariablesRefusal() const;
 	/*! Hands the cached inputs to the room balance. */
 	void applyInputs();
+	/*! The room air has left a held controller piece: a switching function is positive. */
+	bool controllerSwitchDue() const;
 	/*! After stepCompleted() raised a controller's gain from the given one [W/K]: raises it
 		further, as the steps of a co-simulation would, until the present load would hold the
 		room within the controller's band. */

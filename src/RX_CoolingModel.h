@@ -7,7 +7,7 @@
 
 #include "ZEB_LinearSpline.h"
 
-#include "RX_ControllerPiece.h"
+#include "RX_ControllerBand.h"
 #include "RX_Schedule.h"
 
 class QXmlStreamReader;
@@ -51,6 +51,9 @@ public:
 		room air temperature TRoom [K], lies on; limited also by a power curve or by the power
 		taken for dehumidification. */
 	ControllerPiece piece(unsigned int h, double t, double TRoom, double coolingLoad) const;
+	/*! The sensible cooling at hour of year h and time t [s] with dehumidificationPower [W] of
+		computeLoads() taken from the device; without power for type NONE. */
+	ControllerBand band(unsigned int h, double t, double dehumidificationPower) const;
 
 	/*! Reads the "CoolingModel" element the reader stands on. Unknown children and splines are
 		skipped with a warning, an unknown model type keeps the type, an unreadable power gives 0.

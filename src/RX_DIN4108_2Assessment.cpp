@@ -265,6 +265,25 @@ ControllerPiece DIN4108_2Assessment::coolingPiece(double coolingLoad) const {
 }
 
 
+ControllerBand DIN4108_2Assessment::heatingBand() const {
+	ControllerBand b;
+	b.m_TSet = roomHeatingSetPointTemperature() + 273.15;
+	b.m_slope = m_slopeHeating;
+	b.m_maxPower = m_maximumHeatingPower;
+	return b;
+}
+
+
+ControllerBand DIN4108_2Assessment::coolingBand() const {
+	ControllerBand b;
+	b.m_TSet = referenceRoomTemperature() + 273.15;
+	b.m_slope = m_slopeCooling;
+	b.m_maxPower = m_passiveCooling ? m_maximumPassiveCoolingPower : 0;
+	b.m_cooling = true;
+	return b;
+}
+
+
 double DIN4108_2Assessment::roomHeatingSetPointTemperature() const {
 	return m_residential ? 20.0 : 21.0;
 }

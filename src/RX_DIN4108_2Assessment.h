@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "RX_ControllerPiece.h"
+#include "RX_ControllerBand.h"
 
 class QXmlStreamReader;
 class QXmlStreamWriter;
@@ -100,6 +100,10 @@ public:
 	ControllerPiece heatingPiece(double heatingLoad) const;
 	/*! The piece that the cooling load coolingLoad [W] of the last load update lies on. */
 	ControllerPiece coolingPiece(double coolingLoad) const;
+	/*! The heating as heatingLoad() limits it. */
+	ControllerBand heatingBand() const;
+	/*! The passive cooling as coolingLoad() limits it; without power unless m_passiveCooling. */
+	ControllerBand coolingBand() const;
 
 	/*! Factor of the window's solar gain that the shading leaves (1 = unshaded) under rule
 		m_shadingControlType; q is direct plus diffuse radiation on the window [W/m2], orientation

@@ -29,7 +29,7 @@ const char * const MODEL_DESCRIPTION_TEMPLATE =
 	"\tgenerationTool=\"Calovinda ${CALOVINDA_VERSION} FMU Generator\"\n"
 	"\tgenerationDateAndTime=\"${GENERATED_TIME}\"\n"
 	"\tvariableNamingConvention=\"structured\"\n"
-	"\tnumberOfEventIndicators=\"0\">\n"
+	"\tnumberOfEventIndicators=\"${NUMBER_OF_EVENT_INDICATORS}\">\n"
 	"\n"
 	"\t<ModelExchange\n"
 	"\t\tmodelIdentifier=\"CalovindaFMI2\"\n"
@@ -349,6 +349,9 @@ std::string FMU2ModelDescription::text(int flags) const {
 	replaceFirst(doc, "${CALOVINDA_VERSION}", LONG_VERSION);
 	replaceFirst(doc, "${CALOVINDA_PROJECT_DESCRIPTION}", xmlEscaped(m_description));
 	replaceFirst(doc, "${GUID}", FMU2_GUID);
+	// the controllers' switching functions
+	replaceFirst(doc, "${NUMBER_OF_EVENT_INDICATORS}",
+				 std::to_string(m_model != nullptr ? m_model->numberOfSwitchingFunctions() : 0));
 	if (m_model != nullptr) {
 		// a host run with its defaults simulates the project's own interval
 		const Room & room = m_model->m_room;

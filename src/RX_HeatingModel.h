@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "RX_ControllerPiece.h"
+#include "RX_ControllerBand.h"
 #include "RX_Schedule.h"
 
 class QXmlStreamReader;
@@ -40,6 +40,9 @@ public:
 	void adjustSlope(unsigned int h, double t, double TRoom, double heatingLoad);
 	/*! The piece that the load heatingLoad [W] of the last load update lies on. */
 	ControllerPiece piece(double heatingLoad) const;
+	/*! The controller at hour of year h and time t [s], the load computeLoads() limits; without
+		power for type NONE. */
+	ControllerBand band(unsigned int h, double t) const;
 
 	/*! Reads the "HeatingModel" element the reader stands on. Unknown children are skipped with a
 		warning, an unknown model type keeps the type, an unreadable power gives 0. */
