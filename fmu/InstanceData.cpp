@@ -297,6 +297,9 @@ void InstanceData::integrateTo(double tEnd) {
 		m_externalInputVarsModified = false;
 	}
 	m_modelFMU.integrateTo(tEnd);
+	const std::string impossible = impossibleValue();
+	if (!impossible.empty())
+		throw ZEB::Exception(impossible, location);
 }
 
 
@@ -381,7 +384,13 @@ void InstanceData::stateNominals(double * nominals) const {
 
 bool InstanceData::completedIntegratorStep() {
 	InstanceDataCommon::completedIntegratorStep();
+	refuseImpossibleValue("fmi2CompletedIntegratorStep");
 	return m_modelFMU.m_equationsChanged;
+}
+
+
+std::string InstanceData::impossibleValue() const {
+	return m_modelReady ? m_modelFMU.impossibleTemperature() : std::string();
 }
 
 

@@ -37,7 +37,9 @@ public:
 	int interfaceFlags() const override;
 	double integratorTime() override;
 	void stateNominals(double * nominals) const override;
+	/*! Also refuses a step that ends at an impossible value. */
 	bool completedIntegratorStep() override;
+	std::string impossibleValue() const override;
 	/*! Model exchange: the number of event indicators, the controllers' switching functions
 		(0 before a successful initialisation). */
 	std::size_t numberOfEventIndicators() const;

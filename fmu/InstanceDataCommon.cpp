@@ -359,6 +359,18 @@ void InstanceDataCommon::getReal(int vr, double & value) {
 		logger(fmi2Error, "error", text);
 		throw ZEB::Exception(text, "[InstanceDataCommon::getReal]");
 	}
+	if (provided)
+		refuseImpossibleValue("fmi2GetReal");
+}
+
+
+void InstanceDataCommon::refuseImpossibleValue(const char * function) const {
+	const std::string what = impossibleValue();
+	if (what.empty())
+		return;
+	const ZEB::FormatString text = ZEB::FormatString("%1: %2").arg(function).arg(what);
+	logger(fmi2Error, "error", text);
+	throw ZEB::Exception(text, "[InstanceDataCommon::refuseImpossibleValue]");
 }
 
 

@@ -116,6 +116,12 @@ public:
 	virtual double integratorTime() { return 0; }
 	/*! The nominal values of the numberOfStates() states. */
 	virtual void stateNominals(double * nominals) const { (void)nominals; }
+	/*! A value of the model's last evaluation that the model cannot reach, named with the value
+		and the model time; empty when there is none. */
+	virtual std::string impossibleValue() const { return std::string(); }
+	/*! Refuses (logs "<function>: <impossibleValue()>" and throws ZEB::Exception) to hand out the
+		model's values when one of them is impossible. */
+	void refuseImpossibleValue(const char * function) const;
 
 	/*! The name of the entry point call, as messages show it. */
 	static const char * callName(FMICall call);

@@ -679,6 +679,11 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 						.arg(InstanceDataCommon::numberText(d.m_tInput)));
 					return fmi2Discard;
 				}
+			const std::string impossible = d.impossibleValue();
+			if (!impossible.empty()) {
+				d.logger(fmi2Discard, "warning", ZEB::FormatString("fmi2GetDerivatives: %1").arg(impossible));
+				return fmi2Discard;
+			}
 			return fmi2OK;
 		},
 		[](const std::string & what) {

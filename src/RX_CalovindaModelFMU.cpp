@@ -78,6 +78,31 @@ bool CalovindaModelFMU::controllerSwitchDue() const {
 }
 
 
+std::string CalovindaModelFMU::impossibleTemperature() const {
+	const auto impossible = [](double T) {
+		const double theta = T - 273.15;
+		return !(theta >= LOWEST_POSSIBLE_TEMPERATURE && theta <= HIGHEST_POSSIBLE_TEMPERATURE);
+	};
+	const auto text = [this](const std::string & what, double T) {
+		return ZEB::FormatString("the %1 is %2 C at t = %3 s, outside the physically possible range of %4 C to %5 C.")
+			   .arg(what).arg(T - 273.15, 0, 'G', 4).arg(m_t, 0, 'G', 12).arg(LOWEST_POSSIBLE_TEMPERATURE)
+			   .arg(HIGHEST_POSSIBLE_TEMPERATURE).str();
+	};
+	if (impossible(m_TRoom))
+		return text("room air temperature (ZoneMeanAirTemperature)", m_TRoom);
+	for (unsigned int i = 0; i < m_nConstructions; ++i) {
+		const ConstructionSolver & solver = m_constructionSolvers[i];
+		if (impossible(solver.roomSurfaceTemperature()))
+			return text(ZEB::FormatString("room-side surface temperature of construction %1").arg(i + 1).str(),
+						solver.roomSurfaceTemperature());
+		if (impossible(solver.outsideSurfaceTemperature()))
+			return text(ZEB::FormatString("outer surface temperature of construction %1").arg(i + 1).str(),
+						solver.outsideSurfaceTemperature());
+	}
+	return std::string();
+}
+
+
 void CalovindaModelFMU::followSlopeAdaptation(double heatingSlope, double coolingSlope, double dinHeatingSlope,
 											  double dinCoolingSlope)
 {

@@ -2,6 +2,7 @@
 #define RX_CalovindaModelFMUH
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "KADRIX_FMUModelInterface.h"
@@ -54,6 +55,15 @@ public:
 	/*! Model exchange, event mode, after the update to the host's time and states: holds the
 		controllers on the pieces the room air lies on and evaluates anew when one changed. */
 	void newDiscreteStates();
+
+	/*! Bounds [C] of the room air and surface temperatures the model can reach with any climate
+		and loads; a value beyond them means the host's solver has left the solution. */
+	static constexpr double LOWEST_POSSIBLE_TEMPERATURE = -100;
+	static constexpr double HIGHEST_POSSIBLE_TEMPERATURE = 200;
+	/*! The first of the room air temperature and the constructions' surface temperatures of the
+		last evaluation that is not within the possible bounds, named with its value and the
+		model time; empty when all are. */
+	std::string impossibleTemperature() const;
 
 	/*! Reads the project file, loads the climate data from resourceDir, initialises the model and
 		evaluates it once without heating, cooling and mechanical ventilation heat. Call once, after

@@ -274,6 +274,14 @@ TEST_F(FMIStateMachineTest, RefusesNonFiniteValues) {
 	const double T = real(c, ROOM_AIR_TEMPERATURE);
 	EXPECT_GT(T, 273.15 + 19);
 	EXPECT_LT(T, 273.15 + 28);
+	// a finite load no room survives drives the air past any temperature the model can reach: a
+	// step that ends there is no result
+	const double blast = 1e8;
+	ASSERT_EQ(fmi.fmi2SetReal(c, &load, 1, &blast), fmi2OK);
+	EXPECT_EQ(fmi.fmi2DoStep(c, 3600, 3600, fmi2True), fmi2Error);
+	EXPECT_NE(recorder.m_calls.back().m_message.find("room air temperature (ZoneMeanAirTemperature)"),
+			  std::string::npos) << recorder.messages();
+	EXPECT_NE(recorder.m_calls.back().m_message.find("at t = 7200 s"), std::string::npos) << recorder.messages();
 	fmi.fmi2FreeInstance(c);
 
 	Recorder me;
@@ -300,6 +308,30 @@ TEST_F(FMIStateMachineTest, RefusesNonFiniteValues) {
 	const std::string told = me.m_calls.back().m_message;
 	EXPECT_EQ(told.compare(0, 37, "fmi2GetDerivatives: the derivative of"), 0) << told;
 	EXPECT_NE(told.find(" at time 31535999.5 s."), std::string::npos) << told;
+	// a solver's overshoot to room air of -150 C (the last state is the room air's energy from
+	// 0 K): the solver is sent back, the values and the step are refused, each naming variable,
+	// value and time
+	x = x0;
+	x[n - 1] *= (273.15 - 150)/(273.15 + 20);
+	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), n), fmi2OK);
+	ASSERT_EQ(fmi.fmi2SetTime(c, 600), fmi2OK);
+	// each call's message names it, the variable, the value and the time
+	const auto toldOfTheAir = [&me](const std::string & function) {
+		for (const auto & call : me.m_calls)
+			if (call.m_message.compare(0, function.size() + 2, function + ": ") == 0
+				&& call.m_message.find("(ZoneMeanAirTemperature) is -150 C at t = 600 s") != std::string::npos)
+				return true;
+		return false;
+	};
+	EXPECT_EQ(fmi.fmi2GetDerivatives(c, dx.data(), n), fmi2Discard) << me.messages();
+	EXPECT_TRUE(toldOfTheAir("fmi2GetDerivatives")) << me.messages();
+	fmi2Boolean enterEventMode = fmi2False, terminate = fmi2False;
+	EXPECT_EQ(fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate), fmi2Error);
+	EXPECT_TRUE(toldOfTheAir("fmi2CompletedIntegratorStep")) << me.messages();
+	const fmi2ValueReference air = ROOM_AIR_TEMPERATURE;
+	double value = 0;
+	EXPECT_EQ(fmi.fmi2GetReal(c, &air, 1, &value), fmi2Error);
+	EXPECT_TRUE(toldOfTheAir("fmi2GetReal")) << me.messages();
 	fmi.fmi2FreeInstance(c);
 }
 
