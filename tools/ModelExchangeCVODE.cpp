@@ -62,7 +62,7 @@ struct ModelExchangeCVODE::Callbacks {
 
 
 ModelExchangeCVODE::ModelExchangeCVODE(const ModelExchangeFunctions & fmi, fmi2Component c, std::size_t nStates,
-									   std::size_t nEventIndicators, double t0, double tStop, double relTol) :
+									   std::size_t nEventIndicators, double t0, double tStop, double relTol, long maxSteps) :
 	m_fmi(fmi),
 	m_c(c),
 	m_n(nStates),
@@ -91,7 +91,8 @@ ModelExchangeCVODE::ModelExchangeCVODE(const ModelExchangeFunctions & fmi, fmi2C
 		checkSolver(CVodeSetUserData(m_cvode, this), "CVodeSetUserData");
 		updateTolerances(t0);
 		checkSolver(CVodeSetLinearSolver(m_cvode, m_linearSolver, m_matrix), "CVodeSetLinearSolver");
-		checkSolver(CVodeSetMaxNumSteps(m_cvode, 500), "CVodeSetMaxNumSteps");
+		// a negative limit switches CVODE's test off
+		checkSolver(CVodeSetMaxNumSteps(m_cvode, maxSteps > 0 ? maxSteps : -1), "CVodeSetMaxNumSteps");
 		checkSolver(CVodeSetStopTime(m_cvode, tStop), "CVodeSetStopTime");
 		if (m_nz > 0)
 			checkSolver(CVodeRootInit(m_cvode, static_cast<int>(m_nz), &Callbacks::eventIndicators), "CVodeRootInit");

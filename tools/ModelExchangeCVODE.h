@@ -28,8 +28,9 @@ struct ModelExchangeFunctions {
 
 /*! Integrates an FMU's model-exchange interface the way CVODE-based FMI hosts do: BDF with a
 	dense linear solver and CVODE's own difference-quotient Jacobian of the FMU's derivatives,
-	absolute tolerances of nominal x relative tolerance, CV_NORMAL to each output point with at
-	most 500 steps for each, fmi2CompletedIntegratorStep once per output point (not after every
+	absolute tolerances of nominal x relative tolerance, CV_NORMAL to each output point with as
+	many steps as it takes (hosts commonly give up after 500, which maxSteps can set),
+	fmi2CompletedIntegratorStep once per output point (not after every
 	internal step), the event indicators root-found, and at every state or step event: event
 	mode, the fmi2NewDiscreteStates loop, continuous-time mode and a restart of the solver (a
 	fresh Jacobian). Trial points may set the FMU's time backwards.
@@ -41,9 +42,10 @@ struct ModelExchangeFunctions {
 class ModelExchangeCVODE {
 public:
 	/*! Takes the FMU, in event mode at t0 [s] after its initialisation, into continuous-time
-		mode and starts from its states and nominals; never steps past tStop [s]. */
+		mode and starts from its states and nominals; never steps past tStop [s]. With maxSteps
+		> 0 it gives up after that many steps towards one output point. */
 	ModelExchangeCVODE(const ModelExchangeFunctions & fmi, fmi2Component c, std::size_t nStates,
-					   std::size_t nEventIndicators, double t0, double tStop, double relTol);
+					   std::size_t nEventIndicators, double t0, double tStop, double relTol, long maxSteps = 0);
 	~ModelExchangeCVODE();
 
 	ModelExchangeCVODE(const ModelExchangeCVODE &) = delete;

@@ -3,7 +3,7 @@
 //   calovinda simulate PROJECT [--results DIR]
 //   calovinda export-modelica PROJECT DIR
 //   calovinda export-fmu PROJECT OUT.fmu [--library DIR]
-//   calovinda run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--step S]
+//   calovinda run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--max-steps N] [--step S]
 //                         [--stop T] [--output out.csv] [--save-state FILE] [--restore-state FILE]
 //   calovinda --version
 //
@@ -75,7 +75,7 @@ const char * const usageText =
 	"  export-modelica PROJECT DIR          write the initialised room as a Modelica package\n"
 	"  export-fmu PROJECT OUT.fmu [--library DIR]\n"
 	"                                       pack the project as an FMI 2.0 FMU archive\n"
-	"  run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--step S]\n"
+	"  run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--max-steps N] [--step S]\n"
 	"              [--stop T] [--output out.csv] [--save-state FILE] [--restore-state FILE]\n"
 	"                                       run an FMU through its FMI 2.0 functions\n"
 	"  --version                            print the version of the model and its FMU\n";
@@ -98,7 +98,7 @@ const std::map<std::string, const char *> commandHelp = {
 	 "CalovindaFMI2.so from DIR (default: the build's fmu folder beside the tool's folder), the project\n"
 	 "and the climate file beside it that simulate uses.\n"},
 	{"run-fmu",
-	 "usage: calovinda run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--step S]\n"
+	 "usage: calovinda run-fmu FMU [--interface cs|me] [--solver euler|cvode] [--tolerance TOL] [--max-steps N] [--step S]\n"
 	 "                             [--stop T] [--output out.csv] [--save-state FILE] [--restore-state FILE]\n"
 	 "Unpacks the FMU archive (or takes an unpacked FMU directory) into a private temporary\n"
 	 "directory, loads it through its FMI 2.0 functions as any host would, runs it from 0 s to T\n"
@@ -109,9 +109,10 @@ const std::map<std::string, const char *> commandHelp = {
 	 "stable only for steps well below a second, so meant for short checks), or with --solver cvode\n"
 	 "as CVODE-based hosts do: BDF with a dense difference-quotient Jacobian, relative tolerance TOL\n"
 	 "(default: the model description's) and absolute tolerances of nominal x TOL, output points every\n"
-	 "S seconds (default 3600 s) with one completed integrator step each, and events (roots of the\n"
-	 "event indicators, or asked for by a completed step) each followed by event mode and a restart\n"
-	 "of the solver; it prints the solver's statistics.\n"
+	 "S seconds (default 3600 s) with one completed integrator step each and as many internal steps\n"
+	 "towards each as it takes (at most N with --max-steps N; CVODE-based hosts commonly give up\n"
+	 "after 500), and events (roots of the event indicators, or asked for by a completed step) each\n"
+	 "followed by event mode and a restart of the solver; it prints the solver's statistics.\n"
 	 "--save-state FILE saves the FMU state at the end of a co-simulation (its time, then the\n"
 	 "serialised state); --restore-state FILE continues such a run from its time in a fresh\n"
 	 "instance, writing the rows after it.\n"
@@ -698,10 +699,17 @@ int runFMU(const Arguments & args) {
 	const bool cvode = solver == "cvode";
 	if (!cvode && args.m_options.count("--tolerance"))
 		throw UsageError("--tolerance needs --solver cvode");
+	if (!cvode && args.m_options.count("--max-steps"))
+		throw UsageError("--max-steps needs --solver cvode");
 	const double step = parseNumber("--step", args.option("--step", me && !cvode ? "0.1" : "3600"));
 	// 0: the model description's
 	const double givenTolerance = args.m_options.count("--tolerance")
 								  ? parseNumber("--tolerance", args.option("--tolerance", "")) : 0;
+	// 0: no limit
+	const double maxSteps = args.m_options.count("--max-steps")
+							? parseNumber("--max-steps", args.option("--max-steps", "")) : 0;
+	if (maxSteps != std::floor(maxSteps) || maxSteps > 1e9)
+		throw UsageError("--max-steps needs a whole number of steps, not '" + args.option("--max-steps", "") + "'");
 	const std::string saveFile = args.option("--save-state", "");
 	const std::string restoreFile = args.option("--restore-state", "");
 	if (me && !(saveFile.empty() && restoreFile.empty()))
@@ -810,7 +818,8 @@ int runFMU(const Arguments & args) {
 		CALOVINDA_HOST_TAKE(fmi2CompletedIntegratorStep) CALOVINDA_HOST_TAKE(fmi2EnterEventMode)
 		CALOVINDA_HOST_TAKE(fmi2NewDiscreteStates) CALOVINDA_HOST_TAKE(fmi2EnterContinuousTimeMode)
 #undef CALOVINDA_HOST_TAKE
-		ModelExchangeCVODE host(functions, c, md.m_nStates, md.m_nEventIndicators, t, stop, tolerance);
+		ModelExchangeCVODE host(functions, c, md.m_nStates, md.m_nEventIndicators, t, stop, tolerance,
+								static_cast<long>(maxSteps));
 		const double t0 = t;
 		for (unsigned long i = 1; t < stop; ++i) {
 			t = std::min(stop, t0 + i*step);
@@ -907,7 +916,7 @@ int main(int argc, char * argv[]) {
 		const Arguments args(argc - 2, argv + 2, command == "simulate" ? std::vector<std::string>{"--results"}
 												 : command == "export-fmu" ? std::vector<std::string>{"--library"}
 												 : command == "run-fmu"
-												 ? std::vector<std::string>{"--interface", "--solver", "--tolerance", "--step",
+												 ? std::vector<std::string>{"--interface", "--solver", "--tolerance", "--max-steps", "--step",
 																		   "--stop", "--output", "--save-state", "--restore-state"}
 												 : std::vector<std::string>{});
 		if (command == "simulate")

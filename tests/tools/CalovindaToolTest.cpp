@@ -259,6 +259,21 @@ TEST(Tool, ModelExchangeDoesNotDependOnTheHostsOutputInterval) {
 	// which runs at the starting gains); adapting by one step each would differ by 0.43 K
 	for (std::size_t i = 2; i < T1.size(); ++i)
 		EXPECT_NEAR(T1[i], T6[6*i], 0.15) << "hour " << i;
+
+	// a day between output points takes the free-floating room thousands of steps without an event
+	const std::string floating = dir.file("floating.fmu");
+	ASSERT_EQ(runTool("export-fmu " CALOVINDA_EXAMPLE_DIR "/free_floating.rmxml " + floating, dir).m_exitCode, 0);
+	const ToolRun daily = runTool("run-fmu " + floating + " --interface me --solver cvode --step 86400 --stop 172800 "
+								  "--output " + dir.file("daily.csv"), dir);
+	ASSERT_EQ(daily.m_exitCode, 0) << daily.m_err;
+	const ToolRun cs = runTool("run-fmu " + floating + " --step 86400 --stop 172800 --output " + dir.file("cs.csv"), dir);
+	ASSERT_EQ(cs.m_exitCode, 0) << cs.m_err;
+	const std::vector<double> TDaily = column(dir.file("daily.csv"), ',', "ZoneMeanAirTemperature");
+	const std::vector<double> TCS = column(dir.file("cs.csv"), ',', "ZoneMeanAirTemperature");
+	ASSERT_EQ(TDaily.size(), 3u);
+	ASSERT_EQ(TCS.size(), 3u);
+	for (std::size_t i = 0; i < TDaily.size(); ++i)
+		EXPECT_NEAR(TDaily[i], TCS[i], 0.01) << "day " << i;
 }
 
 TEST_F(Example, RestoredStateContinuesBitIdentically) {
