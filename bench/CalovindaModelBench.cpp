@@ -13,6 +13,7 @@
 #include "RX_OutputManager.h"
 #include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Time.h"
 
 namespace {
 
@@ -59,8 +60,8 @@ void BM_CalovindaModelRHS(benchmark::State & state) {
 	double t = 0;
 	for (auto _ : state) {
 		t += 1020;
-		if (t >= OVM::SECONDS_PER_YEAR)
-			t -= OVM::SECONDS_PER_YEAR;
+		if (t >= ZEB::SECONDS_PER_YEAR)
+			t -= ZEB::SECONDS_PER_YEAR;
 		model.m_t = t;
 		model.m_hourOfYear = std::floor(t/3600);
 		model.updateClimate();

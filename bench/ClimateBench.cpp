@@ -6,6 +6,7 @@
 
 #include "OVM_Constants.h"
 #include "OVM_SolarRadiationModel.h"
+#include "ZEB_Time.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ void climateHourlyYear(benchmark::State & state) {
 void climateRandomTimes(benchmark::State & state) {
 	OVM::SolarRadiationModel model = roomClimate(state.range(0) != 0);
 	std::mt19937 generator(17);
-	std::uniform_real_distribution<double> distribution(0, 2*OVM::SECONDS_PER_YEAR);
+	std::uniform_real_distribution<double> distribution(0, 2*ZEB::SECONDS_PER_YEAR);
 	std::vector<double> times(OVM::HOURS_PER_YEAR);
 	for (double & t : times)
 		t = distribution(generator);

@@ -85,8 +85,8 @@ void ClimateDataLoader::setTime(int year, double t) {
 				throw ZEB::Exception("Mismatching sizes of data vectors, cyclic data need 8760 values per component.",
 									 location);
 		double t2 = t;
-		if (t2 >= SECONDS_PER_YEAR)
-			t2 = std::fmod(t2, SECONDS_PER_YEAR);
+		if (t2 >= ZEB::SECONDS_PER_YEAR)
+			t2 = std::fmod(t2, ZEB::SECONDS_PER_YEAR);
 
 		// hour-end values: d[k] belongs to (k+1) h; before 1 h the pair spans the year's end
 		unsigned int e0 = HOURS_PER_YEAR - 1, e1 = 0;
@@ -99,7 +99,7 @@ void ClimateDataLoader::setTime(int year, double t) {
 		}
 		// hour-middle values: d[k] belongs to (k+0.5) h; the pair spans the year's end before
 		// 0.5 h and from 8759.5 h on
-		const double s = t2 >= SECONDS_PER_YEAR - 1800 ? t2 - SECONDS_PER_YEAR : t2;
+		const double s = t2 >= ZEB::SECONDS_PER_YEAR - 1800 ? t2 - ZEB::SECONDS_PER_YEAR : t2;
 		unsigned int m0 = HOURS_PER_YEAR - 1, m1 = 0;
 		double wm = 1 - (s + 1800)/3600;
 		if (s >= 1800) {
@@ -126,7 +126,7 @@ void ClimateDataLoader::setTime(int year, double t) {
 		if (m_splines[c].size() == 0 && m_data[c].size() != tp.size())
 			throw ZEB::Exception("Mismatching sizes of time points vector and data vectors (non-cyclic data).", location);
 	// in double, so that no year difference overflows
-	const double tt = (static_cast<double>(year) - m_startYear)*SECONDS_PER_YEAR + t;
+	const double tt = (static_cast<double>(year) - m_startYear)*ZEB::SECONDS_PER_YEAR + t;
 	if (tt < tp.front() || tt > tp.back())
 		throw ZEB::Exception(ZEB::FormatString("Time point out of range of time points vector (%1;%2), data available "
 											   "for interval %3 - %4, start year of simulation %5, start year of "
@@ -217,9 +217,9 @@ void ClimateDataLoader::checkForValidCyclicData(const std::vector<double> & time
 	const char * const location = "[ClimateDataLoader::checkForValidCyclicData]";
 	if (timePoints.size() < 2)
 		throw ZEB::Exception("Missing data, at least two time points are required.", location);
-	if (timePoints.back() > SECONDS_PER_YEAR)
+	if (timePoints.back() > ZEB::SECONDS_PER_YEAR)
 		throw ZEB::Exception("Time points must not exceed 365 d for cyclic use.", location);
-	if (timePoints.front() == 0 && timePoints.back() == SECONDS_PER_YEAR)
+	if (timePoints.front() == 0 && timePoints.back() == ZEB::SECONDS_PER_YEAR)
 		throw ZEB::Exception("Must not have time point 0 d and 365 d for cyclic use.", location);
 }
 
@@ -234,8 +234,8 @@ double ClimateDataLoader::interpolateCyclicData(const ZEB::LinearSpline & spline
 	if (t >= x0 && t <= xn)
 		return spline.value(t);
 	// straight line from the last point, moved back by a year, to the first point
-	const double tShifted = t < x0 ? t : t - SECONDS_PER_YEAR;
-	const double a = xn - SECONDS_PER_YEAR;
+	const double tShifted = t < x0 ? t : t - ZEB::SECONDS_PER_YEAR;
+	const double a = xn - ZEB::SECONDS_PER_YEAR;
 	const double w = (tShifted - a)/(x0 - a);
 	return w*y0 + (1 - w)*yn;
 }
@@ -301,7 +301,7 @@ void ClimateDataLoader::expandToAnnualHourlyData(std::vector<double> & timePoint
 		// the value at 0 s is the one at the end of the year
 		std::rotate(outValues.begin(), outValues.begin() + 1, outValues.end());
 		std::rotate(outTimes.begin(), outTimes.begin() + 1, outTimes.end());
-		outTimes.back() = SECONDS_PER_YEAR;
+		outTimes.back() = ZEB::SECONDS_PER_YEAR;
 	}
 	timePoints.swap(outTimes);
 	values.swap(outValues);

@@ -67,14 +67,14 @@ double dewPoint(double temperature, double relativeHumidity) {
 	if (ClimateDataLoader::isMissingValue(temperature) || ClimateDataLoader::isMissingValue(relativeHumidity)
 		|| !(relativeHumidity >= 0) || !std::isfinite(temperature))
 		return 99.9;
-	const double Tk = temperature + 273.15;
+	const double Tk = temperature + ZEB::KELVIN_OFFSET;
 	double exponent = 0.12468827930174564;	// 1/8.02, over water
 	double c = 163.35;
-	if (Tk < 273.15) {
+	if (Tk < ZEB::KELVIN_OFFSET) {
 		exponent = 0.08130081300813008;		// 1/12.3, over ice
 		c = 124.55;
 	}
-	return (Tk - c)*ZEB::f_pow(relativeHumidity/100, exponent) + c - 273.15;
+	return (Tk - c)*ZEB::f_pow(relativeHumidity/100, exponent) + c - ZEB::KELVIN_OFFSET;
 }
 
 } // namespace

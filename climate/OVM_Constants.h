@@ -6,8 +6,6 @@ namespace OVM {
 /*! Marks a missing value in every climate data vector (stored there as the double -9999.0). */
 const int DATA_NOT_VALID = -9999;
 
-/*! Length of the climate year: 365 days without leap days [s]. */
-const double SECONDS_PER_YEAR = 31536000.0;
 /*! Number of hourly values of a cyclic climate year. */
 const unsigned int HOURS_PER_YEAR = 8760;
 

@@ -7,6 +7,7 @@
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
 #include "ZEB_Math.h"
+#include "ZEB_Time.h"
 
 #include "OVM_Constants.h"
 
@@ -52,9 +53,9 @@ unsigned int dayNumber(double apparentSolarTime) {
 /*! Keeps a time [s] that one shift moved out of the year inside it. */
 double wrapOnce(double t) {
 	if (t < 0)
-		return t + SECONDS_PER_YEAR;
-	if (t > SECONDS_PER_YEAR)
-		return t - SECONDS_PER_YEAR;
+		return t + ZEB::SECONDS_PER_YEAR;
+	if (t > ZEB::SECONDS_PER_YEAR)
+		return t - ZEB::SECONDS_PER_YEAR;
 	return t;
 }
 
@@ -204,7 +205,7 @@ void SolarRadiationModel::convertHorizontalToNormalRadiation(double t, double di
 			spline.m_x.push_back((monthStarts[month] + 21)*DAY);
 			spline.m_y.push_back(opticalDepths[month]);
 		}
-		spline.m_x.push_back(SECONDS_PER_YEAR);
+		spline.m_x.push_back(ZEB::SECONDS_PER_YEAR);
 		spline.m_y.push_back(0.142);
 		std::string errmsg;
 		if (!spline.makeSpline(errmsg))

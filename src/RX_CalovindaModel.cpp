@@ -11,6 +11,7 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_StringUtils.h"
+#include "ZEB_Time.h"
 #include "ZEB_Unit.h"
 #include "ZEB_UnitVector.h"
 #include "ZEB_Version.h"
@@ -306,7 +307,7 @@ void CalovindaModel::init(const Database & database) {
 	m_ydot.assign(m_n, 0.0);
 	m_t = 0;
 	m_hourOfYear = 0;
-	m_TRoom = m_room.m_TInitial + 273.15;
+	m_TRoom = m_room.m_TInitial + ZEB::KELVIN_OFFSET;
 	const double CAdd = m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
 	if (!moisture) {
 		m_y[m_n - 1] = (CAdd + V*ZEB::C_AIR*ZEB::RHO_AIR)*m_TRoom;
@@ -379,8 +380,8 @@ void CalovindaModel::readZoneTemperatureSeries(RoomConstruction & rc, const ZEB:
 			timePoints.insert(timePoints.begin(), 0.0);
 			values.m_data.insert(values.m_data.begin(), T0);
 		}
-		if (timePoints.back() != OVM::SECONDS_PER_YEAR) {
-			timePoints.push_back(OVM::SECONDS_PER_YEAR);
+		if (timePoints.back() != ZEB::SECONDS_PER_YEAR) {
+			timePoints.push_back(ZEB::SECONDS_PER_YEAR);
 			values.m_data.push_back(T0);
 		}
 		spline.setValues(timePoints, values.m_data);
@@ -396,7 +397,7 @@ void CalovindaModel::readZoneTemperatureSeries(RoomConstruction & rc, const ZEB:
 void CalovindaModel::updateClimate() {
 	m_climate.update(m_t, false);
 	const OVM::ClimateDataLoader & climateData = m_climate.m_solarRadiationModel.m_climateDataLoader;
-	m_TOut = climateData.m_currentData[OVM::ClimateDataLoader::Temperature] + 273.15;
+	m_TOut = climateData.m_currentData[OVM::ClimateDataLoader::Temperature] + ZEB::KELVIN_OFFSET;
 	m_RHOut = climateData.m_currentData[OVM::ClimateDataLoader::RelativeHumidity]/100;
 	if (m_room.m_moistureBalanceEnabled) {
 		m_pSatOut = p_sat(m_TOut);
@@ -412,8 +413,8 @@ void CalovindaModel::updateClimate() {
 		if (rc.m_type != RoomConstruction::FixedTemperature || rc.m_zoneTSpline.m_x.empty())
 			continue;
 		double t = m_t;
-		while (t > OVM::SECONDS_PER_YEAR)
-			t -= OVM::SECONDS_PER_YEAR;
+		while (t > ZEB::SECONDS_PER_YEAR)
+			t -= ZEB::SECONDS_PER_YEAR;
 		rc.m_zoneT = rc.m_zoneTSpline.value(t);
 	}
 }

@@ -111,12 +111,12 @@ void CalovindaModelFMU::followSlopeAdaptation(double heatingSlope, double coolin
 	// within the controller's band, as it ends after the many short steps of co-simulation.
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active) {
-		const double TSet = din.roomHeatingSetPointTemperature() + 273.15;
+		const double TSet = din.roomHeatingSetPointTemperature() + ZEB::KELVIN_OFFSET;
 		for (double last = dinHeatingSlope; din.m_slopeHeating > last;) {
 			last = din.m_slopeHeating;
 			din.adjustSlope(TSet - m_heatingLoad/last, m_heatingLoad);
 		}
-		const double TRef = din.referenceRoomTemperature() + 273.15;
+		const double TRef = din.referenceRoomTemperature() + ZEB::KELVIN_OFFSET;
 		for (double last = dinCoolingSlope; din.m_slopeCooling > last;) {
 			last = din.m_slopeCooling;
 			din.adjustSlopeCooling(TRef - m_coolingLoad/last, m_coolingLoad);
@@ -125,13 +125,13 @@ void CalovindaModelFMU::followSlopeAdaptation(double heatingSlope, double coolin
 	}
 	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
 	HeatingModel & heating = m_room.m_heatingModel;
-	const double THeat = heating.m_scheduleSetPoints.value(hour, m_t) + 273.15;
+	const double THeat = heating.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET;
 	for (double last = heatingSlope; heating.m_slope > last;) {
 		last = heating.m_slope;
 		heating.adjustSlope(hour, m_t, THeat - m_heatingLoad/last, m_heatingLoad);
 	}
 	CoolingModel & cooling = m_room.m_coolingModel;
-	const double TCool = cooling.m_scheduleSetPoints.value(hour, m_t) + 273.15;
+	const double TCool = cooling.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET;
 	for (double last = coolingSlope; cooling.m_slope > last;) {
 		last = cooling.m_slope;
 		cooling.adjustSlope(hour, m_t, TCool - m_coolingLoad/last, m_coolingLoad);
@@ -266,11 +266,11 @@ void CalovindaModelFMU::getRealParameter(int valueReference, double & value) {
 		case FMU2_ZoneMeanRadiantTemperature:	value = m_TMeanRadiant; break;
 		case FMU2_HeatingSetpointTemperature:
 			value = m_room.m_heatingModel.m_modelType != 0
-					? m_room.m_heatingModel.m_scheduleSetPoints.value(hour, m_t) + 273.15 : -999.0;
+					? m_room.m_heatingModel.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET : -999.0;
 			break;
 		case FMU2_CoolingSetpointTemperature:
 			value = m_room.m_coolingModel.m_modelType != 0
-					? m_room.m_coolingModel.m_scheduleSetPoints.value(hour, m_t) + 273.15 : -999.0;
+					? m_room.m_coolingModel.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET : -999.0;
 			break;
 		case FMU2_ZoneMeanAirRelativeHumidity:	value = m_RHRoom; break;
 		case FMU2_WaterVaporMassFlowRateOut:	value = m_externalVaporInput; break;

@@ -22,12 +22,12 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_StringUtils.h"
+#include "ZEB_Time.h"
 
 namespace RX {
 
 namespace {
 
-const double SECONDS_PER_YEAR = 31536000.0;
 const char * const LES_LOCATION = "[CalovindaModelInterface::lesInterface]";
 
 } // namespace
@@ -73,9 +73,7 @@ double CalovindaModelInterface::dt0() const {
 
 
 double CalovindaModelInterface::tEnd() const {
-	if (m_room.m_cyclicTwoYearSimulation)
-		return 2*SECONDS_PER_YEAR;
-	return m_room.m_simulationEndTime;
+	return m_room.runEndTime();
 }
 
 
@@ -84,7 +82,7 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(doubl
 	if (!(t >= 0) || !std::isfinite(t))
 		return CalculationAbort;
 	m_t = t;
-	const double tYear = std::fmod(t, SECONDS_PER_YEAR);
+	const double tYear = std::fmod(t, ZEB::SECONDS_PER_YEAR);
 	// the division may round a time just below the year's end up to hour 8760
 	m_hourOfYear = std::min(std::floor(tYear/3600), 8759.0);
 	// every Newton iteration of a step, and stepCompleted after it, evaluates the model again at
@@ -122,7 +120,7 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::ydot(double *
 
 
 void CalovindaModelInterface::updateAssessmentVentilation() {
-	m_room.m_din4108_2Assessment.updateVentilationAirChange(m_TRoom - 273.15, m_TOut - 273.15, m_t/3600, &m_room);
+	m_room.m_din4108_2Assessment.updateVentilationAirChange(m_TRoom - ZEB::KELVIN_OFFSET, m_TOut - ZEB::KELVIN_OFFSET, m_t/3600, &m_room);
 }
 
 
@@ -177,7 +175,7 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 	if (controllerSlopes() != slopes)
 		m_jacobianUpdateRequested = true;
 
-	const double theta = m_TRoom - 273.15;
+	const double theta = m_TRoom - ZEB::KELVIN_OFFSET;
 	const double airChange = m_airChangeRate;
 	OutputManager & out = m_outputManager;
 	if (t == 0.0) {

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "OVM_ClimateDataLoader.h"
+#include "ZEB_Constants.h"
 #include "ZEB_Conversions.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
@@ -236,7 +237,7 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 	for (std::size_t k = 2; k <= wallNames.size(); ++k)
 		heatFlowSum += " + HeatPortWall[" + ZEB::val2string(k) + "].Q_flow";
 	std::string room = replaced(ROOM_TEMPLATE, "${N_WALLS}", ZEB::val2string(wallNames.size()));
-	room = replaced(room, "${T_INITIAL}", number(m_room.m_TInitial + 273.15));
+	room = replaced(room, "${T_INITIAL}", number(m_room.m_TInitial + ZEB::KELVIN_OFFSET));
 	room = replaced(room, "${VOLUME}", number(m_room.m_area*m_room.m_height));
 	room = replaced(room, "${Q_HEATCOND_SUM}", heatFlowSum);
 	room = replaced(room, "${PACKAGE_NAME}", packageName);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "ZEB_Constants.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
@@ -27,7 +28,7 @@ bool Climate::loadClimateData(const QString & climateDataFilePath, ZEB::Exceptio
 	if (!m_descriptions.contains(climateDataFilePath))
 		ZEB::ZEB_Message(ZEB::FormatString("Expected climate data path '%1' in list of climate data files.")
 						 .arg(climateDataFilePath.toStdString()), ZEB::MSG_ERROR, location, -1);
-	m_glidingAverageTemperature.assign(OVM::HOURS_PER_YEAR, 273.15);
+	m_glidingAverageTemperature.assign(OVM::HOURS_PER_YEAR, ZEB::KELVIN_OFFSET);
 
 	try {
 		// without a user directory the key must not be looked up in the working directory
@@ -51,7 +52,7 @@ bool Climate::loadClimateData(const QString & climateDataFilePath, ZEB::Exceptio
 		else
 			ex.writeMsgStackToError();
 		m_currentClimateDataFile.clear();
-		m_glidingAverageTemperature.assign(OVM::HOURS_PER_YEAR, 273.15);
+		m_glidingAverageTemperature.assign(OVM::HOURS_PER_YEAR, ZEB::KELVIN_OFFSET);
 		return false;
 	}
 }
@@ -78,7 +79,7 @@ void Climate::computeGlidingAverageTemperature() {
 					sum += data.m_currentData[OVM::ClimateDataLoader::Temperature];
 				}
 			}
-			const double mean = sum/24.0 + 273.15;
+			const double mean = sum/24.0 + ZEB::KELVIN_OFFSET;
 			// 1 - 0.8 as the double subtraction gives it
 			const double value = d == 0 ? mean : mean*0.19999999999999996 + 0.8*previous;
 			std::fill(m_glidingAverageTemperature.begin() + 24*d, m_glidingAverageTemperature.begin() + 24*d + 24,

@@ -13,7 +13,7 @@ double p_sat(double T) {
 		return 1.35e-15;
 	if (T > 373.0)
 		return 109347.0;
-	const double t = T - 273.15;
+	const double t = T - ZEB::KELVIN_OFFSET;
 	if (T < 273.1269)
 		return 100*(((((((1.838826904e-10*t + 4.838803174e-8)*t + 5.82472028e-6)*t + 4.176223716e-4)*t
 			+ 1.886013408e-2)*t + 5.03469897e-1)*t + 6.109177956));

@@ -25,7 +25,6 @@ namespace RX {
 
 namespace {
 
-const double KELVIN_OFFSET = 273.15;
 /*! Width of the temperature band above TPCMLow over which the latent heat is taken up [K]. */
 const double PCM_BAND = 3.0;
 /*! Wanted width of the first cell of every layer [m]. */
@@ -245,7 +244,7 @@ void ConstructionSolver::precompute() {
 		c.m_rhoC = mat.m_rho*mat.m_cT;
 		c.m_invRhoC = 1.0/c.m_rhoC;
 		c.m_latent = mat.m_rho*mat.m_HPCM;
-		c.m_TLow = mat.m_TPCMLow + KELVIN_OFFSET;
+		c.m_TLow = mat.m_TPCMLow + ZEB::KELVIN_OFFSET;
 		c.m_uLow = c.m_rhoC*c.m_TLow;
 		c.m_uHigh = c.m_rhoC*(c.m_TLow + PCM_BAND) + c.m_latent;
 		c.m_invPCMCapacity = (c.m_latent != 0) ? 1.0/(c.m_latent/PCM_BAND + c.m_rhoC) : 0.0;
@@ -381,7 +380,7 @@ void ConstructionSolver::computeDivergences(double qConvInside, double qRadInsid
 
 void ConstructionSolver::appendTemperatureProfile(std::ostream & out) const {
 	for (double T : m_T)
-		out << std::setw(12) << std::right << T - KELVIN_OFFSET << '\t';
+		out << std::setw(12) << std::right << T - ZEB::KELVIN_OFFSET << '\t';
 	out << std::endl;
 }
 

@@ -19,7 +19,6 @@ namespace RX {
 
 namespace {
 
-const double KELVIN_OFFSET = 273.15;
 /*! A room closer than this to the set point [K] counts as controlled well enough. */
 const double SLOPE_ADJUST_THRESHOLD = 0.2;
 /*! Gain of the vapour removal [m3/s]: kg/s removed per kg/m3 of vapour above the set point. */
@@ -87,7 +86,7 @@ void CoolingModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, dou
 		}
 	}
 
-	const double TSet = m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET;
+	const double TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	coolingLoad = std::min(0.0, (TSet - TRoom) * m_slope);
 	const double maxPower = m_maxPowerCurve.m_valid ? m_maxPowerCurve.value(TSet) : m_maxPower;
 	const double available = maxPower - dehumidificationPower;
@@ -100,7 +99,7 @@ ControllerPiece CoolingModel::piece(unsigned int h, double t, double TRoom, doub
 	if (coolingLoad == 0)
 		return PIECE_OFF;
 	// the same product as in computeLoads, so equal unless a limit cut it
-	const double TSet = m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET;
+	const double TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	return coolingLoad == (TSet - TRoom) * m_slope ? PIECE_PROPORTIONAL : PIECE_LIMITED;
 }
 
@@ -120,7 +119,7 @@ void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double co
 	// an idle or saturated cooler is not a question of the gain
 	if (coolingLoad == 0 || coolingLoad == -m_maxPower)
 		return;
-	const double deltaT = TRoom - (m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET);
+	const double deltaT = TRoom - (m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET);
 	if (!(deltaT > SLOPE_ADJUST_THRESHOLD) || m_slope >= MAX_SLOPE)
 		return;
 	m_slope = std::min(1.2 * m_slope, MAX_SLOPE);

@@ -9,6 +9,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "ZEB_Constants.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
@@ -234,7 +235,7 @@ double DIN4108_2Assessment::innerLoads(double t) const {
 double DIN4108_2Assessment::heatingLoad(double T) const {
 	if (m_maximumHeatingPower <= 0)
 		return 0.0;
-	const double deltaT = roomHeatingSetPointTemperature() + 273.15 - T;
+	const double deltaT = roomHeatingSetPointTemperature() + ZEB::KELVIN_OFFSET - T;
 	if (deltaT <= 0)
 		return 0.0;
 	return std::min(m_maximumHeatingPower, deltaT * m_slopeHeating);
@@ -244,7 +245,7 @@ double DIN4108_2Assessment::heatingLoad(double T) const {
 double DIN4108_2Assessment::coolingLoad(double T) const {
 	if (m_maximumPassiveCoolingPower <= 0)
 		return 0.0;
-	const double deltaT = referenceRoomTemperature() + 273.15 - T;
+	const double deltaT = referenceRoomTemperature() + ZEB::KELVIN_OFFSET - T;
 	if (deltaT >= 0)
 		return 0.0;
 	return std::max(-m_maximumPassiveCoolingPower, deltaT * m_slopeCooling);
@@ -302,7 +303,7 @@ void DIN4108_2Assessment::adjustSlope(double T, double heatingLoad) {
 	// off or saturated: a steeper controller would change nothing
 	if (heatingLoad == 0.0 || heatingLoad == m_maximumHeatingPower)
 		return;
-	if (!(roomHeatingSetPointTemperature() + 273.15 - T > SLOPE_DEVIATION))
+	if (!(roomHeatingSetPointTemperature() + ZEB::KELVIN_OFFSET - T > SLOPE_DEVIATION))
 		return;
 	if (m_slopeHeating >= SLOPE_LIMIT)
 		return;
@@ -315,7 +316,7 @@ void DIN4108_2Assessment::adjustSlope(double T, double heatingLoad) {
 void DIN4108_2Assessment::adjustSlopeCooling(double T, double coolingLoad) {
 	if (coolingLoad == 0.0 || coolingLoad == -m_maximumPassiveCoolingPower)
 		return;
-	if (!(T - (referenceRoomTemperature() + 273.15) > SLOPE_DEVIATION))
+	if (!(T - (referenceRoomTemperature() + ZEB::KELVIN_OFFSET) > SLOPE_DEVIATION))
 		return;
 	if (m_slopeCooling >= SLOPE_LIMIT)
 		return;

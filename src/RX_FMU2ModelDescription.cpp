@@ -355,7 +355,7 @@ std::string FMU2ModelDescription::text(int flags) const {
 	if (m_model != nullptr) {
 		// a host run with its defaults simulates the project's own interval
 		const Room & room = m_model->m_room;
-		const double stop = room.m_cyclicTwoYearSimulation ? 2*31536000.0 : room.m_simulationEndTime;
+		const double stop = room.runEndTime();
 		replaceFirst(doc, "startTime=\"0.0\" stopTime=\"31536000\"",
 					 "startTime=\"" + experimentTime(room.m_simulationStartTime) + "\" stopTime=\"" +
 					 experimentTime(stop) + "\"");

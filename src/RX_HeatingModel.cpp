@@ -6,6 +6,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "ZEB_Constants.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
 #include "RX_XMLHelpers.h"
@@ -14,7 +15,6 @@ namespace RX {
 
 namespace {
 
-const double KELVIN_OFFSET = 273.15;
 /*! A room closer than this to the set point [K] counts as controlled well enough. */
 const double SLOPE_ADJUST_THRESHOLD = 0.2;
 
@@ -42,7 +42,7 @@ void HeatingModel::computeLoads(unsigned int h, double t, double TRoom, double &
 		heatingLoad = 0;
 		return;
 	}
-	const double TSet = m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET;
+	const double TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	heatingLoad = std::min(m_maxPower, std::max(0.0, (TSet - TRoom) * m_slope));
 }
 
@@ -51,7 +51,7 @@ void HeatingModel::adjustSlope(unsigned int h, double t, double TRoom, double he
 	// an idle or saturated heater is not a question of the gain
 	if (heatingLoad == 0 || heatingLoad == m_maxPower)
 		return;
-	const double deltaT = m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET - TRoom;
+	const double deltaT = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET - TRoom;
 	if (!(deltaT > SLOPE_ADJUST_THRESHOLD) || m_slope >= MAX_SLOPE)
 		return;
 	m_slope = std::min(1.2 * m_slope, MAX_SLOPE);

@@ -18,7 +18,6 @@ namespace RX {
 
 namespace {
 
-const double KELVIN_OFFSET = 273.15;
 /*! Half width of the heat recovery bypass around its set point [K]. */
 const double BYPASS_HALF_WIDTH = 0.3;
 /*! Rise of the cooling supply flow with the room's excess over the set point [m3/h per K]. */
@@ -53,7 +52,7 @@ void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsig
 
 	if (m_modelType == MECHANICAL_VENTILATION) {
 		supplyFlow = m_scheduleVentilationRates.value(h, t) / 3600;
-		const double THr = m_heatRecoverySetpoint + KELVIN_OFFSET;
+		const double THr = m_heatRecoverySetpoint + ZEB::KELVIN_OFFSET;
 		double efficiency = m_heatRecoveryEfficiency;
 		// bypass the recovery smoothly as the room reaches the set point: halved at it, none from +0.3 K
 		if (Ti > THr - BYPASS_HALF_WIDTH) {
@@ -89,8 +88,8 @@ void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsig
 							   - aI * ZEB::C_AIR * Ti - xI * (ZEB::C_VAPOR * Ti + ZEB::H_EVAP));
 	}
 	else if (m_modelType == MECHANICAL_VENTILATION_COOLING) {
-		const double deltaT = Ti - (m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET);
-		const double TSup = m_supplyTemperature + KELVIN_OFFSET;
+		const double deltaT = Ti - (m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET);
+		const double TSup = m_supplyTemperature + ZEB::KELVIN_OFFSET;
 		if (deltaT <= 0 || TSup >= Ti)
 			return;
 		supplyFlow = std::min(m_maxSupplyFlowRate, COOLING_FLOW_PER_KELVIN * deltaT) / 3600;
@@ -118,7 +117,7 @@ void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
 			m_scheduleVentilationRates.readXML(reader);
 		else if (tag == QLatin1String("SupplyTemperature")) {
 			m_supplyTemperature = readNumber();
-			if (m_supplyTemperature < -KELVIN_OFFSET)
+			if (m_supplyTemperature < -ZEB::KELVIN_OFFSET)
 				m_supplyTemperature = -100;
 		}
 		else if (tag == QLatin1String("MaxSupplyFlowRate")) {

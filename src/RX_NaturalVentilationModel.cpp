@@ -16,7 +16,6 @@ namespace RX {
 
 namespace {
 
-const double KELVIN_OFFSET = 273.15;
 /*! Width of the step from the base to the scheduled air change [K]. */
 const double TRANSITION_WIDTH = 0.2;
 
@@ -66,7 +65,7 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 			break;
 		case MANAGED:
 			m_airChangeRate = smoothedAirChange(m_baseAirChangeRate, m_scheduleAirChangeRates.value(h, t),
-												Ti - (m_minTRoom + KELVIN_OFFSET), Ti - Te);
+												Ti - (m_minTRoom + ZEB::KELVIN_OFFSET), Ti - Te);
 			break;
 		case DIN: {
 			// in seconds, where the remainder is exact: a fraction of a day scaled back to hours puts
@@ -77,10 +76,10 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 			const bool day = secondsOfDay(m_occupancyStartTime) <= s && s < secondsOfDay(m_occupancyEndTime);
 			const double nSched = m_scheduleAirChangeRates.value(h, t);
 			if (day)
-				m_airChangeRate = smoothedAirChange(m_baseAirChangeRate, nSched, Ti - (m_minTRoom + KELVIN_OFFSET),
+				m_airChangeRate = smoothedAirChange(m_baseAirChangeRate, nSched, Ti - (m_minTRoom + ZEB::KELVIN_OFFSET),
 													Ti - (Te + m_tRoomDifference));
 			else
-				m_airChangeRate = smoothedAirChange(m_baseAirChangeRateNight, nSched, Ti - (m_setTRoom + KELVIN_OFFSET),
+				m_airChangeRate = smoothedAirChange(m_baseAirChangeRateNight, nSched, Ti - (m_setTRoom + ZEB::KELVIN_OFFSET),
 													Ti - (Te + m_tRoomDifferenceNight));
 			break;
 		}

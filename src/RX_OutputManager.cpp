@@ -12,10 +12,12 @@
 
 #include <QFile>
 
+#include "ZEB_Constants.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_OutputFile.h"
+#include "ZEB_Time.h"
 #include "ZEB_UnitList.h"
 
 #include "OVM_ClimateDataLoader.h"
@@ -30,7 +32,6 @@ namespace {
 /*! Degrees per radian of the sun angles in the outputs; results are compared against files
 	written with this very factor, so it is not 180/pi. */
 const double SUN_ANGLE_DEG = 57.2962109060791;
-const double SECONDS_PER_YEAR = 31536000.0;
 const double HOURS_PER_YEAR = 8760.0;
 
 const char * const STATE_DESCRIPTIONS[OutputManager::NUM_STATES] = {
@@ -307,7 +308,7 @@ void OutputManager::updateOutputQuantities() {
 	const CalovindaModel & model = *m_model;
 	const Room & room = model.m_room;
 	const OVM::SolarRadiationModel & solar = model.m_climate.m_solarRadiationModel;
-	const double T0 = 273.15;
+	const double T0 = ZEB::KELVIN_OFFSET;
 	const unsigned int hour = static_cast<unsigned int>(model.m_hourOfYear);
 
 	m_states[0] = model.m_t/86400;
@@ -426,14 +427,14 @@ void OutputManager::appendOutputs() {
 			m_tStepCompleted = t;
 		return;
 	}
-	const double tInYear = t > SECONDS_PER_YEAR ? t - SECONDS_PER_YEAR : t;
+	const double tInYear = t > ZEB::SECONDS_PER_YEAR ? t - ZEB::SECONDS_PER_YEAR : t;
 	const double hour = std::floor(tInYear/3600);
 	if (!(hour <= HOURS_PER_YEAR))
 		throw ZEB::Exception("index <= 8760", FUNC_ID);
 
 	updateOutputQuantities();
-	if (cyclic && t > SECONDS_PER_YEAR)
-		m_states[S_TIME] = (t - SECONDS_PER_YEAR)/86400;
+	if (cyclic && t > ZEB::SECONDS_PER_YEAR)
+		m_states[S_TIME] = (t - ZEB::SECONDS_PER_YEAR)/86400;
 
 	for (unsigned int k = 0; k < NUM_STATES; ++k)
 		m_stateSeries[k].push_back(m_states[k]);
@@ -469,7 +470,7 @@ void OutputManager::appendOutputs() {
 	}
 
 	// the end of the first year starts the series of the second year
-	if (cyclic && hour == HOURS_PER_YEAR && t < 2*SECONDS_PER_YEAR) {
+	if (cyclic && hour == HOURS_PER_YEAR && t < 2*ZEB::SECONDS_PER_YEAR) {
 		ZEB::ZEB_Message(ZEB::FormatString("Starting second year of calculation.\n"), ZEB::MSG_PROGRESS, FUNC_ID, 1);
 		for (std::vector<double> & s : m_stateSeries)
 			restartSeries(s);

@@ -11,6 +11,7 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandler.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Time.h"
 
 #include "RX_Constants.h"
 #include "RX_ConstructionType.h"
@@ -28,7 +29,6 @@ const char * const READ_LOCATION = "[Room::readXML]";
 const char * const SIMULATION_PARAMETERS_LOCATION = "[Room::readSimulationParametersSection]";
 
 /*! Length of the simulation year [s]. */
-const double SECONDS_PER_YEAR = 31536000.0;
 
 /*! Text that is no finite number is refused. */
 double readReal(QXmlStreamReader & reader, const char * section, const char * location) {
@@ -196,8 +196,15 @@ void Room::setTestData() {
 	m_moistureBalanceEnabled = false;
 	m_usePerezModel = false;
 	m_interfaceDefinition = 0;
-	m_simulationEndTime = SECONDS_PER_YEAR;
+	m_simulationEndTime = ZEB::SECONDS_PER_YEAR;
 	m_simulationStartTime = 0.0;
+}
+
+
+double Room::runEndTime() const {
+	if (m_cyclicTwoYearSimulation)
+		return 2*ZEB::SECONDS_PER_YEAR;
+	return m_simulationEndTime;
 }
 
 
@@ -255,7 +262,7 @@ void Room::writeXML(QXmlStreamWriter & writer, const Database * db) const {
 	}
 	if (m_simulationStartTime != 0)
 		writer.writeTextElement("SimulationStartTime", longReal(m_simulationStartTime));
-	if (m_simulationEndTime != SECONDS_PER_YEAR)
+	if (m_simulationEndTime != ZEB::SECONDS_PER_YEAR)
 		writer.writeTextElement("SimulationEndTime", longReal(m_simulationEndTime));
 	writer.writeTextElement("TInitial", xmlDouble(m_TInitial));
 	writer.writeTextElement("Albedo", xmlDouble(m_albedo));
@@ -510,7 +517,7 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 	if (m_outputTimeSteps != 3600)
 		throw ZEB::Exception("Invalid value for 'OutputTimeSteps' parameter. Output time step must exactly 3600 seconds "
 							 "for two-year-simulation (or not defined in project file).", SIMULATION_PARAMETERS_LOCATION);
-	if (m_simulationEndTime != SECONDS_PER_YEAR)
+	if (m_simulationEndTime != ZEB::SECONDS_PER_YEAR)
 		throw ZEB::Exception("Invalid value for 'SimulationEndTime' parameter. SimulationEndTime must be exactly "
 							 "365*24*3600 = 31536000 seconds for two-year-simulation (or not defined in project file).",
 							 SIMULATION_PARAMETERS_LOCATION);

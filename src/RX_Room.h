@@ -52,6 +52,9 @@ public:
 	double volume() const { return m_area * m_height; }
 	/*! Room height [m]. */
 	double height() const { return m_height; }
+	/*! Where a run of the room ends [s]: after two years (63072000 s) for a cyclic run, whatever
+		the end time says, else at the end time. */
+	double runEndTime() const;
 
 	/*! Writes the complete project document: declaration, document type, the room, the database
 		items of db that the constructions use (and the materials of their construction types),

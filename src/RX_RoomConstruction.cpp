@@ -4,6 +4,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "ZEB_Constants.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
 #include "RX_Database.h"
@@ -12,8 +13,6 @@
 namespace RX {
 
 namespace {
-
-const double KELVIN_OFFSET = 273.15;
 
 QString tr(const char * text) {
 	return QCoreApplication::translate("RoomConstruction", text);
@@ -49,7 +48,7 @@ void RoomConstruction::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("ad"))
 			m_ad = readReal(reader);
 		else if (tag == QLatin1String("zoneT"))
-			m_zoneT = readReal(reader) + KELVIN_OFFSET;
+			m_zoneT = readReal(reader) + ZEB::KELVIN_OFFSET;
 		else if (tag == QLatin1String("zoneTCCD"))
 			m_zoneTCCD = ZEB::Path(readTextElement(reader).toStdString());
 		else if (tag == QLatin1String("zoneRH"))
@@ -88,7 +87,7 @@ void RoomConstruction::writeXML(QXmlStreamWriter & writer) const {
 	writer.writeTextElement("beta_e", xmlDouble(m_beta_e));
 	writer.writeTextElement("beta_i", xmlDouble(m_beta_i));
 	writer.writeTextElement("ad", xmlDouble(m_ad));
-	writer.writeTextElement("zoneT", xmlDouble(m_zoneT - KELVIN_OFFSET));
+	writer.writeTextElement("zoneT", xmlDouble(m_zoneT - ZEB::KELVIN_OFFSET));
 	if (m_zoneTCCD.isValid())
 		writer.writeTextElement("zoneTCCD", QString::fromStdString(m_zoneTCCD.str()));
 	writer.writeTextElement("zoneRH", xmlDouble(m_zoneRH * 100));

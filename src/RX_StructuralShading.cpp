@@ -13,6 +13,7 @@
 #include "ZEB_Conversions.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Time.h"
 #include "ZEB_UnitVector.h"
 
 #include "OVM_SolarRadiationModel.h"
@@ -27,13 +28,12 @@ namespace RX {
 namespace {
 
 const unsigned int HOURS_PER_YEAR = 8760;
-const double SECONDS_PER_YEAR = 31536000.0;
 const char * const INIT_LOCATION = "[ShadingControlModel::StructuralShading::init]";
 const char * const UPDATE_LOCATION = "[ShadingControlModel::StructuralShading::update]";
 
 double timeOfYear(double t) {
-	const double ty = std::fmod(t, SECONDS_PER_YEAR);
-	return ty < 0 ? ty + SECONDS_PER_YEAR : ty;
+	const double ty = std::fmod(t, ZEB::SECONDS_PER_YEAR);
+	return ty < 0 ? ty + ZEB::SECONDS_PER_YEAR : ty;
 }
 
 // direction from the surface towards the sun, x east, y north, z up

@@ -17,6 +17,7 @@
 #include "RX_WindowType.h"
 #include "ZEB_Exception.h"
 #include "ZEB_OutputFile.h"
+#include "ZEB_Time.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ bool write(const std::string & fileName, bool conditioned) {
 	room.m_moistureBalanceEnabled = false;
 	room.m_climateLocation = "725650TYCST.epw";
 	room.m_simulationStartTime = 0;
-	room.m_simulationEndTime = 31536000;
+	room.m_simulationEndTime = ZEB::SECONDS_PER_YEAR;
 	room.m_outputTimeSteps = 3600;
 
 	QByteArray text;

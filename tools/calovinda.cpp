@@ -55,6 +55,7 @@
 #include "ZEB_Path.h"
 #include "ZEB_PrivateDirectory.h"
 #include "ZEB_StringUtils.h"
+#include "ZEB_Time.h"
 #include "fmi2Functions.h"
 
 namespace {
@@ -504,7 +505,7 @@ struct ModelDescription {
 	std::string					m_guid;
 	std::string					m_modelIdentifier;
 	double						m_startTime = 0;
-	double						m_stopTime = 31536000;
+	double						m_stopTime = ZEB::SECONDS_PER_YEAR;
 	/*! The DefaultExperiment's, else what hosts take without one. */
 	double						m_tolerance = 1e-4;
 	unsigned int				m_nStates = 0;

@@ -23,6 +23,7 @@
 #include "RX_Database.h"
 #include "TestSupport.h"
 #include "ZEB_Constants.h"
+#include "ZEB_Time.h"
 
 // Counts every allocation of the test program, for the check that an evaluation allocates nothing.
 static std::size_t allocationCount = 0;
@@ -102,7 +103,7 @@ struct ModelSetup {
 	/*! The whole update chain at time t [s]. */
 	void evaluate(double t) {
 		m_model.m_t = t;
-		m_model.m_hourOfYear = std::floor(std::fmod(t, OVM::SECONDS_PER_YEAR)/3600);
+		m_model.m_hourOfYear = std::floor(std::fmod(t, ZEB::SECONDS_PER_YEAR)/3600);
 		m_model.updateClimate();
 		m_model.updateStates();
 		m_model.updateLoads();
@@ -135,7 +136,7 @@ public:
 	double tEnd() const override { return m_tEnd; }
 	CalculationResult setTime(double t) override {
 		m_model.m_t = t;
-		m_model.m_hourOfYear = std::floor(std::fmod(t, OVM::SECONDS_PER_YEAR)/3600);
+		m_model.m_hourOfYear = std::floor(std::fmod(t, ZEB::SECONDS_PER_YEAR)/3600);
 		m_model.updateClimate();
 		return CalculationSuccess;
 	}
@@ -383,8 +384,8 @@ TEST(RXCalovindaModel, SplitsWindowGainBetweenAirAndWallsByArea) {
 
 	// the window's own structural shading (room index 1) applies, not the skipped one's
 	std::vector<RX::StructuralShading> & shadings = model.m_room.m_shadingControlModel.m_structuralShadings;
-	shadings[0].m_fileSpline.setValues({0, OVM::SECONDS_PER_YEAR}, {0.1, 0.1});
-	shadings[1].m_fileSpline.setValues({0, OVM::SECONDS_PER_YEAR}, {0.5, 0.5});
+	shadings[0].m_fileSpline.setValues({0, ZEB::SECONDS_PER_YEAR}, {0.1, 0.1});
+	shadings[1].m_fileSpline.setValues({0, ZEB::SECONDS_PER_YEAR}, {0.5, 0.5});
 	sunOn();
 	EXPECT_DOUBLE_EQ(model.m_structuralShadingFileFactor[0], 0.5);
 	EXPECT_DOUBLE_EQ(model.m_windowSolarGain[0], 292.5);
@@ -437,7 +438,7 @@ TEST(RXCalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 	const ZEB::LinearSpline & spline = s.m_model.m_constructions[0].m_zoneTSpline;
 	ASSERT_EQ(spline.size(), 5u);
 	EXPECT_EQ(spline.m_x.front(), 0);
-	EXPECT_EQ(spline.m_x.back(), OVM::SECONDS_PER_YEAR);
+	EXPECT_EQ(spline.m_x.back(), ZEB::SECONDS_PER_YEAR);
 	// 11 C at the year's turn, halfway between 12 C and 10 C, two hours apart
 	EXPECT_NEAR(spline.m_y.front(), T0 + 11, 1e-9);
 	EXPECT_NEAR(spline.m_y.back(), T0 + 11, 1e-9);
@@ -446,9 +447,9 @@ TEST(RXCalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 	EXPECT_NE(std::find(texts.begin(), texts.end(), "Read climate data from file 'zone.CCD'\n-----\nneighbour\n-----\n"),
 			  texts.end());
 
-	s.evaluate(OVM::SECONDS_PER_YEAR);
+	s.evaluate(ZEB::SECONDS_PER_YEAR);
 	EXPECT_NEAR(s.m_model.m_constructions[0].m_zoneT, T0 + 11, 1e-9);
-	s.evaluate(182.5*86400 + OVM::SECONDS_PER_YEAR);
+	s.evaluate(182.5*86400 + ZEB::SECONDS_PER_YEAR);
 	EXPECT_NEAR(s.m_model.m_constructions[0].m_zoneT, T0 + 30, 1e-9);
 
 	// other formats and missing files are refused with the construction named
@@ -585,7 +586,7 @@ TEST(RXCalovindaModel, EvaluatesDenverBoxWithoutAllocatingAndWithFiniteDerivativ
 	s.evaluate(0);
 	const std::size_t allocations = allocationCount;
 	EXPECT_GT(allocations, 0u);
-	for (double t = 0; t < OVM::SECONDS_PER_YEAR; t += 7*86400 + 3*3600) {
+	for (double t = 0; t < ZEB::SECONDS_PER_YEAR; t += 7*86400 + 3*3600) {
 		s.evaluate(t);
 		ASSERT_EQ(allocationCount, allocations) << "at t = " << t;
 		for (double d : s.m_model.m_ydot)
