@@ -80,12 +80,12 @@ bool CalovindaModelFMU::controllerSwitchDue() const {
 
 std::string CalovindaModelFMU::impossibleTemperature() const {
 	const auto impossible = [](double T) {
-		const double theta = T - 273.15;
+		const double theta = T - ZEB::KELVIN_OFFSET;
 		return !(theta >= LOWEST_POSSIBLE_TEMPERATURE && theta <= HIGHEST_POSSIBLE_TEMPERATURE);
 	};
 	const auto text = [this](const std::string & what, double T) {
 		return ZEB::FormatString("the %1 is %2 C at t = %3 s, outside the physically possible range of %4 C to %5 C.")
-			   .arg(what).arg(T - 273.15, 0, 'G', 4).arg(m_t, 0, 'G', 12).arg(LOWEST_POSSIBLE_TEMPERATURE)
+			   .arg(what).arg(T - ZEB::KELVIN_OFFSET, 0, 'G', 4).arg(m_t, 0, 'G', 12).arg(LOWEST_POSSIBLE_TEMPERATURE)
 			   .arg(HIGHEST_POSSIBLE_TEMPERATURE).str();
 	};
 	if (impossible(m_TRoom))

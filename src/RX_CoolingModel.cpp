@@ -106,7 +106,7 @@ ControllerPiece CoolingModel::piece(unsigned int h, double t, double TRoom, doub
 
 ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificationPower) const {
 	ControllerBand b;
-	b.m_TSet = m_scheduleSetPoints.value(h, t) + KELVIN_OFFSET;
+	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slope;
 	const double maxPower = m_maxPowerCurve.m_valid ? m_maxPowerCurve.value(b.m_TSet) : m_maxPower;
 	b.m_maxPower = m_modelType == SIMPLE ? maxPower - dehumidificationPower : 0;

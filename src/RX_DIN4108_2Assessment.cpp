@@ -268,7 +268,7 @@ ControllerPiece DIN4108_2Assessment::coolingPiece(double coolingLoad) const {
 
 ControllerBand DIN4108_2Assessment::heatingBand() const {
 	ControllerBand b;
-	b.m_TSet = roomHeatingSetPointTemperature() + 273.15;
+	b.m_TSet = roomHeatingSetPointTemperature() + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slopeHeating;
 	b.m_maxPower = m_maximumHeatingPower;
 	return b;
@@ -277,7 +277,7 @@ ControllerBand DIN4108_2Assessment::heatingBand() const {
 
 ControllerBand DIN4108_2Assessment::coolingBand() const {
 	ControllerBand b;
-	b.m_TSet = referenceRoomTemperature() + 273.15;
+	b.m_TSet = referenceRoomTemperature() + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slopeCooling;
 	b.m_maxPower = m_passiveCooling ? m_maximumPassiveCoolingPower : 0;
 	b.m_cooling = true;
