@@ -31,8 +31,6 @@ int runYear(const char * preconditioner) {
 	RX::Database db;
 	RX::CalovindaModelInterface model;
 	RX::Room & room = model.m_room;
-	room.m_constructions.clear();
-	room.m_shadingControlModel.m_structuralShadings.clear();
 	Case600::addDenverBox(room, db);
 	room.m_simulationStartTime = 0;
 	room.m_simulationEndTime = 31536000;

@@ -29,10 +29,7 @@ struct Box {
 	explicit Box(bool moisture) {
 		ZEB::MessageHandlerRegistry::instance().setMessageHandler(&m_silent);
 		RX::Room & room = m_model.m_room;
-		room.m_constructions.clear();
-		room.m_shadingControlModel.m_structuralShadings.clear();
 		Case600::addBox(room, m_db);
-		Case600::addWindow(room, m_db);
 		room.m_climateLocation = "725650TYCST.epw";
 		room.m_moistureBalanceEnabled = moisture;
 		room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;

@@ -12,6 +12,7 @@
 // The FMI 2.0 state machine, communication points and experiment times as hosts meet them.
 namespace {
 
+using FMUHost::BOX_STATES;
 using FMUHost::Library;
 using FMUHost::real;
 using FMUHost::Recorder;
@@ -85,7 +86,7 @@ TEST_F(FMIStateMachineTest, RefusesCallsTheFMIStateForbidsNamingCallAndState) {
 	EXPECT_EQ(fmi.fmi2GetBoolean(c, &seven, 1, &flag), fmi2Error);
 	EXPECT_EQ(fmi.fmi2GetString(c, &texts[1], 1, &text), fmi2Error);
 	EXPECT_TRUE(recorder.received("fmi2GetReal: variable 5 is not a Real variable of this FMU.")) << recorder.messages();
-	const fmi2ValueReference declared[2] = {10000 + 258, 20000 + 258};
+	const fmi2ValueReference declared[2] = {10000 + BOX_STATES - 1, 20000 + BOX_STATES - 1};
 	double values[2] = {0, 0};
 	EXPECT_EQ(fmi.fmi2GetReal(c, declared, 2, values), fmi2OK);
 	EXPECT_GT(values[0], 0);
@@ -244,7 +245,7 @@ TEST_F(FMIStateMachineTest, StartsAtTheProjectsStartTimeAndRefusesAnother) {
 	c = instantiate("laterme", me, fmi2ModelExchange, later.path());
 	ASSERT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << me.messages();
 	ASSERT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2OK);
-	const std::size_t n = 259;
+	const std::size_t n = BOX_STATES;
 	std::vector<double> x(n), before(n), after(n);
 	ASSERT_EQ(fmi.fmi2GetDerivatives(c, before.data(), n), fmi2OK) << me.messages();
 	EXPECT_EQ(real(c, 1001), ambient);
@@ -290,7 +291,7 @@ TEST_F(FMIStateMachineTest, RefusesNonFiniteValues) {
 	fmi2EventInfo info{};
 	ASSERT_EQ(fmi.fmi2NewDiscreteStates(c, &info), fmi2OK);
 	ASSERT_EQ(fmi.fmi2EnterContinuousTimeMode(c), fmi2OK);
-	const std::size_t n = 259;
+	const std::size_t n = BOX_STATES;
 	std::vector<double> x(n), x0(n), dx(n);
 	ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x0.data(), n), fmi2OK);
 	x = x0;

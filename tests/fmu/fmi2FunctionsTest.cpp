@@ -19,6 +19,7 @@
 // The library as hosts see it: loaded with dlopen, driven only through its exported functions.
 namespace {
 
+using FMUHost::BOX_STATES;
 using FMUHost::Library;
 using FMUHost::real;
 using FMUHost::Recorder;
@@ -414,7 +415,7 @@ TEST_F(Fmi2Test, TwoInstancesGiveIdenticalYearsInOneThreadAndInTwo) {
 	exchange functions; timeFirst sets the time before the states, trialPoints evaluates an
 	earlier time with other states before each step, as implicit solvers do. */
 double eulerMinute(const Library & fmi, fmi2Component c, bool timeFirst, bool trialPoints) {
-	const std::size_t n = 259;
+	const std::size_t n = BOX_STATES;
 	std::vector<double> x(n), dx(n), trial(n);
 	if (fmi.fmi2GetContinuousStates(c, x.data(), n) != fmi2OK)
 		return 0;
@@ -472,19 +473,19 @@ TEST_F(Fmi2Test, ModelExchangeWithForwardEulerReachesTheCoSimulationTemperature)
 		fmi2EventInfo info{};
 		ASSERT_EQ(fmi.fmi2NewDiscreteStates(c, &info), fmi2OK);
 		ASSERT_EQ(fmi.fmi2EnterContinuousTimeMode(c), fmi2OK);
-		std::vector<double> x(259), nominals(259);
-		ASSERT_EQ(fmi.fmi2GetNominalsOfContinuousStates(c, nominals.data(), 259), fmi2OK);
-		ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), 259), fmi2OK);
+		std::vector<double> x(BOX_STATES), nominals(BOX_STATES);
+		ASSERT_EQ(fmi.fmi2GetNominalsOfContinuousStates(c, nominals.data(), BOX_STATES), fmi2OK);
+		ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), BOX_STATES), fmi2OK);
 		// the states' magnitudes, for hosts' absolute tolerances: the room's energy, not 1 J
-		EXPECT_EQ(nominals[258], std::fabs(x[258]));
+		EXPECT_EQ(nominals[BOX_STATES - 1], std::fabs(x[BOX_STATES - 1]));
 		EXPECT_NEAR(eulerMinute(fmi, c, variant[0], variant[1]), TCoSimulation, 0.02)
 			<< "time first " << variant[0] << ", trial points " << variant[1];
 
 		// the states and derivatives by value reference are those of the state functions
-		std::vector<double> dx(259);
-		ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), 259), fmi2OK);
-		ASSERT_EQ(fmi.fmi2GetDerivatives(c, dx.data(), 259), fmi2OK);
-		EXPECT_EQ(real(c, 10000 + 258), x[258]);
+		std::vector<double> dx(BOX_STATES);
+		ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), BOX_STATES), fmi2OK);
+		ASSERT_EQ(fmi.fmi2GetDerivatives(c, dx.data(), BOX_STATES), fmi2OK);
+		EXPECT_EQ(real(c, 10000 + BOX_STATES - 1), x[BOX_STATES - 1]);
 		EXPECT_EQ(real(c, 20000 + 17), dx[17]);
 		fmi.fmi2FreeInstance(c);
 	}
@@ -499,8 +500,8 @@ TEST_F(Fmi2Test, CompletedStepAsksForAnEventWhereAControllerGainChanges) {
 	fmi2EventInfo info;
 	ASSERT_EQ(fmi.fmi2NewDiscreteStates(c, &info), fmi2OK);
 	ASSERT_EQ(fmi.fmi2EnterContinuousTimeMode(c), fmi2OK);
-	std::vector<double> x(259);
-	ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), 259), fmi2OK);
+	std::vector<double> x(BOX_STATES);
+	ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), BOX_STATES), fmi2OK);
 	const double T = real(c, ROOM_AIR_TEMPERATURE);
 	fmi2Boolean enterEventMode = fmi2True, terminate = fmi2True;
 	// at the heating's set point the gain stays, and so do the equations
@@ -510,8 +511,8 @@ TEST_F(Fmi2Test, CompletedStepAsksForAnEventWhereAControllerGainChanges) {
 	EXPECT_EQ(terminate, fmi2False);
 
 	// 1 K below it the heater's gain rises: a host's Jacobian no longer holds
-	x[258] *= (T - 1)/T;
-	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), 259), fmi2OK);
+	x[BOX_STATES - 1] *= (T - 1)/T;
+	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), BOX_STATES), fmi2OK);
 	ASSERT_EQ(fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate), fmi2OK);
 	EXPECT_EQ(enterEventMode, fmi2True);
 	ASSERT_EQ(fmi.fmi2EnterEventMode(c), fmi2OK);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,8 @@ using FMUHost::Library;
 using FMUHost::real;
 using FMUHost::Recorder;
 
-/*! States of the box: 258 wall cells and the room air's energy; with the moisture balance each
-	cell and the room have two. */
-const std::size_t N_THERMAL = 259;
+/*! States of the box; with the moisture balance each cell and the room have two. */
+const std::size_t N_THERMAL = FMUHost::BOX_STATES;
 const std::size_t N_MOISTURE = 2*N_THERMAL;
 
 class Fmi2InputsTest : public ::testing::Test {
@@ -149,8 +149,9 @@ TEST_F(Fmi2InputsTest, MoistureInputsFeedTheRoomAirsVapourAndEnergyBalances) {
 		room.m_moistureBalanceEnabled = true;
 		room.m_interfaceDefinition = 0x20;
 		// a project file keeps a sorption isotherm through its water content at 80 %
-		for (unsigned int id = 1; id <= 4; ++id) {
-			RX::Material m = *db.materialById(id);
+		const std::map<unsigned int, RX::Material> materials = db.materials();
+		for (const auto & [id, material] : materials) {
+			RX::Material m = material;
 			m.init({0.0, 0.8, 1.0}, {0.0, 8.0, 10.0});
 			db.deleteMaterial(id);
 			db.addMaterial(m, id);

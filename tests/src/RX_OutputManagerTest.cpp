@@ -44,10 +44,7 @@ struct OutputSetup {
 	explicit OutputSetup(bool moisture = false) {
 		RX::Room & room = m_model.m_room;
 		room.m_moistureBalanceEnabled = moisture;
-		room.m_constructions.clear();
-		room.m_shadingControlModel.m_structuralShadings.clear();
 		Case600::addBox(room, m_db);
-		Case600::addWindow(room, m_db);
 		room.m_climateLocation = "725650TYCST.epw";
 		room.m_projectFilePath = QString::fromStdString(m_dir.file("project.rmxml"));
 		room.m_userLoads.m_scheduleOccupancy.m_type = RX::Schedule::CONSTANT;
