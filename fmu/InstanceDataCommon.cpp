@@ -304,14 +304,19 @@ void InstanceDataCommon::setBoolean(int vr, bool value) {
 void InstanceDataCommon::setString(int vr, const char * value) {
 	requireDeclared("fmi2SetString", vr, RX::FMU2_String);
 	if (vr == static_cast<int>(RX::FMU2_ResultsRootDir)) {
-		// the initialisation made its directories there and keeps its log there
-		if (m_modelReady && m_resultsRootDir != value) {
-			const ZEB::FormatString text = ZEB::FormatString("fmi2SetString: \"ResultsRootDir\" is fixed after the "
-				"initialisation; the results stay in '%1'.").arg(m_resultsRootDir);
-			logger(fmi2Error, "error", text);
-			throw ZEB::Exception(text, "[InstanceDataCommon::setString]");
+		if (m_modelReady) {
+			// the initialisation made its directories there and keeps its log there; a host that
+			// restores a state in a new process sets the start values after it, so the value asked
+			// for before the start is taken again as it was
+			if (m_resultsRootDir != value && m_resultsRootAsked != value) {
+				const ZEB::FormatString text = ZEB::FormatString("fmi2SetString: \"ResultsRootDir\" is fixed after "
+					"the initialisation; the results stay in '%1'.").arg(m_resultsRootDir);
+				logger(fmi2Error, "error", text);
+				throw ZEB::Exception(text, "[InstanceDataCommon::setString]");
+			}
 		}
-		m_resultsRootDir = value;
+		else
+			m_resultsRootDir = m_resultsRootAsked = value;
 	}
 	else
 		m_fmuModel->setString(vr, value);

@@ -149,7 +149,7 @@ public:
 	void setInteger(int vr, int value);
 	void setBoolean(int vr, bool value);
 	/*! Value reference 42 sets m_resultsRootDir, after the initialisation only to the root in
-		use ("fixed"); value must not be null. */
+		use or the value set before it ("fixed"); value must not be null. */
 	void setString(int vr, const char * value);
 	/*! Refuses (logs and throws ZEB::Exception) the reading of variable vr by function while no
 		initialisation has succeeded: the model then holds no values of the run. */
@@ -192,6 +192,8 @@ public:
 	bool								m_modelExchange;
 	/*! "ResultsRootDir" (value reference 42); after initialisation the results root in use. */
 	std::string							m_resultsRootDir;
+	/*! "ResultsRootDir" as the host set it before the start ("" by default). */
+	std::string							m_resultsRootAsked;
 	/*! Model exchange: the time set by the host [s]. */
 	double								m_tInput;
 	/*! Model exchange: the states set by the host (n values after initialisation). */

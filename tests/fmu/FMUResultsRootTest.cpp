@@ -110,12 +110,14 @@ TEST_F(FMUResultsRoot, GivesInstancesNamedAlikeTwoResultsTreesAndTwoLogs) {
 	ASSERT_NE(fourth, nullptr);
 	EXPECT_EQ(resultsRoot(third), asked);
 	EXPECT_EQ(resultsRoot(fourth), asked + "-2");
-	// fixed once the instance started: another root is refused, the one in use stays
+	// fixed once the instance started: another root is refused, the one in use stays; the one
+	// asked for (a host's start values set again after a restore) is no change
 	const fmi2ValueReference vr = RESULTS_ROOT_DIR;
 	const std::string other = m_home.path() + "/other", inUse = asked + "-2";
-	const char * texts[2] = {other.c_str(), inUse.c_str()};
+	const char * texts[3] = {other.c_str(), inUse.c_str(), asked.c_str()};
 	EXPECT_EQ(fmi.fmi2SetString(fourth, &vr, 1, &texts[0]), fmi2Error);
 	EXPECT_EQ(fmi.fmi2SetString(fourth, &vr, 1, &texts[1]), fmi2OK);
+	EXPECT_EQ(fmi.fmi2SetString(fourth, &vr, 1, &texts[2]), fmi2OK);
 	EXPECT_EQ(resultsRoot(fourth), inUse);
 
 	// a freed instance's root is free again
