@@ -697,7 +697,8 @@ fmi2Status fmi2GetEventIndicators(fmi2Component c, fmi2Real eventIndicators[], s
 		if (d.m_loggingOn)
 			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetEventIndicators: size %1")
 					 .arg(static_cast<unsigned long>(ni)));
-		if (ni != d.numberOfEventIndicators())
+		// a host that watches no indicators asks for none; it gets the switches as step events
+		if (ni != 0 && ni != d.numberOfEventIndicators())
 			return refuse(d, ZEB::FormatString("fmi2GetEventIndicators: %1 values asked for, the model has %2 event "
 				"indicators.").arg(static_cast<unsigned long>(ni)).arg(static_cast<unsigned long>(d.numberOfEventIndicators())));
 		if (ni > 0 && eventIndicators == nullptr)

@@ -444,6 +444,9 @@ double eulerMinute(const Library & fmi, fmi2Component c, bool timeFirst, bool tr
 			x[i] += h*dx[i];
 		fmi.fmi2SetTime(c, t + h);
 		fmi.fmi2SetContinuousStates(c, x.data(), n);
+		// a host that watches no event indicators asks for none
+		if (fmi.fmi2GetEventIndicators(c, nullptr, 0) != fmi2OK)
+			return 0;
 		if (fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate) != fmi2OK)
 			return 0;
 	}
