@@ -162,7 +162,7 @@ bool ConstructionType::operator==(const ConstructionType & other) const {
 void ConstructionType::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	const QXmlStreamAttributes attributes = reader.attributes();
-	m_id = attributes.value("id").toUInt(nullptr, 10);
+	m_id = readIdAttribute(reader, "id");
 	setNameString(attributes.value("name").toString());
 	for (const QXmlStreamAttribute & a : attributes) {
 		const QStringRef n = a.name();
@@ -187,7 +187,7 @@ void ConstructionType::readXML(QXmlStreamReader & reader) {
 		}
 		// every child of "Layers" is a layer, whatever its tag
 		while (readChildElement(reader)) {
-			const unsigned int materialId = reader.attributes().value("materialId").toUInt(nullptr, 10);
+			const unsigned int materialId = readIdAttribute(reader, "materialId");
 			double d = 0;
 			readDoubleAttribute(reader, "d", d, false);
 			if (reader.hasError())

@@ -174,7 +174,7 @@ void Material::init(const std::vector<double> & x, const std::vector<double> & y
 void Material::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	const QXmlStreamAttributes attributes = reader.attributes();
-	m_id = attributes.value("id").toUInt(nullptr, 10);
+	m_id = readIdAttribute(reader, "id");
 	m_category = MaterialCategory(static_cast<MaterialCategory::Category>(attributes.value("category").toUInt(nullptr, 10)));
 	setNameString(attributes.value("name").toString());
 

@@ -31,7 +31,7 @@ void ShadingType::writeXML(QXmlStreamWriter & writer) const {
 
 void ShadingType::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
-	m_id = reader.attributes().value("id").toUInt(nullptr, 10);
+	m_id = readIdAttribute(reader, "id");
 	setNameString(reader.attributes().value("name").toString());
 	readDoubleAttribute(reader, "z", m_z, false);
 	readUntilEndElement(reader);

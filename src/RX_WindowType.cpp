@@ -70,7 +70,7 @@ void WindowType::writeXML(QXmlStreamWriter & writer) const {
 void WindowType::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	const QXmlStreamAttributes attributes = reader.attributes();
-	m_id = attributes.value("id").toUInt(nullptr, 10);
+	m_id = readIdAttribute(reader, "id");
 	setNameString(attributes.value("name").toString());
 	readDoubleAttribute(reader, "f", m_f, false);
 	readDoubleAttribute(reader, "g", m_g, false);

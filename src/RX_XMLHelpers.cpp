@@ -257,6 +257,19 @@ void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double
 }
 
 
+unsigned int readIdAttribute(QXmlStreamReader & reader, const char * name) {
+	if (reader.hasError())
+		return 0;
+	const QStringRef text = reader.attributes().value(name);
+	bool ok = false;
+	const unsigned int id = text.trimmed().toUInt(&ok, 10);
+	// an item that names no id is the caller's to judge, one that names a word is refused
+	if (!ok && reader.attributes().hasAttribute(name))
+		raiseInvalidAttribute(reader, name);
+	return ok ? id : 0;
+}
+
+
 void readIntAttribute(QXmlStreamReader & reader, const QString & name, int & value, bool optional) {
 	if (reader.hasError())
 		return;

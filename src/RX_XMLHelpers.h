@@ -114,6 +114,9 @@ void writeNamedString(QXmlStreamWriter & writer, const QString & name, const QSt
 	leaves value unchanged and, unless optional, raises "Invalid value for attribute '...'.";
 	an optional attribute may be missing, but when it is there its text must be a finite number. */
 void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional);
+/*! The unsigned decimal attribute name (an id) of the current element: 0 when it is missing;
+	text that is no such number raises "Invalid value for attribute '...'." and gives 0. */
+unsigned int readIdAttribute(QXmlStreamReader & reader, const char * name);
 /*! As readDoubleAttribute for a decimal integer, but an unreadable value stores 0. */
 void readIntAttribute(QXmlStreamReader & reader, const QString & name, int & value, bool optional);
 /*! Reads "0" or "1" (any decimal integer; non-zero is true); unreadable leaves value unchanged. */

@@ -117,7 +117,7 @@ TEST(RXMaterial, WritesOneAttributePerPercentage) {
 
 TEST(RXMaterial, ReportsMissingValuesAndKeepsTheFields) {
 	RX::Material m;
-	EXPECT_EQ(readInto(QString("<Material id=\"x\" name=\"M\" lambda=\"0.5\" cT=\"3\" mu=\"a\"/>"), m),
+	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"0.5\" cT=\"3\" mu=\"a\"/>"), m),
 			  "Invalid value for attribute 'rho'.");
 	EXPECT_EQ(m.m_id, 0u);
 	EXPECT_EQ(m.m_lambda, 0.5);

@@ -633,4 +633,16 @@ TEST(RXRoom, RefusesTextThatIsNoFiniteNumber) {
 										std::string(material) + "/></Materials>"), withMaterial, materialDb)
 					  .m_exception.find("Invalid value for attribute '"), std::string::npos) << material;
 	}
+	// nor is an id a word
+	for (const char * items : {"<Materials><Material id=\"x5\" name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\"/></Materials>",
+							   "<ConstructionTypes><ConstructionType id=\"five\"/></ConstructionTypes>",
+							   "<ConstructionTypes><ConstructionType id=\"5\"><Layers><Layer materialId=\"x5\" d=\"0.1\"/>"
+							   "</Layers></ConstructionType></ConstructionTypes>",
+							   "<WindowTypes><WindowType id=\"5a\" f=\"1\" g=\"0.5\" U=\"1\"/></WindowTypes>",
+							   "<ShadingTypes><ShadingType id=\"\" z=\"0.5\"/></ShadingTypes>"}) {
+		RX::Room withItem;
+		RX::Database itemDb;
+		EXPECT_NE(readInto(project("", items), withItem, itemDb).m_exception.find("Invalid value for attribute '"),
+				  std::string::npos) << items;
+	}
 }
