@@ -68,6 +68,10 @@ void gather(const QString & rootDir, const QString & dir, QMap<QString, ClimateL
 			map[path] = readLocation(rootDir, path);
 		}
 		catch (const ZEB::Exception & ex) {
+			// ".dat" names data of every kind, of which only a test reference year is climate: a
+			// file of another kind is passed over without a word, as one of another extension
+			if (file.suffix().compare(QLatin1String("dat"), Qt::CaseInsensitive) == 0)
+				continue;
 			ex.writeMsgStackToError();
 			ZEB::ZEB_Message(ZEB::FormatString("Error reading climate data file '%1'.").arg(path.toStdString()),
 							 ZEB::MSG_WARNING, "[ClimateLocationData::gatherClimateLocationInfo]", 2);

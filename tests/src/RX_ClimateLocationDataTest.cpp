@@ -78,6 +78,7 @@ TEST(ClimateLocationData, CatalogueListsRealFilesAndSkipsBrokenAndForeignOnes) {
 	copyRealFile("TRY2015_507931060546_Jahr.dat", dir.file("base/try.dat"));
 	std::ofstream(dir.file("base/us/broken.epw")) << "LOCATION,nowhere\n";
 	std::ofstream(dir.file("base/table.csv")) << "Time [h]\tTemperature [C]\n";
+	std::ofstream(dir.file("base/us/plot.dat")) << "# t T\n0 20\n1 21\n2 22\n";
 
 	TestSupport::MessageRecorder recorder;
 	RX::Climate climate;
