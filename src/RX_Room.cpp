@@ -28,8 +28,6 @@ namespace {
 const char * const READ_LOCATION = "[Room::readXML]";
 const char * const SIMULATION_PARAMETERS_LOCATION = "[Room::readSimulationParametersSection]";
 
-/*! Length of the simulation year [s]. */
-
 /*! Text that is no finite number is refused. */
 double readReal(QXmlStreamReader & reader, const char * section, const char * location) {
 	return readFiniteRealElement(reader, section, location);

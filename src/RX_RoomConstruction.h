@@ -31,7 +31,8 @@ public:
 	};
 
 	/*! Reads the children of the "RoomConstruction" element the reader stands on, in any
-		order, up to its end element. Numbers that cannot be read give 0; unknown children are
+		order, up to its end element. Text that is no number throws as readFiniteRealElement
+		(ids: readUnsignedElement); unknown children are
 		skipped with a warning; absent children leave their members. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element; zoneT in C, zoneRH in %, zoneTCCD only when set. */

@@ -247,7 +247,6 @@ void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double
 		return;
 	bool ok = false;
 	const double v = reader.attributes().value(name).toDouble(&ok);
-	// Qt reads "nan" and "inf", which no quantity of these files may be, not even an optional one
 	if (ok && std::isfinite(v))
 		value = v;
 	// Qt reads "nan" and "inf", which no quantity of these files may be; an optional value may be

@@ -126,7 +126,7 @@ TEST(RXMaterial, ReportsMissingValuesAndKeepsTheFields) {
 	// a moisture storage point that is no finite number
 	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" w50=\"nan\" w80=\"100\" wsat=\"130\"/>"), m),
 			  "Invalid value for attribute 'w50'.");
-	// an optional value may be missing or no number, but not a number beyond the finite ones
+	// an optional value may be missing, but not a number beyond the finite ones
 	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" mu=\"inf\"/>"), m),
 			  "Invalid value for attribute 'mu'.");
 	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" HPCM=\"1e999\"/>"), m),
