@@ -190,7 +190,8 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 	}
 
 	// The room air has no condensation: its vapour stays whatever the temperature, so that its
-	// relative humidity can pass 100 %. The user hears of it once, at the first step that does.
+	// relative humidity can pass 100 %. The user hears of it once, at the first step that does,
+	// also in the log, which takes no message of level 0.
 	if (m_room.m_moistureBalanceEnabled && !m_saturationReported && m_RHRoom > 1) {
 		m_saturationReported = true;
 		const long minutes = static_cast<long>(std::floor(t/60));
@@ -200,7 +201,7 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 										   "the model has no condensation in the room air.")
 						 .arg(m_RHRoom*100, 0, 'f', 1).arg(t, 0, 'f', 0).arg(static_cast<int>(minutes/1440))
 						 .arg(std::string(clock)),
-						 ZEB::MSG_WARNING, "[CalovindaModelInterface::stepCompleted]", 0);
+						 ZEB::MSG_WARNING, "[CalovindaModelInterface::stepCompleted]", -1);
 	}
 }
 

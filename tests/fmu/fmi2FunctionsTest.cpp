@@ -258,6 +258,40 @@ TEST_F(Fmi2Test, TellsTheHostAndTheLogWhyItsClimateCannotBeRead) {
 }
 
 
+TEST_F(Fmi2Test, WritesIntoTheLogWhenTheRoomAirPassesSaturation) {
+	// the box free floating, barely ventilated, with a large moisture load: its air passes 100 %
+	// relative humidity within hours
+	TestSupport::TempDirectory humid("resources");
+	FMUHost::writeResources(humid.path(), [](RX::Room & room, RX::Database &) {
+		room.m_moistureBalanceEnabled = true;
+		room.m_heatingModel.m_modelType = RX::HeatingModel::NONE;
+		room.m_coolingModel.m_modelType = RX::CoolingModel::NONE;
+		room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::SIMPLE;
+		room.m_naturalVentilationModel.m_scheduleAirChangeRates.m_type = RX::Schedule::CONSTANT;
+		room.m_naturalVentilationModel.m_scheduleAirChangeRates.m_constantValue = 0.1;
+		room.m_moistureLoads.m_scheduleMoistureLoad.m_type = RX::Schedule::CONSTANT;
+		room.m_moistureLoads.m_scheduleMoistureLoad.m_constantValue = 1000;
+	});
+	// the materials' storage with its point at 80 %, which a file needs
+	const std::string project = humid.path() + "/calovinda_project.rmxml";
+	const std::string text = QString::fromStdString(TestSupport::readFile(project))
+								 .replace(" wsat=", " w80=\"8\" wsat=").toStdString();
+	std::ofstream(project, std::ios::trunc) << text;
+	const std::string root = humid.path() + "/out";
+	Recorder recorder;
+	fmi2Component c = FMUHost::instantiate("room1", fmi2CoSimulation, humid.path(), root, recorder);
+	ASSERT_NE(c, nullptr);
+	ASSERT_EQ(fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0), fmi2OK) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2OK) << recorder.messages();
+	for (int hour = 0; hour < 6; ++hour)
+		ASSERT_EQ(fmi.fmi2DoStep(c, hour*3600.0, 3600, fmi2True), fmi2OK) << recorder.messages();
+	fmi.fmi2FreeInstance(c);
+	const std::string log = TestSupport::readFile(root + "/log/screenlog.txt");
+	EXPECT_NE(log.find("Room air relative humidity passes 100 %"), std::string::npos) << log;
+}
+
+
 TEST_F(Fmi2Test, PrintsMarksBehindAStrayLeadByteAsTheyAre) {
 	// 0xE5 announces three bytes, but no continuation byte follows: the marks are marks
 	Recorder recorder;
