@@ -311,6 +311,12 @@ void InstanceDataCommon::setString(int vr, const char * value) {
 			if (m_resultsRootDir != value && m_resultsRootAsked != value) {
 				const ZEB::FormatString text = ZEB::FormatString("fmi2SetString: \"ResultsRootDir\" is fixed after "
 					"the initialisation; the results stay in '%1'.").arg(m_resultsRootDir);
+				// the restore started the model before the host could set its start values: its
+				// restore must not fail on them, so the root in use is only reported
+				if (m_fmiState == FMIRestored) {
+					logger(fmi2Warning, "warning", text);
+					return;
+				}
 				logger(fmi2Error, "error", text);
 				throw ZEB::Exception(text, "[InstanceDataCommon::setString]");
 			}
