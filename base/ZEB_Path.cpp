@@ -65,7 +65,7 @@ void Path::set(const std::string & p) {
 	std::string text = trim_copy(p);
 	// backslashes separate names only in the drive form of another platform's stored paths;
 	// here they are ordinary characters of a name
-	if (text.size() >= 2 && text[1] == ':')
+	if (text.size() >= 2 && text[1] == ':' && std::isalpha(static_cast<unsigned char>(text[0])))
 		std::replace(text.begin(), text.end(), '\\', '/');
 	remove_trailing_slash(text);
 	m_path.swap(text);

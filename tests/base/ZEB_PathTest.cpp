@@ -49,7 +49,8 @@ std::string normalised(const std::string & s) { return Path(s).str(); }
 
 TEST(Path, NormalisesText) {
 	expectEach(normalised, {{"  C:\\data\\ ", "C:/data"}, {" c:/x ", "C:/x"}, {"\t/a/b\r", "/a/b"}, {"./a", "a"},
-		{"././a", "./a"}, {"./", "."}, {"a//", "a/"}, {"/", "/"}, {"   ", ""}, {"x\\y\\", "x\\y\\"}, {"a\\b/", "a\\b"}});
+		{"././a", "./a"}, {"./", "."}, {"a//", "a/"}, {"/", "/"}, {"   ", ""}, {"x\\y\\", "x\\y\\"}, {"a\\b/", "a\\b"},
+		{"/:/\\", "/:/\\"}});
 	Path p;
 	p = std::string(" /q/../r ");
 	EXPECT_EQ(p.osStr(), "/r");
