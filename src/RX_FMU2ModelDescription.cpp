@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <locale>
 #include <sstream>
 #include <vector>
 
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
+#include "ZEB_OutputFile.h"
 #include "ZEB_StringUtils.h"
 
 #include "RX_CalovindaModel.h"
@@ -371,12 +371,16 @@ void FMU2ModelDescription::write(const ZEB::Path & fileName, int flags) const {
 		throw ZEB::Exception(ZEB::FormatString("Invalid file name '%1' for the model description.")
 							 .arg(fileName.str()), FUNC_ID);
 	const std::string doc = text(flags);
-	std::ofstream out(target.str(), std::ios::binary | std::ios::trunc);
-	if (out)
-		out << doc;
-	if (!out || !out.flush())
-		throw ZEB::Exception(ZEB::FormatString("Cannot write the model description file '%1'.")
-							 .arg(target.str()), FUNC_ID);
+	try {
+		ZEB::OutputFile out(target.str(), FUNC_ID);
+		out.open();
+		out.write(doc.data(), doc.size());
+		out.commit();
+	}
+	catch (const ZEB::Exception & ex) {
+		throw ZEB::Exception(ex, ZEB::FormatString("Cannot write the model description file '%1'.").arg(target.str()),
+							 FUNC_ID);
+	}
 }
 
 } // namespace RX

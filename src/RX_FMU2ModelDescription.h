@@ -46,8 +46,9 @@ public:
 		cannot carry throws ZEB::Exception. */
 	std::string text(int flags) const;
 
-	/*! Writes text(flags) to the absolute form of fileName, replacing any content. Throws
-		ZEB::Exception when the file cannot be written. */
+	/*! Writes text(flags) to the absolute form of fileName, whole or not at all (ZEB::OutputFile):
+		an earlier file of that name stays until the new one is complete. Throws ZEB::Exception
+		when the file cannot be written. */
 	void write(const ZEB::Path & fileName, int flags) const;
 
 	/*! Text of the document's description attribute. */
