@@ -121,8 +121,13 @@ public:
 		climate and schedule tables, the models Climate, Wall1..WallN, Room, Calovinda,
 		Schedules and the package file. Throws ZEB::Exception, before writing anything, for an
 		empty climate series, a construction with fewer than 2 cells and a failed schedule
-		conversion, and when a directory or file cannot be written. */
+		conversion, and when a directory or file cannot be written. The package's files are
+		written as one set (ZEB::OutputFolder, listed in PACKAGE_LIST): a failed export leaves an
+		earlier package as it was, and a file of an earlier package that this one does not hold
+		(a wall the room no longer has) goes; the folder's other files stay. */
 	void export2Modelica(const ZEB::Path & exportDir) const;
+	/*! The file in a package's directory that lists the files of the package written there. */
+	static constexpr const char * PACKAGE_LIST = ".calovinda-package";
 
 	/*! Packs projectFile as an FMU archive fmuFile: the library "CalovindaFMI2.so" from
 		libraryDir, the project as "resources/calovinda_project.rmxml", its climate data (one

@@ -1,7 +1,5 @@
 #include "RX_CalovindaModelInterface.h"
 
-#include <fstream>
-
 #include "OVM_ClimateDataLoader.h"
 #include "ZEB_Constants.h"
 #include "ZEB_Conversions.h"
@@ -9,6 +7,7 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_LinearSpline.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_OutputFolder.h"
 #include "ZEB_Path.h"
 #include "ZEB_StringUtils.h"
 
@@ -119,15 +118,6 @@ std::string replaced(std::string text, const std::string & placeholder, const st
 	return ZEB::replace_string(text, placeholder, value, ZEB::REPLACE_ALL);
 }
 
-/*! Writes text to fileName, replacing the file; throws when that fails. */
-void writeTextFile(const std::string & fileName, const std::string & text) {
-	std::ofstream out(fileName, std::ios_base::out | std::ios_base::trunc);
-	out << text;
-	out.flush();
-	if (!out)
-		throw ZEB::Exception(ZEB::FormatString("Cannot write file '%1'.").arg(fileName), EXPORT_LOCATION);
-}
-
 /*! A table of the climate file: row 0 repeats the last hour of the year, row k holds hour k - 1. */
 void appendClimateTable(std::string & text, const char * name, const std::vector<double> & values) {
 	// the header's row count is fixed to a year of hours plus the repeated one
@@ -217,19 +207,21 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 								 EXPORT_LOCATION);
 	}
 
+	// the package's files are written whole before any of them takes its name
+	ZEB::OutputFolder package(moPath, PACKAGE_LIST, EXPORT_LOCATION);
 	std::string table = "#1\n";
 	appendClimateTable(table, "Temperature", temperatures);
 	appendClimateTable(table, "RelativeHumidity", relativeHumidities);
-	writeTextFile(moPath + "/climate_data.txt", table);
-	writeTextFile(moPath + "/Climate.mo",
-				  replaced(replaced(CLIMATE_TEMPLATE, "${MOPATH}", moPathText), "${PACKAGE_NAME}", packageName));
+	package.add("climate_data.txt", table);
+	package.add("Climate.mo",
+				replaced(replaced(CLIMATE_TEMPLATE, "${MOPATH}", moPathText), "${PACKAGE_NAME}", packageName));
 	progress(ZEB::FormatString("Creating Climate model 'Climate.mo' and 'climate_data.txt'\n"));
 
 	std::vector<std::string> wallNames;
 	for (std::size_t i = 0; i < m_constructionSolvers.size(); ++i) {
 		const int k = static_cast<int>(i + 1);
 		wallNames.push_back("Wall" + ZEB::val2string(k));
-		m_constructionSolvers[i].export2Modelica(k, moPath + "/Wall" + ZEB::val2string(k) + ".mo", packageName);
+		m_constructionSolvers[i].export2Modelica(k, package, packageName);
 	}
 
 	// without constructions the sum still names wall 1
@@ -241,7 +233,7 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 	room = replaced(room, "${VOLUME}", number(m_room.m_area*m_room.m_height));
 	room = replaced(room, "${Q_HEATCOND_SUM}", heatFlowSum);
 	room = replaced(room, "${PACKAGE_NAME}", packageName);
-	writeTextFile(moPath + "/Room.mo", room);
+	package.add("Room.mo", room);
 	progress(ZEB::FormatString("Creating Room model 'Room.mo'\n"));
 
 	std::string walls;
@@ -261,19 +253,20 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 	std::string top = replaced(CALOVINDA_TEMPLATE, "${WALLS}", walls);
 	top = replaced(top, "${WALL_CONNECTIONS}", connections);
 	top = replaced(top, "${PACKAGE_NAME}", packageName);
-	writeTextFile(moPath + "/Calovinda.mo", top);
+	package.add("Calovinda.mo", top);
 	progress(ZEB::FormatString("Creating Calovinda sim model 'Calovinda.mo'\n"));
 
 	table = "#1\ndouble HeatingSetPointTemperature(" + ZEB::val2string(setPoints.size()) + ",2)\n";
 	for (std::size_t i = 0; i < setPoints.size(); ++i)
 		table += number(setPoints.m_x[i], 15) + " " + number(setPoints.m_y[i], 15) + "\n";
-	writeTextFile(moPath + "/schedule_data.txt", table);
-	writeTextFile(moPath + "/Schedules.mo",
-				  replaced(replaced(SCHEDULES_TEMPLATE, "${MOPATH}", moPathText), "${PACKAGE_NAME}", packageName));
+	package.add("schedule_data.txt", table);
+	package.add("Schedules.mo",
+				replaced(replaced(SCHEDULES_TEMPLATE, "${MOPATH}", moPathText), "${PACKAGE_NAME}", packageName));
 	progress(ZEB::FormatString("Creating Schedules model 'Schedules.mo' and 'schedules_data.txt'\n"));
 
-	writeTextFile(moPath + "/package.mo", replaced(PACKAGE_TEMPLATE, "${PACKAGE_NAME}", packageName));
+	package.add("package.mo", replaced(PACKAGE_TEMPLATE, "${PACKAGE_NAME}", packageName));
 	progress(ZEB::FormatString("Creating package file 'package.mo'\n"));
+	package.commit();
 }
 
 } // namespace RX

@@ -1,7 +1,6 @@
 #include "RX_ConstructionSolver.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iomanip>
 #include <limits>
 #include <ostream>
@@ -13,6 +12,7 @@
 #include "ZEB_Conversions.h"
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_OutputFolder.h"
 #include "ZEB_StringUtils.h"
 
 #include "RX_Constants.h"
@@ -384,7 +384,7 @@ void ConstructionSolver::appendTemperatureProfile(std::ostream & out) const {
 	out << std::endl;
 }
 
-void ConstructionSolver::export2Modelica(int nr, const std::string & fileName, const std::string & packageName) const {
+void ConstructionSolver::export2Modelica(int nr, ZEB::OutputFolder & package, const std::string & packageName) const {
 	const char * const FUNC_ID = "[ConstructionSolver::export2Modelica]";
 	// an uninitialised solver has neither cells to extrapolate from nor a construction
 	if (m_rc == nullptr || m_n < 2 || m_elements.size() != m_n || m_T.size() != m_n)
@@ -438,11 +438,7 @@ void ConstructionSolver::export2Modelica(int nr, const std::string & fileName, c
 	text = ZEB::replace_string(text, "${BC_LEFT_DECLARATION}", bcLeftDeclaration, ZEB::REPLACE_ALL);
 	text = ZEB::replace_string(text, "${T_ZONE}", number(m_rc->m_zoneT), ZEB::REPLACE_ALL);
 
-	std::ofstream out(fileName, std::ios_base::out | std::ios_base::trunc);
-	out << text << "\n";
-	out.flush();
-	if (!out)
-		throw ZEB::Exception(ZEB::FormatString(tr("Cannot write wall model file '%1'.")).arg(fileName), FUNC_ID);
+	package.add("Wall" + ZEB::val2string(nr) + ".mo", text + "\n");
 	ZEB::ZEB_Message(ZEB::FormatString("Writing wall model 'Wall%1.mo'\n").arg(nr), ZEB::MSG_PROGRESS, FUNC_ID, 1);
 }
 

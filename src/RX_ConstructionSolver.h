@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace ZEB {
+class OutputFolder;
+}
+
 namespace RX {
 
 class Material;
@@ -93,12 +97,12 @@ public:
 		tab; then a line end, and the stream is flushed. */
 	void appendTemperatureProfile(std::ostream & out) const;
 
-	/*! Writes the wall as the Modelica model "Wall<nr>" of the package packageName into the file
-		fileName (full path): the cells' materials and widths, the surface coefficients, the net
-		area and the first cell's current temperature as initial temperature of every cell.
-		Throws ZEB::Exception, before writing, for a solver with fewer than 2 cells or without
-		its construction, and when the file cannot be written. */
-	void export2Modelica(int nr, const std::string & fileName, const std::string & packageName) const;
+	/*! Writes the wall as the Modelica model "Wall<nr>" of the package packageName, the file
+		"Wall<nr>.mo" of the package's files: the cells' materials and widths, the surface
+		coefficients, the net area and the first cell's current temperature as initial
+		temperature of every cell. Throws ZEB::Exception, before writing, for a solver with fewer
+		than 2 cells or without its construction, and when the file cannot be written. */
+	void export2Modelica(int nr, ZEB::OutputFolder & package, const std::string & packageName) const;
 
 	/*! True when every cell carries a moisture state too. */
 	bool							m_moistureBalance = false;

@@ -17,6 +17,7 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_OutputFile.h"
+#include "ZEB_OutputFolder.h"
 #include "ZEB_Time.h"
 #include "ZEB_UnitList.h"
 
@@ -142,15 +143,13 @@ void appendEntry(std::string & s, const std::vector<double> & series, std::size_
 	s += '\t';
 }
 
-/*! A result file written in full under a temporary name beside its final one, or in tempDir when
-	one is given; commit() puts it in place. Until then the file's owner removes it, so that a
-	failed or interrupted run never leaves a truncated file under a result file's name. Throws
-	ZEB::Exception at location, naming fileName and the reason, when it cannot be written. */
-std::unique_ptr<ZEB::OutputFile> pendingFile(const QString & fileName, const std::string & content,
-											 const char * location, const QString & tempDir = QString())
-{
-	std::unique_ptr<ZEB::OutputFile> file = std::make_unique<ZEB::OutputFile>(
-		QFile::encodeName(fileName).toStdString(), location, QFile::encodeName(tempDir).toStdString());
+/*! A file written in full under a temporary name beside its final one; commit() puts it in
+	place. Until then the file's owner removes it, so that a failed or interrupted run never leaves
+	a truncated file under its name. Throws ZEB::Exception at location, naming fileName and the
+	reason, when it cannot be written. */
+std::unique_ptr<ZEB::OutputFile> pendingFile(const QString & fileName, const std::string & content, const char * location) {
+	std::unique_ptr<ZEB::OutputFile> file = std::make_unique<ZEB::OutputFile>(QFile::encodeName(fileName).toStdString(),
+																			  location);
 	file->open();
 	file->write(content.data(), content.size());
 	file->finish();
@@ -689,7 +688,7 @@ std::string climateDataFile(const char * header, const std::vector<double> & tim
 } // namespace
 
 
-void OutputManager::writeOutputFiles(const QString & outputDir, const QString & tempDir) const {
+void OutputManager::writeOutputFiles(const QString & outputDir) const {
 	const char * const FUNC_ID = "[OutputManager::writeOutputFiles]";
 	if (outputDir.isEmpty())
 		throw ZEB::Exception("!outputDir.isEmpty()", FUNC_ID);
@@ -699,10 +698,7 @@ void OutputManager::writeOutputFiles(const QString & outputDir, const QString & 
 		throw ZEB::Exception(ZEB::FormatString("Cannot create output directory '%1' (%2).")
 							 .arg(outputDir.toStdString()).arg(error.message()), FUNC_ID);
 	// every file is complete before the first one takes its final name
-	std::vector<std::unique_ptr<ZEB::OutputFile> > files;
-	const auto writeFile = [&](const QString & fileName, const std::string & content) {
-		files.push_back(pendingFile(fileName, content, FUNC_ID, tempDir));
-	};
+	ZEB::OutputFolder files(QFile::encodeName(outputDir).toStdString(), RESULT_LIST, FUNC_ID);
 
 	const bool moisture = m_model != nullptr && m_model->m_room.m_moistureBalanceEnabled;
 	const unsigned int nStates = moisture ? NUM_STATES : S_FIRST_MOISTURE_STATE;
@@ -726,14 +722,14 @@ void OutputManager::writeOutputFiles(const QString & outputDir, const QString & 
 				appendEntry(s, m_stateSeries[k], i, 1.0, k == S_TIME ? 10 : 6);
 			s += '\n';
 		}
-		writeFile(outputDir + "/states.tsv", s);
+		files.add("states.tsv", s);
 	}
 
-	writeFile(outputDir + "/RoomTemperature.ccd",
+	files.add("RoomTemperature.ccd",
 			  climateDataFile("# Room temperature\n# Type: Temperature\nTEMPER\tC\n\n", time,
 							  m_stateSeries[S_ROOM_AIR_TEMPERATURE]));
 	if (moisture)
-		writeFile(outputDir + "/RoomRelativeHumidity.ccd",
+		files.add("RoomRelativeHumidity.ccd",
 				  climateDataFile("# Room relative humidity\n# Type: Relative humidity\nRELHUM\t%\n\n", time,
 								  m_stateSeries[S_RELATIVE_HUMIDITY]));
 
@@ -753,7 +749,7 @@ void OutputManager::writeOutputFiles(const QString & outputDir, const QString & 
 				appendEntry(s, series[j], i, factor);
 			s += '\n';
 		}
-		writeFile(outputDir + (integrals ? "/flux_integrals.tsv" : "/fluxes.tsv"), s);
+		files.add(integrals ? "flux_integrals.tsv" : "fluxes.tsv", s);
 	}
 
 	// flux_month_integrals.tsv
@@ -780,12 +776,12 @@ void OutputManager::writeOutputFiles(const QString & outputDir, const QString & 
 			}
 			s += '\n';
 		}
-		writeFile(outputDir + "/flux_month_integrals.tsv", s);
+		files.add("flux_month_integrals.tsv", s);
 	}
 
 	// wall_states.tsv, wall_fluxes.tsv, wall_flux_integrals.tsv
 	const auto wallTable = [&](const PerConstructionSeries & series, unsigned int kinds, const QString * descriptions,
-							   bool integrals, const QString & fileName)
+							   bool integrals, const char * fileName)
 	{
 		std::string s;
 		reserveRows(s, kinds*m_nConstructions + 1);
@@ -805,13 +801,12 @@ void OutputManager::writeOutputFiles(const QString & outputDir, const QString & 
 					appendEntry(s, series[k][c], i, factor);
 			s += '\n';
 		}
-		writeFile(outputDir + fileName, s);
+		files.add(fileName, s);
 	};
-	wallTable(m_wallStateSeries, nWallStates, m_wallStateDescriptions.data(), false, "/wall_states.tsv");
-	wallTable(m_wallFluxSeries, NUM_WALL_FLUXES, m_wallFluxDescriptions.data(), false, "/wall_fluxes.tsv");
-	wallTable(m_wallFluxIntegralSeries, NUM_WALL_FLUXES, m_wallFluxDescriptions.data(), true, "/wall_flux_integrals.tsv");
-	for (const std::unique_ptr<ZEB::OutputFile> & file : files)
-		file->commit();
+	wallTable(m_wallStateSeries, nWallStates, m_wallStateDescriptions.data(), false, "wall_states.tsv");
+	wallTable(m_wallFluxSeries, NUM_WALL_FLUXES, m_wallFluxDescriptions.data(), false, "wall_fluxes.tsv");
+	wallTable(m_wallFluxIntegralSeries, NUM_WALL_FLUXES, m_wallFluxDescriptions.data(), true, "wall_flux_integrals.tsv");
+	files.commit();
 }
 
 

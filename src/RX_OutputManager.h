@@ -33,6 +33,8 @@ public:
 	static constexpr unsigned int NUM_FLUXES = 21;
 	static constexpr unsigned int NUM_WALL_STATES = 9;
 	static constexpr unsigned int NUM_WALL_FLUXES = 9;
+	/*! The file in the results directory that lists the result files written there. */
+	static constexpr const char * RESULT_LIST = ".calovinda-results";
 	/*! Room states that need a name of their own. */
 	static constexpr unsigned int S_TIME = 0;
 	static constexpr unsigned int S_GLIDING_AVERAGE_TEMPERATURE = 2;
@@ -97,13 +99,13 @@ public:
 	double monthIntegral(unsigned int j, unsigned int m) const;
 
 	/*! Writes the tables and climate-data files of the series into outputDir, which is created
-		with its missing parents. Each file is written in full under a temporary name beside its
-		own and takes its name only when all are complete, so that a failed run leaves no
-		truncated result file. With tempDir (on the file system of outputDir) the temporary files
-		go there instead, for a caller that removes that directory when it is interrupted. Throws
-		ZEB::Exception for an empty directory name, a directory that cannot be created and a file
-		that cannot be written, naming it and the reason. */
-	void writeOutputFiles(const QString & outputDir, const QString & tempDir = QString()) const;
+		with its missing parents, as one set (ZEB::OutputFolder, listed in RESULT_LIST): every
+		file is written in full under a temporary name before any takes its own, so that a failed
+		run leaves the earlier results as they were, and the result files of an earlier run that
+		this one does not write (the humidity of a moisture run, say) go. Throws ZEB::Exception
+		for an empty directory name, a directory that cannot be created and a file that cannot
+		be written, naming it and the reason. */
+	void writeOutputFiles(const QString & outputDir) const;
 	/*! Writes the annual heating, cooling and window-gain demand to fileName, as the result
 		files are written; reports, as error, a series that does not hold the 8761 hourly entries
 		of a year or a file that cannot be written (naming the reason), and then writes nothing. */

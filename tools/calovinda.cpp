@@ -88,11 +88,16 @@ const std::map<std::string, const char *> commandHelp = {
 	 "FMU's solver settings (CVODE, GMRES with ILU preconditioner), writes the result files into DIR\n"
 	 "(made with its parents; default: calovinda-results in the working directory) and prints the\n"
 	 "annual summary, followed by the DIN 4108-2 summer assessment's report when it is active.\n"
-	 "A result file is written whole or not at all: a failed or interrupted run leaves none of\n"
-	 "this run under its name, and no temporary file.\n"},
+	 "The result files are written as one set: none takes its name before all are complete, so a\n"
+	 "failed or interrupted run leaves the earlier results as they were, and no temporary file.\n"
+	 "Result files of an earlier run that this one does not write (the humidity of a moisture run,\n"
+	 "say) are removed, unless they changed since; DIR's other files stay.\n"},
 	{"export-modelica",
 	 "usage: calovinda export-modelica PROJECT DIR\n"
-	 "Initialises the project's room and writes it as a Modelica package into DIR.\n"},
+	 "Initialises the project's room and writes it as a Modelica package into DIR, as one set:\n"
+	 "a failed or interrupted export leaves an earlier package there as it was, and the files of\n"
+	 "an earlier export that this one does not write (a wall the room no longer has) are removed,\n"
+	 "unless they changed since; DIR's other files stay.\n"},
 	{"export-fmu",
 	 "usage: calovinda export-fmu PROJECT OUT.fmu [--library DIR]\n"
 	 "Initialises the project's room and packs it as an FMI 2.0 FMU archive: the FMU library\n"
@@ -378,7 +383,7 @@ void checkResultsTarget(const std::string & project, const QString & resultsDir)
 	// the names the output manager writes
 	static const char * const resultFiles[] = {"states.tsv", "fluxes.tsv", "flux_integrals.tsv",
 		"flux_month_integrals.tsv", "wall_states.tsv", "wall_fluxes.tsv", "wall_flux_integrals.tsv",
-		"RoomTemperature.ccd", "RoomRelativeHumidity.ccd"};
+		"RoomTemperature.ccd", "RoomRelativeHumidity.ccd", RX::OutputManager::RESULT_LIST};
 	for (const char * name : resultFiles) {
 		const std::string result = (resultsDir + "/" + name).toStdString();
 		if (sameFile(result, project))
@@ -432,12 +437,7 @@ int simulate(const Arguments & args) {
 	// the comfort counters and the summer assessment, whose over-temperature column the state
 	// table carries
 	model.m_outputManager.updateAggregatedOutputs();
-	{
-		// the files are written under temporary names before any takes its own; a signal meanwhile
-		// removes this directory, and them with it
-		ZEB::PrivateDirectory pending(".calovinda-", resultsDir.toStdString());
-		model.m_outputManager.writeOutputFiles(resultsDir, QString::fromStdString(pending.path()));
-	}
+	model.m_outputManager.writeOutputFiles(resultsDir);
 	std::printf("Results in %s\n", QDir(resultsDir).absolutePath().toStdString().c_str());
 	Summary(model.m_outputManager).print();
 	if (!quietHandler->m_assessmentReport.empty())
@@ -448,8 +448,9 @@ int simulate(const Arguments & args) {
 /*! Refuses a package directory where the Modelica export would write over the project file. */
 void checkModelicaTarget(const std::string & project, const std::string & dir) {
 	const QFileInfo info(QString::fromStdString(project));
-	static const QRegularExpression written("^(climate_data\\.txt|Climate\\.mo|Wall[0-9]+\\.mo|Room\\.mo|"
-											"Calovinda\\.mo|schedule_data\\.txt|Schedules\\.mo|package\\.mo)$");
+	static const QRegularExpression written(QString("^(climate_data\\.txt|Climate\\.mo|Wall[0-9]+\\.mo|Room\\.mo|"
+		"Calovinda\\.mo|schedule_data\\.txt|Schedules\\.mo|package\\.mo|%1)$")
+		.arg(QRegularExpression::escape(RX::CalovindaModelInterface::PACKAGE_LIST)));
 	if (written.match(info.fileName()).hasMatch() && sameFile(dir, info.absolutePath().toStdString()))
 		throw Failure("the package in '" + dir + "' would overwrite the project file '" + project + "'");
 }

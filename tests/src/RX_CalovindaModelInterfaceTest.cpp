@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <numeric>
 #include <set>
 #include <sstream>
@@ -34,6 +35,7 @@
 #include "RX_ShadingType.h"
 #include "TestSupport.h"
 #include "Wexil_Directories.h"
+#include "ZEB_OutputFolder.h"
 #include "ZEB_Path.h"
 
 namespace {
@@ -638,6 +640,14 @@ std::vector<std::string> fileLines(const std::string & path) {
 	return lines;
 }
 
+/*! Every file of the folder dir by name, with its content. */
+std::map<std::string, std::string> folderFiles(const std::string & dir) {
+	std::map<std::string, std::string> files;
+	for (const auto & entry : std::filesystem::directory_iterator(dir))
+		files[entry.path().filename().string()] = TestSupport::readFile(entry.path().string());
+	return files;
+}
+
 std::string streamed(double value) {
 	std::ostringstream strm;
 	strm << value;
@@ -721,7 +731,8 @@ TEST(RXCalovindaModelInterface, ExportsTheBoxAsAModelicaPackage) {
 	for (const auto & entry : std::filesystem::directory_iterator(dir))
 		names.insert(entry.path().filename().string());
 	EXPECT_EQ(names, (std::set<std::string>{"climate_data.txt", "Climate.mo", "Wall1.mo", "Wall2.mo", "Wall3.mo",
-		"Wall4.mo", "Wall5.mo", "Wall6.mo", "Room.mo", "Calovinda.mo", "schedule_data.txt", "Schedules.mo", "package.mo"}));
+		"Wall4.mo", "Wall5.mo", "Wall6.mo", "Room.mo", "Calovinda.mo", "schedule_data.txt", "Schedules.mo", "package.mo",
+		RX::CalovindaModelInterface::PACKAGE_LIST}));
 	const std::vector<std::string> messages = s.m_messages.texts("[CalovindaModelInterface::export2Modelica]");
 	ASSERT_EQ(messages.size(), 6u);
 	EXPECT_EQ(messages[0], "Creating Modelica export directory for package: '" + dir + "'\n");
@@ -775,6 +786,23 @@ TEST(RXCalovindaModelInterface, ExportsTheBoxAsAModelicaPackage) {
 			EXPECT_EQ(annotationFault(TestSupport::readFile(dir + "/" + name)), "");
 		}
 	}
+
+	// The room without its last two walls, exported into the same folder: the earlier Wall6.mo
+	// goes, a Modelica tool would load it into the package; Wall5.mo, which the user has changed
+	// since, and the user's own files stay, also one under a name the export could write.
+	std::ofstream(dir + "/Wall5.mo", std::ios::app) << "// mine\n";
+	std::ofstream(dir + "/Wall9.mo") << "// mine\n";
+	std::ofstream(dir + "/notes.txt") << "mine\n";
+	s.m_model.m_constructionSolvers.resize(4);
+	s.m_model.export2Modelica(ZEB::Path(dir));
+	names.clear();
+	for (const auto & entry : std::filesystem::directory_iterator(dir))
+		names.insert(entry.path().filename().string());
+	EXPECT_EQ(names, (std::set<std::string>{"climate_data.txt", "Climate.mo", "Wall1.mo", "Wall2.mo", "Wall3.mo",
+		"Wall4.mo", "Wall5.mo", "Room.mo", "Calovinda.mo", "schedule_data.txt", "Schedules.mo", "package.mo",
+		RX::CalovindaModelInterface::PACKAGE_LIST, "Wall9.mo", "notes.txt"}));
+	EXPECT_EQ(s.m_messages.texts("[CalovindaModelInterface::export2Modelica]").back(),
+			  "Kept '" + dir + "/Wall5.mo', which an earlier run wrote there and this one does not: it has changed since.\n");
 }
 
 
@@ -847,7 +875,8 @@ TEST(RXCalovindaModelInterface, RefusesAnIncompleteModelBeforeWritingAnything) {
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.export2Modelica(ZEB::Path(dir)); }, "[CalovindaModelInterface::export2Modelica]"),
 			  "Cannot export the Modelica package: construction #2 has 0 cells, at least 2 are needed.");
 	EXPECT_FALSE(std::filesystem::exists(dir));
-	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.m_constructionSolvers.back().export2Modelica(2, dir, "pkg"); },
+	ZEB::OutputFolder package(dir, RX::CalovindaModelInterface::PACKAGE_LIST, "[test]");
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.m_constructionSolvers.back().export2Modelica(2, package, "pkg"); },
 									"[ConstructionSolver::export2Modelica]"),
 			  "Cannot export wall model #2: it needs an initialised construction with at least 2 cells, got 0.");
 	EXPECT_FALSE(std::filesystem::exists(dir));
@@ -858,6 +887,16 @@ TEST(RXCalovindaModelInterface, RefusesAnIncompleteModelBeforeWritingAnything) {
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.export2Modelica(ZEB::Path(s.m_dir.file("file/pkg"))); },
 									"[CalovindaModelInterface::export2Modelica]"),
 			  "Cannot create the export directory '" + s.m_dir.file("file/pkg") + "'.");
+
+	// a failure part-way, when the wall is written after the climate, leaves the earlier package
+	// as it was
+	s.m_model.export2Modelica(ZEB::Path(dir));
+	const std::map<std::string, std::string> earlier = folderFiles(dir);
+	s.m_model.m_climate.m_solarRadiationModel.m_climateDataLoader.m_data[0][0] += 1;
+	s.m_model.m_constructions[0].m_type = static_cast<RX::RoomConstruction::Type>(7);
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.export2Modelica(ZEB::Path(dir)); }, "[ConstructionSolver::export2Modelica]"),
+			  "Cannot export wall model #1: invalid construction type 7.");
+	EXPECT_TRUE(folderFiles(dir) == earlier);
 }
 
 

@@ -484,6 +484,13 @@ TEST(RXOutputManager, WritesTimeStampsNaNAndMoistureColumnsOfShortRuns) {
 	EXPECT_EQ(s.file("lec.txt"), "Heating demand [kWh/a]         = 50\n"
 								 "Cooling demand [kWh/a]         = 50\n"
 								 "Window radiation gains [kWh/a] = 50\n");
+
+	// a thermal run into the results of the moisture run: no humidities of that run stay as if
+	// they were this one's, and the files that are not the results' stay
+	s.m_model.m_room.m_moistureBalanceEnabled = false;
+	out.writeOutputFiles(dir);
+	EXPECT_FALSE(std::filesystem::exists(s.m_dir.file("results/RoomRelativeHumidity.ccd")));
+	EXPECT_TRUE(std::filesystem::exists(s.m_dir.file("results/lec.txt")));
 }
 
 

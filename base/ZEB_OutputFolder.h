@@ -1,0 +1,67 @@
+#ifndef ZEB_OutputFolderH
+#define ZEB_OutputFolderH
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ZEB {
+
+class OutputFile;
+class PrivateDirectory;
+
+/*! The files that one command writes into a folder, put there as one set. Each file is written
+	whole in a private directory inside the folder before any of them takes its name (see
+	OutputFile, PrivateDirectory); commit() puts them in place and removes the files of the
+	command's previous set there that this set does not hold. Which files those are, the command's
+	list in the folder says (the file listName, with each file's size and checksum): a file it names
+	whose content is no longer what was written there has become someone else's and stays, with a
+	warning; a file it does not name is never touched. So a user's own files in the folder stay,
+	also those that carry a name the command could write. Until the files take their names in
+	commit(), the folder keeps the files it held: a file or list that cannot be written, or a
+	signal, leaves it as it was. Every failure throws ZEB::Exception at the location given. */
+class OutputFolder {
+public:
+	/*! folder must exist when the first file is added; nothing is created before. */
+	OutputFolder(const std::string & folder, const std::string & listName, const char * location);
+	~OutputFolder();
+	OutputFolder(const OutputFolder &) = delete;
+	OutputFolder & operator=(const OutputFolder &) = delete;
+
+	/*! Writes the file name (a plain file name) of the set, complete, under a temporary name. */
+	void add(const std::string & name, const std::string & content);
+	/*! Puts the set in place, removes what the previous set held and this one does not, and
+		records this set in the list. */
+	void commit();
+
+	/*! The folder as given. */
+	const std::string & folder() const { return m_folder; }
+
+private:
+	/*! A file of a set as the list records it. */
+	struct Entry {
+		std::string		m_name;
+		std::uint64_t	m_size;
+		std::uint64_t	m_checksum;
+	};
+
+	/*! The entries of the folder's list; none when it is missing or unreadable. */
+	std::vector<Entry> readList() const;
+	/*! Writes the list of entries under its name. */
+	void writeList(const std::vector<Entry> & entries);
+	/*! True when the folder's file of entry holds what was written there. */
+	bool unchanged(const Entry & entry) const;
+
+	std::string								m_folder;
+	std::string								m_listName;
+	const char *							m_location;
+	/*! Where the files wait for commit(); made with the first one. */
+	std::unique_ptr<PrivateDirectory>		m_pending;
+	std::vector<std::unique_ptr<OutputFile> >	m_files;
+	std::vector<Entry>						m_entries;
+};
+
+} // namespace ZEB
+
+#endif // ZEB_OutputFolderH
