@@ -1,6 +1,8 @@
 #include "ModelExchangeCVODE.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <stdexcept>
 
 #include <cvode/cvode.h>
@@ -62,13 +64,17 @@ struct ModelExchangeCVODE::Callbacks {
 
 
 ModelExchangeCVODE::ModelExchangeCVODE(const ModelExchangeFunctions & fmi, fmi2Component c, std::size_t nStates,
-									   std::size_t nEventIndicators, double t0, double tStop, double relTol, long maxSteps) :
+									   std::size_t nEventIndicators, double t0, double tStop, double relTol, long maxSteps,
+									   Restart restart) :
 	m_fmi(fmi),
 	m_c(c),
 	m_n(nStates),
 	m_nz(nEventIndicators),
 	m_relTol(relTol),
+	m_tStop(tStop),
+	m_restart(restart),
 	m_t(t0),
+	m_nextEventTime(std::numeric_limits<double>::infinity()),
 	m_nominals(nStates)
 {
 	try {
@@ -93,7 +99,7 @@ ModelExchangeCVODE::ModelExchangeCVODE(const ModelExchangeFunctions & fmi, fmi2C
 		checkSolver(CVodeSetLinearSolver(m_cvode, m_linearSolver, m_matrix), "CVodeSetLinearSolver");
 		// a negative limit switches CVODE's test off
 		checkSolver(CVodeSetMaxNumSteps(m_cvode, maxSteps > 0 ? maxSteps : -1), "CVodeSetMaxNumSteps");
-		checkSolver(CVodeSetStopTime(m_cvode, tStop), "CVodeSetStopTime");
+		updateStopTime();
 		if (m_nz > 0)
 			checkSolver(CVodeRootInit(m_cvode, static_cast<int>(m_nz), &Callbacks::eventIndicators), "CVodeRootInit");
 	}
@@ -130,12 +136,23 @@ void ModelExchangeCVODE::release() {
 
 void ModelExchangeCVODE::advance(double tOut) {
 	double * y = N_VGetArrayPointer(m_yVector);
-	// the host's time: where the solver last returned or restarted
+	// the host's time: where the solver last returned or the last event was
 	double t = m_t;
-	while (t < tOut) {
-		const int flag = CVode(m_cvode, tOut, m_yVector, &t, CV_NORMAL);
+	bool eventAtOutput = false;
+	for (;;) {
+		// a solver that carried on past an event may lie beyond the next time event already: it
+		// then returns there at once, interpolated
+		const int flag = CVode(m_cvode, std::min(tOut, m_nextEventTime), m_yVector, &t, CV_NORMAL);
 		checkSolver(flag, "CVode");
-		if (flag == CV_ROOT_RETURN)
+		const bool timeEvent = t >= m_nextEventTime;
+		m_timeEvents += timeEvent ? 1 : 0;
+		const bool event = timeEvent || flag == CV_ROOT_RETURN;
+		// the step at the output point is completed before its event is handled
+		if (t >= tOut) {
+			eventAtOutput = event;
+			break;
+		}
+		if (event)
 			handleEvent(t);
 	}
 	m_t = tOut;
@@ -146,10 +163,9 @@ void ModelExchangeCVODE::advance(double tOut) {
 		  "fmi2CompletedIntegratorStep", tOut);
 	if (terminate == fmi2True)
 		throw std::runtime_error("the FMU ended the simulation at t = " + timeText(tOut) + " s");
-	if (enterEventMode == fmi2True) {
+	m_stepEvents += enterEventMode == fmi2True ? 1 : 0;
+	if (eventAtOutput || enterEventMode == fmi2True)
 		handleEvent(tOut);
-		++m_stepEvents;
-	}
 }
 
 
@@ -162,8 +178,15 @@ void ModelExchangeCVODE::handleEvent(double t) {
 		check(m_fmi.fmi2GetContinuousStates(m_c, y, m_n), "fmi2GetContinuousStates", t);
 	if (info.nominalsOfContinuousStatesChanged == fmi2True)
 		updateTolerances(t);
-	m_done = m_done + solverCounters();
-	checkSolver(CVodeReInit(m_cvode, t, m_yVector), "CVodeReInit");
+	if (m_restart == Restart::AfterEveryEvent || info.valuesOfContinuousStatesChanged == fmi2True ||
+		info.nominalsOfContinuousStatesChanged == fmi2True)
+	{
+		m_done = m_done + solverCounters();
+		checkSolver(CVodeReInit(m_cvode, t, m_yVector), "CVodeReInit");
+	}
+	else
+		++m_eventsWithoutRestart;
+	updateStopTime();
 	++m_events;
 }
 
@@ -178,11 +201,25 @@ fmi2EventInfo ModelExchangeCVODE::settleDiscreteStates(double t) {
 		if (info.terminateSimulation == fmi2True)
 			throw std::runtime_error("the FMU ended the simulation at t = " + timeText(t) + " s");
 	}
-	if (info.nextEventTimeDefined == fmi2True)
-		throw std::runtime_error("the FMU asks for a time event at t = " + timeText(info.nextEventTime) +
-								 " s, which this host does not handle");
+	m_nextEventTime = std::numeric_limits<double>::infinity();
+	if (info.nextEventTimeDefined == fmi2True) {
+		if (!(info.nextEventTime > t))
+			throw std::runtime_error("the FMU announces its next time event at t = " + timeText(info.nextEventTime) +
+									 " s, not after the event at t = " + timeText(t) + " s");
+		m_nextEventTime = info.nextEventTime;
+	}
 	check(m_fmi.fmi2EnterContinuousTimeMode(m_c), "fmi2EnterContinuousTimeMode", t);
 	return info;
+}
+
+
+void ModelExchangeCVODE::updateStopTime() {
+	double tSolver = 0;
+	checkSolver(CVodeGetCurrentTime(m_cvode, &tSolver), "CVodeGetCurrentTime");
+	// a solver that carried on past an event may have passed the next time event, which advance()
+	// then takes from its interpolation
+	const double tEnd = m_nextEventTime > tSolver ? std::min(m_nextEventTime, m_tStop) : m_tStop;
+	checkSolver(CVodeSetStopTime(m_cvode, tEnd), "CVodeSetStopTime");
 }
 
 
@@ -222,10 +259,11 @@ ModelExchangeCVODE::Counters ModelExchangeCVODE::solverCounters() const {
 
 std::string ModelExchangeCVODE::statistics() const {
 	const Counters all = m_done + solverCounters();
-	char text[200];
+	char text[300];
 	std::snprintf(text, sizeof(text), "%ld steps, %ld right-hand sides, %ld Jacobians, %ld error test failures, "
-				  "%ld events (%ld of them step events)", all.m_steps, all.m_rhsEvaluations, all.m_jacobians,
-				  all.m_errorTestFailures, m_events, m_stepEvents);
+				  "%ld events (%ld of them step events, %ld time events; %ld without a restart)", all.m_steps,
+				  all.m_rhsEvaluations, all.m_jacobians, all.m_errorTestFailures, m_events, m_stepEvents, m_timeEvents,
+				  m_eventsWithoutRestart);
 	return text;
 }
 

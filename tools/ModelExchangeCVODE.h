@@ -31,9 +31,10 @@ struct ModelExchangeFunctions {
 	absolute tolerances of nominal x relative tolerance, CV_NORMAL to each output point with as
 	many steps as it takes (hosts commonly give up after 500, which maxSteps can set),
 	fmi2CompletedIntegratorStep once per output point (not after every
-	internal step), the event indicators root-found, and at every state or step event: event
-	mode, the fmi2NewDiscreteStates loop, continuous-time mode and a restart of the solver (a
-	fresh Jacobian). Trial points may set the FMU's time backwards.
+	internal step), the event indicators root-found, the solver's interval ended at the FMU's
+	next time event, and at every time, state or step event: event mode, the
+	fmi2NewDiscreteStates loop, continuous-time mode and a restart of the solver (a fresh
+	Jacobian) as the restart policy says. Trial points may set the FMU's time backwards.
 
 	The caller owns the FMU instance, which must be initialised (in event mode at the start time)
 	and outlive the host; the host owns its SUNDIALS objects and frees them with itself. Failures
@@ -41,11 +42,23 @@ struct ModelExchangeFunctions {
 */
 class ModelExchangeCVODE {
 public:
+	/*! When the host restarts its solver after an event. */
+	enum class Restart {
+		/*! After every event, at the event's time. */
+		AfterEveryEvent,
+		/*! Only when fmi2NewDiscreteStates reports that the values or the nominals of the
+			continuous states changed; otherwise the solver carries on from its own time, which
+			may lie past the event, with the history it integrated before the event (as some
+			hosts do: test tooling). */
+		OnChangedStates
+	};
+
 	/*! Takes the FMU, in event mode at t0 [s] after its initialisation, into continuous-time
 		mode and starts from its states and nominals; never steps past tStop [s]. With maxSteps
 		> 0 it gives up after that many steps towards one output point. */
 	ModelExchangeCVODE(const ModelExchangeFunctions & fmi, fmi2Component c, std::size_t nStates,
-					   std::size_t nEventIndicators, double t0, double tStop, double relTol, long maxSteps = 0);
+					   std::size_t nEventIndicators, double t0, double tStop, double relTol, long maxSteps = 0,
+					   Restart restart = Restart::AfterEveryEvent);
 	~ModelExchangeCVODE();
 
 	ModelExchangeCVODE(const ModelExchangeCVODE &) = delete;
@@ -65,11 +78,14 @@ private:
 
 	/*! The FMU at time t [s] and states y. */
 	void setTimeAndStates(double t, const double * y);
-	/*! Event mode at t, the discrete-state loop, continuous-time mode, then a solver restart. */
+	/*! Event mode at t, the discrete-state loop, continuous-time mode, then a solver restart
+		as m_restart says, and the solver's interval ended at the next time event. */
 	void handleEvent(double t);
 	/*! In event mode at t: fmi2NewDiscreteStates until the FMU needs no more, then continuous-
-		time mode. Gives the last event info; refuses time events. */
+		time mode. Keeps the next time event; gives the last event info. */
 	fmi2EventInfo settleDiscreteStates(double t);
+	/*! Ends the solver's interval at the next time event or at the end of the run. */
+	void updateStopTime();
 	/*! Sets atol = nominal x rtol from the FMU's nominals at t [s]. */
 	void updateTolerances(double t);
 	/*! The solver's counters since its last (re)start. */
@@ -93,8 +109,13 @@ private:
 	std::size_t				m_n;
 	std::size_t				m_nz;
 	double					m_relTol;
+	/*! The end of the run [s]. */
+	double					m_tStop;
+	Restart					m_restart;
 	/*! The output point reached last [s]. */
 	double					m_t;
+	/*! The FMU's next time event [s], infinite when it announced none. */
+	double					m_nextEventTime;
 	std::vector<double>		m_nominals;
 	/*! SUNDIALS objects, created and freed together; the context last. */
 	SUNContext				m_context = nullptr;
@@ -111,6 +132,9 @@ private:
 	long					m_events = 0;
 	/*! Events the FMU asked for in fmi2CompletedIntegratorStep. */
 	long					m_stepEvents = 0;
+	long					m_timeEvents = 0;
+	/*! Events after which the solver carried on without a restart. */
+	long					m_eventsWithoutRestart = 0;
 };
 
 #endif // ModelExchangeCVODEH

@@ -41,6 +41,7 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
+#include "Calovinda.h"
 #include "FMUArchive.h"
 #include "KADRIX_IntegratorInterface.h"
 #include "ModelExchangeCVODE.h"
@@ -117,8 +118,9 @@ const std::map<std::string, const char *> commandHelp = {
 	 "(default: the model description's) and absolute tolerances of nominal x TOL, output points every\n"
 	 "S seconds (default 3600 s) with one completed integrator step each and as many internal steps\n"
 	 "towards each as it takes (at most N with --max-steps N; CVODE-based hosts commonly give up\n"
-	 "after 500), and events (roots of the event indicators, or asked for by a completed step) each\n"
-	 "followed by event mode and a restart of the solver; it prints the solver's statistics.\n"
+	 "after 500), and events (roots of the event indicators, the FMU's time events, at which the\n"
+	 "solver's interval ends, or asked for by a completed step) each followed by event mode and a\n"
+	 "restart of the solver; it prints the solver's statistics.\n"
 	 "--save-state FILE saves the FMU state at the end of a co-simulation (its time, then the\n"
 	 "serialised state); --restore-state FILE continues such a run from its time in a fresh\n"
 	 "instance, writing the rows after it.\n"
@@ -685,7 +687,7 @@ double readState(const std::string & fileName, std::vector<char> & bytes) {
 	return t;
 }
 
-int runFMU(const Arguments & args) {
+int runFMU(const Arguments & args, ModelExchangeCVODE::Restart restart) {
 	if (args.m_positional.size() != 1)
 		throw UsageError("run-fmu needs one FMU");
 	const std::string fmu = args.m_positional[0];
@@ -821,7 +823,7 @@ int runFMU(const Arguments & args) {
 		CALOVINDA_HOST_TAKE(fmi2NewDiscreteStates) CALOVINDA_HOST_TAKE(fmi2EnterContinuousTimeMode)
 #undef CALOVINDA_HOST_TAKE
 		ModelExchangeCVODE host(functions, c, md.m_nStates, md.m_nEventIndicators, t, stop, tolerance,
-								static_cast<long>(maxSteps));
+								static_cast<long>(maxSteps), restart);
 		const double t0 = t;
 		for (unsigned long i = 1; t < stop; ++i) {
 			t = std::min(stop, t0 + i*step);
@@ -883,7 +885,7 @@ int runFMU(const Arguments & args) {
 
 } // namespace
 
-int main(int argc, char * argv[]) {
+int calovindaMain(int argc, char * argv[], ModelExchangeCVODE::Restart restart) {
 	if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
 		std::fputs(usageText, argc < 2 ? stderr : stdout);
 		return argc < 2 ? 2 : 0;
@@ -927,7 +929,7 @@ int main(int argc, char * argv[]) {
 			return exportModelica(args);
 		if (command == "export-fmu")
 			return exportFMU(args);
-		return runFMU(args);
+		return runFMU(args, restart);
 	}
 	catch (const UsageError & ex) {
 		std::fprintf(stderr, "calovinda %s: %s\n%s", command.c_str(), ex.what(), help->second);

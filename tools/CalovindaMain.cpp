@@ -1,0 +1,5 @@
+#include "Calovinda.h"
+
+int main(int argc, char * argv[]) {
+	return calovindaMain(argc, argv, ModelExchangeCVODE::Restart::AfterEveryEvent);
+}
