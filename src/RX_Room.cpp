@@ -510,8 +510,16 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 			readUnknownElement(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 	}
 
-	if (!m_cyclicTwoYearSimulation)
+	if (!m_cyclicTwoYearSimulation) {
+		// a run that ends before it starts has nothing to simulate, nor to report
+		if (!(m_simulationEndTime > m_simulationStartTime))
+			throw ZEB::Exception(ZEB::FormatString("Invalid value for 'SimulationEndTime' parameter. End time %1 s must "
+												   "be after the start time %2 s.")
+								 .arg(QString::number(m_simulationEndTime, 'g', 15).toStdString())
+								 .arg(QString::number(m_simulationStartTime, 'g', 15).toStdString()),
+								 SIMULATION_PARAMETERS_LOCATION);
 		return;
+	}
 	if (m_outputTimeSteps != 3600)
 		throw ZEB::Exception("Invalid value for 'OutputTimeSteps' parameter. Output time step must exactly 3600 seconds "
 							 "for two-year-simulation (or not defined in project file).", SIMULATION_PARAMETERS_LOCATION);

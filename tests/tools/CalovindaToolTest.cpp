@@ -426,6 +426,9 @@ TEST(Tool, FailuresExitWithOneLine) {
 							  "reading climate data file. - Error reading file '" + dir.file(name + "/725650TYCST.epw") +
 							  "'. - " + reason);
 	};
+	// a run that would end before it starts
+	const std::string backwards = exampleVariant(dir, "backwards.rmxml", "<SimulationStartTime>6480000</SimulationStartTime>"
+												 "<SimulationEndTime>1296000</SimulationEndTime>");
 	const std::vector<std::pair<std::string, std::string>> cases = {
 		climateCase("cut", epw.substr(0, lineStart(100) + 30), "Invalid data line #92 (line 100 of the file): expected"),
 		climateCase("header", epw.substr(0, lineStart(9)), "Missing data, only got 0 data lines"),
@@ -441,6 +444,8 @@ TEST(Tool, FailuresExitWithOneLine) {
 		{"export-fmu " + dir.file("truncated.rmxml") + " " + dir.file("x.fmu"), "Premature end of document"},
 		{"run-fmu " + dir.file("notfmu.fmu") + " --restore-state " + example, "modelDescription.xml is missing"},
 		{"run-fmu " + dir.file("missing.fmu"), "does not exist"},
+		{"simulate " + backwards, "'SimulationEndTime'"},
+		{"export-fmu " + backwards + " " + dir.file("backwards.fmu"), "'SimulationEndTime'"},
 	};
 	for (const auto & c : cases) {
 		const ToolRun run = runTool(c.first, dir);
