@@ -416,8 +416,8 @@ void OutputManager::appendOutputs() {
 	const double t = m_model->m_t;
 	const bool cyclic = m_model->m_room.m_cyclicTwoYearSimulation;
 
-	// both preconditions are checked before anything is appended, so that a refused output
-	// leaves the series of equal length
+	// checked before anything is appended, so that a refused output leaves the series of equal
+	// length
 	if (m_tStepCompleted != 0 && !(t <= m_tStepCompleted))
 		throw ZEB::Exception("m_model->m_t <= m_tStepCompleted", FUNC_ID);
 	if (!m_keepSeries) {
@@ -426,11 +426,6 @@ void OutputManager::appendOutputs() {
 			m_tStepCompleted = t;
 		return;
 	}
-	const double tInYear = t > ZEB::SECONDS_PER_YEAR ? t - ZEB::SECONDS_PER_YEAR : t;
-	const double hour = std::floor(tInYear/3600);
-	if (!(hour <= HOURS_PER_YEAR))
-		throw ZEB::Exception("index <= 8760", FUNC_ID);
-
 	updateOutputQuantities();
 	if (cyclic && t > ZEB::SECONDS_PER_YEAR)
 		m_states[S_TIME] = (t - ZEB::SECONDS_PER_YEAR)/86400;
@@ -469,7 +464,7 @@ void OutputManager::appendOutputs() {
 	}
 
 	// the end of the first year starts the series of the second year
-	if (cyclic && hour == HOURS_PER_YEAR && t < 2*ZEB::SECONDS_PER_YEAR) {
+	if (cyclic && t == ZEB::SECONDS_PER_YEAR) {
 		ZEB::ZEB_Message(ZEB::FormatString("Starting second year of calculation.\n"), ZEB::MSG_PROGRESS, FUNC_ID, 1);
 		for (std::vector<double> & s : m_stateSeries)
 			restartSeries(s);

@@ -78,8 +78,7 @@ public:
 		entry to every series; the integrals are taken back linearly from the last completed step
 		to the output time. At the end of the first year of a cyclic two-year run every series
 		restarts with its last entry, at time 0. Throws ZEB::Exception, appending nothing, when the
-		output time lies after the last completed step or more than a year plus an hour into the
-		second year. */
+		output time lies after the last completed step. */
 	void appendOutputs();
 
 	/*! Over-temperature degree hours above 26 C and the maximum operative temperature of the
