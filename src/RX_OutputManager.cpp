@@ -115,6 +115,7 @@ const char * const WALL_FLUX_DESCRIPTIONS[OutputManager::NUM_WALL_FLUXES] = {
 const double MONTH_BOUNDARIES[13] = {
 	0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365
 };
+const double DAYS_PER_YEAR = MONTH_BOUNDARIES[12];
 
 /*! Most entries reserved per series: a year of five-minute outputs. Longer runs grow as usual. */
 const std::size_t MAX_RESERVED_OUTPUTS = 105121;
@@ -567,11 +568,16 @@ double OutputManager::monthIntegral(unsigned int j, unsigned int m) const {
 	const std::vector<double> & time = m_stateSeries[S_TIME];
 	const std::vector<double> & integral = m_fluxIntegralSeries[j];
 	const std::size_t n = std::min(time.size(), integral.size());
-	const double start = MONTH_BOUNDARIES[m - 1];
-	const double end = MONTH_BOUNDARIES[m];
 	// output times are days from seconds: allow a rounding error far below a second
 	const double tolerance = 1e-9;
-	if (n == 0 || time[0] > start + tolerance || time[n - 1] < end - tolerance)
+	if (n == 0)
+		return std::numeric_limits<double>::quiet_NaN();
+	// the month of the last year whose month ends within the run; a run that does not hold it
+	// whole holds no earlier one either
+	const double year = std::floor((time[n - 1] + tolerance - MONTH_BOUNDARIES[m])/DAYS_PER_YEAR);
+	const double start = year*DAYS_PER_YEAR + MONTH_BOUNDARIES[m - 1];
+	const double end = year*DAYS_PER_YEAR + MONTH_BOUNDARIES[m];
+	if (year < 0 || time[0] > start + tolerance)
 		return std::numeric_limits<double>::quiet_NaN();
 	const auto at = [&](double t) {
 		const std::size_t i = static_cast<std::size_t>(

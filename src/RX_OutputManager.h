@@ -93,8 +93,8 @@ public:
 
 	/*! The integral of flux j over month m (1 to 12) of the 365-day year [the flux's unit * s]:
 		the difference of its integral series at the month's first and last instant (interpolated
-		between output times that do not fall on them); NaN when the series does not cover the
-		whole month. */
+		between output times that do not fall on them), in the last year of the run that holds the
+		whole month; NaN when the series holds it whole in no year. */
 	double monthIntegral(unsigned int j, unsigned int m) const;
 
 	/*! Writes the tables and climate-data files of the series into outputDir, which is created

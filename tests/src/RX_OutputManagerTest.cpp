@@ -434,6 +434,15 @@ TEST(RXOutputManager, CutsTheMonthsAtTheirSimulationTimes) {
 	EXPECT_NEAR(months[2], (integral[59*24] - integral[28*24])/3.6e6, 1e-5*months[2]);
 	EXPECT_TRUE(std::isnan(months[3]));
 	EXPECT_EQ(s.m_outputs.monthIntegral(gains, 2), integral[28*24] - integral[0]);
+
+	// a run from day 400 to day 462 covers March of its second year (days 424 to 455) whole
+	OutputSetup second;
+	second.runHourly(400*86400.0, 462*86400.0);
+	const std::vector<double> later = monthlyGains(second);
+	const std::vector<double> & laterIntegral = second.m_outputs.m_fluxIntegralSeries[gains];
+	EXPECT_TRUE(std::isnan(later[1]));
+	EXPECT_NEAR(later[2], (laterIntegral[55*24] - laterIntegral[24*24])/3.6e6, 1e-5*later[2]);
+	EXPECT_TRUE(std::isnan(later[3]));
 }
 
 
