@@ -383,8 +383,11 @@ void InstanceData::stateNominals(double * nominals) const {
 
 
 bool InstanceData::completedIntegratorStep() {
-	InstanceDataCommon::completedIntegratorStep();
+	// checked before the step hook changes the controllers: a refused step leaves the instance as
+	// it was, for a host that retreats and steps on
+	updateIfModified();
 	refuseImpossibleValue("fmi2CompletedIntegratorStep");
+	InstanceDataCommon::completedIntegratorStep();
 	return m_modelFMU.m_equationsChanged;
 }
 

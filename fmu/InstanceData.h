@@ -37,7 +37,8 @@ public:
 	int interfaceFlags() const override;
 	double integratorTime() override;
 	void stateNominals(double * nominals) const override;
-	/*! Also refuses a step that ends at an impossible value. */
+	/*! Also refuses a step that ends at an impossible value, before the step hook runs: the
+		instance then stays as it was. */
 	bool completedIntegratorStep() override;
 	std::string impossibleValue() const override;
 	/*! Model exchange: the number of event indicators, the controllers' switching functions

@@ -317,10 +317,13 @@ TEST_F(FMIStateMachineTest, RefusesNonFiniteValues) {
 	// a solver's overshoot to room air of -150 C (the last state is the room air's energy from
 	// 0 K): the solver is sent back, the values and the step are refused, each naming variable,
 	// value and time
+	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x0.data(), n), fmi2OK);
+	ASSERT_EQ(fmi.fmi2SetTime(c, 600), fmi2OK);
+	std::vector<double> dx0(n);
+	ASSERT_EQ(fmi.fmi2GetDerivatives(c, dx0.data(), n), fmi2OK) << me.messages();
 	x = x0;
 	x[n - 1] *= (273.15 - 150)/(273.15 + 20);
 	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), n), fmi2OK);
-	ASSERT_EQ(fmi.fmi2SetTime(c, 600), fmi2OK);
 	// each call's message names it, the variable, the value and the time
 	const auto toldOfTheAir = [&me](const std::string & function) {
 		for (const auto & call : me.m_calls)
@@ -338,6 +341,13 @@ TEST_F(FMIStateMachineTest, RefusesNonFiniteValues) {
 	double value = 0;
 	EXPECT_EQ(fmi.fmi2GetReal(c, &air, 1, &value), fmi2Error);
 	EXPECT_TRUE(toldOfTheAir("fmi2GetReal")) << me.messages();
+	// the refused step changed nothing: a host that retreats gets what it got there before, and
+	// steps on
+	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x0.data(), n), fmi2OK);
+	ASSERT_EQ(fmi.fmi2GetDerivatives(c, dx.data(), n), fmi2OK) << me.messages();
+	EXPECT_EQ(dx[n - 1], dx0[n - 1]) << "the room air's";
+	EXPECT_EQ(dx, dx0);
+	EXPECT_EQ(fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate), fmi2OK) << me.messages();
 	fmi.fmi2FreeInstance(c);
 }
 
