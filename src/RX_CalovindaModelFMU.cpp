@@ -79,14 +79,18 @@ bool CalovindaModelFMU::controllerSwitchDue() const {
 
 
 std::string CalovindaModelFMU::impossibleTemperature() const {
-	const auto impossible = [](double T) {
-		const double theta = T - ZEB::KELVIN_OFFSET;
-		return !(theta >= LOWEST_POSSIBLE_TEMPERATURE && theta <= HIGHEST_POSSIBLE_TEMPERATURE);
-	};
+	// Only these: a valid project may reach any temperature above absolute zero (a glass box in
+	// the sun passes 200 C), and the net must never refuse a run's own values.
+	const auto impossible = [](double T) { return !(T > 0 && std::isfinite(T)); };
 	const auto text = [this](const std::string & what, double T) {
-		return ZEB::FormatString("the %1 is %2 C at t = %3 s, outside the physically possible range of %4 C to %5 C.")
-			   .arg(what).arg(T - ZEB::KELVIN_OFFSET, 0, 'G', 4).arg(m_t, 0, 'G', 12).arg(LOWEST_POSSIBLE_TEMPERATURE)
-			   .arg(HIGHEST_POSSIBLE_TEMPERATURE).str();
+		ZEB::FormatString message(std::isfinite(T) ? "the %1 is %2 C at t = %3 s, at or below absolute zero."
+												   : "the %1 is not finite (%2) at t = %3 s.");
+		message.arg(what);
+		if (std::isfinite(T))
+			message.arg(T - ZEB::KELVIN_OFFSET, 0, 'G', 4);
+		else
+			message.arg(T);
+		return message.arg(m_t, 0, 'G', 12).str();
 	};
 	if (impossible(m_TRoom))
 		return text("room air temperature (ZoneMeanAirTemperature)", m_TRoom);

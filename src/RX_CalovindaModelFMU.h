@@ -56,13 +56,9 @@ public:
 		controllers on the pieces the room air lies on and evaluates anew when one changed. */
 	void newDiscreteStates();
 
-	/*! Bounds [C] of the room air and surface temperatures the model can reach with any climate
-		and loads; a value beyond them means the host's solver has left the solution. */
-	static constexpr double LOWEST_POSSIBLE_TEMPERATURE = -100;
-	static constexpr double HIGHEST_POSSIBLE_TEMPERATURE = 200;
 	/*! The first of the room air temperature and the constructions' surface temperatures of the
-		last evaluation that is not within the possible bounds, named with its value and the
-		model time; empty when all are. */
+		last evaluation that no run of a valid project reaches, not finite or at or below absolute
+		zero, named with its value and the model time; empty when there is none. */
 	std::string impossibleTemperature() const;
 
 	/*! Reads the project file, loads the climate data from resourceDir, initialises the model and

@@ -318,6 +318,36 @@ TEST(Tool, FreeFloatingRoomReportsItsExtremes) {
 	EXPECT_EQ(summaryValue(run.m_out, "heating energy"), 0);
 }
 
+TEST(Tool, GlassRoomPastTwoHundredDegreesRunsInEveryInterface) {
+	TestSupport::TempDirectory dir("tool");
+	// two July days of a small glazed room in Aachen, whose air passes 200 C in the sun: a result
+	// of the model like any other, which both interfaces of the FMU give as simulate does
+	const std::string project = exampleVariant(dir, "glass.rmxml", "<SimulationStartTime>17107200</SimulationStartTime>"
+											   "<SimulationEndTime>17280000</SimulationEndTime>", {},
+											   CALOVINDA_TEST_DATA "/glass_room.rmxml");
+	fs::copy_file(CALOVINDA_TEST_DATA "/climate/15000_20220101_20230101_Aachen-Orsbach.epw",
+				  dir.file("15000_20220101_20230101_Aachen-Orsbach.epw"));
+	const ToolRun simulated = runTool("simulate " + project + " --results " + dir.file("results"), dir);
+	ASSERT_EQ(simulated.m_exitCode, 0) << simulated.m_err;
+	EXPECT_GT(summaryValue(simulated.m_out, "maximum room temperature"), 240);
+	const std::vector<double> T = column(dir.file("results/states.tsv"), '\t', "Room air temperature [C]");
+	ASSERT_EQ(runTool("export-fmu " + project + " " + dir.file("glass.fmu"), dir).m_exitCode, 0);
+	const ToolRun cs = runTool("run-fmu " + dir.file("glass.fmu") + " --output " + dir.file("cs.csv"), dir);
+	ASSERT_EQ(cs.m_exitCode, 0) << cs.m_err;
+	const ToolRun me = runTool("run-fmu " + dir.file("glass.fmu") + " --interface me --solver cvode --tolerance 1e-6 "
+							   "--output " + dir.file("me.csv"), dir);
+	ASSERT_EQ(me.m_exitCode, 0) << me.m_err;
+	const std::vector<double> TCS = column(dir.file("cs.csv"), ',', "ZoneMeanAirTemperature");
+	const std::vector<double> TME = column(dir.file("me.csv"), ',', "ZoneMeanAirTemperature");
+	ASSERT_EQ(T.size(), 49u);
+	ASSERT_EQ(TCS.size(), T.size());
+	ASSERT_EQ(TME.size(), T.size());
+	for (std::size_t i = 0; i < T.size(); ++i) {
+		EXPECT_NEAR(TCS[i] - 273.15, T[i], 0.001) << "hour " << i;
+		EXPECT_NEAR(TME[i], TCS[i], 0.05) << "hour " << i;
+	}
+}
+
 TEST(Tool, SummaryCoversTheOutputIntervalsNotTheStartState) {
 	TestSupport::TempDirectory dir("tool");
 	// a week of January heated to 22 C from a room that starts at 20 C
