@@ -19,8 +19,8 @@ OVM::SolarRadiationModel roomClimate(bool perez) {
 	OVM::ClimateDataLoader & climate = model.m_climateDataLoader;
 	climate.m_timeZone = 1;
 	for (unsigned int c = 0; c < OVM::ClimateDataLoader::NumClimateComponents; ++c)
-		climate.m_data[c].resize(OVM::HOURS_PER_YEAR);
-	for (unsigned int k = 0; k < OVM::HOURS_PER_YEAR; ++k) {
+		climate.m_data[c].resize(ZEB::HOURS_PER_YEAR);
+	for (unsigned int k = 0; k < ZEB::HOURS_PER_YEAR; ++k) {
 		const double day = 2*3.141592653589793*(k % 24)/24.0;
 		const double sunUp = std::max(0.0, -std::cos(day));
 		climate.m_data[OVM::ClimateDataLoader::Temperature][k] = 10 + 8*std::sin(k/1400.0) - 4*std::cos(day);
@@ -58,7 +58,7 @@ void climateHourlyYear(benchmark::State & state) {
 	unsigned int hour = 0;
 	for (auto _ : state) {
 		benchmark::DoNotOptimize(evaluate(model, 3600.0*hour));
-		if (++hour == OVM::HOURS_PER_YEAR)
+		if (++hour == ZEB::HOURS_PER_YEAR)
 			hour = 0;
 	}
 	state.SetItemsProcessed(state.iterations());
@@ -69,7 +69,7 @@ void climateRandomTimes(benchmark::State & state) {
 	OVM::SolarRadiationModel model = roomClimate(state.range(0) != 0);
 	std::mt19937 generator(17);
 	std::uniform_real_distribution<double> distribution(0, 2*ZEB::SECONDS_PER_YEAR);
-	std::vector<double> times(OVM::HOURS_PER_YEAR);
+	std::vector<double> times(ZEB::HOURS_PER_YEAR);
 	for (double & t : times)
 		t = distribution(generator);
 	std::size_t i = 0;

@@ -81,7 +81,7 @@ void ClimateDataLoader::setTime(int year, double t) {
 
 	if (m_dataTimePoints.empty()) {
 		for (unsigned int c = 0; c < NumClimateComponents; ++c)
-			if (m_splines[c].size() == 0 && m_data[c].size() != HOURS_PER_YEAR)
+			if (m_splines[c].size() == 0 && m_data[c].size() != ZEB::HOURS_PER_YEAR)
 				throw ZEB::Exception("Mismatching sizes of data vectors, cyclic data need 8760 values per component.",
 									 location);
 		double t2 = t;
@@ -89,10 +89,10 @@ void ClimateDataLoader::setTime(int year, double t) {
 			t2 = std::fmod(t2, ZEB::SECONDS_PER_YEAR);
 
 		// hour-end values: d[k] belongs to (k+1) h; before 1 h the pair spans the year's end
-		unsigned int e0 = HOURS_PER_YEAR - 1, e1 = 0;
+		unsigned int e0 = ZEB::HOURS_PER_YEAR - 1, e1 = 0;
 		double we = 1 - t2/3600;
 		if (t2 >= 3600) {
-			const unsigned int f = std::min(static_cast<unsigned int>(t2/3600), HOURS_PER_YEAR - 1);
+			const unsigned int f = std::min(static_cast<unsigned int>(t2/3600), ZEB::HOURS_PER_YEAR - 1);
 			e0 = f - 1;
 			e1 = f;
 			we = 1 - (t2 - 3600.0*f)/3600;
@@ -100,10 +100,10 @@ void ClimateDataLoader::setTime(int year, double t) {
 		// hour-middle values: d[k] belongs to (k+0.5) h; the pair spans the year's end before
 		// 0.5 h and from 8759.5 h on
 		const double s = t2 >= ZEB::SECONDS_PER_YEAR - 1800 ? t2 - ZEB::SECONDS_PER_YEAR : t2;
-		unsigned int m0 = HOURS_PER_YEAR - 1, m1 = 0;
+		unsigned int m0 = ZEB::HOURS_PER_YEAR - 1, m1 = 0;
 		double wm = 1 - (s + 1800)/3600;
 		if (s >= 1800) {
-			const unsigned int f = std::min(static_cast<unsigned int>((t2 - 1800)/3600), HOURS_PER_YEAR - 2);
+			const unsigned int f = std::min(static_cast<unsigned int>((t2 - 1800)/3600), ZEB::HOURS_PER_YEAR - 2);
 			m0 = f;
 			m1 = f + 1;
 			wm = 1 - (t2 - 1800 - 3600.0*f)/3600;
@@ -156,7 +156,7 @@ void ClimateDataLoader::setTime(int year, double t) {
 
 
 void ClimateDataLoader::initDataWithDefault() {
-	const std::size_t n = m_dataTimePoints.empty() ? HOURS_PER_YEAR : m_dataTimePoints.size();
+	const std::size_t n = m_dataTimePoints.empty() ? ZEB::HOURS_PER_YEAR : m_dataTimePoints.size();
 	for (std::vector<double> & d : m_data)
 		d.assign(n, DATA_NOT_VALID);
 }
@@ -261,8 +261,8 @@ void ClimateDataLoader::expandToAnnualHourlyData(std::vector<double> & timePoint
 
 	std::vector<double> outTimes;
 	std::vector<double> outValues;
-	outTimes.reserve(HOURS_PER_YEAR);
-	outValues.reserve(HOURS_PER_YEAR);
+	outTimes.reserve(ZEB::HOURS_PER_YEAR);
+	outValues.reserve(ZEB::HOURS_PER_YEAR);
 	outTimes.push_back(timePoints[0]);
 	outValues.push_back(values[0]);
 	for (std::size_t i = 1; i < timePoints.size(); ++i) {
@@ -283,18 +283,18 @@ void ClimateDataLoader::expandToAnnualHourlyData(std::vector<double> & timePoint
 			const double fill = outValues.back();
 			for (double tFill = last + 3600; t > tFill; tFill += 3600) {
 				// a gap longer than the year would otherwise grow the output without bound
-				if (outTimes.size() >= HOURS_PER_YEAR)
+				if (outTimes.size() >= ZEB::HOURS_PER_YEAR)
 					throw tooMany();
 				outTimes.push_back(tFill);
 				outValues.push_back(fill);
 			}
 		}
-		if (outTimes.size() >= HOURS_PER_YEAR)
+		if (outTimes.size() >= ZEB::HOURS_PER_YEAR)
 			throw tooMany();
 		outTimes.push_back(t);
 		outValues.push_back(v);
 	}
-	if (outTimes.size() != HOURS_PER_YEAR)
+	if (outTimes.size() != ZEB::HOURS_PER_YEAR)
 		throw tooMany();
 
 	if (outTimes[0] == 0) {

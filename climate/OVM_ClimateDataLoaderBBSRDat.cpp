@@ -10,6 +10,7 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_Math.h"
 #include "ZEB_StringUtils.h"
+#include "ZEB_Time.h"
 
 #include "OVM_Constants.h"
 #include "OVM_SolarRadiationModel.h"
@@ -71,7 +72,7 @@ void ClimateDataLoader::readClimateDataBBSRDat(const ZEB::Path & fname, bool hea
 		// read aside and taken over whole, so that a refused file leaves the data as they were
 		std::array<std::vector<double>, NumClimateComponents> data;
 		for (std::vector<double> & d : data)
-			d.reserve(HOURS_PER_YEAR);
+			d.reserve(ZEB::HOURS_PER_YEAR);
 		std::vector<double> numbers;
 		unsigned int count = 0;
 		while (std::getline(in, line)) {
@@ -83,7 +84,7 @@ void ClimateDataLoader::readClimateDataBBSRDat(const ZEB::Path & fname, bool hea
 				throw ZEB::Exception(ZEB::FormatString("Invalid data line: %1, invalid number of columns (expected 17).")
 									 .arg(line), LOCATION);
 			// counted beyond the year for the message, but never stored beyond it
-			if (++count > HOURS_PER_YEAR)
+			if (++count > ZEB::HOURS_PER_YEAR)
 				continue;
 			data[Temperature].push_back(numbers[COL_TEMPERATURE]);
 			data[RelativeHumidity].push_back(numbers[COL_HUMIDITY]);
@@ -95,7 +96,7 @@ void ClimateDataLoader::readClimateDataBBSRDat(const ZEB::Path & fname, bool hea
 			data[AirPressure].push_back(numbers[COL_PRESSURE]*100);
 			data[Rain].push_back(DATA_NOT_VALID);
 		}
-		if (count != HOURS_PER_YEAR)
+		if (count != ZEB::HOURS_PER_YEAR)
 			throw ZEB::Exception(ZEB::FormatString("Missing data, only got %1 values, expected 8760 hourly values.")
 								 .arg(count), LOCATION);
 

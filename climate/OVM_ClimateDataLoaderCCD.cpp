@@ -18,6 +18,7 @@
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_MultiLanguageString.h"
 #include "ZEB_StringUtils.h"
+#include "ZEB_Time.h"
 #include "ZEB_Tokenizer.h"
 #include "ZEB_UnitVector.h"
 #include "ZEB_XMLAccess.h"
@@ -155,7 +156,7 @@ void ClimateDataLoader::readClimateDataCCDDirectory(const ZEB::Path & directory,
 				ZEB::Unit unit;
 				const ReadFunctionReturnValues res = readCCDFile(path, timePoints, values, comment, quantity, unit, errmsg);
 				if (res == RF_CannotOpenFile) {
-					data[c].assign(HOURS_PER_YEAR, DATA_NOT_VALID);
+					data[c].assign(ZEB::HOURS_PER_YEAR, DATA_NOT_VALID);
 					missingFiles += path.str() + "\n";
 					continue;
 				}

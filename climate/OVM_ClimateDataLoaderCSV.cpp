@@ -76,9 +76,9 @@ ClimateDataLoader::ReadFunctionReturnValues ClimateDataLoader::readCSVFile(const
 
 void ClimateDataLoader::writeClimateDataTSV(const ZEB::Path & fname) const {
 	const char * const location = "[ClimateDataLoader::writeClimateDataTSV]";
-	const std::size_t rows = m_dataTimePoints.empty() ? HOURS_PER_YEAR
-													  : std::min<std::size_t>(m_dataTimePoints.size(), HOURS_PER_YEAR);
-	const std::size_t expected = m_dataTimePoints.empty() ? HOURS_PER_YEAR : m_dataTimePoints.size();
+	const std::size_t rows = m_dataTimePoints.empty() ? ZEB::HOURS_PER_YEAR
+													  : std::min<std::size_t>(m_dataTimePoints.size(), ZEB::HOURS_PER_YEAR);
+	const std::size_t expected = m_dataTimePoints.empty() ? ZEB::HOURS_PER_YEAR : m_dataTimePoints.size();
 	for (const std::vector<double> & d : m_data)
 		if (d.size() != expected)
 			throw ZEB::Exception(ZEB::FormatString("Mismatching sizes of data vectors, expected %1 values per component.")

@@ -132,11 +132,11 @@ void ClimateDataLoader::readClimateDataEPW(const ZEB::Path & fname, bool headerO
 		// read aside and taken over whole, so that a refused file leaves the data as they were
 		std::array<std::vector<double>, NumClimateComponents> data;
 		for (std::vector<double> & d : data)
-			d.reserve(HOURS_PER_YEAR);
+			d.reserve(ZEB::HOURS_PER_YEAR);
 		int startYear = DATA_NOT_VALID;
 		unsigned int leapDayLines = 0;
 		unsigned int dataLine = 0;
-		while (data[Temperature].size() < HOURS_PER_YEAR) {
+		while (data[Temperature].size() < ZEB::HOURS_PER_YEAR) {
 			if (!std::getline(in, line))
 				throw ZEB::Exception(ZEB::FormatString("Missing data, only got %1 data lines, expected 8760 hourly values.")
 									 .arg(dataLine), READ_LOCATION);
@@ -174,7 +174,7 @@ void ClimateDataLoader::readClimateDataEPW(const ZEB::Path & fname, bool headerO
 			ZEB::ZEB_Message(ZEB::FormatString("Skipped %1 data lines of 29 February, so that the year of 365 days "
 											   "stays aligned.\n").arg(leapDayLines),
 							 ZEB::MSG_PROGRESS, READ_LOCATION, 1);
-		data[Rain].assign(HOURS_PER_YEAR, DATA_NOT_VALID);
+		data[Rain].assign(ZEB::HOURS_PER_YEAR, DATA_NOT_VALID);
 
 		m_data.swap(data);
 		m_startYear = startYear;
@@ -192,7 +192,7 @@ void ClimateDataLoader::writeClimateDataEPW(const ZEB::Path & fname) const {
 	if (!m_dataTimePoints.empty())
 		throw ZEB::Exception("Climate data with custom time points cannot be saved as epw.", WRITE_LOCATION);
 	for (const std::vector<double> & d : m_data)
-		if (d.size() != HOURS_PER_YEAR)
+		if (d.size() != ZEB::HOURS_PER_YEAR)
 			throw ZEB::Exception("Climate data without 8760 hourly values per component cannot be saved as epw.",
 								 WRITE_LOCATION);
 	std::ofstream out(fname.str(), std::ios_base::trunc);
@@ -217,7 +217,7 @@ void ClimateDataLoader::writeClimateDataEPW(const ZEB::Path & fname) const {
 
 	SolarRadiationModel solarModel;
 	placeSolarRadiationModel(solarModel);
-	for (unsigned int i = 0; i < HOURS_PER_YEAR; ++i) {
+	for (unsigned int i = 0; i < ZEB::HOURS_PER_YEAR; ++i) {
 		int year;
 		unsigned int month, day;
 		double secondsOfDay;

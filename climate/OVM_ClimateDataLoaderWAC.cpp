@@ -28,7 +28,7 @@ const char * const LOCATION = "[ClimateDataLoader::readClimateDataWAC]";
 const unsigned int MIN_HEADER_LINES = 9;
 /*! At most this many values are reserved ahead: a count far beyond any real file must not
 	claim memory before its lines are there. */
-const unsigned int MAX_RESERVE = 10*HOURS_PER_YEAR;
+const unsigned int MAX_RESERVE = 10*ZEB::HOURS_PER_YEAR;
 
 /*! Column of each caption; -1 where the file has none. */
 struct Columns {
@@ -110,7 +110,7 @@ void ClimateDataLoader::readClimateDataWAC(const ZEB::Path & fname, bool headerO
 		const double timeStep = headerValue<double>(headerLines, 9);		// [h]
 		const unsigned int lineCount = headerValue<unsigned int>(headerLines, 10);
 		const unsigned int columnCount = headerValue<unsigned int>(headerLines, 11);
-		const bool annual = timeStep == 1.0 && lineCount == HOURS_PER_YEAR;
+		const bool annual = timeStep == 1.0 && lineCount == ZEB::HOURS_PER_YEAR;
 
 		if (!std::getline(in, line))
 			throw ZEB::Exception("Error reading last header line with table captions.", LOCATION);

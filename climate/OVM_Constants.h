@@ -6,9 +6,6 @@ namespace OVM {
 /*! Marks a missing value in every climate data vector (stored there as the double -9999.0). */
 const int DATA_NOT_VALID = -9999;
 
-/*! Number of hourly values of a cyclic climate year. */
-const unsigned int HOURS_PER_YEAR = 8760;
-
 /*! First identification word of the native binary climate file: the bytes "CLDF". */
 const unsigned int MAGIC_FIRST_NUMBER = 0x46444C43;
 /*! Second identification word of the native binary climate file: the bytes "RLZ!". */

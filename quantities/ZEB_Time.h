@@ -10,6 +10,8 @@ namespace ZEB {
 const unsigned int SECONDS_PER_DAY	= 86400;
 /*! 365 days [s]. */
 const unsigned int SECONDS_PER_YEAR	= 31536000;
+/*! 365 days [h]: the hourly values of a year of climate data or schedules. */
+const unsigned int HOURS_PER_YEAR	= 8760;
 /*! The year of an invalid time. */
 const int INVALID_YEAR				= -1000000;
 

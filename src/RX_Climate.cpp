@@ -11,6 +11,7 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_Path.h"
+#include "ZEB_Time.h"
 
 #include "OVM_Constants.h"
 
@@ -28,7 +29,7 @@ bool Climate::loadClimateData(const QString & climateDataFilePath, ZEB::Exceptio
 	if (!m_descriptions.contains(climateDataFilePath))
 		ZEB::ZEB_Message(ZEB::FormatString("Expected climate data path '%1' in list of climate data files.")
 						 .arg(climateDataFilePath.toStdString()), ZEB::MSG_ERROR, location, -1);
-	m_glidingAverageTemperature.assign(OVM::HOURS_PER_YEAR, ZEB::KELVIN_OFFSET);
+	m_glidingAverageTemperature.assign(ZEB::HOURS_PER_YEAR, ZEB::KELVIN_OFFSET);
 
 	try {
 		// without a user directory the key must not be looked up in the working directory
@@ -52,7 +53,7 @@ bool Climate::loadClimateData(const QString & climateDataFilePath, ZEB::Exceptio
 		else
 			ex.writeMsgStackToError();
 		m_currentClimateDataFile.clear();
-		m_glidingAverageTemperature.assign(OVM::HOURS_PER_YEAR, ZEB::KELVIN_OFFSET);
+		m_glidingAverageTemperature.assign(ZEB::HOURS_PER_YEAR, ZEB::KELVIN_OFFSET);
 		return false;
 	}
 }
@@ -65,11 +66,11 @@ void Climate::computeGlidingAverageTemperature() {
 	// at the hour starts would not reach the last hour end. Any other series is sampled at the
 	// hour ends of the year through the loader, which refuses a series that does not cover the
 	// year instead of letting the sums run past its end.
-	const bool storedYear = temperature.size() == OVM::HOURS_PER_YEAR
+	const bool storedYear = temperature.size() == ZEB::HOURS_PER_YEAR
 		&& data.m_splines[OVM::ClimateDataLoader::Temperature].size() == 0;
 	try {
 		double previous = 0;
-		for (unsigned int d = 0; d < OVM::HOURS_PER_YEAR/24; ++d) {
+		for (unsigned int d = 0; d < ZEB::HOURS_PER_YEAR/24; ++d) {
 			double sum = 0.0;
 			for (unsigned int h = 24*d; h < 24*d + 24; ++h) {
 				if (storedYear)

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "RX_ControllerBand.h"
+#include "ZEB_Time.h"
 
 class QXmlStreamReader;
 class QXmlStreamWriter;
@@ -145,7 +146,7 @@ public:
 	// Results
 
 	/*! Hours of a year counted by the assessment: 8760 residential, 2871 otherwise. */
-	int totalUsingHours() const { return m_residential ? 8760 : 2871; }
+	int totalUsingHours() const { return m_residential ? static_cast<int>(ZEB::HOURS_PER_YEAR) : 2871; }
 	/*! Limit of over-temperature degree hours [Kh/a]: 1200 residential, 500 otherwise. */
 	int overtemperatureHours() const { return m_residential ? 1200 : 500; }
 

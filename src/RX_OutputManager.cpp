@@ -33,7 +33,6 @@ namespace {
 /*! Degrees per radian of the sun angles in the outputs; results are compared against files
 	written with this very factor, so it is not 180/pi. */
 const double SUN_ANGLE_DEG = 57.2962109060791;
-const double HOURS_PER_YEAR = 8760.0;
 
 const char * const STATE_DESCRIPTIONS[OutputManager::NUM_STATES] = {
 	"Time [d]",
@@ -283,7 +282,7 @@ void OutputManager::initOutputs() {
 		outputs = static_cast<std::size_t>(std::min(count, static_cast<double>(MAX_RESERVED_OUTPUTS)));
 	}
 	if (room.m_cyclicTwoYearSimulation)
-		outputs = std::min<std::size_t>(outputs, static_cast<std::size_t>(HOURS_PER_YEAR) + 2);
+		outputs = std::min<std::size_t>(outputs, ZEB::HOURS_PER_YEAR + 2);
 	for (std::vector<double> & s : m_stateSeries)
 		s.reserve(outputs);
 	for (std::vector<double> & s : m_fluxSeries)
@@ -603,7 +602,7 @@ void OutputManager::updateAggregatedOutputs() {
 		h = static_cast<unsigned int>(h + entry);
 	m_occupiedHours = h;
 	// a room that is never occupied is judged as if it always were
-	const bool alwaysOccupied = (h == 0 ? 8760 : h) == 8760;
+	const bool alwaysOccupied = h == 0 || h == ZEB::HOURS_PER_YEAR;
 
 	// counted afresh, so that a repeated evaluation gives the same counts
 	m_hoursAbove2K = m_hoursAbove3K = m_hoursAbove4K = 0;
@@ -813,7 +812,7 @@ void OutputManager::writeOutputFiles(const QString & outputDir) const {
 
 void OutputManager::writeLECOutputs(const QString & fileName) const {
 	const char * const FUNC_ID = "[OutputManager::writeLECOutputs]";
-	if (m_fluxSeries[0].size() != static_cast<std::size_t>(HOURS_PER_YEAR) + 1) {
+	if (m_fluxSeries[0].size() != ZEB::HOURS_PER_YEAR + 1) {
 		ZEB::ZEB_Message(ZEB::FormatString("Simulation aborted before computing 8760 hours."), ZEB::MSG_ERROR, FUNC_ID, 1);
 		return;
 	}

@@ -8,6 +8,7 @@
 
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Time.h"
 #include "ZEB_UnitVector.h"
 
 #include "RX_XMLHelpers.h"
@@ -16,7 +17,6 @@ namespace RX {
 
 namespace {
 
-const unsigned int HOURS_PER_YEAR = 8760;
 const char * const FUNC_ID = "Schedule::readXML()";
 const char * const WEEKDAY_NAMES[7] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 
@@ -62,9 +62,9 @@ double Schedule::value(unsigned int h, double t) const {
 			// 1 January of the simulation year is a Monday; the year has no leap day
 			return m_weekEndDays[d % 7] ? m_weekEndSchedule[k] : m_weekDaySchedule[k];
 		case ANNUAL:
-			if (m_annualSchedule.size() != HOURS_PER_YEAR)
+			if (m_annualSchedule.size() != ZEB::HOURS_PER_YEAR)
 				return m_constantValue;
-			return m_annualSchedule[h < HOURS_PER_YEAR ? h : HOURS_PER_YEAR - 1];
+			return m_annualSchedule[h < ZEB::HOURS_PER_YEAR ? h : ZEB::HOURS_PER_YEAR - 1];
 		case DATLINEAR:
 			// an owner may have left the spline unmade; its value() would read past its ends
 			if (!m_datLinear.m_valid || m_datLinear.m_x.empty())
@@ -119,7 +119,7 @@ void Schedule::writeXML(QXmlStreamWriter & writer, bool asScheduleElement) const
 			break;
 		}
 		case ANNUAL:
-			if (m_annualScheduleCCD.empty() && m_annualSchedule.size() == HOURS_PER_YEAR)
+			if (m_annualScheduleCCD.empty() && m_annualSchedule.size() == ZEB::HOURS_PER_YEAR)
 				writer.writeTextElement("AnnualSchedule", valueList(m_annualSchedule));
 			else
 				writer.writeTextElement("AnnualScheduleCCD", QString::fromStdString(m_annualScheduleCCD));
@@ -221,7 +221,7 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		}
 		else if (tag == QLatin1String("AnnualSchedule")) {
 			if (accepted(ANNUAL, "AnnualSchedule")) {
-				m_annualSchedule.resize(HOURS_PER_YEAR, 0.0);
+				m_annualSchedule.resize(ZEB::HOURS_PER_YEAR, 0.0);
 				readList(m_annualSchedule.begin(), m_annualSchedule.end());
 			}
 		}
@@ -266,7 +266,7 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 void Schedule::exportLinearSpline(ZEB::LinearSpline & spline) const {
 	double prev = value(0, 0.0);
 	std::vector<double> x{0.0}, y{prev};
-	for (unsigned int h = 0; h < HOURS_PER_YEAR; ++h) {
+	for (unsigned int h = 0; h < ZEB::HOURS_PER_YEAR; ++h) {
 		const double v = value(h, 3600.0 * h);
 		if (v == prev)
 			continue;
@@ -276,7 +276,7 @@ void Schedule::exportLinearSpline(ZEB::LinearSpline & spline) const {
 		y.push_back(v);
 		prev = v;
 	}
-	x.push_back(HOURS_PER_YEAR);
+	x.push_back(ZEB::HOURS_PER_YEAR);
 	y.push_back(prev);
 	spline.setValues(x, y);
 }

@@ -27,7 +27,6 @@ namespace RX {
 
 namespace {
 
-const unsigned int HOURS_PER_YEAR = 8760;
 const char * const INIT_LOCATION = "[ShadingControlModel::StructuralShading::init]";
 const char * const UPDATE_LOCATION = "[ShadingControlModel::StructuralShading::update]";
 
@@ -163,12 +162,12 @@ void StructuralShading::updateShadingDevice() {
 	// Hours whose sun directions lie within the tolerance share the shading of their group's
 	// first hour (its representative); grazing directions are too sensitive and stay alone.
 	const int NO_SUN = -1;
-	std::vector<int> groupOf(HOURS_PER_YEAR, NO_SUN);
+	std::vector<int> groupOf(ZEB::HOURS_PER_YEAR, NO_SUN);
 	std::vector<unsigned int> representatives;
 	std::vector<ZEBMK::Vector3D> representativeDirections;	// of representatives that take others
 	std::vector<unsigned int> representativeHours;
 	const double tol = m_sunAngleTolerance;
-	for (unsigned int h = 0; h < HOURS_PER_YEAR; ++h) {
+	for (unsigned int h = 0; h < ZEB::HOURS_PER_YEAR; ++h) {
 		const ZEBMK::Vector3D s = sunDirection(sunPositions[h]);
 		const double alpha = angleVectors(s, wallNormal);
 		if (s.m_z < 0 || alpha > 90)
@@ -194,7 +193,7 @@ void StructuralShading::updateShadingDevice() {
 	}
 
 	// the shaded fraction of each representative, in the wall's own frame
-	std::vector<double> shadedFraction(HOURS_PER_YEAR, 0.0);
+	std::vector<double> shadedFraction(ZEB::HOURS_PER_YEAR, 0.0);
 	QMatrix4x4 aboutZ;
 	aboutZ.rotate(float(m_orientation - 180), 0, 0, 1);
 	QMatrix4x4 aboutX;
@@ -210,12 +209,12 @@ void StructuralShading::updateShadingDevice() {
 	catch (ZEB::Exception & ex) {
 		throw ZEB::Exception(ex, "Could not finish shading calculation!", UPDATE_LOCATION);
 	}
-	for (unsigned int h = 0; h < HOURS_PER_YEAR; ++h)
+	for (unsigned int h = 0; h < ZEB::HOURS_PER_YEAR; ++h)
 		if (groupOf[h] != NO_SUN)
 			shadedFraction[h] = shadedFraction[(unsigned int)groupOf[h]];
 
-	std::vector<double> x(HOURS_PER_YEAR), y(HOURS_PER_YEAR);
-	for (unsigned int h = 0; h < HOURS_PER_YEAR; ++h) {
+	std::vector<double> x(ZEB::HOURS_PER_YEAR), y(ZEB::HOURS_PER_YEAR);
+	for (unsigned int h = 0; h < ZEB::HOURS_PER_YEAR; ++h) {
 		x[h] = h * 3600.0;
 		y[h] = 1 - shadedFraction[h];
 	}
@@ -274,8 +273,8 @@ void StructuralShading::createSunNormals(std::vector<SunPosition> & sunPositions
 	OVM::SunPositionModel sun;
 	sun.m_latitude = m_climateLocation->m_latitude * ZEB::DEG2RAD;
 	sun.m_longitude = m_climateLocation->m_longitude * ZEB::DEG2RAD;
-	sunPositions.reserve(sunPositions.size() + HOURS_PER_YEAR);
-	for (unsigned int h = 0; h < HOURS_PER_YEAR; ++h) {
+	sunPositions.reserve(sunPositions.size() + ZEB::HOURS_PER_YEAR);
+	for (unsigned int h = 0; h < ZEB::HOURS_PER_YEAR; ++h) {
 		const double meanTime = OVM::SolarRadiationModel::localMeanTimeFromLocalStandardTime(
 			h * 3600.0, m_climateLocation->m_timeZone, m_climateLocation->m_longitude);
 		sun.setTime(OVM::SolarRadiationModel::apparentSolarTimeFromLocalMeanTime(meanTime));

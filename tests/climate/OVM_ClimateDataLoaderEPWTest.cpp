@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ZEB_Time.h"
 #include "ZEB_Tokenizer.h"
 
 #include "OVM_ClimateDataLoader.h"
@@ -30,7 +31,7 @@ ClimateDataLoader constantYear() {
 	l.m_elevation = 81;
 	const double values[ClimateDataLoader::NumClimateComponents] = {20, 50, 500, 50, 180, 3, 300, 101325, OVM::DATA_NOT_VALID};
 	for (unsigned int c = 0; c < ClimateDataLoader::NumClimateComponents; ++c)
-		l.m_data[c].assign(OVM::HOURS_PER_YEAR, values[c]);
+		l.m_data[c].assign(ZEB::HOURS_PER_YEAR, values[c]);
 	return l;
 }
 

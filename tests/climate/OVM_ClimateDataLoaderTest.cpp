@@ -8,6 +8,7 @@
 #include "OVM_ClimateDataLoader.h"
 #include "OVM_Constants.h"
 #include "TestSupport.h"
+#include "ZEB_Time.h"
 
 using OVM::ClimateDataLoader;
 using TestSupport::thrown;
@@ -20,8 +21,8 @@ const char * const SET_TIME = "[ClimateDataLoader::setTime]";
 ClimateDataLoader rampLoader() {
 	ClimateDataLoader loader;
 	for (std::vector<double> & d : loader.m_data) {
-		d.resize(OVM::HOURS_PER_YEAR);
-		for (unsigned int k = 0; k < OVM::HOURS_PER_YEAR; ++k)
+		d.resize(ZEB::HOURS_PER_YEAR);
+		for (unsigned int k = 0; k < ZEB::HOURS_PER_YEAR; ++k)
 			d[k] = k;
 	}
 	return loader;

@@ -6,6 +6,7 @@
 #include "OVM_ClimateDataLoader.h"
 #include "OVM_Constants.h"
 #include "TestSupport.h"
+#include "ZEB_Time.h"
 
 using OVM::ClimateDataLoader;
 using TestSupport::thrown;
@@ -74,7 +75,7 @@ TEST(ClimateDataLoaderZEB, WritesTheFileLayoutAndReadsItBackIdentical) {
 	out.m_longitude = 13.07;
 	out.m_elevation = 81;
 	for (unsigned int c = 0; c < ClimateDataLoader::NumClimateComponents; ++c)
-		for (unsigned int k = 0; k < OVM::HOURS_PER_YEAR; ++k)
+		for (unsigned int k = 0; k < ZEB::HOURS_PER_YEAR; ++k)
 			out.m_data[c].push_back(c + (k % 24)/7.0);
 	out.writeClimateDataZEB(dir.file("potsdam.C6B"));
 

@@ -6,6 +6,7 @@
 #include "OVM_SolarRadiationModel.h"
 #include "OVM_SunPositionModel.h"
 #include "TestSupport.h"
+#include "ZEB_Time.h"
 
 using OVM::ClimateDataLoader;
 using OVM::SolarRadiationModel;
@@ -23,10 +24,10 @@ SolarRadiationModel constantSky(double directNormal, double diffuseHorizontal) {
 	ClimateDataLoader & climate = model.m_climateDataLoader;
 	climate.m_timeZone = 1;
 	for (std::vector<double> & d : climate.m_data)
-		d.assign(OVM::HOURS_PER_YEAR, 10);
-	climate.m_data[ClimateDataLoader::DirectRadiation].assign(OVM::HOURS_PER_YEAR, directNormal);
-	climate.m_data[ClimateDataLoader::DiffuseRadiation].assign(OVM::HOURS_PER_YEAR, diffuseHorizontal);
-	climate.m_data[ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
+		d.assign(ZEB::HOURS_PER_YEAR, 10);
+	climate.m_data[ClimateDataLoader::DirectRadiation].assign(ZEB::HOURS_PER_YEAR, directNormal);
+	climate.m_data[ClimateDataLoader::DiffuseRadiation].assign(ZEB::HOURS_PER_YEAR, diffuseHorizontal);
+	climate.m_data[ClimateDataLoader::AirPressure].assign(ZEB::HOURS_PER_YEAR, 101325);
 	return model;
 }
 

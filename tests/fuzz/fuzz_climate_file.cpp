@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ZEB_Exception.h"
+#include "ZEB_Time.h"
 #include "ZEB_Unit.h"
 
 #include "OVM_ClimateDataLoader.h"
@@ -54,7 +55,7 @@ void useSeries(std::vector<double> & timePoints, std::vector<double> & values) {
 	catch (ZEB::Exception &) {
 		return;
 	}
-	if (timePoints.size() != OVM::HOURS_PER_YEAR || values.size() != OVM::HOURS_PER_YEAR)
+	if (timePoints.size() != ZEB::HOURS_PER_YEAR || values.size() != ZEB::HOURS_PER_YEAR)
 		std::abort();
 }
 

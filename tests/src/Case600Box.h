@@ -11,6 +11,7 @@
 #include "RX_Material.h"
 #include "RX_Room.h"
 #include "RX_RoomConstruction.h"
+#include "ZEB_Time.h"
 
 // The example room and the other rooms of the room model's tests and benchmarks.
 namespace Case600 {
@@ -82,10 +83,10 @@ inline OVM::ClimateDataLoader constantClimate(double T, double RH) {
 	data.m_longitude = -105;
 	data.m_timeZone = -7;
 	for (std::vector<double> & d : data.m_data)
-		d.assign(OVM::HOURS_PER_YEAR, 0);
-	data.m_data[OVM::ClimateDataLoader::Temperature].assign(OVM::HOURS_PER_YEAR, T);
-	data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(OVM::HOURS_PER_YEAR, RH);
-	data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
+		d.assign(ZEB::HOURS_PER_YEAR, 0);
+	data.m_data[OVM::ClimateDataLoader::Temperature].assign(ZEB::HOURS_PER_YEAR, T);
+	data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(ZEB::HOURS_PER_YEAR, RH);
+	data.m_data[OVM::ClimateDataLoader::AirPressure].assign(ZEB::HOURS_PER_YEAR, 101325);
 	return data;
 }
 

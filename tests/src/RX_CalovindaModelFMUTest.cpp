@@ -22,6 +22,7 @@
 #include "RX_Room.h"
 #include "TestSupport.h"
 #include "ZEB_Constants.h"
+#include "ZEB_Time.h"
 
 // This program has no Qt application object of its own, as a host without Qt.
 namespace {
@@ -52,8 +53,8 @@ struct Resources {
 		Case600::addConstruction(room, rc);
 
 		OVM::ClimateDataLoader data = Case600::constantClimate(10, 50);
-		data.m_data[OVM::ClimateDataLoader::WindDirection].assign(OVM::HOURS_PER_YEAR, 180);
-		data.m_data[OVM::ClimateDataLoader::WindVelocity].assign(OVM::HOURS_PER_YEAR, 3);
+		data.m_data[OVM::ClimateDataLoader::WindDirection].assign(ZEB::HOURS_PER_YEAR, 180);
+		data.m_data[OVM::ClimateDataLoader::WindVelocity].assign(ZEB::HOURS_PER_YEAR, 3);
 		data.writeClimateDataZEB(m_dir.file("test.c6b"));
 	}
 

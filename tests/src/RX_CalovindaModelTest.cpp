@@ -52,8 +52,8 @@ const double RHO_C_AIR = ZEB::RHO_AIR*ZEB::C_AIR;
 	normal and diffuse horizontal radiation [W/m2]. */
 void writeConstantClimate(const std::string & path, double T, double RH = 50, double direct = 0, double diffuse = 0) {
 	OVM::ClimateDataLoader data = Case600::constantClimate(T, RH);
-	data.m_data[OVM::ClimateDataLoader::DirectRadiation].assign(OVM::HOURS_PER_YEAR, direct);
-	data.m_data[OVM::ClimateDataLoader::DiffuseRadiation].assign(OVM::HOURS_PER_YEAR, diffuse);
+	data.m_data[OVM::ClimateDataLoader::DirectRadiation].assign(ZEB::HOURS_PER_YEAR, direct);
+	data.m_data[OVM::ClimateDataLoader::DiffuseRadiation].assign(ZEB::HOURS_PER_YEAR, diffuse);
 	data.writeClimateDataZEB(path);
 }
 

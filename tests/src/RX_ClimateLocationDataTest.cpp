@@ -12,6 +12,7 @@
 #include "RX_ClimateLocationData.h"
 
 #include "TestSupport.h"
+#include "ZEB_Time.h"
 
 namespace {
 
@@ -28,10 +29,10 @@ void writeEPW(const std::string & path, const std::string & city, const std::str
 	data.m_longitude = longitude;
 	data.m_timeZone = timeZone;
 	for (std::vector<double> & d : data.m_data)
-		d.assign(OVM::HOURS_PER_YEAR, 0);
-	data.m_data[OVM::ClimateDataLoader::Temperature].assign(OVM::HOURS_PER_YEAR, 10);
-	data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(OVM::HOURS_PER_YEAR, 50);
-	data.m_data[OVM::ClimateDataLoader::AirPressure].assign(OVM::HOURS_PER_YEAR, 101325);
+		d.assign(ZEB::HOURS_PER_YEAR, 0);
+	data.m_data[OVM::ClimateDataLoader::Temperature].assign(ZEB::HOURS_PER_YEAR, 10);
+	data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(ZEB::HOURS_PER_YEAR, 50);
+	data.m_data[OVM::ClimateDataLoader::AirPressure].assign(ZEB::HOURS_PER_YEAR, 101325);
 	data.writeClimateDataEPW(path);
 }
 

@@ -8,6 +8,7 @@
 #include <QDir>
 
 #include "ZEB_Constants.h"
+#include "ZEB_Time.h"
 
 #include "OVM_ClimateDataLoader.h"
 
@@ -29,7 +30,7 @@ void writeClimateFile(const std::string & path, const std::function<double(doubl
 	data.m_longitude = 13;
 	data.m_startYear = startYear;
 	data.m_dataTimePoints = timePoints;
-	const std::size_t n = timePoints.empty() ? OVM::HOURS_PER_YEAR : timePoints.size();
+	const std::size_t n = timePoints.empty() ? ZEB::HOURS_PER_YEAR : timePoints.size();
 	for (std::vector<double> & d : data.m_data)
 		d.assign(n, 0);
 	data.m_data[OVM::ClimateDataLoader::RelativeHumidity].assign(n, 50);
