@@ -80,6 +80,11 @@ void LESInterfaceDirect::writeStatisticsHeader(const ZEB::Path & logfilePath, bo
 		timers->enabled = 1;
 	const ZEB::Path file = logfilePath / "LES_direct_stats.tsv";
 	m_statsFileStream.reset(ZEB::create_ofstream(file, doRestart ? std::ios_base::app : std::ios_base::trunc));
+	if (!*m_statsFileStream) {
+		m_statsFileStream.reset();
+		throw ZEB::Exception(ZEB::FormatString("Cannot open statistics file '%1'.").arg(file),
+							 "[LESInterfaceDirect::writeStatisticsHeader]");
+	}
 	m_statsFileStream->imbue(std::locale::classic());
 	if (doRestart)
 		return;

@@ -19,7 +19,7 @@ class IntegratorSundialsCVODE;
 class LESInterfaceDirect : public LESInterface {
 public:
 	/*! Opens logfilePath/"LES_direct_stats.tsv": appended without header on a restart, else
-		truncated and headed. */
+		truncated and headed. Throws ZEB::Exception when it cannot be opened. */
 	void writeStatisticsHeader(const ZEB::Path & logfilePath, bool doRestart) override;
 	/*! One row: time, Jacobian evaluations, RHS evaluations; nothing before the header. */
 	void writeStatistics(double t) override;

@@ -220,6 +220,8 @@ TEST(LESInterfaceDirect, WritesStatisticsAndMetrics) {
 	EXPECT_EQ(lines().size(), 3u);
 	dense.writeStatisticsHeader(ZEB::Path(dir), false);
 	EXPECT_EQ(lines().size(), 1u);
+	// a file that cannot be opened is told, not written silently into nothing
+	EXPECT_THROW(dense.writeStatisticsHeader(ZEB::Path(dir + "/missing"), false), ZEB::Exception);
 
 	messages.m_messages.clear();
 	std::stringstream metrics;
