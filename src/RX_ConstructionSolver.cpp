@@ -156,8 +156,9 @@ void ConstructionSolver::init(bool moistureBalance, const RoomConstruction & rc,
 		if (!m_moistureBalance)
 			continue;
 		if (!mat.m_sorptionIsotherm.m_valid || !mat.m_reversedSorptionIsotherm.m_valid)
-			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' not parametrized for moisture calculation."))
-				.arg(name), FUNC_ID);
+			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' not parametrized for moisture calculation: its "
+				"sorption isotherm needs the water contents w80 (at 80 % relative humidity) and wsat (at saturation) "
+				"in kg/m3, both above 0.")).arg(name), FUNC_ID);
 		if (!(mat.m_mu > 0))
 			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a vapour diffusion resistance factor "
 				"of %2, which must be positive.")).arg(name).arg(mat.m_mu), FUNC_ID);

@@ -235,7 +235,9 @@ TEST(RXConstructionSolver, RefusesConstructionsItCannotSolve) {
 			  "Construction type has 2 layer widths but 1 material ids. \nError during mesh generation.");
 	EXPECT_EQ(failure({0.1, 0.0}, {1, 1}, false),
 			  "Layer #2 has a width of 0 m, which must be positive. \nError during mesh generation.");
-	EXPECT_EQ(failure({0.1}, {1}, true), "Material 'Test' not parametrized for moisture calculation.");
+	EXPECT_EQ(failure({0.1}, {1}, true), "Material 'Test' not parametrized for moisture calculation: its sorption "
+			  "isotherm needs the water contents w80 (at 80 % relative humidity) and wsat (at saturation) in kg/m3, "
+			  "both above 0.");
 	mats[1] = material(0.0, 2000, 1000);
 	EXPECT_EQ(failure({0.1}, {1}, false), "Material 'Test' has a thermal conductivity of 0 W/mK, which must be positive.");
 	mats[1] = material(1.0, 2000, -1);
