@@ -341,7 +341,11 @@ void fmi2FreeInstance(fmi2Component c) {
 fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fmi2Real tolerance,
 							   fmi2Real startTime, fmi2Boolean stopTimeDefined, fmi2Real stopTime)
 {
-	// the integrator's tolerances are the project's
+	// A host's tolerance is not taken. In co-simulation the FMU's own CVODE integrates with the
+	// tolerances the room model's solver adaptor fixes for every project (relative and absolute
+	// 1e-6, or the model's own error weights while the DIN 4108-2 assessment is active; see
+	// CalovindaModelInterface::init and calculateErrorWeights); in model exchange the host's solver
+	// applies its own tolerance.
 	(void)toleranceDefined;
 	(void)tolerance;
 	return framed(c, InstanceDataCommon::CallSetupExperiment, [&](InstanceData & d) {
