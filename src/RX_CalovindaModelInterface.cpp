@@ -268,9 +268,13 @@ double CalovindaModelInterface::nextOutputTime(double t) {
 	const double dt = m_room.m_outputTimeSteps;
 	const double k = std::floor((t + 1e-10)/dt);
 	// a count beyond 64 bits (or a non-finite time) has no next grid point to speak of
-	if (!(std::fabs(k) < 9e18))
-		return (k + 1)*dt;
-	return static_cast<double>(static_cast<std::int64_t>(k) + 1)*dt;
+	const double next = std::fabs(k) < 9e18 ? static_cast<double>(static_cast<std::int64_t>(k) + 1)*dt : (k + 1)*dt;
+	// a run that does not end on the grid ends with a shorter interval, so that its last part is
+	// not lost from the outputs
+	const double end = tEnd();
+	if (t + 1e-10 < end && next > end)
+		return end;
+	return next;
 }
 
 

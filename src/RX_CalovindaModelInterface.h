@@ -87,7 +87,7 @@ public:
 	bool hasErrorWeightsFunction() override;
 
 	/*! The next point of the output grid after t (a time within 1e-10 s below a point counts as
-		on it). */
+		on it): the multiples of the output step and the run's end time. */
 	double nextOutputTime(double t) override;
 
 	/*! Initialises the room model on db (which must outlive the model), the outputs and the

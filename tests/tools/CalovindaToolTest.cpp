@@ -370,6 +370,25 @@ TEST(Tool, SummaryCoversTheOutputIntervalsNotTheStartState) {
 	EXPECT_NEAR(summaryValue(run.m_out, "mean room temperature"), sum/168, 0.0051);
 }
 
+TEST(Tool, ResultFilesReachAnEndTimeOffTheOutputGrid) {
+	TestSupport::TempDirectory dir("tool");
+	// January with outputs every 7000 s, whose grid passes its end, and with hourly ones
+	const std::string january = "<SimulationEndTime>2678400</SimulationEndTime>";
+	const std::string coarse = exampleVariant(dir, "coarse.rmxml", january + "<OutputTimeSteps>7000</OutputTimeSteps>");
+	const std::string hourly = exampleVariant(dir, "hourly.rmxml", january);
+	const std::vector<ToolRun> runs = runToolsTogether({"simulate " + coarse + " --results " + dir.file("coarse"),
+														"simulate " + hourly + " --results " + dir.file("hourly")}, dir);
+	for (const ToolRun & run : runs)
+		ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	// the last, shorter interval ends at the end time and January is reported from both files
+	EXPECT_NEAR(column(dir.file("coarse/states.tsv"), '\t', "Time [d]").back(), 31, 1e-9);
+	const double coarseJanuary = column(dir.file("coarse/flux_month_integrals.tsv"), '\t', "Heating loads [kWh]")[0];
+	const double hourlyJanuary = column(dir.file("hourly/flux_month_integrals.tsv"), '\t', "Heating loads [kWh]")[0];
+	EXPECT_NEAR(summaryValue(runs[0].m_out, "heating energy"), coarseJanuary, 0.051);
+	// the same month of the same room, whatever the output step
+	EXPECT_NEAR(coarseJanuary, hourlyJanuary, 1e-3*hourlyJanuary);
+}
+
 TEST(Tool, SimulateReportsTheSummerAssessment) {
 	TestSupport::TempDirectory dir("tool");
 	// the example's residential room under the assessment's own loads, once without and once with
