@@ -132,11 +132,12 @@ void appendNumber(std::string & s, double v, int digits = 6) {
 	s.append(buf, r.ptr);
 }
 
-/*! Entry i of series, or "NaN" when the series is shorter, and the column's tab. */
+/*! Entry i of series, or "NaN" when the series is shorter or holds no value there, and the
+	column's tab. */
 void appendEntry(std::string & s, const std::vector<double> & series, std::size_t i, double factor = 1.0,
 				 int digits = 6)
 {
-	if (i < series.size())
+	if (i < series.size() && !std::isnan(series[i]))
 		appendNumber(s, series[i]*factor, digits);
 	else
 		s += "NaN";
@@ -368,7 +369,9 @@ void OutputManager::updateOutputQuantities() {
 		const ConstructionSolver & solver = model.m_constructionSolvers[c];
 		const RoomConstruction & rc = model.m_constructions[c];
 		m_wallStates[0][c] = solver.roomSurfaceTemperature() - T0;
-		m_wallStates[1][c] = model.m_windowSurfaceTemperature[c] - T0;
+		// a construction without a window has no pane to take a temperature of
+		m_wallStates[1][c] = rc.m_windowType != nullptr ? model.m_windowSurfaceTemperature[c] - T0
+														: std::numeric_limits<double>::quiet_NaN();
 		m_wallStates[2][c] = solver.outsideSurfaceTemperature() - T0;
 		m_wallStates[3][c] = model.m_incidenceAngle[c];
 		m_wallStates[4][c] = model.m_SHGC[c];

@@ -387,6 +387,30 @@ TEST(Tool, ResultFilesReachAnEndTimeOffTheOutputGrid) {
 	EXPECT_NEAR(summaryValue(runs[0].m_out, "heating energy"), coarseJanuary, 0.051);
 	// the same month of the same room, whatever the output step
 	EXPECT_NEAR(coarseJanuary, hourlyJanuary, 1e-3*hourlyJanuary);
+
+	// a construction without a window has no window temperature; the one with a window has one
+	std::ifstream in(dir.file("hourly/wall_states.tsv"));
+	std::string header;
+	std::getline(in, header);
+	unsigned int without = 0, with = 0;
+	for (unsigned int wall = 0; ; ++wall) {
+		const std::string name = "Wall " + std::to_string(wall) +
+								 ".Window inside surface temperatures calculated based on given U-Value [C]";
+		if (header.find(name) == std::string::npos)
+			break;
+		const std::vector<double> T = column(dir.file("hourly/wall_states.tsv"), '\t', name);
+		const std::size_t missing = static_cast<std::size_t>(std::count_if(T.begin(), T.end(),
+																		   [](double v) { return std::isnan(v); }));
+		if (missing == T.size())
+			++without;
+		else {
+			EXPECT_EQ(missing, 0u) << wall;
+			EXPECT_GT(*std::min_element(T.begin(), T.end()), -50) << wall;
+			++with;
+		}
+	}
+	EXPECT_EQ(with, 1u);
+	EXPECT_EQ(without, 5u);
 }
 
 TEST(Tool, SimulateReportsTheSummerAssessment) {
