@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
@@ -30,6 +32,11 @@ std::uint64_t checksum(std::uint64_t checksum, const char * data, std::size_t si
 	return checksum;
 }
 
+/*! True for the name of a file right in the folder. */
+bool plainName(const std::string & name) {
+	return !name.empty() && name != "." && name != ".." && name.find_first_of("/\n") == std::string::npos;
+}
+
 } // namespace
 
 
@@ -45,11 +52,9 @@ OutputFolder::~OutputFolder() = default;
 
 
 void OutputFolder::add(const std::string & name, const std::string & content) {
-	if (name.empty() || name == "." || name == ".." || name == m_listName || name.find_first_of("/\n") != std::string::npos)
+	if (!plainName(name) || name == m_listName)
 		throw Exception(FormatString("Invalid file name '%1' in the folder '%2'.").arg(name).arg(m_folder), m_location);
-	if (m_pending == nullptr)
-		m_pending = std::make_unique<PrivateDirectory>(".calovinda-", m_folder, m_location);
-	m_files.push_back(std::make_unique<OutputFile>(m_folder + "/" + name, m_location, m_pending->path()));
+	m_files.push_back(std::make_unique<OutputFile>(m_folder + "/" + name, m_location, pendingPath()));
 	OutputFile & file = *m_files.back();
 	file.open();
 	file.write(content.data(), content.size());
@@ -60,14 +65,12 @@ void OutputFolder::add(const std::string & name, const std::string & content) {
 
 void OutputFolder::commit() {
 	const std::vector<Entry> previous = readList();
-	std::vector<Entry> stale;
-	for (const Entry & e : previous) {
-		bool written = false;
-		for (const Entry & n : m_entries)
-			written |= n.m_name == e.m_name;
-		if (!written)
-			stale.push_back(e);
-	}
+	// the previous set's files that this one does not write, with what the list records of each
+	// (a list written on the way of a failed run holds a name twice)
+	std::map<std::string, std::vector<Entry> > stale;
+	for (const Entry & e : previous)
+		if (std::none_of(m_entries.begin(), m_entries.end(), [&e](const Entry & n) { return n.m_name == e.m_name; }))
+			stale[e.m_name].push_back(e);
 	// A signal waits until the folder holds one whole set. Up to the end the list names every file
 	// of both sets, so that a failure on the way leaves no file the next run does not know of.
 	const Interruption::Hold hold;
@@ -76,9 +79,9 @@ void OutputFolder::commit() {
 	writeList(both);
 	for (const std::unique_ptr<OutputFile> & file : m_files)
 		file->commit();
-	for (const Entry & e : stale) {
-		const std::string path = m_folder + "/" + e.m_name;
-		if (!unchanged(e)) {
+	for (const auto & records : stale) {
+		const std::string path = m_folder + "/" + records.first;
+		if (!holdsOneOf(path, records.second)) {
 			struct stat s;
 			if (lstat(path.c_str(), &s) == 0)
 				ZEB_Message(FormatString("Kept '%1', which an earlier run wrote there and this one does not: it has "
@@ -90,6 +93,13 @@ void OutputFolder::commit() {
 							.arg(path).arg(std::strerror(errno)), m_location);
 	}
 	writeList(m_entries);
+}
+
+
+const std::string & OutputFolder::pendingPath() {
+	if (m_pending == nullptr)
+		m_pending = std::make_unique<PrivateDirectory>(".calovinda-", m_folder, m_location);
+	return m_pending->path();
 }
 
 
@@ -105,18 +115,15 @@ std::vector<OutputFolder::Entry> OutputFolder::readList() const {
 		if (std::sscanf(line.c_str(), "%llu %16llx %n", &size, &sum, &nameStart) < 2 || nameStart == 0)
 			continue;
 		const std::string name = line.substr(static_cast<std::size_t>(nameStart));
-		if (name.empty() || name == "." || name == ".." || name == m_listName || name.find('/') != std::string::npos)
-			continue;
-		entries.push_back(Entry{name, size, sum});
+		if (plainName(name) && name != m_listName)
+			entries.push_back(Entry{name, size, sum});
 	}
 	return entries;
 }
 
 
 void OutputFolder::writeList(const std::vector<Entry> & entries) {
-	if (m_pending == nullptr)
-		m_pending = std::make_unique<PrivateDirectory>(".calovinda-", m_folder, m_location);
-	OutputFile list(m_folder + "/" + m_listName, m_location, m_pending->path());
+	OutputFile list(m_folder + "/" + m_listName, m_location, pendingPath());
 	list.open();
 	list.print("# The files of the last run that wrote this folder (size, checksum, name). The next run\n"
 			   "# removes those it does not write again, as long as they are what was written.\n");
@@ -126,10 +133,12 @@ void OutputFolder::writeList(const std::vector<Entry> & entries) {
 }
 
 
-bool OutputFolder::unchanged(const Entry & entry) const {
-	const std::string path = m_folder + "/" + entry.m_name;
+bool OutputFolder::holdsOneOf(const std::string & path, const std::vector<Entry> & records) {
 	struct stat s;
-	if (lstat(path.c_str(), &s) != 0 || !S_ISREG(s.st_mode) || static_cast<std::uint64_t>(s.st_size) != entry.m_size)
+	if (lstat(path.c_str(), &s) != 0 || !S_ISREG(s.st_mode))
+		return false;
+	const std::uint64_t size = static_cast<std::uint64_t>(s.st_size);
+	if (std::none_of(records.begin(), records.end(), [size](const Entry & e) { return e.m_size == size; }))
 		return false;
 	std::ifstream in(path, std::ios::binary);
 	std::uint64_t sum = CHECKSUM_START;
@@ -138,7 +147,8 @@ bool OutputFolder::unchanged(const Entry & entry) const {
 		in.read(buffer, sizeof(buffer));
 		sum = checksum(sum, buffer, static_cast<std::size_t>(in.gcount()));
 	}
-	return in.eof() && sum == entry.m_checksum;
+	return in.eof() && std::any_of(records.begin(), records.end(),
+								   [size, sum](const Entry & e) { return e.m_size == size && e.m_checksum == sum; });
 }
 
 } // namespace ZEB

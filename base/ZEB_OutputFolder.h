@@ -46,12 +46,14 @@ private:
 		std::uint64_t	m_checksum;
 	};
 
+	/*! The private directory inside the folder, made on first use. */
+	const std::string & pendingPath();
 	/*! The entries of the folder's list; none when it is missing or unreadable. */
 	std::vector<Entry> readList() const;
 	/*! Writes the list of entries under its name. */
 	void writeList(const std::vector<Entry> & entries);
-	/*! True when the folder's file of entry holds what was written there. */
-	bool unchanged(const Entry & entry) const;
+	/*! True when path is a regular file that holds what one of the records says was written. */
+	static bool holdsOneOf(const std::string & path, const std::vector<Entry> & records);
 
 	std::string								m_folder;
 	std::string								m_listName;
