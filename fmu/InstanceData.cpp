@@ -404,7 +404,7 @@ std::size_t InstanceData::numberOfEventIndicators() const {
 
 void InstanceData::eventIndicators(double * z) {
 	updateIfModified();
-	m_modelFMU.controllerSwitchingFunctions(z);
+	m_modelFMU.switchingFunctions(z);
 }
 
 

@@ -64,9 +64,10 @@ CalovindaModel::CalovindaModel() :
 	m_rhoDryAir(0),
 	m_heatingLoad(0),
 	m_coolingLoad(0),
-	m_controllerPiecesHeld(false),
+	m_switchesHeld(false),
 	m_heldHeatingPiece(PIECE_OFF),
 	m_heldCoolingPiece(PIECE_OFF),
+	m_heldVentilationCoolingPiece(PIECE_OFF),
 	m_coolingMoistureFlow(0),
 	m_coolingMoistureEnthalpyFlow(0),
 	m_dehumidificationPower(0),
@@ -467,7 +468,7 @@ void CalovindaModel::updateLoads() {
 		m_room.m_coolingModel.computeLoads(moisture, hour, t, m_TRoom, m_rhoVRoom, m_coolingLoad, m_coolingMoistureFlow,
 										   m_coolingMoistureEnthalpyFlow, m_dehumidificationPower);
 	}
-	if (m_controllerPiecesHeld) {
+	if (m_switchesHeld) {
 		m_heatingLoad = heatingBand().load(m_heldHeatingPiece, m_TRoom);
 		m_coolingLoad = coolingBand().load(m_heldCoolingPiece, m_TRoom);
 	}
@@ -485,6 +486,10 @@ void CalovindaModel::updateLoads() {
 														 m_mechanicalVentilationSupplyFlow,
 														 m_mechanicalVentilationHeatLoad,
 														 m_mechanicalVentilationCoolingPower);
+		if (m_switchesHeld && m_room.m_mechanicalVentilationModel.m_modelType == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING)
+			m_room.m_mechanicalVentilationModel.coolingFlows(-ventilationCoolingBand().load(m_heldVentilationCoolingPiece, m_TRoom),
+															 m_TRoom, m_TOut, m_mechanicalVentilationSupplyFlow,
+															 m_mechanicalVentilationHeatLoad, m_mechanicalVentilationCoolingPower);
 		m_room.m_naturalVentilationModel.computeLoads(moisture, hour, t, m_TRoom, m_TOut, m_rhoVRoom, m_rhoVOut, V,
 													  m_naturalVentilationMoistureFlow, m_naturalVentilationHeatLoad);
 		m_airChangeRate = m_room.m_naturalVentilationModel.m_airChangeRate;
@@ -656,27 +661,59 @@ ControllerBand CalovindaModel::coolingBand() const {
 }
 
 
-bool CalovindaModel::holdControllerPieces() {
+ControllerBand CalovindaModel::ventilationCoolingBand() const {
+	if (m_room.m_din4108_2Assessment.m_active)
+		return ControllerBand();
+	return m_room.m_mechanicalVentilationModel.coolingBand(static_cast<unsigned int>(m_hourOfYear), m_t);
+}
+
+
+bool CalovindaModel::holdSwitches() {
 	const ControllerPiece heating = heatingBand().piece(m_TRoom);
 	const ControllerPiece cooling = coolingBand().piece(m_TRoom);
-	const bool changed = heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece;
+	const ControllerPiece ventilationCooling = ventilationCoolingBand().piece(m_TRoom);
+	const bool changed = heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece
+						 || ventilationCooling != m_heldVentilationCoolingPiece;
 	m_heldHeatingPiece = heating;
 	m_heldCoolingPiece = cooling;
-	m_controllerPiecesHeld = true;
+	m_heldVentilationCoolingPiece = ventilationCooling;
+	m_switchesHeld = true;
 	return changed;
 }
 
 
-void CalovindaModel::controllerSwitchingFunctions(double * z) const {
-	heatingBand().switchingFunctions(m_heldHeatingPiece, m_TRoom, z[0], z[1]);
-	coolingBand().switchingFunctions(m_heldCoolingPiece, m_TRoom, z[2], z[3]);
+namespace {
+
+/*! Which groups of switching functions a room has. */
+struct SwitchingGroups {
+	explicit SwitchingGroups(const Room & room) :
+		m_controllers(room.m_din4108_2Assessment.m_active || room.m_heatingModel.m_modelType != HeatingModel::NONE
+					  || room.m_coolingModel.m_modelType != CoolingModel::NONE),
+		m_ventilationCooling(!room.m_din4108_2Assessment.m_active && room.m_mechanicalVentilationModel.m_modelType
+							 == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING)
+	{}
+	bool m_controllers;
+	bool m_ventilationCooling;
+};
+
+} // namespace
+
+
+void CalovindaModel::switchingFunctions(double * z) const {
+	const SwitchingGroups groups(m_room);
+	if (groups.m_controllers) {
+		heatingBand().switchingFunctions(m_heldHeatingPiece, m_TRoom, z[0], z[1]);
+		coolingBand().switchingFunctions(m_heldCoolingPiece, m_TRoom, z[2], z[3]);
+		z += 4;
+	}
+	if (groups.m_ventilationCooling)
+		ventilationCoolingBand().switchingFunctions(m_heldVentilationCoolingPiece, m_TRoom, z[0], z[1]);
 }
 
 
 unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
-	const bool controlled = m_room.m_din4108_2Assessment.m_active || m_room.m_heatingModel.m_modelType != HeatingModel::NONE
-							|| m_room.m_coolingModel.m_modelType != CoolingModel::NONE;
-	return controlled ? NUMBER_OF_SWITCHING_FUNCTIONS : 0;
+	const SwitchingGroups groups(m_room);
+	return (groups.m_controllers ? 4 : 0) + (groups.m_ventilationCooling ? 2 : 0);
 }
 
 

@@ -64,18 +64,21 @@ public:
 		the cooling less the dehumidification power of the last load update. */
 	ControllerBand heatingBand() const;
 	ControllerBand coolingBand() const;
-	/*! Holds the heating and the cooling load on the pieces the room air lies on now (see
-		m_controllerPiecesHeld). True when a held piece changed: the loads and derivatives of the
-		last evaluation are then out of date. */
-	bool holdControllerPieces();
-	/*! The controllers' switching functions [K] at the last evaluation for the held pieces, in
-		this order: heating on, heating limited, cooling on, cooling limited; positive once the
-		room air has left a held piece (ControllerBand::switchingFunctions()). */
-	void controllerSwitchingFunctions(double * z) const;
-	/*! How many switching functions a host's solver watches: NUMBER_OF_SWITCHING_FUNCTIONS when
-		heating, cooling or the assessment's controllers can act, else 0. */
+	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
+		cooling mode runs and the assessment does not). */
+	ControllerBand ventilationCoolingBand() const;
+	/*! Model exchange: holds what switches on the room air's state where it lies now (see
+		m_switchesHeld). True when a held value changed: the loads and derivatives of the last
+		evaluation are then out of date. */
+	bool holdSwitches();
+	/*! The switching functions at the last evaluation for the held values, numberOfSwitchingFunctions()
+		of them: positive once the room air has left what is held (ControllerBand::switchingFunctions()).
+		In this order, each group only where the room has it: heating on, heating limited, cooling
+		on, cooling limited (heating, cooling or the assessment's controllers can act); the
+		ventilation's cooling supply on and limited. */
+	void switchingFunctions(double * z) const;
+	/*! How many switching functions a host's solver watches. */
 	unsigned int numberOfSwitchingFunctions() const;
-	static const unsigned int NUMBER_OF_SWITCHING_FUNCTIONS = 4;
 
 	/*! Reports compiler and library versions as progress messages. */
 	static void printVersionStrings();
@@ -145,21 +148,22 @@ public:
 	/*! Room dry-air density [kg/m3] (moisture balance only, else 0). */
 	double								m_rhoDryAir;
 
-	/*! Heating load [W] >= 0 (held on a piece: see m_controllerPiecesHeld). */
+	/*! Heating load [W] >= 0 (held on a piece: see m_switchesHeld). */
 	double								m_heatingLoad;
-	/*! Sensible cooling load [W] <= 0 (held on a piece: see m_controllerPiecesHeld). */
+	/*! Sensible cooling load [W] <= 0 (held on a piece: see m_switchesHeld). */
 	double								m_coolingLoad;
 	/*! Model exchange, from a host's first event on: updateLoads() keeps the heating and the
-		cooling load on the linear law of m_heldHeatingPiece and m_heldCoolingPiece, continued
-		beyond the pieces' ends, instead of limiting them. A host's solver reuses its Jacobian
-		over many steps and takes it at predicted states, which may lie on another piece than the
-		solution; with a gain of tens of kW/K on the room air, such a Jacobian damps or drives
-		the room air's Newton corrections tenfold, and the error hides among the hundreds of wall
-		states of the error norm. Held pieces keep the derivatives smooth between events; the
-		switching functions make the host stop and restart at each switch. */
-	bool								m_controllerPiecesHeld;
+		cooling load and the ventilation's cooling supply on the linear law of their held pieces,
+		continued beyond the pieces' ends, instead of limiting them. A host's solver reuses its
+		Jacobian over many steps and takes it at predicted states, which may lie on another piece
+		than the solution; with a gain of tens of kW/K on the room air, such a Jacobian damps or
+		drives the room air's Newton corrections tenfold, and the error hides among the hundreds
+		of wall states of the error norm. Held pieces keep the derivatives smooth between events;
+		the switching functions make the host stop and restart at each switch. */
+	bool								m_switchesHeld;
 	ControllerPiece						m_heldHeatingPiece;
 	ControllerPiece						m_heldCoolingPiece;
+	ControllerPiece						m_heldVentilationCoolingPiece;
 	/*! Moisture removed by the cooling [kg/s] <= 0 and its enthalpy flow [W]. */
 	double								m_coolingMoistureFlow;
 	double								m_coolingMoistureEnthalpyFlow;

@@ -49,8 +49,8 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 	const std::array<double, 5> after = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
 										 din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
 	m_equationsChanged = before != after;
-	if (m_controllerPiecesHeld && (m_equationsChanged || controllerSwitchDue()))
-		m_equationsChanged = holdControllerPieces() || m_equationsChanged;
+	if (m_switchesHeld && (m_equationsChanged || switchDue()))
+		m_equationsChanged = holdSwitches() || m_equationsChanged;
 	// The host asks for the derivatives at this very point again once it has handled the event,
 	// and updateIfModified() sees neither time nor states change: they must be the new gains'.
 	if (m_equationsChanged) {
@@ -61,18 +61,17 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 
 
 void CalovindaModelFMU::newDiscreteStates() {
-	if (holdControllerPieces()) {
+	if (holdSwitches()) {
 		updateLoads();
 		updateDerivatives();
 	}
 }
 
 
-bool CalovindaModelFMU::controllerSwitchDue() const {
-	std::array<double, NUMBER_OF_SWITCHING_FUNCTIONS> z;
-	controllerSwitchingFunctions(z.data());
-	for (double zi : z)
-		if (zi > 0)
+bool CalovindaModelFMU::switchDue() {
+	switchingFunctions(m_switchingFunctions.data());
+	for (double z : m_switchingFunctions)
+		if (z > 0)
 			return true;
 	return false;
 }
@@ -169,6 +168,7 @@ void CalovindaModelFMU::init(const ZEB::Path & projectFile, const ZEB::Path & re
 		m_mechanicalVentilationCoolingPower = 0;
 		updateDerivatives();
 
+		m_switchingFunctions.resize(numberOfSwitchingFunctions());
 		m_nominals.resize(m_n);
 		for (unsigned int i = 0; i < m_n; ++i)
 			m_nominals[i] = m_y[i] != 0 ? std::fabs(m_y[i]) : 1.0;

@@ -52,8 +52,8 @@ public:
 		gets the switch here, one step late), and then evaluates the loads and derivatives at
 		(t, y) anew. */
 	void completedIntegratorStep(double t, const double * y) override;
-	/*! Model exchange, event mode, after the update to the host's time and states: holds the
-		controllers on the pieces the room air lies on and evaluates anew when one changed. */
+	/*! Model exchange, event mode, after the update to the host's time and states: holds what
+		switches where the room air lies and evaluates anew when that changed. */
 	void newDiscreteStates();
 
 	/*! The first of the room air temperature and the constructions' surface temperatures of the
@@ -102,6 +102,8 @@ public:
 	std::vector<double>		m_nominals;
 	/*! Set by completedIntegratorStep() when it changed the model's equations. */
 	bool					m_equationsChanged;
+	/*! The switching functions of the last switchDue(), sized by init(). */
+	std::vector<double>		m_switchingFunctions;
 
 private:
 	/*! Why the model variables cannot be those of a run: a value that is not finite, or out of
@@ -109,8 +111,8 @@ private:
 	const char * modelVariablesRefusal() const;
 	/*! Hands the cached inputs to the room balance. */
 	void applyInputs();
-	/*! The room air has left a held controller piece: a switching function is positive. */
-	bool controllerSwitchDue() const;
+	/*! The room air has left what is held: a switching function is positive. */
+	bool switchDue();
 	/*! After stepCompleted() raised a controller's gain from the given one [W/K]: raises it
 		further, as the steps of a co-simulation would, until the present load would hold the
 		room within the controller's band. */

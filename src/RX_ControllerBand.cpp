@@ -3,36 +3,36 @@
 namespace RX {
 
 ControllerPiece ControllerBand::piece(double T) const {
-	if (!(m_maxPower > 0))
+	if (!(m_limit > 0))
 		return PIECE_OFF;
 	const double u = depth(T)*m_slope;
 	if (u <= 0)
 		return PIECE_OFF;
-	return u >= m_maxPower ? PIECE_LIMITED : PIECE_PROPORTIONAL;
+	return u >= m_limit ? PIECE_LIMITED : PIECE_PROPORTIONAL;
 }
 
 
 double ControllerBand::load(ControllerPiece p, double T) const {
-	if (!(m_maxPower > 0))
+	if (!(m_limit > 0))
 		return 0;
 	double u = 0;
 	switch (p) {
 		case PIECE_OFF:				return 0;
 		case PIECE_PROPORTIONAL:	u = depth(T)*m_slope; break;
-		case PIECE_LIMITED:			u = m_maxPower; break;
+		case PIECE_LIMITED:			u = m_limit; break;
 	}
 	return m_cooling ? -u : u;
 }
 
 
 void ControllerBand::switchingFunctions(ControllerPiece p, double T, double & zOn, double & zLimited) const {
-	if (!(m_maxPower > 0)) {
+	if (!(m_limit > 0)) {
 		zOn = zLimited = -1;
 		return;
 	}
 	// positive once T lies beyond an end of p by more than the hysteresis
 	const double d = depth(T);
-	const double dLimited = m_maxPower/m_slope;
+	const double dLimited = m_limit/m_slope;
 	zOn = (p == PIECE_OFF ? d : -d) - SWITCH_HYSTERESIS;
 	zLimited = (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - SWITCH_HYSTERESIS;
 }

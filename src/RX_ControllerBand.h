@@ -5,23 +5,23 @@
 
 namespace RX {
 
-/*! One proportional controller of the room air at one moment: its load rises by m_slope [W/K]
-	for every Kelvin the room air lies beyond the set point m_TSet [K] (below it for heating, above
-	it for cooling) from 0 up to m_maxPower [W]. Heating loads are positive, cooling loads negative.
-	A band without power (m_maxPower <= 0) is always off.
+/*! One proportional controller of the room air at one moment: its output (a load [W], or a
+	supply flow [m3/h]) rises by m_slope per Kelvin the room air lies beyond the set point m_TSet
+	[K] (below it for heating, above it for cooling) from 0 up to m_limit. Heating outputs are
+	positive, cooling outputs negative. A band without output (m_limit <= 0) is always off.
 
 	A host's solver in model exchange needs derivatives that are smooth between its events, so
 	there the load stays on the piece chosen at the last event, continued beyond the piece's ends,
 	and the switching functions tell the host when the room air has left that piece.
 */
 struct ControllerBand {
-	/*! The piece of the load at room air temperature T [K], as the limited load lies on it. */
+	/*! The piece of the output at room air temperature T [K], as the limited output lies on it. */
 	ControllerPiece piece(double T) const;
-	/*! The load [W] of piece p at room air temperature T [K], continued beyond the piece's ends. */
+	/*! The output of piece p at room air temperature T [K], continued beyond the piece's ends. */
 	double load(ControllerPiece p, double T) const;
 	/*! The switching functions [K] of the band's two ends (on/off, limited) at room air
 		temperature T [K] while the load is held on piece p: negative while T lies on p or less
-		than SWITCH_HYSTERESIS beyond it, positive beyond that. Both are -1 without power. */
+		than SWITCH_HYSTERESIS beyond it, positive beyond that. Both are -1 without output. */
 	void switchingFunctions(ControllerPiece p, double T, double & zOn, double & zLimited) const;
 
 	/*! How far [K] the room air must pass an end of the held piece before the switch is due: the
@@ -31,11 +31,11 @@ struct ControllerBand {
 
 	/*! Set point [K]. */
 	double	m_TSet = 0;
-	/*! Gain [W/K], > 0. */
+	/*! Gain [W/K, or m3/h per K], > 0. */
 	double	m_slope = 1;
-	/*! Largest load [W] (its magnitude for cooling). */
-	double	m_maxPower = 0;
-	/*! Cooling: the load acts above the set point and is negative. */
+	/*! Largest output (its magnitude for cooling). */
+	double	m_limit = 0;
+	/*! Cooling: the output acts above the set point and is negative. */
 	bool	m_cooling = false;
 
 private:

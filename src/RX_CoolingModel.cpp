@@ -109,7 +109,7 @@ ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificat
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slope;
 	const double maxPower = m_maxPowerCurve.m_valid ? m_maxPowerCurve.value(b.m_TSet) : m_maxPower;
-	b.m_maxPower = m_modelType == SIMPLE ? maxPower - dehumidificationPower : 0;
+	b.m_limit = m_modelType == SIMPLE ? maxPower - dehumidificationPower : 0;
 	b.m_cooling = true;
 	return b;
 }

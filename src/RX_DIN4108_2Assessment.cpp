@@ -270,7 +270,7 @@ ControllerBand DIN4108_2Assessment::heatingBand() const {
 	ControllerBand b;
 	b.m_TSet = roomHeatingSetPointTemperature() + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slopeHeating;
-	b.m_maxPower = m_maximumHeatingPower;
+	b.m_limit = m_maximumHeatingPower;
 	return b;
 }
 
@@ -279,7 +279,7 @@ ControllerBand DIN4108_2Assessment::coolingBand() const {
 	ControllerBand b;
 	b.m_TSet = referenceRoomTemperature() + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slopeCooling;
-	b.m_maxPower = m_passiveCooling ? m_maximumPassiveCoolingPower : 0;
+	b.m_limit = m_passiveCooling ? m_maximumPassiveCoolingPower : 0;
 	b.m_cooling = true;
 	return b;
 }

@@ -72,7 +72,7 @@ ControllerBand HeatingModel::band(unsigned int h, double t) const {
 	ControllerBand b;
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slope;
-	b.m_maxPower = m_modelType == SIMPLE ? m_maxPower : 0;
+	b.m_limit = m_modelType == SIMPLE ? m_maxPower : 0;
 	return b;
 }
 

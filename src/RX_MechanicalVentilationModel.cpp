@@ -88,15 +88,35 @@ void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsig
 							   - aI * ZEB::C_AIR * Ti - xI * (ZEB::C_VAPOR * Ti + ZEB::H_EVAP));
 	}
 	else if (m_modelType == MECHANICAL_VENTILATION_COOLING) {
-		const double deltaT = Ti - (m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET);
-		const double TSup = m_supplyTemperature + ZEB::KELVIN_OFFSET;
-		if (deltaT <= 0 || TSup >= Ti)
-			return;
-		supplyFlow = std::min(m_maxSupplyFlowRate, COOLING_FLOW_PER_KELVIN * deltaT) / 3600;
-		// outside air already colder than the supply temperature enters as it is
-		heatFlow = -ZEB::RHO_AIR * ZEB::C_AIR * supplyFlow * std::max(0.0, Ti - std::min(Te, TSup));
-		coolingPower = -ZEB::RHO_AIR * ZEB::C_AIR * supplyFlow * std::max(0.0, Te - TSup);
+		const ControllerBand band = coolingBand(h, t);
+		coolingFlows(-band.load(band.piece(Ti), Ti), Ti, Te, supplyFlow, heatFlow, coolingPower);
 	}
+}
+
+
+ControllerBand MechanicalVentilationModel::coolingBand(unsigned int h, double t) const {
+	ControllerBand b;
+	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
+	b.m_slope = COOLING_FLOW_PER_KELVIN;
+	b.m_limit = m_modelType == MECHANICAL_VENTILATION_COOLING ? m_maxSupplyFlowRate : 0;
+	b.m_cooling = true;
+	return b;
+}
+
+
+void MechanicalVentilationModel::coolingFlows(double flow, double Ti, double Te, double & supplyFlow,
+											  double & heatFlow, double & coolingPower) const
+{
+	supplyFlow = 0;
+	heatFlow = 0;
+	coolingPower = 0;
+	const double TSup = m_supplyTemperature + ZEB::KELVIN_OFFSET;
+	if (flow == 0 || TSup >= Ti)
+		return;
+	supplyFlow = flow / 3600;
+	// outside air already colder than the supply temperature enters as it is
+	heatFlow = -ZEB::RHO_AIR * ZEB::C_AIR * supplyFlow * std::max(0.0, Ti - std::min(Te, TSup));
+	coolingPower = -ZEB::RHO_AIR * ZEB::C_AIR * supplyFlow * std::max(0.0, Te - TSup);
 }
 
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "RX_ControllerBand.h"
 #include "RX_Schedule.h"
 
 class QXmlStreamReader;
@@ -43,6 +44,15 @@ public:
 	void computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti, double Te,
 					  double rhoVi, double rhoVe, double volume, double & moistureFlow,
 					  double & supplyFlow, double & heatFlow, double & coolingPower) const;
+	/*! The cooling mode's supply flow as a controller of the room air at hour h and time t [s]:
+		its output is minus the supply flow [m3/h]; without output in the other modes. */
+	ControllerBand coolingBand(unsigned int h, double t) const;
+	/*! The cooling mode's flows for a supply of flow [m3/h] at room and outside air temperatures
+		Ti, Te [K]: the supply volume flow [m3/s], the heat flow into the room [W] and the power for
+		cooling the supply air [W], all 0 without flow or when the supply air is not colder than
+		the room. A negative flow continues the law, as a held controller piece does. */
+	void coolingFlows(double flow, double Ti, double Te, double & supplyFlow, double & heatFlow,
+					  double & coolingPower) const;
 
 	/*! Reads the "MechanicalVentilationModel" element the reader stands on. Unknown children are
 		skipped with a warning, an unknown model type keeps the type, text that is no finite

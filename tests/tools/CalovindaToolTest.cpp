@@ -276,6 +276,52 @@ TEST(Tool, ModelExchangeDoesNotDependOnTheHostsOutputInterval) {
 		EXPECT_NEAR(TDaily[i], TCS[i], 0.01) << "day " << i;
 }
 
+TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
+	TestSupport::TempDirectory dir("tool");
+	std::string at25;
+	for (int h = 0; h < 24; ++h)
+		at25 += "25 ";
+	// rooms whose loads switch on the room air or in time, two days from 1 January, at the
+	// tolerance hosts use unless told and with hourly output points
+	struct Variant {
+		const char *									m_name;
+		std::vector<std::pair<std::string, std::string> >	m_replaced;
+	};
+	const Variant variants[] = {
+		// supply air that cools by 10000 m3/h per K above 25 C up to 300 m3/h, heater and cooler
+		// off: the room air reached 119 C
+		{"ventilation-cooling", {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">", "<HeatingModel name=\"\" modelType=\"NONE\">"},
+								 {"<CoolingModel name=\"\" modelType=\"SIMPLE\">", "<CoolingModel name=\"\" modelType=\"NONE\">"},
+								 {"modelType=\"NONE\">\n            <SupplyTemperature>",
+								  "modelType=\"MECHANICAL_VENTILATION_COOLING\">\n            <SupplyTemperature>"},
+								 {"<MaxSupplyFlowRate>40<", "<MaxSupplyFlowRate>300<"},
+								 {"<WeekDaySchedule>40 40 40 40 40 40 40 40 26 26 26 26 26 26 26 26 26 40 40 40 40 40 40 40 <",
+								  "<WeekDaySchedule>" + at25 + "<"},
+								 {"<WeekEndSchedule>40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 <",
+								  "<WeekEndSchedule>" + at25 + "<"}}},
+	};
+	for (const Variant & v : variants) {
+		SCOPED_TRACE(v.m_name);
+		const std::string name = v.m_name;
+		const std::string project = exampleVariant(dir, name + ".rmxml", "<SimulationEndTime>172800</SimulationEndTime>",
+												   v.m_replaced);
+		const std::string fmu = dir.file(name + ".fmu");
+		ASSERT_EQ(runTool("export-fmu " + project + " " + fmu, dir).m_exitCode, 0);
+		const std::vector<ToolRun> runs = runToolsTogether(
+			{"run-fmu " + fmu + " --output " + dir.file(name + "-cs.csv"),
+			 "run-fmu " + fmu + " --interface me --solver cvode --tolerance 1e-4 --max-steps 500 --output " +
+			 dir.file(name + "-me.csv")}, dir);
+		for (const ToolRun & run : runs)
+			ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+		const std::vector<double> TCS = column(dir.file(name + "-cs.csv"), ',', "ZoneMeanAirTemperature");
+		const std::vector<double> TME = column(dir.file(name + "-me.csv"), ',', "ZoneMeanAirTemperature");
+		ASSERT_EQ(TCS.size(), 49u);
+		ASSERT_EQ(TME.size(), 49u);
+		for (std::size_t i = 1; i < TME.size(); ++i)
+			EXPECT_NEAR(TME[i], TCS[i], 0.5) << "hour " << i;
+	}
+}
+
 TEST_F(Example, RestoredStateContinuesBitIdentically) {
 	ASSERT_EQ(m_export->m_exitCode, 0) << m_export->m_err;
 	const std::string fmu = m_dir->file("example.fmu");
