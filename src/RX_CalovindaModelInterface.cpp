@@ -221,7 +221,8 @@ std::uint32_t CalovindaModelInterface::controllerPieces() const {
 	}
 	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
 	return m_room.m_heatingModel.piece(m_heatingLoad)
-			| static_cast<std::uint32_t>(m_room.m_coolingModel.piece(hour, m_t, m_TRoom, m_coolingLoad)) << 8;
+			| static_cast<std::uint32_t>(m_room.m_coolingModel.piece(hour, m_t, m_TRoom, m_coolingLoad)) << 8
+			| static_cast<std::uint32_t>(ventilationCoolingBand().piece(m_TRoom)) << 24;
 }
 
 

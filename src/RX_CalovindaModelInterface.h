@@ -181,7 +181,8 @@ private:
 	/*! The assessment's ventilation update at the current model state. */
 	void updateAssessmentVentilation();
 	/*! The pieces of the active controllers at the model's last evaluation: heating in the low
-		byte, cooling in the next, a third byte set for the assessment's controllers. */
+		byte, cooling in the next, a third byte set for the assessment's controllers, the
+		ventilation's cooling supply in the fourth. */
 	std::uint32_t controllerPieces() const;
 	/*! The sum of the controllers' slopes [W/K]; they only grow, so any change changes it. */
 	double controllerSlopes() const;

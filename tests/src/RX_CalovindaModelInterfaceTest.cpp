@@ -525,6 +525,18 @@ TEST(RXCalovindaModelInterface, AsksForAFreshJacobianOnceAControllerChangesItsPi
 	// cooling at its limit of 10 kW
 	EXPECT_TRUE(completeAt(3900, 35));
 	EXPECT_FALSE(completeAt(3960, 34));
+
+	// supply air that cools by 10000 m3/h per K above 25 C, up to 300 m3/h
+	RX::MechanicalVentilationModel & ventilation = model.m_room.m_mechanicalVentilationModel;
+	ventilation.m_modelType = RX::MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING;
+	ventilation.m_maxSupplyFlowRate = 300;
+	ventilation.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+	ventilation.m_scheduleSetPoints.m_constantValue = 25;
+	EXPECT_TRUE(completeAt(4020, 24.9));
+	EXPECT_FALSE(completeAt(4080, 24.95));
+	EXPECT_TRUE(completeAt(4140, 25.01));
+	EXPECT_TRUE(completeAt(4200, 25.1));
+	EXPECT_FALSE(completeAt(4260, 25.2));
 }
 
 
