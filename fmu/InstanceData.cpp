@@ -408,11 +408,11 @@ void InstanceData::eventIndicators(double * z) {
 }
 
 
-void InstanceData::newDiscreteStates() {
+bool InstanceData::newDiscreteStates() {
 	if (!m_modelReady)
-		return;
+		return false;
 	updateIfModified();
-	m_modelFMU.newDiscreteStates();
+	return m_modelFMU.newDiscreteStates();
 }
 
 

@@ -588,13 +588,14 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 		if (eventInfo == nullptr)
 			return refuse(d, plainError("fmi2NewDiscreteStates", "Missing event info."));
 		// the controllers take the pieces the room air lies on; their gains change in completed
-		// steps; the nominals never change
-		if (d.m_modelExchange)
-			d.newDiscreteStates();
+		// steps; the nominals never change. The states do not change either, but a host that
+		// restarts its solver only when they do must restart wherever the right-hand side changed:
+		// FMI 2.0 gives the FMU no other way to tell it.
+		const bool changed = d.m_modelExchange && d.newDiscreteStates();
 		eventInfo->newDiscreteStatesNeeded = fmi2False;
 		eventInfo->terminateSimulation = fmi2False;
 		eventInfo->nominalsOfContinuousStatesChanged = fmi2False;
-		eventInfo->valuesOfContinuousStatesChanged = fmi2False;
+		eventInfo->valuesOfContinuousStatesChanged = changed ? fmi2True : fmi2False;
 		eventInfo->nextEventTimeDefined = fmi2False;
 		eventInfo->nextEventTime = 0;
 		if (d.m_loggingOn)

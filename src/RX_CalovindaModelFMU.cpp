@@ -60,11 +60,15 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 }
 
 
-void CalovindaModelFMU::newDiscreteStates() {
+bool CalovindaModelFMU::newDiscreteStates() {
+	bool changed = m_equationsChanged;
+	m_equationsChanged = false;
 	if (holdSwitches()) {
 		updateLoads();
 		updateDerivatives();
+		changed = true;
 	}
+	return changed;
 }
 
 

@@ -53,8 +53,9 @@ public:
 		(t, y) anew. */
 	void completedIntegratorStep(double t, const double * y) override;
 	/*! Model exchange, event mode, after the update to the host's time and states: holds what
-		switches where the room air lies and evaluates anew when that changed. */
-	void newDiscreteStates();
+		switches where the room air lies and evaluates anew when that changed. True when the
+		right-hand side changed at this event: here, or in the completed step that asked for it. */
+	bool newDiscreteStates();
 
 	/*! The first of the room air temperature and the constructions' surface temperatures of the
 		last evaluation that no run of a valid project reaches, not finite or at or below absolute
@@ -100,7 +101,8 @@ public:
 	/*! The magnitudes of the states, their initial values (1 where a state starts at 0); set by
 		init() and constant afterwards. */
 	std::vector<double>		m_nominals;
-	/*! Set by completedIntegratorStep() when it changed the model's equations. */
+	/*! Set by completedIntegratorStep() when it changed the model's equations; cleared by the
+		next newDiscreteStates(). */
 	bool					m_equationsChanged;
 	/*! The switching functions of the last switchDue(), sized by init(). */
 	std::vector<double>		m_switchingFunctions;
