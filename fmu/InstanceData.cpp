@@ -182,8 +182,15 @@ ZEB::Path InstanceData::claimResultsRoot() {
 	if (m_resultsRootLock >= 0)
 		return ZEB::Path(m_resultsRootDir);
 	std::vector<ZEB::Path> bases;
-	if (!m_resultsRootDir.empty())
-		bases.push_back(ZEB::Path(m_resultsRootDir));
+	if (!m_resultsRootDir.empty()) {
+		const ZEB::Path asked(m_resultsRootDir);
+		// another platform's drive form names no directory here
+		if (!asked.drive().empty())
+			throw ZEB::Exception(ZEB::FormatString("The results root '%1' names the drive %2, which paths on this "
+												   "system do not have.").arg(m_resultsRootDir).arg(asked.drive()),
+								 "[InstanceData::claimResultsRoot]");
+		bases.push_back(asked);
+	}
 	else {
 		// without a home Qt names the file-system root; an unusable home gives way to a temporary
 		// directory of the user's own
@@ -270,7 +277,7 @@ void InstanceData::init() {
 			m_modelFMU.initIntegrator();
 		}
 		catch (const ZEB::Exception & ex) {
-			logger(fmi2Error, "error", "Integrator initialization error.");
+			logger(fmi2Error, "error", ZEB::FormatString("Integrator initialization error: %1").arg(ex.msgStack()));
 			throw ZEB::Exception(ex, "Initialization of Integrator failed.", location);
 		}
 	}

@@ -85,7 +85,7 @@ public:
 		(a temporary one without a usable home) joined with the instance name made fit for a file
 		name; the first of root, root-2, root-3, ... that no instance of any process holds. Held
 		until the instance is destroyed; a second call gives the same root. Throws ZEB::Exception
-		when no root can be created. */
+		when no root can be created or "ResultsRootDir" names a drive ("C:/data"). */
 	ZEB::Path claimResultsRoot();
 	/*! The instance name as one directory name: '/', '\\' and control characters become '_', a
 		name of dots and blanks only becomes underscores, and a long name is cut at a character

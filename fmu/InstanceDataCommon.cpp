@@ -266,6 +266,14 @@ std::vector<InstanceDataCommon::HostMessage> InstanceDataCommon::takeHostMessage
 }
 
 
+bool InstanceDataCommon::errorKeptAfter(std::size_t count, const std::string & text) const {
+	for (std::size_t i = count; i < m_hostMessages.size(); ++i)
+		if (m_hostMessages[i].m_status == fmi2Error && m_hostMessages[i].m_text.find(text) != std::string::npos)
+			return true;
+	return false;
+}
+
+
 void InstanceDataCommon::setReal(int vr, double value) {
 	const char * const location = "[InstanceDataCommon::setReal]";
 	requireDeclared("fmi2SetReal", vr, RX::FMU2_Real);

@@ -144,6 +144,9 @@ public:
 	void logger(fmi2Status status, const char * category, const char * msg) const;
 	/*! The messages kept for the host since the last call, in order; the record keeps none. */
 	std::vector<HostMessage> takeHostMessages();
+	/*! Whether an error among the messages kept for the host after the first count of them holds
+		text. */
+	bool errorKeptAfter(std::size_t count, const std::string & text) const;
 
 	void setReal(int vr, double value);
 	void setInteger(int vr, int value);

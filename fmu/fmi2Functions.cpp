@@ -83,10 +83,22 @@ ZEB::FormatString plainError(const char * function, const std::string & what) {
 	return ZEB::FormatString("%1: %2").arg(function).arg(what);
 }
 
+/*! Reports the failure of call to the host: text, and before it why (reason, whose first
+	message is cause), unless text or an error the call has told the host already (after the first
+	kept messages) names the cause. The host may have no log to look into: there is none before
+	the initialisation has made the results root. */
+void reportFailure(const InstanceDataCommon & d, InstanceDataCommon::FMICall call, std::size_t kept,
+				   const std::string & cause, const std::string & reason, const ZEB::FormatString & text)
+{
+	if (text.str().find(cause) == std::string::npos && !d.errorKeptAfter(kept, cause))
+		d.logger(fmi2Error, "error", plainError(InstanceDataCommon::callName(call), reason));
+	d.logger(fmi2Error, "error", text);
+}
+
 /*! Runs work(instance) for the entry point call, when the instance's FMI state admits it, and
 	returns its status; the FMI state then moves as the call's row says. A ZEB::Exception has its
 	message stack written to the instance's log; it and any other exception are reported to the
-	host with errorText(what) and give fmi2Error. */
+	host with errorText(what) and its reason (reportFailure()) and give fmi2Error. */
 template <typename Work, typename ErrorText>
 fmi2Status framed(fmi2Component c, InstanceDataCommon::FMICall call, Work && work, ErrorText && errorText) noexcept {
 	if (c == nullptr)
@@ -96,6 +108,7 @@ fmi2Status framed(fmi2Component c, InstanceDataCommon::FMICall call, Work && wor
 	try {
 		CallScope scope(d);
 		bool threw = true;
+		const std::size_t kept = d.m_hostMessages.size();
 		try {
 			std::string refusal;
 			if (!d.admits(call, refusal))
@@ -106,17 +119,21 @@ fmi2Status framed(fmi2Component c, InstanceDataCommon::FMICall call, Work && wor
 		}
 		catch (const ZEB::Exception & ex) {
 			ex.writeMsgStackToError();
-			d.logger(fmi2Error, "error", errorText(std::string(ex.what())));
+			const std::string reason = ex.msgStack();
+			reportFailure(d, call, kept, reason.substr(0, reason.find(" \n")), reason,
+						  errorText(std::string(ex.what())));
 		}
 		catch (const std::bad_alloc &) {
-			d.logger(fmi2Error, "error", errorText(std::string("Out of memory.")));
+			const std::string what = "Out of memory.";
+			reportFailure(d, call, kept, what, what, errorText(what));
 		}
 		catch (const std::exception & ex) {
 			ZEB::ZEB_Message(ZEB::FormatString("Exception caught: %1").arg(ex.what()), ZEB::MSG_ERROR, nullptr, 1);
-			d.logger(fmi2Error, "error", errorText(std::string(ex.what())));
+			reportFailure(d, call, kept, ex.what(), ex.what(), errorText(std::string(ex.what())));
 		}
 		catch (...) {
-			d.logger(fmi2Error, "error", errorText(std::string("Unknown exception.")));
+			const std::string what = "Unknown exception.";
+			reportFailure(d, call, kept, what, what, errorText(what));
 		}
 		d.afterCall(call, status, threw);
 	}

@@ -207,4 +207,28 @@ TEST_F(FMUResultsRoot, FallsBackToATemporaryDirectoryWithoutAUsableHome) {
 	EXPECT_TRUE(m_recorder.received("Cannot create output directory."));
 }
 
+
+TEST_F(FMUResultsRoot, TellsAHostThatDoesNotListenWhyARootCannotBeUsed) {
+	// roots of another platform, and a root below a file: no log file can tell why
+	const std::string file = m_home.file("file");
+	std::fclose(std::fopen(file.c_str(), "w"));
+	for (const std::string & root : {std::string("c:\\rr"), std::string("D:/abs"), file + "/root"}) {
+		Recorder recorder;
+		fmi2Component c = fmi.fmi2Instantiate("room", fmi2CoSimulation, RX::FMU2_GUID,
+											  FMUHost::fileURI(m_resources.path() + "/").c_str(),
+											  &recorder.m_functions, fmi2False, fmi2False);
+		ASSERT_NE(c, nullptr);
+		const fmi2ValueReference vr = RESULTS_ROOT_DIR;
+		const char * rootText = root.c_str();
+		ASSERT_EQ(fmi.fmi2SetString(c, &vr, 1, &rootText), fmi2OK);
+		EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
+		EXPECT_TRUE(recorder.received("Model initialization failed.")) << recorder.messages();
+		bool told = false;
+		for (const FMUHost::LogCall & call : recorder.m_calls)
+			told = told || (call.m_status == fmi2Error && call.m_message.find(root) != std::string::npos);
+		EXPECT_TRUE(told) << root << ":\n" << recorder.messages();
+		fmi.fmi2FreeInstance(c);
+	}
+}
+
 } // namespace
