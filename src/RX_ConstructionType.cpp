@@ -51,10 +51,11 @@ QString kindText(const char * const (&texts)[N], int kind) {
 	return QCoreApplication::translate("ConstructionType", text);
 }
 
-// A kind number of a file: missing or unreadable gives 0, beyond the kind its miscellaneous value.
+// The kind of the number in attribute name: beyond the kind its miscellaneous value; text that is
+// no such number is a reader error.
 template <typename Kind>
-Kind kindFromText(const QStringRef & text, Kind miscellaneous) {
-	const unsigned int v = text.toUInt(nullptr, 10);
+Kind readKind(QXmlStreamReader & reader, const char * name, Kind miscellaneous) {
+	const unsigned int v = readIdAttribute(reader, name);
 	return v <= static_cast<unsigned int>(miscellaneous) ? static_cast<Kind>(v) : miscellaneous;
 }
 
@@ -167,11 +168,11 @@ void ConstructionType::readXML(QXmlStreamReader & reader) {
 	for (const QXmlStreamAttribute & a : attributes) {
 		const QStringRef n = a.name();
 		if (n == QLatin1String("Insulation"))
-			m_insulationKind = kindFromText(a.value(), IK_MISCELLANEOUS);
+			m_insulationKind = readKind(reader, "Insulation", IK_MISCELLANEOUS);
 		else if (n == QLatin1String("Materials"))
-			m_materialKind = kindFromText(a.value(), MK_MISCELLANEOUS);
+			m_materialKind = readKind(reader, "Materials", MK_MISCELLANEOUS);
 		else if (n == QLatin1String("Construction"))
-			m_constructionKind = kindFromText(a.value(), CK_MISCELLANEOUS);
+			m_constructionKind = readKind(reader, "Construction", CK_MISCELLANEOUS);
 		else if (n == QLatin1String("UserKey1"))
 			m_userKey1 = a.value().toString();
 		else if (n == QLatin1String("UserKey2"))

@@ -91,8 +91,8 @@ public:
 	bool operator==(const ConstructionType & other) const;
 	bool operator!=(const ConstructionType & other) const { return !operator==(other); }
 
-	/*! Reads a "ConstructionType" element (reader on its start element); bad values become
-		reader errors. */
+	/*! Reads a "ConstructionType" element (reader on its start element); bad values (also a kind
+		that is no whole number) become reader errors. */
 	void readXML(QXmlStreamReader & reader);
 	void writeXML(QXmlStreamWriter & writer) const;
 

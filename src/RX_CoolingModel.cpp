@@ -130,7 +130,7 @@ void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double co
 
 
 void CoolingModel::readXML(QXmlStreamReader & reader) {
-	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, FUNC_ID);
 
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();

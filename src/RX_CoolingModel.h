@@ -56,8 +56,8 @@ public:
 	ControllerBand band(unsigned int h, double t, double dehumidificationPower) const;
 
 	/*! Reads the "CoolingModel" element the reader stands on. Unknown children and splines are
-		skipped with a warning, an unknown model type keeps the type, a power that is no finite
-		number throws as readFiniteRealElement.
+		skipped with a warning, a missing model type keeps the type, an unknown one throws as
+		keywordIndex, a power that is no finite number throws as readFiniteRealElement.
 		Throws ZEB::Exception for a "MaxPowerCurve" that makes no power curve over temperature; the
 		curve then stays as it was. */
 	void readXML(QXmlStreamReader & reader);

@@ -106,8 +106,8 @@ void DIN4108_2Assessment::writeXML(QXmlStreamWriter & writer) const {
 
 
 void DIN4108_2Assessment::readXML(QXmlStreamReader & reader) {
-	auto flag = [](bool & member) {
-		return [&member](const QString & value) { member = (value == "true"); };
+	auto flag = [](bool & member, const char * tag) {
+		return [&member, tag](const QString & value) { member = booleanValue(value, tag, OWNER, READ_LOCATION); };
 	};
 	auto text = [](QString & member) {
 		return [&member](const QString & value) { member = value; };
@@ -117,14 +117,14 @@ void DIN4108_2Assessment::readXML(QXmlStreamReader & reader) {
 	};
 	// what each child does with its text
 	const std::map<QString, std::function<void(const QString &)> > children = {
-		{"Active", flag(m_active)},
-		{"Residential", flag(m_residential)},
+		{"Active", flag(m_active, "Active")},
+		{"Residential", flag(m_residential, "Residential")},
 		{"ClimateRegion", [this](const QString & t) {
 			m_climateRegion = choice(t, "ClimateRegion", 2,
 									 "Invalid value for 'ClimateRegion'. Value must be 0, 1 or 2.");
 		}},
-		{"EnhancedDayVentilation", flag(m_enhancedDayVentilation)},
-		{"EnhancedNightVentilation", flag(m_enhancedNightVentilation)},
+		{"EnhancedDayVentilation", flag(m_enhancedDayVentilation, "EnhancedDayVentilation")},
+		{"EnhancedNightVentilation", flag(m_enhancedNightVentilation, "EnhancedNightVentilation")},
 		{"ShadingControlType", [this](const QString & t) {
 			m_shadingControlType = choice(t, "ShadingControlType", 3,
 										  "Invalid value for 'ShadingControlType'. Value must be 0, 1, 2 or 3.");
@@ -139,7 +139,7 @@ void DIN4108_2Assessment::readXML(QXmlStreamReader & reader) {
 		{"EnhancedNightVentilationExplanation", text(m_enhancedNightVentilationExplanation)},
 		{"ShadingControlExplanation", text(m_shadingControlExplanation)},
 		{"MaximumHeatingPower", nonNegativeValue(m_maximumHeatingPower, "MaximumHeatingPower")},
-		{"PassiveCooling", flag(m_passiveCooling)},
+		{"PassiveCooling", flag(m_passiveCooling, "PassiveCooling")},
 		{"MaximumPassiveCoolingPower", nonNegativeValue(m_maximumPassiveCoolingPower, "MaximumPassiveCoolingPower")},
 		{"PassiveCoolingExplanation", text(m_passiveCoolingExplanation)}
 	};

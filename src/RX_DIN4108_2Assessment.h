@@ -48,8 +48,9 @@ public:
 
 	void writeXML(QXmlStreamWriter & writer) const;
 	/*! Reads the children of "DIN4108_2Assessment" (reader just past its start tag) up to its end
-		tag. Throws ZEB::Exception for a value out of range; unknown children are skipped with a
-		warning. An enhanced air change above its limit is lowered to the limit with a warning. */
+		tag. Throws ZEB::Exception for a value out of range and for a flag that is neither "true"
+		nor "false"; unknown children are skipped with a warning. An enhanced air change above its
+		limit is lowered to the limit with a warning. */
 	void readXML(QXmlStreamReader & reader);
 
 	void setNightVentilationType(VentilationType type) { m_nightVentilationType = type; }

@@ -78,17 +78,18 @@ ControllerBand HeatingModel::band(unsigned int h, double t) const {
 
 
 void HeatingModel::readXML(QXmlStreamReader & reader) {
-	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
+	const char * const location = "HeatingModel::readXML()";
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, location);
 
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MaxPower")) {
-			m_maxPower = readFiniteRealElement(reader, "HeatingModel", "HeatingModel::readXML()");
+			m_maxPower = readFiniteRealElement(reader, "HeatingModel", location);
 		}
 		else if (tag == QLatin1String("ScheduleSetPoints"))
 			m_scheduleSetPoints.readXML(reader);
 		else
-			readUnknownElement(reader, "HeatingModel", "HeatingModel::readXML()");
+			readUnknownElement(reader, "HeatingModel", location);
 	}
 }
 

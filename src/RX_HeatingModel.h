@@ -45,8 +45,8 @@ public:
 	ControllerBand band(unsigned int h, double t) const;
 
 	/*! Reads the "HeatingModel" element the reader stands on. Unknown children are skipped with a
-		warning, an unknown model type keeps the type, a power that is no finite number
-		throws as readFiniteRealElement. */
+		warning, a missing model type keeps the type, an unknown one throws as keywordIndex, a
+		power that is no finite number throws as readFiniteRealElement. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element "HeatingModel"; the slope is not part of it. */
 	void writeXML(QXmlStreamWriter & writer) const;

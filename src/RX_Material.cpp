@@ -175,7 +175,7 @@ void Material::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	const QXmlStreamAttributes attributes = reader.attributes();
 	m_id = readIdAttribute(reader, "id");
-	m_category = MaterialCategory(static_cast<MaterialCategory::Category>(attributes.value("category").toUInt(nullptr, 10)));
+	m_category = MaterialCategory(static_cast<MaterialCategory::Category>(readIdAttribute(reader, "category")));
 	setNameString(attributes.value("name").toString());
 
 	readDoubleAttribute(reader, "lambda", m_lambda, false);

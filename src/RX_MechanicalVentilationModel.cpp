@@ -121,7 +121,7 @@ void MechanicalVentilationModel::coolingFlows(double flow, double Ti, double Te,
 
 
 void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
-	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, FUNC_ID);
 
 	auto readNumber = [&reader]() {
 		return readFiniteRealElement(reader, "MechanicalVentilationModel", FUNC_ID);

@@ -108,7 +108,7 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 
 
 void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
-	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, FUNC_ID);
 
 	auto readNumber = [&reader](double & value) {
 		value = readFiniteRealElement(reader, "NaturalVentilationModel", FUNC_ID);

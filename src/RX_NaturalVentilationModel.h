@@ -46,8 +46,8 @@ public:
 					  double rhoVi, double rhoVe, double volume, double & moistureFlow, double & heatFlow);
 
 	/*! Reads the "NaturalVentilationModel" element the reader stands on. Unknown children are
-		skipped with a warning, an unknown model type keeps the type, text that is no finite
-		number throws as readFiniteRealElement, an
+		skipped with a warning, a missing model type keeps the type, an unknown one throws as
+		keywordIndex, text that is no finite number throws as readFiniteRealElement, an
 		unreadable time keeps the time with a warning. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element "NaturalVentilationModel"; the air change is not part of it. */

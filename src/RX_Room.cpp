@@ -34,7 +34,7 @@ double readReal(QXmlStreamReader & reader, const char * section, const char * lo
 }
 
 bool readBool(QXmlStreamReader & reader) {
-	return readTextElement(reader) == QLatin1String("true");
+	return readBoolElement(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 }
 
 /*! Times are kept to full precision, right-aligned in 25 characters. */

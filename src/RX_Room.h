@@ -67,8 +67,9 @@ public:
 		always replaced.
 		A root other than "RoomModelProject" and malformed XML leave an error in the reader (no
 		exception); the caller must test it. Invalid simulation parameters and values of the
-		sub-models throw ZEB::Exception. db is changed only when the whole document has been read
-		without error. Afterwards there is one structural shading per construction. */
+		sub-models (no number, a keyword the reader does not know) throw ZEB::Exception. db is
+		changed only when the whole document has been read without error. Afterwards there is one
+		structural shading per construction. */
 	void readXML(QXmlStreamReader & reader, Database & db);
 
 	/*! Read the children of the "Room", "Geometry" and "SimulationParameters" elements; the

@@ -1,5 +1,7 @@
 #include "RX_RoomConstruction.h"
 
+#include <iterator>
+
 #include <QCoreApplication>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -14,16 +16,20 @@ namespace RX {
 
 namespace {
 
+const char * const READ_LOCATION = "RoomConstruction::readXML()";
+// by Type
+const char * const TYPE_TEXTS[] = {"Outside", "Inside", "FixedTemperature"};
+
 QString tr(const char * text) {
 	return QCoreApplication::translate("RoomConstruction", text);
 }
 
 double readReal(QXmlStreamReader & reader) {
-	return readFiniteRealElement(reader, "RoomConstruction", "RoomConstruction::readXML()");
+	return readFiniteRealElement(reader, "RoomConstruction", READ_LOCATION);
 }
 
 unsigned int readId(QXmlStreamReader & reader) {
-	return readUnsignedElement(reader, "RoomConstruction", "RoomConstruction::readXML()");
+	return readUnsignedElement(reader, "RoomConstruction", READ_LOCATION);
 }
 
 } // namespace
@@ -65,15 +71,13 @@ void RoomConstruction::readXML(QXmlStreamReader & reader) {
 			m_shadingTypeId = readId(reader);
 		else if (tag == QLatin1String("type")) {
 			const QString text = readTextElement(reader);
-			if (text == QLatin1String("Inside"))
-				m_type = Inside;
-			else if (text == QLatin1String("FixedTemperature"))
-				m_type = FixedTemperature;
-			else
-				m_type = Outside;
+			// a broken element ends the reading; the caller reports the reader's error
+			if (!reader.hasError())
+				m_type = static_cast<Type>(keywordIndex(text, TYPE_TEXTS, std::size(TYPE_TEXTS), "element 'type'",
+														"RoomConstruction", READ_LOCATION));
 		}
 		else
-			readUnknownElement(reader, "RoomConstruction", "RoomConstruction::readXML()");
+			readUnknownElement(reader, "RoomConstruction", READ_LOCATION);
 	}
 }
 
@@ -96,9 +100,8 @@ void RoomConstruction::writeXML(QXmlStreamWriter & writer) const {
 	writer.writeTextElement("constructionId", QString::number(m_constructionId));
 	writer.writeTextElement("windowId", QString::number(m_windowId));
 	writer.writeTextElement("shadingTypeId", QString::number(m_shadingTypeId));
-	const char * const typeTexts[] = {"Outside", "Inside", "FixedTemperature"};
 	Q_ASSERT(m_type >= Outside && m_type <= FixedTemperature);
-	writer.writeTextElement("type", typeTexts[m_type]);
+	writer.writeTextElement("type", TYPE_TEXTS[m_type]);
 	writer.writeEndElement();
 }
 

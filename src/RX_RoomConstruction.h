@@ -32,8 +32,9 @@ public:
 
 	/*! Reads the children of the "RoomConstruction" element the reader stands on, in any
 		order, up to its end element. Text that is no number throws as readFiniteRealElement
-		(ids: readUnsignedElement); unknown children are
-		skipped with a warning; absent children leave their members. */
+		(ids: readUnsignedElement); a type other than "Outside", "Inside" and
+		"FixedTemperature" throws as keywordIndex; unknown children are skipped with a warning;
+		absent children leave their members. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element; zoneT in C, zoneRH in %, zoneTCCD only when set. */
 	void writeXML(QXmlStreamWriter & writer) const;

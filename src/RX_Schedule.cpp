@@ -1,5 +1,6 @@
 #include "RX_Schedule.h"
 
+#include <iterator>
 #include <locale>
 #include <sstream>
 
@@ -19,6 +20,8 @@ namespace {
 
 const char * const FUNC_ID = "Schedule::readXML()";
 const char * const WEEKDAY_NAMES[7] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+// by ScheduleType
+const char * const TYPE_NAMES[] = {"CONSTANT", "DAILY_SEASONAL", "DAILY_WEEK", "ANNUAL", "DATLINEAR"};
 
 // Every value as a default stream writes it, each followed by one blank.
 template <typename Container>
@@ -76,14 +79,8 @@ double Schedule::value(unsigned int h, double t) const {
 
 
 QString Schedule::typeName(ScheduleType type) {
-	switch (type) {
-		case CONSTANT:			return "CONSTANT";
-		case DAILY_SEASONAL:	return "DAILY_SEASONAL";
-		case DAILY_WEEK:		return "DAILY_WEEK";
-		case ANNUAL:			return "ANNUAL";
-		case DATLINEAR:			return "DATLINEAR";
-	}
-	return QString();
+	const int i = type;
+	return i >= 0 && i < static_cast<int>(std::size(TYPE_NAMES)) ? TYPE_NAMES[i] : QString();
 }
 
 
@@ -147,13 +144,13 @@ void Schedule::writeXML(QXmlStreamWriter & writer, bool asScheduleElement) const
 void Schedule::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	m_name = reader.name().toString();
-	const QString typeText = reader.attributes().value("type").toString();
-	for (ScheduleType t : {CONSTANT, DAILY_SEASONAL, DAILY_WEEK, ANNUAL, DATLINEAR})
-		if (typeText == typeName(t))
-			m_type = t;
-
 	const std::string name = m_name.toStdString();
 	const std::string owner = "schedule '" + name + "'";
+	const QString typeText = reader.attributes().value("type").toString();
+	if (reader.attributes().hasAttribute("type"))
+		m_type = static_cast<ScheduleType>(keywordIndex(typeText, TYPE_NAMES, std::size(TYPE_NAMES),
+														"attribute 'type'", owner, FUNC_ID));
+
 	// a list's numbers, refusing any that is not finite, into the hours from the first on
 	auto readList = [&](auto first, auto last) {
 		const QString tag = reader.name().toString();
@@ -205,18 +202,9 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("WeekEndDays")) {
 			if (accepted(DAILY_WEEK, "WeekEndDays")) {
 				m_weekEndDays.fill(false);
-				std::istringstream strm(readTextElement(reader).toStdString());
-				std::string word;
-				while (strm >> word) {
-					unsigned int i = 0;
-					while (i < 7 && word != WEEKDAY_NAMES[i])
-						++i;
-					if (i < 7)
-						m_weekEndDays[i] = true;
-					else
-						ZEB::ZEB_Message(ZEB::FormatString("Found unknown weekEndDay: '%1' in Schedule with name %2.")
-										 .arg(word).arg(name), ZEB::MSG_WARNING, FUNC_ID, 1);
-				}
+				const QString text = readTextElement(reader);
+				for (const QString & word : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+					m_weekEndDays[keywordIndex(word, WEEKDAY_NAMES, 7, "element 'WeekEndDays'", owner, FUNC_ID)] = true;
 			}
 		}
 		else if (tag == QLatin1String("AnnualSchedule")) {

@@ -44,7 +44,8 @@ public:
 	void writeXML(QXmlStreamWriter & writer, bool asScheduleElement) const;
 	/*! Reads the element the reader stands on (a start element); its tag becomes the name. Data
 		of other kinds and unknown children are skipped with warnings. Throws ZEB::Exception for
-		a "DatLinear" spline with a unit that is not a time or with values that make no spline. */
+		a type or weekend day it does not know, for a value that is no finite number, and for a
+		"DatLinear" spline with a unit that is not a time or with values that make no spline. */
 	void readXML(QXmlStreamReader & reader);
 
 	/*! The schedule as a step function over the hours of the year: (0, first value), for every

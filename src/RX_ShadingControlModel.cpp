@@ -76,7 +76,7 @@ double ShadingControlModel::unshadedWindowPercentage(const ShadingType * shading
 
 
 void ShadingControlModel::readXML(QXmlStreamReader & reader) {
-	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType);
+	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, READ_LOCATION);
 
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();

@@ -45,8 +45,8 @@ public:
 
 	/*! Reads the element the reader stands on, with its structural shadings (appended). Unknown
 		children are skipped with a warning, a structural shading that breaks the reader is
-		dropped with a warning, an unknown model type keeps the type, text that is no finite number
-		throws as readFiniteRealElement. */
+		dropped with a warning, a missing model type keeps the type, an unknown one throws as
+		keywordIndex, text that is no finite number throws as readFiniteRealElement. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element; constructions are the room's, in the order of the structural shadings. */
 	void writeXML(QXmlStreamWriter & writer, const std::vector<RoomConstruction> & constructions) const;

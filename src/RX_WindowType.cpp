@@ -78,7 +78,7 @@ void WindowType::readXML(QXmlStreamReader & reader) {
 	for (const QXmlStreamAttribute & a : attributes) {
 		const QStringRef n = a.name();
 		if (n == QLatin1String("GlazingKind"))
-			m_glazingKind = static_cast<GlazingKind>(a.value().toUInt(nullptr, 10));
+			m_glazingKind = static_cast<GlazingKind>(readIdAttribute(reader, "GlazingKind"));
 		else if (n == QLatin1String("UserKey"))
 			m_userKey = a.value().toString();
 		else if (n == QLatin1String("Producer"))

@@ -33,9 +33,9 @@ public:
 	WindowType(const QString & encodedName, double f, double g, double U);
 
 	void writeXML(QXmlStreamWriter & writer) const;
-	/*! Reads a "WindowType" element (reader on its start element). Bad values and a bad
-		"RelativeSHGC" curve become reader errors; throws ZEB::Exception when the curve's values
-		cannot make a spline. */
+	/*! Reads a "WindowType" element (reader on its start element). Bad values (also a glazing kind
+		that is no whole number) and a bad "RelativeSHGC" curve become reader errors; throws
+		ZEB::Exception when the curve's values cannot make a spline. */
 	void readXML(QXmlStreamReader & reader);
 
 	/*! f and g within 0..1, U > 0, and a curve (if any) of two or more points that starts

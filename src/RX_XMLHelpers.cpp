@@ -114,15 +114,14 @@ QString readTextElement(QXmlStreamReader & reader) {
 
 
 std::size_t readModelAttributes(const QXmlStreamReader & reader, QString & name, const char * const * keywords,
-								std::size_t n)
+								std::size_t n, const char * location)
 {
 	Q_ASSERT(reader.isStartElement());
 	name = reader.attributes().value("name").toString();
-	const QStringRef text = reader.attributes().value("modelType");
-	std::size_t i = 0;
-	while (i < n && text != QLatin1String(keywords[i]))
-		++i;
-	return i;
+	if (!reader.attributes().hasAttribute("modelType"))
+		return n;
+	return keywordIndex(reader.attributes().value("modelType").toString(), keywords, n, "attribute 'modelType'",
+						reader.name().toString().toStdString(), location);
 }
 
 
@@ -146,15 +145,55 @@ bool isNonFiniteNumber(const QString & text) {
 
 namespace {
 
-[[noreturn]] void throwInvalidNumber(const QString & text, const QString & tag, const std::string & owner,
-									 const char * location, const char * expected = "a finite number")
+// The one refusal of a value of these files; where is "element '<tag>'" or "attribute '<name>'".
+std::string invalidValue(const QString & text, const QString & where, const std::string & owner,
+						 const std::string & expected)
 {
-	throw ZEB::Exception(ZEB::FormatString("Invalid value '%1' in element '%2' of %3, expected %4.")
-						 .arg(text.trimmed().toStdString()).arg(tag.toStdString()).arg(owner).arg(expected),
-						 location);
+	return ZEB::FormatString("Invalid value '%1' in %2 of %3, expected %4.")
+		.arg(text.trimmed().toStdString()).arg(where.toStdString()).arg(owner).arg(expected).str();
+}
+
+QString inElement(const QString & tag) {
+	return "element '" + tag + "'";
+}
+
+[[noreturn]] void throwInvalidValue(const QString & text, const QString & where, const std::string & owner,
+									const char * location, const std::string & expected)
+{
+	throw ZEB::Exception(invalidValue(text, where, owner, expected), location);
 }
 
 } // namespace
+
+
+std::size_t keywordIndex(const QString & text, const char * const * keywords, std::size_t n, const QString & where,
+						 const std::string & owner, const char * location)
+{
+	const QString word = text.trimmed();
+	std::string expected = "one of:";
+	for (std::size_t i = 0; i < n; ++i) {
+		if (word == QLatin1String(keywords[i]))
+			return i;
+		expected += std::string(i == 0 ? " " : ", ") + keywords[i];
+	}
+	throwInvalidValue(text, where, owner, location, expected);
+}
+
+
+bool booleanValue(const QString & text, const QString & tag, const std::string & owner, const char * location) {
+	static const char * const BOOLEANS[] = {"false", "true"};
+	return keywordIndex(text, BOOLEANS, 2, inElement(tag), owner, location) == 1;
+}
+
+
+bool readBoolElement(QXmlStreamReader & reader, const std::string & owner, const char * location) {
+	const QString tag = reader.name().toString();
+	const QString text = readTextElement(reader);
+	// a broken element ends the reading; the caller reports the reader's error
+	if (reader.hasError())
+		return false;
+	return booleanValue(text, tag, owner, location);
+}
 
 
 double finiteNumber(const QString & text, const QString & tag, const std::string & owner, const char * location) {
@@ -162,7 +201,7 @@ double finiteNumber(const QString & text, const QString & tag, const std::string
 	const double v = text.toDouble(&ok);
 	// Qt reads "nan" and "inf" as numbers
 	if (!ok || !std::isfinite(v))
-		throwInvalidNumber(text, tag, owner, location);
+		throwInvalidValue(text, inElement(tag), owner, location, "a finite number");
 	return v;
 }
 
@@ -191,7 +230,7 @@ T readIntegerElement(QXmlStreamReader & reader, const std::string & owner, const
 	bool ok = false;
 	const T v = (text.trimmed().*convert)(&ok, 10);
 	if (!ok)
-		throwInvalidNumber(text, tag, owner, location, expected);
+		throwInvalidValue(text, inElement(tag), owner, location, expected);
 	return v;
 }
 

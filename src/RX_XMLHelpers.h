@@ -41,17 +41,29 @@ bool readChildElement(QXmlStreamReader & reader);
 	error. The reader is left on the end element. */
 QString readTextElement(QXmlStreamReader & reader);
 
+/*! The index of text (blanks around it allowed) among the n keywords; any other text, also one
+	that differs only in case, throws ZEB::Exception "Invalid value '<text>' in <where> of <owner>,
+	expected one of: <keywords>." at location. where is "element '<tag>'" or "attribute '<name>'". */
+std::size_t keywordIndex(const QString & text, const char * const * keywords, std::size_t n, const QString & where,
+						 const std::string & owner, const char * location);
+/*! "true" or "false" (blanks around it allowed) in the text of element tag; other text throws as
+	keywordIndex. */
+bool booleanValue(const QString & text, const QString & tag, const std::string & owner, const char * location);
+/*! booleanValue of the text of the element the reader stands on (a start element); the reader is
+	left on its end element. */
+bool readBoolElement(QXmlStreamReader & reader, const std::string & owner, const char * location);
+
 /*! The head of a sub-model's element, the reader on its start element: name = its "name"
-	attribute; returns the index of the keyword (of n) that its "modelType" attribute holds, n for
-	none. */
+	attribute; returns the index of the keyword (of n) that its "modelType" attribute holds, n when
+	it has none. Another text throws as keywordIndex. */
 std::size_t readModelAttributes(const QXmlStreamReader & reader, QString & name, const char * const * keywords,
-								std::size_t n);
-/*! As above, setting type to the keyword's enumerator; another text leaves it. */
+								std::size_t n, const char * location);
+/*! As above, setting type to the keyword's enumerator; a missing attribute leaves it. */
 template <typename Enum, std::size_t N>
 void readModelAttributes(const QXmlStreamReader & reader, QString & name, const char * const (&keywords)[N],
-						 Enum & type)
+						 Enum & type, const char * location)
 {
-	const std::size_t i = readModelAttributes(reader, name, keywords, N);
+	const std::size_t i = readModelAttributes(reader, name, keywords, N, location);
 	if (i < N)
 		type = static_cast<Enum>(i);
 }
@@ -114,8 +126,8 @@ void writeNamedString(QXmlStreamWriter & writer, const QString & name, const QSt
 	leaves value unchanged and, unless optional, raises "Invalid value for attribute '...'.";
 	an optional attribute may be missing, but when it is there its text must be a finite number. */
 void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional);
-/*! The unsigned decimal attribute name (an id) of the current element: 0 when it is missing;
-	text that is no such number raises "Invalid value for attribute '...'." and gives 0. */
+/*! The unsigned decimal attribute name (an id, a kind's number) of the current element: 0 when it
+	is missing; text that is no such number raises "Invalid value for attribute '...'." and gives 0. */
 unsigned int readIdAttribute(QXmlStreamReader & reader, const char * name);
 /*! As readDoubleAttribute for a decimal integer, but an unreadable value stores 0. */
 void readIntAttribute(QXmlStreamReader & reader, const QString & name, int & value, bool optional);

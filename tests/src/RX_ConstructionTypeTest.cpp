@@ -108,7 +108,7 @@ TEST(RXConstructionType, WritesAndReadsTheLayers) {
 
 TEST(RXConstructionType, ClampsKindsAndReadsEveryLayerChild) {
 	RX::ConstructionType ct;
-	ASSERT_EQ(readInto(QString("<ConstructionType id=\"3\" name=\"X\" Insulation=\"7\" Materials=\"abc\" Construction=\"12\">"
+	ASSERT_EQ(readInto(QString("<ConstructionType id=\"3\" name=\"X\" Insulation=\"7\" Materials=\"0\" Construction=\"12\">"
 							   "<Other><Layer d=\"9\"/></Other><Layers><Slice materialId=\"4\" d=\"0.3\"><x/></Slice>"
 							   "<Layer d=\"0.1\"/></Layers></ConstructionType><After/>"), ct), "");
 	EXPECT_EQ(ct.m_insulationKind, RX::ConstructionType::IK_MISCELLANEOUS);
@@ -123,6 +123,8 @@ TEST(RXConstructionType, ClampsKindsAndReadsEveryLayerChild) {
 	EXPECT_EQ(readInto(QString("<ConstructionType><Layers><Layer materialId=\"1\"/></Layers></ConstructionType>"), bad),
 			  "Invalid value for attribute 'd'.");
 	EXPECT_TRUE(bad.m_d.empty());
+	// a kind is a number, not a word
+	EXPECT_EQ(readInto(QString("<ConstructionType Materials=\"abc\"/>"), bad), "Invalid value for attribute 'Materials'.");
 }
 
 

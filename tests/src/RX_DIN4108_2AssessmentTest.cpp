@@ -204,7 +204,7 @@ TEST(RXDIN4108_2Assessment, WritesSetFlagsOnlyAndReadsWhatItWrote) {
 TEST(RXDIN4108_2Assessment, ReadsExactTextsAndRefusesValuesOutOfRange) {
 	TestSupport::MessageRecorder recorder;
 	DIN4108_2Assessment a;
-	EXPECT_EQ(readInto(QString("<D><Active>TRUE</Active><Other><x/></Other><ClimateRegion>2</ClimateRegion>"
+	EXPECT_EQ(readInto(QString("<D><Active>false</Active><Other><x/></Other><ClimateRegion>2</ClimateRegion>"
 							   "<EnhancedDayVentilationValue>0</EnhancedDayVentilationValue></D>"), a), "");
 	EXPECT_FALSE(a.m_active);
 	EXPECT_EQ(a.m_climateRegion, 2);
@@ -217,7 +217,8 @@ TEST(RXDIN4108_2Assessment, ReadsExactTextsAndRefusesValuesOutOfRange) {
 		{"<VentilationType>3</VentilationType>", "Invalid value for 'VentilationType'. Value must be 0, 1 or 2."},
 		{"<EnhancedNightVentilationValue>-0.1</EnhancedNightVentilationValue>",
 		 "Invalid value for 'EnhancedNightVentilationValue'. Value must be > than 0."},
-		{"<MaximumHeatingPower>nan</MaximumHeatingPower>", "Invalid value for 'MaximumHeatingPower'. Value must be > than 0."}
+		{"<MaximumHeatingPower>nan</MaximumHeatingPower>", "Invalid value for 'MaximumHeatingPower'. Value must be > than 0."},
+		{"<Active>TRUE</Active>", "Invalid value 'TRUE' in element 'Active' of DIN4108_2Assessment, expected one of: false, true."}
 	};
 	for (const auto & r : refused)
 		EXPECT_EQ(TestSupport::thrownAt([&] { readInto(QString("<D>") + r.first + "</D>", a); }, READ), r.second);

@@ -81,7 +81,8 @@ TEST(RXHeatingModel, ReadsBackEqualWithoutTheSlopeAndToleratesUnknownContent) {
 	EXPECT_EQ(back.m_maxPower, 1234570);
 	EXPECT_EQ(back.m_slope, 5000);
 
-	EXPECT_EQ(readInto(QString("<HeatingModel modelType=\"IDEAL\"><Pump><MaxPower>1</MaxPower></Pump>"
+	// a model type left out keeps the type
+	EXPECT_EQ(readInto(QString("<HeatingModel><Pump><MaxPower>1</MaxPower></Pump>"
 							   "<MaxPower>0</MaxPower></HeatingModel>"), back), "");
 	EXPECT_EQ(back.m_modelType, RX::HeatingModel::SIMPLE);
 	EXPECT_EQ(back.m_name, "");

@@ -111,7 +111,7 @@ TEST(RXMechanicalVentilationModel, ReadsBackEqualAndClampsOutOfRangeValues) {
 	EXPECT_EQ(written(back), text);
 
 	TestSupport::MessageRecorder recorder;
-	EXPECT_EQ(readInto(QString("<MechanicalVentilationModel modelType=\"FAN\"><SupplyTemperature>-300</SupplyTemperature>"
+	EXPECT_EQ(readInto(QString("<MechanicalVentilationModel><SupplyTemperature>-300</SupplyTemperature>"
 							   "<MaxSupplyFlowRate>-5</MaxSupplyFlowRate><Filter><a/></Filter>"
 							   "<HeatRecoveryEfficiency>1.5</HeatRecoveryEfficiency></MechanicalVentilationModel>"), back), "");
 	EXPECT_EQ(back.m_modelType, RX::MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING);

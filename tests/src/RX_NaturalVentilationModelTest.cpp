@@ -119,7 +119,7 @@ TEST(RXNaturalVentilationModel, ReadsBackEqualAndKeepsTimesThatCannotBeRead) {
 	EXPECT_EQ(back.m_airChangeRate, 0);
 
 	TestSupport::MessageRecorder recorder;
-	EXPECT_EQ(readInto(QString("<NaturalVentilationModel modelType=\"OPEN\"><OccupancyStartTime>7 o'clock"
+	EXPECT_EQ(readInto(QString("<NaturalVentilationModel><OccupancyStartTime>7 o'clock"
 							   "</OccupancyStartTime><Door><a/></Door><OccupancyEndTime>21:30:00</OccupancyEndTime>"
 							   "<MinTRoom>0</MinTRoom></NaturalVentilationModel>"), back), "");
 	EXPECT_EQ(back.m_modelType, RX::NaturalVentilationModel::DIN);

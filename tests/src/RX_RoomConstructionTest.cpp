@@ -47,11 +47,14 @@ TEST(RXRoomConstruction, ReadsTolerantlyAndKeepsWhatIsAbsent) {
 			  std::vector<std::string>{"Found unknown element in RoomConstruction tag: 'Phone'."});
 	EXPECT_TRUE(written(c).contains("<zoneT>-5</zoneT><zoneTCCD>dir\\zone.ccd</zoneTCCD><zoneRH>"));
 
+	// only the exact words: a type in other letters is no default
 	for (const char * text : {"outside", "inside", "Wall"}) {
 		RX::RoomConstruction t;
 		t.m_type = RX::RoomConstruction::Inside;
-		readInto(QString("<RoomConstruction><type>%1</type></RoomConstruction>").arg(text), t);
-		EXPECT_EQ(t.m_type, RX::RoomConstruction::Outside) << text;
+		EXPECT_EQ(TestSupport::thrown([&] { readInto(QString("<RoomConstruction><type>%1</type></RoomConstruction>").arg(text), t); }),
+				  "Invalid value '" + std::string(text) + "' in element 'type' of RoomConstruction, expected one of: "
+				  "Outside, Inside, FixedTemperature. @ RoomConstruction::readXML()");
+		EXPECT_EQ(t.m_type, RX::RoomConstruction::Inside) << text;
 	}
 }
 

@@ -343,7 +343,7 @@ TEST(RXRoom, ReadsSimulationParametersAndRefusesInvalidOnes) {
 	RX::Database db;
 	ReadResult result = readInto(project("<SimulationParameters><GammaR>0.3</GammaR><RHInitial> 70 </RHInitial>"
 										 "<CyclicTwoYearSimulation>true</CyclicTwoYearSimulation>"
-										 "<UsePerezModel>True</UsePerezModel><TInitial> 0 </TInitial>"
+										 "<UsePerezModel> false </UsePerezModel><TInitial> 0 </TInitial>"
 										 "</SimulationParameters>"), room, db);
 	EXPECT_FALSE(result.failed());
 	EXPECT_EQ(room.m_gammaRad, 0.3);
@@ -367,6 +367,9 @@ TEST(RXRoom, ReadsSimulationParametersAndRefusesInvalidOnes) {
 			  "Invalid value for 'SimulationEndTime' parameter. End time must be > than 0 seconds. @ " + location);
 	EXPECT_EQ(refused("<OutputTimeSteps>0.5</OutputTimeSteps>"),
 			  "Invalid value for 'OutputTimeSteps' parameter. Output time step must be at least 1 second. @ " + location);
+	EXPECT_EQ(refused("<UsePerezModel>yes</UsePerezModel>"),
+			  "Invalid value 'yes' in element 'UsePerezModel' of SimulationParameters, expected one of: false, true. @ " +
+			  location);
 	// the two-year checks follow the whole section, so the order of the elements does not matter
 	EXPECT_EQ(refused("<CyclicTwoYearSimulation>true</CyclicTwoYearSimulation><OutputTimeSteps>600</OutputTimeSteps>"),
 			  "Invalid value for 'OutputTimeSteps' parameter. Output time step must exactly 3600 seconds for "
@@ -633,16 +636,46 @@ TEST(RXRoom, RefusesTextThatIsNoFiniteNumber) {
 										std::string(material) + "/></Materials>"), withMaterial, materialDb)
 					  .m_exception.find("Invalid value for attribute '"), std::string::npos) << material;
 	}
-	// nor is an id a word
+	// nor is an id or a kind a word
 	for (const char * items : {"<Materials><Material id=\"x5\" name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\"/></Materials>",
 							   "<ConstructionTypes><ConstructionType id=\"five\"/></ConstructionTypes>",
 							   "<ConstructionTypes><ConstructionType id=\"5\"><Layers><Layer materialId=\"x5\" d=\"0.1\"/>"
 							   "</Layers></ConstructionType></ConstructionTypes>",
 							   "<WindowTypes><WindowType id=\"5a\" f=\"1\" g=\"0.5\" U=\"1\"/></WindowTypes>",
-							   "<ShadingTypes><ShadingType id=\"\" z=\"0.5\"/></ShadingTypes>"}) {
+							   "<ShadingTypes><ShadingType id=\"\" z=\"0.5\"/></ShadingTypes>",
+							   "<Materials><Material id=\"5\" category=\"Insulation\" name=\"M\" lambda=\"1\" rho=\"2\" "
+							   "cT=\"3\"/></Materials>",
+							   "<ConstructionTypes><ConstructionType id=\"5\" Insulation=\"outside\"/></ConstructionTypes>",
+							   "<ConstructionTypes><ConstructionType id=\"5\" Materials=\"\"/></ConstructionTypes>",
+							   "<ConstructionTypes><ConstructionType id=\"5\" Construction=\"roof\"/></ConstructionTypes>",
+							   "<WindowTypes><WindowType id=\"5\" f=\"1\" g=\"0.5\" U=\"1\" GlazingKind=\"double\"/></WindowTypes>"}) {
 		RX::Room withItem;
 		RX::Database itemDb;
 		EXPECT_NE(readInto(project("", items), withItem, itemDb).m_exception.find("Invalid value for attribute '"),
 				  std::string::npos) << items;
 	}
+
+	// a keyword, boolean or type that the reader does not know, in every reader that takes one
+	EXPECT_EQ(refused("<HeatingModel modelType=\"None\"/>"),
+			  "Invalid value 'None' in attribute 'modelType' of HeatingModel, expected one of: NONE, SIMPLE.");
+	EXPECT_EQ(refused("<Geometry><Constructions><RoomConstruction><type>inside</type></RoomConstruction></Constructions>"
+					  "</Geometry>"),
+			  "Invalid value 'inside' in element 'type' of RoomConstruction, expected one of: Outside, Inside, "
+			  "FixedTemperature. \nError reading room construction #1.");
+	EXPECT_EQ(refused("<SimulationParameters><UsePerezModel>yes</UsePerezModel></SimulationParameters>"),
+			  "Invalid value 'yes' in element 'UsePerezModel' of SimulationParameters, expected one of: false, true.");
+	EXPECT_EQ(refused("<UserLoads><ScheduleOccupancy type=\"constant\"/></UserLoads>"),
+			  "Invalid value 'constant' in attribute 'type' of schedule 'ScheduleOccupancy', expected one of: CONSTANT, "
+			  "DAILY_SEASONAL, DAILY_WEEK, ANNUAL, DATLINEAR.");
+	for (const char * element : {"<CoolingModel modelType=\"simple\"/>", "<NaturalVentilationModel modelType=\"\"/>",
+								 "<MechanicalVentilationModel modelType=\"COOLING\"/>",
+								 "<ShadingControlModel modelType=\"1\"/>",
+								 "<SimulationParameters><MoistureBalanceEnabled>1</MoistureBalanceEnabled></SimulationParameters>",
+								 "<SimulationParameters><CyclicTwoYearSimulation>on</CyclicTwoYearSimulation></SimulationParameters>",
+								 "<UserLoads><ScheduleOccupancy type=\"DAILY_WEEK\"><WeekEndDays>Sat Sunday</WeekEndDays>"
+								 "</ScheduleOccupancy></UserLoads>"})
+		EXPECT_NE(refused(element).find(", expected one of: "), std::string::npos) << element;
+	EXPECT_NE(readInto(QByteArray("<RoomModelProject><DIN4108_2Assessment_section><DIN4108_2Assessment><Residential>no"
+								  "</Residential></DIN4108_2Assessment></DIN4108_2Assessment_section></RoomModelProject>"),
+					   room, db).m_exception.find("Invalid value 'no' in element 'Residential'"), std::string::npos);
 }

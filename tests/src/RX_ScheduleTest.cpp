@@ -221,11 +221,10 @@ TEST(RXSchedule, ReadsPartialProfilesUnknownWeekdaysAndUnknownElements) {
 	EXPECT_EQ(s.m_summerStartDay, 0u);
 	EXPECT_EQ(recorder.texts("Schedule::readXML()"), std::vector<std::string>{"Found unknown element in 'S' tag Extra."});
 
-	recorder.m_messages.clear();
-	const RX::Schedule days = readSchedule("<W type=\"DAILY_WEEK\"><WeekEndDays>Sun Funday</WeekEndDays></W>");
-	EXPECT_EQ(days.m_weekEndDays, (std::array<bool, 7>{false, false, false, false, false, false, true}));
-	EXPECT_EQ(recorder.texts("Schedule::readXML()"),
-			  std::vector<std::string>{"Found unknown weekEndDay: 'Funday' in Schedule with name W."});
+	// a weekday the reader does not know is refused, not passed over
+	EXPECT_EQ(TestSupport::thrown([] { readSchedule("<W type=\"DAILY_WEEK\"><WeekEndDays>Sun Funday</WeekEndDays></W>"); }),
+			  "Invalid value 'Funday' in element 'WeekEndDays' of schedule 'W', expected one of: Mon, Tue, Wed, Thu, Fri, "
+			  "Sat, Sun. @ Schedule::readXML()");
 }
 
 

@@ -104,10 +104,10 @@ TEST(RXShadingControlModel, WritesOneStructuralShadingPerConstructionAndReadsThe
 }
 
 
-TEST(RXShadingControlModel, ReaderWarnsAboutUnknownContentAndIgnoresUnknownTypes) {
+TEST(RXShadingControlModel, ReaderWarnsAboutUnknownContentAndRefusesUnknownTypes) {
 	TestSupport::MessageRecorder recorder;
 	RX::ShadingControlModel m;
-	EXPECT_EQ(readInto("<ShadingControlModel modelType=\"scheduled\"><Extra><a/></Extra>"
+	EXPECT_EQ(readInto("<ShadingControlModel><Extra><a/></Extra>"
 					   "<MaxRadiationIntensityEast>0</MaxRadiationIntensityEast>"
 					   "<StructuralShadings><StructuralShading/><Fin/></StructuralShadings>"
 					   "<StructuralShadingDescription>eaves</StructuralShadingDescription></ShadingControlModel>", m), "");
@@ -124,4 +124,10 @@ TEST(RXShadingControlModel, ReaderWarnsAboutUnknownContentAndIgnoresUnknownTypes
 	EXPECT_NE(readInto("<ShadingControlModel><StructuralShadings><StructuralShading><WindowHeight>1", cut), "");
 	EXPECT_TRUE(cut.m_structuralShadings.empty());
 	EXPECT_EQ(recorder.texts("[ShadingControlModel::readXML]").back(), "Invalid data in StructuralShading tag.");
+
+	// a type in other letters is no default
+	EXPECT_EQ(TestSupport::thrown([&] { readInto("<ShadingControlModel modelType=\"scheduled\"/>", m); }),
+			  "Invalid value 'scheduled' in attribute 'modelType' of ShadingControlModel, expected one of: CONSTANT, "
+			  "SCHEDULED, INTENSITY_CONTROLLED. @ [ShadingControlModel::readXML]");
+	EXPECT_EQ(m.m_modelType, RX::ShadingControlModel::CONSTANT);
 }
