@@ -51,6 +51,8 @@ QString kindText(const char * const (&texts)[N], int kind) {
 	return QCoreApplication::translate("ConstructionType", text);
 }
 
+const char * const READ_LOCATION = "[ConstructionType::readXML]";
+
 // The kind of the number in attribute name: beyond the kind its miscellaneous value; text that is
 // no such number is a reader error.
 template <typename Kind>
@@ -183,7 +185,7 @@ void ConstructionType::readXML(QXmlStreamReader & reader) {
 
 	while (readChildElement(reader)) {
 		if (reader.name() != QLatin1String("Layers")) {
-			readUnknownElement(reader);
+			readUnknownElement(reader, "ConstructionType", READ_LOCATION);
 			continue;
 		}
 		// every child of "Layers" is a layer, whatever its tag
@@ -195,7 +197,7 @@ void ConstructionType::readXML(QXmlStreamReader & reader) {
 				return;
 			m_materialIds.push_back(materialId);
 			m_d.push_back(d);
-			readUntilEndElement(reader);
+			readUntilEndElement(reader, "Layer", READ_LOCATION);
 		}
 	}
 }

@@ -143,8 +143,7 @@ void CoolingModel::readXML(QXmlStreamReader & reader) {
 			// rejected values pass out as the spline reports them
 			readNamedZEBSplineData(reader, name, xUnit, yUnit, spline);
 			if (name != QLatin1String("MaxPowerCurve")) {
-				ZEB::ZEB_Message(ZEB::FormatString("Found unknown linear spline data '%1' in CoolingModel tag.")
-								 .arg(name.toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+				warnUnknownSpline(name, "CoolingModel", FUNC_ID);
 				continue;
 			}
 			try {

@@ -208,7 +208,7 @@ void Material::readXML(QXmlStreamReader & reader) {
 		points[rh] = w;
 	}
 
-	readUntilEndElement(reader);
+	readUntilEndElement(reader, "Material", "[Material::readXML]");
 	if (reader.hasError())
 		return;
 

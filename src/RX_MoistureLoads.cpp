@@ -30,7 +30,7 @@ void MoistureLoads::readXML(QXmlStreamReader & reader) {
 		if (reader.name() == QLatin1String("ScheduleMoistureLoad"))
 			m_scheduleMoistureLoad.readXML(reader);
 		else
-			readUnknownElement(reader);
+			readUnknownElement(reader, "MoistureLoads", "MoistureLoads::readXML()");
 	}
 }
 

@@ -47,7 +47,7 @@ void ProjectInformation::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("DisclaimerText"))
 			m_disclaimerText = readTextElement(reader);
 		else
-			readUnknownElement(reader);
+			readUnknownElement(reader, "ProjectInformation", "[ProjectInformation::readXML]");
 	}
 }
 

@@ -18,7 +18,7 @@ public:
 	/*! Writes every child, empty texts too. */
 	void writeXML(QXmlStreamWriter & writer) const;
 	/*! Reads the children of the element the reader stands on, in any order; unknown children
-		are skipped silently, absent ones leave their texts. */
+		are skipped with a warning, absent ones leave their texts. */
 	void readXML(QXmlStreamReader & reader);
 
 	/*! Replaces all texts by those of the settings; a missing key gives an empty text. */

@@ -384,6 +384,8 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 			}
 		}
 		// any other element is transparent: its children are read as if they stood here
+		else
+			warnUnknownElement(reader, "RoomModelProject", READ_LOCATION);
 	}
 
 	// Only a document read to its end may change the database; a cut or broken file leaves it

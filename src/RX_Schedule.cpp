@@ -221,8 +221,10 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 			QString splineName, xUnit, yUnit;
 			ZEB::LinearSpline spline;
 			readNamedZEBSplineData(reader, splineName, xUnit, yUnit, spline);
-			if (splineName != QLatin1String("DatLinear"))
+			if (splineName != QLatin1String("DatLinear")) {
+				warnUnknownSpline(splineName, name, FUNC_ID);
 				continue;
+			}
 			try {
 				const ZEB::Unit unit(xUnit.toStdString());
 				if (unit.base_id() != ZEB::Unit("s").base_id())

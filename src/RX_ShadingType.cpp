@@ -34,7 +34,7 @@ void ShadingType::readXML(QXmlStreamReader & reader) {
 	m_id = readIdAttribute(reader, "id");
 	setNameString(reader.attributes().value("name").toString());
 	readDoubleAttribute(reader, "z", m_z, false);
-	readUntilEndElement(reader);
+	readUntilEndElement(reader, "ShadingType", "[ShadingType::readXML]");
 }
 
 

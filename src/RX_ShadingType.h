@@ -19,8 +19,8 @@ public:
 	ShadingType(const QString & encodedName, double z);
 
 	void writeXML(QXmlStreamWriter & writer) const;
-	/*! Reads a "ShadingType" element (reader on its start element) and everything inside it;
-		a missing or bad z becomes a reader error. */
+	/*! Reads a "ShadingType" element (reader on its start element) and everything inside it,
+		children with a warning; a missing or bad z becomes a reader error. */
 	void readXML(QXmlStreamReader & reader);
 
 	/*! 0 <= z <= 1. */

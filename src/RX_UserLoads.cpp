@@ -37,17 +37,18 @@ void UserLoads::computeLoads(unsigned int h, double t, double floorArea,
 
 void UserLoads::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
+	const char * const location = "UserLoads::readXML()";
 	m_name = reader.attributes().value("name").toString();
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("PersonLoad"))
-			m_personLoad = readFiniteRealElement(reader, "UserLoads", "UserLoads::readXML()");
+			m_personLoad = readFiniteRealElement(reader, "UserLoads", location);
 		else if (tag == QLatin1String("ScheduleOccupancy"))
 			m_scheduleOccupancy.readXML(reader);
 		else if (tag == QLatin1String("ScheduleEquipmentLoad"))
 			m_scheduleEquipmentLoad.readXML(reader);
 		else
-			readUnknownElement(reader);
+			readUnknownElement(reader, "UserLoads", location);
 	}
 }
 

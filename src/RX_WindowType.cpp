@@ -93,7 +93,7 @@ void WindowType::readXML(QXmlStreamReader & reader) {
 
 	while (readChildElement(reader)) {
 		if (reader.name() != QLatin1String("LinearSpline")) {
-			readUnknownElement(reader);
+			readUnknownElement(reader, "WindowType", "[WindowType::readXML]");
 			continue;
 		}
 		QString splineName, xUnit, yUnit;

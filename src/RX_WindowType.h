@@ -34,8 +34,9 @@ public:
 
 	void writeXML(QXmlStreamWriter & writer) const;
 	/*! Reads a "WindowType" element (reader on its start element). Bad values (also a glazing kind
-		that is no whole number) and a bad "RelativeSHGC" curve become reader errors; throws
-		ZEB::Exception when the curve's values cannot make a spline. */
+		that is no whole number) and a bad "RelativeSHGC" curve become reader errors, other
+		children are skipped with a warning; throws ZEB::Exception when the curve's values cannot
+		make a spline. */
 	void readXML(QXmlStreamReader & reader);
 
 	/*! f and g within 0..1, U > 0, and a curve (if any) of two or more points that starts

@@ -78,9 +78,14 @@ void readUnknownElement(QXmlStreamReader & reader) {
 }
 
 
-void readUnknownElement(QXmlStreamReader & reader, const char * parentTag, const char * location) {
+void warnUnknownElement(const QXmlStreamReader & reader, const char * parentTag, const char * location) {
 	ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in %1 tag: '%2'.")
 					 .arg(parentTag).arg(reader.name().toString().toStdString()), ZEB::MSG_WARNING, location, 1);
+}
+
+
+void readUnknownElement(QXmlStreamReader & reader, const char * parentTag, const char * location) {
+	warnUnknownElement(reader, parentTag, location);
 	readUnknownElement(reader);
 }
 
@@ -90,6 +95,14 @@ void readUntilEndElement(QXmlStreamReader & reader) {
 		return;
 	while (readChildElement(reader))
 		readUnknownElement(reader);
+}
+
+
+void readUntilEndElement(QXmlStreamReader & reader, const char * parentTag, const char * location) {
+	if (reader.hasError())
+		return;
+	while (readChildElement(reader))
+		readUnknownElement(reader, parentTag, location);
 }
 
 
@@ -413,6 +426,12 @@ void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString &
 		}
 	}
 	spline.setValues(x, y);
+}
+
+
+void warnUnknownSpline(const QString & name, const std::string & ownerTag, const char * location) {
+	ZEB::ZEB_Message(ZEB::FormatString("Found unknown linear spline data '%1' in %2 tag.")
+					 .arg(name.toStdString()).arg(ownerTag), ZEB::MSG_WARNING, location, 1);
 }
 
 } // namespace RX

@@ -25,12 +25,17 @@ namespace RX {
 /*! Consumes the element the reader stands on (a start element) with everything inside; the
 	reader is left on its end element, so the caller's loop goes on with the next sibling. */
 void readUnknownElement(QXmlStreamReader & reader);
-/*! As readUnknownElement, after the warning "Found unknown element in <parentTag> tag: '<tag>'."
-	(level 1) at location. */
+/*! The warning "Found unknown element in <parentTag> tag: '<tag>'." (level 1) at location for
+	the start element the reader stands on. */
+void warnUnknownElement(const QXmlStreamReader & reader, const char * parentTag, const char * location);
+/*! As readUnknownElement, after warnUnknownElement. */
 void readUnknownElement(QXmlStreamReader & reader, const char * parentTag, const char * location);
 /*! Consumes tokens up to the end element of the current level, skipping nested elements; for
 	readers that take everything from attributes. */
 void readUntilEndElement(QXmlStreamReader & reader);
+/*! As above, warning of each skipped element as readUnknownElement(reader, parentTag, location):
+	an element that has no children may still have been given one by mistake. */
+void readUntilEndElement(QXmlStreamReader & reader, const char * parentTag, const char * location);
 /*! Moves on to the next child start element of the current element and returns true; returns
 	false at the current element's end (the reader then stands on its end element), at the end of
 	the document or on an error. Every element reader visits its children with
@@ -151,6 +156,9 @@ void writeNamedZEBSplineData(QXmlStreamWriter & writer, const QString & name, co
 	and units keep what was read. */
 void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString & xUnit,
 							QString & yUnit, ZEB::LinearSpline & spline);
+/*! The warning "Found unknown linear spline data '<name>' in <ownerTag> tag." (level 1) at
+	location, for a spline its owner drops. */
+void warnUnknownSpline(const QString & name, const std::string & ownerTag, const char * location);
 
 } // namespace RX
 

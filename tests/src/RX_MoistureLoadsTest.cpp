@@ -23,7 +23,8 @@ TEST(RXMoistureLoads, SourceInKilogramPerSecondReadsBackEqual) {
 	EXPECT_EQ(readInto(QString(text).replace("<ScheduleMoistureLoad", "<Plants><a/></Plants><ScheduleMoistureLoad"),
 					   back), "");
 	EXPECT_EQ(written(back), text);
-	EXPECT_TRUE(recorder.m_messages.empty());
+	EXPECT_EQ(recorder.texts("MoistureLoads::readXML()"),
+			  std::vector<std::string>{"Found unknown element in MoistureLoads tag: 'Plants'."});
 	back.computeLoads(12, 43200, g);
 	EXPECT_DOUBLE_EQ(g, 250 / 3.6e6);
 }

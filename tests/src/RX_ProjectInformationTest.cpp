@@ -41,7 +41,8 @@ TEST(RXProjectInformation, WritesEveryTextAndReadsOnlyThePresentOnes) {
 	RX::ProjectInformation expected = filled();
 	expected.m_company = "New";
 	EXPECT_EQ(written(back), written(expected));
-	EXPECT_TRUE(recorder.m_messages.empty());
+	EXPECT_EQ(recorder.texts("[ProjectInformation::readXML]"),
+			  std::vector<std::string>{"Found unknown element in ProjectInformation tag: 'Phone'."});
 }
 
 

@@ -401,8 +401,16 @@ TEST(RXRoom, SkipsUnknownElementsWithWarnings) {
 						   "<Geometry><Height>2.5</Height><Extra/><Constructions><Beam/><RoomConstruction>"
 						   "<constructionId>3</constructionId></RoomConstruction></Constructions></Geometry>"
 						   "<SimulationParameters><Speed>1</Speed></SimulationParameters>"
-						   "</Room></Wrapper><EmbeddedDataBase><Furniture><Chair/></Furniture></EmbeddedDataBase>"
-						   "</RoomModelProject>";
+						   "<UserLoads><ScheduleOccupation type=\"CONSTANT\"><ConstantValue>4</ConstantValue>"
+						   "</ScheduleOccupation></UserLoads><MoistureLoads><ScheduleMoisture/></MoistureLoads>"
+						   "<ProjectInformation><Phone/></ProjectInformation>"
+						   "</Room></Wrapper><EmbeddedDataBase><Furniture><Chair/></Furniture>"
+						   "<Materials><Material id=\"10001\" name=\"M\" lambda=\"1\" rho=\"1\" cT=\"1\"><Moisture/>"
+						   "</Material></Materials><ConstructionTypes><ConstructionType id=\"10001\"><Layer materialId=\"10001\" "
+						   "d=\"0.1\"/><Layers><Layer materialId=\"10001\" d=\"0.1\"><Colour/></Layer></Layers></ConstructionType>"
+						   "</ConstructionTypes><WindowTypes><WindowType id=\"10001\" f=\"1\" g=\"0.5\" U=\"1\"><Frame/>"
+						   "</WindowType></WindowTypes><ShadingTypes><ShadingType id=\"10001\" z=\"0.5\"><Motor/></ShadingType>"
+						   "</ShadingTypes></EmbeddedDataBase></RoomModelProject>";
 	EXPECT_FALSE(readInto(xml, room, db).failed());
 	EXPECT_EQ(room.m_height, 2.5);
 	ASSERT_EQ(room.m_constructions.size(), 1u);
@@ -413,6 +421,26 @@ TEST(RXRoom, SkipsUnknownElementsWithWarnings) {
 										"Found unknown element in Geometry tag: 'Beam'."}));
 	EXPECT_EQ(recorder.texts("[Room::readSimulationParametersSection]"),
 			  std::vector<std::string>{"Found unknown element in SimulationParameters tag: 'Speed'."});
+	// every reader names what it drops, the misspelt schedule of the persons as the wrapper
+	const std::pair<const char *, std::vector<std::string>> warnings[] = {
+		{"[Room::readXML]", {"Found unknown element in RoomModelProject tag: 'Wrapper'.",
+							 "Found unknown element in RoomModelProject tag: 'Furniture'."}},
+		{"UserLoads::readXML()", {"Found unknown element in UserLoads tag: 'ScheduleOccupation'."}},
+		{"MoistureLoads::readXML()", {"Found unknown element in MoistureLoads tag: 'ScheduleMoisture'."}},
+		{"[ProjectInformation::readXML]", {"Found unknown element in ProjectInformation tag: 'Phone'."}},
+		{"[Material::readXML]", {"Found unknown element in Material tag: 'Moisture'."}},
+		{"[ConstructionType::readXML]", {"Found unknown element in ConstructionType tag: 'Layer'.",
+										 "Found unknown element in Layer tag: 'Colour'."}},
+		{"[WindowType::readXML]", {"Found unknown element in WindowType tag: 'Frame'."}},
+		{"[ShadingType::readXML]", {"Found unknown element in ShadingType tag: 'Motor'."}}
+	};
+	for (const auto & w : warnings) {
+		std::vector<std::string> warned;
+		for (const TestSupport::MessageRecorder::Message & m : recorder.m_messages)
+			if (m.m_location == w.first && m.m_type == ZEB::MSG_WARNING)
+				warned.push_back(m.m_text);
+		EXPECT_EQ(warned, w.second) << w.first;
+	}
 }
 
 

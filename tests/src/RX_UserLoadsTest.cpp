@@ -26,7 +26,7 @@ TEST(RXUserLoads, PersonsAndEquipmentFollowTheirSchedules) {
 }
 
 
-TEST(RXUserLoads, ReadsBackEqualAndSkipsUnknownChildrenSilently) {
+TEST(RXUserLoads, ReadsBackEqualAndSkipsUnknownChildrenWithAWarning) {
 	RX::UserLoads u;
 	EXPECT_EQ(u.m_name, "Office");
 	u.m_personLoad = 95.5;
@@ -44,5 +44,6 @@ TEST(RXUserLoads, ReadsBackEqualAndSkipsUnknownChildrenSilently) {
 							   "</UserLoads>"), back), "");
 	EXPECT_EQ(back.m_name, "");
 	EXPECT_EQ(back.m_personLoad, 70);
-	EXPECT_TRUE(recorder.m_messages.empty());
+	EXPECT_EQ(recorder.texts("UserLoads::readXML()"),
+			  std::vector<std::string>{"Found unknown element in UserLoads tag: 'Lights'."});
 }
