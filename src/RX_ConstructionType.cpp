@@ -192,7 +192,7 @@ void ConstructionType::readXML(QXmlStreamReader & reader) {
 		while (readChildElement(reader)) {
 			const unsigned int materialId = readIdAttribute(reader, "materialId");
 			double d = 0;
-			readDoubleAttribute(reader, "d", d, false);
+			readDoubleAttribute(reader, "d", d, false, NOT_NEGATIVE);
 			if (reader.hasError())
 				return;
 			m_materialIds.push_back(materialId);

@@ -92,7 +92,7 @@ public:
 	bool operator!=(const ConstructionType & other) const { return !operator==(other); }
 
 	/*! Reads a "ConstructionType" element (reader on its start element); bad values (also a kind
-		that is no whole number) become reader errors, children other
+		that is no whole number and a negative thickness) become reader errors, children other
 		than "Layers" and those of a layer are skipped with a warning. */
 	void readXML(QXmlStreamReader & reader);
 	void writeXML(QXmlStreamWriter & writer) const;

@@ -135,13 +135,13 @@ void CoolingModel::readXML(QXmlStreamReader & reader) {
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MaxPower")) {
-			m_maxPower = readFiniteRealElement(reader, "CoolingModel", FUNC_ID);
+			m_maxPower = readFiniteRealElement(reader, "CoolingModel", FUNC_ID, NOT_NEGATIVE);
 		}
 		else if (tag == QLatin1String("LinearSpline")) {
 			QString name, xUnit, yUnit;
 			ZEB::LinearSpline spline;
 			// rejected values pass out as the spline reports them
-			readNamedZEBSplineData(reader, name, xUnit, yUnit, spline);
+			readNamedZEBSplineData(reader, name, xUnit, yUnit, spline, NOT_NEGATIVE);
 			if (name != QLatin1String("MaxPowerCurve")) {
 				warnUnknownSpline(name, "CoolingModel", FUNC_ID);
 				continue;
@@ -170,9 +170,9 @@ void CoolingModel::readXML(QXmlStreamReader & reader) {
 			}
 		}
 		else if (tag == QLatin1String("ScheduleSetPoints"))
-			m_scheduleSetPoints.readXML(reader);
+			m_scheduleSetPoints.readXML(reader, CELSIUS);
 		else if (tag == QLatin1String("ScheduleHumiditySetPoints"))
-			m_scheduleHumiditySetPoints.readXML(reader);
+			m_scheduleHumiditySetPoints.readXML(reader, PERCENT);
 		else
 			readUnknownElement(reader, "CoolingModel", FUNC_ID);
 	}

@@ -57,7 +57,8 @@ public:
 
 	/*! Reads the "CoolingModel" element the reader stands on. Unknown children and splines are
 		skipped with a warning, a missing model type keeps the type, an unknown one throws as
-		keywordIndex, a power that is no finite number throws as readFiniteRealElement.
+		keywordIndex, a power that is no finite number of 0 or more (set points: temperatures,
+		humidity set points: percentages) throws as readFiniteRealElement.
 		Throws ZEB::Exception for a "MaxPowerCurve" that makes no power curve over temperature; the
 		curve then stays as it was. */
 	void readXML(QXmlStreamReader & reader);

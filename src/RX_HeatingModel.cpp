@@ -84,10 +84,10 @@ void HeatingModel::readXML(QXmlStreamReader & reader) {
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MaxPower")) {
-			m_maxPower = readFiniteRealElement(reader, "HeatingModel", location);
+			m_maxPower = readFiniteRealElement(reader, "HeatingModel", location, NOT_NEGATIVE);
 		}
 		else if (tag == QLatin1String("ScheduleSetPoints"))
-			m_scheduleSetPoints.readXML(reader);
+			m_scheduleSetPoints.readXML(reader, CELSIUS);
 		else
 			readUnknownElement(reader, "HeatingModel", location);
 	}

@@ -46,7 +46,8 @@ public:
 
 	/*! Reads the "HeatingModel" element the reader stands on. Unknown children are skipped with a
 		warning, a missing model type keeps the type, an unknown one throws as keywordIndex, a
-		power that is no finite number throws as readFiniteRealElement. */
+		power that is no finite number of 0 or more (set points: temperatures) throws as
+		readFiniteRealElement. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element "HeatingModel"; the slope is not part of it. */
 	void writeXML(QXmlStreamWriter & writer) const;

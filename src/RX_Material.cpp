@@ -178,16 +178,16 @@ void Material::readXML(QXmlStreamReader & reader) {
 	m_category = MaterialCategory(static_cast<MaterialCategory::Category>(readIdAttribute(reader, "category")));
 	setNameString(attributes.value("name").toString());
 
-	readDoubleAttribute(reader, "lambda", m_lambda, false);
-	readDoubleAttribute(reader, "rho", m_rho, false);
-	readDoubleAttribute(reader, "cT", m_cT, false);
-	readDoubleAttribute(reader, "mu", m_mu, true);
+	readDoubleAttribute(reader, "lambda", m_lambda, false, NOT_NEGATIVE);
+	readDoubleAttribute(reader, "rho", m_rho, false, NOT_NEGATIVE);
+	readDoubleAttribute(reader, "cT", m_cT, false, NOT_NEGATIVE);
+	readDoubleAttribute(reader, "mu", m_mu, true, NOT_NEGATIVE);
 	double w80 = 0;
 	double wsat = 0;
-	readDoubleAttribute(reader, "w80", w80, true);
-	readDoubleAttribute(reader, "wsat", wsat, true);
-	readDoubleAttribute(reader, "HPCM", m_HPCM, true);
-	readDoubleAttribute(reader, "TPCMLow", m_TPCMLow, true);
+	readDoubleAttribute(reader, "w80", w80, true, NOT_NEGATIVE);
+	readDoubleAttribute(reader, "wsat", wsat, true, NOT_NEGATIVE);
+	readDoubleAttribute(reader, "HPCM", m_HPCM, true, NOT_NEGATIVE);
+	readDoubleAttribute(reader, "TPCMLow", m_TPCMLow, true, CELSIUS);
 	for (int t = TT_COMMENT; t <= TT_PRODUCTID; ++t)
 		setTextString(static_cast<TextType>(t), attributes.value(TEXT_ATTRIBUTES[t]).toString());
 
@@ -197,15 +197,19 @@ void Material::readXML(QXmlStreamReader & reader) {
 		const QStringRef attrName = a.name();
 		if (!attrName.startsWith('w') || attrName == QLatin1String("w80") || attrName == QLatin1String("wsat"))
 			continue;
+		// the name holds the relative humidity [%], the value the water content [kg/m3]
 		bool ok = true;
-		const double rh = finiteOrZero(attrName.mid(1), ok) / 100;
-		const double w = finiteOrZero(a.value(), ok);
-		if (!ok) {
+		const double percent = finiteOrZero(attrName.mid(1), ok);
+		if (!ok || !PERCENT.contains(percent)) {
 			reader.raiseError(QCoreApplication::translate("Material", "Invalid value for attribute '%1'.")
 							  .arg(attrName.toString()));
 			return;
 		}
-		points[rh] = w;
+		double w = 0;
+		readDoubleAttribute(reader, attrName.toString(), w, false, NOT_NEGATIVE);
+		if (reader.hasError())
+			return;
+		points[percent / 100] = w;
 	}
 
 	readUntilEndElement(reader, "Material", "[Material::readXML]");

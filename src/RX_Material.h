@@ -66,8 +66,9 @@ public:
 	void init(const std::vector<double> & x, const std::vector<double> & y);
 
 	/*! Reads a "Material" element (reader on its start element). Bad values (also a category that
-		is no whole number) become reader errors, child elements are skipped with a warning;
-		throws ZEB::Exception when the moisture storage function cannot be built. */
+		is no whole number, a negative quantity and a phase change below absolute zero) become
+		reader errors, child elements are skipped with a warning; throws ZEB::Exception when the
+		moisture storage function cannot be built. */
 	void readXML(QXmlStreamReader & reader);
 	void writeXML(QXmlStreamWriter & writer) const;
 

@@ -123,32 +123,33 @@ void MechanicalVentilationModel::coolingFlows(double flow, double Ti, double Te,
 void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
 	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, FUNC_ID);
 
-	auto readNumber = [&reader]() {
-		return readFiniteRealElement(reader, "MechanicalVentilationModel", FUNC_ID);
+	// the supply values and the efficiency are corrected below rather than refused
+	auto readNumber = [&reader](const ValueRange & range) {
+		return readFiniteRealElement(reader, "MechanicalVentilationModel", FUNC_ID, range);
 	};
 
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ScheduleSetPoints"))
-			m_scheduleSetPoints.readXML(reader);
+			m_scheduleSetPoints.readXML(reader, CELSIUS);
 		else if (tag == QLatin1String("ScheduleHumiditySetPoints"))
-			m_scheduleHumiditySetPoints.readXML(reader);
+			m_scheduleHumiditySetPoints.readXML(reader, PERCENT);
 		else if (tag == QLatin1String("ScheduleVentilationRates"))
-			m_scheduleVentilationRates.readXML(reader);
+			m_scheduleVentilationRates.readXML(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("SupplyTemperature")) {
-			m_supplyTemperature = readNumber();
+			m_supplyTemperature = readNumber(ANY_NUMBER);
 			if (m_supplyTemperature < -ZEB::KELVIN_OFFSET)
 				m_supplyTemperature = -100;
 		}
 		else if (tag == QLatin1String("MaxSupplyFlowRate")) {
-			m_maxSupplyFlowRate = readNumber();
+			m_maxSupplyFlowRate = readNumber(ANY_NUMBER);
 			if (m_maxSupplyFlowRate < 0)
 				m_maxSupplyFlowRate = 0.1;
 		}
 		else if (tag == QLatin1String("HeatRecoveryEfficiency"))
-			m_heatRecoveryEfficiency = std::min(1.0, std::max(0.0, readNumber()));
+			m_heatRecoveryEfficiency = std::min(1.0, std::max(0.0, readNumber(ANY_NUMBER)));
 		else if (tag == QLatin1String("HeatRecoverySetpoint"))
-			m_heatRecoverySetpoint = readNumber();
+			m_heatRecoverySetpoint = readNumber(CELSIUS);
 		else
 			readUnknownElement(reader, "MechanicalVentilationModel", FUNC_ID);
 	}

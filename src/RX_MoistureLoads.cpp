@@ -28,7 +28,7 @@ void MoistureLoads::readXML(QXmlStreamReader & reader) {
 	m_name = reader.attributes().value("name").toString();
 	while (readChildElement(reader)) {
 		if (reader.name() == QLatin1String("ScheduleMoistureLoad"))
-			m_scheduleMoistureLoad.readXML(reader);
+			m_scheduleMoistureLoad.readXML(reader, NOT_NEGATIVE);
 		else
 			readUnknownElement(reader, "MoistureLoads", "MoistureLoads::readXML()");
 	}

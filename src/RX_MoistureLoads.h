@@ -24,7 +24,7 @@ public:
 	void computeLoads(unsigned int h, double t, double & moistureLoad) const;
 
 	/*! Reads the "MoistureLoads" element the reader stands on, up to its end element; unknown
-		children are skipped with a warning. */
+		children are skipped with a warning, a negative source throws as readFiniteRealElement. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element "MoistureLoads". */
 	void writeXML(QXmlStreamWriter & writer) const;

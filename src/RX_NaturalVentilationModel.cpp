@@ -110,8 +110,8 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
 	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, FUNC_ID);
 
-	auto readNumber = [&reader](double & value) {
-		value = readFiniteRealElement(reader, "NaturalVentilationModel", FUNC_ID);
+	auto readNumber = [&reader](double & value, const ValueRange & range) {
+		value = readFiniteRealElement(reader, "NaturalVentilationModel", FUNC_ID, range);
 	};
 	// an unreadable time would place the day anywhere: keep the one we have
 	auto readTime = [&reader](QTime & time) {
@@ -129,19 +129,19 @@ void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ScheduleAirChangeRates"))
-			m_scheduleAirChangeRates.readXML(reader);
+			m_scheduleAirChangeRates.readXML(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("MinTRoom"))
-			readNumber(m_minTRoom);
+			readNumber(m_minTRoom, CELSIUS);
 		else if (tag == QLatin1String("SetTRoom"))
-			readNumber(m_setTRoom);
+			readNumber(m_setTRoom, CELSIUS);
 		else if (tag == QLatin1String("TRoomDifference"))
-			readNumber(m_tRoomDifference);
+			readNumber(m_tRoomDifference, ANY_NUMBER);
 		else if (tag == QLatin1String("TRoomDifferenceNight"))
-			readNumber(m_tRoomDifferenceNight);
+			readNumber(m_tRoomDifferenceNight, ANY_NUMBER);
 		else if (tag == QLatin1String("BaseAirChangeRate"))
-			readNumber(m_baseAirChangeRate);
+			readNumber(m_baseAirChangeRate, NOT_NEGATIVE);
 		else if (tag == QLatin1String("BaseAirChangeRateNight"))
-			readNumber(m_baseAirChangeRateNight);
+			readNumber(m_baseAirChangeRateNight, NOT_NEGATIVE);
 		else if (tag == QLatin1String("OccupancyStartTime"))
 			readTime(m_occupancyStartTime);
 		else if (tag == QLatin1String("OccupancyEndTime"))

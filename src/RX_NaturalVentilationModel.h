@@ -47,8 +47,9 @@ public:
 
 	/*! Reads the "NaturalVentilationModel" element the reader stands on. Unknown children are
 		skipped with a warning, a missing model type keeps the type, an unknown one throws as
-		keywordIndex, text that is no finite number throws as readFiniteRealElement, an
-		unreadable time keeps the time with a warning. */
+		keywordIndex, text that is no finite number throws as readFiniteRealElement, as do
+		negative air changes and room temperatures below absolute zero, an unreadable time keeps
+		the time with a warning. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element "NaturalVentilationModel"; the air change is not part of it. */
 	void writeXML(QXmlStreamWriter & writer) const;

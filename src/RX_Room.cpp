@@ -28,9 +28,15 @@ namespace {
 const char * const READ_LOCATION = "[Room::readXML]";
 const char * const SIMULATION_PARAMETERS_LOCATION = "[Room::readSimulationParametersSection]";
 
-/*! Text that is no finite number is refused. */
-double readReal(QXmlStreamReader & reader, const char * section, const char * location) {
-	return readFiniteRealElement(reader, section, location);
+/*! Text that is no finite number within range is refused. */
+double readReal(QXmlStreamReader & reader, const char * section, const char * location,
+				const ValueRange & range = ANY_NUMBER)
+{
+	return readFiniteRealElement(reader, section, location, range);
+}
+
+double readParameter(QXmlStreamReader & reader, const ValueRange & range) {
+	return readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION, range);
 }
 
 bool readBool(QXmlStreamReader & reader) {
@@ -432,9 +438,9 @@ void Room::readGeometrySection(QXmlStreamReader & reader) {
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("Height"))
-			m_height = readReal(reader, "Geometry", location);
+			m_height = readReal(reader, "Geometry", location, NOT_NEGATIVE);
 		else if (tag == QLatin1String("Area"))
-			m_area = readReal(reader, "Geometry", location);
+			m_area = readReal(reader, "Geometry", location, NOT_NEGATIVE);
 		else if (tag == QLatin1String("Constructions")) {
 			while (readChildElement(reader)) {
 				if (reader.name() == QLatin1String("RoomConstruction")) {
@@ -467,7 +473,7 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 		if (tag == QLatin1String("MoistureBalanceEnabled"))
 			m_moistureBalanceEnabled = readBool(reader);
 		else if (tag == QLatin1String("RHInitial"))
-			m_RHInitial = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION) / 100;
+			m_RHInitial = readParameter(reader, PERCENT) / 100;
 		else if (tag == QLatin1String("SimulationStartTime")) {
 			const double t = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 			if (!(t > 0))
@@ -492,18 +498,18 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("CyclicTwoYearSimulation"))
 			m_cyclicTwoYearSimulation = readBool(reader);
 		else if (tag == QLatin1String("TInitial"))
-			m_TInitial = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
+			m_TInitial = readParameter(reader, CELSIUS);
 		else if (tag == QLatin1String("Albedo"))
-			m_albedo = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
+			m_albedo = readParameter(reader, FRACTION);
 		else if (tag == QLatin1String("GammaHC"))
-			m_gammaHC = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
+			m_gammaHC = readParameter(reader, FRACTION);
 		// older files name the radiant share "GammaR"
 		else if (tag == QLatin1String("GammaRad") || tag == QLatin1String("GammaR"))
-			m_gammaRad = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
+			m_gammaRad = readParameter(reader, FRACTION);
 		else if (tag == QLatin1String("AdditionalMassHeatCapacity"))
-			m_additionalMassHeatCapacity = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
+			m_additionalMassHeatCapacity = readParameter(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("AdditionalMass"))
-			m_additionalMass = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
+			m_additionalMass = readParameter(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("InterfaceDefinition"))
 			m_interfaceDefinition = readIntElement(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 		else if (tag == QLatin1String("UsePerezModel"))

@@ -67,10 +67,10 @@ public:
 		always replaced.
 		A root other than "RoomModelProject" and malformed XML leave an error in the reader (no
 		exception); the caller must test it. Invalid simulation parameters and values of the
-		sub-models (no number, a keyword the reader does not know) throw ZEB::Exception; unknown
-		elements are skipped with a warning (those at the top level are transparent). db is
-		changed only when the whole document has been read without error. Afterwards there is one
-		structural shading per construction. */
+		sub-models (no number, a value no room can have, a keyword the reader does not know)
+		throw ZEB::Exception; unknown elements are skipped with a warning (those at the top level
+		are transparent). db is changed only when the whole document has been read without
+		error. Afterwards there is one structural shading per construction. */
 	void readXML(QXmlStreamReader & reader, Database & db);
 
 	/*! Read the children of the "Room", "Geometry" and "SimulationParameters" elements; the

@@ -24,8 +24,8 @@ QString tr(const char * text) {
 	return QCoreApplication::translate("RoomConstruction", text);
 }
 
-double readReal(QXmlStreamReader & reader) {
-	return readFiniteRealElement(reader, "RoomConstruction", READ_LOCATION);
+double readReal(QXmlStreamReader & reader, const ValueRange & range = ANY_NUMBER) {
+	return readFiniteRealElement(reader, "RoomConstruction", READ_LOCATION, range);
 }
 
 unsigned int readId(QXmlStreamReader & reader) {
@@ -48,21 +48,21 @@ void RoomConstruction::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("R_ui"))
 			m_R_ui = readReal(reader);
 		else if (tag == QLatin1String("beta_e"))
-			m_beta_e = readReal(reader);
+			m_beta_e = readReal(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("beta_i"))
-			m_beta_i = readReal(reader);
+			m_beta_i = readReal(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("ad"))
-			m_ad = readReal(reader);
+			m_ad = readReal(reader, FRACTION);
 		else if (tag == QLatin1String("zoneT"))
-			m_zoneT = readReal(reader) + ZEB::KELVIN_OFFSET;
+			m_zoneT = readReal(reader, CELSIUS) + ZEB::KELVIN_OFFSET;
 		else if (tag == QLatin1String("zoneTCCD"))
 			m_zoneTCCD = ZEB::Path(readTextElement(reader).toStdString());
 		else if (tag == QLatin1String("zoneRH"))
-			m_zoneRH = readReal(reader) / 100;
+			m_zoneRH = readReal(reader, PERCENT) / 100;
 		else if (tag == QLatin1String("AW"))
-			m_AW = readReal(reader);
+			m_AW = readReal(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("AF"))
-			m_AF = readReal(reader);
+			m_AF = readReal(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("constructionId"))
 			m_constructionId = readId(reader);
 		else if (tag == QLatin1String("windowId"))

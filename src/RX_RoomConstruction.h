@@ -32,9 +32,11 @@ public:
 
 	/*! Reads the children of the "RoomConstruction" element the reader stands on, in any
 		order, up to its end element. Text that is no number throws as readFiniteRealElement
-		(ids: readUnsignedElement); a type other than "Outside", "Inside" and
-		"FixedTemperature" throws as keywordIndex; unknown children are skipped with a warning;
-		absent children leave their members. */
+		(ids: readUnsignedElement), as does a value no construction can have (negative areas and
+		transfer coefficients, ad outside 0..1, zoneRH outside 0..100 %, zoneT below absolute
+		zero); a type other than "Outside", "Inside" and "FixedTemperature" throws as
+		keywordIndex; unknown children are skipped with a warning; absent children leave their
+		members. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element; zoneT in C, zoneRH in %, zoneTCCD only when set. */
 	void writeXML(QXmlStreamWriter & writer) const;

@@ -22,6 +22,8 @@ const char * const FUNC_ID = "Schedule::readXML()";
 const char * const WEEKDAY_NAMES[7] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 // by ScheduleType
 const char * const TYPE_NAMES[] = {"CONSTANT", "DAILY_SEASONAL", "DAILY_WEEK", "ANNUAL", "DATLINEAR"};
+// the last day of the year, 0-based
+const unsigned int LAST_DAY = ZEB::HOURS_PER_YEAR/24 - 1;
 
 // Every value as a default stream writes it, each followed by one blank.
 template <typename Container>
@@ -141,7 +143,7 @@ void Schedule::writeXML(QXmlStreamWriter & writer, bool asScheduleElement) const
 }
 
 
-void Schedule::readXML(QXmlStreamReader & reader) {
+void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 	Q_ASSERT(reader.isStartElement());
 	m_name = reader.name().toString();
 	const std::string name = m_name.toStdString();
@@ -151,11 +153,11 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		m_type = static_cast<ScheduleType>(keywordIndex(typeText, TYPE_NAMES, std::size(TYPE_NAMES),
 														"attribute 'type'", owner, FUNC_ID));
 
-	// a list's numbers, refusing any that is not finite, into the hours from the first on
+	// a list's numbers, refusing any that is not finite or outside range, into the hours from the first on
 	auto readList = [&](auto first, auto last) {
 		const QString tag = reader.name().toString();
 		const QString text = readTextElement(reader);
-		checkFiniteNumberList(text, tag, owner, FUNC_ID);
+		checkFiniteNumberList(text, tag, owner, FUNC_ID, range);
 		readValues(text, first, last);
 	};
 	// true when the element belongs to the schedule's kind; otherwise warns and skips it
@@ -173,7 +175,7 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ConstantValue")) {
 			if (accepted(CONSTANT, "ConstantValue"))
-				m_constantValue = readFiniteRealElement(reader, owner, FUNC_ID);
+				m_constantValue = readFiniteRealElement(reader, owner, FUNC_ID, range);
 		}
 		else if (tag == QLatin1String("SummerSchedule")) {
 			if (accepted(DAILY_SEASONAL, "SummerSchedule"))
@@ -185,11 +187,11 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		}
 		else if (tag == QLatin1String("SummerStartDay")) {
 			if (accepted(DAILY_SEASONAL, "SummerStartDay"))
-				m_summerStartDay = readUnsignedElement(reader, owner, FUNC_ID);
+				m_summerStartDay = readUnsignedElement(reader, owner, FUNC_ID, LAST_DAY);
 		}
 		else if (tag == QLatin1String("WinterStartDay")) {
 			if (accepted(DAILY_SEASONAL, "WinterStartDay"))
-				m_winterStartDay = readUnsignedElement(reader, owner, FUNC_ID);
+				m_winterStartDay = readUnsignedElement(reader, owner, FUNC_ID, LAST_DAY);
 		}
 		else if (tag == QLatin1String("WeekDaySchedule")) {
 			if (accepted(DAILY_WEEK, "WeekDaySchedule"))
@@ -220,7 +222,7 @@ void Schedule::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("LinearSpline")) {
 			QString splineName, xUnit, yUnit;
 			ZEB::LinearSpline spline;
-			readNamedZEBSplineData(reader, splineName, xUnit, yUnit, spline);
+			readNamedZEBSplineData(reader, splineName, xUnit, yUnit, spline, range);
 			if (splineName != QLatin1String("DatLinear")) {
 				warnUnknownSpline(splineName, name, FUNC_ID);
 				continue;

@@ -10,6 +10,8 @@
 #include "ZEB_LinearSpline.h"
 #include "ZEB_Unit.h"
 
+#include "RX_XMLHelpers.h"
+
 class QXmlStreamReader;
 class QXmlStreamWriter;
 
@@ -44,9 +46,10 @@ public:
 	void writeXML(QXmlStreamWriter & writer, bool asScheduleElement) const;
 	/*! Reads the element the reader stands on (a start element); its tag becomes the name. Data
 		of other kinds and unknown children are skipped with warnings. Throws ZEB::Exception for
-		a type or weekend day it does not know, for a value that is no finite number, and for a
-		"DatLinear" spline with a unit that is not a time or with values that make no spline. */
-	void readXML(QXmlStreamReader & reader);
+		a type, weekend day or start day it does not know, for a value that is no finite number
+		within range (the owner's quantity), and for a "DatLinear" spline with a unit that is not a
+		time or with values that make no spline. */
+	void readXML(QXmlStreamReader & reader, const ValueRange & range = ANY_NUMBER);
 
 	/*! The schedule as a step function over the hours of the year: (0, first value), for every
 		change at hour h the points (h - 1/86400, old value) and (h, new value), (8760, last value).

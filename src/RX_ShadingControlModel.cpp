@@ -19,7 +19,7 @@ const char * const MODEL_TYPE_NAMES[] = {"CONSTANT", "SCHEDULED", "INTENSITY_CON
 const char * const READ_LOCATION = "[ShadingControlModel::readXML]";
 
 double readNumber(QXmlStreamReader & reader) {
-	return readFiniteRealElement(reader, "ShadingControlModel", READ_LOCATION);
+	return readFiniteRealElement(reader, "ShadingControlModel", READ_LOCATION, NOT_NEGATIVE);
 }
 
 
@@ -81,7 +81,7 @@ void ShadingControlModel::readXML(QXmlStreamReader & reader) {
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ScheduleShadingDegree"))
-			m_scheduleShadingDegree.readXML(reader);
+			m_scheduleShadingDegree.readXML(reader, FRACTION);
 		else if (tag == QLatin1String("MaxRadiationIntensityHorizontal"))
 			m_maxRadiationIntensityHorizontal = readNumber(reader);
 		else if (tag == QLatin1String("MaxRadiationIntensityWest"))

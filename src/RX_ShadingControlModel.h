@@ -46,7 +46,8 @@ public:
 	/*! Reads the element the reader stands on, with its structural shadings (appended). Unknown
 		children are skipped with a warning, a structural shading that breaks the reader is
 		dropped with a warning, a missing model type keeps the type, an unknown one throws as
-		keywordIndex, text that is no finite number throws as readFiniteRealElement. */
+		keywordIndex, text that is no finite number of 0 or more (degrees of closure: 0 to 1)
+		throws as readFiniteRealElement. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element; constructions are the room's, in the order of the structural shadings. */
 	void writeXML(QXmlStreamWriter & writer, const std::vector<RoomConstruction> & constructions) const;

@@ -33,7 +33,7 @@ void ShadingType::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	m_id = readIdAttribute(reader, "id");
 	setNameString(reader.attributes().value("name").toString());
-	readDoubleAttribute(reader, "z", m_z, false);
+	readDoubleAttribute(reader, "z", m_z, false, FRACTION);
 	readUntilEndElement(reader, "ShadingType", "[ShadingType::readXML]");
 }
 

@@ -20,7 +20,7 @@ public:
 
 	void writeXML(QXmlStreamWriter & writer) const;
 	/*! Reads a "ShadingType" element (reader on its start element) and everything inside it,
-		children with a warning; a missing or bad z becomes a reader error. */
+		children with a warning; a missing or bad z (outside 0..1) becomes a reader error. */
 	void readXML(QXmlStreamReader & reader);
 
 	/*! 0 <= z <= 1. */

@@ -42,11 +42,11 @@ void UserLoads::readXML(QXmlStreamReader & reader) {
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("PersonLoad"))
-			m_personLoad = readFiniteRealElement(reader, "UserLoads", location);
+			m_personLoad = readFiniteRealElement(reader, "UserLoads", location, NOT_NEGATIVE);
 		else if (tag == QLatin1String("ScheduleOccupancy"))
-			m_scheduleOccupancy.readXML(reader);
+			m_scheduleOccupancy.readXML(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("ScheduleEquipmentLoad"))
-			m_scheduleEquipmentLoad.readXML(reader);
+			m_scheduleEquipmentLoad.readXML(reader, NOT_NEGATIVE);
 		else
 			readUnknownElement(reader, "UserLoads", location);
 	}

@@ -28,8 +28,8 @@ public:
 					  double & persons, double & personLoad, double & equipmentLoad) const;
 
 	/*! Reads the "UserLoads" element the reader stands on, up to its end element; unknown
-		children are skipped with a warning, a person load that is no finite number throws as
-		readFiniteRealElement. */
+		children are skipped with a warning, a person load, persons or equipment load that is no
+		finite number of 0 or more throws as readFiniteRealElement. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element "UserLoads". */
 	void writeXML(QXmlStreamWriter & writer) const;

@@ -72,9 +72,9 @@ void WindowType::readXML(QXmlStreamReader & reader) {
 	const QXmlStreamAttributes attributes = reader.attributes();
 	m_id = readIdAttribute(reader, "id");
 	setNameString(attributes.value("name").toString());
-	readDoubleAttribute(reader, "f", m_f, false);
-	readDoubleAttribute(reader, "g", m_g, false);
-	readDoubleAttribute(reader, "U", m_U, false);
+	readDoubleAttribute(reader, "f", m_f, false, FRACTION);
+	readDoubleAttribute(reader, "g", m_g, false, FRACTION);
+	readDoubleAttribute(reader, "U", m_U, false, NOT_NEGATIVE);
 	for (const QXmlStreamAttribute & a : attributes) {
 		const QStringRef n = a.name();
 		if (n == QLatin1String("GlazingKind"))
@@ -99,7 +99,7 @@ void WindowType::readXML(QXmlStreamReader & reader) {
 		QString splineName, xUnit, yUnit;
 		ZEB::LinearSpline spline;
 		try {
-			readNamedZEBSplineData(reader, splineName, xUnit, yUnit, spline);
+			readNamedZEBSplineData(reader, splineName, xUnit, yUnit, spline, PERCENT);
 		}
 		catch (const ZEB::Exception & ex) {
 			ex.writeMsgStackToError();

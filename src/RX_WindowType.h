@@ -33,10 +33,10 @@ public:
 	WindowType(const QString & encodedName, double f, double g, double U);
 
 	void writeXML(QXmlStreamWriter & writer) const;
-	/*! Reads a "WindowType" element (reader on its start element). Bad values (also a glazing kind
-		that is no whole number) and a bad "RelativeSHGC" curve become reader errors, other
-		children are skipped with a warning; throws ZEB::Exception when the curve's values cannot
-		make a spline. */
+	/*! Reads a "WindowType" element (reader on its start element). Bad values (f and g outside
+		0..1, a negative U, a glazing kind that is no whole number) and a bad "RelativeSHGC" curve
+		(values outside 0..100 %) become reader errors, other children are skipped with a warning;
+		throws ZEB::Exception when the curve's values cannot make a spline. */
 	void readXML(QXmlStreamReader & reader);
 
 	/*! f and g within 0..1, U > 0, and a curve (if any) of two or more points that starts

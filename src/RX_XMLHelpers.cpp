@@ -209,32 +209,48 @@ bool readBoolElement(QXmlStreamReader & reader, const std::string & owner, const
 }
 
 
-double finiteNumber(const QString & text, const QString & tag, const std::string & owner, const char * location) {
+bool ValueRange::contains(double v) const {
+	if (!std::isfinite(v) || v > m_highest)
+		return false;
+	if (m_lowestIncluded)
+		return v >= m_lowest;
+	// a value that the writers round onto the bound would be refused when the file is read again
+	return v > m_lowest && xmlDouble(v).toDouble() > m_lowest;
+}
+
+
+double finiteNumber(const QString & text, const QString & tag, const std::string & owner, const char * location,
+					const ValueRange & range)
+{
 	bool ok = false;
 	const double v = text.toDouble(&ok);
 	// Qt reads "nan" and "inf" as numbers
 	if (!ok || !std::isfinite(v))
-		throwInvalidValue(text, inElement(tag), owner, location, "a finite number");
+		throwInvalidValue(text, inElement(tag), owner, location, ANY_NUMBER.m_expected);
+	if (!range.contains(v))
+		throwInvalidValue(text, inElement(tag), owner, location, range.m_expected);
 	return v;
 }
 
 
-double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owner, const char * location) {
+double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
+							 const ValueRange & range)
+{
 	const QString tag = reader.name().toString();
 	const QString text = readTextElement(reader);
 	// a broken element ends the reading; the caller reports the reader's error
 	if (reader.hasError())
 		return 0;
-	return finiteNumber(text, tag, owner, location);
+	return finiteNumber(text, tag, owner, location, range);
 }
 
 
 namespace {
 
-// The element's decimal integer; T(QString::*)(bool *, int) converts.
+// The element's decimal integer up to largest; T(QString::*)(bool *, int) converts.
 template <typename T>
 T readIntegerElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
-					 T (QString::*convert)(bool *, int) const, const char * expected)
+					 T (QString::*convert)(bool *, int) const, const std::string & expected, T largest)
 {
 	const QString tag = reader.name().toString();
 	const QString text = readTextElement(reader);
@@ -242,7 +258,7 @@ T readIntegerElement(QXmlStreamReader & reader, const std::string & owner, const
 		return 0;
 	bool ok = false;
 	const T v = (text.trimmed().*convert)(&ok, 10);
-	if (!ok)
+	if (!ok || v > largest)
 		throwInvalidValue(text, inElement(tag), owner, location, expected);
 	return v;
 }
@@ -250,21 +266,26 @@ T readIntegerElement(QXmlStreamReader & reader, const std::string & owner, const
 } // namespace
 
 
-unsigned int readUnsignedElement(QXmlStreamReader & reader, const std::string & owner, const char * location) {
-	return readIntegerElement(reader, owner, location, &QString::toUInt, "a whole number of 0 or more");
+unsigned int readUnsignedElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
+								 unsigned int largest)
+{
+	const std::string expected = largest == std::numeric_limits<unsigned int>::max()
+		? std::string("a whole number of 0 or more") : "a whole number from 0 to " + std::to_string(largest);
+	return readIntegerElement(reader, owner, location, &QString::toUInt, expected, largest);
 }
 
 
 int readIntElement(QXmlStreamReader & reader, const std::string & owner, const char * location) {
-	return readIntegerElement(reader, owner, location, &QString::toInt, "a whole number");
+	return readIntegerElement(reader, owner, location, &QString::toInt, "a whole number",
+							  std::numeric_limits<int>::max());
 }
 
 
 void checkFiniteNumberList(const QString & text, const QString & tag, const std::string & owner,
-						   const char * location)
+						   const char * location, const ValueRange & range)
 {
 	for (const QString & word : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts))
-		finiteNumber(word, tag, owner, location);
+		finiteNumber(word, tag, owner, location, range);
 }
 
 
@@ -294,13 +315,20 @@ void writeNamedString(QXmlStreamWriter & writer, const QString & name, const QSt
 }
 
 
-void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional) {
+void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional,
+						 const ValueRange & range)
+{
 	if (reader.hasError())
 		return;
 	bool ok = false;
-	const double v = reader.attributes().value(name).toDouble(&ok);
-	if (ok && std::isfinite(v))
+	const QString text = reader.attributes().value(name).toString();
+	const double v = text.toDouble(&ok);
+	if (ok && range.contains(v))
 		value = v;
+	else if (ok && std::isfinite(v))
+		reader.raiseError(QString::fromStdString(invalidValue(text, "attribute '" + name + "'",
+															  reader.name().toString().toStdString(),
+															  range.m_expected)));
 	// Qt reads "nan" and "inf", which no quantity of these files may be; an optional value may be
 	// left out, but what stands there must be a number
 	else if (!optional || !std::isfinite(v) || reader.attributes().hasAttribute(name))
@@ -403,7 +431,7 @@ void writeNamedZEBSplineData(QXmlStreamWriter & writer, const QString & name, co
 
 
 void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString & xUnit,
-							QString & yUnit, ZEB::LinearSpline & spline)
+							QString & yUnit, ZEB::LinearSpline & spline, const ValueRange & yRange)
 {
 	if (reader.hasError())
 		return;
@@ -415,7 +443,8 @@ void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString &
 			(isX ? xUnit : yUnit) = reader.attributes().value("unit").toString();
 			const QString tag = reader.name().toString();
 			const QString text = reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-			checkFiniteNumberList(text, tag, "LinearSpline '" + name.toStdString() + "'", "[readNamedZEBSplineData]");
+			checkFiniteNumberList(text, tag, "LinearSpline '" + name.toStdString() + "'", "[readNamedZEBSplineData]",
+								  isX ? ANY_NUMBER : yRange);
 			(isX ? x : y) = leadingNumbers(text);
 		}
 		else {

@@ -2,6 +2,7 @@
 #define RX_XMLHelpersH
 
 #include <cstddef>
+#include <limits>
 #include <string>
 
 #include <QString>
@@ -88,31 +89,65 @@ void writeModelStart(QXmlStreamWriter & writer, const char * tag, const QString 
 	writeModelStart(writer, tag, name, i < N ? keywords[i] : nullptr);
 }
 
+/*! The values a real quantity of the files may take. */
+struct ValueRange {
+	/*! Lowest value, -infinity for none; included when m_lowestIncluded. */
+	double			m_lowest;
+	bool			m_lowestIncluded;
+	/*! Highest value (included), +infinity for none. */
+	double			m_highest;
+	/*! What a refusal says is expected, e.g. "a number of 0 or more". */
+	const char *	m_expected;
+
+	/*! True for a finite v in the range, also in the form the writers give it (6 significant
+		digits): a file written from accepted values must be accepted again. */
+	bool contains(double v) const;
+};
+
+/*! Any finite number. */
+inline constexpr ValueRange ANY_NUMBER{-std::numeric_limits<double>::infinity(), true,
+									   std::numeric_limits<double>::infinity(), "a finite number"};
+/*! Areas, lengths, masses, heat capacities, conductivities, powers, loads, air changes, flow rates
+	and counts: no room has less than none. */
+inline constexpr ValueRange NOT_NEGATIVE{0, true, std::numeric_limits<double>::infinity(), "a number of 0 or more"};
+/*! Fractions: shares, factors f, g and z, coefficients, degrees of closure. */
+inline constexpr ValueRange FRACTION{0, true, 1, "a number from 0 to 1"};
+/*! Percentages, such as relative humidities. */
+inline constexpr ValueRange PERCENT{0, true, 100, "a number from 0 to 100"};
+/*! Temperatures [C]: above absolute zero. */
+inline constexpr ValueRange CELSIUS{-273.15, false, std::numeric_limits<double>::infinity(),
+									"a temperature above -273.15 C"};
+
 /*! True for text that reads as a number but no finite one: "nan", "inf" (signed, any case) or
 	a number beyond the range of double. */
 bool isNonFiniteNumber(const QString & text);
 
-/*! The finite real number in text (blanks around it allowed). Text that is no number (empty,
-	"20,5", "20 C") or a number that is not finite throws ZEB::Exception "Invalid value '<text>'
-	in element '<tag>' of <owner>, expected a finite number." at location: no quantity of these
-	files may be either. */
-double finiteNumber(const QString & text, const QString & tag, const std::string & owner, const char * location);
+/*! The finite real number in text (blanks around it allowed) within range. Text that is no
+	number (empty, "20,5", "20 C") or a number that is not finite throws ZEB::Exception "Invalid
+	value '<text>' in element '<tag>' of <owner>, expected a finite number." at location, a number
+	outside the range the same with what the range expects: no quantity of these files may be
+	any of them. */
+double finiteNumber(const QString & text, const QString & tag, const std::string & owner, const char * location,
+					const ValueRange & range = ANY_NUMBER);
 
 /*! finiteNumber of the text of the element the reader stands on (a start element); the reader
 	is left on its end element. */
-double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owner, const char * location);
+double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
+							 const ValueRange & range = ANY_NUMBER);
 
-/*! The unsigned decimal integer (an id, a day) in the text of the element the reader stands on;
-	other text throws as readFiniteRealElement, with "expected a whole number of 0 or more.". */
-unsigned int readUnsignedElement(QXmlStreamReader & reader, const std::string & owner, const char * location);
+/*! The unsigned decimal integer (an id, a day) up to largest in the text of the element the
+	reader stands on; other text throws as readFiniteRealElement, with "expected a whole number of
+	0 or more." (or "... from 0 to <largest>."). */
+unsigned int readUnsignedElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
+								 unsigned int largest = std::numeric_limits<unsigned int>::max());
 
 /*! As readUnsignedElement for a signed decimal integer ("expected a whole number."). */
 int readIntElement(QXmlStreamReader & reader, const std::string & owner, const char * location);
 
 /*! Throws as finiteNumber for the first word of a list of numbers (white-space separated) that
-	is no finite number; tag names the list's element. An empty list is none. */
+	is no finite number within range; tag names the list's element. An empty list is none. */
 void checkFiniteNumberList(const QString & text, const QString & tag, const std::string & owner,
-						   const char * location);
+						   const char * location, const ValueRange & range = ANY_NUMBER);
 
 /*! Real numbers in files: general notation with 6 significant digits, '.' as decimal point
 	whatever the locale of the host. */
@@ -129,8 +164,11 @@ void writeNamedString(QXmlStreamWriter & writer, const QString & name, const QSt
 
 /*! Reads a real attribute of the current element. An unreadable, missing or non-finite value
 	leaves value unchanged and, unless optional, raises "Invalid value for attribute '...'.";
-	an optional attribute may be missing, but when it is there its text must be a finite number. */
-void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional);
+	an optional attribute may be missing, but when it is there its text must be a finite number.
+	A number outside range leaves value unchanged and raises "Invalid value '<text>' in attribute
+	'<name>' of <element's tag>, expected <what the range expects>.". */
+void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional,
+						 const ValueRange & range = ANY_NUMBER);
 /*! The unsigned decimal attribute name (an id, a kind's number) of the current element: 0 when it
 	is missing; text that is no such number raises "Invalid value for attribute '...'." and gives 0. */
 unsigned int readIdAttribute(QXmlStreamReader & reader, const char * name);
@@ -151,11 +189,12 @@ void readNamedString(QXmlStreamReader & reader, QString & name, QString & value)
 void writeNamedZEBSplineData(QXmlStreamWriter & writer, const QString & name, const QString & xUnit,
 							 const QString & yUnit, const ZEB::LinearSpline & spline);
 /*! Reads a "LinearSpline" element (reader on its start element, tag not checked) into spline.
-	Unknown children are skipped with a warning. Throws ZEB::Exception from
+	Unknown children are skipped with a warning. Throws as finiteNumber for a value that is no
+	finite number, or a y value outside yRange (in the file's unit), and ZEB::Exception from
 	ZEB::LinearSpline::setValues for missing, empty, mismatched or non-increasing values; name
 	and units keep what was read. */
 void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString & xUnit,
-							QString & yUnit, ZEB::LinearSpline & spline);
+							QString & yUnit, ZEB::LinearSpline & spline, const ValueRange & yRange = ANY_NUMBER);
 /*! The warning "Found unknown linear spline data '<name>' in <ownerTag> tag." (level 1) at
 	location, for a spline its owner drops. */
 void warnUnknownSpline(const QString & name, const std::string & ownerTag, const char * location);

@@ -561,7 +561,32 @@ TEST(Tool, FailuresExitWithOneLine) {
 	// a run that would end before it starts
 	const std::string backwards = exampleVariant(dir, "backwards.rmxml", "<SimulationStartTime>6480000</SimulationStartTime>"
 												 "<SimulationEndTime>1296000</SimulationEndTime>");
+	// a value no room can have: refused naming the element, the value and the range
+	const auto valueCase = [&](const std::string & name, const std::string & from, const std::string & to,
+							   const std::string & reason) {
+		return std::make_pair("simulate " + exampleVariant(dir, name + ".rmxml", "", {{from, to}}), reason);
+	};
 	const std::vector<std::pair<std::string, std::string>> cases = {
+		valueCase("wall", "<AW>21.6</AW>", "<AW>-5.25</AW>",
+				  "Invalid value '-5.25' in element 'AW' of RoomConstruction, expected a number of 0 or more."),
+		valueCase("window", "<AF>12</AF>", "<AF>-2.25</AF>",
+				  "Invalid value '-2.25' in element 'AF' of RoomConstruction, expected a number of 0 or more."),
+		valueCase("heater", "<MaxPower>100000</MaxPower>", "<MaxPower>-100</MaxPower>",
+				  "Invalid value '-100' in element 'MaxPower' of HeatingModel, expected a number of 0 or more."),
+		valueCase("air", "<ConstantValue>0.5</ConstantValue>", "<ConstantValue>-0.5</ConstantValue>",
+				  "Invalid value '-0.5' in element 'ConstantValue' of schedule 'ScheduleAirChangeRates', expected a "
+				  "number of 0 or more."),
+		valueCase("glass", "g=\"0.77\"", "g=\"1.6\"",
+				  "Invalid value '1.6' in attribute 'g' of WindowType, expected a number from 0 to 1."),
+		valueCase("cold", "<TInitial>20</TInitial>", "<TInitial>-300</TInitial>",
+				  "Invalid value '-300' in element 'TInitial' of SimulationParameters, expected a temperature above "
+				  "-273.15 C."),
+		valueCase("conductor", "lambda=\"0.14\"", "lambda=\"-0.14\"",
+				  "Invalid value '-0.14' in attribute 'lambda' of Material, expected a number of 0 or more."),
+		valueCase("humid", "<ConstantValue>20</ConstantValue>\n            </ScheduleMoistureLoad>",
+				  "<ConstantValue>-20</ConstantValue>\n            </ScheduleMoistureLoad>",
+				  "Invalid value '-20' in element 'ConstantValue' of schedule 'ScheduleMoistureLoad', expected a "
+				  "number of 0 or more."),
 		climateCase("cut", epw.substr(0, lineStart(100) + 30), "Invalid data line #92 (line 100 of the file): expected"),
 		climateCase("header", epw.substr(0, lineStart(9)), "Missing data, only got 0 data lines"),
 		climateCase("short", epw.substr(0, lineStart(9 + 8759)), "Missing data, only got 8759 data lines"),
