@@ -1,5 +1,6 @@
 #include "ZEB_OutputFolder.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <utility>
 
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
@@ -40,10 +42,12 @@ bool plainName(const std::string & name) {
 } // namespace
 
 
-OutputFolder::OutputFolder(const std::string & folder, const std::string & listName, const char * location) :
+OutputFolder::OutputFolder(const std::string & folder, const std::string & listName, const char * location,
+						   std::function<bool(const std::string &)> commandWrites) :
 	m_folder(folder),
 	m_listName(listName),
-	m_location(location)
+	m_location(location),
+	m_commandWrites(std::move(commandWrites))
 {
 }
 
@@ -64,6 +68,8 @@ void OutputFolder::add(const std::string & name, const std::string & content) {
 
 
 void OutputFolder::commit() {
+	struct stat listStat;
+	const bool listed = lstat((m_folder + "/" + m_listName).c_str(), &listStat) == 0;
 	const std::vector<Entry> previous = readList();
 	// the previous set's files that this one does not write, with what the list records of each
 	// (a list written on the way of a failed run holds a name twice)
@@ -92,7 +98,31 @@ void OutputFolder::commit() {
 			throw Exception(FormatString("Cannot remove the file '%1' of an earlier run (%2).")
 							.arg(path).arg(std::strerror(errno)), m_location);
 	}
+	if (!listed)
+		warnOfUnlisted();
 	writeList(m_entries);
+}
+
+
+void OutputFolder::warnOfUnlisted() const {
+	DIR * dir = opendir(m_folder.c_str());
+	if (dir == nullptr)
+		return;
+	std::vector<std::string> names;
+	while (const struct dirent * entry = readdir(dir))
+		names.push_back(entry->d_name);
+	closedir(dir);
+	std::sort(names.begin(), names.end());
+	for (const std::string & name : names) {
+		if (!m_commandWrites(name) ||
+			std::any_of(m_entries.begin(), m_entries.end(), [&name](const Entry & e) { return e.m_name == name; }))
+			continue;
+		const std::string path = m_folder + "/" + name;
+		struct stat s;
+		if (lstat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode))
+			ZEB_Message(FormatString("Kept '%1', which this run does not write: the folder lists no files of an "
+									 "earlier run, and it may be one of them.\n").arg(path), MSG_WARNING, m_location, 1);
+	}
 }
 
 

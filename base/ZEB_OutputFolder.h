@@ -2,6 +2,7 @@
 #define ZEB_OutputFolderH
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,13 +19,18 @@ class PrivateDirectory;
 	list in the folder says (the file listName, with each file's size and checksum): a file it names
 	whose content is no longer what was written there has become someone else's and stays, with a
 	warning; a file it does not name is never touched. So a user's own files in the folder stay,
-	also those that carry a name the command could write. Until the files take their names in
-	commit(), the folder keeps the files it held: a file or list that cannot be written, or a
-	signal, leaves it as it was. Every failure throws ZEB::Exception at the location given. */
+	also those that carry a name the command could write. A folder without the list (written
+	before the command kept one) cannot tell an earlier run's files from the user's: there a file
+	of a name the command writes (commandWrites) that this set does not hold stays, with a warning.
+	Until the files take their names in commit(), the folder keeps the files it held: a file or
+	list that cannot be written, or a signal, leaves it as it was. Every failure throws
+	ZEB::Exception at the location given. */
 class OutputFolder {
 public:
-	/*! folder must exist when the first file is added; nothing is created before. */
-	OutputFolder(const std::string & folder, const std::string & listName, const char * location);
+	/*! folder must exist when the first file is added; nothing is created before. commandWrites
+		tells the names of the files that the command writes in any of its runs. */
+	OutputFolder(const std::string & folder, const std::string & listName, const char * location,
+				 std::function<bool(const std::string &)> commandWrites);
 	~OutputFolder();
 	OutputFolder(const OutputFolder &) = delete;
 	OutputFolder & operator=(const OutputFolder &) = delete;
@@ -52,12 +58,16 @@ private:
 	std::vector<Entry> readList() const;
 	/*! Writes the list of entries under its name. */
 	void writeList(const std::vector<Entry> & entries);
+	/*! Warns of every file in the folder of a name the command writes that this set does not
+		hold. */
+	void warnOfUnlisted() const;
 	/*! True when path is a regular file that holds what one of the records says was written. */
 	static bool holdsOneOf(const std::string & path, const std::vector<Entry> & records);
 
 	std::string								m_folder;
 	std::string								m_listName;
 	const char *							m_location;
+	std::function<bool(const std::string &)>	m_commandWrites;
 	/*! Where the files wait for commit(); made with the first one. */
 	std::unique_ptr<PrivateDirectory>		m_pending;
 	std::vector<std::unique_ptr<OutputFile> >	m_files;

@@ -128,6 +128,8 @@ public:
 	void export2Modelica(const ZEB::Path & exportDir) const;
 	/*! The file in a package's directory that lists the files of the package written there. */
 	static constexpr const char * PACKAGE_LIST = ".calovinda-package";
+	/*! True for the name of a file that export2Modelica writes, for any room. */
+	static bool isPackageFile(const std::string & name);
 
 	/*! Packs projectFile as an FMU archive fmuFile: the library "CalovindaFMI2.so" from
 		libraryDir, the project as "resources/calovinda_project.rmxml", its climate data (one

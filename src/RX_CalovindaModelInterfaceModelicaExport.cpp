@@ -1,5 +1,8 @@
 #include "RX_CalovindaModelInterface.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "OVM_ClimateDataLoader.h"
 #include "ZEB_Constants.h"
 #include "ZEB_Conversions.h"
@@ -166,6 +169,17 @@ void progress(const ZEB::FormatString & text) {
 } // namespace
 
 
+bool CalovindaModelInterface::isPackageFile(const std::string & name) {
+	static const char * const names[] = {"climate_data.txt", "Climate.mo", "Room.mo", "Calovinda.mo",
+		"schedule_data.txt", "Schedules.mo", "package.mo"};
+	if (std::find(std::begin(names), std::end(names), name) != std::end(names))
+		return true;
+	// the walls: Wall1.mo, Wall2.mo, ...
+	return name.size() > 7 && name.compare(0, 4, "Wall") == 0 && name.compare(name.size() - 3, 3, ".mo") == 0 &&
+		   name.find_first_not_of("0123456789", 4) == name.size() - 3;
+}
+
+
 void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const {
 	// everything that can fail on the model's side is checked before the first file is written
 	const OVM::ClimateDataLoader & climate = m_climate.m_solarRadiationModel.m_climateDataLoader;
@@ -208,7 +222,7 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 	}
 
 	// the package's files are written whole before any of them takes its name
-	ZEB::OutputFolder package(moPath, PACKAGE_LIST, EXPORT_LOCATION);
+	ZEB::OutputFolder package(moPath, PACKAGE_LIST, EXPORT_LOCATION, isPackageFile);
 	std::string table = "#1\n";
 	appendClimateTable(table, "Temperature", temperatures);
 	appendClimateTable(table, "RelativeHumidity", relativeHumidities);

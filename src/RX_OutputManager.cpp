@@ -701,7 +701,9 @@ void OutputManager::writeOutputFiles(const QString & outputDir) const {
 		throw ZEB::Exception(ZEB::FormatString("Cannot create output directory '%1' (%2).")
 							 .arg(outputDir.toStdString()).arg(error.message()), FUNC_ID);
 	// every file is complete before the first one takes its final name
-	ZEB::OutputFolder files(QFile::encodeName(outputDir).toStdString(), RESULT_LIST, FUNC_ID);
+	ZEB::OutputFolder files(QFile::encodeName(outputDir).toStdString(), RESULT_LIST, FUNC_ID, [](const std::string & name) {
+		return std::find(RESULT_FILES.begin(), RESULT_FILES.end(), name) != RESULT_FILES.end();
+	});
 
 	const bool moisture = m_model != nullptr && m_model->m_room.m_moistureBalanceEnabled;
 	const unsigned int nStates = moisture ? NUM_STATES : S_FIRST_MOISTURE_STATE;

@@ -35,6 +35,10 @@ public:
 	static constexpr unsigned int NUM_WALL_FLUXES = 9;
 	/*! The file in the results directory that lists the result files written there. */
 	static constexpr const char * RESULT_LIST = ".calovinda-results";
+	/*! The files that writeOutputFiles writes, in any run. */
+	static constexpr std::array<const char *, 9> RESULT_FILES = {"states.tsv", "fluxes.tsv", "flux_integrals.tsv",
+		"flux_month_integrals.tsv", "wall_states.tsv", "wall_fluxes.tsv", "wall_flux_integrals.tsv",
+		"RoomTemperature.ccd", "RoomRelativeHumidity.ccd"};
 	/*! Room states that need a name of their own. */
 	static constexpr unsigned int S_TIME = 0;
 	static constexpr unsigned int S_GLIDING_AVERAGE_TEMPERATURE = 2;

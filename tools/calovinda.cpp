@@ -38,7 +38,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include "Calovinda.h"
@@ -92,13 +91,17 @@ const std::map<std::string, const char *> commandHelp = {
 	 "The result files are written as one set: none takes its name before all are complete, so a\n"
 	 "failed or interrupted run leaves the earlier results as they were, and no temporary file.\n"
 	 "Result files of an earlier run that this one does not write (the humidity of a moisture run,\n"
-	 "say) are removed, unless they changed since; DIR's other files stay.\n"},
+	 "say) are removed, unless they changed since; DIR's other files stay. In a DIR that an older\n"
+	 "version wrote (without the list .calovinda-results) such a file cannot be told from the\n"
+	 "user's: it stays, with a warning.\n"},
 	{"export-modelica",
 	 "usage: calovinda export-modelica PROJECT DIR\n"
 	 "Initialises the project's room and writes it as a Modelica package into DIR, as one set:\n"
 	 "a failed or interrupted export leaves an earlier package there as it was, and the files of\n"
 	 "an earlier export that this one does not write (a wall the room no longer has) are removed,\n"
-	 "unless they changed since; DIR's other files stay.\n"},
+	 "unless they changed since; DIR's other files stay. In a DIR that an older version wrote\n"
+	 "(without the list .calovinda-package) such a file cannot be told from the user's: it stays,\n"
+	 "with a warning.\n"},
 	{"export-fmu",
 	 "usage: calovinda export-fmu PROJECT OUT.fmu [--library DIR]\n"
 	 "Initialises the project's room and packs it as an FMI 2.0 FMU archive: the FMU library\n"
@@ -383,11 +386,9 @@ struct Summary {
 /*! Refuses a results directory where a result file would replace the project file. (A climate
 	file cannot be one: the result files' extensions are none of a climate file's.) */
 void checkResultsTarget(const std::string & project, const QString & resultsDir) {
-	// the names the output manager writes
-	static const char * const resultFiles[] = {"states.tsv", "fluxes.tsv", "flux_integrals.tsv",
-		"flux_month_integrals.tsv", "wall_states.tsv", "wall_fluxes.tsv", "wall_flux_integrals.tsv",
-		"RoomTemperature.ccd", "RoomRelativeHumidity.ccd", RX::OutputManager::RESULT_LIST};
-	for (const char * name : resultFiles) {
+	std::vector<const char *> names(RX::OutputManager::RESULT_FILES.begin(), RX::OutputManager::RESULT_FILES.end());
+	names.push_back(RX::OutputManager::RESULT_LIST);
+	for (const char * name : names) {
 		const std::string result = (resultsDir + "/" + name).toStdString();
 		if (sameFile(result, project))
 			throw Failure("the result file '" + result + "' would replace the project file '" + project + "'");
@@ -451,10 +452,9 @@ int simulate(const Arguments & args) {
 /*! Refuses a package directory where the Modelica export would write over the project file. */
 void checkModelicaTarget(const std::string & project, const std::string & dir) {
 	const QFileInfo info(QString::fromStdString(project));
-	static const QRegularExpression written(QString("^(climate_data\\.txt|Climate\\.mo|Wall[0-9]+\\.mo|Room\\.mo|"
-		"Calovinda\\.mo|schedule_data\\.txt|Schedules\\.mo|package\\.mo|%1)$")
-		.arg(QRegularExpression::escape(RX::CalovindaModelInterface::PACKAGE_LIST)));
-	if (written.match(info.fileName()).hasMatch() && sameFile(dir, info.absolutePath().toStdString()))
+	const std::string name = info.fileName().toStdString();
+	const bool written = RX::CalovindaModelInterface::isPackageFile(name) || name == RX::CalovindaModelInterface::PACKAGE_LIST;
+	if (written && sameFile(dir, info.absolutePath().toStdString()))
 		throw Failure("the package in '" + dir + "' would overwrite the project file '" + project + "'");
 }
 

@@ -887,7 +887,8 @@ TEST(RXCalovindaModelInterface, RefusesAnIncompleteModelBeforeWritingAnything) {
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.export2Modelica(ZEB::Path(dir)); }, "[CalovindaModelInterface::export2Modelica]"),
 			  "Cannot export the Modelica package: construction #2 has 0 cells, at least 2 are needed.");
 	EXPECT_FALSE(std::filesystem::exists(dir));
-	ZEB::OutputFolder package(dir, RX::CalovindaModelInterface::PACKAGE_LIST, "[test]");
+	ZEB::OutputFolder package(dir, RX::CalovindaModelInterface::PACKAGE_LIST, "[test]",
+							  RX::CalovindaModelInterface::isPackageFile);
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.m_constructionSolvers.back().export2Modelica(2, package, "pkg"); },
 									"[ConstructionSolver::export2Modelica]"),
 			  "Cannot export wall model #2: it needs an initialised construction with at least 2 cells, got 0.");

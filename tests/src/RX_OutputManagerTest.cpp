@@ -504,6 +504,15 @@ TEST(RXOutputManager, WritesTimeStampsNaNAndMoistureColumnsOfShortRuns) {
 	out.writeOutputFiles(dir);
 	EXPECT_FALSE(std::filesystem::exists(s.m_dir.file("results/RoomRelativeHumidity.ccd")));
 	EXPECT_TRUE(std::filesystem::exists(s.m_dir.file("results/lec.txt")));
+	// results of a version that listed no files: a humidity file may be that run's or the user's,
+	// so it stays, but not in silence
+	std::filesystem::remove(s.m_dir.file("results/") + RX::OutputManager::RESULT_LIST);
+	std::ofstream(s.m_dir.file("results/RoomRelativeHumidity.ccd")) << "older\n";
+	s.m_messages.m_messages.clear();
+	out.writeOutputFiles(dir);
+	EXPECT_EQ(s.file("RoomRelativeHumidity.ccd"), "older\n");
+	ASSERT_EQ(s.m_messages.texts("[OutputManager::writeOutputFiles]").size(), 1u);
+	EXPECT_EQ(s.m_messages.m_messages.back().m_type, ZEB::MSG_WARNING);
 }
 
 
