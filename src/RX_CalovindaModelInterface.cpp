@@ -83,8 +83,8 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(doubl
 		return CalculationAbort;
 	m_t = t;
 	const double tYear = std::fmod(t, ZEB::SECONDS_PER_YEAR);
-	// the division may round a time just below the year's end up to hour 8760
-	m_hourOfYear = std::min(std::floor(tYear/3600), 8759.0);
+	// the division may round a time just below the year's end up to the hour after the year's last
+	m_hourOfYear = std::min(std::floor(tYear/3600), ZEB::HOURS_PER_YEAR - 1.0);
 	// every Newton iteration of a step, and stepCompleted after it, evaluates the model again at
 	// the step's time: the climate, a function of time alone, is still in place
 	if (t != m_climateTime) {

@@ -13,6 +13,7 @@
 #include "ZEB_OutputFolder.h"
 #include "ZEB_Path.h"
 #include "ZEB_StringUtils.h"
+#include "ZEB_Time.h"
 
 namespace RX {
 
@@ -124,7 +125,7 @@ std::string replaced(std::string text, const std::string & placeholder, const st
 /*! A table of the climate file: row 0 repeats the last hour of the year, row k holds hour k - 1. */
 void appendClimateTable(std::string & text, const char * name, const std::vector<double> & values) {
 	// the header's row count is fixed to a year of hours plus the repeated one
-	text += std::string("double ") + name + "(8761,2)\n";
+	text += std::string("double ") + name + "(" + ZEB::val2string(ZEB::HOURS_PER_YEAR + 1) + ",2)\n";
 	text += "0 " + number(values.back()) + "\n";
 	for (std::size_t k = 1; k <= values.size(); ++k)
 		text += ZEB::val2string(k) + " " + number(values[k - 1]) + "\n";
