@@ -608,13 +608,16 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 		// steps; the nominals never change. The states do not change either, but a host that
 		// restarts its solver only when they do must restart wherever the right-hand side changed:
 		// FMI 2.0 gives the FMU no other way to tell it.
-		const bool changed = d.m_modelExchange && d.newDiscreteStates();
+		double nextEventTime = 0;
+		const bool changed = d.m_modelExchange && d.newDiscreteStates(nextEventTime);
 		eventInfo->newDiscreteStatesNeeded = fmi2False;
 		eventInfo->terminateSimulation = fmi2False;
 		eventInfo->nominalsOfContinuousStatesChanged = fmi2False;
 		eventInfo->valuesOfContinuousStatesChanged = changed ? fmi2True : fmi2False;
-		eventInfo->nextEventTimeDefined = fmi2False;
-		eventInfo->nextEventTime = 0;
+		// schedules and time rules change the right-hand side at times known in advance
+		const bool timeEvent = d.m_modelExchange && std::isfinite(nextEventTime);
+		eventInfo->nextEventTimeDefined = timeEvent ? fmi2True : fmi2False;
+		eventInfo->nextEventTime = timeEvent ? nextEventTime : 0;
 		if (d.m_loggingOn)
 			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2NewDiscreteStates: at current time: %1").arg(d.m_tInput));
 		return fmi2OK;

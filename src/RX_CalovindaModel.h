@@ -59,6 +59,8 @@ public:
 	void updateLoads();
 	/*! The derivatives of all states into m_ydot. */
 	void updateDerivatives();
+	/*! Sets m_tRules and its hour of the year; t >= 0 [s]. */
+	void setRuleTime(double t);
 
 	/*! The heating and the cooling controller in force (the assessment's while it runs) at m_t,
 		the cooling less the dehumidification power of the last load update. */
@@ -79,6 +81,10 @@ public:
 	void switchingFunctions(double * z) const;
 	/*! How many switching functions a host's solver watches. */
 	unsigned int numberOfSwitchingFunctions() const;
+	/*! The first time after t [s] at which a schedule or a time rule in force changes a value of
+		the right-hand side; infinity when none ever does. Hours at which no schedule changes its
+		value are passed over. */
+	double nextRuleChange(double t) const;
 
 	/*! Reports compiler and library versions as progress messages. */
 	static void printVersionStrings();
@@ -110,7 +116,11 @@ public:
 
 	/*! Model time [s]; set by the driver. */
 	double								m_t;
-	/*! Hour of the year, a whole number; set by the driver. */
+	/*! The time at which the schedules and time rules are evaluated [s] (setRuleTime()): m_t,
+		except where a host in model exchange evaluates the model at a time event before it has
+		handled it; until then the rules of just before the event hold. */
+	double								m_tRules;
+	/*! Hour of the year of m_tRules, a whole number. */
 	double								m_hourOfYear;
 
 	/*! Outdoor air temperature [K]. */
@@ -234,8 +244,13 @@ public:
 	/*! Per construction the index of its room construction, which also indexes its structural
 		shading; -1 when the room holds no structural shading for it. */
 	std::vector<int>					m_structuralShadingIndex;
+	/*! Per hour of the year the hours to the next at which a schedule in force changes its value,
+		1 to 8760; 0 when none ever does. Set by init(). */
+	std::vector<unsigned int>			m_hoursToScheduleChange;
 
 private:
+	/*! Sets up m_hoursToScheduleChange. */
+	void initSwitches();
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
 	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);
 };

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -22,7 +23,8 @@ namespace RX {
 
 CalovindaModelFMU::CalovindaModelFMU() :
 	m_inputsActive(false),
-	m_equationsChanged(false)
+	m_equationsChanged(false),
+	m_nextRuleChange(std::numeric_limits<double>::infinity())
 {
 }
 
@@ -60,14 +62,19 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 }
 
 
-bool CalovindaModelFMU::newDiscreteStates() {
-	bool changed = m_equationsChanged;
+bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
+	// from a time event on, its new schedules and time rules hold
+	bool changed = m_equationsChanged || m_t >= m_nextRuleChange;
+	setRuleTime(m_t);
 	m_equationsChanged = false;
-	if (holdSwitches()) {
+	if (holdSwitches())
+		changed = true;
+	if (changed) {
 		updateLoads();
 		updateDerivatives();
-		changed = true;
 	}
+	m_nextRuleChange = nextRuleChange(m_t);
+	nextEventTime = m_nextRuleChange;
 	return changed;
 }
 
@@ -132,16 +139,16 @@ void CalovindaModelFMU::followSlopeAdaptation(double heatingSlope, double coolin
 	}
 	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
 	HeatingModel & heating = m_room.m_heatingModel;
-	const double THeat = heating.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET;
+	const double THeat = heating.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET;
 	for (double last = heatingSlope; heating.m_slope > last;) {
 		last = heating.m_slope;
-		heating.adjustSlope(hour, m_t, THeat - m_heatingLoad/last, m_heatingLoad);
+		heating.adjustSlope(hour, m_tRules, THeat - m_heatingLoad/last, m_heatingLoad);
 	}
 	CoolingModel & cooling = m_room.m_coolingModel;
-	const double TCool = cooling.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET;
+	const double TCool = cooling.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET;
 	for (double last = coolingSlope; cooling.m_slope > last;) {
 		last = cooling.m_slope;
-		cooling.adjustSlope(hour, m_t, TCool - m_coolingLoad/last, m_coolingLoad);
+		cooling.adjustSlope(hour, m_tRules, TCool - m_coolingLoad/last, m_coolingLoad);
 	}
 }
 
@@ -208,6 +215,14 @@ void CalovindaModelFMU::updateIfModified(double t, const double * y, bool inputs
 		if (setTime(t) != CalculationSuccess)
 			throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at time %1 s.").arg(t),
 								 "[CalovindaModelFMU::updateIfModified]");
+		// A host's solver ends its last step before a time event on the event's time and only
+		// then handles it; its schedules and time rules, which change on whole minutes at the
+		// least, hold from the event on, as the held pieces do. Otherwise the step's end would
+		// see the new set point, and a held piece's switching function would change its sign
+		// there, which the root finder takes for a switch a moment before the event, again and
+		// again.
+		if (m_switchesHeld && t >= m_nextRuleChange)
+			setRuleTime(m_nextRuleChange - 1);
 	}
 	bool statesChanged = false;
 	for (unsigned int i = 0; i < m_n; ++i) {
@@ -274,11 +289,11 @@ void CalovindaModelFMU::getRealParameter(int valueReference, double & value) {
 		case FMU2_ZoneMeanRadiantTemperature:	value = m_TMeanRadiant; break;
 		case FMU2_HeatingSetpointTemperature:
 			value = m_room.m_heatingModel.m_modelType != 0
-					? m_room.m_heatingModel.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET : -999.0;
+					? m_room.m_heatingModel.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET : -999.0;
 			break;
 		case FMU2_CoolingSetpointTemperature:
 			value = m_room.m_coolingModel.m_modelType != 0
-					? m_room.m_coolingModel.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET : -999.0;
+					? m_room.m_coolingModel.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET : -999.0;
 			break;
 		case FMU2_ZoneMeanAirRelativeHumidity:	value = m_RHRoom; break;
 		case FMU2_WaterVaporMassFlowRateOut:	value = m_externalVaporInput; break;

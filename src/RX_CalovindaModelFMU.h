@@ -54,8 +54,10 @@ public:
 	void completedIntegratorStep(double t, const double * y) override;
 	/*! Model exchange, event mode, after the update to the host's time and states: holds what
 		switches where the room air lies and evaluates anew when that changed. True when the
-		right-hand side changed at this event: here, or in the completed step that asked for it. */
-	bool newDiscreteStates();
+		right-hand side changed at this event: here, at a time at which a schedule or time rule
+		changes, or in the completed step that asked for it. nextEventTime [s] becomes the next
+		such time, infinity when there is none. */
+	bool newDiscreteStates(double & nextEventTime);
 
 	/*! The first of the room air temperature and the constructions' surface temperatures of the
 		last evaluation that no run of a valid project reaches, not finite or at or below absolute
@@ -104,6 +106,9 @@ public:
 	/*! Set by completedIntegratorStep() when it changed the model's equations; cleared by the
 		next newDiscreteStates(). */
 	bool					m_equationsChanged;
+	/*! Model exchange: the time at which a schedule or time rule changes next [s], announced at
+		the last event (nextRuleChange()); infinity before the first event and when none does. */
+	double					m_nextRuleChange;
 	/*! The switching functions of the last switchDue(), sized by init(). */
 	std::vector<double>		m_switchingFunctions;
 

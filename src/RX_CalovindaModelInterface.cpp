@@ -82,9 +82,7 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(doubl
 	if (!(t >= 0) || !std::isfinite(t))
 		return CalculationAbort;
 	m_t = t;
-	const double tYear = std::fmod(t, ZEB::SECONDS_PER_YEAR);
-	// the division may round a time just below the year's end up to the hour after the year's last
-	m_hourOfYear = std::min(std::floor(tYear/3600), ZEB::HOURS_PER_YEAR - 1.0);
+	setRuleTime(t);
 	// every Newton iteration of a step, and stepCompleted after it, evaluates the model again at
 	// the step's time: the climate, a function of time alone, is still in place
 	if (t != m_climateTime) {
@@ -94,7 +92,7 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(doubl
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active && din.m_lastVentilationUpdate == -1.0) {
 		updateAssessmentVentilation();
-		din.m_lastVentilationUpdate = tYear;
+		din.m_lastVentilationUpdate = std::fmod(t, ZEB::SECONDS_PER_YEAR);
 	}
 	return CalculationSuccess;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <tuple>
 
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -399,6 +400,32 @@ bool DIN4108_2Assessment::hasEnhancedNightVentilation(double thetaRoom, double t
 
 double DIN4108_2Assessment::enhancedNightVentilation(double thetaRoom, double thetaOut, double t) const {
 	return hasEnhancedNightVentilation(thetaRoom, thetaOut, t) ? m_enhancedNightVentilationValue : 0.0;
+}
+
+
+bool DIN4108_2Assessment::hasEnhancedVentilation() const {
+	return (m_enhancedDayVentilation && m_enhancedDayVentilationValue > 0)
+		|| (m_enhancedNightVentilation && m_enhancedNightVentilationValue > 0);
+}
+
+
+double DIN4108_2Assessment::nextTimeRuleChange(double t, double roomHeight) const {
+	// what the rules in force give between two whole hours; they repeat every week
+	const bool ventilationWindow = hasEnhancedVentilation();
+	const bool shadingDays = m_shadingControlType == 0;
+	const auto rules = [&](double h) {
+		return std::make_tuple(innerLoads(h), basicVentilationValue(h, roomHeight), ventilationWindow && residentialTime(h),
+							   shadingDays && isShadingPossible(h));
+	};
+	const double hour = std::floor(t);
+	auto before = rules(hour + 0.5);
+	for (int k = 1; k <= 7*24; ++k) {
+		const auto after = rules(hour + k + 0.5);
+		if (after != before)
+			return hour + k;
+		before = after;
+	}
+	return std::numeric_limits<double>::infinity();
 }
 
 

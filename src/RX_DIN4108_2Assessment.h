@@ -1,6 +1,8 @@
 #ifndef RX_DIN4108_2AssessmentH
 #define RX_DIN4108_2AssessmentH
 
+#include <cmath>
+
 #include <QString>
 
 #include "RX_ControllerBand.h"
@@ -79,6 +81,13 @@ public:
 	/*! Whether rule 0 may close the shading: always residential, else on weekdays, and on weekends
 		only under rule 2. */
 	bool isShadingPossible(double t) const;
+	/*! A time [h] at which the time rules hold as they do just after t [h]: they change only on
+		whole hours (at 23 h, for instance, the day window still holds, and not a moment later). */
+	static double timeRulesAfter(double t) { return std::floor(t) + 0.5; }
+	/*! The first whole hour after t [h] at which a time rule in force changes a load, the basic
+		air change, the window of the enhanced ventilation or what rule 0 may shade; infinity when
+		none ever does. roomHeight [m] as for basicVentilationValue. */
+	double nextTimeRuleChange(double t, double roomHeight) const;
 
 	// Loads and controllers
 
@@ -134,6 +143,8 @@ public:
 	bool hasEnhancedNightVentilation(double thetaRoom, double thetaOut, double t) const;
 	/*! m_enhancedNightVentilationValue [1/h] while hasEnhancedNightVentilation, else 0. */
 	double enhancedNightVentilation(double thetaRoom, double thetaOut, double t) const;
+	/*! Whether an enhanced ventilation, by day or by night, can ever run. */
+	bool hasEnhancedVentilation() const;
 
 	/*! Sets m_airChange [1/s]: enhanced day ventilation, else enhanced night ventilation, else
 		the basic air change. */
