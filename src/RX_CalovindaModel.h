@@ -69,15 +69,18 @@ public:
 	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
 		cooling mode runs and the assessment does not). */
 	ControllerBand ventilationCoolingBand() const;
-	/*! Model exchange: holds what switches on the room air's state where it lies now (see
-		m_switchesHeld). True when a held value changed: the loads and derivatives of the last
-		evaluation are then out of date. */
+	/*! Model exchange: holds what switches on the room air's state where it lies at the last
+		evaluation (see m_switchesHeld), and what the assessment's enhanced ventilation watches.
+		True when a held value of the right-hand side changed: the loads and derivatives of the
+		last evaluation are then out of date. */
 	bool holdSwitches();
 	/*! The switching functions at the last evaluation for the held values, numberOfSwitchingFunctions()
-		of them: positive once the room air has left what is held (ControllerBand::switchingFunctions()).
-		In this order, each group only where the room has it: heating on, heating limited, cooling
-		on, cooling limited (heating, cooling or the assessment's controllers can act); the
-		ventilation's cooling supply on and limited. */
+		of them: positive once the room air has left what is held by more than a hysteresis
+		(ControllerBand::switchingFunctions()), else negative. In this order, each group only
+		where the room has it: heating on, heating limited, cooling on, cooling limited (heating,
+		cooling or the assessment's controllers can act) [K]; the ventilation's cooling supply on
+		and limited [K]; the room air against the threshold of the assessment's enhanced
+		ventilation and the outside air against the room air [K] (-1 while none is watched). */
 	void switchingFunctions(double * z) const;
 	/*! How many switching functions a host's solver watches. */
 	unsigned int numberOfSwitchingFunctions() const;
@@ -174,6 +177,14 @@ public:
 	ControllerPiece						m_heldHeatingPiece;
 	ControllerPiece						m_heldCoolingPiece;
 	ControllerPiece						m_heldVentilationCoolingPiece;
+	/*! The assessment's enhanced ventilation as held at the last event: whether its switching
+		functions watch it (one may run in the time window in force, and the air change has not
+		just changed), the room air temperature [C] above which it runs, and whether the room air
+		lay above it and the outside air below the room air. */
+	bool								m_heldVentilationWatched;
+	double								m_heldVentilationThreshold;
+	bool								m_heldRoomAboveThreshold;
+	bool								m_heldOutsideBelowRoom;
 	/*! Moisture removed by the cooling [kg/s] <= 0 and its enthalpy flow [W]. */
 	double								m_coolingMoistureFlow;
 	double								m_coolingMoistureEnthalpyFlow;

@@ -67,6 +67,9 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 	bool changed = m_equationsChanged || m_t >= m_nextRuleChange;
 	setRuleTime(m_t);
 	m_equationsChanged = false;
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.m_active && switchAssessmentVentilation(DIN4108_2Assessment::timeRulesAfter(m_t/3600)))
+		changed = true;
 	if (holdSwitches())
 		changed = true;
 	if (changed) {
@@ -75,6 +78,10 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 	}
 	m_nextRuleChange = nextRuleChange(m_t);
 	nextEventTime = m_nextRuleChange;
+	// the first time at which the air change may change again
+	if (din.m_active && din.ventilationDwelling(m_t))
+		nextEventTime = std::min(nextEventTime, std::nextafter(din.m_lastVentilationUpdate + DIN4108_2Assessment::VENTILATION_DWELL,
+															   std::numeric_limits<double>::infinity()));
 	return changed;
 }
 

@@ -52,11 +52,12 @@ public:
 		gets the switch here, one step late), and then evaluates the loads and derivatives at
 		(t, y) anew. */
 	void completedIntegratorStep(double t, const double * y) override;
-	/*! Model exchange, event mode, after the update to the host's time and states: holds what
-		switches where the room air lies and evaluates anew when that changed. True when the
-		right-hand side changed at this event: here, at a time at which a schedule or time rule
-		changes, or in the completed step that asked for it. nextEventTime [s] becomes the next
-		such time, infinity when there is none. */
+	/*! Model exchange, event mode, after the update to the host's time and states: updates the
+		summer assessment's air change as a completed step does (with the time rules in force from
+		now on), holds what switches where the room air lies and evaluates anew when that changed.
+		True when the right-hand side changed at this event: here, at a time at which a schedule or
+		time rule changes, or in the completed step that asked for it. nextEventTime [s] becomes
+		the next such time or the end of the air change's dwell, infinity when there is none. */
 	bool newDiscreteStates(double & nextEventTime);
 
 	/*! The first of the room air temperature and the constructions' surface temperatures of the

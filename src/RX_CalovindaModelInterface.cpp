@@ -91,7 +91,7 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(doubl
 	}
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active && din.m_lastVentilationUpdate == -1.0) {
-		updateAssessmentVentilation();
+		updateAssessmentVentilation(t/3600);
 		din.m_lastVentilationUpdate = std::fmod(t, ZEB::SECONDS_PER_YEAR);
 	}
 	return CalculationSuccess;
@@ -117,8 +117,23 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::ydot(double *
 }
 
 
-void CalovindaModelInterface::updateAssessmentVentilation() {
-	m_room.m_din4108_2Assessment.updateVentilationAirChange(m_TRoom - ZEB::KELVIN_OFFSET, m_TOut - ZEB::KELVIN_OFFSET, m_t/3600, &m_room);
+void CalovindaModelInterface::updateAssessmentVentilation(double tRules) {
+	m_room.m_din4108_2Assessment.updateVentilationAirChange(m_TRoom - ZEB::KELVIN_OFFSET, m_TOut - ZEB::KELVIN_OFFSET, tRules, &m_room);
+}
+
+
+bool CalovindaModelInterface::switchAssessmentVentilation(double tRules) {
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.ventilationDwelling(m_t))
+		return false;
+	const double aOld = din.m_airChange;
+	updateAssessmentVentilation(tRules);
+	const double aNew = din.m_airChange;
+	// while the rate stays, the update is repeated at every step
+	if (!(aOld + ZEB::NEAR_ZERO < aNew || aNew + ZEB::NEAR_ZERO < aOld))
+		return false;
+	din.m_lastVentilationUpdate = m_t;
+	return true;
 }
 
 
@@ -128,8 +143,8 @@ void CalovindaModelInterface::writeOutputs(double t, const double * y) {
 							 "[CalovindaModelInterface::writeOutputs]");
 	setY(y);
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
-	if (din.m_active && (din.m_lastVentilationUpdate == -1.0 || t > din.m_lastVentilationUpdate + 1800))
-		updateAssessmentVentilation();
+	if (din.m_active && !din.ventilationDwelling(t))
+		updateAssessmentVentilation(t/3600);
 	m_outputManager.appendOutputs();
 }
 
@@ -156,14 +171,7 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 		din.adjustSlope(m_TRoom, m_heatingLoad);
 		if (din.m_passiveCooling)
 			din.adjustSlopeCooling(m_TRoom, m_coolingLoad);
-		if (din.m_lastVentilationUpdate == -1.0 || t > din.m_lastVentilationUpdate + 1800) {
-			const double aOld = din.m_airChange;
-			updateAssessmentVentilation();
-			const double aNew = din.m_airChange;
-			// while the rate stays, the update is repeated at every step
-			if (aOld + ZEB::NEAR_ZERO < aNew || aNew + ZEB::NEAR_ZERO < aOld)
-				din.m_lastVentilationUpdate = t;
-		}
+		switchAssessmentVentilation(t/3600);
 	}
 	else {
 		const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);

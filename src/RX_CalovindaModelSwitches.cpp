@@ -22,10 +22,12 @@ struct SwitchingGroups {
 		m_controllers(room.m_din4108_2Assessment.m_active || room.m_heatingModel.m_modelType != HeatingModel::NONE
 					  || room.m_coolingModel.m_modelType != CoolingModel::NONE),
 		m_ventilationCooling(!room.m_din4108_2Assessment.m_active && room.m_mechanicalVentilationModel.m_modelType
-							 == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING)
+							 == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING),
+		m_assessmentVentilation(room.m_din4108_2Assessment.m_active && room.m_din4108_2Assessment.hasEnhancedVentilation())
 	{}
 	bool m_controllers;
 	bool m_ventilationCooling;
+	bool m_assessmentVentilation;
 };
 
 } // namespace
@@ -103,6 +105,19 @@ bool CalovindaModel::holdSwitches() {
 	m_heldHeatingPiece = heating;
 	m_heldCoolingPiece = cooling;
 	m_heldVentilationCoolingPiece = ventilationCooling;
+
+	// what the assessment's next update of the air change looks at, in the time window in force
+	// from now on; the air change itself changes only in those updates
+	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	const double threshold = din.m_active
+							 ? din.enhancedVentilationThreshold(DIN4108_2Assessment::timeRulesAfter(m_t/3600))
+							 : std::numeric_limits<double>::quiet_NaN();
+	const double thetaRoom = m_TRoom - ZEB::KELVIN_OFFSET;
+	m_heldVentilationWatched = !std::isnan(threshold) && !din.ventilationDwelling(m_t);
+	m_heldVentilationThreshold = m_heldVentilationWatched ? threshold : 0;
+	m_heldRoomAboveThreshold = thetaRoom > m_heldVentilationThreshold;
+	m_heldOutsideBelowRoom = m_TOut - ZEB::KELVIN_OFFSET < thetaRoom;
+
 	m_switchesHeld = true;
 	return changed;
 }
@@ -115,14 +130,28 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		coolingBand().switchingFunctions(m_heldCoolingPiece, m_TRoom, z[2], z[3]);
 		z += 4;
 	}
-	if (groups.m_ventilationCooling)
+	if (groups.m_ventilationCooling) {
 		ventilationCoolingBand().switchingFunctions(m_heldVentilationCoolingPiece, m_TRoom, z[0], z[1]);
+		z += 2;
+	}
+	if (groups.m_assessmentVentilation) {
+		if (m_heldVentilationWatched) {
+			const double thetaRoom = m_TRoom - ZEB::KELVIN_OFFSET;
+			const double aboveThreshold = thetaRoom - m_heldVentilationThreshold;
+			const double belowRoom = thetaRoom - (m_TOut - ZEB::KELVIN_OFFSET);
+			z[0] = (m_heldRoomAboveThreshold ? -aboveThreshold : aboveThreshold) - ControllerBand::SWITCH_HYSTERESIS;
+			z[1] = (m_heldOutsideBelowRoom ? -belowRoom : belowRoom) - ControllerBand::SWITCH_HYSTERESIS;
+		}
+		else
+			z[0] = z[1] = -1;
+	}
 }
 
 
 unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
 	const SwitchingGroups groups(m_room);
-	return (groups.m_controllers ? 4 : 0) + (groups.m_ventilationCooling ? 2 : 0);
+	return (groups.m_controllers ? 4 : 0) + (groups.m_ventilationCooling ? 2 : 0)
+		   + (groups.m_assessmentVentilation ? 2 : 0);
 }
 
 

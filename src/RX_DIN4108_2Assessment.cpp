@@ -409,6 +409,17 @@ bool DIN4108_2Assessment::hasEnhancedVentilation() const {
 }
 
 
+double DIN4108_2Assessment::enhancedVentilationThreshold(double t) const {
+	if (residentialTime(t)) {
+		if (m_enhancedDayVentilation && m_enhancedDayVentilationValue > 0)
+			return EnhancedDayVentilationTemperature;
+	}
+	else if (m_enhancedNightVentilation && m_enhancedNightVentilationValue > 0)
+		return roomHeatingSetPointTemperature();
+	return std::numeric_limits<double>::quiet_NaN();
+}
+
+
 double DIN4108_2Assessment::nextTimeRuleChange(double t, double roomHeight) const {
 	// what the rules in force give between two whole hours; they repeat every week
 	const bool ventilationWindow = hasEnhancedVentilation();

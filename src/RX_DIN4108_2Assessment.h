@@ -145,7 +145,17 @@ public:
 	double enhancedNightVentilation(double thetaRoom, double thetaOut, double t) const;
 	/*! Whether an enhanced ventilation, by day or by night, can ever run. */
 	bool hasEnhancedVentilation() const;
+	/*! The room air temperature [C] above which the enhanced ventilation of the window in force
+		at time t [h] runs (while the outside is cooler than the room); NaN when none can run then. */
+	double enhancedVentilationThreshold(double t) const;
 
+	/*! Whether the air change, once changed, still holds at time t [s]: for VENTILATION_DWELL
+		after its last change (m_lastVentilationUpdate), and not before the first update. */
+	bool ventilationDwelling(double t) const {
+		return m_lastVentilationUpdate != -1.0 && !(t > m_lastVentilationUpdate + VENTILATION_DWELL);
+	}
+	/*! How long a changed air change holds before the next update may change it [s]. */
+	static constexpr double VENTILATION_DWELL = 1800.0;
 	/*! Sets m_airChange [1/s]: enhanced day ventilation, else enhanced night ventilation, else
 		the basic air change. */
 	void updateVentilationAirChange(double thetaRoom, double thetaOut, double t, const Room * room);

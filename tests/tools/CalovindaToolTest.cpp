@@ -325,6 +325,11 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		   "<WeekDaySchedule>" + at25 + "<"},
 		  {"<WeekEndSchedule>40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 <",
 		   "<WeekEndSchedule>" + at25 + "<"}}, false},
+		// the summer assessment with night ventilation, two days of July: 1.8 K off at midnight,
+		// where the air change switched only in the host's next completed step
+		{"assessment", "<SimulationStartTime>16848000</SimulationStartTime><SimulationEndTime>17020800</SimulationEndTime>",
+		 {{"<DIN4108_2Assessment>", "<DIN4108_2Assessment><Active>true</Active><EnhancedNightVentilation>true</EnhancedNightVentilation>"},
+		  {"<EnhancedNightVentilationValue>0<", "<EnhancedNightVentilationValue>2<"}}, false},
 		// a night setback to 16 C from 22:00 to 6:00: 15 times the example's right-hand sides,
 		// the held heating continued past the step of its set point
 		{"setback", twoDays,
