@@ -568,7 +568,9 @@ void CalovindaModel::updateLoads() {
 			continue;
 		}
 		if (rc.m_shadingType != nullptr) {
-			if (dinActive && din.m_shadingControlType != 3)
+			if (m_switchesHeld && std::isfinite(m_windowRadiationLimit[i]))
+				F = m_heldWindowShaded[i] ? rc.m_shadingType->m_z : 1.0;
+			else if (dinActive && din.m_shadingControlType != 3)
 				F = din.unshadedWindowPercentage(rc.m_shadingType, t/3600, q, rc.m_orientation, rc.m_inclination);
 			else
 				F = m_room.m_shadingControlModel.unshadedWindowPercentage(rc.m_shadingType, hour, t, q,

@@ -1,6 +1,7 @@
 #ifndef RX_CalovindaModelH
 #define RX_CalovindaModelH
 
+#include <cstdint>
 #include <vector>
 
 #include <QString>
@@ -69,18 +70,19 @@ public:
 	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
 		cooling mode runs and the assessment does not). */
 	ControllerBand ventilationCoolingBand() const;
-	/*! Model exchange: holds what switches on the room air's state where it lies at the last
-		evaluation (see m_switchesHeld), and what the assessment's enhanced ventilation watches.
-		True when a held value of the right-hand side changed: the loads and derivatives of the
-		last evaluation are then out of date. */
+	/*! Model exchange: holds what switches on the state or on the radiation where it lies at the
+		last evaluation (see m_switchesHeld), and what the assessment's enhanced ventilation
+		watches. True when a held value of the right-hand side changed: the loads and derivatives
+		of the last evaluation are then out of date. */
 	bool holdSwitches();
 	/*! The switching functions at the last evaluation for the held values, numberOfSwitchingFunctions()
-		of them: positive once the room air has left what is held by more than a hysteresis
-		(ControllerBand::switchingFunctions()), else negative. In this order, each group only
-		where the room has it: heating on, heating limited, cooling on, cooling limited (heating,
-		cooling or the assessment's controllers can act) [K]; the ventilation's cooling supply on
-		and limited [K]; the room air against the threshold of the assessment's enhanced
-		ventilation and the outside air against the room air [K] (-1 while none is watched). */
+		of them: positive once the room air (or the radiation) has left what is held by more than
+		a hysteresis (ControllerBand::switchingFunctions()), else negative. In this order, each
+		group only where the room has it: heating on, heating limited, cooling on, cooling limited
+		(heating, cooling or the assessment's controllers can act) [K]; the ventilation's cooling
+		supply on and limited [K]; the room air against the threshold of the assessment's enhanced
+		ventilation and the outside air against the room air [K] (-1 while none is watched); the
+		radiation against its limit on each window whose shading switches on it [W/m2]. */
 	void switchingFunctions(double * z) const;
 	/*! How many switching functions a host's solver watches. */
 	unsigned int numberOfSwitchingFunctions() const;
@@ -88,6 +90,9 @@ public:
 		the right-hand side; infinity when none ever does. Hours at which no schedule changes its
 		value are passed over. */
 	double nextRuleChange(double t) const;
+	/*! How far [W/m2] the radiation must pass a window's limit before its shading is due to switch
+		(ControllerBand::SWITCH_HYSTERESIS, for the radiation). */
+	static constexpr double RADIATION_HYSTERESIS = 1e-4;
 
 	/*! Reports compiler and library versions as progress messages. */
 	static void printVersionStrings();
@@ -177,6 +182,9 @@ public:
 	ControllerPiece						m_heldHeatingPiece;
 	ControllerPiece						m_heldCoolingPiece;
 	ControllerPiece						m_heldVentilationCoolingPiece;
+	/*! Per construction, held with the pieces: whether its shading, which switches on the
+		radiation (m_windowRadiationLimit), is closed. */
+	std::vector<std::uint8_t>			m_heldWindowShaded;
 	/*! The assessment's enhanced ventilation as held at the last event: whether its switching
 		functions watch it (one may run in the time window in force, and the air change has not
 		just changed), the room air temperature [C] above which it runs, and whether the room air
@@ -255,12 +263,15 @@ public:
 	/*! Per construction the index of its room construction, which also indexes its structural
 		shading; -1 when the room holds no structural shading for it. */
 	std::vector<int>					m_structuralShadingIndex;
+	/*! Per construction the radiation on its window above which its shading closes [W/m2];
+		infinity where the shading in force does not switch on the radiation. Set by init(). */
+	std::vector<double>					m_windowRadiationLimit;
 	/*! Per hour of the year the hours to the next at which a schedule in force changes its value,
 		1 to 8760; 0 when none ever does. Set by init(). */
 	std::vector<unsigned int>			m_hoursToScheduleChange;
 
 private:
-	/*! Sets up m_hoursToScheduleChange. */
+	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange and m_heldWindowShaded. */
 	void initSwitches();
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
 	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);

@@ -36,6 +36,15 @@ struct SwitchingGroups {
 void CalovindaModel::initSwitches() {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	const bool assessmentShading = din.m_active && din.m_shadingControlType != 3;
+	m_windowRadiationLimit.assign(m_nConstructions, std::numeric_limits<double>::infinity());
+	for (unsigned int i = 0; i < m_nConstructions; ++i) {
+		const RoomConstruction & rc = m_constructions[i];
+		if (rc.m_type != RoomConstruction::Outside || rc.m_windowType == nullptr || rc.m_shadingType == nullptr)
+			continue;
+		m_windowRadiationLimit[i] = assessmentShading ? din.radiationLimit(rc.m_orientation, rc.m_inclination)
+							: m_room.m_shadingControlModel.radiationLimit(rc.m_orientation, rc.m_inclination);
+	}
+	m_heldWindowShaded.assign(m_nConstructions, 0);
 
 	// the schedules in force, each with the factor its values enter the balances with; a spline
 	// over time changes its value continuously
@@ -100,11 +109,18 @@ bool CalovindaModel::holdSwitches() {
 	const ControllerPiece heating = heatingBand().piece(m_TRoom);
 	const ControllerPiece cooling = coolingBand().piece(m_TRoom);
 	const ControllerPiece ventilationCooling = ventilationCoolingBand().piece(m_TRoom);
-	const bool changed = heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece
-						 || ventilationCooling != m_heldVentilationCoolingPiece;
+	bool changed = heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece
+				   || ventilationCooling != m_heldVentilationCoolingPiece;
 	m_heldHeatingPiece = heating;
 	m_heldCoolingPiece = cooling;
 	m_heldVentilationCoolingPiece = ventilationCooling;
+	for (unsigned int i = 0; i < m_nConstructions; ++i) {
+		if (!std::isfinite(m_windowRadiationLimit[i]))
+			continue;
+		const std::uint8_t shaded = m_globalRadiation[i] > m_windowRadiationLimit[i];
+		changed = changed || shaded != m_heldWindowShaded[i];
+		m_heldWindowShaded[i] = shaded;
+	}
 
 	// what the assessment's next update of the air change looks at, in the time window in force
 	// from now on; the air change itself changes only in those updates
@@ -144,14 +160,23 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		}
 		else
 			z[0] = z[1] = -1;
+		z += 2;
+	}
+	for (unsigned int i = 0; i < m_nConstructions; ++i) {
+		if (!std::isfinite(m_windowRadiationLimit[i]))
+			continue;
+		const double aboveLimit = m_globalRadiation[i] - m_windowRadiationLimit[i];
+		*z++ = (m_heldWindowShaded[i] ? -aboveLimit : aboveLimit) - RADIATION_HYSTERESIS;
 	}
 }
 
 
 unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
 	const SwitchingGroups groups(m_room);
+	const auto windows = std::count_if(m_windowRadiationLimit.begin(), m_windowRadiationLimit.end(),
+									   [](double limit) { return std::isfinite(limit); });
 	return (groups.m_controllers ? 4 : 0) + (groups.m_ventilationCooling ? 2 : 0)
-		   + (groups.m_assessmentVentilation ? 2 : 0);
+		   + (groups.m_assessmentVentilation ? 2 : 0) + static_cast<unsigned int>(windows);
 }
 
 

@@ -339,8 +339,7 @@ double DIN4108_2Assessment::unshadedWindowPercentage(const ShadingType * shading
 		case 1:
 			return 1.0;
 		case 2:
-			// flat windows are not shaded under this rule, whatever the radiation
-			if (shadingType == nullptr || inclination < 45.0 || q <= normalRadiationLimit(orientation))
+			if (shadingType == nullptr || !(q > radiationLimit(orientation, inclination)))
 				return 1.0;
 			return shadingType->m_z;
 		case 3:
@@ -360,6 +359,14 @@ double DIN4108_2Assessment::normalRadiationLimit(double orientation) const {
 		return m_residential ? 300.0 : 200.0;
 	// windows facing north-east to north-west
 	return m_residential ? 200.0 : 150.0;
+}
+
+
+double DIN4108_2Assessment::radiationLimit(double orientation, double inclination) const {
+	// flat windows are not shaded under rule 2, whatever the radiation
+	if (m_shadingControlType != 2 || inclination < 45.0)
+		return std::numeric_limits<double>::infinity();
+	return normalRadiationLimit(orientation);
 }
 
 

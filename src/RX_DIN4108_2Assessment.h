@@ -125,6 +125,10 @@ public:
 	/*! Radiation on the window above which rule 2 closes the shading [W/m2]; orientation in
 		degrees, any turn. */
 	double normalRadiationLimit(double orientation) const;
+	/*! Radiation on a window with a shading type above which the shading closes [W/m2]
+		(orientation and inclination in degrees): infinity where the rule in force does not
+		switch on the radiation (rules 0, 1 and 3, and flat windows under rule 2). */
+	double radiationLimit(double orientation, double inclination) const;
 
 	// Ventilation; air changes returned by these are in 1/s unless said otherwise.
 
