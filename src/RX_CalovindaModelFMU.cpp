@@ -329,6 +329,19 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(din.m_lastVentilationUpdate);
 	visit(model.m_controllerPieces);
 	visit(model.m_jacobianUpdateRequested);
+	// model exchange: what is held between events
+	visit(model.m_switchesHeld);
+	visit(model.m_heldHeatingPiece);
+	visit(model.m_heldCoolingPiece);
+	visit(model.m_heldVentilationCoolingPiece);
+	for (auto & shaded : model.m_heldWindowShaded)
+		visit(shaded);
+	visit(model.m_heldVentilationWatched);
+	visit(model.m_heldVentilationThreshold);
+	visit(model.m_heldRoomAboveThreshold);
+	visit(model.m_heldOutsideBelowRoom);
+	visit(model.m_equationsChanged);
+	visit(model.m_nextRuleChange);
 
 	auto & inputs = model.m_inputCache;
 	visit(inputs.m_convectiveThermalLoad);
@@ -426,7 +439,9 @@ const char * CalovindaModelFMU::modelVariablesRefusal() const {
 		gainInRange(m_room.m_coolingModel.m_slope, CoolingModel().m_slope, CoolingModel::MAX_SLOPE) &&
 		gainInRange(din.m_slopeHeating, fresh.m_slopeHeating, DIN4108_2Assessment::SLOPE_LIMIT) &&
 		gainInRange(din.m_slopeCooling, fresh.m_slopeCooling, DIN4108_2Assessment::SLOPE_LIMIT) &&
-		updated(din.m_airChange) && updated(din.m_lastVentilationUpdate) && m_outputManager.m_tStepCompleted >= 0;
+		updated(din.m_airChange) && updated(din.m_lastVentilationUpdate) && m_outputManager.m_tStepCompleted >= 0 &&
+		std::max({m_heldHeatingPiece, m_heldCoolingPiece, m_heldVentilationCoolingPiece}) <= PIECE_LIMITED &&
+		std::all_of(m_heldWindowShaded.begin(), m_heldWindowShaded.end(), [](std::uint8_t shaded) { return shaded <= 1; });
 	return inRange ? nullptr : "Invalid model state data: a value is out of its range or disagrees with the others.";
 }
 

@@ -87,8 +87,9 @@ public:
 	/*! Bytes of the block written by serializeModelVariables() for the initialised model. */
 	std::size_t modelVariablesSize() const;
 	/*! Writes what the solver snapshots do not hold but a restored run needs to continue exactly:
-		the controllers' slopes, the summer assessment's air change and update time, the input
-		cache and the output integration with the length of the output series. Advances dataPtr. */
+		the controllers' slopes, the summer assessment's air change and update time, what model
+		exchange holds between events and its next time event, the input cache and the output
+		integration with the length of the output series. Advances dataPtr. */
 	void serializeModelVariables(void *& dataPtr) const;
 	/*! Reads a block of serializeModelVariables() of the same model, advancing dataPtr; output
 		series longer than the saved ones are cut back. Throws ZEB::Exception, with the model

@@ -379,3 +379,31 @@ TEST(RXCalovindaModelFMU, HoldsAShadingThatSwitchesOnTheRadiationUntilTheHostsEv
 	fmu.switchingFunctions(z.data());
 	EXPECT_LT(z[4], 0);
 }
+
+
+TEST(RXCalovindaModelFMU, KeepsWhatModelExchangeHoldsInTheModelVariables) {
+	Resources r;
+	heatTo20C(r.m_room);
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	const double E = y.back()/fmu.m_TRoom;
+	double nextEventTime = 0;
+	// 0.1 K below the set point a host's event holds the heating on its proportional piece
+	y.back() = 293.05*E;
+	fmu.updateIfModified(3600, y.data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	ASSERT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_PROPORTIONAL);
+	std::vector<char> block(fmu.modelVariablesSize());
+	void * cursor = block.data();
+	fmu.serializeModelVariables(cursor);
+
+	// above the set point the next event holds it off; the saved block brings the piece back
+	y.back() = 294.15*E;
+	fmu.updateIfModified(3700, y.data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	ASSERT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_OFF);
+	cursor = block.data();
+	fmu.deserializeModelVariables(cursor, block.data() + block.size());
+	EXPECT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_PROPORTIONAL);
+}
