@@ -50,7 +50,9 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 	followSlopeAdaptation(before[0], before[1], before[2], before[3]);
 	const std::array<double, 5> after = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
 										 din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
-	m_equationsChanged = before != after;
+	// a host that reaches a time event in a completed step, or passed it, gets it as a step event,
+	// after which the new schedules and time rules hold
+	m_equationsChanged = before != after || t >= m_nextRuleChange;
 	if (m_switchesHeld && (m_equationsChanged || switchDue()))
 		m_equationsChanged = holdSwitches() || m_equationsChanged;
 	// The host asks for the derivatives at this very point again once it has handled the event,

@@ -47,10 +47,10 @@ public:
 	/*! Model exchange: stepCompleted(), whose raise of a controller's gain is then followed as far
 		as the present load needs (a host completes a step once per output interval, the FMU's own
 		integrator dozens of times an hour); sets m_equationsChanged when a gain or the
-		assessment's air change, which the derivatives depend on, changed, or when the room air
-		has left a held controller piece (a host that does not watch the switching functions
-		gets the switch here, one step late), and then evaluates the loads and derivatives at
-		(t, y) anew. */
+		assessment's air change, which the derivatives depend on, changed, when the room air has
+		left what is held (a host that does not watch the switching functions gets the switch
+		here, one step late), or at or past the announced time event, and then evaluates the
+		loads and derivatives at (t, y) anew. */
 	void completedIntegratorStep(double t, const double * y) override;
 	/*! Model exchange, event mode, after the update to the host's time and states: updates the
 		summer assessment's air change as a completed step does (with the time rules in force from

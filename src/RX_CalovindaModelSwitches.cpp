@@ -36,11 +36,13 @@ struct SwitchingGroups {
 void CalovindaModel::initSwitches() {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	const bool assessmentShading = din.m_active && din.m_shadingControlType != 3;
+	bool shadedWindows = false;
 	m_windowRadiationLimit.assign(m_nConstructions, std::numeric_limits<double>::infinity());
 	for (unsigned int i = 0; i < m_nConstructions; ++i) {
 		const RoomConstruction & rc = m_constructions[i];
 		if (rc.m_type != RoomConstruction::Outside || rc.m_windowType == nullptr || rc.m_shadingType == nullptr)
 			continue;
+		shadedWindows = true;
 		m_windowRadiationLimit[i] = assessmentShading ? din.radiationLimit(rc.m_orientation, rc.m_inclination)
 							: m_room.m_shadingControlModel.radiationLimit(rc.m_orientation, rc.m_inclination);
 	}
@@ -70,7 +72,7 @@ void CalovindaModel::initSwitches() {
 		if (moisture)
 			schedules.emplace_back(&m_room.m_moistureLoads.m_scheduleMoistureLoad, 1);
 	}
-	if (!assessmentShading && m_room.m_shadingControlModel.m_modelType == ShadingControlModel::SCHEDULED)
+	if (shadedWindows && !assessmentShading && m_room.m_shadingControlModel.m_modelType == ShadingControlModel::SCHEDULED)
 		schedules.emplace_back(&m_room.m_shadingControlModel.m_scheduleShadingDegree, 1);
 
 	const unsigned int hours = ZEB::HOURS_PER_YEAR;

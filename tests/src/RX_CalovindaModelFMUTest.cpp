@@ -407,3 +407,28 @@ TEST(RXCalovindaModelFMU, KeepsWhatModelExchangeHoldsInTheModelVariables) {
 	fmu.deserializeModelVariables(cursor, block.data() + block.size());
 	EXPECT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_PROPORTIONAL);
 }
+
+
+TEST(RXCalovindaModelFMU, AsksForAStepEventWhereAHostPassedATimeEvent) {
+	// heating to 20 C from 6:00, 16 C before
+	Resources r;
+	heatTo20C(r.m_room);
+	RX::Schedule & setPoints = r.m_room.m_heatingModel.m_scheduleSetPoints;
+	setPoints.m_type = RX::Schedule::DAILY_WEEK;
+	for (int h = 0; h < 24; ++h)
+		setPoints.m_weekDaySchedule[h] = setPoints.m_weekEndSchedule[h] = h < 6 ? 16 : 20;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	const std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	double nextEventTime = 0;
+	fmu.updateIfModified(3600, y.data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	EXPECT_EQ(nextEventTime, 6*3600.0);
+	// a host that ignores the time event completes a step past it: the event comes now
+	fmu.completedIntegratorStep(7*3600, y.data());
+	EXPECT_TRUE(fmu.m_equationsChanged);
+	EXPECT_TRUE(fmu.newDiscreteStates(nextEventTime));
+	EXPECT_EQ(nextEventTime, 24*3600.0);
+	fmu.completedIntegratorStep(8*3600, y.data());
+	EXPECT_FALSE(fmu.m_equationsChanged);
+}
