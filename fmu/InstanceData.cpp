@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <system_error>
 #include <vector>
 
@@ -416,12 +415,11 @@ void InstanceData::eventIndicators(double * z) {
 }
 
 
-bool InstanceData::newDiscreteStates(double & nextEventTime) {
-	nextEventTime = std::numeric_limits<double>::infinity();
+bool InstanceData::newDiscreteStates() {
 	if (!m_modelReady)
 		return false;
 	updateIfModified();
-	return m_modelFMU.newDiscreteStates(nextEventTime);
+	return m_modelFMU.newDiscreteStates();
 }
 
 

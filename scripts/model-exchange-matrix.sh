@@ -1,108 +1,272 @@
 #!/usr/bin/env bash
-# The heated example room (examples/room/) through the FMU's model-exchange interface at the
-# tolerances hosts use, integrated by calovinda run-fmu with CVODE as CVODE-based FMI hosts do
-# (at most 500 steps to an output point), against the same FMU co-simulated with the same
-# communication points. Prints one line per case; exits 1 when a case fails:
-# - two days from 1 January and two days from 18 July, relative tolerances 1e-4 to 1e-7, output
-#   points every 1, 10, 60, 600 and 3600 s: a run either finishes within 1 K of co-simulation at
-#   every output point or exits non-zero with the FMU's message, and never finishes with a room
-#   air temperature outside 10-40 C;
-# - the year with hourly output points: within 1 K of co-simulation every hour at 1e-4 and 1e-5,
-#   within 0.5 K every hour and 0.2 K after the first day at 1e-6 and 1e-7.
-#   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--days | --years]
-# DIR defaults to build (the tool must be built there) and build/model-exchange-matrix; --days
-# or --years runs only those cases.
+# Rooms through the FMU's model-exchange interface at the tolerances hosts use, integrated with
+# CVODE as CVODE-based FMI hosts do (at most 500 steps to an output point) by two hosts: run-fmu,
+# which restarts its solver after every event, and the test build's calovinda_restart_on_flags
+# ("flags"), which restarts only when the FMU reports changed states; against the same FMU
+# co-simulated with the same communication points. Prints one line per case; exits 1 when a
+# case fails.
+# --days: the heated example room (examples/room/) two days from 1 January, from 11 January and
+#   from 18 July, relative tolerances 1e-4 to 1e-7, output points every 1, 10, 60, 600 and 3600 s:
+#   within 1 K of co-simulation at every output point and within 0.5 K outside the first hour in
+#   which each controller acts (the hour that runs at the controllers' starting gains).
+# --years: the heated example room a year with hourly output points at 1e-4 to 1e-7: as the two
+#   days, and at 1e-6 and 1e-7 within 0.2 K after the first day.
+# --rooms: rooms made from the example (see room() below), a year with hourly output points at
+#   1e-4 and 1e-6: every row within 1 K of co-simulation after the first day (the free-floating
+#   room at 1e-6 within 0.1 K at every row); the night setback at 1e-4 with at most 3 times the
+#   right-hand sides of the example; the mechanical ventilation cooling room co-simulated in
+#   steps of 60 s within 0.05 K of steps of 3600 s and of simulate every hour.
+#   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--jobs N] [--days] [--years] [--rooms]
+# DIR defaults to build (the tool and its tests must be built there) and
+# build/model-exchange-matrix; N cases run at once (default 1; the lines of a section then come
+# when it is done, in order); without a section all three run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build
 results=build/model-exchange-matrix
-days=1
-years=1
+jobs=1
+sections=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build="${2:?--build needs a directory}"; shift 2 ;;
     --results) results="${2:?--results needs a directory}"; shift 2 ;;
-    --days) years=0; shift ;;
-    --years) days=0; shift ;;
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --jobs) jobs="${2:?--jobs needs a number}"; shift 2 ;;
+    --days|--years|--rooms) sections+=("${1#--}"); shift ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "model-exchange-matrix.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
+[[ "$jobs" =~ ^[1-9][0-9]*$ ]] || { echo "model-exchange-matrix.sh: --jobs needs a whole number of 1 or more" >&2; exit 2; }
+[ ${#sections[@]} -gt 0 ] || sections=(days years rooms)
 tool="$build/tools/calovinda"
-if [ ! -x "$tool" ]; then
-  echo "model-exchange-matrix.sh: $tool is missing: build the project first (scripts/setup.sh)" >&2
-  exit 1
-fi
+declare -A hosts=([run-fmu]="$tool" [flags]="$build/tests/tools/calovinda_restart_on_flags")
+for host in "${hosts[@]}"; do
+  if [ ! -x "$host" ]; then
+    echo "model-exchange-matrix.sh: $host is missing: build the project first (scripts/setup.sh)" >&2
+    exit 1
+  fi
+done
 mkdir -p "$results"
-cp examples/room/*.epw "$results/"
+cp examples/room/725650TYCST.epw tests/data/climate/15000_20220101_20230101_Aachen-Orsbach.epw \
+   tests/data/climate/TRY2015_507931060546_Jahr.dat "$results/"
 
-# project NAME START END: the example room simulated from START to END [s], exported as NAME.fmu
+# room NAME: the project of room NAME on standard output, the example room changed thus:
+# example        heated below 20 C, cooled above 27 C, Denver (examples/room/)
+# free_floating  without heating and cooling (examples/room/)
+# ventcool       mechanical ventilation cooling: up to 300 m3/h of 16 C supply air above 25 C
+# ventcool_only  the same without heating and cooling
+# din            the DIN 4108-2 summer assessment (residential, ideal heating to 20 C, 2 air changes
+#                an hour at night when the room is above 20 C and warmer than outside), Aachen
+# setback        heated to 16 C from 22:00 to 6:00, to 20 C otherwise
+# moisture       with the moisture balance (the materials store moisture, the cooler also
+#                dehumidifies), Aachen
+room() {
+  local base=examples/room/calovinda_project.rmxml e=(-e '')
+  case "$1" in
+    example) ;;
+    free_floating) base=examples/room/free_floating.rmxml ;;
+    ventcool|ventcool_only)
+      e+=(-e '/<MechanicalVentilationModel /,/<\/MechanicalVentilationModel>/{
+                s/modelType="NONE"/modelType="MECHANICAL_VENTILATION_COOLING"/
+                s#<MaxSupplyFlowRate>40<#<MaxSupplyFlowRate>300<#
+                /<ScheduleSetPoints /,/<\/ScheduleSetPoints>/c\            <ScheduleSetPoints type="CONSTANT"><ConstantValue>25</ConstantValue></ScheduleSetPoints>
+              }')
+      [ "$1" = ventcool ] || e+=(-e 's/<\(Heating\|Cooling\)Model name="" modelType="SIMPLE">/<\1Model name="" modelType="NONE">/') ;;
+    din)
+      e+=(-e 's#<ClimateLocation>.*<#<ClimateLocation>TRY2015_507931060546_Jahr.dat<#'
+          -e 's#<Residential>#<Active>true</Active><EnhancedNightVentilation>true</EnhancedNightVentilation>&#'
+          -e 's#<EnhancedNightVentilationValue>0<#<EnhancedNightVentilationValue>2<#') ;;
+    setback)
+      local day='16 16 16 16 16 16 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 20 16 16'
+      e+=(-e "/<HeatingModel /,/<\/HeatingModel>/{
+                /<ScheduleSetPoints /,/<\/ScheduleSetPoints>/c\            <ScheduleSetPoints type=\"DAILY_WEEK\"><WeekDaySchedule>$day</WeekDaySchedule><WeekEndSchedule>$day</WeekEndSchedule></ScheduleSetPoints>
+              }") ;;
+    moisture)
+      e+=(-e 's#<ClimateLocation>.*<#<ClimateLocation>15000_20220101_20230101_Aachen-Orsbach.epw<#'
+          -e 's#<SimulationParameters>#&<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>#'
+          -e 's#name="Wood siding" #&w80="60" wsat="500" #'
+          -e 's#name="Glass-fibre insulation" #&w80="0.1" wsat="10" #'
+          -e 's#name="Plasterboard" #&w80="6" wsat="400" #'
+          -e 's#name="Timber flooring" #&w80="70" wsat="550" #') ;;
+    *) echo "model-exchange-matrix.sh: no room '$1'" >&2; exit 2 ;;
+  esac
+  sed "${e[@]}" "$base"
+}
+
+# project NAME ROOM [START END]: ROOM simulated from START to END [s] (default: its year),
+# exported as NAME.fmu
 project() {
-  local times="<SimulationEndTime>$3</SimulationEndTime>"
-  # a start time, when given, must be positive
-  [ "$2" = 0 ] || times="<SimulationStartTime>$2</SimulationStartTime>$times"
-  sed "s#<SimulationParameters>#<SimulationParameters>$times#" examples/room/calovinda_project.rmxml > "$results/$1.rmxml"
+  local times=''
+  if [ $# -gt 2 ]; then
+    times="<SimulationEndTime>$4</SimulationEndTime>"
+    # a start time, when given, must be positive
+    [ "$3" = 0 ] || times="<SimulationStartTime>$3</SimulationStartTime>$times"
+  fi
+  room "$2" | sed "s#<SimulationParameters>#&$times#" > "$results/$1.rmxml"
   "$tool" export-fmu "$results/$1.rmxml" "$results/$1.fmu" > /dev/null
 }
 
-# compare LABEL ME.csv CS.csv LIMIT [LIMIT_AFTER_DAY_1]: prints the case's line; fails beyond the
-# limits [K], outside 10-40 C or when the rows differ
+# cosimulate NAME STEP: NAME.fmu co-simulated in steps of STEP s into NAME-cs-STEP.csv (once)
+cosimulate() {
+  local cs="$results/$1-cs-$2.csv"
+  [ -f "$cs" ] || "$tool" run-fmu "$results/$1.fmu" --step "$2" --output "$cs" 2> /dev/null
+}
+
+# compare LABEL TEST.csv REFERENCE.csv STATS LIMIT [LATER] [AFTER]: the room air temperatures of
+# TEST at the times of REFERENCE; prints the case's line, ending in STATS; fails unless every row
+# is within LIMIT [K] and the rows after AFTER within LATER (AFTER: day1 = the first day, or
+# controllers = the first hour from the first row in which the heater, and the first in which
+# the cooler, acts in REFERENCE), or when REFERENCE has a row TEST lacks
 compare() {
-  awk -F, -v cs="$3" -v limit="$4" -v later="${5:-$4}" -v label="$1" -v stats="$6" '
-    NR == 1 { for (i = 1; i <= NF; ++i) if ($i == "ZoneMeanAirTemperature") c = i
-              getline line < cs; next }
-    (getline line < cs) > 0 {
-      split(line, ref, ","); T = $c - 273.15; d = $c - ref[c]; if (d < 0) d = -d
-      if (n == 0) t0 = $1
-      if (d > m) m = d
-      if ($1 - t0 > 86400 && d > mLater) mLater = d
-      if (n == 0 || T < Tmin) Tmin = T; if (n == 0 || T > Tmax) Tmax = T; ++n }
+  awk -F, -v ref="$3" -v stats="$4" -v limit="$5" -v later="${6:-$5}" -v after="${7:-day1}" -v label="$1" '
+    function columns(line, names,   i, n, f) {
+      n = split(line, f, ","); for (i = 1; i <= n; ++i) names[f[i]] = i }
+    BEGIN {
+      getline line < ref; columns(line, rc)
+      c = rc["ZoneMeanAirTemperature"]; ch = rc["HeatingSetpointTemperature"]; cc = rc["CoolingSetpointTemperature"]
+      while ((getline line < ref) > 0) {
+        split(line, f, ","); t = f[1] + 0; T[t] = f[c]; ++nRef
+        if (t0 == "") t0 = t
+        # a controller acts when the room air is beyond its set point
+        if (heats == "" && f[c] < f[ch]) heats = t
+        if (cools == "" && f[c] > f[cc]) cools = t } }
+    NR == 1 { columns($0, tc); c = tc["ZoneMeanAirTemperature"]; next }
+    ($1 + 0) in T {
+      t = $1 + 0; d = $c - T[t]; if (d < 0) d = -d; x = $c - 273.15
+      if (n == 0 || x < Tmin) Tmin = x; if (n == 0 || x > Tmax) Tmax = x; ++n
+      if (d > m) { m = d; tm = t }
+      if (t - t0 > 86400) { if (d > mDay1) mDay1 = d; if (d > 1) ++off }
+      first = (heats != "" && t >= heats && t < heats + 3600) || (cools != "" && t >= cools && t < cools + 3600)
+      if (after == "day1" ? t - t0 > 86400 : !first) if (d > mLater) mLater = d }
     END {
-      ok = (n > 1 && (getline line < cs) <= 0 && m < limit && mLater < later && Tmin >= 10 && Tmax <= 40)
-      printf "%s %-4s %6d points, room %.2f .. %.2f C, largest difference %.3f K (%.3f K after day 1), %s\n",
-             label, ok ? "ok" : "FAIL", n, Tmin, Tmax, m, mLater, stats
+      ok = (n > 1 && n == nRef && m < limit && mLater < later)
+      printf "%s %-4s %6d points, room %6.2f .. %6.2f C, largest difference %.3f K at %d s, %.3f K after day 1 (%d rows > 1 K)%s%s\n",
+             label, ok ? "ok" : "FAIL", n, Tmin, Tmax, m, tm, mDay1, off,
+             after == "day1" ? "" : sprintf(", %.3f K outside the controllers\047 first hours", mLater), stats
       exit !ok }' "$2"
 }
 
-# run LABEL FMU TOL STEP LIMIT [LIMIT_AFTER_DAY_1]
+# run HOST NAME TOL STEP PERIOD LIMIT [LATER] [AFTER]: NAME.fmu through model exchange in HOST
+# into NAME-HOST-TOL-STEP.csv, the host's statistics into .stats beside it, against
+# co-simulation; the case's line names NAME, PERIOD, TOL, STEP and HOST
 run() {
-  local label=$1 fmu=$2 tol=$3 step=$4 name
-  name=$(basename "$fmu" .fmu)
-  local cs="$results/$name-cs-$step.csv" me="$results/$name-me-$tol-$step.csv"
-  [ -f "$cs" ] || "$tool" run-fmu "$fmu" --step "$step" --output "$cs" 2> /dev/null
-  rm -f "$me"
-  local err
-  if err=$("$tool" run-fmu "$fmu" --interface me --solver cvode --tolerance "$tol" --max-steps 500 \
-             --step "$step" --output "$me" 2>&1 > /dev/null); then
-    compare "$label" "$me" "$cs" "$5" "${6:-$5}" \
-      "$(grep '^cvode:' <<< "$err" | sed 's/^cvode: \([0-9]*\) steps.*, \([0-9]*\) events.*/\1 steps, \2 events/')"
+  local host=$1 name=$2 tol=$3 step=$4 label err
+  local me="$results/$name-$host-$tol-$step"
+  label=$(printf '%-13s %-8s %-5s %4s s %-7s:' "$name" "$5" "$tol" "$step" "$host")
+  shift 5
+  rm -f "$me.csv" "$me.stats"
+  if err=$("${hosts[$host]}" run-fmu "$results/$name.fmu" --interface me --solver cvode --tolerance "$tol" \
+             --max-steps 500 --step "$step" --output "$me.csv" 2>&1 > /dev/null); then
+    grep '^cvode:' <<< "$err" > "$me.stats"
+    compare "$label" "$me.csv" "$results/$name-cs-$step.csv" \
+      "$(sed 's/^cvode: \([0-9]*\) steps, \([0-9]*\) right-hand sides.*, \([0-9]*\) events.*/, \1 steps, \2 right-hand sides, \3 events/' "$me.stats")" "$@"
   else
-    # a loud failure is an answer for the two days, when the FMU says why; a year must finish
-    printf '%s gave up: %s\n' "$label" "$(grep -v '^progress' <<< "$err" | tail -n 1)"
-    [ "$mayGiveUp" = 1 ] && grep -q '^calovinda \[error\]: ' <<< "$err"
+    printf '%s FAIL gave up: %s\n' "$label" "$(grep -v '^progress' <<< "$err" | tail -n 1)"
+    return 1
   fi
 }
 
+# right-hand sides of a run, from its .stats
+rhs() { sed -n 's/.* \([0-9]*\) right-hand sides.*/\1/p' "$results/$1.stats" 2> /dev/null; }
+
+# start CASE...: runs the case (a command that prints its line and fails with it) beside at most
+# jobs - 1 others; finish: waits for them and prints their lines in order
+lines="$results/lines"
+cases=0
 status=0
-mayGiveUp=1
-if [ "$days" = 1 ]; then
-  project january 0 172800
-  project july 17107200 17280000
-  for period in january july; do
-    for tol in 1e-4 1e-5 1e-6 1e-7; do
-      for step in 1 10 60 600 3600; do
-        run "$(printf '%-7s two days %-5s %4s s:' $period $tol $step)" "$results/$period.fmu" $tol $step 1 || status=1
-      done
-    done
+start() {
+  if [ "$jobs" = 1 ]; then
+    "$@" || status=1
+    return
+  fi
+  cases=$((cases + 1))
+  local line="$lines/$(printf '%06d' $cases)"
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  { "$@" > "$line" 2>&1 || touch "$line.failed"; } &
+}
+finish() {
+  wait
+  local line
+  for line in "$lines"/??????; do
+    [ -e "$line" ] || continue
+    cat "$line"
+    [ ! -e "$line.failed" ] || status=1
+    rm -f "$line" "$line.failed"
   done
-fi
-if [ "$years" = 1 ]; then
-  mayGiveUp=0
-  "$tool" export-fmu examples/room/calovinda_project.rmxml "$results/year.fmu" > /dev/null
-  run "$(printf '%-16s %-5s %4s s:' year 1e-4 3600)" "$results/year.fmu" 1e-4 3600 1 || status=1
-  run "$(printf '%-16s %-5s %4s s:' year 1e-5 3600)" "$results/year.fmu" 1e-5 3600 1 || status=1
-  run "$(printf '%-16s %-5s %4s s:' year 1e-6 3600)" "$results/year.fmu" 1e-6 3600 0.5 0.2 || status=1
-  run "$(printf '%-16s %-5s %4s s:' year 1e-7 3600)" "$results/year.fmu" 1e-7 3600 0.5 0.2 || status=1
-fi
+}
+rm -rf "$lines"
+mkdir -p "$lines"
+
+for section in days years rooms; do
+  [[ " ${sections[*]} " == *" $section "* ]] || continue
+  case $section in
+    days)
+      # from 11 January the cooler first acts in the 11th hour, at the controllers' starting gains
+      project jan01 example 0 172800
+      project jan11 example 864000 1036800
+      project jul18 example 17107200 17280000
+      for period in jan01 jan11 jul18; do
+        for tol in 1e-4 1e-5 1e-6 1e-7; do
+          for step in 1 10 60 600 3600; do
+            cosimulate $period $step
+            for host in run-fmu flags; do
+              start run $host $period $tol $step 'two days' 1 0.5 controllers
+            done
+          done
+        done
+      done ;;
+    years)
+      project example example
+      cosimulate example 3600
+      for tol in 1e-4 1e-5 1e-6 1e-7; do
+        later=(0.5 controllers)
+        case $tol in 1e-6|1e-7) later=(0.2 day1) ;; esac
+        for host in run-fmu flags; do
+          start run $host example $tol 3600 year 1 "${later[@]}"
+        done
+      done ;;
+    rooms)
+      for name in free_floating ventcool ventcool_only din setback moisture; do
+        project $name $name
+        cosimulate $name 3600
+        for tol in 1e-4 1e-6; do
+          limits=(1e9 1 day1)
+          [ $name$tol = free_floating1e-6 ] && limits=(0.1)
+          for host in run-fmu flags; do
+            start run $host $name $tol 3600 year "${limits[@]}"
+          done
+        done
+      done
+      if [[ " ${sections[*]} " != *" years "* ]]; then
+        # the example's year at 1e-4, for the setback's right-hand sides
+        project example example
+        cosimulate example 3600
+        for host in run-fmu flags; do
+          start run $host example 1e-4 3600 year 1 0.5 controllers
+        done
+      fi
+      # co-simulation does not depend on the host's communication step, and simulate is co-simulation
+      cosimulate ventcool 60
+      start compare "$(printf '%-13s %-8s co-simulation in 60 s steps against 3600 s:' ventcool year)" \
+        "$results/ventcool-cs-60.csv" "$results/ventcool-cs-3600.csv" '' 0.05
+      "$tool" simulate "$results/ventcool.rmxml" --results "$results/ventcool-simulate" > /dev/null 2>&1
+      awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; ++i) if ($i == "Room air temperature [C]") c = i
+                           print "time,ZoneMeanAirTemperature"; next }
+                 { printf "%d,%.17g\n", $1*86400 + 0.5, $c + 273.15 }' \
+        "$results/ventcool-simulate/states.tsv" > "$results/ventcool-simulate.csv"
+      start compare "$(printf '%-13s %-8s co-simulation in 60 s steps against simulate:' ventcool year)" \
+        "$results/ventcool-cs-60.csv" "$results/ventcool-simulate.csv" '' 0.05
+      finish
+      # the set-point steps cost little more than the room without them
+      for host in run-fmu flags; do
+        awk -v s="$(rhs setback-$host-1e-4-3600)" -v e="$(rhs example-$host-1e-4-3600)" -v host=$host 'BEGIN {
+          ok = (s > 0 && e > 0 && s <= 3*e)
+          printf "%-13s %-8s %-5s %4s s %-7s: %-4s %d right-hand sides, %.2f times the example\047s %d\n",
+                 "setback", "year", "1e-4", 3600, host, ok ? "ok" : "FAIL", s, (e > 0 ? s/e : 0), e
+          exit !ok }' || status=1
+      done ;;
+  esac
+  finish
+done
 exit $status
