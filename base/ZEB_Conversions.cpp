@@ -85,10 +85,9 @@ template <>
 std::string val2string<double>(double value) {
 	if (std::isnan(value))
 		return NAN_TEXT;
-	std::stringstream strm;
-	strm.imbue(std::locale::classic());
-	strm << value;
-	return strm.str();
+	// the stream's text (6 significant digits, general notation, '.'), without a stream
+	char text[32];
+	return std::string(text, std::to_chars(text, text + sizeof(text), value, std::chars_format::general, 6).ptr);
 }
 
 

@@ -1,10 +1,12 @@
 #ifndef ZEB_ConversionsH
 #define ZEB_ConversionsH
 
+#include <charconv>
 #include <ios>
 #include <locale>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -34,11 +36,22 @@ template <> double string2valDef<double>(const std::string & text, const double 
 /*! Value to text with the stream defaults (6 significant digits for doubles; NaN as "1.#QNAN"). */
 template <typename T>
 std::string val2string(T value) {
-	// no digit grouping whatever the global locale
-	std::stringstream strm;
-	strm.imbue(std::locale::classic());
-	strm << value;
-	return strm.str();
+	// Whole numbers as the stream writes them, without a stream: messages of every call of a
+	// host's solver are made of them while the host listens.
+	if constexpr (std::is_same_v<T, int> || std::is_same_v<T, unsigned int> || std::is_same_v<T, long>
+				  || std::is_same_v<T, unsigned long> || std::is_same_v<T, long long>
+				  || std::is_same_v<T, unsigned long long>)
+	{
+		char text[24];
+		return std::string(text, std::to_chars(text, text + sizeof(text), value).ptr);
+	}
+	else {
+		// no digit grouping whatever the global locale
+		std::stringstream strm;
+		strm.imbue(std::locale::classic());
+		strm << value;
+		return strm.str();
+	}
 }
 
 template <> std::string val2string<double>(double value);

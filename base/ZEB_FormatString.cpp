@@ -1,5 +1,6 @@
 #include "ZEB_FormatString.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <locale>
 #include <ostream>
@@ -37,8 +38,9 @@ FormatString & FormatString::operator+=(const std::string & text) {
 	std::size_t i = 0;
 	while (i < len) {
 		if (text[i] != '%') {
-			literal += text[i];
-			++i;
+			const std::size_t next = std::min(text.find('%', i), len);
+			literal.append(text, i, next - i);
+			i = next;
 			continue;
 		}
 		if (!literal.empty()) {
@@ -63,7 +65,14 @@ FormatString & FormatString::operator+=(const std::string & text) {
 			++i;
 			continue;
 		}
-		int number = string2val<int>(text.substr(i + 1, j - i - 1));
+		// nine digits fit any int; longer numbers are checked by the conversion
+		int number = 0;
+		if (j - i - 1 <= 9) {
+			for (std::size_t k = i + 1; k < j; ++k)
+				number = 10*number + (text[k] - '0');
+		}
+		else
+			number = string2val<int>(text.substr(i + 1, j - i - 1));
 		tokens.push_back(Token{std::string(), static_cast<unsigned int>(number)});
 		i = j;
 	}

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <system_error>
 #include <vector>
 
@@ -415,11 +416,12 @@ void InstanceData::eventIndicators(double * z) {
 }
 
 
-bool InstanceData::newDiscreteStates() {
+bool InstanceData::newDiscreteStates(double & nextEventTime) {
+	nextEventTime = std::numeric_limits<double>::infinity();
 	if (!m_modelReady)
 		return false;
 	updateIfModified();
-	return m_modelFMU.newDiscreteStates();
+	return m_modelFMU.newDiscreteStates(nextEventTime);
 }
 
 

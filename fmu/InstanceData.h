@@ -47,8 +47,9 @@ public:
 	/*! Model exchange: numberOfEventIndicators() values at m_tInput, m_yInput into z. */
 	void eventIndicators(double * z);
 	/*! Model exchange, event mode: holds what switches where the room air lies; true when the
-		right-hand side changed at this event (RX::CalovindaModelFMU::newDiscreteStates()). */
-	bool newDiscreteStates();
+		right-hand side changed at this event; nextEventTime [s] the next time event, infinity for
+		none (RX::CalovindaModelFMU::newDiscreteStates()). */
+	bool newDiscreteStates(double & nextEventTime);
 
 	/*! Sets m_fmuStateSize: the size word, the instance's fingerprint, its FMI state and pending
 		inputs, the solver objects' blocks and the model's own variables. Throws ZEB::Exception

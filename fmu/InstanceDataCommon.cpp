@@ -211,6 +211,11 @@ void InstanceDataCommon::sendToHost(const Callbacks & callbacks, const std::stri
 {
 	if (callbacks.logger == nullptr)
 		return;
+	// the messages of the calls of a host's solver pass as they are
+	if (text.size() <= MAX_HOST_MESSAGE && std::none_of(text.begin(), text.end(), [](char c) { return c == '%' || c == '#'; })) {
+		callbacks.logger(callbacks.componentEnvironment, instanceName.c_str(), status, category, text.c_str());
+		return;
+	}
 	// Every host treats the message as a printf format, and some expand "#...#" as variable
 	// references: both marks are doubled. The text is cut whole characters at a time.
 	std::string message;
@@ -256,6 +261,12 @@ void InstanceDataCommon::logger(fmi2Status status, const char * category, const 
 void InstanceDataCommon::logger(fmi2Status status, const char * category, const char * msg) const {
 	if (m_loggingOn || status == fmi2Error || status == fmi2Fatal)
 		m_hostMessages.push_back(HostMessage{status, category, msg});
+}
+
+
+void InstanceDataCommon::loggerText(fmi2Status status, const char * category, std::string text) const {
+	if (m_loggingOn || status == fmi2Error || status == fmi2Fatal)
+		m_hostMessages.push_back(HostMessage{status, category, std::move(text)});
 }
 
 

@@ -142,6 +142,8 @@ public:
 		a host that switched logging off still learns why a call failed. category must be a literal. */
 	void logger(fmi2Status status, const char * category, const ZEB::FormatString & msg) const;
 	void logger(fmi2Status status, const char * category, const char * msg) const;
+	/*! As logger(), for a text without placeholders, taken as it is. */
+	void loggerText(fmi2Status status, const char * category, std::string text) const;
 	/*! The messages kept for the host since the last call, in order; the record keeps none. */
 	std::vector<HostMessage> takeHostMessages();
 	/*! Whether an error among the messages kept for the host after the first count of them holds

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "InstanceData.h"
+#include "ZEB_Conversions.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
@@ -608,13 +609,16 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 		// steps; the nominals never change. The states do not change either, but a host that
 		// restarts its solver only when they do must restart wherever the right-hand side changed:
 		// FMI 2.0 gives the FMU no other way to tell it.
-		const bool changed = d.m_modelExchange && d.newDiscreteStates();
+		double nextEventTime = 0;
+		const bool changed = d.m_modelExchange && d.newDiscreteStates(nextEventTime);
 		eventInfo->newDiscreteStatesNeeded = fmi2False;
 		eventInfo->terminateSimulation = fmi2False;
 		eventInfo->nominalsOfContinuousStatesChanged = fmi2False;
 		eventInfo->valuesOfContinuousStatesChanged = changed ? fmi2True : fmi2False;
-		eventInfo->nextEventTimeDefined = fmi2False;
-		eventInfo->nextEventTime = 0;
+		// schedules and time rules change the right-hand side at times known in advance
+		const bool timeEvent = d.m_modelExchange && std::isfinite(nextEventTime);
+		eventInfo->nextEventTimeDefined = timeEvent ? fmi2True : fmi2False;
+		eventInfo->nextEventTime = timeEvent ? nextEventTime : 0;
 		if (d.m_loggingOn)
 			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2NewDiscreteStates: at current time: %1").arg(d.m_tInput));
 		return fmi2OK;
@@ -655,10 +659,11 @@ fmi2Status fmi2SetTime(fmi2Component c, fmi2Real time) {
 	return framed(c, InstanceDataCommon::CallSetTime, [&](InstanceData & d) {
 		if (!std::isfinite(time) || time < 0)
 			return refuse(d, ZEB::FormatString("fmi2SetTime: Invalid time point %1.").arg(time));
-		// a host calls this and the next two for every evaluation of the derivatives: the texts
-		// are only made for a host that listens
+		// a host calls this and the next two for every evaluation of the derivatives, and the
+		// event indicators' as often: their texts are made only for a host that listens, and
+		// without a format
 		if (d.m_loggingOn)
-			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetTime: Set time point: %1").arg(time));
+			d.loggerText(fmi2OK, "progress", "fmi2SetTime: Set time point: " + ZEB::val2string(time));
 		d.m_tInput = time;
 		return fmi2OK;
 	});
@@ -668,8 +673,8 @@ fmi2Status fmi2SetTime(fmi2Component c, fmi2Real time) {
 fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t nx) {
 	return framed(c, InstanceDataCommon::CallSetContinuousStates, [&](InstanceData & d) {
 		if (d.m_loggingOn)
-			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetContinuousStates: Set continuous states with size %1 "
-				"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_yInput.size())));
+			d.loggerText(fmi2OK, "progress", "fmi2SetContinuousStates: Set continuous states with size " +
+						 ZEB::val2string(nx) + " with model size " + ZEB::val2string(d.m_yInput.size()));
 		if (!checkStateArray(d, "fmi2SetContinuousStates", x, nx))
 			return fmi2Error;
 		for (std::size_t i = 0; i < nx; ++i)
@@ -686,8 +691,8 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 	return framed(c, InstanceDataCommon::CallGetDerivatives,
 		[&](InstanceData & d) {
 			if (d.m_loggingOn)
-				d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetDerivatives: Getting derivatives with size %1 "
-					"with model size %2").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(d.m_ydot.size())));
+				d.loggerText(fmi2OK, "progress", "fmi2GetDerivatives: Getting derivatives with size " + ZEB::val2string(nx) +
+							 " with model size " + ZEB::val2string(d.m_ydot.size()));
 			if (!checkStateArray(d, "fmi2GetDerivatives", derivatives, nx))
 				return fmi2Error;
 			d.updateIfModified();
@@ -717,8 +722,7 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 fmi2Status fmi2GetEventIndicators(fmi2Component c, fmi2Real eventIndicators[], size_t ni) {
 	return framed(c, InstanceDataCommon::CallGetEventIndicators, [&](InstanceData & d) {
 		if (d.m_loggingOn)
-			d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetEventIndicators: size %1")
-					 .arg(static_cast<unsigned long>(ni)));
+			d.loggerText(fmi2OK, "progress", "fmi2GetEventIndicators: size " + ZEB::val2string(ni));
 		// a host that watches no indicators asks for none; it gets the switches as step events
 		if (ni != 0 && ni != d.numberOfEventIndicators())
 			return refuse(d, ZEB::FormatString("fmi2GetEventIndicators: %1 values asked for, the model has %2 event "

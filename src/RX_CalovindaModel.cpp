@@ -1,6 +1,7 @@
 #include "RX_CalovindaModel.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QFile>
 #include <QFileInfo>
@@ -47,6 +48,7 @@ CalovindaModel::CalovindaModel() :
 	m_n(0),
 	m_m(0),
 	m_t(0),
+	m_tRules(0),
 	m_hourOfYear(0),
 	m_TOut(278.15),
 	m_RHOut(0.5),
@@ -68,6 +70,10 @@ CalovindaModel::CalovindaModel() :
 	m_heldHeatingPiece(PIECE_OFF),
 	m_heldCoolingPiece(PIECE_OFF),
 	m_heldVentilationCoolingPiece(PIECE_OFF),
+	m_heldVentilationWatched(false),
+	m_heldVentilationThreshold(0),
+	m_heldRoomAboveThreshold(false),
+	m_heldOutsideBelowRoom(false),
 	m_coolingMoistureFlow(0),
 	m_coolingMoistureEnthalpyFlow(0),
 	m_dehumidificationPower(0),
@@ -307,6 +313,7 @@ void CalovindaModel::init(const Database & database) {
 	m_y.assign(m_n, 0.0);
 	m_ydot.assign(m_n, 0.0);
 	m_t = 0;
+	m_tRules = 0;
 	m_hourOfYear = 0;
 	m_TRoom = m_room.m_TInitial + ZEB::KELVIN_OFFSET;
 	const double CAdd = m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
@@ -326,6 +333,7 @@ void CalovindaModel::init(const Database & database) {
 	// 18.
 	m_externalHeatInput = 0;
 	m_externalVaporInput = 0;
+	initSwitches();
 }
 
 
@@ -449,7 +457,8 @@ void CalovindaModel::updateLoads() {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	const bool dinActive = din.m_active;
 	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
-	const double t = m_t;
+	// schedules and time rules
+	const double t = m_tRules;
 	const double V = m_room.volume();
 
 	// 1. - 3. inner loads, heating, cooling
@@ -532,8 +541,8 @@ void CalovindaModel::updateLoads() {
 		m_incidenceAngle[i] = angle/ZEB::DEG2RAD;
 		// the construction's own structural shading, not the one at its position among the kept ones
 		const int s = m_structuralShadingIndex[i];
-		m_structuralShadingFileFactor[i] = s >= 0 ? shadings[s].fileFactor(t) : 1.0;
-		m_structuralShadingGeometryFactor[i] = s >= 0 ? shadings[s].geometryFactor(t) : 1.0;
+		m_structuralShadingFileFactor[i] = s >= 0 ? shadings[s].fileFactor(m_t) : 1.0;
+		m_structuralShadingGeometryFactor[i] = s >= 0 ? shadings[s].geometryFactor(m_t) : 1.0;
 		double F = 1.0;
 		m_shadingControlFactor[i] = F;
 
@@ -559,7 +568,9 @@ void CalovindaModel::updateLoads() {
 			continue;
 		}
 		if (rc.m_shadingType != nullptr) {
-			if (dinActive && din.m_shadingControlType != 3)
+			if (m_switchesHeld && std::isfinite(m_windowRadiationLimit[i]))
+				F = m_heldWindowShaded[i] ? rc.m_shadingType->m_z : 1.0;
+			else if (dinActive && din.m_shadingControlType != 3)
 				F = din.unshadedWindowPercentage(rc.m_shadingType, t/3600, q, rc.m_orientation, rc.m_inclination);
 			else
 				F = m_room.m_shadingControlModel.unshadedWindowPercentage(rc.m_shadingType, hour, t, q,
@@ -622,6 +633,13 @@ void CalovindaModel::updateLoads() {
 }
 
 
+void CalovindaModel::setRuleTime(double t) {
+	m_tRules = t;
+	// the division may round a time just below the year's end up to the hour after the year's last
+	m_hourOfYear = std::min(std::floor(std::fmod(t, ZEB::SECONDS_PER_YEAR)/3600), ZEB::HOURS_PER_YEAR - 1.0);
+}
+
+
 void CalovindaModel::updateDerivatives() {
 	const bool moisture = m_room.m_moistureBalanceEnabled;
 	double dE = m_room.m_gammaHC*m_heatingLoad + m_coolingLoad + m_mechanicalVentilationHeatLoad
@@ -649,7 +667,7 @@ ControllerBand CalovindaModel::heatingBand() const {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active)
 		return din.heatingBand();
-	return m_room.m_heatingModel.band(static_cast<unsigned int>(m_hourOfYear), m_t);
+	return m_room.m_heatingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules);
 }
 
 
@@ -657,63 +675,14 @@ ControllerBand CalovindaModel::coolingBand() const {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active)
 		return din.coolingBand();
-	return m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_t, m_dehumidificationPower);
+	return m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_dehumidificationPower);
 }
 
 
 ControllerBand CalovindaModel::ventilationCoolingBand() const {
 	if (m_room.m_din4108_2Assessment.m_active)
 		return ControllerBand();
-	return m_room.m_mechanicalVentilationModel.coolingBand(static_cast<unsigned int>(m_hourOfYear), m_t);
-}
-
-
-bool CalovindaModel::holdSwitches() {
-	const ControllerPiece heating = heatingBand().piece(m_TRoom);
-	const ControllerPiece cooling = coolingBand().piece(m_TRoom);
-	const ControllerPiece ventilationCooling = ventilationCoolingBand().piece(m_TRoom);
-	const bool changed = heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece
-						 || ventilationCooling != m_heldVentilationCoolingPiece;
-	m_heldHeatingPiece = heating;
-	m_heldCoolingPiece = cooling;
-	m_heldVentilationCoolingPiece = ventilationCooling;
-	m_switchesHeld = true;
-	return changed;
-}
-
-
-namespace {
-
-/*! Which groups of switching functions a room has. */
-struct SwitchingGroups {
-	explicit SwitchingGroups(const Room & room) :
-		m_controllers(room.m_din4108_2Assessment.m_active || room.m_heatingModel.m_modelType != HeatingModel::NONE
-					  || room.m_coolingModel.m_modelType != CoolingModel::NONE),
-		m_ventilationCooling(!room.m_din4108_2Assessment.m_active && room.m_mechanicalVentilationModel.m_modelType
-							 == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING)
-	{}
-	bool m_controllers;
-	bool m_ventilationCooling;
-};
-
-} // namespace
-
-
-void CalovindaModel::switchingFunctions(double * z) const {
-	const SwitchingGroups groups(m_room);
-	if (groups.m_controllers) {
-		heatingBand().switchingFunctions(m_heldHeatingPiece, m_TRoom, z[0], z[1]);
-		coolingBand().switchingFunctions(m_heldCoolingPiece, m_TRoom, z[2], z[3]);
-		z += 4;
-	}
-	if (groups.m_ventilationCooling)
-		ventilationCoolingBand().switchingFunctions(m_heldVentilationCoolingPiece, m_TRoom, z[0], z[1]);
-}
-
-
-unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
-	const SwitchingGroups groups(m_room);
-	return (groups.m_controllers ? 4 : 0) + (groups.m_ventilationCooling ? 2 : 0);
+	return m_room.m_mechanicalVentilationModel.coolingBand(static_cast<unsigned int>(m_hourOfYear), m_tRules);
 }
 
 

@@ -1,6 +1,7 @@
 #ifndef RX_CalovindaModelH
 #define RX_CalovindaModelH
 
+#include <cstdint>
 #include <vector>
 
 #include <QString>
@@ -59,6 +60,8 @@ public:
 	void updateLoads();
 	/*! The derivatives of all states into m_ydot. */
 	void updateDerivatives();
+	/*! Sets m_tRules and its hour of the year; t >= 0 [s]. */
+	void setRuleTime(double t);
 
 	/*! The heating and the cooling controller in force (the assessment's while it runs) at m_t,
 		the cooling less the dehumidification power of the last load update. */
@@ -67,18 +70,29 @@ public:
 	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
 		cooling mode runs and the assessment does not). */
 	ControllerBand ventilationCoolingBand() const;
-	/*! Model exchange: holds what switches on the room air's state where it lies now (see
-		m_switchesHeld). True when a held value changed: the loads and derivatives of the last
-		evaluation are then out of date. */
+	/*! Model exchange: holds what switches on the state or on the radiation where it lies at the
+		last evaluation (see m_switchesHeld), and what the assessment's enhanced ventilation
+		watches. True when a held value of the right-hand side changed: the loads and derivatives
+		of the last evaluation are then out of date. */
 	bool holdSwitches();
 	/*! The switching functions at the last evaluation for the held values, numberOfSwitchingFunctions()
-		of them: positive once the room air has left what is held (ControllerBand::switchingFunctions()).
-		In this order, each group only where the room has it: heating on, heating limited, cooling
-		on, cooling limited (heating, cooling or the assessment's controllers can act); the
-		ventilation's cooling supply on and limited. */
+		of them: positive once the room air (or the radiation) has left what is held by more than
+		a hysteresis (ControllerBand::switchingFunctions()), else negative. In this order, each
+		group only where the room has it: heating on, heating limited, cooling on, cooling limited
+		(heating, cooling or the assessment's controllers can act) [K]; the ventilation's cooling
+		supply on and limited [K]; the room air against the threshold of the assessment's enhanced
+		ventilation and the outside air against the room air [K] (-1 while none is watched); the
+		radiation against its limit on each window whose shading switches on it [W/m2]. */
 	void switchingFunctions(double * z) const;
 	/*! How many switching functions a host's solver watches. */
 	unsigned int numberOfSwitchingFunctions() const;
+	/*! The first time after t [s] at which a schedule or a time rule in force changes a value of
+		the right-hand side; infinity when none ever does. Hours at which no schedule changes its
+		value are passed over. */
+	double nextRuleChange(double t) const;
+	/*! How far [W/m2] the radiation must pass a window's limit before its shading is due to switch
+		(ControllerBand::SWITCH_HYSTERESIS, for the radiation). */
+	static constexpr double RADIATION_HYSTERESIS = 1e-4;
 
 	/*! Reports compiler and library versions as progress messages. */
 	static void printVersionStrings();
@@ -110,7 +124,11 @@ public:
 
 	/*! Model time [s]; set by the driver. */
 	double								m_t;
-	/*! Hour of the year, a whole number; set by the driver. */
+	/*! The time at which the schedules and time rules are evaluated [s] (setRuleTime()): m_t,
+		except where a host in model exchange evaluates the model at a time event before it has
+		handled it; until then the rules of just before the event hold. */
+	double								m_tRules;
+	/*! Hour of the year of m_tRules, a whole number. */
 	double								m_hourOfYear;
 
 	/*! Outdoor air temperature [K]. */
@@ -164,6 +182,17 @@ public:
 	ControllerPiece						m_heldHeatingPiece;
 	ControllerPiece						m_heldCoolingPiece;
 	ControllerPiece						m_heldVentilationCoolingPiece;
+	/*! Per construction, held with the pieces: whether its shading, which switches on the
+		radiation (m_windowRadiationLimit), is closed. */
+	std::vector<std::uint8_t>			m_heldWindowShaded;
+	/*! The assessment's enhanced ventilation as held at the last event: whether its switching
+		functions watch it (one may run in the time window in force, and the air change has not
+		just changed), the room air temperature [C] above which it runs, and whether the room air
+		lay above it and the outside air below the room air. */
+	bool								m_heldVentilationWatched;
+	double								m_heldVentilationThreshold;
+	bool								m_heldRoomAboveThreshold;
+	bool								m_heldOutsideBelowRoom;
 	/*! Moisture removed by the cooling [kg/s] <= 0 and its enthalpy flow [W]. */
 	double								m_coolingMoistureFlow;
 	double								m_coolingMoistureEnthalpyFlow;
@@ -234,8 +263,16 @@ public:
 	/*! Per construction the index of its room construction, which also indexes its structural
 		shading; -1 when the room holds no structural shading for it. */
 	std::vector<int>					m_structuralShadingIndex;
+	/*! Per construction the radiation on its window above which its shading closes [W/m2];
+		infinity where the shading in force does not switch on the radiation. Set by init(). */
+	std::vector<double>					m_windowRadiationLimit;
+	/*! Per hour of the year the hours to the next at which a schedule in force changes its value,
+		1 to 8760; 0 when none ever does. Set by init(). */
+	std::vector<unsigned int>			m_hoursToScheduleChange;
 
 private:
+	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange and m_heldWindowShaded. */
+	void initSwitches();
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
 	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);
 };

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -22,7 +23,8 @@ namespace RX {
 
 CalovindaModelFMU::CalovindaModelFMU() :
 	m_inputsActive(false),
-	m_equationsChanged(false)
+	m_equationsChanged(false),
+	m_nextRuleChange(std::numeric_limits<double>::infinity())
 {
 }
 
@@ -48,7 +50,9 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 	followSlopeAdaptation(before[0], before[1], before[2], before[3]);
 	const std::array<double, 5> after = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
 										 din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
-	m_equationsChanged = before != after;
+	// a host that reaches a time event in a completed step, or passed it, gets it as a step event,
+	// after which the new schedules and time rules hold
+	m_equationsChanged = before != after || t >= m_nextRuleChange;
 	if (m_switchesHeld && (m_equationsChanged || switchDue()))
 		m_equationsChanged = holdSwitches() || m_equationsChanged;
 	// The host asks for the derivatives at this very point again once it has handled the event,
@@ -60,14 +64,26 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 }
 
 
-bool CalovindaModelFMU::newDiscreteStates() {
-	bool changed = m_equationsChanged;
+bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
+	// from a time event on, its new schedules and time rules hold
+	bool changed = m_equationsChanged || m_t >= m_nextRuleChange;
+	setRuleTime(m_t);
 	m_equationsChanged = false;
-	if (holdSwitches()) {
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.m_active && switchAssessmentVentilation(DIN4108_2Assessment::timeRulesAfter(m_t/3600)))
+		changed = true;
+	if (holdSwitches())
+		changed = true;
+	if (changed) {
 		updateLoads();
 		updateDerivatives();
-		changed = true;
 	}
+	m_nextRuleChange = nextRuleChange(m_t);
+	nextEventTime = m_nextRuleChange;
+	// the first time at which the air change may change again
+	if (din.m_active && din.ventilationDwelling(m_t))
+		nextEventTime = std::min(nextEventTime, std::nextafter(din.m_lastVentilationUpdate + DIN4108_2Assessment::VENTILATION_DWELL,
+															   std::numeric_limits<double>::infinity()));
 	return changed;
 }
 
@@ -132,16 +148,16 @@ void CalovindaModelFMU::followSlopeAdaptation(double heatingSlope, double coolin
 	}
 	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
 	HeatingModel & heating = m_room.m_heatingModel;
-	const double THeat = heating.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET;
+	const double THeat = heating.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET;
 	for (double last = heatingSlope; heating.m_slope > last;) {
 		last = heating.m_slope;
-		heating.adjustSlope(hour, m_t, THeat - m_heatingLoad/last, m_heatingLoad);
+		heating.adjustSlope(hour, m_tRules, THeat - m_heatingLoad/last, m_heatingLoad);
 	}
 	CoolingModel & cooling = m_room.m_coolingModel;
-	const double TCool = cooling.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET;
+	const double TCool = cooling.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET;
 	for (double last = coolingSlope; cooling.m_slope > last;) {
 		last = cooling.m_slope;
-		cooling.adjustSlope(hour, m_t, TCool - m_coolingLoad/last, m_coolingLoad);
+		cooling.adjustSlope(hour, m_tRules, TCool - m_coolingLoad/last, m_coolingLoad);
 	}
 }
 
@@ -208,6 +224,14 @@ void CalovindaModelFMU::updateIfModified(double t, const double * y, bool inputs
 		if (setTime(t) != CalculationSuccess)
 			throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at time %1 s.").arg(t),
 								 "[CalovindaModelFMU::updateIfModified]");
+		// A host's solver ends its last step before a time event on the event's time and only
+		// then handles it; its schedules and time rules, which change on whole minutes at the
+		// least, hold from the event on, as the held pieces do. Otherwise the step's end would
+		// see the new set point, and a held piece's switching function would change its sign
+		// there, which the root finder takes for a switch a moment before the event, again and
+		// again.
+		if (m_switchesHeld && t >= m_nextRuleChange)
+			setRuleTime(m_nextRuleChange - 1);
 	}
 	bool statesChanged = false;
 	for (unsigned int i = 0; i < m_n; ++i) {
@@ -274,11 +298,11 @@ void CalovindaModelFMU::getRealParameter(int valueReference, double & value) {
 		case FMU2_ZoneMeanRadiantTemperature:	value = m_TMeanRadiant; break;
 		case FMU2_HeatingSetpointTemperature:
 			value = m_room.m_heatingModel.m_modelType != 0
-					? m_room.m_heatingModel.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET : -999.0;
+					? m_room.m_heatingModel.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET : -999.0;
 			break;
 		case FMU2_CoolingSetpointTemperature:
 			value = m_room.m_coolingModel.m_modelType != 0
-					? m_room.m_coolingModel.m_scheduleSetPoints.value(hour, m_t) + ZEB::KELVIN_OFFSET : -999.0;
+					? m_room.m_coolingModel.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET : -999.0;
 			break;
 		case FMU2_ZoneMeanAirRelativeHumidity:	value = m_RHRoom; break;
 		case FMU2_WaterVaporMassFlowRateOut:	value = m_externalVaporInput; break;
@@ -307,6 +331,19 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(din.m_lastVentilationUpdate);
 	visit(model.m_controllerPieces);
 	visit(model.m_jacobianUpdateRequested);
+	// model exchange: what is held between events
+	visit(model.m_switchesHeld);
+	visit(model.m_heldHeatingPiece);
+	visit(model.m_heldCoolingPiece);
+	visit(model.m_heldVentilationCoolingPiece);
+	for (auto & shaded : model.m_heldWindowShaded)
+		visit(shaded);
+	visit(model.m_heldVentilationWatched);
+	visit(model.m_heldVentilationThreshold);
+	visit(model.m_heldRoomAboveThreshold);
+	visit(model.m_heldOutsideBelowRoom);
+	visit(model.m_equationsChanged);
+	visit(model.m_nextRuleChange);
 
 	auto & inputs = model.m_inputCache;
 	visit(inputs.m_convectiveThermalLoad);
@@ -404,7 +441,9 @@ const char * CalovindaModelFMU::modelVariablesRefusal() const {
 		gainInRange(m_room.m_coolingModel.m_slope, CoolingModel().m_slope, CoolingModel::MAX_SLOPE) &&
 		gainInRange(din.m_slopeHeating, fresh.m_slopeHeating, DIN4108_2Assessment::SLOPE_LIMIT) &&
 		gainInRange(din.m_slopeCooling, fresh.m_slopeCooling, DIN4108_2Assessment::SLOPE_LIMIT) &&
-		updated(din.m_airChange) && updated(din.m_lastVentilationUpdate) && m_outputManager.m_tStepCompleted >= 0;
+		updated(din.m_airChange) && updated(din.m_lastVentilationUpdate) && m_outputManager.m_tStepCompleted >= 0 &&
+		std::max({m_heldHeatingPiece, m_heldCoolingPiece, m_heldVentilationCoolingPiece}) <= PIECE_LIMITED &&
+		std::all_of(m_heldWindowShaded.begin(), m_heldWindowShaded.end(), [](std::uint8_t shaded) { return shaded <= 1; });
 	return inRange ? nullptr : "Invalid model state data: a value is out of its range or disagrees with the others.";
 }
 

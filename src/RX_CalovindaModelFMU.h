@@ -47,15 +47,18 @@ public:
 	/*! Model exchange: stepCompleted(), whose raise of a controller's gain is then followed as far
 		as the present load needs (a host completes a step once per output interval, the FMU's own
 		integrator dozens of times an hour); sets m_equationsChanged when a gain or the
-		assessment's air change, which the derivatives depend on, changed, or when the room air
-		has left a held controller piece (a host that does not watch the switching functions
-		gets the switch here, one step late), and then evaluates the loads and derivatives at
-		(t, y) anew. */
+		assessment's air change, which the derivatives depend on, changed, when the room air has
+		left what is held (a host that does not watch the switching functions gets the switch
+		here, one step late), or at or past the announced time event, and then evaluates the
+		loads and derivatives at (t, y) anew. */
 	void completedIntegratorStep(double t, const double * y) override;
-	/*! Model exchange, event mode, after the update to the host's time and states: holds what
-		switches where the room air lies and evaluates anew when that changed. True when the
-		right-hand side changed at this event: here, or in the completed step that asked for it. */
-	bool newDiscreteStates();
+	/*! Model exchange, event mode, after the update to the host's time and states: updates the
+		summer assessment's air change as a completed step does (with the time rules in force from
+		now on), holds what switches where the room air lies and evaluates anew when that changed.
+		True when the right-hand side changed at this event: here, at a time at which a schedule or
+		time rule changes, or in the completed step that asked for it. nextEventTime [s] becomes
+		the next such time or the end of the air change's dwell, infinity when there is none. */
+	bool newDiscreteStates(double & nextEventTime);
 
 	/*! The first of the room air temperature and the constructions' surface temperatures of the
 		last evaluation that no run of a valid project reaches, not finite or at or below absolute
@@ -84,8 +87,9 @@ public:
 	/*! Bytes of the block written by serializeModelVariables() for the initialised model. */
 	std::size_t modelVariablesSize() const;
 	/*! Writes what the solver snapshots do not hold but a restored run needs to continue exactly:
-		the controllers' slopes, the summer assessment's air change and update time, the input
-		cache and the output integration with the length of the output series. Advances dataPtr. */
+		the controllers' slopes, the summer assessment's air change and update time, what model
+		exchange holds between events and its next time event, the input cache and the output
+		integration with the length of the output series. Advances dataPtr. */
 	void serializeModelVariables(void *& dataPtr) const;
 	/*! Reads a block of serializeModelVariables() of the same model, advancing dataPtr; output
 		series longer than the saved ones are cut back. Throws ZEB::Exception, with the model
@@ -104,6 +108,9 @@ public:
 	/*! Set by completedIntegratorStep() when it changed the model's equations; cleared by the
 		next newDiscreteStates(). */
 	bool					m_equationsChanged;
+	/*! Model exchange: the time at which a schedule or time rule changes next [s], announced at
+		the last event (nextRuleChange()); infinity before the first event and when none does. */
+	double					m_nextRuleChange;
 	/*! The switching functions of the last switchDue(), sized by init(). */
 	std::vector<double>		m_switchingFunctions;
 

@@ -82,9 +82,7 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(doubl
 	if (!(t >= 0) || !std::isfinite(t))
 		return CalculationAbort;
 	m_t = t;
-	const double tYear = std::fmod(t, ZEB::SECONDS_PER_YEAR);
-	// the division may round a time just below the year's end up to the hour after the year's last
-	m_hourOfYear = std::min(std::floor(tYear/3600), ZEB::HOURS_PER_YEAR - 1.0);
+	setRuleTime(t);
 	// every Newton iteration of a step, and stepCompleted after it, evaluates the model again at
 	// the step's time: the climate, a function of time alone, is still in place
 	if (t != m_climateTime) {
@@ -93,8 +91,8 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(doubl
 	}
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active && din.m_lastVentilationUpdate == -1.0) {
-		updateAssessmentVentilation();
-		din.m_lastVentilationUpdate = tYear;
+		updateAssessmentVentilation(t/3600);
+		din.m_lastVentilationUpdate = std::fmod(t, ZEB::SECONDS_PER_YEAR);
 	}
 	return CalculationSuccess;
 }
@@ -119,8 +117,23 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::ydot(double *
 }
 
 
-void CalovindaModelInterface::updateAssessmentVentilation() {
-	m_room.m_din4108_2Assessment.updateVentilationAirChange(m_TRoom - ZEB::KELVIN_OFFSET, m_TOut - ZEB::KELVIN_OFFSET, m_t/3600, &m_room);
+void CalovindaModelInterface::updateAssessmentVentilation(double tRules) {
+	m_room.m_din4108_2Assessment.updateVentilationAirChange(m_TRoom - ZEB::KELVIN_OFFSET, m_TOut - ZEB::KELVIN_OFFSET, tRules, &m_room);
+}
+
+
+bool CalovindaModelInterface::switchAssessmentVentilation(double tRules) {
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.ventilationDwelling(m_t))
+		return false;
+	const double aOld = din.m_airChange;
+	updateAssessmentVentilation(tRules);
+	const double aNew = din.m_airChange;
+	// while the rate stays, the update is repeated at every step
+	if (!(aOld + ZEB::NEAR_ZERO < aNew || aNew + ZEB::NEAR_ZERO < aOld))
+		return false;
+	din.m_lastVentilationUpdate = m_t;
+	return true;
 }
 
 
@@ -130,8 +143,8 @@ void CalovindaModelInterface::writeOutputs(double t, const double * y) {
 							 "[CalovindaModelInterface::writeOutputs]");
 	setY(y);
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
-	if (din.m_active && (din.m_lastVentilationUpdate == -1.0 || t > din.m_lastVentilationUpdate + 1800))
-		updateAssessmentVentilation();
+	if (din.m_active && !din.ventilationDwelling(t))
+		updateAssessmentVentilation(t/3600);
 	m_outputManager.appendOutputs();
 }
 
@@ -158,14 +171,7 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 		din.adjustSlope(m_TRoom, m_heatingLoad);
 		if (din.m_passiveCooling)
 			din.adjustSlopeCooling(m_TRoom, m_coolingLoad);
-		if (din.m_lastVentilationUpdate == -1.0 || t > din.m_lastVentilationUpdate + 1800) {
-			const double aOld = din.m_airChange;
-			updateAssessmentVentilation();
-			const double aNew = din.m_airChange;
-			// while the rate stays, the update is repeated at every step
-			if (aOld + ZEB::NEAR_ZERO < aNew || aNew + ZEB::NEAR_ZERO < aOld)
-				din.m_lastVentilationUpdate = t;
-		}
+		switchAssessmentVentilation(t/3600);
 	}
 	else {
 		const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);

@@ -72,6 +72,11 @@ public:
 	void stepCompleted(double t, const double * y) override;
 	/*! The request stepCompleted() raised, cleared by asking. */
 	bool takeJacobianUpdateRequest() override;
+	/*! The summer assessment's ventilation update of a completed step or an event at the model's
+		time and state, its time rules taken at tRules [h], unless the air change still holds
+		(DIN4108_2Assessment::ventilationDwelling()). True when the air change changed: it then
+		holds for the next DIN4108_2Assessment::VENTILATION_DWELL. */
+	bool switchAssessmentVentilation(double tRules);
 
 	/*! Created on the first call from m_lesSolverName (and m_preconditionerName), the same object
 		afterwards. Throws ZEB::Exception for an unknown preconditioner. */
@@ -180,8 +185,9 @@ private:
 	void setIndexLocation(unsigned int row, unsigned int column);
 	/*! Adds all entries between the unknowns of elements a and b. */
 	void addBlock(unsigned int a, unsigned int b);
-	/*! The assessment's ventilation update at the current model state. */
-	void updateAssessmentVentilation();
+	/*! The assessment's ventilation update at the current model state, its time rules taken at
+		tRules [h]. */
+	void updateAssessmentVentilation(double tRules);
 	/*! The pieces of the active controllers at the model's last evaluation: heating in the low
 		byte, cooling in the next, a third byte set for the assessment's controllers, the
 		ventilation's cooling supply in the fourth. */

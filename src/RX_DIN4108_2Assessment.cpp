@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <tuple>
 
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -338,8 +339,7 @@ double DIN4108_2Assessment::unshadedWindowPercentage(const ShadingType * shading
 		case 1:
 			return 1.0;
 		case 2:
-			// flat windows are not shaded under this rule, whatever the radiation
-			if (shadingType == nullptr || inclination < 45.0 || q <= normalRadiationLimit(orientation))
+			if (shadingType == nullptr || !(q > radiationLimit(orientation, inclination)))
 				return 1.0;
 			return shadingType->m_z;
 		case 3:
@@ -359,6 +359,14 @@ double DIN4108_2Assessment::normalRadiationLimit(double orientation) const {
 		return m_residential ? 300.0 : 200.0;
 	// windows facing north-east to north-west
 	return m_residential ? 200.0 : 150.0;
+}
+
+
+double DIN4108_2Assessment::radiationLimit(double orientation, double inclination) const {
+	// flat windows are not shaded under rule 2, whatever the radiation
+	if (m_shadingControlType != 2 || inclination < 45.0)
+		return std::numeric_limits<double>::infinity();
+	return normalRadiationLimit(orientation);
 }
 
 
@@ -399,6 +407,43 @@ bool DIN4108_2Assessment::hasEnhancedNightVentilation(double thetaRoom, double t
 
 double DIN4108_2Assessment::enhancedNightVentilation(double thetaRoom, double thetaOut, double t) const {
 	return hasEnhancedNightVentilation(thetaRoom, thetaOut, t) ? m_enhancedNightVentilationValue : 0.0;
+}
+
+
+bool DIN4108_2Assessment::hasEnhancedVentilation() const {
+	return (m_enhancedDayVentilation && m_enhancedDayVentilationValue > 0)
+		|| (m_enhancedNightVentilation && m_enhancedNightVentilationValue > 0);
+}
+
+
+double DIN4108_2Assessment::enhancedVentilationThreshold(double t) const {
+	if (residentialTime(t)) {
+		if (m_enhancedDayVentilation && m_enhancedDayVentilationValue > 0)
+			return EnhancedDayVentilationTemperature;
+	}
+	else if (m_enhancedNightVentilation && m_enhancedNightVentilationValue > 0)
+		return roomHeatingSetPointTemperature();
+	return std::numeric_limits<double>::quiet_NaN();
+}
+
+
+double DIN4108_2Assessment::nextTimeRuleChange(double t, double roomHeight) const {
+	// what the rules in force give between two whole hours; they repeat every week
+	const bool ventilationWindow = hasEnhancedVentilation();
+	const bool shadingDays = m_shadingControlType == 0;
+	const auto rules = [&](double h) {
+		return std::make_tuple(innerLoads(h), basicVentilationValue(h, roomHeight), ventilationWindow && residentialTime(h),
+							   shadingDays && isShadingPossible(h));
+	};
+	const double hour = std::floor(t);
+	auto before = rules(hour + 0.5);
+	for (int k = 1; k <= 7*24; ++k) {
+		const auto after = rules(hour + k + 0.5);
+		if (after != before)
+			return hour + k;
+		before = after;
+	}
+	return std::numeric_limits<double>::infinity();
 }
 
 

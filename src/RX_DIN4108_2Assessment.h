@@ -1,6 +1,8 @@
 #ifndef RX_DIN4108_2AssessmentH
 #define RX_DIN4108_2AssessmentH
 
+#include <cmath>
+
 #include <QString>
 
 #include "RX_ControllerBand.h"
@@ -79,6 +81,13 @@ public:
 	/*! Whether rule 0 may close the shading: always residential, else on weekdays, and on weekends
 		only under rule 2. */
 	bool isShadingPossible(double t) const;
+	/*! A time [h] at which the time rules hold as they do just after t [h]: they change only on
+		whole hours (at 23 h, for instance, the day window still holds, and not a moment later). */
+	static double timeRulesAfter(double t) { return std::floor(t) + 0.5; }
+	/*! The first whole hour after t [h] at which a time rule in force changes a load, the basic
+		air change, the window of the enhanced ventilation or what rule 0 may shade; infinity when
+		none ever does. roomHeight [m] as for basicVentilationValue. */
+	double nextTimeRuleChange(double t, double roomHeight) const;
 
 	// Loads and controllers
 
@@ -116,6 +125,10 @@ public:
 	/*! Radiation on the window above which rule 2 closes the shading [W/m2]; orientation in
 		degrees, any turn. */
 	double normalRadiationLimit(double orientation) const;
+	/*! Radiation on a window with a shading type above which the shading closes [W/m2]
+		(orientation and inclination in degrees): infinity where the rule in force does not
+		switch on the radiation (rules 0, 1 and 3, and flat windows under rule 2). */
+	double radiationLimit(double orientation, double inclination) const;
 
 	// Ventilation; air changes returned by these are in 1/s unless said otherwise.
 
@@ -134,7 +147,19 @@ public:
 	bool hasEnhancedNightVentilation(double thetaRoom, double thetaOut, double t) const;
 	/*! m_enhancedNightVentilationValue [1/h] while hasEnhancedNightVentilation, else 0. */
 	double enhancedNightVentilation(double thetaRoom, double thetaOut, double t) const;
+	/*! Whether an enhanced ventilation, by day or by night, can ever run. */
+	bool hasEnhancedVentilation() const;
+	/*! The room air temperature [C] above which the enhanced ventilation of the window in force
+		at time t [h] runs (while the outside is cooler than the room); NaN when none can run then. */
+	double enhancedVentilationThreshold(double t) const;
 
+	/*! Whether the air change, once changed, still holds at time t [s]: for VENTILATION_DWELL
+		after its last change (m_lastVentilationUpdate), and not before the first update. */
+	bool ventilationDwelling(double t) const {
+		return m_lastVentilationUpdate != -1.0 && !(t > m_lastVentilationUpdate + VENTILATION_DWELL);
+	}
+	/*! How long a changed air change holds before the next update may change it [s]. */
+	static constexpr double VENTILATION_DWELL = 1800.0;
 	/*! Sets m_airChange [1/s]: enhanced day ventilation, else enhanced night ventilation, else
 		the basic air change. */
 	void updateVentilationAirChange(double thetaRoom, double thetaOut, double t, const Room * room);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -49,6 +50,20 @@ NaturalVentilationModel::NaturalVentilationModel() {
 	m_scheduleAirChangeRates.m_weekDaySchedule[7] = 1.2;
 	m_scheduleAirChangeRates.m_weekDaySchedule[20] = 1.2;
 	m_scheduleAirChangeRates.m_weekEndSchedule.fill(0.5);
+}
+
+
+double NaturalVentilationModel::nextDayPeriodChange(double t) const {
+	const double start = secondsOfDay(m_occupancyStartTime);
+	const double end = secondsOfDay(m_occupancyEndTime);
+	if (m_modelType != DIN || !(start < end))
+		return std::numeric_limits<double>::infinity();
+	// whole seconds of the day, as computeLoads compares them
+	const double day = t - std::fmod(t, 86400.0);
+	for (const double change : {day + start, day + end})
+		if (change > t)
+			return change;
+	return day + 86400.0 + start;
 }
 
 

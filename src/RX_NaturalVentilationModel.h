@@ -37,6 +37,10 @@ public:
 		23 C, night rule above 20 C, day from 06:00 to 23:00. */
 	NaturalVentilationModel();
 
+	/*! The first time after t [s] at which the DIN mode's day period begins or ends; infinity in
+		the other modes and when the period is empty. */
+	double nextDayPeriodChange(double t) const;
+
 	/*! At hour of year h and time t [s], with room and outside air temperatures Ti, Te [K], room
 		and outside vapour densities rhoVi, rhoVe [kg/m3] and room air volume [m3]: the vapour
 		flow into the room [kg/s] and the heat flow into the room [W]. Stores the air change in

@@ -1,6 +1,7 @@
 #include "RX_ShadingControlModel.h"
 
 #include <cmath>
+#include <limits>
 
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -52,26 +53,27 @@ double ShadingControlModel::unshadedWindowPercentage(const ShadingType * shading
 			const double s = m_scheduleShadingDegree.value(h, t);
 			return 1 - s * (1 - z);
 		}
-		case INTENSITY_CONTROLLED : {
-			double threshold;
-			if (inclination < 45)
-				threshold = m_maxRadiationIntensityHorizontal;
-			else {
-				// sector bounds belong to the sector above them
-				const double o = orientation < 45 ? orientation + 360 : orientation;
-				if (o < 135)
-					threshold = m_maxRadiationIntensityEast;
-				else if (o < 225)
-					threshold = m_maxRadiationIntensitySouth;
-				else if (o < 315)
-					threshold = m_maxRadiationIntensityWest;
-				else
-					threshold = m_maxRadiationIntensityNorth;
-			}
-			return radiation > threshold ? z : 1.0;
-		}
+		case INTENSITY_CONTROLLED :
+			return radiation > radiationLimit(orientation, inclination) ? z : 1.0;
 	}
 	return 1.0;
+}
+
+
+double ShadingControlModel::radiationLimit(double orientation, double inclination) const {
+	if (m_modelType != INTENSITY_CONTROLLED)
+		return std::numeric_limits<double>::infinity();
+	if (inclination < 45)
+		return m_maxRadiationIntensityHorizontal;
+	// sector bounds belong to the sector above them
+	const double o = orientation < 45 ? orientation + 360 : orientation;
+	if (o < 135)
+		return m_maxRadiationIntensityEast;
+	if (o < 225)
+		return m_maxRadiationIntensitySouth;
+	if (o < 315)
+		return m_maxRadiationIntensityWest;
+	return m_maxRadiationIntensityNorth;
 }
 
 

@@ -42,6 +42,10 @@ public:
 		inclination [Deg]. */
 	double unshadedWindowPercentage(const ShadingType * shadingType, unsigned int h, double t,
 									double radiation, double orientation, double inclination) const;
+	/*! Radiation on a window of the orientation and inclination given [Deg] above which the
+		shading closes [W/m2]: infinity unless the model type switches on the radiation
+		(INTENSITY_CONTROLLED). */
+	double radiationLimit(double orientation, double inclination) const;
 
 	/*! Reads the element the reader stands on, with its structural shadings (appended). Unknown
 		children are skipped with a warning, a structural shading that breaks the reader is

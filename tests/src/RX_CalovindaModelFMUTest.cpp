@@ -20,6 +20,7 @@
 #include "RX_FMU2InputOutputDefinitions.h"
 #include "RX_Material.h"
 #include "RX_Room.h"
+#include "RX_ShadingType.h"
 #include "TestSupport.h"
 #include "ZEB_Constants.h"
 #include "ZEB_Time.h"
@@ -344,3 +345,90 @@ TEST(RXCalovindaModelFMU, RecomputesOnlyWhatChanged) {
 			  "Cannot evaluate the model at time -1 s.");
 }
 
+
+
+TEST(RXCalovindaModelFMU, HoldsAShadingThatSwitchesOnTheRadiationUntilTheHostsEvent) {
+	// the box in Denver whose south window has a blind, closed above 250 W/m2, that leaves 30 %
+	Resources r;
+	Case600::addDenverBox(r.m_room, r.m_db);
+	RX::ShadingType blind;
+	blind.m_z = 0.3;
+	const unsigned int south = 2;
+	r.m_room.m_constructions[south].m_shadingTypeId = r.m_db.addShadingType(blind, 10001);
+	r.m_room.m_shadingControlModel.m_modelType = RX::ShadingControlModel::INTENSITY_CONTROLLED;
+	std::filesystem::copy_file(CALOVINDA_CLIMATE_TEST_DATA "/725650TYCST.epw", r.m_dir.file("725650TYCST.epw"));
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	// heating and cooling have four switching functions, the blind the fifth
+	ASSERT_EQ(fmu.numberOfSwitchingFunctions(), 5u);
+	std::vector<double> z(5);
+	const std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	double t = 6*3600.0, nextEventTime = 0;
+	fmu.updateIfModified(t, y.data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	// on the morning of 1 January the radiation on the window passes the limit
+	while (fmu.m_globalRadiation[south] <= 250.001 && t < 14*3600.0)
+		fmu.updateIfModified(t += 60, y.data(), false);
+	ASSERT_GT(fmu.m_globalRadiation[south], 250.001);
+	// the blind stays open until the host's event, which its switching function asks for
+	EXPECT_EQ(fmu.m_shadingControlFactor[south], 1.0);
+	fmu.switchingFunctions(z.data());
+	EXPECT_GT(z[4], 0);
+	EXPECT_TRUE(fmu.newDiscreteStates(nextEventTime));
+	EXPECT_EQ(fmu.m_shadingControlFactor[south], 0.3);
+	fmu.switchingFunctions(z.data());
+	EXPECT_LT(z[4], 0);
+}
+
+
+TEST(RXCalovindaModelFMU, KeepsWhatModelExchangeHoldsInTheModelVariables) {
+	Resources r;
+	heatTo20C(r.m_room);
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	const double E = y.back()/fmu.m_TRoom;
+	double nextEventTime = 0;
+	// 0.1 K below the set point a host's event holds the heating on its proportional piece
+	y.back() = 293.05*E;
+	fmu.updateIfModified(3600, y.data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	ASSERT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_PROPORTIONAL);
+	std::vector<char> block(fmu.modelVariablesSize());
+	void * cursor = block.data();
+	fmu.serializeModelVariables(cursor);
+
+	// above the set point the next event holds it off; the saved block brings the piece back
+	y.back() = 294.15*E;
+	fmu.updateIfModified(3700, y.data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	ASSERT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_OFF);
+	cursor = block.data();
+	fmu.deserializeModelVariables(cursor, block.data() + block.size());
+	EXPECT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_PROPORTIONAL);
+}
+
+
+TEST(RXCalovindaModelFMU, AsksForAStepEventWhereAHostPassedATimeEvent) {
+	// heating to 20 C from 6:00, 16 C before
+	Resources r;
+	heatTo20C(r.m_room);
+	RX::Schedule & setPoints = r.m_room.m_heatingModel.m_scheduleSetPoints;
+	setPoints.m_type = RX::Schedule::DAILY_WEEK;
+	for (int h = 0; h < 24; ++h)
+		setPoints.m_weekDaySchedule[h] = setPoints.m_weekEndSchedule[h] = h < 6 ? 16 : 20;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	const std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	double nextEventTime = 0;
+	fmu.updateIfModified(3600, y.data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	EXPECT_EQ(nextEventTime, 6*3600.0);
+	// a host that ignores the time event completes a step past it: the event comes now
+	fmu.completedIntegratorStep(7*3600, y.data());
+	EXPECT_TRUE(fmu.m_equationsChanged);
+	EXPECT_TRUE(fmu.newDiscreteStates(nextEventTime));
+	EXPECT_EQ(nextEventTime, 24*3600.0);
+	fmu.completedIntegratorStep(8*3600, y.data());
+	EXPECT_FALSE(fmu.m_equationsChanged);
+}

@@ -289,43 +289,73 @@ TEST(Tool, ModelExchangeDoesNotDependOnTheHostsOutputInterval) {
 		EXPECT_NEAR(TDaily[i], TCS[i], 0.01) << "day " << i;
 }
 
+/*! The number of right-hand sides in the statistics line of run-fmu's CVODE host. */
+long rightHandSides(const ToolRun & run) {
+	std::smatch m;
+	return std::regex_search(run.m_err, m, std::regex("([0-9]+) right-hand sides")) ? std::stol(m[1]) : -1;
+}
+
 TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 	TestSupport::TempDirectory dir("tool");
-	std::string at25;
-	for (int h = 0; h < 24; ++h)
+	std::string at25, setback;
+	for (int h = 0; h < 24; ++h) {
 		at25 += "25 ";
-	// rooms whose loads switch on the room air or in time, two days from 1 January, at the
-	// tolerance hosts use unless told and with hourly output points
+		setback += h < 6 || h >= 22 ? "16 " : "20 ";
+	}
+	const std::string twoDays = "<SimulationEndTime>172800</SimulationEndTime>";
+	// rooms whose loads switch on the room air or in time, two days, at the tolerance hosts use
+	// unless told and with hourly output points; a room whose schedules step costs at most three
+	// times as much as the example in the same days
 	struct Variant {
-		const char *									m_name;
+		const char *										m_name;
+		std::string											m_parameters;
 		std::vector<std::pair<std::string, std::string> >	m_replaced;
+		bool												m_costsAsTheExample;
 	};
 	const Variant variants[] = {
 		// supply air that cools by 10000 m3/h per K above 25 C up to 300 m3/h, heater and cooler
 		// off: the room air reached 119 C
-		{"ventilation-cooling", {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">", "<HeatingModel name=\"\" modelType=\"NONE\">"},
-								 {"<CoolingModel name=\"\" modelType=\"SIMPLE\">", "<CoolingModel name=\"\" modelType=\"NONE\">"},
-								 {"modelType=\"NONE\">\n            <SupplyTemperature>",
-								  "modelType=\"MECHANICAL_VENTILATION_COOLING\">\n            <SupplyTemperature>"},
-								 {"<MaxSupplyFlowRate>40<", "<MaxSupplyFlowRate>300<"},
-								 {"<WeekDaySchedule>40 40 40 40 40 40 40 40 26 26 26 26 26 26 26 26 26 40 40 40 40 40 40 40 <",
-								  "<WeekDaySchedule>" + at25 + "<"},
-								 {"<WeekEndSchedule>40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 <",
-								  "<WeekEndSchedule>" + at25 + "<"}}},
+		{"ventilation-cooling", twoDays,
+		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">", "<HeatingModel name=\"\" modelType=\"NONE\">"},
+		  {"<CoolingModel name=\"\" modelType=\"SIMPLE\">", "<CoolingModel name=\"\" modelType=\"NONE\">"},
+		  {"modelType=\"NONE\">\n            <SupplyTemperature>",
+		   "modelType=\"MECHANICAL_VENTILATION_COOLING\">\n            <SupplyTemperature>"},
+		  {"<MaxSupplyFlowRate>40<", "<MaxSupplyFlowRate>300<"},
+		  {"<WeekDaySchedule>40 40 40 40 40 40 40 40 26 26 26 26 26 26 26 26 26 40 40 40 40 40 40 40 <",
+		   "<WeekDaySchedule>" + at25 + "<"},
+		  {"<WeekEndSchedule>40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 <",
+		   "<WeekEndSchedule>" + at25 + "<"}}, false},
+		// the summer assessment with night ventilation, two days of July: 1.8 K off at midnight,
+		// where the air change switched only in the host's next completed step
+		{"assessment", "<SimulationStartTime>16848000</SimulationStartTime><SimulationEndTime>17020800</SimulationEndTime>",
+		 {{"<DIN4108_2Assessment>", "<DIN4108_2Assessment><Active>true</Active><EnhancedNightVentilation>true</EnhancedNightVentilation>"},
+		  {"<EnhancedNightVentilationValue>0<", "<EnhancedNightVentilationValue>2<"}}, false},
+		// a night setback to 16 C from 22:00 to 6:00: 15 times the example's right-hand sides,
+		// the held heating continued past the step of its set point
+		{"setback", twoDays,
+		 {{"<ScheduleSetPoints type=\"CONSTANT\">\n                <ConstantValue>20</ConstantValue>\n            </ScheduleSetPoints>",
+		   "<ScheduleSetPoints type=\"DAILY_WEEK\"><WeekDaySchedule>" + setback + "</WeekDaySchedule><WeekEndSchedule>" +
+		   setback + "</WeekEndSchedule></ScheduleSetPoints>"}}, true},
 	};
+	const auto runBoth = [&dir](const std::string & name, const std::string & project) {
+		const std::string fmu = dir.file(name + ".fmu");
+		EXPECT_EQ(runTool("export-fmu " + project + " " + fmu, dir).m_exitCode, 0);
+		return runToolsTogether({"run-fmu " + fmu + " --output " + dir.file(name + "-cs.csv"),
+								 "run-fmu " + fmu + " --interface me --solver cvode --tolerance 1e-4 --max-steps 500 "
+								 "--output " + dir.file(name + "-me.csv")}, dir);
+	};
+	const std::vector<ToolRun> example = runBoth("example", exampleVariant(dir, "example.rmxml", twoDays));
+	ASSERT_EQ(example[1].m_exitCode, 0) << example[1].m_err;
 	for (const Variant & v : variants) {
 		SCOPED_TRACE(v.m_name);
 		const std::string name = v.m_name;
-		const std::string project = exampleVariant(dir, name + ".rmxml", "<SimulationEndTime>172800</SimulationEndTime>",
-												   v.m_replaced);
-		const std::string fmu = dir.file(name + ".fmu");
-		ASSERT_EQ(runTool("export-fmu " + project + " " + fmu, dir).m_exitCode, 0);
-		const std::vector<ToolRun> runs = runToolsTogether(
-			{"run-fmu " + fmu + " --output " + dir.file(name + "-cs.csv"),
-			 "run-fmu " + fmu + " --interface me --solver cvode --tolerance 1e-4 --max-steps 500 --output " +
-			 dir.file(name + "-me.csv")}, dir);
+		const std::vector<ToolRun> runs = runBoth(name, exampleVariant(dir, name + ".rmxml", v.m_parameters, v.m_replaced));
 		for (const ToolRun & run : runs)
 			ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+		if (v.m_costsAsTheExample) {
+			EXPECT_GT(rightHandSides(example[1]), 0) << example[1].m_err;
+			EXPECT_LE(rightHandSides(runs[1]), 3*rightHandSides(example[1])) << runs[1].m_err;
+		}
 		const std::vector<double> TCS = column(dir.file(name + "-cs.csv"), ',', "ZoneMeanAirTemperature");
 		const std::vector<double> TME = column(dir.file(name + "-me.csv"), ',', "ZoneMeanAirTemperature");
 		ASSERT_EQ(TCS.size(), 49u);

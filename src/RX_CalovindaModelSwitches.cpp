@@ -1,0 +1,202 @@
+// What a host's solver in model exchange must know of the room model's switches: the values held
+// between its events, the switching functions that end them, and the times at which schedules and
+// time rules change the right-hand side.
+
+#include "RX_CalovindaModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "ZEB_Constants.h"
+#include "ZEB_Time.h"
+
+namespace RX {
+
+namespace {
+
+/*! Which groups of switching functions a room has, as far as its sub-models tell. */
+struct SwitchingGroups {
+	explicit SwitchingGroups(const Room & room) :
+		m_controllers(room.m_din4108_2Assessment.m_active || room.m_heatingModel.m_modelType != HeatingModel::NONE
+					  || room.m_coolingModel.m_modelType != CoolingModel::NONE),
+		m_ventilationCooling(!room.m_din4108_2Assessment.m_active && room.m_mechanicalVentilationModel.m_modelType
+							 == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING),
+		m_assessmentVentilation(room.m_din4108_2Assessment.m_active && room.m_din4108_2Assessment.hasEnhancedVentilation())
+	{}
+	bool m_controllers;
+	bool m_ventilationCooling;
+	bool m_assessmentVentilation;
+};
+
+} // namespace
+
+
+void CalovindaModel::initSwitches() {
+	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	const bool assessmentShading = din.m_active && din.m_shadingControlType != 3;
+	bool shadedWindows = false;
+	m_windowRadiationLimit.assign(m_nConstructions, std::numeric_limits<double>::infinity());
+	for (unsigned int i = 0; i < m_nConstructions; ++i) {
+		const RoomConstruction & rc = m_constructions[i];
+		if (rc.m_type != RoomConstruction::Outside || rc.m_windowType == nullptr || rc.m_shadingType == nullptr)
+			continue;
+		shadedWindows = true;
+		m_windowRadiationLimit[i] = assessmentShading ? din.radiationLimit(rc.m_orientation, rc.m_inclination)
+							: m_room.m_shadingControlModel.radiationLimit(rc.m_orientation, rc.m_inclination);
+	}
+	m_heldWindowShaded.assign(m_nConstructions, 0);
+
+	// the schedules in force, each with the factor its values enter the balances with; a spline
+	// over time changes its value continuously
+	std::vector<std::pair<const Schedule *, double> > schedules;
+	const bool moisture = m_room.m_moistureBalanceEnabled;
+	if (!din.m_active) {
+		if (m_room.m_heatingModel.m_modelType == HeatingModel::SIMPLE)
+			schedules.emplace_back(&m_room.m_heatingModel.m_scheduleSetPoints, 1);
+		if (m_room.m_coolingModel.m_modelType == CoolingModel::SIMPLE) {
+			schedules.emplace_back(&m_room.m_coolingModel.m_scheduleSetPoints, 1);
+			if (moisture)
+				schedules.emplace_back(&m_room.m_coolingModel.m_scheduleHumiditySetPoints, 1);
+		}
+		const MechanicalVentilationModel & ventilation = m_room.m_mechanicalVentilationModel;
+		if (ventilation.m_modelType == MechanicalVentilationModel::MECHANICAL_VENTILATION)
+			schedules.emplace_back(&ventilation.m_scheduleVentilationRates, 1);
+		else if (ventilation.m_modelType == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING)
+			schedules.emplace_back(&ventilation.m_scheduleSetPoints, 1);
+		if (m_room.m_naturalVentilationModel.m_modelType != NaturalVentilationModel::NONE)
+			schedules.emplace_back(&m_room.m_naturalVentilationModel.m_scheduleAirChangeRates, 1);
+		schedules.emplace_back(&m_room.m_userLoads.m_scheduleOccupancy, m_room.m_userLoads.m_personLoad);
+		schedules.emplace_back(&m_room.m_userLoads.m_scheduleEquipmentLoad, 1);
+		if (moisture)
+			schedules.emplace_back(&m_room.m_moistureLoads.m_scheduleMoistureLoad, 1);
+	}
+	if (shadedWindows && !assessmentShading && m_room.m_shadingControlModel.m_modelType == ShadingControlModel::SCHEDULED)
+		schedules.emplace_back(&m_room.m_shadingControlModel.m_scheduleShadingDegree, 1);
+
+	const unsigned int hours = ZEB::HOURS_PER_YEAR;
+	std::vector<bool> changes(hours, false);
+	bool anyChange = false;
+	for (const auto & [schedule, factor] : schedules) {
+		if (schedule->m_type == Schedule::DATLINEAR)
+			continue;
+		// the last hour of the year before the first
+		double previous = schedule->value(hours - 1, 3600.0*(hours - 1))*factor;
+		for (unsigned int h = 0; h < hours; ++h) {
+			const double value = schedule->value(h, 3600.0*h)*factor;
+			if (value != previous) {
+				changes[h] = true;
+				anyChange = true;
+			}
+			previous = value;
+		}
+	}
+	m_hoursToScheduleChange.clear();
+	if (!anyChange)
+		return;
+	m_hoursToScheduleChange.assign(hours, 0);
+	// backwards over two years, so that every hour sees the next change, also in the next year
+	unsigned int nextChange = 0;
+	for (unsigned int h = 2*hours; h-- > 0;) {
+		if (h < hours)
+			m_hoursToScheduleChange[h] = nextChange - h;
+		if (changes[h % hours])
+			nextChange = h;
+	}
+}
+
+
+bool CalovindaModel::holdSwitches() {
+	const ControllerPiece heating = heatingBand().piece(m_TRoom);
+	const ControllerPiece cooling = coolingBand().piece(m_TRoom);
+	const ControllerPiece ventilationCooling = ventilationCoolingBand().piece(m_TRoom);
+	bool changed = heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece
+				   || ventilationCooling != m_heldVentilationCoolingPiece;
+	m_heldHeatingPiece = heating;
+	m_heldCoolingPiece = cooling;
+	m_heldVentilationCoolingPiece = ventilationCooling;
+	for (unsigned int i = 0; i < m_nConstructions; ++i) {
+		if (!std::isfinite(m_windowRadiationLimit[i]))
+			continue;
+		const std::uint8_t shaded = m_globalRadiation[i] > m_windowRadiationLimit[i];
+		changed = changed || shaded != m_heldWindowShaded[i];
+		m_heldWindowShaded[i] = shaded;
+	}
+
+	// what the assessment's next update of the air change looks at, in the time window in force
+	// from now on; the air change itself changes only in those updates
+	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	const double threshold = din.m_active
+							 ? din.enhancedVentilationThreshold(DIN4108_2Assessment::timeRulesAfter(m_t/3600))
+							 : std::numeric_limits<double>::quiet_NaN();
+	const double thetaRoom = m_TRoom - ZEB::KELVIN_OFFSET;
+	m_heldVentilationWatched = !std::isnan(threshold) && !din.ventilationDwelling(m_t);
+	m_heldVentilationThreshold = m_heldVentilationWatched ? threshold : 0;
+	m_heldRoomAboveThreshold = thetaRoom > m_heldVentilationThreshold;
+	m_heldOutsideBelowRoom = m_TOut - ZEB::KELVIN_OFFSET < thetaRoom;
+
+	m_switchesHeld = true;
+	return changed;
+}
+
+
+void CalovindaModel::switchingFunctions(double * z) const {
+	const SwitchingGroups groups(m_room);
+	if (groups.m_controllers) {
+		heatingBand().switchingFunctions(m_heldHeatingPiece, m_TRoom, z[0], z[1]);
+		coolingBand().switchingFunctions(m_heldCoolingPiece, m_TRoom, z[2], z[3]);
+		z += 4;
+	}
+	if (groups.m_ventilationCooling) {
+		ventilationCoolingBand().switchingFunctions(m_heldVentilationCoolingPiece, m_TRoom, z[0], z[1]);
+		z += 2;
+	}
+	if (groups.m_assessmentVentilation) {
+		if (m_heldVentilationWatched) {
+			const double thetaRoom = m_TRoom - ZEB::KELVIN_OFFSET;
+			const double aboveThreshold = thetaRoom - m_heldVentilationThreshold;
+			const double belowRoom = thetaRoom - (m_TOut - ZEB::KELVIN_OFFSET);
+			z[0] = (m_heldRoomAboveThreshold ? -aboveThreshold : aboveThreshold) - ControllerBand::SWITCH_HYSTERESIS;
+			z[1] = (m_heldOutsideBelowRoom ? -belowRoom : belowRoom) - ControllerBand::SWITCH_HYSTERESIS;
+		}
+		else
+			z[0] = z[1] = -1;
+		z += 2;
+	}
+	for (unsigned int i = 0; i < m_nConstructions; ++i) {
+		if (!std::isfinite(m_windowRadiationLimit[i]))
+			continue;
+		const double aboveLimit = m_globalRadiation[i] - m_windowRadiationLimit[i];
+		*z++ = (m_heldWindowShaded[i] ? -aboveLimit : aboveLimit) - RADIATION_HYSTERESIS;
+	}
+}
+
+
+unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
+	const SwitchingGroups groups(m_room);
+	const auto windows = std::count_if(m_windowRadiationLimit.begin(), m_windowRadiationLimit.end(),
+									   [](double limit) { return std::isfinite(limit); });
+	return (groups.m_controllers ? 4 : 0) + (groups.m_ventilationCooling ? 2 : 0)
+		   + (groups.m_assessmentVentilation ? 2 : 0) + static_cast<unsigned int>(windows);
+}
+
+
+double CalovindaModel::nextRuleChange(double t) const {
+	double next = std::numeric_limits<double>::infinity();
+	if (!m_hoursToScheduleChange.empty()) {
+		// the hour of the year as setTime takes it
+		const double tYear = std::fmod(t, ZEB::SECONDS_PER_YEAR);
+		const unsigned int h = static_cast<unsigned int>(std::min(std::floor(tYear/3600), ZEB::HOURS_PER_YEAR - 1.0));
+		if (const unsigned int k = m_hoursToScheduleChange[h])
+			next = t - tYear + 3600.0*(h + k);
+	}
+	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	if (din.m_active)
+		next = std::min(next, 3600*din.nextTimeRuleChange(t/3600, m_room.height()));
+	else
+		next = std::min(next, m_room.m_naturalVentilationModel.nextDayPeriodChange(t));
+	return next;
+}
+
+} // namespace RX
