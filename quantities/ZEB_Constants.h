@@ -25,7 +25,7 @@ const double H_EVAP			= 3080000.0;
 /*! Vapour diffusion coefficient in air [m2/s]. */
 const double DV_AIR			= 2.662e-05;
 /*! 0 C in K: a temperature in K is the one in C plus this. */
-const double KELVIN_OFFSET	= 273.15;
+constexpr double KELVIN_OFFSET	= 273.15;
 /*! Reference temperature 23 C [K]. */
 const double T_REF_23		= 296.15;
 /*! Version of the base library. */

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include "ZEB_Constants.h"
+
 class QXmlStreamReader;
 class QXmlStreamWriter;
 
@@ -115,7 +117,7 @@ inline constexpr ValueRange FRACTION{0, true, 1, "a number from 0 to 1"};
 /*! Percentages, such as relative humidities. */
 inline constexpr ValueRange PERCENT{0, true, 100, "a number from 0 to 100"};
 /*! Temperatures [C]: above absolute zero. */
-inline constexpr ValueRange CELSIUS{-273.15, false, std::numeric_limits<double>::infinity(),
+inline constexpr ValueRange CELSIUS{-ZEB::KELVIN_OFFSET, false, std::numeric_limits<double>::infinity(),
 									"a temperature above -273.15 C"};
 
 /*! True for text that reads as a number but no finite one: "nan", "inf" (signed, any case) or
