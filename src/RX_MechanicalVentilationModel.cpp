@@ -24,6 +24,7 @@ const double BYPASS_HALF_WIDTH = 0.3;
 const double COOLING_FLOW_PER_KELVIN = 10000;
 
 const char * const FUNC_ID = "MechanicalVentilationModel::readXML";
+const char * const OWNER = "MechanicalVentilationModel";
 const char * const MODEL_TYPE_NAMES[] = {"NONE", "MECHANICAL_VENTILATION", "MECHANICAL_VENTILATION_COOLING"};
 
 } // namespace
@@ -125,7 +126,7 @@ void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
 
 	// the supply values and the efficiency are corrected below rather than refused
 	auto readNumber = [&reader](const ValueRange & range) {
-		return readFiniteRealElement(reader, "MechanicalVentilationModel", FUNC_ID, range);
+		return readFiniteRealElement(reader, OWNER, FUNC_ID, range);
 	};
 
 	while (readChildElement(reader)) {
@@ -137,9 +138,13 @@ void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("ScheduleVentilationRates"))
 			m_scheduleVentilationRates.readXML(reader, NOT_NEGATIVE);
 		else if (tag == QLatin1String("SupplyTemperature")) {
-			m_supplyTemperature = readNumber(ANY_NUMBER);
-			if (m_supplyTemperature < -ZEB::KELVIN_OFFSET)
-				m_supplyTemperature = -100;
+			const QString text = readTextElement(reader);
+			// below absolute zero the supply falls back to -100 C; absolute zero itself (also as the
+			// writer rounds it) would pass that and supply air at 0 K, so it is refused as every
+			// temperature no room has
+			if (!reader.hasError())
+				m_supplyTemperature = finiteNumber(text, "SupplyTemperature", OWNER, FUNC_ID) < -ZEB::KELVIN_OFFSET
+					? -100 : finiteNumber(text, "SupplyTemperature", OWNER, FUNC_ID, CELSIUS);
 		}
 		else if (tag == QLatin1String("MaxSupplyFlowRate")) {
 			m_maxSupplyFlowRate = readNumber(ANY_NUMBER);

@@ -58,8 +58,8 @@ public:
 		skipped with a warning, a missing model type keeps the type, an unknown one throws as
 		keywordIndex, text that is no finite number throws as readFiniteRealElement, as do set
 		points that are no temperatures, humidities outside 0..100 % and negative flow rates;
-		a supply temperature below -273.15 C becomes -100 C, a negative maximum flow 0.1 m3/h, the
-		efficiency is held in 0..1. */
+		a supply temperature below -273.15 C becomes -100 C (-273.15 C itself throws), a negative
+		maximum flow 0.1 m3/h, the efficiency is held in 0..1. */
 	void readXML(QXmlStreamReader & reader);
 	/*! Writes the element "MechanicalVentilationModel". */
 	void writeXML(QXmlStreamWriter & writer) const;

@@ -611,6 +611,11 @@ TEST(Tool, FailuresExitWithOneLine) {
 		valueCase("cold", "<TInitial>20</TInitial>", "<TInitial>-300</TInitial>",
 				  "Invalid value '-300' in element 'TInitial' of SimulationParameters, expected a temperature above "
 				  "-273.15 C."),
+		// below absolute zero a supply temperature is corrected, at it no longer
+		valueCase("supply", "<SupplyTemperature>16</SupplyTemperature>",
+				  "<SupplyTemperature>-273.15</SupplyTemperature>",
+				  "Invalid value '-273.15' in element 'SupplyTemperature' of MechanicalVentilationModel, expected a "
+				  "temperature above -273.15 C."),
 		valueCase("conductor", "lambda=\"0.14\"", "lambda=\"-0.14\"",
 				  "Invalid value '-0.14' in attribute 'lambda' of Material, expected a number of 0 or more."),
 		valueCase("humid", "<ConstantValue>20</ConstantValue>\n            </ScheduleMoistureLoad>",
