@@ -25,6 +25,7 @@
 #include "RX_Database.h"
 #include "RX_ShadingType.h"
 #include "RX_WindowType.h"
+#include "RX_XMLHelpers.h"
 
 namespace RX {
 
@@ -375,6 +376,12 @@ void CalovindaModel::readZoneTemperatureSeries(RoomConstruction & rc, const ZEB:
 
 		OVM::ClimateDataLoader::checkForValidCyclicData(timePoints);
 		values.convert(ZEB::Unit("K"));
+		// the neighbouring zone is a room too: a series no room can follow would run to garbage
+		for (std::size_t i = 0; i < values.m_data.size(); ++i)
+			if (!CELSIUS.contains(values.m_data[i] - ZEB::KELVIN_OFFSET))
+				throw ZEB::Exception(ZEB::FormatString("Invalid temperature %1 C at t = %2 s, expected %3.")
+									 .arg(values.m_data[i] - ZEB::KELVIN_OFFSET).arg(timePoints[i], 0, 'G', 12)
+									 .arg(CELSIUS.m_expected), INIT_LOCATION);
 
 		ZEB::LinearSpline & spline = rc.m_zoneTSpline;
 		spline.setValues(timePoints, values.m_data);

@@ -464,6 +464,12 @@ TEST(RXCalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 	EXPECT_EQ(TestSupport::thrownException([&] { s.m_model.init(s.m_db); })->msgStack(),
 			  "Referenced climate data file 'none.ccd' does not exists. \nError reading temperature spline from CCD "
 			  "file 'none.ccd' and for construction with ID 1.");
+	// and so is a neighbour below absolute zero, naming the value and its time
+	std::ofstream(s.m_dir.file("cold.ccd")) << "Temperature C\n0 01:00:00 10\n182 12:00:00 -300\n364 23:00:00 12\n";
+	s.m_model.m_room.m_constructions[0].m_zoneTCCD = ZEB::Path("cold.ccd");
+	const std::string cold = TestSupport::thrownException([&] { s.m_model.init(s.m_db); })->msgStack();
+	EXPECT_NE(cold.find("-300 C at t = 15768000 s"), std::string::npos) << cold;
+	EXPECT_NE(cold.find("'cold.ccd' and for construction with ID 1."), std::string::npos) << cold;
 }
 
 
