@@ -132,6 +132,15 @@ void StructuralShading::updateAll(const ZEB::Path & baseDir, const ClimateLocati
 			m_fileSpline.clear();
 			throw ZEB::Exception(ex, "Invalid data in csv-file.", INIT_LOCATION);
 		}
+		// a factor beyond 0..1 would make the window gain more than the sun gives, or take it away
+		for (std::size_t i = 0; i < values.m_data.size(); ++i)
+			if (!FRACTION.contains(values.m_data[i])) {
+				m_fileSpline.clear();
+				throw ZEB::Exception(ZEB::FormatString("Invalid shading factor %1 at t = %2 s in column %3 of '%4', "
+													   "expected %5.").arg(values.m_data[i])
+									 .arg(times.m_data[i], 0, 'G', 12).arg(column).arg(file).arg(FRACTION.m_expected),
+									 INIT_LOCATION);
+			}
 	}
 	updateShadingDevice();
 }

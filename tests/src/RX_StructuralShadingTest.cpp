@@ -132,6 +132,9 @@ TEST(RXStructuralShading, ShadingFileGivesTheFactorOfItsColumn) {
 	EXPECT_EQ(failureWith("bad.csv"), "Error extracting column 1 from csv-file.");
 	std::ofstream(dir.file("back.csv")) << "Time [h]\tA [---]\n5\t1\n1\t2\n";
 	EXPECT_EQ(failureWith("back.csv"), "Invalid data in csv-file.");
+	// a factor is a fraction: 150 % would give more than the sun
+	std::ofstream(dir.file("more.csv")) << "Time [h]\tA [%]\n0\t50\n4380\t150\n";
+	EXPECT_NE(failureWith("more.csv").find("1.5 at t = 15768000 s in column 1"), std::string::npos);
 }
 
 
