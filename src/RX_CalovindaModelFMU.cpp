@@ -70,7 +70,7 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 	setRuleTime(m_t);
 	m_equationsChanged = false;
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
-	if (din.m_active && switchAssessmentVentilation(DIN4108_2Assessment::timeRulesAfter(m_t/3600)))
+	if (din.m_active && switchAssessmentVentilation(true))
 		changed = true;
 	if (holdSwitches())
 		changed = true;
@@ -81,9 +81,8 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 	m_nextRuleChange = nextRuleChange(m_t);
 	nextEventTime = m_nextRuleChange;
 	// the first time at which the air change may change again
-	if (din.m_active && din.ventilationDwelling(m_t))
-		nextEventTime = std::min(nextEventTime, std::nextafter(din.m_lastVentilationUpdate + DIN4108_2Assessment::VENTILATION_DWELL,
-															   std::numeric_limits<double>::infinity()));
+	if (din.m_active && din.ventilationDwellingAfter(m_t))
+		nextEventTime = std::min(nextEventTime, din.m_lastVentilationUpdate + DIN4108_2Assessment::VENTILATION_DWELL);
 	return changed;
 }
 

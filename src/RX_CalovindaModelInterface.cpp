@@ -122,12 +122,12 @@ void CalovindaModelInterface::updateAssessmentVentilation(double tRules) {
 }
 
 
-bool CalovindaModelInterface::switchAssessmentVentilation(double tRules) {
+bool CalovindaModelInterface::switchAssessmentVentilation(bool atEvent) {
 	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
-	if (din.ventilationDwelling(m_t))
+	if (atEvent ? din.ventilationDwellingAfter(m_t) : din.ventilationDwelling(m_t))
 		return false;
 	const double aOld = din.m_airChange;
-	updateAssessmentVentilation(tRules);
+	updateAssessmentVentilation(atEvent ? DIN4108_2Assessment::timeRulesAfter(m_t/3600) : m_t/3600);
 	const double aNew = din.m_airChange;
 	// while the rate stays, the update is repeated at every step
 	if (!(aOld + ZEB::NEAR_ZERO < aNew || aNew + ZEB::NEAR_ZERO < aOld))
@@ -171,7 +171,7 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 		din.adjustSlope(m_TRoom, m_heatingLoad);
 		if (din.m_passiveCooling)
 			din.adjustSlopeCooling(m_TRoom, m_coolingLoad);
-		switchAssessmentVentilation(t/3600);
+		switchAssessmentVentilation(false);
 	}
 	else {
 		const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);

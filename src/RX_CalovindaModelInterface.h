@@ -72,11 +72,12 @@ public:
 	void stepCompleted(double t, const double * y) override;
 	/*! The request stepCompleted() raised, cleared by asking. */
 	bool takeJacobianUpdateRequest() override;
-	/*! The summer assessment's ventilation update of a completed step or an event at the model's
-		time and state, its time rules taken at tRules [h], unless the air change still holds
+	/*! The summer assessment's ventilation update of a completed step at the model's time and
+		state, or, atEvent, of a host's event, with the rules just after that time (the time window
+		of the hour that follows, the end of the dwell included), unless the air change still holds
 		(DIN4108_2Assessment::ventilationDwelling()). True when the air change changed: it then
 		holds for the next DIN4108_2Assessment::VENTILATION_DWELL. */
-	bool switchAssessmentVentilation(double tRules);
+	bool switchAssessmentVentilation(bool atEvent);
 
 	/*! Created on the first call from m_lesSolverName (and m_preconditionerName), the same object
 		afterwards. Throws ZEB::Exception for an unknown preconditioner. */

@@ -131,7 +131,7 @@ bool CalovindaModel::holdSwitches() {
 							 ? din.enhancedVentilationThreshold(DIN4108_2Assessment::timeRulesAfter(m_t/3600))
 							 : std::numeric_limits<double>::quiet_NaN();
 	const double thetaRoom = m_TRoom - ZEB::KELVIN_OFFSET;
-	m_heldVentilationWatched = !std::isnan(threshold) && !din.ventilationDwelling(m_t);
+	m_heldVentilationWatched = !std::isnan(threshold) && !din.ventilationDwellingAfter(m_t);
 	m_heldVentilationThreshold = m_heldVentilationWatched ? threshold : 0;
 	m_heldRoomAboveThreshold = thetaRoom > m_heldVentilationThreshold;
 	m_heldOutsideBelowRoom = m_TOut - ZEB::KELVIN_OFFSET < thetaRoom;

@@ -158,6 +158,10 @@ public:
 	bool ventilationDwelling(double t) const {
 		return m_lastVentilationUpdate != -1.0 && !(t > m_lastVentilationUpdate + VENTILATION_DWELL);
 	}
+	/*! The same just after time t [s] (the end of the dwell itself already lies beyond it). */
+	bool ventilationDwellingAfter(double t) const {
+		return m_lastVentilationUpdate != -1.0 && !(t >= m_lastVentilationUpdate + VENTILATION_DWELL);
+	}
 	/*! How long a changed air change holds before the next update may change it [s]. */
 	static constexpr double VENTILATION_DWELL = 1800.0;
 	/*! Sets m_airChange [1/s]: enhanced day ventilation, else enhanced night ventilation, else

@@ -432,3 +432,22 @@ TEST(RXCalovindaModelFMU, AsksForAStepEventWhereAHostPassedATimeEvent) {
 	fmu.completedIntegratorStep(8*3600, y.data());
 	EXPECT_FALSE(fmu.m_equationsChanged);
 }
+
+
+TEST(RXCalovindaModelFMU, EndsTheAssessmentsAirChangeDwellAtItsEventNotAMomentAfter) {
+	Resources r;
+	RX::DIN4108_2Assessment & din = r.m_room.m_din4108_2Assessment;
+	din.m_active = true;
+	din.m_enhancedNightVentilation = true;
+	din.m_enhancedNightVentilationValue = 2;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	const std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	// the air change changed 30 minutes before the day window opens at 6:00: both end at once, and
+	// the host's next interval must not be a moment too short for its solver to start
+	fmu.m_room.m_din4108_2Assessment.m_lastVentilationUpdate = 6*3600.0 - 1800;
+	double nextEventTime = 0;
+	fmu.updateIfModified(6*3600.0, y.data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	EXPECT_EQ(nextEventTime, 23*3600.0);
+}
