@@ -41,7 +41,7 @@ public:
 		instance then stays as it was. */
 	bool completedIntegratorStep() override;
 	std::string impossibleValue() const override;
-	/*! Model exchange: the number of event indicators, the controllers' switching functions
+	/*! Model exchange: the number of event indicators, the room model's switching functions
 		(0 before a successful initialisation). */
 	std::size_t numberOfEventIndicators() const;
 	/*! Model exchange: numberOfEventIndicators() values at m_tInput, m_yInput into z. */

@@ -605,8 +605,8 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 	return framed(c, InstanceDataCommon::CallNewDiscreteStates, [&](InstanceData & d) {
 		if (eventInfo == nullptr)
 			return refuse(d, plainError("fmi2NewDiscreteStates", "Missing event info."));
-		// the controllers take the pieces the room air lies on; their gains change in completed
-		// steps; the nominals never change. The states do not change either, but a host that
+		// what switches is held where the room air (and the radiation) lies; the gains change in
+		// completed steps; the nominals never change. The states do not change either, but a host that
 		// restarts its solver only when they do must restart wherever the right-hand side changed:
 		// FMI 2.0 gives the FMU no other way to tell it.
 		double nextEventTime = 0;

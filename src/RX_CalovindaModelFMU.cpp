@@ -224,11 +224,11 @@ void CalovindaModelFMU::updateIfModified(double t, const double * y, bool inputs
 			throw ZEB::Exception(ZEB::FormatString("Cannot evaluate the model at time %1 s.").arg(t),
 								 "[CalovindaModelFMU::updateIfModified]");
 		// A host's solver ends its last step before a time event on the event's time and only
-		// then handles it; its schedules and time rules, which change on whole minutes at the
-		// least, hold from the event on, as the held pieces do. Otherwise the step's end would
-		// see the new set point, and a held piece's switching function would change its sign
-		// there, which the root finder takes for a switch a moment before the event, again and
-		// again.
+		// then handles the event: until then the schedules and time rules of just before it hold
+		// (they change on whole minutes at the least), as the held pieces do. Otherwise the
+		// step's end would see the new set point, and a held piece's switching function would
+		// change its sign there, which the root finder takes for a switch a moment before the
+		// event, again and again.
 		if (m_switchesHeld && t >= m_nextRuleChange)
 			setRuleTime(m_nextRuleChange - 1);
 	}
