@@ -85,7 +85,7 @@ const char * const MODEL_DESCRIPTION_TEMPLATE =
 	"\n"
 	"\t<TypeDefinitions>\n"
 	"\t\t<SimpleType name=\"Modelica.SIunits.Temperature\">\n"
-	"\t\t\t<Real quantity=\"Temperature\" unit=\"K\" min=\"0\" max=\"373.15\" nominal=\"293.15\"/>\n"
+	"\t\t\t<Real quantity=\"Temperature\" unit=\"K\" min=\"0\" nominal=\"293.15\"/>\n"
 	"\t\t</SimpleType>\n"
 	"\t\t<SimpleType name=\"Modelica.SIunits.RadiantEnergyFluenceRate\">\n"
 	"\t\t\t<Real quantity=\"RadiantEnergyFluenceRate\" unit=\"W/m2\"/>\n"

@@ -435,6 +435,13 @@ TEST(Tool, GlassRoomPastTwoHundredDegreesRunsInEveryInterface) {
 		EXPECT_NEAR(TCS[i] - 273.15, T[i], 0.001) << "hour " << i;
 		EXPECT_NEAR(TME[i], TCS[i], 0.05) << "hour " << i;
 	}
+	// nor does the model description promise hosts a bound that such a room passes
+	ASSERT_FALSE(JlCompress::extractFile(QString::fromStdString(dir.file("glass.fmu")), "modelDescription.xml",
+										 QString::fromStdString(dir.file("modelDescription.xml"))).isEmpty());
+	const std::string description = TestSupport::readFile(dir.file("modelDescription.xml"));
+	const std::size_t type = description.find("quantity=\"Temperature\"");
+	ASSERT_NE(type, std::string::npos);
+	EXPECT_EQ(description.substr(type, description.find('>', type) - type).find("max="), std::string::npos);
 }
 
 TEST(Tool, SummaryCoversTheOutputIntervalsNotTheStartState) {
