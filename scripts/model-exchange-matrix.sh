@@ -18,7 +18,7 @@
 #   steps of 60 s within 0.05 K of steps of 3600 s and of simulate every hour.
 #   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--jobs N] [--days] [--years] [--rooms]
 # DIR defaults to build (the tool and its tests must be built there) and
-# build/model-exchange-matrix; N cases run at once (default 1; the lines of a section then come
+# build/model-exchange-matrix; N cases run at once (default 1; with more, a section's lines come
 # when it is done, in order); without a section all three run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,7 +33,7 @@ while [ $# -gt 0 ]; do
     --results) results="${2:?--results needs a directory}"; shift 2 ;;
     --jobs) jobs="${2:?--jobs needs a number}"; shift 2 ;;
     --days|--years|--rooms) sections+=("${1#--}"); shift ;;
-    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "model-exchange-matrix.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
@@ -95,7 +95,7 @@ room() {
 }
 
 # project NAME ROOM [START END]: ROOM simulated from START to END [s] (default: its year),
-# exported as NAME.fmu
+# exported as NAME.fmu, whose co-simulations are then still to run
 project() {
   local times=''
   if [ $# -gt 2 ]; then
@@ -105,9 +105,11 @@ project() {
   fi
   room "$2" | sed "s#<SimulationParameters>#&$times#" > "$results/$1.rmxml"
   "$tool" export-fmu "$results/$1.rmxml" "$results/$1.fmu" > /dev/null
+  rm -f "$results/$1"-cs-*.csv
 }
 
-# cosimulate NAME STEP: NAME.fmu co-simulated in steps of STEP s into NAME-cs-STEP.csv (once)
+# cosimulate NAME STEP: NAME.fmu co-simulated in steps of STEP s into NAME-cs-STEP.csv (once for
+# each export)
 cosimulate() {
   local cs="$results/$1-cs-$2.csv"
   [ -f "$cs" ] || "$tool" run-fmu "$results/$1.fmu" --step "$2" --output "$cs" 2> /dev/null
