@@ -906,9 +906,10 @@ TEST(RXCalovindaModelInterface, RefusesAnIncompleteModelBeforeWritingAnything) {
 	s.m_model.export2Modelica(ZEB::Path(dir));
 	const std::map<std::string, std::string> earlier = folderFiles(dir);
 	s.m_model.m_climate.m_solarRadiationModel.m_climateDataLoader.m_data[0][0] += 1;
-	s.m_model.m_constructions[0].m_type = static_cast<RX::RoomConstruction::Type>(7);
+	// 3 is no kind of construction, yet a value of the type (its range takes all values of two bits)
+	s.m_model.m_constructions[0].m_type = static_cast<RX::RoomConstruction::Type>(3);
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.m_model.export2Modelica(ZEB::Path(dir)); }, "[ConstructionSolver::export2Modelica]"),
-			  "Cannot export wall model #1: invalid construction type 7.");
+			  "Cannot export wall model #1: invalid construction type 3.");
 	EXPECT_TRUE(folderFiles(dir) == earlier);
 }
 
