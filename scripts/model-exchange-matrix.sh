@@ -59,6 +59,8 @@ cp examples/room/725650TYCST.epw tests/data/climate/15000_20220101_20230101_Aach
 # din            the DIN 4108-2 summer assessment (residential, ideal heating to 20 C, 2 air changes
 #                an hour at night when the room is above 20 C and warmer than outside), Aachen
 # setback        heated to 16 C from 22:00 to 6:00, to 20 C otherwise
+# natural        natural ventilation (DIN) rising to 4 air changes an hour above 23 C from 7:30 to
+#                22:15 and above 20 C at night, when the room is warmer than outside
 # moisture       with the moisture balance (the materials store moisture, the cooler also
 #                dehumidifies), Aachen
 room() {
@@ -82,6 +84,13 @@ room() {
       e+=(-e "/<HeatingModel /,/<\/HeatingModel>/{
                 /<ScheduleSetPoints /,/<\/ScheduleSetPoints>/c\            <ScheduleSetPoints type=\"DAILY_WEEK\"><WeekDaySchedule>$day</WeekDaySchedule><WeekEndSchedule>$day</WeekEndSchedule></ScheduleSetPoints>
               }") ;;
+    natural)
+      e+=(-e 's/<NaturalVentilationModel name="" modelType="SIMPLE">/<NaturalVentilationModel name="" modelType="DIN">/'
+          -e '/<NaturalVentilationModel /,/<\/NaturalVentilationModel>/{
+                s#<ConstantValue>0.5<#<ConstantValue>4<#
+                s#<OccupancyStartTime>06:00:00<#<OccupancyStartTime>07:30:00<#
+                s#<OccupancyEndTime>23:00:00<#<OccupancyEndTime>22:15:00<#
+              }') ;;
     moisture)
       e+=(-e 's#<ClimateLocation>.*<#<ClimateLocation>15000_20220101_20230101_Aachen-Orsbach.epw<#'
           -e 's#<SimulationParameters>#&<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>#'
@@ -229,7 +238,7 @@ for section in days years rooms; do
         done
       done ;;
     rooms)
-      for name in free_floating ventcool ventcool_only din setback moisture; do
+      for name in free_floating ventcool ventcool_only din setback natural moisture; do
         project $name $name
         cosimulate $name 3600
         for tol in 1e-4 1e-6; do

@@ -80,7 +80,8 @@ public:
 		a hysteresis (ControllerBand::switchingFunctions()), else negative. In this order, each
 		group only where the room has it: heating on, heating limited, cooling on, cooling limited
 		(heating, cooling or the assessment's controllers can act) [K]; the ventilation's cooling
-		supply on and limited [K]; the room air against the threshold of the assessment's enhanced
+		supply on and limited [K]; the natural ventilation's rise (MANAGED, DIN: the ends of the
+		stage held and the other excess; NaturalVentilationModel::riseSwitchingFunctions()) [K]; the room air against the threshold of the assessment's enhanced
 		ventilation and the outside air against the room air [K] (-1 while none is watched); the
 		radiation against its limit on each window whose shading switches on it [W/m2]. */
 	void switchingFunctions(double * z) const;
@@ -182,6 +183,8 @@ public:
 	ControllerPiece						m_heldHeatingPiece;
 	ControllerPiece						m_heldCoolingPiece;
 	ControllerPiece						m_heldVentilationCoolingPiece;
+	/*! The rise of the natural ventilation's air change (MANAGED, DIN), held with the pieces. */
+	NaturalVentilationModel::HeldRise	m_heldNaturalVentilationRise;
 	/*! Per construction, held with the pieces: whether its shading, which switches on the
 		radiation (m_windowRadiationLimit), is closed. */
 	std::vector<std::uint8_t>			m_heldWindowShaded;

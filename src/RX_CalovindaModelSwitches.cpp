@@ -23,10 +23,12 @@ struct SwitchingGroups {
 					  || room.m_coolingModel.m_modelType != CoolingModel::NONE),
 		m_ventilationCooling(!room.m_din4108_2Assessment.m_active && room.m_mechanicalVentilationModel.m_modelType
 							 == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING),
+		m_naturalVentilation(!room.m_din4108_2Assessment.m_active && room.m_naturalVentilationModel.rises()),
 		m_assessmentVentilation(room.m_din4108_2Assessment.m_active && room.m_din4108_2Assessment.hasEnhancedVentilation())
 	{}
 	bool m_controllers;
 	bool m_ventilationCooling;
+	bool m_naturalVentilation;
 	bool m_assessmentVentilation;
 };
 
@@ -116,6 +118,12 @@ bool CalovindaModel::holdSwitches() {
 	m_heldHeatingPiece = heating;
 	m_heldCoolingPiece = cooling;
 	m_heldVentilationCoolingPiece = ventilationCooling;
+	if (SwitchingGroups(m_room).m_naturalVentilation) {
+		const NaturalVentilationModel::HeldRise rise =
+			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut);
+		changed = changed || rise != m_heldNaturalVentilationRise;
+		m_heldNaturalVentilationRise = rise;
+	}
 	for (unsigned int i = 0; i < m_nConstructions; ++i) {
 		if (!std::isfinite(m_windowRadiationLimit[i]))
 			continue;
@@ -152,6 +160,12 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		ventilationCoolingBand().switchingFunctions(m_heldVentilationCoolingPiece, m_TRoom, z[0], z[1]);
 		z += 2;
 	}
+	if (groups.m_naturalVentilation) {
+		m_room.m_naturalVentilationModel.riseSwitchingFunctions(m_heldNaturalVentilationRise,
+																static_cast<unsigned int>(m_hourOfYear), m_tRules,
+																m_TRoom, m_TOut, z);
+		z += 3;
+	}
 	if (groups.m_assessmentVentilation) {
 		if (m_heldVentilationWatched) {
 			const double thetaRoom = m_TRoom - ZEB::KELVIN_OFFSET;
@@ -177,7 +191,7 @@ unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
 	const SwitchingGroups groups(m_room);
 	const auto windows = std::count_if(m_windowRadiationLimit.begin(), m_windowRadiationLimit.end(),
 									   [](double limit) { return std::isfinite(limit); });
-	return (groups.m_controllers ? 4 : 0) + (groups.m_ventilationCooling ? 2 : 0)
+	return (groups.m_controllers ? 4 : 0) + (groups.m_ventilationCooling ? 2 : 0) + (groups.m_naturalVentilation ? 3 : 0)
 		   + (groups.m_assessmentVentilation ? 2 : 0) + static_cast<unsigned int>(windows);
 }
 

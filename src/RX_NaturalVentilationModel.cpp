@@ -11,6 +11,7 @@
 #include "ZEB_Math.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
+#include "RX_ControllerBand.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -67,9 +68,66 @@ double NaturalVentilationModel::nextDayPeriodChange(double t) const {
 }
 
 
+void NaturalVentilationModel::riseTerms(unsigned int h, double t, double Ti, double Te, double & nBase,
+										double & nSched, double & roomExcess, double & outsideExcess) const
+{
+	nSched = m_scheduleAirChangeRates.value(h, t);
+	if (m_modelType == MANAGED) {
+		nBase = m_baseAirChangeRate;
+		roomExcess = Ti - (m_minTRoom + ZEB::KELVIN_OFFSET);
+		outsideExcess = Ti - Te;
+		return;
+	}
+	// in seconds, where the remainder is exact: a fraction of a day scaled back to hours puts
+	// 23:00 on half the days of the year a hair before 23:00
+	double s = std::fmod(t, 86400.0);
+	if (s < 0)
+		s += 86400.0;
+	const bool day = secondsOfDay(m_occupancyStartTime) <= s && s < secondsOfDay(m_occupancyEndTime);
+	if (day) {
+		nBase = m_baseAirChangeRate;
+		roomExcess = Ti - (m_minTRoom + ZEB::KELVIN_OFFSET);
+		outsideExcess = Ti - (Te + m_tRoomDifference);
+	}
+	else {
+		nBase = m_baseAirChangeRateNight;
+		roomExcess = Ti - (m_setTRoom + ZEB::KELVIN_OFFSET);
+		outsideExcess = Ti - (Te + m_tRoomDifferenceNight);
+	}
+}
+
+
+NaturalVentilationModel::HeldRise NaturalVentilationModel::rise(unsigned int h, double t, double Ti, double Te) const {
+	double nBase, nSched, roomExcess, outsideExcess;
+	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
+	// the ends of smoothedAirChange's step: the base up to 0, the scheduled rate from its width on
+	const double excess = std::min(roomExcess, outsideExcess);
+	HeldRise held;
+	held.m_stage = excess <= 0 ? 0 : excess < TRANSITION_WIDTH/2 ? 1 : excess < TRANSITION_WIDTH ? 2 : 3;
+	held.m_onOutsideExcess = (held.m_stage == 1 || held.m_stage == 2) && outsideExcess < roomExcess;
+	return held;
+}
+
+
+void NaturalVentilationModel::riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti,
+													 double Te, double * z) const
+{
+	double nBase, nSched, roomExcess, outsideExcess;
+	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
+	const bool onStep = held.m_stage == 1 || held.m_stage == 2;
+	const double excess = !onStep ? std::min(roomExcess, outsideExcess)
+						  : held.m_onOutsideExcess ? outsideExcess : roomExcess;
+	const double ends[] = {0, TRANSITION_WIDTH/2, TRANSITION_WIDTH};
+	const double hysteresis = ControllerBand::SWITCH_HYSTERESIS;
+	z[0] = held.m_stage > 0 ? ends[held.m_stage - 1] - excess - hysteresis : -1;
+	z[1] = held.m_stage < 3 ? excess - ends[held.m_stage] - hysteresis : -1;
+	z[2] = onStep ? excess - (held.m_onOutsideExcess ? roomExcess : outsideExcess) - hysteresis : -1;
+}
+
+
 void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti,
 										   double Te, double rhoVi, double rhoVe, double volume,
-										   double & moistureFlow, double & heatFlow)
+										   double & moistureFlow, double & heatFlow, const HeldRise * held)
 {
 	switch (m_modelType) {
 		case NONE:
@@ -79,23 +137,20 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 			m_airChangeRate = m_scheduleAirChangeRates.value(h, t);
 			break;
 		case MANAGED:
-			m_airChangeRate = smoothedAirChange(m_baseAirChangeRate, m_scheduleAirChangeRates.value(h, t),
-												Ti - (m_minTRoom + ZEB::KELVIN_OFFSET), Ti - Te);
-			break;
 		case DIN: {
-			// in seconds, where the remainder is exact: a fraction of a day scaled back to hours puts
-			// 23:00 on half the days of the year a hair before 23:00
-			double s = std::fmod(t, 86400.0);
-			if (s < 0)
-				s += 86400.0;
-			const bool day = secondsOfDay(m_occupancyStartTime) <= s && s < secondsOfDay(m_occupancyEndTime);
-			const double nSched = m_scheduleAirChangeRates.value(h, t);
-			if (day)
-				m_airChangeRate = smoothedAirChange(m_baseAirChangeRate, nSched, Ti - (m_minTRoom + ZEB::KELVIN_OFFSET),
-													Ti - (Te + m_tRoomDifference));
-			else
-				m_airChangeRate = smoothedAirChange(m_baseAirChangeRateNight, nSched, Ti - (m_setTRoom + ZEB::KELVIN_OFFSET),
-													Ti - (Te + m_tRoomDifferenceNight));
+			double nBase, nSched, roomExcess, outsideExcess;
+			riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
+			if (held == nullptr)
+				m_airChangeRate = smoothedAirChange(nBase, nSched, roomExcess, outsideExcess);
+			else if (held->m_stage == 0)
+				m_airChangeRate = nBase;
+			else if (held->m_stage == 3)
+				m_airChangeRate = nSched;
+			else {
+				// the cubic step of smoothedAirChange, continued beyond its ends
+				const double excess = held->m_onOutsideExcess ? outsideExcess : roomExcess;
+				m_airChangeRate = nBase + ZEB::scale(excess/TRANSITION_WIDTH)*(nSched - nBase);
+			}
 			break;
 		}
 	}

@@ -41,13 +41,45 @@ public:
 		the other modes and when the period is empty. */
 	double nextDayPeriodChange(double t) const;
 
+	/*! Model exchange: where the rise of MANAGED and DIN from the base to the scheduled air change
+		is held between a host's events, over the smaller of the room's two excesses (over its
+		threshold, and over the outside air with the difference the rule requires), continued beyond
+		the stage's ends. */
+	struct HeldRise {
+		/*! At the base (0), on the lower (1) or upper (2) half of the step, or at the scheduled
+			rate (3). The step's gain grows over its lower half and falls over its upper half: a
+			host's Jacobian taken anywhere on the step may be tenfold off elsewhere on it, while
+			on one half it errs to one side only. */
+		std::uint8_t	m_stage = 0;
+		/*! On the step: whether on the excess over the outside air, the smaller one at the event. */
+		bool			m_onOutsideExcess = false;
+		bool operator!=(const HeldRise & other) const {
+			return m_stage != other.m_stage || m_onOutsideExcess != other.m_onOutsideExcess;
+		}
+	};
+	/*! The stages of HeldRise. */
+	static constexpr std::uint8_t RISE_STAGES = 4;
+	/*! Whether the air change rises with the room air (MANAGED, DIN). */
+	bool rises() const { return m_modelType == MANAGED || m_modelType == DIN; }
+	/*! The rise where it lies at hour h, time t [s], room and outside air Ti, Te [K] (MANAGED and
+		DIN). */
+	HeldRise rise(unsigned int h, double t, double Ti, double Te) const;
+	/*! The 3 switching functions [K] of the rise held as held: the held excess (on the step, else
+		the smaller one) below the stage's lower end and above its upper end, and on the step the
+		held excess above the other one; positive once passed by ControllerBand::SWITCH_HYSTERESIS,
+		-1 where the stage has no such end. */
+	void riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti, double Te, double * z) const;
+
 	/*! At hour of year h and time t [s], with room and outside air temperatures Ti, Te [K], room
 		and outside vapour densities rhoVi, rhoVe [kg/m3] and room air volume [m3]: the vapour
 		flow into the room [kg/s] and the heat flow into the room [W]. Stores the air change in
 		m_airChangeRate. Without moisture balance the air is dry and of constant density and the
-		vapour flow is 0; with it, the enthalpy of moist air at the outside density is exchanged. */
+		vapour flow is 0; with it, the enthalpy of moist air at the outside density is exchanged.
+		With held (model exchange), the rise of MANAGED and DIN stays on the held stage, continued
+		beyond its ends. */
 	void computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti, double Te,
-					  double rhoVi, double rhoVe, double volume, double & moistureFlow, double & heatFlow);
+					  double rhoVi, double rhoVe, double volume, double & moistureFlow, double & heatFlow,
+					  const HeldRise * held = nullptr);
 
 	/*! Reads the "NaturalVentilationModel" element the reader stands on. Unknown children are
 		skipped with a warning, a missing model type keeps the type, an unknown one throws as
@@ -80,6 +112,13 @@ public:
 	QTime		m_occupancyEndTime = QTime(23, 0);
 	/*! Air change of the last computeLoads [1/h]; 0 before the first. */
 	double		m_airChangeRate = 0;
+
+private:
+	/*! MANAGED and DIN at hour h, time t [s], room and outside air Ti, Te [K]: the base and the
+		scheduled air change [1/h] and the excesses of the room air over its threshold and over the
+		outside air (and the difference the rule requires) [K] of the rule in force. */
+	void riseTerms(unsigned int h, double t, double Ti, double Te, double & nBase, double & nSched,
+				   double & roomExcess, double & outsideExcess) const;
 };
 
 } // namespace RX
