@@ -71,6 +71,7 @@ CalovindaModel::CalovindaModel() :
 	m_heldHeatingPiece(PIECE_OFF),
 	m_heldCoolingPiece(PIECE_OFF),
 	m_heldVentilationCoolingPiece(PIECE_OFF),
+	m_heldDehumidificationPiece(PIECE_OFF),
 	m_heldVentilationWatched(false),
 	m_heldVentilationThreshold(0),
 	m_heldRoomAboveThreshold(false),
@@ -482,7 +483,8 @@ void CalovindaModel::updateLoads() {
 		m_room.m_userLoads.computeLoads(hour, t, m_room.m_area, m_occupancy, m_personLoad, m_equipmentLoad);
 		m_room.m_heatingModel.computeLoads(hour, t, m_TRoom, m_heatingLoad);
 		m_room.m_coolingModel.computeLoads(moisture, hour, t, m_TRoom, m_rhoVRoom, m_coolingLoad, m_coolingMoistureFlow,
-										   m_coolingMoistureEnthalpyFlow, m_dehumidificationPower);
+										   m_coolingMoistureEnthalpyFlow, m_dehumidificationPower,
+										   m_switchesHeld ? &m_heldDehumidificationPiece : nullptr);
 	}
 	if (m_switchesHeld) {
 		m_heatingLoad = heatingBand().load(m_heldHeatingPiece, m_TRoom);
@@ -684,6 +686,11 @@ ControllerBand CalovindaModel::coolingBand() const {
 	if (din.m_active)
 		return din.coolingBand();
 	return m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_dehumidificationPower);
+}
+
+
+ControllerBand CalovindaModel::dehumidificationBand() const {
+	return m_room.m_coolingModel.dehumidificationBand(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom);
 }
 
 

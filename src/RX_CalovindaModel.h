@@ -70,6 +70,9 @@ public:
 	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
 		cooling mode runs and the assessment does not). */
 	ControllerBand ventilationCoolingBand() const;
+	/*! The cooler's dehumidification in force at m_t and the room air of the last evaluation,
+		over the room's vapour density (CoolingModel::dehumidificationBand()). */
+	ControllerBand dehumidificationBand() const;
 	/*! Model exchange: holds what switches on the state or on the radiation where it lies at the
 		last evaluation (see m_switchesHeld), and what the assessment's enhanced ventilation
 		watches. True when a held value of the right-hand side changed: the loads and derivatives
@@ -79,7 +82,8 @@ public:
 		of them: positive once the room air (or the radiation) has left what is held by more than
 		a hysteresis (ControllerBand::switchingFunctions()), else negative. In this order, each
 		group only where the room has it: heating on, heating limited, cooling on, cooling limited
-		(heating, cooling or the assessment's controllers can act) [K]; the ventilation's cooling
+		(heating, cooling or the assessment's controllers can act) [K]; the cooler's
+		dehumidification on and limited (moisture balance) [kg/m3]; the ventilation's cooling
 		supply on and limited [K]; the natural ventilation's rise (MANAGED, DIN: the ends of the
 		stage held and the other excess; NaturalVentilationModel::riseSwitchingFunctions()) [K]; the room air against the threshold of the assessment's enhanced
 		ventilation and the outside air against the room air [K] (-1 while none is watched); the
@@ -172,7 +176,8 @@ public:
 	/*! Sensible cooling load [W] <= 0 (held on a piece: see m_switchesHeld). */
 	double								m_coolingLoad;
 	/*! Model exchange, from a host's first event on: updateLoads() keeps the heating and the
-		cooling load and the ventilation's cooling supply on the linear law of their held pieces,
+		cooling load, the dehumidification and the ventilation's cooling supply on the linear law
+		of their held pieces,
 		continued beyond the pieces' ends, instead of limiting them. A host's solver reuses its
 		Jacobian over many steps and takes it at predicted states, which may lie on another piece
 		than the solution; with a gain of tens of kW/K on the room air, such a Jacobian damps or
@@ -183,6 +188,9 @@ public:
 	ControllerPiece						m_heldHeatingPiece;
 	ControllerPiece						m_heldCoolingPiece;
 	ControllerPiece						m_heldVentilationCoolingPiece;
+	/*! The cooler's dehumidification (moisture balance), held with the pieces
+		(CoolingModel::dehumidificationBand()). */
+	ControllerPiece						m_heldDehumidificationPiece;
 	/*! The rise of the natural ventilation's air change (MANAGED, DIN), held with the pieces. */
 	NaturalVentilationModel::HeldRise	m_heldNaturalVentilationRise;
 	/*! Per construction, held with the pieces: whether its shading, which switches on the

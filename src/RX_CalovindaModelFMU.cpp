@@ -335,6 +335,7 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(model.m_heldHeatingPiece);
 	visit(model.m_heldCoolingPiece);
 	visit(model.m_heldVentilationCoolingPiece);
+	visit(model.m_heldDehumidificationPiece);
 	visit(model.m_heldNaturalVentilationRise.m_stage);
 	visit(model.m_heldNaturalVentilationRise.m_onOutsideExcess);
 	for (auto & shaded : model.m_heldWindowShaded)
@@ -443,7 +444,8 @@ const char * CalovindaModelFMU::modelVariablesRefusal() const {
 		gainInRange(din.m_slopeHeating, fresh.m_slopeHeating, DIN4108_2Assessment::SLOPE_LIMIT) &&
 		gainInRange(din.m_slopeCooling, fresh.m_slopeCooling, DIN4108_2Assessment::SLOPE_LIMIT) &&
 		updated(din.m_airChange) && updated(din.m_lastVentilationUpdate) && m_outputManager.m_tStepCompleted >= 0 &&
-		std::max({m_heldHeatingPiece, m_heldCoolingPiece, m_heldVentilationCoolingPiece}) <= PIECE_LIMITED &&
+		std::max({m_heldHeatingPiece, m_heldCoolingPiece, m_heldVentilationCoolingPiece,
+				  m_heldDehumidificationPiece}) <= PIECE_LIMITED &&
 		m_heldNaturalVentilationRise.m_stage < NaturalVentilationModel::RISE_STAGES &&
 		std::all_of(m_heldWindowShaded.begin(), m_heldWindowShaded.end(), [](std::uint8_t shaded) { return shaded <= 1; });
 	return inRange ? nullptr : "Invalid model state data: a value is out of its range or disagrees with the others.";

@@ -21,12 +21,15 @@ struct SwitchingGroups {
 	explicit SwitchingGroups(const Room & room) :
 		m_controllers(room.m_din4108_2Assessment.m_active || room.m_heatingModel.m_modelType != HeatingModel::NONE
 					  || room.m_coolingModel.m_modelType != CoolingModel::NONE),
+		m_dehumidification(!room.m_din4108_2Assessment.m_active && room.m_moistureBalanceEnabled
+						   && room.m_coolingModel.m_modelType == CoolingModel::SIMPLE),
 		m_ventilationCooling(!room.m_din4108_2Assessment.m_active && room.m_mechanicalVentilationModel.m_modelType
 							 == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING),
 		m_naturalVentilation(!room.m_din4108_2Assessment.m_active && room.m_naturalVentilationModel.rises()),
 		m_assessmentVentilation(room.m_din4108_2Assessment.m_active && room.m_din4108_2Assessment.hasEnhancedVentilation())
 	{}
 	bool m_controllers;
+	bool m_dehumidification;
 	bool m_ventilationCooling;
 	bool m_naturalVentilation;
 	bool m_assessmentVentilation;
@@ -110,15 +113,24 @@ void CalovindaModel::initSwitches() {
 
 
 bool CalovindaModel::holdSwitches() {
+	const SwitchingGroups groups(m_room);
+	bool changed = false;
+	if (groups.m_dehumidification) {
+		const ControllerPiece dehumidification = dehumidificationBand().piece(m_rhoVRoom);
+		changed = dehumidification != m_heldDehumidificationPiece;
+		m_heldDehumidificationPiece = dehumidification;
+		// the cooling takes what power the dehumidification held from now on leaves it
+		m_dehumidificationPower = -dehumidificationBand().load(dehumidification, m_rhoVRoom);
+	}
 	const ControllerPiece heating = heatingBand().piece(m_TRoom);
 	const ControllerPiece cooling = coolingBand().piece(m_TRoom);
 	const ControllerPiece ventilationCooling = ventilationCoolingBand().piece(m_TRoom);
-	bool changed = heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece
-				   || ventilationCooling != m_heldVentilationCoolingPiece;
+	changed = changed || heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece
+			  || ventilationCooling != m_heldVentilationCoolingPiece;
 	m_heldHeatingPiece = heating;
 	m_heldCoolingPiece = cooling;
 	m_heldVentilationCoolingPiece = ventilationCooling;
-	if (SwitchingGroups(m_room).m_naturalVentilation) {
+	if (groups.m_naturalVentilation) {
 		const NaturalVentilationModel::HeldRise rise =
 			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut);
 		changed = changed || rise != m_heldNaturalVentilationRise;
@@ -156,6 +168,10 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		coolingBand().switchingFunctions(m_heldCoolingPiece, m_TRoom, z[2], z[3]);
 		z += 4;
 	}
+	if (groups.m_dehumidification) {
+		dehumidificationBand().switchingFunctions(m_heldDehumidificationPiece, m_rhoVRoom, z[0], z[1]);
+		z += 2;
+	}
 	if (groups.m_ventilationCooling) {
 		ventilationCoolingBand().switchingFunctions(m_heldVentilationCoolingPiece, m_TRoom, z[0], z[1]);
 		z += 2;
@@ -191,7 +207,8 @@ unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
 	const SwitchingGroups groups(m_room);
 	const auto windows = std::count_if(m_windowRadiationLimit.begin(), m_windowRadiationLimit.end(),
 									   [](double limit) { return std::isfinite(limit); });
-	return (groups.m_controllers ? 4 : 0) + (groups.m_ventilationCooling ? 2 : 0) + (groups.m_naturalVentilation ? 3 : 0)
+	return (groups.m_controllers ? 4 : 0) + (groups.m_dehumidification ? 2 : 0) + (groups.m_ventilationCooling ? 2 : 0)
+		   + (groups.m_naturalVentilation ? 3 : 0)
 		   + (groups.m_assessmentVentilation ? 2 : 0) + static_cast<unsigned int>(windows);
 }
 

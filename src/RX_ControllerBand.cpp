@@ -33,8 +33,8 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double & zO
 	// positive once T lies beyond an end of p by more than the hysteresis
 	const double d = depth(T);
 	const double dLimited = m_limit/m_slope;
-	zOn = (p == PIECE_OFF ? d : -d) - SWITCH_HYSTERESIS;
-	zLimited = (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - SWITCH_HYSTERESIS;
+	zOn = (p == PIECE_OFF ? d : -d) - m_hysteresis;
+	zLimited = (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
 }
 
 } // namespace RX

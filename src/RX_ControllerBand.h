@@ -21,7 +21,7 @@ struct ControllerBand {
 	double load(ControllerPiece p, double T) const;
 	/*! The switching functions [K] of the band's two ends (on/off, limited) at room air
 		temperature T [K] while the load is held on piece p: negative while T lies on p or less
-		than SWITCH_HYSTERESIS beyond it, positive beyond that. Both are -1 without output. */
+		than m_hysteresis beyond it, positive beyond that. Both are -1 without output. */
 	void switchingFunctions(ControllerPiece p, double T, double & zOn, double & zLimited) const;
 
 	/*! How far [K] the room air must pass an end of the held piece before the switch is due: the
@@ -37,6 +37,9 @@ struct ControllerBand {
 	double	m_limit = 0;
 	/*! Cooling: the output acts above the set point and is negative. */
 	bool	m_cooling = false;
+	/*! How far the controlled quantity must pass an end of the held piece before the switch is
+		due: SWITCH_HYSTERESIS for the room air, as little for another quantity. */
+	double	m_hysteresis = SWITCH_HYSTERESIS;
 
 private:
 	/*! How far [K] T lies beyond the set point on the controlled side. */

@@ -62,7 +62,7 @@ CoolingModel::CoolingModel() {
 
 void CoolingModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double TRoom, double rhoVRoom,
 								double & coolingLoad, double & moistureFlow, double & moistureEnthalpyFlow,
-								double & dehumidificationPower) const
+								double & dehumidificationPower, const ControllerPiece * heldDehumidification) const
 {
 	coolingLoad = 0;
 	moistureFlow = 0;
@@ -71,7 +71,11 @@ void CoolingModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, dou
 	if (m_modelType != SIMPLE)
 		return;
 
-	if (moistureBalanceEnabled) {
+	if (moistureBalanceEnabled && heldDehumidification != nullptr) {
+		dehumidificationPower = -dehumidificationBand(h, t, TRoom).load(*heldDehumidification, rhoVRoom);
+		moistureFlow = -dehumidificationPower / ZEB::H_EVAP;
+	}
+	else if (moistureBalanceEnabled) {
 		const double phiSet = m_scheduleHumiditySetPoints.value(h, t) / 100;
 		const double rhoVSet = phiSet * p_sat(TRoom) / (ZEB::R_VAPOR * TRoom);
 		const double g = (rhoVSet - rhoVRoom) * DEHUMIDIFICATION_RATE;
@@ -111,6 +115,19 @@ ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificat
 	const double maxPower = m_maxPowerCurve.m_valid ? m_maxPowerCurve.value(b.m_TSet) : m_maxPower;
 	b.m_limit = m_modelType == SIMPLE ? maxPower - dehumidificationPower : 0;
 	b.m_cooling = true;
+	return b;
+}
+
+
+ControllerBand CoolingModel::dehumidificationBand(unsigned int h, double t, double TRoom) const {
+	ControllerBand b;
+	// the density of the vapour at the set point, as computeLoads has it
+	b.m_TSet = m_scheduleHumiditySetPoints.value(h, t) / 100 * p_sat(TRoom) / (ZEB::R_VAPOR * TRoom);
+	b.m_slope = DEHUMIDIFICATION_RATE * ZEB::H_EVAP;
+	b.m_limit = m_modelType == SIMPLE ? m_maxPower : 0;
+	b.m_cooling = true;
+	// the vapour whose heat of evaporation is that of the room air's hysteresis: a watt or so
+	b.m_hysteresis = ControllerBand::SWITCH_HYSTERESIS * ZEB::RHO_AIR * ZEB::C_AIR / ZEB::H_EVAP;
 	return b;
 }
 

@@ -39,10 +39,12 @@ public:
 	/*! Loads at hour of year h, time t [s], room air temperature TRoom [K] and room vapour
 		density rhoVRoom [kg/m3]: sensible cooling load [W] <= 0, dehumidification moisture flow
 		[kg/s] <= 0, the enthalpy flow of that moisture [W], and the power spent on
-		dehumidification [W] >= 0 (an output only). Without moisture balance the last three are 0. */
+		dehumidification [W] >= 0 (an output only). Without moisture balance the last three are 0.
+		With heldDehumidification (model exchange) the dehumidification stays on that piece of
+		dehumidificationBand(), continued beyond the piece's ends. */
 	void computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double TRoom, double rhoVRoom,
 					  double & coolingLoad, double & moistureFlow, double & moistureEnthalpyFlow,
-					  double & dehumidificationPower) const;
+					  double & dehumidificationPower, const ControllerPiece * heldDehumidification = nullptr) const;
 	/*! After an accepted step: raises the slope by 20 % (up to 500000 W/K) when the room is more
 		than 0.2 K above the set point although the cooler, with load coolingLoad [W], is neither
 		off nor at -m_maxPower. */
@@ -54,6 +56,11 @@ public:
 	/*! The sensible cooling at hour of year h and time t [s] with dehumidificationPower [W] of
 		computeLoads() taken from the device; without power for type NONE. */
 	ControllerBand band(unsigned int h, double t, double dehumidificationPower) const;
+	/*! The dehumidification at hour of year h, time t [s] and room air temperature TRoom [K] as a
+		controller of the room's vapour density [kg/m3] above the density of the scheduled relative
+		humidity: its output is minus the power it takes [W], up to the device's power; without
+		power for type NONE. */
+	ControllerBand dehumidificationBand(unsigned int h, double t, double TRoom) const;
 
 	/*! Reads the "CoolingModel" element the reader stands on. Unknown children and splines are
 		skipped with a warning, a missing model type keeps the type, an unknown one throws as

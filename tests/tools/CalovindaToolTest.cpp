@@ -343,6 +343,20 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>4</ConstantValue>"},
 		  {"<OccupancyStartTime>06:00:00<", "<OccupancyStartTime>07:30:00<"},
 		  {"<OccupancyEndTime>23:00:00<", "<OccupancyEndTime>22:15:00<"}}, false},
+		// the moisture balance with 1.5 kg/h of vapour, which a 1.5 kW cooler at 24 C removes above
+		// 50 % on weekdays from 8:00 to 17:00 at 10 m3/s of air, taking the power from the
+		// cooling: 5.5 K off in April
+		{"dehumidification", "<SimulationStartTime>8640000</SimulationStartTime><SimulationEndTime>8812800</SimulationEndTime>"
+		 "<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>",
+		 {{"name=\"Wood siding\" ", "name=\"Wood siding\" w80=\"60\" wsat=\"500\" "},
+		  {"name=\"Glass-fibre insulation\" ", "name=\"Glass-fibre insulation\" w80=\"0.1\" wsat=\"10\" "},
+		  {"name=\"Plasterboard\" ", "name=\"Plasterboard\" w80=\"6\" wsat=\"400\" "},
+		  {"name=\"Timber flooring\" ", "name=\"Timber flooring\" w80=\"70\" wsat=\"550\" "},
+		  {"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+		   "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>1500<"},
+		  {"<ConstantValue>27<", "<ConstantValue>24<"},
+		  {"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20<",
+		   "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>1500<"}}, false},
 	};
 	const auto runBoth = [&dir](const std::string & name, const std::string & project) {
 		const std::string fmu = dir.file(name + ".fmu");
