@@ -72,6 +72,7 @@ CalovindaModel::CalovindaModel() :
 	m_heldCoolingPiece(PIECE_OFF),
 	m_heldVentilationCoolingPiece(PIECE_OFF),
 	m_heldDehumidificationPiece(PIECE_OFF),
+	m_heldBypassStage(0),
 	m_heldVentilationWatched(false),
 	m_heldVentilationThreshold(0),
 	m_heldRoomAboveThreshold(false),
@@ -503,7 +504,8 @@ void CalovindaModel::updateLoads() {
 														 m_mechanicalVentilationMoistureFlow,
 														 m_mechanicalVentilationSupplyFlow,
 														 m_mechanicalVentilationHeatLoad,
-														 m_mechanicalVentilationCoolingPower);
+														 m_mechanicalVentilationCoolingPower,
+														 m_switchesHeld ? &m_heldBypassStage : nullptr);
 		if (m_switchesHeld && m_room.m_mechanicalVentilationModel.m_modelType == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING)
 			m_room.m_mechanicalVentilationModel.coolingFlows(-ventilationCoolingBand().load(m_heldVentilationCoolingPiece, m_TRoom),
 															 m_TRoom, m_TOut, m_mechanicalVentilationSupplyFlow,

@@ -84,10 +84,12 @@ public:
 		group only where the room has it: heating on, heating limited, cooling on, cooling limited
 		(heating, cooling or the assessment's controllers can act) [K]; the cooler's
 		dehumidification on and limited (moisture balance) [kg/m3]; the ventilation's cooling
-		supply on and limited [K]; the natural ventilation's rise (MANAGED, DIN: the ends of the
-		stage held and the other excess; NaturalVentilationModel::riseSwitchingFunctions()) [K]; the room air against the threshold of the assessment's enhanced
-		ventilation and the outside air against the room air [K] (-1 while none is watched); the
-		radiation against its limit on each window whose shading switches on it [W/m2]. */
+		supply on and limited [K]; the ventilation's bypass of its heat recovery below and above
+		its stage [K]; the natural ventilation's rise (MANAGED, DIN: below and above its stage and
+		the other excess; NaturalVentilationModel::riseSwitchingFunctions()) [K]; the room air
+		against the threshold of the assessment's enhanced ventilation and the outside air against
+		the room air [K] (-1 while none is watched); the radiation against its limit on each window
+		whose shading switches on it [W/m2]. */
 	void switchingFunctions(double * z) const;
 	/*! How many switching functions a host's solver watches. */
 	unsigned int numberOfSwitchingFunctions() const;
@@ -177,8 +179,9 @@ public:
 	double								m_coolingLoad;
 	/*! Model exchange, from a host's first event on: updateLoads() keeps the heating and the
 		cooling load, the dehumidification and the ventilation's cooling supply on the linear law
-		of their held pieces,
-		continued beyond the pieces' ends, instead of limiting them. A host's solver reuses its
+		of their held pieces (and the smooth steps of the heat recovery's bypass and the natural
+		ventilation's rise on their held stages), continued beyond the pieces' ends, instead of
+		limiting them. A host's solver reuses its
 		Jacobian over many steps and takes it at predicted states, which may lie on another piece
 		than the solution; with a gain of tens of kW/K on the room air, such a Jacobian damps or
 		drives the room air's Newton corrections tenfold, and the error hides among the hundreds
@@ -191,6 +194,9 @@ public:
 	/*! The cooler's dehumidification (moisture balance), held with the pieces
 		(CoolingModel::dehumidificationBand()). */
 	ControllerPiece						m_heldDehumidificationPiece;
+	/*! The SmoothStep stage of the mechanical ventilation's bypass of its heat recovery, held
+		with the pieces. */
+	std::uint8_t						m_heldBypassStage;
 	/*! The rise of the natural ventilation's air change (MANAGED, DIN), held with the pieces. */
 	NaturalVentilationModel::HeldRise	m_heldNaturalVentilationRise;
 	/*! Per construction, held with the pieces: whether its shading, which switches on the

@@ -336,6 +336,7 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(model.m_heldCoolingPiece);
 	visit(model.m_heldVentilationCoolingPiece);
 	visit(model.m_heldDehumidificationPiece);
+	visit(model.m_heldBypassStage);
 	visit(model.m_heldNaturalVentilationRise.m_stage);
 	visit(model.m_heldNaturalVentilationRise.m_onOutsideExcess);
 	for (auto & shaded : model.m_heldWindowShaded)
@@ -446,7 +447,7 @@ const char * CalovindaModelFMU::modelVariablesRefusal() const {
 		updated(din.m_airChange) && updated(din.m_lastVentilationUpdate) && m_outputManager.m_tStepCompleted >= 0 &&
 		std::max({m_heldHeatingPiece, m_heldCoolingPiece, m_heldVentilationCoolingPiece,
 				  m_heldDehumidificationPiece}) <= PIECE_LIMITED &&
-		m_heldNaturalVentilationRise.m_stage < NaturalVentilationModel::RISE_STAGES &&
+		std::max(m_heldBypassStage, m_heldNaturalVentilationRise.m_stage) < SmoothStep::STAGES &&
 		std::all_of(m_heldWindowShaded.begin(), m_heldWindowShaded.end(), [](std::uint8_t shaded) { return shaded <= 1; });
 	return inRange ? nullptr : "Invalid model state data: a value is out of its range or disagrees with the others.";
 }

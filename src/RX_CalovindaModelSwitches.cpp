@@ -25,12 +25,14 @@ struct SwitchingGroups {
 						   && room.m_coolingModel.m_modelType == CoolingModel::SIMPLE),
 		m_ventilationCooling(!room.m_din4108_2Assessment.m_active && room.m_mechanicalVentilationModel.m_modelType
 							 == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING),
+		m_bypass(!room.m_din4108_2Assessment.m_active && room.m_mechanicalVentilationModel.bypasses()),
 		m_naturalVentilation(!room.m_din4108_2Assessment.m_active && room.m_naturalVentilationModel.rises()),
 		m_assessmentVentilation(room.m_din4108_2Assessment.m_active && room.m_din4108_2Assessment.hasEnhancedVentilation())
 	{}
 	bool m_controllers;
 	bool m_dehumidification;
 	bool m_ventilationCooling;
+	bool m_bypass;
 	bool m_naturalVentilation;
 	bool m_assessmentVentilation;
 };
@@ -130,6 +132,11 @@ bool CalovindaModel::holdSwitches() {
 	m_heldHeatingPiece = heating;
 	m_heldCoolingPiece = cooling;
 	m_heldVentilationCoolingPiece = ventilationCooling;
+	if (groups.m_bypass) {
+		const std::uint8_t bypass = m_room.m_mechanicalVentilationModel.bypassStage(m_TRoom);
+		changed = changed || bypass != m_heldBypassStage;
+		m_heldBypassStage = bypass;
+	}
 	if (groups.m_naturalVentilation) {
 		const NaturalVentilationModel::HeldRise rise =
 			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut);
@@ -176,6 +183,10 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		ventilationCoolingBand().switchingFunctions(m_heldVentilationCoolingPiece, m_TRoom, z[0], z[1]);
 		z += 2;
 	}
+	if (groups.m_bypass) {
+		m_room.m_mechanicalVentilationModel.bypassSwitchingFunctions(m_heldBypassStage, m_TRoom, z[0], z[1]);
+		z += 2;
+	}
 	if (groups.m_naturalVentilation) {
 		m_room.m_naturalVentilationModel.riseSwitchingFunctions(m_heldNaturalVentilationRise,
 																static_cast<unsigned int>(m_hourOfYear), m_tRules,
@@ -208,7 +219,7 @@ unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
 	const auto windows = std::count_if(m_windowRadiationLimit.begin(), m_windowRadiationLimit.end(),
 									   [](double limit) { return std::isfinite(limit); });
 	return (groups.m_controllers ? 4 : 0) + (groups.m_dehumidification ? 2 : 0) + (groups.m_ventilationCooling ? 2 : 0)
-		   + (groups.m_naturalVentilation ? 3 : 0)
+		   + (groups.m_bypass ? 2 : 0) + (groups.m_naturalVentilation ? 3 : 0)
 		   + (groups.m_assessmentVentilation ? 2 : 0) + static_cast<unsigned int>(windows);
 }
 

@@ -1,6 +1,8 @@
 #ifndef RX_ControllerBandH
 #define RX_ControllerBandH
 
+#include <cstdint>
+
 #include "RX_ControllerPiece.h"
 
 namespace RX {
@@ -44,6 +46,25 @@ struct ControllerBand {
 private:
 	/*! How far [K] T lies beyond the set point on the controlled side. */
 	double depth(double T) const { return m_cooling ? T - m_TSet : m_TSet - T; }
+};
+
+/*! A smooth switch's cubic step from 0 (x <= 0) to 1 (x >= width) (ZEB::scale2) as model exchange
+	holds it between a host's events, by stage: 0 before the step, 1 and 2 on its lower and upper
+	half, 3 past it. The step's slope grows over its lower half and falls over its upper half: a
+	host's Jacobian taken anywhere on the step may be tenfold off elsewhere on it, on one half it
+	errs to one side only.
+*/
+struct SmoothStep {
+	/*! The stage x lies on. */
+	static std::uint8_t stage(double x, double width);
+	/*! The step's value on stage s, continued beyond the stage's ends. */
+	static double value(std::uint8_t s, double x, double width);
+	/*! The switching functions of stage s: positive once x lies below its lower end (zBelow) or
+		above its upper end (zAbove) by ControllerBand::SWITCH_HYSTERESIS, else negative; -1 where
+		the stage has no such end. */
+	static void switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove);
+	/*! The number of stages. */
+	static constexpr std::uint8_t STAGES = 4;
 };
 
 } // namespace RX

@@ -44,7 +44,7 @@ MechanicalVentilationModel::MechanicalVentilationModel() {
 void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti,
 											  double Te, double rhoVi, double rhoVe, double /*volume*/,
 											  double & moistureFlow, double & supplyFlow, double & heatFlow,
-											  double & coolingPower) const
+											  double & coolingPower, const std::uint8_t * heldBypass) const
 {
 	moistureFlow = 0;
 	supplyFlow = 0;
@@ -56,7 +56,9 @@ void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsig
 		const double THr = m_heatRecoverySetpoint + ZEB::KELVIN_OFFSET;
 		double efficiency = m_heatRecoveryEfficiency;
 		// bypass the recovery smoothly as the room reaches the set point: halved at it, none from +0.3 K
-		if (Ti > THr - BYPASS_HALF_WIDTH) {
+		if (heldBypass != nullptr)
+			efficiency *= 1 - SmoothStep::value(*heldBypass, Ti - (THr - BYPASS_HALF_WIDTH), 2 * BYPASS_HALF_WIDTH);
+		else if (Ti > THr - BYPASS_HALF_WIDTH) {
 			const double s = (std::min(Ti, THr + BYPASS_HALF_WIDTH) - (THr - BYPASS_HALF_WIDTH)) / (2 * BYPASS_HALF_WIDTH);
 			efficiency *= 1 - ZEB::scale(s);
 		}
@@ -92,6 +94,20 @@ void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsig
 		const ControllerBand band = coolingBand(h, t);
 		coolingFlows(-band.load(band.piece(Ti), Ti), Ti, Te, supplyFlow, heatFlow, coolingPower);
 	}
+}
+
+
+std::uint8_t MechanicalVentilationModel::bypassStage(double Ti) const {
+	const double THr = m_heatRecoverySetpoint + ZEB::KELVIN_OFFSET;
+	return SmoothStep::stage(Ti - (THr - BYPASS_HALF_WIDTH), 2 * BYPASS_HALF_WIDTH);
+}
+
+
+void MechanicalVentilationModel::bypassSwitchingFunctions(std::uint8_t s, double Ti, double & zBelow,
+														  double & zAbove) const
+{
+	const double THr = m_heatRecoverySetpoint + ZEB::KELVIN_OFFSET;
+	SmoothStep::switchingFunctions(s, Ti - (THr - BYPASS_HALF_WIDTH), 2 * BYPASS_HALF_WIDTH, zBelow, zAbove);
 }
 
 

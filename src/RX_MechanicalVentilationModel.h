@@ -40,10 +40,22 @@ public:
 		room and outside vapour densities rhoVi, rhoVe [kg/m3]: the vapour flow into the room
 		[kg/s] (0 without moisture balance and in the cooling mode), the supply volume flow
 		[m3/s], the heat flow into the room [W] and the power for cooling the supply air [W] <= 0.
-		The flows do not depend on the room volume [m3]. */
+		The flows do not depend on the room volume [m3]. With heldBypass (model exchange) the heat
+		recovery's bypass stays on that stage of its step (bypassStage()), continued beyond its
+		ends. */
 	void computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti, double Te,
 					  double rhoVi, double rhoVe, double volume, double & moistureFlow,
-					  double & supplyFlow, double & heatFlow, double & coolingPower) const;
+					  double & supplyFlow, double & heatFlow, double & coolingPower,
+					  const std::uint8_t * heldBypass = nullptr) const;
+	/*! Whether the ventilation mode recovers heat, which it bypasses over a smooth step of the
+		room air around the recovery's set point. */
+	bool bypasses() const { return m_modelType == MECHANICAL_VENTILATION && m_heatRecoveryEfficiency > 0; }
+	/*! The SmoothStep stage of the bypass at room air temperature Ti [K]: the recovery in full,
+		on the lower or upper half of the bypass's step, or bypassed. */
+	std::uint8_t bypassStage(double Ti) const;
+	/*! The switching functions [K] of the bypass held on stage s at room air temperature Ti [K]
+		(SmoothStep::switchingFunctions()). */
+	void bypassSwitchingFunctions(std::uint8_t s, double Ti, double & zBelow, double & zAbove) const;
 	/*! The cooling mode's supply flow as a controller of the room air at hour h and time t [s]:
 		its output is minus the supply flow [m3/h]; without output in the other modes. */
 	ControllerBand coolingBand(unsigned int h, double t) const;

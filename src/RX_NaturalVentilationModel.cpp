@@ -100,10 +100,8 @@ void NaturalVentilationModel::riseTerms(unsigned int h, double t, double Ti, dou
 NaturalVentilationModel::HeldRise NaturalVentilationModel::rise(unsigned int h, double t, double Ti, double Te) const {
 	double nBase, nSched, roomExcess, outsideExcess;
 	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
-	// the ends of smoothedAirChange's step: the base up to 0, the scheduled rate from its width on
-	const double excess = std::min(roomExcess, outsideExcess);
 	HeldRise held;
-	held.m_stage = excess <= 0 ? 0 : excess < TRANSITION_WIDTH/2 ? 1 : excess < TRANSITION_WIDTH ? 2 : 3;
+	held.m_stage = SmoothStep::stage(std::min(roomExcess, outsideExcess), TRANSITION_WIDTH);
 	held.m_onOutsideExcess = (held.m_stage == 1 || held.m_stage == 2) && outsideExcess < roomExcess;
 	return held;
 }
@@ -117,11 +115,9 @@ void NaturalVentilationModel::riseSwitchingFunctions(const HeldRise & held, unsi
 	const bool onStep = held.m_stage == 1 || held.m_stage == 2;
 	const double excess = !onStep ? std::min(roomExcess, outsideExcess)
 						  : held.m_onOutsideExcess ? outsideExcess : roomExcess;
-	const double ends[] = {0, TRANSITION_WIDTH/2, TRANSITION_WIDTH};
-	const double hysteresis = ControllerBand::SWITCH_HYSTERESIS;
-	z[0] = held.m_stage > 0 ? ends[held.m_stage - 1] - excess - hysteresis : -1;
-	z[1] = held.m_stage < 3 ? excess - ends[held.m_stage] - hysteresis : -1;
-	z[2] = onStep ? excess - (held.m_onOutsideExcess ? roomExcess : outsideExcess) - hysteresis : -1;
+	SmoothStep::switchingFunctions(held.m_stage, excess, TRANSITION_WIDTH, z[0], z[1]);
+	z[2] = onStep ? excess - (held.m_onOutsideExcess ? roomExcess : outsideExcess) - ControllerBand::SWITCH_HYSTERESIS
+				  : -1;
 }
 
 
@@ -142,14 +138,10 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 			riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
 			if (held == nullptr)
 				m_airChangeRate = smoothedAirChange(nBase, nSched, roomExcess, outsideExcess);
-			else if (held->m_stage == 0)
-				m_airChangeRate = nBase;
-			else if (held->m_stage == 3)
-				m_airChangeRate = nSched;
 			else {
-				// the cubic step of smoothedAirChange, continued beyond its ends
+				// smoothedAirChange's step on the held stage (on the step, of the held excess)
 				const double excess = held->m_onOutsideExcess ? outsideExcess : roomExcess;
-				m_airChangeRate = nBase + ZEB::scale(excess/TRANSITION_WIDTH)*(nSched - nBase);
+				m_airChangeRate = nBase + SmoothStep::value(held->m_stage, excess, TRANSITION_WIDTH)*(nSched - nBase);
 			}
 			break;
 		}

@@ -46,10 +46,7 @@ public:
 		threshold, and over the outside air with the difference the rule requires), continued beyond
 		the stage's ends. */
 	struct HeldRise {
-		/*! At the base (0), on the lower (1) or upper (2) half of the step, or at the scheduled
-			rate (3). The step's gain grows over its lower half and falls over its upper half: a
-			host's Jacobian taken anywhere on the step may be tenfold off elsewhere on it, while
-			on one half it errs to one side only. */
+		/*! At the base, on the step or at the scheduled rate: the SmoothStep stage. */
 		std::uint8_t	m_stage = 0;
 		/*! On the step: whether on the excess over the outside air, the smaller one at the event. */
 		bool			m_onOutsideExcess = false;
@@ -57,8 +54,6 @@ public:
 			return m_stage != other.m_stage || m_onOutsideExcess != other.m_onOutsideExcess;
 		}
 	};
-	/*! The stages of HeldRise. */
-	static constexpr std::uint8_t RISE_STAGES = 4;
 	/*! Whether the air change rises with the room air (MANAGED, DIN). */
 	bool rises() const { return m_modelType == MANAGED || m_modelType == DIN; }
 	/*! The rise where it lies at hour h, time t [s], room and outside air Ti, Te [K] (MANAGED and
