@@ -14,8 +14,9 @@
 # --rooms: rooms made from the example (see room() below), a year with hourly output points at
 #   1e-4 and 1e-6: every row within 1 K of co-simulation after the first day (the free-floating
 #   room at 1e-6 within 0.1 K at every row); the night setback at 1e-4 with at most 3 times the
-#   right-hand sides of the example; the mechanical ventilation cooling room co-simulated in
-#   steps of 60 s within 0.05 K of steps of 3600 s and of simulate every hour.
+#   right-hand sides of the example; the mechanical ventilation cooling rooms (ventcool,
+#   ventcool_low) co-simulated in steps of 60 s within 0.05 K of steps of 3600 s and of simulate
+#   every hour.
 #   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--jobs N] [--days] [--years] [--rooms]
 # DIR defaults to build (the tool and its tests must be built there) and
 # build/model-exchange-matrix; N cases run at once (default 1; with more, a section's lines come
@@ -33,7 +34,7 @@ while [ $# -gt 0 ]; do
     --results) results="${2:?--results needs a directory}"; shift 2 ;;
     --jobs) jobs="${2:?--jobs needs a number}"; shift 2 ;;
     --days|--years|--rooms) sections+=("${1#--}"); shift ;;
-    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "model-exchange-matrix.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
@@ -56,6 +57,7 @@ cp examples/room/725650TYCST.epw tests/data/climate/15000_20220101_20230101_Aach
 # free_floating  without heating and cooling (examples/room/)
 # ventcool       mechanical ventilation cooling: up to 300 m3/h of 16 C supply air above 25 C
 # ventcool_only  the same without heating and cooling
+# ventcool_low   the same with its set point at 15 C, below the supply temperature
 # din            the DIN 4108-2 summer assessment (residential, ideal heating to 20 C, 2 air changes
 #                an hour at night when the room is above 20 C and warmer than outside), Aachen
 # setback        heated to 16 C from 22:00 to 6:00, to 20 C otherwise
@@ -72,11 +74,13 @@ room() {
   case "$1" in
     example) ;;
     free_floating) base=examples/room/free_floating.rmxml ;;
-    ventcool|ventcool_only)
+    ventcool|ventcool_only|ventcool_low)
+      local set=25
+      [ "$1" = ventcool_low ] && set=15
       e+=(-e '/<MechanicalVentilationModel /,/<\/MechanicalVentilationModel>/{
                 s/modelType="NONE"/modelType="MECHANICAL_VENTILATION_COOLING"/
                 s#<MaxSupplyFlowRate>40<#<MaxSupplyFlowRate>300<#
-                /<ScheduleSetPoints /,/<\/ScheduleSetPoints>/c\            <ScheduleSetPoints type="CONSTANT"><ConstantValue>25</ConstantValue></ScheduleSetPoints>
+                /<ScheduleSetPoints /,/<\/ScheduleSetPoints>/c\            <ScheduleSetPoints type="CONSTANT"><ConstantValue>'$set'</ConstantValue></ScheduleSetPoints>
               }')
       [ "$1" = ventcool ] || e+=(-e 's/<\(Heating\|Cooling\)Model name="" modelType="SIMPLE">/<\1Model name="" modelType="NONE">/') ;;
     din)
@@ -257,7 +261,7 @@ for section in days years rooms; do
         done
       done ;;
     rooms)
-      for name in free_floating ventcool ventcool_only din setback natural moisture dehumidifier recovery; do
+      for name in free_floating ventcool ventcool_only ventcool_low din setback natural moisture dehumidifier recovery; do
         project $name $name
         cosimulate $name 3600
         for tol in 1e-4 1e-6; do
@@ -277,16 +281,18 @@ for section in days years rooms; do
         done
       fi
       # co-simulation does not depend on the host's communication step, and simulate is co-simulation
-      cosimulate ventcool 60
-      start compare "$(printf '%-13s %-8s co-simulation in 60 s steps against 3600 s:' ventcool year)" \
-        "$results/ventcool-cs-60.csv" "$results/ventcool-cs-3600.csv" '' 0.05
-      "$tool" simulate "$results/ventcool.rmxml" --results "$results/ventcool-simulate" > /dev/null 2>&1
-      awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; ++i) if ($i == "Room air temperature [C]") c = i
-                           print "time,ZoneMeanAirTemperature"; next }
-                 { printf "%d,%.17g\n", $1*86400 + 0.5, $c + 273.15 }' \
-        "$results/ventcool-simulate/states.tsv" > "$results/ventcool-simulate.csv"
-      start compare "$(printf '%-13s %-8s co-simulation in 60 s steps against simulate:' ventcool year)" \
-        "$results/ventcool-cs-60.csv" "$results/ventcool-simulate.csv" '' 0.05
+      for name in ventcool ventcool_low; do
+        cosimulate $name 60
+        start compare "$(printf '%-13s %-8s co-simulation in 60 s steps against 3600 s:' $name year)" \
+          "$results/$name-cs-60.csv" "$results/$name-cs-3600.csv" '' 0.05
+        "$tool" simulate "$results/$name.rmxml" --results "$results/$name-simulate" > /dev/null 2>&1
+        awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; ++i) if ($i == "Room air temperature [C]") c = i
+                             print "time,ZoneMeanAirTemperature"; next }
+                   { printf "%d,%.17g\n", $1*86400 + 0.5, $c + 273.15 }' \
+          "$results/$name-simulate/states.tsv" > "$results/$name-simulate.csv"
+        start compare "$(printf '%-13s %-8s co-simulation in 60 s steps against simulate:' $name year)" \
+          "$results/$name-cs-60.csv" "$results/$name-simulate.csv" '' 0.05
+      done
       finish
       # the set-point steps cost little more than the room without them
       for host in run-fmu flags; do

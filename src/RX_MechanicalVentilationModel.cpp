@@ -128,11 +128,17 @@ void MechanicalVentilationModel::coolingFlows(double flow, double Ti, double Te,
 	heatFlow = 0;
 	coolingPower = 0;
 	const double TSup = m_supplyTemperature + ZEB::KELVIN_OFFSET;
-	if (flow == 0 || TSup >= Ti)
+	// Outside air already colder than the supply temperature enters as it is, so it also cools a
+	// room that lies between its set point and a supply temperature above that. Switching off
+	// at the supply temperature instead would make the heat flow jump there by the supply's
+	// whole excess over the outside air: the room air slides along the jump, a difference-quotient
+	// Jacobian taken there turns the jump into a vast gain, and integrators accept steps in which
+	// the room air runs away to 200 C against the cooling.
+	const double TIn = std::min(Te, TSup);
+	if (flow == 0 || TIn >= Ti)
 		return;
 	supplyFlow = flow / 3600;
-	// outside air already colder than the supply temperature enters as it is
-	heatFlow = -ZEB::RHO_AIR * ZEB::C_AIR * supplyFlow * std::max(0.0, Ti - std::min(Te, TSup));
+	heatFlow = -ZEB::RHO_AIR * ZEB::C_AIR * supplyFlow * (Ti - TIn);
 	coolingPower = -ZEB::RHO_AIR * ZEB::C_AIR * supplyFlow * std::max(0.0, Te - TSup);
 }
 

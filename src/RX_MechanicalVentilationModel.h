@@ -61,8 +61,9 @@ public:
 	ControllerBand coolingBand(unsigned int h, double t) const;
 	/*! The cooling mode's flows for a supply of flow [m3/h] at room and outside air temperatures
 		Ti, Te [K]: the supply volume flow [m3/s], the heat flow into the room [W] and the power for
-		cooling the supply air [W], all 0 without flow or when the supply air is not colder than
-		the room. A negative flow continues the law, as a held controller piece does. */
+		cooling the supply air [W], all 0 without flow or when neither the supply air nor the
+		outside air is colder than the room. A negative flow continues the law, as a held
+		controller piece does. */
 	void coolingFlows(double flow, double Ti, double Te, double & supplyFlow, double & heatFlow,
 					  double & coolingPower) const;
 

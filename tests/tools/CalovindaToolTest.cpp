@@ -297,9 +297,10 @@ long rightHandSides(const ToolRun & run) {
 
 TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 	TestSupport::TempDirectory dir("tool");
-	std::string at25, setback;
+	std::string at25, at15, setback;
 	for (int h = 0; h < 24; ++h) {
 		at25 += "25 ";
+		at15 += "15 ";
 		setback += h < 6 || h >= 22 ? "16 " : "20 ";
 	}
 	const std::string twoDays = "<SimulationEndTime>172800</SimulationEndTime>";
@@ -326,6 +327,18 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		   "<WeekDaySchedule>" + at25 + "<"},
 		  {"<WeekEndSchedule>40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 <",
 		   "<WeekEndSchedule>" + at25 + "<"}}, false},
+		// the same with its set point at 15 C, below the supply's 16 C: where the supply switched
+		// off at 16 C, model exchange ran 70 K off and co-simulation in 600 s steps reached 71 C
+		{"ventilation-cooling-below-supply", twoDays,
+		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">", "<HeatingModel name=\"\" modelType=\"NONE\">"},
+		  {"<CoolingModel name=\"\" modelType=\"SIMPLE\">", "<CoolingModel name=\"\" modelType=\"NONE\">"},
+		  {"modelType=\"NONE\">\n            <SupplyTemperature>",
+		   "modelType=\"MECHANICAL_VENTILATION_COOLING\">\n            <SupplyTemperature>"},
+		  {"<MaxSupplyFlowRate>40<", "<MaxSupplyFlowRate>300<"},
+		  {"<WeekDaySchedule>40 40 40 40 40 40 40 40 26 26 26 26 26 26 26 26 26 40 40 40 40 40 40 40 <",
+		   "<WeekDaySchedule>" + at15 + "<"},
+		  {"<WeekEndSchedule>40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 <",
+		   "<WeekEndSchedule>" + at15 + "<"}}, false},
 		// the summer assessment with night ventilation, two days of July: 1.8 K off at midnight,
 		// where the air change switched only in the host's next completed step
 		{"assessment", "<SimulationStartTime>16848000</SimulationStartTime><SimulationEndTime>17020800</SimulationEndTime>",
