@@ -226,9 +226,20 @@ std::uint32_t CalovindaModelInterface::controllerPieces() const {
 		return din.heatingPiece(m_heatingLoad) | cooling << 8 | 1u << 16;
 	}
 	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
-	return m_room.m_heatingModel.piece(m_heatingLoad)
+	std::uint32_t pieces = m_room.m_heatingModel.piece(m_heatingLoad)
 			| static_cast<std::uint32_t>(m_room.m_coolingModel.piece(hour, m_t, m_TRoom, m_coolingLoad)) << 8
 			| static_cast<std::uint32_t>(ventilationCoolingBand().piece(m_TRoom)) << 24;
+	// the smooth steps' gains change as steeply across their halves (15 kW/K on the room air for
+	// 3000 m3/h through a bypassed heat recovery)
+	const MechanicalVentilationModel & mechanical = m_room.m_mechanicalVentilationModel;
+	if (mechanical.bypasses())
+		pieces |= static_cast<std::uint32_t>(mechanical.bypassStage(m_TRoom)) << 17;
+	const NaturalVentilationModel & natural = m_room.m_naturalVentilationModel;
+	if (natural.rises()) {
+		const NaturalVentilationModel::HeldRise rise = natural.rise(hour, m_tRules, m_TRoom, m_TOut);
+		pieces |= static_cast<std::uint32_t>(rise.m_stage | rise.m_onOutsideExcess << 2) << 19;
+	}
+	return pieces;
 }
 
 

@@ -190,8 +190,9 @@ private:
 		tRules [h]. */
 	void updateAssessmentVentilation(double tRules);
 	/*! The pieces of the active controllers at the model's last evaluation: heating in the low
-		byte, cooling in the next, a third byte set for the assessment's controllers, the
-		ventilation's cooling supply in the fourth. */
+		byte, cooling in the next, in the third the assessment's controllers (bit 0), the heat
+		recovery's bypass stage (bits 1-2) and the natural ventilation's rise (stage in bits 3-4,
+		on the outside excess in bit 5), the ventilation's cooling supply in the fourth. */
 	std::uint32_t controllerPieces() const;
 	/*! The sum of the controllers' slopes [W/K]; they only grow, so any change changes it. */
 	double controllerSlopes() const;

@@ -537,6 +537,16 @@ TEST(RXCalovindaModelInterface, AsksForAFreshJacobianOnceAControllerChangesItsPi
 	EXPECT_TRUE(completeAt(4140, 25.01));
 	EXPECT_TRUE(completeAt(4200, 25.1));
 	EXPECT_FALSE(completeAt(4260, 25.2));
+
+	// a heat recovery bypassed over 0.6 K around 22 C: its gain turns at each half of the step
+	ventilation.m_modelType = RX::MechanicalVentilationModel::MECHANICAL_VENTILATION;
+	ventilation.m_heatRecoveryEfficiency = 0.8;
+	ventilation.m_heatRecoverySetpoint = 22;
+	EXPECT_TRUE(completeAt(4320, 21.5));
+	EXPECT_TRUE(completeAt(4380, 21.8));
+	EXPECT_FALSE(completeAt(4440, 21.9));
+	EXPECT_TRUE(completeAt(4500, 22.1));
+	EXPECT_TRUE(completeAt(4560, 22.4));
 }
 
 
