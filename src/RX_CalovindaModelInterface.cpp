@@ -40,7 +40,8 @@ CalovindaModelInterface::CalovindaModelInterface() :
 	m_preconditioner(nullptr),
 	m_controllerPieces(PIECES_UNKNOWN),
 	m_jacobianUpdateRequested(false),
-	m_climateTime(std::numeric_limits<double>::quiet_NaN())
+	m_climateTime(std::numeric_limits<double>::quiet_NaN()),
+	m_ruleChangeAhead(std::numeric_limits<double>::infinity())
 {
 }
 
@@ -82,7 +83,7 @@ KADRIX::ModelInterface::CalculationResult CalovindaModelInterface::setTime(doubl
 	if (!(t >= 0) || !std::isfinite(t))
 		return CalculationAbort;
 	m_t = t;
-	setRuleTime(t);
+	setRuleTime(t < m_ruleChangeAhead ? t : m_ruleChangeAhead - 1);
 	// every Newton iteration of a step, and stepCompleted after it, evaluates the model again at
 	// the step's time: the climate, a function of time alone, is still in place
 	if (t != m_climateTime) {
@@ -375,8 +376,6 @@ void CalovindaModelInterface::integrateTo(double tEnd) {
 		throw ZEB::Exception(ZEB::FormatString("Cannot integrate from %1 s to %2 s.").arg(t).arg(tEnd), location);
 
 	KADRIX::IntegratorErrorControlled * controlled = dynamic_cast<KADRIX::IntegratorErrorControlled *>(integrator);
-	if (controlled != nullptr)
-		controlled->m_stopTime = tEnd;
 
 	// the series start with the initial state; a restored state of the start time has none yet
 	if (t == t0() && m_outputManager.m_stateSeries[OutputManager::S_TIME].empty())
@@ -385,10 +384,30 @@ void CalovindaModelInterface::integrateTo(double tEnd) {
 	double tOut = nextOutputTime(t);
 	// time of the model's last evaluation by the loop; -1 while the loop has not evaluated it
 	double tModel = -1;
+	// A step ends on every change of a schedule or time rule. A step across it would average the
+	// change away, and one ending on it (the stop time, a communication point) is evaluated on
+	// its time, the step's end in the implicit methods, and would see the new set point over the
+	// whole step: the room cooled off before a setback began, by up to 0.15 K in hourly steps.
+	const auto changeAfter = [this](double time) {
+		const double change = nextRuleChange(time);
+		return change > time ? change : std::numeric_limits<double>::infinity();
+	};
+	double tRules = changeAfter(t);
+	struct RulesAhead {
+		double & m_ahead;
+		~RulesAhead() { m_ahead = std::numeric_limits<double>::infinity(); }
+	} rulesAhead{m_ruleChangeAhead};
 	while (tEnd > t) {
-		if (integrator->step() != KADRIX::IntegratorInterface::StepSuccess)
+		if (controlled != nullptr)
+			controlled->m_stopTime = std::min(tEnd, tRules);
+		m_ruleChangeAhead = tRules;
+		const int result = integrator->step();
+		m_ruleChangeAhead = std::numeric_limits<double>::infinity();
+		if (result != KADRIX::IntegratorInterface::StepSuccess)
 			throw ZEB::Exception("Integrator step failed!", location);
 		t = integrator->t();
+		if (t >= tRules)
+			tRules = changeAfter(t);
 		stepCompleted(t, integrator->yOut(t));
 		tModel = t;
 		while (t >= tOut) {

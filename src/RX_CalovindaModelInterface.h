@@ -199,6 +199,10 @@ private:
 
 	/*! The time of the last climate update by setTime() [s]; NaN before the first. */
 	double								m_climateTime;
+	/*! The time of the schedule or time rule change that the integrator's step under way ends on
+		at the latest (infinity outside integrateTo()): evaluated on that time, the step sees the
+		rules of just before it. */
+	double								m_ruleChangeAhead;
 };
 
 } // namespace RX

@@ -455,6 +455,33 @@ TEST(RXCalovindaModelInterface, StepsToEachCommunicationPointWithoutPassingIt) {
 	// the room at 20 C cools towards the 10 C outside
 	EXPECT_LT(model.m_TRoom, 293.15);
 	EXPECT_GT(model.m_TRoom, 283.15);
+
+	// heated to 20 C, at the weekend to 12 C: up to the weekend's start the room is the one heated
+	// to 20 C always, also where the integrator's step ends on that time (days into the year,
+	// where a step's end is rounded onto it)
+	double TBefore = 0;
+	double tWeekend = 0;
+	for (const bool setBack : {true, false}) {
+		AdaptorSetup heated;
+		heated.addThinWall(RX::RoomConstruction::Outside);
+		RX::HeatingModel & heating = heated.m_model.m_room.m_heatingModel;
+		heating.m_modelType = RX::HeatingModel::SIMPLE;
+		heating.m_maxPower = 1e5;
+		heating.m_scheduleSetPoints.m_type = RX::Schedule::DAILY_WEEK;
+		heating.m_scheduleSetPoints.m_weekDaySchedule.fill(20);
+		heating.m_scheduleSetPoints.m_weekEndSchedule.fill(setBack ? 12 : 20);
+		heated.m_model.chooseSolvers();
+		heated.init();
+		heated.m_model.initIntegrator();
+		if (setBack)
+			tWeekend = heated.m_model.nextRuleChange(0);
+		ASSERT_GE(tWeekend, 86400.0);
+		heated.m_model.integrateTo(tWeekend);
+		if (!setBack) {
+			EXPECT_EQ(heated.m_model.m_TRoom, TBefore);
+		}
+		TBefore = heated.m_model.m_TRoom;
+	}
 }
 
 
