@@ -38,6 +38,12 @@ double secondsOfDay(const QTime & time) {
 	return 3600.0 * time.hour() + 60.0 * time.minute();
 }
 
+/*! Whether the second s of the day lies in the day period from start to before end [s of the day];
+	a period that ends before it starts runs across midnight (occupied at night). */
+bool inDayPeriod(double s, double start, double end) {
+	return start <= end ? start <= s && s < end : start <= s || s < end;
+}
+
 } // namespace
 
 
@@ -57,14 +63,15 @@ NaturalVentilationModel::NaturalVentilationModel() {
 double NaturalVentilationModel::nextDayPeriodChange(double t) const {
 	const double start = secondsOfDay(m_occupancyStartTime);
 	const double end = secondsOfDay(m_occupancyEndTime);
-	if (m_modelType != DIN || !(start < end))
+	if (m_modelType != DIN || start == end)
 		return std::numeric_limits<double>::infinity();
 	// whole seconds of the day, as computeLoads compares them
 	const double day = t - std::fmod(t, 86400.0);
-	for (const double change : {day + start, day + end})
+	const double first = std::min(start, end);
+	for (const double change : {day + first, day + std::max(start, end)})
 		if (change > t)
 			return change;
-	return day + 86400.0 + start;
+	return day + 86400.0 + first;
 }
 
 
@@ -83,8 +90,7 @@ void NaturalVentilationModel::riseTerms(unsigned int h, double t, double Ti, dou
 	double s = std::fmod(t, 86400.0);
 	if (s < 0)
 		s += 86400.0;
-	const bool day = secondsOfDay(m_occupancyStartTime) <= s && s < secondsOfDay(m_occupancyEndTime);
-	if (day) {
+	if (inDayPeriod(s, secondsOfDay(m_occupancyStartTime), secondsOfDay(m_occupancyEndTime))) {
 		nBase = m_baseAirChangeRate;
 		roomExcess = Ti - (m_minTRoom + ZEB::KELVIN_OFFSET);
 		outsideExcess = Ti - (Te + m_tRoomDifference);

@@ -97,6 +97,16 @@ TEST(RXNaturalVentilationModel, DinDayRulesHoldFromStartToBeforeEndOnEveryDay) {
 	EXPECT_EQ(rate(3, 6 * 3600 + 1799), 0.1);
 	m.m_minTRoom = 21;
 	EXPECT_DOUBLE_EQ(rate(3, 6 * 3600 + 1800), 3);
+
+	// occupied from 22:00 to 6:00: the day rules hold across midnight, the night rules by day
+	m.m_occupancyStartTime = QTime(22, 0);
+	m.m_occupancyEndTime = QTime(6, 0);
+	m.m_minTRoom = 23;
+	EXPECT_EQ(rate(3, 23 * 3600), 0.5);
+	EXPECT_EQ(rate(4, 5 * 3600), 0.5);
+	EXPECT_EQ(rate(4, 12 * 3600), 0.1);
+	EXPECT_EQ(m.nextDayPeriodChange(3 * 86400.0 + 12 * 3600), 3 * 86400.0 + 22 * 3600);
+	EXPECT_EQ(m.nextDayPeriodChange(3 * 86400.0 + 23 * 3600), 4 * 86400.0 + 6 * 3600);
 }
 
 
