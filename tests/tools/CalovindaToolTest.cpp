@@ -297,12 +297,26 @@ long rightHandSides(const ToolRun & run) {
 
 TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 	TestSupport::TempDirectory dir("tool");
-	std::string at25, at15, setback;
-	for (int h = 0; h < 24; ++h) {
-		at25 += "25 ";
-		at15 += "15 ";
+	std::string setback;
+	for (int h = 0; h < 24; ++h)
 		setback += h < 6 || h >= 22 ? "16 " : "20 ";
-	}
+	// up to 300 m3/h of 16 C supply air cooling by 10000 m3/h per K above a set point, heater and
+	// cooler off
+	const auto ventilationCooling = [](const std::string & setPoint) {
+		std::string day;
+		for (int h = 0; h < 24; ++h)
+			day += setPoint + " ";
+		return std::vector<std::pair<std::string, std::string> >{
+			{"<HeatingModel name=\"\" modelType=\"SIMPLE\">", "<HeatingModel name=\"\" modelType=\"NONE\">"},
+			{"<CoolingModel name=\"\" modelType=\"SIMPLE\">", "<CoolingModel name=\"\" modelType=\"NONE\">"},
+			{"modelType=\"NONE\">\n            <SupplyTemperature>",
+			 "modelType=\"MECHANICAL_VENTILATION_COOLING\">\n            <SupplyTemperature>"},
+			{"<MaxSupplyFlowRate>40<", "<MaxSupplyFlowRate>300<"},
+			{"<WeekDaySchedule>40 40 40 40 40 40 40 40 26 26 26 26 26 26 26 26 26 40 40 40 40 40 40 40 <",
+			 "<WeekDaySchedule>" + day + "<"},
+			{"<WeekEndSchedule>40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 <",
+			 "<WeekEndSchedule>" + day + "<"}};
+	};
 	const std::string twoDays = "<SimulationEndTime>172800</SimulationEndTime>";
 	const std::string workingDay = "0 0 0 0 0 0 150 150 150 300 300 300 300 300 300 300 300 150 150 0 0 0 0 0 ";
 	// rooms whose loads switch on the room air or in time, two days, at the tolerance hosts use
@@ -315,30 +329,11 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		bool												m_costsAsTheExample;
 	};
 	const Variant variants[] = {
-		// supply air that cools by 10000 m3/h per K above 25 C up to 300 m3/h, heater and cooler
-		// off: the room air reached 119 C
-		{"ventilation-cooling", twoDays,
-		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">", "<HeatingModel name=\"\" modelType=\"NONE\">"},
-		  {"<CoolingModel name=\"\" modelType=\"SIMPLE\">", "<CoolingModel name=\"\" modelType=\"NONE\">"},
-		  {"modelType=\"NONE\">\n            <SupplyTemperature>",
-		   "modelType=\"MECHANICAL_VENTILATION_COOLING\">\n            <SupplyTemperature>"},
-		  {"<MaxSupplyFlowRate>40<", "<MaxSupplyFlowRate>300<"},
-		  {"<WeekDaySchedule>40 40 40 40 40 40 40 40 26 26 26 26 26 26 26 26 26 40 40 40 40 40 40 40 <",
-		   "<WeekDaySchedule>" + at25 + "<"},
-		  {"<WeekEndSchedule>40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 <",
-		   "<WeekEndSchedule>" + at25 + "<"}}, false},
-		// the same with its set point at 15 C, below the supply's 16 C: where the supply switched
-		// off at 16 C, model exchange ran 70 K off and co-simulation in 600 s steps reached 71 C
-		{"ventilation-cooling-below-supply", twoDays,
-		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">", "<HeatingModel name=\"\" modelType=\"NONE\">"},
-		  {"<CoolingModel name=\"\" modelType=\"SIMPLE\">", "<CoolingModel name=\"\" modelType=\"NONE\">"},
-		  {"modelType=\"NONE\">\n            <SupplyTemperature>",
-		   "modelType=\"MECHANICAL_VENTILATION_COOLING\">\n            <SupplyTemperature>"},
-		  {"<MaxSupplyFlowRate>40<", "<MaxSupplyFlowRate>300<"},
-		  {"<WeekDaySchedule>40 40 40 40 40 40 40 40 26 26 26 26 26 26 26 26 26 40 40 40 40 40 40 40 <",
-		   "<WeekDaySchedule>" + at15 + "<"},
-		  {"<WeekEndSchedule>40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 <",
-		   "<WeekEndSchedule>" + at15 + "<"}}, false},
+		// cooling above 25 C: the room air reached 119 C
+		{"ventilation-cooling", twoDays, ventilationCooling("25"), false},
+		// cooling above 15 C, below the supply's 16 C: where the supply switched off at 16 C, model
+		// exchange ran 70 K off and co-simulation in 600 s steps reached 71 C
+		{"ventilation-cooling-below-supply", twoDays, ventilationCooling("15"), false},
 		// the summer assessment with night ventilation, two days of July: 1.8 K off at midnight,
 		// where the air change switched only in the host's next completed step
 		{"assessment", "<SimulationStartTime>16848000</SimulationStartTime><SimulationEndTime>17020800</SimulationEndTime>",
