@@ -156,6 +156,13 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 							 "[CalovindaModelInterface::stepCompleted]");
 	setY(y);
 	m_outputManager.integrateOutputs(t);
+	// a step that ends on a change of the schedules or time rules was solved, and its fluxes are
+	// counted, with the rules of before; from its end on the new ones hold
+	if (t >= m_ruleChangeAhead) {
+		m_ruleChangeAhead = std::numeric_limits<double>::infinity();
+		setTime(t);
+		setY(y);
+	}
 
 	// An iteration matrix that still holds the old piece's gain (44.6 kW/K on the room air for the
 	// example's cooling: a time constant of seconds instead of minutes) damps the first Newton
@@ -401,14 +408,13 @@ void CalovindaModelInterface::integrateTo(double tEnd) {
 		if (controlled != nullptr)
 			controlled->m_stopTime = std::min(tEnd, tRules);
 		m_ruleChangeAhead = tRules;
-		const int result = integrator->step();
-		m_ruleChangeAhead = std::numeric_limits<double>::infinity();
-		if (result != KADRIX::IntegratorInterface::StepSuccess)
+		if (integrator->step() != KADRIX::IntegratorInterface::StepSuccess)
 			throw ZEB::Exception("Integrator step failed!", location);
 		t = integrator->t();
+		stepCompleted(t, integrator->yOut(t));
+		m_ruleChangeAhead = std::numeric_limits<double>::infinity();
 		if (t >= tRules)
 			tRules = changeAfter(t);
-		stepCompleted(t, integrator->yOut(t));
 		tModel = t;
 		while (t >= tOut) {
 			writeOutputs(tOut, integrator->yOut(tOut));

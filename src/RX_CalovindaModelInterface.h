@@ -200,8 +200,8 @@ private:
 	/*! The time of the last climate update by setTime() [s]; NaN before the first. */
 	double								m_climateTime;
 	/*! The time of the schedule or time rule change that the integrator's step under way ends on
-		at the latest (infinity outside integrateTo()): evaluated on that time, the step sees the
-		rules of just before it. */
+		at the latest (infinity outside integrateTo()): evaluated on that time, the step, and the
+		fluxes that stepCompleted() counts for it, see the rules of just before it. */
 	double								m_ruleChangeAhead;
 };
 

@@ -456,10 +456,11 @@ TEST(RXCalovindaModelInterface, StepsToEachCommunicationPointWithoutPassingIt) {
 	EXPECT_LT(model.m_TRoom, 293.15);
 	EXPECT_GT(model.m_TRoom, 283.15);
 
-	// heated to 20 C, at the weekend to 12 C: up to the weekend's start the room is the one heated
-	// to 20 C always, also where the integrator's step ends on that time (days into the year,
-	// where a step's end is rounded onto it)
+	// heated to 20 C, at the weekend to 12 C: up to the weekend's start the room and its heating
+	// are those heated to 20 C always, also where the integrator's step ends on that time (days
+	// into the year, where a step's end is rounded onto it)
 	double TBefore = 0;
+	double heatingBefore = 0;
 	double tWeekend = 0;
 	for (const bool setBack : {true, false}) {
 		AdaptorSetup heated;
@@ -477,10 +478,13 @@ TEST(RXCalovindaModelInterface, StepsToEachCommunicationPointWithoutPassingIt) {
 			tWeekend = heated.m_model.nextRuleChange(0);
 		ASSERT_GE(tWeekend, 86400.0);
 		heated.m_model.integrateTo(tWeekend);
+		const double heat = heated.m_model.m_outputManager.m_fluxIntegrals[RX::OutputManager::F_HEATING_LOAD];
 		if (!setBack) {
 			EXPECT_EQ(heated.m_model.m_TRoom, TBefore);
+			EXPECT_EQ(heat, heatingBefore);
 		}
 		TBefore = heated.m_model.m_TRoom;
+		heatingBefore = heat;
 	}
 }
 
