@@ -268,6 +268,12 @@ void Room::writeXML(QXmlStreamWriter & writer, const Database * db) const {
 		writer.writeTextElement("SimulationStartTime", longReal(m_simulationStartTime));
 	if (m_simulationEndTime != ZEB::SECONDS_PER_YEAR)
 		writer.writeTextElement("SimulationEndTime", longReal(m_simulationEndTime));
+	// both change the run: a room read back must run as the one written, while a file of a
+	// default room stays as it always was
+	if (m_outputTimeSteps != 3600)
+		writer.writeTextElement("OutputTimeSteps", longReal(m_outputTimeSteps));
+	if (m_cyclicTwoYearSimulation)
+		writer.writeTextElement("CyclicTwoYearSimulation", "true");
 	writer.writeTextElement("TInitial", xmlDouble(m_TInitial));
 	writer.writeTextElement("Albedo", xmlDouble(m_albedo));
 	writer.writeTextElement("GammaHC", xmlDouble(m_gammaHC));

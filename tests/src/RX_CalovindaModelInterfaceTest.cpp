@@ -530,6 +530,64 @@ TEST(RXCalovindaModelInterface, EverySolverChoiceIntegratesADayToTheSameRoomTemp
 }
 
 
+TEST(RXCalovindaModelInterface, EveryProjectWrittenAndReadBackRunsAsTheOriginal) {
+	namespace fs = std::filesystem;
+	const fs::path data = fs::path(CALOVINDA_CLIMATE_TEST_DATA).parent_path();
+	std::vector<fs::path> projects;
+	for (const fs::path & dir : {fs::path(CALOVINDA_EXAMPLE_DIR), data})
+		for (const fs::directory_entry & entry : fs::directory_iterator(dir))
+			if (entry.path().extension() == ".rmxml")
+				projects.push_back(entry.path());
+	ASSERT_GE(projects.size(), 3u);
+
+	struct Day {
+		RunResult	m_run;
+		double		m_tEnd;
+	};
+	const auto runDay = [](const std::string & projectFile, const fs::path & climateDir) {
+		TestSupport::MessageRecorder messages;
+		RX::Database db;
+		RX::CalovindaModelInterface model;
+		model.readProject(QString::fromStdString(projectFile), db);
+		model.initClimate(QString::fromStdString(climateDir.string()), CALOVINDA_CLIMATE_TEST_DATA);
+		model.init(db);
+		return Day{run(model, model.t0() + 86400), model.tEnd()};
+	};
+	// as the projects are, and with the parameters a default room does not write
+	for (const fs::path & source : projects)
+		for (const std::string parameters : {"", "<OutputTimeSteps>600</OutputTimeSteps>",
+											 "<CyclicTwoYearSimulation>true</CyclicTwoYearSimulation>"}) {
+			SCOPED_TRACE(source.filename().string() + " " + parameters);
+			TestSupport::TempDirectory dir("roundtrip");
+			std::string text = TestSupport::readFile(source.string());
+			const std::string section = "<SimulationParameters>";
+			text.insert(text.find(section) + section.size(), parameters);
+			std::ofstream(dir.file("original.rmxml")) << text;
+			{
+				TestSupport::MessageRecorder messages;
+				RX::Room room;
+				RX::Database db;
+				QFile in(QString::fromStdString(dir.file("original.rmxml")));
+				ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+				QXmlStreamReader reader(&in);
+				room.readXML(reader, db);
+				ASSERT_FALSE(reader.hasError());
+				QFile out(QString::fromStdString(dir.file("written.rmxml")));
+				ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+				QXmlStreamWriter writer(&out);
+				room.writeXML(writer, &db);
+			}
+			const Day original = runDay(dir.file("original.rmxml"), source.parent_path());
+			const Day written = runDay(dir.file("written.rmxml"), source.parent_path());
+			EXPECT_EQ(written.m_tEnd, original.m_tEnd);
+			EXPECT_EQ(written.m_run.m_outputs, original.m_run.m_outputs);
+			EXPECT_EQ(written.m_run.m_TRoom, original.m_run.m_TRoom);
+			EXPECT_EQ(written.m_run.m_TMin, original.m_run.m_TMin);
+			EXPECT_EQ(written.m_run.m_TMax, original.m_run.m_TMax);
+		}
+}
+
+
 TEST(RXCalovindaModelInterface, AsksForAFreshJacobianOnceAControllerChangesItsPieceOrSlope) {
 	AdaptorSetup s;
 	setUpBox(s);
