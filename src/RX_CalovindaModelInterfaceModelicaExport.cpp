@@ -236,6 +236,13 @@ void CalovindaModelInterface::export2Modelica(const ZEB::Path & exportDir) const
 	for (std::size_t i = 0; i < m_constructionSolvers.size(); ++i) {
 		const int k = static_cast<int>(i + 1);
 		wallNames.push_back("Wall" + ZEB::val2string(k));
+		// the package has no series for a neighbouring zone: its wall holds the temperature of now
+		const RoomConstruction * rc = m_constructionSolvers[i].m_rc;
+		if (rc->m_type == RoomConstruction::FixedTemperature && !rc->m_zoneTSpline.m_x.empty())
+			ZEB::ZEB_Message(ZEB::FormatString("Wall%1 holds the neighbouring zone at a constant %2 C: the package "
+											   "does not follow the temperature series of '%3'.\n")
+							 .arg(k).arg(rc->m_zoneT - ZEB::KELVIN_OFFSET).arg(rc->m_zoneTCCD),
+							 ZEB::MSG_WARNING, EXPORT_LOCATION, 1);
 		m_constructionSolvers[i].export2Modelica(k, package, packageName);
 	}
 

@@ -972,6 +972,24 @@ TEST(RXCalovindaModelInterface, ExportsEachWallKindIntoARelativeDirectory) {
 	// every wall is fed the ambient temperature, whether it uses it or not
 	EXPECT_NE(TestSupport::readFile(dir + "/Calovinda.mo").find("  climate.AmbientTemperature = Wall3Instance.T_left;\n"),
 			  std::string::npos);
+
+	// a neighbouring zone that follows a series is written at the value it has now, and says so
+	RX::RoomConstruction & zone = s.m_model.m_constructions[2];
+	zone.m_zoneTCCD = ZEB::Path("neighbour.ccd");
+	zone.m_zoneTSpline.setValues({0, ZEB::SECONDS_PER_YEAR}, {290.15, 300.15});
+	zone.m_zoneT = 290.15;
+	s.m_messages.m_messages.clear();
+	s.m_model.export2Modelica(ZEB::Path(dir));
+	std::vector<std::string> warnings;
+	for (const TestSupport::MessageRecorder::Message & m : s.m_messages.m_messages)
+		if (m.m_type == ZEB::MSG_WARNING)
+			warnings.push_back(m.m_text);
+	ASSERT_EQ(warnings.size(), 1u);
+	EXPECT_NE(warnings[0].find("Wall3"), std::string::npos) << warnings[0];
+	EXPECT_NE(warnings[0].find("17 C"), std::string::npos) << warnings[0];
+	EXPECT_NE(warnings[0].find("neighbour.ccd"), std::string::npos) << warnings[0];
+	EXPECT_EQ(fileLines(dir + "/Wall3.mo")[6],
+			  "  parameter Modelica.SIunits.Temperature T_zone = 290.15 \"Adjacent zone temperature\";");
 }
 
 
