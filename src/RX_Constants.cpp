@@ -1,5 +1,7 @@
 #include "RX_Constants.h"
 
+#include <cmath>
+
 #include "ZEB_Constants.h"
 
 namespace RX {
@@ -19,6 +21,14 @@ double p_sat(double T) {
 			+ 1.886013408e-2)*t + 5.03469897e-1)*t + 6.109177956));
 	return 100*(((((((6.136820929e-11*t + 2.034080948e-8)*t + 3.031240396e-6)*t + 2.650648471e-4)*t
 		+ 1.428945805e-2)*t + 4.436518521e-1)*t + 6.107799961));
+}
+
+double normalizedOrientation(double orientation) {
+	double phi = std::fmod(orientation, 360.0);
+	if (phi < 0)
+		phi += 360.0;
+	// a tiny negative remainder rounds up to 360 itself
+	return phi < 360.0 ? phi : 0.0;
 }
 
 } // namespace RX

@@ -14,6 +14,7 @@
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
+#include "RX_Constants.h"
 #include "RX_Room.h"
 #include "RX_ShadingType.h"
 #include "RX_XMLHelpers.h"
@@ -352,9 +353,7 @@ double DIN4108_2Assessment::unshadedWindowPercentage(const ShadingType * shading
 
 
 double DIN4108_2Assessment::normalRadiationLimit(double orientation) const {
-	double phi = std::fmod(orientation, 360.0);
-	if (phi < 0)
-		phi += 360.0;
+	const double phi = normalizedOrientation(orientation);
 	if (phi > 45.0 && phi < 315.0)
 		return m_residential ? 300.0 : 200.0;
 	// windows facing north-east to north-west

@@ -8,6 +8,7 @@
 
 #include "ZEB_MessageHandlerRegistry.h"
 
+#include "RX_Constants.h"
 #include "RX_RoomConstruction.h"
 #include "RX_ShadingType.h"
 #include "RX_XMLHelpers.h"
@@ -66,7 +67,8 @@ double ShadingControlModel::radiationLimit(double orientation, double inclinatio
 	if (inclination < 45)
 		return m_maxRadiationIntensityHorizontal;
 	// sector bounds belong to the sector above them
-	const double o = orientation < 45 ? orientation + 360 : orientation;
+	const double phi = normalizedOrientation(orientation);
+	const double o = phi < 45 ? phi + 360 : phi;
 	if (o < 135)
 		return m_maxRadiationIntensityEast;
 	if (o < 225)

@@ -70,6 +70,8 @@ TEST(RXShadingControlModel, ThresholdBySectorOfTheWindowsOrientation) {
 	EXPECT_EQ(threshold(m, 134.9, 90), 200);
 	EXPECT_EQ(threshold(m, 135, 45), 300);
 	EXPECT_EQ(threshold(m, 225, 90), 400);
+	for (double o : {180.0, 540.0, -180.0})
+		EXPECT_EQ(threshold(m, o, 90), 300) << o;
 	EXPECT_EQ(threshold(m, 180, 44.9), 100);
 }
 
