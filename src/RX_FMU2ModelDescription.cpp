@@ -112,7 +112,7 @@ const char * const MODEL_DESCRIPTION_TEMPLATE =
 	"\t\t\t<Real quantity=\"EnergyDensity\" unit=\"J/m3\"/>\n"
 	"\t\t</SimpleType>\n"
 	"\t\t<SimpleType name=\"RelativeHumidity\">\n"
-	"\t\t\t<Real quantity=\"RelativeHumidity\" unit=\"1\" min=\"0\" max=\"1\"/>\n"
+	"\t\t\t<Real quantity=\"RelativeHumidity\" unit=\"1\" min=\"0\"/>\n"
 	"\t\t</SimpleType>\n"
 	"\t</TypeDefinitions>\n"
 	"\n"
