@@ -68,11 +68,6 @@ CalovindaModel::CalovindaModel() :
 	m_heatingLoad(0),
 	m_coolingLoad(0),
 	m_switchesHeld(false),
-	m_heldHeatingPiece(PIECE_OFF),
-	m_heldCoolingPiece(PIECE_OFF),
-	m_heldVentilationCoolingPiece(PIECE_OFF),
-	m_heldDehumidificationPiece(PIECE_OFF),
-	m_heldBypassStage(0),
 	m_heldVentilationWatched(false),
 	m_heldVentilationThreshold(0),
 	m_heldRoomAboveThreshold(false),
@@ -485,11 +480,11 @@ void CalovindaModel::updateLoads() {
 		m_room.m_heatingModel.computeLoads(hour, t, m_TRoom, m_heatingLoad);
 		m_room.m_coolingModel.computeLoads(moisture, hour, t, m_TRoom, m_rhoVRoom, m_coolingLoad, m_coolingMoistureFlow,
 										   m_coolingMoistureEnthalpyFlow, m_dehumidificationPower,
-										   m_switchesHeld ? &m_heldDehumidificationPiece : nullptr);
+										   m_switchesHeld ? &m_heldPieces.m_dehumidification : nullptr);
 	}
 	if (m_switchesHeld) {
-		m_heatingLoad = heatingBand().load(m_heldHeatingPiece, m_TRoom);
-		m_coolingLoad = coolingBand().load(m_heldCoolingPiece, m_TRoom);
+		m_heatingLoad = heatingBand().load(m_heldPieces.m_heating, m_TRoom);
+		m_coolingLoad = coolingBand().load(m_heldPieces.m_cooling, m_TRoom);
 	}
 
 	// 4. - 5. ventilation and moisture production
@@ -505,14 +500,14 @@ void CalovindaModel::updateLoads() {
 														 m_mechanicalVentilationSupplyFlow,
 														 m_mechanicalVentilationHeatLoad,
 														 m_mechanicalVentilationCoolingPower,
-														 m_switchesHeld ? &m_heldBypassStage : nullptr);
+														 m_switchesHeld ? &m_heldPieces.m_bypassStage : nullptr);
 		if (m_switchesHeld && m_room.m_mechanicalVentilationModel.m_modelType == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING)
-			m_room.m_mechanicalVentilationModel.coolingFlows(-ventilationCoolingBand().load(m_heldVentilationCoolingPiece, m_TRoom),
+			m_room.m_mechanicalVentilationModel.coolingFlows(-ventilationCoolingBand().load(m_heldPieces.m_ventilationCooling, m_TRoom),
 															 m_TRoom, m_TOut, m_mechanicalVentilationSupplyFlow,
 															 m_mechanicalVentilationHeatLoad, m_mechanicalVentilationCoolingPower);
 		m_room.m_naturalVentilationModel.computeLoads(moisture, hour, t, m_TRoom, m_TOut, m_rhoVRoom, m_rhoVOut, V,
 													  m_naturalVentilationMoistureFlow, m_naturalVentilationHeatLoad,
-													  m_switchesHeld ? &m_heldNaturalVentilationRise : nullptr);
+													  m_switchesHeld ? &m_heldPieces.m_naturalVentilationRise : nullptr);
 		m_airChangeRate = m_room.m_naturalVentilationModel.m_airChangeRate;
 		if (moisture) {
 			m_room.m_moistureLoads.computeLoads(hour, t, m_moistureProduction);
@@ -684,10 +679,15 @@ ControllerBand CalovindaModel::heatingBand() const {
 
 
 ControllerBand CalovindaModel::coolingBand() const {
+	return coolingBand(m_dehumidificationPower);
+}
+
+
+ControllerBand CalovindaModel::coolingBand(double dehumidificationPower) const {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	if (din.m_active)
 		return din.coolingBand();
-	return m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_dehumidificationPower);
+	return m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules, dehumidificationPower);
 }
 
 

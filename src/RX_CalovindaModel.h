@@ -34,6 +34,37 @@ class Database;
 */
 class CalovindaModel {
 public:
+	/*! Where each sub-model lies whose gain on the room air or on its vapour turns where it
+		switches: the linear pieces of the controllers and the SmoothStep stages of the smooth
+		steps. The one list of such switches for both interfaces: model exchange holds them
+		between a host's events (m_heldPieces), co-simulation asks its integrator for a fresh
+		Jacobian when one changes between completed steps; a sub-model added here is held in the
+		one and refreshed for in the other. PIECE_OFF or stage 0 where the room has no such
+		sub-model. Switches that do not act through the state (shading on the radiation, the
+		assessment's air change, set at events and completed steps) are not among them. */
+	struct SwitchPieces {
+		/*! The heating, or the assessment's. */
+		ControllerPiece						m_heating = PIECE_OFF;
+		/*! The cooler (with the power its dehumidification leaves), or the assessment's passive cooling. */
+		ControllerPiece						m_cooling = PIECE_OFF;
+		/*! The cooler's dehumidification (moisture balance, CoolingModel::dehumidificationBand()). */
+		ControllerPiece						m_dehumidification = PIECE_OFF;
+		/*! The mechanical ventilation's cooling supply. */
+		ControllerPiece						m_ventilationCooling = PIECE_OFF;
+		/*! The stage of the mechanical ventilation's bypass of its heat recovery. */
+		std::uint8_t						m_bypassStage = 0;
+		/*! The rise of the natural ventilation's air change (MANAGED, DIN). */
+		NaturalVentilationModel::HeldRise	m_naturalVentilationRise;
+
+		bool operator==(const SwitchPieces & other) const;
+		bool operator!=(const SwitchPieces & other) const { return !(*this == other); }
+		/*! All of them in 32 bits, for a record of the last completed step: heating and cooling
+			in the low two bytes, then the bypass stage (bits 17-18), the rise (stage in bits
+			19-20, on the outside excess in bit 21), the dehumidification (bits 22-23) and the
+			ventilation's cooling supply in the high byte. */
+		std::uint32_t code() const;
+	};
+
 	/*! Empty model: default room and climate, no constructions, 5 C and 50 % outside. */
 	CalovindaModel();
 	virtual ~CalovindaModel();
@@ -70,6 +101,9 @@ public:
 	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
 		cooling mode runs and the assessment does not). */
 	ControllerBand ventilationCoolingBand() const;
+	/*! The switches where the room's state of the last evaluation puts them, at the rules in
+		force; the cooling's piece with the power that the dehumidification's piece leaves. */
+	SwitchPieces switchPieces() const;
 	/*! The cooler's dehumidification in force at m_t and the room air of the last evaluation,
 		over the room's vapour density (CoolingModel::dehumidificationBand()). */
 	ControllerBand dehumidificationBand() const;
@@ -188,17 +222,7 @@ public:
 		of wall states of the error norm. Held pieces keep the derivatives smooth between events;
 		the switching functions make the host stop and restart at each switch. */
 	bool								m_switchesHeld;
-	ControllerPiece						m_heldHeatingPiece;
-	ControllerPiece						m_heldCoolingPiece;
-	ControllerPiece						m_heldVentilationCoolingPiece;
-	/*! The cooler's dehumidification (moisture balance), held with the pieces
-		(CoolingModel::dehumidificationBand()). */
-	ControllerPiece						m_heldDehumidificationPiece;
-	/*! The SmoothStep stage of the mechanical ventilation's bypass of its heat recovery, held
-		with the pieces. */
-	std::uint8_t						m_heldBypassStage;
-	/*! The rise of the natural ventilation's air change (MANAGED, DIN), held with the pieces. */
-	NaturalVentilationModel::HeldRise	m_heldNaturalVentilationRise;
+	SwitchPieces						m_heldPieces;
 	/*! Per construction, held with the pieces: whether its shading, which switches on the
 		radiation (m_windowRadiationLimit), is closed. */
 	std::vector<std::uint8_t>			m_heldWindowShaded;
@@ -288,6 +312,8 @@ public:
 	std::vector<unsigned int>			m_hoursToScheduleChange;
 
 private:
+	/*! The cooling controller in force with dehumidificationPower [W] taken from its power. */
+	ControllerBand coolingBand(double dehumidificationPower) const;
 	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange and m_heldWindowShaded. */
 	void initSwitches();
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */

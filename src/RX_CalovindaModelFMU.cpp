@@ -332,13 +332,13 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(model.m_jacobianUpdateRequested);
 	// model exchange: what is held between events
 	visit(model.m_switchesHeld);
-	visit(model.m_heldHeatingPiece);
-	visit(model.m_heldCoolingPiece);
-	visit(model.m_heldVentilationCoolingPiece);
-	visit(model.m_heldDehumidificationPiece);
-	visit(model.m_heldBypassStage);
-	visit(model.m_heldNaturalVentilationRise.m_stage);
-	visit(model.m_heldNaturalVentilationRise.m_onOutsideExcess);
+	visit(model.m_heldPieces.m_heating);
+	visit(model.m_heldPieces.m_cooling);
+	visit(model.m_heldPieces.m_ventilationCooling);
+	visit(model.m_heldPieces.m_dehumidification);
+	visit(model.m_heldPieces.m_bypassStage);
+	visit(model.m_heldPieces.m_naturalVentilationRise.m_stage);
+	visit(model.m_heldPieces.m_naturalVentilationRise.m_onOutsideExcess);
 	for (auto & shaded : model.m_heldWindowShaded)
 		visit(shaded);
 	visit(model.m_heldVentilationWatched);
@@ -445,9 +445,9 @@ const char * CalovindaModelFMU::modelVariablesRefusal() const {
 		gainInRange(din.m_slopeHeating, fresh.m_slopeHeating, DIN4108_2Assessment::SLOPE_LIMIT) &&
 		gainInRange(din.m_slopeCooling, fresh.m_slopeCooling, DIN4108_2Assessment::SLOPE_LIMIT) &&
 		updated(din.m_airChange) && updated(din.m_lastVentilationUpdate) && m_outputManager.m_tStepCompleted >= 0 &&
-		std::max({m_heldHeatingPiece, m_heldCoolingPiece, m_heldVentilationCoolingPiece,
-				  m_heldDehumidificationPiece}) <= PIECE_LIMITED &&
-		std::max(m_heldBypassStage, m_heldNaturalVentilationRise.m_stage) < SmoothStep::STAGES &&
+		std::max({m_heldPieces.m_heating, m_heldPieces.m_cooling, m_heldPieces.m_ventilationCooling,
+				  m_heldPieces.m_dehumidification}) <= PIECE_LIMITED &&
+		std::max(m_heldPieces.m_bypassStage, m_heldPieces.m_naturalVentilationRise.m_stage) < SmoothStep::STAGES &&
 		std::all_of(m_heldWindowShaded.begin(), m_heldWindowShaded.end(), [](std::uint8_t shaded) { return shaded <= 1; });
 	return inRange ? nullptr : "Invalid model state data: a value is out of its range or disagrees with the others.";
 }

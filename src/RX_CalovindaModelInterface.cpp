@@ -168,7 +168,7 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 	// example's cooling: a time constant of seconds instead of minutes) damps the first Newton
 	// correction after a switch tenfold; the step is accepted on the old convergence rate and the
 	// room air, one component of the error norm among hundreds, keeps an error of up to 0.7 K.
-	const std::uint32_t pieces = controllerPieces();
+	const std::uint32_t pieces = switchPieces().code();
 	if (m_controllerPieces != PIECES_UNKNOWN && pieces != m_controllerPieces)
 		m_jacobianUpdateRequested = true;
 	m_controllerPieces = pieces;
@@ -224,30 +224,6 @@ bool CalovindaModelInterface::takeJacobianUpdateRequest() {
 	const bool requested = m_jacobianUpdateRequested;
 	m_jacobianUpdateRequested = false;
 	return requested;
-}
-
-
-std::uint32_t CalovindaModelInterface::controllerPieces() const {
-	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
-	if (din.m_active) {
-		const std::uint32_t cooling = din.m_passiveCooling ? din.coolingPiece(m_coolingLoad) : PIECE_OFF;
-		return din.heatingPiece(m_heatingLoad) | cooling << 8 | 1u << 16;
-	}
-	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
-	std::uint32_t pieces = m_room.m_heatingModel.piece(m_heatingLoad)
-			| static_cast<std::uint32_t>(m_room.m_coolingModel.piece(hour, m_t, m_TRoom, m_coolingLoad)) << 8
-			| static_cast<std::uint32_t>(ventilationCoolingBand().piece(m_TRoom)) << 24;
-	// the smooth steps' gains change as steeply across their halves (15 kW/K on the room air for
-	// 3000 m3/h through a bypassed heat recovery)
-	const MechanicalVentilationModel & mechanical = m_room.m_mechanicalVentilationModel;
-	if (mechanical.bypasses())
-		pieces |= static_cast<std::uint32_t>(mechanical.bypassStage(m_TRoom)) << 17;
-	const NaturalVentilationModel & natural = m_room.m_naturalVentilationModel;
-	if (natural.rises()) {
-		const NaturalVentilationModel::HeldRise rise = natural.rise(hour, m_tRules, m_TRoom, m_TOut);
-		pieces |= static_cast<std::uint32_t>(rise.m_stage | rise.m_onOutsideExcess << 2) << 19;
-	}
-	return pieces;
 }
 
 

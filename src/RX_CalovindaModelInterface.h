@@ -171,7 +171,7 @@ public:
 	/*! Row starts (n + 1) and column indices of the Jacobian pattern, columns ascending per row. */
 	std::vector<std::uint32_t>			m_ia;
 	std::vector<std::uint32_t>			m_ja;
-	/*! The controllers' pieces at the last completed step, one byte each (controllerPieces());
+	/*! The switches' pieces and stages at the last completed step (SwitchPieces::code());
 		PIECES_UNKNOWN before the first. */
 	std::uint32_t						m_controllerPieces;
 	/*! Raised by stepCompleted() for the integrator's next step (takeJacobianUpdateRequest()). */
@@ -189,11 +189,6 @@ private:
 	/*! The assessment's ventilation update at the current model state, its time rules taken at
 		tRules [h]. */
 	void updateAssessmentVentilation(double tRules);
-	/*! The pieces of the active controllers at the model's last evaluation: heating in the low
-		byte, cooling in the next, in the third the assessment's controllers (bit 0), the heat
-		recovery's bypass stage (bits 1-2) and the natural ventilation's rise (stage in bits 3-4,
-		on the outside excess in bit 5), the ventilation's cooling supply in the fourth. */
-	std::uint32_t controllerPieces() const;
 	/*! The sum of the controllers' slopes [W/K]; they only grow, so any change changes it. */
 	double controllerSlopes() const;
 

@@ -114,35 +114,49 @@ void CalovindaModel::initSwitches() {
 }
 
 
-bool CalovindaModel::holdSwitches() {
+bool CalovindaModel::SwitchPieces::operator==(const SwitchPieces & other) const {
+	return m_heating == other.m_heating && m_cooling == other.m_cooling && m_dehumidification == other.m_dehumidification
+		   && m_ventilationCooling == other.m_ventilationCooling && m_bypassStage == other.m_bypassStage
+		   && !(m_naturalVentilationRise != other.m_naturalVentilationRise);
+}
+
+
+std::uint32_t CalovindaModel::SwitchPieces::code() const {
+	return static_cast<std::uint32_t>(m_heating) | static_cast<std::uint32_t>(m_cooling) << 8
+		   | static_cast<std::uint32_t>(m_bypassStage) << 17
+		   | static_cast<std::uint32_t>(m_naturalVentilationRise.m_stage | m_naturalVentilationRise.m_onOutsideExcess << 2) << 19
+		   | static_cast<std::uint32_t>(m_dehumidification) << 22 | static_cast<std::uint32_t>(m_ventilationCooling) << 24;
+}
+
+
+CalovindaModel::SwitchPieces CalovindaModel::switchPieces() const {
 	const SwitchingGroups groups(m_room);
-	bool changed = false;
+	SwitchPieces pieces;
+	double dehumidificationPower = 0;
 	if (groups.m_dehumidification) {
-		const ControllerPiece dehumidification = dehumidificationBand().piece(m_rhoVRoom);
-		changed = dehumidification != m_heldDehumidificationPiece;
-		m_heldDehumidificationPiece = dehumidification;
-		// the cooling takes what power the dehumidification held from now on leaves it
-		m_dehumidificationPower = -dehumidificationBand().load(dehumidification, m_rhoVRoom);
+		const ControllerBand dehumidification = dehumidificationBand();
+		pieces.m_dehumidification = dehumidification.piece(m_rhoVRoom);
+		dehumidificationPower = -dehumidification.load(pieces.m_dehumidification, m_rhoVRoom);
 	}
-	const ControllerPiece heating = heatingBand().piece(m_TRoom);
-	const ControllerPiece cooling = coolingBand().piece(m_TRoom);
-	const ControllerPiece ventilationCooling = ventilationCoolingBand().piece(m_TRoom);
-	changed = changed || heating != m_heldHeatingPiece || cooling != m_heldCoolingPiece
-			  || ventilationCooling != m_heldVentilationCoolingPiece;
-	m_heldHeatingPiece = heating;
-	m_heldCoolingPiece = cooling;
-	m_heldVentilationCoolingPiece = ventilationCooling;
-	if (groups.m_bypass) {
-		const std::uint8_t bypass = m_room.m_mechanicalVentilationModel.bypassStage(m_TRoom);
-		changed = changed || bypass != m_heldBypassStage;
-		m_heldBypassStage = bypass;
-	}
-	if (groups.m_naturalVentilation) {
-		const NaturalVentilationModel::HeldRise rise =
+	pieces.m_heating = heatingBand().piece(m_TRoom);
+	pieces.m_cooling = coolingBand(dehumidificationPower).piece(m_TRoom);
+	pieces.m_ventilationCooling = ventilationCoolingBand().piece(m_TRoom);
+	if (groups.m_bypass)
+		pieces.m_bypassStage = m_room.m_mechanicalVentilationModel.bypassStage(m_TRoom);
+	if (groups.m_naturalVentilation)
+		pieces.m_naturalVentilationRise =
 			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut);
-		changed = changed || rise != m_heldNaturalVentilationRise;
-		m_heldNaturalVentilationRise = rise;
-	}
+	return pieces;
+}
+
+
+bool CalovindaModel::holdSwitches() {
+	const SwitchPieces pieces = switchPieces();
+	bool changed = pieces != m_heldPieces;
+	m_heldPieces = pieces;
+	// the cooling takes what power the dehumidification held from now on leaves it
+	if (SwitchingGroups(m_room).m_dehumidification)
+		m_dehumidificationPower = -dehumidificationBand().load(pieces.m_dehumidification, m_rhoVRoom);
 	for (unsigned int i = 0; i < m_nConstructions; ++i) {
 		if (!std::isfinite(m_windowRadiationLimit[i]))
 			continue;
@@ -171,24 +185,24 @@ bool CalovindaModel::holdSwitches() {
 void CalovindaModel::switchingFunctions(double * z) const {
 	const SwitchingGroups groups(m_room);
 	if (groups.m_controllers) {
-		heatingBand().switchingFunctions(m_heldHeatingPiece, m_TRoom, z[0], z[1]);
-		coolingBand().switchingFunctions(m_heldCoolingPiece, m_TRoom, z[2], z[3]);
+		heatingBand().switchingFunctions(m_heldPieces.m_heating, m_TRoom, z[0], z[1]);
+		coolingBand().switchingFunctions(m_heldPieces.m_cooling, m_TRoom, z[2], z[3]);
 		z += 4;
 	}
 	if (groups.m_dehumidification) {
-		dehumidificationBand().switchingFunctions(m_heldDehumidificationPiece, m_rhoVRoom, z[0], z[1]);
+		dehumidificationBand().switchingFunctions(m_heldPieces.m_dehumidification, m_rhoVRoom, z[0], z[1]);
 		z += 2;
 	}
 	if (groups.m_ventilationCooling) {
-		ventilationCoolingBand().switchingFunctions(m_heldVentilationCoolingPiece, m_TRoom, z[0], z[1]);
+		ventilationCoolingBand().switchingFunctions(m_heldPieces.m_ventilationCooling, m_TRoom, z[0], z[1]);
 		z += 2;
 	}
 	if (groups.m_bypass) {
-		m_room.m_mechanicalVentilationModel.bypassSwitchingFunctions(m_heldBypassStage, m_TRoom, z[0], z[1]);
+		m_room.m_mechanicalVentilationModel.bypassSwitchingFunctions(m_heldPieces.m_bypassStage, m_TRoom, z[0], z[1]);
 		z += 2;
 	}
 	if (groups.m_naturalVentilation) {
-		m_room.m_naturalVentilationModel.riseSwitchingFunctions(m_heldNaturalVentilationRise,
+		m_room.m_naturalVentilationModel.riseSwitchingFunctions(m_heldPieces.m_naturalVentilationRise,
 																static_cast<unsigned int>(m_hourOfYear), m_tRules,
 																m_TRoom, m_TOut, z);
 		z += 3;

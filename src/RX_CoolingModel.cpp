@@ -99,15 +99,6 @@ void CoolingModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, dou
 }
 
 
-ControllerPiece CoolingModel::piece(unsigned int h, double t, double TRoom, double coolingLoad) const {
-	if (coolingLoad == 0)
-		return PIECE_OFF;
-	// the same product as in computeLoads, so equal unless a limit cut it
-	const double TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
-	return coolingLoad == (TSet - TRoom) * m_slope ? PIECE_PROPORTIONAL : PIECE_LIMITED;
-}
-
-
 ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificationPower) const {
 	ControllerBand b;
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;

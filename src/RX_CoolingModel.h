@@ -49,10 +49,6 @@ public:
 		than 0.2 K above the set point although the cooler, with load coolingLoad [W], is neither
 		off nor at -m_maxPower. */
 	void adjustSlope(unsigned int h, double t, double TRoom, double coolingLoad);
-	/*! The piece that the load coolingLoad [W] of the last load update, at hour h, time t [s] and
-		room air temperature TRoom [K], lies on; limited also by a power curve or by the power
-		taken for dehumidification. */
-	ControllerPiece piece(unsigned int h, double t, double TRoom, double coolingLoad) const;
 	/*! The sensible cooling at hour of year h and time t [s] with dehumidificationPower [W] of
 		computeLoads() taken from the device; without power for type NONE. */
 	ControllerBand band(unsigned int h, double t, double dehumidificationPower) const;

@@ -254,20 +254,6 @@ double DIN4108_2Assessment::coolingLoad(double T) const {
 }
 
 
-ControllerPiece DIN4108_2Assessment::heatingPiece(double heatingLoad) const {
-	if (heatingLoad == 0)
-		return PIECE_OFF;
-	return heatingLoad == m_maximumHeatingPower ? PIECE_LIMITED : PIECE_PROPORTIONAL;
-}
-
-
-ControllerPiece DIN4108_2Assessment::coolingPiece(double coolingLoad) const {
-	if (coolingLoad == 0)
-		return PIECE_OFF;
-	return coolingLoad == -m_maximumPassiveCoolingPower ? PIECE_LIMITED : PIECE_PROPORTIONAL;
-}
-
-
 ControllerBand DIN4108_2Assessment::heatingBand() const {
 	ControllerBand b;
 	b.m_TSet = roomHeatingSetPointTemperature() + ZEB::KELVIN_OFFSET;

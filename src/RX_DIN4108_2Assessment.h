@@ -107,10 +107,6 @@ public:
 	void adjustSlope(double T, double heatingLoad);
 	/*! The same for m_slopeCooling and the reference temperature; coolingLoad <= 0. */
 	void adjustSlopeCooling(double T, double coolingLoad);
-	/*! The piece that the heating load heatingLoad [W] of the last load update lies on. */
-	ControllerPiece heatingPiece(double heatingLoad) const;
-	/*! The piece that the cooling load coolingLoad [W] of the last load update lies on. */
-	ControllerPiece coolingPiece(double coolingLoad) const;
 	/*! The heating as heatingLoad() limits it. */
 	ControllerBand heatingBand() const;
 	/*! The passive cooling as coolingLoad() limits it; without power unless m_passiveCooling. */

@@ -61,13 +61,6 @@ void HeatingModel::adjustSlope(unsigned int h, double t, double TRoom, double he
 }
 
 
-ControllerPiece HeatingModel::piece(double heatingLoad) const {
-	if (heatingLoad == 0)
-		return PIECE_OFF;
-	return heatingLoad == m_maxPower ? PIECE_LIMITED : PIECE_PROPORTIONAL;
-}
-
-
 ControllerBand HeatingModel::band(unsigned int h, double t) const {
 	ControllerBand b;
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;

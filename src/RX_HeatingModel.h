@@ -38,8 +38,6 @@ public:
 		than 0.2 K below the set point although the heater, with load heatingLoad [W], is
 		neither off nor saturated. */
 	void adjustSlope(unsigned int h, double t, double TRoom, double heatingLoad);
-	/*! The piece that the load heatingLoad [W] of the last load update lies on. */
-	ControllerPiece piece(double heatingLoad) const;
 	/*! The controller at hour of year h and time t [s], the load computeLoads() limits; without
 		power for type NONE. */
 	ControllerBand band(unsigned int h, double t) const;

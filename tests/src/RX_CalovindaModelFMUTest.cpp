@@ -393,7 +393,7 @@ TEST(RXCalovindaModelFMU, KeepsWhatModelExchangeHoldsInTheModelVariables) {
 	y.back() = 293.05*E;
 	fmu.updateIfModified(3600, y.data(), false);
 	fmu.newDiscreteStates(nextEventTime);
-	ASSERT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_PROPORTIONAL);
+	ASSERT_EQ(fmu.m_heldPieces.m_heating, RX::PIECE_PROPORTIONAL);
 	std::vector<char> block(fmu.modelVariablesSize());
 	void * cursor = block.data();
 	fmu.serializeModelVariables(cursor);
@@ -402,10 +402,10 @@ TEST(RXCalovindaModelFMU, KeepsWhatModelExchangeHoldsInTheModelVariables) {
 	y.back() = 294.15*E;
 	fmu.updateIfModified(3700, y.data(), false);
 	fmu.newDiscreteStates(nextEventTime);
-	ASSERT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_OFF);
+	ASSERT_EQ(fmu.m_heldPieces.m_heating, RX::PIECE_OFF);
 	cursor = block.data();
 	fmu.deserializeModelVariables(cursor, block.data() + block.size());
-	EXPECT_EQ(fmu.m_heldHeatingPiece, RX::PIECE_PROPORTIONAL);
+	EXPECT_EQ(fmu.m_heldPieces.m_heating, RX::PIECE_PROPORTIONAL);
 }
 
 

@@ -30,6 +30,7 @@
 #include "OVM_Constants.h"
 #include "RX_CalovindaModelFMU.h"
 #include "RX_CalovindaModelInterface.h"
+#include "RX_Constants.h"
 #include "RX_Database.h"
 #include "RX_FMU2ModelDescription.h"
 #include "RX_ShadingType.h"
@@ -636,6 +637,36 @@ TEST(RXCalovindaModelInterface, AsksForAFreshJacobianOnceAControllerChangesItsPi
 	EXPECT_FALSE(completeAt(4440, 21.9));
 	EXPECT_TRUE(completeAt(4500, 22.1));
 	EXPECT_TRUE(completeAt(4560, 22.4));
+
+	// the cooler's dehumidification above 50 % (moisture balance), 30.8 kW per g/m3 of vapour
+	// beyond the set point up to its 1200 W
+	AdaptorSetup moist;
+	moist.addThinWall(RX::RoomConstruction::Outside);
+	RX::Room & room = moist.m_model.m_room;
+	room.m_moistureBalanceEnabled = true;
+	RX::CoolingModel & cooler = room.m_coolingModel;
+	cooler.m_modelType = RX::CoolingModel::SIMPLE;
+	cooler.m_scheduleSetPoints.m_type = cooler.m_scheduleHumiditySetPoints.m_type = RX::Schedule::CONSTANT;
+	cooler.m_scheduleSetPoints.m_constantValue = 26;
+	cooler.m_scheduleHumiditySetPoints.m_constantValue = 50;
+	moist.init();
+	std::vector<double> yMoist(moist.m_model.y0(), moist.m_model.y0() + moist.m_model.n());
+	const auto completeAtHumidity = [&](double t, double relativeHumidity) {
+		const double T = 293.15, V = room.volume();
+		const double rhoV = relativeHumidity*RX::p_sat(T)/(ZEB::R_VAPOR*T);
+		yMoist.back() = V*rhoV;
+		yMoist[yMoist.size() - 2] = room.m_additionalMassHeatCapacity*room.m_additionalMass*T
+									+ V*(T*(ZEB::RHO_AIR*ZEB::C_AIR + ZEB::C_VAPOR*rhoV) + ZEB::H_EVAP*rhoV);
+		moist.m_model.stepCompleted(t, yMoist.data());
+		EXPECT_NEAR(moist.m_model.m_TRoom, T, 1e-9);
+		return moist.m_model.takeJacobianUpdateRequest();
+	};
+	EXPECT_FALSE(completeAtHumidity(3600, 0.45));
+	EXPECT_FALSE(completeAtHumidity(3660, 0.48));
+	EXPECT_TRUE(completeAtHumidity(3720, 0.5001));
+	EXPECT_FALSE(completeAtHumidity(3780, 0.5002));
+	EXPECT_TRUE(completeAtHumidity(3840, 0.6));
+	EXPECT_FALSE(completeAtHumidity(3900, 0.7));
 }
 
 
