@@ -14,6 +14,8 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <memory>
+#include <new>
 #include <system_error>
 #include <vector>
 
@@ -240,7 +242,9 @@ void InstanceData::init() {
 		logger(fmi2Error, "error", "Cannot create output directory.");
 		throw ZEB::Exception(ZEB::FormatString("Cannot create output directory '%1'.").arg(resultsDir), location);
 	}
-	setupMessageHandler(resultsRoot / "log" / "screenlog.txt");
+	// a run after fmi2Reset goes on in the log of the runs before it
+	if (!m_logFileOpen)
+		setupMessageHandler(resultsRoot / "log" / "screenlog.txt");
 
 	try {
 		m_modelFMU.chooseSolvers();
@@ -456,6 +460,18 @@ void InstanceData::computeFMUStateSize() {
 		size += blockSize;
 	}
 	m_fmuStateSize = size + m_modelFMU.modelVariablesSize();
+	// a state of a run before fmi2Reset whose project has changed size since cannot hold this
+	// run's: it is no state of the instance any more
+	for (auto it = m_fmuStates.begin(); it != m_fmuStates.end();) {
+		std::uint64_t sizeWord = 0;
+		std::memcpy(&sizeWord, *it, sizeof(sizeWord));
+		if (sizeWord == m_fmuStateSize) {
+			++it;
+			continue;
+		}
+		std::free(*it);
+		it = m_fmuStates.erase(it);
+	}
 }
 
 
@@ -595,6 +611,44 @@ void InstanceData::startModel() {
 	init();
 	if (!m_modelExchange)
 		computeFMUStateSize();
+}
+
+
+bool InstanceData::resultsRootClaimed() const {
+	return m_resultsRootLock >= 0;
+}
+
+
+void InstanceData::renewModel() noexcept {
+	// The model cannot be copied or assigned (its wall solvers point into it), and the instance
+	// record holds it by value at an address the record's base keeps: it is made anew in place.
+	// reset() has made sure that there is memory for it.
+	m_modelFMU.~CalovindaModelFMU();
+	::new (static_cast<void *>(&m_modelFMU)) RX::CalovindaModelFMU();
+}
+
+
+void InstanceData::reset() {
+	// without memory for a new model the instance stays as it was
+	std::make_unique<RX::CalovindaModelFMU>().reset();
+	renewModel();
+	m_fmuModel = &m_modelFMU;
+	m_modelReady = false;
+	m_fmiState = FMIInstantiated;
+	m_tInput = 0;
+	m_yInput.clear();
+	m_ydot.clear();
+	m_externalInputVarsModified = false;
+	// the states handed out stay the host's; new ones need the next initialisation
+	m_fmuStateSize = 0;
+	m_startTimeDefined = false;
+	m_startTime = 0;
+	m_stopTimeDefined = false;
+	m_stopTime = 0;
+	m_fingerprint.fill(0);
+	m_sectionNames.clear();
+	ZEB::ZEB_Message(ZEB::FormatString("Instance reset: the next initialisation starts the run afresh.\n"),
+					 ZEB::MSG_PROGRESS, "[InstanceData::reset]", 1);
 }
 
 

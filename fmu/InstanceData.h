@@ -65,9 +65,18 @@ public:
 		(size, build, project and its differing sections, climate data, solver choice, number of
 		unknowns); empty when they can. Touches nothing. */
 	std::string fmuStateRefusal(const void * data, std::size_t size) const;
-	/*! The initialisation of fmi2EnterInitializationMode, run once, also for a state restored into
-		a fresh instance: init() and, in co-simulation, the size of the FMU states. */
+	/*! The initialisation of fmi2EnterInitializationMode, run once per run, also for a state
+		restored into a fresh or reset instance: init() and, in co-simulation, the size of the FMU
+		states. */
 	void startModel();
+	/*! fmi2Reset: the instance as fmi2Instantiate made it, so that the next run repeats the first
+		bit for bit. Everything a run changed goes: the model (made anew), the FMI state, the
+		experiment, the inputs, the model-exchange buffers. The resource location, the results
+		root with its lock, the log (which goes on), the logging switch and the FMU states handed
+		out stay. Throws std::bad_alloc, with the instance unchanged, when no new model can be
+		made. */
+	void reset();
+	bool resultsRootClaimed() const override;
 
 	/*! Takes the experiment of fmi2SetupExperiment (times in [s]); the reason for refusing it,
 		empty when it is taken. The start time must be the project's (or, after a restore, the
@@ -102,6 +111,8 @@ private:
 	/*! Words of the instance's own block: FMI state, pending-inputs flag. */
 	static const std::size_t InstanceWords = 2;
 
+	/*! Destroys the model and constructs it anew in its place. */
+	void renewModel() noexcept;
 	/*! Whether the project starts at startTime [s] (or, after a restore, the run stands there). */
 	bool startsAt(double startTime);
 	/*! The fingerprint of the build, the project as read, its climate data and the solver choice. */

@@ -57,7 +57,7 @@ const CallRow CALLS[] = {
 	{"fmi2ExitInitializationMode",			INIT | REST, INIT, false, STEP, EVENT, false},
 	// hosts clean up with fmi2Terminate after a failure as well
 	{"fmi2Terminate",						STEP | ERR | REST, ME_RUN | ERR, false, TERM, TERM, false},
-	{"fmi2Reset",							ANY, ANY, false, 0, 0, false},
+	{"fmi2Reset",							ANY, ANY, false, INST, INST, false},
 	{"fmi2GetReal",							AFTER_SETUP, AFTER_SETUP, false, 0, 0, false},
 	{"fmi2GetInteger",						AFTER_SETUP, AFTER_SETUP, false, 0, 0, false},
 	{"fmi2GetBoolean",						AFTER_SETUP, AFTER_SETUP, false, 0, 0, false},
@@ -323,7 +323,7 @@ void InstanceDataCommon::setBoolean(int vr, bool value) {
 void InstanceDataCommon::setString(int vr, const char * value) {
 	requireDeclared("fmi2SetString", vr, RX::FMU2_String);
 	if (vr == static_cast<int>(RX::FMU2_ResultsRootDir)) {
-		if (m_modelReady) {
+		if (m_modelReady || resultsRootClaimed()) {
 			// the initialisation made its directories there and keeps its log there; a host that
 			// restores a state in a new process sets the start values after it, so the value asked
 			// for before the start is taken again as it was

@@ -114,6 +114,8 @@ public:
 	virtual std::size_t numberOfStates() const { return 0; }
 	/*! The integrator's time [s] in co-simulation. */
 	virtual double integratorTime() { return 0; }
+	/*! Whether the results root is claimed for this instance: "ResultsRootDir" cannot change then. */
+	virtual bool resultsRootClaimed() const { return false; }
 	/*! The nominal values of the numberOfStates() states. */
 	virtual void stateNominals(double * nominals) const { (void)nominals; }
 	/*! A value of the model's last evaluation that the model cannot reach, named with the value
@@ -153,8 +155,9 @@ public:
 	void setReal(int vr, double value);
 	void setInteger(int vr, int value);
 	void setBoolean(int vr, bool value);
-	/*! Value reference 42 sets m_resultsRootDir, after the initialisation only to the root in
-		use or the value set before it ("fixed"); value must not be null. */
+	/*! Value reference 42 sets m_resultsRootDir, once the root is claimed (by an initialisation,
+		also one undone by fmi2Reset) only to the root in use or the value set before it ("fixed");
+		value must not be null. */
 	void setString(int vr, const char * value);
 	/*! Refuses (logs and throws ZEB::Exception) the reading of variable vr by function while no
 		initialisation has succeeded: the model then holds no values of the run. */

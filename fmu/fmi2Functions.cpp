@@ -407,7 +407,11 @@ fmi2Status fmi2Terminate(fmi2Component c) {
 
 
 fmi2Status fmi2Reset(fmi2Component c) {
-	return unsupported(c, InstanceDataCommon::CallReset, ZEB::FormatString("fmi2Reset: Reset the whole model to default. Not implemented yet."));
+	return framed(c, InstanceDataCommon::CallReset, [&](InstanceData & d) {
+		d.logger(fmi2OK, "progress", "fmi2Reset: Reset the instance to the state after its instantiation.");
+		d.reset();
+		return fmi2OK;
+	});
 }
 
 
@@ -507,6 +511,13 @@ fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate) {
 	return framed(c, InstanceDataCommon::CallSetFMUstate, [&](InstanceData & d) {
 		if (!isLive(d, FMUstate))
 			return invalidState(d, "fmi2SetFMUstate");
+		// a state saved before fmi2Reset, set before the next initialisation
+		if (!d.m_modelReady && !d.m_modelExchange && d.m_fmiState == InstanceDataCommon::FMIInstantiated) {
+			d.logger(fmi2OK, "progress", "Initializing the instance to restore an FMU state.");
+			d.startModel();
+			if (!isLive(d, FMUstate))
+				return invalidState(d, "fmi2SetFMUstate");
+		}
 		d.deserializeFMUstate(FMUstate);
 		return fmi2OK;
 	});
@@ -563,6 +574,9 @@ fmi2Status fmi2DeSerializeFMUstate(fmi2Component c, const fmi2Byte serializedSta
 		if (!d.m_modelReady && !d.m_modelExchange && d.m_fmiState == InstanceDataCommon::FMIInstantiated) {
 			d.logger(fmi2OK, "progress", "Initializing the instance to restore an FMU state.");
 			d.startModel();
+			// a buffer of the run before fmi2Reset that cannot hold this run's state is gone
+			if (*FMUstate != nullptr && !isLive(d, *FMUstate))
+				return invalidState(d, "fmi2DeSerializeFMUstate");
 		}
 		const std::string refusal = d.fmuStateRefusal(serializedState, size);
 		if (!refusal.empty())

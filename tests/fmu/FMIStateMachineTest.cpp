@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -114,6 +115,104 @@ TEST_F(FMIStateMachineTest, RefusesCallsTheFMIStateForbidsNamingCallAndState) {
 	EXPECT_EQ(fmi.fmi2NewDiscreteStates(c, &info), fmi2OK);
 	EXPECT_EQ(fmi.fmi2EnterContinuousTimeMode(c), fmi2OK);
 	EXPECT_EQ(fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate), fmi2OK) << me.messages();
+	fmi.fmi2FreeInstance(c);
+}
+
+
+/*! Six hourly co-simulation steps from the standard sequence: the room air and mean radiant
+	temperature after each, empty when a call fails. */
+std::vector<double> coSimulatedHours(const Library & fmi, fmi2Component c) {
+	std::vector<double> values;
+	if (fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2True, 86400) != fmi2OK ||
+		fmi.fmi2EnterInitializationMode(c) != fmi2OK || fmi.fmi2ExitInitializationMode(c) != fmi2OK)
+		return values;
+	const fmi2ValueReference vr[2] = {ROOM_AIR_TEMPERATURE, 1011};
+	for (unsigned int h = 0; h < 6; ++h) {
+		double T[2] = {0, 0};
+		if (fmi.fmi2DoStep(c, h*3600.0, 3600, fmi2True) != fmi2OK || fmi.fmi2GetReal(c, vr, 2, T) != fmi2OK)
+			return std::vector<double>();
+		values.insert(values.end(), T, T + 2);
+	}
+	return values;
+}
+
+
+/*! Model exchange from the standard sequence: 200 forward Euler steps of 10 ms, completed one by
+	one; the states after each tenth step, empty when a call fails. */
+std::vector<double> eulerSteps(const Library & fmi, fmi2Component c) {
+	std::vector<double> trace;
+	fmi2EventInfo info{};
+	if (fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0) != fmi2OK ||
+		fmi.fmi2EnterInitializationMode(c) != fmi2OK || fmi.fmi2ExitInitializationMode(c) != fmi2OK ||
+		fmi.fmi2NewDiscreteStates(c, &info) != fmi2OK || fmi.fmi2EnterContinuousTimeMode(c) != fmi2OK)
+		return trace;
+	const std::size_t n = BOX_STATES;
+	std::vector<double> x(n), dx(n);
+	if (fmi.fmi2GetContinuousStates(c, x.data(), n) != fmi2OK)
+		return trace;
+	fmi2Boolean enterEventMode = fmi2False, terminate = fmi2False;
+	const double h = 0.01;
+	for (unsigned int k = 0; k < 200; ++k) {
+		if (fmi.fmi2SetTime(c, k*h) != fmi2OK || fmi.fmi2SetContinuousStates(c, x.data(), n) != fmi2OK ||
+			fmi.fmi2GetDerivatives(c, dx.data(), n) != fmi2OK)
+			return std::vector<double>();
+		for (std::size_t i = 0; i < n; ++i)
+			x[i] += h*dx[i];
+		if (fmi.fmi2SetTime(c, (k + 1)*h) != fmi2OK || fmi.fmi2SetContinuousStates(c, x.data(), n) != fmi2OK ||
+			fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate) != fmi2OK)
+			return std::vector<double>();
+		if (k % 10 == 9)
+			trace.insert(trace.end(), x.begin(), x.end());
+	}
+	return trace;
+}
+
+
+TEST_F(FMIStateMachineTest, ResetRunsTheFirstRunAgainBitForBit) {
+	Recorder recorder;
+	fmi2Component c = instantiate("cs", recorder);
+	ASSERT_NE(c, nullptr);
+	const std::vector<double> first = coSimulatedHours(fmi, c);
+	ASSERT_EQ(first.size(), 12u) << recorder.messages();
+	const fmi2ValueReference load = CONVECTIVE_LOAD, root = 42;
+	const double heat = 3000, blast = -1e8;
+	// after fmi2Terminate; mid-run, with a load set; after a step that failed
+	const std::vector<std::function<bool()>> before = {
+		[&] { return fmi.fmi2Terminate(c) == fmi2OK; },
+		[&] { return fmi.fmi2SetReal(c, &load, 1, &heat) == fmi2OK && fmi.fmi2DoStep(c, 21600, 3600, fmi2True) == fmi2OK; },
+		[&] { return fmi.fmi2SetReal(c, &load, 1, &blast) == fmi2OK && fmi.fmi2DoStep(c, 21600, 3600, fmi2True) == fmi2Error; }};
+	for (std::size_t k = 0; k < before.size(); ++k) {
+		ASSERT_TRUE(before[k]()) << k << recorder.messages();
+		ASSERT_EQ(fmi.fmi2Reset(c), fmi2OK) << k << recorder.messages();
+		// the results root stays the instance's
+		const std::string other = m_results.path() + "/other";
+		const char * otherText = other.c_str();
+		EXPECT_EQ(fmi.fmi2SetString(c, &root, 1, &otherText), fmi2Error) << k;
+		const std::vector<double> again = coSimulatedHours(fmi, c);
+		ASSERT_EQ(again.size(), first.size()) << k << recorder.messages();
+		EXPECT_EQ(std::memcmp(again.data(), first.data(), first.size()*sizeof(double)), 0) << k;
+	}
+	fmi.fmi2FreeInstance(c);
+
+	Recorder me;
+	c = instantiate("me", me, fmi2ModelExchange);
+	const std::vector<double> trace = eulerSteps(fmi, c);
+	ASSERT_EQ(trace.size(), 20*BOX_STATES) << me.messages();
+	for (const bool midRun : {false, true}) {
+		if (midRun) {
+			fmi2Boolean enterEventMode = fmi2False, terminate = fmi2False;
+			ASSERT_EQ(fmi.fmi2Reset(c), fmi2OK);
+			ASSERT_FALSE(eulerSteps(fmi, c).empty());
+			ASSERT_EQ(fmi.fmi2SetReal(c, &load, 1, &heat), fmi2OK);
+			ASSERT_EQ(fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate), fmi2OK);
+		}
+		else
+			ASSERT_EQ(fmi.fmi2Terminate(c), fmi2OK);
+		ASSERT_EQ(fmi.fmi2Reset(c), fmi2OK) << me.messages();
+		const std::vector<double> again = eulerSteps(fmi, c);
+		ASSERT_EQ(again.size(), trace.size()) << midRun << me.messages();
+		EXPECT_EQ(std::memcmp(again.data(), trace.data(), trace.size()*sizeof(double)), 0) << midRun;
+	}
 	fmi.fmi2FreeInstance(c);
 }
 

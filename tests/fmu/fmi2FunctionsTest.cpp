@@ -382,7 +382,6 @@ TEST_F(Fmi2Test, RefusesCallsTheInstanceIsNotReadyForAndBadArguments) {
 	EXPECT_EQ(fmi.fmi2NewDiscreteStates(c, &info), fmi2OK);
 	EXPECT_EQ(info.newDiscreteStatesNeeded + info.terminateSimulation + info.nominalsOfContinuousStatesChanged
 			  + info.valuesOfContinuousStatesChanged + info.nextEventTimeDefined, 0);
-	EXPECT_EQ(fmi.fmi2Reset(c), fmi2Error);
 	EXPECT_EQ(fmi.fmi2GetDirectionalDerivative(c, vr, 1, vr, 1, x, x), fmi2Error);
 	EXPECT_EQ(fmi.fmi2GetRealOutputDerivatives(c, vr, 1, nullptr, x), fmi2Error);
 	fmi2FMUstate state = nullptr;
