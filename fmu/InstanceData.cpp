@@ -250,6 +250,8 @@ void InstanceData::init() {
 		m_modelFMU.chooseSolvers();
 		// an instance writes no result files: its runs keep no output series, whatever their length
 		m_modelFMU.m_outputManager.m_keepSeries = false;
+		// the files a room reads travel in the resources, beside the project
+		m_modelFMU.m_filesBesideProjectOnly = true;
 		m_modelFMU.init(projectFile, resourceDir);
 	}
 	catch (const ZEB::Exception & ex) {

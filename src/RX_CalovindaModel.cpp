@@ -194,7 +194,7 @@ void CalovindaModel::init(const Database & database) {
 			if (rc.m_windowId != 0 && i < shadings.size()) {
 				try {
 					shadings[i].initShadingDevice(roomConstruction);
-					shadings[i].updateAll(projectDir, locationData);
+					shadings[i].updateAll(projectDir, locationData, !m_filesBesideProjectOnly);
 				}
 				catch (ZEB::Exception & ex) {
 					throw ZEB::Exception(ex, ZEB::FormatString("Error initializing structural shading for construction/wall #%1")
@@ -338,13 +338,12 @@ void CalovindaModel::init(const Database & database) {
 void CalovindaModel::readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir) {
 	const ZEB::Path & projectPath = rc.m_zoneTCCD;
 	try {
-		ZEB::Path file = projectPath;
-		if (!file.exists()) {
-			file = projectDir / projectPath;
-			if (!file.exists())
-				throw ZEB::Exception(ZEB::FormatString("Referenced climate data file '%1' does not exists.")
-									 .arg(projectPath), INIT_LOCATION);
-		}
+		// beside the project first: a file of that name where the run happens to start is no
+		// concern of the project's
+		const ZEB::Path file = referencedFile(projectPath, projectDir, !m_filesBesideProjectOnly);
+		if (!file.exists())
+			throw ZEB::Exception(ZEB::FormatString("Referenced climate data file '%1' does not exists.")
+								 .arg(projectPath), INIT_LOCATION);
 		std::vector<double> timePoints;
 		ZEB::UnitVector values;
 		std::string comment;

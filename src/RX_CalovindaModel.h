@@ -140,6 +140,10 @@ public:
 
 	/*! The project's room with all its sub-models. */
 	Room								m_room;
+	/*! Zone temperature and shading factor files named by a relative path are taken from beside
+		the project only, never from the working directory: an FMU's files lie in its resources,
+		and its host's working directory is none of its business. */
+	bool								m_filesBesideProjectOnly = false;
 	/*! Climate data, sun and radiation on the outside surfaces. */
 	Climate								m_climate;
 	/*! One per entry of m_constructions, same order. */

@@ -1,15 +1,22 @@
 #include "RX_CalovindaModelInterface.h"
 
+#include <map>
 #include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 #include <QFile>
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 #include <JlCompress.h>
 
 #include "RX_Database.h"
 #include "RX_FMU2ModelDescription.h"
 #include "RX_Room.h"
+#include "RX_RoomConstruction.h"
+#include "RX_XMLHelpers.h"
 #include "Wexil_Directories.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FormatString.h"
@@ -57,6 +64,93 @@ bool copyClimateData(const ZEB::Path & climateDir, const std::string & reference
 	for (const std::string & name : series)
 		allSeries = copyOne(sourceDir / name) && allSeries;
 	return allSeries || ccdxCopied;
+}
+
+/*! Copies every zone temperature and shading factor file that room reads into resourcesDir, each
+	found as the room model finds it (beside the project in projectDir first). A name that is a
+	plain relative path lands under that path, where the FMU looks for it beside its project; any
+	other (absolute, with "..", or taken already) lands in "files/<n>/" and is entered in renamed,
+	from the name as the project gives it to the name in the resources. */
+bool packageRoomFiles(const Room & room, const ZEB::Path & projectDir, bool workingDirFallback,
+					  const ZEB::Path & resourcesDir, std::map<std::string, std::string> & renamed)
+{
+	std::set<std::string> packaged;
+	const auto package = [&](const ZEB::Path & name) {
+		if (!packaged.insert(name.str()).second)
+			return true;
+		const ZEB::Path source = referencedFile(name, projectDir, workingDirFallback);
+		if (!source.exists()) {
+			fmuError("Cannot find the file '%1' that the project names.\n", source.str());
+			return false;
+		}
+		std::string target = name.str();
+		if (!Climate::isPlainReference(QString::fromStdString(target)) || (resourcesDir / target).exists()) {
+			target = "files/" + std::to_string(renamed.size() + 1) + "/" + name.filename().str();
+			renamed[name.str()] = target;
+		}
+		const ZEB::Path targetPath = resourcesDir / target;
+		ZEB::Path::makePath(targetPath.parentPath());
+		if (!ZEB::Path::copy(source, targetPath)) {
+			fmuError("Cannot copy file: '%1'\n", source.str());
+			return false;
+		}
+		return true;
+	};
+	// the files that the room model's initialisation reads, and only those
+	const std::vector<StructuralShading> & shadings = room.m_shadingControlModel.m_structuralShadings;
+	for (std::size_t i = 0; i < room.m_constructions.size(); ++i) {
+		const RoomConstruction & rc = room.m_constructions[i];
+		if (rc.m_constructionId == 0)
+			continue;
+		if (rc.m_type == RoomConstruction::FixedTemperature && rc.m_zoneTCCD.isValid() && !package(rc.m_zoneTCCD))
+			return false;
+		if (rc.m_type == RoomConstruction::Outside && rc.m_windowId != 0 && i < shadings.size()
+			&& !shadings[i].m_shadingFileName.isEmpty())
+		{
+			const std::string name = shadings[i].m_shadingFileName.toStdString();
+			if (!package(ZEB::Path(name.substr(0, name.find('?')))))
+				return false;
+		}
+	}
+	return true;
+}
+
+/*! Writes the project file source to target with the zone temperature and shading factor files
+	that renamed names under their names in the resources; every other token as it was read. */
+bool writeRenamedProject(const ZEB::Path & source, const ZEB::Path & target,
+						 const std::map<std::string, std::string> & renamed)
+{
+	QFile in(QString::fromStdString(source.str()));
+	QFile out(QString::fromStdString(target.str()));
+	if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+		return false;
+	QXmlStreamReader reader(&in);
+	QXmlStreamWriter writer(&out);
+	while (!reader.atEnd()) {
+		reader.readNext();
+		if (reader.hasError())
+			break;
+		const bool zone = reader.isStartElement() && reader.name() == QLatin1String("zoneTCCD");
+		if (!zone && !(reader.isStartElement() && reader.name() == QLatin1String("ShadingFileName"))) {
+			writer.writeCurrentToken(reader);
+			continue;
+		}
+		writer.writeCurrentToken(reader);
+		QString text = readTextElement(reader);
+		std::string name = text.toStdString();
+		std::string column;
+		const std::size_t question = zone ? std::string::npos : name.find('?');
+		if (question != std::string::npos) {
+			column = name.substr(question);
+			name.erase(question);
+		}
+		const auto it = renamed.find(ZEB::Path(name).str());
+		if (it != renamed.end())
+			text = QString::fromStdString(it->second + column);
+		writer.writeCharacters(text);
+		writer.writeEndElement();
+	}
+	return !reader.hasError() && !writer.hasError() && out.flush();
 }
 
 } // namespace
@@ -147,16 +241,15 @@ bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB
 	if (!copyClimateData(climateSource, reference, climateTarget, room.m_moistureBalanceEnabled))
 		return false;
 
-	// files referenced by a relative path resolve against the project's directory, which the
-	// archive does not reproduce
-	for (const RoomConstruction & rc : room.m_constructions)
-		if (rc.m_zoneTCCD.isValid() && !rc.m_zoneTCCD.isAbsolute())
-			ZEB::ZEB_Message(ZEB::FormatString("Zone temperature file is not packaged: '%1'\n").arg(rc.m_zoneTCCD.str()),
-							 ZEB::MSG_WARNING, FMU_LOCATION, 1);
-	for (const StructuralShading & s : room.m_shadingControlModel.m_structuralShadings)
-		if (!s.m_shadingFileName.isEmpty() && !ZEB::Path(s.m_shadingFileName.toStdString()).isAbsolute())
-			ZEB::ZEB_Message(ZEB::FormatString("Shading factor file is not packaged: '%1'\n")
-							 .arg(s.m_shadingFileName.toStdString()), ZEB::MSG_WARNING, FMU_LOCATION, 1);
+	// the FMU reads every file of the room from its resources, beside its project, and nowhere else
+	std::map<std::string, std::string> renamed;
+	if (!packageRoomFiles(room, projectFile.absolutePath().parentPath(), !m_filesBesideProjectOnly, resourcesDir,
+						  renamed))
+		return false;
+	if (!renamed.empty() && !writeRenamedProject(projectFile, projectTarget, renamed)) {
+		fmuError("Cannot write project file: '%1'\n", projectTarget.str());
+		return false;
+	}
 
 	const ZEB::Path descriptionFile = root / "modelDescription.xml";
 	try {

@@ -163,4 +163,14 @@ QString RoomConstruction::typeToString(Type type) {
 	return QString();
 }
 
+
+ZEB::Path referencedFile(const ZEB::Path & path, const ZEB::Path & projectDir, bool workingDirFallback) {
+	if (path.isAbsolute())
+		return path;
+	const ZEB::Path besideProject = projectDir / path;
+	if (!besideProject.exists() && workingDirFallback && path.exists())
+		return path;
+	return besideProject;
+}
+
 } // namespace RX

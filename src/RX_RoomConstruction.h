@@ -91,6 +91,12 @@ public:
 	int							m_solarSurfaceId = -1;
 };
 
+/*! The file that a project names by path (a zone temperature or shading factor file): an
+	absolute path as it is; a relative one beside the project, in projectDir, or, only where
+	nothing of that name lies there and workingDirFallback is set, in the working directory.
+	Without such a file, the path beside the project, for the caller's message. */
+ZEB::Path referencedFile(const ZEB::Path & path, const ZEB::Path & projectDir, bool workingDirFallback);
+
 } // namespace RX
 
 #endif // RX_RoomConstructionH

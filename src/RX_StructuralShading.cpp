@@ -70,7 +70,9 @@ void StructuralShading::initShadingDevice(const RoomConstruction & construction)
 }
 
 
-void StructuralShading::updateAll(const ZEB::Path & baseDir, const ClimateLocationData * location) {
+void StructuralShading::updateAll(const ZEB::Path & baseDir, const ClimateLocationData * location,
+								  bool workingDirFallback)
+{
 	m_climateLocation = location;
 	m_fileSpline.clear();
 
@@ -88,9 +90,7 @@ void StructuralShading::updateAll(const ZEB::Path & baseDir, const ClimateLocati
 									 .arg(columnText), INIT_LOCATION);
 			}
 		}
-		ZEB::Path file(name.substr(0, question));
-		if (!file.isAbsolute())
-			file = baseDir / file;
+		const ZEB::Path file = referencedFile(ZEB::Path(name.substr(0, question)), baseDir, workingDirFallback);
 		if (!file.exists())
 			throw ZEB::Exception(ZEB::FormatString("Cannot find shading file '%1'.").arg(file), INIT_LOCATION);
 

@@ -40,9 +40,10 @@ public:
 		height 0 for any other type); a missing window height becomes the integer part of
 		sqrt(area). Forgets the climate location and the geometric factor. */
 	void initShadingDevice(const RoomConstruction & construction);
-	/*! Reads the shading file (relative to baseDir) into the file factor, then computes the
+	/*! Reads the shading file (relative to baseDir, or, with workingDirFallback, where nothing of
+		its name lies there, to the working directory) into the file factor, then computes the
 		geometric factor with the sun positions of location; throws ZEB::Exception. */
-	void updateAll(const ZEB::Path & baseDir, const ClimateLocationData * location);
+	void updateAll(const ZEB::Path & baseDir, const ClimateLocationData * location, bool workingDirFallback = false);
 	/*! Computes the geometric factor, one value per hour of the year; nothing without a device,
 		window area or climate location. Throws ZEB::Exception. */
 	void updateShadingDevice();

@@ -436,7 +436,13 @@ TEST(RXCalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 	RX::RoomConstruction rc = construction(1, RX::RoomConstruction::FixedTemperature, 10);
 	rc.m_zoneTCCD = ZEB::Path("zone.CCD");
 	s.add(rc);
-	s.init();
+	// a file of that name where the run starts is not the project's
+	TestSupport::TempDirectory elsewhere("cwd");
+	std::ofstream(elsewhere.file("zone.CCD")) << "Temperature C\n0 01:00:00 40\n364 23:00:00 40\n";
+	const std::filesystem::path cwd = std::filesystem::current_path();
+	std::filesystem::current_path(elsewhere.path());
+	EXPECT_NO_THROW(s.init());
+	std::filesystem::current_path(cwd);
 	const ZEB::LinearSpline & spline = s.m_model.m_constructions[0].m_zoneTSpline;
 	ASSERT_EQ(spline.size(), 5u);
 	EXPECT_EQ(spline.m_x.front(), 0);

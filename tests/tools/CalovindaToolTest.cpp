@@ -831,10 +831,22 @@ TEST(Tool, CyclicRunSummarisesTheSecondYearOnly) {
 	EXPECT_NEAR(summaryValue(runs[1].m_out, "heating in July"), months[6], 0.051);
 }
 
-TEST(Tool, ExportedFMURunsOnTheClimateBesideTheProject) {
+TEST(Tool, ExportedFMURunsOnTheFilesTheProjectReads) {
 	TestSupport::TempDirectory dir("tool");
-	// four weeks of the example on a Denver 15 K warmer than the one the build carries
-	const std::string project = exampleVariant(dir, "warm.rmxml", "<SimulationEndTime>2419200</SimulationEndTime>");
+	// four weeks of the example on a Denver 15 K warmer than the one the build carries, its floor
+	// towards a neighbour whose temperatures lie beside the project, its window shaded by factors
+	// named by an absolute path
+	const std::string indent = "\n                ";
+	const std::string project = exampleVariant(dir, "warm.rmxml", "<SimulationEndTime>2419200</SimulationEndTime>", {
+		{"<type>Outside</type>" + indent + "</RoomConstruction>\n            </Constructions>",
+		 "<type>FixedTemperature</type><zoneTCCD>neighbour.ccd</zoneTCCD></RoomConstruction></Constructions>"},
+		{"<StructuralShadings>" + indent + "<StructuralShading/>" + indent + "<StructuralShading/>" + indent +
+		 "<StructuralShading/>",
+		 "<StructuralShadings><StructuralShading/><StructuralShading/><StructuralShading><ShadingFileName>" +
+		 dir.file("factors/shading.tsv") + "?1</ShadingFileName></StructuralShading>"}});
+	std::ofstream(dir.file("neighbour.ccd")) << "Temperature C\n0 01:00:00 25\n30 12:00:00 5\n364 23:00:00 25\n";
+	fs::create_directory(dir.file("factors"));
+	std::ofstream(dir.file("factors/shading.tsv")) << "Time [h]\tFactor [---]\n0\t0.3\n8760\t0.3\n";
 	std::istringstream epw(TestSupport::readFile(dir.file("725650TYCST.epw")));
 	std::ostringstream warm;
 	int lineNumber = 0;
@@ -857,8 +869,17 @@ TEST(Tool, ExportedFMURunsOnTheClimateBesideTheProject) {
 	ASSERT_EQ(simulate.m_exitCode, 0) << simulate.m_err;
 	const ToolRun exported = runTool("export-fmu " + project + " " + dir.file("warm.fmu"), dir);
 	ASSERT_EQ(exported.m_exitCode, 0) << exported.m_err;
+	EXPECT_EQ(exported.m_err, "");
+	// the FMU carries the files as they were: neither the project's folder nor the host's
+	// working directory, which holds a neighbour of that name, is read again
+	const std::string hot = "Temperature C\n0 01:00:00 40\n364 23:00:00 40\n";
+	std::ofstream(dir.file("neighbour.ccd")) << hot;
+	std::ofstream(dir.file("factors/shading.tsv")) << "Time [h]\tFactor [---]\n0\t1\n8760\t1\n";
+	fs::create_directory(dir.file("elsewhere"));
+	std::ofstream(dir.file("elsewhere/neighbour.ccd")) << hot;
 	// the output's missing folders are made
-	const ToolRun run = runTool("run-fmu " + dir.file("warm.fmu") + " --stop 2419200 --output " + dir.file("new/warm.csv"), dir);
+	const ToolRun run = runTool("run-fmu " + dir.file("warm.fmu") + " --stop 2419200 --output " + dir.file("new/warm.csv"),
+								dir, "cd " + dir.file("elsewhere") + " && " + CALOVINDA_TOOL);
 	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
 	const std::vector<double> TFMU = column(dir.file("new/warm.csv"), ',', "ZoneMeanAirTemperature");
 	const std::vector<double> T = column(dir.file("results/states.tsv"), '\t', "Room air temperature [C]");
