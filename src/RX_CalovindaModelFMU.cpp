@@ -23,6 +23,7 @@ namespace RX {
 
 CalovindaModelFMU::CalovindaModelFMU() :
 	m_inputsActive(false),
+	m_projectRead(false),
 	m_equationsChanged(false),
 	m_nextRuleChange(std::numeric_limits<double>::infinity())
 {
@@ -170,6 +171,13 @@ void CalovindaModelFMU::init(const ZEB::Path & projectFile, const ZEB::Path & re
 
 		readProject(QString::fromStdString(projectFile.str()), m_db);
 		m_inputsActive = (m_room.m_interfaceDefinition & 0x30) != 0 && m_room.m_moistureBalanceEnabled;
+		m_projectRead = true;
+		// moisture inputs set before the project was read are dropped as later ones would be
+		if (!m_room.m_moistureBalanceEnabled) {
+			m_inputCache.m_waterVaporMassFlowRate = 0;
+			m_inputCache.m_waterVaporEnthalpyFlow = 0;
+			m_inputCache.m_liquidWaterMassFlowRate = 0;
+		}
 		initClimate(QString::fromStdString(resourcePath), QString());
 		CalovindaModelInterface::init(m_db);
 
@@ -261,15 +269,15 @@ void CalovindaModelFMU::setRealParameter(int valueReference, double value) {
 			m_inputCache.m_radiantThermalLoad = value;
 			break;
 		case FMU2_WaterVaporMassFlowRateIn:
-			if (m_room.m_moistureBalanceEnabled)
+			if (m_room.m_moistureBalanceEnabled || !m_projectRead)
 				m_inputCache.m_waterVaporMassFlowRate = value;
 			break;
 		case FMU2_WaterVaporEnthalpyFlowIn:
-			if (m_room.m_moistureBalanceEnabled)
+			if (m_room.m_moistureBalanceEnabled || !m_projectRead)
 				m_inputCache.m_waterVaporEnthalpyFlow = value;
 			break;
 		case FMU2_LiquidWaterMassFlowRate:
-			if (m_room.m_moistureBalanceEnabled)
+			if (m_room.m_moistureBalanceEnabled || !m_projectRead)
 				m_inputCache.m_liquidWaterMassFlowRate = value;
 			break;
 		default:

@@ -78,7 +78,8 @@ public:
 	void updateFromModifiedInputQuantities();
 
 	/*! Caches an input; unknown value references and moisture inputs of a project without
-		moisture balance are ignored. */
+		moisture balance are ignored. Before init() has read the project every input is kept:
+		hosts set their start values before the initialisation. */
 	void setRealParameter(int valueReference, double value);
 	/*! An output from the model's last evaluation, or an input as cached; unknown value
 		references leave value. */
@@ -100,6 +101,8 @@ public:
 	FMUInputCache			m_inputCache;
 	/*! The moisture inputs reach the room balance. */
 	bool					m_inputsActive;
+	/*! init() has read the project: its moisture switch decides over the moisture inputs. */
+	bool					m_projectRead;
 	/*! The database items of the project file. */
 	Database				m_db;
 	/*! The magnitudes of the states, their initial values (1 where a state starts at 0); set by

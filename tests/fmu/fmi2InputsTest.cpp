@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -186,6 +187,71 @@ TEST_F(Fmi2InputsTest, MoistureInputsFeedTheRoomAirsVapourAndEnergyBalances) {
 	EXPECT_EQ(real(b, RX::FMU2_WaterVaporMassFlowRateOut), 1e-4);
 	fmi.fmi2FreeInstance(a);
 	fmi.fmi2FreeInstance(b);
+}
+
+
+TEST_F(Fmi2InputsTest, EveryDeclaredInputGivesTheSameRunWhicheverStateItWasSetIn) {
+	writeResources([](RX::Room & room, RX::Database & db) {
+		room.m_moistureBalanceEnabled = true;
+		room.m_interfaceDefinition = 0x20;
+		const std::map<unsigned int, RX::Material> materials = db.materials();
+		for (const auto & [id, material] : materials) {
+			RX::Material m = material;
+			m.init({0.0, 0.8, 1.0}, {0.0, 8.0, 10.0});
+			db.deleteMaterial(id);
+			db.addMaterial(m, id);
+		}
+	});
+	const fmi2ValueReference inputs[3] = {RX::FMU2_ConvectiveThermalLoad, RX::FMU2_RadiantThermalLoad,
+										  RX::FMU2_LiquidWaterMassFlowRate};
+	const double values[3] = {300, 200, 1e-4};
+	enum Phase { Instantiated, InitializationMode, Running };
+	// co-simulation: the room after an hour; model exchange: the derivatives at the start; both
+	// with the inputs read back
+	const auto run = [&](fmi2Type type, Phase phase) {
+		Recorder recorder;
+		fmi2Component c = fmi.fmi2Instantiate("inputs", type, RX::FMU2_GUID,
+											  FMUHost::fileURI(m_resources.path() + "/").c_str(),
+											  &recorder.m_functions, fmi2False, fmi2True);
+		std::vector<double> result;
+		const auto setInputs = [&](Phase now) { return now != phase || fmi.fmi2SetReal(c, inputs, 3, values) == fmi2OK; };
+		fmi2EventInfo info{};
+		bool ok = c != nullptr && setInputs(Instantiated) &&
+				  fmi.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2True, 86400) == fmi2OK &&
+				  fmi.fmi2EnterInitializationMode(c) == fmi2OK && setInputs(InitializationMode) &&
+				  fmi.fmi2ExitInitializationMode(c) == fmi2OK;
+		if (ok && type == fmi2CoSimulation) {
+			ok = setInputs(Running) && fmi.fmi2DoStep(c, 0, 3600, fmi2True) == fmi2OK;
+		}
+		else if (ok) {
+			std::vector<double> x(N_MOISTURE);
+			result.resize(N_MOISTURE);
+			ok = fmi.fmi2NewDiscreteStates(c, &info) == fmi2OK && fmi.fmi2EnterContinuousTimeMode(c) == fmi2OK &&
+				 setInputs(Running) && fmi.fmi2GetContinuousStates(c, x.data(), N_MOISTURE) == fmi2OK &&
+				 fmi.fmi2SetTime(c, 0) == fmi2OK && fmi.fmi2SetContinuousStates(c, x.data(), N_MOISTURE) == fmi2OK &&
+				 fmi.fmi2GetDerivatives(c, result.data(), N_MOISTURE) == fmi2OK;
+		}
+		for (const fmi2ValueReference vr : std::vector<fmi2ValueReference>{RX::FMU2_ZoneMeanAirTemperature, RX::FMU2_ZoneMeanAirRelativeHumidity,
+											RX::FMU2_WaterVaporMassFlowRateOut, inputs[0], inputs[1], inputs[2]}) {
+			double value = -1;
+			ok = ok && fmi.fmi2GetReal(c, &vr, 1, &value) == fmi2OK;
+			result.push_back(value);
+		}
+		EXPECT_TRUE(ok) << type << " " << phase << "\n" << recorder.messages();
+		fmi.fmi2FreeInstance(c);
+		return result;
+	};
+	for (const fmi2Type type : {fmi2CoSimulation, fmi2ModelExchange}) {
+		const std::vector<double> reference = run(type, InitializationMode);
+		ASSERT_FALSE(reference.empty());
+		EXPECT_EQ(reference.back(), values[2]);
+		for (const Phase phase : {Instantiated, Running}) {
+			const std::vector<double> other = run(type, phase);
+			ASSERT_EQ(other.size(), reference.size());
+			EXPECT_EQ(std::memcmp(other.data(), reference.data(), reference.size()*sizeof(double)), 0)
+				<< type << " " << phase;
+		}
+	}
 }
 
 
