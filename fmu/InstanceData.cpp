@@ -616,6 +616,20 @@ void InstanceData::startModel() {
 }
 
 
+const std::vector<double> & InstanceData::nominalsBeforeStart() {
+	if (!m_nominalsBeforeStart.empty())
+		return m_nominalsBeforeStart;
+	const ZEB::Path resourceDir = ZEB::Path::fromFileURI(m_resourceLocation);
+	// the instance's own model must stay as fmi2Instantiate made it
+	std::unique_ptr<RX::CalovindaModelFMU> model = std::make_unique<RX::CalovindaModelFMU>();
+	model->chooseSolvers();
+	model->m_outputManager.m_keepSeries = false;
+	model->init(resourceDir / "calovinda_project.rmxml", resourceDir);
+	m_nominalsBeforeStart = model->m_nominals;
+	return m_nominalsBeforeStart;
+}
+
+
 bool InstanceData::resultsRootClaimed() const {
 	return m_resultsRootLock >= 0;
 }

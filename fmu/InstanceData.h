@@ -77,6 +77,11 @@ public:
 		made. */
 	void reset();
 	bool resultsRootClaimed() const override;
+	/*! The nominal values of the states that the model description declares, before the
+		initialisation: those the initialisation gives, taken from a model of their own made from
+		the project and its climate (no results root, no log); made once, kept through fmi2Reset.
+		Throws ZEB::Exception when the model cannot be made. */
+	const std::vector<double> & nominalsBeforeStart();
 
 	/*! Takes the experiment of fmi2SetupExperiment (times in [s]); the reason for refusing it,
 		empty when it is taken. The start time must be the project's (or, after a restore, the
@@ -123,6 +128,8 @@ private:
 	std::array<std::uint64_t, FingerprintWords>	m_fingerprint;
 	/*! The project's sections (children of the room element) in fingerprint order, to name them. */
 	std::vector<std::string>	m_sectionNames;
+	/*! nominalsBeforeStart(), empty until asked for. */
+	std::vector<double>		m_nominalsBeforeStart;
 	/*! The open, locked lock file of the results root; -1 before claimResultsRoot(). */
 	int						m_resultsRootLock;
 };

@@ -766,9 +766,20 @@ fmi2Status fmi2GetNominalsOfContinuousStates(fmi2Component c, fmi2Real x_nominal
 	return framed(c, InstanceDataCommon::CallGetNominalsOfContinuousStates, [&](InstanceData & d) {
 		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2GetNominalsOfContinuousStates: size: %1")
 									 .arg(static_cast<unsigned long>(nx)));
-		if (!checkStateArray(d, "fmi2GetNominalsOfContinuousStates", x_nominal, nx))
-			return fmi2Error;
-		d.stateNominals(x_nominal);
+		if (d.m_modelReady) {
+			if (!checkStateArray(d, "fmi2GetNominalsOfContinuousStates", x_nominal, nx))
+				return fmi2Error;
+			d.stateNominals(x_nominal);
+			return fmi2OK;
+		}
+		// the model description declares the states from the start
+		const std::vector<double> & nominals = d.nominalsBeforeStart();
+		if (nx != nominals.size())
+			return refuse(d, ZEB::FormatString("fmi2GetNominalsOfContinuousStates: %1 values given, the model has %2 "
+				"states.").arg(static_cast<unsigned long>(nx)).arg(static_cast<unsigned long>(nominals.size())));
+		if (nx > 0 && x_nominal == nullptr)
+			return refuse(d, plainError("fmi2GetNominalsOfContinuousStates", "Missing value array."));
+		std::copy(nominals.begin(), nominals.end(), x_nominal);
 		return fmi2OK;
 	});
 }

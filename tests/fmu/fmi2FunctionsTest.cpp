@@ -503,6 +503,9 @@ TEST_F(Fmi2Test, ModelExchangeWithForwardEulerReachesTheCoSimulationTemperature)
 	for (const bool * variant : variants) {
 		Recorder me;
 		fmi2Component c = instantiate("me", fmi2ModelExchange, me);
+		// the model description declares the states, with their nominals, from the start
+		std::vector<double> declared(BOX_STATES);
+		ASSERT_EQ(fmi.fmi2GetNominalsOfContinuousStates(c, declared.data(), BOX_STATES), fmi2OK) << me.messages();
 		ASSERT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << me.messages();
 		ASSERT_EQ(fmi.fmi2SetDebugLogging(c, fmi2False, 0, nullptr), fmi2OK);
 		ASSERT_EQ(fmi.fmi2ExitInitializationMode(c), fmi2OK);
@@ -514,6 +517,7 @@ TEST_F(Fmi2Test, ModelExchangeWithForwardEulerReachesTheCoSimulationTemperature)
 		ASSERT_EQ(fmi.fmi2GetContinuousStates(c, x.data(), BOX_STATES), fmi2OK);
 		// the states' magnitudes, for hosts' absolute tolerances: the room's energy, not 1 J
 		EXPECT_EQ(nominals[BOX_STATES - 1], std::fabs(x[BOX_STATES - 1]));
+		EXPECT_EQ(nominals, declared);
 		EXPECT_NEAR(eulerMinute(fmi, c, variant[0], variant[1]), TCoSimulation, 0.02)
 			<< "time first " << variant[0] << ", trial points " << variant[1];
 
