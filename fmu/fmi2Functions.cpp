@@ -526,7 +526,8 @@ fmi2Status fmi2SetFMUstate(fmi2Component c, fmi2FMUstate FMUstate) {
 
 fmi2Status fmi2FreeFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
 	return framed(c, InstanceDataCommon::CallFreeFMUstate, [&](InstanceData & d) {
-		if (FMUstate == nullptr)
+		// nothing to free, as for free(NULL)
+		if (FMUstate == nullptr || *FMUstate == nullptr)
 			return fmi2OK;
 		if (!isLive(d, *FMUstate))
 			return invalidState(d, "fmi2FreeFMUstate");
