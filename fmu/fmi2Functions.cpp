@@ -194,6 +194,28 @@ bool checkStateArray(const InstanceDataCommon & d, const char * function, const 
 	return true;
 }
 
+/*! Model exchange, after the update to the host's time and states: fmi2Discard, with a warning
+	naming function, the value and the time, when the model's evaluation there holds a derivative
+	that is not finite or a value no run reaches, so that the host's solver retries with a smaller
+	step from states the model can evaluate; else fmi2OK. The one verdict of every call that
+	evaluates the model for the host's solver. */
+fmi2Status evaluationVerdict(const InstanceData & d, const char * function) {
+	for (std::size_t i = 0; i < d.m_ydot.size(); ++i)
+		if (!std::isfinite(d.m_ydot[i])) {
+			d.logger(fmi2Discard, "warning", ZEB::FormatString("%1: the derivative of x[%2] is not finite (%3) at time "
+				"%4 s.").arg(function).arg(static_cast<unsigned long>(i)).arg(InstanceDataCommon::numberText(d.m_ydot[i]))
+				.arg(InstanceDataCommon::numberText(d.m_tInput)));
+			return fmi2Discard;
+		}
+	const std::string impossible = d.impossibleValue();
+	if (!impossible.empty()) {
+		d.logger(fmi2Discard, "warning", ZEB::FormatString("%1: %2").arg(function).arg(impossible));
+		return fmi2Discard;
+	}
+	return fmi2OK;
+}
+
+
 /*! Logs a call of function that only reports itself. */
 fmi2Status logged(fmi2Component c, InstanceDataCommon::FMICall call, const char * text) noexcept {
 	return framed(c, call, [&](InstanceData & d) {
@@ -712,21 +734,7 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 				return fmi2Error;
 			d.updateIfModified();
 			std::copy(d.m_ydot.begin(), d.m_ydot.begin() + nx, derivatives);
-			// the host's solver may retry with a smaller step from states the model can evaluate
-			for (std::size_t i = 0; i < nx; ++i)
-				if (!std::isfinite(derivatives[i])) {
-					d.logger(fmi2Discard, "warning", ZEB::FormatString("fmi2GetDerivatives: the derivative of x[%1] "
-						"is not finite (%2) at time %3 s.").arg(static_cast<unsigned long>(i))
-						.arg(InstanceDataCommon::numberText(derivatives[i]))
-						.arg(InstanceDataCommon::numberText(d.m_tInput)));
-					return fmi2Discard;
-				}
-			const std::string impossible = d.impossibleValue();
-			if (!impossible.empty()) {
-				d.logger(fmi2Discard, "warning", ZEB::FormatString("fmi2GetDerivatives: %1").arg(impossible));
-				return fmi2Discard;
-			}
-			return fmi2OK;
+			return evaluationVerdict(d, "fmi2GetDerivatives");
 		},
 		[](const std::string & what) {
 			return ZEB::FormatString("fmi2GetDerivatives: Exception while updating model: %1").arg(what);
@@ -746,7 +754,9 @@ fmi2Status fmi2GetEventIndicators(fmi2Component c, fmi2Real eventIndicators[], s
 			return refuse(d, plainError("fmi2GetEventIndicators", "Missing value array."));
 		if (ni > 0)
 			d.eventIndicators(eventIndicators);
-		return fmi2OK;
+		else
+			d.updateIfModified();
+		return evaluationVerdict(d, "fmi2GetEventIndicators");
 	});
 }
 

@@ -409,6 +409,7 @@ TEST_F(FMIStateMachineTest, RefusesNonFiniteValues) {
 		x[i] = i % 2 == 0 ? 1e308 : -1e308;
 	ASSERT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), n), fmi2OK);
 	ASSERT_EQ(fmi.fmi2SetTime(c, 31535999.5), fmi2OK);
+	EXPECT_EQ(fmi.fmi2GetEventIndicators(c, nullptr, 0), fmi2Discard) << me.messages();
 	EXPECT_EQ(fmi.fmi2GetDerivatives(c, dx.data(), n), fmi2Discard) << me.messages();
 	const std::string told = me.m_calls.back().m_message;
 	EXPECT_EQ(told.compare(0, 37, "fmi2GetDerivatives: the derivative of"), 0) << told;
@@ -433,6 +434,7 @@ TEST_F(FMIStateMachineTest, RefusesNonFiniteValues) {
 	};
 	EXPECT_EQ(fmi.fmi2GetDerivatives(c, dx.data(), n), fmi2Discard) << me.messages();
 	EXPECT_TRUE(toldOfTheAir("fmi2GetDerivatives")) << me.messages();
+	EXPECT_EQ(fmi.fmi2GetEventIndicators(c, nullptr, 0), fmi2Discard) << me.messages();
 	fmi2Boolean enterEventMode = fmi2False, terminate = fmi2False;
 	EXPECT_EQ(fmi.fmi2CompletedIntegratorStep(c, fmi2True, &enterEventMode, &terminate), fmi2Error);
 	EXPECT_TRUE(toldOfTheAir("fmi2CompletedIntegratorStep")) << me.messages();
