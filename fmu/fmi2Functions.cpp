@@ -804,11 +804,10 @@ fmi2Status fmi2SetRealInputDerivatives(fmi2Component c, const fmi2ValueReference
 	(void)vr;
 	(void)order;
 	(void)value;
-	return framed(c, InstanceDataCommon::CallSetRealInputDerivatives, [&](InstanceData & d) {
-		d.logger(fmi2OK, "progress", ZEB::FormatString("fmi2SetRealInputDerivatives: size: %1")
-									 .arg(static_cast<unsigned long>(nvr)));
-		return fmi2OK;
-	});
+	// a host that took them would believe its inputs interpolated within the step
+	return unsupported(c, InstanceDataCommon::CallSetRealInputDerivatives, ZEB::FormatString("fmi2SetRealInputDerivatives: "
+		"The FMU does not interpolate its inputs (canInterpolateInputs is false); the derivatives are not taken "
+		"(size: %1).").arg(static_cast<unsigned long>(nvr)));
 }
 
 

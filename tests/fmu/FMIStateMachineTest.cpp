@@ -93,6 +93,11 @@ TEST_F(FMIStateMachineTest, RefusesCallsTheFMIStateForbidsNamingCallAndState) {
 	EXPECT_GT(values[0], 0);
 	EXPECT_EQ(fmi.fmi2GetString(c, &texts[0], 1, &text), fmi2OK);
 
+	// the FMU does not interpolate its inputs: derivatives of them would be lost unseen
+	const fmi2ValueReference load = CONVECTIVE_LOAD;
+	const fmi2Integer order = 1;
+	const double rate = 10;
+	EXPECT_EQ(fmi.fmi2SetRealInputDerivatives(c, &load, 1, &order, &rate), fmi2Error);
 	ASSERT_EQ(fmi.fmi2DoStep(c, 0, 3600, fmi2True), fmi2OK) << recorder.messages();
 	// every step completes within fmi2DoStep: none is left to cancel
 	EXPECT_EQ(fmi.fmi2CancelStep(c), fmi2Error);
