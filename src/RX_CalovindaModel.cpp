@@ -58,6 +58,7 @@ CalovindaModel::CalovindaModel() :
 	m_rhoVOut(0),
 	m_externalHeatInput(0),
 	m_externalVaporInput(0),
+	m_externalLiquidInput(0),
 	m_TRoom(0),
 	m_TOperative(0),
 	m_TMeanRadiant(0),
@@ -331,6 +332,7 @@ void CalovindaModel::init(const Database & database) {
 	// 18.
 	m_externalHeatInput = 0;
 	m_externalVaporInput = 0;
+	m_externalLiquidInput = 0;
 	initSwitches();
 }
 
@@ -652,7 +654,10 @@ void CalovindaModel::updateDerivatives() {
 			+ m_room.m_gammaRad*m_solarGains + m_equipmentLoad + m_personLoad + m_naturalVentilationHeatLoad
 			+ m_windowTransmissionTotal + m_wallConvectionTotal + m_externalHeatInput;
 	if (moisture) {
-		dE += m_coolingMoistureEnthalpyFlow + m_moistureProductionEnthalpy + m_wallVaporEnthalpyTotal;
+		// external vapour enters at room temperature, as the moisture loads do; its liquid part
+		// evaporates in the room and takes the latent heat from the air
+		dE += m_coolingMoistureEnthalpyFlow + m_moistureProductionEnthalpy + m_wallVaporEnthalpyTotal
+			+ m_externalVaporInput*(m_TRoom*ZEB::C_VAPOR + ZEB::H_EVAP) - m_externalLiquidInput*latentHeat(m_TRoom);
 		m_ydot[m_n - 2] = dE;
 		m_ydot[m_n - 1] = m_naturalVentilationMoistureFlow + m_mechanicalVentilationMoistureFlow + m_coolingMoistureFlow
 				+ m_moistureProduction + m_wallVaporTotal + m_externalVaporInput;

@@ -191,6 +191,9 @@ public:
 	double								m_externalHeatInput;
 	/*! External vapour flow into the room air [kg/s], written by the FMU model. */
 	double								m_externalVaporInput;
+	/*! The part of the external vapour flow [kg/s] that enters as liquid water and evaporates in the
+		room, written by the FMU model. */
+	double								m_externalLiquidInput;
 
 	/*! States and their derivatives, n each. */
 	std::vector<double>					m_y;

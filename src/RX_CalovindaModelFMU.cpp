@@ -214,6 +214,7 @@ void CalovindaModelFMU::applyInputs() {
 	if (m_inputsActive) {
 		m_externalHeatInput += m_inputCache.m_waterVaporEnthalpyFlow;
 		m_externalVaporInput = m_inputCache.m_liquidWaterMassFlowRate + m_inputCache.m_waterVaporMassFlowRate;
+		m_externalLiquidInput = m_inputCache.m_liquidWaterMassFlowRate;
 	}
 }
 
@@ -364,6 +365,7 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(inputs.m_liquidWaterMassFlowRate);
 	visit(model.m_externalHeatInput);
 	visit(model.m_externalVaporInput);
+	visit(model.m_externalLiquidInput);
 
 	auto & out = model.m_outputManager;
 	visit(out.m_tStepCompleted);
@@ -436,7 +438,7 @@ const char * CalovindaModelFMU::modelVariablesRefusal() const {
 	const FMUInputCache & in = m_inputCache;
 	for (const double v : {in.m_convectiveThermalLoad, in.m_radiantThermalLoad, in.m_waterVaporMassFlowRate,
 						   in.m_waterVaporEnthalpyFlow, in.m_liquidWaterMassFlowRate, m_externalHeatInput,
-						   m_externalVaporInput, m_outputManager.m_tStepCompleted})
+						   m_externalVaporInput, m_externalLiquidInput, m_outputManager.m_tStepCompleted})
 		numbers = numbers && std::isfinite(v);
 	if (!numbers)
 		return "Invalid model state data: values that are not finite.";

@@ -23,6 +23,11 @@ double p_sat(double T) {
 		+ 1.428945805e-2)*t + 4.436518521e-1)*t + 6.107799961));
 }
 
+double latentHeat(double T) {
+	return 2.501e6 - 2370.0*(T - ZEB::KELVIN_OFFSET);
+}
+
+
 double normalizedOrientation(double orientation) {
 	double phi = std::fmod(orientation, 360.0);
 	if (phi < 0)

@@ -13,6 +13,10 @@ extern const double RAD2DEG;
 	373 K; constant beyond 130..373 K, so that it stays defined for any state an integrator tries. */
 double p_sat(double T);
 
+/*! Latent heat [J/kg] of water evaporating at temperature T [K]: 2.501 MJ/kg at 0 C, 2370 J/kg less
+	per Kelvin above (2.454 MJ/kg at 20 C). */
+double latentHeat(double T);
+
 /*! A surface's orientation [deg] brought into [0, 360), so that every caller that sorts windows by
 	compass sector sees 540 and -180 as the 180 they mean. */
 double normalizedOrientation(double orientation);

@@ -245,6 +245,41 @@ TEST(RXCalovindaModelFMU, AppliesMoistureInputsOnlyWhenTheInterfaceAsksForThem) 
 }
 
 
+/*! The room air temperature [K] of the moist test room after two hours free floating, with the
+	inputs liquid water and vapour [kg/s] and a convective load [W] from the start. */
+double moistRoomAfterTwoHours(double liquid, double vapour, double convective) {
+	Resources r;
+	r.m_room.m_moistureBalanceEnabled = true;
+	r.m_room.m_interfaceDefinition = 0x20;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	fmu.setReal(RX::FMU2_LiquidWaterMassFlowRate, liquid);
+	fmu.setReal(RX::FMU2_WaterVaporMassFlowRateIn, vapour);
+	fmu.setReal(RX::FMU2_ConvectiveThermalLoad, convective);
+	fmu.updateFromModifiedInputQuantities();
+	fmu.initIntegrator();
+	fmu.integrateTo(7200);
+	return fmu.m_TRoom;
+}
+
+
+TEST(RXCalovindaModelFMU, MoistureInputsEnterAtRoomTemperatureAndLiquidWaterEvaporatesThere) {
+	// 36 g/h: evaporating at about 20 C it takes 24.5 W from the room, which a convective load of
+	// as much gives back; vapour at room temperature takes nothing
+	const double m = 1e-5;
+	const double latent = m*2.45e6;
+	const double T0 = moistRoomAfterTwoHours(0, 0, 0);
+	const double liquid = moistRoomAfterTwoHours(m, 0, 0);
+	const double heatedBack = moistRoomAfterTwoHours(m, 0, latent);
+	const double vapour = moistRoomAfterTwoHours(0, m, 0);
+	// each input's heat against the room without it, in the scale that the load sets
+	const double perWatt = (heatedBack - liquid)/latent;
+	ASSERT_GT(perWatt, 0);
+	EXPECT_NEAR((T0 - liquid)/perWatt, latent, 0.02*latent);
+	EXPECT_LT(std::fabs(T0 - vapour)/perWatt, 0.01*latent);
+}
+
+
 /*! Gives room an ideal heater of 100 kW with a constant set point of 20 C. */
 void heatTo20C(RX::Room & room) {
 	RX::HeatingModel & heating = room.m_heatingModel;
