@@ -518,8 +518,15 @@ void CalovindaModel::updateLoads() {
 	else {
 		// airChange() stands in for the assessment's rate until its first update
 		const double nDIN = din.airChange(t/3600, &m_room);
-		m_naturalVentilationMoistureFlow = 0;
-		m_naturalVentilationHeatLoad = V*dTOut*nDIN*ZEB::C_AIR*ZEB::RHO_AIR;
+		// with the moisture balance its air change exchanges moist air, as the natural ventilation's does
+		if (moisture) {
+			NaturalVentilationModel::moistAirExchange(nDIN*V, m_TRoom, m_TOut, m_rhoVRoom, m_rhoVOut,
+													  m_naturalVentilationMoistureFlow, m_naturalVentilationHeatLoad);
+		}
+		else {
+			m_naturalVentilationMoistureFlow = 0;
+			m_naturalVentilationHeatLoad = V*dTOut*nDIN*ZEB::C_AIR*ZEB::RHO_AIR;
+		}
 		m_airChangeRate = 3600*nDIN;
 	}
 

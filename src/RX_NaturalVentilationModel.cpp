@@ -159,6 +159,13 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 		heatFlow = volumeFlow * (Te - Ti) * ZEB::C_AIR * ZEB::RHO_AIR;
 		return;
 	}
+	moistAirExchange(volumeFlow, Ti, Te, rhoVi, rhoVe, moistureFlow, heatFlow);
+}
+
+
+void NaturalVentilationModel::moistAirExchange(double volumeFlow, double Ti, double Te, double rhoVi, double rhoVe,
+											   double & moistureFlow, double & heatFlow)
+{
 	const double pVe = rhoVe * ZEB::R_VAPOR * Te;
 	const double pVi = rhoVi * ZEB::R_VAPOR * Ti;
 	const double rhoAe = (ZEB::GASPRESS_REF - pVe) / (ZEB::R_AIR * Te);

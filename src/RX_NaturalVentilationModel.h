@@ -75,6 +75,11 @@ public:
 	void computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti, double Te,
 					  double rhoVi, double rhoVe, double volume, double & moistureFlow, double & heatFlow,
 					  const HeldRise * held = nullptr);
+	/*! The flows of computeLoads with the moisture balance for volumeFlow [m3/s] of outside air
+		exchanged for room air: the vapour flow into the room [kg/s] and the enthalpy flow of the
+		moist air at the outside density [W]; the summer assessment's air change carries them too. */
+	static void moistAirExchange(double volumeFlow, double Ti, double Te, double rhoVi, double rhoVe,
+								 double & moistureFlow, double & heatFlow);
 
 	/*! Reads the "NaturalVentilationModel" element the reader stands on. Unknown children are
 		skipped with a warning, a missing model type keeps the type, an unknown one throws as

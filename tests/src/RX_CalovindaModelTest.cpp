@@ -428,6 +428,26 @@ TEST(RXCalovindaModel, TakesLoadsFromTheActiveSummerAssessment) {
 }
 
 
+TEST(RXCalovindaModel, LetsTheSummerAssessmentsAirChangeCarryVapour) {
+	// a bare room: only the air change moves its vapour, which it brings to the outside's share
+	// of the air's mass, also in the room that the assessment's inner loads warm
+	ModelSetup s;
+	RX::Room & room = s.m_model.m_room;
+	room.m_moistureBalanceEnabled = true;
+	room.m_din4108_2Assessment.m_active = true;
+	s.init(20, 80);
+	ModelRun run(s.m_model, 0);
+	run.run(2*86400, 1e-8, 1e-9);
+	const RX::CalovindaModel & model = s.m_model;
+	const auto vapourShare = [](double rhoV, double T) {
+		return rhoV/((ZEB::GASPRESS_REF - rhoV*ZEB::R_VAPOR*T)/(ZEB::R_AIR*T) + rhoV);
+	};
+	const double outside = vapourShare(model.m_rhoVOut, model.m_TOut);
+	EXPECT_GT(model.m_TRoom, model.m_TOut + 1);
+	EXPECT_NEAR(vapourShare(model.m_rhoVRoom, model.m_TRoom), outside, 1e-4*outside);
+}
+
+
 TEST(RXCalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 	ModelSetup s;
 	Case600::addMaterial(s.m_db, 1, 0.5, 100, 1000);
