@@ -71,12 +71,15 @@ void OutputFolder::commit() {
 	struct stat listStat;
 	const bool listed = lstat((m_folder + "/" + m_listName).c_str(), &listStat) == 0;
 	const std::vector<Entry> previous = readList();
-	// the previous set's files that this one does not write, with what the list records of each
-	// (a list written on the way of a failed run holds a name twice)
+	// the previous set's files of names the command writes that this one does not write, with
+	// what the list records of each (a list written on the way of a failed run holds a name twice)
 	std::map<std::string, std::vector<Entry> > stale;
 	for (const Entry & e : previous)
-		if (std::none_of(m_entries.begin(), m_entries.end(), [&e](const Entry & n) { return n.m_name == e.m_name; }))
+		if (m_commandWrites(e.m_name) &&
+			std::none_of(m_entries.begin(), m_entries.end(), [&e](const Entry & n) { return n.m_name == e.m_name; }))
+		{
 			stale[e.m_name].push_back(e);
+		}
 	// A signal waits until the folder holds one whole set. Up to the end the list names every file
 	// of both sets, so that a failure on the way leaves no file the next run does not know of.
 	const Interruption::Hold hold;

@@ -18,7 +18,7 @@ class PrivateDirectory;
 	command's previous set there that this set does not hold. Which files those are, the command's
 	list in the folder says (the file listName, with each file's size and checksum): a file it names
 	whose content is no longer what was written there has become someone else's and stays, with a
-	warning; a file it does not name is never touched. So a user's own files in the folder stay,
+	warning; a file it does not name, and one of a name the command never writes, is never touched. So a user's own files in the folder stay,
 	also those that carry a name the command could write. A folder without the list (written
 	before the command kept one) cannot tell an earlier run's files from the user's: there a file
 	of a name the command writes (commandWrites) that this set does not hold stays, with a warning.
