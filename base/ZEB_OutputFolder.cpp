@@ -1,6 +1,7 @@
 #include "ZEB_OutputFolder.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +10,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <utility>
 
@@ -17,7 +17,6 @@
 #include "ZEB_FormatString.h"
 #include "ZEB_Interruption.h"
 #include "ZEB_MessageHandlerRegistry.h"
-#include "ZEB_OutputFile.h"
 #include "ZEB_PrivateDirectory.h"
 
 namespace ZEB {
@@ -25,6 +24,9 @@ namespace ZEB {
 namespace {
 
 const std::uint64_t CHECKSUM_START = 14695981039346656037ull;
+
+/*! In the private directory: the new files under their names. */
+const char * const NEW_FILES = "/new";
 
 /*! FNV-1a over data, continuing from checksum: enough to tell a file that someone else has put
 	under a name from the one written there. */
@@ -37,6 +39,54 @@ std::uint64_t checksum(std::uint64_t checksum, const char * data, std::size_t si
 /*! True for the name of a file right in the folder. */
 bool plainName(const std::string & name) {
 	return !name.empty() && name != "." && name != ".." && name.find_first_of("/\n") == std::string::npos;
+}
+
+/*! Opens path for reading when it is a regular file (not through a link, and never waiting for a
+	pipe's writer); -1 otherwise. */
+int openRegular(const std::string & path, struct stat & s) {
+	const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+	if (fd < 0)
+		return -1;
+	if (fstat(fd, &s) != 0 || !S_ISREG(s.st_mode)) {
+		close(fd);
+		return -1;
+	}
+	return fd;
+}
+
+/*! The content of the regular file path; false when it is none or cannot be read. */
+bool readRegular(const std::string & path, std::string & text) {
+	struct stat s;
+	const int fd = openRegular(path, s);
+	if (fd < 0)
+		return false;
+	text.clear();
+	char buffer[65536];
+	ssize_t n = 0;
+	while ((n = read(fd, buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR))
+		if (n > 0)
+			text.append(buffer, static_cast<std::size_t>(n));
+	close(fd);
+	return n == 0;
+}
+
+/*! The names in directory dir, "." and ".." left out, sorted; none when it cannot be read. */
+std::vector<std::string> entries(const std::string & dir) {
+	std::vector<std::string> names;
+	DIR * d = opendir(dir.c_str());
+	if (d == nullptr)
+		return names;
+	while (const struct dirent * entry = readdir(d))
+		if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+			names.push_back(entry->d_name);
+	closedir(d);
+	std::sort(names.begin(), names.end());
+	return names;
+}
+
+bool exists(const std::string & path) {
+	struct stat s;
+	return lstat(path.c_str(), &s) == 0;
 }
 
 } // namespace
@@ -58,19 +108,20 @@ OutputFolder::~OutputFolder() = default;
 void OutputFolder::add(const std::string & name, const std::string & content) {
 	if (!plainName(name) || name == m_listName)
 		throw Exception(FormatString("Invalid file name '%1' in the folder '%2'.").arg(name).arg(m_folder), m_location);
-	m_files.push_back(std::make_unique<OutputFile>(m_folder + "/" + name, m_location, pendingPath()));
-	OutputFile & file = *m_files.back();
-	file.open();
-	file.write(content.data(), content.size());
-	file.finish();
-	m_entries.push_back(Entry{name, content.size(), checksum(CHECKSUM_START, content.data(), content.size())});
+	const std::string path = pendingPath() + NEW_FILES + "/" + name;
+	writeFile(path, name, content);
+	const Entry entry{name, content.size(), checksum(CHECKSUM_START, content.data(), content.size())};
+	const auto same = std::find_if(m_entries.begin(), m_entries.end(), [&name](const Entry & e) { return e.m_name == name; });
+	if (same != m_entries.end())
+		*same = entry;
+	else
+		m_entries.push_back(entry);
 }
 
 
 void OutputFolder::commit() {
-	struct stat listStat;
-	const bool listed = lstat((m_folder + "/" + m_listName).c_str(), &listStat) == 0;
-	const std::vector<Entry> previous = readList();
+	bool listed = false;
+	const std::vector<Entry> previous = readList(listed);
 	// the previous set's files of names the command writes that this one does not write, with
 	// what the list records of each (a list written on the way of a failed run holds a name twice)
 	std::map<std::string, std::vector<Entry> > stale;
@@ -86,13 +137,12 @@ void OutputFolder::commit() {
 	std::vector<Entry> both = m_entries;
 	both.insert(both.end(), previous.begin(), previous.end());
 	writeList(both);
-	for (const std::unique_ptr<OutputFile> & file : m_files)
-		file->commit();
+	for (const Entry & e : m_entries)
+		putInPlace(e.m_name);
 	for (const auto & records : stale) {
 		const std::string path = m_folder + "/" + records.first;
 		if (!holdsOneOf(path, records.second)) {
-			struct stat s;
-			if (lstat(path.c_str(), &s) == 0)
+			if (exists(path))
 				ZEB_Message(FormatString("Kept '%1', which an earlier run wrote there and this one does not: it has "
 										 "changed since.\n").arg(path), MSG_WARNING, m_location, 1);
 			continue;
@@ -107,16 +157,65 @@ void OutputFolder::commit() {
 }
 
 
+void OutputFolder::writeList(const std::vector<Entry> & entries) {
+	std::string list = "# The files of the last run that wrote this folder (size, checksum, name). The next run\n"
+					   "# removes those it does not write again, as long as they are what was written.\n";
+	for (const Entry & e : entries) {
+		char line[64];
+		std::snprintf(line, sizeof(line), "%" PRIu64 " %016" PRIx64 " ", e.m_size, e.m_checksum);
+		list += line + e.m_name + "\n";
+	}
+	writeFile(pendingPath() + NEW_FILES + "/" + m_listName, m_listName, list);
+	putInPlace(m_listName);
+}
+
+
+void OutputFolder::writeFile(const std::string & path, const std::string & name, const std::string & content) const {
+	// the permissions of the file that this one replaces, else those that creating it would give
+	struct stat s;
+	const bool replaces = lstat((m_folder + "/" + name).c_str(), &s) == 0;
+	if (replaces && S_ISDIR(s.st_mode))
+		fail(name, EISDIR);
+	const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+	if (fd < 0)
+		fail(name, errno);
+	const char * data = content.data();
+	std::size_t left = content.size();
+	int error = 0;
+	if (replaces && S_ISREG(s.st_mode) && fchmod(fd, s.st_mode & 07777) != 0)
+		error = errno;
+	while (error == 0 && left > 0) {
+		const ssize_t n = write(fd, data, left);
+		if (n < 0 && errno != EINTR)
+			error = errno;
+		else if (n > 0) {
+			data += n;
+			left -= static_cast<std::size_t>(n);
+		}
+	}
+	// a full disk may show only when the data reach it
+	if (error == 0 && fsync(fd) != 0)
+		error = errno;
+	if (close(fd) != 0 && error == 0)
+		error = errno;
+	if (error != 0)
+		fail(name, error);
+}
+
+
+void OutputFolder::putInPlace(const std::string & name) {
+	const std::string target = m_folder + "/" + name;
+	struct stat s;
+	// renamed over, a link or a pipe there gives way to the file, whatever it leads to
+	if (lstat(target.c_str(), &s) == 0 && S_ISDIR(s.st_mode))
+		fail(name, EISDIR);
+	if (rename((pendingPath() + NEW_FILES + "/" + name).c_str(), target.c_str()) != 0)
+		fail(name, errno);
+}
+
+
 void OutputFolder::warnOfUnlisted() const {
-	DIR * dir = opendir(m_folder.c_str());
-	if (dir == nullptr)
-		return;
-	std::vector<std::string> names;
-	while (const struct dirent * entry = readdir(dir))
-		names.push_back(entry->d_name);
-	closedir(dir);
-	std::sort(names.begin(), names.end());
-	for (const std::string & name : names) {
+	for (const std::string & name : entries(m_folder)) {
 		if (!m_commandWrites(name) ||
 			std::any_of(m_entries.begin(), m_entries.end(), [&name](const Entry & e) { return e.m_name == name; }))
 			continue;
@@ -130,17 +229,23 @@ void OutputFolder::warnOfUnlisted() const {
 
 
 const std::string & OutputFolder::pendingPath() {
-	if (m_pending == nullptr)
+	if (m_pending == nullptr) {
 		m_pending = std::make_unique<PrivateDirectory>(".calovinda-", m_folder, m_location);
+		if (mkdir((m_pending->path() + NEW_FILES).c_str(), 0700) != 0)
+			throw Exception(FormatString("Cannot create directory: '%1' (%2).")
+							.arg(m_pending->path() + NEW_FILES).arg(std::strerror(errno)), m_location);
+	}
 	return m_pending->path();
 }
 
 
-std::vector<OutputFolder::Entry> OutputFolder::readList() const {
+std::vector<OutputFolder::Entry> OutputFolder::readList(bool & listed) const {
 	std::vector<Entry> entries;
-	std::ifstream in(m_folder + "/" + m_listName);
-	std::string line;
-	while (std::getline(in, line)) {
+	std::string text;
+	listed = readRegular(m_folder + "/" + m_listName, text);
+	std::size_t start = 0;
+	for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+		const std::string line = text.substr(start, end - start);
 		// "<size> <checksum> <name>"; anything else is no entry
 		unsigned long long size = 0;
 		unsigned long long sum = 0;
@@ -155,33 +260,28 @@ std::vector<OutputFolder::Entry> OutputFolder::readList() const {
 }
 
 
-void OutputFolder::writeList(const std::vector<Entry> & entries) {
-	OutputFile list(m_folder + "/" + m_listName, m_location, pendingPath());
-	list.open();
-	list.print("# The files of the last run that wrote this folder (size, checksum, name). The next run\n"
-			   "# removes those it does not write again, as long as they are what was written.\n");
-	for (const Entry & e : entries)
-		list.print("%" PRIu64 " %016" PRIx64 " %s\n", e.m_size, e.m_checksum, e.m_name.c_str());
-	list.commit();
+void OutputFolder::fail(const std::string & name, int error) const {
+	throw Exception(FormatString("Cannot write file: '%1' (%2).").arg(m_folder + "/" + name).arg(std::strerror(error)),
+					m_location);
 }
 
 
 bool OutputFolder::holdsOneOf(const std::string & path, const std::vector<Entry> & records) {
 	struct stat s;
-	if (lstat(path.c_str(), &s) != 0 || !S_ISREG(s.st_mode))
+	const int fd = openRegular(path, s);
+	if (fd < 0)
 		return false;
 	const std::uint64_t size = static_cast<std::uint64_t>(s.st_size);
-	if (std::none_of(records.begin(), records.end(), [size](const Entry & e) { return e.m_size == size; }))
-		return false;
-	std::ifstream in(path, std::ios::binary);
 	std::uint64_t sum = CHECKSUM_START;
+	bool read = std::any_of(records.begin(), records.end(), [size](const Entry & e) { return e.m_size == size; });
 	char buffer[65536];
-	while (in) {
-		in.read(buffer, sizeof(buffer));
-		sum = checksum(sum, buffer, static_cast<std::size_t>(in.gcount()));
-	}
-	return in.eof() && std::any_of(records.begin(), records.end(),
-								   [size, sum](const Entry & e) { return e.m_size == size && e.m_checksum == sum; });
+	ssize_t n = 0;
+	while (read && ((n = ::read(fd, buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR)))
+		if (n > 0)
+			sum = checksum(sum, buffer, static_cast<std::size_t>(n));
+	close(fd);
+	return read && n == 0 && std::any_of(records.begin(), records.end(),
+										 [size, sum](const Entry & e) { return e.m_size == size && e.m_checksum == sum; });
 }
 
 } // namespace ZEB

@@ -9,19 +9,21 @@
 
 namespace ZEB {
 
-class OutputFile;
 class PrivateDirectory;
 
 /*! The files that one command writes into a folder, put there as one set. Each file is written
-	whole in a private directory inside the folder before any of them takes its name (see
-	OutputFile, PrivateDirectory); commit() puts them in place and removes the files of the
-	command's previous set there that this set does not hold. Which files those are, the command's
-	list in the folder says (the file listName, with each file's size and checksum): a file it names
-	whose content is no longer what was written there has become someone else's and stays, with a
-	warning; a file it does not name, and one of a name the command never writes, is never touched. So a user's own files in the folder stay,
+	whole in a private directory inside the folder before any of them takes its name; commit()
+	puts them in place and removes the files of the command's previous set there that this set does
+	not hold. Which files those are, the command's list in the folder says (the file listName, with
+	each file's size and checksum): a file it names whose content is no longer what was written
+	there has become someone else's and stays, with a warning; a file it does not name, and one of
+	a name the command never writes, is never touched. So a user's own files in the folder stay,
 	also those that carry a name the command could write. A folder without the list (written
 	before the command kept one) cannot tell an earlier run's files from the user's: there a file
 	of a name the command writes (commandWrites) that this set does not hold stays, with a warning.
+	An entry of the folder that carries the name of a file of the set is replaced, never written
+	through: a link (to a file anywhere) or a pipe there gives way to the new file. The list is
+	read only where it is a regular file.
 	Until the files take their names in commit(), the folder keeps the files it held: a file or
 	list that cannot be written, or a signal, leaves it as it was. Every failure throws
 	ZEB::Exception at the location given. */
@@ -54,13 +56,20 @@ private:
 
 	/*! The private directory inside the folder, made on first use. */
 	const std::string & pendingPath();
-	/*! The entries of the folder's list; none when it is missing or unreadable. */
-	std::vector<Entry> readList() const;
+	/*! Writes content as the file path of the private directory, for the target name's file. */
+	void writeFile(const std::string & path, const std::string & name, const std::string & content) const;
+	/*! The entries of the folder's list; none when it is missing, unreadable or no regular file
+		(listed says which). */
+	std::vector<Entry> readList(bool & listed) const;
 	/*! Writes the list of entries under its name. */
 	void writeList(const std::vector<Entry> & entries);
+	/*! Moves the new file name into place, replacing what is there. */
+	void putInPlace(const std::string & name);
 	/*! Warns of every file in the folder of a name the command writes that this set does not
 		hold. */
 	void warnOfUnlisted() const;
+	/*! Throws "Cannot write file: '<folder>/<name>' (<reason of error>)." */
+	[[noreturn]] void fail(const std::string & name, int error) const;
 	/*! True when path is a regular file that holds what one of the records says was written. */
 	static bool holdsOneOf(const std::string & path, const std::vector<Entry> & records);
 
@@ -70,7 +79,6 @@ private:
 	std::function<bool(const std::string &)>	m_commandWrites;
 	/*! Where the files wait for commit(); made with the first one. */
 	std::unique_ptr<PrivateDirectory>		m_pending;
-	std::vector<std::unique_ptr<OutputFile> >	m_files;
 	std::vector<Entry>						m_entries;
 };
 

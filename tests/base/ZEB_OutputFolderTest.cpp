@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -55,6 +57,12 @@ TEST(ZEBOutputFolder, ReplacesWhatStandsInTheWayAndRemovesOnlyItsOwnFiles) {
 		std::map<std::string, std::string>	m_kept;
 	};
 	const std::vector<Case> cases = {
+		{"a link in a file's place", [](const std::string & dir, const std::string & outside) {
+			fs::create_symlink(outside, dir + "/a");
+		}, {}},
+		{"a link in the list's place", [](const std::string & dir, const std::string & outside) {
+			fs::create_symlink(outside, dir + "/" + LIST);
+		}, {}},
 		// the list names a user's file, with its size and checksum, that the command never writes
 		{"a list that names a file of another name", [](const std::string & dir, const std::string &) {
 			writeSet(dir, {{"b", "mine"}});
@@ -63,6 +71,10 @@ TEST(ZEBOutputFolder, ReplacesWhatStandsInTheWayAndRemovesOnlyItsOwnFiles) {
 			std::ofstream(dir + "/" + LIST) << list;
 			fs::rename(dir + "/b", dir + "/mine.txt");
 		}, {{"mine.txt", "mine"}}},
+		// read, a pipe would wait for a writer for ever
+		{"a pipe in the list's place", [](const std::string & dir, const std::string &) {
+			ASSERT_EQ(mkfifo((dir + "/" + LIST).c_str(), 0600), 0);
+		}, {}},
 	};
 	for (const Case & c : cases) {
 		TestSupport::TempDirectory tmp("folder");
