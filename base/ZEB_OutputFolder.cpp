@@ -25,8 +25,12 @@ namespace {
 
 const std::uint64_t CHECKSUM_START = 14695981039346656037ull;
 
-/*! In the private directory: the new files under their names. */
+/*! In a private directory: the new files under their names, the entries that they replaced or
+	that the commit removed, and the journal of a commit under way (the names of the new files,
+	one a line), there from before the first file moves until the list is in place. */
 const char * const NEW_FILES = "/new";
+const char * const OLD_FILES = "/old";
+const char * const JOURNAL = "/commit";
 
 /*! FNV-1a over data, continuing from checksum: enough to tell a file that someone else has put
 	under a name from the one written there. */
@@ -89,6 +93,39 @@ bool exists(const std::string & path) {
 	return lstat(path.c_str(), &s) == 0;
 }
 
+/*! Puts back what a commit that the private directory pending journals left half done in folder:
+	the new files that took their names go back into pending, and the entries that they replaced
+	or that the commit removed come back. Done in this order, a second attempt after one cut off
+	finds nothing to do twice. True when all is back; the journal then goes. error holds the
+	reason of the first failure. */
+bool putBack(const std::string & folder, const std::string & pending, int & error) {
+	std::string journal;
+	if (!readRegular(pending + JOURNAL, journal))
+		return true;
+	bool complete = true;
+	const auto failed = [&complete, &error] {
+		if (complete)
+			error = errno;
+		complete = false;
+	};
+	std::size_t start = 0;
+	for (std::size_t end; (end = journal.find('\n', start)) != std::string::npos; start = end + 1) {
+		const std::string name = journal.substr(start, end - start);
+		const std::string waiting = pending + NEW_FILES + "/" + name;
+		if (plainName(name) && !exists(waiting) && rename((folder + "/" + name).c_str(), waiting.c_str()) != 0
+			&& errno != ENOENT)
+		{
+			failed();
+		}
+	}
+	for (const std::string & name : entries(pending + OLD_FILES))
+		if (rename((pending + OLD_FILES + "/" + name).c_str(), (folder + "/" + name).c_str()) != 0)
+			failed();
+	if (complete && unlink((pending + JOURNAL).c_str()) != 0 && errno != ENOENT)
+		failed();
+	return complete;
+}
+
 } // namespace
 
 
@@ -122,8 +159,9 @@ void OutputFolder::add(const std::string & name, const std::string & content) {
 void OutputFolder::commit() {
 	bool listed = false;
 	const std::vector<Entry> previous = readList(listed);
-	// the previous set's files of names the command writes that this one does not write, with
-	// what the list records of each (a list written on the way of a failed run holds a name twice)
+	// the previous set's files of names the command writes that this set does not hold, with what
+	// the list records of each (a list written by a failed run of an older version holds a name
+	// twice)
 	std::map<std::string, std::vector<Entry> > stale;
 	for (const Entry & e : previous)
 		if (m_commandWrites(e.m_name) &&
@@ -131,42 +169,66 @@ void OutputFolder::commit() {
 		{
 			stale[e.m_name].push_back(e);
 		}
-	// A signal waits until the folder holds one whole set. Up to the end the list names every file
-	// of both sets, so that a failure on the way leaves no file the next run does not know of.
-	const Interruption::Hold hold;
-	std::vector<Entry> both = m_entries;
-	both.insert(both.end(), previous.begin(), previous.end());
-	writeList(both);
-	for (const Entry & e : m_entries)
-		putInPlace(e.m_name);
-	for (const auto & records : stale) {
-		const std::string path = m_folder + "/" + records.first;
-		if (!holdsOneOf(path, records.second)) {
-			if (exists(path))
-				ZEB_Message(FormatString("Kept '%1', which an earlier run wrote there and this one does not: it has "
-										 "changed since.\n").arg(path), MSG_WARNING, m_location, 1);
-			continue;
-		}
-		if (unlink(path.c_str()) != 0 && errno != ENOENT)
-			throw Exception(FormatString("Cannot remove the file '%1' of an earlier run (%2).")
-							.arg(path).arg(std::strerror(errno)), m_location);
-	}
-	if (!listed)
-		warnOfUnlisted();
-	writeList(m_entries);
-}
-
-
-void OutputFolder::writeList(const std::vector<Entry> & entries) {
 	std::string list = "# The files of the last run that wrote this folder (size, checksum, name). The next run\n"
 					   "# removes those it does not write again, as long as they are what was written.\n";
-	for (const Entry & e : entries) {
+	std::string journal;
+	for (const Entry & e : m_entries) {
 		char line[64];
 		std::snprintf(line, sizeof(line), "%" PRIu64 " %016" PRIx64 " ", e.m_size, e.m_checksum);
 		list += line + e.m_name + "\n";
+		journal += e.m_name + "\n";
 	}
-	writeFile(pendingPath() + NEW_FILES + "/" + m_listName, m_listName, list);
-	putInPlace(m_listName);
+	const std::string & pending = pendingPath();
+	writeFile(pending + NEW_FILES + "/" + m_listName, m_listName, list);
+	journal += m_listName + "\n";
+	if (mkdir((pending + OLD_FILES).c_str(), 0700) != 0)
+		fail(m_listName, errno);
+	writeFile(pending + JOURNAL, m_listName, journal);
+
+	// A signal waits until the folder holds one whole set; a failure puts the earlier one back.
+	const Interruption::Hold hold;
+	try {
+		for (const Entry & e : m_entries)
+			putInPlace(e.m_name);
+		for (const auto & records : stale) {
+			const std::string path = m_folder + "/" + records.first;
+			if (!holdsOneOf(path, records.second)) {
+				if (exists(path))
+					ZEB_Message(FormatString("Kept '%1', which an earlier run wrote there and this one does not: it has "
+											 "changed since.\n").arg(path), MSG_WARNING, m_location, 1);
+				continue;
+			}
+			if (rename(path.c_str(), (pending + OLD_FILES + "/" + records.first).c_str()) != 0 && errno != ENOENT)
+				throw Exception(FormatString("Cannot remove the file '%1' of an earlier run (%2).")
+								.arg(path).arg(std::strerror(errno)), m_location);
+		}
+		if (!listed)
+			warnOfUnlisted();
+		putInPlace(m_listName);
+		if (unlink((pending + JOURNAL).c_str()) != 0)
+			fail(m_listName, errno);
+	}
+	catch (...) {
+		int error = 0;
+		if (putBack(m_folder, pending, error))
+			throw;
+		// the earlier files that could not go back stay where they are, for the next run to try
+		const std::string kept = pending;
+		m_pending->keep();
+		const FormatString text = FormatString("Cannot put back the earlier files in '%1' (%2); they are in '%3'.")
+								  .arg(m_folder).arg(std::strerror(error)).arg(kept);
+		try {
+			throw;
+		}
+		catch (const Exception & ex) {
+			throw Exception(ex, text, m_location);
+		}
+		catch (...) {
+			throw Exception(text, m_location);
+		}
+	}
+	// the files that the set replaced go with the private directory
+	m_pending.reset();
 }
 
 
@@ -205,10 +267,19 @@ void OutputFolder::writeFile(const std::string & path, const std::string & name,
 
 void OutputFolder::putInPlace(const std::string & name) {
 	const std::string target = m_folder + "/" + name;
+	const std::string aside = pendingPath() + OLD_FILES + "/" + name;
 	struct stat s;
-	// renamed over, a link or a pipe there gives way to the file, whatever it leads to
-	if (lstat(target.c_str(), &s) == 0 && S_ISDIR(s.st_mode))
-		fail(name, EISDIR);
+	if (lstat(target.c_str(), &s) == 0) {
+		if (S_ISDIR(s.st_mode))
+			fail(name, EISDIR);
+		// a second name for what is there keeps the name taken all along; where the file system
+		// has no such names, it moves aside
+		if (linkat(AT_FDCWD, target.c_str(), AT_FDCWD, aside.c_str(), 0) != 0 &&
+			rename(target.c_str(), aside.c_str()) != 0)
+		{
+			fail(name, errno);
+		}
+	}
 	if (rename((pendingPath() + NEW_FILES + "/" + name).c_str(), target.c_str()) != 0)
 		fail(name, errno);
 }

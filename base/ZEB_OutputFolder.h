@@ -24,9 +24,10 @@ class PrivateDirectory;
 	An entry of the folder that carries the name of a file of the set is replaced, never written
 	through: a link (to a file anywhere) or a pipe there gives way to the new file. The list is
 	read only where it is a regular file.
-	Until the files take their names in commit(), the folder keeps the files it held: a file or
-	list that cannot be written, or a signal, leaves it as it was. Every failure throws
-	ZEB::Exception at the location given. */
+	The commit is all or nothing: a failure on the way puts back every entry that it has replaced
+	or removed. Until then the folder keeps the files it held: a file or list that cannot be
+	written, or a signal, leaves it as it was. Every failure throws ZEB::Exception at the location
+	given. */
 class OutputFolder {
 public:
 	/*! folder must exist when the first file is added; nothing is created before. commandWrites
@@ -61,9 +62,7 @@ private:
 	/*! The entries of the folder's list; none when it is missing, unreadable or no regular file
 		(listed says which). */
 	std::vector<Entry> readList(bool & listed) const;
-	/*! Writes the list of entries under its name. */
-	void writeList(const std::vector<Entry> & entries);
-	/*! Moves the new file name into place, replacing what is there. */
+	/*! Moves the new file name into place, the entry it replaces aside. */
 	void putInPlace(const std::string & name);
 	/*! Warns of every file in the folder of a name the command writes that this set does not
 		hold. */

@@ -32,8 +32,16 @@ PrivateDirectory::PrivateDirectory(const std::string & prefix, const std::string
 
 
 PrivateDirectory::~PrivateDirectory() {
-	Interruption::removeTree(m_path.c_str());
+	if (!m_path.empty())
+		Interruption::removeTree(m_path.c_str());
 	Interruption::remove(m_slot);
+}
+
+
+void PrivateDirectory::keep() {
+	m_path.clear();
+	Interruption::remove(m_slot);
+	m_slot = -1;
 }
 
 } // namespace ZEB

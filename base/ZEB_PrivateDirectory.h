@@ -19,6 +19,10 @@ public:
 	PrivateDirectory(const PrivateDirectory &) = delete;
 	PrivateDirectory & operator=(const PrivateDirectory &) = delete;
 
+	/*! Leaves the directory with what it holds: neither the object's end nor a signal removes it
+		any more, and path() is empty. */
+	void keep();
+
 	/*! Absolute path, without trailing slash. */
 	const std::string & path() const { return m_path; }
 

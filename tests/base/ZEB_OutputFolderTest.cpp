@@ -95,3 +95,23 @@ TEST(ZEBOutputFolder, ReplacesWhatStandsInTheWayAndRemovesOnlyItsOwnFiles) {
 		EXPECT_EQ(TestSupport::readFile(outside), "outside") << c.m_what;
 	}
 }
+
+
+TEST(ZEBOutputFolder, PutsTheEarlierFilesBackWhenACommitFails) {
+	TestSupport::TempDirectory tmp("folder");
+	const std::string dir = tmp.file("out");
+	fs::create_directory(dir);
+	writeSet(dir, {{"a", "1"}, {"b", "1"}, {"c", "1"}});
+	std::map<std::string, std::string> expected = contents(dir);
+	{
+		ZEB::OutputFolder next(dir, LIST, LOCATION, oneLetter);
+		for (const char * name : {"a", "b", "c"})
+			next.add(name, "2");
+		// a folder of the user's takes the place of the last file after it was written
+		fs::remove(dir + "/c");
+		fs::create_directories(dir + "/c/inside");
+		EXPECT_NE(TestSupport::thrownAt([&] { next.commit(); }, LOCATION).find(dir + "/c'"), std::string::npos);
+	}
+	expected["c"] = "<folder>";
+	EXPECT_EQ(contents(dir), expected);
+}
