@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +26,8 @@ namespace {
 
 const std::uint64_t CHECKSUM_START = 14695981039346656037ull;
 
+/*! The private directories: ".calovinda-<process id>-" and six characters of mkdtemp. */
+const char * const PENDING_PREFIX = ".calovinda-";
 /*! In a private directory: the new files under their names, the entries that they replaced or
 	that the commit removed, and the journal of a commit under way (the names of the new files,
 	one a line), there from before the first file moves until the list is in place. */
@@ -157,6 +160,7 @@ void OutputFolder::add(const std::string & name, const std::string & content) {
 
 
 void OutputFolder::commit() {
+	clearDeadRuns();
 	bool listed = false;
 	const std::vector<Entry> previous = readList(listed);
 	// the previous set's files of names the command writes that this set does not hold, with what
@@ -285,6 +289,42 @@ void OutputFolder::putInPlace(const std::string & name) {
 }
 
 
+void OutputFolder::clearDeadRuns() const {
+	const std::string prefix = PENDING_PREFIX;
+	for (const std::string & name : entries(m_folder)) {
+		// ".calovinda-<pid>-XXXXXX": a directory of a process that is gone
+		if (name.compare(0, prefix.size(), prefix) != 0)
+			continue;
+		const std::string rest = name.substr(prefix.size());
+		const std::size_t dash = rest.find('-');
+		if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash ||
+			rest.size() != dash + 7 || dash > 9)
+		{
+			continue;
+		}
+		const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, dash)));
+		const std::string path = m_folder + "/" + name;
+		struct stat s;
+		if (pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH || lstat(path.c_str(), &s) != 0 ||
+			!S_ISDIR(s.st_mode))
+		{
+			continue;
+		}
+		if (exists(path + JOURNAL)) {
+			int error = 0;
+			if (!putBack(m_folder, path, error))
+				throw Exception(FormatString("Cannot put back the files in '%1' that a run cut off while it put its "
+											 "own in place replaced (%2); they are in '%3'.")
+								.arg(m_folder).arg(std::strerror(error)).arg(path), m_location);
+			ZEB_Message(FormatString("A run that wrote into '%1' was cut off while it put its files in place; the "
+									 "files it had replaced or removed are back.\n").arg(m_folder),
+						MSG_WARNING, m_location, 1);
+		}
+		Interruption::removeTree(path.c_str());
+	}
+}
+
+
 void OutputFolder::warnOfUnlisted() const {
 	for (const std::string & name : entries(m_folder)) {
 		if (!m_commandWrites(name) ||
@@ -301,7 +341,8 @@ void OutputFolder::warnOfUnlisted() const {
 
 const std::string & OutputFolder::pendingPath() {
 	if (m_pending == nullptr) {
-		m_pending = std::make_unique<PrivateDirectory>(".calovinda-", m_folder, m_location);
+		m_pending = std::make_unique<PrivateDirectory>(PENDING_PREFIX + std::to_string(getpid()) + "-", m_folder,
+													   m_location);
 		if (mkdir((m_pending->path() + NEW_FILES).c_str(), 0700) != 0)
 			throw Exception(FormatString("Cannot create directory: '%1' (%2).")
 							.arg(m_pending->path() + NEW_FILES).arg(std::strerror(errno)), m_location);

@@ -12,20 +12,24 @@ namespace ZEB {
 class PrivateDirectory;
 
 /*! The files that one command writes into a folder, put there as one set. Each file is written
-	whole in a private directory inside the folder before any of them takes its name; commit()
-	puts them in place and removes the files of the command's previous set there that this set does
-	not hold. Which files those are, the command's list in the folder says (the file listName, with
-	each file's size and checksum): a file it names whose content is no longer what was written
-	there has become someone else's and stays, with a warning; a file it does not name, and one of
-	a name the command never writes, is never touched. So a user's own files in the folder stay,
-	also those that carry a name the command could write. A folder without the list (written
-	before the command kept one) cannot tell an earlier run's files from the user's: there a file
-	of a name the command writes (commandWrites) that this set does not hold stays, with a warning.
+	whole in a private directory inside the folder, ".calovinda-<process id>-XXXXXX", before any
+	of them takes its name; commit() puts them in place and removes the files of the command's
+	previous set there that this set does not hold. Which files those are, the command's list in
+	the folder says (the file listName, with each file's size and checksum): a file it names whose
+	content is no longer what was written there has become someone else's and stays, with a
+	warning; a file it does not name, and one of a name the command never writes, is never touched.
+	So a user's own files in the folder stay, also those that carry a name the command could
+	write. A folder without the list (written before the command kept one) cannot tell an earlier
+	run's files from the user's: there a file of a name the command writes (commandWrites) that
+	this set does not hold stays, with a warning.
 	An entry of the folder that carries the name of a file of the set is replaced, never written
 	through: a link (to a file anywhere) or a pipe there gives way to the new file. The list is
 	read only where it is a regular file.
-	The commit is all or nothing: a failure on the way puts back every entry that it has replaced
-	or removed. Until then the folder keeps the files it held: a file or list that cannot be
+	commit() first clears what runs that died left in the folder: their private directories go,
+	and where one died while putting its files in place, the files it replaced are put back, with
+	a warning. The commit is all or nothing: a failure on the way puts back every entry that it
+	has replaced or removed, and a process that dies on the way leaves what the next commit in the
+	folder puts back. Until then the folder keeps the files it held: a file or list that cannot be
 	written, or a signal, leaves it as it was. Every failure throws ZEB::Exception at the location
 	given. */
 class OutputFolder {
@@ -64,6 +68,9 @@ private:
 	std::vector<Entry> readList(bool & listed) const;
 	/*! Moves the new file name into place, the entry it replaces aside. */
 	void putInPlace(const std::string & name);
+	/*! Removes what runs that are no longer alive left in the folder, putting back the files of
+		a commit that one of them did not finish. */
+	void clearDeadRuns() const;
 	/*! Warns of every file in the folder of a name the command writes that this set does not
 		hold. */
 	void warnOfUnlisted() const;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +12,8 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "ZEB_MessageHandler.h"
+#include "ZEB_MessageHandlerRegistry.h"
 #include "ZEB_OutputFolder.h"
 
 namespace fs = std::filesystem;
@@ -43,6 +48,33 @@ std::map<std::string, std::string> contents(const std::string & dir) {
 			fs::is_regular_file(status) ? TestSupport::readFile(entry.path().string()) : "<other>";
 	}
 	return found;
+}
+
+/*! In a child process: ends it by SIGKILL at the first warning. */
+class KillAtWarning : public ZEB::MessageHandler {
+public:
+	KillAtWarning() { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
+	void msg(const std::string &, ZEB::msg_type_t type, const char *, int) override {
+		if (type == ZEB::MSG_WARNING)
+			raise(SIGKILL);
+	}
+};
+
+/*! Runs f in a child process and returns its wait status; f's failure exits with 1. */
+int inChild(const std::function<void()> & f) {
+	const pid_t pid = fork();
+	if (pid == 0) {
+		try {
+			f();
+		}
+		catch (...) {
+			_exit(1);
+		}
+		_exit(0);
+	}
+	int status = 0;
+	waitpid(pid, &status, 0);
+	return status;
 }
 
 } // namespace
@@ -114,4 +146,38 @@ TEST(ZEBOutputFolder, PutsTheEarlierFilesBackWhenACommitFails) {
 	}
 	expected["c"] = "<folder>";
 	EXPECT_EQ(contents(dir), expected);
+}
+
+
+TEST(ZEBOutputFolder, ClearsWhatKilledRunsLeftAndPutsBackAnUnfinishedCommit) {
+	TestSupport::TempDirectory tmp("folder");
+	const std::string dir = tmp.file("out");
+	fs::create_directory(dir);
+	writeSet(dir, {{"a", "1"}, {"b", "1"}, {"c", "1"}});
+	// c has become the user's: a run without it keeps it, with a warning
+	std::ofstream(dir + "/c") << "changed";
+	std::map<std::string, std::string> expected = contents(dir);
+
+	// a run killed while it writes its files
+	int status = inChild([&] {
+		ZEB::OutputFolder folder(dir, LIST, LOCATION, oneLetter);
+		folder.add("a", "2");
+		raise(SIGKILL);
+	});
+	EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+	// a run killed while it puts its files in place: at its warning of c, after a and b
+	status = inChild([&] {
+		KillAtWarning handler;
+		writeSet(dir, {{"a", "2"}, {"b", "2"}});
+	});
+	EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+
+	// the next run of any command in the folder
+	TestSupport::MessageRecorder messages;
+	writeSet(dir, {{"x", "3"}}, ".other", [](const std::string & name) { return name == "x"; });
+	expected["x"] = "3";
+	expected[".other"] = TestSupport::readFile(dir + "/.other");
+	EXPECT_EQ(contents(dir), expected);
+	ASSERT_EQ(messages.m_messages.size(), 1u);
+	EXPECT_EQ(messages.m_messages[0].m_type, ZEB::MSG_WARNING);
 }
