@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,6 +130,33 @@ bool putBack(const std::string & folder, const std::string & pending, int & erro
 	return complete;
 }
 
+/*! An exclusive flock() on a folder while it lives; waits for another holder, telling so. A
+	folder whose file system has no such locks is not held. */
+class FolderLock {
+public:
+	FolderLock(const std::string & folder, const char * location) {
+		m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+		if (m_fd < 0)
+			return;
+		if (flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+			return;
+		if (errno == EWOULDBLOCK) {
+			ZEB_Message(FormatString("Waiting for another run to finish writing into '%1'.\n").arg(folder),
+						MSG_PROGRESS, location, 1);
+			while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {}
+		}
+	}
+	~FolderLock() {
+		if (m_fd >= 0)
+			close(m_fd);
+	}
+	FolderLock(const FolderLock &) = delete;
+	FolderLock & operator=(const FolderLock &) = delete;
+
+private:
+	int m_fd = -1;
+};
+
 } // namespace
 
 
@@ -160,6 +188,7 @@ void OutputFolder::add(const std::string & name, const std::string & content) {
 
 
 void OutputFolder::commit() {
+	const FolderLock lock(m_folder, m_location);
 	clearDeadRuns();
 	bool listed = false;
 	const std::vector<Entry> previous = readList(listed);

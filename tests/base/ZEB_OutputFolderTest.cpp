@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +51,19 @@ std::map<std::string, std::string> contents(const std::string & dir) {
 	}
 	return found;
 }
+
+/*! In a child process: sends the text of every message into a pipe. */
+class PipeHandler : public ZEB::MessageHandler {
+public:
+	explicit PipeHandler(int fd) : m_fd(fd) { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
+	void msg(const std::string & text, ZEB::msg_type_t, const char *, int) override {
+		if (write(m_fd, text.data(), text.size()) < 0)
+			_exit(3);
+	}
+
+private:
+	int m_fd;
+};
 
 /*! In a child process: ends it by SIGKILL at the first warning. */
 class KillAtWarning : public ZEB::MessageHandler {
@@ -126,6 +141,45 @@ TEST(ZEBOutputFolder, ReplacesWhatStandsInTheWayAndRemovesOnlyItsOwnFiles) {
 		EXPECT_EQ(found, expected) << c.m_what;
 		EXPECT_EQ(TestSupport::readFile(outside), "outside") << c.m_what;
 	}
+}
+
+
+TEST(ZEBOutputFolder, WaitsWhileAnotherHoldsTheFolder) {
+	TestSupport::TempDirectory tmp("folder");
+	const std::string dir = tmp.file("out");
+	fs::create_directory(dir);
+	writeSet(dir, {{"a", "first"}});
+	const int held = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+	ASSERT_EQ(flock(held, LOCK_EX), 0);
+
+	int told[2];
+	ASSERT_EQ(pipe(told), 0);
+	const pid_t pid = fork();
+	if (pid == 0) {
+		// the lock belongs to the open folder, which the child shares until it closes it
+		close(held);
+		close(told[0]);
+		PipeHandler handler(told[1]);
+		try {
+			writeSet(dir, {{"a", "second"}});
+		}
+		catch (...) {
+			_exit(1);
+		}
+		_exit(0);
+	}
+	close(told[1]);
+	// the second run says that it waits (or ends, which closes the pipe)
+	char text[256];
+	const ssize_t n = read(told[0], text, sizeof(text));
+	EXPECT_GT(n, 0);
+	EXPECT_EQ(contents(dir)["a"], "first");
+	close(held);
+	int status = 0;
+	waitpid(pid, &status, 0);
+	close(told[0]);
+	EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+	EXPECT_EQ(contents(dir)["a"], "second");
 }
 
 
