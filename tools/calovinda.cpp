@@ -399,7 +399,11 @@ int simulate(const Arguments & args) {
 	if (args.m_positional.size() != 1)
 		throw UsageError("simulate needs one project file");
 	const std::string project = args.m_positional[0];
-	const QString resultsDir = QString::fromStdString(args.option("--results", "calovinda-results"));
+	const std::string resultsName = args.option("--results", "calovinda-results");
+	// the result files are written through a Qt text, which would substitute such bytes
+	if (!ZEB::is_valid_utf8_string(resultsName))
+		throw Failure("the results folder name '" + resultsName + "' is not valid UTF-8");
+	const QString resultsDir = QString::fromStdString(resultsName);
 
 	checkResultsTarget(project, resultsDir);
 	RX::CalovindaModelFMU model;

@@ -673,6 +673,8 @@ TEST(Tool, FailuresExitWithOneLine) {
 		climateCase("abc", epw.substr(0, field7) + "abc" + epw.substr(epw.find(',', field7)),
 					"Invalid data line #12 (line 20 of the file). - Could not convert 'abc'"),
 		{"simulate " + dir.file("missing.rmxml"), "does not exist"},
+		// a name that the result files' Qt path would change
+		{"simulate " + example + " --results " + dir.file("res\xff"), "not valid UTF-8"},
 		{"simulate " + dir.file("truncated.rmxml"), "Premature end of document"},
 		{"simulate " + dir.file("bad.rmxml"), "project file"},
 		{"export-modelica " + dir.file("missing.rmxml") + " " + dir.file("mo"), "does not exist"},
