@@ -88,20 +88,24 @@ const std::map<std::string, const char *> commandHelp = {
 	 "FMU's solver settings (CVODE, GMRES with ILU preconditioner), writes the result files into DIR\n"
 	 "(made with its parents; default: calovinda-results in the working directory) and prints the\n"
 	 "annual summary, followed by the DIN 4108-2 summer assessment's report when it is active.\n"
-	 "The result files are written as one set: none takes its name before all are complete, so a\n"
-	 "failed or interrupted run leaves the earlier results as they were, and no temporary file.\n"
-	 "Result files of an earlier run that this one does not write (the humidity of a moisture run,\n"
-	 "say) are removed, unless they changed since; DIR's other files stay. In a DIR that an older\n"
-	 "version wrote (without the list .calovinda-results) such a file cannot be told from the\n"
-	 "user's: it stays, with a warning.\n"},
+	 "The result files are written as one set: none takes its name before all are complete, and\n"
+	 "they take their names all or nothing, so a failed or interrupted run leaves the earlier\n"
+	 "results as they were, and no temporary file. A second run into DIR waits while the first puts\n"
+	 "its files in place; what a killed run left there, the next run clears. A link or a pipe in a\n"
+	 "result file's place is replaced, never written through. Result files of an earlier run that\n"
+	 "this one does not write (the humidity of a moisture run, say) are removed, unless they changed\n"
+	 "since; DIR's other files stay. In a DIR that an older version wrote (without the list\n"
+	 ".calovinda-results) such a file cannot be told from the user's: it stays, with a warning.\n"
+	 "DIR's name must be valid UTF-8.\n"},
 	{"export-modelica",
 	 "usage: calovinda export-modelica PROJECT DIR\n"
 	 "Initialises the project's room and writes it as a Modelica package into DIR, as one set:\n"
-	 "a failed or interrupted export leaves an earlier package there as it was, and the files of\n"
-	 "an earlier export that this one does not write (a wall the room no longer has) are removed,\n"
-	 "unless they changed since; DIR's other files stay. In a DIR that an older version wrote\n"
-	 "(without the list .calovinda-package) such a file cannot be told from the user's: it stays,\n"
-	 "with a warning.\n"},
+	 "a failed or interrupted export leaves an earlier package there as it was (a second run into\n"
+	 "DIR waits while the first puts its files in place, and a link or a pipe in a file's place is\n"
+	 "replaced, never written through), and the files of an earlier export that this one does not\n"
+	 "write (a wall the room no longer has) are removed, unless they changed since; DIR's other\n"
+	 "files stay. In a DIR that an older version wrote (without the list .calovinda-package) such a\n"
+	 "file cannot be told from the user's: it stays, with a warning.\n"},
 	{"export-fmu",
 	 "usage: calovinda export-fmu PROJECT OUT.fmu [--library DIR]\n"
 	 "Initialises the project's room and packs it as an FMI 2.0 FMU archive: the FMU library\n"
