@@ -379,7 +379,7 @@ void CalovindaModel::readZoneTemperatureSeries(RoomConstruction & rc, const ZEB:
 			if (!CELSIUS.contains(values.m_data[i] - ZEB::KELVIN_OFFSET))
 				throw ZEB::Exception(ZEB::FormatString("Invalid temperature %1 C at t = %2 s, expected %3.")
 									 .arg(values.m_data[i] - ZEB::KELVIN_OFFSET).arg(timePoints[i], 0, 'G', 12)
-									 .arg(CELSIUS.m_expected), INIT_LOCATION);
+									 .arg(CELSIUS.expected(values.m_data[i] - ZEB::KELVIN_OFFSET)), INIT_LOCATION);
 
 		ZEB::LinearSpline & spline = rc.m_zoneTSpline;
 		spline.setValues(timePoints, values.m_data);

@@ -42,27 +42,14 @@ const char * const READ_LOCATION = "[DIN4108_2Assessment::readXML]";
 
 const char * const OWNER = "DIN4108_2Assessment";
 
-// Reads a choice from 0 to largest; other numbers end the project with message.
-int choice(const QString & text, const QString & tag, int largest, const char * message) {
-	bool ok = false;
-	const int value = text.trimmed().toInt(&ok, 10);
-	if (!ok)
-		finiteNumber(text, tag, OWNER, READ_LOCATION);
-	if (!ok || value < 0 || value > largest)
-		throw ZEB::Exception(message, READ_LOCATION);
-	return value;
+// Reads a choice from 0 to largest; other text ends the project.
+int choice(const QString & text, const QString & tag, unsigned int largest) {
+	return static_cast<int>(unsignedValue(text, tag, OWNER, READ_LOCATION, largest));
 }
 
-// Reads a non-negative, finite real; other values end the project with the element's message.
+// Reads a non-negative, finite real; other text ends the project.
 double nonNegative(const QString & text, const char * tag) {
-	bool ok = false;
-	const double value = text.toDouble(&ok);
-	if (!(value >= 0) || !std::isfinite(value))
-		throw ZEB::Exception(ZEB::FormatString("Invalid value for '%1'. Value must be > than 0.").arg(tag),
-							 READ_LOCATION);
-	if (!ok)
-		finiteNumber(text, tag, OWNER, READ_LOCATION);
-	return value;
+	return finiteNumber(text, tag, OWNER, READ_LOCATION, NOT_NEGATIVE);
 }
 
 // Lowers an enhanced air change [1/h] read from a file to the largest the assessment credits.
@@ -122,18 +109,15 @@ void DIN4108_2Assessment::readXML(QXmlStreamReader & reader) {
 		{"Active", flag(m_active, "Active")},
 		{"Residential", flag(m_residential, "Residential")},
 		{"ClimateRegion", [this](const QString & t) {
-			m_climateRegion = choice(t, "ClimateRegion", 2,
-									 "Invalid value for 'ClimateRegion'. Value must be 0, 1 or 2.");
+			m_climateRegion = choice(t, "ClimateRegion", 2);
 		}},
 		{"EnhancedDayVentilation", flag(m_enhancedDayVentilation, "EnhancedDayVentilation")},
 		{"EnhancedNightVentilation", flag(m_enhancedNightVentilation, "EnhancedNightVentilation")},
 		{"ShadingControlType", [this](const QString & t) {
-			m_shadingControlType = choice(t, "ShadingControlType", 3,
-										  "Invalid value for 'ShadingControlType'. Value must be 0, 1, 2 or 3.");
+			m_shadingControlType = choice(t, "ShadingControlType", 3);
 		}},
 		{"VentilationType", [this](const QString & t) {
-			m_nightVentilationType = static_cast<VentilationType>(
-				choice(t, "VentilationType", 2, "Invalid value for 'VentilationType'. Value must be 0, 1 or 2."));
+			m_nightVentilationType = static_cast<VentilationType>(choice(t, "VentilationType", 2));
 		}},
 		{"EnhancedDayVentilationValue", nonNegativeValue(m_enhancedDayVentilationValue, "EnhancedDayVentilationValue")},
 		{"EnhancedNightVentilationValue", nonNegativeValue(m_enhancedNightVentilationValue, "EnhancedNightVentilationValue")},

@@ -201,7 +201,8 @@ void Material::readXML(QXmlStreamReader & reader) {
 		bool ok = true;
 		const double percent = finiteOrZero(attrName.mid(1), ok);
 		if (!ok || !PERCENT.contains(percent)) {
-			reader.raiseError(QCoreApplication::translate("Material", "Invalid value for attribute '%1'.")
+			reader.raiseError(QCoreApplication::translate("Material", "Invalid attribute '%1' of Material, expected 'w' "
+														  "and a relative humidity from 0 to 100 [%], as in 'w50'.")
 							  .arg(attrName.toString()));
 			return;
 		}
@@ -223,18 +224,15 @@ void Material::readXML(QXmlStreamReader & reader) {
 		if (p.first >= 0.92)
 			highPoints = true;
 	if (!highPoints) {
-		const QString invalidIsotherm = QCoreApplication::translate("Material",
-			"Invalid sorption isotherm data for material for material name '%1'.").arg(name());
-		if (w80 <= 0 || wsat <= 0) {
-			reader.raiseError(invalidIsotherm);
-			return;
-		}
 		double w92 = w80 / 0.8 * 0.92;
 		// keep the water content rising towards saturation
 		if (std::fabs(wsat - w92) <= ZEB::NEAR_ZERO)
 			w92 *= 0.99;
-		else if (wsat < w92) {
-			reader.raiseError(invalidIsotherm);
+		else if (!(wsat > w92)) {
+			reader.raiseError(QCoreApplication::translate("Material",
+				"Invalid sorption isotherm data for material name '%1': wsat '%2' lies below the %3 that w80 gives at "
+				"92 % (w80 / 0.8 * 0.92), expected at least that or a point at 92 % or more.")
+				.arg(name(), xmlDouble(wsat), xmlDouble(w92)));
 			return;
 		}
 		points[0.92] = w92;

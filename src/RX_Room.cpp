@@ -28,6 +28,13 @@ namespace {
 const char * const READ_LOCATION = "[Room::readXML]";
 const char * const SIMULATION_PARAMETERS_LOCATION = "[Room::readSimulationParametersSection]";
 
+/*! A given start lies after 0 s. */
+constexpr ValueRange START_TIME{0, false, std::numeric_limits<double>::infinity(), "a time of more than 0 s"};
+/*! A run ends after 0 s, whatever its start. */
+constexpr ValueRange END_TIME{0, false, std::numeric_limits<double>::infinity(), "a time of more than 0 s"};
+/*! Outputs come at least a second apart. */
+constexpr ValueRange OUTPUT_TIME_STEP{1, true, std::numeric_limits<double>::infinity(), "a time step of 1 s or more"};
+
 /*! Text that is no finite number within range is refused. */
 double readReal(QXmlStreamReader & reader, const char * section, const char * location,
 				const ValueRange & range = ANY_NUMBER)
@@ -480,27 +487,12 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 			m_moistureBalanceEnabled = readBool(reader);
 		else if (tag == QLatin1String("RHInitial"))
 			m_RHInitial = readParameter(reader, PERCENT) / 100;
-		else if (tag == QLatin1String("SimulationStartTime")) {
-			const double t = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
-			if (!(t > 0))
-				throw ZEB::Exception("Invalid value for 'SimulationStartTime' parameter. Start time must be > than 0 seconds.",
-									 SIMULATION_PARAMETERS_LOCATION);
-			m_simulationStartTime = t;
-		}
-		else if (tag == QLatin1String("SimulationEndTime")) {
-			const double t = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
-			if (!(t > 0))
-				throw ZEB::Exception("Invalid value for 'SimulationEndTime' parameter. End time must be > than 0 seconds.",
-									 SIMULATION_PARAMETERS_LOCATION);
-			m_simulationEndTime = t;
-		}
-		else if (tag == QLatin1String("OutputTimeSteps")) {
-			const double dt = readReal(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
-			if (!(dt >= 1))
-				throw ZEB::Exception("Invalid value for 'OutputTimeSteps' parameter. Output time step must be at least 1 second.",
-									 SIMULATION_PARAMETERS_LOCATION);
-			m_outputTimeSteps = dt;
-		}
+		else if (tag == QLatin1String("SimulationStartTime"))
+			m_simulationStartTime = readParameter(reader, START_TIME);
+		else if (tag == QLatin1String("SimulationEndTime"))
+			m_simulationEndTime = readParameter(reader, END_TIME);
+		else if (tag == QLatin1String("OutputTimeSteps"))
+			m_outputTimeSteps = readParameter(reader, OUTPUT_TIME_STEP);
 		else if (tag == QLatin1String("CyclicTwoYearSimulation"))
 			m_cyclicTwoYearSimulation = readBool(reader);
 		else if (tag == QLatin1String("TInitial"))
@@ -524,26 +516,30 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 			readUnknownElement(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
 	}
 
+	const auto seconds = [](double t) { return QString::number(t, 'g', 15).toStdString(); };
 	if (!m_cyclicTwoYearSimulation) {
 		// a run that ends before it starts has nothing to simulate, nor to report
 		if (!(m_simulationEndTime > m_simulationStartTime))
 			throw ZEB::Exception(ZEB::FormatString("Invalid value for 'SimulationEndTime' parameter. End time %1 s must "
 												   "be after the start time %2 s.")
-								 .arg(QString::number(m_simulationEndTime, 'g', 15).toStdString())
-								 .arg(QString::number(m_simulationStartTime, 'g', 15).toStdString()),
+								 .arg(seconds(m_simulationEndTime)).arg(seconds(m_simulationStartTime)),
 								 SIMULATION_PARAMETERS_LOCATION);
 		return;
 	}
 	if (m_outputTimeSteps != 3600)
-		throw ZEB::Exception("Invalid value for 'OutputTimeSteps' parameter. Output time step must exactly 3600 seconds "
-							 "for two-year-simulation (or not defined in project file).", SIMULATION_PARAMETERS_LOCATION);
+		throw ZEB::Exception(ZEB::FormatString("Invalid value %1 s for 'OutputTimeSteps' parameter. Output time step must "
+											   "be exactly 3600 seconds for two-year-simulation (or not defined in "
+											   "project file).").arg(seconds(m_outputTimeSteps)),
+							 SIMULATION_PARAMETERS_LOCATION);
 	if (m_simulationEndTime != ZEB::SECONDS_PER_YEAR)
-		throw ZEB::Exception("Invalid value for 'SimulationEndTime' parameter. SimulationEndTime must be exactly "
-							 "365*24*3600 = 31536000 seconds for two-year-simulation (or not defined in project file).",
+		throw ZEB::Exception(ZEB::FormatString("Invalid value %1 s for 'SimulationEndTime' parameter. SimulationEndTime "
+											   "must be exactly 365*24*3600 = 31536000 seconds for two-year-simulation "
+											   "(or not defined in project file).").arg(seconds(m_simulationEndTime)),
 							 SIMULATION_PARAMETERS_LOCATION);
 	if (m_simulationStartTime != 0)
-		throw ZEB::Exception("Invalid value for 'SimulationStartTime' parameter. SimulationStartTime must be exactly "
-							 "0 seconds for two-year-simulation (or not defined in project file).",
+		throw ZEB::Exception(ZEB::FormatString("Invalid value %1 s for 'SimulationStartTime' parameter. "
+											   "SimulationStartTime must be exactly 0 seconds for two-year-simulation "
+											   "(or not defined in project file).").arg(seconds(m_simulationStartTime)),
 							 SIMULATION_PARAMETERS_LOCATION);
 }
 

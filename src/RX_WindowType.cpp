@@ -103,7 +103,9 @@ void WindowType::readXML(QXmlStreamReader & reader) {
 		}
 		catch (const ZEB::Exception & ex) {
 			ex.writeMsgStackToError();
-			reader.raiseError(tr("Error reading LinearSpline data from WindowType parameter with id='%1'.").arg(m_id));
+			// the reason first, as in a message stack
+			reader.raiseError(QString::fromStdString(ex.msgStack()) + "\n" +
+							  tr("Error reading LinearSpline data from WindowType parameter with id='%1'.").arg(m_id));
 			return;
 		}
 		if (reader.hasError())
@@ -114,11 +116,13 @@ void WindowType::readXML(QXmlStreamReader & reader) {
 			return;
 		}
 		if (xUnit != QLatin1String("Deg")) {
-			reader.raiseError(tr("Invalid x-value unit for LinearSpline of RelativeSHGC parameter."));
+			reader.raiseError(tr("Invalid x-value unit '%1' for LinearSpline of RelativeSHGC parameter, expected 'Deg'.")
+							  .arg(xUnit));
 			return;
 		}
 		if (yUnit != QLatin1String("%")) {
-			reader.raiseError(tr("Invalid y-value unit for LinearSpline of RelativeSHGC parameter."));
+			reader.raiseError(tr("Invalid y-value unit '%1' for LinearSpline of RelativeSHGC parameter, expected '%'.")
+							  .arg(yUnit));
 			return;
 		}
 		ZEB::UnitVector fractions;

@@ -24,8 +24,23 @@ QString tr(const char * text) {
 	return QCoreApplication::translate("XMLHelpers", text);
 }
 
-void raiseInvalidAttribute(QXmlStreamReader & reader, const QString & name) {
-	reader.raiseError(tr("Invalid value for attribute '%1'.").arg(name));
+// The one refusal of a value of these files; where is "element '<tag>'" or "attribute '<name>'".
+std::string invalidValue(const QString & text, const QString & where, const std::string & owner,
+						 const std::string & expected)
+{
+	return ZEB::FormatString("Invalid value '%1' in %2 of %3, expected %4.")
+		.arg(text.trimmed().toStdString()).arg(where.toStdString()).arg(owner).arg(expected).str();
+}
+
+// The refusal of attribute name of the element the reader stands on, with what it should hold.
+void raiseInvalidAttribute(QXmlStreamReader & reader, const QString & name, const std::string & expected) {
+	if (!reader.attributes().hasAttribute(name)) {
+		reader.raiseError(tr("Invalid value for attribute '%1'.").arg(name));
+		return;
+	}
+	reader.raiseError(QString::fromStdString(invalidValue(reader.attributes().value(name).toString(),
+														  "attribute '" + name + "'",
+														  reader.name().toString().toStdString(), expected)));
 }
 
 // Numbers one after the other until the first that cannot be read; the rest is ignored.
@@ -158,14 +173,6 @@ bool isNonFiniteNumber(const QString & text) {
 
 namespace {
 
-// The one refusal of a value of these files; where is "element '<tag>'" or "attribute '<name>'".
-std::string invalidValue(const QString & text, const QString & where, const std::string & owner,
-						 const std::string & expected)
-{
-	return ZEB::FormatString("Invalid value '%1' in %2 of %3, expected %4.")
-		.arg(text.trimmed().toStdString()).arg(where.toStdString()).arg(owner).arg(expected).str();
-}
-
 QString inElement(const QString & tag) {
 	return "element '" + tag + "'";
 }
@@ -219,6 +226,14 @@ bool ValueRange::contains(double v) const {
 }
 
 
+std::string ValueRange::expected(double v) const {
+	// a value above an open bound that the writers' rounding puts onto it
+	if (std::isfinite(v) && !m_lowestIncluded && v > m_lowest && v <= m_highest)
+		return std::string(m_expected) + " also when rounded to the 6 significant digits the files keep";
+	return m_expected;
+}
+
+
 double finiteNumber(const QString & text, const QString & tag, const std::string & owner, const char * location,
 					const ValueRange & range)
 {
@@ -228,7 +243,7 @@ double finiteNumber(const QString & text, const QString & tag, const std::string
 	if (!ok || !std::isfinite(v))
 		throwInvalidValue(text, inElement(tag), owner, location, ANY_NUMBER.m_expected);
 	if (!range.contains(v))
-		throwInvalidValue(text, inElement(tag), owner, location, range.m_expected);
+		throwInvalidValue(text, inElement(tag), owner, location, range.expected(v));
 	return v;
 }
 
@@ -247,15 +262,11 @@ double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owne
 
 namespace {
 
-// The element's decimal integer up to largest; T(QString::*)(bool *, int) converts.
+// The decimal integer up to largest in text of element tag; T(QString::*)(bool *, int) converts.
 template <typename T>
-T readIntegerElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
-					 T (QString::*convert)(bool *, int) const, const std::string & expected, T largest)
+T integerValue(const QString & text, const QString & tag, const std::string & owner, const char * location,
+			   T (QString::*convert)(bool *, int) const, const std::string & expected, T largest)
 {
-	const QString tag = reader.name().toString();
-	const QString text = readTextElement(reader);
-	if (reader.hasError())
-		return 0;
 	bool ok = false;
 	const T v = (text.trimmed().*convert)(&ok, 10);
 	if (!ok || v > largest)
@@ -266,18 +277,32 @@ T readIntegerElement(QXmlStreamReader & reader, const std::string & owner, const
 } // namespace
 
 
-unsigned int readUnsignedElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
-								 unsigned int largest)
+unsigned int unsignedValue(const QString & text, const QString & tag, const std::string & owner,
+						   const char * location, unsigned int largest)
 {
 	const std::string expected = largest == std::numeric_limits<unsigned int>::max()
 		? std::string("a whole number of 0 or more") : "a whole number from 0 to " + std::to_string(largest);
-	return readIntegerElement(reader, owner, location, &QString::toUInt, expected, largest);
+	return integerValue(text, tag, owner, location, &QString::toUInt, expected, largest);
+}
+
+
+unsigned int readUnsignedElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
+								 unsigned int largest)
+{
+	const QString tag = reader.name().toString();
+	const QString text = readTextElement(reader);
+	if (reader.hasError())
+		return 0;
+	return unsignedValue(text, tag, owner, location, largest);
 }
 
 
 int readIntElement(QXmlStreamReader & reader, const std::string & owner, const char * location) {
-	return readIntegerElement(reader, owner, location, &QString::toInt, "a whole number",
-							  std::numeric_limits<int>::max());
+	const QString tag = reader.name().toString();
+	const QString text = readTextElement(reader);
+	if (reader.hasError())
+		return 0;
+	return integerValue(text, tag, owner, location, &QString::toInt, "a whole number", std::numeric_limits<int>::max());
 }
 
 
@@ -326,13 +351,11 @@ void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double
 	if (ok && range.contains(v))
 		value = v;
 	else if (ok && std::isfinite(v))
-		reader.raiseError(QString::fromStdString(invalidValue(text, "attribute '" + name + "'",
-															  reader.name().toString().toStdString(),
-															  range.m_expected)));
+		raiseInvalidAttribute(reader, name, range.expected(v));
 	// Qt reads "nan" and "inf", which no quantity of these files may be; an optional value may be
 	// left out, but what stands there must be a number
 	else if (!optional || !std::isfinite(v) || reader.attributes().hasAttribute(name))
-		raiseInvalidAttribute(reader, name);
+		raiseInvalidAttribute(reader, name, ANY_NUMBER.m_expected);
 }
 
 
@@ -344,7 +367,7 @@ unsigned int readIdAttribute(QXmlStreamReader & reader, const char * name) {
 	const unsigned int id = text.trimmed().toUInt(&ok, 10);
 	// an item that names no id is the caller's to judge, one that names a word is refused
 	if (!ok && reader.attributes().hasAttribute(name))
-		raiseInvalidAttribute(reader, name);
+		raiseInvalidAttribute(reader, name, "a whole number of 0 or more");
 	return ok ? id : 0;
 }
 
@@ -356,7 +379,7 @@ void readIntAttribute(QXmlStreamReader & reader, const QString & name, int & val
 	const int v = reader.attributes().value(name).toInt(&ok, 10);
 	value = ok ? v : 0;
 	if (!ok && !optional)
-		raiseInvalidAttribute(reader, name);
+		raiseInvalidAttribute(reader, name, "a whole number");
 }
 
 
@@ -368,7 +391,7 @@ void readBoolAttribute(QXmlStreamReader & reader, const QString & name, bool & v
 	if (ok)
 		value = (v != 0);
 	else if (!optional)
-		raiseInvalidAttribute(reader, name);
+		raiseInvalidAttribute(reader, name, "a whole number, 0 for false");
 }
 
 

@@ -104,6 +104,9 @@ struct ValueRange {
 	/*! True for a finite v in the range, also in the form the writers give it (6 significant
 		digits): a file written from accepted values must be accepted again. */
 	bool contains(double v) const;
+	/*! What a refusal of v says is expected: m_expected, and for a value beyond an open bound
+		only in the writers' form, that this form counts. */
+	std::string expected(double v) const;
 };
 
 /*! Any finite number. */
@@ -137,9 +140,14 @@ double finiteNumber(const QString & text, const QString & tag, const std::string
 double readFiniteRealElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
 							 const ValueRange & range = ANY_NUMBER);
 
-/*! The unsigned decimal integer (an id, a day) up to largest in the text of the element the
-	reader stands on; other text throws as readFiniteRealElement, with "expected a whole number of
-	0 or more." (or "... from 0 to <largest>."). */
+/*! The unsigned decimal integer (an id, a day, a choice) up to largest in text (blanks around it
+	allowed) of element tag; other text throws as finiteNumber, with "expected a whole number of 0
+	or more." (or "... from 0 to <largest>."). */
+unsigned int unsignedValue(const QString & text, const QString & tag, const std::string & owner,
+						   const char * location, unsigned int largest = std::numeric_limits<unsigned int>::max());
+
+/*! unsignedValue of the text of the element the reader stands on (a start element); the reader
+	is left on its end element. */
 unsigned int readUnsignedElement(QXmlStreamReader & reader, const std::string & owner, const char * location,
 								 unsigned int largest = std::numeric_limits<unsigned int>::max());
 
@@ -164,15 +172,15 @@ void writeNamedBool(QXmlStreamWriter & writer, const QString & name, bool value)
 /*! <String name="name">value</String> */
 void writeNamedString(QXmlStreamWriter & writer, const QString & name, const QString & value);
 
-/*! Reads a real attribute of the current element. An unreadable, missing or non-finite value
-	leaves value unchanged and, unless optional, raises "Invalid value for attribute '...'.";
-	an optional attribute may be missing, but when it is there its text must be a finite number.
-	A number outside range leaves value unchanged and raises "Invalid value '<text>' in attribute
-	'<name>' of <element's tag>, expected <what the range expects>.". */
+/*! Reads a real attribute of the current element. A missing value leaves value unchanged and,
+	unless optional, raises "Invalid value for attribute '...'."; one that is there must be a
+	finite number within range, else value stays and "Invalid value '<text>' in attribute '<name>'
+	of <element's tag>, expected <a finite number, or what the range expects>." is raised. */
 void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional,
 						 const ValueRange & range = ANY_NUMBER);
 /*! The unsigned decimal attribute name (an id, a kind's number) of the current element: 0 when it
-	is missing; text that is no such number raises "Invalid value for attribute '...'." and gives 0. */
+	is missing; text that is no such number gives 0 and raises the refusal of readDoubleAttribute
+	("expected a whole number of 0 or more"). */
 unsigned int readIdAttribute(QXmlStreamReader & reader, const char * name);
 /*! As readDoubleAttribute for a decimal integer, but an unreadable value stores 0. */
 void readIntAttribute(QXmlStreamReader & reader, const QString & name, int & value, bool optional);

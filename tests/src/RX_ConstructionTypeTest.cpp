@@ -124,7 +124,8 @@ TEST(RXConstructionType, ClampsKindsAndReadsEveryLayerChild) {
 			  "Invalid value for attribute 'd'.");
 	EXPECT_TRUE(bad.m_d.empty());
 	// a kind is a number, not a word
-	EXPECT_EQ(readInto(QString("<ConstructionType Materials=\"abc\"/>"), bad), "Invalid value for attribute 'Materials'.");
+	EXPECT_EQ(readInto(QString("<ConstructionType Materials=\"abc\"/>"), bad),
+			  "Invalid value 'abc' in attribute 'Materials' of ConstructionType, expected a whole number of 0 or more.");
 }
 
 

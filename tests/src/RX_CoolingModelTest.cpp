@@ -121,12 +121,12 @@ TEST(RXCoolingModel, UnusableCurvesFailWrappedAndLeaveTheCurve) {
 	};
 	auto ex = read("W\">1 2", "W\">1 2");
 	ASSERT_TRUE(ex);
-	EXPECT_EQ(ex->msgStack(), "Invalid x unit in linear spline 'MaxPowerCurve', expected temperature in [K] or "
+	EXPECT_EQ(ex->msgStack(), "Invalid x unit 'W' in linear spline 'MaxPowerCurve', expected temperature in [K] or "
 							  "convertible unit. \nError reading cooling model data.");
 	EXPECT_STREQ(ex->location(), "[CoolingModel::readXML]");
 	ex = read("C\">1 2", "C\">1 2");
 	ASSERT_TRUE(ex);
-	EXPECT_EQ(ex->msgStack(), "Invalid y unit in linear spline 'MaxPowerCurve', expected power in [W] or "
+	EXPECT_EQ(ex->msgStack(), "Invalid y unit 'C' in linear spline 'MaxPowerCurve', expected power in [W] or "
 							  "convertible unit. \nError reading cooling model data.");
 	ex = read("C\">2 1", "W\">1 2");		// refused by the spline itself, unwrapped
 	ASSERT_TRUE(ex);

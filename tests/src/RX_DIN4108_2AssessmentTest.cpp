@@ -211,13 +211,19 @@ TEST(RXDIN4108_2Assessment, ReadsExactTextsAndRefusesValuesOutOfRange) {
 	EXPECT_TRUE(a.m_residential);
 	EXPECT_EQ(recorder.texts(READ), std::vector<std::string>{"Found unknown element in DIN4108_2Assessment tag: 'Other'."});
 
+	// each named with its text and what it should be
 	const std::pair<const char *, const char *> refused[] = {
-		{"<ClimateRegion>-1</ClimateRegion>", "Invalid value for 'ClimateRegion'. Value must be 0, 1 or 2."},
-		{"<ShadingControlType>4</ShadingControlType>", "Invalid value for 'ShadingControlType'. Value must be 0, 1, 2 or 3."},
-		{"<VentilationType>3</VentilationType>", "Invalid value for 'VentilationType'. Value must be 0, 1 or 2."},
+		{"<ClimateRegion>-1</ClimateRegion>",
+		 "Invalid value '-1' in element 'ClimateRegion' of DIN4108_2Assessment, expected a whole number from 0 to 2."},
+		{"<ShadingControlType>4</ShadingControlType>",
+		 "Invalid value '4' in element 'ShadingControlType' of DIN4108_2Assessment, expected a whole number from 0 to 3."},
+		{"<VentilationType>3</VentilationType>",
+		 "Invalid value '3' in element 'VentilationType' of DIN4108_2Assessment, expected a whole number from 0 to 2."},
 		{"<EnhancedNightVentilationValue>-0.1</EnhancedNightVentilationValue>",
-		 "Invalid value for 'EnhancedNightVentilationValue'. Value must be > than 0."},
-		{"<MaximumHeatingPower>nan</MaximumHeatingPower>", "Invalid value for 'MaximumHeatingPower'. Value must be > than 0."},
+		 "Invalid value '-0.1' in element 'EnhancedNightVentilationValue' of DIN4108_2Assessment, expected a number of 0 "
+		 "or more."},
+		{"<MaximumHeatingPower>nan</MaximumHeatingPower>",
+		 "Invalid value 'nan' in element 'MaximumHeatingPower' of DIN4108_2Assessment, expected a finite number."},
 		{"<Active>TRUE</Active>", "Invalid value 'TRUE' in element 'Active' of DIN4108_2Assessment, expected one of: false, true."}
 	};
 	for (const auto & r : refused)

@@ -215,7 +215,7 @@ TEST_F(RXDatabase, ReportsBrokenFilesAndKeepsTheItemsBeforeTheFault) {
 	const std::vector<std::string> mat = recorder.texts("Database::readDBMaterials()");
 	ASSERT_EQ(mat.size(), 2u);
 	EXPECT_EQ(mat[0], "Error reading material with ID 7 ('Bad'): ");
-	EXPECT_EQ(mat[1], "Invalid value for attribute 'lambda'.");
+	EXPECT_EQ(mat[1], "Invalid value 'x' in attribute 'lambda' of Material, expected a finite number.");
 	const std::vector<std::string> win = recorder.texts("[Database::readDBWindows]");
 	ASSERT_EQ(win.size(), 1u);
 	EXPECT_EQ(win[0].rfind("Error reading Window-Database:\nOpening and ending tag mismatch", 0), 0u) << win[0];

@@ -55,7 +55,8 @@ TEST(RXMaterial, DerivesTheIsothermFromW80AndWsat) {
 	EXPECT_EQ(text.count(" w"), 2);
 
 	RX::Material wet;
-	EXPECT_EQ(readInto(INSULATION.arg("110"), wet), "Invalid sorption isotherm data for material for material name 'Ins'.");
+	EXPECT_EQ(readInto(INSULATION.arg("110"), wet), "Invalid sorption isotherm data for material name 'Ins': wsat '110' "
+			  "lies below the 115 that w80 gives at 92 % (w80 / 0.8 * 0.92), expected at least that or a point at 92 % or more.");
 	EXPECT_EQ(wet.m_sorptionIsotherm.size(), 0u);
 }
 
@@ -125,12 +126,15 @@ TEST(RXMaterial, ReportsMissingValuesAndKeepsTheFields) {
 	EXPECT_EQ(m.m_cT, 780);	// not read after the error
 	// a moisture storage point that is no finite number
 	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" w50=\"nan\" w80=\"100\" wsat=\"130\"/>"), m),
-			  "Invalid value for attribute 'w50'.");
+			  "Invalid value 'nan' in attribute 'w50' of Material, expected a finite number.");
 	// an optional value may be missing, but not a number beyond the finite ones
 	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" mu=\"inf\"/>"), m),
-			  "Invalid value for attribute 'mu'.");
+			  "Invalid value 'inf' in attribute 'mu' of Material, expected a finite number.");
 	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" HPCM=\"1e999\"/>"), m),
-			  "Invalid value for attribute 'HPCM'.");
+			  "Invalid value '1e999' in attribute 'HPCM' of Material, expected a finite number.");
+	// a moisture storage point at a humidity no air has
+	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" w150=\"5\"/>"), m),
+			  "Invalid attribute 'w150' of Material, expected 'w' and a relative humidity from 0 to 100 [%], as in 'w50'.");
 }
 
 

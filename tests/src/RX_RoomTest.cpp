@@ -361,21 +361,29 @@ TEST(RXRoom, ReadsSimulationParametersAndRefusesInvalidOnes) {
 			r.readXML(reader, d);
 		});
 	};
+	// each named with its text and what it should be
 	EXPECT_EQ(refused("<SimulationStartTime>0</SimulationStartTime>"),
-			  "Invalid value for 'SimulationStartTime' parameter. Start time must be > than 0 seconds. @ " + location);
+			  "Invalid value '0' in element 'SimulationStartTime' of SimulationParameters, expected a time of more than 0 s. @ " +
+			  location);
 	EXPECT_EQ(refused("<SimulationEndTime>-5</SimulationEndTime>"),
-			  "Invalid value for 'SimulationEndTime' parameter. End time must be > than 0 seconds. @ " + location);
+			  "Invalid value '-5' in element 'SimulationEndTime' of SimulationParameters, expected a time of more than 0 s. @ " +
+			  location);
 	EXPECT_EQ(refused("<OutputTimeSteps>0.5</OutputTimeSteps>"),
-			  "Invalid value for 'OutputTimeSteps' parameter. Output time step must be at least 1 second. @ " + location);
+			  "Invalid value '0.5' in element 'OutputTimeSteps' of SimulationParameters, expected a time step of 1 s or more. "
+			  "@ " + location);
+	// a bound stated as it is checked: in the 6 digits a file keeps, this is absolute zero
+	EXPECT_EQ(refused("<TInitial>-273.1499999</TInitial>"),
+			  "Invalid value '-273.1499999' in element 'TInitial' of SimulationParameters, expected a temperature above "
+			  "-273.15 C also when rounded to the 6 significant digits the files keep. @ " + location);
 	EXPECT_EQ(refused("<UsePerezModel>yes</UsePerezModel>"),
 			  "Invalid value 'yes' in element 'UsePerezModel' of SimulationParameters, expected one of: false, true. @ " +
 			  location);
 	// the two-year checks follow the whole section, so the order of the elements does not matter
 	EXPECT_EQ(refused("<CyclicTwoYearSimulation>true</CyclicTwoYearSimulation><OutputTimeSteps>600</OutputTimeSteps>"),
-			  "Invalid value for 'OutputTimeSteps' parameter. Output time step must exactly 3600 seconds for "
+			  "Invalid value 600 s for 'OutputTimeSteps' parameter. Output time step must be exactly 3600 seconds for "
 			  "two-year-simulation (or not defined in project file). @ " + location);
 	EXPECT_EQ(refused("<SimulationStartTime>3600</SimulationStartTime><CyclicTwoYearSimulation>true</CyclicTwoYearSimulation>"),
-			  "Invalid value for 'SimulationStartTime' parameter. SimulationStartTime must be exactly 0 seconds for "
+			  "Invalid value 3600 s for 'SimulationStartTime' parameter. SimulationStartTime must be exactly 0 seconds for "
 			  "two-year-simulation (or not defined in project file). @ " + location);
 }
 
@@ -613,7 +621,8 @@ TEST(RXRoom, RefusesTextThatIsNoFiniteNumber) {
 	RX::Database db;
 	EXPECT_EQ(readInto(project("", "<Materials><Material id=\"5\" name=\"M\" lambda=\"nan\" rho=\"2\" cT=\"3\"/>"
 							   "</Materials>"), room, db).m_exception,
-			  "Invalid value for attribute 'lambda'.\nError reading XML tag #1. \nError reading database item with id 5. "
+			  "Invalid value 'nan' in attribute 'lambda' of Material, expected a finite number.\nError reading XML tag #1. "
+			  "\nError reading database item with id 5. "
 			  "\nError reading 'Materials' database section.");
 
 	// text that is no number at all, in every reader that takes one
@@ -656,31 +665,41 @@ TEST(RXRoom, RefusesTextThatIsNoFiniteNumber) {
 		EXPECT_NE(readInto(QByteArray::fromStdString(file), din, dinDb).m_exception.find("Invalid value '"), std::string::npos)
 			<< assessment;
 	}
-	// database items: an optional value may be left out, but not be a word
-	for (const char * material : {"mu=\"a\"", "w50=\"a\" w80=\"100\" wsat=\"130\""}) {
+	// database items: an optional value may be left out, but not be a word; the refusal names it
+	const std::string number = "a finite number.";
+	for (const auto & [material, reason] : {std::pair{"mu=\"a\"", "'a' in attribute 'mu' of Material, expected " + number},
+											{"w50=\"a\" w80=\"100\" wsat=\"130\"",
+											 "'a' in attribute 'w50' of Material, expected " + number}}) {
 		RX::Room withMaterial;
 		RX::Database materialDb;
-		EXPECT_NE(readInto(project("", "<Materials><Material id=\"5\" name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" " +
+		EXPECT_EQ(readInto(project("", "<Materials><Material id=\"5\" name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" " +
 										std::string(material) + "/></Materials>"), withMaterial, materialDb)
-					  .m_exception.find("Invalid value for attribute '"), std::string::npos) << material;
+					  .m_exception.rfind("Invalid value " + reason + "\n", 0), 0u) << material;
 	}
 	// nor is an id or a kind a word
-	for (const char * items : {"<Materials><Material id=\"x5\" name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\"/></Materials>",
-							   "<ConstructionTypes><ConstructionType id=\"five\"/></ConstructionTypes>",
-							   "<ConstructionTypes><ConstructionType id=\"5\"><Layers><Layer materialId=\"x5\" d=\"0.1\"/>"
-							   "</Layers></ConstructionType></ConstructionTypes>",
-							   "<WindowTypes><WindowType id=\"5a\" f=\"1\" g=\"0.5\" U=\"1\"/></WindowTypes>",
-							   "<ShadingTypes><ShadingType id=\"\" z=\"0.5\"/></ShadingTypes>",
-							   "<Materials><Material id=\"5\" category=\"Insulation\" name=\"M\" lambda=\"1\" rho=\"2\" "
-							   "cT=\"3\"/></Materials>",
-							   "<ConstructionTypes><ConstructionType id=\"5\" Insulation=\"outside\"/></ConstructionTypes>",
-							   "<ConstructionTypes><ConstructionType id=\"5\" Materials=\"\"/></ConstructionTypes>",
-							   "<ConstructionTypes><ConstructionType id=\"5\" Construction=\"roof\"/></ConstructionTypes>",
-							   "<WindowTypes><WindowType id=\"5\" f=\"1\" g=\"0.5\" U=\"1\" GlazingKind=\"double\"/></WindowTypes>"}) {
+	const std::string whole = ", expected a whole number of 0 or more.\n";
+	for (const auto & [items, reason] :
+		 {std::pair{"<Materials><Material id=\"x5\" name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\"/></Materials>",
+					"'x5' in attribute 'id' of Material"},
+		  {"<ConstructionTypes><ConstructionType id=\"five\"/></ConstructionTypes>", "'five' in attribute 'id' of ConstructionType"},
+		  {"<ConstructionTypes><ConstructionType id=\"5\"><Layers><Layer materialId=\"x5\" d=\"0.1\"/>"
+		   "</Layers></ConstructionType></ConstructionTypes>", "'x5' in attribute 'materialId' of Layer"},
+		  {"<WindowTypes><WindowType id=\"5a\" f=\"1\" g=\"0.5\" U=\"1\"/></WindowTypes>", "'5a' in attribute 'id' of WindowType"},
+		  {"<ShadingTypes><ShadingType id=\"\" z=\"0.5\"/></ShadingTypes>", "'' in attribute 'id' of ShadingType"},
+		  {"<Materials><Material id=\"5\" category=\"Insulation\" name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\"/></Materials>",
+		   "'Insulation' in attribute 'category' of Material"},
+		  {"<ConstructionTypes><ConstructionType id=\"5\" Insulation=\"outside\"/></ConstructionTypes>",
+		   "'outside' in attribute 'Insulation' of ConstructionType"},
+		  {"<ConstructionTypes><ConstructionType id=\"5\" Materials=\"\"/></ConstructionTypes>",
+		   "'' in attribute 'Materials' of ConstructionType"},
+		  {"<ConstructionTypes><ConstructionType id=\"5\" Construction=\"roof\"/></ConstructionTypes>",
+		   "'roof' in attribute 'Construction' of ConstructionType"},
+		  {"<WindowTypes><WindowType id=\"5\" f=\"1\" g=\"0.5\" U=\"1\" GlazingKind=\"double\"/></WindowTypes>",
+		   "'double' in attribute 'GlazingKind' of WindowType"}}) {
 		RX::Room withItem;
 		RX::Database itemDb;
-		EXPECT_NE(readInto(project("", items), withItem, itemDb).m_exception.find("Invalid value for attribute '"),
-				  std::string::npos) << items;
+		EXPECT_EQ(readInto(project("", items), withItem, itemDb).m_exception.rfind("Invalid value " + std::string(reason) +
+																					whole, 0), 0u) << items;
 	}
 
 	// a keyword, boolean or type that the reader does not know, in every reader that takes one

@@ -117,7 +117,7 @@ TEST(RXSchedule, RefusesTimeSplinesWithoutTimeUnitOrRisingTimes) {
 	};
 	const auto metres = read("m", "0 1");
 	ASSERT_TRUE(metres);
-	EXPECT_EQ(metres->msgStack(), "Invalid x unit in linear spline 'DatLinear', expected time point in [s] or "
+	EXPECT_EQ(metres->msgStack(), "Invalid x unit 'm' in linear spline 'DatLinear', expected time point in [s] or "
 								  "convertible unit. \nError reading LinearSpline data in schedule.");
 	EXPECT_STREQ(metres->location(), "Schedule::readXML()");
 

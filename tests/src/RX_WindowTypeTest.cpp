@@ -89,15 +89,21 @@ TEST(RXWindowType, RefusesBadValuesAndCurves) {
 		RX::WindowType w;
 		return readInto(xml, w);
 	};
-	EXPECT_EQ(readError("<WindowType id=\"5\" name=\"W\" f=\"0.8\" g=\"0.5\" U=\"abc\"/>"), "Invalid value for attribute 'U'.");
+	EXPECT_EQ(readError("<WindowType id=\"5\" name=\"W\" f=\"0.8\" g=\"0.5\" U=\"abc\"/>"), 
+			  "Invalid value 'abc' in attribute 'U' of WindowType, expected a finite number.");
 	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"MaxPowerCurve\"><X unit=\"Deg\">0</X><Y unit=\"%\">1</Y></LinearSpline>")),
 			  "Error reading LinearSpline data from WindowType parameter with id='5', unknown function 'MaxPowerCurve'.");
 	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"RelativeSHGC\"><X unit=\"Rad\">0</X><Y unit=\"%\">1</Y></LinearSpline>")),
-			  "Invalid x-value unit for LinearSpline of RelativeSHGC parameter.");
+			  "Invalid x-value unit 'Rad' for LinearSpline of RelativeSHGC parameter, expected 'Deg'.");
 	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"RelativeSHGC\"><X unit=\"Deg\">0</X><Y unit=\"---\">1</Y></LinearSpline>")),
-			  "Invalid y-value unit for LinearSpline of RelativeSHGC parameter.");
+			  "Invalid y-value unit '---' for LinearSpline of RelativeSHGC parameter, expected '%'.");
 	EXPECT_TRUE(recorder.m_messages.empty());
 	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"RelativeSHGC\"><X unit=\"Deg\">0 10</X></LinearSpline>")),
+			  "X and Y vector size mismatch.\nError reading LinearSpline data from WindowType parameter with id='5'.");
+	// a value beyond its range is named with what it should be
+	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"RelativeSHGC\"><X unit=\"Deg\">0 90</X><Y unit=\"%\">100.5 80</Y>"
+										 "</LinearSpline>")),
+			  "Invalid value '100.5' in element 'Y' of LinearSpline 'RelativeSHGC', expected a number from 0 to 100.\n"
 			  "Error reading LinearSpline data from WindowType parameter with id='5'.");
 	EXPECT_EQ(recorder.texts("[LinearSpline::setValues]"), std::vector<std::string>{"X and Y vector size mismatch."});
 

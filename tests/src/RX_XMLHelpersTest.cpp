@@ -90,12 +90,12 @@ TEST(RXXMLHelpers, ReadsTypedAttributes) {
 	EXPECT_FALSE(r.m_reader.hasError());
 
 	RX::readBoolAttribute(r.m_reader, "word", word, false);
-	EXPECT_EQ(r.m_reader.errorString(), "Invalid value for attribute 'word'.");
+	EXPECT_EQ(r.m_reader.errorString(), "Invalid value 'true' in attribute 'word' of a, expected a whole number, 0 for false.");
 	// Qt reads "nan", which no quantity is, optional or not
 	ReaderAt n("<e nan=\"nan\"/>");
 	RX::readDoubleAttribute(n.m_reader, "nan", d, true);
 	EXPECT_EQ(d, 2.5);
-	EXPECT_EQ(n.m_reader.errorString(), "Invalid value for attribute 'nan'.");
+	EXPECT_EQ(n.m_reader.errorString(), "Invalid value 'nan' in attribute 'nan' of e, expected a finite number.");
 	EXPECT_TRUE(r.m_reader.atEnd());
 }
 
