@@ -28,8 +28,8 @@ namespace {
 const char * const READ_LOCATION = "[Room::readXML]";
 const char * const SIMULATION_PARAMETERS_LOCATION = "[Room::readSimulationParametersSection]";
 
-/*! A given start lies after 0 s. */
-constexpr ValueRange START_TIME{0, false, std::numeric_limits<double>::infinity(), "a time of more than 0 s"};
+/*! A run starts at 0 s, as without the element, or later. */
+constexpr ValueRange START_TIME{0, true, std::numeric_limits<double>::infinity(), "a time of 0 s or more"};
 /*! A run ends after 0 s, whatever its start. */
 constexpr ValueRange END_TIME{0, false, std::numeric_limits<double>::infinity(), "a time of more than 0 s"};
 /*! Outputs come at least a second apart. */

@@ -341,7 +341,9 @@ TEST(RXRoom, KeepsOneStructuralShadingPerConstruction) {
 TEST(RXRoom, ReadsSimulationParametersAndRefusesInvalidOnes) {
 	RX::Room room;
 	RX::Database db;
+	// a start at 0 s may also be given, as a cyclic run demands
 	ReadResult result = readInto(project("<SimulationParameters><GammaR>0.3</GammaR><RHInitial> 70 </RHInitial>"
+										 "<SimulationStartTime>0</SimulationStartTime>"
 										 "<CyclicTwoYearSimulation>true</CyclicTwoYearSimulation>"
 										 "<UsePerezModel> false </UsePerezModel><TInitial> 0 </TInitial>"
 										 "</SimulationParameters>"), room, db);
@@ -362,8 +364,8 @@ TEST(RXRoom, ReadsSimulationParametersAndRefusesInvalidOnes) {
 		});
 	};
 	// each named with its text and what it should be
-	EXPECT_EQ(refused("<SimulationStartTime>0</SimulationStartTime>"),
-			  "Invalid value '0' in element 'SimulationStartTime' of SimulationParameters, expected a time of more than 0 s. @ " +
+	EXPECT_EQ(refused("<SimulationStartTime>-1</SimulationStartTime>"),
+			  "Invalid value '-1' in element 'SimulationStartTime' of SimulationParameters, expected a time of 0 s or more. @ " +
 			  location);
 	EXPECT_EQ(refused("<SimulationEndTime>-5</SimulationEndTime>"),
 			  "Invalid value '-5' in element 'SimulationEndTime' of SimulationParameters, expected a time of more than 0 s. @ " +
