@@ -153,11 +153,18 @@ void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 		m_type = static_cast<ScheduleType>(keywordIndex(typeText, TYPE_NAMES, std::size(TYPE_NAMES),
 														"attribute 'type'", owner, FUNC_ID));
 
-	// a list's numbers, refusing any that is not finite or outside range, into the hours from the first on
-	auto readList = [&](auto first, auto last) {
+	// A list's numbers into its hours, refusing any that is not finite or outside range, and a list
+	// of another length: a value too few or too many would shift or drop an hour unnoticed.
+	auto readList = [&](auto first, auto last, const char * hours) {
 		const QString tag = reader.name().toString();
 		const QString text = readTextElement(reader);
 		checkFiniteNumberList(text, tag, owner, FUNC_ID, range);
+		const auto expected = std::distance(first, last);
+		const auto found = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
+		if (found != expected)
+			throw ZEB::Exception(ZEB::FormatString("Invalid number of values in element '%1' of %2: found %3, expected "
+												   "%4, one per hour of the %5.").arg(tag.toStdString()).arg(owner)
+								 .arg(static_cast<unsigned long>(found)).arg(static_cast<unsigned long>(expected)).arg(hours), FUNC_ID);
 		readValues(text, first, last);
 	};
 	// true when the element belongs to the schedule's kind; otherwise warns and skips it
@@ -179,11 +186,11 @@ void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 		}
 		else if (tag == QLatin1String("SummerSchedule")) {
 			if (accepted(DAILY_SEASONAL, "SummerSchedule"))
-				readList(m_summerSchedule.begin(), m_summerSchedule.end());
+				readList(m_summerSchedule.begin(), m_summerSchedule.end(), "day");
 		}
 		else if (tag == QLatin1String("WinterSchedule")) {
 			if (accepted(DAILY_SEASONAL, "WinterSchedule"))
-				readList(m_winterSchedule.begin(), m_winterSchedule.end());
+				readList(m_winterSchedule.begin(), m_winterSchedule.end(), "day");
 		}
 		else if (tag == QLatin1String("SummerStartDay")) {
 			if (accepted(DAILY_SEASONAL, "SummerStartDay"))
@@ -195,11 +202,11 @@ void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 		}
 		else if (tag == QLatin1String("WeekDaySchedule")) {
 			if (accepted(DAILY_WEEK, "WeekDaySchedule"))
-				readList(m_weekDaySchedule.begin(), m_weekDaySchedule.end());
+				readList(m_weekDaySchedule.begin(), m_weekDaySchedule.end(), "day");
 		}
 		else if (tag == QLatin1String("WeekEndSchedule")) {
 			if (accepted(DAILY_WEEK, "WeekEndSchedule"))
-				readList(m_weekEndSchedule.begin(), m_weekEndSchedule.end());
+				readList(m_weekEndSchedule.begin(), m_weekEndSchedule.end(), "day");
 		}
 		else if (tag == QLatin1String("WeekEndDays")) {
 			if (accepted(DAILY_WEEK, "WeekEndDays")) {
@@ -212,7 +219,7 @@ void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 		else if (tag == QLatin1String("AnnualSchedule")) {
 			if (accepted(ANNUAL, "AnnualSchedule")) {
 				m_annualSchedule.resize(ZEB::HOURS_PER_YEAR, 0.0);
-				readList(m_annualSchedule.begin(), m_annualSchedule.end());
+				readList(m_annualSchedule.begin(), m_annualSchedule.end(), "year");
 			}
 		}
 		else if (tag == QLatin1String("AnnualScheduleCCD")) {

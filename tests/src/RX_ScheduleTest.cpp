@@ -192,7 +192,7 @@ TEST(RXSchedule, WarnsAboutDataOfOtherKindsAndLeavesItUnread) {
 	RX::Schedule s;
 	s.m_constantValue = 7;
 	s = readSchedule("<ScheduleSetPoints type=\"DAILY_WEEK\"><ConstantValue>3</ConstantValue>"
-					 "<WeekDaySchedule>1 2</WeekDaySchedule></ScheduleSetPoints>", s);
+					 "<WeekDaySchedule>1 2 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0</WeekDaySchedule></ScheduleSetPoints>", s);
 	EXPECT_EQ(s.m_constantValue, 7);
 	EXPECT_EQ(s.m_weekDaySchedule[1], 2);
 	ASSERT_EQ(recorder.m_messages.size(), 2u);
@@ -206,20 +206,42 @@ TEST(RXSchedule, WarnsAboutDataOfOtherKindsAndLeavesItUnread) {
 }
 
 
-TEST(RXSchedule, ReadsPartialProfilesUnknownWeekdaysAndUnknownElements) {
+TEST(RXSchedule, RefusesProfilesOfAnotherLengthAndUnknownWeekdaysAndSkipsUnknownElements) {
 	MessageRecorder recorder;
 	RX::Schedule start;
 	start.m_type = RX::Schedule::DAILY_SEASONAL;
-	start.m_summerSchedule.fill(9);
 	const RX::Schedule s = readSchedule(
-		"<S><SummerSchedule>0 1 2 3 4 5 6 7 8 9</SummerSchedule><SummerStartDay>0</SummerStartDay>"
-		"<Extra><Deep/></Extra></S>", start);
+		"<S><SummerSchedule>0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23</SummerSchedule>"
+		"<SummerStartDay>0</SummerStartDay><Extra><Deep/></Extra></S>", start);
 	EXPECT_EQ(s.m_type, RX::Schedule::DAILY_SEASONAL);	// no type attribute: kept
-	EXPECT_EQ(s.m_summerSchedule[9], 9);
-	EXPECT_EQ(s.m_summerSchedule[10], 9);
-	EXPECT_EQ(s.m_summerSchedule[0], 0);
+	EXPECT_EQ(s.m_summerSchedule[23], 23);
 	EXPECT_EQ(s.m_summerStartDay, 0u);
 	EXPECT_EQ(recorder.texts("Schedule::readXML()"), std::vector<std::string>{"Found unknown element in 'S' tag Extra."});
+
+	// a value too few or too many would leave an hour at what it was or drop one unnoticed
+	const auto refusal = [](const char * tag, int found, int expected, const char * period) {
+		return "Invalid number of values in element '" + std::string(tag) + "' of schedule 'W': found " +
+			   std::to_string(found) + ", expected " + std::to_string(expected) + ", one per hour of the " + period +
+			   ". @ Schedule::readXML()";
+	};
+	const auto values = [](int n) {
+		std::string text;
+		for (int i = 0; i < n; ++i)
+			text += "4 ";
+		return text;
+	};
+	const std::pair<std::string, std::string> lengths[] = {
+		{"<W type=\"DAILY_WEEK\"><WeekDaySchedule>4</WeekDaySchedule></W>", refusal("WeekDaySchedule", 1, 24, "day")},
+		{"<W type=\"DAILY_WEEK\"><WeekEndSchedule>" + values(25) + "</WeekEndSchedule></W>",
+		 refusal("WeekEndSchedule", 25, 24, "day")},
+		{"<W type=\"DAILY_SEASONAL\"><WinterSchedule>" + values(23) + "</WinterSchedule></W>",
+		 refusal("WinterSchedule", 23, 24, "day")},
+		{"<W type=\"DAILY_SEASONAL\"><SummerSchedule></SummerSchedule></W>", refusal("SummerSchedule", 0, 24, "day")},
+		{"<W type=\"ANNUAL\"><AnnualSchedule>" + values(8759) + "</AnnualSchedule></W>",
+		 refusal("AnnualSchedule", 8759, 8760, "year")},
+	};
+	for (const auto & [xml, reason] : lengths)
+		EXPECT_EQ(TestSupport::thrown([&] { readSchedule(QString::fromStdString(xml)); }), reason) << xml;
 
 	// a weekday the reader does not know is refused, not passed over
 	EXPECT_EQ(TestSupport::thrown([] { readSchedule("<W type=\"DAILY_WEEK\"><WeekEndDays>Sun Funday</WeekEndDays></W>"); }),
