@@ -1,6 +1,8 @@
 #include "RX_Room.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -407,10 +409,12 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 			warnUnknownElement(reader, "RoomModelProject", READ_LOCATION);
 	}
 
-	// Only a document read to its end may change the database; a cut or broken file leaves it
-	// as it was.
-	if (!reader.hasError())
+	// Only a document read to its end, of a room that can run, may change the database; a cut or
+	// broken file leaves it as it was.
+	if (!reader.hasError()) {
+		checkSetPoints();
 		importEmbeddedDatabase(db, materials, constructionTypes, windowTypes, shadingTypes);
+	}
 	adjustStructuralShadings();
 }
 
@@ -541,6 +545,62 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 											   "SimulationStartTime must be exactly 0 seconds for two-year-simulation "
 											   "(or not defined in project file).").arg(seconds(m_simulationStartTime)),
 							 SIMULATION_PARAMETERS_LOCATION);
+}
+
+
+void Room::checkSetPoints() const {
+	if (m_din4108_2Assessment.m_active)
+		return;
+	const bool heats = m_heatingModel.m_modelType == HeatingModel::SIMPLE && m_heatingModel.m_maxPower > 0;
+	// the cooler's power may depend on its set point: it is judged hour by hour
+	const bool cools = m_coolingModel.m_modelType == CoolingModel::SIMPLE;
+	// the supply air cools whenever the room is warmer than its set point and than the supply
+	// or the outside air, whichever is colder; the outside air may be of any temperature
+	const bool ventilationCools =
+		m_mechanicalVentilationModel.m_modelType == MechanicalVentilationModel::MECHANICAL_VENTILATION_COOLING &&
+		m_mechanicalVentilationModel.m_maxSupplyFlowRate > 0;
+	if (!heats || (!cools && !ventilationCools))
+		return;
+
+	const Schedule & heating = m_heatingModel.m_scheduleSetPoints;
+	const Schedule & cooling = m_coolingModel.m_scheduleSetPoints;
+	const Schedule & ventilation = m_mechanicalVentilationModel.m_scheduleSetPoints;
+	// Every schedule repeats each year but a time spline, which holds its last value after its
+	// last point: a year past the start and past the last point of every spline in force has
+	// shown every pair of set points the run will see. A run of more than a century is looked
+	// at for its first century.
+	const double start = m_cyclicTwoYearSimulation ? 0.0 : m_simulationStartTime;
+	double lastChange = start;
+	for (const Schedule * s : {&heating, cools ? &cooling : nullptr, ventilationCools ? &ventilation : nullptr})
+		if (s != nullptr && s->m_type == Schedule::DATLINEAR && s->m_datLinear.m_valid && !s->m_datLinear.m_x.empty())
+			lastChange = std::max(lastChange, s->m_datLinear.m_x.back());
+	const double firstHour = std::floor(start / 3600) * 3600;
+	const double until = std::min(runEndTime(), lastChange + ZEB::SECONDS_PER_YEAR);
+	// counted, so that hours too small to change a time far ahead still end the loop
+	const double hours = std::min(std::ceil((until - firstHour) / 3600), 100.0*ZEB::HOURS_PER_YEAR);
+
+	const auto crossed = [](double tHeating, double tCooling, const char * cooler, unsigned int h, double t) {
+		static const char * const WEEKDAYS[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday",
+												"Sunday"};
+		const auto clock = [](unsigned int hour) { return QString("%1:00").arg(hour, 2, 10, QChar('0')).toStdString(); };
+		return ZEB::Exception(ZEB::FormatString("The heating set point %1 C lies above the %2 set point %3 C in hour %4 "
+												"of the year (%5 %6 to %7, simulation time %8 s): heating and "
+												"cooling would work against each other.")
+							  .arg(xmlDouble(tHeating).toStdString()).arg(cooler).arg(xmlDouble(tCooling).toStdString())
+							  .arg(h).arg(WEEKDAYS[(h / 24) % 7]).arg(clock(h % 24)).arg(clock(h % 24 + 1))
+							  .arg(QString::number(t, 'g', 15).toStdString()), READ_LOCATION);
+	};
+	for (double i = 0; i < hours; ++i) {
+		const double t = std::max(start, firstHour + 3600*i);
+		// as the room model takes the hour of the year
+		const unsigned int h = static_cast<unsigned int>(
+			std::min(std::floor(std::fmod(t, ZEB::SECONDS_PER_YEAR)/3600), ZEB::HOURS_PER_YEAR - 1.0));
+		const double tHeating = heating.value(h, t);
+		if (cools && m_coolingModel.band(h, t, 0).m_limit > 0 && tHeating > cooling.value(h, t))
+			throw crossed(tHeating, cooling.value(h, t), "cooling", h, t);
+		if (ventilationCools && tHeating > ventilation.value(h, t))
+			throw crossed(tHeating, ventilation.value(h, t), "mechanical ventilation's cooling", h, t);
+	}
 }
 
 

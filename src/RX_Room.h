@@ -77,9 +77,17 @@ public:
 		reader stands on the start element and is left on the matching end element. */
 	void readRoomSection(QXmlStreamReader & reader);
 	void readGeometrySection(QXmlStreamReader & reader);
-	/*! Throws ZEB::Exception for a start or end time <= 0, an output step below 1 s, and, for
-		a cyclic two-year simulation, anything but 3600 s steps over exactly one year from 0 s. */
+	/*! Throws ZEB::Exception for a start time below 0 s, an end time <= 0 or not after the
+		start, an output step below 1 s, and, for a cyclic two-year simulation, anything but
+		3600 s steps over exactly one year from 0 s. */
 	void readSimulationParametersSection(QXmlStreamReader & reader);
+
+	/*! Throws ZEB::Exception naming the hour and both set points when, at the start of some hour
+		of the run, the heating set point lies above the cooling set point of the cooling or of
+		the mechanical ventilation while both of them act (neither of type NONE nor without
+		power or flow; the summer assessment, when active, brings its own controllers): heater
+		and cooler would work against each other at full power. readXML() checks it. */
+	void checkSetPoints() const;
 
 	/*! Option bits of the FMU interface; only stored here. */
 	int							m_interfaceDefinition;

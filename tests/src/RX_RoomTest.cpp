@@ -390,6 +390,73 @@ TEST(RXRoom, ReadsSimulationParametersAndRefusesInvalidOnes) {
 }
 
 
+TEST(RXRoom, RefusesHeatingAboveCoolingWhereBothAct) {
+	const auto constant = [](const char * value) {
+		return "<ScheduleSetPoints type=\"CONSTANT\"><ConstantValue>" + std::string(value) +
+			   "</ConstantValue></ScheduleSetPoints>";
+	};
+	const auto heating = [&](const char * value, const char * power = "2500") {
+		return "<HeatingModel modelType=\"SIMPLE\"><MaxPower>" + std::string(power) + "</MaxPower>" + constant(value) +
+			   "</HeatingModel>";
+	};
+	const auto cooling = [&](const char * type, const std::string & setPoints, const char * power = "1200") {
+		return "<CoolingModel modelType=\"" + std::string(type) + "\"><MaxPower>" + power + "</MaxPower>" + setPoints +
+			   "</CoolingModel>";
+	};
+	const auto ventilation = [&](const char * value, const char * flow) {
+		return "<MechanicalVentilationModel modelType=\"MECHANICAL_VENTILATION_COOLING\"><MaxSupplyFlowRate>" +
+			   std::string(flow) + "</MaxSupplyFlowRate>" + constant(value) + "</MechanicalVentilationModel>";
+	};
+	std::string weekDay, weekEndAt13;
+	for (int h = 0; h < 24; ++h) {
+		weekDay += "26 ";
+		weekEndAt13 += h == 13 ? "19 " : "26 ";
+	}
+	const std::string week = "<ScheduleSetPoints type=\"DAILY_WEEK\"><WeekDaySchedule>" + weekDay +
+							 "</WeekDaySchedule><WeekEndSchedule>" + weekEndAt13 + "</WeekEndSchedule>"
+							 "<WeekEndDays>Sat</WeekEndDays></ScheduleSetPoints>";
+	const std::string rising = "<HeatingModel modelType=\"SIMPLE\"><ScheduleSetPoints type=\"DATLINEAR\"><LinearSpline "
+							   "name=\"DatLinear\"><X unit=\"h\">0 100</X><Y unit=\"---\">20 30</Y></LinearSpline>"
+							   "</ScheduleSetPoints></HeatingModel>";
+	const std::string fiveDays = "<SimulationParameters><SimulationEndTime>432000</SimulationEndTime></SimulationParameters>";
+	const auto crossed = [](const char * heatingValue, const char * cooler, const char * coolingValue, const char * hour) {
+		return "The heating set point " + std::string(heatingValue) + " C lies above the " + cooler + " set point " +
+			   coolingValue + " C in hour " + hour + "): heating and cooling would work against each other.";
+	};
+	const std::pair<std::string, std::string> rooms[] = {
+		{heating("24") + cooling("SIMPLE", constant("22")),
+		 crossed("24", "cooling", "22", "0 of the year (Monday 00:00 to 01:00, simulation time 0 s")},
+		// each set point as it is in force: a week's profile, a time spline
+		{heating("20") + cooling("SIMPLE", week),
+		 crossed("20", "cooling", "19", "133 of the year (Saturday 13:00 to 14:00, simulation time 478800 s")},
+		{rising + cooling("SIMPLE", constant("26")),
+		 crossed("26.1", "cooling", "26", "61 of the year (Wednesday 13:00 to 14:00, simulation time 219600 s")},
+		{heating("20") + ventilation("18", "40"),
+		 crossed("20", "mechanical ventilation's cooling", "18",
+				 "0 of the year (Monday 00:00 to 01:00, simulation time 0 s")},
+		// only where both act, in the hours of the run
+		{heating("20") + cooling("SIMPLE", week) + fiveDays, ""},
+		{heating("24") + cooling("NONE", constant("22")), ""},
+		{heating("24", "0") + cooling("SIMPLE", constant("22")), ""},
+		{heating("24") + cooling("SIMPLE", constant("22"), "0"), ""},
+		{heating("20") + ventilation("18", "0"), ""},
+		{heating("22") + cooling("SIMPLE", constant("22")) + ventilation("22", "40"), ""},
+	};
+	for (const auto & [children, reason] : rooms) {
+		RX::Room room;
+		RX::Database db;
+		EXPECT_EQ(readInto(project(children), room, db).m_exception, reason) << children;
+	}
+	// the summer assessment brings its own controllers
+	RX::Room room;
+	RX::Database db;
+	const QByteArray assessed = project(heating("24") + cooling("SIMPLE", constant("22")))
+		.replace("</RoomModelProject>", "<DIN4108_2Assessment_section><DIN4108_2Assessment><Active>true</Active>"
+				 "</DIN4108_2Assessment></DIN4108_2Assessment_section></RoomModelProject>");
+	EXPECT_FALSE(readInto(assessed, room, db).failed());
+}
+
+
 TEST(RXRoom, RefusesAnotherRootWithoutException) {
 	TestSupport::MessageRecorder recorder;
 	RX::Room room;
