@@ -102,8 +102,10 @@ public:
 		cooling mode runs and the assessment does not). */
 	ControllerBand ventilationCoolingBand() const;
 	/*! The switches where the room's state of the last evaluation puts them, at the rules in
-		force; the cooling's piece with the power that the dehumidification's piece leaves. */
-	SwitchPieces switchPieces() const;
+		force; the cooling's piece with the power that the dehumidification's piece leaves. With
+		held, the smooth steps keep their held stages while the room air lies within their reach
+		(SmoothStep::next()). */
+	SwitchPieces switchPieces(const SwitchPieces * held = nullptr) const;
 	/*! The cooler's dehumidification in force at m_t and the room air of the last evaluation,
 		over the room's vapour density (CoolingModel::dehumidificationBand()). */
 	ControllerBand dehumidificationBand() const;

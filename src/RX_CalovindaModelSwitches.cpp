@@ -129,7 +129,7 @@ std::uint32_t CalovindaModel::SwitchPieces::code() const {
 }
 
 
-CalovindaModel::SwitchPieces CalovindaModel::switchPieces() const {
+CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * held) const {
 	const SwitchingGroups groups(m_room);
 	SwitchPieces pieces;
 	double dehumidificationPower = 0;
@@ -142,16 +142,18 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces() const {
 	pieces.m_cooling = coolingBand(dehumidificationPower).piece(m_TRoom);
 	pieces.m_ventilationCooling = ventilationCoolingBand().piece(m_TRoom);
 	if (groups.m_bypass)
-		pieces.m_bypassStage = m_room.m_mechanicalVentilationModel.bypassStage(m_TRoom);
+		pieces.m_bypassStage = m_room.m_mechanicalVentilationModel.bypassStage(m_TRoom,
+																			   held ? &held->m_bypassStage : nullptr);
 	if (groups.m_naturalVentilation)
 		pieces.m_naturalVentilationRise =
-			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut);
+			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut,
+												  held ? &held->m_naturalVentilationRise : nullptr);
 	return pieces;
 }
 
 
 bool CalovindaModel::holdSwitches() {
-	const SwitchPieces pieces = switchPieces();
+	const SwitchPieces pieces = switchPieces(m_switchesHeld ? &m_heldPieces : nullptr);
 	bool changed = pieces != m_heldPieces;
 	m_heldPieces = pieces;
 	// the cooling takes what power the dehumidification held from now on leaves it

@@ -55,14 +55,30 @@ double SmoothStep::value(std::uint8_t s, double x, double width) {
 		return 0;
 	if (s == STAGES - 1)
 		return 1;
-	return ZEB::scale(x/width);
+	// the halves continue flat beyond the step's ends, as the step does: never into their opposite
+	return ZEB::scale2(x, width);
 }
 
 
 void SmoothStep::switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove) {
+	// Where a held stage continues as the step itself (the halves beyond the step's ends, and each
+	// other across its middle) it may stay well past its end: a host restarting near an end from
+	// interpolated states moves the room air by more than any hysteresis of a tenth of a
+	// millikelvin, and the stages would switch back and forth thousands of times an hour. Across
+	// the middle the held gain is kept only as far as it changes by a few percent. The constants
+	// of stages 0 and 3 differ from the step inside it: they are left at once.
 	const double ends[] = {0, width/2, width};
-	zBelow = s > 0 ? ends[s - 1] - x - ControllerBand::SWITCH_HYSTERESIS : -1;
-	zAbove = s < STAGES - 1 ? x - ends[s] - ControllerBand::SWITCH_HYSTERESIS : -1;
+	const double pastBelow[] = {0, width*OUTER_REACH, width*MIDDLE_REACH, ControllerBand::SWITCH_HYSTERESIS};
+	const double pastAbove[] = {ControllerBand::SWITCH_HYSTERESIS, width*MIDDLE_REACH, width*OUTER_REACH, 0};
+	zBelow = s > 0 ? ends[s - 1] - x - pastBelow[s] : -1;
+	zAbove = s < STAGES - 1 ? x - ends[s] - pastAbove[s] : -1;
+}
+
+
+std::uint8_t SmoothStep::next(std::uint8_t s, double x, double width) {
+	double zBelow, zAbove;
+	switchingFunctions(s, x, width, zBelow, zAbove);
+	return zBelow > 0 || zAbove > 0 ? stage(x, width) : s;
 }
 
 } // namespace RX

@@ -52,19 +52,31 @@ private:
 	holds it between a host's events, by stage: 0 before the step, 1 and 2 on its lower and upper
 	half, 3 past it. The step's slope grows over its lower half and falls over its upper half: a
 	host's Jacobian taken anywhere on the step may be tenfold off elsewhere on it, on one half it
-	errs to one side only.
+	errs to one side only. The halves continue as the step does beyond its ends (flat), so they
+	are held on well past them, and across the middle a little; stages 0 and 3 end at the step.
 */
 struct SmoothStep {
 	/*! The stage x lies on. */
 	static std::uint8_t stage(double x, double width);
-	/*! The step's value on stage s, continued beyond the stage's ends. */
+	/*! The step's value on stage s, continued beyond the stage's ends: 0 and 1 on stages 0 and 3,
+		the step itself on its halves. */
 	static double value(std::uint8_t s, double x, double width);
 	/*! The switching functions of stage s: positive once x lies below its lower end (zBelow) or
-		above its upper end (zAbove) by ControllerBand::SWITCH_HYSTERESIS, else negative; -1 where
-		the stage has no such end. */
+		above its upper end (zAbove) by more than the stage reaches past it, else negative; -1
+		where the stage has no such end. Stages 0 and 3 reach ControllerBand::SWITCH_HYSTERESIS
+		into the step, the halves OUTER_REACH beyond its ends and MIDDLE_REACH across its middle
+		(times the width). */
 	static void switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove);
+	/*! The stage to hold at an event where stage s was held: s while x lies within its reach, else
+		the stage x lies on. */
+	static std::uint8_t next(std::uint8_t s, double x, double width);
 	/*! The number of stages. */
 	static constexpr std::uint8_t STAGES = 4;
+	/*! How far a half reaches beyond the step's end, a fraction of the width. */
+	static constexpr double OUTER_REACH = 0.5;
+	/*! How far a half reaches across the step's middle, a fraction of the width: the slope there
+		changes by 4 %. */
+	static constexpr double MIDDLE_REACH = 0.1;
 };
 
 } // namespace RX

@@ -97,9 +97,10 @@ void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsig
 }
 
 
-std::uint8_t MechanicalVentilationModel::bypassStage(double Ti) const {
+std::uint8_t MechanicalVentilationModel::bypassStage(double Ti, const std::uint8_t * held) const {
 	const double THr = m_heatRecoverySetpoint + ZEB::KELVIN_OFFSET;
-	return SmoothStep::stage(Ti - (THr - BYPASS_HALF_WIDTH), 2 * BYPASS_HALF_WIDTH);
+	const double x = Ti - (THr - BYPASS_HALF_WIDTH);
+	return held != nullptr ? SmoothStep::next(*held, x, 2 * BYPASS_HALF_WIDTH) : SmoothStep::stage(x, 2 * BYPASS_HALF_WIDTH);
 }
 
 

@@ -51,8 +51,9 @@ public:
 		room air around the recovery's set point. */
 	bool bypasses() const { return m_modelType == MECHANICAL_VENTILATION && m_heatRecoveryEfficiency > 0; }
 	/*! The SmoothStep stage of the bypass at room air temperature Ti [K]: the recovery in full,
-		on the lower or upper half of the bypass's step, or bypassed. */
-	std::uint8_t bypassStage(double Ti) const;
+		on the lower or upper half of the bypass's step, or bypassed; with held, the held stage
+		while Ti lies within its reach (SmoothStep::next()). */
+	std::uint8_t bypassStage(double Ti, const std::uint8_t * held = nullptr) const;
 	/*! The switching functions [K] of the bypass held on stage s at room air temperature Ti [K]
 		(SmoothStep::switchingFunctions()). */
 	void bypassSwitchingFunctions(std::uint8_t s, double Ti, double & zBelow, double & zAbove) const;

@@ -103,13 +103,21 @@ void NaturalVentilationModel::riseTerms(unsigned int h, double t, double Ti, dou
 }
 
 
-NaturalVentilationModel::HeldRise NaturalVentilationModel::rise(unsigned int h, double t, double Ti, double Te) const {
+NaturalVentilationModel::HeldRise NaturalVentilationModel::rise(unsigned int h, double t, double Ti, double Te,
+																 const HeldRise * held) const
+{
+	if (held != nullptr) {
+		double z[3];
+		riseSwitchingFunctions(*held, h, t, Ti, Te, z);
+		if (z[0] <= 0 && z[1] <= 0 && z[2] <= 0)
+			return *held;
+	}
 	double nBase, nSched, roomExcess, outsideExcess;
 	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
-	HeldRise held;
-	held.m_stage = SmoothStep::stage(std::min(roomExcess, outsideExcess), TRANSITION_WIDTH);
-	held.m_onOutsideExcess = (held.m_stage == 1 || held.m_stage == 2) && outsideExcess < roomExcess;
-	return held;
+	HeldRise where;
+	where.m_stage = SmoothStep::stage(std::min(roomExcess, outsideExcess), TRANSITION_WIDTH);
+	where.m_onOutsideExcess = (where.m_stage == 1 || where.m_stage == 2) && outsideExcess < roomExcess;
+	return where;
 }
 
 

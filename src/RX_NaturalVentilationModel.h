@@ -44,7 +44,7 @@ public:
 	/*! Model exchange: where the rise of MANAGED and DIN from the base to the scheduled air change
 		is held between a host's events, over the smaller of the room's two excesses (over its
 		threshold, and over the outside air with the difference the rule requires), continued beyond
-		the stage's ends. */
+		the stage's ends as SmoothStep continues its stages. */
 	struct HeldRise {
 		/*! At the base, on the step or at the scheduled rate: the SmoothStep stage. */
 		std::uint8_t	m_stage = 0;
@@ -57,12 +57,13 @@ public:
 	/*! Whether the air change rises with the room air (MANAGED, DIN). */
 	bool rises() const { return m_modelType == MANAGED || m_modelType == DIN; }
 	/*! The rise where it lies at hour h, time t [s], room and outside air Ti, Te [K] (MANAGED and
-		DIN). */
-	HeldRise rise(unsigned int h, double t, double Ti, double Te) const;
+		DIN); with held, the held rise while its switching functions do not call for a switch. */
+	HeldRise rise(unsigned int h, double t, double Ti, double Te, const HeldRise * held = nullptr) const;
 	/*! The 3 switching functions [K] of the rise held as held: the held excess (on the step, else
-		the smaller one) below the stage's lower end and above its upper end, and on the step the
-		held excess above the other one; positive once passed by ControllerBand::SWITCH_HYSTERESIS,
-		-1 where the stage has no such end. */
+		the smaller one) below the stage's lower end and above its upper end, positive once past
+		the stage's reach (SmoothStep::switchingFunctions()), and on the step the held excess above
+		the other one, positive once passed by ControllerBand::SWITCH_HYSTERESIS; -1 where the stage
+		has no such end. */
 	void riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti, double Te, double * z) const;
 
 	/*! At hour of year h and time t [s], with room and outside air temperatures Ti, Te [K], room

@@ -352,6 +352,14 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>4</ConstantValue>"},
 		  {"<OccupancyStartTime>06:00:00<", "<OccupancyStartTime>07:30:00<"},
 		  {"<OccupancyEndTime>23:00:00<", "<OccupancyEndTime>22:15:00<"}}, false},
+		// natural ventilation falling from a base of 3 air changes an hour to the scheduled 0.5 over
+		// 0.2 K above 23 C, no heating, two days of May: held on its stages with a hysteresis of
+		// 0.1 mK, it switched back and forth at the step's ends, 76 times the example's right-hand sides
+		{"natural-ventilation-above-its-schedule",
+		 "<SimulationStartTime>10368000</SimulationStartTime><SimulationEndTime>10540800</SimulationEndTime>",
+		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">", "<HeatingModel name=\"\" modelType=\"NONE\">"},
+		  {"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
+		  {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>3<"}}, true},
 		// the moisture balance with 1.5 kg/h of vapour, which a 1.5 kW cooler at 24 C removes above
 		// 50 % on weekdays from 8:00 to 17:00 at 10 m3/s of air, taking the power from the
 		// cooling: 5.5 K off in April
