@@ -6,6 +6,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "RX_KnownNames.h"
 #include "RX_Material.h"
 #include "RX_XMLHelpers.h"
 
@@ -165,6 +166,7 @@ bool ConstructionType::operator==(const ConstructionType & other) const {
 void ConstructionType::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	const QXmlStreamAttributes attributes = reader.attributes();
+	warnUnknownAttributes(reader, CONSTRUCTION_TYPE_NAMES, READ_LOCATION);
 	m_id = readIdAttribute(reader, "id");
 	setNameString(attributes.value("name").toString());
 	for (const QXmlStreamAttribute & a : attributes) {
@@ -183,13 +185,11 @@ void ConstructionType::readXML(QXmlStreamReader & reader) {
 	m_d.clear();
 	m_materialIds.clear();
 
-	while (readChildElement(reader)) {
-		if (reader.name() != QLatin1String("Layers")) {
-			readUnknownElement(reader, "ConstructionType", READ_LOCATION);
-			continue;
-		}
+	while (readKnownChildElement(reader, CONSTRUCTION_TYPE_NAMES, READ_LOCATION)) {
+		warnUnknownAttributes(reader, LAYERS_NAMES, READ_LOCATION);
 		// every child of "Layers" is a layer, whatever its tag
 		while (readChildElement(reader)) {
+			warnUnknownAttributes(reader, LAYER_NAMES, READ_LOCATION);
 			const unsigned int materialId = readIdAttribute(reader, "materialId");
 			double d = 0;
 			readDoubleAttribute(reader, "d", d, false, NOT_NEGATIVE);
@@ -197,7 +197,7 @@ void ConstructionType::readXML(QXmlStreamReader & reader) {
 				return;
 			m_materialIds.push_back(materialId);
 			m_d.push_back(d);
-			readUntilEndElement(reader, "Layer", READ_LOCATION);
+			readUntilEndElement(reader, LAYER_NAMES, READ_LOCATION);
 		}
 	}
 }

@@ -13,6 +13,7 @@
 #include "ZEB_UnitVector.h"
 
 #include "RX_Constants.h"
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -138,9 +139,10 @@ void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double co
 
 
 void CoolingModel::readXML(QXmlStreamReader & reader) {
+	warnUnknownAttributes(reader, COOLING_MODEL_NAMES, FUNC_ID);
 	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, FUNC_ID);
 
-	while (readChildElement(reader)) {
+	while (readKnownChildElement(reader, COOLING_MODEL_NAMES, FUNC_ID)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MaxPower")) {
 			m_maxPower = readFiniteRealElement(reader, "CoolingModel", FUNC_ID, NOT_NEGATIVE);
@@ -184,7 +186,7 @@ void CoolingModel::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("ScheduleHumiditySetPoints"))
 			m_scheduleHumiditySetPoints.readXML(reader, PERCENT);
 		else
-			readUnknownElement(reader, "CoolingModel", FUNC_ID);
+			readUnknownElement(reader, COOLING_MODEL_NAMES, FUNC_ID);
 	}
 }
 

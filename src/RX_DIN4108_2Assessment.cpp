@@ -15,6 +15,7 @@
 #include "ZEB_MessageHandlerRegistry.h"
 
 #include "RX_Constants.h"
+#include "RX_KnownNames.h"
 #include "RX_Room.h"
 #include "RX_ShadingType.h"
 #include "RX_XMLHelpers.h"
@@ -130,10 +131,11 @@ void DIN4108_2Assessment::readXML(QXmlStreamReader & reader) {
 		{"PassiveCoolingExplanation", text(m_passiveCoolingExplanation)}
 	};
 
-	while (readChildElement(reader)) {
+	warnUnknownAttributes(reader, DIN4108_2_ASSESSMENT_NAMES, READ_LOCATION);
+	while (readKnownChildElement(reader, DIN4108_2_ASSESSMENT_NAMES, READ_LOCATION)) {
 		const auto child = children.find(reader.name().toString());
 		if (child == children.end()) {
-			readUnknownElement(reader, "DIN4108_2Assessment", READ_LOCATION);
+			readUnknownElement(reader, DIN4108_2_ASSESSMENT_NAMES, READ_LOCATION);
 			continue;
 		}
 		const QString value = readTextElement(reader);

@@ -9,6 +9,7 @@
 #include "ZEB_Constants.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -72,9 +73,10 @@ ControllerBand HeatingModel::band(unsigned int h, double t) const {
 
 void HeatingModel::readXML(QXmlStreamReader & reader) {
 	const char * const location = "HeatingModel::readXML()";
+	warnUnknownAttributes(reader, HEATING_MODEL_NAMES, location);
 	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, location);
 
-	while (readChildElement(reader)) {
+	while (readKnownChildElement(reader, HEATING_MODEL_NAMES, location)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MaxPower")) {
 			m_maxPower = readFiniteRealElement(reader, "HeatingModel", location, NOT_NEGATIVE);
@@ -82,7 +84,7 @@ void HeatingModel::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("ScheduleSetPoints"))
 			m_scheduleSetPoints.readXML(reader, CELSIUS);
 		else
-			readUnknownElement(reader, "HeatingModel", location);
+			readUnknownElement(reader, HEATING_MODEL_NAMES, location);
 	}
 }
 

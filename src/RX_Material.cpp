@@ -12,6 +12,7 @@
 #include "ZEB_Exception.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -174,6 +175,7 @@ void Material::init(const std::vector<double> & x, const std::vector<double> & y
 void Material::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	const QXmlStreamAttributes attributes = reader.attributes();
+	warnUnknownAttributes(reader, MATERIAL_NAMES, "[Material::readXML]");
 	m_id = readIdAttribute(reader, "id");
 	m_category = MaterialCategory(static_cast<MaterialCategory::Category>(readIdAttribute(reader, "category")));
 	setNameString(attributes.value("name").toString());
@@ -213,7 +215,7 @@ void Material::readXML(QXmlStreamReader & reader) {
 		points[percent / 100] = w;
 	}
 
-	readUntilEndElement(reader, "Material", "[Material::readXML]");
+	readUntilEndElement(reader, MATERIAL_NAMES, "[Material::readXML]");
 	if (reader.hasError())
 		return;
 

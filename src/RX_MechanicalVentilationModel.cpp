@@ -12,6 +12,7 @@
 
 #include "RX_Constants.h"
 #include "RX_CoolingModel.h"
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -145,6 +146,7 @@ void MechanicalVentilationModel::coolingFlows(double flow, double Ti, double Te,
 
 
 void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
+	warnUnknownAttributes(reader, MECHANICAL_VENTILATION_MODEL_NAMES, FUNC_ID);
 	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, FUNC_ID);
 
 	// the supply values and the efficiency are corrected below rather than refused
@@ -152,7 +154,7 @@ void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
 		return readFiniteRealElement(reader, OWNER, FUNC_ID, range);
 	};
 
-	while (readChildElement(reader)) {
+	while (readKnownChildElement(reader, MECHANICAL_VENTILATION_MODEL_NAMES, FUNC_ID)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ScheduleSetPoints"))
 			m_scheduleSetPoints.readXML(reader, CELSIUS);
@@ -179,7 +181,7 @@ void MechanicalVentilationModel::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("HeatRecoverySetpoint"))
 			m_heatRecoverySetpoint = readNumber(CELSIUS);
 		else
-			readUnknownElement(reader, "MechanicalVentilationModel", FUNC_ID);
+			readUnknownElement(reader, MECHANICAL_VENTILATION_MODEL_NAMES, FUNC_ID);
 	}
 }
 

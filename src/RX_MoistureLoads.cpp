@@ -4,6 +4,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -25,12 +26,14 @@ void MoistureLoads::computeLoads(unsigned int h, double t, double & moistureLoad
 
 void MoistureLoads::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
+	const char * const location = "MoistureLoads::readXML()";
+	warnUnknownAttributes(reader, MOISTURE_LOADS_NAMES, location);
 	m_name = reader.attributes().value("name").toString();
-	while (readChildElement(reader)) {
+	while (readKnownChildElement(reader, MOISTURE_LOADS_NAMES, location)) {
 		if (reader.name() == QLatin1String("ScheduleMoistureLoad"))
 			m_scheduleMoistureLoad.readXML(reader, NOT_NEGATIVE);
 		else
-			readUnknownElement(reader, "MoistureLoads", "MoistureLoads::readXML()");
+			readUnknownElement(reader, MOISTURE_LOADS_NAMES, location);
 	}
 }
 

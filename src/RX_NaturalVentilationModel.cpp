@@ -12,6 +12,7 @@
 #include "ZEB_MessageHandlerRegistry.h"
 
 #include "RX_ControllerBand.h"
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -191,6 +192,7 @@ void NaturalVentilationModel::moistAirExchange(double volumeFlow, double Ti, dou
 
 
 void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
+	warnUnknownAttributes(reader, NATURAL_VENTILATION_MODEL_NAMES, FUNC_ID);
 	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, FUNC_ID);
 
 	auto readNumber = [&reader](double & value, const ValueRange & range) {
@@ -209,7 +211,7 @@ void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
 							 .arg(time.toString(TIME_FORMAT).toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
 	};
 
-	while (readChildElement(reader)) {
+	while (readKnownChildElement(reader, NATURAL_VENTILATION_MODEL_NAMES, FUNC_ID)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ScheduleAirChangeRates"))
 			m_scheduleAirChangeRates.readXML(reader, NOT_NEGATIVE);
@@ -230,7 +232,7 @@ void NaturalVentilationModel::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("OccupancyEndTime"))
 			readTime(m_occupancyEndTime);
 		else
-			readUnknownElement(reader, "NaturalVentilationModel", FUNC_ID);
+			readUnknownElement(reader, NATURAL_VENTILATION_MODEL_NAMES, FUNC_ID);
 	}
 }
 

@@ -4,6 +4,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -30,7 +31,9 @@ void ProjectInformation::writeXML(QXmlStreamWriter & writer) const {
 
 void ProjectInformation::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
-	while (readChildElement(reader)) {
+	const char * const location = "[ProjectInformation::readXML]";
+	warnUnknownAttributes(reader, PROJECT_INFORMATION_NAMES, location);
+	while (readKnownChildElement(reader, PROJECT_INFORMATION_NAMES, location)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ProjectName"))
 			m_projectName = readTextElement(reader);
@@ -47,7 +50,7 @@ void ProjectInformation::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("DisclaimerText"))
 			m_disclaimerText = readTextElement(reader);
 		else
-			readUnknownElement(reader, "ProjectInformation", "[ProjectInformation::readXML]");
+			readUnknownElement(reader, PROJECT_INFORMATION_NAMES, location);
 	}
 }
 

@@ -18,6 +18,7 @@
 #include "RX_Constants.h"
 #include "RX_ConstructionType.h"
 #include "RX_Database.h"
+#include "RX_KnownNames.h"
 #include "RX_Material.h"
 #include "RX_ShadingType.h"
 #include "RX_WindowType.h"
@@ -360,6 +361,7 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 		adjustStructuralShadings();
 		return;
 	}
+	warnUnknownAttributes(reader, ROOM_MODEL_PROJECT_NAMES, READ_LOCATION);
 
 	QList<Material> materials;
 	QList<ConstructionType> constructionTypes;
@@ -374,19 +376,28 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 		if (tag == QLatin1String("Room"))
 			readRoomSection(reader);
 		else if (tag == QLatin1String("EmbeddedDataBase")) {
-			while (readChildElement(reader)) {
+			warnUnknownAttributes(reader, EMBEDDED_DATABASE_NAMES, READ_LOCATION);
+			while (readKnownChildElement(reader, EMBEDDED_DATABASE_NAMES, READ_LOCATION)) {
 				const QString section = reader.name().toString();
 				try {
-					if (section == QLatin1String("Materials"))
+					if (section == QLatin1String("Materials")) {
+						warnUnknownAttributes(reader, MATERIALS_NAMES, READ_LOCATION);
 						readSubSection(reader, &materials);
-					else if (section == QLatin1String("ConstructionTypes"))
+					}
+					else if (section == QLatin1String("ConstructionTypes")) {
+						warnUnknownAttributes(reader, CONSTRUCTION_TYPES_NAMES, READ_LOCATION);
 						readSubSection(reader, &constructionTypes);
-					else if (section == QLatin1String("WindowTypes"))
+					}
+					else if (section == QLatin1String("WindowTypes")) {
+						warnUnknownAttributes(reader, WINDOW_TYPES_NAMES, READ_LOCATION);
 						readSubSection(reader, &windowTypes);
-					else if (section == QLatin1String("ShadingTypes"))
+					}
+					else if (section == QLatin1String("ShadingTypes")) {
+						warnUnknownAttributes(reader, SHADING_TYPES_NAMES, READ_LOCATION);
 						readSubSection(reader, &shadingTypes);
+					}
 					else
-						readUnknownElement(reader, "RoomModelProject", READ_LOCATION);
+						readUnknownElement(reader, EMBEDDED_DATABASE_NAMES, READ_LOCATION);
 				}
 				catch (const ZEB::Exception & ex) {
 					throw ZEB::Exception(ex, ZEB::FormatString("Error reading '%1' database section.")
@@ -395,6 +406,8 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 			}
 		}
 		else if (tag == QLatin1String("DIN4108_2Assessment_section")) {
+			warnUnknownAttributes(reader, DIN4108_2_ASSESSMENT_SECTION_NAMES, READ_LOCATION);
+			// every child is the assessment, whatever its tag
 			while (readChildElement(reader)) {
 				try {
 					m_din4108_2Assessment.readXML(reader);
@@ -406,7 +419,7 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 		}
 		// any other element is transparent: its children are read as if they stood here
 		else
-			warnUnknownElement(reader, "RoomModelProject", READ_LOCATION);
+			warnUnknownElement(reader, ROOM_MODEL_PROJECT_NAMES.m_class, READ_LOCATION);
 	}
 
 	// Only a document read to its end, of a room that can run, may change the database; a cut or
@@ -420,7 +433,9 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 
 
 void Room::readRoomSection(QXmlStreamReader & reader) {
-	while (readChildElement(reader)) {
+	const char * const location = "[Room::readRoomSection]";
+	warnUnknownAttributes(reader, ROOM_NAMES, location);
+	while (readKnownChildElement(reader, ROOM_NAMES, location)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ProjectInformation"))
 			m_projectInformation.readXML(reader);
@@ -445,21 +460,23 @@ void Room::readRoomSection(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("SimulationParameters"))
 			readSimulationParametersSection(reader);
 		else
-			readUnknownElement(reader, "Room", "[Room::readRoomSection]");
+			readUnknownElement(reader, ROOM_NAMES, location);
 	}
 }
 
 
 void Room::readGeometrySection(QXmlStreamReader & reader) {
 	const char * const location = "[Room::readGeometrySection]";
-	while (readChildElement(reader)) {
+	warnUnknownAttributes(reader, GEOMETRY_NAMES, location);
+	while (readKnownChildElement(reader, GEOMETRY_NAMES, location)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("Height"))
 			m_height = readReal(reader, "Geometry", location, NOT_NEGATIVE);
 		else if (tag == QLatin1String("Area"))
 			m_area = readReal(reader, "Geometry", location, NOT_NEGATIVE);
 		else if (tag == QLatin1String("Constructions")) {
-			while (readChildElement(reader)) {
+			warnUnknownAttributes(reader, CONSTRUCTIONS_NAMES, location);
+			while (readKnownChildElement(reader, CONSTRUCTIONS_NAMES, location)) {
 				if (reader.name() == QLatin1String("RoomConstruction")) {
 					RoomConstruction construction;
 					try {
@@ -475,17 +492,18 @@ void Room::readGeometrySection(QXmlStreamReader & reader) {
 					m_constructions.push_back(construction);
 				}
 				else
-					readUnknownElement(reader, "Geometry", location);
+					readUnknownElement(reader, CONSTRUCTIONS_NAMES, location);
 			}
 		}
 		else
-			readUnknownElement(reader, "Geometry", location);
+			readUnknownElement(reader, GEOMETRY_NAMES, location);
 	}
 }
 
 
 void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
-	while (readChildElement(reader)) {
+	warnUnknownAttributes(reader, SIMULATION_PARAMETERS_NAMES, SIMULATION_PARAMETERS_LOCATION);
+	while (readKnownChildElement(reader, SIMULATION_PARAMETERS_NAMES, SIMULATION_PARAMETERS_LOCATION)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("MoistureBalanceEnabled"))
 			m_moistureBalanceEnabled = readBool(reader);
@@ -517,7 +535,7 @@ void Room::readSimulationParametersSection(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("UsePerezModel"))
 			m_usePerezModel = readBool(reader);
 		else
-			readUnknownElement(reader, "SimulationParameters", SIMULATION_PARAMETERS_LOCATION);
+			readUnknownElement(reader, SIMULATION_PARAMETERS_NAMES, SIMULATION_PARAMETERS_LOCATION);
 	}
 
 	const auto seconds = [](double t) { return QString::number(t, 'g', 15).toStdString(); };

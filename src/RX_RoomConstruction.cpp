@@ -10,6 +10,7 @@
 #include "ZEB_MessageHandlerRegistry.h"
 
 #include "RX_Database.h"
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -37,7 +38,8 @@ unsigned int readId(QXmlStreamReader & reader) {
 
 void RoomConstruction::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
-	while (readChildElement(reader)) {
+	warnUnknownAttributes(reader, ROOM_CONSTRUCTION_NAMES, READ_LOCATION);
+	while (readKnownChildElement(reader, ROOM_CONSTRUCTION_NAMES, READ_LOCATION)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("orientation"))
 			m_orientation = readReal(reader);
@@ -77,7 +79,7 @@ void RoomConstruction::readXML(QXmlStreamReader & reader) {
 														"RoomConstruction", READ_LOCATION));
 		}
 		else
-			readUnknownElement(reader, "RoomConstruction", READ_LOCATION);
+			readUnknownElement(reader, ROOM_CONSTRUCTION_NAMES, READ_LOCATION);
 	}
 }
 

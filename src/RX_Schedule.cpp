@@ -12,6 +12,7 @@
 #include "ZEB_Time.h"
 #include "ZEB_UnitVector.h"
 
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -148,6 +149,7 @@ void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 	m_name = reader.name().toString();
 	const std::string name = m_name.toStdString();
 	const std::string owner = "schedule '" + name + "'";
+	warnUnknownAttributes(reader, SCHEDULE_NAMES, name, FUNC_ID);
 	const QString typeText = reader.attributes().value("type").toString();
 	if (reader.attributes().hasAttribute("type"))
 		m_type = static_cast<ScheduleType>(keywordIndex(typeText, TYPE_NAMES, std::size(TYPE_NAMES),
@@ -178,9 +180,14 @@ void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 		return false;
 	};
 
+	// its children are warned of in the schedule's tag, which names it
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
-		if (tag == QLatin1String("ConstantValue")) {
+		if (!SCHEDULE_NAMES.knowsElement(tag)) {
+			warnUnknownElement(reader, name, FUNC_ID);
+			readUnknownElement(reader);
+		}
+		else if (tag == QLatin1String("ConstantValue")) {
 			if (accepted(CONSTANT, "ConstantValue"))
 				m_constantValue = readFiniteRealElement(reader, owner, FUNC_ID, range);
 		}
@@ -255,8 +262,7 @@ void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 			}
 		}
 		else {
-			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in '%1' tag %2.").arg(name)
-							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING, FUNC_ID, 1);
+			warnUnknownElement(reader, name, FUNC_ID);
 			readUnknownElement(reader);
 		}
 	}

@@ -9,6 +9,7 @@
 #include "ZEB_MessageHandlerRegistry.h"
 
 #include "RX_Constants.h"
+#include "RX_KnownNames.h"
 #include "RX_RoomConstruction.h"
 #include "RX_ShadingType.h"
 #include "RX_XMLHelpers.h"
@@ -80,9 +81,10 @@ double ShadingControlModel::radiationLimit(double orientation, double inclinatio
 
 
 void ShadingControlModel::readXML(QXmlStreamReader & reader) {
+	warnUnknownAttributes(reader, SHADING_CONTROL_MODEL_NAMES, READ_LOCATION);
 	readModelAttributes(reader, m_name, MODEL_TYPE_NAMES, m_modelType, READ_LOCATION);
 
-	while (readChildElement(reader)) {
+	while (readKnownChildElement(reader, SHADING_CONTROL_MODEL_NAMES, READ_LOCATION)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ScheduleShadingDegree"))
 			m_scheduleShadingDegree.readXML(reader, FRACTION);
@@ -99,7 +101,8 @@ void ShadingControlModel::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("StructuralShadingDescription"))
 			m_structuralShadingDescription = readTextElement(reader);
 		else if (tag == QLatin1String("StructuralShadings")) {
-			while (readChildElement(reader)) {
+			warnUnknownAttributes(reader, STRUCTURAL_SHADINGS_NAMES, READ_LOCATION);
+			while (readKnownChildElement(reader, STRUCTURAL_SHADINGS_NAMES, READ_LOCATION)) {
 				if (reader.name() == QLatin1String("StructuralShading")) {
 					StructuralShading shading;
 					shading.readXML(reader);
@@ -110,11 +113,11 @@ void ShadingControlModel::readXML(QXmlStreamReader & reader) {
 						m_structuralShadings.push_back(shading);
 				}
 				else
-					readUnknownElement(reader, "ShadingControlModel", READ_LOCATION);
+					readUnknownElement(reader, STRUCTURAL_SHADINGS_NAMES, READ_LOCATION);
 			}
 		}
 		else
-			readUnknownElement(reader, "ShadingControlModel", READ_LOCATION);
+			readUnknownElement(reader, SHADING_CONTROL_MODEL_NAMES, READ_LOCATION);
 	}
 }
 

@@ -3,6 +3,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -31,10 +32,11 @@ void ShadingType::writeXML(QXmlStreamWriter & writer) const {
 
 void ShadingType::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
+	warnUnknownAttributes(reader, SHADING_TYPE_NAMES, "[ShadingType::readXML]");
 	m_id = readIdAttribute(reader, "id");
 	setNameString(reader.attributes().value("name").toString());
 	readDoubleAttribute(reader, "z", m_z, false, FRACTION);
-	readUntilEndElement(reader, "ShadingType", "[ShadingType::readXML]");
+	readUntilEndElement(reader, SHADING_TYPE_NAMES, "[ShadingType::readXML]");
 }
 
 

@@ -20,6 +20,7 @@
 #include "OVM_SunPositionModel.h"
 
 #include "RX_ClimateLocationData.h"
+#include "RX_KnownNames.h"
 #include "RX_RoomConstruction.h"
 #include "RX_XMLHelpers.h"
 
@@ -344,7 +345,9 @@ void StructuralShading::readXML(QXmlStreamReader & reader) {
 		{"SideFinBDistance", m_sideFinBDistance, m_hasSideFinB}
 	};
 
-	while (readChildElement(reader)) {
+	const char * const location = "[ShadingControlModel::StructuralShading::readXML]";
+	warnUnknownAttributes(reader, STRUCTURAL_SHADING_NAMES, location);
+	while (readKnownChildElement(reader, STRUCTURAL_SHADING_NAMES, location)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("ShadingFileName")) {
 			m_shadingFileName = readTextElement(reader);
@@ -362,12 +365,8 @@ void StructuralShading::readXML(QXmlStreamReader & reader) {
 				known = true;
 				break;
 			}
-		if (!known) {
-			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element '%1' in StructuralShading tag.")
-							 .arg(tag.toString().toStdString()), ZEB::MSG_WARNING,
-							 "[ShadingControlModel::StructuralShading::readXML]", 1);
-			readUnknownElement(reader);
-		}
+		if (!known)
+			readUnknownElement(reader, STRUCTURAL_SHADING_NAMES, location);
 	}
 
 	// incomplete devices are dropped, and without a window height there is nothing to shade

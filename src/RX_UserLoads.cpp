@@ -6,6 +6,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -38,8 +39,9 @@ void UserLoads::computeLoads(unsigned int h, double t, double floorArea,
 void UserLoads::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
 	const char * const location = "UserLoads::readXML()";
+	warnUnknownAttributes(reader, USER_LOADS_NAMES, location);
 	m_name = reader.attributes().value("name").toString();
-	while (readChildElement(reader)) {
+	while (readKnownChildElement(reader, USER_LOADS_NAMES, location)) {
 		const QStringRef tag = reader.name();
 		if (tag == QLatin1String("PersonLoad"))
 			m_personLoad = readFiniteRealElement(reader, "UserLoads", location, NOT_NEGATIVE);
@@ -48,7 +50,7 @@ void UserLoads::readXML(QXmlStreamReader & reader) {
 		else if (tag == QLatin1String("ScheduleEquipmentLoad"))
 			m_scheduleEquipmentLoad.readXML(reader, NOT_NEGATIVE);
 		else
-			readUnknownElement(reader, "UserLoads", location);
+			readUnknownElement(reader, USER_LOADS_NAMES, location);
 	}
 }
 

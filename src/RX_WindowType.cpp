@@ -7,6 +7,7 @@
 #include "ZEB_Exception.h"
 #include "ZEB_UnitVector.h"
 
+#include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
 
 namespace RX {
@@ -69,7 +70,9 @@ void WindowType::writeXML(QXmlStreamWriter & writer) const {
 
 void WindowType::readXML(QXmlStreamReader & reader) {
 	Q_ASSERT(reader.isStartElement());
+	const char * const location = "[WindowType::readXML]";
 	const QXmlStreamAttributes attributes = reader.attributes();
+	warnUnknownAttributes(reader, WINDOW_TYPE_NAMES, location);
 	m_id = readIdAttribute(reader, "id");
 	setNameString(attributes.value("name").toString());
 	readDoubleAttribute(reader, "f", m_f, false, FRACTION);
@@ -91,11 +94,8 @@ void WindowType::readXML(QXmlStreamReader & reader) {
 	if (reader.hasError())
 		return;
 
-	while (readChildElement(reader)) {
-		if (reader.name() != QLatin1String("LinearSpline")) {
-			readUnknownElement(reader, "WindowType", "[WindowType::readXML]");
-			continue;
-		}
+	// the spline is its one child
+	while (readKnownChildElement(reader, WINDOW_TYPE_NAMES, location)) {
 		QString splineName, xUnit, yUnit;
 		ZEB::LinearSpline spline;
 		try {

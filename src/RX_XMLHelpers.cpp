@@ -16,6 +16,8 @@
 #include "ZEB_LinearSpline.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
+#include "RX_KnownNames.h"
+
 namespace RX {
 
 namespace {
@@ -34,8 +36,11 @@ std::string invalidValue(const QString & text, const QString & where, const std:
 
 // The refusal of attribute name of the element the reader stands on, with what it should hold.
 void raiseInvalidAttribute(QXmlStreamReader & reader, const QString & name, const std::string & expected) {
+	// a misspelt name leaves the attribute missing, not wrong
 	if (!reader.attributes().hasAttribute(name)) {
-		reader.raiseError(tr("Invalid value for attribute '%1'.").arg(name));
+		reader.raiseError(QString::fromStdString(ZEB::FormatString("Missing attribute '%1' of %2, expected %3.")
+												 .arg(name.toStdString())
+												 .arg(reader.name().toString().toStdString()).arg(expected).str()));
 		return;
 	}
 	reader.raiseError(QString::fromStdString(invalidValue(reader.attributes().value(name).toString(),
@@ -93,18 +98,6 @@ void readUnknownElement(QXmlStreamReader & reader) {
 }
 
 
-void warnUnknownElement(const QXmlStreamReader & reader, const char * parentTag, const char * location) {
-	ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in %1 tag: '%2'.")
-					 .arg(parentTag).arg(reader.name().toString().toStdString()), ZEB::MSG_WARNING, location, 1);
-}
-
-
-void readUnknownElement(QXmlStreamReader & reader, const char * parentTag, const char * location) {
-	warnUnknownElement(reader, parentTag, location);
-	readUnknownElement(reader);
-}
-
-
 void readUntilEndElement(QXmlStreamReader & reader) {
 	if (reader.hasError())
 		return;
@@ -113,11 +106,11 @@ void readUntilEndElement(QXmlStreamReader & reader) {
 }
 
 
-void readUntilEndElement(QXmlStreamReader & reader, const char * parentTag, const char * location) {
+void readUntilEndElement(QXmlStreamReader & reader, const KnownNames & names, const char * location) {
 	if (reader.hasError())
 		return;
 	while (readChildElement(reader))
-		readUnknownElement(reader, parentTag, location);
+		readUnknownElement(reader, names, location);
 }
 
 
@@ -137,6 +130,8 @@ QString readTextElement(QXmlStreamReader & reader) {
 	if (reader.hasError())
 		return QString();
 	Q_ASSERT(reader.isStartElement());
+	static const KnownNames TEXT_ONLY{"", {}, {}};
+	warnUnknownAttributes(reader, TEXT_ONLY, reader.name().toString().toStdString(), "[readTextElement]");
 	return reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
 }
 
@@ -354,8 +349,10 @@ void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double
 		raiseInvalidAttribute(reader, name, range.expected(v));
 	// Qt reads "nan" and "inf", which no quantity of these files may be; an optional value may be
 	// left out, but what stands there must be a number
-	else if (!optional || !std::isfinite(v) || reader.attributes().hasAttribute(name))
+	else if (reader.attributes().hasAttribute(name) || !std::isfinite(v))
 		raiseInvalidAttribute(reader, name, ANY_NUMBER.m_expected);
+	else if (!optional)
+		raiseInvalidAttribute(reader, name, range.m_expected);
 }
 
 
@@ -458,11 +455,14 @@ void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString &
 {
 	if (reader.hasError())
 		return;
+	const char * const location = "[readNamedZEBSplineData]";
+	warnUnknownAttributes(reader, LINEAR_SPLINE_NAMES, location);
 	name = reader.attributes().value("name").toString();
 	std::vector<double> x, y;
-	while (readChildElement(reader)) {
+	while (readKnownChildElement(reader, LINEAR_SPLINE_NAMES, location)) {
 		if (reader.name() == QLatin1String("X") || reader.name() == QLatin1String("Y")) {
 			const bool isX = reader.name() == QLatin1String("X");
+			warnUnknownAttributes(reader, isX ? SPLINE_X_NAMES : SPLINE_Y_NAMES, location);
 			(isX ? xUnit : yUnit) = reader.attributes().value("unit").toString();
 			const QString tag = reader.name().toString();
 			const QString text = reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
@@ -470,19 +470,15 @@ void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString &
 								  isX ? ANY_NUMBER : yRange);
 			(isX ? x : y) = leadingNumbers(text);
 		}
-		else {
-			ZEB::ZEB_Message(ZEB::FormatString("Found unknown element in LinearSpline tag: '%1'.")
-							 .arg(reader.name().toString().toStdString()),
-							 ZEB::MSG_WARNING, "[readNamedZEBSplineData]", 1);
-			readUnknownElement(reader);
-		}
+		else
+			readUnknownElement(reader, LINEAR_SPLINE_NAMES, location);
 	}
 	spline.setValues(x, y);
 }
 
 
 void warnUnknownSpline(const QString & name, const std::string & ownerTag, const char * location) {
-	ZEB::ZEB_Message(ZEB::FormatString("Found unknown linear spline data '%1' in %2 tag.")
+	ZEB::ZEB_Message(ZEB::FormatString("Found unknown element 'LinearSpline' named '%1' in %2.")
 					 .arg(name.toStdString()).arg(ownerTag), ZEB::MSG_WARNING, location, 1);
 }
 

@@ -25,20 +25,17 @@ namespace ZEB {
 */
 namespace RX {
 
+struct KnownNames;
+
 /*! Consumes the element the reader stands on (a start element) with everything inside; the
 	reader is left on its end element, so the caller's loop goes on with the next sibling. */
 void readUnknownElement(QXmlStreamReader & reader);
-/*! The warning "Found unknown element in <parentTag> tag: '<tag>'." (level 1) at location for
-	the start element the reader stands on. */
-void warnUnknownElement(const QXmlStreamReader & reader, const char * parentTag, const char * location);
-/*! As readUnknownElement, after warnUnknownElement. */
-void readUnknownElement(QXmlStreamReader & reader, const char * parentTag, const char * location);
 /*! Consumes tokens up to the end element of the current level, skipping nested elements; for
 	readers that take everything from attributes. */
 void readUntilEndElement(QXmlStreamReader & reader);
-/*! As above, warning of each skipped element as readUnknownElement(reader, parentTag, location):
-	an element that has no children may still have been given one by mistake. */
-void readUntilEndElement(QXmlStreamReader & reader, const char * parentTag, const char * location);
+/*! As above, warning of each skipped element as unknown in names' class (RX_KnownNames.h): an
+	element that has no children may still have been given one by mistake. */
+void readUntilEndElement(QXmlStreamReader & reader, const KnownNames & names, const char * location);
 /*! Moves on to the next child start element of the current element and returns true; returns
 	false at the current element's end (the reader then stands on its end element), at the end of
 	the document or on an error. Every element reader visits its children with
@@ -46,7 +43,8 @@ void readUntilEndElement(QXmlStreamReader & reader, const char * parentTag, cons
 	readTextElement or readUnknownElement), so that the next end element is its parent's. */
 bool readChildElement(QXmlStreamReader & reader);
 /*! The text of the element the reader stands on (a start element); a child element is a reader
-	error. The reader is left on the end element. */
+	error. The reader is left on the end element. An element of text has no attributes: each one
+	it has is warned of as unknown (RX_KnownNames.h). */
 QString readTextElement(QXmlStreamReader & reader);
 
 /*! The index of text (blanks around it allowed) among the n keywords; any other text, also one
@@ -173,9 +171,10 @@ void writeNamedBool(QXmlStreamWriter & writer, const QString & name, bool value)
 void writeNamedString(QXmlStreamWriter & writer, const QString & name, const QString & value);
 
 /*! Reads a real attribute of the current element. A missing value leaves value unchanged and,
-	unless optional, raises "Invalid value for attribute '...'."; one that is there must be a
-	finite number within range, else value stays and "Invalid value '<text>' in attribute '<name>'
-	of <element's tag>, expected <a finite number, or what the range expects>." is raised. */
+	unless optional, raises "Missing attribute '<name>' of <element's tag>, expected <what the
+	range expects>."; one that is there must be a finite number within range, else value stays
+	and "Invalid value '<text>' in attribute '<name>' of <element's tag>, expected <a finite
+	number, or what the range expects>." is raised. */
 void readDoubleAttribute(QXmlStreamReader & reader, const QString & name, double & value, bool optional,
 						 const ValueRange & range = ANY_NUMBER);
 /*! The unsigned decimal attribute name (an id, a kind's number) of the current element: 0 when it
@@ -199,14 +198,14 @@ void readNamedString(QXmlStreamReader & reader, QString & name, QString & value)
 void writeNamedZEBSplineData(QXmlStreamWriter & writer, const QString & name, const QString & xUnit,
 							 const QString & yUnit, const ZEB::LinearSpline & spline);
 /*! Reads a "LinearSpline" element (reader on its start element, tag not checked) into spline.
-	Unknown children are skipped with a warning. Throws as finiteNumber for a value that is no
+	Unknown children and attributes are warned of. Throws as finiteNumber for a value that is no
 	finite number, or a y value outside yRange (in the file's unit), and ZEB::Exception from
 	ZEB::LinearSpline::setValues for missing, empty, mismatched or non-increasing values; name
 	and units keep what was read. */
 void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString & xUnit,
 							QString & yUnit, ZEB::LinearSpline & spline, const ValueRange & yRange = ANY_NUMBER);
-/*! The warning "Found unknown linear spline data '<name>' in <ownerTag> tag." (level 1) at
-	location, for a spline its owner drops. */
+/*! The warning "Found unknown element 'LinearSpline' named '<name>' in <ownerTag>." (level 1)
+	at location, for a spline its owner drops. */
 void warnUnknownSpline(const QString & name, const std::string & ownerTag, const char * location);
 
 } // namespace RX

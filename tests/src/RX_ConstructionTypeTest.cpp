@@ -121,7 +121,7 @@ TEST(RXConstructionType, ClampsKindsAndReadsEveryLayerChild) {
 
 	RX::ConstructionType bad;
 	EXPECT_EQ(readInto(QString("<ConstructionType><Layers><Layer materialId=\"1\"/></Layers></ConstructionType>"), bad),
-			  "Invalid value for attribute 'd'.");
+			  "Missing attribute 'd' of Layer, expected a number of 0 or more.");
 	EXPECT_TRUE(bad.m_d.empty());
 	// a kind is a number, not a word
 	EXPECT_EQ(readInto(QString("<ConstructionType Materials=\"abc\"/>"), bad),

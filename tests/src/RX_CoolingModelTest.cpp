@@ -140,6 +140,6 @@ TEST(RXCoolingModel, UnusableCurvesFailWrappedAndLeaveTheCurve) {
 	EXPECT_EQ(m.m_maxPowerCurve.m_x, std::vector<double>{290});
 	EXPECT_EQ(m.m_maxPower, 5);
 	EXPECT_EQ(recorder.texts("[CoolingModel::readXML]"),
-			  (std::vector<std::string>{"Found unknown linear spline data 'Curve' in CoolingModel tag.",
-										"Found unknown element in CoolingModel tag: 'Fan'."}));
+			  (std::vector<std::string>{"Found unknown element 'LinearSpline' named 'Curve' in CoolingModel.",
+										"Found unknown element 'Fan' in CoolingModel."}));
 }

@@ -209,7 +209,7 @@ TEST(RXDIN4108_2Assessment, ReadsExactTextsAndRefusesValuesOutOfRange) {
 	EXPECT_FALSE(a.m_active);
 	EXPECT_EQ(a.m_climateRegion, 2);
 	EXPECT_TRUE(a.m_residential);
-	EXPECT_EQ(recorder.texts(READ), std::vector<std::string>{"Found unknown element in DIN4108_2Assessment tag: 'Other'."});
+	EXPECT_EQ(recorder.texts(READ), std::vector<std::string>{"Found unknown element 'Other' in DIN4108_2Assessment."});
 
 	// each named with its text and what it should be
 	const std::pair<const char *, const char *> refused[] = {

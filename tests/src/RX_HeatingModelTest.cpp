@@ -88,5 +88,5 @@ TEST(RXHeatingModel, ReadsBackEqualWithoutTheSlopeAndToleratesUnknownContent) {
 	EXPECT_EQ(back.m_name, "");
 	EXPECT_EQ(back.m_maxPower, 0);
 	EXPECT_EQ(recorder.texts("HeatingModel::readXML()"),
-			  std::vector<std::string>{"Found unknown element in HeatingModel tag: 'Pump'."});
+			  std::vector<std::string>{"Found unknown element 'Pump' in HeatingModel."});
 }

@@ -119,11 +119,15 @@ TEST(RXMaterial, WritesOneAttributePerPercentage) {
 TEST(RXMaterial, ReportsMissingValuesAndKeepsTheFields) {
 	RX::Material m;
 	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"0.5\" cT=\"3\" mu=\"a\"/>"), m),
-			  "Invalid value for attribute 'rho'.");
+			  "Missing attribute 'rho' of Material, expected a number of 0 or more.");
 	EXPECT_EQ(m.m_id, 0u);
 	EXPECT_EQ(m.m_lambda, 0.5);
 	EXPECT_EQ(m.m_rho, 1800);
 	EXPECT_EQ(m.m_cT, 780);	// not read after the error
+	// a misspelt name leaves the attribute missing, not invalid
+	RX::Material misspelt;
+	EXPECT_EQ(readInto(QString("<Material name=\"M\" lamda=\"0.5\" rho=\"2\" cT=\"3\"/>"), misspelt),
+			  "Missing attribute 'lambda' of Material, expected a number of 0 or more.");
 	// a moisture storage point that is no finite number
 	EXPECT_EQ(readInto(QString("<Material name=\"M\" lambda=\"1\" rho=\"2\" cT=\"3\" w50=\"nan\" w80=\"100\" wsat=\"130\"/>"), m),
 			  "Invalid value 'nan' in attribute 'w50' of Material, expected a finite number.");

@@ -119,5 +119,5 @@ TEST(RXMechanicalVentilationModel, ReadsBackEqualAndClampsOutOfRangeValues) {
 	EXPECT_EQ(back.m_maxSupplyFlowRate, 0.1);
 	EXPECT_EQ(back.m_heatRecoveryEfficiency, 1);
 	EXPECT_EQ(recorder.texts("MechanicalVentilationModel::readXML"),
-			  std::vector<std::string>{"Found unknown element in MechanicalVentilationModel tag: 'Filter'."});
+			  std::vector<std::string>{"Found unknown element 'Filter' in MechanicalVentilationModel."});
 }

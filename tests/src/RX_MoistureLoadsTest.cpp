@@ -24,7 +24,7 @@ TEST(RXMoistureLoads, SourceInKilogramPerSecondReadsBackEqual) {
 					   back), "");
 	EXPECT_EQ(written(back), text);
 	EXPECT_EQ(recorder.texts("MoistureLoads::readXML()"),
-			  std::vector<std::string>{"Found unknown element in MoistureLoads tag: 'Plants'."});
+			  std::vector<std::string>{"Found unknown element 'Plants' in MoistureLoads."});
 	back.computeLoads(12, 43200, g);
 	EXPECT_DOUBLE_EQ(g, 250 / 3.6e6);
 }

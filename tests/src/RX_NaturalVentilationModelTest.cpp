@@ -139,5 +139,5 @@ TEST(RXNaturalVentilationModel, ReadsBackEqualAndKeepsTimesThatCannotBeRead) {
 	EXPECT_EQ(recorder.texts("[NaturalVentilationModel::readXML]"),
 			  (std::vector<std::string>{"Invalid time '7 o'clock' in element 'OccupancyStartTime' of "
 										"NaturalVentilationModel tag, keeping 07:15:00.",
-										"Found unknown element in NaturalVentilationModel tag: 'Door'."}));
+										"Found unknown element 'Door' in NaturalVentilationModel."}));
 }

@@ -42,7 +42,7 @@ TEST(RXProjectInformation, WritesEveryTextAndReadsOnlyThePresentOnes) {
 	expected.m_company = "New";
 	EXPECT_EQ(written(back), written(expected));
 	EXPECT_EQ(recorder.texts("[ProjectInformation::readXML]"),
-			  std::vector<std::string>{"Found unknown element in ProjectInformation tag: 'Phone'."});
+			  std::vector<std::string>{"Found unknown element 'Phone' in ProjectInformation."});
 }
 
 

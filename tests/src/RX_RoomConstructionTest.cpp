@@ -44,7 +44,7 @@ TEST(RXRoomConstruction, ReadsTolerantlyAndKeepsWhatIsAbsent) {
 	EXPECT_DOUBLE_EQ(c.m_zoneT, 268.15);
 	EXPECT_EQ(c.m_type, RX::RoomConstruction::FixedTemperature);
 	EXPECT_EQ(recorder.texts("RoomConstruction::readXML()"),
-			  std::vector<std::string>{"Found unknown element in RoomConstruction tag: 'Phone'."});
+			  std::vector<std::string>{"Found unknown element 'Phone' in RoomConstruction."});
 	EXPECT_TRUE(written(c).contains("<zoneT>-5</zoneT><zoneTCCD>dir\\zone.ccd</zoneTCCD><zoneRH>"));
 
 	// only the exact words: a type in other letters is no default

@@ -475,14 +475,15 @@ TEST(RXRoom, SkipsUnknownElementsWithWarnings) {
 	RX::Database db;
 	// a wrapper at the top level is transparent: the room inside it is read
 	const QByteArray xml = "<RoomModelProject><Wrapper><Room><Colour>red</Colour>"
-						   "<Geometry><Height>2.5</Height><Extra/><Constructions><Beam/><RoomConstruction>"
+						   "<Geometry><Height unit=\"m\">2.5</Height><Extra/><Constructions><Beam/><RoomConstruction>"
 						   "<constructionId>3</constructionId></RoomConstruction></Constructions></Geometry>"
 						   "<SimulationParameters><Speed>1</Speed></SimulationParameters>"
 						   "<UserLoads><ScheduleOccupation type=\"CONSTANT\"><ConstantValue>4</ConstantValue>"
 						   "</ScheduleOccupation></UserLoads><MoistureLoads><ScheduleMoisture/></MoistureLoads>"
 						   "<ProjectInformation><Phone/></ProjectInformation>"
 						   "</Room></Wrapper><EmbeddedDataBase><Furniture><Chair/></Furniture>"
-						   "<Materials><Material id=\"10001\" name=\"M\" lambda=\"1\" rho=\"1\" cT=\"1\"><Moisture/>"
+						   "<Materials><Material id=\"10001\" name=\"M\" lambda=\"1\" rho=\"1\" cT=\"1\" HPCM=\"100\" "
+						   "TPCMlow=\"27\"><Moisture/>"
 						   "</Material></Materials><ConstructionTypes><ConstructionType id=\"10001\"><Layer materialId=\"10001\" "
 						   "d=\"0.1\"/><Layers><Layer materialId=\"10001\" d=\"0.1\"><Colour/></Layer></Layers></ConstructionType>"
 						   "</ConstructionTypes><WindowTypes><WindowType id=\"10001\" f=\"1\" g=\"0.5\" U=\"1\"><Frame/>"
@@ -492,24 +493,27 @@ TEST(RXRoom, SkipsUnknownElementsWithWarnings) {
 	EXPECT_EQ(room.m_height, 2.5);
 	ASSERT_EQ(room.m_constructions.size(), 1u);
 	EXPECT_EQ(room.m_constructions[0].m_constructionId, 3u);
-	EXPECT_EQ(recorder.texts("[Room::readRoomSection]"), std::vector<std::string>{"Found unknown element in Room tag: 'Colour'."});
+	EXPECT_EQ(recorder.texts("[Room::readRoomSection]"), std::vector<std::string>{"Found unknown element 'Colour' in Room."});
 	EXPECT_EQ(recorder.texts("[Room::readGeometrySection]"),
-			  (std::vector<std::string>{"Found unknown element in Geometry tag: 'Extra'.",
-										"Found unknown element in Geometry tag: 'Beam'."}));
+			  (std::vector<std::string>{"Found unknown element 'Extra' in Geometry.",
+										"Found unknown element 'Beam' in Constructions."}));
 	EXPECT_EQ(recorder.texts("[Room::readSimulationParametersSection]"),
-			  std::vector<std::string>{"Found unknown element in SimulationParameters tag: 'Speed'."});
+			  std::vector<std::string>{"Found unknown element 'Speed' in SimulationParameters."});
 	// every reader names what it drops, the misspelt schedule of the persons as the wrapper
 	const std::pair<const char *, std::vector<std::string>> warnings[] = {
-		{"[Room::readXML]", {"Found unknown element in RoomModelProject tag: 'Wrapper'.",
-							 "Found unknown element in RoomModelProject tag: 'Furniture'."}},
-		{"UserLoads::readXML()", {"Found unknown element in UserLoads tag: 'ScheduleOccupation'."}},
-		{"MoistureLoads::readXML()", {"Found unknown element in MoistureLoads tag: 'ScheduleMoisture'."}},
-		{"[ProjectInformation::readXML]", {"Found unknown element in ProjectInformation tag: 'Phone'."}},
-		{"[Material::readXML]", {"Found unknown element in Material tag: 'Moisture'."}},
-		{"[ConstructionType::readXML]", {"Found unknown element in ConstructionType tag: 'Layer'.",
-										 "Found unknown element in Layer tag: 'Colour'."}},
-		{"[WindowType::readXML]", {"Found unknown element in WindowType tag: 'Frame'."}},
-		{"[ShadingType::readXML]", {"Found unknown element in ShadingType tag: 'Motor'."}}
+		{"[Room::readXML]", {"Found unknown element 'Wrapper' in RoomModelProject.",
+							 "Found unknown element 'Furniture' in EmbeddedDataBase."}},
+		{"UserLoads::readXML()", {"Found unknown element 'ScheduleOccupation' in UserLoads."}},
+		{"MoistureLoads::readXML()", {"Found unknown element 'ScheduleMoisture' in MoistureLoads."}},
+		{"[ProjectInformation::readXML]", {"Found unknown element 'Phone' in ProjectInformation."}},
+		{"[Material::readXML]", {"Found unknown attribute 'TPCMlow' in Material.",
+								 "Found unknown element 'Moisture' in Material."}},
+		// attributes of elements that hold a value are as unknown
+		{"[readTextElement]", {"Found unknown attribute 'unit' in Height."}},
+		{"[ConstructionType::readXML]", {"Found unknown element 'Layer' in ConstructionType.",
+										 "Found unknown element 'Colour' in Layer."}},
+		{"[WindowType::readXML]", {"Found unknown element 'Frame' in WindowType."}},
+		{"[ShadingType::readXML]", {"Found unknown element 'Motor' in ShadingType."}}
 	};
 	for (const auto & w : warnings) {
 		std::vector<std::string> warned;

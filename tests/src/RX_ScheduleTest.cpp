@@ -216,7 +216,7 @@ TEST(RXSchedule, RefusesProfilesOfAnotherLengthAndUnknownWeekdaysAndSkipsUnknown
 	EXPECT_EQ(s.m_type, RX::Schedule::DAILY_SEASONAL);	// no type attribute: kept
 	EXPECT_EQ(s.m_summerSchedule[23], 23);
 	EXPECT_EQ(s.m_summerStartDay, 0u);
-	EXPECT_EQ(recorder.texts("Schedule::readXML()"), std::vector<std::string>{"Found unknown element in 'S' tag Extra."});
+	EXPECT_EQ(recorder.texts("Schedule::readXML()"), std::vector<std::string>{"Found unknown element 'Extra' in S."});
 
 	// a value too few or too many would leave an hour at what it was or drop one unnoticed
 	const auto refusal = [](const char * tag, int found, int expected, const char * period) {

@@ -118,8 +118,8 @@ TEST(RXShadingControlModel, ReaderWarnsAboutUnknownContentAndRefusesUnknownTypes
 	EXPECT_EQ(m.m_structuralShadings.size(), 1u);
 	EXPECT_EQ(m.m_structuralShadingDescription, "eaves");
 	EXPECT_EQ(recorder.texts("[ShadingControlModel::readXML]"), (std::vector<std::string>{
-		"Found unknown element in ShadingControlModel tag: 'Extra'.",
-		"Found unknown element in ShadingControlModel tag: 'Fin'."}));
+		"Found unknown element 'Extra' in ShadingControlModel.",
+		"Found unknown element 'Fin' in StructuralShadings."}));
 
 	// a structural shading that breaks the document is dropped with a warning
 	RX::ShadingControlModel cut;

@@ -28,7 +28,8 @@ TEST(RXShadingType, WritesAndReadsIdNameAndZ) {
 	EXPECT_EQ(reader.name(), QLatin1String("next"));
 
 	RX::ShadingType noZ;
-	EXPECT_EQ(readInto(QString("<ShadingType id=\"1\" name=\"N\"/>"), noZ), "Invalid value for attribute 'z'.");
+	EXPECT_EQ(readInto(QString("<ShadingType id=\"1\" name=\"N\"/>"), noZ),
+			  "Missing attribute 'z' of ShadingType, expected a number from 0 to 1.");
 	EXPECT_EQ(noZ.m_z, 1.0);
 }
 

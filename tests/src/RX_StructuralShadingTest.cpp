@@ -58,7 +58,7 @@ TEST(RXStructuralShading, ReadingDropsIncompleteDevicesSilently) {
 	EXPECT_EQ(s.m_overhangDistance, 0);
 	EXPECT_FALSE(s.m_hasSideFinB);				// height 0
 	EXPECT_EQ(recorder.texts("[ShadingControlModel::StructuralShading::readXML]"),
-			  std::vector<std::string>{"Found unknown element 'SideFinALength' in StructuralShading tag."});
+			  std::vector<std::string>{"Found unknown element 'SideFinALength' in StructuralShading."});
 	EXPECT_EQ(written(s), "<StructuralShading><WindowHeight>1.2</WindowHeight><OverhangWidth>0.8</OverhangWidth>"
 						  "<OverhangLength>3</OverhangLength><OverhangOffset>0</OverhangOffset>"
 						  "<OverhangDistance>0</OverhangDistance></StructuralShading>");

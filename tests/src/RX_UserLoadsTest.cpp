@@ -45,5 +45,5 @@ TEST(RXUserLoads, ReadsBackEqualAndSkipsUnknownChildrenWithAWarning) {
 	EXPECT_EQ(back.m_name, "");
 	EXPECT_EQ(back.m_personLoad, 70);
 	EXPECT_EQ(recorder.texts("UserLoads::readXML()"),
-			  std::vector<std::string>{"Found unknown element in UserLoads tag: 'Lights'."});
+			  std::vector<std::string>{"Found unknown element 'Lights' in UserLoads."});
 }

@@ -169,7 +169,7 @@ TEST(RXXMLHelpers, ReadsSplineValuesAndRefusesWordsThatAreNoNumbers) {
 	EXPECT_EQ(s.m_x, (std::vector<double>{1, 2}));
 	EXPECT_EQ(s.m_y, (std::vector<double>{5, 6}));
 	EXPECT_EQ(recorder.texts("[readNamedZEBSplineData]"),
-			  std::vector<std::string>{"Found unknown element in LinearSpline tag: 'Z'."});
+			  std::vector<std::string>{"Found unknown element 'Z' in LinearSpline."});
 	EXPECT_FALSE(r.m_reader.hasError());
 
 	auto readThrown = [](const QString & xml) {
