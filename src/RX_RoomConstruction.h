@@ -77,7 +77,7 @@ public:
 	double					m_zoneT = 285.15;
 	/*! The other zone's relative humidity [0..1]. */
 	double					m_zoneRH = 0.5;
-	/*! Total wall area [m2], window included. */
+	/*! Opaque wall area [m2], without the window: the window's area is m_AF. */
 	double					m_AW = 10.0;
 	/*! Window area [m2]. */
 	double					m_AF = 0.0;
