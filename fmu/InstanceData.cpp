@@ -521,7 +521,7 @@ void InstanceData::deserializeFMUstate(void * state) {
 			jacobian->deserialize(cursor, end);
 		if (preconditioner != nullptr)
 			preconditioner->deserialize(cursor, end);
-		m_modelFMU.deserializeModelVariables(cursor, end);
+		m_modelFMU.deserializeModelVariables(cursor, end, m_modelExchange);
 	};
 	try {
 		restore(state);

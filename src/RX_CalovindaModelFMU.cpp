@@ -428,7 +428,8 @@ void cutSeriesPerConstruction(Series & series, std::size_t length) {
 } // namespace
 
 
-const char * CalovindaModelFMU::modelVariablesRefusal() const {
+std::string CalovindaModelFMU::modelVariablesRefusal(bool modelExchange) const {
+	const std::string invalid = "Invalid model state data: ";
 	// the extremes of the outputs are infinite until the first step: only NaN is no value at all
 	bool numbers = true;
 	visitModelVariables(*this, [&numbers](const auto & v) {
@@ -441,7 +442,9 @@ const char * CalovindaModelFMU::modelVariablesRefusal() const {
 						   m_externalVaporInput, m_externalLiquidInput, m_outputManager.m_tStepCompleted})
 		numbers = numbers && std::isfinite(v);
 	if (!numbers)
-		return "Invalid model state data: values that are not finite.";
+		return invalid + "values that are not finite.";
+	const auto outOfRange = [&invalid](const std::string & what) { return invalid + "the " + what + " is out of its range."; };
+
 	// the gains start at a fresh controller's and only grow, up to their limits; the assessment's
 	// air change [1/s] and update time [s] are -1 until its first update
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
@@ -450,16 +453,72 @@ const char * CalovindaModelFMU::modelVariablesRefusal() const {
 	};
 	const auto updated = [](double v) { return v == -1.0 || (v >= 0 && std::isfinite(v)); };
 	const DIN4108_2Assessment fresh;
-	const bool inRange = gainInRange(m_room.m_heatingModel.m_slope, HeatingModel().m_slope, HeatingModel::MAX_SLOPE) &&
-		gainInRange(m_room.m_coolingModel.m_slope, CoolingModel().m_slope, CoolingModel::MAX_SLOPE) &&
-		gainInRange(din.m_slopeHeating, fresh.m_slopeHeating, DIN4108_2Assessment::SLOPE_LIMIT) &&
-		gainInRange(din.m_slopeCooling, fresh.m_slopeCooling, DIN4108_2Assessment::SLOPE_LIMIT) &&
-		updated(din.m_airChange) && updated(din.m_lastVentilationUpdate) && m_outputManager.m_tStepCompleted >= 0 &&
-		std::max({m_heldPieces.m_heating, m_heldPieces.m_cooling, m_heldPieces.m_ventilationCooling,
-				  m_heldPieces.m_dehumidification}) <= PIECE_LIMITED &&
-		std::max(m_heldPieces.m_bypassStage, m_heldPieces.m_naturalVentilationRise.m_stage) < SmoothStep::STAGES &&
-		std::all_of(m_heldWindowShaded.begin(), m_heldWindowShaded.end(), [](std::uint8_t shaded) { return shaded <= 1; });
-	return inRange ? nullptr : "Invalid model state data: a value is out of its range or disagrees with the others.";
+	if (!gainInRange(m_room.m_heatingModel.m_slope, HeatingModel().m_slope, HeatingModel::MAX_SLOPE))
+		return outOfRange("heating's gain");
+	if (!gainInRange(m_room.m_coolingModel.m_slope, CoolingModel().m_slope, CoolingModel::MAX_SLOPE))
+		return outOfRange("cooling's gain");
+	if (!gainInRange(din.m_slopeHeating, fresh.m_slopeHeating, DIN4108_2Assessment::SLOPE_LIMIT))
+		return outOfRange("assessment's heating gain");
+	if (!gainInRange(din.m_slopeCooling, fresh.m_slopeCooling, DIN4108_2Assessment::SLOPE_LIMIT))
+		return outOfRange("assessment's cooling gain");
+	if (!updated(din.m_airChange))
+		return outOfRange("assessment's air change");
+	if (!updated(din.m_lastVentilationUpdate))
+		return outOfRange("assessment's last ventilation update");
+	if ((din.m_airChange == -1.0) != (din.m_lastVentilationUpdate == -1.0))
+		return invalid + "the assessment's air change and its last ventilation update disagree (both are -1 before "
+						 "its first update).";
+	// only a run of the assessment updates its ventilation and adapts its gains
+	if (!din.m_active && (din.m_airChange != -1.0 || din.m_slopeHeating != fresh.m_slopeHeating ||
+						  din.m_slopeCooling != fresh.m_slopeCooling))
+		return invalid + "the assessment's air change or gains have changed, but the room runs no assessment.";
+	if (m_outputManager.m_tStepCompleted < 0)
+		return outOfRange("time of the last completed step");
+
+	// the pieces and stages a host's events hold (model exchange)
+	const SwitchPieces & held = m_heldPieces;
+	const std::pair<const char *, unsigned int> pieces[] = {{"held heating piece", held.m_heating},
+		{"held cooling piece", held.m_cooling}, {"held dehumidification piece", held.m_dehumidification},
+		{"held piece of the ventilation's cooling supply", held.m_ventilationCooling}};
+	for (const auto & [what, piece] : pieces)
+		if (piece > PIECE_LIMITED)
+			return outOfRange(what);
+	if (held.m_bypassStage >= SmoothStep::STAGES)
+		return outOfRange("held stage of the heat recovery's bypass");
+	if (held.m_naturalVentilationRise.m_stage >= SmoothStep::STAGES)
+		return outOfRange("held stage of the natural ventilation's rise");
+	for (std::size_t i = 0; i < m_heldWindowShaded.size(); ++i)
+		if (m_heldWindowShaded[i] > 1)
+			return outOfRange(ZEB::FormatString("held shading of window %1").arg(static_cast<unsigned long>(i + 1)).str());
+	if (!modelExchange) {
+		const std::string coSimulation = " is model exchange's alone: this is a co-simulation state.";
+		if (m_switchesHeld)
+			return invalid + "holding the pieces and stages" + coSimulation;
+		if (m_equationsChanged)
+			return invalid + "the event asked for by a completed step" + coSimulation;
+		if (m_nextRuleChange != std::numeric_limits<double>::infinity())
+			return invalid + "the announced time event" + coSimulation;
+	}
+	if (!m_switchesHeld) {
+		// before a host's first event nothing is held: every held value is a fresh model's
+		const SwitchPieces none;
+		const std::string nothingHeld = " is held, but the state holds nothing.";
+		for (const auto & [what, piece] : pieces)
+			if (piece != PIECE_OFF)
+				return invalid + "the " + what + nothingHeld;
+		if (held.m_bypassStage != none.m_bypassStage)
+			return invalid + "the stage of the heat recovery's bypass" + nothingHeld;
+		if (held.m_naturalVentilationRise != none.m_naturalVentilationRise)
+			return invalid + "the rise of the natural ventilation" + nothingHeld;
+		for (std::size_t i = 0; i < m_heldWindowShaded.size(); ++i)
+			if (m_heldWindowShaded[i] != 0)
+				return invalid + ZEB::FormatString("the shading of window %1").arg(static_cast<unsigned long>(i + 1)).str() +
+					   nothingHeld;
+		if (m_heldVentilationWatched || m_heldVentilationThreshold != 0 || m_heldRoomAboveThreshold ||
+			m_heldOutsideBelowRoom)
+			return invalid + "the assessment's enhanced ventilation" + nothingHeld;
+	}
+	return std::string();
 }
 
 
@@ -480,7 +539,7 @@ void CalovindaModelFMU::serializeModelVariables(void *& dataPtr) const {
 }
 
 
-void CalovindaModelFMU::deserializeModelVariables(void *& dataPtr, const void * dataEnd) {
+void CalovindaModelFMU::deserializeModelVariables(void *& dataPtr, const void * dataEnd, bool modelExchange) {
 	const char * const location = "[CalovindaModelFMU::deserializeModelVariables]";
 	const std::size_t size = modelVariablesSize();
 	const char * pos = static_cast<const char *>(dataPtr);
@@ -498,7 +557,8 @@ void CalovindaModelFMU::deserializeModelVariables(void *& dataPtr, const void * 
 	void * beforePtr = before.data();
 	serializeModelVariables(beforePtr);
 	visitModelVariables(*this, [&pos](auto & v) { v = readRaw<std::decay_t<decltype(v)>>(pos); });
-	if (const char * refusal = modelVariablesRefusal()) {
+	const std::string refusal = modelVariablesRefusal(modelExchange);
+	if (!refusal.empty()) {
 		const char * previous = before.data() + ModelVariablesHeader;
 		visitModelVariables(*this, [&previous](auto & v) { v = readRaw<std::decay_t<decltype(v)>>(previous); });
 		throw ZEB::Exception(refusal, location);

@@ -95,8 +95,9 @@ public:
 	/*! Reads a block of serializeModelVariables() of the same model, advancing dataPtr; output
 		series longer than the saved ones are cut back. Throws ZEB::Exception, with the model
 		unchanged, when the block's length does not match, it runs past dataEnd or it holds values
-		no run of the model reaches (modelVariablesRefusal()). */
-	void deserializeModelVariables(void *& dataPtr, const void * dataEnd);
+		no run of the model reaches (modelVariablesRefusal()); without modelExchange also when it
+		holds what only model exchange holds. */
+	void deserializeModelVariables(void *& dataPtr, const void * dataEnd, bool modelExchange = true);
 
 	FMUInputCache			m_inputCache;
 	/*! The moisture inputs reach the room balance. */
@@ -118,9 +119,11 @@ public:
 	std::vector<double>		m_switchingFunctions;
 
 private:
-	/*! Why the model variables cannot be those of a run: a value that is not finite, or out of
-		the range the model reaches; null when they can. */
-	const char * modelVariablesRefusal() const;
+	/*! Why the model variables cannot be those of a run of the interface (modelExchange or
+		co-simulation), naming the variable: a value that is not finite, out of the range the
+		model reaches, held where nothing is held or the interface holds nothing, or
+		contradicting another; empty when they can. */
+	std::string modelVariablesRefusal(bool modelExchange) const;
 	/*! Hands the cached inputs to the room balance. */
 	void applyInputs();
 	/*! The room air has left what is held: a switching function is positive. */

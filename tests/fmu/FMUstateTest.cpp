@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <utility>
@@ -208,23 +209,47 @@ TEST_F(FMUstateTest, RefusesCorruptShortAndForeignStatesAndStaysUsable) {
 	fmi2FMUstate stranger = corrupt.data();
 	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes.data(), bytes.size(), &stranger), fmi2Error);
 
-	// model values no run reaches: a heating gain of NaN, -1e300 or 1e300, a NaN input; the model
-	// block is the buffer's last, behind its length word
-	std::size_t block = bytes.size() - 8;
-	for (std::uint64_t length = 0; block > 0; --block) {
-		std::memcpy(&length, bytes.data() + block, sizeof(length));
-		if (length == bytes.size() - block)
-			break;
-	}
-	const std::size_t heatingGain = block + 24, convectiveLoad = block + 24 + 6*8 + 4 + 1;
-	const std::pair<std::size_t, double> impossible[] = {{heatingGain, std::nan("")}, {heatingGain, -1e300},
-		{heatingGain, 1e300}, {convectiveLoad, std::nan("")}};
-	for (const auto & [offset, value] : impossible) {
-		corrupt = bytes;
-		std::memcpy(corrupt.data() + offset, &value, sizeof(value));
+	// model values no run reaches, or that contradict the interface or each other, made by an
+	// instance of this test's own on the same room; the refusal names the value
+	InstanceData maker;
+	maker.m_instanceName = "maker";
+	maker.m_resourceLocation = m_resources.path();
+	maker.m_resultsRootDir = m_results.path() + "/maker";
+	maker.m_modelExchange = false;
+	maker.startModel();
+	maker.m_fmiState = InstanceDataCommon::FMIStepComplete;
+	RX::CalovindaModelFMU & model = maker.m_modelFMU;
+	const auto stateOf = [&maker]() {
+		std::vector<char> state(maker.m_fmuStateSize);
+		const std::uint64_t sizeWord = state.size();
+		std::memcpy(state.data(), &sizeWord, sizeof(sizeWord));
+		maker.serializeFMUstate(state.data());
+		return state;
+	};
+	std::vector<char> sound = stateOf();
+	const std::vector<std::pair<std::function<void()>, std::string>> impossible = {
+		{[&] { model.m_room.m_heatingModel.m_slope = std::nan(""); }, "values that are not finite"},
+		{[&] { model.m_room.m_heatingModel.m_slope = -1e300; }, "the heating's gain is out of its range"},
+		{[&] { model.m_room.m_heatingModel.m_slope = 1e300; }, "the heating's gain is out of its range"},
+		{[&] { model.m_inputCache.m_convectiveThermalLoad = std::nan(""); }, "values that are not finite"},
+		// a model-exchange heating piece held at full power: in co-simulation the room would heat
+		// without end
+		{[&] { model.m_switchesHeld = true; model.m_heldPieces.m_heating = RX::PIECE_LIMITED; },
+		 "holding the pieces and stages is model exchange's alone"},
+		{[&] { model.m_heldPieces.m_heating = RX::PIECE_LIMITED; }, "the held heating piece is held, but the state "
+		 "holds nothing"},
+		{[&] { model.m_heldPieces.m_naturalVentilationRise.m_stage = 1; }, "the rise of the natural ventilation is held"},
+		{[&] { model.m_nextRuleChange = 7200; }, "the announced time event is model exchange's alone"},
+		{[&] { model.m_room.m_din4108_2Assessment.m_airChange = 1e-3; },
+		 "the assessment's air change and its last ventilation update disagree"}};
+	for (const auto & [corrupt, named] : impossible) {
+		corrupt();
+		const std::vector<char> bad = stateOf();
+		maker.deserializeFMUstate(sound.data());
 		fmi2FMUstate restored = nullptr;
-		ASSERT_EQ(fmi.fmi2DeSerializeFMUstate(c, corrupt.data(), corrupt.size(), &restored), fmi2OK);
-		EXPECT_EQ(fmi.fmi2SetFMUstate(c, restored), fmi2Error) << offset << " " << value;
+		ASSERT_EQ(fmi.fmi2DeSerializeFMUstate(c, bad.data(), bad.size(), &restored), fmi2OK) << recorder.messages();
+		EXPECT_EQ(fmi.fmi2SetFMUstate(c, restored), fmi2Error) << named;
+		EXPECT_NE(recorder.messages().find(named), std::string::npos) << named << "\n" << recorder.messages();
 		fmi.fmi2FreeFMUstate(c, &restored);
 	}
 
