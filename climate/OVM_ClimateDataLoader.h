@@ -186,8 +186,8 @@ public:
 	double				m_latitude = 0;
 	/*! [m] */
 	double				m_elevation = 0;
-	/*! Whole hours relative to UTC. */
-	int					m_timeZone = 0;
+	/*! Hours relative to UTC, as the file gives them: India's 5.5 and Nepal's 5.75 too. */
+	double				m_timeZone = 0;
 	std::string			m_city;
 	std::string			m_country;
 	/*! The station code as text. */

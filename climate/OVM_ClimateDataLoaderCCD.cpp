@@ -4,6 +4,7 @@
 #include "OVM_ClimateDataLoader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -247,8 +248,12 @@ void ClimateDataLoader::readDescriptionCCD(const ZEB::Path & fname) {
 	else
 		m_elevation = number(a);
 
-	if (const char * timeZone = elementText(root, "TimeZone"))
-		m_timeZone = ZEB::string2val<int>(ZEB::trim_copy(timeZone, BLANKS));
+	if (const char * timeZone = elementText(root, "TimeZone")) {
+		m_timeZone = ZEB::string2val<double>(ZEB::trim_copy(timeZone, BLANKS));
+		if (!std::isfinite(m_timeZone))
+			throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1' in description XML file %2.")
+								 .arg(timeZone).arg(fname), location);
+	}
 	else {
 		warn(ZEB::FormatString("Expected tag 'TimeZone' in description XML file %1.").arg(fname));
 		m_timeZone = 1;

@@ -101,7 +101,7 @@ void ClimateDataLoader::readClimateDataEPW(const ZEB::Path & fname, bool headerO
 		const double timeZone = number(fields[8]);
 		if (!(timeZone > -25 && timeZone < 25))
 			throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1'.").arg(fields[8]), READ_LOCATION);
-		m_timeZone = static_cast<int>(timeZone);
+		m_timeZone = timeZone;
 		m_elevation = number(fields[9]);
 
 		// Lines 2 to 5 are skipped; the header ends at "DATA PERIODS", which a standard file has

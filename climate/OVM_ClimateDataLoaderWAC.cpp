@@ -104,7 +104,7 @@ void ClimateDataLoader::readClimateDataWAC(const ZEB::Path & fname, bool headerO
 		const double timeZone = headerValue<double>(headerLines, 8);
 		if (!(timeZone > -25 && timeZone < 25))
 			throw ZEB::Exception(ZEB::FormatString("Invalid time zone %1 in header line #8.").arg(timeZone), LOCATION);
-		m_timeZone = static_cast<int>(timeZone);
+		m_timeZone = timeZone;
 		if (m_timeZone > 12)
 			m_timeZone -= 24;
 		const double timeStep = headerValue<double>(headerLines, 9);		// [h]

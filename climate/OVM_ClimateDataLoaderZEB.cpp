@@ -118,7 +118,7 @@ void ClimateDataLoader::writeClimateDataZEB(const ZEB::Path & fname) const {
 		"CITY=" + m_city,
 		"WMO=" + m_wmoCode,
 		"SOURCE=" + m_source,
-		"TIMEZONE=" + ZEB::val2string<int>(m_timeZone),
+		"TIMEZONE=" + ZEB::val2string<double>(m_timeZone),
 		"LATITUDE=" + ZEB::val2string<double>(m_latitude),
 		"LONGITUDE=" + ZEB::val2string<double>(m_longitude),
 		"STARTYEAR=" + ZEB::val2string<int>(m_startYear),
@@ -198,10 +198,9 @@ void ClimateDataLoader::readClimateDataZEB(const ZEB::Path & fname, bool headerO
 			m_source = value;
 		else if (key == "TIMEZONE") {
 			const double timeZone = atReadLocation([&] { return ZEB::string2val<double>(value); });
-			// truncated toward zero; a number beyond int has no such value
 			if (!(timeZone > -2147483649.0 && timeZone < 2147483648.0))
 				throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1'.").arg(value), READ_LOCATION);
-			m_timeZone = static_cast<int>(timeZone);
+			m_timeZone = timeZone;
 		}
 		else if (key == "LATITUDE")
 			m_latitude = atReadLocation([&] { return ZEB::string2val<double>(value); });

@@ -37,8 +37,8 @@ public:
 	double							m_latitude = 51.05;
 	/*! [Deg], east positive. */
 	double							m_longitude = 13.73;
-	/*! Whole hours relative to UTC. */
-	int								m_timeZone = 1;
+	/*! Hours relative to UTC, fractions of an hour included. */
+	double							m_timeZone = 1;
 };
 
 } // namespace RX

@@ -146,14 +146,14 @@ TEST(ClimateDataLoaderCCD, ReadsTheLocationDescription) {
 	const char * const WHERE = "[ClimateDataLoader::readDescriptionCCD]";
 	ClimateDataLoader l;
 
-	std::ofstream(path) << DESCRIPTION_HEAD << " altitude=\"81\"/>\n  <TimeZone>2</TimeZone>\n"
+	std::ofstream(path) << DESCRIPTION_HEAD << " altitude=\"81\"/>\n  <TimeZone>5.5</TimeZone>\n"
 		"  <Description langid=\"en\">Potsdam , Germany,extra</Description>\n"
 		"  <Description langid=\"de\">Potsdam, Deutschland</Description>\n"
 		"  <Source>DWD</Source>\n  <Comment>test data</Comment>\n</ClimateDataLocation>\n";
 	l.readDescriptionCCD(path);
 	EXPECT_DOUBLE_EQ(l.m_latitude, 52.38);
 	EXPECT_DOUBLE_EQ(l.m_longitude, 13.07);
-	EXPECT_EQ(l.m_timeZone, 2);
+	EXPECT_EQ(l.m_timeZone, 5.5);
 	EXPECT_EQ(l.m_city, "DE: Potsdam |EN: Potsdam");
 	EXPECT_EQ(l.m_country, "DE: Deutschland |EN: Germany");
 	EXPECT_EQ(l.m_source, "DWD");

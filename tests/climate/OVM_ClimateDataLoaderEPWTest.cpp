@@ -144,6 +144,10 @@ TEST(ClimateDataLoaderEPW, WritesTheDataLinesOfAConstantYear) {
 			  "2007,1,1,13,60,B8E7B8B8?9?0?0?0?0?0?0B8B8B8B8?0?0F8F8A7E7,20,9.25285,50,101325,9999,9999,300,174.849,"
 			  "500,50,999999,999999,999999,9999,180,3,99,99,9999,99999,0,999999999,999,.999,999,99,999,99");
 	EXPECT_EQ(lineOf(path, 8 + 8759).substr(0, 16), "2007,12,31,24,60");
+	// a zone of a fraction of an hour as it is
+	l.m_timeZone = 5.75;
+	l.writeClimateDataEPW(path);
+	EXPECT_EQ(lineOf(path, 0), "LOCATION,Potsdam,-,Germany,,,52.38,13.07,5.75,81");
 
 	// saturated air has its dew point at the air temperature; missing values give the missing code
 	l.m_data[ClimateDataLoader::RelativeHumidity][0] = 100;
@@ -203,7 +207,7 @@ TEST(ClimateDataLoaderEPW, ReadsHeaderFieldsAndMissingCodes) {
 	std::ofstream(path) << header;
 	l.m_data[ClimateDataLoader::Temperature][0] = 42;
 	l.readClimateData(path, true);
-	EXPECT_EQ(l.m_timeZone, -3);
+	EXPECT_EQ(l.m_timeZone, -3.5);
 	EXPECT_DOUBLE_EQ(l.m_data[ClimateDataLoader::Temperature][0], 42);
 
 	// nine LOCATION fields are too few

@@ -111,6 +111,11 @@ TEST(ClimateDataLoaderWAC, ReadsATimeSeriesWithTimeColumn) {
 	ClimateDataLoader l;
 	l.readClimateData(path);
 	EXPECT_EQ(l.m_timeZone, -11);
+	// a zone of a fraction of an hour as it is
+	f.m_timeZone = "-3.5";
+	f.write(path);
+	l.readClimateData(path, true);
+	EXPECT_EQ(l.m_timeZone, -3.5);
 	EXPECT_EQ(l.m_startYear, 2021);
 	const double march1Noon = (59 + 0.5)*86400;
 	EXPECT_EQ(l.m_dataTimePoints, (std::vector<double>{march1Noon, march1Noon + 86400, march1Noon + 2*86400}));

@@ -90,6 +90,12 @@ TEST(ClimateDataLoaderZEB, WritesTheFileLayoutAndReadsItBackIdentical) {
 	EXPECT_EQ(in.m_city, "Potsdam");
 	EXPECT_EQ(in.m_wmoCode, "");
 	EXPECT_EQ(in.m_timeZone, 1);
+	// a zone of a fraction of an hour as it is
+	out.m_timeZone = 5.75;
+	out.writeClimateDataZEB(dir.file("kathmandu.c6b"));
+	ClimateDataLoader nepal;
+	nepal.readClimateData(dir.file("kathmandu.c6b"), true);
+	EXPECT_EQ(nepal.m_timeZone, 5.75);
 	EXPECT_EQ(in.m_latitude, 52.38);
 	EXPECT_EQ(in.m_longitude, 13.07);
 	EXPECT_EQ(in.m_startYear, 2007);
@@ -119,7 +125,7 @@ TEST(ClimateDataLoaderZEB, ReadsHeaderStringsByTheirRules) {
 	EXPECT_EQ(loader.m_city, "---");
 	EXPECT_EQ(loader.m_comment, "a=b");
 	EXPECT_EQ(loader.m_elevation, 123);
-	EXPECT_EQ(loader.m_timeZone, -3);
+	EXPECT_EQ(loader.m_timeZone, -3.5);
 	EXPECT_EQ(loader.m_latitude, 52.5);
 	EXPECT_EQ(loader.m_startYear, 2010);
 	EXPECT_EQ(loader.m_data[ClimateDataLoader::Rain], std::vector<double>({1, 2}));	// header only

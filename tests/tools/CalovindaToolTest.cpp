@@ -183,6 +183,25 @@ TEST_F(Example, HoldsTheSetPointsAndHeatsInWinter) {
 	EXPECT_GT(summaryValue(m_simulate->m_out, "cooling energy"), 0);
 }
 
+TEST_F(Example, SunKeepsTheClockOfATimeZoneOfAFractionOfAnHour) {
+	ASSERT_EQ(m_simulate->m_exitCode, 0) << m_simulate->m_err;
+	// the example's climate 7.5 degrees further east in a zone half an hour later: the sun stands
+	// where it stood at the same clock time
+	const std::string epw = TestSupport::readFile(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw");
+	const std::string location = "LOCATION,DENVER INTL AP,CO,USA,TMY3,725650,39.83,-104.65,-7.0,1650.0";
+	ASSERT_EQ(epw.compare(0, location.size(), location), 0);
+	const TestSupport::TempDirectory dir("shifted");
+	std::ofstream(dir.file("shifted.epw"))
+		<< "LOCATION,DENVER INTL AP,CO,USA,TMY3,725650,39.83,-97.15,-6.5,1650.0" << epw.substr(location.size());
+	const std::string project = exampleVariant(dir, "shifted.rmxml", "", {{"725650TYCST.epw", "shifted.epw"}});
+	const ToolRun shifted = runTool("simulate " + project + " --results " + dir.file("results"), dir);
+	ASSERT_EQ(shifted.m_exitCode, 0) << shifted.m_err;
+	for (const char * label : {"heating energy", "cooling energy", "heating in January"}) {
+		const double expected = summaryValue(m_simulate->m_out, label);
+		EXPECT_NEAR(summaryValue(shifted.m_out, label), expected, 1e-3*expected) << label;
+	}
+}
+
 TEST_F(Example, CoSimulatedFMUAgreesWithTheStandAloneRun) {
 	ASSERT_EQ(m_simulate->m_exitCode, 0) << m_simulate->m_err;
 	ASSERT_EQ(m_export->m_exitCode, 0) << m_export->m_err;
