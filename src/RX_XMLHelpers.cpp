@@ -473,7 +473,16 @@ void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString &
 		else
 			readUnknownElement(reader, LINEAR_SPLINE_NAMES, location);
 	}
-	spline.setValues(x, y);
+	try {
+		spline.setValues(x, y);
+	}
+	catch (const ZEB::Exception & ex) {
+		// the spline's own words name neither the spline nor what it needs
+		throw ZEB::Exception(ex, ZEB::FormatString("Invalid values in LinearSpline '%1' (%2 X and %3 Y values), expected "
+												   "as many X as Y values, at least one, the X values rising.")
+							 .arg(name.toStdString()).arg(static_cast<unsigned long>(x.size()))
+							 .arg(static_cast<unsigned long>(y.size())), "[readNamedZEBSplineData]");
+	}
 }
 
 

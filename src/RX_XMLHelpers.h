@@ -199,9 +199,9 @@ void writeNamedZEBSplineData(QXmlStreamWriter & writer, const QString & name, co
 							 const QString & yUnit, const ZEB::LinearSpline & spline);
 /*! Reads a "LinearSpline" element (reader on its start element, tag not checked) into spline.
 	Unknown children and attributes are warned of. Throws as finiteNumber for a value that is no
-	finite number, or a y value outside yRange (in the file's unit), and ZEB::Exception from
-	ZEB::LinearSpline::setValues for missing, empty, mismatched or non-increasing values; name
-	and units keep what was read. */
+	finite number, or a y value outside yRange (in the file's unit); missing, empty, mismatched or
+	non-increasing values throw the exception of ZEB::LinearSpline::setValues with the spline's
+	name, its counts and what it needs added; name and units keep what was read. */
 void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString & xUnit,
 							QString & yUnit, ZEB::LinearSpline & spline, const ValueRange & yRange = ANY_NUMBER);
 /*! The warning "Found unknown element 'LinearSpline' named '<name>' in <ownerTag>." (level 1)

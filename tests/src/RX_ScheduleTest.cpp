@@ -125,10 +125,10 @@ TEST(RXSchedule, RefusesTimeSplinesWithoutTimeUnitOrRisingTimes) {
 	ASSERT_TRUE(unknown);
 	EXPECT_EQ(unknown->msgStack(), "Unit 'furlong' not found. \nError reading LinearSpline data in schedule.");
 
-	// the spline element's own failure passes as it is
+	// the spline element's own failure passes as the element reports it
 	const auto falling = read("h", "1 0");
 	ASSERT_TRUE(falling);
-	EXPECT_STREQ(falling->location(), "[LinearSpline::setValues]");
+	EXPECT_STREQ(falling->location(), "[readNamedZEBSplineData]");
 }
 
 

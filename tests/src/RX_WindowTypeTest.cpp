@@ -99,7 +99,9 @@ TEST(RXWindowType, RefusesBadValuesAndCurves) {
 			  "Invalid y-value unit '---' for LinearSpline of RelativeSHGC parameter, expected '%'.");
 	EXPECT_TRUE(recorder.m_messages.empty());
 	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"RelativeSHGC\"><X unit=\"Deg\">0 10</X></LinearSpline>")),
-			  "X and Y vector size mismatch.\nError reading LinearSpline data from WindowType parameter with id='5'.");
+			  "X and Y vector size mismatch. \nInvalid values in LinearSpline 'RelativeSHGC' (2 X and 0 Y values), expected "
+			  "as many X as Y values, at least one, the X values rising.\nError reading LinearSpline data from WindowType "
+			  "parameter with id='5'.");
 	// a value beyond its range is named with what it should be
 	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"RelativeSHGC\"><X unit=\"Deg\">0 90</X><Y unit=\"%\">100.5 80</Y>"
 										 "</LinearSpline>")),

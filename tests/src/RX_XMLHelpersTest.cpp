@@ -178,9 +178,13 @@ TEST(RXXMLHelpers, ReadsSplineValuesAndRefusesWordsThatAreNoNumbers) {
 		ZEB::LinearSpline sp;
 		return TestSupport::thrown([&] { RX::readNamedZEBSplineData(at.m_reader, n, x, y, sp); });
 	};
+	// named with the counts found and what a spline needs
+	const std::string needs = "), expected as many X as Y values, at least one, the X values rising. @ [readNamedZEBSplineData]";
 	EXPECT_EQ(readThrown("<LinearSpline name=\"S\"><X unit=\"h\">1 2</X></LinearSpline>"),
-			  "X and Y vector size mismatch. @ [LinearSpline::setValues]");
-	EXPECT_EQ(readThrown("<LinearSpline name=\"S\"/>"), "Input vectors are empty. @ [LinearSpline::setValues]");
+			  "Invalid values in LinearSpline 'S' (2 X and 0 Y values" + needs);
+	EXPECT_EQ(readThrown("<LinearSpline name=\"S\"/>"), "Invalid values in LinearSpline 'S' (0 X and 0 Y values" + needs);
+	EXPECT_EQ(readThrown("<LinearSpline name=\"S\"><X unit=\"h\">2 1</X><Y unit=\"C\">5 6</Y></LinearSpline>"),
+			  "Invalid values in LinearSpline 'S' (2 X and 2 Y values" + needs);
 	EXPECT_EQ(readThrown("<LinearSpline name=\"S\"><X unit=\"h\">1 2 x 4</X><Y unit=\"C\">5 6 7 8</Y></LinearSpline>"),
 			  "Invalid value 'x' in element 'X' of LinearSpline 'S', expected a finite number. @ [readNamedZEBSplineData]");
 }
