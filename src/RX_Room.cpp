@@ -357,7 +357,7 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 		return;
 	}
 	if (reader.name() != QLatin1String("RoomModelProject")) {
-		reader.raiseError("Expected RoomModelProject-XML.");
+		reader.raiseError(QString("Expected RoomModelProject-XML, found root element '%1'.").arg(reader.name()));
 		adjustStructuralShadings();
 		return;
 	}

@@ -463,7 +463,7 @@ TEST(RXRoom, RefusesAnotherRootWithoutException) {
 	RX::Database db = testDatabase();
 	const RX::Database before = testDatabase();
 	const ReadResult result = readInto("<?xml version=\"1.0\"?><Foo/>", room, db);
-	EXPECT_EQ(result.m_readerError, "Expected RoomModelProject-XML.");
+	EXPECT_EQ(result.m_readerError, "Expected RoomModelProject-XML, found root element 'Foo'.");
 	EXPECT_EQ(result.m_exception, "");
 	EXPECT_TRUE(sameDatabase(db, before));
 }
