@@ -157,18 +157,10 @@ void CoolingModel::readXML(QXmlStreamReader & reader) {
 				continue;
 			}
 			try {
-				const ZEB::Unit xu(xUnit.toStdString());
-				const ZEB::Unit yu(yUnit.toStdString());
+				const ZEB::Unit xu = splineUnit(xUnit, "x", name, "K", "temperature in [K]", FUNC_ID);
+				const ZEB::Unit yu = splineUnit(yUnit, "y", name, "J/s", "power in [W]", FUNC_ID);
 				const ZEB::Unit kelvin("K");
 				const ZEB::Unit power("J/s");
-				if (xu.base_id() != kelvin.base_id())
-					throw ZEB::Exception(ZEB::FormatString("Invalid x unit '%2' in linear spline '%1', expected temperature "
-														   "in [K] or convertible unit.").arg(name.toStdString())
-										 .arg(xUnit.toStdString()), FUNC_ID);
-				if (yu.base_id() != power.base_id())
-					throw ZEB::Exception(ZEB::FormatString("Invalid y unit '%2' in linear spline '%1', expected power "
-														   "in [W] or convertible unit.").arg(name.toStdString())
-										 .arg(yUnit.toStdString()), FUNC_ID);
 				// a rejected curve must not destroy the one the model had
 				ZEB::LinearSpline curve;
 				curve.setValues(converted(spline.m_x, xu, kelvin), converted(spline.m_y, yu, power));

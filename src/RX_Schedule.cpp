@@ -242,11 +242,7 @@ void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 				continue;
 			}
 			try {
-				const ZEB::Unit unit(xUnit.toStdString());
-				if (unit.base_id() != ZEB::Unit("s").base_id())
-					throw ZEB::Exception(ZEB::FormatString("Invalid x unit '%2' in linear spline '%1', expected time "
-														   "point in [s] or convertible unit.").arg(splineName.toStdString())
-										 .arg(xUnit.toStdString()), FUNC_ID);
+				const ZEB::Unit unit = splineUnit(xUnit, "x", splineName, "s", "time point in [s]", FUNC_ID);
 				ZEB::UnitVector x;
 				x.m_data = spline.m_x;
 				x.m_unit = unit;

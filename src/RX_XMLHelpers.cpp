@@ -15,6 +15,7 @@
 #include "ZEB_Exception.h"
 #include "ZEB_LinearSpline.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Unit.h"
 
 #include "RX_KnownNames.h"
 
@@ -483,6 +484,25 @@ void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString &
 							 .arg(name.toStdString()).arg(static_cast<unsigned long>(x.size()))
 							 .arg(static_cast<unsigned long>(y.size())), "[readNamedZEBSplineData]");
 	}
+}
+
+
+ZEB::Unit splineUnit(const QString & text, const char * axis, const QString & spline, const char * baseUnit,
+					 const char * expected, const char * location)
+{
+	const std::string message = ZEB::FormatString("Invalid %1 unit '%2' in linear spline '%3', expected %4 or "
+												  "convertible unit.").arg(axis).arg(text.toStdString())
+		.arg(spline.toStdString()).arg(expected).str();
+	ZEB::Unit unit;
+	try {
+		unit = ZEB::Unit(text.toStdString());
+	}
+	catch (const ZEB::Exception & ex) {
+		throw ZEB::Exception(ex, message, location);
+	}
+	if (unit.base_id() != ZEB::Unit(baseUnit).base_id())
+		throw ZEB::Exception(message, location);
+	return unit;
 }
 
 

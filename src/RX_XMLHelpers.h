@@ -14,6 +14,7 @@ class QXmlStreamWriter;
 
 namespace ZEB {
 	class LinearSpline;
+	class Unit;
 }
 
 /*! Small shared pieces of every element reader and writer of the project and database files.
@@ -204,6 +205,12 @@ void writeNamedZEBSplineData(QXmlStreamWriter & writer, const QString & name, co
 	name, its counts and what it needs added; name and units keep what was read. */
 void readNamedZEBSplineData(QXmlStreamReader & reader, QString & name, QString & xUnit,
 							QString & yUnit, ZEB::LinearSpline & spline, const ValueRange & yRange = ANY_NUMBER);
+/*! The unit named text of the axis ("x" or "y") of spline, which must convert to baseUnit; an
+	unknown unit or one of another base throws ZEB::Exception "Invalid <axis> unit '<text>' in
+	linear spline '<spline>', expected <expected> or convertible unit." at location (for an
+	unknown one on top of the unit list's own words). */
+ZEB::Unit splineUnit(const QString & text, const char * axis, const QString & spline, const char * baseUnit,
+					 const char * expected, const char * location);
 /*! The warning "Found unknown element 'LinearSpline' named '<name>' in <ownerTag>." (level 1)
 	at location, for a spline its owner drops. */
 void warnUnknownSpline(const QString & name, const std::string & ownerTag, const char * location);

@@ -123,7 +123,9 @@ TEST(RXSchedule, RefusesTimeSplinesWithoutTimeUnitOrRisingTimes) {
 
 	const auto unknown = read("furlong", "0 1");
 	ASSERT_TRUE(unknown);
-	EXPECT_EQ(unknown->msgStack(), "Unit 'furlong' not found. \nError reading LinearSpline data in schedule.");
+	EXPECT_EQ(unknown->msgStack(), "Unit 'furlong' not found. \nInvalid x unit 'furlong' in linear spline 'DatLinear', "
+								   "expected time point in [s] or convertible unit. \nError reading LinearSpline data in "
+								   "schedule.");
 
 	// the spline element's own failure passes as the element reports it
 	const auto falling = read("h", "1 0");
