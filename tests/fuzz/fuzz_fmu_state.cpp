@@ -1,10 +1,14 @@
 // Fuzz target of the FMU state a host hands back: the input is a serialised state, given to
 // fmi2DeSerializeFMUstate and fmi2SetFMUstate of an initialised instance of the example room, as a
-// host restores a saved run. An accepted state is stepped on for a few communication steps; a
-// refused one must leave the instance as it was: from its start state it must step to the very
-// outputs it gave before. A crash, a sanitizer report, a hang or a refused state that changed the
-// instance is a finding.
+// host restores a saved run. A refused state must leave the instance as it was: from its start
+// state it must step to the very outputs it gave before. An accepted state must step as a sound
+// state does: the instance hands it out again at once, a second instance takes that back, and both
+// step on alike for a few communication steps, to the same finite outputs (within the solver's
+// accuracy), or fail alike. A crash, a sanitizer report, a hang, a refused state that changed the
+// instance or an accepted one that steps otherwise is a finding.
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,17 +23,23 @@ namespace {
 
 /*! Steps after an accepted state. */
 const int STEPS_AFTER_RESTORE = 3;
+/*! How far (relative, at least absolute) the outputs of two instances stepping one state may
+	differ. */
+const double OUTPUT_TOLERANCE = 1e-4;
 /*! Inputs run by one instance: every step adds output rows that the instance keeps. */
 const int INPUTS_PER_INSTANCE = 500;
 
-/*! The instance, its start state and the outputs of one step from there. */
+/*! The instance, its start state and the outputs of one step from there, and a second instance
+	that takes back the states the first hands out. */
 struct Fixture {
 	Fixture() { renew(); }
 	void renew() {
 		if (m_room != nullptr && m_start != nullptr)
 			fmi2FreeFMUstate(m_room->m_c, &m_start);
 		m_room.reset();
+		m_twin.reset();
 		m_room.reset(new FuzzFMU::ExampleRoom(FuzzFiles::directory() + "/results"));
+		m_twin.reset(new FuzzFMU::ExampleRoom(FuzzFiles::directory() + "/results-twin"));
 		FuzzFMU::require(fmi2GetFMUstate(m_room->m_c, &m_start) == fmi2OK, "The start state cannot be saved.");
 		m_t0 = m_room->time();
 		FuzzFMU::require(m_room->step() == fmi2OK, "The example room does not step.");
@@ -38,6 +48,7 @@ struct Fixture {
 	}
 
 	std::unique_ptr<FuzzFMU::ExampleRoom>	m_room;
+	std::unique_ptr<FuzzFMU::ExampleRoom>	m_twin;
 	fmi2FMUstate							m_start = nullptr;
 	double									m_t0 = 0;
 	std::vector<double>						m_reference;
@@ -76,9 +87,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t siz
 						 "A refused state changed the instance's outputs.");
 		return 0;
 	}
-	std::vector<double> outputs;
-	for (int i = 0; i < STEPS_AFTER_RESTORE; ++i)
-		if (fixture.m_room->step() != fmi2OK || fixture.m_room->outputs(outputs) != fmi2OK)
+	// what the instance holds now is a state it hands out, which an instance of the room takes back
+	const std::vector<char> held = fixture.m_room->serializedState();
+	fmi2Component twin = fixture.m_twin->m_c;
+	fmi2FMUstate twinState = nullptr;
+	FuzzFMU::require(fmi2DeSerializeFMUstate(twin, held.data(), held.size(), &twinState) == fmi2OK &&
+					 fmi2SetFMUstate(twin, twinState) == fmi2OK && fmi2FreeFMUstate(twin, &twinState) == fmi2OK,
+					 "A state the instance handed out after an accepted one is refused.");
+	std::vector<double> outputs, twinOutputs;
+	for (int i = 0; i < STEPS_AFTER_RESTORE; ++i) {
+		const fmi2Status status = fixture.m_room->step();
+		FuzzFMU::require(fixture.m_twin->step() == status, "An accepted state steps otherwise in another instance.");
+		if (status != fmi2OK)
 			break;
+		const fmi2Status read = fixture.m_room->outputs(outputs);
+		FuzzFMU::require(fixture.m_twin->outputs(twinOutputs) == read,
+						 "An accepted state's outputs read otherwise in another instance.");
+		if (read != fmi2OK)
+			break;
+		for (std::size_t k = 0; k < outputs.size(); ++k) {
+			FuzzFMU::require(std::isfinite(outputs[k]), "An accepted state steps to an output that is not finite.");
+			// not bit for bit: the solver's work of an instance's earlier runs may take it along
+			// another path to the same solution
+			FuzzFMU::require(std::fabs(outputs[k] - twinOutputs[k]) <= OUTPUT_TOLERANCE * std::max(1.0, std::fabs(outputs[k])),
+							 "An accepted state steps to other outputs in another instance.");
+		}
+	}
 	return 0;
 }
