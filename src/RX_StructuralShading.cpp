@@ -371,6 +371,9 @@ void StructuralShading::readXML(QXmlStreamReader & reader) {
 
 	// incomplete devices are dropped, and without a window height there is nothing to shade
 	if (m_windowHeight <= 0) {
+		if (m_hasOverhang || m_hasSideFinA || m_hasSideFinB)
+			ZEB::ZEB_Message(ZEB::FormatString("Dropped the overhang and side fins of a StructuralShading without "
+											   "a positive WindowHeight."), ZEB::MSG_WARNING, location, 1);
 		m_windowHeight = 0;
 		m_hasOverhang = m_hasSideFinA = m_hasSideFinB = false;
 		m_overhangWidth = m_overhangLength = m_overhangOffset = m_overhangDistance = 0;

@@ -48,7 +48,7 @@ double hour(unsigned int day, unsigned int h) { return (day * 24 + h) * 3600.0; 
 } // namespace
 
 
-TEST(RXStructuralShading, ReadingDropsIncompleteDevicesSilently) {
+TEST(RXStructuralShading, ReadingDropsIncompleteDevicesAndWarnsOfThoseWithoutAWindowHeight) {
 	TestSupport::MessageRecorder recorder;
 	RX::StructuralShading s;
 	EXPECT_EQ(readInto("<StructuralShading><WindowHeight>1.2</WindowHeight><OverhangWidth>0.8</OverhangWidth>"
@@ -63,11 +63,13 @@ TEST(RXStructuralShading, ReadingDropsIncompleteDevicesSilently) {
 						  "<OverhangLength>3</OverhangLength><OverhangOffset>0</OverhangOffset>"
 						  "<OverhangDistance>0</OverhangDistance></StructuralShading>");
 
-	// without a window height nothing is kept, whatever area the window gets later
+	// without a window height nothing is kept, whatever area the window gets later, and the user
+	// learns of it
 	RX::StructuralShading noHeight;
 	EXPECT_EQ(readInto("<StructuralShading><ShadingFileName>f.csv</ShadingFileName><OverhangWidth>1</OverhangWidth>"
 					   "<OverhangLength>3</OverhangLength></StructuralShading>", noHeight), "");
 	EXPECT_FALSE(noHeight.hasShadingDevice());
+	EXPECT_EQ(recorder.texts("[ShadingControlModel::StructuralShading::readXML]").size(), 2u);
 	EXPECT_EQ(written(noHeight), "<StructuralShading><ShadingFileName>f.csv</ShadingFileName></StructuralShading>");
 }
 
