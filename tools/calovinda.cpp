@@ -595,6 +595,14 @@ void logger(fmi2ComponentEnvironment, fmi2String instanceName, fmi2Status status
 	va_start(args, message);
 	std::vsnprintf(text, sizeof(text), message, args);
 	va_end(args);
+	// an FMU writes a '#' of its text as "##", since "#r1001#" would name a variable
+	char * to = text;
+	for (const char * from = text; *from != '\0'; ++from) {
+		*to++ = *from;
+		if (from[0] == '#' && from[1] == '#')
+			++from;
+	}
+	*to = '\0';
 	// progress is chatter; warnings and errors are the host's business
 	if (status >= fmi2Warning)
 		std::fprintf(stderr, "%s [%s]: %s\n", instanceName != nullptr ? instanceName : "",

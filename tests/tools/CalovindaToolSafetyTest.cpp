@@ -384,6 +384,27 @@ TEST_F(ToolSafety, LoadsTheLibraryOfTheInterfaceItRuns) {
 	expectOneLineFailure(run("run-fmu " + fmu + " --interface cs --stop 3600 --output " + out), {"Absent.so"}, "cs");
 }
 
+TEST_F(ToolSafety, PrintsTheFMUsMessagesAsTheTextMeans) {
+	// a climate file the FMU's reader refuses: its reason names the line with a '#', which the FMU
+	// writes as "##" for its host
+	std::vector<ZipEntry> entries = *m_fmuEntries;
+	for (ZipEntry & e : entries)
+		if (e.m_name == "resources/725650TYCST.epw") {
+			std::size_t pos = 0;
+			for (int line = 1; line < 20; ++line)
+				pos = e.m_data.find('\n', pos) + 1;
+			for (int field = 0; field < 6; ++field)
+				pos = e.m_data.find(',', pos) + 1;
+			e.m_data.insert(pos, "abc");
+		}
+	const std::string fmu = m_dir.file("badclimate.fmu");
+	writeZip(fmu, entries);
+	const ToolRun r = run("run-fmu " + fmu + " --stop 3600 --output " + m_dir.file("out.csv"));
+	EXPECT_EQ(r.m_exitCode, 1) << r.m_err;
+	EXPECT_NE(r.m_err.find("Invalid data line #12 (line 20 of the file)"), std::string::npos) << r.m_err;
+	EXPECT_EQ(r.m_err.find("##"), std::string::npos) << r.m_err;
+}
+
 TEST_F(ToolSafety, RefusesAnInterfaceTheFMULacks) {
 	const std::string fmu = m_dir.file("cs-only.fmu");
 	writeZip(fmu, withDescription(*m_fmuEntries, [](std::string & md) {
