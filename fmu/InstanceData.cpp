@@ -64,19 +64,57 @@ const unsigned int MAX_RESULTS_ROOTS = 1000;
 const char * const RESULTS_ROOT_LOCK = "instance.lock";
 
 /*! The lock of root: an open file descriptor holding an exclusive lock on its lock file, -1 when
-	another open file (this process's or another's) holds it, -2 when the file cannot be used.
-	flock() locks belong to the open file, so two instances of one process exclude each other as
-	two processes do. */
-int lockResultsRoot(const ZEB::Path & root) {
+	another open file (this process's or another's) holds it, -2 when the file cannot be used, with
+	the system's error number in error. flock() locks belong to the open file, so two instances of
+	one process exclude each other as two processes do. */
+int lockResultsRoot(const ZEB::Path & root, int & error) {
 	const std::string lockFile = (root / RESULTS_ROOT_LOCK).str();
 	const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-	if (fd < 0)
+	if (fd < 0) {
+		error = errno;
 		return -2;
+	}
 	if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
 		return fd;
-	const int error = errno;
+	error = errno;
 	::close(fd);
 	return error == EWOULDBLOCK ? -1 : -2;
+}
+
+/*! Makes dir with every missing parent, appending each directory it makes to made (parents first).
+	On failure returns false with the directory that could not be made in failed and the system's
+	error number in error. */
+bool makeDirectories(const std::string & dir, std::vector<std::string> & made, std::string & failed, int & error) {
+	std::string text = dir;
+	if (text.empty() || text.back() != '/')
+		text += '/';
+	for (std::size_t pos = text.find('/'); pos != std::string::npos; pos = text.find('/', pos + 1)) {
+		const std::string prefix = text.substr(0, pos);
+		if (prefix.empty() || prefix.back() == '/')
+			continue;
+		if (::mkdir(prefix.c_str(), 0755) == 0) {
+			made.push_back(prefix);
+			continue;
+		}
+		error = errno;
+		// a file in the way fails the directory below it, which names the directory wanted
+		struct stat info;
+		const bool last = pos + 1 == text.size();
+		if (error == EEXIST && ((::stat(prefix.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) || !last))
+			continue;
+		if (error == EEXIST)
+			error = ENOTDIR;
+		failed = prefix;
+		return false;
+	}
+	return true;
+}
+
+/*! Removes the directories of made, the last made first, so that a failed start leaves nothing. */
+void removeDirectories(std::vector<std::string> & made) {
+	for (auto dir = made.rbegin(); dir != made.rend(); ++dir)
+		::rmdir(dir->c_str());
+	made.clear();
 }
 
 /*! A directory of the calling user for results when the home directory cannot take them:
@@ -205,25 +243,51 @@ ZEB::Path InstanceData::claimResultsRoot() {
 		if (!tmp.empty())
 			bases.push_back(ZEB::Path(tmp) / name);
 	}
+	// the first failure is the one to report: the root asked for, or the home's
+	std::string what;
+	std::string failedPath;
+	int failure = 0;
 	for (const ZEB::Path & base : bases) {
 		for (unsigned int k = 1; k <= MAX_RESULTS_ROOTS; ++k) {
 			const ZEB::Path root = k == 1 ? base : ZEB::Path(base.str() + "-" + std::to_string(k));
-			if (!ZEB::Path::makePath(root))
+			// the results folder with the root: a root that cannot hold it is no root
+			std::vector<std::string> made;
+			std::string failed;
+			int error = 0;
+			if (!makeDirectories((root / "results").str(), made, failed, error)) {
+				removeDirectories(made);
+				if (failure == 0) {
+					what = "output directory";
+					failedPath = failed;
+					failure = error;
+				}
 				break;
-			const int fd = lockResultsRoot(root);
-			if (fd == -2)
-				break;
+			}
+			const int fd = lockResultsRoot(root, error);
 			if (fd >= 0) {
 				m_resultsRootLock = fd;
 				m_resultsRootDir = root.str();
 				return root;
 			}
+			removeDirectories(made);
+			if (fd == -2) {
+				if (failure == 0) {
+					what = "lock file";
+					failedPath = (root / RESULTS_ROOT_LOCK).str();
+					failure = error;
+				}
+				break;
+			}
 		}
 	}
-	const ZEB::Path wanted = bases.empty() ? ZEB::Path(resultsDirectoryName(m_instanceName)) : bases.front();
-	logger(fmi2Error, "error", "Cannot create output directory.");
-	throw ZEB::Exception(ZEB::FormatString("Cannot create output directory '%1'.").arg(wanted / "results"),
-						 "[InstanceData::init]");
+	// the reason first: a host may cut a long path short
+	const ZEB::FormatString text = failure != 0
+		? ZEB::FormatString("%1: cannot create the results root's %2 '%3'.").arg(std::strerror(failure)).arg(what)
+			.arg(failedPath)
+		: ZEB::FormatString("No directory can take the results: without a home directory and a private temporary "
+							"directory, cannot create output directory '%1'.").arg(resultsDirectoryName(m_instanceName));
+	logger(fmi2Error, "error", text);
+	throw ZEB::Exception(text, "[InstanceData::init]");
 }
 
 
@@ -237,10 +301,16 @@ void InstanceData::init() {
 	const ZEB::Path resultsRoot = claimResultsRoot();
 	logger(fmi2OK, "progress", ZEB::FormatString("Using results root path '%1'").arg(m_resultsRootDir));
 
-	const ZEB::Path resultsDir = resultsRoot / "results";
-	if (!ZEB::Path::makePath(resultsDir)) {
-		logger(fmi2Error, "error", "Cannot create output directory.");
-		throw ZEB::Exception(ZEB::FormatString("Cannot create output directory '%1'.").arg(resultsDir), location);
+	// made with the root; a run after fmi2Reset finds it gone when the user removed it since
+	std::vector<std::string> made;
+	std::string failed;
+	int error = 0;
+	if (!makeDirectories((resultsRoot / "results").str(), made, failed, error)) {
+		removeDirectories(made);
+		const ZEB::FormatString text = ZEB::FormatString("%1: cannot create the results root's output directory '%2'.")
+									   .arg(std::strerror(error)).arg(failed);
+		logger(fmi2Error, "error", text);
+		throw ZEB::Exception(text, location);
 	}
 	// a run after fmi2Reset goes on in the log of the runs before it
 	if (!m_logFileOpen)

@@ -204,7 +204,8 @@ TEST_F(FMUResultsRoot, FallsBackToATemporaryDirectoryWithoutAUsableHome) {
 	// nor one that others may write into: they could have linked the root elsewhere
 	std::filesystem::permissions(std::filesystem::path(fallback).parent_path(), std::filesystem::perms::all);
 	EXPECT_EQ(start("room"), nullptr);
-	EXPECT_TRUE(m_recorder.received("Cannot create output directory."));
+	EXPECT_TRUE(m_recorder.received("Not a directory: cannot create the results root's output directory '" +
+									fileHome + "/.local'.")) << m_recorder.messages();
 }
 
 
@@ -229,6 +230,36 @@ TEST_F(FMUResultsRoot, TellsAHostThatDoesNotListenWhyARootCannotBeUsed) {
 		EXPECT_TRUE(told) << root << ":\n" << recorder.messages();
 		fmi.fmi2FreeInstance(c);
 	}
+
+	// the system's reason first and whole, then what could not be made, and nothing left behind:
+	// a lock file in the way, and a root whose fifth new folder has too long a name, which makes
+	// the message longer than the 1000 bytes a host is given
+	const std::string locked = m_home.file("locked");
+	std::filesystem::create_directories(locked + "/instance.lock");
+	std::string deep = m_home.file("new");
+	for (int i = 0; i < 4; ++i)
+		deep += "/" + std::string(250, 'd');
+	const std::pair<std::string, std::string> refused[] = {
+		{locked, "Is a directory: cannot create the results root's lock file '" + locked + "/instance.lock'."},
+		{deep + "/" + std::string(300, 'x'), "File name too long: cannot create the results root's output directory '" +
+											  m_home.file("new") + "/ddd"}
+	};
+	for (const auto & [root, text] : refused) {
+		Recorder recorder;
+		fmi2Component c = fmi.fmi2Instantiate("room", fmi2CoSimulation, RX::FMU2_GUID,
+											  FMUHost::fileURI(m_resources.path() + "/").c_str(),
+											  &recorder.m_functions, fmi2False, fmi2False);
+		ASSERT_NE(c, nullptr);
+		const fmi2ValueReference vr = RESULTS_ROOT_DIR;
+		const char * rootText = root.c_str();
+		ASSERT_EQ(fmi.fmi2SetString(c, &vr, 1, &rootText), fmi2OK);
+		EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
+		ASSERT_FALSE(recorder.m_calls.empty());
+		EXPECT_EQ(recorder.m_calls.front().m_message.substr(0, text.size()), text) << recorder.messages();
+		fmi.fmi2FreeInstance(c);
+	}
+	EXPECT_FALSE(std::filesystem::exists(m_home.file("new")));
+	EXPECT_EQ(std::distance(std::filesystem::directory_iterator(locked), std::filesystem::directory_iterator()), 1);
 }
 
 } // namespace
