@@ -157,7 +157,7 @@ void CalovindaModelFMU::followSlopeAdaptation(double heatingSlope, double coolin
 	const double TCool = cooling.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET;
 	for (double last = coolingSlope; cooling.m_slope > last;) {
 		last = cooling.m_slope;
-		cooling.adjustSlope(hour, m_tRules, TCool - m_coolingLoad/last, m_coolingLoad);
+		cooling.adjustSlope(hour, m_tRules, TCool - m_coolingLoad/last, m_coolingLoad, m_dehumidificationPower);
 	}
 }
 

@@ -184,7 +184,7 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 	else {
 		const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
 		m_room.m_heatingModel.adjustSlope(hour, t, m_TRoom, m_heatingLoad);
-		m_room.m_coolingModel.adjustSlope(hour, t, m_TRoom, m_coolingLoad);
+		m_room.m_coolingModel.adjustSlope(hour, t, m_TRoom, m_coolingLoad, m_dehumidificationPower);
 	}
 	if (controllerSlopes() != slopes)
 		m_jacobianUpdateRequested = true;

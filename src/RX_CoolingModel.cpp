@@ -124,9 +124,13 @@ ControllerBand CoolingModel::dehumidificationBand(unsigned int h, double t, doub
 }
 
 
-void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double coolingLoad) {
-	// an idle or saturated cooler is not a question of the gain
-	if (coolingLoad == 0 || coolingLoad == -m_maxPower)
+void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double coolingLoad, double dehumidificationPower) {
+	// an idle or saturated cooler is not a question of the gain, nor one that cools with all the
+	// power its dehumidification leaves it: raised at every completed step, its gain would climb
+	// to the limit in steps of a minute and stay far lower in steps of an hour, and at 500 kW/K
+	// the room air swung by a degree about a switch in co-simulation
+	if (coolingLoad == 0 || coolingLoad == -m_maxPower
+		|| (dehumidificationPower > 0 && coolingLoad == -band(h, t, dehumidificationPower).m_limit))
 		return;
 	const double deltaT = TRoom - (m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET);
 	if (!(deltaT > SLOPE_ADJUST_THRESHOLD) || m_slope >= MAX_SLOPE)

@@ -80,6 +80,12 @@ TEST(RXCoolingModel, SlopeGrowsOnlyWhileTheRoomMissesTheSetPointUnsaturated) {
 	m.m_maxPowerCurve.setValues({290, 310}, {1000, 3000});
 	adjust(310, -1915);
 	EXPECT_DOUBLE_EQ(m.m_slope, 7200);
+	// saturated, too, at the power the dehumidification leaves: in steps of a minute the gain
+	// climbed to its limit where steps of an hour left it low
+	m.m_maxPowerCurve = ZEB::LinearSpline();
+	m.m_modelType = RX::CoolingModel::SIMPLE;
+	m.adjustSlope(10, 36000, 310, -700, 500);
+	EXPECT_DOUBLE_EQ(m.m_slope, 7200);
 	m.m_slope = 450000;
 	adjust(310, -500);
 	EXPECT_EQ(m.m_slope, 500000);
