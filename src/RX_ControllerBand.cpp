@@ -1,5 +1,7 @@
 #include "RX_ControllerBand.h"
 
+#include <algorithm>
+
 #include "ZEB_Math.h"
 
 namespace RX {
@@ -20,7 +22,14 @@ double ControllerBand::load(ControllerPiece p, double T) const {
 	double u = 0;
 	switch (p) {
 		case PIECE_OFF:				return 0;
-		case PIECE_PROPORTIONAL:	u = depth(T)*m_slope; break;
+		case PIECE_PROPORTIONAL: {
+			// continued only as far as a host's solver meets states near a switch that its root
+			// finder places: far beyond, a heater that cooled pinned the room air at the set point
+			// against the sun, and the solver stepped over hours of it unseen
+			const double reach = CONTINUATION_REACH*m_hysteresis*m_slope;
+			u = std::min(std::max(depth(T)*m_slope, -reach), m_limit + reach);
+			break;
+		}
 		case PIECE_LIMITED:			u = m_limit; break;
 	}
 	return m_cooling ? -u : u;

@@ -13,13 +13,16 @@ namespace RX {
 	positive, cooling outputs negative. A band without output (m_limit <= 0) is always off.
 
 	A host's solver in model exchange needs derivatives that are smooth between its events, so
-	there the load stays on the piece chosen at the last event, continued beyond the piece's ends,
-	and the switching functions tell the host when the room air has left that piece.
+	there the load stays on the piece chosen at the last event, continued beyond the piece's ends
+	(by CONTINUATION_REACH hystereses), and the switching functions tell the host when the room
+	air has left that piece.
 */
 struct ControllerBand {
 	/*! The piece of the output at room air temperature T [K], as the limited output lies on it. */
 	ControllerPiece piece(double T) const;
-	/*! The output of piece p at room air temperature T [K], continued beyond the piece's ends. */
+	/*! The output of piece p at room air temperature T [K], continued beyond the piece's ends by
+		CONTINUATION_REACH hystereses and constant further out, so that a piece never turns into
+		its opposite by more than that. */
 	double load(ControllerPiece p, double T) const;
 	/*! The switching functions [K] of the band's two ends (on/off, limited) at room air
 		temperature T [K] while the load is held on piece p: negative while T lies on p or less
@@ -30,6 +33,11 @@ struct ControllerBand {
 		host restarts its solver just inside the new piece, so that its new Jacobian belongs to that
 		piece, and never exactly on an end, where a restarted root finder sees a zero. */
 	static constexpr double SWITCH_HYSTERESIS = 1e-4;
+	/*! How many hystereses (0.1 K on the room air) a piece's output is continued beyond its ends:
+		a few times the room air's error at a host's loosest usual tolerance (1e-4 of the room's
+		energy, some 0.03 K), so that the Jacobians a host takes at predicted states near a switch
+		hold the piece's gain, while a step that lands far beyond sees the piece end. */
+	static constexpr double CONTINUATION_REACH = 1000;
 
 	/*! Set point [K]. */
 	double	m_TSet = 0;
