@@ -15,8 +15,8 @@
 #   1e-4 and 1e-6: every row within 1 K of co-simulation after the first day (the free-floating
 #   room at 1e-6 within 0.1 K at every row); the night setback at 1e-4 with at most 3 times the
 #   right-hand sides of the example; the mechanical ventilation cooling rooms (ventcool,
-#   ventcool_low) co-simulated in steps of 60 s within 0.05 K of steps of 3600 s and of simulate
-#   every hour.
+#   ventcool_low), the office and the dehumidifying cooler (drycooler) co-simulated in steps of
+#   60 s within 0.05 K of steps of 3600 s and of simulate every hour.
 #   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--jobs N] [--days] [--years] [--rooms]
 # DIR defaults to build (the tool and its tests must be built there) and
 # build/model-exchange-matrix; N cases run at once (default 1; with more, a section's lines come
@@ -69,6 +69,11 @@ cp examples/room/725650TYCST.epw tests/data/climate/15000_20220101_20230101_Aach
 #                removes above 50 % on weekdays from 8:00 to 17:00, taking the power from the cooling
 # recovery       up to 300 m3/h of supply air on weekdays through a heat recovery of 80 %, bypassed
 #                around 22 C
+# office         a sunny office in Aachen heated to 21 C and cooled above 26 C, with 150 m3/h of supply
+#                air on weekdays from 7:00 to 19:00 and 50 m3/h otherwise through a heat recovery of
+#                75 %, bypassed around 21.5 C, near the heating set point
+# drycooler      with the moisture balance, 0.5 kg/h of vapour and 0.1 air changes an hour, a 2 kW
+#                cooler at 25 C that dehumidifies above 60 % on weekdays
 room() {
   local base=examples/room/calovinda_project.rmxml e=(-e '')
   case "$1" in
@@ -121,6 +126,31 @@ room() {
                 s#<HeatRecoveryEfficiency>0<#<HeatRecoveryEfficiency>0.8<#
               }'
           -e "/<ScheduleVentilationRates /,/<\/ScheduleVentilationRates>/c\            <ScheduleVentilationRates type=\"DAILY_WEEK\"><WeekDaySchedule>$day</WeekDaySchedule><WeekEndSchedule>$off</WeekEndSchedule></ScheduleVentilationRates>") ;;
+    office)
+      local hours='50 50 50 50 50 50 50 150 150 150 150 150 150 150 150 150 150 150 150 50 50 50 50 50' rest='50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50'
+      e+=(-e 's#<ClimateLocation>.*<#<ClimateLocation>15000_20220101_20230101_Aachen-Orsbach.epw<#'
+          -e '/<HeatingModel /,/<\/HeatingModel>/s#<ConstantValue>20<#<ConstantValue>21<#'
+          -e '/<CoolingModel /,/<\/CoolingModel>/s#<ConstantValue>27<#<ConstantValue>26<#'
+          -e '/<MechanicalVentilationModel /,/<\/MechanicalVentilationModel>/{
+                s/modelType="NONE"/modelType="MECHANICAL_VENTILATION"/
+                s#<HeatRecoveryEfficiency>0<#<HeatRecoveryEfficiency>0.75<#
+                s#<HeatRecoverySetpoint>22<#<HeatRecoverySetpoint>21.5<#
+              }'
+          -e "/<ScheduleVentilationRates /,/<\/ScheduleVentilationRates>/c\            <ScheduleVentilationRates type=\"DAILY_WEEK\"><WeekDaySchedule>$hours</WeekDaySchedule><WeekEndSchedule>$rest</WeekEndSchedule></ScheduleVentilationRates>") ;;
+    drycooler)
+      local wet='60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60' dry='100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100'
+      e+=(-e 's#<SimulationParameters>#&<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>#'
+          -e 's#name="Wood siding" #&w80="60" wsat="500" #'
+          -e 's#name="Glass-fibre insulation" #&w80="0.1" wsat="10" #'
+          -e 's#name="Plasterboard" #&w80="6" wsat="400" #'
+          -e 's#name="Timber flooring" #&w80="70" wsat="550" #'
+          -e '/<NaturalVentilationModel /,/<\/NaturalVentilationModel>/s#<ConstantValue>0.5<#<ConstantValue>0.1<#'
+          -e '/<ScheduleMoistureLoad /,/<\/ScheduleMoistureLoad>/s#<ConstantValue>20<#<ConstantValue>500<#'
+          -e '/<CoolingModel /,/<\/CoolingModel>/{
+                s#<MaxPower>100000<#<MaxPower>2000<#
+                s#<ConstantValue>27<#<ConstantValue>25<#
+                /<ScheduleHumiditySetPoints /,/<\/ScheduleHumiditySetPoints>/c\            <ScheduleHumiditySetPoints type="DAILY_WEEK"><WeekDaySchedule>'"$wet"'</WeekDaySchedule><WeekEndSchedule>'"$dry"'</WeekEndSchedule></ScheduleHumiditySetPoints>
+              }') ;;
     *) echo "model-exchange-matrix.sh: no room '$1'" >&2; exit 2 ;;
   esac
   sed "${e[@]}" "$base"
@@ -261,7 +291,7 @@ for section in days years rooms; do
         done
       done ;;
     rooms)
-      for name in free_floating ventcool ventcool_only ventcool_low din setback natural moisture dehumidifier recovery; do
+      for name in free_floating ventcool ventcool_only ventcool_low din setback natural moisture dehumidifier recovery office drycooler; do
         project $name $name
         cosimulate $name 3600
         for tol in 1e-4 1e-6; do
@@ -281,7 +311,7 @@ for section in days years rooms; do
         done
       fi
       # co-simulation does not depend on the host's communication step, and simulate is co-simulation
-      for name in ventcool ventcool_low; do
+      for name in ventcool ventcool_low office drycooler; do
         cosimulate $name 60
         start compare "$(printf '%-13s %-8s co-simulation in 60 s steps against 3600 s:' $name year)" \
           "$results/$name-cs-60.csv" "$results/$name-cs-3600.csv" '' 0.05
