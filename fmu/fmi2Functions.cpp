@@ -256,6 +256,15 @@ bool isLive(const InstanceDataCommon & d, const void * state) {
 	return state != nullptr && d.m_fmuStates.count(const_cast<void *>(state)) != 0;
 }
 
+/*! The size of a live buffer, from its size word: also a buffer of a run before fmi2Reset, while
+	the instance has no states of its own until its next initialisation. */
+std::size_t stateSize(const void * state) {
+	std::uint64_t sizeWord = 0;
+	std::memcpy(&sizeWord, state, sizeof(sizeWord));
+	return static_cast<std::size_t>(sizeWord);
+}
+
+
 /*! A new live buffer with its size word written. */
 void * newState(InstanceDataCommon & d) {
 	void * state = std::malloc(d.m_fmuStateSize);
@@ -567,7 +576,7 @@ fmi2Status fmi2SerializedFMUstateSize(fmi2Component c, fmi2FMUstate FMUstate, si
 			return invalidState(d, "fmi2SerializedFMUstateSize");
 		if (size == nullptr)
 			return refuse(d, plainError("fmi2SerializedFMUstateSize", "Missing size pointer."));
-		*size = d.m_fmuStateSize;
+		*size = stateSize(FMUstate);
 		return fmi2OK;
 	});
 }
@@ -577,11 +586,12 @@ fmi2Status fmi2SerializeFMUstate(fmi2Component c, fmi2FMUstate FMUstate, fmi2Byt
 	return framed(c, InstanceDataCommon::CallSerializeFMUstate, [&](InstanceData & d) {
 		if (!isLive(d, FMUstate))
 			return invalidState(d, "fmi2SerializeFMUstate");
-		if (serializedState == nullptr || size < d.m_fmuStateSize)
+		const std::size_t bytes = stateSize(FMUstate);
+		if (serializedState == nullptr || size < bytes)
 			return refuse(d, ZEB::FormatString("fmi2SerializeFMUstate: the buffer of %1 bytes cannot hold the state "
 											   "of %2 bytes.").arg(static_cast<unsigned long>(serializedState == nullptr ? 0 : size))
-							 .arg(static_cast<unsigned long>(d.m_fmuStateSize)));
-		std::memcpy(serializedState, FMUstate, d.m_fmuStateSize);
+							 .arg(static_cast<unsigned long>(bytes)));
+		std::memcpy(serializedState, FMUstate, bytes);
 		return fmi2OK;
 	});
 }

@@ -197,6 +197,19 @@ TEST_F(FMIStateMachineTest, ResetRunsTheFirstRunAgainBitForBit) {
 		ASSERT_EQ(again.size(), first.size()) << k << recorder.messages();
 		EXPECT_EQ(std::memcmp(again.data(), first.data(), first.size()*sizeof(double)), 0) << k;
 	}
+	// a state saved before the reset stays the host's: it restores the run it was saved in
+	fmi2FMUstate saved = nullptr;
+	ASSERT_EQ(fmi.fmi2GetFMUstate(c, &saved), fmi2OK);
+	const std::vector<char> bytes = FMUHost::serializedState(c);
+	ASSERT_EQ(fmi.fmi2Reset(c), fmi2OK);
+	std::size_t size = 0;
+	ASSERT_EQ(fmi.fmi2SerializedFMUstateSize(c, saved, &size), fmi2OK);
+	std::vector<char> kept(size);
+	ASSERT_EQ(fmi.fmi2SerializeFMUstate(c, saved, kept.data(), size), fmi2OK);
+	EXPECT_EQ(kept, bytes);
+	ASSERT_EQ(fmi.fmi2SetFMUstate(c, saved), fmi2OK) << recorder.messages();
+	ASSERT_EQ(fmi.fmi2FreeFMUstate(c, &saved), fmi2OK);
+	ASSERT_EQ(fmi.fmi2DoStep(c, 21600, 3600, fmi2True), fmi2OK) << recorder.messages();
 	fmi.fmi2FreeInstance(c);
 
 	Recorder me;
