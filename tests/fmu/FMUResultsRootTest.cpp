@@ -210,10 +210,26 @@ TEST_F(FMUResultsRoot, FallsBackToATemporaryDirectoryWithoutAUsableHome) {
 
 
 TEST_F(FMUResultsRoot, TellsAHostThatDoesNotListenWhyARootCannotBeUsed) {
-	// roots of another platform, and a root below a file: no log file can tell why
+	// roots of another platform, and a root below a file: no log file can tell why; then the
+	// system's reason first and whole, what could not be made, and nothing left behind: a lock file
+	// in the way, and a root whose fifth new folder has too long a name, which makes the message
+	// longer than the 1000 bytes a host is given
 	const std::string file = m_home.file("file");
 	std::fclose(std::fopen(file.c_str(), "w"));
-	for (const std::string & root : {std::string("c:\\rr"), std::string("D:/abs"), file + "/root"}) {
+	const std::string locked = m_home.file("locked");
+	std::filesystem::create_directories(locked + "/instance.lock");
+	std::string deep = m_home.file("new");
+	for (int i = 0; i < 4; ++i)
+		deep += "/" + std::string(250, 'd');
+	const std::pair<std::string, std::string> roots[] = {
+		{"c:\\rr", ""},
+		{"D:/abs", ""},
+		{file + "/root", "Not a directory: cannot create the results root's output directory '" + file + "/root'."},
+		{locked, "Is a directory: cannot create the results root's lock file '" + locked + "/instance.lock'."},
+		{deep + "/" + std::string(300, 'x'), "File name too long: cannot create the results root's output directory '" +
+											  m_home.file("new") + "/ddd"}
+	};
+	for (const auto & [root, reason] : roots) {
 		Recorder recorder;
 		fmi2Component c = fmi.fmi2Instantiate("room", fmi2CoSimulation, RX::FMU2_GUID,
 											  FMUHost::fileURI(m_resources.path() + "/").c_str(),
@@ -224,38 +240,14 @@ TEST_F(FMUResultsRoot, TellsAHostThatDoesNotListenWhyARootCannotBeUsed) {
 		ASSERT_EQ(fmi.fmi2SetString(c, &vr, 1, &rootText), fmi2OK);
 		EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
 		EXPECT_TRUE(recorder.received("Model initialization failed.")) << recorder.messages();
+		ASSERT_FALSE(recorder.m_calls.empty());
+		if (!reason.empty()) {
+			EXPECT_EQ(recorder.m_calls.front().m_message.substr(0, reason.size()), reason) << recorder.messages();
+		}
 		bool told = false;
 		for (const FMUHost::LogCall & call : recorder.m_calls)
-			told = told || (call.m_status == fmi2Error && call.m_message.find(root) != std::string::npos);
+			told = told || (call.m_status == fmi2Error && call.m_message.find(root.substr(0, 100)) != std::string::npos);
 		EXPECT_TRUE(told) << root << ":\n" << recorder.messages();
-		fmi.fmi2FreeInstance(c);
-	}
-
-	// the system's reason first and whole, then what could not be made, and nothing left behind:
-	// a lock file in the way, and a root whose fifth new folder has too long a name, which makes
-	// the message longer than the 1000 bytes a host is given
-	const std::string locked = m_home.file("locked");
-	std::filesystem::create_directories(locked + "/instance.lock");
-	std::string deep = m_home.file("new");
-	for (int i = 0; i < 4; ++i)
-		deep += "/" + std::string(250, 'd');
-	const std::pair<std::string, std::string> refused[] = {
-		{locked, "Is a directory: cannot create the results root's lock file '" + locked + "/instance.lock'."},
-		{deep + "/" + std::string(300, 'x'), "File name too long: cannot create the results root's output directory '" +
-											  m_home.file("new") + "/ddd"}
-	};
-	for (const auto & [root, text] : refused) {
-		Recorder recorder;
-		fmi2Component c = fmi.fmi2Instantiate("room", fmi2CoSimulation, RX::FMU2_GUID,
-											  FMUHost::fileURI(m_resources.path() + "/").c_str(),
-											  &recorder.m_functions, fmi2False, fmi2False);
-		ASSERT_NE(c, nullptr);
-		const fmi2ValueReference vr = RESULTS_ROOT_DIR;
-		const char * rootText = root.c_str();
-		ASSERT_EQ(fmi.fmi2SetString(c, &vr, 1, &rootText), fmi2OK);
-		EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
-		ASSERT_FALSE(recorder.m_calls.empty());
-		EXPECT_EQ(recorder.m_calls.front().m_message.substr(0, text.size()), text) << recorder.messages();
 		fmi.fmi2FreeInstance(c);
 	}
 	EXPECT_FALSE(std::filesystem::exists(m_home.file("new")));
