@@ -165,9 +165,14 @@ public:
 
 QuietHandler * quietHandler = nullptr;
 
-/*! Makes the missing folders above the file name; a failure shows when the file is written. */
+/*! Makes the missing folders above the file name, under the bytes of the name as given (a Qt
+	path would make a folder of a substituted name where a byte is not UTF-8, in the name or in
+	the working directory's); a failure shows when the file is written. */
 void makeParentDirectory(const std::string & name) {
-	ZEB::Path::makePath(ZEB::Path(QFileInfo(QString::fromStdString(name)).absolutePath().toStdString()));
+	const std::filesystem::path parent = std::filesystem::path(name).parent_path();
+	std::error_code error;
+	if (!parent.empty())
+		std::filesystem::create_directories(parent, error);
 }
 
 /*! True when both paths name one existing file (same device and inode, so also through links). */

@@ -652,6 +652,12 @@ TEST_F(ToolSafety, RefusesClimateLocationsThatLeaveTheirFolder) {
 TEST_F(ToolSafety, WritesExportsUnderTheNamesGivenOrRefusesThem) {
 	const ToolRun fmu = run("export-fmu " + example + " '" + m_dir.file("bad\xff.fmu") + "'");
 	expectOneLineFailure(fmu, {"is not valid UTF-8"}, "invalid UTF-8");
+	// an output in a folder whose name is not UTF-8 goes there, and no folder of another name is made
+	const std::string csv = m_dir.file("out\xff/run.csv");
+	const ToolRun csvRun = run("run-fmu " + m_shared->file("example.fmu") + " --stop 3600 --output '" + csv + "'");
+	EXPECT_EQ(csvRun.m_exitCode, 0) << csvRun.m_err;
+	EXPECT_TRUE(fs::is_regular_file(csv));
+	EXPECT_FALSE(fs::exists(m_dir.file("out\xef\xbf\xbd")));
 	for (const std::string name : {"my \"pkg\"", "1pkg", "model", "my.pkg"}) {
 		const std::string dir = m_dir.file("mo/" + name);
 		expectOneLineFailure(run("export-modelica " + example + " '" + dir + "'"), {"'" + dir + "'", "is not a Modelica name"},
