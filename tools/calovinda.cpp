@@ -175,6 +175,19 @@ void makeParentDirectory(const std::string & name) {
 		std::filesystem::create_directories(parent, error);
 }
 
+/*! Refuses a relative path where the working directory's name is not valid UTF-8: the Qt paths
+	that the model reads and writes through would take it below a folder of a substituted name,
+	and so fail where the user sees the file, or find another one. */
+void checkWorkingDirectory(const std::string & path, const char * what) {
+	if (path.empty() || path[0] == '/')
+		return;
+	std::error_code error;
+	const std::string cwd = std::filesystem::current_path(error).string();
+	if (!error && !ZEB::is_valid_utf8_string(cwd))
+		throw Failure(std::string("the ") + what + " '" + path + "' is relative to the working directory '" + cwd +
+					  "', whose name is not valid UTF-8: give its absolute path");
+}
+
 /*! True when both paths name one existing file (same device and inode, so also through links). */
 bool sameFile(const std::string & a, const std::string & b) {
 	struct stat sa, sb;
@@ -412,6 +425,8 @@ int simulate(const Arguments & args) {
 	// the result files are written through a Qt text, which would substitute such bytes
 	if (!ZEB::is_valid_utf8_string(resultsName))
 		throw Failure("the results folder name '" + resultsName + "' is not valid UTF-8");
+	checkWorkingDirectory(project, "project file");
+	checkWorkingDirectory(resultsName, "results folder");
 	const QString resultsDir = QString::fromStdString(resultsName);
 
 	checkResultsTarget(project, resultsDir);
@@ -474,6 +489,8 @@ void checkModelicaTarget(const std::string & project, const std::string & dir) {
 int exportModelica(const Arguments & args) {
 	if (args.m_positional.size() != 2)
 		throw UsageError("export-modelica needs a project file and a directory");
+	checkWorkingDirectory(args.m_positional[0], "project file");
+	checkWorkingDirectory(args.m_positional[1], "package folder");
 	checkModelicaTarget(args.m_positional[0], args.m_positional[1]);
 	RX::CalovindaModelFMU model;
 	initModel(model, args.m_positional[0]);
@@ -488,6 +505,8 @@ int exportFMU(const Arguments & args) {
 	const std::string fmuName = args.m_positional[1];
 	if (!ZEB::is_valid_utf8_string(fmuName))
 		throw Failure("the FMU file name '" + fmuName + "' is not valid UTF-8");
+	checkWorkingDirectory(args.m_positional[0], "project file");
+	checkWorkingDirectory(fmuName, "FMU file");
 	if (sameFile(fmuName, args.m_positional[0]))
 		throw Failure("the FMU file '" + fmuName + "' is the project file itself");
 	const std::string libraryDir = args.option("--library",

@@ -652,23 +652,35 @@ TEST(Tool, FailuresExitWithOneLine) {
 	std::size_t field7 = lineStart(20);
 	for (int i = 0; i < 6; ++i)
 		field7 = epw.find(',', field7) + 1;
+	/*! The tool's arguments, what its one line says, and the working directory it runs in
+		(the test's where empty). */
+	struct Case {
+		std::string	m_arguments;
+		std::string	m_error;
+		std::string	m_workingDirectory = std::string();
+	};
 	const auto climateCase = [&](const std::string & name, const std::string & text, const std::string & reason) {
 		fs::create_directories(dir.file(name));
 		fs::copy_file(example, dir.file(name + "/p.rmxml"));
 		std::ofstream(dir.file(name + "/725650TYCST.epw")) << text;
-		return std::make_pair("simulate " + dir.file(name + "/p.rmxml"), "Climata data initialization failed. - Error "
-							  "reading climate data file. - Error reading file '" + dir.file(name + "/725650TYCST.epw") +
-							  "'. - " + reason);
+		return Case{"simulate " + dir.file(name + "/p.rmxml"), "Climata data initialization failed. - Error "
+					"reading climate data file. - Error reading file '" + dir.file(name + "/725650TYCST.epw") +
+					"'. - " + reason};
 	};
+	// a working directory whose name the Qt paths would change
+	const std::string notUtf8 = dir.file("w\xff");
+	fs::create_directories(notUtf8);
+	fs::copy_file(example, notUtf8 + "/p.rmxml");
+	fs::copy_file(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw", notUtf8 + "/725650TYCST.epw");
 	// a run that would end before it starts
 	const std::string backwards = exampleVariant(dir, "backwards.rmxml", "<SimulationStartTime>6480000</SimulationStartTime>"
 												 "<SimulationEndTime>1296000</SimulationEndTime>");
 	// a value no room can have: refused naming the element, the value and the range
 	const auto valueCase = [&](const std::string & name, const std::string & from, const std::string & to,
 							   const std::string & reason) {
-		return std::make_pair("simulate " + exampleVariant(dir, name + ".rmxml", "", {{from, to}}), reason);
+		return Case{"simulate " + exampleVariant(dir, name + ".rmxml", "", {{from, to}}), reason};
 	};
-	const std::vector<std::pair<std::string, std::string>> cases = {
+	const std::vector<Case> cases = {
 		valueCase("wall", "<AW>21.6</AW>", "<AW>-5.25</AW>",
 				  "Invalid value '-5.25' in element 'AW' of RoomConstruction, expected a number of 0 or more."),
 		valueCase("window", "<AF>12</AF>", "<AF>-2.25</AF>",
@@ -702,6 +714,8 @@ TEST(Tool, FailuresExitWithOneLine) {
 		{"simulate " + dir.file("missing.rmxml"), "does not exist"},
 		// a name that the result files' Qt path would change
 		{"simulate " + example + " --results " + dir.file("res\xff"), "not valid UTF-8"},
+		{"simulate " + example + " --results res", "working directory", notUtf8},
+		{"simulate p.rmxml --results " + dir.file("res"), "working directory", notUtf8},
 		{"simulate " + dir.file("truncated.rmxml"), "Premature end of document"},
 		{"simulate " + dir.file("bad.rmxml"), "project file"},
 		{"export-modelica " + dir.file("missing.rmxml") + " " + dir.file("mo"), "does not exist"},
@@ -713,12 +727,15 @@ TEST(Tool, FailuresExitWithOneLine) {
 		{"simulate " + backwards, "'SimulationEndTime'"},
 		{"export-fmu " + backwards + " " + dir.file("backwards.fmu"), "'SimulationEndTime'"},
 	};
-	for (const auto & c : cases) {
-		const ToolRun run = runTool(c.first, dir);
-		EXPECT_EQ(run.m_exitCode, 1) << c.first;
-		EXPECT_NE(run.m_err.find(c.second), std::string::npos) << c.first << ": " << run.m_err;
-		EXPECT_EQ(run.m_err.find('\n'), run.m_err.size() - 1) << c.first << ": " << run.m_err;
+	for (const Case & c : cases) {
+		const ToolRun run = runTool(c.m_arguments, dir, c.m_workingDirectory.empty() ? std::string(CALOVINDA_TOOL) :
+									"cd '" + c.m_workingDirectory + "' && " CALOVINDA_TOOL);
+		EXPECT_EQ(run.m_exitCode, 1) << c.m_arguments;
+		EXPECT_NE(run.m_err.find(c.m_error), std::string::npos) << c.m_arguments << ": " << run.m_err;
+		EXPECT_EQ(run.m_err.find('\n'), run.m_err.size() - 1) << c.m_arguments << ": " << run.m_err;
 	}
+	// nothing was made where a refused run would have written
+	EXPECT_FALSE(fs::exists(notUtf8 + "/res"));
 	// a wrong command line is told apart by its exit code and the command's usage
 	const ToolRun usage = runTool("run-fmu x.fmu --interface xx", dir);
 	EXPECT_EQ(usage.m_exitCode, 2);
