@@ -130,8 +130,10 @@ bool putBack(const std::string & folder, const std::string & pending, int & erro
 	return complete;
 }
 
-/*! An exclusive flock() on a folder while it lives; waits for another holder, telling so. A
-	folder whose file system has no such locks is not held. */
+/*! An exclusive flock() on a folder while it lives; waits for another holder, telling so as a
+	warning, which a command line shows (a run stopped while it holds the folder would otherwise
+	keep the next one waiting without a word). A folder whose file system has no such locks is
+	not held. */
 class FolderLock {
 public:
 	FolderLock(const std::string & folder, const char * location) {
@@ -142,7 +144,7 @@ public:
 			return;
 		if (errno == EWOULDBLOCK) {
 			ZEB_Message(FormatString("Waiting for another run to finish writing into '%1'.\n").arg(folder),
-						MSG_PROGRESS, location, 1);
+						MSG_WARNING, location, 1);
 			while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {}
 		}
 	}

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -52,12 +53,14 @@ std::map<std::string, std::string> contents(const std::string & dir) {
 	return found;
 }
 
-/*! In a child process: sends the text of every message into a pipe. */
+/*! In a child process: sends every message into a pipe, "W" before a warning's text, "-" before
+	another's. */
 class PipeHandler : public ZEB::MessageHandler {
 public:
 	explicit PipeHandler(int fd) : m_fd(fd) { ZEB::MessageHandlerRegistry::instance().setMessageHandler(this); }
-	void msg(const std::string & text, ZEB::msg_type_t, const char *, int) override {
-		if (write(m_fd, text.data(), text.size()) < 0)
+	void msg(const std::string & text, ZEB::msg_type_t type, const char *, int) override {
+		const std::string sent = (type == ZEB::MSG_WARNING ? "W" : "-") + text;
+		if (write(m_fd, sent.data(), sent.size()) < 0)
 			_exit(3);
 	}
 
@@ -169,10 +172,12 @@ TEST(ZEBOutputFolder, WaitsWhileAnotherHoldsTheFolder) {
 		_exit(0);
 	}
 	close(told[1]);
-	// the second run says that it waits (or ends, which closes the pipe)
+	// the second run says that it waits, as a warning, which a command line shows (or ends, which
+	// closes the pipe)
 	char text[256];
 	const ssize_t n = read(told[0], text, sizeof(text));
 	EXPECT_GT(n, 0);
+	EXPECT_TRUE(n > 0 && text[0] == 'W') << std::string(text, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
 	EXPECT_EQ(contents(dir)["a"], "first");
 	close(held);
 	int status = 0;
