@@ -30,8 +30,9 @@ const std::uint64_t CHECKSUM_START = 14695981039346656037ull;
 /*! The private directories: ".calovinda-<process id>-" and six characters of mkdtemp. */
 const char * const PENDING_PREFIX = ".calovinda-";
 /*! In a private directory: the new files under their names, the entries that they replaced or
-	that the commit removed, and the journal of a commit under way (the names of the new files,
-	one a line), there from before the first file moves until the list is in place. */
+	that the commit removed, and the journal of a commit under way (each new file as the list
+	records it, size, checksum and name, one a line), there from before the first file moves
+	until the list is in place. */
 const char * const NEW_FILES = "/new";
 const char * const OLD_FILES = "/old";
 const char * const JOURNAL = "/commit";
@@ -97,11 +98,44 @@ bool exists(const std::string & path) {
 	return lstat(path.c_str(), &s) == 0;
 }
 
+/*! Reads a line "<size> <checksum> <name>" of a list or a journal; false for anything else. */
+bool parseRecord(const std::string & line, std::uint64_t & size, std::uint64_t & sum, std::string & name) {
+	unsigned long long n = 0;
+	unsigned long long checksumRead = 0;
+	int nameStart = 0;
+	if (std::sscanf(line.c_str(), "%llu %16llx %n", &n, &checksumRead, &nameStart) < 2 || nameStart == 0)
+		return false;
+	size = n;
+	sum = checksumRead;
+	name = line.substr(static_cast<std::size_t>(nameStart));
+	return true;
+}
+
+/*! True when path is a regular file of size bytes whose checksum is sum. */
+bool holds(const std::string & path, std::uint64_t size, std::uint64_t sum) {
+	struct stat s;
+	const int fd = openRegular(path, s);
+	if (fd < 0)
+		return false;
+	std::uint64_t found = CHECKSUM_START;
+	bool read = static_cast<std::uint64_t>(s.st_size) == size;
+	char buffer[65536];
+	ssize_t n = 0;
+	while (read && ((n = ::read(fd, buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR)))
+		if (n > 0)
+			found = checksum(found, buffer, static_cast<std::size_t>(n));
+	close(fd);
+	return read && n == 0 && found == sum;
+}
+
 /*! Puts back what a commit that the private directory pending journals left half done in folder:
 	the new files that took their names go back into pending, and the entries that they replaced
-	or that the commit removed come back. Done in this order, a second attempt after one cut off
-	finds nothing to do twice. True when all is back; the journal then goes. error holds the
-	reason of the first failure. */
+	or that the commit removed come back. Only what the commit did is undone: a file goes back
+	into pending only while it holds what the journal says was written, and an entry comes back
+	only where its name is free then, so that a file put there since (the user's, or a later
+	run's where the run cut off was taken for alive) stays. Done in this order, a second attempt
+	after one cut off finds nothing to do twice. True when all is back; the journal then goes.
+	error holds the reason of the first failure. */
 bool putBack(const std::string & folder, const std::string & pending, int & error) {
 	std::string journal;
 	if (!readRegular(pending + JOURNAL, journal))
@@ -114,17 +148,25 @@ bool putBack(const std::string & folder, const std::string & pending, int & erro
 	};
 	std::size_t start = 0;
 	for (std::size_t end; (end = journal.find('\n', start)) != std::string::npos; start = end + 1) {
-		const std::string name = journal.substr(start, end - start);
+		std::uint64_t size = 0;
+		std::uint64_t sum = 0;
+		std::string name;
+		if (!parseRecord(journal.substr(start, end - start), size, sum, name) || !plainName(name))
+			continue;
+		const std::string placed = folder + "/" + name;
 		const std::string waiting = pending + NEW_FILES + "/" + name;
-		if (plainName(name) && !exists(waiting) && rename((folder + "/" + name).c_str(), waiting.c_str()) != 0
-			&& errno != ENOENT)
+		if (!exists(waiting) && holds(placed, size, sum) && rename(placed.c_str(), waiting.c_str()) != 0 &&
+			errno != ENOENT)
 		{
 			failed();
 		}
 	}
-	for (const std::string & name : entries(pending + OLD_FILES))
-		if (rename((pending + OLD_FILES + "/" + name).c_str(), (folder + "/" + name).c_str()) != 0)
+	for (const std::string & name : entries(pending + OLD_FILES)) {
+		const std::string target = folder + "/" + name;
+		// where the entry was put aside beside a second name of it, the name holds it still
+		if (!exists(target) && rename((pending + OLD_FILES + "/" + name).c_str(), target.c_str()) != 0)
 			failed();
+	}
 	if (complete && unlink((pending + JOURNAL).c_str()) != 0 && errno != ENOENT)
 		failed();
 	return complete;
@@ -206,16 +248,18 @@ void OutputFolder::commit() {
 		}
 	std::string list = "# The files of the last run that wrote this folder (size, checksum, name). The next run\n"
 					   "# removes those it does not write again, as long as they are what was written.\n";
-	std::string journal;
-	for (const Entry & e : m_entries) {
+	const auto record = [](std::uint64_t size, std::uint64_t sum, const std::string & name) {
 		char line[64];
-		std::snprintf(line, sizeof(line), "%" PRIu64 " %016" PRIx64 " ", e.m_size, e.m_checksum);
-		list += line + e.m_name + "\n";
-		journal += e.m_name + "\n";
-	}
+		std::snprintf(line, sizeof(line), "%" PRIu64 " %016" PRIx64 " ", size, sum);
+		return line + name + "\n";
+	};
+	std::string journal;
+	for (const Entry & e : m_entries)
+		journal += record(e.m_size, e.m_checksum, e.m_name);
+	list += journal;
 	const std::string & pending = pendingPath();
 	writeFile(pending + NEW_FILES + "/" + m_listName, m_listName, list);
-	journal += m_listName + "\n";
+	journal += record(list.size(), checksum(CHECKSUM_START, list.data(), list.size()), m_listName);
 	if (mkdir((pending + OLD_FILES).c_str(), 0700) != 0)
 		fail(m_listName, errno);
 	writeFile(pending + JOURNAL, m_listName, journal);
@@ -388,15 +432,10 @@ std::vector<OutputFolder::Entry> OutputFolder::readList(bool & listed) const {
 	listed = readRegular(m_folder + "/" + m_listName, text);
 	std::size_t start = 0;
 	for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-		const std::string line = text.substr(start, end - start);
-		// "<size> <checksum> <name>"; anything else is no entry
-		unsigned long long size = 0;
-		unsigned long long sum = 0;
-		int nameStart = 0;
-		if (std::sscanf(line.c_str(), "%llu %16llx %n", &size, &sum, &nameStart) < 2 || nameStart == 0)
-			continue;
-		const std::string name = line.substr(static_cast<std::size_t>(nameStart));
-		if (plainName(name) && name != m_listName)
+		std::uint64_t size = 0;
+		std::uint64_t sum = 0;
+		std::string name;
+		if (parseRecord(text.substr(start, end - start), size, sum, name) && plainName(name) && name != m_listName)
 			entries.push_back(Entry{name, size, sum});
 	}
 	return entries;
@@ -410,21 +449,8 @@ void OutputFolder::fail(const std::string & name, int error) const {
 
 
 bool OutputFolder::holdsOneOf(const std::string & path, const std::vector<Entry> & records) {
-	struct stat s;
-	const int fd = openRegular(path, s);
-	if (fd < 0)
-		return false;
-	const std::uint64_t size = static_cast<std::uint64_t>(s.st_size);
-	std::uint64_t sum = CHECKSUM_START;
-	bool read = std::any_of(records.begin(), records.end(), [size](const Entry & e) { return e.m_size == size; });
-	char buffer[65536];
-	ssize_t n = 0;
-	while (read && ((n = ::read(fd, buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR)))
-		if (n > 0)
-			sum = checksum(sum, buffer, static_cast<std::size_t>(n));
-	close(fd);
-	return read && n == 0 && std::any_of(records.begin(), records.end(),
-										 [size, sum](const Entry & e) { return e.m_size == size && e.m_checksum == sum; });
+	return std::any_of(records.begin(), records.end(),
+					   [&path](const Entry & e) { return holds(path, e.m_size, e.m_checksum); });
 }
 
 } // namespace ZEB

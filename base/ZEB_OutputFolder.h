@@ -29,7 +29,7 @@ class PrivateDirectory;
 	and a run that finds the lock taken (another run's commit, or another program that takes the
 	same lock) waits for it. Under the lock it first clears what runs that died left in the
 	folder: their private directories go, and where one died while putting its files in place, the
-	files it replaced are put back, with a warning. The commit is all or nothing: a failure on the way puts back every entry that it
+	files it replaced are put back, with a warning (a file put in one's place since stays). The commit is all or nothing: a failure on the way puts back every entry that it
 	has replaced or removed, and a process that dies on the way leaves what the next commit in the
 	folder puts back. Until then the folder keeps the files it held: a file or list that cannot be
 	written, or a signal, leaves it as it was. Every failure throws ZEB::Exception at the location
