@@ -23,13 +23,9 @@ using FMUHost::Recorder;
 
 const double YEAR = 31536000;
 
-#if defined(__SANITIZE_ADDRESS__)
 // the sanitizer keeps freed memory in quarantine, and a year takes a minute there: the run only
 // crosses the end of the second year, where the output series used to run out
-const bool SANITIZED = true;
-#else
-const bool SANITIZED = false;
-#endif
+using TestSupport::SANITIZED;
 
 /*! The peak resident set size of this process [kB], -1 when unknown. */
 long peakResidentKilobytes() {

@@ -20,6 +20,18 @@
 // Helpers the tests of all folders share.
 namespace TestSupport {
 
+/*! True in the build with the sanitizers, which runs the model some ten times slower than the
+	release build: a test that runs a year there runs a shorter span, so that it keeps within a
+	quarter of its timeout on a busy machine of two cores. */
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool SANITIZED = true;
+#else
+constexpr bool SANITIZED = false;
+#endif
+
+/*! The hours that a test of a year's run covers: the year, four weeks under the sanitizers. */
+constexpr unsigned int YEAR_RUN_HOURS = SANITIZED ? 28*24 : 8760;
+
 /*! A fresh directory below the test temp dir, named prefix plus six random characters; removed
 	with its content on destruction. Throws when it cannot be made, which fails the test. */
 class TempDirectory {

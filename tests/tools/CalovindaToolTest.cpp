@@ -579,8 +579,11 @@ TEST(Tool, SimulateReportsTheSummerAssessment) {
 	// the example's residential room under the assessment's own loads, once without and once with
 	// passive cooling
 	const std::string active = "<DIN4108_2Assessment><Active>true</Active>";
-	const std::string plain = exampleVariant(dir, "plain.rmxml", "", {{"<DIN4108_2Assessment>", active}});
-	const std::string cooled = exampleVariant(dir, "cooled.rmxml", "",
+	// under the sanitizers four weeks of July
+	const std::string span = TestSupport::SANITIZED ? "<SimulationStartTime>15638400</SimulationStartTime>"
+													  "<SimulationEndTime>18057600</SimulationEndTime>" : "";
+	const std::string plain = exampleVariant(dir, "plain.rmxml", span, {{"<DIN4108_2Assessment>", active}});
+	const std::string cooled = exampleVariant(dir, "cooled.rmxml", span,
 											  {{"<DIN4108_2Assessment>", active + "<PassiveCooling>true</PassiveCooling>"}});
 	const std::vector<ToolRun> runs = runToolsTogether({"simulate " + plain + " --results " + dir.file("plain"),
 														"simulate " + cooled + " --results " + dir.file("cooled")}, dir);
@@ -595,7 +598,7 @@ TEST(Tool, SimulateReportsTheSummerAssessment) {
 	// the state table's column holds the degree hours the report sums
 	for (const char * name : {"plain", "cooled"}) {
 		const std::vector<double> Kh = column(dir.file(std::string(name) + "/states.tsv"), '\t', "Overtemperature hours [Kh]");
-		ASSERT_EQ(Kh.size(), 8761u);
+		ASSERT_EQ(Kh.size(), TestSupport::SANITIZED ? 673u : 8761u);
 		double sum = 0;
 		for (double v : Kh)
 			sum += v;
@@ -851,17 +854,23 @@ TEST(Tool, SimulateLosesNoResultSilently) {
 TEST(Tool, CyclicRunSummarisesTheSecondYearOnly) {
 	TestSupport::TempDirectory dir("tool");
 	const std::string cyclic = exampleVariant(dir, "cyclic.rmxml", "<CyclicTwoYearSimulation>true</CyclicTwoYearSimulation>");
-	const std::vector<ToolRun> runs = runToolsTogether({"simulate " + example + " --results " + dir.file("plain"),
-														"simulate " + cyclic + " --results " + dir.file("cyclic")}, dir);
-	ASSERT_EQ(runs[0].m_exitCode, 0) << runs[0].m_err;
-	ASSERT_EQ(runs[1].m_exitCode, 0) << runs[1].m_err;
+	// beside it the plain year, except under the sanitizers, where the two years take long enough alone
+	std::vector<std::string> commands = {"simulate " + cyclic + " --results " + dir.file("cyclic")};
+	if (!TestSupport::SANITIZED)
+		commands.push_back("simulate " + example + " --results " + dir.file("plain"));
+	const std::vector<ToolRun> runs = runToolsTogether(commands, dir);
+	for (const ToolRun & run : runs)
+		ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	const std::string & summary = runs[0].m_out;
 
 	// the lightweight room forgets its start within days: the year after a warm-up year is the same year
-	for (const char * line : {"heating energy", "cooling energy", "peak heating power", "peak cooling power",
-							  "heating in January", "heating in July", "minimum room temperature",
-							  "maximum room temperature", "mean room temperature", "hours above 26 C", "hours above 27 C"}) {
-		const double plain = summaryValue(runs[0].m_out, line);
-		EXPECT_NEAR(summaryValue(runs[1].m_out, line), plain, 0.005*std::fabs(plain)) << line;
+	const std::vector<const char *> lines = {"heating energy", "cooling energy", "peak heating power", "peak cooling power",
+											 "heating in January", "heating in July", "minimum room temperature",
+											 "maximum room temperature", "mean room temperature", "hours above 26 C",
+											 "hours above 27 C"};
+	for (std::size_t i = 0; runs.size() > 1 && i < lines.size(); ++i) {
+		const double plain = summaryValue(runs[1].m_out, lines[i]);
+		EXPECT_NEAR(summaryValue(summary, lines[i]), plain, 0.005*std::fabs(plain)) << lines[i];
 	}
 
 	// the energies are the result files' integrals over the reported year [MJ], [kWh]
@@ -869,12 +878,12 @@ TEST(Tool, CyclicRunSummarisesTheSecondYearOnly) {
 	const std::vector<double> heating = column(integrals, '\t', "Heating loads [J] * 1e-6");
 	const std::vector<double> cooling = column(integrals, '\t', "Active cooling loads [J] * 1e-6");
 	ASSERT_EQ(heating.size(), 8761u);
-	EXPECT_NEAR(summaryValue(runs[1].m_out, "heating energy"), (heating.back() - heating.front())/3.6, 0.2);
-	EXPECT_NEAR(summaryValue(runs[1].m_out, "cooling energy"), -(cooling.back() - cooling.front())/3.6, 0.2);
+	EXPECT_NEAR(summaryValue(summary, "heating energy"), (heating.back() - heating.front())/3.6, 0.2);
+	EXPECT_NEAR(summaryValue(summary, "cooling energy"), -(cooling.back() - cooling.front())/3.6, 0.2);
 	const std::vector<double> months = column(dir.file("cyclic/flux_month_integrals.tsv"), '\t', "Heating loads [kWh]");
 	ASSERT_EQ(months.size(), 12u);
-	EXPECT_NEAR(summaryValue(runs[1].m_out, "heating in January"), months[0], 0.051);
-	EXPECT_NEAR(summaryValue(runs[1].m_out, "heating in July"), months[6], 0.051);
+	EXPECT_NEAR(summaryValue(summary, "heating in January"), months[0], 0.051);
+	EXPECT_NEAR(summaryValue(summary, "heating in July"), months[6], 0.051);
 }
 
 TEST(Tool, ExportedFMURunsOnTheFilesTheProjectReads) {
