@@ -589,9 +589,15 @@ void Room::checkSetPoints() const {
 	// at for its first century.
 	const double start = m_cyclicTwoYearSimulation ? 0.0 : m_simulationStartTime;
 	double lastChange = start;
+	// a time spline changes within the hour: between its points it runs straight, so it lies
+	// farthest above (or below) an hourly value at a point or at an end of the hour
+	std::vector<double> points;
 	for (const Schedule * s : {&heating, cools ? &cooling : nullptr, ventilationCools ? &ventilation : nullptr})
-		if (s != nullptr && s->m_type == Schedule::DATLINEAR && s->m_datLinear.m_valid && !s->m_datLinear.m_x.empty())
+		if (s != nullptr && s->m_type == Schedule::DATLINEAR && s->m_datLinear.m_valid && !s->m_datLinear.m_x.empty()) {
 			lastChange = std::max(lastChange, s->m_datLinear.m_x.back());
+			points.insert(points.end(), s->m_datLinear.m_x.begin(), s->m_datLinear.m_x.end());
+		}
+	std::sort(points.begin(), points.end());
 	const double firstHour = std::floor(start / 3600) * 3600;
 	const double until = std::min(runEndTime(), lastChange + ZEB::SECONDS_PER_YEAR);
 	// counted, so that hours too small to change a time far ahead still end the loop
@@ -608,8 +614,7 @@ void Room::checkSetPoints() const {
 							  .arg(h).arg(WEEKDAYS[(h / 24) % 7]).arg(clock(h % 24)).arg(clock(h % 24 + 1))
 							  .arg(QString::number(t, 'g', 15).toStdString()), READ_LOCATION);
 	};
-	for (double i = 0; i < hours; ++i) {
-		const double t = std::max(start, firstHour + 3600*i);
+	const auto check = [&](double t) {
 		// as the room model takes the hour of the year
 		const unsigned int h = static_cast<unsigned int>(
 			std::min(std::floor(std::fmod(t, ZEB::SECONDS_PER_YEAR)/3600), ZEB::HOURS_PER_YEAR - 1.0));
@@ -618,6 +623,20 @@ void Room::checkSetPoints() const {
 			throw crossed(tHeating, cooling.value(h, t), "cooling", h, t);
 		if (ventilationCools && tHeating > ventilation.value(h, t))
 			throw crossed(tHeating, ventilation.value(h, t), "mechanical ventilation's cooling", h, t);
+	};
+	auto point = std::upper_bound(points.begin(), points.end(), start);
+	for (double i = 0; i < hours; ++i) {
+		const double t = std::max(start, firstHour + 3600*i);
+		check(t);
+		if (points.empty())
+			continue;
+		// the hour's end as the last second within it, where the next hour's values do not yet hold
+		const double end = std::min(firstHour + 3600*(i + 1), until);
+		for (; point != points.end() && *point < end; ++point)
+			if (*point > t)
+				check(*point);
+		if (end - 1 > t)
+			check(end - 1);
 	}
 }
 

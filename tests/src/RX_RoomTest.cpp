@@ -418,6 +418,9 @@ TEST(RXRoom, RefusesHeatingAboveCoolingWhereBothAct) {
 	const std::string rising = "<HeatingModel modelType=\"SIMPLE\"><ScheduleSetPoints type=\"DATLINEAR\"><LinearSpline "
 							   "name=\"DatLinear\"><X unit=\"h\">0 100</X><Y unit=\"---\">20 30</Y></LinearSpline>"
 							   "</ScheduleSetPoints></HeatingModel>";
+	const std::string spike = "<HeatingModel modelType=\"SIMPLE\"><ScheduleSetPoints type=\"DATLINEAR\"><LinearSpline "
+							  "name=\"DatLinear\"><X unit=\"min\">0 60 90 120</X><Y unit=\"---\">20 20 30 20</Y>"
+							  "</LinearSpline></ScheduleSetPoints></HeatingModel>";
 	const std::string fiveDays = "<SimulationParameters><SimulationEndTime>432000</SimulationEndTime></SimulationParameters>";
 	const auto crossed = [](const char * heatingValue, const char * cooler, const char * coolingValue, const char * hour) {
 		return "The heating set point " + std::string(heatingValue) + " C lies above the " + cooler + " set point " +
@@ -430,7 +433,10 @@ TEST(RXRoom, RefusesHeatingAboveCoolingWhereBothAct) {
 		{heating("20") + cooling("SIMPLE", week),
 		 crossed("20", "cooling", "19", "133 of the year (Saturday 13:00 to 14:00, simulation time 478800 s")},
 		{rising + cooling("SIMPLE", constant("26")),
-		 crossed("26.1", "cooling", "26", "61 of the year (Wednesday 13:00 to 14:00, simulation time 219600 s")},
+		 crossed("26.1", "cooling", "26", "60 of the year (Wednesday 12:00 to 13:00, simulation time 219599 s")},
+		// a time spline between the hours: above the cooling for half an hour only
+		{spike + cooling("SIMPLE", constant("26")),
+		 crossed("30", "cooling", "26", "1 of the year (Monday 01:00 to 02:00, simulation time 5400 s")},
 		{heating("20") + ventilation("18", "40"),
 		 crossed("20", "mechanical ventilation's cooling", "18",
 				 "0 of the year (Monday 00:00 to 01:00, simulation time 0 s")},
