@@ -214,7 +214,18 @@ OutputFolder::OutputFolder(const std::string & folder, const std::string & listN
 }
 
 
-OutputFolder::~OutputFolder() = default;
+OutputFolder::~OutputFolder() {
+	// the directory goes while it is still held
+	m_pending.reset();
+	releasePending();
+}
+
+
+void OutputFolder::releasePending() {
+	if (m_pendingLock >= 0)
+		close(m_pendingLock);
+	m_pendingLock = -1;
+}
 
 
 void OutputFolder::add(const std::string & name, const std::string & content) {
@@ -232,6 +243,8 @@ void OutputFolder::add(const std::string & name, const std::string & content) {
 
 
 void OutputFolder::commit() {
+	// made before the folder is held: making it takes the folder's lock for a moment
+	pendingPath();
 	const FolderLock lock(m_folder, m_location);
 	clearDeadRuns();
 	bool listed = false;
@@ -294,6 +307,7 @@ void OutputFolder::commit() {
 		// the earlier files that could not go back stay where they are, for the next run to try
 		const std::string kept = pending;
 		m_pending->keep();
+		releasePending();
 		const FormatString text = FormatString("Cannot put back the earlier files in '%1' (%2); they are in '%3'.")
 								  .arg(m_folder).arg(std::strerror(error)).arg(kept);
 		try {
@@ -308,6 +322,7 @@ void OutputFolder::commit() {
 	}
 	// the files that the set replaced go with the private directory
 	m_pending.reset();
+	releasePending();
 }
 
 
@@ -379,23 +394,31 @@ void OutputFolder::clearDeadRuns() const {
 		}
 		const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, dash)));
 		const std::string path = m_folder + "/" + name;
-		struct stat s;
-		if (pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH || lstat(path.c_str(), &s) != 0 ||
-			!S_ISDIR(s.st_mode))
-		{
+		// held open until it is gone, so that no run takes it for its own meanwhile
+		const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+		if (fd < 0)
+			continue;
+		bool gone = flock(fd, LOCK_EX | LOCK_NB) == 0;
+		if (!gone && errno != EWOULDBLOCK)
+			gone = pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH;
+		if (!gone) {
+			close(fd);
 			continue;
 		}
 		if (exists(path + JOURNAL)) {
 			int error = 0;
-			if (!putBack(m_folder, path, error))
+			if (!putBack(m_folder, path, error)) {
+				close(fd);
 				throw Exception(FormatString("Cannot put back the files in '%1' that a run cut off while it put its "
 											 "own in place replaced (%2); they are in '%3'.")
 								.arg(m_folder).arg(std::strerror(error)).arg(path), m_location);
+			}
 			ZEB_Message(FormatString("A run that wrote into '%1' was cut off while it put its files in place; the "
 									 "files it had replaced or removed are back.\n").arg(m_folder),
 						MSG_WARNING, m_location, 1);
 		}
 		Interruption::removeTree(path.c_str());
+		close(fd);
 	}
 }
 
@@ -416,8 +439,14 @@ void OutputFolder::warnOfUnlisted() const {
 
 const std::string & OutputFolder::pendingPath() {
 	if (m_pending == nullptr) {
+		// made and held under the folder's lock, so that a run clearing what dead runs left, which
+		// holds that lock, never finds it made but not yet held
+		const FolderLock lock(m_folder, m_location);
 		m_pending = std::make_unique<PrivateDirectory>(PENDING_PREFIX + std::to_string(getpid()) + "-", m_folder,
 													   m_location);
+		m_pendingLock = open(m_pending->path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+		if (m_pendingLock >= 0 && flock(m_pendingLock, LOCK_EX | LOCK_NB) != 0)
+			releasePending();
 		if (mkdir((m_pending->path() + NEW_FILES).c_str(), 0700) != 0)
 			throw Exception(FormatString("Cannot create directory: '%1' (%2).")
 							.arg(m_pending->path() + NEW_FILES).arg(std::strerror(errno)), m_location);

@@ -63,6 +63,8 @@ private:
 
 	/*! The private directory inside the folder, made on first use. */
 	const std::string & pendingPath();
+	/*! Lets go of the private directory's lock. */
+	void releasePending();
 	/*! Writes content as the file path of the private directory, for the target name's file. */
 	void writeFile(const std::string & path, const std::string & name, const std::string & content) const;
 	/*! The entries of the folder's list; none when it is missing, unreadable or no regular file
@@ -71,7 +73,11 @@ private:
 	/*! Moves the new file name into place, the entry it replaces aside. */
 	void putInPlace(const std::string & name);
 	/*! Removes what runs that are no longer alive left in the folder, putting back the files of
-		a commit that one of them did not finish. */
+		a commit that one of them did not finish. A run holds a flock() on its private directory
+		from its making on, made under the folder's lock, which the caller holds: a directory that
+		no one holds is a dead run's, whatever process its name gives now (a process id is used
+		again, and means another process in another container). Where the file system has no such
+		locks, the process named tells. */
 	void clearDeadRuns() const;
 	/*! Warns of every file in the folder of a name the command writes that this set does not
 		hold. */
@@ -87,6 +93,8 @@ private:
 	std::function<bool(const std::string &)>	m_commandWrites;
 	/*! Where the files wait for commit(); made with the first one. */
 	std::unique_ptr<PrivateDirectory>		m_pending;
+	/*! The open private directory, whose flock() says that its run is alive; -1 where none. */
+	int										m_pendingLock = -1;
 	std::vector<Entry>						m_entries;
 };
 

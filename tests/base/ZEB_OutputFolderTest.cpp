@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "ZEB_MessageHandler.h"
@@ -232,10 +233,32 @@ TEST(ZEBOutputFolder, ClearsWhatKilledRunsLeftAndPutsBackAnUnfinishedCommit) {
 	EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
 	// the user's file takes the place of one that the killed run put there: it stays
 	std::ofstream(dir + "/b") << "mine";
+	// the process id of the run killed while it put its files in place (the first one's directory
+	// went with that run's commit) names a live process now, used again: its directory goes all the
+	// same
+	std::vector<std::string> left;
+	for (const fs::directory_entry & entry : fs::directory_iterator(dir))
+		if (entry.path().filename().string().rfind(".calovinda-", 0) == 0)
+			left.push_back(entry.path().filename().string());
+	EXPECT_EQ(left.size(), 1u);
+	for (const std::string & name : left)
+		fs::rename(dir + "/" + name, dir + "/.calovinda-1-" + name.substr(name.size() - 6));
+	// a live run whose process id names no process here (one of another container): its
+	// directory stays
+	const pid_t ended = fork();
+	if (ended == 0)
+		_exit(0);
+	waitpid(ended, nullptr, 0);
+	const std::string live = ".calovinda-" + std::to_string(ended) + "-Live00";
+	fs::create_directories(dir + "/" + live + "/new");
+	const int held = open((dir + "/" + live).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+	EXPECT_EQ(flock(held, LOCK_EX), 0);
 
 	// the next run of any command in the folder
 	TestSupport::MessageRecorder messages;
 	writeSet(dir, {{"x", "3"}}, ".other", [](const std::string & name) { return name == "x"; });
+	close(held);
+	expected[live] = "<folder>";
 	expected["b"] = "mine";
 	expected["x"] = "3";
 	expected[".other"] = TestSupport::readFile(dir + "/.other");
