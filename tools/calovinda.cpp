@@ -759,6 +759,7 @@ int runFMU(const Arguments & args, ModelExchangeCVODE::Restart restart) {
 	const std::string restoreFile = args.option("--restore-state", "");
 	if (me && !(saveFile.empty() && restoreFile.empty()))
 		throw UsageError("--save-state and --restore-state need --interface cs");
+	checkWorkingDirectory(fmu, "FMU");
 
 	const QFileInfo info(QString::fromStdString(fmu));
 	if (!info.exists())

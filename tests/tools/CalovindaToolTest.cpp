@@ -675,6 +675,7 @@ TEST(Tool, FailuresExitWithOneLine) {
 	fs::create_directories(notUtf8);
 	fs::copy_file(example, notUtf8 + "/p.rmxml");
 	fs::copy_file(CALOVINDA_EXAMPLE_DIR "/725650TYCST.epw", notUtf8 + "/725650TYCST.epw");
+	fs::copy_file(dir.file("notfmu.fmu"), notUtf8 + "/x.fmu");
 	// a run that would end before it starts
 	const std::string backwards = exampleVariant(dir, "backwards.rmxml", "<SimulationStartTime>6480000</SimulationStartTime>"
 												 "<SimulationEndTime>1296000</SimulationEndTime>");
@@ -719,6 +720,7 @@ TEST(Tool, FailuresExitWithOneLine) {
 		{"simulate " + example + " --results " + dir.file("res\xff"), "not valid UTF-8"},
 		{"simulate " + example + " --results res", "working directory", notUtf8},
 		{"simulate p.rmxml --results " + dir.file("res"), "working directory", notUtf8},
+		{"run-fmu x.fmu --output " + dir.file("x.csv"), "working directory", notUtf8},
 		{"simulate " + dir.file("truncated.rmxml"), "Premature end of document"},
 		{"simulate " + dir.file("bad.rmxml"), "project file"},
 		{"export-modelica " + dir.file("missing.rmxml") + " " + dir.file("mo"), "does not exist"},
