@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <QFile>
 #include <QFileInfo>
@@ -153,7 +154,10 @@ void CalovindaModel::init(const Database & database) {
 	// 2.
 	const double V = m_room.volume();
 	if (!(V > 0))
-		throw ZEB::Exception("Room volume must not be negative or zero.", INIT_LOCATION);
+		throw ZEB::Exception(ZEB::FormatString("Invalid room volume %1 m3 (Area %2 m2 x Height %3 m of Geometry), "
+											   "expected a volume above 0.")
+							 .arg(xmlDouble(V).toStdString()).arg(xmlDouble(m_room.m_area).toStdString())
+							 .arg(xmlDouble(m_room.m_height).toStdString()), INIT_LOCATION);
 
 	// 3.
 	OVM::SolarRadiationModel & solar = m_climate.m_solarRadiationModel;
@@ -217,12 +221,12 @@ void CalovindaModel::init(const Database & database) {
 		if (rc.m_ad < 0)
 			throw ZEB::Exception(ZEB::FormatString("Adsorption coefficient of wall #%1 is negative but must be >= 0!")
 								 .arg(i), INIT_LOCATION);
-		if (!(rc.m_R_ue > 0))
-			throw ZEB::Exception(ZEB::FormatString("Convective heat transfer coefficient R_ue of wall #%1 is negative "
-												   "or zero but must be > 0!").arg(i), INIT_LOCATION);
-		if (!(rc.m_R_ui > 0))
-			throw ZEB::Exception(ZEB::FormatString("Convective heat transfer coefficient R_ui of wall #%1 is negative "
-												   "or zero but must be > 0!").arg(i), INIT_LOCATION);
+		// the readers take any number here, as a construction without type never runs
+		for (const auto & [name, R] : {std::pair{"R_ue", rc.m_R_ue}, std::pair{"R_ui", rc.m_R_ui}})
+			if (!(R > 0))
+				throw ZEB::Exception(ZEB::FormatString("Invalid value '%1' in element '%2' of wall #%3, expected a "
+													   "surface resistance above 0 m2K/W.")
+									 .arg(xmlDouble(R).toStdString()).arg(name).arg(i), INIT_LOCATION);
 	}
 
 	// 7.

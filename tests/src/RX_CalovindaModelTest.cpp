@@ -509,13 +509,15 @@ TEST(RXCalovindaModel, RefusesInvalidProjectsWithClearMessages) {
 
 	room.m_height = 0;
 	const char * const location = "[CalovindaModel::init]";
-	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, location), "Room volume must not be negative or zero.");
+	// the refusal names the values it comes from
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, location),
+			  "Invalid room volume 0 m3 (Area 20 m2 x Height 0 m of Geometry), expected a volume above 0.");
 	room.m_height = 2.5;
 
 	room.m_constructions[1].m_R_ui = 0;
 	// the wall number counts the skipped construction too
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, location),
-			  "Convective heat transfer coefficient R_ui of wall #1 is negative or zero but must be > 0!");
+			  "Invalid value '0' in element 'R_ui' of wall #1, expected a surface resistance above 0 m2K/W.");
 	room.m_constructions[1].m_R_ui = 0.13;
 
 	room.m_constructions[1].m_constructionId = 7;
