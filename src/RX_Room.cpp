@@ -413,7 +413,7 @@ void Room::readXML(QXmlStreamReader & reader, Database & db) {
 					m_din4108_2Assessment.readXML(reader);
 				}
 				catch (const ZEB::Exception & ex) {
-					throw ZEB::Exception(ex, "Error reading DIN 4108-3 section section.", READ_LOCATION);
+					throw ZEB::Exception(ex, "Error reading 'DIN4108_2Assessment_section' section.", READ_LOCATION);
 				}
 			}
 		}

@@ -549,7 +549,7 @@ TEST(RXRoom, ReportsBrokenSectionsWithContext) {
 	const QByteArray din = "<RoomModelProject><DIN4108_2Assessment_section><DIN4108_2Assessment>"
 						   "<ClimateRegion>7</ClimateRegion></DIN4108_2Assessment></DIN4108_2Assessment_section></RoomModelProject>";
 	EXPECT_EQ(TestSupport::failure([&] { QXmlStreamReader reader(din); room.readXML(reader, db); }),
-			  "[Room::readXML] Error reading DIN 4108-3 section section.");
+			  "[Room::readXML] Error reading 'DIN4108_2Assessment_section' section.");
 }
 
 
