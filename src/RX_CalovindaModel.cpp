@@ -348,7 +348,7 @@ void CalovindaModel::readZoneTemperatureSeries(RoomConstruction & rc, const ZEB:
 		// concern of the project's
 		const ZEB::Path file = referencedFile(projectPath, projectDir, !m_filesBesideProjectOnly);
 		if (!file.exists())
-			throw ZEB::Exception(ZEB::FormatString("Referenced climate data file '%1' does not exists.")
+			throw ZEB::Exception(ZEB::FormatString("Zone temperature file '%1' of element 'zoneTCCD' does not exist.")
 								 .arg(projectPath), INIT_LOCATION);
 		std::vector<double> timePoints;
 		ZEB::UnitVector values;
@@ -364,8 +364,8 @@ void CalovindaModel::readZoneTemperatureSeries(RoomConstruction & rc, const ZEB:
 			result = OVM::ClimateDataLoader::readCSVFile(file, timePoints, values.m_data, description,
 														 values.m_unit, faultyLine);
 		else
-			throw ZEB::Exception(ZEB::FormatString("Unsupported format of climate data file '%1'.")
-								 .arg(projectPath), INIT_LOCATION);
+			throw ZEB::Exception(ZEB::FormatString("Invalid zone temperature file '%1' of element 'zoneTCCD', expected "
+												   "a file ending in '.ccd' or '.tsv'.").arg(projectPath), INIT_LOCATION);
 		if (result != OVM::ClimateDataLoader::RF_OK)
 			throw ZEB::Exception(OVM::ClimateDataLoader::composeErrorText(result, file, faultyLine), INIT_LOCATION);
 

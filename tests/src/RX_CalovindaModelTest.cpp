@@ -484,11 +484,12 @@ TEST(RXCalovindaModel, ReadsZoneTemperatureSeriesRelativeToTheProject) {
 	s.m_model.m_room.m_constructions[0].m_zoneTCCD = ZEB::Path("zone.csv");
 	std::ofstream(s.m_dir.file("zone.csv")) << "x";
 	EXPECT_EQ(TestSupport::thrownException([&] { s.m_model.init(s.m_db); })->msgStack(),
-			  "Unsupported format of climate data file 'zone.csv'. \nError reading temperature spline from CCD file "
+			  "Invalid zone temperature file 'zone.csv' of element 'zoneTCCD', expected a file ending in '.ccd' or "
+			  "'.tsv'. \nError reading temperature spline from CCD file "
 			  "'zone.csv' and for construction with ID 1.");
 	s.m_model.m_room.m_constructions[0].m_zoneTCCD = ZEB::Path("none.ccd");
 	EXPECT_EQ(TestSupport::thrownException([&] { s.m_model.init(s.m_db); })->msgStack(),
-			  "Referenced climate data file 'none.ccd' does not exists. \nError reading temperature spline from CCD "
+			  "Zone temperature file 'none.ccd' of element 'zoneTCCD' does not exist. \nError reading temperature spline from CCD "
 			  "file 'none.ccd' and for construction with ID 1.");
 	// and so is a neighbour below absolute zero, naming the value and its time
 	std::ofstream(s.m_dir.file("cold.ccd")) << "Temperature C\n0 01:00:00 10\n182 12:00:00 -300\n364 23:00:00 12\n";
