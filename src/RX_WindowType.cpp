@@ -111,8 +111,8 @@ void WindowType::readXML(QXmlStreamReader & reader) {
 		if (reader.hasError())
 			return;
 		if (splineName != QLatin1String("RelativeSHGC")) {
-			reader.raiseError(tr("Error reading LinearSpline data from WindowType parameter with id='%1', unknown function '%2'.")
-							  .arg(QString::number(m_id), splineName));
+			reader.raiseError(tr("Invalid name '%2' of the LinearSpline of WindowType with id='%1', expected "
+								 "'RelativeSHGC'.").arg(QString::number(m_id), splineName));
 			return;
 		}
 		if (xUnit != QLatin1String("Deg")) {

@@ -227,8 +227,8 @@ TEST_F(RXDatabase, ReportsBrokenFilesAndKeepsTheItemsBeforeTheFault) {
 	RX::Database db3;
 	db3.readDBWindows(m_userDir + "/db_windows.xml");
 	EXPECT_EQ(recorder.texts("[Database::readDBWindows]"),
-			  std::vector<std::string>{"Error reading Window-Database:\nError reading LinearSpline data from WindowType "
-									   "parameter with id='4', unknown function '50%%'."});
+			  std::vector<std::string>{"Error reading Window-Database:\nInvalid name '50%%' of the LinearSpline of "
+									   "WindowType with id='4', expected 'RelativeSHGC'."});
 
 	recorder.m_messages.clear();
 	writeFile(dir + "db_materials.xml", "<MaterialList><Material id=\"1\" name=\"A\" lambda=\"1\" rho=\"1\" cT=\"1\"/><<");

@@ -92,7 +92,7 @@ TEST(RXWindowType, RefusesBadValuesAndCurves) {
 	EXPECT_EQ(readError("<WindowType id=\"5\" name=\"W\" f=\"0.8\" g=\"0.5\" U=\"abc\"/>"), 
 			  "Invalid value 'abc' in attribute 'U' of WindowType, expected a finite number.");
 	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"MaxPowerCurve\"><X unit=\"Deg\">0</X><Y unit=\"%\">1</Y></LinearSpline>")),
-			  "Error reading LinearSpline data from WindowType parameter with id='5', unknown function 'MaxPowerCurve'.");
+			  "Invalid name 'MaxPowerCurve' of the LinearSpline of WindowType with id='5', expected 'RelativeSHGC'.");
 	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"RelativeSHGC\"><X unit=\"Rad\">0</X><Y unit=\"%\">1</Y></LinearSpline>")),
 			  "Invalid x-value unit 'Rad' for LinearSpline of RelativeSHGC parameter, expected 'Deg'.");
 	EXPECT_EQ(readError(windowWithSpline("<LinearSpline name=\"RelativeSHGC\"><X unit=\"Deg\">0</X><Y unit=\"---\">1</Y></LinearSpline>")),
