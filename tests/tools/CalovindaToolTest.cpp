@@ -143,12 +143,17 @@ const char * const resultFiles[] = {"states.tsv", "RoomTemperature.ccd", "fluxes
 									"flux_month_integrals.tsv", "wall_states.tsv", "wall_fluxes.tsv",
 									"wall_flux_integrals.tsv"};
 
-/*! One year of the example through simulate, shared by the tests that read it. */
+/*! The example's January, whole, where a year takes long (under the sanitizers). */
+const std::string JANUARY = "<SimulationEndTime>2678400</SimulationEndTime>";
+
+/*! One year of the example through simulate (its January under the sanitizers), shared by the
+	tests that read it. */
 class Example : public ::testing::Test {
 protected:
 	static void SetUpTestSuite() {
 		m_dir = new TestSupport::TempDirectory("tool");
-		m_simulate = new ToolRun(runTool("simulate " + example + " --results " + m_dir->file("results"), *m_dir));
+		const std::string project = TestSupport::SANITIZED ? exampleVariant(*m_dir, "january.rmxml", JANUARY) : example;
+		m_simulate = new ToolRun(runTool("simulate " + project + " --results " + m_dir->file("results"), *m_dir));
 		m_export = new ToolRun(runTool("export-fmu " + example + " " + m_dir->file("example.fmu"), *m_dir));
 	}
 	static void TearDownTestSuite() {
@@ -169,7 +174,7 @@ ToolRun * Example::m_export = nullptr;
 TEST_F(Example, HoldsTheSetPointsAndHeatsInWinter) {
 	ASSERT_EQ(m_simulate->m_exitCode, 0) << m_simulate->m_err;
 	const std::vector<double> T = column(m_dir->file("results/states.tsv"), '\t', "Room air temperature [C]");
-	ASSERT_EQ(T.size(), 8761u);
+	ASSERT_EQ(T.size(), TestSupport::SANITIZED ? 745u : 8761u);
 	// the controllers act within 0.2 K; their slope adapts only once the room has gone beyond
 	// (by 13 mK in the first cooling hour, on 3 January)
 	for (double Ti : T) {
@@ -177,8 +182,9 @@ TEST_F(Example, HoldsTheSetPointsAndHeatsInWinter) {
 		EXPECT_LT(Ti, 27 + 0.2 + 0.02);
 	}
 	const double january = summaryValue(m_simulate->m_out, "heating in January");
-	const double july = summaryValue(m_simulate->m_out, "heating in July");
-	EXPECT_GT(january, 20*july);
+	if (!TestSupport::SANITIZED) {
+		EXPECT_GT(january, 20*summaryValue(m_simulate->m_out, "heating in July"));
+	}
 	EXPECT_GT(summaryValue(m_simulate->m_out, "heating energy"), 0);
 	EXPECT_GT(summaryValue(m_simulate->m_out, "cooling energy"), 0);
 }
@@ -193,7 +199,8 @@ TEST_F(Example, SunKeepsTheClockOfATimeZoneOfAFractionOfAnHour) {
 	const TestSupport::TempDirectory dir("shifted");
 	std::ofstream(dir.file("shifted.epw"))
 		<< "LOCATION,DENVER INTL AP,CO,USA,TMY3,725650,39.83,-97.15,-6.5,1650.0" << epw.substr(location.size());
-	const std::string project = exampleVariant(dir, "shifted.rmxml", "", {{"725650TYCST.epw", "shifted.epw"}});
+	const std::string project = exampleVariant(dir, "shifted.rmxml", TestSupport::SANITIZED ? JANUARY : "",
+											   {{"725650TYCST.epw", "shifted.epw"}});
 	const ToolRun shifted = runTool("simulate " + project + " --results " + dir.file("results"), dir);
 	ASSERT_EQ(shifted.m_exitCode, 0) << shifted.m_err;
 	for (const char * label : {"heating energy", "cooling energy", "heating in January"}) {
