@@ -200,9 +200,10 @@ void ClimateDataLoader::writeClimateDataEPW(const ZEB::Path & fname) const {
 		throw ZEB::Exception(ZEB::FormatString("Cannot create climate data file '%1'.").arg(fname), WRITE_LOCATION);
 	out.imbue(std::locale::classic());
 
+	// a zone read as "-0.0" is written "0", as the whole hours always were
 	std::string header = ZEB::FormatString("LOCATION,%1,%2,%3,%4,%5,%6,%7,%8,%9")
 			.arg(m_city).arg("-").arg(m_country).arg(m_source).arg(m_wmoCode)
-			.arg(m_latitude).arg(m_longitude).arg(m_timeZone).arg(m_elevation).str();
+			.arg(m_latitude).arg(m_longitude).arg(m_timeZone + 0.0).arg(m_elevation).str();
 	header += "\nDESIGN CONDITIONS,No\nTYPICAL/EXTREME PERIODS,0\nGROUND TEMPERATURES,0"
 			  "\nHOLIDAYS/DAYLIGHT SAVINGS,No,0,0,0";
 	if (!m_comment.empty()) {

@@ -118,7 +118,8 @@ void ClimateDataLoader::writeClimateDataZEB(const ZEB::Path & fname) const {
 		"CITY=" + m_city,
 		"WMO=" + m_wmoCode,
 		"SOURCE=" + m_source,
-		"TIMEZONE=" + ZEB::val2string<double>(m_timeZone),
+		// a zone read as "-0.0" is written "0", as the whole hours always were
+		"TIMEZONE=" + ZEB::val2string<double>(m_timeZone + 0.0),
 		"LATITUDE=" + ZEB::val2string<double>(m_latitude),
 		"LONGITUDE=" + ZEB::val2string<double>(m_longitude),
 		"STARTYEAR=" + ZEB::val2string<int>(m_startYear),

@@ -148,6 +148,10 @@ TEST(ClimateDataLoaderEPW, WritesTheDataLinesOfAConstantYear) {
 	l.m_timeZone = 5.75;
 	l.writeClimateDataEPW(path);
 	EXPECT_EQ(lineOf(path, 0), "LOCATION,Potsdam,-,Germany,,,52.38,13.07,5.75,81");
+	// a zone of no hours without the sign a reader may have left on it
+	l.m_timeZone = -0.0;
+	l.writeClimateDataEPW(path);
+	EXPECT_EQ(lineOf(path, 0), "LOCATION,Potsdam,-,Germany,,,52.38,13.07,0,81");
 
 	// saturated air has its dew point at the air temperature; missing values give the missing code
 	l.m_data[ClimateDataLoader::RelativeHumidity][0] = 100;

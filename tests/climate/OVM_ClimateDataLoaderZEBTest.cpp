@@ -96,6 +96,10 @@ TEST(ClimateDataLoaderZEB, WritesTheFileLayoutAndReadsItBackIdentical) {
 	ClimateDataLoader nepal;
 	nepal.readClimateData(dir.file("kathmandu.c6b"), true);
 	EXPECT_EQ(nepal.m_timeZone, 5.75);
+	// a zone of no hours without the sign a reader may have left on it
+	out.m_timeZone = -0.0;
+	out.writeClimateDataZEB(dir.file("london.c6b"));
+	EXPECT_NE(TestSupport::readFile(dir.file("london.c6b")).find("TIMEZONE=0"), std::string::npos);
 	EXPECT_EQ(in.m_latitude, 52.38);
 	EXPECT_EQ(in.m_longitude, 13.07);
 	EXPECT_EQ(in.m_startYear, 2007);
