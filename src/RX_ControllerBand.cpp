@@ -74,8 +74,9 @@ void SmoothStep::switchingFunctions(std::uint8_t s, double x, double width, doub
 	// other across its middle) it may stay well past its end: a host restarting near an end from
 	// interpolated states moves the room air by more than any hysteresis of a tenth of a
 	// millikelvin, and the stages would switch back and forth thousands of times an hour. Across
-	// the middle the held gain is kept only as far as it changes by a few percent. The constants
-	// of stages 0 and 3 differ from the step inside it: they are left at once.
+	// the middle, where the host's Jacobian holds the half's gain, only as far as the gain falls
+	// by a quarter. The constants of stages 0 and 3 differ from the step inside it: they are left
+	// at once.
 	const double ends[] = {0, width/2, width};
 	const double pastBelow[] = {0, width*OUTER_REACH, width*MIDDLE_REACH, ControllerBand::SWITCH_HYSTERESIS};
 	const double pastAbove[] = {ControllerBand::SWITCH_HYSTERESIS, width*MIDDLE_REACH, width*OUTER_REACH, 0};

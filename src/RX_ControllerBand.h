@@ -82,9 +82,9 @@ struct SmoothStep {
 	static constexpr std::uint8_t STAGES = 4;
 	/*! How far a half reaches beyond the step's end, a fraction of the width. */
 	static constexpr double OUTER_REACH = 0.5;
-	/*! How far a half reaches across the step's middle, a fraction of the width: the slope there
-		changes by 4 %. */
-	static constexpr double MIDDLE_REACH = 0.1;
+	/*! How far a half reaches across the step's middle, a fraction of the width: the slope falls
+		by a quarter there. */
+	static constexpr double MIDDLE_REACH = 0.25;
 };
 
 } // namespace RX
