@@ -16,7 +16,11 @@
 #   room at 1e-6 within 0.1 K at every row); the night setback at 1e-4 with at most 3 times the
 #   right-hand sides of the example; the mechanical ventilation cooling rooms (ventcool,
 #   ventcool_low), the office and the dehumidifying cooler (drycooler) co-simulated in steps of
-#   60 s within 0.05 K of steps of 3600 s and of simulate every hour.
+#   60 s within 0.05 K of steps of 3600 s and of simulate every hour, the natural ventilation
+#   rooms (nv_*) within 0.1 K of steps of 3600 s. The example with an air change falling from 3
+#   to 0.5 per hour (nv_above3) excepted: within 3 K after the first day, co-simulation in 60 s
+#   steps 2.5 K of 3600 s (its room tips across the falling step on a knife's edge, where the
+#   controllers' gains, raised at completed steps, decide).
 #   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--jobs N] [--days] [--years] [--rooms]
 # DIR defaults to build (the tool and its tests must be built there) and
 # build/model-exchange-matrix; N cases run at once (default 1; with more, a section's lines come
@@ -74,6 +78,19 @@ cp examples/room/725650TYCST.epw tests/data/climate/15000_20220101_20230101_Aach
 #                75 %, bypassed around 21.5 C, near the heating set point
 # drycooler      with the moisture balance, 0.5 kg/h of vapour and 0.1 air changes an hour, a 2 kW
 #                cooler at 25 C that dehumidifies above 60 % on weekdays
+# Natural ventilation rising (or falling) over 0.2 K from its base to the scheduled air change; the
+# offices are heated to 21 C and cooled above 26 C, in Aachen:
+# nv_managed     office, MANAGED from 0.3 to 3 per hour on weekdays, 1.5 at weekends, above 22 C
+# nv_din         office, DIN from 0.4 (0.1 at night) to 2-5 per hour, its day from 20:00 to 06:00
+#                across midnight, above 23 C by day and 20 C at night
+# nv_din_above   the same falling from 1.5 (1.0 at night) to a scheduled 0.2
+# nv_managed_above office, MANAGED falling from 1.5 to a scheduled 0.3 above 22 C
+# nv_above3      the example, MANAGED falling from 3 to a scheduled 0.5 above 23 C
+# nv_floating    the free-floating room, DIN from 0.5 (0.24 at night) to 3 per hour on weekdays and
+#                2 at weekends, above 24 C from 08:00 to 18:00 and 22 C at night, Aachen
+# nv_moisture    MANAGED from 0.5 to 2 per hour above 23 C with the moisture balance, Aachen
+# nv_office      nv_managed with mechanical ventilation of 150 m3/h on weekdays from 7:00 to 19:00
+#                and 50 m3/h otherwise through a heat recovery of 75 %, bypassed around 21.5 C
 room() {
   local base=examples/room/calovinda_project.rmxml e=(-e '')
   case "$1" in
@@ -151,6 +168,58 @@ room() {
                 s#<ConstantValue>27<#<ConstantValue>25<#
                 /<ScheduleHumiditySetPoints /,/<\/ScheduleHumiditySetPoints>/c\            <ScheduleHumiditySetPoints type="DAILY_WEEK"><WeekDaySchedule>'"$wet"'</WeekDaySchedule><WeekEndSchedule>'"$dry"'</WeekEndSchedule></ScheduleHumiditySetPoints>
               }') ;;
+    nv_*)
+      # natural TYPE SCHEDULE BASE NIGHT MIN SET START END: the natural ventilation so
+      natural() {
+        e+=(-e "s/<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">/<NaturalVentilationModel name=\"\" modelType=\"$1\">/"
+            -e "/<ScheduleAirChangeRates /,/<\/ScheduleAirChangeRates>/c\\            $2"
+            -e "/<NaturalVentilationModel /,/<\/NaturalVentilationModel>/{
+                  s#<BaseAirChangeRate>0.5<#<BaseAirChangeRate>$3<#
+                  s#<BaseAirChangeRateNight>0.24<#<BaseAirChangeRateNight>$4<#
+                  s#<MinTRoom>23<#<MinTRoom>$5<#
+                  s#<SetTRoom>20<#<SetTRoom>$6<#
+                  s#<OccupancyStartTime>06:00:00<#<OccupancyStartTime>$7<#
+                  s#<OccupancyEndTime>23:00:00<#<OccupancyEndTime>$8<#
+                }")
+      }
+      constant() { echo "<ScheduleAirChangeRates type=\"CONSTANT\"><ConstantValue>$1</ConstantValue></ScheduleAirChangeRates>"; }
+      week() { echo "<ScheduleAirChangeRates type=\"DAILY_WEEK\"><WeekDaySchedule>$1</WeekDaySchedule><WeekEndSchedule>$2</WeekEndSchedule></ScheduleAirChangeRates>"; }
+      local aachen=(-e 's#<ClimateLocation>.*<#<ClimateLocation>15000_20220101_20230101_Aachen-Orsbach.epw<#')
+      local office=("${aachen[@]}" -e '/<HeatingModel /,/<\/HeatingModel>/s#<ConstantValue>20<#<ConstantValue>21<#'
+                    -e '/<CoolingModel /,/<\/CoolingModel>/s#<ConstantValue>27<#<ConstantValue>26<#')
+      local w3='3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3 3'
+      local w15='1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5 1.5'
+      local w2='2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2'
+      local d25='5 5 5 5 5 5 4 3 2 2 2 2 2 2 2 2 2 3 4 5 5 5 5 5' e25='4 4 4 4 4 4 4 4 3 3 3 3 3 3 3 3 3 3 3 4 4 4 4 4'
+      case "$1" in
+        nv_managed|nv_office)
+          e+=("${office[@]}"); natural MANAGED "$(week "$w3" "$w15")" 0.3 0.24 22 20 06:00:00 23:00:00
+          if [ "$1" = nv_office ]; then
+            local day='50 50 50 50 50 50 50 150 150 150 150 150 150 150 150 150 150 150 150 50 50 50 50 50'
+            local rest='50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50 50'
+            e+=(-e '/<MechanicalVentilationModel /,/<\/MechanicalVentilationModel>/{
+                      s/modelType="NONE"/modelType="MECHANICAL_VENTILATION"/
+                      s#<HeatRecoveryEfficiency>0<#<HeatRecoveryEfficiency>0.75<#
+                      s#<HeatRecoverySetpoint>22<#<HeatRecoverySetpoint>21.5<#
+                    }'
+                -e "/<ScheduleVentilationRates /,/<\/ScheduleVentilationRates>/c\\            <ScheduleVentilationRates type=\"DAILY_WEEK\"><WeekDaySchedule>$day</WeekDaySchedule><WeekEndSchedule>$rest</WeekEndSchedule></ScheduleVentilationRates>")
+          fi ;;
+        nv_din) e+=("${office[@]}"); natural DIN "$(week "$d25" "$e25")" 0.4 0.1 23 20 20:00:00 06:00:00 ;;
+        nv_din_above) e+=("${office[@]}"); natural DIN "$(constant 0.2)" 1.5 1.0 23 20 20:00:00 06:00:00 ;;
+        nv_managed_above) e+=("${office[@]}"); natural MANAGED "$(constant 0.3)" 1.5 0.24 22 20 06:00:00 23:00:00 ;;
+        nv_above3) natural MANAGED "$(constant 0.5)" 3 0.24 23 20 06:00:00 23:00:00 ;;
+        nv_floating)
+          base=examples/room/free_floating.rmxml
+          e+=("${aachen[@]}"); natural DIN "$(week "$w3" "$w2")" 0.5 0.24 24 22 08:00:00 18:00:00 ;;
+        nv_moisture)
+          e+=("${aachen[@]}" -e 's#<SimulationParameters>#&<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>#'
+              -e 's#name="Wood siding" #&w80="60" wsat="500" #'
+              -e 's#name="Glass-fibre insulation" #&w80="0.1" wsat="10" #'
+              -e 's#name="Plasterboard" #&w80="6" wsat="400" #'
+              -e 's#name="Timber flooring" #&w80="70" wsat="550" #')
+          natural MANAGED "$(constant 2)" 0.5 0.24 23 20 06:00:00 23:00:00 ;;
+        *) echo "model-exchange-matrix.sh: no room '$1'" >&2; exit 2 ;;
+      esac ;;
     *) echo "model-exchange-matrix.sh: no room '$1'" >&2; exit 2 ;;
   esac
   sed "${e[@]}" "$base"
@@ -291,12 +360,15 @@ for section in days years rooms; do
         done
       done ;;
     rooms)
-      for name in free_floating ventcool ventcool_only ventcool_low din setback natural moisture dehumidifier recovery office drycooler; do
+      natural_rooms='nv_managed nv_office nv_din nv_din_above nv_managed_above nv_above3 nv_floating nv_moisture'
+      for name in free_floating ventcool ventcool_only ventcool_low din setback natural moisture dehumidifier recovery \
+                  office drycooler $natural_rooms; do
         project $name $name
         cosimulate $name 3600
         for tol in 1e-4 1e-6; do
           limits=(1e9 1 day1)
           [ $name$tol = free_floating1e-6 ] && limits=(0.1)
+          [ $name = nv_above3 ] && limits=(1e9 3 day1)
           for host in run-fmu flags; do
             start run $host $name $tol 3600 year "${limits[@]}"
           done
@@ -311,6 +383,13 @@ for section in days years rooms; do
         done
       fi
       # co-simulation does not depend on the host's communication step, and simulate is co-simulation
+      for name in $natural_rooms; do
+        cosimulate $name 60
+        limit=0.1
+        [ $name = nv_above3 ] && limit=2.5
+        start compare "$(printf '%-13s %-8s co-simulation in 60 s steps against 3600 s:' $name year)" \
+          "$results/$name-cs-60.csv" "$results/$name-cs-3600.csv" '' $limit
+      done
       for name in ventcool ventcool_low office drycooler; do
         cosimulate $name 60
         start compare "$(printf '%-13s %-8s co-simulation in 60 s steps against 3600 s:' $name year)" \
