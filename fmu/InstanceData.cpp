@@ -591,7 +591,9 @@ void InstanceData::deserializeFMUstate(void * state) {
 			jacobian->deserialize(cursor, end);
 		if (preconditioner != nullptr)
 			preconditioner->deserialize(cursor, end);
-		m_modelFMU.deserializeModelVariables(cursor, end, m_modelExchange);
+		std::uint64_t inputsPending = 0;
+		std::memcpy(&inputsPending, static_cast<char *>(buffer) + headerSize - sizeof(inputsPending), sizeof(inputsPending));
+		m_modelFMU.deserializeModelVariables(cursor, end, m_modelExchange, inputsPending != 0);
 	};
 	try {
 		restore(state);

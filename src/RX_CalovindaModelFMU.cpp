@@ -209,13 +209,23 @@ void CalovindaModelFMU::init(const ZEB::Path & projectFile, const ZEB::Path & re
 }
 
 
-void CalovindaModelFMU::applyInputs() {
-	m_externalHeatInput = m_inputCache.m_convectiveThermalLoad + m_inputCache.m_radiantThermalLoad;
+CalovindaModelFMU::ExternalInputs CalovindaModelFMU::appliedInputs() const {
+	ExternalInputs applied;
+	applied.m_heat = m_inputCache.m_convectiveThermalLoad + m_inputCache.m_radiantThermalLoad;
 	if (m_inputsActive) {
-		m_externalHeatInput += m_inputCache.m_waterVaporEnthalpyFlow;
-		m_externalVaporInput = m_inputCache.m_liquidWaterMassFlowRate + m_inputCache.m_waterVaporMassFlowRate;
-		m_externalLiquidInput = m_inputCache.m_liquidWaterMassFlowRate;
+		applied.m_heat += m_inputCache.m_waterVaporEnthalpyFlow;
+		applied.m_vapor = m_inputCache.m_liquidWaterMassFlowRate + m_inputCache.m_waterVaporMassFlowRate;
+		applied.m_liquid = m_inputCache.m_liquidWaterMassFlowRate;
 	}
+	return applied;
+}
+
+
+void CalovindaModelFMU::applyInputs() {
+	const ExternalInputs applied = appliedInputs();
+	m_externalHeatInput = applied.m_heat;
+	m_externalVaporInput = applied.m_vapor;
+	m_externalLiquidInput = applied.m_liquid;
 }
 
 
@@ -428,7 +438,7 @@ void cutSeriesPerConstruction(Series & series, std::size_t length) {
 } // namespace
 
 
-std::string CalovindaModelFMU::modelVariablesRefusal(bool modelExchange) const {
+std::string CalovindaModelFMU::modelVariablesRefusal(bool modelExchange, bool inputsPending) const {
 	const std::string invalid = "Invalid model state data: ";
 	// the extremes of the outputs are infinite until the first step: only NaN is no value at all
 	bool numbers = true;
@@ -474,6 +484,12 @@ std::string CalovindaModelFMU::modelVariablesRefusal(bool modelExchange) const {
 		return invalid + "the assessment's air change or gains have changed, but the room runs no assessment.";
 	if (m_outputManager.m_tStepCompleted < 0)
 		return outOfRange("time of the last completed step");
+	// the room balance takes the inputs as the cache gives them, unless the host has set one that
+	// the next step or evaluation hands over
+	const ExternalInputs applied = appliedInputs();
+	if (!inputsPending && (m_externalHeatInput != applied.m_heat || m_externalVaporInput != applied.m_vapor ||
+						   m_externalLiquidInput != applied.m_liquid))
+		return invalid + "the inputs the room balance takes differ from the inputs set, and none is pending.";
 
 	// the pieces and stages a host's events hold (model exchange)
 	const SwitchPieces & held = m_heldPieces;
@@ -539,7 +555,8 @@ void CalovindaModelFMU::serializeModelVariables(void *& dataPtr) const {
 }
 
 
-void CalovindaModelFMU::deserializeModelVariables(void *& dataPtr, const void * dataEnd, bool modelExchange) {
+void CalovindaModelFMU::deserializeModelVariables(void *& dataPtr, const void * dataEnd, bool modelExchange,
+												   bool inputsPending) {
 	const char * const location = "[CalovindaModelFMU::deserializeModelVariables]";
 	const std::size_t size = modelVariablesSize();
 	const char * pos = static_cast<const char *>(dataPtr);
@@ -557,7 +574,7 @@ void CalovindaModelFMU::deserializeModelVariables(void *& dataPtr, const void * 
 	void * beforePtr = before.data();
 	serializeModelVariables(beforePtr);
 	visitModelVariables(*this, [&pos](auto & v) { v = readRaw<std::decay_t<decltype(v)>>(pos); });
-	const std::string refusal = modelVariablesRefusal(modelExchange);
+	const std::string refusal = modelVariablesRefusal(modelExchange, inputsPending);
 	if (!refusal.empty()) {
 		const char * previous = before.data() + ModelVariablesHeader;
 		visitModelVariables(*this, [&previous](auto & v) { v = readRaw<std::decay_t<decltype(v)>>(previous); });

@@ -96,8 +96,10 @@ public:
 		series longer than the saved ones are cut back. Throws ZEB::Exception, with the model
 		unchanged, when the block's length does not match, it runs past dataEnd or it holds values
 		no run of the model reaches (modelVariablesRefusal()); without modelExchange also when it
-		holds what only model exchange holds. */
-	void deserializeModelVariables(void *& dataPtr, const void * dataEnd, bool modelExchange = true);
+		holds what only model exchange holds; without inputsPending (the host set no input since
+		the inputs were last handed over) also when the room balance's inputs are not the cache's. */
+	void deserializeModelVariables(void *& dataPtr, const void * dataEnd, bool modelExchange = true,
+								   bool inputsPending = true);
 
 	FMUInputCache			m_inputCache;
 	/*! The moisture inputs reach the room balance. */
@@ -122,8 +124,17 @@ private:
 	/*! Why the model variables cannot be those of a run of the interface (modelExchange or
 		co-simulation), naming the variable: a value that is not finite, out of the range the
 		model reaches, held where nothing is held or the interface holds nothing, or
-		contradicting another; empty when they can. */
-	std::string modelVariablesRefusal(bool modelExchange) const;
+		contradicting another (the room balance's inputs the cache's, unless inputsPending);
+		empty when they can. */
+	std::string modelVariablesRefusal(bool modelExchange, bool inputsPending) const;
+	/*! What the room balance takes of the cached inputs: heat [W], vapour and liquid water
+		[kg/s]. */
+	struct ExternalInputs {
+		double	m_heat = 0;
+		double	m_vapor = 0;
+		double	m_liquid = 0;
+	};
+	ExternalInputs appliedInputs() const;
 	/*! Hands the cached inputs to the room balance. */
 	void applyInputs();
 	/*! The room air has left what is held: a switching function is positive. */

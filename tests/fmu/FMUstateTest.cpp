@@ -241,7 +241,9 @@ TEST_F(FMUstateTest, RefusesCorruptShortAndForeignStatesAndStaysUsable) {
 		{[&] { model.m_heldPieces.m_naturalVentilationRise.m_stage = 1; }, "the rise of the natural ventilation is held"},
 		{[&] { model.m_nextRuleChange = 7200; }, "the announced time event is model exchange's alone"},
 		{[&] { model.m_room.m_din4108_2Assessment.m_airChange = 1e-3; },
-		 "the assessment's air change and its last ventilation update disagree"}};
+		 "the assessment's air change and its last ventilation update disagree"},
+		// 100 kW that no input asks for, which co-simulation would heat the room with to the end
+		{[&] { model.m_externalHeatInput = 1e5; }, "the inputs the room balance takes differ from the inputs set"}};
 	for (const auto & [corrupt, named] : impossible) {
 		corrupt();
 		const std::vector<char> bad = stateOf();
