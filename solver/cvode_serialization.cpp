@@ -68,8 +68,12 @@ long checkHeader(void ** dataPtr) {
 	return 0;
 }
 
+SUNNonlinearSolverContent_Newton newtonContent(CVodeMem cv) {
+	return static_cast<SUNNonlinearSolverContent_Newton>(cv->NLS->content);
+}
+
 int newtonMaxIters(CVodeMem cv) {
-	return static_cast<SUNNonlinearSolverContent_Newton>(cv->NLS->content)->maxiters;
+	return newtonContent(cv)->maxiters;
 }
 
 int newtonCurIter(CVodeMem cv) {
@@ -461,8 +465,13 @@ long CVodeSerializationPrivate(void * cvode_mem, void ** dataPtr, int mode) {
 		if (mode == SerializationWalker::Check)
 			return size;
 		const long read = runWalk(dataPtr, mode, [cv, &maxcor](SerializationWalker & w) { integratorFields(w, cv, maxcor); });
-		if (read >= 0)
+		if (read >= 0) {
 			SUNNonlinSolSetMaxIters(cv->NLS, maxcor);
+			// the Newton solver's copy of the Jacobian's status, which a failed step may have
+			// left set: on a failure before the next set-up it decides whether a fresh Jacobian
+			// is tried, so it must be the saved step's
+			newtonContent(cv)->jcur = cv->cv_jcur;
+		}
 		return read;
 	}
 	int maxcor = newtonMaxIters(cv);

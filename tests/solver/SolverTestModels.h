@@ -59,8 +59,11 @@ public:
 			const double right = (i + 1 == n) ? m_y[i] : m_y[i + 1];
 			ydot[i] = m_conductance * (left - 2 * m_y[i] + right) / (1.0 + 0.1 * static_cast<double>(i));
 		}
+		if (m_recoverableErrorIn > 0 && --m_recoverableErrorIn == 0)
+			return CalculationRecoverableError;
 		return m_ydotResult;
 	}
+
 
 	std::vector<double>	m_y0;
 	std::vector<double>	m_y;
@@ -68,6 +71,9 @@ public:
 	double				m_conductance;
 	/*! What ydot() reports, to provoke failures. */
 	CalculationResult	m_ydotResult = CalculationSuccess;
+	/*! When positive, the m_recoverableErrorIn-th call of ydot() from now (1: the next) reports a
+		recoverable error, once. */
+	int					m_recoverableErrorIn = 0;
 };
 
 
