@@ -30,6 +30,7 @@ namespace {
 
 const char * const INIT_LOCATION = "[ShadingControlModel::StructuralShading::init]";
 const char * const UPDATE_LOCATION = "[ShadingControlModel::StructuralShading::update]";
+const unsigned int MAX_GRID_CELLS = 1000000;
 
 double timeOfYear(double t) {
 	const double ty = std::fmod(t, ZEB::SECONDS_PER_YEAR);
@@ -154,6 +155,17 @@ void StructuralShading::updateShadingDevice() {
 
 	if (!createSouthWall())
 		throw ZEB::Exception("Cannot create base wall.", UPDATE_LOCATION);
+	// The width is area / height, so a sliver of a height makes a window kilometres long whose grid
+	// would never finish; a million cells already take about a minute to shade over the year.
+	const double width = m_windowArea / m_windowHeight;
+	const double cells = std::ceil(width / m_gridWidth) * std::ceil(m_windowHeight / m_gridWidth);
+	if (m_gridWidth > 0 && !(cells <= MAX_GRID_CELLS))
+		throw ZEB::Exception(ZEB::FormatString("Invalid value '%1' in element 'WindowHeight' of StructuralShading, "
+											   "expected a height that gives the window of %2 m2 (%3 m wide) a grid "
+											   "of at most %4 cells of %5 m.")
+							 .arg(xmlDouble(m_windowHeight).toStdString()).arg(xmlDouble(m_windowArea).toStdString())
+							 .arg(xmlDouble(width).toStdString()).arg(MAX_GRID_CELLS)
+							 .arg(xmlDouble(m_gridWidth).toStdString()), UPDATE_LOCATION);
 	m_sunShadingAlgorithm.m_gridWidth = m_gridWidth;
 	try {
 		m_sunShadingAlgorithm.initializeGrid();

@@ -97,6 +97,15 @@ TEST(RXStructuralShading, WindowHeightFromTheAreaOfOutsideConstructionsOnly) {
 	const RX::ClimateLocationData location;
 	EXPECT_TRUE(TestSupport::throwsWith([&] { s.updateAll(ZEB::Path("/"), &location); },
 		"Cannot create base wall.", "[ShadingControlModel::StructuralShading::update]"));
+
+	// a sliver of a height makes a window kilometres wide, too wide to lay a grid on
+	c.m_AF = 12;
+	s.initShadingDevice(c);
+	s.m_windowHeight = 1e-9;
+	EXPECT_TRUE(TestSupport::throwsWith([&] { s.updateAll(ZEB::Path("/"), &location); },
+		"Invalid value '1e-09' in element 'WindowHeight' of StructuralShading, expected a height that gives the "
+		"window of 12 m2 (1.2e+10 m wide) a grid of at most 1000000 cells of 0.1 m.",
+		"[ShadingControlModel::StructuralShading::update]"));
 }
 
 
