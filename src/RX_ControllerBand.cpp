@@ -41,10 +41,15 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double & zO
 		zOn = zLimited = -1;
 		return;
 	}
-	// positive once T lies beyond an end of p by more than the hysteresis
+	// positive once T lies beyond an end of p by more than the hysteresis; the proportional piece
+	// beyond its off end further, by a small share of the band: a room resting where a heater
+	// of low gain just switches off, moved past that end by each restart of the host, switched
+	// it on and off every few seconds. The piece continued cools there, by so little a share of
+	// the output at most that it cannot hold the room against the sun.
 	const double d = depth(T);
 	const double dLimited = m_limit/m_slope;
-	zOn = (p == PIECE_OFF ? d : -d) - m_hysteresis;
+	zOn = p == PIECE_OFF ? d - m_hysteresis
+		  : p == PIECE_PROPORTIONAL ? -d - std::max(m_hysteresis, OFF_END_REACH*dLimited) : -d - m_hysteresis;
 	zLimited = (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
 }
 

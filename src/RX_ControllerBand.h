@@ -26,7 +26,9 @@ struct ControllerBand {
 	double load(ControllerPiece p, double T) const;
 	/*! The switching functions [K] of the band's two ends (on/off, limited) at room air
 		temperature T [K] while the load is held on piece p: negative while T lies on p or less
-		than m_hysteresis beyond it, positive beyond that. Both are -1 without output. */
+		than m_hysteresis beyond it (the proportional piece beyond its off end: OFF_END_REACH of
+		the band's width, where that is more), positive beyond that.
+		Both are -1 without output. */
 	void switchingFunctions(ControllerPiece p, double T, double & zOn, double & zLimited) const;
 
 	/*! How far [K] the room air must pass an end of the held piece before the switch is due: the
@@ -38,6 +40,9 @@ struct ControllerBand {
 		energy, some 0.03 K), so that the Jacobians a host takes at predicted states near a switch
 		hold the piece's gain, while a step that lands far beyond sees the piece end. */
 	static constexpr double CONTINUATION_REACH = 1000;
+	/*! How far the proportional piece reaches beyond its off end, a fraction of the band's width
+		(m_limit/m_slope): the output it continues to there is as small a fraction of m_limit. */
+	static constexpr double OFF_END_REACH = 3e-4;
 
 	/*! Set point [K]. */
 	double	m_TSet = 0;

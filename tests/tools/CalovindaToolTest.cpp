@@ -378,6 +378,15 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>4</ConstantValue>"},
 		  {"<OccupancyStartTime>06:00:00<", "<OccupancyStartTime>07:30:00<"},
 		  {"<OccupancyEndTime>23:00:00<", "<OccupancyEndTime>22:15:00<"}}, false},
+		// the same two days of April, its night threshold the heating's set point: the room rested
+		// where the heater switches off, and each restart of the host switched the heater on or
+		// off, 130 times the example's right-hand sides
+		{"natural-ventilation-at-the-heating-set-point",
+		 "<SimulationStartTime>10022400</SimulationStartTime><SimulationEndTime>10195200</SimulationEndTime>",
+		 {{"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"DIN\">"},
+		  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>4</ConstantValue>"},
+		  {"<OccupancyStartTime>06:00:00<", "<OccupancyStartTime>07:30:00<"},
+		  {"<OccupancyEndTime>23:00:00<", "<OccupancyEndTime>22:15:00<"}}, true},
 		// natural ventilation falling from a base of 3 air changes an hour to the scheduled 0.5 over
 		// 0.2 K above 23 C, no heating, two days of May: held on its stages with a hysteresis of
 		// 0.1 mK, it switched back and forth at the step's ends, 76 times the example's right-hand sides
