@@ -93,6 +93,12 @@ cp examples/room/725650TYCST.epw tests/data/climate/15000_20220101_20230101_Aach
 #                and 50 m3/h otherwise through a heat recovery of 75 %, bypassed around 21.5 C
 room() {
   local base=examples/room/calovinda_project.rmxml e=(-e '')
+  # the moisture balance on, its initial humidity 50 %, and the materials storing moisture
+  local moist=(-e 's#<SimulationParameters>#&<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>#'
+               -e 's#name="Wood siding" #&w80="60" wsat="500" #'
+               -e 's#name="Glass-fibre insulation" #&w80="0.1" wsat="10" #'
+               -e 's#name="Plasterboard" #&w80="6" wsat="400" #'
+               -e 's#name="Timber flooring" #&w80="70" wsat="550" #')
   case "$1" in
     example) ;;
     free_floating) base=examples/room/free_floating.rmxml ;;
@@ -122,11 +128,7 @@ room() {
                 s#<OccupancyEndTime>23:00:00<#<OccupancyEndTime>22:15:00<#
               }') ;;
     moisture|dehumidifier)
-      e+=(-e 's#<SimulationParameters>#&<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>#'
-          -e 's#name="Wood siding" #&w80="60" wsat="500" #'
-          -e 's#name="Glass-fibre insulation" #&w80="0.1" wsat="10" #'
-          -e 's#name="Plasterboard" #&w80="6" wsat="400" #'
-          -e 's#name="Timber flooring" #&w80="70" wsat="550" #')
+      e+=("${moist[@]}")
       if [ "$1" = moisture ]; then
         e+=(-e 's#<ClimateLocation>.*<#<ClimateLocation>15000_20220101_20230101_Aachen-Orsbach.epw<#')
       else
@@ -156,11 +158,7 @@ room() {
           -e "/<ScheduleVentilationRates /,/<\/ScheduleVentilationRates>/c\            <ScheduleVentilationRates type=\"DAILY_WEEK\"><WeekDaySchedule>$hours</WeekDaySchedule><WeekEndSchedule>$rest</WeekEndSchedule></ScheduleVentilationRates>") ;;
     drycooler)
       local wet='60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60' dry='100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100'
-      e+=(-e 's#<SimulationParameters>#&<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>#'
-          -e 's#name="Wood siding" #&w80="60" wsat="500" #'
-          -e 's#name="Glass-fibre insulation" #&w80="0.1" wsat="10" #'
-          -e 's#name="Plasterboard" #&w80="6" wsat="400" #'
-          -e 's#name="Timber flooring" #&w80="70" wsat="550" #'
+      e+=("${moist[@]}"
           -e '/<NaturalVentilationModel /,/<\/NaturalVentilationModel>/s#<ConstantValue>0.5<#<ConstantValue>0.1<#'
           -e '/<ScheduleMoistureLoad /,/<\/ScheduleMoistureLoad>/s#<ConstantValue>20<#<ConstantValue>500<#'
           -e '/<CoolingModel /,/<\/CoolingModel>/{
@@ -212,11 +210,7 @@ room() {
           base=examples/room/free_floating.rmxml
           e+=("${aachen[@]}"); natural DIN "$(week "$w3" "$w2")" 0.5 0.24 24 22 08:00:00 18:00:00 ;;
         nv_moisture)
-          e+=("${aachen[@]}" -e 's#<SimulationParameters>#&<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>#'
-              -e 's#name="Wood siding" #&w80="60" wsat="500" #'
-              -e 's#name="Glass-fibre insulation" #&w80="0.1" wsat="10" #'
-              -e 's#name="Plasterboard" #&w80="6" wsat="400" #'
-              -e 's#name="Timber flooring" #&w80="70" wsat="550" #')
+          e+=("${aachen[@]}" "${moist[@]}")
           natural MANAGED "$(constant 2)" 0.5 0.24 23 20 06:00:00 23:00:00 ;;
         *) echo "model-exchange-matrix.sh: no room '$1'" >&2; exit 2 ;;
       esac ;;
