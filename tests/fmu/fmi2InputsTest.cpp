@@ -30,6 +30,22 @@ protected:
 		FMUHost::writeResources(m_resources.path(), adjust);
 	}
 
+	/*! A room with the moisture balance and the moisture inputs, its materials with a sorption
+		isotherm through their water content at 80 %, as a project file keeps it. */
+	void writeMoistRoomResources() {
+		writeResources([](RX::Room & room, RX::Database & db) {
+			room.m_moistureBalanceEnabled = true;
+			room.m_interfaceDefinition = 0x20;
+			const std::map<unsigned int, RX::Material> materials = db.materials();
+			for (const auto & [id, material] : materials) {
+				RX::Material m = material;
+				m.init({0.0, 0.8, 1.0}, {0.0, 8.0, 10.0});
+				db.deleteMaterial(id);
+				db.addMaterial(m, id);
+			}
+		});
+	}
+
 	/*! Instantiated, experiment set up from 0 s to a day, initialised; logging on. */
 	fmi2Component start(const char * name, fmi2Type type, Recorder & recorder) {
 		fmi2Component c = fmi.fmi2Instantiate(name, type, RX::FMU2_GUID,
@@ -148,18 +164,7 @@ TEST_F(Fmi2InputsTest, TwoThermalLoadsAddTheirSumToTheRoomsEnergyRateAndWarmIt) 
 
 
 TEST_F(Fmi2InputsTest, MoistureInputsFeedTheRoomAirsVapourAndEnergyBalances) {
-	writeResources([](RX::Room & room, RX::Database & db) {
-		room.m_moistureBalanceEnabled = true;
-		room.m_interfaceDefinition = 0x20;
-		// a project file keeps a sorption isotherm through its water content at 80 %
-		const std::map<unsigned int, RX::Material> materials = db.materials();
-		for (const auto & [id, material] : materials) {
-			RX::Material m = material;
-			m.init({0.0, 0.8, 1.0}, {0.0, 8.0, 10.0});
-			db.deleteMaterial(id);
-			db.addMaterial(m, id);
-		}
-	});
+	writeMoistRoomResources();
 	Recorder me;
 	fmi2Component c = startContinuousTime("me", me, N_MOISTURE);
 	const std::vector<double> before = derivatives(c, N_MOISTURE);
@@ -196,17 +201,7 @@ TEST_F(Fmi2InputsTest, MoistureInputsFeedTheRoomAirsVapourAndEnergyBalances) {
 
 
 TEST_F(Fmi2InputsTest, EveryDeclaredInputGivesTheSameRunWhicheverStateItWasSetIn) {
-	writeResources([](RX::Room & room, RX::Database & db) {
-		room.m_moistureBalanceEnabled = true;
-		room.m_interfaceDefinition = 0x20;
-		const std::map<unsigned int, RX::Material> materials = db.materials();
-		for (const auto & [id, material] : materials) {
-			RX::Material m = material;
-			m.init({0.0, 0.8, 1.0}, {0.0, 8.0, 10.0});
-			db.deleteMaterial(id);
-			db.addMaterial(m, id);
-		}
-	});
+	writeMoistRoomResources();
 	const fmi2ValueReference inputs[3] = {RX::FMU2_ConvectiveThermalLoad, RX::FMU2_RadiantThermalLoad,
 										  RX::FMU2_LiquidWaterMassFlowRate};
 	const double values[3] = {300, 200, 1e-4};
