@@ -63,6 +63,17 @@ int openRegular(const std::string & path, struct stat & s) {
 	return fd;
 }
 
+/*! Hands what is left to read of fd to take, piece by piece; false when reading fails. */
+template <typename Take>
+bool readToEnd(int fd, Take take) {
+	char buffer[65536];
+	ssize_t n = 0;
+	while ((n = read(fd, buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR))
+		if (n > 0)
+			take(buffer, static_cast<std::size_t>(n));
+	return n == 0;
+}
+
 /*! The content of the regular file path; false when it is none or cannot be read. */
 bool readRegular(const std::string & path, std::string & text) {
 	struct stat s;
@@ -70,13 +81,9 @@ bool readRegular(const std::string & path, std::string & text) {
 	if (fd < 0)
 		return false;
 	text.clear();
-	char buffer[65536];
-	ssize_t n = 0;
-	while ((n = read(fd, buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR))
-		if (n > 0)
-			text.append(buffer, static_cast<std::size_t>(n));
+	const bool complete = readToEnd(fd, [&text](const char * data, std::size_t size) { text.append(data, size); });
 	close(fd);
-	return n == 0;
+	return complete;
 }
 
 /*! The names in directory dir, "." and ".." left out, sorted; none when it cannot be read. */
@@ -118,14 +125,10 @@ bool holds(const std::string & path, std::uint64_t size, std::uint64_t sum) {
 	if (fd < 0)
 		return false;
 	std::uint64_t found = CHECKSUM_START;
-	bool read = static_cast<std::uint64_t>(s.st_size) == size;
-	char buffer[65536];
-	ssize_t n = 0;
-	while (read && ((n = ::read(fd, buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR)))
-		if (n > 0)
-			found = checksum(found, buffer, static_cast<std::size_t>(n));
+	const bool read = static_cast<std::uint64_t>(s.st_size) == size &&
+		readToEnd(fd, [&found](const char * data, std::size_t n) { found = checksum(found, data, n); });
 	close(fd);
-	return read && n == 0 && found == sum;
+	return read && found == sum;
 }
 
 /*! Puts back what a commit that the private directory pending journals left half done in folder:
