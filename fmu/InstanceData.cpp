@@ -296,7 +296,6 @@ void InstanceData::init() {
 	logger(fmi2OK, "progress", "Starting initialization.");
 
 	const ZEB::Path resourceDir = ZEB::Path::fromFileURI(m_resourceLocation);
-	const ZEB::Path projectFile = resourceDir / "calovinda_project.rmxml";
 
 	const ZEB::Path resultsRoot = claimResultsRoot();
 	logger(fmi2OK, "progress", ZEB::FormatString("Using results root path '%1'").arg(m_resultsRootDir));
@@ -317,12 +316,7 @@ void InstanceData::init() {
 		setupMessageHandler(resultsRoot / "log" / "screenlog.txt");
 
 	try {
-		m_modelFMU.chooseSolvers();
-		// an instance writes no result files: its runs keep no output series, whatever their length
-		m_modelFMU.m_outputManager.m_keepSeries = false;
-		// the files a room reads travel in the resources, beside the project
-		m_modelFMU.m_filesBesideProjectOnly = true;
-		m_modelFMU.init(projectFile, resourceDir);
+		initModel(m_modelFMU, resourceDir);
 	}
 	catch (const ZEB::Exception & ex) {
 		// the host sees no log: it is told why as well
@@ -337,7 +331,7 @@ void InstanceData::init() {
 		logger(fmi2Error, "error", text);
 		throw ZEB::Exception(text, location);
 	}
-	computeFingerprint(projectFile);
+	computeFingerprint(resourceDir / "calovinda_project.rmxml");
 
 	// model exchange: values and derivatives before the host's first time are the start time's
 	m_tInput = m_modelFMU.t0();
@@ -681,6 +675,16 @@ std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) c
 }
 
 
+void InstanceData::initModel(RX::CalovindaModelFMU & model, const ZEB::Path & resourceDir) {
+	model.chooseSolvers();
+	// an instance writes no result files: its runs keep no output series, whatever their length
+	model.m_outputManager.m_keepSeries = false;
+	// the files a room reads travel in the resources, beside the project
+	model.m_filesBesideProjectOnly = true;
+	model.init(resourceDir / "calovinda_project.rmxml", resourceDir);
+}
+
+
 void InstanceData::startModel() {
 	init();
 	if (!m_modelExchange)
@@ -694,9 +698,7 @@ const std::vector<double> & InstanceData::nominalsBeforeStart() {
 	const ZEB::Path resourceDir = ZEB::Path::fromFileURI(m_resourceLocation);
 	// the instance's own model must stay as fmi2Instantiate made it
 	std::unique_ptr<RX::CalovindaModelFMU> model = std::make_unique<RX::CalovindaModelFMU>();
-	model->chooseSolvers();
-	model->m_outputManager.m_keepSeries = false;
-	model->init(resourceDir / "calovinda_project.rmxml", resourceDir);
+	initModel(*model, resourceDir);
 	m_nominalsBeforeStart = model->m_nominals;
 	return m_nominalsBeforeStart;
 }

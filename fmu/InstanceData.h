@@ -116,6 +116,9 @@ private:
 	/*! Words of the instance's own block: FMI state, pending-inputs flag. */
 	static const std::size_t InstanceWords = 2;
 
+	/*! Initialises model on the project in resourceDir as every model of an instance is: the
+		instance's solvers, no output series, the room's files taken beside the project only. */
+	static void initModel(RX::CalovindaModelFMU & model, const ZEB::Path & resourceDir);
 	/*! Destroys the model and constructs it anew in its place. */
 	void renewModel() noexcept;
 	/*! Whether the project starts at startTime [s] (or, after a restore, the run stands there). */

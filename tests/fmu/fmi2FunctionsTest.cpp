@@ -491,6 +491,29 @@ double eulerMinute(const Library & fmi, fmi2Component c, bool timeFirst, bool tr
 }
 
 
+TEST_F(Fmi2Test, ReadsTheRoomsFilesFromItsResourcesOnlyAlsoForTheNominalsBeforeTheStart) {
+	// a neighbouring zone's file that the resources lack, but the host's working directory holds
+	TestSupport::TempDirectory resources("resources");
+	FMUHost::writeResources(resources.path(), [](RX::Room & room, RX::Database &) {
+		room.m_constructions.front().m_type = RX::RoomConstruction::FixedTemperature;
+		room.m_constructions.front().m_zoneTCCD = ZEB::Path("zone.ccd");
+	});
+	TestSupport::TempDirectory host("host");
+	std::ofstream(host.file("zone.ccd")) << "Temperature C\n0 01:00:00 40\n364 23:00:00 40\n";
+	const std::filesystem::path before = std::filesystem::current_path();
+	std::filesystem::current_path(host.path());
+	Recorder me;
+	fmi2Component c = fmi.fmi2Instantiate("me", fmi2ModelExchange, GUID, FMUHost::fileURI(resources.path() + "/").c_str(),
+										  &me.m_functions, fmi2False, fmi2True);
+	std::vector<double> nominals(BOX_STATES);
+	EXPECT_EQ(fmi.fmi2GetNominalsOfContinuousStates(c, nominals.data(), BOX_STATES), fmi2Error);
+	EXPECT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2Error);
+	EXPECT_NE(me.messages().find("zone.ccd"), std::string::npos) << me.messages();
+	fmi.fmi2FreeInstance(c);
+	std::filesystem::current_path(before);
+}
+
+
 TEST_F(Fmi2Test, ModelExchangeWithForwardEulerReachesTheCoSimulationTemperature) {
 	Recorder recorder;
 	fmi2Component cs = instantiate("cs", fmi2CoSimulation, recorder);
