@@ -183,11 +183,7 @@ void Schedule::readXML(QXmlStreamReader & reader, const ValueRange & range) {
 	// its children are warned of in the schedule's tag, which names it
 	while (readChildElement(reader)) {
 		const QStringRef tag = reader.name();
-		if (!SCHEDULE_NAMES.knowsElement(tag)) {
-			warnUnknownElement(reader, name, FUNC_ID);
-			readUnknownElement(reader);
-		}
-		else if (tag == QLatin1String("ConstantValue")) {
+		if (tag == QLatin1String("ConstantValue")) {
 			if (accepted(CONSTANT, "ConstantValue"))
 				m_constantValue = readFiniteRealElement(reader, owner, FUNC_ID, range);
 		}
