@@ -132,7 +132,9 @@ QString readTextElement(QXmlStreamReader & reader) {
 		return QString();
 	Q_ASSERT(reader.isStartElement());
 	static const KnownNames TEXT_ONLY{"", {}, {}};
-	warnUnknownAttributes(reader, TEXT_ONLY, reader.name().toString().toStdString(), "[readTextElement]");
+	// the tag is spelt out only for an element that has attributes to warn of
+	if (!reader.attributes().isEmpty())
+		warnUnknownAttributes(reader, TEXT_ONLY, reader.name().toString().toStdString(), "[readTextElement]");
 	return reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
 }
 
