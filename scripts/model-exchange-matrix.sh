@@ -38,7 +38,7 @@ while [ $# -gt 0 ]; do
     --results) results="${2:?--results needs a directory}"; shift 2 ;;
     --jobs) jobs="${2:?--jobs needs a number}"; shift 2 ;;
     --days|--years|--rooms) sections+=("${1#--}"); shift ;;
-    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,/all three run\.$/p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "model-exchange-matrix.sh: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
