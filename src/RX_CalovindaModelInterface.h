@@ -67,8 +67,9 @@ public:
 	void writeOutputs(double t, const double * y) override;
 	/*! Evaluates the model at (t, y), integrates the outputs, adapts the controllers' slopes and
 		updates the running extremes of the output manager; asks for a fresh Jacobian when a
-		controller changed its piece or its slope. Throws ZEB::Exception for a negative or
-		non-finite time. */
+		controller changed its piece or its slope, and after every step that ends with the natural
+		ventilation's air change on its step. Throws ZEB::Exception for a negative or non-finite
+		time. */
 	void stepCompleted(double t, const double * y) override;
 	/*! The request stepCompleted() raised, cleared by asking. */
 	bool takeJacobianUpdateRequest() override;

@@ -638,6 +638,21 @@ TEST(RXCalovindaModelInterface, AsksForAFreshJacobianOnceAControllerChangesItsPi
 	EXPECT_TRUE(completeAt(4500, 22.1));
 	EXPECT_TRUE(completeAt(4560, 22.4));
 
+	// natural ventilation falling from 3 to 0.5 per hour over 0.2 K above 23 C: on the step its gain
+	// on the room air changes from step to step
+	ventilation.m_modelType = RX::MechanicalVentilationModel::NONE;
+	RX::NaturalVentilationModel & natural = model.m_room.m_naturalVentilationModel;
+	natural.m_modelType = RX::NaturalVentilationModel::MANAGED;
+	natural.m_baseAirChangeRate = 3;
+	EXPECT_TRUE(completeAt(4620, 22.5));
+	EXPECT_FALSE(completeAt(4680, 22.6));
+	EXPECT_TRUE(completeAt(4740, 23.02));
+	EXPECT_TRUE(completeAt(4800, 23.04));
+	EXPECT_TRUE(completeAt(4860, 23.16));
+	EXPECT_TRUE(completeAt(4920, 23.18));
+	EXPECT_TRUE(completeAt(4980, 23.5));
+	EXPECT_FALSE(completeAt(5040, 23.6));
+
 	// the cooler's dehumidification above 50 % (moisture balance), 30.8 kW per g/m3 of vapour
 	// beyond the set point up to its 1200 W
 	AdaptorSetup moist;
