@@ -93,10 +93,14 @@ void CoolingModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, dou
 
 	const double TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	coolingLoad = std::min(0.0, (TSet - TRoom) * m_slope);
-	const double maxPower = m_maxPowerCurve.m_valid ? m_maxPowerCurve.value(TSet) : m_maxPower;
-	const double available = maxPower - dehumidificationPower;
+	const double available = maxPower(TSet) - dehumidificationPower;
 	coolingLoad = available > 0 ? std::max(-available, coolingLoad) : 0.0;
 	moistureEnthalpyFlow = (TRoom * ZEB::C_VAPOR + ZEB::H_EVAP) * moistureFlow;
+}
+
+
+double CoolingModel::maxPower(double TSet) const {
+	return m_maxPowerCurve.m_valid ? m_maxPowerCurve.value(TSet) : m_maxPower;
 }
 
 
@@ -104,8 +108,7 @@ ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificat
 	ControllerBand b;
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slope;
-	const double maxPower = m_maxPowerCurve.m_valid ? m_maxPowerCurve.value(b.m_TSet) : m_maxPower;
-	b.m_limit = m_modelType == SIMPLE ? maxPower - dehumidificationPower : 0;
+	b.m_limit = m_modelType == SIMPLE ? maxPower(b.m_TSet) - dehumidificationPower : 0;
 	b.m_cooling = true;
 	return b;
 }
@@ -128,11 +131,13 @@ void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double co
 	// an idle or saturated cooler is not a question of the gain, nor one that cools with all the
 	// power its dehumidification leaves it: raised at every completed step, its gain would climb
 	// to the limit in steps of a minute and stay far lower in steps of an hour, and at 500 kW/K
-	// the room air swung by a degree about a switch in co-simulation
-	if (coolingLoad == 0 || coolingLoad == -m_maxPower
-		|| (dehumidificationPower > 0 && coolingLoad == -band(h, t, dehumidificationPower).m_limit))
+	// the room air swung by a degree about a switch in co-simulation. Under a curve the device
+	// saturates at the curve's power: tested against the nominal power, the gain of a small room's
+	// cooler climbed to the limit and co-simulation's room air hung on its communication step.
+	const double TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
+	if (coolingLoad == 0 || coolingLoad == -(maxPower(TSet) - dehumidificationPower))
 		return;
-	const double deltaT = TRoom - (m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET);
+	const double deltaT = TRoom - TSet;
 	if (!(deltaT > SLOPE_ADJUST_THRESHOLD) || m_slope >= MAX_SLOPE)
 		return;
 	m_slope = std::min(1.2 * m_slope, MAX_SLOPE);

@@ -47,9 +47,12 @@ public:
 					  double & dehumidificationPower, const ControllerPiece * heldDehumidification = nullptr) const;
 	/*! After an accepted step: raises the slope by 20 % (up to 500000 W/K) when the room is more
 		than 0.2 K above the set point although the cooler, with load coolingLoad [W], is neither
-		off nor at -m_maxPower nor, with dehumidificationPower [W] of the same load update taken
-		from it, at the limit that leaves. */
+		off nor at the limit that maxPower() leaves with dehumidificationPower [W] of the same load
+		update taken from it. */
 	void adjustSlope(unsigned int h, double t, double TRoom, double coolingLoad, double dehumidificationPower = 0);
+	/*! The device's largest power [W] at set point TSet [K]: the curve's value there when the curve
+		is valid, else m_maxPower. */
+	double maxPower(double TSet) const;
 	/*! The sensible cooling at hour of year h and time t [s] with dehumidificationPower [W] of
 		computeLoads() taken from the device; without power for type NONE. */
 	ControllerBand band(unsigned int h, double t, double dehumidificationPower) const;

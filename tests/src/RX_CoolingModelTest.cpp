@@ -76,14 +76,17 @@ TEST(RXCoolingModel, SlopeGrowsOnlyWhileTheRoomMissesTheSetPointUnsaturated) {
 	adjust(299.45, -500);		// 0.3 K above
 	EXPECT_DOUBLE_EQ(m.m_slope, 6000);
 	EXPECT_EQ(recorder.texts("[CoolingModel::adjustSlope]"), std::vector<std::string>{"SlopeIdealCooling = 6000 W/K\n"});
-	// saturation means the nominal power, also under a curve
+	// under a curve the device saturates at the curve's power at the set point (1915 W), not at
+	// the nominal power
+	m.m_modelType = RX::CoolingModel::SIMPLE;
 	m.m_maxPowerCurve.setValues({290, 310}, {1000, 3000});
-	adjust(310, -1915);
+	adjust(310, loads(m, 310).m_cooling);
+	EXPECT_DOUBLE_EQ(m.m_slope, 6000);
+	adjust(310, -1200);
 	EXPECT_DOUBLE_EQ(m.m_slope, 7200);
 	// saturated, too, at the power the dehumidification leaves: in steps of a minute the gain
 	// climbed to its limit where steps of an hour left it low
 	m.m_maxPowerCurve = ZEB::LinearSpline();
-	m.m_modelType = RX::CoolingModel::SIMPLE;
 	m.adjustSlope(10, 36000, 310, -700, 500);
 	EXPECT_DOUBLE_EQ(m.m_slope, 7200);
 	m.m_slope = 450000;
