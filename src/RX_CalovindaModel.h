@@ -98,6 +98,10 @@ public:
 		the cooling less the dehumidification power of the last load update. */
 	ControllerBand heatingBand() const;
 	ControllerBand coolingBand() const;
+	/*! How far [K] beyond band's set point the room air would come to rest with band's present
+		gain: where its output, load [W] now, balances the room air's energy of the last
+		evaluation, airShare of the output reaching the air (the present depth where none does). */
+	double restDepth(const ControllerBand & band, double load, double airShare) const;
 	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
 		cooling mode runs and the assessment does not). */
 	ControllerBand ventilationCoolingBand() const;
@@ -117,8 +121,9 @@ public:
 	/*! The switching functions at the last evaluation for the held values, numberOfSwitchingFunctions()
 		of them: positive once the room air (or the radiation) has left what is held by more than
 		a hysteresis (ControllerBand::switchingFunctions()), else negative. In this order, each
-		group only where the room has it: heating on, heating limited, cooling on, cooling limited
-		(heating, cooling or the assessment's controllers can act) [K]; the cooler's
+		group only where the room has it: heating on, heating limited or its gain due to rise
+		(ControllerBand::raiseSwitchingFunction()), cooling on, cooling limited or its gain due to
+		rise (heating, cooling or the assessment's controllers can act) [K]; the cooler's
 		dehumidification on and limited (moisture balance) [kg/m3]; the ventilation's cooling
 		supply on and limited [K]; the ventilation's bypass of its heat recovery below and above
 		its stage [K]; the natural ventilation's rise (MANAGED, DIN: below and above its stage and

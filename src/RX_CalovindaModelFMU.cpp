@@ -79,12 +79,65 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 		updateLoads();
 		updateDerivatives();
 	}
+	// Co-simulation raises a gain at each of its steps while the room air misses the set point
+	// unsaturated; a host's step may last its whole output interval, at the starting gain, so the
+	// gain is raised here too, where a held piece's switching function reported it due, and
+	// the pieces are held anew with it.
+	if (raiseGains()) {
+		changed = true;
+		holdSwitches();
+		updateLoads();
+		updateDerivatives();
+	}
 	m_nextRuleChange = nextRuleChange(m_t);
 	nextEventTime = m_nextRuleChange;
 	// the first time at which the air change may change again
 	if (din.m_active && din.ventilationDwellingAfter(m_t))
 		nextEventTime = std::min(nextEventTime, din.m_lastVentilationUpdate + DIN4108_2Assessment::VENTILATION_DWELL);
 	return changed;
+}
+
+
+bool CalovindaModelFMU::raiseGains() {
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	HeatingModel & heating = m_room.m_heatingModel;
+	CoolingModel & cooling = m_room.m_coolingModel;
+	const std::array<double, 4> before = {heating.m_slope, cooling.m_slope, din.m_slopeHeating, din.m_slopeCooling};
+	// Co-simulation raises the gain at each of its steps while the room air lies beyond the raise
+	// depth unsaturated; the room air answers a raise within seconds, so its steps end where the
+	// air rests with the raised gain, until that lies within the depth. The adaptation is asked
+	// as often, at the depth of rest of each raised gain.
+	const auto raise = [this](ControllerPiece held, const ControllerBand & band, double load, double airShare,
+							  const double & slope, const auto & adjust) {
+		if (held != PIECE_PROPORTIONAL || !(band.depth(m_TRoom) > band.m_raiseDepth))
+			return;
+		const double holding = restDepth(band, load, airShare)*band.m_slope;
+		for (double last = 0; slope > last;) {
+			last = slope;
+			adjust(band.m_cooling ? band.m_TSet + holding/last : band.m_TSet - holding/last);
+		}
+	};
+	const double heatingLoad = m_heatingLoad;
+	const double coolingLoad = m_coolingLoad;
+	if (din.m_active) {
+		raise(m_heldPieces.m_heating, heatingBand(), heatingLoad, m_room.m_gammaHC, din.m_slopeHeating,
+			  [&din, heatingLoad](double T) { din.adjustSlope(T, heatingLoad); });
+		if (din.m_passiveCooling)
+			raise(m_heldPieces.m_cooling, coolingBand(), coolingLoad, 1, din.m_slopeCooling,
+				  [&din, coolingLoad](double T) { din.adjustSlopeCooling(T, coolingLoad); });
+	}
+	else {
+		const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
+		const double t = m_tRules;
+		raise(m_heldPieces.m_heating, heatingBand(), heatingLoad, m_room.m_gammaHC, heating.m_slope,
+			  [&heating, hour, t, heatingLoad](double T) { heating.adjustSlope(hour, t, T, heatingLoad); });
+		const double dehumidificationPower = m_dehumidificationPower;
+		raise(m_heldPieces.m_cooling, coolingBand(), coolingLoad, 1, cooling.m_slope,
+			  [&cooling, hour, t, coolingLoad, dehumidificationPower](double T) {
+				  cooling.adjustSlope(hour, t, T, coolingLoad, dehumidificationPower); });
+	}
+	const std::array<double, 4> after = {heating.m_slope, cooling.m_slope, din.m_slopeHeating, din.m_slopeCooling};
+	return before != after;
 }
 
 

@@ -54,7 +54,8 @@ public:
 	void completedIntegratorStep(double t, const double * y) override;
 	/*! Model exchange, event mode, after the update to the host's time and states: updates the
 		summer assessment's air change as a completed step does (with the time rules in force from
-		now on), holds what switches where the room air lies and evaluates anew when that changed.
+		now on), holds what switches where the room air lies, raises the controllers' gains where
+		they are due (raiseGains()) and evaluates anew when any of that changed.
 		True when the right-hand side changed at this event: here, at a time at which a schedule or
 		time rule changes, or in the completed step that asked for it. nextEventTime [s] becomes
 		the next such time or the end of the air change's dwell, infinity when there is none. */
@@ -121,6 +122,11 @@ public:
 	std::vector<double>		m_switchingFunctions;
 
 private:
+	/*! Model exchange, at an event: where the room air lies beyond a held proportional piece's
+		raise depth (ControllerBand::m_raiseDepth), raises that controller's gain as a completed
+		step does, again and again up to the gain with which the room air would rest within that
+		depth (CalovindaModel::restDepth()). True when a gain rose. */
+	bool raiseGains();
 	/*! Why the model variables cannot be those of a run of the interface (modelExchange or
 		co-simulation), naming the variable: a value that is not finite, out of the range the
 		model reaches, held where nothing is held or the interface holds nothing, or

@@ -187,8 +187,14 @@ bool CalovindaModel::holdSwitches() {
 void CalovindaModel::switchingFunctions(double * z) const {
 	const SwitchingGroups groups(m_room);
 	if (groups.m_controllers) {
-		heatingBand().switchingFunctions(m_heldPieces.m_heating, m_TRoom, z[0], z[1]);
-		coolingBand().switchingFunctions(m_heldPieces.m_cooling, m_TRoom, z[2], z[3]);
+		const ControllerBand heating = heatingBand();
+		const ControllerBand cooling = coolingBand();
+		heating.switchingFunctions(m_heldPieces.m_heating, m_TRoom, z[0], z[1]);
+		cooling.switchingFunctions(m_heldPieces.m_cooling, m_TRoom, z[2], z[3]);
+		z[1] = std::max(z[1], heating.raiseSwitchingFunction(m_heldPieces.m_heating, m_TRoom,
+															  restDepth(heating, m_heatingLoad, m_room.m_gammaHC)));
+		z[3] = std::max(z[3], cooling.raiseSwitchingFunction(m_heldPieces.m_cooling, m_TRoom,
+															  restDepth(cooling, m_coolingLoad, 1)));
 		z += 4;
 	}
 	if (groups.m_dehumidification) {
@@ -227,6 +233,13 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		const double aboveLimit = m_globalRadiation[i] - m_windowRadiationLimit[i];
 		*z++ = (m_heldWindowShaded[i] ? -aboveLimit : aboveLimit) - RADIATION_HYSTERESIS;
 	}
+}
+
+
+double CalovindaModel::restDepth(const ControllerBand & band, double load, double airShare) const {
+	// the load that would hold the room air's energy where it is, sign as the band's output
+	const double held = airShare > 0 ? load - m_ydot[m_n - m_m]/airShare : load;
+	return (band.m_cooling ? -held : held)/band.m_slope;
 }
 
 

@@ -1,6 +1,7 @@
 #include "RX_ControllerBand.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "ZEB_Math.h"
 
@@ -51,6 +52,17 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double & zO
 	zOn = p == PIECE_OFF ? d - m_hysteresis
 		  : p == PIECE_PROPORTIONAL ? -d - std::max(m_hysteresis, OFF_END_REACH*dLimited) : -d - m_hysteresis;
 	zLimited = (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
+}
+
+
+double ControllerBand::raiseSwitchingFunction(ControllerPiece p, double T, double restDepth) const {
+	if (!(m_limit > 0) || p != PIECE_PROPORTIONAL || !std::isfinite(m_raiseDepth))
+		return -1;
+	// Co-simulation raises the gain at each of its steps while the room air lies beyond the
+	// depth, until the room rests within it; a host steps on for its whole output interval at the
+	// gain it has. Once raised that far, the function is negative at once, also where the room air
+	// has yet to come back.
+	return std::min(depth(T), restDepth) - m_raiseDepth - m_hysteresis;
 }
 
 

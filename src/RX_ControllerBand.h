@@ -2,6 +2,7 @@
 #define RX_ControllerBandH
 
 #include <cstdint>
+#include <limits>
 
 #include "RX_ControllerPiece.h"
 
@@ -30,6 +31,13 @@ struct ControllerBand {
 		the band's width, where that is more), positive beyond that.
 		Both are -1 without output. */
 	void switchingFunctions(ControllerPiece p, double T, double & zOn, double & zLimited) const;
+	/*! How far [K] T lies beyond the set point on the controlled side. */
+	double depth(double T) const { return m_cooling ? T - m_TSet : m_TSet - T; }
+	/*! The switching function [K] of the gain's rise while the load is held on piece p at room air
+		temperature T [K]: positive once both T and the depth restDepth [K] at which the room air
+		would come to rest with the present gain lie beyond m_raiseDepth by more than m_hysteresis;
+		-1 off the proportional piece and where the gain stays. */
+	double raiseSwitchingFunction(ControllerPiece p, double T, double restDepth) const;
 
 	/*! How far [K] the room air must pass an end of the held piece before the switch is due: the
 		host restarts its solver just inside the new piece, so that its new Jacobian belongs to that
@@ -55,10 +63,9 @@ struct ControllerBand {
 	/*! How far the controlled quantity must pass an end of the held piece before the switch is
 		due: SWITCH_HYSTERESIS for the room air, as little for another quantity. */
 	double	m_hysteresis = SWITCH_HYSTERESIS;
-
-private:
-	/*! How far [K] T lies beyond the set point on the controlled side. */
-	double depth(double T) const { return m_cooling ? T - m_TSet : m_TSet - T; }
+	/*! How far [K] beyond the set point the room air may lie on the proportional piece before the
+		controller raises its gain; infinite where the gain stays as it is. */
+	double	m_raiseDepth = std::numeric_limits<double>::infinity();
 };
 
 /*! A smooth switch's cubic step from 0 (x <= 0) to 1 (x >= width) (ZEB::scale2) as model exchange

@@ -245,6 +245,8 @@ ControllerBand DIN4108_2Assessment::heatingBand() const {
 	b.m_TSet = roomHeatingSetPointTemperature() + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slopeHeating;
 	b.m_limit = m_maximumHeatingPower;
+	if (m_slopeHeating < SLOPE_LIMIT)
+		b.m_raiseDepth = SLOPE_DEVIATION;
 	return b;
 }
 
@@ -255,6 +257,8 @@ ControllerBand DIN4108_2Assessment::coolingBand() const {
 	b.m_slope = m_slopeCooling;
 	b.m_limit = m_passiveCooling ? m_maximumPassiveCoolingPower : 0;
 	b.m_cooling = true;
+	if (m_slopeCooling < SLOPE_LIMIT)
+		b.m_raiseDepth = SLOPE_DEVIATION;
 	return b;
 }
 
