@@ -103,6 +103,12 @@ cp examples/room/725650TYCST.epw tests/data/climate/15000_20220101_20230101_Aach
 # nv_moisture    MANAGED from 0.5 to 2 per hour above 23 C with the moisture balance, Aachen
 # nv_office      nv_managed with mechanical ventilation of 150 m3/h on weekdays from 7:00 to 19:00
 #                and 50 m3/h otherwise through a heat recovery of 75 %, bypassed around 21.5 C
+# nv_heavy       the example with 0.2 m of concrete for the plasterboard of walls and roof, Aachen,
+#                cooled above 26 C, DIN from 0.5 (0.2 at night) to 4 per hour, its day from 7:00 to
+#                19:00, above 22 C by day and 19 C at night
+# cell           a cell of 2 m x 2 m x 2.5 m with a 2 m2 south window and 10 W/m2 of equipment, a 400 W
+#                heater at 21 C and a cooler at 24 C whose power follows a curve (300 W at 22 C to
+#                900 W at 30 C: 450 W at its set point)
 room() {
   local base=examples/room/calovinda_project.rmxml e=(-e '')
   # the moisture balance on, its initial humidity 50 %, and the materials storing moisture
@@ -184,6 +190,18 @@ room() {
                 s#<ConstantValue>27<#<ConstantValue>25<#
                 /<ScheduleHumiditySetPoints /,/<\/ScheduleHumiditySetPoints>/c\            <ScheduleHumiditySetPoints type="DAILY_WEEK"><WeekDaySchedule>'"$wet"'</WeekDaySchedule><WeekEndSchedule>'"$dry"'</WeekEndSchedule></ScheduleHumiditySetPoints>
               }') ;;
+    cell)
+      e+=(-e 's#<Area>48<#<Area>4<#' -e 's#<Height>2.7<#<Height>2.5<#'
+          -e 's#<AW>\(21.6\|16.2\)<#<AW>5<#' -e 's#<AW>9.6<#<AW>3<#' -e 's#<AF>12<#<AF>2<#' -e 's#<AW>48<#<AW>4<#'
+          -e '/<HeatingModel /,/<\/HeatingModel>/{
+                s#<MaxPower>100000<#<MaxPower>400<#
+                s#<ConstantValue>20<#<ConstantValue>21<#
+              }'
+          -e '/<CoolingModel /,/<\/CoolingModel>/{
+                s#<MaxPower>100000</MaxPower>#&<LinearSpline name="MaxPowerCurve"><X unit="C">22 30</X><Y unit="W">300 900</Y></LinearSpline>#
+                s#<ConstantValue>27<#<ConstantValue>24<#
+              }'
+          -e '/<ScheduleEquipmentLoad /,/<\/ScheduleEquipmentLoad>/s#<ConstantValue>4.16667<#<ConstantValue>10<#') ;;
     nv_*)
       # natural TYPE SCHEDULE BASE NIGHT MIN SET START END: the natural ventilation so
       natural() {
@@ -230,6 +248,11 @@ room() {
         nv_moisture)
           e+=("${aachen[@]}" "${moist[@]}")
           natural MANAGED "$(constant 2)" 0.5 0.24 23 20 06:00:00 23:00:00 ;;
+        nv_heavy)
+          e+=("${aachen[@]}" -e '/<CoolingModel /,/<\/CoolingModel>/s#<ConstantValue>27<#<ConstantValue>26<#'
+              -e 's#<Material id="10004"[^>]*/>#&<Material id="10005" category="5" name="Concrete" lambda="2.1" rho="2400" cT="1000" mu="80"/>#'
+              -e 's#<Layer materialId="10003" d="0.01\(2\)\{0,1\}"/>#<Layer materialId="10005" d="0.2"/>#')
+          natural DIN "$(constant 4)" 0.5 0.2 22 19 07:00:00 19:00:00 ;;
         *) echo "model-exchange-matrix.sh: no room '$1'" >&2; exit 2 ;;
       esac ;;
     *) echo "model-exchange-matrix.sh: no room '$1'" >&2; exit 2 ;;
@@ -410,7 +433,7 @@ for section in days years rooms; do
     rooms)
       rooms="free_floating ventcool ventcool_only ventcool_low din din_moisture din_day_moisture setback natural
              moisture dehumidifier recovery office drycooler
-             nv_managed nv_office nv_din nv_din_above nv_managed_above nv_above3 nv_floating nv_moisture"
+             nv_managed nv_office nv_din nv_din_above nv_managed_above nv_above3 nv_floating nv_moisture nv_heavy cell"
       for name in $rooms; do
         project $name $name
         start cosimulate $name 3600
