@@ -7,8 +7,7 @@
 # case; exits 1 when a case fails.
 # --days: the heated example room (examples/room/) two days from 1 January, from 11 January and
 #   from 18 July, relative tolerances 1e-4 to 1e-7, output points every 1, 10, 60, 600 and 3600 s:
-#   within 1 K of co-simulation at every output point and within 0.5 K outside the first hour in
-#   which each controller acts (the hour that runs at the controllers' starting gains).
+#   within 0.5 K of co-simulation at every output point.
 # --years: the heated example room a year with hourly output points at 1e-4 to 1e-7: as the two
 #   days, and at 1e-6 and 1e-7 within 0.2 K after the first day.
 # --rooms: rooms made from the example (see room() below), a year with hourly output points at
@@ -24,11 +23,15 @@
 #   (din_day_moisture) 6 K in every check (where the room lies within hundredths of a Kelvin of
 #   23 C as the 30 minutes end, seconds of switching time decide whether the air change holds for
 #   another 30; co-simulation in steps of 1 s and 10 s differs there by 2.4 K). The example with
-#   an air change falling from 3 to 0.5 per hour (nv_above3): within 3 K after the first day,
-#   co-simulation in 60 s steps 2.5 K of 3600 s: one December afternoon its room air peaks
-#   millikelvins into the falling step and either tips to 24.8 C or falls back to 22.4 C, as 0.3 %
-#   of its 4 W equipment load, or the integrators' errors, decide; model exchange's heater ends one
-#   gain raise below co-simulation's (45 against 53 kW/K), and its room does not tip.
+#   an air change falling from 3 to 0.5 per hour (nv_above3): within 4.5 K after the first day
+#   (the span from the step's 23 C to the cooler's 27 C), co-simulation in 60 s steps 2.5 K of
+#   3600 s: on some afternoons its room air peaks millikelvins into the falling step and either
+#   tips towards 27 C or falls back below 23 C, as 0.3 % of its 4 W equipment load, or the
+#   integrators' errors, decide: one December afternoon co-simulation tips to 24.8 C and model
+#   exchange falls back to 22.4 C (its heater ends one gain raise below co-simulation's in steps of
+#   60 s, 45 against 53 kW/K); on 16 January at 1e-4, 1e-5 and 2e-4 model exchange stays at 22.9 C
+#   for an hour after co-simulation has tipped to 26.6 C (3.6 K), while at 5e-5 and 1e-6, or with
+#   output points every 600 s, it tips with it.
 #   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--jobs N] [--days] [--years] [--rooms]
 # DIR defaults to build (the tool and its tests must be built there) and
 # build/model-exchange-matrix; N cases run at once (default 1; with more, a section's lines come
@@ -281,39 +284,32 @@ cosimulate() {
   [ -f "$cs" ] || "$tool" run-fmu "$results/$1.fmu" --step "$2" --output "$cs" 2> /dev/null
 }
 
-# compare LABEL TEST.csv REFERENCE.csv STATS LIMIT [LATER] [AFTER] [AT]: the room air temperatures
-# of TEST against REFERENCE at the times of REFERENCE (AT: ref, the default) or of TEST (AT: test,
-# for a reference with more rows); prints the case's line, ending in STATS; fails unless every
-# row is within LIMIT [K] and the rows after AFTER within LATER (AFTER: day1 = the first day, or
-# controllers = the first hour from the first row in which the heater, and the first in which
-# the cooler, acts in REFERENCE), or when a row at those times is missing from the other file
+# compare LABEL TEST.csv REFERENCE.csv STATS LIMIT [LATER] [AT]: the room air temperatures of TEST
+# against REFERENCE at the times of REFERENCE (AT: ref, the default) or of TEST (AT: test, for a
+# reference with more rows); prints the case's line, ending in STATS; fails unless every row is
+# within LIMIT [K] and the rows after the first day within LATER, or when a row at those times is
+# missing from the other file
 compare() {
-  awk -F, -v ref="$3" -v stats="$4" -v limit="$5" -v later="${6:-$5}" -v after="${7:-day1}" -v at="${8:-ref}" -v label="$1" '
+  awk -F, -v ref="$3" -v stats="$4" -v limit="$5" -v later="${6:-$5}" -v at="${7:-ref}" -v label="$1" '
     function columns(line, names,   i, n, f) {
       n = split(line, f, ","); for (i = 1; i <= n; ++i) names[f[i]] = i }
     BEGIN {
       getline line < ref; columns(line, rc)
-      c = rc["ZoneMeanAirTemperature"]; ch = rc["HeatingSetpointTemperature"]; cc = rc["CoolingSetpointTemperature"]
+      c = rc["ZoneMeanAirTemperature"]
       while ((getline line < ref) > 0) {
         split(line, f, ","); t = f[1] + 0; T[t] = f[c]; ++nRef
-        if (t0 == "") t0 = t
-        # a controller acts when the room air is beyond its set point
-        if (heats == "" && f[c] < f[ch]) heats = t
-        if (cools == "" && f[c] > f[cc]) cools = t } }
+        if (t0 == "") t0 = t } }
     NR == 1 { columns($0, tc); c = tc["ZoneMeanAirTemperature"]; next }
     { ++nTest }
     ($1 + 0) in T {
       t = $1 + 0; d = $c - T[t]; if (d < 0) d = -d; x = $c - 273.15
       if (n == 0 || x < Tmin) Tmin = x; if (n == 0 || x > Tmax) Tmax = x; ++n
       if (d > m) { m = d; tm = t }
-      if (t - t0 > 86400) { if (d > mDay1) mDay1 = d; if (d > 1) ++off }
-      first = (heats != "" && t >= heats && t < heats + 3600) || (cools != "" && t >= cools && t < cools + 3600)
-      if (after == "day1" ? t - t0 > 86400 : !first) if (d > mLater) mLater = d }
+      if (t - t0 > 86400) { if (d > mDay1) mDay1 = d; if (d > 1) ++off } }
     END {
-      ok = (n > 1 && n == (at == "test" ? nTest : nRef) && m < limit && mLater < later)
-      printf "%s %-4s %6d points, room %6.2f .. %6.2f C, largest difference %.3f K at %d s, %.3f K after day 1 (%d rows > 1 K)%s%s\n",
-             label, ok ? "ok" : "FAIL", n, Tmin, Tmax, m, tm, mDay1, off,
-             after == "day1" ? "" : sprintf(", %.3f K outside the controllers\047 first hours", mLater), stats
+      ok = (n > 1 && n == (at == "test" ? nTest : nRef) && m < limit && mDay1 < later)
+      printf "%s %-4s %6d points, room %6.2f .. %6.2f C, largest difference %.3f K at %d s, %.3f K after day 1 (%d rows > 1 K)%s\n",
+             label, ok ? "ok" : "FAIL", n, Tmin, Tmax, m, tm, mDay1, off, stats
       exit !ok }' "$2"
 }
 
@@ -338,7 +334,7 @@ stats() {
     "$results/$1.stats"
 }
 
-# run HOST NAME TOL STEP PERIOD LIMIT [LATER] [AFTER]: NAME.fmu through model exchange in HOST
+# run HOST NAME TOL STEP PERIOD LIMIT [LATER]: NAME.fmu through model exchange in HOST
 # (exchange) against co-simulation with the same communication points; the case's line names
 # NAME, PERIOD, TOL, STEP and HOST
 run() {
@@ -358,7 +354,7 @@ run() {
 # for each
 year() {
   local host=$1 name=$2 tol=$3 step why status=0
-  local limits=("${5:-1e9}" "$4" day1)
+  local limits=("${5:-1e9}" "$4")
   if ! why=$(exchange $host $name $tol 3600); then
     printf '%-13s %-8s %-5s %4s s %-7s: FAIL %s\n' "$name" year "$tol" 3600 "$host" "$why"
     return 1
@@ -406,7 +402,6 @@ for section in days years rooms; do
   [[ " ${sections[*]} " == *" $section "* ]] || continue
   case $section in
     days)
-      # from 11 January the cooler first acts in the 11th hour, at the controllers' starting gains
       project jan01 example 0 172800
       project jan11 example 864000 1036800
       project jul18 example 17107200 17280000
@@ -415,7 +410,7 @@ for section in days years rooms; do
           for step in 1 10 60 600 3600; do
             cosimulate $period $step
             for host in run-fmu flags; do
-              start run $host $period $tol $step 'two days' 1 0.5 controllers
+              start run $host $period $tol $step 'two days' 0.5
             done
           done
         done
@@ -424,10 +419,10 @@ for section in days years rooms; do
       project example example
       cosimulate example 3600
       for tol in 1e-4 1e-5 1e-6 1e-7; do
-        later=(0.5 controllers)
-        case $tol in 1e-6|1e-7) later=(0.2 day1) ;; esac
+        later=0.5
+        case $tol in 1e-6|1e-7) later=0.2 ;; esac
         for host in run-fmu flags; do
-          start run $host example $tol 3600 year 1 "${later[@]}"
+          start run $host example $tol 3600 year 0.5 $later
         done
       done ;;
     rooms)
@@ -444,7 +439,7 @@ for section in days years rooms; do
         for tol in 1e-4 1e-6; do
           later=1
           [ $tol = 1e-6 ] && later=0.5
-          case $name in nv_above3) later=3 ;; din_day_moisture) later=6 ;; esac
+          case $name in nv_above3) later=4.5 ;; din_day_moisture) later=6 ;; esac
           all=()
           [ $name$tol = free_floating1e-6 ] && all=(0.1)
           for host in run-fmu flags; do
@@ -457,7 +452,7 @@ for section in days years rooms; do
         project example example
         cosimulate example 3600
         for host in run-fmu flags; do
-          start run $host example 1e-4 3600 year 1 0.5 controllers
+          start run $host example 1e-4 3600 year 0.5
         done
       fi
       # co-simulation does not depend on the host's communication step, and simulate is co-simulation
