@@ -189,12 +189,14 @@ void CalovindaModel::switchingFunctions(double * z) const {
 	if (groups.m_controllers) {
 		const ControllerBand heating = heatingBand();
 		const ControllerBand cooling = coolingBand();
-		heating.switchingFunctions(m_heldPieces.m_heating, m_TRoom, z[0], z[1]);
-		cooling.switchingFunctions(m_heldPieces.m_cooling, m_TRoom, z[2], z[3]);
-		z[1] = std::max(z[1], heating.raiseSwitchingFunction(m_heldPieces.m_heating, m_TRoom,
-															  restDepth(heating, m_heatingLoad, m_room.m_gammaHC)));
-		z[3] = std::max(z[3], cooling.raiseSwitchingFunction(m_heldPieces.m_cooling, m_TRoom,
-															  restDepth(cooling, m_coolingLoad, 1)));
+		const double heatingRest = restDepth(heating, m_heatingLoad, m_room.m_gammaHC);
+		const double coolingRest = restDepth(cooling, m_coolingLoad, 1);
+		// a heater that heats the air only by radiation gives it no resting point of its own
+		heating.switchingFunctions(m_heldPieces.m_heating, m_TRoom,
+								   m_room.m_gammaHC > 0 ? heatingRest : heating.depth(m_TRoom), z[0], z[1]);
+		cooling.switchingFunctions(m_heldPieces.m_cooling, m_TRoom, coolingRest, z[2], z[3]);
+		z[1] = std::max(z[1], heating.raiseSwitchingFunction(m_heldPieces.m_heating, m_TRoom, heatingRest));
+		z[3] = std::max(z[3], cooling.raiseSwitchingFunction(m_heldPieces.m_cooling, m_TRoom, coolingRest));
 		z += 4;
 	}
 	if (groups.m_dehumidification) {
@@ -237,8 +239,12 @@ void CalovindaModel::switchingFunctions(double * z) const {
 
 
 double CalovindaModel::restDepth(const ControllerBand & band, double load, double airShare) const {
-	// the load that would hold the room air's energy where it is, sign as the band's output
-	const double held = airShare > 0 ? load - m_ydot[m_n - m_m]/airShare : load;
+	// the load that would hold the room air where it is, sign as the band's output: with the
+	// moisture balance the air's energy also holds its vapour's, which the vapour's flows carry
+	double balance = m_ydot[m_n - m_m];
+	if (m_room.m_moistureBalanceEnabled)
+		balance -= (ZEB::H_EVAP + ZEB::C_VAPOR*m_TRoom)*m_ydot[m_n - 1];
+	const double held = airShare > 0 ? load - balance/airShare : load;
 	return (band.m_cooling ? -held : held)/band.m_slope;
 }
 

@@ -37,7 +37,9 @@ double ControllerBand::load(ControllerPiece p, double T) const {
 }
 
 
-void ControllerBand::switchingFunctions(ControllerPiece p, double T, double & zOn, double & zLimited) const {
+void ControllerBand::switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn,
+										double & zLimited) const
+{
 	if (!(m_limit > 0)) {
 		zOn = zLimited = -1;
 		return;
@@ -47,10 +49,17 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double & zO
 	// of low gain just switches off, moved past that end by each restart of the host, switched
 	// it on and off every few seconds. The piece continued cools there, by so little a share of
 	// the output at most that it cannot hold the room against the sun.
+	// A host at a loose tolerance still moves the air across that reach and back, some hundredths
+	// of a Kelvin, while the point where the proportional piece balances the room lies within it:
+	// at the on/off end the room air and that point must both lie beyond, unless the air lies as
+	// far beyond as the piece is continued (beyond that the error would grow with the gain).
 	const double d = depth(T);
 	const double dLimited = m_limit/m_slope;
-	zOn = p == PIECE_OFF ? d - m_hysteresis
-		  : p == PIECE_PROPORTIONAL ? -d - std::max(m_hysteresis, OFF_END_REACH*dLimited) : -d - m_hysteresis;
+	const double offEndReach = std::max(m_hysteresis, OFF_END_REACH*dLimited);
+	const double farBeyond = std::max(offEndReach, CONTINUATION_REACH*m_hysteresis);
+	zOn = p == PIECE_OFF ? std::max(std::min(d, restDepth) - m_hysteresis, d - farBeyond)
+		  : p == PIECE_PROPORTIONAL ? std::max(-std::max(d, restDepth) - offEndReach, -d - farBeyond)
+		  : -d - m_hysteresis;
 	zLimited = (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
 }
 

@@ -30,7 +30,13 @@ struct ControllerBand {
 		than m_hysteresis beyond it (the proportional piece beyond its off end: OFF_END_REACH of
 		the band's width, where that is more), positive beyond that.
 		Both are -1 without output. */
-	void switchingFunctions(ControllerPiece p, double T, double & zOn, double & zLimited) const;
+	void switchingFunctions(ControllerPiece p, double T, double & zOn, double & zLimited) const {
+		switchingFunctions(p, T, depth(T), zOn, zLimited);
+	}
+	/*! The same where the room air, left to the proportional piece, would come to rest at the depth
+		restDepth [K]: the on/off end is passed once T and restDepth both lie beyond it, or T as far
+		beyond as the piece is continued (CONTINUATION_REACH hystereses). */
+	void switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn, double & zLimited) const;
 	/*! How far [K] T lies beyond the set point on the controlled side. */
 	double depth(double T) const { return m_cooling ? T - m_TSet : m_TSet - T; }
 	/*! The switching function [K] of the gain's rise while the load is held on piece p at room air
