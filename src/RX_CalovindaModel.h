@@ -122,8 +122,9 @@ public:
 		of them: positive once the room air (or the radiation) has left what is held by more than
 		a hysteresis (ControllerBand::switchingFunctions()), else negative. In this order, each
 		group only where the room has it: heating on, heating limited or its gain due to rise
-		(ControllerBand::raiseSwitchingFunction()), cooling on, cooling limited or its gain due to
-		rise (heating, cooling or the assessment's controllers can act) [K]; the cooler's
+		(ControllerBand::raiseSwitchingFunction(); where some of its output heats the air), cooling
+		on, cooling limited or its gain due to rise (heating, cooling or the assessment's
+		controllers can act) [K]; the cooler's
 		dehumidification on and limited (moisture balance) [kg/m3]; the ventilation's cooling
 		supply on and limited [K]; the ventilation's bypass of its heat recovery below and above
 		its stage [K]; the natural ventilation's rise (MANAGED, DIN: below and above its stage and

@@ -191,11 +191,13 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		const ControllerBand cooling = coolingBand();
 		const double heatingRest = restDepth(heating, m_heatingLoad, m_room.m_gammaHC);
 		const double coolingRest = restDepth(cooling, m_coolingLoad, 1);
-		// a heater that heats the air only by radiation gives it no resting point of its own
+		// a heater that heats the air only by radiation gives it no resting point of its own: its
+		// gain's rise would stay due after a raise and hide the full-power end, passed unseen
 		heating.switchingFunctions(m_heldPieces.m_heating, m_TRoom,
 								   m_room.m_gammaHC > 0 ? heatingRest : heating.depth(m_TRoom), z[0], z[1]);
 		cooling.switchingFunctions(m_heldPieces.m_cooling, m_TRoom, coolingRest, z[2], z[3]);
-		z[1] = std::max(z[1], heating.raiseSwitchingFunction(m_heldPieces.m_heating, m_TRoom, heatingRest));
+		if (m_room.m_gammaHC > 0)
+			z[1] = std::max(z[1], heating.raiseSwitchingFunction(m_heldPieces.m_heating, m_TRoom, heatingRest));
 		z[3] = std::max(z[3], cooling.raiseSwitchingFunction(m_heldPieces.m_cooling, m_TRoom, coolingRest));
 		z += 4;
 	}

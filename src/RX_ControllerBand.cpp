@@ -70,8 +70,8 @@ double ControllerBand::raiseSwitchingFunction(ControllerPiece p, double T, doubl
 	// Co-simulation raises the gain at each of its steps while the room air lies beyond the
 	// depth, until the room rests within it; a host steps on for its whole output interval at the
 	// gain it has. Once raised that far, the function is negative at once, also where the room air
-	// has yet to come back, as long as some of the output reaches the air: where none does, the
-	// depth of rest is the present depth, and the function stays positive until the air is back.
+	// has yet to come back, as long as some of the output reaches the air (where none does, the
+	// room's switching functions leave this one out).
 	return std::min(depth(T), restDepth) - m_raiseDepth - m_hysteresis;
 }
 

@@ -329,6 +329,36 @@ TEST(RXCalovindaModelFMU, RaisesAGainInACompletedStepAsFarAsThePresentLoadNeeds)
 }
 
 
+TEST(RXCalovindaModelFMU, SeesTheFullPowerEndOfAHeaterWhoseOutputAllRadiatesAfterAnEventRaisedItsGain) {
+	// a 2000 W heater whose output all radiates, 0.25 K below its set point: a host's event holds
+	// it proportional and raises its gain to 7200 W/K, 1800 W, its full power 0.28 K below
+	Resources r;
+	heatTo20C(r.m_room);
+	r.m_room.m_heatingModel.m_maxPower = 2000;
+	r.m_room.m_gammaHC = 0;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	const double E = y.back()/fmu.m_TRoom;
+	y.back() = 292.90*E;
+	double nextEventTime = 0;
+	fmu.updateIfModified(3600, y.data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	ASSERT_EQ(fmu.m_heldPieces.m_heating, RX::PIECE_PROPORTIONAL);
+	ASSERT_NEAR(fmu.m_room.m_heatingModel.m_slope, 7200, 1e-9);
+	// the room air, which the output reaches only through the surfaces, has not moved: the
+	// indicator of the full-power end must be negative, or the host would not see the room air
+	// pass that end, and the heater would give more than its power until the next event
+	std::vector<double> z(fmu.numberOfSwitchingFunctions());
+	fmu.switchingFunctions(z.data());
+	EXPECT_LT(z[1], 0);
+	y.back() = 292.80*E;
+	fmu.updateIfModified(3700, y.data(), false);
+	fmu.switchingFunctions(z.data());
+	EXPECT_GT(z[1], 0);
+}
+
+
 TEST(RXCalovindaModelFMU, GivesTheRaisedGainsDerivativesAtTheCompletedStepsPoint) {
 	Resources r;
 	heatTo20C(r.m_room);
