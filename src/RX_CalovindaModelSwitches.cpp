@@ -206,7 +206,14 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		z += 2;
 	}
 	if (groups.m_ventilationCooling) {
-		ventilationCoolingBand().switchingFunctions(m_heldPieces.m_ventilationCooling, m_TRoom, z[0], z[1]);
+		// its output, minus the supply flow [m3/h], heats the room air by what a cubic metre an hour
+		// of the supply takes from it
+		const ControllerBand band = ventilationCoolingBand();
+		double supplyFlow, heatFlow, coolingPower;
+		m_room.m_mechanicalVentilationModel.coolingFlows(1, m_TRoom, m_TOut, supplyFlow, heatFlow, coolingPower);
+		const ControllerPiece held = m_heldPieces.m_ventilationCooling;
+		band.switchingFunctions(held, m_TRoom, heatFlow < 0 ? restDepth(band, band.load(held, m_TRoom), -heatFlow)
+															: band.depth(m_TRoom), z[0], z[1]);
 		z += 2;
 	}
 	if (groups.m_bypass) {
