@@ -81,8 +81,8 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 	}
 	// Co-simulation raises a gain at each of its steps while the room air misses the set point
 	// unsaturated; a host's step may last its whole output interval, at the starting gain, so the
-	// gain is raised here too, where a held piece's switching function reported it due, and
-	// the pieces are held anew with it.
+	// gain is raised at every event too (raiseGains() finds where it is due, as the held piece's
+	// switching function that brought most of these events does), and the pieces are held anew.
 	if (raiseGains()) {
 		changed = true;
 		holdSwitches();
