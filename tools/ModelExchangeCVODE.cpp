@@ -163,7 +163,9 @@ void ModelExchangeCVODE::advance(double tOut) {
 		  "fmi2CompletedIntegratorStep", tOut);
 	if (terminate == fmi2True)
 		throw std::runtime_error("the FMU ended the simulation at t = " + timeText(tOut) + " s");
-	m_stepEvents += enterEventMode == fmi2True ? 1 : 0;
+	// a time event at the output point, which the completed step there asks for again, is one
+	// event, a time event
+	m_stepEvents += enterEventMode == fmi2True && !eventAtOutput ? 1 : 0;
 	if (eventAtOutput || enterEventMode == fmi2True)
 		handleEvent(tOut);
 }

@@ -130,7 +130,7 @@ private:
 	/*! The counters of the solver runs before the last restart (a restart clears them). */
 	Counters				m_done;
 	long					m_events = 0;
-	/*! Events the FMU asked for in fmi2CompletedIntegratorStep. */
+	/*! Events the FMU asked for in fmi2CompletedIntegratorStep, where no root or time event lay. */
 	long					m_stepEvents = 0;
 	long					m_timeEvents = 0;
 	/*! Events after which the solver carried on without a restart. */

@@ -467,6 +467,11 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 												  v.m_bound == EVENTS_AS_AT_A_TIGHTER_TOLERANCE);
 		for (const ToolRun & run : runs)
 			ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+		// each event counted once: the setback's time events lie on output points, where the
+		// completed step asks for them again, and remain time events
+		if (name == "setback") {
+			EXPECT_NE(runs[1].m_err.find("(0 of them step events, 4 time events"), std::string::npos) << runs[1].m_err;
+		}
 		if (v.m_bound == COSTS_AS_THE_EXAMPLE) {
 			EXPECT_GT(rightHandSides(example[1]), 0) << example[1].m_err;
 			EXPECT_LE(rightHandSides(runs[1]), 3*rightHandSides(example[1])) << runs[1].m_err;
