@@ -331,6 +331,8 @@ private:
 	ControllerBand coolingBand(double dehumidificationPower) const;
 	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange and m_heldWindowShaded. */
 	void initSwitches();
+	/*! What holds the room air besides the natural air change, for its rise. */
+	NaturalVentilationModel::RoomAir naturalVentilationRoomAir() const;
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
 	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);
 };

@@ -12,6 +12,8 @@
 #include "ZEB_Constants.h"
 #include "ZEB_Time.h"
 
+#include "RX_WindowType.h"
+
 namespace RX {
 
 namespace {
@@ -147,6 +149,7 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * h
 	if (groups.m_naturalVentilation)
 		pieces.m_naturalVentilationRise =
 			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut,
+												  naturalVentilationRoomAir(),
 												  held ? &held->m_naturalVentilationRise : nullptr);
 	return pieces;
 }
@@ -223,7 +226,7 @@ void CalovindaModel::switchingFunctions(double * z) const {
 	if (groups.m_naturalVentilation) {
 		m_room.m_naturalVentilationModel.riseSwitchingFunctions(m_heldPieces.m_naturalVentilationRise,
 																static_cast<unsigned int>(m_hourOfYear), m_tRules,
-																m_TRoom, m_TOut, z);
+																m_TRoom, m_TOut, naturalVentilationRoomAir(), z);
 		z += 3;
 	}
 	if (groups.m_assessmentVentilation) {
@@ -244,6 +247,19 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		const double aboveLimit = m_globalRadiation[i] - m_windowRadiationLimit[i];
 		*z++ = (m_heldWindowShaded[i] ? -aboveLimit : aboveLimit) - RADIATION_HYSTERESIS;
 	}
+}
+
+
+NaturalVentilationModel::RoomAir CalovindaModel::naturalVentilationRoomAir() const {
+	// on the seconds in which the room tips, the surfaces stay where they are
+	NaturalVentilationModel::RoomAir air;
+	air.m_volume = m_room.volume();
+	for (const RoomConstruction & rc : m_constructions) {
+		air.m_conductance += rc.m_AW/rc.m_R_ui;
+		if (rc.m_windowType != nullptr)
+			air.m_conductance += rc.m_AF*rc.m_windowType->m_U;
+	}
+	return air;
 }
 
 

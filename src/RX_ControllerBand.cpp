@@ -121,4 +121,61 @@ std::uint8_t SmoothStep::next(std::uint8_t s, double x, double width) {
 	return zBelow > 0 || zAbove > 0 ? stage(x, width) : s;
 }
 
+
+double SmoothStep::tippingValue(std::uint8_t s, double x, double width, double tipLow, double tipHigh) {
+	if (s == 0 || s == TIPPED_DOWN)
+		return 0;
+	if (s == STAGES - 1 || s == TIPPED_UP)
+		return 1;
+	return ZEB::scale2(s == 1 ? std::min(x, tipLow) : std::max(x, tipHigh), width);
+}
+
+
+void SmoothStep::tippingSwitchingFunctions(std::uint8_t s, double x, double width, double tipLow, double tipHigh,
+										   double & zBelow, double & zAbove)
+{
+	// The switches across the unstable range reinforce the room's motion, which carries it on
+	// away from the ends: a hair past them suffices. The stable parts continue flat beyond the
+	// step's ends as the step does, and reach as far as its halves (switchingFunctions()).
+	const double h = ControllerBand::SWITCH_HYSTERESIS;
+	zBelow = zAbove = -1;
+	switch (s) {
+		case 0:
+			zAbove = x - h;
+			break;
+		case 1:
+			zBelow = -x - width*OUTER_REACH;
+			zAbove = x - tipLow - h;
+			break;
+		case 2:
+			zBelow = tipHigh - x - h;
+			zAbove = x - width - width*OUTER_REACH;
+			break;
+		case STAGES - 1:
+			zBelow = width - x - h;
+			break;
+		case TIPPED_UP:
+			zBelow = -x - h;
+			zAbove = x - tipHigh - h;
+			break;
+		default:
+			zBelow = tipLow - x - h;
+			zAbove = x - width - h;
+			break;
+	}
+}
+
+
+std::uint8_t SmoothStep::tippingStage(std::uint8_t s, double x, double width, double tipLow, double tipHigh) {
+	if (x <= 0)
+		return 0;
+	if (x >= width)
+		return STAGES - 1;
+	if (x <= tipLow)
+		return 1;
+	if (x >= tipHigh)
+		return 2;
+	return s == 0 || s == 1 || s == TIPPED_UP ? TIPPED_UP : TIPPED_DOWN;
+}
+
 } // namespace RX

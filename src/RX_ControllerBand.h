@@ -99,8 +99,32 @@ struct SmoothStep {
 	/*! The stage to hold at an event where stage s was held: s while x lies within its reach, else
 		the stage x lies on. */
 	static std::uint8_t next(std::uint8_t s, double x, double width);
+	/*! A step that tips: where the output falls as x rises (a natural ventilation whose base air
+		change lies above the scheduled one), the room's feedback may be unstable on the step's
+		inside, from tipLow to tipHigh (0 <= tipLow <= width/2 <= tipHigh <= width; an empty range
+		where it is stable throughout), and the room crosses that range in seconds, faster than a
+		host's solver at a usual tolerance steps (its implicit steps damp the crossing: the room
+		dithers there or falls back). Held as: stage 0 and 3 as on any step; 1 and 2 the step
+		itself on its stable parts below tipLow and above tipHigh (either reaching across the
+		middle when the range is empty), continued flat into the range, so that a host's implicit
+		step that reaches into it meets no instability; TIPPED_UP the unstable range entered from
+		below, held at the value past the step until x leaves it at tipHigh (or falls back below
+		the step), and TIPPED_DOWN entered from above, held at the value before the step alike.
+		The value on stage s at x. */
+	static double tippingValue(std::uint8_t s, double x, double width, double tipLow, double tipHigh);
+	/*! The switching functions of stage s of a step that tips at x (SWITCH_HYSTERESIS beyond the
+		ends of the parts above). */
+	static void tippingSwitchingFunctions(std::uint8_t s, double x, double width, double tipLow, double tipHigh,
+										  double & zBelow, double & zAbove);
+	/*! The stage to hold where x lies, the room air having left stage s: in the unstable range,
+		crossing it in the direction in which it entered. */
+	static std::uint8_t tippingStage(std::uint8_t s, double x, double width, double tipLow, double tipHigh);
+
 	/*! The number of stages. */
 	static constexpr std::uint8_t STAGES = 4;
+	/*! The stages of a step that tips across its unstable range (tippingValue()). */
+	static constexpr std::uint8_t TIPPED_UP = 4;
+	static constexpr std::uint8_t TIPPED_DOWN = 5;
 	/*! How far a half reaches beyond the step's end, a fraction of the width. */
 	static constexpr double OUTER_REACH = 0.5;
 	/*! How far a half reaches across the step's middle, a fraction of the width: the slope falls
