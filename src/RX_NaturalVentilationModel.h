@@ -47,7 +47,8 @@ public:
 		the stage's ends as SmoothStep continues its stages; where the air change falls as the room
 		warms, as a step that tips (SmoothStep::tippingValue()), whose stages 4 and 5 cross it. */
 	struct HeldRise {
-		/*! At the base, on the step or at the scheduled rate: the SmoothStep stage. */
+		/*! At the base, on the step or at the scheduled rate: the SmoothStep stage (where the air
+			change falls as the room warms, also SmoothStep::TIPPED_UP or TIPPED_DOWN). */
 		std::uint8_t	m_stage = 0;
 		/*! On the step: whether on the excess over the outside air, the smaller one at the event. */
 		bool			m_onOutsideExcess = false;
