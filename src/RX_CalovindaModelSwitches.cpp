@@ -150,7 +150,7 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * h
 		pieces.m_naturalVentilationRise =
 			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut,
 												  naturalVentilationRoomAir(),
-												  held ? &held->m_naturalVentilationRise : nullptr);
+												  held ? &held->m_naturalVentilationRise : nullptr, sensibleAirBalance());
 	return pieces;
 }
 
@@ -226,7 +226,8 @@ void CalovindaModel::switchingFunctions(double * z) const {
 	if (groups.m_naturalVentilation) {
 		m_room.m_naturalVentilationModel.riseSwitchingFunctions(m_heldPieces.m_naturalVentilationRise,
 																static_cast<unsigned int>(m_hourOfYear), m_tRules,
-																m_TRoom, m_TOut, naturalVentilationRoomAir(), z);
+																m_TRoom, m_TOut, naturalVentilationRoomAir(), z,
+																sensibleAirBalance());
 		z += 3;
 	}
 	if (groups.m_assessmentVentilation) {
@@ -263,12 +264,18 @@ NaturalVentilationModel::RoomAir CalovindaModel::naturalVentilationRoomAir() con
 }
 
 
-double CalovindaModel::restDepth(const ControllerBand & band, double load, double airShare) const {
-	// the load that would hold the room air where it is, sign as the band's output: with the
-	// moisture balance the air's energy also holds its vapour's, which the vapour's flows carry
+double CalovindaModel::sensibleAirBalance() const {
 	double balance = m_ydot[m_n - m_m];
 	if (m_room.m_moistureBalanceEnabled)
 		balance -= (ZEB::H_EVAP + ZEB::C_VAPOR*m_TRoom)*m_ydot[m_n - 1];
+	return balance;
+}
+
+
+double CalovindaModel::restDepth(const ControllerBand & band, double load, double airShare) const {
+	// the load that would hold the room air where it is, sign as the band's output: with the
+	// moisture balance the air's energy also holds its vapour's, which the vapour's flows carry
+	const double balance = sensibleAirBalance();
 	const double held = airShare > 0 ? load - balance/airShare : load;
 	return (band.m_cooling ? -held : held)/band.m_slope;
 }

@@ -99,17 +99,26 @@ double SmoothStep::value(std::uint8_t s, double x, double width) {
 }
 
 
-void SmoothStep::switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove) {
+void SmoothStep::switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove,
+									double entryReach, double drift)
+{
 	// Where a held stage continues as the step itself (the halves beyond the step's ends, and each
 	// other across its middle) it may stay well past its end: a host restarting near an end from
 	// interpolated states moves the room air by more than any hysteresis of a tenth of a
 	// millikelvin, and the stages would switch back and forth thousands of times an hour. Across
 	// the middle, where the host's Jacobian holds the half's gain, only as far as the gain falls
 	// by a quarter. The constants of stages 0 and 3 differ from the step inside it: they are left
-	// at once.
+	// at once, or where the room comes to rest on the step, a little way into it: the step is flat
+	// at its ends, and a host's restart there took a Jacobian that knew nothing of its slope; its
+	// next long step went deep into the step, its corrections overshot, and the room air, resolved
+	// to some tenths of a Kelvin at the tolerance hosts use unless told, fell back out of the step
+	// beyond the half's reach, again and again. Beyond its end a half is the constant the step
+	// continues to: while the room air returns towards the step, only the host's error carried it
+	// out, and the half holds on further.
 	const double ends[] = {0, width/2, width};
-	const double pastBelow[] = {0, width*OUTER_REACH, width*MIDDLE_REACH, ControllerBand::SWITCH_HYSTERESIS};
-	const double pastAbove[] = {ControllerBand::SWITCH_HYSTERESIS, width*MIDDLE_REACH, width*OUTER_REACH, 0};
+	const double entry = std::max(ControllerBand::SWITCH_HYSTERESIS, width*entryReach);
+	const double pastBelow[] = {0, width*(drift > 0 ? RETURN_REACH : OUTER_REACH), width*MIDDLE_REACH, entry};
+	const double pastAbove[] = {entry, width*MIDDLE_REACH, width*(drift < 0 ? RETURN_REACH : OUTER_REACH), 0};
 	zBelow = s > 0 ? ends[s - 1] - x - pastBelow[s] : -1;
 	zAbove = s < STAGES - 1 ? x - ends[s] - pastAbove[s] : -1;
 }

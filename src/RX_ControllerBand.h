@@ -92,10 +92,12 @@ struct SmoothStep {
 	static double value(std::uint8_t s, double x, double width);
 	/*! The switching functions of stage s: positive once x lies below its lower end (zBelow) or
 		above its upper end (zAbove) by more than the stage reaches past it, else negative; -1
-		where the stage has no such end. Stages 0 and 3 reach ControllerBand::SWITCH_HYSTERESIS
-		into the step, the halves OUTER_REACH beyond its ends and MIDDLE_REACH across its middle
-		(times the width). */
-	static void switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove);
+		where the stage has no such end. Stages 0 and 3 reach entryReach (times the width), at
+		least ControllerBand::SWITCH_HYSTERESIS, into the step, the halves OUTER_REACH beyond its
+		ends (RETURN_REACH while x returns towards the step: drift, the sign of x's tendency, points
+		to it) and MIDDLE_REACH across its middle. */
+	static void switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove,
+								   double entryReach = 0, double drift = 0);
 	/*! The stage to hold at an event where stage s was held: s while x lies within its reach, else
 		the stage x lies on. */
 	static std::uint8_t next(std::uint8_t s, double x, double width);
@@ -130,6 +132,14 @@ struct SmoothStep {
 	/*! How far a half reaches across the step's middle, a fraction of the width: the slope falls
 		by a quarter there. */
 	static constexpr double MIDDLE_REACH = 0.25;
+	/*! How far a half reaches beyond the step's end while x returns towards the step, a fraction
+		of the width: as far as a host's error at the tolerance it uses unless told carries the room
+		air back out of the step. */
+	static constexpr double RETURN_REACH = 1.5;
+	/*! How far the constants may reach into a step on which the room comes to rest, a fraction of
+		the width: the step differs from them there by 6 % of its rise at most, and its slope has
+		reached half its largest. */
+	static constexpr double ENTRY_REACH = 0.15;
 };
 
 } // namespace RX

@@ -134,11 +134,12 @@ bool NaturalVentilationModel::tipping(double nBase, double nSched, double Ti, do
 
 
 NaturalVentilationModel::HeldRise NaturalVentilationModel::rise(unsigned int h, double t, double Ti, double Te,
-																 const RoomAir & air, const HeldRise * held) const
+																 const RoomAir & air, const HeldRise * held,
+																 double drift) const
 {
 	if (held != nullptr) {
 		double z[3];
-		riseSwitchingFunctions(*held, h, t, Ti, Te, air, z);
+		riseSwitchingFunctions(*held, h, t, Ti, Te, air, z, drift);
 		if (z[0] <= 0 && z[1] <= 0 && z[2] <= 0)
 			return *held;
 	}
@@ -156,7 +157,7 @@ NaturalVentilationModel::HeldRise NaturalVentilationModel::rise(unsigned int h, 
 
 
 void NaturalVentilationModel::riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti,
-													 double Te, const RoomAir & air, double * z) const
+													 double Te, const RoomAir & air, double * z, double drift) const
 {
 	double nBase, nSched, roomExcess, outsideExcess, tipLow, tipHigh;
 	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
@@ -169,7 +170,9 @@ void NaturalVentilationModel::riseSwitchingFunctions(const HeldRise & held, unsi
 		// held across a step that no longer tips (its rules changed): left at once
 		z[0] = z[1] = 1;
 	else
-		SmoothStep::switchingFunctions(held.m_stage, excess, TRANSITION_WIDTH, z[0], z[1]);
+		// a rising air change holds the room on its step (the excesses move with the room air)
+		SmoothStep::switchingFunctions(held.m_stage, excess, TRANSITION_WIDTH, z[0], z[1],
+									   nSched > nBase ? SmoothStep::ENTRY_REACH : 0, nSched > nBase ? drift : 0);
 	z[2] = on ? excess - (held.m_onOutsideExcess ? roomExcess : outsideExcess) - ControllerBand::SWITCH_HYSTERESIS
 			  : -1;
 }

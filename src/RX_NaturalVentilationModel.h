@@ -67,18 +67,20 @@ public:
 	bool rises() const { return m_modelType == MANAGED || m_modelType == DIN; }
 	/*! The rise where it lies at hour h, time t [s], room and outside air Ti, Te [K] (MANAGED and
 		DIN) in a room whose air is held by air; with held, the held rise while its switching
-		functions do not call for a switch, and where the air change falls as the room warms, the
-		stage that crosses the step's unstable range in the direction the room entered it. */
+		functions (with drift) do not call for a switch, and where the air change falls as the room
+		warms, the stage that crosses the step's unstable range in the direction the room entered it. */
 	HeldRise rise(unsigned int h, double t, double Ti, double Te, const RoomAir & air,
-				  const HeldRise * held = nullptr) const;
+				  const HeldRise * held = nullptr, double drift = 0) const;
 	/*! The 3 switching functions [K] of the rise held as held: the held excess (on the step, else
 		the smaller one) below the stage's lower end and above its upper end, positive once past
-		the stage's reach (SmoothStep::switchingFunctions(), or SmoothStep::tippingSwitchingFunctions()
-		where the air change falls as the room warms), and on the step the held excess above the
-		other one, positive once passed by ControllerBand::SWITCH_HYSTERESIS; -1 where the stage
-		has no such end. */
+		the stage's reach (SmoothStep::switchingFunctions(), whose constants a rising air change's
+		step reaches ENTRY_REACH into and whose halves reach further while drift, the sign of the
+		room air's tendency, points back to it; or SmoothStep::tippingSwitchingFunctions() where
+		the air change falls as the room warms), and on the step the held excess above the other
+		one, positive once passed by ControllerBand::SWITCH_HYSTERESIS; -1 where the stage has no
+		such end. */
 	void riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti, double Te,
-								const RoomAir & air, double * z) const;
+								const RoomAir & air, double * z, double drift = 0) const;
 
 	/*! At hour of year h and time t [s], with room and outside air temperatures Ti, Te [K], room
 		and outside vapour densities rhoVi, rhoVe [kg/m3] and room air volume [m3]: the vapour
