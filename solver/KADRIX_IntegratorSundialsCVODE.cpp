@@ -8,6 +8,7 @@
 #include <iomanip>
 #include <locale>
 #include <ostream>
+#include <vector>
 
 #include <cvode/cvode.h>
 #include <nvector/nvector_serial.h>
@@ -90,6 +91,12 @@ public:
 	std::exception_ptr				m_callbackException;
 	/*! Text of CVODE's last error message, for the exceptions of init(). */
 	std::string						m_lastError;
+	/*! True while a failure of CVODE's error test or corrector would be met by a restart: the
+		error message of such a failure is then held back until the restart has failed too. */
+	bool							m_restartPossible = false;
+	/*! The error message held back (empty when there is none) and CVODE's own text in it. */
+	std::string						m_heldFailure;
+	std::string						m_heldReason;
 
 	Phase							m_phase = PHASE_STEP;
 	// CVODE's own routines behind the timed ones
@@ -306,6 +313,55 @@ void settleJacobianUpdate(Impl * r, bool stepSucceeded) {
 }
 
 
+// Failures of a step that a fresh start from the step's beginning may not meet: CVODE's error
+// test or its corrector failed as often as it allows.
+bool restartable(int flag) {
+	return flag == CV_ERR_FAILURE || flag == CV_CONV_FAILURE;
+}
+
+
+// Restarts CVODE from the state of its last step, as init() starts it: order 1, the first
+// derivatives taken afresh, the initial step size, a fresh Jacobian. CVODE predicts each step
+// from the derivatives of the steps before: where the model switches (a heater comes on against
+// a room it had left alone) that history belongs to the model before the switch, and the
+// reductions CVODE allows itself may not get down to where the step can be taken with it; a
+// fresh start knows only the model after the switch. The counters go on from where they stood,
+// so statistics and snapshots see one run; once a step has been taken, the step numbers of the
+// last set-up and Jacobian too. Returns the result of the step taken after the restart.
+int restartFromLastStep(Impl * r, double tEnd) {
+	CVodeMem cv = static_cast<CVodeMem>(r->m_cvodeMem);
+	CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
+	std::vector<long *> counters = {&cv->cv_nfe, &cv->cv_ncfn, &cv->cv_netf, &cv->cv_nni, &cv->cv_nnf,
+									&cv->cv_nsetups, &cv->cv_nor, &cv->cv_nge};
+	if (ls != nullptr)
+		counters.insert(counters.end(), {&ls->nje, &ls->nfeDQ, &ls->npe, &ls->nli, &ls->nps, &ls->ncfl,
+										 &ls->njtsetup, &ls->njtimes});
+	std::vector<long> before;
+	for (const long * counter : counters)
+		before.push_back(*counter);
+	const long steps = cv->cv_nst;
+	const int tinySteps = cv->cv_nhnil;
+
+	int flag = CVodeReInit(r->m_cvodeMem, r->m_t, r->m_y);
+	if (flag == CV_SUCCESS) {
+		// CVODE sets up its linear solver afresh in the first step, replacing the timed routines
+		r->m_timersPending = true;
+		flag = CVode(r->m_cvodeMem, tEnd, r->m_y, &r->m_t, CV_ONE_STEP);
+	}
+	for (std::size_t i = 0; i < counters.size(); ++i)
+		*counters[i] += before[i];
+	cv->cv_nhnil += tinySteps;
+	// without a step the integrator stands at a fresh start, which a snapshot keeps as such
+	if (flag == CV_SUCCESS || flag == CV_TSTOP_RETURN) {
+		cv->cv_nst += steps;
+		cv->cv_nstlp += steps;
+		if (ls != nullptr)
+			ls->nstlj += steps;
+	}
+	return flag;
+}
+
+
 // The snapshot code reads CVODE's private records: after init, fields read through them must
 // agree with what the integrator set and with CVODE's public getters.
 bool cvodeLayoutMatches(const Impl * r, double t0, double relTol) {
@@ -443,12 +499,19 @@ void CVErrHandlerFn_f(int errorCode, const char * module, const char * function,
 			if (r->m_callbackException)
 				return;
 		}
-		if (errorCode > 0)
+		if (errorCode > 0) {
 			ZEB::ZEB_Message(ZEB::FormatString("CVODE Integrator module '%1', function '%2': %3\n").arg(module).arg(function).arg(msg),
 							 ZEB::MSG_WARNING, "[CVErrHandlerFn_f]", -1);
-		else
-			ZEB::ZEB_Message(ZEB::FormatString("Error in CVODE Integrator module '%1', function '%2':\n%3").arg(module).arg(function).arg(msg),
-							 ZEB::MSG_ERROR, "[CVErrHandlerFn_f]", -1);
+			return;
+		}
+		const ZEB::FormatString error = ZEB::FormatString("Error in CVODE Integrator module '%1', function '%2':\n%3")
+				.arg(module).arg(function).arg(msg);
+		if (r != nullptr && r->m_restartPossible && restartable(errorCode)) {
+			r->m_heldFailure = error.str();
+			r->m_heldReason = (msg != nullptr) ? msg : "";
+			return;
+		}
+		ZEB::ZEB_Message(error, ZEB::MSG_ERROR, "[CVErrHandlerFn_f]", -1);
 	}
 	catch (...) {
 		keepException(r);
@@ -682,11 +745,37 @@ int IntegratorSundialsCVODE::step() {
 		requestJacobianUpdate(r);
 	const double tEnd = r->m_model->tEnd();
 	r->m_callbackException = nullptr;
-	const int flag = CVode(r->m_cvodeMem, tEnd, r->m_y, &r->m_t, CV_ONE_STEP);
+	// a failure in the first step after a start was a fresh start already
+	const bool restartPossible = static_cast<CVodeMem>(r->m_cvodeMem)->cv_nst > 0;
+	r->m_restartPossible = restartPossible;
+	r->m_heldFailure.clear();
+	int flag = CVode(r->m_cvodeMem, tEnd, r->m_y, &r->m_t, CV_ONE_STEP);
+	r->m_restartPossible = false;
 	if (r->m_freshJacobianPending)
 		settleJacobianUpdate(r, flag == CV_SUCCESS || flag == CV_TSTOP_RETURN);
 	// CVODE has returned, with its state restored to the last step
 	rethrowKeptException(r);
+	if (restartPossible && restartable(flag)) {
+		const std::string failure = r->m_heldFailure;
+		const std::string reason = r->m_heldReason;
+		const double tFailed = r->m_t;
+		// a failure of the restarted step too is reported after the first one
+		r->m_heldFailure.clear();
+		r->m_restartPossible = true;
+		flag = restartFromLastStep(r, tEnd);
+		r->m_restartPossible = false;
+		rethrowKeptException(r);
+		if (flag != CV_SUCCESS && flag != CV_TSTOP_RETURN) {
+			for (const std::string & text : {failure, r->m_heldFailure})
+				if (!text.empty())
+					ZEB::ZEB_Message(ZEB::FormatString("%1").arg(text), ZEB::MSG_ERROR, "[CVErrHandlerFn_f]", -1);
+			return StepFailure;
+		}
+		// the fresh start has set up with a fresh Jacobian
+		r->m_freshJacobianPending = false;
+		ZEB::ZEB_Message(ZEB::FormatString("CVODE restarted at t=%1 s after: %2\n").arg(tFailed).arg(reason),
+						 ZEB::MSG_WARNING, "[IntegratorSundialsCVODE::step]", 1);
+	}
 	if (flag != CV_SUCCESS && flag != CV_TSTOP_RETURN)
 		return StepFailure;
 	CVodeGetNumSteps(r->m_cvodeMem, &r->m_nSteps);

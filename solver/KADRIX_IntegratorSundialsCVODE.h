@@ -49,10 +49,12 @@ public:
 	const char * identifier() const override { return "CVODE"; }
 	void init(ModelInterface * model, double t0, const double * y0, LESInterface * lesSolver,
 			  PrecondInterface * precond, JacobianInterface * jacobian) override;
-	/*! 1 on success (also when the stop time is reached), -1 on failure. An exception thrown by
-		the model, Jacobian generator or preconditioner during the step is rethrown once CVODE has
-		returned to the last step. step(), t(), dt() and yOut() throw ZEB::Exception before a
-		successful init(). */
+	/*! 1 on success (also when the stop time is reached), -1 on failure. A step whose error test
+		or corrector fails as often as CVODE allows is taken once more after a restart from the
+		last step (order 1, a fresh Jacobian, the initial step size), and fails only when that
+		fails too. An exception thrown by the model, Jacobian generator or preconditioner during
+		the step is rethrown once CVODE has returned to the last step. step(), t(), dt() and yOut()
+		throw ZEB::Exception before a successful init(). */
 	int step() override;
 	double t() const override;
 	double dt() const override;

@@ -258,6 +258,76 @@ TEST(IntegratorSundialsCVODE, ReportsModelFailures) {
 		}
 }
 
+namespace {
+
+// A room the sun keeps warm, whose heater comes on hard when its set point steps up: the room
+// air then follows the heater within a fraction of a second, after hours in steps of minutes.
+// As in a room whose step ends on a switch, the switch is ahead while the integrator steps to
+// it, and in force from its time on once it has got there.
+class SwitchedRoom : public KADRIX::ModelInterface {
+public:
+	unsigned int n() const override { return 1; }
+	const double * y0() const override { return &m_y0; }
+	double t0() const override { return 0; }
+	double dt0() const override { return 1; }
+	double tEnd() const override { return 1e7; }
+	CalculationResult setTime(double t) override { m_t = t; return CalculationSuccess; }
+	CalculationResult setY(const double * y) override { m_y = *y; return CalculationSuccess; }
+	CalculationResult ydot(double * ydot) override {
+		const bool on = m_switchAhead ? m_t > T_SWITCH : m_t >= T_SWITCH;
+		*ydot = LOSS * (T_SUN - m_y) + (on ? GAIN * (T_SET - m_y) : 0.0);
+		return CalculationSuccess;
+	}
+	/*! The room air t seconds after the switch, from y at the switch. */
+	static double after(double y, double t) {
+		const double rest = (LOSS * T_SUN + GAIN * T_SET) / (LOSS + GAIN);
+		return rest + (y - rest) * std::exp(-(LOSS + GAIN) * t);
+	}
+
+	static constexpr double LOSS = 2e-4;		// [1/s]
+	static constexpr double GAIN = 8.7;			// [1/s]
+	static constexpr double T_SUN = 18.67;
+	static constexpr double T_SET = 22;
+	static constexpr double T_SWITCH = 25200;
+	double m_y0 = 17;
+	double m_y = 17;
+	double m_t = 0;
+	bool m_switchAhead = true;
+};
+
+} // namespace
+
+TEST(IntegratorSundialsCVODE, RestartsFromItsLastStepWhereItsHistoryCannotTakeASwitch) {
+	MessageRecorder rec;
+	SwitchedRoom model;
+	KrylovSolver les;
+	IntegratorSundialsCVODE integrator;
+	configure(integrator);
+	integrator.init(&model, model.t0(), model.y0(), &les, nullptr, nullptr);
+	integrator.m_stopTime = SwitchedRoom::T_SWITCH;
+	ASSERT_TRUE(SolverTest::stepTo(integrator, SwitchedRoom::T_SWITCH));
+	const double yAtSwitch = *integrator.yOut(integrator.t());
+	const unsigned int stepsToSwitch = integrator.stats(IntegratorSundialsCVODE::ST_STEPS);
+	std::vector<char> blob = snapshot(integrator, les);
+
+	// CVODE's error test fails as often as it may in the step from the switch; started afresh
+	// there, it follows the heater
+	integrator.m_stopTime = 0;
+	model.m_switchAhead = false;
+	const Trajectory first = run(integrator, 1, 40);
+	ASSERT_EQ(first.t.size(), 40u);
+	EXPECT_GT(first.t.back(), SwitchedRoom::T_SWITCH + 0.1);
+	for (std::size_t i = 0; i < first.t.size(); ++i)
+		EXPECT_NEAR(first.y[i][0], SwitchedRoom::after(yAtSwitch, first.t[i] - SwitchedRoom::T_SWITCH), 1e-3) << i;
+	EXPECT_EQ(rec.texts("[IntegratorSundialsCVODE::step]").size(), 1u);
+	EXPECT_TRUE(rec.texts("[CVErrHandlerFn_f]").empty());
+	// one run: the counters go on
+	EXPECT_EQ(first.counters[0][IntegratorSundialsCVODE::ST_STEPS], stepsToSwitch + 1);
+
+	restore(integrator, les, blob);
+	expectSameRun(first, run(integrator, 1, 40));
+}
+
 TEST(IntegratorSundialsCVODE, StaysRestorableWhenAStepAskedToBuildAFreshJacobianFails) {
 	// a chain that asks for a fresh Jacobian whenever told to
 	struct SwitchingChain : HeatChain {
