@@ -771,10 +771,11 @@ int IntegratorSundialsCVODE::step() {
 					ZEB::ZEB_Message(ZEB::FormatString("%1").arg(text), ZEB::MSG_ERROR, "[CVErrHandlerFn_f]", -1);
 			return StepFailure;
 		}
-		// the fresh start has set up with a fresh Jacobian
+		// the fresh start has set up with a fresh Jacobian; the failure it met is reported as
+		// quietly as a recoverable one of the model
 		r->m_freshJacobianPending = false;
 		ZEB::ZEB_Message(ZEB::FormatString("CVODE restarted at t=%1 s after: %2\n").arg(tFailed).arg(reason),
-						 ZEB::MSG_WARNING, "[IntegratorSundialsCVODE::step]", 1);
+						 ZEB::MSG_WARNING, "[IntegratorSundialsCVODE::step]", 2);
 	}
 	if (flag != CV_SUCCESS && flag != CV_TSTOP_RETURN)
 		return StepFailure;
