@@ -688,9 +688,10 @@ void CalovindaModel::updateDerivatives() {
 
 ControllerBand CalovindaModel::heatingBand() const {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
-	if (din.m_active)
-		return din.heatingBand();
-	return m_room.m_heatingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules);
+	ControllerBand band = din.m_active ? din.heatingBand()
+							: m_room.m_heatingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules);
+	band.m_offEndOutput = offEndOutput();
+	return band;
 }
 
 
@@ -701,9 +702,11 @@ ControllerBand CalovindaModel::coolingBand() const {
 
 ControllerBand CalovindaModel::coolingBand(double dehumidificationPower) const {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
-	if (din.m_active)
-		return din.coolingBand();
-	return m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules, dehumidificationPower);
+	ControllerBand band = din.m_active ? din.coolingBand()
+							: m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules,
+														 dehumidificationPower);
+	band.m_offEndOutput = offEndOutput();
+	return band;
 }
 
 

@@ -142,6 +142,12 @@ public:
 		the right-hand side; infinity when none ever does. Hours at which no schedule changes its
 		value are passed over. */
 	double nextRuleChange(double t) const;
+	/*! How far [K] a heater's or cooler's proportional piece continued past its off end may hold
+		the room air from where the air would go without it (ControllerBand::m_offEndOutput): a
+		room resting where the device just switches off needs next to nothing of it, more than the
+		few millikelvin a host's restart moves the air, and one that the sun or the night moves
+		away leaves it. */
+	static constexpr double OFF_END_AIR_REACH = 5e-3;
 	/*! How far [W/m2] the radiation must pass a window's limit before its shading is due to switch
 		(ControllerBand::SWITCH_HYSTERESIS, for the radiation). */
 	static constexpr double RADIATION_HYSTERESIS = 1e-4;
@@ -332,10 +338,15 @@ public:
 private:
 	/*! The cooling controller in force with dehumidificationPower [W] taken from its power. */
 	ControllerBand coolingBand(double dehumidificationPower) const;
+	/*! The most output [W] a heater's or cooler's proportional piece continued past its off end
+		gives there: what holds the room air OFF_END_AIR_REACH from where it would go without it. */
+	double offEndOutput() const;
 	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange and m_heldWindowShaded. */
 	void initSwitches();
 	/*! What holds the room air besides the natural air change, for its rise. */
 	NaturalVentilationModel::RoomAir naturalVentilationRoomAir() const;
+	/*! The room air's conductance [W/K] to the room's surfaces and through its windows. */
+	double airConductance() const;
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
 	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);
 };

@@ -255,12 +255,25 @@ NaturalVentilationModel::RoomAir CalovindaModel::naturalVentilationRoomAir() con
 	// on the seconds in which the room tips, the surfaces stay where they are
 	NaturalVentilationModel::RoomAir air;
 	air.m_volume = m_room.volume();
-	for (const RoomConstruction & rc : m_constructions) {
-		air.m_conductance += rc.m_AW/rc.m_R_ui;
-		if (rc.m_windowType != nullptr)
-			air.m_conductance += rc.m_AF*rc.m_windowType->m_U;
-	}
+	air.m_conductance = airConductance();
 	return air;
+}
+
+
+double CalovindaModel::airConductance() const {
+	double conductance = 0;
+	for (const RoomConstruction & rc : m_constructions) {
+		conductance += rc.m_AW/rc.m_R_ui;
+		if (rc.m_windowType != nullptr)
+			conductance += rc.m_AF*rc.m_windowType->m_U;
+	}
+	return conductance;
+}
+
+
+double CalovindaModel::offEndOutput() const {
+	// what holds the air that far from where it would go, while the surfaces stay where they are
+	return airConductance()*OFF_END_AIR_REACH;
 }
 
 

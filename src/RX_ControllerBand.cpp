@@ -55,10 +55,9 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	// far beyond as the piece is continued (beyond that the error would grow with the gain).
 	const double d = depth(T);
 	const double dLimited = m_limit/m_slope;
-	// A share of a device far beyond the room's need (a megawatt in a small room) would still hold
-	// the room against the sun: no more output there than the hysteresis gives at the largest gain.
-	const double offEndReach = std::max(m_hysteresis, std::min(OFF_END_REACH*dLimited,
-															   m_hysteresis*m_largestSlope/m_slope));
+	// A share of a device large for its room (the example's 100 kW in a 5 m2 room) would still
+	// hold the room against the sun or a cool night: no more output there than m_offEndOutput.
+	const double offEndReach = std::max(m_hysteresis, std::min(OFF_END_REACH*dLimited, m_offEndOutput/m_slope));
 	const double farBeyond = std::max(offEndReach, CONTINUATION_REACH*m_hysteresis);
 	zOn = p == PIECE_OFF ? std::max(std::min(d, restDepth) - m_hysteresis, d - farBeyond)
 		  : p == PIECE_PROPORTIONAL ? std::max(-std::max(d, restDepth) - offEndReach, -d - farBeyond)

@@ -56,7 +56,7 @@ struct ControllerBand {
 	static constexpr double CONTINUATION_REACH = 1000;
 	/*! How far the proportional piece reaches beyond its off end, a fraction of the band's width
 		(m_limit/m_slope): the output it continues to there is as small a fraction of m_limit, and
-		no more than the hysteresis is worth at m_largestSlope. */
+		no more than m_offEndOutput where that is more than the hysteresis gives. */
 	static constexpr double OFF_END_REACH = 3e-4;
 
 	/*! Set point [K]. */
@@ -73,8 +73,9 @@ struct ControllerBand {
 	/*! How far [K] beyond the set point the room air may lie on the proportional piece before the
 		controller raises its gain; infinite where the gain stays as it is. */
 	double	m_raiseDepth = std::numeric_limits<double>::infinity();
-	/*! The largest gain the controller may come to; infinite where none is known. */
-	double	m_largestSlope = std::numeric_limits<double>::infinity();
+	/*! The most output the proportional piece continued past its off end may give there before
+		its switch is due, where the hysteresis gives less; infinite where the band sets none. */
+	double	m_offEndOutput = std::numeric_limits<double>::infinity();
 };
 
 /*! A smooth switch's cubic step from 0 (x <= 0) to 1 (x >= width) (ZEB::scale2) as model exchange

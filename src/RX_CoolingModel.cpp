@@ -112,7 +112,6 @@ ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificat
 	b.m_cooling = true;
 	if (m_slope < MAX_SLOPE)
 		b.m_raiseDepth = SLOPE_ADJUST_THRESHOLD;
-	b.m_largestSlope = MAX_SLOPE;
 	return b;
 }
 

@@ -247,7 +247,6 @@ ControllerBand DIN4108_2Assessment::heatingBand() const {
 	b.m_limit = m_maximumHeatingPower;
 	if (m_slopeHeating < SLOPE_LIMIT)
 		b.m_raiseDepth = SLOPE_DEVIATION;
-	b.m_largestSlope = SLOPE_LIMIT;
 	return b;
 }
 
@@ -260,7 +259,6 @@ ControllerBand DIN4108_2Assessment::coolingBand() const {
 	b.m_cooling = true;
 	if (m_slopeCooling < SLOPE_LIMIT)
 		b.m_raiseDepth = SLOPE_DEVIATION;
-	b.m_largestSlope = SLOPE_LIMIT;
 	return b;
 }
 

@@ -69,7 +69,6 @@ ControllerBand HeatingModel::band(unsigned int h, double t) const {
 	b.m_limit = m_modelType == SIMPLE ? m_maxPower : 0;
 	if (m_slope < MAX_SLOPE)
 		b.m_raiseDepth = SLOPE_ADJUST_THRESHOLD;
-	b.m_largestSlope = MAX_SLOPE;
 	return b;
 }
 

@@ -449,6 +449,14 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		{"heating-far-beyond-the-room", twoDays,
 		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
 		   "<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>10000000<"}}, FOLLOWS},
+		// the example's 100 kW cooler in a 2.5 m x 2 m room, two days of August: its proportional
+		// piece, continued past its off end by a share of its power (30 W), held the room at 27 C
+		// through a cool night, 0.54 K off at 01:00
+		{"cooling-large-for-a-small-room",
+		 "<SimulationStartTime>18576000</SimulationStartTime><SimulationEndTime>18748800</SimulationEndTime>",
+		 {{"<Area>48<", "<Area>5<"}, {"<Height>2.7<", "<Height>2.5<"}, {"<AW>21.6<", "<AW>6.25<"},
+		  {"<AW>16.2<", "<AW>5<"}, {"<AW>9.6<", "<AW>4.75<"}, {"<AF>12<", "<AF>1.5<"}, {"<AW>16.2<", "<AW>5<"},
+		  {"<AW>48<", "<AW>5<"}, {"<AW>48<", "<AW>5<"}}, FOLLOWS},
 		// 250 W/m2 of equipment against the cooler at 27 C: 1.0 K off in the host's first step in
 		// which the cooler acted, at its starting gain, which co-simulation raised within minutes
 		{"cooling-a-large-load", twoDays, {{"<ConstantValue>4.16667<", "<ConstantValue>250<"}}, FOLLOWS},
