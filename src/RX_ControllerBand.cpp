@@ -174,7 +174,9 @@ void SmoothStep::tippingSwitchingFunctions(std::uint8_t s, double x, double widt
 }
 
 
-std::uint8_t SmoothStep::tippingStage(std::uint8_t s, double x, double width, double tipLow, double tipHigh) {
+std::uint8_t SmoothStep::tippingStage(std::uint8_t s, double x, double width, double tipLow, double tipHigh,
+									  double tendency)
+{
 	if (x <= 0)
 		return 0;
 	if (x >= width)
@@ -183,6 +185,11 @@ std::uint8_t SmoothStep::tippingStage(std::uint8_t s, double x, double width, do
 		return 1;
 	if (x >= tipHigh)
 		return 2;
+	// A room crossing the range's end from a stable part moves on the way it came; but where the
+	// step's rules changed (an hour that turns a rising step into a falling one) the stage held
+	// before says nothing of where the room goes, and only the room's own tendency does.
+	if (tendency != 0)
+		return tendency > 0 ? TIPPED_UP : TIPPED_DOWN;
 	return s == 0 || s == 1 || s == TIPPED_UP ? TIPPED_UP : TIPPED_DOWN;
 }
 

@@ -120,8 +120,10 @@ struct SmoothStep {
 	static void tippingSwitchingFunctions(std::uint8_t s, double x, double width, double tipLow, double tipHigh,
 										  double & zBelow, double & zAbove);
 	/*! The stage to hold where x lies, the room air having left stage s: in the unstable range,
-		crossing it in the direction in which it entered. */
-	static std::uint8_t tippingStage(std::uint8_t s, double x, double width, double tipLow, double tipHigh);
+		crossing it in the direction in which x tends on the step itself (tendency, its sign), or,
+		where it has none, in which it entered. */
+	static std::uint8_t tippingStage(std::uint8_t s, double x, double width, double tipLow, double tipHigh,
+									 double tendency = 0);
 
 	/*! The number of stages. */
 	static constexpr std::uint8_t STAGES = 4;

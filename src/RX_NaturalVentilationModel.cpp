@@ -147,8 +147,14 @@ NaturalVentilationModel::HeldRise NaturalVentilationModel::rise(unsigned int h, 
 	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
 	const double excess = std::min(roomExcess, outsideExcess);
 	HeldRise where;
-	if (held != nullptr && tipping(nBase, nSched, Ti, Te, air, tipLow, tipHigh))
-		where.m_stage = SmoothStep::tippingStage(held->m_stage, excess, TRANSITION_WIDTH, tipLow, tipHigh);
+	if (held != nullptr && tipping(nBase, nSched, Ti, Te, air, tipLow, tipHigh)) {
+		// drift is the air's balance at the air change last computed; on the step itself at x
+		// the air change's loss differs by k*(n - step)*(Ti - Te)
+		const double k = ZEB::RHO_AIR*ZEB::C_AIR*air.m_volume/3600;
+		const double step = nBase + ZEB::scale2(excess, TRANSITION_WIDTH)*(nSched - nBase);
+		const double tendency = drift + k*(m_airChangeRate - step)*(Ti - Te);
+		where.m_stage = SmoothStep::tippingStage(held->m_stage, excess, TRANSITION_WIDTH, tipLow, tipHigh, tendency);
+	}
 	else
 		where.m_stage = SmoothStep::stage(excess, TRANSITION_WIDTH);
 	where.m_onOutsideExcess = onStep(where.m_stage) && outsideExcess < roomExcess;

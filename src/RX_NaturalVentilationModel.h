@@ -67,8 +67,9 @@ public:
 	bool rises() const { return m_modelType == MANAGED || m_modelType == DIN; }
 	/*! The rise where it lies at hour h, time t [s], room and outside air Ti, Te [K] (MANAGED and
 		DIN) in a room whose air is held by air; with held, the held rise while its switching
-		functions (with drift) do not call for a switch, and where the air change falls as the room
-		warms, the stage that crosses the step's unstable range in the direction the room entered it. */
+		functions (with drift, the room air's balance [W] at the air change last computed) do not
+		call for a switch, and where the air change falls as the room warms, the stage that crosses
+		the step's unstable range in the direction the room air tends there on the step itself. */
 	HeldRise rise(unsigned int h, double t, double Ti, double Te, const RoomAir & air,
 				  const HeldRise * held = nullptr, double drift = 0) const;
 	/*! The 3 switching functions [K] of the rise held as held: the held excess (on the step, else

@@ -348,6 +348,8 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 	};
 	const std::string twoDays = "<SimulationEndTime>172800</SimulationEndTime>";
 	const std::string workingDay = "0 0 0 0 0 0 150 150 150 300 300 300 300 300 300 300 300 150 150 0 0 0 0 0 ";
+	const std::string turning = "0.3 2 0.5 3 1 2.5 0.3 2 0.8 3 1.5 0.6 2.5 0.3 1 2 0.5 3 0.8 2 0.4 1.6 0.7 2.4";
+	const std::string turningWeekEnd = "2 0.5 3 0.3 2.5 1 2 0.8 3 0.6 1.5 0.4 2 0.5 3 0.3 2.5 1 2 0.8 3 0.6 1.5 0.4";
 	// rooms whose loads switch on the room air or in time, two days, at the tolerance hosts use
 	// unless told and with hourly output points; a room whose schedules step costs at most three
 	// times as much as the example in the same days, a room that rests where a switch lies has
@@ -430,6 +432,20 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		 "<SimulationStartTime>1339200</SimulationStartTime><SimulationEndTime>1512000</SimulationEndTime>",
 		 {{"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
 		  {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>3<"}}, FOLLOWS},
+		// an hourly schedule around a base of 1.2 above 22.5 C, the heater at 21 C, two days of April:
+		// at 16:00 the step turned from rising to falling while the room air lay on its unstable
+		// inside, warming on the new step, and the stage held on the rising one tipped it down
+		// to the base (0.55 K off at 17:00)
+		{"natural-ventilation-turning-to-fall-on-its-step",
+		 "<SimulationStartTime>9763200</SimulationStartTime><SimulationEndTime>9936000</SimulationEndTime>",
+		 {{"<ConstantValue>20</ConstantValue>", "<ConstantValue>21</ConstantValue>"},
+		  {"<ConstantValue>27<", "<ConstantValue>26<"},
+		  {"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
+		  {"<ScheduleAirChangeRates type=\"CONSTANT\">\n                <ConstantValue>0.5</ConstantValue>\n            </ScheduleAirChangeRates>",
+		   "<ScheduleAirChangeRates type=\"DAILY_WEEK\"><WeekDaySchedule>" + turning + "</WeekDaySchedule><WeekEndSchedule>" +
+		   turningWeekEnd + "</WeekEndSchedule></ScheduleAirChangeRates>"},
+		  {"<MinTRoom>23<", "<MinTRoom>22.5<"},
+		  {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>1.2<"}}, FOLLOWS},
 		// the moisture balance with 1.5 kg/h of vapour, which a 1.5 kW cooler at 24 C removes above
 		// 50 % on weekdays from 8:00 to 17:00 at 10 m3/s of air, taking the power from the
 		// cooling: 5.5 K off in April
