@@ -512,8 +512,7 @@ void CalovindaModel::updateLoads() {
 															 m_mechanicalVentilationHeatLoad, m_mechanicalVentilationCoolingPower);
 		m_room.m_naturalVentilationModel.computeLoads(moisture, hour, t, m_TRoom, m_TOut, m_rhoVRoom, m_rhoVOut, V,
 													  m_naturalVentilationMoistureFlow, m_naturalVentilationHeatLoad,
-													  m_switchesHeld ? &m_heldPieces.m_naturalVentilationRise : nullptr,
-													  m_switchesHeld ? naturalVentilationRoomAir().m_conductance : 0);
+													  m_switchesHeld ? &m_heldPieces.m_naturalVentilationRise : nullptr);
 		m_airChangeRate = m_room.m_naturalVentilationModel.m_airChangeRate;
 		if (moisture) {
 			m_room.m_moistureLoads.computeLoads(hour, t, m_moistureProduction);

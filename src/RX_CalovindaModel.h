@@ -102,9 +102,6 @@ public:
 		gain: where its output, load [W] now, balances the room air's energy of the last
 		evaluation, airShare of the output reaching the air (the present depth where none does). */
 	double restDepth(const ControllerBand & band, double load, double airShare) const;
-	/*! The room air's sensible energy balance of the last evaluation [W]: its energy's derivative
-		less the enthalpy its vapour's flows carry (moisture balance). */
-	double sensibleAirBalance() const;
 	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
 		cooling mode runs and the assessment does not). */
 	ControllerBand ventilationCoolingBand() const;
@@ -343,8 +340,6 @@ private:
 	double offEndOutput() const;
 	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange and m_heldWindowShaded. */
 	void initSwitches();
-	/*! What holds the room air besides the natural air change, for its rise. */
-	NaturalVentilationModel::RoomAir naturalVentilationRoomAir() const;
 	/*! The room air's conductance [W/K] to the room's surfaces and through its windows. */
 	double airConductance() const;
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */

@@ -554,7 +554,7 @@ std::string CalovindaModelFMU::modelVariablesRefusal(bool modelExchange, bool in
 			return outOfRange(what);
 	if (held.m_bypassStage >= SmoothStep::STAGES)
 		return outOfRange("held stage of the heat recovery's bypass");
-	if (held.m_naturalVentilationRise.m_stage > SmoothStep::TIPPED_DOWN)
+	if (held.m_naturalVentilationRise.m_stage >= SmoothStep::STAGES)
 		return outOfRange("held stage of the natural ventilation's rise");
 	for (std::size_t i = 0; i < m_heldWindowShaded.size(); ++i)
 		if (m_heldWindowShaded[i] > 1)

@@ -149,8 +149,7 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * h
 	if (groups.m_naturalVentilation)
 		pieces.m_naturalVentilationRise =
 			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut,
-												  naturalVentilationRoomAir(),
-												  held ? &held->m_naturalVentilationRise : nullptr, sensibleAirBalance());
+												  held ? &held->m_naturalVentilationRise : nullptr);
 	return pieces;
 }
 
@@ -226,8 +225,7 @@ void CalovindaModel::switchingFunctions(double * z) const {
 	if (groups.m_naturalVentilation) {
 		m_room.m_naturalVentilationModel.riseSwitchingFunctions(m_heldPieces.m_naturalVentilationRise,
 																static_cast<unsigned int>(m_hourOfYear), m_tRules,
-																m_TRoom, m_TOut, naturalVentilationRoomAir(), z,
-																sensibleAirBalance());
+																m_TRoom, m_TOut, z);
 		z += 3;
 	}
 	if (groups.m_assessmentVentilation) {
@@ -251,15 +249,6 @@ void CalovindaModel::switchingFunctions(double * z) const {
 }
 
 
-NaturalVentilationModel::RoomAir CalovindaModel::naturalVentilationRoomAir() const {
-	// on the seconds in which the room tips, the surfaces stay where they are
-	NaturalVentilationModel::RoomAir air;
-	air.m_volume = m_room.volume();
-	air.m_conductance = airConductance();
-	return air;
-}
-
-
 double CalovindaModel::airConductance() const {
 	double conductance = 0;
 	for (const RoomConstruction & rc : m_constructions) {
@@ -277,18 +266,12 @@ double CalovindaModel::offEndOutput() const {
 }
 
 
-double CalovindaModel::sensibleAirBalance() const {
-	double balance = m_ydot[m_n - m_m];
-	if (m_room.m_moistureBalanceEnabled)
-		balance -= (ZEB::H_EVAP + ZEB::C_VAPOR*m_TRoom)*m_ydot[m_n - 1];
-	return balance;
-}
-
-
 double CalovindaModel::restDepth(const ControllerBand & band, double load, double airShare) const {
 	// the load that would hold the room air where it is, sign as the band's output: with the
 	// moisture balance the air's energy also holds its vapour's, which the vapour's flows carry
-	const double balance = sensibleAirBalance();
+	double balance = m_ydot[m_n - m_m];
+	if (m_room.m_moistureBalanceEnabled)
+		balance -= (ZEB::H_EVAP + ZEB::C_VAPOR*m_TRoom)*m_ydot[m_n - 1];
 	const double held = airShare > 0 ? load - balance/airShare : load;
 	return (band.m_cooling ? -held : held)/band.m_slope;
 }

@@ -98,26 +98,17 @@ double SmoothStep::value(std::uint8_t s, double x, double width) {
 }
 
 
-void SmoothStep::switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove,
-									double entryReach, double drift)
-{
+void SmoothStep::switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove) {
 	// Where a held stage continues as the step itself (the halves beyond the step's ends, and each
 	// other across its middle) it may stay well past its end: a host restarting near an end from
 	// interpolated states moves the room air by more than any hysteresis of a tenth of a
 	// millikelvin, and the stages would switch back and forth thousands of times an hour. Across
 	// the middle, where the host's Jacobian holds the half's gain, only as far as the gain falls
 	// by a quarter. The constants of stages 0 and 3 differ from the step inside it: they are left
-	// at once, or where the room comes to rest on the step, a little way into it: the step is flat
-	// at its ends, and a host's restart there took a Jacobian that knew nothing of its slope; its
-	// next long step went deep into the step, its corrections overshot, and the room air, resolved
-	// to some tenths of a Kelvin at the tolerance hosts use unless told, fell back out of the step
-	// beyond the half's reach, again and again. Beyond its end a half is the constant the step
-	// continues to: while the room air returns towards the step, only the host's error carried it
-	// out, and the half holds on further.
+	// at once.
 	const double ends[] = {0, width/2, width};
-	const double entry = std::max(ControllerBand::SWITCH_HYSTERESIS, width*entryReach);
-	const double pastBelow[] = {0, width*(drift > 0 ? RETURN_REACH : OUTER_REACH), width*MIDDLE_REACH, entry};
-	const double pastAbove[] = {entry, width*MIDDLE_REACH, width*(drift < 0 ? RETURN_REACH : OUTER_REACH), 0};
+	const double pastBelow[] = {0, width*OUTER_REACH, width*MIDDLE_REACH, ControllerBand::SWITCH_HYSTERESIS};
+	const double pastAbove[] = {ControllerBand::SWITCH_HYSTERESIS, width*MIDDLE_REACH, width*OUTER_REACH, 0};
 	zBelow = s > 0 ? ends[s - 1] - x - pastBelow[s] : -1;
 	zAbove = s < STAGES - 1 ? x - ends[s] - pastAbove[s] : -1;
 }
@@ -127,70 +118,6 @@ std::uint8_t SmoothStep::next(std::uint8_t s, double x, double width) {
 	double zBelow, zAbove;
 	switchingFunctions(s, x, width, zBelow, zAbove);
 	return zBelow > 0 || zAbove > 0 ? stage(x, width) : s;
-}
-
-
-double SmoothStep::tippingValue(std::uint8_t s, double x, double width, double tipLow, double tipHigh) {
-	if (s == 0 || s == TIPPED_DOWN)
-		return 0;
-	if (s == STAGES - 1 || s == TIPPED_UP)
-		return 1;
-	return ZEB::scale2(s == 1 ? std::min(x, tipLow) : std::max(x, tipHigh), width);
-}
-
-
-void SmoothStep::tippingSwitchingFunctions(std::uint8_t s, double x, double width, double tipLow, double tipHigh,
-										   double & zBelow, double & zAbove)
-{
-	// The switches across the unstable range reinforce the room's motion, which carries it on
-	// away from the ends: a hair past them suffices. The stable parts continue flat beyond the
-	// step's ends as the step does, and reach as far as its halves (switchingFunctions()).
-	const double h = ControllerBand::SWITCH_HYSTERESIS;
-	zBelow = zAbove = -1;
-	switch (s) {
-		case 0:
-			zAbove = x - h;
-			break;
-		case 1:
-			zBelow = -x - width*OUTER_REACH;
-			zAbove = x - tipLow - h;
-			break;
-		case 2:
-			zBelow = tipHigh - x - h;
-			zAbove = x - width - width*OUTER_REACH;
-			break;
-		case STAGES - 1:
-			zBelow = width - x - h;
-			break;
-		case TIPPED_UP:
-			zBelow = -x - h;
-			zAbove = x - tipHigh - h;
-			break;
-		default:
-			zBelow = tipLow - x - h;
-			zAbove = x - width - h;
-			break;
-	}
-}
-
-
-std::uint8_t SmoothStep::tippingStage(std::uint8_t s, double x, double width, double tipLow, double tipHigh,
-									  double tendency)
-{
-	if (x <= 0)
-		return 0;
-	if (x >= width)
-		return STAGES - 1;
-	if (x <= tipLow)
-		return 1;
-	if (x >= tipHigh)
-		return 2;
-	// A room crossing the range's end from a stable part moves on the way it came; but where the
-	// step's rules changed (an hour that turns a rising step into a falling one) the stage held
-	// before says nothing of where the room goes, and only the room's own tendency does.
-	if (tendency != 0)
-		return tendency > 0 ? TIPPED_UP : TIPPED_DOWN;
-	return s == 0 || s == 1 || s == TIPPED_UP ? TIPPED_UP : TIPPED_DOWN;
 }
 
 } // namespace RX

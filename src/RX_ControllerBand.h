@@ -93,56 +93,20 @@ struct SmoothStep {
 	static double value(std::uint8_t s, double x, double width);
 	/*! The switching functions of stage s: positive once x lies below its lower end (zBelow) or
 		above its upper end (zAbove) by more than the stage reaches past it, else negative; -1
-		where the stage has no such end. Stages 0 and 3 reach entryReach (times the width), at
-		least ControllerBand::SWITCH_HYSTERESIS, into the step, the halves OUTER_REACH beyond its
-		ends (RETURN_REACH while x returns towards the step: drift, the sign of x's tendency, points
-		to it) and MIDDLE_REACH across its middle. */
-	static void switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove,
-								   double entryReach = 0, double drift = 0);
+		where the stage has no such end. Stages 0 and 3 reach ControllerBand::SWITCH_HYSTERESIS
+		into the step, the halves OUTER_REACH beyond its ends and MIDDLE_REACH across its middle
+		(times the width). */
+	static void switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove);
 	/*! The stage to hold at an event where stage s was held: s while x lies within its reach, else
 		the stage x lies on. */
 	static std::uint8_t next(std::uint8_t s, double x, double width);
-	/*! A step that tips: where the output falls as x rises (a natural ventilation whose base air
-		change lies above the scheduled one), the room's feedback may be unstable on the step's
-		inside, from tipLow to tipHigh (0 <= tipLow <= width/2 <= tipHigh <= width; an empty range
-		where it is stable throughout), and the room crosses that range in seconds, faster than a
-		host's solver at a usual tolerance steps (its implicit steps damp the crossing: the room
-		dithers there or falls back). Held as: stage 0 and 3 as on any step; 1 and 2 the step
-		itself on its stable parts below tipLow and above tipHigh (either reaching across the
-		middle when the range is empty), continued flat into the range, so that a host's implicit
-		step that reaches into it meets no instability; TIPPED_UP the unstable range entered from
-		below, held at the value past the step until x leaves it at tipHigh (or falls back below
-		the step), and TIPPED_DOWN entered from above, held at the value before the step alike.
-		The value on stage s at x. */
-	static double tippingValue(std::uint8_t s, double x, double width, double tipLow, double tipHigh);
-	/*! The switching functions of stage s of a step that tips at x (SWITCH_HYSTERESIS beyond the
-		ends of the parts above). */
-	static void tippingSwitchingFunctions(std::uint8_t s, double x, double width, double tipLow, double tipHigh,
-										  double & zBelow, double & zAbove);
-	/*! The stage to hold where x lies, the room air having left stage s: in the unstable range,
-		crossing it in the direction in which x tends on the step itself (tendency, its sign), or,
-		where it has none, in which it entered. */
-	static std::uint8_t tippingStage(std::uint8_t s, double x, double width, double tipLow, double tipHigh,
-									 double tendency = 0);
-
 	/*! The number of stages. */
 	static constexpr std::uint8_t STAGES = 4;
-	/*! The stages of a step that tips across its unstable range (tippingValue()). */
-	static constexpr std::uint8_t TIPPED_UP = 4;
-	static constexpr std::uint8_t TIPPED_DOWN = 5;
 	/*! How far a half reaches beyond the step's end, a fraction of the width. */
 	static constexpr double OUTER_REACH = 0.5;
 	/*! How far a half reaches across the step's middle, a fraction of the width: the slope falls
 		by a quarter there. */
 	static constexpr double MIDDLE_REACH = 0.25;
-	/*! How far a half reaches beyond the step's end while x returns towards the step, a fraction
-		of the width: as far as a host's error at the tolerance it uses unless told carries the room
-		air back out of the step. */
-	static constexpr double RETURN_REACH = 1.5;
-	/*! How far the constants may reach into a step on which the room comes to rest, a fraction of
-		the width: the step differs from them there by 6 % of its rise at most, and its slope has
-		reached half its largest. */
-	static constexpr double ENTRY_REACH = 0.15;
 };
 
 } // namespace RX

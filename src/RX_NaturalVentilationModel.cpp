@@ -45,11 +45,6 @@ bool inDayPeriod(double s, double start, double end) {
 	return start <= end ? start <= s && s < end : start <= s || s < end;
 }
 
-/*! Whether the held stage s lies on the step. */
-bool onStep(std::uint8_t s) {
-	return s != 0 && s != SmoothStep::STAGES - 1;
-}
-
 } // namespace
 
 
@@ -109,85 +104,41 @@ void NaturalVentilationModel::riseTerms(unsigned int h, double t, double Ti, dou
 }
 
 
-bool NaturalVentilationModel::tipping(double nBase, double nSched, double Ti, double Te, const RoomAir & air,
-									   double & tipLow, double & tipHigh)
-{
-	tipLow = tipHigh = TRANSITION_WIDTH/2;
-	if (!(nSched < nBase))
-		return false;
-	// The air change's loss k*n*(Ti - Te) falls with the room air on the step by k*|n'|*(Ti - Te),
-	// |n'| = (nBase - nSched)*6*s*(1 - s)/width at s = x/width of the step: unstable where that
-	// outweighs what holds the air, its conductance and the air change itself (near the step's
-	// ends, where |n'| vanishes, at the base below and the scheduled air change above).
-	const double k = ZEB::RHO_AIR*ZEB::C_AIR*air.m_volume/3600;	// [W/K per 1/h]
-	const double spread = 6*(nBase - nSched)*k*(Ti - Te)/TRANSITION_WIDTH;
-	if (spread > 0) {
-		const double low = (air.m_conductance + k*nBase)/spread;
-		const double high = (air.m_conductance + k*nSched)/spread;
-		if (low < 0.25)
-			tipLow = TRANSITION_WIDTH*(1 - std::sqrt(1 - 4*low))/2;
-		if (high < 0.25)
-			tipHigh = TRANSITION_WIDTH*(1 + std::sqrt(1 - 4*high))/2;
-	}
-	return true;
-}
-
-
 NaturalVentilationModel::HeldRise NaturalVentilationModel::rise(unsigned int h, double t, double Ti, double Te,
-																 const RoomAir & air, const HeldRise * held,
-																 double drift) const
+																 const HeldRise * held) const
 {
 	if (held != nullptr) {
 		double z[3];
-		riseSwitchingFunctions(*held, h, t, Ti, Te, air, z, drift);
+		riseSwitchingFunctions(*held, h, t, Ti, Te, z);
 		if (z[0] <= 0 && z[1] <= 0 && z[2] <= 0)
 			return *held;
 	}
-	double nBase, nSched, roomExcess, outsideExcess, tipLow, tipHigh;
+	double nBase, nSched, roomExcess, outsideExcess;
 	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
-	const double excess = std::min(roomExcess, outsideExcess);
 	HeldRise where;
-	if (held != nullptr && tipping(nBase, nSched, Ti, Te, air, tipLow, tipHigh)) {
-		// drift is the air's balance at the air change last computed; on the step itself at x
-		// the air change's loss differs by k*(n - step)*(Ti - Te)
-		const double k = ZEB::RHO_AIR*ZEB::C_AIR*air.m_volume/3600;
-		const double step = nBase + ZEB::scale2(excess, TRANSITION_WIDTH)*(nSched - nBase);
-		const double tendency = drift + k*(m_airChangeRate - step)*(Ti - Te);
-		where.m_stage = SmoothStep::tippingStage(held->m_stage, excess, TRANSITION_WIDTH, tipLow, tipHigh, tendency);
-	}
-	else
-		where.m_stage = SmoothStep::stage(excess, TRANSITION_WIDTH);
-	where.m_onOutsideExcess = onStep(where.m_stage) && outsideExcess < roomExcess;
+	where.m_stage = SmoothStep::stage(std::min(roomExcess, outsideExcess), TRANSITION_WIDTH);
+	where.m_onOutsideExcess = (where.m_stage == 1 || where.m_stage == 2) && outsideExcess < roomExcess;
 	return where;
 }
 
 
 void NaturalVentilationModel::riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti,
-													 double Te, const RoomAir & air, double * z, double drift) const
+													 double Te, double * z) const
 {
-	double nBase, nSched, roomExcess, outsideExcess, tipLow, tipHigh;
+	double nBase, nSched, roomExcess, outsideExcess;
 	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
-	const bool on = onStep(held.m_stage);
-	const double excess = !on ? std::min(roomExcess, outsideExcess)
+	const bool onStep = held.m_stage == 1 || held.m_stage == 2;
+	const double excess = !onStep ? std::min(roomExcess, outsideExcess)
 						  : held.m_onOutsideExcess ? outsideExcess : roomExcess;
-	if (tipping(nBase, nSched, Ti, Te, air, tipLow, tipHigh))
-		SmoothStep::tippingSwitchingFunctions(held.m_stage, excess, TRANSITION_WIDTH, tipLow, tipHigh, z[0], z[1]);
-	else if (held.m_stage >= SmoothStep::STAGES)
-		// held across a step that no longer tips (its rules changed): left at once
-		z[0] = z[1] = 1;
-	else
-		// a rising air change holds the room on its step (the excesses move with the room air)
-		SmoothStep::switchingFunctions(held.m_stage, excess, TRANSITION_WIDTH, z[0], z[1],
-									   nSched > nBase ? SmoothStep::ENTRY_REACH : 0, nSched > nBase ? drift : 0);
-	z[2] = on ? excess - (held.m_onOutsideExcess ? roomExcess : outsideExcess) - ControllerBand::SWITCH_HYSTERESIS
-			  : -1;
+	SmoothStep::switchingFunctions(held.m_stage, excess, TRANSITION_WIDTH, z[0], z[1]);
+	z[2] = onStep ? excess - (held.m_onOutsideExcess ? roomExcess : outsideExcess) - ControllerBand::SWITCH_HYSTERESIS
+				  : -1;
 }
 
 
 void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti,
 										   double Te, double rhoVi, double rhoVe, double volume,
-										   double & moistureFlow, double & heatFlow, const HeldRise * held,
-										   double airConductance)
+										   double & moistureFlow, double & heatFlow, const HeldRise * held)
 {
 	switch (m_modelType) {
 		case NONE:
@@ -203,17 +154,9 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 			if (held == nullptr)
 				m_airChangeRate = smoothedAirChange(nBase, nSched, roomExcess, outsideExcess);
 			else {
-				// smoothedAirChange's step on the held stage (on the step, of the held excess), or
-				// across it where it tips
+				// smoothedAirChange's step on the held stage (on the step, of the held excess)
 				const double excess = held->m_onOutsideExcess ? outsideExcess : roomExcess;
-				RoomAir air;
-				air.m_volume = volume;
-				air.m_conductance = airConductance;
-				double tipLow, tipHigh;
-				const double step = tipping(nBase, nSched, Ti, Te, air, tipLow, tipHigh)
-									? SmoothStep::tippingValue(held->m_stage, excess, TRANSITION_WIDTH, tipLow, tipHigh)
-									: SmoothStep::value(held->m_stage, excess, TRANSITION_WIDTH);
-				m_airChangeRate = nBase + step*(nSched - nBase);
+				m_airChangeRate = nBase + SmoothStep::value(held->m_stage, excess, TRANSITION_WIDTH)*(nSched - nBase);
 			}
 			break;
 		}

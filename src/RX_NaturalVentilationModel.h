@@ -44,11 +44,9 @@ public:
 	/*! Model exchange: where the rise of MANAGED and DIN from the base to the scheduled air change
 		is held between a host's events, over the smaller of the room's two excesses (over its
 		threshold, and over the outside air with the difference the rule requires), continued beyond
-		the stage's ends as SmoothStep continues its stages; where the air change falls as the room
-		warms, as a step that tips (SmoothStep::tippingValue()), whose stages 4 and 5 cross it. */
+		the stage's ends as SmoothStep continues its stages. */
 	struct HeldRise {
-		/*! At the base, on the step or at the scheduled rate: the SmoothStep stage (where the air
-			change falls as the room warms, also SmoothStep::TIPPED_UP or TIPPED_DOWN). */
+		/*! At the base, on the step or at the scheduled rate: the SmoothStep stage. */
 		std::uint8_t	m_stage = 0;
 		/*! On the step: whether on the excess over the outside air, the smaller one at the event. */
 		bool			m_onOutsideExcess = false;
@@ -56,32 +54,17 @@ public:
 			return m_stage != other.m_stage || m_onOutsideExcess != other.m_onOutsideExcess;
 		}
 	};
-	/*! What holds the room air against a change of its temperature besides the natural air
-		change: the air's volume [m3] and its conductance to the room's surfaces and through the
-		windows [W/K]. */
-	struct RoomAir {
-		double	m_volume = 0;
-		double	m_conductance = 0;
-	};
 	/*! Whether the air change rises with the room air (MANAGED, DIN). */
 	bool rises() const { return m_modelType == MANAGED || m_modelType == DIN; }
 	/*! The rise where it lies at hour h, time t [s], room and outside air Ti, Te [K] (MANAGED and
-		DIN) in a room whose air is held by air; with held, the held rise while its switching
-		functions (with drift, the room air's balance [W] at the air change last computed) do not
-		call for a switch, and where the air change falls as the room warms, the stage that crosses
-		the step's unstable range in the direction the room air tends there on the step itself. */
-	HeldRise rise(unsigned int h, double t, double Ti, double Te, const RoomAir & air,
-				  const HeldRise * held = nullptr, double drift = 0) const;
+		DIN); with held, the held rise while its switching functions do not call for a switch. */
+	HeldRise rise(unsigned int h, double t, double Ti, double Te, const HeldRise * held = nullptr) const;
 	/*! The 3 switching functions [K] of the rise held as held: the held excess (on the step, else
 		the smaller one) below the stage's lower end and above its upper end, positive once past
-		the stage's reach (SmoothStep::switchingFunctions(), whose constants a rising air change's
-		step reaches ENTRY_REACH into and whose halves reach further while drift, the sign of the
-		room air's tendency, points back to it; or SmoothStep::tippingSwitchingFunctions() where
-		the air change falls as the room warms), and on the step the held excess above the other
-		one, positive once passed by ControllerBand::SWITCH_HYSTERESIS; -1 where the stage has no
-		such end. */
-	void riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti, double Te,
-								const RoomAir & air, double * z, double drift = 0) const;
+		the stage's reach (SmoothStep::switchingFunctions()), and on the step the held excess above
+		the other one, positive once passed by ControllerBand::SWITCH_HYSTERESIS; -1 where the stage
+		has no such end. */
+	void riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti, double Te, double * z) const;
 
 	/*! At hour of year h and time t [s], with room and outside air temperatures Ti, Te [K], room
 		and outside vapour densities rhoVi, rhoVe [kg/m3] and room air volume [m3]: the vapour
@@ -89,10 +72,10 @@ public:
 		m_airChangeRate. Without moisture balance the air is dry and of constant density and the
 		vapour flow is 0; with it, the enthalpy of moist air at the outside density is exchanged.
 		With held (model exchange), the rise of MANAGED and DIN stays on the held stage, continued
-		beyond its ends; airConductance [W/K] is then the room air's of RoomAir. */
+		beyond its ends. */
 	void computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti, double Te,
 					  double rhoVi, double rhoVe, double volume, double & moistureFlow, double & heatFlow,
-					  const HeldRise * held = nullptr, double airConductance = 0);
+					  const HeldRise * held = nullptr);
 	/*! The flows of computeLoads with the moisture balance for volumeFlow [m3/s] of outside air
 		exchanged for room air: the vapour flow into the room [kg/s] and the enthalpy flow of the
 		moist air at the outside density [W]; the summer assessment's air change carries them too. */
@@ -137,12 +120,6 @@ private:
 		outside air (and the difference the rule requires) [K] of the rule in force. */
 	void riseTerms(unsigned int h, double t, double Ti, double Te, double & nBase, double & nSched,
 				   double & roomExcess, double & outsideExcess) const;
-	/*! Where the air change falls from nBase to nSched [1/h] as the room warms (true): the range
-		of the step [K] on which the room air Ti, with the outside air Te [K] and held by air,
-		cannot rest, from tipLow to tipHigh (both half the step's width where it can rest
-		throughout); false where the air change rises. */
-	static bool tipping(double nBase, double nSched, double Ti, double Te, const RoomAir & air, double & tipLow,
-						double & tipHigh);
 };
 
 } // namespace RX
