@@ -28,10 +28,8 @@
 #   3600 s: on some afternoons its room air peaks millikelvins into the falling step and either
 #   tips towards 27 C or falls back below 23 C, as 0.3 % of its 4 W equipment load, or the
 #   integrators' errors, decide: one December afternoon co-simulation tips to 24.8 C and model
-#   exchange falls back to 22.4 C (its heater ends one gain raise below co-simulation's in steps of
-#   60 s, 45 against 53 kW/K); on 16 January at 1e-4, 1e-5 and 2e-4 model exchange stays at 22.9 C
-#   for an hour after co-simulation has tipped to 26.6 C (3.6 K), while at 5e-5 and 1e-6, or with
-#   output points every 600 s, it tips with it.
+#   exchange, 7.7 mK into the step where co-simulation creeps 18 mK in, falls back to 22.4 C
+#   (2.1 K at 1e-4, 2.4 K at 1e-6; co-simulation in 1, 10 and 60 s steps tips alike).
 #   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--jobs N] [--days] [--years] [--rooms]
 # DIR defaults to build (the tool and its tests must be built there) and
 # build/model-exchange-matrix; N cases run at once (default 1; with more, a section's lines come
