@@ -286,8 +286,9 @@ void DIN4108_2Assessment::adjustSlope(double T, double heatingLoad) {
 	if (m_slopeHeating >= SLOPE_LIMIT)
 		return;
 	m_slopeHeating = std::min(SLOPE_FACTOR * m_slopeHeating, SLOPE_LIMIT);
-	ZEB::ZEB_Message(ZEB::FormatString("SlopeIdealHeating = %1 W/K\n").arg(m_slopeHeating),
-					 ZEB::MSG_PROGRESS, "[DIN4108_2Assessment::adjustSlope]", 2);
+	if (ZEB::MessageHandlerRegistry::instance().currentHandler()->consoleVerbosityLevel() >= 2)
+		ZEB::ZEB_Message(ZEB::FormatString("SlopeIdealHeating = %1 W/K\n").arg(m_slopeHeating),
+						 ZEB::MSG_PROGRESS, "[DIN4108_2Assessment::adjustSlope]", 2);
 }
 
 
