@@ -689,7 +689,7 @@ ControllerBand CalovindaModel::heatingBand() const {
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	ControllerBand band = din.m_active ? din.heatingBand()
 							: m_room.m_heatingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules);
-	band.m_offEndOutput = offEndOutput();
+	band.m_offEndOutput = m_offEndOutput;
 	return band;
 }
 
@@ -704,7 +704,7 @@ ControllerBand CalovindaModel::coolingBand(double dehumidificationPower) const {
 	ControllerBand band = din.m_active ? din.coolingBand()
 							: m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules,
 														 dehumidificationPower);
-	band.m_offEndOutput = offEndOutput();
+	band.m_offEndOutput = m_offEndOutput;
 	return band;
 }
 

@@ -328,6 +328,10 @@ public:
 	/*! Per construction the radiation on its window above which its shading closes [W/m2];
 		infinity where the shading in force does not switch on the radiation. Set by init(). */
 	std::vector<double>					m_windowRadiationLimit;
+	/*! The most output [W] a heater's or cooler's proportional piece continued past its off end
+		gives there: what holds the room air OFF_END_AIR_REACH from where it would go without it,
+		through its conductance to the room's surfaces and windows. Set by init(). */
+	double								m_offEndOutput = 0;
 	/*! Per hour of the year the hours to the next at which a schedule in force changes its value,
 		1 to 8760; 0 when none ever does. Set by init(). */
 	std::vector<unsigned int>			m_hoursToScheduleChange;
@@ -335,13 +339,8 @@ public:
 private:
 	/*! The cooling controller in force with dehumidificationPower [W] taken from its power. */
 	ControllerBand coolingBand(double dehumidificationPower) const;
-	/*! The most output [W] a heater's or cooler's proportional piece continued past its off end
-		gives there: what holds the room air OFF_END_AIR_REACH from where it would go without it. */
-	double offEndOutput() const;
-	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange and m_heldWindowShaded. */
+	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange, m_heldWindowShaded and m_offEndOutput. */
 	void initSwitches();
-	/*! The room air's conductance [W/K] to the room's surfaces and through its windows. */
-	double airConductance() const;
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
 	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);
 };

@@ -57,6 +57,15 @@ void CalovindaModel::initSwitches() {
 	}
 	m_heldWindowShaded.assign(m_nConstructions, 0);
 
+	// what holds the air that far from where it would go, while the surfaces stay where they are
+	double airConductance = 0;
+	for (const RoomConstruction & rc : m_constructions) {
+		airConductance += rc.m_AW/rc.m_R_ui;
+		if (rc.m_windowType != nullptr)
+			airConductance += rc.m_AF*rc.m_windowType->m_U;
+	}
+	m_offEndOutput = airConductance*OFF_END_AIR_REACH;
+
 	// the schedules in force, each with the factor its values enter the balances with; a spline
 	// over time changes its value continuously
 	std::vector<std::pair<const Schedule *, double> > schedules;
@@ -246,23 +255,6 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		const double aboveLimit = m_globalRadiation[i] - m_windowRadiationLimit[i];
 		*z++ = (m_heldWindowShaded[i] ? -aboveLimit : aboveLimit) - RADIATION_HYSTERESIS;
 	}
-}
-
-
-double CalovindaModel::airConductance() const {
-	double conductance = 0;
-	for (const RoomConstruction & rc : m_constructions) {
-		conductance += rc.m_AW/rc.m_R_ui;
-		if (rc.m_windowType != nullptr)
-			conductance += rc.m_AF*rc.m_windowType->m_U;
-	}
-	return conductance;
-}
-
-
-double CalovindaModel::offEndOutput() const {
-	// what holds the air that far from where it would go, while the surfaces stay where they are
-	return airConductance()*OFF_END_AIR_REACH;
 }
 
 
