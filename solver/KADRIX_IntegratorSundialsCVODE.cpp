@@ -1,5 +1,6 @@
 #include "KADRIX_IntegratorSundialsCVODE.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include <cvode/cvode.h>
 #include <nvector/nvector_serial.h>
+#include <sunnonlinsol/sunnonlinsol_newton.h>
 #include <sundials/sundials_context.h>
 
 #include "cvode_impl.h"
@@ -55,6 +57,15 @@ public:
 	void *							m_cvodeMem = nullptr;
 	N_Vector						m_y = nullptr;
 	N_Vector						m_yOut = nullptr;
+	/*! The state at which a Newton iteration converged, and the right-hand sides there and at a
+		state one equation moved, for the check of a convergence off the matrix's pieces. */
+	N_Vector						m_yNewton = nullptr;
+	N_Vector						m_fNewton = nullptr;
+	N_Vector						m_fMoved = nullptr;
+	/*! The equations the model names for that check. */
+	std::vector<unsigned int>		m_offPieceRows;
+	/*! Convergences the check has refused in the step under way. */
+	unsigned int					m_newtonRefusals = 0;
 	N_Vector						m_absTolVector = nullptr;
 	SUNLinearSolver					m_linearSolver = nullptr;
 	SUNMatrix						m_matrix = nullptr;
@@ -102,6 +113,9 @@ public:
 	// CVODE's own routines behind the timed ones
 	int (*m_lsetup)(CVodeMem, int, N_Vector, N_Vector, booleantype *, N_Vector, N_Vector, N_Vector) = nullptr;
 	int (*m_lsolve)(CVodeMem, N_Vector, N_Vector, N_Vector, N_Vector) = nullptr;
+	// CVODE's convergence test of its Newton iteration behind the model's
+	SUNNonlinSolConvTestFn			m_convergenceTest = nullptr;
+	void *							m_convergenceTestData = nullptr;
 	CVLsJacFn						m_jac = nullptr;
 	void *							m_jacData = nullptr;
 	CVLsJacTimesVecFn				m_jtimes = nullptr;
@@ -120,7 +134,7 @@ IntegratorSundialsCVODEImpl::~IntegratorSundialsCVODEImpl() {
 		SUNLinSolFree(m_linearSolver);
 	if (m_matrix != nullptr)
 		SUNMatDestroy(m_matrix);
-	for (N_Vector v : {m_y, m_yOut, m_absTolVector})
+	for (N_Vector v : {m_y, m_yOut, m_yNewton, m_fNewton, m_fMoved, m_absTolVector})
 		if (v != nullptr)
 			N_VDestroy_Serial(v);
 	if (m_ctx != nullptr)
@@ -181,6 +195,30 @@ private:
 	Impl::Phase	m_previous;
 };
 
+// 0 continues; a recoverable model failure is reported and lets CVODE retry with a smaller
+// step; anything else stops the integration at once.
+int modelReaction(ModelInterface::CalculationResult result, const char * function, double t) {
+	if (result == ModelInterface::CalculationSuccess)
+		return 0;
+	if (result == ModelInterface::CalculationRecoverableError) {
+		ZEB::ZEB_Message(ZEB::FormatString(std::string(function) + "() function (in physical model) returned with "
+										   "'recoverable error' at time t=%1").arg(t),
+						 ZEB::MSG_WARNING, "[IntegratorSundialsCVODE_f]", 2);
+		return 1;
+	}
+	return -1;
+}
+
+int evaluateModel(Impl * r, realtype t, N_Vector y, N_Vector ydot) {
+	int reaction = modelReaction(r->m_model->setTime(t), "setTime", t);
+	if (reaction != 0)
+		return reaction;
+	reaction = modelReaction(r->m_model->setY(N_VGetArrayPointer_Serial(y)), "setY", t);
+	if (reaction != 0)
+		return reaction;
+	return modelReaction(r->m_model->ydot(N_VGetArrayPointer_Serial(ydot)), "ydot", t);
+}
+
 int timedLSetup(CVodeMem cv, int convfail, N_Vector ypred, N_Vector fpred, booleantype * jcurPtr,
 				N_Vector vtemp1, N_Vector vtemp2, N_Vector vtemp3)
 {
@@ -199,7 +237,92 @@ int timedLSetup(CVodeMem cv, int convfail, N_Vector ypred, N_Vector fpred, boole
 	if (ls != nullptr && ls->matrixbased)
 		TimerSumAdd(r->m_timers, JACOBIAN_FACTORIZATION,
 					TimerValue(r->m_timers, LS_SETUP) - (TimerSum(r->m_timers, JACOBIAN_GENERATION) - jacobianBefore));
+	if (result == 0 && *jcurPtr == SUNTRUE) {
+		try {
+			r->m_model->jacobianBuilt(cv->cv_tn, N_VGetArrayPointer_Serial(ypred));
+		}
+		catch (...) {
+			return keepException(r);
+		}
+	}
 	return result;
+}
+
+// The refusals a step may take: a room resting on a piece's end could otherwise see every
+// shorter step refused until CVODE gave up. A fresh Jacobian, then a few shorter tries.
+const unsigned int MAX_NEWTON_REFUSALS = 4;
+
+// Whether the Newton iteration that converged to r->m_yNewton has converged also in the
+// equations the model names, whose gain in the iteration matrix is gone at that state. The matrix
+// damps their corrections as much as the lost gain stiffened them, so CVODE's test, which sees the
+// corrections, may stop far from the solution. Each named equation's next correction is estimated
+// with its own gain at the state, its residual over 1 - gamma x its diagonal (a difference
+// quotient of the right-hand side), and judged by CVODE's test as the first correction of an
+// iteration on a fresh matrix: weighted in the norm over all equations, and with no rate of
+// convergence yet (CVODE's rate starts at 1 at every set-up). Returns 0 (converged), 1 (not
+// converged) or CVODE's code of a failed right-hand side.
+int convergedOffMatrixPieces(Impl * r, N_Vector ycor, realtype tol, N_Vector ewt, unsigned int rows) {
+	CVodeMem cv = static_cast<CVodeMem>(r->m_cvodeMem);
+	const auto rhs = [r, cv](N_Vector y, N_Vector f) {
+		const int reaction = evaluateModel(r, cv->cv_tn, y, f);
+		return reaction < 0 ? CV_RHSFUNC_FAIL : (reaction > 0 ? RHSFUNC_RECVR : 0);
+	};
+	int flag = rhs(r->m_yNewton, r->m_fNewton);
+	if (flag != 0)
+		return flag;
+	double * y = N_VGetArrayPointer_Serial(r->m_yNewton);
+	const double * f = N_VGetArrayPointer_Serial(r->m_fNewton);
+	const double * fMoved = N_VGetArrayPointer_Serial(r->m_fMoved);
+	const double * weight = N_VGetArrayPointer_Serial(ewt);
+	const double * zn1 = N_VGetArrayPointer_Serial(cv->cv_zn[1]);
+	const double * correction = N_VGetArrayPointer_Serial(ycor);
+	const double sqrtN = std::sqrt(static_cast<double>(N_VGetLength_Serial(ycor)));
+	for (unsigned int k = 0; k < rows; ++k) {
+		const unsigned int i = r->m_offPieceRows[k];
+		const double yi = y[i];
+		const double increment = std::sqrt(cv->cv_uround)*std::max(std::fabs(yi), 1/weight[i]);
+		y[i] = yi + increment;
+		flag = rhs(r->m_yNewton, r->m_fMoved);
+		y[i] = yi;
+		if (flag != 0)
+			return flag;
+		const double diagonal = (fMoved[i] - f[i])/increment;
+		// CVODE's residual of its nonlinear system, as its iteration forms it
+		const double residual = cv->cv_rl1*zn1[i] + correction[i] - cv->cv_gamma*f[i];
+		const double next = std::fabs(residual/(1 - cv->cv_gamma*diagonal))*weight[i]/sqrtN;
+		if (next > tol)
+			return 1;
+	}
+	return 0;
+}
+
+// CVODE's test, then, where the model names equations whose gain the iteration matrix holds but
+// the converged state has left, the check above. A refusal is a recoverable failure: the Newton
+// solver retries with a fresh Jacobian unless its Jacobian is fresh already, and CVODE then
+// retries the step shorter.
+int modelConvergenceTest(SUNNonlinearSolver nls, N_Vector ycor, N_Vector delta, realtype tol, N_Vector ewt, void * data) {
+	Impl * r = implOf(data);
+	const int result = r->m_convergenceTest(nls, ycor, delta, tol, ewt, r->m_convergenceTestData);
+	if (result != SUN_NLS_SUCCESS || r->m_newtonRefusals >= MAX_NEWTON_REFUSALS)
+		return result;
+	CVodeMem cv = static_cast<CVodeMem>(r->m_cvodeMem);
+	N_VLinearSum(1.0, cv->cv_zn[0], 1.0, ycor, r->m_yNewton);
+	try {
+		const unsigned int rows = r->m_model->equationsOffMatrixPiece(cv->cv_tn, N_VGetArrayPointer_Serial(r->m_yNewton),
+																	  r->m_offPieceRows.data());
+		if (rows == 0)
+			return result;
+		const int converged = convergedOffMatrixPieces(r, ycor, tol, ewt, rows);
+		if (converged == 0)
+			return result;
+		if (converged != 1)
+			return converged;
+		++r->m_newtonRefusals;
+		return SUN_NLS_CONV_RECVR;
+	}
+	catch (...) {
+		return keepException(r);
+	}
 }
 
 int timedLSolve(CVodeMem cv, N_Vector b, N_Vector weight, N_Vector ycur, N_Vector fcur) {
@@ -261,6 +384,15 @@ void installTimedRoutines(Impl * r) {
 	if (cv->cv_lsolve != nullptr && cv->cv_lsolve != timedLSolve) {
 		r->m_lsolve = cv->cv_lsolve;
 		cv->cv_lsolve = timedLSolve;
+	}
+	if (cv->NLS != nullptr && cv->NLS->ops->solve == SUNNonlinSolSolve_Newton) {
+		SUNNonlinearSolverContent_Newton newton = static_cast<SUNNonlinearSolverContent_Newton>(cv->NLS->content);
+		if (newton->CTest != nullptr && newton->CTest != modelConvergenceTest) {
+			r->m_convergenceTest = newton->CTest;
+			r->m_convergenceTestData = newton->ctest_data;
+			newton->CTest = modelConvergenceTest;
+			newton->ctest_data = r;
+		}
 	}
 	CVLsMem ls = static_cast<CVLsMem>(cv->cv_lmem);
 	if (ls == nullptr)
@@ -426,35 +558,6 @@ void initMessage(const char * text) {
 
 
 // C callbacks registered with CVODE; the user data is the implementation record.
-
-namespace {
-
-// 0 continues; a recoverable model failure is reported and lets CVODE retry with a smaller
-// step; anything else stops the integration at once.
-int modelReaction(ModelInterface::CalculationResult result, const char * function, double t) {
-	if (result == ModelInterface::CalculationSuccess)
-		return 0;
-	if (result == ModelInterface::CalculationRecoverableError) {
-		ZEB::ZEB_Message(ZEB::FormatString(std::string(function) + "() function (in physical model) returned with "
-										   "'recoverable error' at time t=%1").arg(t),
-						 ZEB::MSG_WARNING, "[IntegratorSundialsCVODE_f]", 2);
-		return 1;
-	}
-	return -1;
-}
-
-int evaluateModel(Impl * r, realtype t, N_Vector y, N_Vector ydot) {
-	int reaction = modelReaction(r->m_model->setTime(t), "setTime", t);
-	if (reaction != 0)
-		return reaction;
-	reaction = modelReaction(r->m_model->setY(N_VGetArrayPointer_Serial(y)), "setY", t);
-	if (reaction != 0)
-		return reaction;
-	return modelReaction(r->m_model->ydot(N_VGetArrayPointer_Serial(ydot)), "ydot", t);
-}
-
-} // namespace
-
 
 int IntegratorSundialsCVODE_f(realtype t, N_Vector y, N_Vector ydot, void * userData) {
 	Impl * r = implOf(userData);
@@ -622,7 +725,12 @@ void IntegratorSundialsCVODE::init(ModelInterface * model, double t0, const doub
 	const sunindextype n = static_cast<sunindextype>(model->n());
 	r->m_y = N_VNew_Serial(n, r->m_ctx);
 	r->m_yOut = N_VNew_Serial(n, r->m_ctx);
-	if (r->m_y == nullptr || r->m_yOut == nullptr)
+	r->m_yNewton = N_VNew_Serial(n, r->m_ctx);
+	r->m_fNewton = N_VNew_Serial(n, r->m_ctx);
+	r->m_fMoved = N_VNew_Serial(n, r->m_ctx);
+	r->m_offPieceRows.assign(static_cast<std::size_t>(n), 0);
+	if (r->m_y == nullptr || r->m_yOut == nullptr || r->m_yNewton == nullptr || r->m_fNewton == nullptr ||
+		r->m_fMoved == nullptr)
 		throwInit("Cannot create CVODE vectors.");
 
 	initMessage("Initializing CVODE integrator\n");
@@ -749,6 +857,7 @@ int IntegratorSundialsCVODE::step() {
 	const bool restartPossible = static_cast<CVodeMem>(r->m_cvodeMem)->cv_nst > 0;
 	r->m_restartPossible = restartPossible;
 	r->m_heldFailure.clear();
+	r->m_newtonRefusals = 0;
 	int flag = CVode(r->m_cvodeMem, tEnd, r->m_y, &r->m_t, CV_ONE_STEP);
 	r->m_restartPossible = false;
 	if (r->m_freshJacobianPending)

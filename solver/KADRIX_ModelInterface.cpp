@@ -42,4 +42,8 @@ void ModelInterface::writeMetrics(double, std::ostream *) {}
 
 bool ModelInterface::takeJacobianUpdateRequest() { return false; }
 
+void ModelInterface::jacobianBuilt(double, const double *) {}
+
+unsigned int ModelInterface::equationsOffMatrixPiece(double, const double *, unsigned int *) { return 0; }
+
 } // namespace KADRIX

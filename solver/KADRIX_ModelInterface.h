@@ -73,6 +73,17 @@ public:
 		fresh Jacobian and set up their linear solver. Asking clears the request; by default there
 		is none. */
 	virtual bool takeJacobianUpdateRequest();
+	/*! Called by an integrator once it has built a fresh Jacobian at time t [s] and state y, the
+		predicted state of the step under way, for equationsOffMatrixPiece(); by default nothing. */
+	virtual void jacobianBuilt(double t, const double * y);
+	/*! The equations whose gain in the integrator's iteration matrix is gone at state y of time
+		t [s], where a Newton iteration has converged by the integrator's own test: a model whose
+		equations change their gains between linear pieces names those whose piece at y differs
+		from the piece of the matrix (at most n indices into rows) and returns how many. The
+		matrix damps the corrections of such an equation as much as the gain stiffened it, and
+		the test, which sees only the corrections, may stop the iteration far from its solution:
+		the integrator checks these equations with their own gains. By default none. */
+	virtual unsigned int equationsOffMatrixPiece(double t, const double * y, unsigned int * rows);
 };
 
 } // namespace KADRIX

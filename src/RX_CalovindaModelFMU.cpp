@@ -402,6 +402,10 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(din.m_lastVentilationUpdate);
 	visit(model.m_controllerPieces);
 	visit(model.m_jacobianUpdateRequested);
+	visit(model.m_jacobianPieces.m_heating);
+	visit(model.m_jacobianPieces.m_cooling);
+	visit(model.m_jacobianPieces.m_dehumidification);
+	visit(model.m_jacobianPieces.m_ventilationCooling);
 	// model exchange: what is held between events
 	visit(model.m_switchesHeld);
 	visit(model.m_heldPieces.m_heating);
@@ -552,6 +556,10 @@ std::string CalovindaModelFMU::modelVariablesRefusal(bool modelExchange, bool in
 	for (const auto & [what, piece] : pieces)
 		if (piece > PIECE_LIMITED)
 			return outOfRange(what);
+	const SwitchPieces & matrix = m_jacobianPieces;
+	for (const unsigned int piece : {matrix.m_heating, matrix.m_cooling, matrix.m_dehumidification, matrix.m_ventilationCooling})
+		if (piece > PIECE_LIMITED)
+			return outOfRange("piece of a controller in the integrator's Jacobian");
 	if (held.m_bypassStage >= SmoothStep::STAGES)
 		return outOfRange("held stage of the heat recovery's bypass");
 	if (held.m_naturalVentilationRise.m_stage >= SmoothStep::STAGES)

@@ -73,6 +73,12 @@ public:
 	void stepCompleted(double t, const double * y) override;
 	/*! The request stepCompleted() raised, cleared by asking. */
 	bool takeJacobianUpdateRequest() override;
+	/*! Notes the switches' pieces and stages at (t, y), the state of the integrator's new Jacobian. */
+	void jacobianBuilt(double t, const double * y) override;
+	/*! The room air's energy where a controller lies on its proportional piece in the
+		integrator's Jacobian but off that piece at (t, y), its vapour where the dehumidification
+		does. */
+	unsigned int equationsOffMatrixPiece(double t, const double * y, unsigned int * rows) override;
 	/*! The summer assessment's ventilation update of a completed step at the model's time and
 		state, or, atEvent, of a host's event, with the rules just after that time (the time window
 		of the hour that follows, the end of the dwell included), unless the air change still holds
@@ -177,6 +183,9 @@ public:
 	std::uint32_t						m_controllerPieces;
 	/*! Raised by stepCompleted() for the integrator's next step (takeJacobianUpdateRequest()). */
 	bool								m_jacobianUpdateRequested;
+	/*! The switches' pieces and stages at the state of the integrator's Jacobian; all off before
+		the first. */
+	SwitchPieces						m_jacobianPieces;
 	/*! Whether this run has warned that the room air passed saturation (once per run). */
 	bool								m_saturationReported = false;
 
@@ -190,6 +199,9 @@ private:
 	/*! The assessment's ventilation update at the current model state, its time rules taken at
 		tRules [h]. */
 	void updateAssessmentVentilation(double tRules);
+	/*! The switches' pieces and stages at time t and state y, from the room's states alone: the
+		loads and derivatives are left as they were. */
+	SwitchPieces switchPiecesAt(double t, const double * y);
 	/*! The sum of the controllers' slopes [W/K]; they only grow, so any change changes it. */
 	double controllerSlopes() const;
 
