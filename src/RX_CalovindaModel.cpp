@@ -710,7 +710,10 @@ ControllerBand CalovindaModel::coolingBand(double dehumidificationPower) const {
 
 
 ControllerBand CalovindaModel::dehumidificationBand() const {
-	return m_room.m_coolingModel.dehumidificationBand(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom);
+	ControllerBand band = m_room.m_coolingModel.dehumidificationBand(static_cast<unsigned int>(m_hourOfYear), m_tRules,
+																	   m_TRoom);
+	band.m_offEndOutput = m_offEndDehumidificationOutput;
+	return band;
 }
 
 

@@ -140,7 +140,8 @@ public:
 		value are passed over. */
 	double nextRuleChange(double t) const;
 	/*! How far [K] a heater's or cooler's proportional piece continued past its off end may hold
-		the room air from where the air would go without it (ControllerBand::m_offEndOutput): a
+		the room air from where the air would go without it (ControllerBand::m_offEndOutput; the
+		dehumidification's the room's vapour by as much vapour as holds that heat): a
 		room resting where the device just switches off needs next to nothing of it, more than the
 		few millikelvin a host's restart moves the air, and one that the sun or the night moves
 		away leaves it. */
@@ -332,6 +333,10 @@ public:
 		gives there: what holds the room air OFF_END_AIR_REACH from where it would go without it,
 		through its conductance to the room's surfaces and windows. Set by init(). */
 	double								m_offEndOutput = 0;
+	/*! The same for the cooler's dehumidification [W]: what holds the room's vapour as far from
+		where it would go, by its heat of evaporation, through the surfaces' vapour exchange. Set by
+		init(). */
+	double								m_offEndDehumidificationOutput = 0;
 	/*! Per hour of the year the hours to the next at which a schedule in force changes its value,
 		1 to 8760; 0 when none ever does. Set by init(). */
 	std::vector<unsigned int>			m_hoursToScheduleChange;
@@ -339,7 +344,8 @@ public:
 private:
 	/*! The cooling controller in force with dehumidificationPower [W] taken from its power. */
 	ControllerBand coolingBand(double dehumidificationPower) const;
-	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange, m_heldWindowShaded and m_offEndOutput. */
+	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange, m_heldWindowShaded, m_offEndOutput and
+		m_offEndDehumidificationOutput. */
 	void initSwitches();
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
 	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);

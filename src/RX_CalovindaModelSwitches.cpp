@@ -57,14 +57,21 @@ void CalovindaModel::initSwitches() {
 	}
 	m_heldWindowShaded.assign(m_nConstructions, 0);
 
-	// what holds the air that far from where it would go, while the surfaces stay where they are
+	// what holds the air that far from where it would go, while the surfaces stay where they are;
+	// for the dehumidification what the surfaces take of each kg/m3 of the room's vapour, with the
+	// vapour whose heat of evaporation is the air's heat over that reach (as its hysteresis is the
+	// air's). The ventilation, which moves with schedules and the room air, is left out of both:
+	// it adds a few hundredths to the vapour's.
 	double airConductance = 0;
+	double vaporConductance = 0;
 	for (const RoomConstruction & rc : m_constructions) {
 		airConductance += rc.m_AW/rc.m_R_ui;
 		if (rc.m_windowType != nullptr)
 			airConductance += rc.m_AF*rc.m_windowType->m_U;
+		vaporConductance += rc.m_AW*rc.m_beta_i*ZEB::R_VAPOR*m_TRoom;
 	}
 	m_offEndOutput = airConductance*OFF_END_AIR_REACH;
+	m_offEndDehumidificationOutput = vaporConductance*ZEB::RHO_AIR*ZEB::C_AIR*OFF_END_AIR_REACH;
 
 	// the schedules in force, each with the factor its values enter the balances with; a spline
 	// over time changes its value continuously

@@ -348,11 +348,22 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 	};
 	const std::string twoDays = "<SimulationEndTime>172800</SimulationEndTime>";
 	const std::string workingDay = "0 0 0 0 0 0 150 150 150 300 300 300 300 300 300 300 300 150 150 0 0 0 0 0 ";
+	// the moisture balance, its walls storing moisture, with further replacements
+	const std::string moistureBalance = "<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>";
+	const auto storingMoisture = [](std::vector<std::pair<std::string, std::string> > replaced) {
+		replaced.insert(replaced.begin(),
+			{{"name=\"Wood siding\" ", "name=\"Wood siding\" w80=\"60\" wsat=\"500\" "},
+			 {"name=\"Glass-fibre insulation\" ", "name=\"Glass-fibre insulation\" w80=\"0.1\" wsat=\"10\" "},
+			 {"name=\"Plasterboard\" ", "name=\"Plasterboard\" w80=\"6\" wsat=\"400\" "},
+			 {"name=\"Timber flooring\" ", "name=\"Timber flooring\" w80=\"70\" wsat=\"550\" "}});
+		return replaced;
+	};
 	// rooms whose loads switch on the room air or in time, two days, at the tolerance hosts use
 	// unless told and with hourly output points; a room whose schedules step costs at most three
 	// times as much as the example in the same days, a room that rests where a switch lies has
-	// no more events than at a hundredth of that tolerance
-	enum Bound { FOLLOWS, COSTS_AS_THE_EXAMPLE, EVENTS_AS_AT_A_TIGHTER_TOLERANCE };
+	// no more events than at a hundredth of that tolerance, a room that dehumidifies follows in its
+	// humidity too
+	enum Bound { FOLLOWS, COSTS_AS_THE_EXAMPLE, EVENTS_AS_AT_A_TIGHTER_TOLERANCE, HUMIDITY_FOLLOWS };
 	struct Variant {
 		const char *										m_name;
 		std::string											m_parameters;
@@ -417,22 +428,28 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		// the moisture balance with 1.5 kg/h of vapour, which a 1.5 kW cooler at 24 C removes above
 		// 50 % on weekdays from 8:00 to 17:00 at 10 m3/s of air, taking the power from the
 		// cooling: 5.5 K off in April
-		{"dehumidification", "<SimulationStartTime>8640000</SimulationStartTime><SimulationEndTime>8812800</SimulationEndTime>"
-		 "<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>",
-		 {{"name=\"Wood siding\" ", "name=\"Wood siding\" w80=\"60\" wsat=\"500\" "},
-		  {"name=\"Glass-fibre insulation\" ", "name=\"Glass-fibre insulation\" w80=\"0.1\" wsat=\"10\" "},
-		  {"name=\"Plasterboard\" ", "name=\"Plasterboard\" w80=\"6\" wsat=\"400\" "},
-		  {"name=\"Timber flooring\" ", "name=\"Timber flooring\" w80=\"70\" wsat=\"550\" "},
-		  {"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
-		   "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>1500<"},
-		  {"<ConstantValue>27<", "<ConstantValue>24<"},
-		  {"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20<",
-		   "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>1500<"}}, FOLLOWS},
+		{"dehumidification", "<SimulationStartTime>8640000</SimulationStartTime><SimulationEndTime>8812800</SimulationEndTime>" +
+		 moistureBalance,
+		 storingMoisture({{"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+						   "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>1500<"},
+						  {"<ConstantValue>27<", "<ConstantValue>24<"},
+						  {"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20<",
+						   "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>1500<"}}), FOLLOWS},
 		// a 10 MW heater: its proportional piece, continued past its off end by a share of its
 		// power (3 kW), held the room at 20 C against the January sun, 4.1 K off at 10:00
 		{"heating-far-beyond-the-room", twoDays,
 		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
 		   "<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>10000000<"}}, FOLLOWS},
+		// the moisture balance with a 1 MW cooler that dehumidifies above 50 % on weekdays from 8:00
+		// to 17:00, two days of August: its proportional piece, continued past its off end by a share
+		// of its power (300 W), humidified the room and held it at 50 % where co-simulation dried it
+		// to 44 %, 5.6 % off at 17:00
+		{"dehumidification-far-beyond-the-room",
+		 "<SimulationStartTime>18316800</SimulationStartTime><SimulationEndTime>18489600</SimulationEndTime>" +
+		 moistureBalance + "<InterfaceDefinition>16</InterfaceDefinition>",
+		 storingMoisture({{"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+						   "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>1000000<"}}),
+		 HUMIDITY_FOLLOWS},
 		// the example's 100 kW cooler in a 2.5 m x 2 m room, two days of August: its proportional
 		// piece, continued past its off end by a share of its power (30 W), held the room at 27 C
 		// through a cool night, 0.54 K off at 01:00
@@ -494,6 +511,14 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		ASSERT_EQ(TME.size(), 49u);
 		for (std::size_t i = 1; i < TME.size(); ++i)
 			EXPECT_NEAR(TME[i], TCS[i], 0.5) << "hour " << i;
+		if (v.m_bound == HUMIDITY_FOLLOWS) {
+			const std::vector<double> phiCS = column(dir.file(name + "-cs.csv"), ',', "ZoneMeanAirRelativeHumidity");
+			const std::vector<double> phiME = column(dir.file(name + "-me1e-4.csv"), ',', "ZoneMeanAirRelativeHumidity");
+			ASSERT_EQ(phiCS.size(), 49u);
+			ASSERT_EQ(phiME.size(), 49u);
+			for (std::size_t i = 1; i < phiME.size(); ++i)
+				EXPECT_NEAR(phiME[i], phiCS[i], 0.005) << "hour " << i;
+		}
 	}
 }
 
