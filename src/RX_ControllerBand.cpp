@@ -62,7 +62,15 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	zOn = p == PIECE_OFF ? std::max(std::min(d, restDepth) - m_hysteresis, d - farBeyond)
 		  : p == PIECE_PROPORTIONAL ? std::max(-std::max(d, restDepth) - offEndReach, -d - farBeyond)
 		  : -d - m_hysteresis;
-	zLimited = (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
+	// The same host carried a room that a heater at full power just keeps from cooling across the
+	// tenth of a millikelvin about the limited end and back four times a second, while the
+	// proportional piece balanced the room a few hundredths within it: the proportional piece
+	// ends there too only once the air and that point both lie beyond, or the air as far beyond
+	// as the piece is continued. The full output ends as soon as the air comes back within: where
+	// the room rests just at the end, the air drifts within on the full output while the point
+	// stays at the end, and the room ran hours too warm.
+	zLimited = p == PIECE_PROPORTIONAL ? std::max(std::min(d, restDepth) - dLimited - m_hysteresis, d - dLimited - farBeyond)
+			   : (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
 }
 
 

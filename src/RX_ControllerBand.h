@@ -34,8 +34,9 @@ struct ControllerBand {
 		switchingFunctions(p, T, depth(T), zOn, zLimited);
 	}
 	/*! The same where the room air, left to the proportional piece, would come to rest at the depth
-		restDepth [K]: the on/off end is passed once T and restDepth both lie beyond it, or T as far
-		beyond as the piece is continued (CONTINUATION_REACH hystereses). */
+		restDepth [K]: an end of the proportional piece is passed once T and restDepth both lie
+		beyond it, or T as far beyond as the piece is continued (CONTINUATION_REACH hystereses); the
+		limited piece ends once T lies m_hysteresis within it. */
 	void switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn, double & zLimited) const;
 	/*! How far [K] T lies beyond the set point on the controlled side. */
 	double depth(double T) const { return m_cooling ? T - m_TSet : m_TSet - T; }

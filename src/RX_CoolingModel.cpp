@@ -137,7 +137,7 @@ void CoolingModel::adjustSlope(unsigned int h, double t, double TRoom, double co
 	// saturates at the curve's power: tested against the nominal power, the gain of a small room's
 	// cooler climbed to the limit and co-simulation's room air hung on its communication step.
 	const double TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
-	if (coolingLoad == 0 || coolingLoad == -(maxPower(TSet) - dehumidificationPower))
+	if (coolingLoad == 0 || coolingLoad <= -(maxPower(TSet) - dehumidificationPower))
 		return;
 	const double deltaT = TRoom - TSet;
 	if (!(deltaT > SLOPE_ADJUST_THRESHOLD) || m_slope >= MAX_SLOPE)

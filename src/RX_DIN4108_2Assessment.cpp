@@ -278,8 +278,9 @@ double DIN4108_2Assessment::referenceRoomTemperature() const {
 
 
 void DIN4108_2Assessment::adjustSlope(double T, double heatingLoad) {
-	// off or saturated: a steeper controller would change nothing
-	if (heatingLoad == 0.0 || heatingLoad == m_maximumHeatingPower)
+	// off or saturated (or continued past its power by model exchange): a steeper controller
+	// would change nothing
+	if (heatingLoad == 0.0 || heatingLoad >= m_maximumHeatingPower)
 		return;
 	if (!(roomHeatingSetPointTemperature() + ZEB::KELVIN_OFFSET - T > SLOPE_DEVIATION))
 		return;
@@ -293,7 +294,7 @@ void DIN4108_2Assessment::adjustSlope(double T, double heatingLoad) {
 
 
 void DIN4108_2Assessment::adjustSlopeCooling(double T, double coolingLoad) {
-	if (coolingLoad == 0.0 || coolingLoad == -m_maximumPassiveCoolingPower)
+	if (coolingLoad == 0.0 || coolingLoad <= -m_maximumPassiveCoolingPower)
 		return;
 	if (!(T - (referenceRoomTemperature() + ZEB::KELVIN_OFFSET) > SLOPE_DEVIATION))
 		return;

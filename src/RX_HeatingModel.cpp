@@ -49,8 +49,9 @@ void HeatingModel::computeLoads(unsigned int h, double t, double TRoom, double &
 
 
 void HeatingModel::adjustSlope(unsigned int h, double t, double TRoom, double heatingLoad) {
-	// an idle or saturated heater is not a question of the gain
-	if (heatingLoad == 0 || heatingLoad == m_maxPower)
+	// an idle or saturated heater is not a question of the gain, nor one whose output model
+	// exchange continues past its power
+	if (heatingLoad == 0 || heatingLoad >= m_maxPower)
 		return;
 	const double deltaT = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET - TRoom;
 	if (!(deltaT > SLOPE_ADJUST_THRESHOLD) || m_slope >= MAX_SLOPE)

@@ -425,6 +425,19 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">", "<HeatingModel name=\"\" modelType=\"NONE\">"},
 		  {"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
 		  {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>3<"}}, COSTS_AS_THE_EXAMPLE},
+		// the same ventilation falling over 0.2 K above 20 C, a 5 kW heater at 20.15 C, two days of
+		// April: where the heater at full power kept the room just below the step, the host's error
+		// carried the air across the limited end and back 600 times in the night, while the
+		// proportional piece balanced the room a few hundredths within it: 25 times the example's
+		// right-hand sides
+		{"heating-at-its-power-below-a-falling-ventilation",
+		 "<SimulationStartTime>9676800</SimulationStartTime><SimulationEndTime>9849600</SimulationEndTime>",
+		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+		   "<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>5000<"},
+		  {"<ConstantValue>20</ConstantValue>", "<ConstantValue>20.15</ConstantValue>"},
+		  {"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
+		  {"<MinTRoom>23<", "<MinTRoom>20<"}, {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>3<"},
+		  {"<BaseAirChangeRateNight>0.24<", "<BaseAirChangeRateNight>3<"}}, COSTS_AS_THE_EXAMPLE},
 		// the moisture balance with 1.5 kg/h of vapour, which a 1.5 kW cooler at 24 C removes above
 		// 50 % on weekdays from 8:00 to 17:00 at 10 m3/s of air, taking the power from the
 		// cooling: 5.5 K off in April
