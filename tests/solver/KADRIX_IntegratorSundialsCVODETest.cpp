@@ -260,12 +260,10 @@ TEST(IntegratorSundialsCVODE, ReportsModelFailures) {
 
 namespace {
 
-// A room the sun keeps warm, whose heater comes on hard when its set point steps up: the room
-// air then follows the heater within a fraction of a second, after hours in steps of minutes.
-// As in a room whose step ends on a switch, the switch is ahead while the integrator steps to
-// it, and in force from its time on once it has got there.
-class SwitchedRoom : public KADRIX::ModelInterface {
+// A room air alone, losing heat to its surroundings at LOSS, with a heater of gain GAIN at times.
+class OneStateRoom : public KADRIX::ModelInterface {
 public:
+	explicit OneStateRoom(double y0) : m_y0(y0), m_y(y0) {}
 	unsigned int n() const override { return 1; }
 	const double * y0() const override { return &m_y0; }
 	double t0() const override { return 0; }
@@ -273,6 +271,21 @@ public:
 	double tEnd() const override { return 1e7; }
 	CalculationResult setTime(double t) override { m_t = t; return CalculationSuccess; }
 	CalculationResult setY(const double * y) override { m_y = *y; return CalculationSuccess; }
+
+	static constexpr double LOSS = 2e-4;		// [1/s]
+	static constexpr double GAIN = 8.7;			// [1/s]
+	double m_y0;
+	double m_y;
+	double m_t = 0;
+};
+
+// A room the sun keeps warm, whose heater comes on hard when its set point steps up: the room
+// air then follows the heater within a fraction of a second, after hours in steps of minutes.
+// As in a room whose step ends on a switch, the switch is ahead while the integrator steps to
+// it, and in force from its time on once it has got there.
+class SwitchedRoom : public OneStateRoom {
+public:
+	SwitchedRoom() : OneStateRoom(17) {}
 	CalculationResult ydot(double * ydot) override {
 		const bool on = m_switchAhead ? m_t > T_SWITCH : m_t >= T_SWITCH;
 		*ydot = LOSS * (T_SUN - m_y) + (on ? GAIN * (T_SET - m_y) : 0.0);
@@ -284,14 +297,9 @@ public:
 		return rest + (y - rest) * std::exp(-(LOSS + GAIN) * t);
 	}
 
-	static constexpr double LOSS = 2e-4;		// [1/s]
-	static constexpr double GAIN = 8.7;			// [1/s]
 	static constexpr double T_SUN = 18.67;
 	static constexpr double T_SET = 22;
 	static constexpr double T_SWITCH = 25200;
-	double m_y0 = 17;
-	double m_y = 17;
-	double m_t = 0;
 	bool m_switchAhead = true;
 };
 
@@ -661,15 +669,9 @@ namespace {
 // steps down inside a step: the heater is off from then on, and the room cools freely. The
 // heater's piece at the state of the integrator's Jacobian is noted, and a converged state off
 // that piece is named for the integrator's check.
-class ThermostatRoom : public KADRIX::ModelInterface {
+class ThermostatRoom : public OneStateRoom {
 public:
-	unsigned int n() const override { return 1; }
-	const double * y0() const override { return &m_y0; }
-	double t0() const override { return 0; }
-	double dt0() const override { return 1; }
-	double tEnd() const override { return 1e7; }
-	CalculationResult setTime(double t) override { m_t = t; return CalculationSuccess; }
-	CalculationResult setY(const double * y) override { m_y = *y; return CalculationSuccess; }
+	ThermostatRoom() : OneStateRoom((LOSS * T_FREE + GAIN * 22) / (LOSS + GAIN)) {}
 	CalculationResult ydot(double * ydot) override {
 		*ydot = LOSS * (T_FREE - m_y) + (heating(m_t, m_y) ? GAIN * (setPoint(m_t) - m_y) : 0.0);
 		return CalculationSuccess;
@@ -689,13 +691,8 @@ public:
 		return T_FREE + (rest - T_FREE) * std::exp(-LOSS * t);
 	}
 
-	static constexpr double LOSS = 2e-4;		// [1/s]
-	static constexpr double GAIN = 8.7;			// [1/s]
 	static constexpr double T_FREE = 18.67;
 	static constexpr double T_SWITCH = 25200;
-	double m_y0 = (LOSS * T_FREE + GAIN * 22) / (LOSS + GAIN);
-	double m_y = m_y0;
-	double m_t = 0;
 	bool m_heatingInMatrix = false;
 };
 
