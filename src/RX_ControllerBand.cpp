@@ -59,8 +59,12 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	// hold the room against the sun or a cool night: no more output there than m_offEndOutput.
 	const double offEndReach = std::max(m_hysteresis, std::min(OFF_END_REACH*dLimited, m_offEndOutput/m_slope));
 	const double farBeyond = std::max(offEndReach, CONTINUATION_REACH*m_hysteresis);
-	zOn = p == PIECE_OFF ? std::max(std::min(d, restDepth) - m_hysteresis, d - farBeyond)
-		  : p == PIECE_PROPORTIONAL ? std::max(-std::max(d, restDepth) - offEndReach, -d - farBeyond)
+	// positive once x and the point of rest both lie beyond reach, or x beyond far
+	const auto passed = [farBeyond](double x, double rest, double reach) {
+		return std::max(std::min(x, rest) - reach, x - farBeyond);
+	};
+	zOn = p == PIECE_OFF ? passed(d, restDepth, m_hysteresis)
+		  : p == PIECE_PROPORTIONAL ? passed(-d, -restDepth, offEndReach)
 		  : -d - m_hysteresis;
 	// The same host carried a room that a heater at full power just keeps from cooling across the
 	// tenth of a millikelvin about the limited end and back four times a second, while the
@@ -69,7 +73,7 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	// as the piece is continued. The full output ends as soon as the air comes back within: where
 	// the room rests just at the end, the air drifts within on the full output while the point
 	// stays at the end, and the room ran hours too warm.
-	zLimited = p == PIECE_PROPORTIONAL ? std::max(std::min(d, restDepth) - dLimited - m_hysteresis, d - dLimited - farBeyond)
+	zLimited = p == PIECE_PROPORTIONAL ? passed(d - dLimited, restDepth - dLimited, m_hysteresis)
 			   : (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
 }
 

@@ -272,8 +272,15 @@ public:
 	CalculationResult setTime(double t) override { m_t = t; return CalculationSuccess; }
 	CalculationResult setY(const double * y) override { m_y = *y; return CalculationSuccess; }
 
+	/*! Where the room air rests with the heater holding it at set point TSet. */
+	static double rest(double TSet) { return (LOSS * T_OUT + GAIN * TSet) / (LOSS + GAIN); }
+
 	static constexpr double LOSS = 2e-4;		// [1/s]
 	static constexpr double GAIN = 8.7;			// [1/s]
+	/*! Where the room air goes without the heater. */
+	static constexpr double T_OUT = 18.67;
+	/*! When the set point steps. */
+	static constexpr double T_SWITCH = 25200;
 	double m_y0;
 	double m_y;
 	double m_t = 0;
@@ -288,18 +295,15 @@ public:
 	SwitchedRoom() : OneStateRoom(17) {}
 	CalculationResult ydot(double * ydot) override {
 		const bool on = m_switchAhead ? m_t > T_SWITCH : m_t >= T_SWITCH;
-		*ydot = LOSS * (T_SUN - m_y) + (on ? GAIN * (T_SET - m_y) : 0.0);
+		*ydot = LOSS * (T_OUT - m_y) + (on ? GAIN * (T_SET - m_y) : 0.0);
 		return CalculationSuccess;
 	}
 	/*! The room air t seconds after the switch, from y at the switch. */
 	static double after(double y, double t) {
-		const double rest = (LOSS * T_SUN + GAIN * T_SET) / (LOSS + GAIN);
-		return rest + (y - rest) * std::exp(-(LOSS + GAIN) * t);
+		return rest(T_SET) + (y - rest(T_SET)) * std::exp(-(LOSS + GAIN) * t);
 	}
 
-	static constexpr double T_SUN = 18.67;
 	static constexpr double T_SET = 22;
-	static constexpr double T_SWITCH = 25200;
 	bool m_switchAhead = true;
 };
 
@@ -671,9 +675,9 @@ namespace {
 // that piece is named for the integrator's check.
 class ThermostatRoom : public OneStateRoom {
 public:
-	ThermostatRoom() : OneStateRoom((LOSS * T_FREE + GAIN * 22) / (LOSS + GAIN)) {}
+	ThermostatRoom() : OneStateRoom(rest(22)) {}
 	CalculationResult ydot(double * ydot) override {
-		*ydot = LOSS * (T_FREE - m_y) + (heating(m_t, m_y) ? GAIN * (setPoint(m_t) - m_y) : 0.0);
+		*ydot = LOSS * (T_OUT - m_y) + (heating(m_t, m_y) ? GAIN * (setPoint(m_t) - m_y) : 0.0);
 		return CalculationSuccess;
 	}
 	void jacobianBuilt(double t, const double * y) override { m_heatingInMatrix = heating(t, *y); }
@@ -687,12 +691,9 @@ public:
 	static bool heating(double t, double y) { return y < setPoint(t); }
 	/*! The room air t seconds after the switch: from its rest at the heater's set point, freely. */
 	static double after(double t) {
-		const double rest = (LOSS * T_FREE + GAIN * 22) / (LOSS + GAIN);
-		return T_FREE + (rest - T_FREE) * std::exp(-LOSS * t);
+		return T_OUT + (rest(22) - T_OUT) * std::exp(-LOSS * t);
 	}
 
-	static constexpr double T_FREE = 18.67;
-	static constexpr double T_SWITCH = 25200;
 	bool m_heatingInMatrix = false;
 };
 
