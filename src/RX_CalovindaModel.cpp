@@ -438,7 +438,7 @@ void CalovindaModel::updateClimate() {
 }
 
 
-void CalovindaModel::updateStates() {
+void CalovindaModel::updateStates(bool reuseWalls) {
 	const double V = m_room.volume();
 	const double CAdd = m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
 	if (m_room.m_moistureBalanceEnabled) {
@@ -455,8 +455,12 @@ void CalovindaModel::updateStates() {
 		m_RHRoom = 0;
 		m_pvRoom = 0;
 	}
-	for (unsigned int j = 0; j < m_nConstructions; ++j)
-		m_constructionSolvers[j].decompose(&m_y[m_elementOffsets[j]*m_m]);
+	for (unsigned int j = 0; j < m_nConstructions; ++j) {
+		if (reuseWalls)
+			m_constructionSolvers[j].decomposeReusing(&m_y[m_elementOffsets[j]*m_m]);
+		else
+			m_constructionSolvers[j].decompose(&m_y[m_elementOffsets[j]*m_m]);
+	}
 }
 
 
@@ -659,7 +663,7 @@ void CalovindaModel::setRuleTime(double t) {
 }
 
 
-void CalovindaModel::updateDerivatives() {
+void CalovindaModel::updateDerivatives(bool reuseWalls) {
 	const bool moisture = m_room.m_moistureBalanceEnabled;
 	double dE = m_room.m_gammaHC*m_heatingLoad + m_coolingLoad + m_mechanicalVentilationHeatLoad
 			+ m_room.m_gammaRad*m_solarGains + m_equipmentLoad + m_personLoad + m_naturalVentilationHeatLoad
@@ -678,9 +682,16 @@ void CalovindaModel::updateDerivatives() {
 	}
 	for (unsigned int i = 0; i < m_nConstructions; ++i) {
 		const double AW = m_constructions[i].m_AW;
-		m_constructionSolvers[i].computeDivergences(m_convectiveFlow[i]/AW, m_radiantLoad[i]/AW, m_vaporFlow[i]/AW,
-													m_vaporEnthalpyFlow[i]/AW, m_absorbedRadiation[i], m_TOut,
-													m_TRoom, m_pvOut, m_pvRoom, &m_ydot[m_elementOffsets[i]*m_m]);
+		ConstructionSolver & solver = m_constructionSolvers[i];
+		double * const ydot = &m_ydot[m_elementOffsets[i]*m_m];
+		if (reuseWalls)
+			solver.computeDivergencesReusing(m_convectiveFlow[i]/AW, m_radiantLoad[i]/AW, m_vaporFlow[i]/AW,
+											 m_vaporEnthalpyFlow[i]/AW, m_absorbedRadiation[i], m_TOut, m_TRoom,
+											 m_pvOut, m_pvRoom, ydot);
+		else
+			solver.computeDivergences(m_convectiveFlow[i]/AW, m_radiantLoad[i]/AW, m_vaporFlow[i]/AW,
+									  m_vaporEnthalpyFlow[i]/AW, m_absorbedRadiation[i], m_TOut, m_TRoom, m_pvOut,
+									  m_pvRoom, ydot);
 	}
 }
 

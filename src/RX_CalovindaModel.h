@@ -85,12 +85,15 @@ public:
 
 	/*! Outdoor state and adjacent-zone temperatures at m_t. */
 	void updateClimate();
-	/*! Room air state from m_y, then the wall solvers' cell values. */
-	void updateStates();
+	/*! Room air state from m_y, then the wall solvers' cell values; with reuseWalls, a wall whose
+		states are, bit for bit, those of its last such call keeps its cells (the same values). */
+	void updateStates(bool reuseWalls = false);
 	/*! All loads, solar gains, surface flows and the mean radiant and operative temperature. */
 	void updateLoads();
-	/*! The derivatives of all states into m_ydot. */
-	void updateDerivatives();
+	/*! The derivatives of all states into m_ydot; with reuseWalls, a wall whose cells and
+		boundary values are those of its last such call takes that call's derivatives (the same
+		values). A host's difference-quotient Jacobian moves one state per column. */
+	void updateDerivatives(bool reuseWalls = false);
 	/*! Sets m_tRules and its hour of the year; t >= 0 [s]. */
 	void setRuleTime(double t);
 

@@ -311,15 +311,17 @@ void CalovindaModelFMU::updateIfModified(double t, const double * y, bool inputs
 			break;
 		}
 	}
+	// a host's difference-quotient Jacobian moves one state per evaluation: the walls it leaves
+	// as they were keep their cells and derivatives
 	if (statesChanged) {
 		std::copy(y, y + m_n, m_y.begin());
-		updateStates();
+		updateStates(true);
 		updateLoads();
-		updateDerivatives();
+		updateDerivatives(true);
 	}
 	else if (timeChanged || inputsModified) {
 		updateLoads();
-		updateDerivatives();
+		updateDerivatives(true);
 	}
 }
 

@@ -1,6 +1,7 @@
 #include "RX_ConstructionSolver.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iomanip>
 #include <limits>
 #include <ostream>
@@ -225,6 +226,11 @@ void ConstructionSolver::mesh(const std::map<unsigned int, Material> & materials
 	m_pv.assign(m_n, 0.0);
 	m_q.assign(m_n + 1, 0.0);
 	m_j.assign(m_n + 1, 0.0);
+	const unsigned int m = m_moistureBalance ? 2 : 1;
+	m_reusedStates.assign(m*m_n, 0.0);
+	m_reusedDivergences.assign(m*m_n, 0.0);
+	m_reusedStatesValid = false;
+	m_reusedDivergencesValid = false;
 	m_outerExtrapolationWeight = m_elements[0].m_dx/(m_elements[0].m_dx + m_elements[1].m_dx);
 	m_innerExtrapolationWeight = m_elements[m_n - 1].m_dx/(m_elements[m_n - 2].m_dx + m_elements[m_n - 1].m_dx);
 
@@ -271,6 +277,8 @@ void ConstructionSolver::precompute() {
 
 void ConstructionSolver::computeIC(double T, double RH, double * y) {
 	const unsigned int m = m_moistureBalance ? 2 : 1;
+	m_reusedStatesValid = false;
+	m_reusedDivergencesValid = false;
 	for (unsigned int i = 0; i < m_n; ++i) {
 		const CellCoefficients & c = m_cells[i];
 		double u = c.m_rhoC*T;
@@ -290,6 +298,8 @@ void ConstructionSolver::computeIC(double T, double RH, double * y) {
 
 void ConstructionSolver::decompose(const double * y) {
 	const unsigned int m = m_moistureBalance ? 2 : 1;
+	m_reusedStatesValid = false;
+	m_reusedDivergencesValid = false;
 	for (unsigned int i = 0; i < m_n; ++i) {
 		const CellCoefficients & c = m_cells[i];
 		const double u = y[m*i];
@@ -314,6 +324,43 @@ void ConstructionSolver::decompose(const double * y) {
 void ConstructionSolver::computeDivergences(double qConvInside, double qRadInside, double jVaporInside,
 											double /*qEnthalpyInside*/, double qShortWaveOutside, double TOutside,
 											double TRoom, double pvOutside, double pvRoom, double * ydot)
+{
+	m_reusedDivergencesValid = false;
+	divergences(qConvInside, qRadInside, jVaporInside, qShortWaveOutside, TOutside, TRoom, pvOutside, pvRoom, ydot);
+}
+
+
+void ConstructionSolver::decomposeReusing(const double * y) {
+	const std::size_t count = m_reusedStates.size();
+	if (m_reusedStatesValid && std::memcmp(y, m_reusedStates.data(), count*sizeof(double)) == 0)
+		return;
+	decompose(y);
+	std::copy(y, y + count, m_reusedStates.begin());
+	m_reusedStatesValid = true;
+}
+
+
+void ConstructionSolver::computeDivergencesReusing(double qConvInside, double qRadInside, double jVaporInside,
+												   double qEnthalpyInside, double qShortWaveOutside, double TOutside,
+												   double TRoom, double pvOutside, double pvRoom, double * ydot)
+{
+	const double keys[REUSE_KEYS] = {qConvInside, qRadInside, jVaporInside, qEnthalpyInside, qShortWaveOutside,
+									 TOutside, TRoom, pvOutside, pvRoom, m_rc->m_zoneT, m_rc->m_zoneRH};
+	if (m_reusedDivergencesValid && std::memcmp(keys, m_reusedKeys, sizeof(keys)) == 0) {
+		std::copy(m_reusedDivergences.begin(), m_reusedDivergences.end(), ydot);
+		return;
+	}
+	m_reusedDivergencesValid = false;
+	divergences(qConvInside, qRadInside, jVaporInside, qShortWaveOutside, TOutside, TRoom, pvOutside, pvRoom, ydot);
+	std::memcpy(m_reusedKeys, keys, sizeof(keys));
+	std::copy(ydot, ydot + m_reusedDivergences.size(), m_reusedDivergences.begin());
+	m_reusedDivergencesValid = true;
+}
+
+
+void ConstructionSolver::divergences(double qConvInside, double qRadInside, double jVaporInside,
+									 double qShortWaveOutside, double TOutside, double TRoom, double pvOutside,
+									 double pvRoom, double * ydot)
 {
 	const RoomConstruction & rc = *m_rc;
 	double TBoundary;

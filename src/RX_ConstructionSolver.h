@@ -78,6 +78,17 @@ public:
 							double qShortWaveOutside, double TOutside, double TRoom, double pvOutside,
 							double pvRoom, double * ydot);
 
+	/*! decompose(y), unless y holds, bit for bit, the states of the last call of this and no
+		other call has changed the cells since. Between the columns of a host's difference-quotient
+		Jacobian one state of the whole room moves: the other walls keep their cells. */
+	void decomposeReusing(const double * y);
+	/*! computeDivergences(), or, when its arguments and the zone's climate are, bit for bit, those
+		of the last call of this and neither the cells nor the fluxes have changed since, that
+		call's derivatives written to ydot: the same values, without their work. */
+	void computeDivergencesReusing(double qConvInside, double qRadInside, double jVaporInside, double qEnthalpyInside,
+								   double qShortWaveOutside, double TOutside, double TRoom, double pvOutside,
+								   double pvRoom, double * ydot);
+
 	/*! Outer surface temperature [K], extrapolated linearly from the two outermost cells. */
 	double outsideSurfaceTemperature() const {
 		return m_T[0] - (m_T[1] - m_T[0])*m_outerExtrapolationWeight;
@@ -163,6 +174,21 @@ private:
 
 	/*! Computes the per-cell and per-face coefficients of the current cells. */
 	void precompute();
+	/*! The derivatives of computeDivergences() with these arguments and these cells. */
+	void divergences(double qConvInside, double qRadInside, double jVaporInside, double qShortWaveOutside,
+					 double TOutside, double TRoom, double pvOutside, double pvRoom, double * ydot);
+
+	/*! What the reusing calls compare: the arguments of computeDivergencesReusing() (qEnthalpyInside
+		too) and the zone's temperature and relative humidity. */
+	static constexpr unsigned int REUSE_KEYS = 11;
+	/*! The states of the last decomposeReusing(), valid while the cells are theirs. */
+	std::vector<double>				m_reusedStates;
+	bool							m_reusedStatesValid = false;
+	/*! Arguments and derivatives of the last computeDivergencesReusing(), valid while the cells
+		and fluxes are theirs. */
+	double							m_reusedKeys[REUSE_KEYS] = {};
+	std::vector<double>				m_reusedDivergences;
+	bool							m_reusedDivergencesValid = false;
 
 	std::vector<CellCoefficients>	m_cells;
 	/*! 1/dx per cell [1/m]. */
