@@ -2,6 +2,7 @@
 #define InstanceDataCommonH
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
@@ -40,6 +41,16 @@ public:
 		fmi2Status	m_status;
 		const char *	m_category;
 		std::string	m_text;
+	};
+
+	/*! A progress text that a host's solver has the instance repeat at every evaluation, kept
+		with the values it was made of (their bits): the columns of a difference-quotient Jacobian
+		share one time and one size, so one text serves them all. */
+	struct RecurringText {
+		std::uint64_t	m_first = 0;
+		std::uint64_t	m_second = 0;
+		bool			m_made = false;
+		std::string		m_text;
 	};
 
 	/*! The host's callbacks, copied from its table; only logger and componentEnvironment are used. */
@@ -225,6 +236,12 @@ public:
 	bool								m_logFileOpen;
 	/*! Messages for the host's logger not yet taken by takeHostMessages(). */
 	mutable std::vector<HostMessage>	m_hostMessages;
+	/*! The progress texts of fmi2SetTime, fmi2SetContinuousStates, fmi2GetDerivatives and
+		fmi2GetEventIndicators. */
+	RecurringText						m_setTimeText;
+	RecurringText						m_setStatesText;
+	RecurringText						m_derivativesText;
+	RecurringText						m_indicatorsText;
 	/*! The instance's FMI state, one of FMIState; part of every FMU state. Changed only by
 		afterCall() and by the restore of an FMU state. */
 	unsigned int						m_fmiState;

@@ -216,6 +216,27 @@ fmi2Status evaluationVerdict(const InstanceData & d, const char * function) {
 }
 
 
+/*! The text of cache, made by make() unless it was made of the same values first and second. */
+template <typename Make>
+const std::string & recurringText(InstanceDataCommon::RecurringText & cache, std::uint64_t first, std::uint64_t second,
+								  Make && make)
+{
+	if (!cache.m_made || cache.m_first != first || cache.m_second != second) {
+		cache.m_text = make();
+		cache.m_first = first;
+		cache.m_second = second;
+		cache.m_made = true;
+	}
+	return cache.m_text;
+}
+
+std::uint64_t bitsOf(double value) {
+	std::uint64_t bits;
+	std::memcpy(&bits, &value, sizeof(bits));
+	return bits;
+}
+
+
 /*! Logs a call of function that only reports itself. */
 fmi2Status logged(fmi2Component c, InstanceDataCommon::FMICall call, const char * text) noexcept {
 	return framed(c, call, [&](InstanceData & d) {
@@ -707,10 +728,12 @@ fmi2Status fmi2SetTime(fmi2Component c, fmi2Real time) {
 		if (!std::isfinite(time) || time < 0)
 			return refuse(d, ZEB::FormatString("fmi2SetTime: Invalid time point %1.").arg(time));
 		// a host calls this and the next two for every evaluation of the derivatives, and the
-		// event indicators' as often: their texts are made only for a host that listens, and
-		// without a format
+		// event indicators' as often: their texts are made only for a host that listens, without
+		// a format, and once for all the evaluations that share their values
 		if (d.m_loggingOn)
-			d.loggerText(fmi2OK, "progress", "fmi2SetTime: Set time point: " + ZEB::val2string(time));
+			d.loggerText(fmi2OK, "progress", recurringText(d.m_setTimeText, bitsOf(time), 0, [time]() {
+				return "fmi2SetTime: Set time point: " + ZEB::val2string(time);
+			}));
 		d.m_tInput = time;
 		return fmi2OK;
 	});
@@ -719,9 +742,13 @@ fmi2Status fmi2SetTime(fmi2Component c, fmi2Real time) {
 
 fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t nx) {
 	return framed(c, InstanceDataCommon::CallSetContinuousStates, [&](InstanceData & d) {
-		if (d.m_loggingOn)
-			d.loggerText(fmi2OK, "progress", "fmi2SetContinuousStates: Set continuous states with size " +
-						 ZEB::val2string(nx) + " with model size " + ZEB::val2string(d.m_yInput.size()));
+		if (d.m_loggingOn) {
+			const std::size_t n = d.m_yInput.size();
+			d.loggerText(fmi2OK, "progress", recurringText(d.m_setStatesText, nx, n, [nx, n]() {
+				return "fmi2SetContinuousStates: Set continuous states with size " + ZEB::val2string(nx) +
+					   " with model size " + ZEB::val2string(n);
+			}));
+		}
 		if (!checkStateArray(d, "fmi2SetContinuousStates", x, nx))
 			return fmi2Error;
 		for (std::size_t i = 0; i < nx; ++i)
@@ -737,9 +764,13 @@ fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t n
 fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx) {
 	return framed(c, InstanceDataCommon::CallGetDerivatives,
 		[&](InstanceData & d) {
-			if (d.m_loggingOn)
-				d.loggerText(fmi2OK, "progress", "fmi2GetDerivatives: Getting derivatives with size " + ZEB::val2string(nx) +
-							 " with model size " + ZEB::val2string(d.m_ydot.size()));
+			if (d.m_loggingOn) {
+				const std::size_t n = d.m_ydot.size();
+				d.loggerText(fmi2OK, "progress", recurringText(d.m_derivativesText, nx, n, [nx, n]() {
+					return "fmi2GetDerivatives: Getting derivatives with size " + ZEB::val2string(nx) +
+						   " with model size " + ZEB::val2string(n);
+				}));
+			}
 			if (!checkStateArray(d, "fmi2GetDerivatives", derivatives, nx))
 				return fmi2Error;
 			d.updateIfModified();
@@ -755,7 +786,9 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 fmi2Status fmi2GetEventIndicators(fmi2Component c, fmi2Real eventIndicators[], size_t ni) {
 	return framed(c, InstanceDataCommon::CallGetEventIndicators, [&](InstanceData & d) {
 		if (d.m_loggingOn)
-			d.loggerText(fmi2OK, "progress", "fmi2GetEventIndicators: size " + ZEB::val2string(ni));
+			d.loggerText(fmi2OK, "progress", recurringText(d.m_indicatorsText, ni, 0, [ni]() {
+				return "fmi2GetEventIndicators: size " + ZEB::val2string(ni);
+			}));
 		// a host that watches no indicators asks for none; it gets the switches as step events
 		if (ni != 0 && ni != d.numberOfEventIndicators())
 			return refuse(d, ZEB::FormatString("fmi2GetEventIndicators: %1 values asked for, the model has %2 event "
