@@ -49,29 +49,69 @@ private:
 	delivered when the call's work is over. */
 class Outbox {
 public:
-	/*! Takes the instance's messages; copies of its callbacks and name only when there are some. */
+	/*! Takes the instance's messages; copies of its callbacks and name only when there are some.
+		The one message of most calls is taken alone, so that the instance keeps its list's
+		memory for the next call. */
 	void collect(InstanceDataCommon & d) noexcept {
 		try {
-			m_messages = d.takeHostMessages();
-			if (!m_messages.empty()) {
+			if (d.m_hostMessages.size() == 1) {
+				m_single = std::move(d.m_hostMessages.front());
+				m_hasSingle = true;
+				d.m_hostMessages.clear();
+			}
+			else
+				m_messages = d.takeHostMessages();
+			if (m_hasSingle || !m_messages.empty()) {
 				m_callbacks = d.m_callbacks;
 				m_instanceName = d.m_instanceName;
 			}
 		}
 		catch (...) {
 			// no memory for the copy: the call's status still tells the host
+			m_hasSingle = false;
 			m_messages.clear();
 		}
 	}
 	void deliver() noexcept {
+		if (m_hasSingle) {
+			try {
+				InstanceDataCommon::sendToHost(m_callbacks, m_instanceName, m_single.m_status, m_single.m_category,
+											   m_single.m_text);
+			}
+			catch (...) {
+				// out of memory while preparing the text: the call's status still tells the host
+			}
+		}
 		InstanceDataCommon::deliverToHost(m_callbacks, m_instanceName, m_messages);
 	}
 
 private:
+	InstanceDataCommon::HostMessage					m_single{fmi2OK, "", std::string()};
+	bool											m_hasSingle = false;
 	std::vector<InstanceDataCommon::HostMessage>	m_messages;
 	InstanceDataCommon::Callbacks					m_callbacks;
 	std::string										m_instanceName;
 };
+
+/*! The index of the first value of v[0 .. n-1] that is not finite, or n. A host hands in and
+	reads every state at every evaluation: the pass over all values has no branch, so that it
+	vectorises (an exponent of all ones carries into the sign bit when its lowest bit is added). */
+std::size_t firstNonFinite(const double * v, std::size_t n) {
+	constexpr std::uint64_t EXPONENT = 0x7ff0000000000000ull;
+	constexpr std::uint64_t EXPONENT_LOWEST = 0x0010000000000000ull;
+	std::uint64_t carries = 0;
+	for (std::size_t i = 0; i < n; ++i) {
+		std::uint64_t bits;
+		std::memcpy(&bits, v + i, sizeof(bits));
+		carries |= (bits & EXPONENT) + EXPONENT_LOWEST;
+	}
+	if ((carries >> 63) == 0)
+		return n;
+	std::size_t i = 0;
+	while (std::isfinite(v[i]))
+		++i;
+	return i;
+}
 
 /*! Reports text as an error and gives fmi2Error. */
 fmi2Status refuse(const InstanceDataCommon & d, const ZEB::FormatString & text) {
@@ -200,13 +240,13 @@ bool checkStateArray(const InstanceDataCommon & d, const char * function, const 
 	step from states the model can evaluate; else fmi2OK. The one verdict of every call that
 	evaluates the model for the host's solver. */
 fmi2Status evaluationVerdict(const InstanceData & d, const char * function) {
-	for (std::size_t i = 0; i < d.m_ydot.size(); ++i)
-		if (!std::isfinite(d.m_ydot[i])) {
-			d.logger(fmi2Discard, "warning", ZEB::FormatString("%1: the derivative of x[%2] is not finite (%3) at time "
-				"%4 s.").arg(function).arg(static_cast<unsigned long>(i)).arg(InstanceDataCommon::numberText(d.m_ydot[i]))
-				.arg(InstanceDataCommon::numberText(d.m_tInput)));
-			return fmi2Discard;
-		}
+	const std::size_t i = firstNonFinite(d.m_ydot.data(), d.m_ydot.size());
+	if (i < d.m_ydot.size()) {
+		d.logger(fmi2Discard, "warning", ZEB::FormatString("%1: the derivative of x[%2] is not finite (%3) at time "
+			"%4 s.").arg(function).arg(static_cast<unsigned long>(i)).arg(InstanceDataCommon::numberText(d.m_ydot[i]))
+			.arg(InstanceDataCommon::numberText(d.m_tInput)));
+		return fmi2Discard;
+	}
 	const std::string impossible = d.impossibleValue();
 	if (!impossible.empty()) {
 		d.logger(fmi2Discard, "warning", ZEB::FormatString("%1: %2").arg(function).arg(impossible));
@@ -751,10 +791,10 @@ fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t n
 		}
 		if (!checkStateArray(d, "fmi2SetContinuousStates", x, nx))
 			return fmi2Error;
-		for (std::size_t i = 0; i < nx; ++i)
-			if (!std::isfinite(x[i]))
-				return refuse(d, ZEB::FormatString("fmi2SetContinuousStates: the state x[%1] is not finite (%2).")
-								 .arg(static_cast<unsigned long>(i)).arg(InstanceDataCommon::numberText(x[i])));
+		const std::size_t i = firstNonFinite(x, nx);
+		if (i < nx)
+			return refuse(d, ZEB::FormatString("fmi2SetContinuousStates: the state x[%1] is not finite (%2).")
+							 .arg(static_cast<unsigned long>(i)).arg(InstanceDataCommon::numberText(x[i])));
 		std::copy(x, x + nx, d.m_yInput.begin());
 		return fmi2OK;
 	});
