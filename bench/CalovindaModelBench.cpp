@@ -87,6 +87,33 @@ void BM_CalovindaModelStatesLoadsDerivatives(benchmark::State & state) {
 }
 BENCHMARK(BM_CalovindaModelStatesLoadsDerivatives)->Arg(0)->Arg(1);
 
+/*! A column of a host's difference-quotient Jacobian as model exchange evaluates it: one state
+	moved, state by state through the vector, the walls it leaves keeping their cells and
+	derivatives. */
+void BM_CalovindaModelJacobianColumn(benchmark::State & state) {
+	Box box(state.range(0) != 0);
+	RX::CalovindaModel & model = box.m_model;
+	model.m_t = 172*86400 + 12*3600;
+	model.m_hourOfYear = 172*24 + 12;
+	model.updateClimate();
+	model.updateStates(true);
+	model.updateLoads();
+	model.updateDerivatives(true);
+	unsigned int j = 0;
+	for (auto _ : state) {
+		const double y = model.m_y[j];
+		model.m_y[j] = y*(1 + 1e-8);
+		model.updateStates(true);
+		model.updateLoads();
+		model.updateDerivatives(true);
+		benchmark::DoNotOptimize(model.m_ydot.data());
+		model.m_y[j] = y;
+		j = (j + 1) % model.m_n;
+	}
+	state.counters["n"] = model.m_n;
+}
+BENCHMARK(BM_CalovindaModelJacobianColumn)->Arg(0)->Arg(1);
+
 /*! The box evaluated at every hour of the year, t = 0 to 8760 h, with the steps and outputs the
 	solver adaptor takes on an hourly output grid. */
 void runHourlyYear(Box & box, RX::OutputManager & outputs) {
