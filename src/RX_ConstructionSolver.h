@@ -170,6 +170,44 @@ private:
 		double	m_uHigh = 0;
 		/*! 1/(rho*HPCM/3 + rho*cT) [m3K/J]: temperature per energy inside the phase change. */
 		double	m_invPCMCapacity = 0;
+		/*! Index of the cell's moisture storage function in m_storage (moisture balance only). */
+		unsigned int	m_storage = 0;
+	};
+
+	/*! A material's moisture storage function as the cells evaluate it. The material's isotherm is
+		piecewise linear, and where its slope changes a cell's storage per relative humidity jumps
+		(989-fold at 92 % for a light insulation of w80 0.1 and wsat 10 kg/m3). A cell whose vapour
+		exchange comes to balance at such a kink holds an integrator there in steps of a second: the
+		Jacobian it keeps for many steps holds the storage of one side while the cell's w lies on the
+		other, and the cell chatters across. So about each interior point where the slope changes,
+		for w within 3 % of the point's w, the relative humidity follows the parabola in w that meets
+		both lines with their slopes (monotone and continuously differentiable); elsewhere the
+		material's splines are evaluated themselves. The inverse, w from the relative humidity,
+		solves that parabola, so that both agree to rounding. */
+	struct MoistureStorage {
+		/*! The parabola RH = m_RHLow + z*(m_slope + m_curvature*z) with z = w - m_wLow, for
+			m_wLow < w < m_wHigh (m_RHLow < RH < m_RHHigh). */
+		struct Bend {
+			double	m_wLow = 0;
+			double	m_wHigh = 0;
+			double	m_RHLow = 0;
+			double	m_RHHigh = 0;
+			/*! dRH/dw of the line below the point [m3/kg]. */
+			double	m_slope = 0;
+			/*! Half the change of dRH/dw per w [m6/kg2]. */
+			double	m_curvature = 0;
+		};
+
+		/*! The material's isotherm with its kinks rounded; the material must outlive it. */
+		explicit MoistureStorage(const Material & material);
+
+		/*! Relative humidity [0..1] at water content w [kg/m3]. */
+		double relativeHumidity(double w) const;
+		/*! Water content [kg/m3] at relative humidity RH [0..1]. */
+		double moistureContent(double RH) const;
+
+		const Material *	m_material = nullptr;
+		std::vector<Bend>	m_bends;
 	};
 
 	/*! Computes the per-cell and per-face coefficients of the current cells. */
@@ -191,6 +229,8 @@ private:
 	bool							m_reusedDivergencesValid = false;
 
 	std::vector<CellCoefficients>	m_cells;
+	/*! One moisture storage function per material of the cells (moisture balance only). */
+	std::vector<MoistureStorage>	m_storage;
 	/*! 1/dx per cell [1/m]. */
 	std::vector<double>				m_invDx;
 	/*! Conductance between neighbouring cell centres, per inner face [W/m2K]. */
