@@ -723,7 +723,8 @@ fmi2Status fmi2NewDiscreteStates(fmi2Component c, fmi2EventInfo * eventInfo) {
 		eventInfo->terminateSimulation = fmi2False;
 		eventInfo->nominalsOfContinuousStatesChanged = fmi2False;
 		eventInfo->valuesOfContinuousStatesChanged = changed ? fmi2True : fmi2False;
-		// schedules and time rules change the right-hand side at times known in advance
+		// schedules and time rules change the right-hand side at times known in advance; a room
+		// tipping across a falling natural ventilation's step is followed in steps of its pace
 		const bool timeEvent = d.m_modelExchange && std::isfinite(nextEventTime);
 		eventInfo->nextEventTimeDefined = timeEvent ? fmi2True : fmi2False;
 		eventInfo->nextEventTime = timeEvent ? nextEventTime : 0;

@@ -142,6 +142,11 @@ public:
 		the right-hand side; infinity when none ever does. Hours at which no schedule changes its
 		value are passed over. */
 	double nextRuleChange(double t) const;
+	/*! Model exchange: the longest step [s] a host's solver may take from the last evaluation on
+		while the natural ventilation is held on a half of a step that falls as the room warms,
+		where the room air tips across the step as fast; infinity elsewhere, also where a heater
+		or cooler on its proportional piece holds the room on the step. */
+	double tippingStep() const;
 	/*! How far [K] a heater's or cooler's proportional piece continued past its off end may hold
 		the room air from where the air would go without it (ControllerBand::m_offEndOutput; the
 		dehumidification's the room's vapour by as much vapour as holds that heat): a
@@ -149,6 +154,9 @@ public:
 		few millikelvin a host's restart moves the air, and one that the sun or the night moves
 		away leaves it. */
 	static constexpr double OFF_END_AIR_REACH = 5e-3;
+	/*! The shortest step [s] tippingStep() asks for: a room tips no faster than its air's time
+		constant of seconds. */
+	static constexpr double SHORTEST_TIPPING_STEP = 1;
 	/*! How far [W/m2] the radiation must pass a window's limit before its shading is due to switch
 		(ControllerBand::SWITCH_HYSTERESIS, for the radiation). */
 	static constexpr double RADIATION_HYSTERESIS = 1e-4;
@@ -336,6 +344,8 @@ public:
 		gives there: what holds the room air OFF_END_AIR_REACH from where it would go without it,
 		through its conductance to the room's surfaces and windows. Set by init(). */
 	double								m_offEndOutput = 0;
+	/*! The room air's conductance [W/K] to the room's surfaces and windows. Set by init(). */
+	double								m_airConductance = 0;
 	/*! The same for the cooler's dehumidification [W]: what holds the room's vapour as far from
 		where it would go, by its heat of evaporation, through the surfaces' vapour exchange. Set by
 		init(). */
@@ -347,8 +357,8 @@ public:
 private:
 	/*! The cooling controller in force with dehumidificationPower [W] taken from its power. */
 	ControllerBand coolingBand(double dehumidificationPower) const;
-	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange, m_heldWindowShaded, m_offEndOutput and
-		m_offEndDehumidificationOutput. */
+	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange, m_heldWindowShaded, m_airConductance,
+		m_offEndOutput and m_offEndDehumidificationOutput. */
 	void initSwitches();
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
 	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);

@@ -90,7 +90,8 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 		updateDerivatives();
 	}
 	m_nextRuleChange = nextRuleChange(m_t);
-	nextEventTime = m_nextRuleChange;
+	// a host's solver steps no further than to its next time event
+	nextEventTime = std::min(m_nextRuleChange, m_t + tippingStep());
 	// the first time at which the air change may change again
 	if (din.m_active && din.ventilationDwellingAfter(m_t))
 		nextEventTime = std::min(nextEventTime, din.m_lastVentilationUpdate + DIN4108_2Assessment::VENTILATION_DWELL);

@@ -70,6 +70,7 @@ void CalovindaModel::initSwitches() {
 			airConductance += rc.m_AF*rc.m_windowType->m_U;
 		vaporConductance += rc.m_AW*rc.m_beta_i*ZEB::R_VAPOR*m_TRoom;
 	}
+	m_airConductance = airConductance;
 	m_offEndOutput = airConductance*OFF_END_AIR_REACH;
 	m_offEndDehumidificationOutput = vaporConductance*ZEB::RHO_AIR*ZEB::C_AIR*OFF_END_AIR_REACH;
 
@@ -283,6 +284,33 @@ unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
 	return (groups.m_controllers ? 4 : 0) + (groups.m_dehumidification ? 2 : 0) + (groups.m_ventilationCooling ? 2 : 0)
 		   + (groups.m_bypass ? 2 : 0) + (groups.m_naturalVentilation ? 3 : 0)
 		   + (groups.m_assessmentVentilation ? 2 : 0) + static_cast<unsigned int>(windows);
+}
+
+
+double CalovindaModel::tippingStep() const {
+	// Where the air change falls as the room warms, its loss falls with the room air faster than
+	// the air's conductance to the surfaces and windows holds the air: from wherever its balance
+	// points, the room tips across the step, its distance from the point of balance growing e-fold
+	// within this time. A host's implicit steps many times longer damp the tipping instead; they
+	// held such rooms on the step, or carried them back against their balance, for ten minutes to
+	// hours (a 1e-4 host's tolerance on the room air is some hundredths of a Kelvin, the tipping's
+	// start a few millikelvin). Steps as long as that time follow it. A heater or cooler on its
+	// proportional piece, which may hold the room on the step for hours, is left to its own gain.
+	const double none = std::numeric_limits<double>::infinity();
+	if (!m_switchesHeld || !SwitchingGroups(m_room).m_naturalVentilation
+		|| m_heldPieces.m_heating == PIECE_PROPORTIONAL || m_heldPieces.m_cooling == PIECE_PROPORTIONAL)
+		return none;
+	const double fall = m_room.m_naturalVentilationModel.steepestFall(m_heldPieces.m_naturalVentilationRise,
+																	   static_cast<unsigned int>(m_hourOfYear), m_tRules,
+																	   m_TRoom, m_TOut);
+	const double V = m_room.volume();
+	// [W/K]: the air change's loss falling with the room air at the step's steepest, above the
+	// outside air, less the air's conductance
+	const double tipping = V/3600*ZEB::RHO_AIR*ZEB::C_AIR*fall*(m_TRoom - m_TOut) - m_airConductance;
+	if (!(tipping > 0))
+		return none;
+	const double airCapacity = ZEB::RHO_AIR*ZEB::C_AIR*V + m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
+	return std::max(SHORTEST_TIPPING_STEP, airCapacity/tipping);
 }
 
 

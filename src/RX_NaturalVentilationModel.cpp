@@ -136,6 +136,19 @@ void NaturalVentilationModel::riseSwitchingFunctions(const HeldRise & held, unsi
 }
 
 
+double NaturalVentilationModel::steepestFall(const HeldRise & held, unsigned int h, double t, double Ti,
+											 double Te) const
+{
+	if (held.m_stage != 1 && held.m_stage != 2)
+		return 0;
+	double nBase, nSched, roomExcess, outsideExcess;
+	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
+	// both excesses grow with the room air alike; the cubic step is steepest at its middle, at 1.5
+	// times its mean slope
+	return nSched < nBase ? 1.5*(nBase - nSched)/TRANSITION_WIDTH : 0;
+}
+
+
 void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti,
 										   double Te, double rhoVi, double rhoVe, double volume,
 										   double & moistureFlow, double & heatFlow, const HeldRise * held)

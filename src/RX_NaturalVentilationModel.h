@@ -65,6 +65,10 @@ public:
 		the other one, positive once passed by ControllerBand::SWITCH_HYSTERESIS; -1 where the stage
 		has no such end. */
 	void riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti, double Te, double * z) const;
+	/*! How fast [1/h per K] the air change falls at most as the room air warms while held as held
+		at hour h, time t [s], room and outside air Ti, Te [K]: on a half of a step that falls from
+		the base to a smaller scheduled air change, the step's slope at its middle; else 0. */
+	double steepestFall(const HeldRise & held, unsigned int h, double t, double Ti, double Te) const;
 
 	/*! At hour of year h and time t [s], with room and outside air temperatures Ti, Te [K], room
 		and outside vapour densities rhoVi, rhoVe [kg/m3] and room air volume [m3]: the vapour
