@@ -105,6 +105,12 @@ public:
 		gain: where its output, load [W] now, balances the room air's energy of the last
 		evaluation, airShare of the output reaching the air (the present depth where none does). */
 	double restDepth(const ControllerBand & band, double load, double airShare) const;
+	/*! Where the room air of the last evaluation lies beyond the raise depth
+		(ControllerBand::m_raiseDepth) of a controller whose load lies on its proportional piece
+		(heatingPiece, coolingPiece: the heating's and the cooling's, or the assessment's), raises
+		that controller's gain as its adaptation does, again and again up to the gain with which
+		the room air would rest within that depth (restDepth()). True when a gain rose. */
+	bool raiseGainsToRest(ControllerPiece heatingPiece, ControllerPiece coolingPiece);
 	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
 		cooling mode runs and the assessment does not). */
 	ControllerBand ventilationCoolingBand() const;

@@ -48,7 +48,6 @@ void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
 	const std::array<double, 5> before = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
 										  din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
 	stepCompleted(t, y);
-	followSlopeAdaptation(before[0], before[1], before[2], before[3]);
 	const std::array<double, 5> after = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
 										 din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
 	// a host that reaches a time event in a completed step, or passed it, gets it as a step event,
@@ -100,45 +99,7 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 
 
 bool CalovindaModelFMU::raiseGains() {
-	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
-	HeatingModel & heating = m_room.m_heatingModel;
-	CoolingModel & cooling = m_room.m_coolingModel;
-	const std::array<double, 4> before = {heating.m_slope, cooling.m_slope, din.m_slopeHeating, din.m_slopeCooling};
-	// Co-simulation raises the gain at each of its steps while the room air lies beyond the raise
-	// depth unsaturated; the room air answers a raise within seconds, so its steps end where the
-	// air rests with the raised gain, until that lies within the depth. The adaptation is asked
-	// as often, at the depth of rest of each raised gain.
-	const auto raise = [this](ControllerPiece held, const ControllerBand & band, double load, double airShare,
-							  const double & slope, const auto & adjust) {
-		if (held != PIECE_PROPORTIONAL || !(band.depth(m_TRoom) > band.m_raiseDepth))
-			return;
-		const double holding = restDepth(band, load, airShare)*band.m_slope;
-		for (double last = 0; slope > last;) {
-			last = slope;
-			adjust(band.m_cooling ? band.m_TSet + holding/last : band.m_TSet - holding/last);
-		}
-	};
-	const double heatingLoad = m_heatingLoad;
-	const double coolingLoad = m_coolingLoad;
-	if (din.m_active) {
-		raise(m_heldPieces.m_heating, heatingBand(), heatingLoad, m_room.m_gammaHC, din.m_slopeHeating,
-			  [&din, heatingLoad](double T) { din.adjustSlope(T, heatingLoad); });
-		if (din.m_passiveCooling)
-			raise(m_heldPieces.m_cooling, coolingBand(), coolingLoad, 1, din.m_slopeCooling,
-				  [&din, coolingLoad](double T) { din.adjustSlopeCooling(T, coolingLoad); });
-	}
-	else {
-		const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
-		const double t = m_tRules;
-		raise(m_heldPieces.m_heating, heatingBand(), heatingLoad, m_room.m_gammaHC, heating.m_slope,
-			  [&heating, hour, t, heatingLoad](double T) { heating.adjustSlope(hour, t, T, heatingLoad); });
-		const double dehumidificationPower = m_dehumidificationPower;
-		raise(m_heldPieces.m_cooling, coolingBand(), coolingLoad, 1, cooling.m_slope,
-			  [&cooling, hour, t, coolingLoad, dehumidificationPower](double T) {
-				  cooling.adjustSlope(hour, t, T, coolingLoad, dehumidificationPower); });
-	}
-	const std::array<double, 4> after = {heating.m_slope, cooling.m_slope, din.m_slopeHeating, din.m_slopeCooling};
-	return before != after;
+	return raiseGainsToRest(m_heldPieces.m_heating, m_heldPieces.m_cooling);
 }
 
 
@@ -177,42 +138,6 @@ std::string CalovindaModelFMU::impossibleTemperature() const {
 						solver.outsideSurfaceTemperature());
 	}
 	return std::string();
-}
-
-
-void CalovindaModelFMU::followSlopeAdaptation(double heatingSlope, double coolingSlope, double dinHeatingSlope,
-											  double dinCoolingSlope)
-{
-	// Each further call is the adaptation of a step that holds the present load with the raised
-	// gain, so at the room temperature load/gain from the set point; it ends where that is
-	// within the controller's band, as it ends after the many short steps of co-simulation.
-	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
-	if (din.m_active) {
-		const double TSet = din.roomHeatingSetPointTemperature() + ZEB::KELVIN_OFFSET;
-		for (double last = dinHeatingSlope; din.m_slopeHeating > last;) {
-			last = din.m_slopeHeating;
-			din.adjustSlope(TSet - m_heatingLoad/last, m_heatingLoad);
-		}
-		const double TRef = din.referenceRoomTemperature() + ZEB::KELVIN_OFFSET;
-		for (double last = dinCoolingSlope; din.m_slopeCooling > last;) {
-			last = din.m_slopeCooling;
-			din.adjustSlopeCooling(TRef - m_coolingLoad/last, m_coolingLoad);
-		}
-		return;
-	}
-	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
-	HeatingModel & heating = m_room.m_heatingModel;
-	const double THeat = heating.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET;
-	for (double last = heatingSlope; heating.m_slope > last;) {
-		last = heating.m_slope;
-		heating.adjustSlope(hour, m_tRules, THeat - m_heatingLoad/last, m_heatingLoad);
-	}
-	CoolingModel & cooling = m_room.m_coolingModel;
-	const double TCool = cooling.m_scheduleSetPoints.value(hour, m_tRules) + ZEB::KELVIN_OFFSET;
-	for (double last = coolingSlope; cooling.m_slope > last;) {
-		last = cooling.m_slope;
-		cooling.adjustSlope(hour, m_tRules, TCool - m_coolingLoad/last, m_coolingLoad, m_dehumidificationPower);
-	}
 }
 
 

@@ -44,9 +44,8 @@ public:
 
 	void setReal(int valueReference, double value) override;
 	void getReal(int valueReference, double & value) override;
-	/*! Model exchange: stepCompleted(), whose raise of a controller's gain is then followed as far
-		as the present load needs (a host completes a step once per output interval, the FMU's own
-		integrator dozens of times an hour); sets m_equationsChanged when a gain or the
+	/*! Model exchange: stepCompleted(), which raises a controller's gain as far as the room air
+		would rest within its band, as co-simulation's steps do; sets m_equationsChanged when a gain or the
 		assessment's air change, which the derivatives depend on, changed, when the room air has
 		left what is held (a host that does not watch the switching functions gets the switch
 		here, one step late), or at or past the announced time event, and then evaluates the
@@ -122,10 +121,7 @@ public:
 	std::vector<double>		m_switchingFunctions;
 
 private:
-	/*! Model exchange, at an event: where the room air lies beyond a held proportional piece's
-		raise depth (ControllerBand::m_raiseDepth), raises that controller's gain as a completed
-		step does, again and again up to the gain with which the room air would rest within that
-		depth (CalovindaModel::restDepth()). True when a gain rose. */
+	/*! Model exchange, at an event: raiseGainsToRest() for the held pieces. True when a gain rose. */
 	bool raiseGains();
 	/*! Why the model variables cannot be those of a run of the interface (modelExchange or
 		co-simulation), naming the variable: a value that is not finite, out of the range the
@@ -145,11 +141,6 @@ private:
 	void applyInputs();
 	/*! The room air has left what is held: a switching function is positive. */
 	bool switchDue();
-	/*! After stepCompleted() raised a controller's gain from the given one [W/K]: raises it
-		further, as the steps of a co-simulation would, until the present load would hold the
-		room within the controller's band. */
-	void followSlopeAdaptation(double heatingSlope, double coolingSlope, double dinHeatingSlope,
-							   double dinCoolingSlope);
 	/*! Calls visit(double &) for every value of the model-variables block, in block order. */
 	template <typename Model, typename Visit>
 	static void visitModelVariables(Model & model, Visit && visit);

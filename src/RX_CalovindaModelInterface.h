@@ -65,7 +65,8 @@ public:
 	/*! Evaluates the model at (t, y) and appends one row of outputs. Throws ZEB::Exception for a
 		negative or non-finite time and when the output manager refuses the row. */
 	void writeOutputs(double t, const double * y) override;
-	/*! Evaluates the model at (t, y), integrates the outputs, adapts the controllers' slopes and
+	/*! Evaluates the model at (t, y), integrates the outputs, raises the controllers' slopes as far
+		as the room air would rest within their bands (raiseGainsToRest()) and
 		updates the running extremes of the output manager; asks for a fresh Jacobian when a
 		controller changed its piece or its slope, and after every step that ends with the natural
 		ventilation's air change on its step. Throws ZEB::Exception for a negative or non-finite

@@ -5,6 +5,7 @@
 #include "RX_CalovindaModel.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -274,6 +275,52 @@ double CalovindaModel::restDepth(const ControllerBand & band, double load, doubl
 		balance -= (ZEB::H_EVAP + ZEB::C_VAPOR*m_TRoom)*m_ydot[m_n - 1];
 	const double held = airShare > 0 ? load - balance/airShare : load;
 	return (band.m_cooling ? -held : held)/band.m_slope;
+}
+
+
+bool CalovindaModel::raiseGainsToRest(ControllerPiece heatingPiece, ControllerPiece coolingPiece) {
+	DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
+	HeatingModel & heating = m_room.m_heatingModel;
+	CoolingModel & cooling = m_room.m_coolingModel;
+	const std::array<double, 4> before = {heating.m_slope, cooling.m_slope, din.m_slopeHeating, din.m_slopeCooling};
+	// Asked at the room air itself, at each step while it recovers from a fall (after the start,
+	// after a set point's step), the adaptation would raise the gain once for every step its
+	// integrator takes there: in steps of 1 s a raise more than in steps of 60 s, at a tighter
+	// tolerance twice as far, and a host that completes a step only at its output points not at
+	// all. The room air answers a raise within seconds, so it is asked at the depth where the air
+	// would rest with each raised gain, until that lies within the raise depth: the same gain
+	// after any number of steps.
+	const auto raise = [this](ControllerPiece held, const ControllerBand & band, double load, double airShare,
+							  const double & slope, const auto & adjust) {
+		if (held != PIECE_PROPORTIONAL || !(band.depth(m_TRoom) > band.m_raiseDepth))
+			return;
+		const double holding = restDepth(band, load, airShare)*band.m_slope;
+		for (double last = 0; slope > last;) {
+			last = slope;
+			adjust(band.m_cooling ? band.m_TSet + holding/last : band.m_TSet - holding/last);
+		}
+	};
+	const double heatingLoad = m_heatingLoad;
+	const double coolingLoad = m_coolingLoad;
+	if (din.m_active) {
+		raise(heatingPiece, heatingBand(), heatingLoad, m_room.m_gammaHC, din.m_slopeHeating,
+			  [&din, heatingLoad](double T) { din.adjustSlope(T, heatingLoad); });
+		if (din.m_passiveCooling)
+			raise(coolingPiece, coolingBand(), coolingLoad, 1, din.m_slopeCooling,
+				  [&din, coolingLoad](double T) { din.adjustSlopeCooling(T, coolingLoad); });
+	}
+	else {
+		const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
+		const double t = m_tRules;
+		raise(heatingPiece, heatingBand(), heatingLoad, m_room.m_gammaHC, heating.m_slope,
+			  [&heating, hour, t, heatingLoad](double T) { heating.adjustSlope(hour, t, T, heatingLoad); });
+		const double dehumidificationPower = m_dehumidificationPower;
+		raise(coolingPiece, coolingBand(), coolingLoad, 1, cooling.m_slope,
+			  [&cooling, hour, t, coolingLoad, dehumidificationPower](double T) {
+				  cooling.adjustSlope(hour, t, T, coolingLoad, dehumidificationPower); });
+	}
+	const std::array<double, 4> after = {heating.m_slope, cooling.m_slope, din.m_slopeHeating, din.m_slopeCooling};
+	return before != after;
 }
 
 

@@ -290,9 +290,13 @@ void heatTo20C(RX::Room & room) {
 }
 
 
-TEST(RXCalovindaModelFMU, RaisesAGainInACompletedStepAsFarAsThePresentLoadNeeds) {
+TEST(RXCalovindaModelFMU, RaisesAGainInACompletedStepAsFarAsTheRoomAirWouldRestWithinTheBand) {
+	// -20 C outside and 5 air changes an hour: the room needs some 3 kW where it is
 	Resources r;
+	Case600::constantClimate(-20, 50).writeClimateDataZEB(r.m_dir.file("test.c6b"));
 	heatTo20C(r.m_room);
+	r.m_room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::SIMPLE;
+	r.m_room.m_naturalVentilationModel.m_scheduleAirChangeRates.m_constantValue = 5;
 	RX::CalovindaModelFMU fmu;
 	r.init(fmu);
 	std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
@@ -304,16 +308,24 @@ TEST(RXCalovindaModelFMU, RaisesAGainInACompletedStepAsFarAsThePresentLoadNeeds)
 	EXPECT_EQ(fmu.m_room.m_heatingModel.m_slope, 5000);
 	EXPECT_FALSE(fmu.m_equationsChanged);
 
-	// 1 K below it the heater gives 5000 W at 5000 W/K; a step of co-simulation raises the gain by
-	// 20 %, and its next steps go on while the room stays beyond 0.2 K; one completed step of a
-	// host goes as far at once: to the first 5000 W/K x 1.2^k that holds 5000 W within 0.2 K
-	y.back() = 292.15*E;
+	// the room 1 K below it: the heater gives 5000 W at 5000 W/K, more than holds the room air
+	// there; one completed step raises the gain by 20 % at a time to the first 5000 W/K x 1.2^k
+	// with which the load that would hold the room air where it is would hold it within 0.2 K
+	for (double & v : y)
+		v *= 292.15/293.15;
+	fmu.updateIfModified(7200, y.data(), false);
+	const double holding = fmu.restDepth(fmu.heatingBand(), fmu.m_heatingLoad, fmu.m_room.m_gammaHC)*5000;
+	ASSERT_GT(holding, 0.2*5000);
+	ASSERT_LT(holding, 5000);
 	fmu.completedIntegratorStep(7200, y.data());
-	EXPECT_NEAR(fmu.m_room.m_heatingModel.m_slope, 5000*std::pow(1.2, 9), 1e-6);
-	EXPECT_GT(fmu.m_room.m_heatingModel.m_slope, 5000/0.2);
+	const double slope = fmu.m_room.m_heatingModel.m_slope;
+	EXPECT_LE(holding/slope, 0.2);
+	EXPECT_GT(holding/(slope/1.2), 0.2);
+	EXPECT_NEAR(std::log(slope/5000)/std::log(1.2), std::round(std::log(slope/5000)/std::log(1.2)), 1e-9);
 	EXPECT_TRUE(fmu.m_equationsChanged);
 
-	// the same for the summer assessment's passive cooling, 1 K above its reference of 26 C
+	// the same for the summer assessment's passive cooling, the room air 1 K above its reference
+	// of 26 C, its wall at 55 C
 	Resources assessedResources;
 	RX::DIN4108_2Assessment & din = assessedResources.m_room.m_din4108_2Assessment;
 	din.m_active = true;
@@ -321,9 +333,18 @@ TEST(RXCalovindaModelFMU, RaisesAGainInACompletedStepAsFarAsThePresentLoadNeeds)
 	RX::CalovindaModelFMU assessed;
 	assessedResources.init(assessed);
 	std::vector<double> yAssessed(assessed.y0(), assessed.y0() + assessed.n());
-	yAssessed.back() *= 300.15/assessed.m_TRoom;
+	const double TStart = assessed.m_TRoom;
+	for (double & v : yAssessed)
+		v *= 328.15/TStart;
+	yAssessed.back() *= 300.15/328.15;
+	assessed.updateIfModified(3600, yAssessed.data(), false);
+	const double removing = assessed.restDepth(assessed.coolingBand(), assessed.m_coolingLoad, 1)*5000;
+	ASSERT_GT(removing, 0.2*5000);
+	ASSERT_LT(removing, 5000);
 	assessed.completedIntegratorStep(3600, yAssessed.data());
-	EXPECT_NEAR(assessed.m_room.m_din4108_2Assessment.m_slopeCooling, 5000*std::pow(1.2, 9), 1e-6);
+	const double coolingSlope = assessed.m_room.m_din4108_2Assessment.m_slopeCooling;
+	EXPECT_LE(removing/coolingSlope, 0.2);
+	EXPECT_GT(removing/(coolingSlope/1.2), 0.2);
 	EXPECT_EQ(assessed.m_room.m_din4108_2Assessment.m_slopeHeating, 5000);
 	EXPECT_TRUE(assessed.m_equationsChanged);
 }
@@ -361,11 +382,16 @@ TEST(RXCalovindaModelFMU, SeesTheFullPowerEndOfAHeaterWhoseOutputAllRadiatesAfte
 
 TEST(RXCalovindaModelFMU, GivesTheRaisedGainsDerivativesAtTheCompletedStepsPoint) {
 	Resources r;
+	Case600::constantClimate(-20, 50).writeClimateDataZEB(r.m_dir.file("test.c6b"));
 	heatTo20C(r.m_room);
+	r.m_room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::SIMPLE;
+	r.m_room.m_naturalVentilationModel.m_scheduleAirChangeRates.m_constantValue = 5;
 	RX::CalovindaModelFMU fmu;
 	r.init(fmu);
 	std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
-	y.back() *= 292.15/fmu.m_TRoom;
+	const double T0 = fmu.m_TRoom;
+	for (double & v : y)
+		v *= 292.15/T0;
 	fmu.completedIntegratorStep(7200, y.data());
 	ASSERT_TRUE(fmu.m_equationsChanged);
 

@@ -401,6 +401,25 @@ TEST(RXCalovindaModelInterface, HoldsTheBoxBetweenHeatingAndCoolingSetPointsForA
 }
 
 
+TEST(RXCalovindaModelInterface, RaisesTheHeatersGainAfterTheStartAlikeInLongAndShortSteps) {
+	// the box falls below its heating's set point after the start and the heater's gain rises
+	// while its air recovers; steps of at most a second, as communication steps of a second
+	// make them, took two raises more there than steps of the integrator's own choice
+	double slopes[2];
+	for (int i = 0; i < 2; ++i) {
+		AdaptorSetup s;
+		s.m_model.m_lesSolverName = "GMRES";
+		setUpBox(s);
+		if (i == 1)
+			s.m_model.m_integratorCVODE.m_dtMax = 1;
+		run(s.m_model, 3600);
+		slopes[i] = s.m_model.m_room.m_heatingModel.m_slope;
+	}
+	EXPECT_GT(slopes[0], 5000.0);
+	EXPECT_EQ(slopes[0], slopes[1]);
+}
+
+
 TEST(RXCalovindaModelInterface, RestartsTheRunningExtremesOnlyAtTimeZero) {
 	AdaptorSetup s;
 	s.addThinWall(RX::RoomConstruction::Outside);
