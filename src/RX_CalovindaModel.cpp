@@ -455,12 +455,8 @@ void CalovindaModel::updateStates(bool reuseWalls) {
 		m_RHRoom = 0;
 		m_pvRoom = 0;
 	}
-	for (unsigned int j = 0; j < m_nConstructions; ++j) {
-		if (reuseWalls)
-			m_constructionSolvers[j].decomposeReusing(&m_y[m_elementOffsets[j]*m_m]);
-		else
-			m_constructionSolvers[j].decompose(&m_y[m_elementOffsets[j]*m_m]);
-	}
+	for (unsigned int j = 0; j < m_nConstructions; ++j)
+		m_constructionSolvers[j].decompose(&m_y[m_elementOffsets[j]*m_m], reuseWalls);
 }
 
 
@@ -682,16 +678,10 @@ void CalovindaModel::updateDerivatives(bool reuseWalls) {
 	}
 	for (unsigned int i = 0; i < m_nConstructions; ++i) {
 		const double AW = m_constructions[i].m_AW;
-		ConstructionSolver & solver = m_constructionSolvers[i];
-		double * const ydot = &m_ydot[m_elementOffsets[i]*m_m];
-		if (reuseWalls)
-			solver.computeDivergencesReusing(m_convectiveFlow[i]/AW, m_radiantLoad[i]/AW, m_vaporFlow[i]/AW,
-											 m_vaporEnthalpyFlow[i]/AW, m_absorbedRadiation[i], m_TOut, m_TRoom,
-											 m_pvOut, m_pvRoom, ydot);
-		else
-			solver.computeDivergences(m_convectiveFlow[i]/AW, m_radiantLoad[i]/AW, m_vaporFlow[i]/AW,
-									  m_vaporEnthalpyFlow[i]/AW, m_absorbedRadiation[i], m_TOut, m_TRoom, m_pvOut,
-									  m_pvRoom, ydot);
+		m_constructionSolvers[i].computeDivergences(m_convectiveFlow[i]/AW, m_radiantLoad[i]/AW, m_vaporFlow[i]/AW,
+													m_vaporEnthalpyFlow[i]/AW, m_absorbedRadiation[i], m_TOut,
+													m_TRoom, m_pvOut, m_pvRoom, &m_ydot[m_elementOffsets[i]*m_m],
+													reuseWalls);
 	}
 }
 

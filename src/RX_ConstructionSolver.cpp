@@ -364,10 +364,15 @@ void ConstructionSolver::computeIC(double T, double RH, double * y) {
 }
 
 
-void ConstructionSolver::decompose(const double * y) {
+void ConstructionSolver::decompose(const double * y, bool reuse) {
 	const unsigned int m = m_moistureBalance ? 2 : 1;
-	m_reusedStatesValid = false;
+	const std::size_t count = m_reusedStates.size();
+	if (reuse && m_reusedStatesValid && std::memcmp(y, m_reusedStates.data(), count*sizeof(double)) == 0)
+		return;
 	m_reusedDivergencesValid = false;
+	m_reusedStatesValid = reuse;
+	if (reuse)
+		std::copy(y, y + count, m_reusedStates.begin());
 	for (unsigned int i = 0; i < m_n; ++i) {
 		const CellCoefficients & c = m_cells[i];
 		const double u = y[m*i];
@@ -390,28 +395,14 @@ void ConstructionSolver::decompose(const double * y) {
 
 
 void ConstructionSolver::computeDivergences(double qConvInside, double qRadInside, double jVaporInside,
-											double /*qEnthalpyInside*/, double qShortWaveOutside, double TOutside,
-											double TRoom, double pvOutside, double pvRoom, double * ydot)
+											double qEnthalpyInside, double qShortWaveOutside, double TOutside,
+											double TRoom, double pvOutside, double pvRoom, double * ydot, bool reuse)
 {
-	m_reusedDivergencesValid = false;
-	divergences(qConvInside, qRadInside, jVaporInside, qShortWaveOutside, TOutside, TRoom, pvOutside, pvRoom, ydot);
-}
-
-
-void ConstructionSolver::decomposeReusing(const double * y) {
-	const std::size_t count = m_reusedStates.size();
-	if (m_reusedStatesValid && std::memcmp(y, m_reusedStates.data(), count*sizeof(double)) == 0)
+	if (!reuse) {
+		m_reusedDivergencesValid = false;
+		divergences(qConvInside, qRadInside, jVaporInside, qShortWaveOutside, TOutside, TRoom, pvOutside, pvRoom, ydot);
 		return;
-	decompose(y);
-	std::copy(y, y + count, m_reusedStates.begin());
-	m_reusedStatesValid = true;
-}
-
-
-void ConstructionSolver::computeDivergencesReusing(double qConvInside, double qRadInside, double jVaporInside,
-												   double qEnthalpyInside, double qShortWaveOutside, double TOutside,
-												   double TRoom, double pvOutside, double pvRoom, double * ydot)
-{
+	}
 	const double keys[REUSE_KEYS] = {qConvInside, qRadInside, jVaporInside, qEnthalpyInside, qShortWaveOutside,
 									 TOutside, TRoom, pvOutside, pvRoom, m_rc->m_zoneT, m_rc->m_zoneRH};
 	if (m_reusedDivergencesValid && std::memcmp(keys, m_reusedKeys, sizeof(keys)) == 0) {

@@ -60,8 +60,11 @@ public:
 		construction's first state) and sets every cell temperature to T. */
 	void computeIC(double T, double RH, double * y);
 	/*! Cell temperatures (and, with the moisture balance, relative humidities from the inverse
-		sorption isotherm, unclamped, and vapour pressures) from the states at y. */
-	void decompose(const double * y);
+		sorption isotherm, unclamped, and vapour pressures) from the states at y. With reuse, the
+		cells stay as they are when y holds, bit for bit, the states of the last such call and no
+		other call has changed them since: between the columns of a host's difference-quotient
+		Jacobian one state of the whole room moves, and the other walls keep their cells. */
+	void decompose(const double * y, bool reuse = false);
 	/*! All face fluxes and the derivatives of the construction's states, written to ydot in the
 		layout of the states. Uses the cell values of the last decompose().
 		\param qConvInside convective heat flux from the room air into the room-side surface [W/m2]
@@ -73,21 +76,13 @@ public:
 		\param TRoom room air temperature [K] (Inside)
 		\param pvOutside outdoor vapour pressure [Pa] (Outside, moisture balance)
 		\param pvRoom room air vapour pressure [Pa] (Inside, moisture balance)
+		\param reuse when the arguments and the zone's climate are, bit for bit, those of the last
+		call with reuse and neither the cells nor the fluxes have changed since, that call's
+		derivatives are written to ydot: the same values, without their work
 		Throws ZEB::Exception "Invalid Construction Type!" for a construction of unknown type. */
 	void computeDivergences(double qConvInside, double qRadInside, double jVaporInside, double qEnthalpyInside,
 							double qShortWaveOutside, double TOutside, double TRoom, double pvOutside,
-							double pvRoom, double * ydot);
-
-	/*! decompose(y), unless y holds, bit for bit, the states of the last call of this and no
-		other call has changed the cells since. Between the columns of a host's difference-quotient
-		Jacobian one state of the whole room moves: the other walls keep their cells. */
-	void decomposeReusing(const double * y);
-	/*! computeDivergences(), or, when its arguments and the zone's climate are, bit for bit, those
-		of the last call of this and neither the cells nor the fluxes have changed since, that
-		call's derivatives written to ydot: the same values, without their work. */
-	void computeDivergencesReusing(double qConvInside, double qRadInside, double jVaporInside, double qEnthalpyInside,
-								   double qShortWaveOutside, double TOutside, double TRoom, double pvOutside,
-								   double pvRoom, double * ydot);
+							double pvRoom, double * ydot, bool reuse = false);
 
 	/*! Outer surface temperature [K], extrapolated linearly from the two outermost cells. */
 	double outsideSurfaceTemperature() const {
@@ -216,13 +211,13 @@ private:
 	void divergences(double qConvInside, double qRadInside, double jVaporInside, double qShortWaveOutside,
 					 double TOutside, double TRoom, double pvOutside, double pvRoom, double * ydot);
 
-	/*! What the reusing calls compare: the arguments of computeDivergencesReusing() (qEnthalpyInside
+	/*! What the reusing calls compare: the arguments of computeDivergences() with reuse (qEnthalpyInside
 		too) and the zone's temperature and relative humidity. */
 	static constexpr unsigned int REUSE_KEYS = 11;
-	/*! The states of the last decomposeReusing(), valid while the cells are theirs. */
+	/*! The states of the last decompose() with reuse, valid while the cells are theirs. */
 	std::vector<double>				m_reusedStates;
 	bool							m_reusedStatesValid = false;
-	/*! Arguments and derivatives of the last computeDivergencesReusing(), valid while the cells
+	/*! Arguments and derivatives of the last computeDivergences() with reuse, valid while the cells
 		and fluxes are theirs. */
 	double							m_reusedKeys[REUSE_KEYS] = {};
 	std::vector<double>				m_reusedDivergences;
