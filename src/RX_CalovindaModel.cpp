@@ -261,11 +261,24 @@ void CalovindaModel::init(const Database & database) {
 			if (rc.m_windowType == nullptr)
 				throw ZEB::Exception(ZEB::FormatString("Window type with Id '%1' not defined.")
 									 .arg(rc.m_windowId), INIT_LOCATION);
+			// the database keeps items that break its limits; a simulation must not run on them
+			if (!rc.m_windowType->isValid())
+				throw ZEB::Exception(ZEB::FormatString("Invalid window type '%1' (Id %2) of construction #%3, expected "
+													   "f and g from 0 to 1, U above 0 W/m2K and a RelativeSHGC curve "
+													   "of none or at least two points from 0 to 100 %, none above the first.")
+									 .arg(rc.m_windowType->name().toStdString()).arg(rc.m_windowId).arg(j),
+									 INIT_LOCATION);
 			if (rc.m_shadingTypeId != 0) {
 				rc.m_shadingType = database.shadingTypeById(rc.m_shadingTypeId);
 				if (rc.m_shadingType == nullptr)
 					throw ZEB::Exception(ZEB::FormatString("Shading type with Id '%1' not defined.")
 										 .arg(rc.m_shadingTypeId), INIT_LOCATION);
+				if (!rc.m_shadingType->isValid())
+					throw ZEB::Exception(ZEB::FormatString("Invalid value '%1' of z in shading type '%2' (Id %3) of "
+														   "construction #%4, expected a number from 0 to 1.")
+										 .arg(xmlDouble(rc.m_shadingType->m_z).toStdString())
+										 .arg(rc.m_shadingType->name().toStdString()).arg(rc.m_shadingTypeId).arg(j),
+										 INIT_LOCATION);
 			}
 		}
 

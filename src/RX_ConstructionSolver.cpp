@@ -141,25 +141,20 @@ void ConstructionSolver::init(bool moistureBalance, const RoomConstruction & rc,
 	ZEB::ZEB_Message(ZEB::FormatString("  Mesh generated, n = %1, min_dx = %2 m, max_dx = %3\n")
 					 .arg(m_n).arg(minDx).arg(maxDx), ZEB::MSG_PROGRESS, FUNC_ID, 1);
 
-	// Each layer's material once. Zero or negative values would turn into infinite or NaN
-	// derivatives far from here, inside the integrator.
+	// Each layer's material once, by the database's own validity rule. Zero or negative values
+	// would turn into infinite or NaN derivatives far from here, inside the integrator; a negative
+	// latent heat leaves energy densities inside the phase-change band without a temperature; a
+	// phase change below 0 C holds the material melted at any room temperature.
 	std::set<const Material *> checked;
 	for (const Element & e : m_elements) {
 		const Material & mat = *e.m_material;
 		if (!checked.insert(&mat).second)
 			continue;
 		const std::string name = mat.name().toStdString();
-		if (!(mat.m_lambda > 0))
-			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a thermal conductivity of %2 W/mK, "
-				"which must be positive.")).arg(name).arg(mat.m_lambda), FUNC_ID);
-		if (!(mat.m_rho*mat.m_cT > 0))
-			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a heat capacity rho*cT of %2 J/m3K, "
-				"which must be positive.")).arg(name).arg(mat.m_rho*mat.m_cT), FUNC_ID);
-		// a negative latent heat makes the energy density fall inside the phase-change band, so that
-		// no temperature belongs to it (and the band's capacity may be zero)
-		if (mat.m_rho*mat.m_HPCM < 0)
-			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' has a latent heat rho*HPCM of %2 J/m3, "
-				"which must not be negative.")).arg(name).arg(mat.m_rho*mat.m_HPCM), FUNC_ID);
+		const std::string invalid = mat.firstInvalidValue();
+		if (!invalid.empty())
+			throw ZEB::Exception(ZEB::FormatString(tr("Material '%1' (Id %2) has %3.")).arg(name).arg(mat.m_id)
+				.arg(invalid), FUNC_ID);
 		if (!m_moistureBalance)
 			continue;
 		if (!mat.m_sorptionIsotherm.m_valid || !mat.m_reversedSorptionIsotherm.m_valid)

@@ -10,6 +10,7 @@
 
 #include "ZEB_Constants.h"
 #include "ZEB_Exception.h"
+#include "ZEB_FormatString.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
 #include "RX_KnownNames.h"
@@ -54,17 +55,27 @@ Material::Material(const QString & encodedName, double lambda, double rho, doubl
 
 
 bool Material::isValid() const {
+	return firstInvalidValue().empty();
+}
+
+
+std::string Material::firstInvalidValue() const {
+	const auto invalid = [](const char * attribute, double value, const char * unit, const char * expected) {
+		return ZEB::FormatString("%1 = %2 %3, expected %4").arg(attribute).arg(xmlDouble(value).toStdString())
+			.arg(unit).arg(expected).str();
+	};
 	if (!(m_lambda > 1e-6 && m_lambda <= 10000))
-		return false;
+		return invalid("lambda", m_lambda, "W/mK", "above 1e-06 and at most 10000 W/mK");
 	if (!(m_rho >= 1 && m_rho <= 100000))
-		return false;
+		return invalid("rho", m_rho, "kg/m3", "from 1 to 100000 kg/m3");
 	if (!(m_cT >= 1 && m_cT <= 10000))
-		return false;
+		return invalid("cT", m_cT, "J/kgK", "from 1 to 10000 J/kgK");
 	if (!(m_HPCM >= 0))
-		return false;
+		return invalid("HPCM", m_HPCM, "J/kg", "0 J/kg or more");
+	// the phase change starts there: -1 C would hold the material melted at any room temperature
 	if (m_HPCM > 0 && !(m_TPCMLow >= 0 && m_TPCMLow <= 100))
-		return false;
-	return true;
+		return invalid("TPCMLow", m_TPCMLow, "C", "from 0 to 100 C for a material with a phase change (HPCM above 0)");
+	return std::string();
 }
 
 

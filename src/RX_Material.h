@@ -1,6 +1,7 @@
 #ifndef RX_MaterialH
 #define RX_MaterialH
 
+#include <string>
 #include <vector>
 
 #include <QMap>
@@ -39,6 +40,9 @@ public:
 
 	/*! Conductivity, density, heat capacity and the phase-change data within their limits. */
 	bool isValid() const;
+	/*! The first of those limits that the material breaks, as its attribute, value and the
+		expected range ("TPCMLow = -1 C, expected ..."); empty for a valid material. */
+	std::string firstInvalidValue() const;
 	/*! Same encoded name and lambda, rho, cT, TPCMLow, HPCM within 1e-10; nothing else compared. */
 	bool operator==(const Material & other) const;
 	bool operator!=(const Material & other) const { return !operator==(other); }

@@ -529,6 +529,13 @@ TEST(RXCalovindaModel, RefusesInvalidProjectsWithClearMessages) {
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, location), "Error initializing construction with Id '7'.");
 	room.m_constructions[1].m_constructionId = 1;
 
+	// the database keeps a window type that breaks its limits; the room model refuses it
+	RX::WindowType opaque("en:Opaque", 0.9, 0.65, 0);
+	s.m_db.addWindowType(opaque, 5);
+	room.m_constructions[1].m_windowId = 5;
+	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, location).rfind("Invalid window type 'Opaque' (Id 5)", 0), 0u);
+	room.m_constructions[1].m_windowId = 0;
+
 	room.m_climateLocation = "elsewhere.c6b";
 	EXPECT_EQ(TestSupport::thrownAt([&] { s.init(); }, "[CalovindaModel::initClimate]"),
 			  "Missing climate data for location 'elsewhere.c6b'.");

@@ -250,13 +250,20 @@ TEST(RXConstructionSolver, RefusesConstructionsItCannotSolve) {
 	EXPECT_EQ(failure({0.1}, {1}, true), "Material 'Test' not parametrized for moisture calculation: its sorption "
 			  "isotherm needs the water contents w80 (at 80 % relative humidity) and wsat (at saturation) in kg/m3, "
 			  "both above 0.");
-	mats[1] = material(0.0, 2000, 1000);
-	EXPECT_EQ(failure({0.1}, {1}, false), "Material 'Test' has a thermal conductivity of 0 W/mK, which must be positive.");
-	mats[1] = material(1.0, 2000, -1);
-	EXPECT_EQ(failure({0.1}, {1}, false), "Material 'Test' has a heat capacity rho*cT of -2000 J/m3K, which must be positive.");
-	mats[1].m_cT = 1000;
-	mats[1].m_HPCM = -3000;		// the band's capacity rho*(cT + HPCM/3) would be zero
-	EXPECT_EQ(failure({0.1}, {1}, false), "Material 'Test' has a latent heat rho*HPCM of -6e+06 J/m3, which must not be negative.");
+	// a material outside the database's limits is refused with the value that breaks them
+	const auto refusesMaterial = [&](const RX::Material & m, const std::string & value) {
+		mats[1] = m;
+		const std::string message = failure({0.1}, {1}, false);
+		return message.rfind("Material 'Test' (Id 0) has " + value + ", expected", 0) == 0 ? std::string() : message;
+	};
+	EXPECT_EQ(refusesMaterial(material(0.0, 2000, 1000), "lambda = 0 W/mK"), "");
+	EXPECT_EQ(refusesMaterial(material(1.0, 2000, -1), "cT = -1 J/kgK"), "");
+	RX::Material pcm = material(1.0, 2000, 1000);
+	pcm.m_HPCM = -3000;		// the band's capacity rho*(cT + HPCM/3) would be zero
+	EXPECT_EQ(refusesMaterial(pcm, "HPCM = -3000 J/kg"), "");
+	pcm.m_HPCM = 3000;
+	pcm.m_TPCMLow = -1;		// melted at any room temperature
+	EXPECT_EQ(refusesMaterial(pcm, "TPCMLow = -1 C"), "");
 	mats[1] = moistMaterial(1.0, 2000, 1000, 0.0);
 	EXPECT_EQ(failure({0.1}, {1}, false), "no exception");
 	EXPECT_EQ(failure({0.1}, {1}, true),
