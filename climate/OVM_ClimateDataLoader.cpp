@@ -16,6 +16,8 @@
 
 namespace OVM {
 
+const char * const ClimateDataLoader::TIME_ZONE_EXPECTED = "expected hours relative to UTC above -25 and below 25";
+
 const char * const ClimateDataLoader::DEFAULT_UNITS[ClimateDataLoader::NumClimateComponents] = {
 	"C", "%", "W/m2", "W/m2", "Deg", "m/s", "W/m2", "Pa", "l/m2h"
 };

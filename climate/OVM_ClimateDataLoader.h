@@ -103,6 +103,14 @@ public:
 	static std::string composeErrorText(ReadFunctionReturnValues res, const ZEB::Path & fname,
 										const std::string & lineText);
 
+	/*! True for a time zone [h] that a climate file may give, fractions of an hour included:
+		less than 25 hours from UTC either way (a NaN is none). Every reader with a time zone
+		refuses others alike. */
+	static bool isTimeZone(double hours) {
+		return hours > -25 && hours < 25;
+	}
+	/*! What a refusal of a time zone says is expected. */
+	static const char * const TIME_ZONE_EXPECTED;
 	/*! True for a value that marks missing data: one that truncates toward zero to DATA_NOT_VALID. */
 	static bool isMissingValue(double v) {
 		// a range, since converting a double beyond int's range to int is undefined

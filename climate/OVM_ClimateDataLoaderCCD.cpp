@@ -250,9 +250,9 @@ void ClimateDataLoader::readDescriptionCCD(const ZEB::Path & fname) {
 
 	if (const char * timeZone = elementText(root, "TimeZone")) {
 		m_timeZone = ZEB::string2val<double>(ZEB::trim_copy(timeZone, BLANKS));
-		if (!std::isfinite(m_timeZone))
-			throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1' in description XML file %2.")
-								 .arg(timeZone).arg(fname), location);
+		if (!isTimeZone(m_timeZone))
+			throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1' in description XML file %2, %3.")
+								 .arg(timeZone).arg(fname).arg(TIME_ZONE_EXPECTED), location);
 	}
 	else {
 		warn(ZEB::FormatString("Expected tag 'TimeZone' in description XML file %1.").arg(fname));

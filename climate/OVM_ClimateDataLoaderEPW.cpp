@@ -99,8 +99,9 @@ void ClimateDataLoader::readClimateDataEPW(const ZEB::Path & fname, bool headerO
 		m_latitude = number(fields[6]);
 		m_longitude = number(fields[7]);
 		const double timeZone = number(fields[8]);
-		if (!(timeZone > -25 && timeZone < 25))
-			throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1'.").arg(fields[8]), READ_LOCATION);
+		if (!isTimeZone(timeZone))
+			throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1', %2.").arg(fields[8]).arg(TIME_ZONE_EXPECTED),
+								 READ_LOCATION);
 		m_timeZone = timeZone;
 		m_elevation = number(fields[9]);
 

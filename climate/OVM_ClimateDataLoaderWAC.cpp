@@ -102,8 +102,9 @@ void ClimateDataLoader::readClimateDataWAC(const ZEB::Path & fname, bool headerO
 		m_latitude = headerValue<double>(headerLines, 6);
 		m_elevation = headerValue<double>(headerLines, 7);
 		const double timeZone = headerValue<double>(headerLines, 8);
-		if (!(timeZone > -25 && timeZone < 25))
-			throw ZEB::Exception(ZEB::FormatString("Invalid time zone %1 in header line #8.").arg(timeZone), LOCATION);
+		if (!isTimeZone(timeZone))
+			throw ZEB::Exception(ZEB::FormatString("Invalid time zone %1 in header line #8, %2.").arg(timeZone)
+								 .arg(TIME_ZONE_EXPECTED), LOCATION);
 		m_timeZone = timeZone;
 		if (m_timeZone > 12)
 			m_timeZone -= 24;

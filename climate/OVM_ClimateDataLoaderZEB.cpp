@@ -199,8 +199,9 @@ void ClimateDataLoader::readClimateDataZEB(const ZEB::Path & fname, bool headerO
 			m_source = value;
 		else if (key == "TIMEZONE") {
 			const double timeZone = atReadLocation([&] { return ZEB::string2val<double>(value); });
-			if (!(timeZone > -2147483649.0 && timeZone < 2147483648.0))
-				throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1'.").arg(value), READ_LOCATION);
+			if (!isTimeZone(timeZone))
+				throw ZEB::Exception(ZEB::FormatString("Invalid time zone '%1', %2.").arg(value).arg(TIME_ZONE_EXPECTED),
+									 READ_LOCATION);
 			m_timeZone = timeZone;
 		}
 		else if (key == "LATITUDE")

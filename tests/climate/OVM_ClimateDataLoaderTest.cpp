@@ -253,3 +253,45 @@ TEST(ClimateDataLoader, ChoosesTheReaderByExtensionIgnoringCase) {
 		EXPECT_EQ(l.m_city, f.second) << f.first;
 	}
 }
+
+
+TEST(ClimateDataLoader, EveryReaderTakesTheSameTimeZones) {
+	TestSupport::TempDirectory dir("zones");
+	ClimateDataLoader source;
+	source.readClimateData(std::string(CALOVINDA_CLIMATE_TEST_DATA) + "/725650TYCST.epw");
+	// the zone each format gives, as its reader takes it
+	const auto read = [&](const std::string & format, double zone) {
+		ClimateDataLoader l;
+		const std::string file = dir.file("zone." + format);
+		source.m_timeZone = zone;
+		if (format == "epw")
+			source.writeClimateDataEPW(file);
+		else if (format == "c6b")
+			source.writeClimateDataZEB(file);
+		else if (format == "wac")
+			std::ofstream(file) << "WAC\n10\nTiny\n\n1\n2\n3\n" << zone << "\n1.0\n8760\n4\nTA\tHREL\tISDH\tISD\n";
+		else
+			std::ofstream(file) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ClimateDataLocation>\n"
+				"  <Position latitude=\"52.38\" longitude=\"13.07\" altitude=\"81\"/>\n  <TimeZone>" << zone
+				<< "</TimeZone>\n  <Description langid=\"en\">Potsdam,Germany</Description>\n</ClimateDataLocation>\n";
+		const std::optional<ZEB::Exception> ex = TestSupport::thrownException([&] {
+			if (format == "xml")
+				l.readDescriptionCCD(file);
+			else
+				l.readClimateData(file, true);
+		});
+		return ex ? std::nan("") : l.m_timeZone;
+	};
+	// half an hour and three quarters as written; 25 h or more from UTC is no time zone (NaN: refused)
+	const double refused = std::nan("");
+	const std::vector<std::pair<double, double>> zones{{5.5, 5.5}, {-3.5, -3.5}, {9.5, 9.5}, {5.75, 5.75},
+		{-24.5, -24.5}, {25, refused}, {-25, refused}, {100, refused}};
+	for (const std::string format : {"epw", "c6b", "wac", "xml"})
+		for (const auto & [zone, expected] : zones) {
+			const double taken = read(format, zone);
+			if (std::isnan(expected))
+				EXPECT_TRUE(std::isnan(taken)) << format << " " << zone << ": " << taken;
+			else
+				EXPECT_EQ(taken, expected) << format << " " << zone;
+		}
+}
