@@ -617,7 +617,7 @@ void InstanceData::deserializeFMUstate(void * state) {
 std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) const {
 	const std::size_t headerSize = 8 + (FingerprintWords + InstanceWords)*sizeof(std::uint64_t);
 	if (m_fmuStateSize == 0)
-		return "FMU states are not available.";
+		return noFMUStatesReason();
 	if (data == nullptr || size < headerSize)
 		return ZEB::FormatString("the state of %1 bytes is too short to be a state of this FMU.")
 			   .arg(static_cast<unsigned long>(data == nullptr ? 0 : size)).str();
@@ -672,6 +672,14 @@ std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) c
 		(fmiState & (m_modelExchange ? FMIStepComplete : FMIEventMode | FMIContinuousTimeMode)) != 0)
 		return "it holds no valid FMI state.";
 	return std::string();
+}
+
+
+std::string InstanceData::noFMUStatesReason() const {
+	if (m_modelExchange)
+		return "FMU states are not supported in model exchange (its canGetAndSetFMUstate is false); "
+			   "a co-simulation instance of this FMU has them.";
+	return "FMU states are available once the instance is initialized (fmi2EnterInitializationMode).";
 }
 
 

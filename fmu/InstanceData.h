@@ -65,6 +65,9 @@ public:
 		(size, build, project and its differing sections, climate data, solver choice, number of
 		unknowns); empty when they can. Touches nothing. */
 	std::string fmuStateRefusal(const void * data, std::size_t size) const;
+	/*! Why the instance has no FMU states (m_fmuStateSize 0): model exchange declares none, a
+		co-simulation instance has them from its initialisation on. */
+	std::string noFMUStatesReason() const;
 	/*! The initialisation of fmi2EnterInitializationMode, run once per run, also for a state
 		restored into a fresh or reset instance: init() and, in co-simulation, the size of the FMU
 		states. */

@@ -585,8 +585,7 @@ fmi2Status fmi2SetString(fmi2Component c, const fmi2ValueReference vr[], size_t 
 fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate * FMUstate) {
 	return framed(c, InstanceDataCommon::CallGetFMUstate, [&](InstanceData & d) {
 		if (d.m_fmuStateSize == 0)
-			return refuse(d, ZEB::FormatString("fmi2GetFMUstate is called though FMU was not yet completely set up "
-											   "or serialization is not supported by this FMU."));
+			return refuse(d, plainError("fmi2GetFMUstate", d.noFMUStatesReason()));
 		if (FMUstate == nullptr)
 			return refuse(d, plainError("fmi2GetFMUstate", "Missing state pointer."));
 		if (*FMUstate != nullptr && !isLive(d, *FMUstate))

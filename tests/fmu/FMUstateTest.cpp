@@ -355,8 +355,11 @@ TEST_F(FMUstateTest, ModelExchangeHasNoStates) {
 	ASSERT_EQ(fmi.fmi2EnterInitializationMode(c), fmi2OK) << recorder.messages();
 	fmi2FMUstate s = nullptr;
 	EXPECT_EQ(fmi.fmi2GetFMUstate(c, &s), fmi2Error);
-	EXPECT_TRUE(recorder.received("fmi2GetFMUstate is called though FMU was not yet completely set up or "
-								  "serialization is not supported by this FMU.")) << recorder.messages();
+	// the refusal gives the true reason: the instance is set up, its interface has no states
+	const std::string messages = recorder.messages();
+	EXPECT_NE(messages.find("fmi2GetFMUstate: FMU states are not supported in model exchange"), std::string::npos)
+		<< messages;
+	EXPECT_EQ(messages.find("not yet completely set up"), std::string::npos) << messages;
 	const char bytes[16] = {};
 	EXPECT_EQ(fmi.fmi2DeSerializeFMUstate(c, bytes, sizeof(bytes), &s), fmi2Error);
 	EXPECT_EQ(s, nullptr);
