@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -211,23 +212,30 @@ bool CalovindaModelInterface::export2FMU(const ZEB::Path & libraryDir, const ZEB
 		return false;
 	}
 
-	// the packaged project, read into a room of the export's own so that the model's
-	// constructions stay where its wall solvers expect them
-	Database database;
-	Room room;
-	QFile file(QString::fromStdString(projectFile.str()));
-	if (!file.open(QIODevice::ReadOnly)) {
-		fmuError("Cannot open project file: '%1'\n", projectFile.str());
-		return false;
+	// the packaged project: the room model's own when the model was read from this file (a second
+	// reading would give its warnings twice), else read into a room of the export's own so that
+	// the model's constructions stay where its wall solvers expect them
+	const QString projectPath = QString::fromStdString(projectFile.str());
+	Room readRoom;
+	const bool modelsOwn = !m_room.m_projectFilePath.isEmpty()
+		&& QFileInfo(projectPath).absoluteFilePath() == m_room.m_projectFilePath;
+	if (!modelsOwn) {
+		Database database;
+		QFile file(projectPath);
+		if (!file.open(QIODevice::ReadOnly)) {
+			fmuError("Cannot open project file: '%1'\n", projectFile.str());
+			return false;
+		}
+		ZEB::ZEB_Message(ZEB::FormatString("Reading project file: %1\n").arg(projectFile.str()), ZEB::MSG_PROGRESS,
+						 FMU_LOCATION, 1);
+		QXmlStreamReader reader(&file);
+		readRoom.readXML(reader, database);
+		if (reader.hasError()) {
+			fmuError("Cannot read project file: '%1'\n", projectFile.str());
+			return false;
+		}
 	}
-	ZEB::ZEB_Message(ZEB::FormatString("Reading project file: %1\n").arg(projectFile.str()), ZEB::MSG_PROGRESS,
-					 FMU_LOCATION, 1);
-	QXmlStreamReader reader(&file);
-	room.readXML(reader, database);
-	if (reader.hasError()) {
-		fmuError("Cannot read project file: '%1'\n", projectFile.str());
-		return false;
-	}
+	const Room & room = modelsOwn ? m_room : readRoom;
 
 	const std::string reference = room.m_climateLocation.toStdString();
 	if (!Climate::isPlainReference(room.m_climateLocation)) {

@@ -1067,6 +1067,18 @@ TEST(Tool, ExportedFMURunsOnTheFilesTheProjectReads) {
 	EXPECT_FALSE(fs::exists(dir.file("missing.fmu")));
 }
 
+TEST(Tool, ExportWarnsOnceOfAnAirChangeTheAssessmentLowers) {
+	TestSupport::TempDirectory dir("tool");
+	const std::string project = exampleVariant(dir, "calovinda_project.rmxml", "",
+		{{"<EnhancedNightVentilationValue>0<", "<EnhancedNightVentilationValue>9<"}});
+	const ToolRun run = runTool("export-fmu " + project + " " + dir.file("room.fmu"), dir);
+	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	const std::string all = run.m_out + run.m_err;
+	const std::size_t first = all.find("'EnhancedNightVentilationValue' = 9");
+	ASSERT_NE(first, std::string::npos) << all;
+	EXPECT_EQ(all.find("'EnhancedNightVentilationValue' = 9", first + 1), std::string::npos) << all;
+}
+
 TEST(Tool, ExampleRunsWithoutWarnings) {
 	TestSupport::TempDirectory dir("tool");
 	const std::string day = "<SimulationEndTime>86400</SimulationEndTime>";
