@@ -529,9 +529,7 @@ void InstanceData::computeFMUStateSize() {
 	// a state of a run before fmi2Reset whose project has changed size since cannot hold this
 	// run's: it is no state of the instance any more
 	for (auto it = m_fmuStates.begin(); it != m_fmuStates.end();) {
-		std::uint64_t sizeWord = 0;
-		std::memcpy(&sizeWord, *it, sizeof(sizeWord));
-		if (sizeWord == m_fmuStateSize) {
+		if (stateSizeWord(*it) == m_fmuStateSize) {
 			++it;
 			continue;
 		}
@@ -572,7 +570,7 @@ void InstanceData::deserializeFMUstate(void * state) {
 
 	// a block refused half-way must not leave the solver objects of two different times
 	std::vector<char> current(m_fmuStateSize);
-	std::memcpy(current.data(), &m_fmuStateSize, sizeof(std::uint64_t));
+	setStateSizeWord(current.data(), m_fmuStateSize);
 	serializeFMUstate(current.data());
 	const std::size_t headerSize = 8 + (FingerprintWords + InstanceWords)*sizeof(std::uint64_t);
 	auto restore = [&](void * buffer) {
@@ -622,8 +620,7 @@ std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) c
 		return ZEB::FormatString("the state of %1 bytes is too short to be a state of this FMU.")
 			   .arg(static_cast<unsigned long>(data == nullptr ? 0 : size)).str();
 	const char * bytes = static_cast<const char *>(data);
-	std::uint64_t sizeWord;
-	std::memcpy(&sizeWord, bytes, sizeof(sizeWord));
+	const std::uint64_t sizeWord = stateSizeWord(data);
 	if (sizeWord != size)
 		return ZEB::FormatString("the state says it has %1 bytes, but %2 bytes were given.")
 			   .arg(static_cast<unsigned long>(sizeWord)).arg(static_cast<unsigned long>(size)).str();

@@ -197,6 +197,19 @@ InstanceDataCommon::~InstanceDataCommon() {
 }
 
 
+std::uint64_t InstanceDataCommon::stateSizeWord(const void * state) {
+	// a serialised state from a host need not be aligned for a 64-bit read
+	std::uint64_t size = 0;
+	std::memcpy(&size, state, sizeof(size));
+	return size;
+}
+
+
+void InstanceDataCommon::setStateSizeWord(void * state, std::uint64_t size) {
+	std::memcpy(state, &size, sizeof(size));
+}
+
+
 void InstanceDataCommon::setCallbacks(const fmi2CallbackFunctions & functions) {
 	m_callbacks.logger = functions.logger;
 	m_callbacks.allocateMemory = functions.allocateMemory;

@@ -112,6 +112,10 @@ public:
 	/*! Co-simulation: integrates to tCommunicationIntervalEnd [s]. */
 	virtual void integrateTo(double tCommunicationIntervalEnd) { (void)tCommunicationIntervalEnd; }
 	virtual void computeFMUStateSize() { m_fmuStateSize = 0; }
+	/*! The size word that begins every FMU state buffer and its serialised form: the whole
+		buffer's size [bytes], this word included (unsigned 64-bit, native byte order). */
+	static std::uint64_t stateSizeWord(const void * state);
+	static void setStateSizeWord(void * state, std::uint64_t size);
 	virtual void serializeFMUstate(void * state) { (void)state; }
 	virtual void deserializeFMUstate(void * state) { (void)state; }
 	virtual void clearBuffers() {}

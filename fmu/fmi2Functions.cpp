@@ -320,9 +320,7 @@ bool isLive(const InstanceDataCommon & d, const void * state) {
 /*! The size of a live buffer, from its size word: also a buffer of a run before fmi2Reset, while
 	the instance has no states of its own until its next initialisation. */
 std::size_t stateSize(const void * state) {
-	std::uint64_t sizeWord = 0;
-	std::memcpy(&sizeWord, state, sizeof(sizeWord));
-	return static_cast<std::size_t>(sizeWord);
+	return static_cast<std::size_t>(InstanceDataCommon::stateSizeWord(state));
 }
 
 
@@ -338,8 +336,7 @@ void * newState(InstanceDataCommon & d) {
 		std::free(state);
 		throw;
 	}
-	const std::uint64_t sizeWord = d.m_fmuStateSize;
-	std::memcpy(state, &sizeWord, sizeof(sizeWord));
+	InstanceDataCommon::setStateSizeWord(state, d.m_fmuStateSize);
 	return state;
 }
 
