@@ -529,7 +529,7 @@ void CalovindaModel::updateLoads() {
 		m_airChangeRate = m_room.m_naturalVentilationModel.m_airChangeRate;
 		if (moisture) {
 			m_room.m_moistureLoads.computeLoads(hour, t, m_moistureProduction);
-			m_moistureProductionEnthalpy = (m_TRoom*ZEB::C_VAPOR + ZEB::H_EVAP)*m_moistureProduction;
+			m_moistureProductionEnthalpy = vaporEnthalpy(m_TRoom)*m_moistureProduction;
 		}
 	}
 	else {
@@ -651,7 +651,7 @@ void CalovindaModel::updateLoads() {
 			// the vapour carries the enthalpy of the side it leaves
 			const double Th = g > 0 ? m_TRoom : Ts;
 			m_vaporFlow[i] = rc.m_AW*g;
-			m_vaporEnthalpyFlow[i] = rc.m_AW*g*(Th*ZEB::C_VAPOR + ZEB::H_EVAP);
+			m_vaporEnthalpyFlow[i] = rc.m_AW*g*vaporEnthalpy(Th);
 			m_wallVaporTotal -= m_vaporFlow[i];
 			m_wallVaporEnthalpyTotal -= m_vaporEnthalpyFlow[i];
 		}
@@ -681,7 +681,7 @@ void CalovindaModel::updateDerivatives(bool reuseWalls) {
 		// external vapour enters at room temperature, as the moisture loads do; its liquid part
 		// evaporates in the room and takes the latent heat from the air
 		dE += m_coolingMoistureEnthalpyFlow + m_moistureProductionEnthalpy + m_wallVaporEnthalpyTotal
-			+ m_externalVaporInput*(m_TRoom*ZEB::C_VAPOR + ZEB::H_EVAP) - m_externalLiquidInput*latentHeat(m_TRoom);
+			+ m_externalVaporInput*vaporEnthalpy(m_TRoom) - m_externalLiquidInput*latentHeat(m_TRoom);
 		m_ydot[m_n - 2] = dE;
 		m_ydot[m_n - 1] = m_naturalVentilationMoistureFlow + m_mechanicalVentilationMoistureFlow + m_coolingMoistureFlow
 				+ m_moistureProduction + m_wallVaporTotal + m_externalVaporInput;

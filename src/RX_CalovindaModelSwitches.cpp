@@ -13,6 +13,7 @@
 #include "ZEB_Constants.h"
 #include "ZEB_Time.h"
 
+#include "RX_Constants.h"
 #include "RX_WindowType.h"
 
 namespace RX {
@@ -272,7 +273,7 @@ double CalovindaModel::restDepth(const ControllerBand & band, double load, doubl
 	// moisture balance the air's energy also holds its vapour's, which the vapour's flows carry
 	double balance = m_ydot[m_n - m_m];
 	if (m_room.m_moistureBalanceEnabled)
-		balance -= (ZEB::H_EVAP + ZEB::C_VAPOR*m_TRoom)*m_ydot[m_n - 1];
+		balance -= vaporEnthalpy(m_TRoom)*m_ydot[m_n - 1];
 	const double held = airShare > 0 ? load - balance/airShare : load;
 	return (band.m_cooling ? -held : held)/band.m_slope;
 }

@@ -1,6 +1,8 @@
 #ifndef RX_ConstantsH
 #define RX_ConstantsH
 
+#include "ZEB_Constants.h"
+
 namespace RX {
 
 /*! The program's long version text; the "Version" attribute of project files. */
@@ -16,6 +18,12 @@ double p_sat(double T);
 /*! Latent heat [J/kg] of water evaporating at temperature T [K]: 2.501 MJ/kg at 0 C, 2370 J/kg less
 	per Kelvin above (2.454 MJ/kg at 20 C). */
 double latentHeat(double T);
+
+/*! Specific enthalpy [J/kg] of water vapour at temperature T [K], as the room's heat balance counts
+	the vapour that flows: the evaporation enthalpy ZEB::H_EVAP plus ZEB::C_VAPOR per Kelvin. */
+inline double vaporEnthalpy(double T) {
+	return T*ZEB::C_VAPOR + ZEB::H_EVAP;
+}
 
 /*! A surface's orientation [deg] brought into [0, 360), so that every caller that sorts windows by
 	compass sector sees 540 and -180 as the 180 they mean. */

@@ -95,7 +95,7 @@ void CoolingModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, dou
 	coolingLoad = std::min(0.0, (TSet - TRoom) * m_slope);
 	const double available = maxPower(TSet) - dehumidificationPower;
 	coolingLoad = available > 0 ? std::max(-available, coolingLoad) : 0.0;
-	moistureEnthalpyFlow = (TRoom * ZEB::C_VAPOR + ZEB::H_EVAP) * moistureFlow;
+	moistureEnthalpyFlow = vaporEnthalpy(TRoom) * moistureFlow;
 }
 
 

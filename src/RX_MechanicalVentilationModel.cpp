@@ -88,8 +88,8 @@ void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsig
 		const double xI = rhoVi / rhoI;
 		const double aI = rhoAi / rhoI;
 		moistureFlow = massFlow * (xE - xI);
-		heatFlow = massFlow * (aE * ZEB::C_AIR * Ts + xE * (ZEB::C_VAPOR * Ts + ZEB::H_EVAP)
-							   - aI * ZEB::C_AIR * Ti - xI * (ZEB::C_VAPOR * Ti + ZEB::H_EVAP));
+		heatFlow = massFlow * (aE * ZEB::C_AIR * Ts + xE * vaporEnthalpy(Ts)
+							   - aI * ZEB::C_AIR * Ti - xI * vaporEnthalpy(Ti));
 	}
 	else if (m_modelType == MECHANICAL_VENTILATION_COOLING) {
 		const ControllerBand band = coolingBand(h, t);

@@ -11,6 +11,7 @@
 #include "ZEB_Math.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
+#include "RX_Constants.h"
 #include "RX_ControllerBand.h"
 #include "RX_KnownNames.h"
 #include "RX_XMLHelpers.h"
@@ -199,8 +200,8 @@ void NaturalVentilationModel::moistAirExchange(double volumeFlow, double Ti, dou
 	const double xE = rhoVe / rhoE;
 	const double xI = rhoVi / rhoI;
 	moistureFlow = massFlow * (xE - xI);
-	heatFlow = massFlow * (rhoAe / rhoE * ZEB::C_AIR * Te + xE * (ZEB::C_VAPOR * Te + ZEB::H_EVAP)
-						   - rhoAi / rhoI * ZEB::C_AIR * Ti - xI * (ZEB::C_VAPOR * Ti + ZEB::H_EVAP));
+	heatFlow = massFlow * (rhoAe / rhoE * ZEB::C_AIR * Te + xE * vaporEnthalpy(Te)
+						   - rhoAi / rhoI * ZEB::C_AIR * Ti - xI * vaporEnthalpy(Ti));
 }
 
 
