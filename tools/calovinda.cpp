@@ -118,7 +118,8 @@ const std::map<std::string, const char *> commandHelp = {
 	 "directory, loads it through its FMI 2.0 functions as any host would, runs it from the\n"
 	 "project's start (the model description's start time) to T (default: the model description's\n"
 	 "stop time, the project's end), writes time and outputs as CSV (default: the\n"
-	 "FMU's name with .csv in the working directory; the FMU may print its own messages) and\n"
+	 "FMU's name with .csv in the working directory; the FMU may print its own messages; it is\n"
+	 "instantiated with logging off, as simulators do, so its errors reach standard error) and\n"
 	 "removes the temporary directory. cs co-simulates in communication steps S (default 3600 s);\n"
 	 "me integrates the model-exchange interface with forward Euler in steps S (default 0.1 s;\n"
 	 "stable only for steps well below a second, so meant for short checks), or with --solver cvode\n"
@@ -793,8 +794,10 @@ int runFMU(const Arguments & args, ModelExchangeCVODE::Restart restart) {
 	FMULibrary lib(dir.toStdString() + "/binaries/linux64/" + md.m_modelIdentifier + ".so");
 	fmi2CallbackFunctions functions{&logger, nullptr, nullptr, nullptr, nullptr};
 	const std::string resources = ZEB::Path(dir.toStdString() + "/resources").toFileURI() + "/";
+	// logging off, as simulators instantiate unless asked: the FMU then makes no progress texts,
+	// of which a model-exchange host would receive several per evaluation, and reports its errors
 	fmi2Component c = lib.fmi2Instantiate("calovinda", me ? fmi2ModelExchange : fmi2CoSimulation,
-										  md.m_guid.c_str(), resources.c_str(), &functions, fmi2False, fmi2True);
+										  md.m_guid.c_str(), resources.c_str(), &functions, fmi2False, fmi2False);
 	if (c == nullptr)
 		throw Failure("fmi2Instantiate failed");
 	struct Freer {
