@@ -42,6 +42,8 @@ void LinearSpline::swap(LinearSpline & other) {
 	m_y.swap(other.m_y);
 	m_slope.swap(other.m_slope);
 	std::swap(m_valid, other.m_valid);
+	m_partStart.swap(other.m_partStart);
+	std::swap(m_partsPerX, other.m_partsPerX);
 }
 
 
@@ -66,6 +68,8 @@ void LinearSpline::setValues(const std::vector<double> & x, const std::vector<do
 bool LinearSpline::makeSpline(std::string & errmsg) {
 	m_valid = false;
 	m_slope.clear();
+	m_partStart.clear();
+	m_partsPerX = 0;
 	if (m_x.empty() || m_x.size() != m_y.size()) {
 		errmsg = "Invalid vector dimensions.";
 		return false;
@@ -81,8 +85,39 @@ bool LinearSpline::makeSpline(std::string & errmsg) {
 	m_slope.reserve(n - 1);
 	for (std::size_t i = 0; i + 1 < n; ++i)
 		m_slope.push_back((m_y[i + 1] - m_y[i]) / (m_x[i + 1] - m_x[i]));
+	// a binary search over a long table costs more than the interpolation; short ones keep it
+	const std::size_t LONG_TABLE = 64;
+	const double range = m_x.back() - m_x.front();
+	if (n >= LONG_TABLE && std::isfinite(range)) {
+		m_partsPerX = static_cast<double>(n) / range;
+		m_partStart.resize(n);
+		std::size_t i = 0;
+		for (std::size_t part = 0; part < n; ++part) {
+			const double start = m_x.front() + static_cast<double>(part) / m_partsPerX;
+			while (i < n && m_x[i] < start)
+				++i;
+			m_partStart[part] = i;
+		}
+	}
 	m_valid = true;
 	return true;
+}
+
+
+std::size_t LinearSpline::lowerBound(double x) const {
+	if (m_partStart.empty())
+		return static_cast<std::size_t>(std::lower_bound(m_x.begin(), m_x.end(), x) - m_x.begin());
+	// the part's start is a guess next to the answer, whatever the rounding of the part: the
+	// walks make it the first point not below x
+	const double part = (x - m_x.front()) * m_partsPerX;
+	const std::size_t parts = m_partStart.size();
+	std::size_t i = std::min(m_partStart[part > 0 ? (part < static_cast<double>(parts) ? static_cast<std::size_t>(part)
+																						: parts - 1) : 0], m_x.size());
+	while (i > 0 && m_x[i - 1] >= x)
+		--i;
+	while (i < m_x.size() && m_x[i] < x)
+		++i;
+	return i;
 }
 
 
@@ -141,7 +176,7 @@ double LinearSpline::value(double x) const {
 			return m_y.back() + (x - m_x.back()) * m_slope.back();
 		return m_y.back();
 	}
-	const std::size_t i = static_cast<std::size_t>(std::lower_bound(m_x.begin(), m_x.end(), x) - m_x.begin());
+	const std::size_t i = lowerBound(x);
 	if (i == 0) {
 		if (m_extrapolationMethod == EM_LINEAR)
 			return m_y[0] + (x - m_x[0]) * m_slope[0];
@@ -155,7 +190,7 @@ double LinearSpline::value(double x) const {
 double LinearSpline::nonInterpolatedValue(double x) const {
 	if (m_x.size() == 1 || x > m_x.back())
 		return m_y.back();
-	const std::size_t i = static_cast<std::size_t>(std::lower_bound(m_x.begin(), m_x.end(), x) - m_x.begin());
+	const std::size_t i = lowerBound(x);
 	if (i == 0 || x == m_x[i])
 		return m_y[i];
 	return m_y[i - 1];
@@ -235,8 +270,9 @@ void LinearSpline::writeBinary(std::ostream & out) const {
 void LinearSpline::readBinary(std::istream & in) {
 	read_vector_binary(in, m_x, MAX_POINTS);
 	read_vector_binary(in, m_y, MAX_POINTS);
-	// the slopes belong to the old table: slope() must not trust them before makeSpline()
+	// the slopes and parts belong to the old table: slope() must not trust them before makeSpline()
 	m_valid = false;
+	m_partStart.clear();
 }
 
 int LinearSpline::generate(const ScalarFunction & f, double xMin, double xMax, double absTol, double relTol,

@@ -82,6 +82,17 @@ public:
 	std::vector<double>	m_slope;
 	/*! True after a successful makeSpline(). */
 	bool				m_valid = false;
+
+private:
+	/*! The index of the first point not below x, as std::lower_bound finds it. */
+	std::size_t lowerBound(double x) const;
+
+	/*! Long tables (a schedule over a year in minutes) only: for each of as many equal parts of
+		[m_x.front(), m_x.back()] as there are points, the index of the first point not below the
+		part's start, so that value() starts its search next to x. Made by makeSpline(). */
+	std::vector<std::size_t>	m_partStart;
+	/*! Parts per unit of x. */
+	double						m_partsPerX = 0;
 };
 
 } // namespace ZEB

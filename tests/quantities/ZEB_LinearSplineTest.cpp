@@ -65,6 +65,25 @@ TEST(LinearSpline, InterpolatesAndExtrapolates) {
 	two.setValues({0, 10}, {0, 10});
 	EXPECT_EQ(two.m_extrapolationMethod, LinearSpline::EM_CONSTANT);
 
+	// a long table, its points crowded at one end: every point, every midpoint and the ends
+	std::vector<double> x, y;
+	for (int k = 0; k < 300; ++k) {
+		x.push_back(static_cast<double>(k)*k*k);
+		y.push_back(k % 7);
+	}
+	const LinearSpline lon = spline(x, y);
+	for (std::size_t k = 0; k < x.size(); ++k) {
+		EXPECT_EQ(lon.value(x[k]), y[k]) << k;
+		EXPECT_EQ(lon.nonInterpolatedValue(x[k]), y[k]) << k;
+		if (k + 1 < x.size()) {
+			const double mid = (x[k] + x[k + 1])/2, t = (mid - x[k])/(x[k + 1] - x[k]);
+			EXPECT_EQ(lon.value(mid), t*y[k + 1] + (1 - t)*y[k]) << k;
+			EXPECT_EQ(lon.nonInterpolatedValue(mid), y[k]) << k;
+		}
+	}
+	EXPECT_EQ(lon.value(-1), y.front());
+	EXPECT_EQ(lon.value(x.back() + 1), y.back());
+
 	LinearSpline one = spline({4}, {7});
 	EXPECT_EQ(one.value(-100), 7);
 	EXPECT_EQ(one.nonInterpolatedValue(100), 7);
