@@ -339,7 +339,6 @@ void InstanceData::init() {
 	const unsigned int n = m_modelFMU.n();
 	if (m_modelExchange) {
 		m_yInput.assign(y, y + n);
-		m_ydot = m_modelFMU.m_ydot;
 	}
 	else {
 		// the choice of the solver objects; its refusal of a name passes on as it is
@@ -386,7 +385,6 @@ void InstanceData::updateIfModified() {
 		return;
 	m_modelFMU.updateIfModified(m_tInput, m_yInput.data(), m_externalInputVarsModified);
 	m_externalInputVarsModified = false;
-	m_ydot = m_modelFMU.m_ydot;
 }
 
 
@@ -408,6 +406,11 @@ bool InstanceData::getStateReal(int vr, double & value) {
 
 std::size_t InstanceData::numberOfStates() const {
 	return m_modelReady ? m_modelFMU.n() : 0;
+}
+
+
+const double * InstanceData::derivatives() const {
+	return m_modelReady && m_modelExchange ? m_modelFMU.m_ydot.data() : nullptr;
 }
 
 
@@ -732,7 +735,6 @@ void InstanceData::reset() {
 	m_fmiState = FMIInstantiated;
 	m_tInput = 0;
 	m_yInput.clear();
-	m_ydot.clear();
 	m_externalInputVarsModified = false;
 	// the states handed out stay the host's; new ones need the next initialisation
 	m_fmuStateSize = 0;

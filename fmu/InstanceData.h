@@ -25,8 +25,8 @@ public:
 	/*! Releases the results root. */
 	~InstanceData() override;
 
-	/*! Model exchange: applies m_tInput, m_yInput and new inputs to the model and copies its
-		derivatives into m_ydot; nothing before a successful initialisation. */
+	/*! Model exchange: applies m_tInput, m_yInput and new inputs to the model; nothing before a
+		successful initialisation. */
 	void updateIfModified() override;
 	/*! Co-simulation: lets the integrator step up to tCommunicationIntervalEnd [s] exactly and
 		writes every output time on the way. Throws ZEB::Exception for a time before the
@@ -34,6 +34,7 @@ public:
 	void integrateTo(double tCommunicationIntervalEnd) override;
 	bool getStateReal(int vr, double & value) override;
 	std::size_t numberOfStates() const override;
+	const double * derivatives() const override;
 	int interfaceFlags() const override;
 	double integratorTime() override;
 	void stateNominals(double * nominals) const override;

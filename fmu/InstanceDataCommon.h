@@ -127,6 +127,10 @@ public:
 	virtual int interfaceFlags() const { return 0x30; }
 	/*! Number of continuous states of the initialised model; 0 before. */
 	virtual std::size_t numberOfStates() const { return 0; }
+	/*! Model exchange: the numberOfStates() derivatives of the model's last evaluation, read in
+		place (a host asks for them at every evaluation); null before the initialisation and in
+		co-simulation. */
+	virtual const double * derivatives() const { return nullptr; }
 	/*! The integrator's time [s] in co-simulation. */
 	virtual double integratorTime() { return 0; }
 	/*! Whether the results root is claimed for this instance: "ResultsRootDir" cannot change then. */
@@ -221,8 +225,6 @@ public:
 	double								m_tInput;
 	/*! Model exchange: the states set by the host (n values after initialisation). */
 	std::vector<double>					m_yInput;
-	/*! Model exchange: the derivatives last computed (n values after initialisation). */
-	std::vector<double>					m_ydot;
 	/*! Set by every value setter, cleared when the model has taken the inputs over. */
 	bool								m_externalInputVarsModified;
 	/*! The instance's handler: console output off; its log file is opened by the initialisation. */

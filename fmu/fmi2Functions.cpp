@@ -93,17 +93,28 @@ private:
 	std::string										m_instanceName;
 };
 
-/*! The index of the first value of v[0 .. n-1] that is not finite, or n. A host hands in and
-	reads every state at every evaluation: the pass over all values has no branch, so that it
-	vectorises (an exponent of all ones carries into the sign bit when its lowest bit is added). */
-std::size_t firstNonFinite(const double * v, std::size_t n) {
+/*! The index of the first value of v[0 .. n-1] that is not finite, or n; with copy, the values
+	are copied there in the same pass. A host hands in and reads every state at every evaluation:
+	the pass over all values has no branch, so that it vectorises (an exponent of all ones carries
+	into the sign bit when its lowest bit is added). */
+std::size_t firstNonFinite(const double * v, std::size_t n, double * copy = nullptr) {
 	constexpr std::uint64_t EXPONENT = 0x7ff0000000000000ull;
 	constexpr std::uint64_t EXPONENT_LOWEST = 0x0010000000000000ull;
 	std::uint64_t carries = 0;
-	for (std::size_t i = 0; i < n; ++i) {
-		std::uint64_t bits;
-		std::memcpy(&bits, v + i, sizeof(bits));
-		carries |= (bits & EXPONENT) + EXPONENT_LOWEST;
+	if (copy != nullptr) {
+		for (std::size_t i = 0; i < n; ++i) {
+			std::uint64_t bits;
+			std::memcpy(&bits, v + i, sizeof(bits));
+			carries |= (bits & EXPONENT) + EXPONENT_LOWEST;
+			copy[i] = v[i];
+		}
+	}
+	else {
+		for (std::size_t i = 0; i < n; ++i) {
+			std::uint64_t bits;
+			std::memcpy(&bits, v + i, sizeof(bits));
+			carries |= (bits & EXPONENT) + EXPONENT_LOWEST;
+		}
 	}
 	if ((carries >> 63) == 0)
 		return n;
@@ -238,12 +249,15 @@ bool checkStateArray(const InstanceDataCommon & d, const char * function, const 
 	naming function, the value and the time, when the model's evaluation there holds a derivative
 	that is not finite or a value no run reaches, so that the host's solver retries with a smaller
 	step from states the model can evaluate; else fmi2OK. The one verdict of every call that
-	evaluates the model for the host's solver. */
-fmi2Status evaluationVerdict(const InstanceData & d, const char * function) {
-	const std::size_t i = firstNonFinite(d.m_ydot.data(), d.m_ydot.size());
-	if (i < d.m_ydot.size()) {
+	evaluates the model for the host's solver; with derivatives, the derivatives are copied there
+	on the way. */
+fmi2Status evaluationVerdict(const InstanceData & d, const char * function, double * derivatives = nullptr) {
+	const double * ydot = d.derivatives();
+	const std::size_t n = ydot != nullptr ? d.numberOfStates() : 0;
+	const std::size_t i = firstNonFinite(ydot, n, derivatives);
+	if (i < n) {
 		d.logger(fmi2Discard, "warning", ZEB::FormatString("%1: the derivative of x[%2] is not finite (%3) at time "
-			"%4 s.").arg(function).arg(static_cast<unsigned long>(i)).arg(InstanceDataCommon::numberText(d.m_ydot[i]))
+			"%4 s.").arg(function).arg(static_cast<unsigned long>(i)).arg(InstanceDataCommon::numberText(ydot[i]))
 			.arg(InstanceDataCommon::numberText(d.m_tInput)));
 		return fmi2Discard;
 	}
@@ -802,7 +816,7 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 	return framed(c, InstanceDataCommon::CallGetDerivatives,
 		[&](InstanceData & d) {
 			if (d.m_loggingOn) {
-				const std::size_t n = d.m_ydot.size();
+				const std::size_t n = d.numberOfStates();
 				d.loggerText(fmi2OK, "progress", recurringText(d.m_derivativesText, nx, n, [nx, n]() {
 					return "fmi2GetDerivatives: Getting derivatives with size " + ZEB::val2string(nx) +
 						   " with model size " + ZEB::val2string(n);
@@ -811,8 +825,7 @@ fmi2Status fmi2GetDerivatives(fmi2Component c, fmi2Real derivatives[], size_t nx
 			if (!checkStateArray(d, "fmi2GetDerivatives", derivatives, nx))
 				return fmi2Error;
 			d.updateIfModified();
-			std::copy(d.m_ydot.begin(), d.m_ydot.begin() + nx, derivatives);
-			return evaluationVerdict(d, "fmi2GetDerivatives");
+			return evaluationVerdict(d, "fmi2GetDerivatives", derivatives);
 		},
 		[](const std::string & what) {
 			return ZEB::FormatString("fmi2GetDerivatives: Exception while updating model: %1").arg(what);

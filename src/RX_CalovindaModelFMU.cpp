@@ -230,17 +230,14 @@ void CalovindaModelFMU::updateIfModified(double t, const double * y, bool inputs
 		if (m_switchesHeld && t >= m_nextRuleChange)
 			setRuleTime(m_nextRuleChange - 1);
 	}
-	bool statesChanged = false;
-	for (unsigned int i = 0; i < m_n; ++i) {
-		if (!(y[i] == m_y[i])) {
-			statesChanged = true;
-			break;
-		}
-	}
+	// the states before the first that changed need no copy
+	unsigned int first = 0;
+	while (first < m_n && y[first] == m_y[first])
+		++first;
 	// a host's difference-quotient Jacobian moves one state per evaluation: the walls it leaves
 	// as they were keep their cells and derivatives
-	if (statesChanged) {
-		std::copy(y, y + m_n, m_y.begin());
+	if (first < m_n) {
+		std::copy(y + first, y + m_n, m_y.begin() + first);
 		updateStates(true);
 		updateLoads();
 		updateDerivatives(true);
