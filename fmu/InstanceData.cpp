@@ -505,7 +505,7 @@ void InstanceData::computeFMUStateSize() {
 	KADRIX::JacobianInterface * jacobian = m_modelFMU.jacobianInterface();
 	KADRIX::PrecondInterface * preconditioner = m_modelFMU.preconditionerInterface();
 	m_fmuStateSize = 0;
-	std::size_t size = 8 + (FingerprintWords + InstanceWords)*sizeof(std::uint64_t);
+	std::size_t size = HeaderBytes;
 	std::size_t blockSize = integrator->serializationSize();
 	if (blockSize == 0)
 		throw ZEB::Exception("Integrator does not support serialization.", location);
@@ -575,9 +575,8 @@ void InstanceData::deserializeFMUstate(void * state) {
 	std::vector<char> current(m_fmuStateSize);
 	setStateSizeWord(current.data(), m_fmuStateSize);
 	serializeFMUstate(current.data());
-	const std::size_t headerSize = 8 + (FingerprintWords + InstanceWords)*sizeof(std::uint64_t);
 	auto restore = [&](void * buffer) {
-		void * cursor = static_cast<char *>(buffer) + headerSize;
+		void * cursor = static_cast<char *>(buffer) + HeaderBytes;
 		const void * end = static_cast<char *>(buffer) + m_fmuStateSize;
 		integrator->deserialize(cursor, end);
 		if (les != nullptr)
@@ -587,7 +586,7 @@ void InstanceData::deserializeFMUstate(void * state) {
 		if (preconditioner != nullptr)
 			preconditioner->deserialize(cursor, end);
 		std::uint64_t inputsPending = 0;
-		std::memcpy(&inputsPending, static_cast<char *>(buffer) + headerSize - sizeof(inputsPending), sizeof(inputsPending));
+		std::memcpy(&inputsPending, static_cast<char *>(buffer) + HeaderBytes - sizeof(inputsPending), sizeof(inputsPending));
 		m_modelFMU.deserializeModelVariables(cursor, end, m_modelExchange, inputsPending != 0);
 	};
 	try {
@@ -599,7 +598,7 @@ void InstanceData::deserializeFMUstate(void * state) {
 	}
 
 	std::uint64_t instanceWords[InstanceWords];
-	std::memcpy(instanceWords, static_cast<const char *>(state) + 8 + FingerprintWords*sizeof(std::uint64_t),
+	std::memcpy(instanceWords, static_cast<const char *>(state) + InstanceWordsOffset,
 				sizeof(instanceWords));
 	// restored before or during the host's set-up (or saved so): the set-up calls keep the run
 	const unsigned int saved = static_cast<unsigned int>(instanceWords[0]);
@@ -616,10 +615,9 @@ void InstanceData::deserializeFMUstate(void * state) {
 
 
 std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) const {
-	const std::size_t headerSize = 8 + (FingerprintWords + InstanceWords)*sizeof(std::uint64_t);
 	if (m_fmuStateSize == 0)
 		return noFMUStatesReason();
-	if (data == nullptr || size < headerSize)
+	if (data == nullptr || size < HeaderBytes)
 		return ZEB::FormatString("the state of %1 bytes is too short to be a state of this FMU.")
 			   .arg(static_cast<unsigned long>(data == nullptr ? 0 : size)).str();
 	const char * bytes = static_cast<const char *>(data);
@@ -667,7 +665,7 @@ std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) c
 		return ZEB::FormatString("it has %1 bytes, a state of this instance has %2 bytes.")
 			   .arg(static_cast<unsigned long>(size)).arg(static_cast<unsigned long>(m_fmuStateSize)).str();
 	std::uint64_t fmiState;
-	std::memcpy(&fmiState, bytes + 8 + sizeof(fingerprint), sizeof(fmiState));
+	std::memcpy(&fmiState, bytes + InstanceWordsOffset, sizeof(fmiState));
 	if (fmiState == 0 || fmiState > FMIRestored || (fmiState & (fmiState - 1)) != 0 ||
 		(fmiState & (m_modelExchange ? FMIStepComplete : FMIEventMode | FMIContinuousTimeMode)) != 0)
 		return "it holds no valid FMI state.";

@@ -119,6 +119,11 @@ private:
 	static const std::size_t FingerprintWords = 6 + 2*32;
 	/*! Words of the instance's own block: FMI state, pending-inputs flag. */
 	static const std::size_t InstanceWords = 2;
+	/*! Where the instance's words begin in a state buffer [bytes]: behind the size word and the
+		fingerprint. */
+	static const std::size_t InstanceWordsOffset = (1 + FingerprintWords)*sizeof(std::uint64_t);
+	/*! Where the solver objects' blocks begin in a state buffer [bytes]. */
+	static const std::size_t HeaderBytes = InstanceWordsOffset + InstanceWords*sizeof(std::uint64_t);
 
 	/*! Initialises model on the project in resourceDir as every model of an instance is: the
 		instance's solvers, no output series, the room's files taken beside the project only. */
