@@ -105,6 +105,11 @@ public:
 		gain: where its output, load [W] now, balances the room air's energy of the last
 		evaluation, airShare of the output reaching the air (the present depth where none does). */
 	double restDepth(const ControllerBand & band, double load, double airShare) const;
+	/*! The heat [W] that moves the room air at the last evaluation: the room's energy balance, less
+		the heat its vapour's flows carry with the moisture balance. */
+	double airHeatBalance() const;
+	/*! The heat capacity [J/K] of the room air with its additional mass. */
+	double airHeatCapacity() const;
 	/*! Where the room air of the last evaluation lies beyond the raise depth
 		(ControllerBand::m_raiseDepth) of a controller whose load lies on its proportional piece
 		(heatingPiece, coolingPiece: the heating's and the cooling's, or the assessment's), raises
@@ -153,6 +158,10 @@ public:
 		where the room air tips across the step as fast; infinity elsewhere, also where a heater
 		or cooler on its proportional piece holds the room on the step. */
 	double tippingStep() const;
+	/*! The e-folding time [s] of the room air's tipping across the natural ventilation's step
+		while its air change lies on the half rise of a step that falls as the room warms, were no
+		heater or cooler to hold it; infinity elsewhere. */
+	double tippingTime(const NaturalVentilationModel::HeldRise & rise) const;
 	/*! How far [K] a heater's or cooler's proportional piece continued past its off end may hold
 		the room air from where the air would go without it (ControllerBand::m_offEndOutput; the
 		dehumidification's the room's vapour by as much vapour as holds that heat): a

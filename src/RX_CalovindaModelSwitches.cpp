@@ -269,13 +269,24 @@ void CalovindaModel::switchingFunctions(double * z) const {
 
 
 double CalovindaModel::restDepth(const ControllerBand & band, double load, double airShare) const {
-	// the load that would hold the room air where it is, sign as the band's output: with the
-	// moisture balance the air's energy also holds its vapour's, which the vapour's flows carry
+	// the load that would hold the room air where it is, sign as the band's output
+	const double held = airShare > 0 ? load - airHeatBalance()/airShare : load;
+	return (band.m_cooling ? -held : held)/band.m_slope;
+}
+
+
+double CalovindaModel::airHeatBalance() const {
+	// with the moisture balance the air's energy also holds its vapour's, which the vapour's flows
+	// carry
 	double balance = m_ydot[m_n - m_m];
 	if (m_room.m_moistureBalanceEnabled)
 		balance -= vaporEnthalpy(m_TRoom)*m_ydot[m_n - 1];
-	const double held = airShare > 0 ? load - balance/airShare : load;
-	return (band.m_cooling ? -held : held)/band.m_slope;
+	return balance;
+}
+
+
+double CalovindaModel::airHeatCapacity() const {
+	return ZEB::RHO_AIR*ZEB::C_AIR*m_room.volume() + m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
 }
 
 
@@ -344,21 +355,25 @@ double CalovindaModel::tippingStep() const {
 	// hours (a 1e-4 host's tolerance on the room air is some hundredths of a Kelvin, the tipping's
 	// start a few millikelvin). Steps as long as that time follow it. A heater or cooler on its
 	// proportional piece, which may hold the room on the step for hours, is left to its own gain.
+	if (!m_switchesHeld || m_heldPieces.m_heating == PIECE_PROPORTIONAL || m_heldPieces.m_cooling == PIECE_PROPORTIONAL)
+		return std::numeric_limits<double>::infinity();
+	return tippingTime(m_heldPieces.m_naturalVentilationRise);
+}
+
+
+double CalovindaModel::tippingTime(const NaturalVentilationModel::HeldRise & rise) const {
 	const double none = std::numeric_limits<double>::infinity();
-	if (!m_switchesHeld || !SwitchingGroups(m_room).m_naturalVentilation
-		|| m_heldPieces.m_heating == PIECE_PROPORTIONAL || m_heldPieces.m_cooling == PIECE_PROPORTIONAL)
+	if (!SwitchingGroups(m_room).m_naturalVentilation)
 		return none;
-	const double fall = m_room.m_naturalVentilationModel.steepestFall(m_heldPieces.m_naturalVentilationRise,
-																	   static_cast<unsigned int>(m_hourOfYear), m_tRules,
-																	   m_TRoom, m_TOut);
+	const double fall = m_room.m_naturalVentilationModel.steepestFall(rise, static_cast<unsigned int>(m_hourOfYear),
+																	   m_tRules, m_TRoom, m_TOut);
 	const double V = m_room.volume();
 	// [W/K]: the air change's loss falling with the room air at the step's steepest, above the
 	// outside air, less the air's conductance
 	const double tipping = V/3600*ZEB::RHO_AIR*ZEB::C_AIR*fall*(m_TRoom - m_TOut) - m_airConductance;
 	if (!(tipping > 0))
 		return none;
-	const double airCapacity = ZEB::RHO_AIR*ZEB::C_AIR*V + m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
-	return std::max(SHORTEST_TIPPING_STEP, airCapacity/tipping);
+	return std::max(SHORTEST_TIPPING_STEP, airHeatCapacity()/tipping);
 }
 
 

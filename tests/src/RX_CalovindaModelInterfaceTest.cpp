@@ -420,6 +420,57 @@ TEST(RXCalovindaModelInterface, RaisesTheHeatersGainAfterTheStartAlikeInLongAndS
 }
 
 
+TEST(RXCalovindaModelInterface, RoomTouchingItsHeatersOffEndOnAFallingAirChangeStaysThereInLongAndShortSteps) {
+	// the bare room heated to 20 C with 150 W of equipment, its air change falling from 3 to 0.5
+	// per hour over 19.9 to 20.1 C: left to itself the air tips across that step within seconds,
+	// the heater holds it there; the outside warms to a peak at which the heater's output falls to
+	// a few watts, 0.5 mK short of its off end. Hourly steps carried the room past that end, and
+	// it tipped, 4 K warmer an hour later; steps of 10 s and 60 s did not.
+	std::vector<std::vector<double> > hours;
+	for (const double step : {10.0, 60.0, 3600.0}) {
+		SCOPED_TRACE(step);
+		AdaptorSetup s;
+		RX::Room & room = s.m_model.m_room;
+		room.m_heatingModel.m_modelType = RX::HeatingModel::SIMPLE;
+		room.m_heatingModel.m_maxPower = 1e4;
+		room.m_heatingModel.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+		room.m_heatingModel.m_scheduleSetPoints.m_constantValue = 20;
+		room.m_userLoads.m_scheduleEquipmentLoad.m_type = RX::Schedule::CONSTANT;
+		room.m_userLoads.m_scheduleEquipmentLoad.m_constantValue = 150/room.m_area;
+		RX::NaturalVentilationModel & ventilation = room.m_naturalVentilationModel;
+		ventilation.m_modelType = RX::NaturalVentilationModel::MANAGED;
+		ventilation.m_scheduleAirChangeRates.m_type = RX::Schedule::CONSTANT;
+		ventilation.m_scheduleAirChangeRates.m_constantValue = 0.5;
+		ventilation.m_baseAirChangeRate = 3;
+		ventilation.m_minTRoom = 19.9;
+		const std::string dir = s.m_dir.file("climate");
+		std::filesystem::create_directory(dir);
+		OVM::ClimateDataLoader climate = Case600::constantClimate(10, 50);
+		std::vector<double> & outside = climate.m_data[OVM::ClimateDataLoader::Temperature];
+		outside[2] = outside[4] = 12;
+		outside[3] = 14.87;
+		climate.writeClimateDataZEB(dir + "/test.c6b");
+		room.m_climateLocation = "test.c6b";
+		RX::CalovindaModelInterface & model = s.m_model;
+		model.chooseSolvers();
+		model.initClimate(QString::fromStdString(dir), QString());
+		model.init(s.m_db);
+		model.initIntegrator();
+		hours.emplace_back();
+		for (int h = 1; h <= 6; ++h) {
+			for (double t = 3600*(h - 1) + step; t <= 3600*h; t += step)
+				model.integrateTo(t);
+			hours.back().push_back(model.m_TRoom);
+		}
+	}
+	// the peak itself
+	EXPECT_NEAR(hours[0][3], 293.15, 1e-3);
+	for (std::size_t i = 1; i < hours.size(); ++i)
+		for (std::size_t h = 0; h < hours[0].size(); ++h)
+			EXPECT_NEAR(hours[i][h], hours[0][h], 0.01) << "hour " << h + 1;
+}
+
+
 TEST(RXCalovindaModelInterface, RestartsTheRunningExtremesOnlyAtTimeZero) {
 	AdaptorSetup s;
 	s.addThinWall(RX::RoomConstruction::Outside);
