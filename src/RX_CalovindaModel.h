@@ -110,6 +110,10 @@ public:
 	double airHeatBalance() const;
 	/*! The heat capacity [J/K] of the room air with its additional mass. */
 	double airHeatCapacity() const;
+	/*! Like restDepth(), for the dehumidification band (dehumidificationBand()) [kg/m3], its output load
+		[W] now: where the room's vapour would come to rest beyond its set point, which moves with
+		the room air, at the vapour's and the room air's rates of the last evaluation. */
+	double dehumidificationRestDepth(const ControllerBand & band, double load) const;
 	/*! Where the room air of the last evaluation lies beyond the raise depth
 		(ControllerBand::m_raiseDepth) of a controller whose load lies on its proportional piece
 		(heatingPiece, coolingPiece: the heating's and the cooling's, or the assessment's), raises

@@ -223,7 +223,10 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		z += 4;
 	}
 	if (groups.m_dehumidification) {
-		dehumidificationBand().switchingFunctions(m_heldPieces.m_dehumidification, m_rhoVRoom, z[0], z[1]);
+		const ControllerBand band = dehumidificationBand();
+		const ControllerPiece held = m_heldPieces.m_dehumidification;
+		band.switchingFunctions(held, m_rhoVRoom, dehumidificationRestDepth(band, band.load(held, m_rhoVRoom)), z[0],
+								z[1]);
 		z += 2;
 	}
 	if (groups.m_ventilationCooling) {
@@ -287,6 +290,32 @@ double CalovindaModel::airHeatBalance() const {
 
 double CalovindaModel::airHeatCapacity() const {
 	return ZEB::RHO_AIR*ZEB::C_AIR*m_room.volume() + m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
+}
+
+
+double CalovindaModel::dehumidificationRestDepth(const ControllerBand & band, double load) const {
+	// The depth is the vapour's distance from a set point that moves with the room air, where the
+	// air is warm and near saturation by some 1.5e-3 kg/m3 per Kelvin: a host's error on the air
+	// moves it a hundred times as far as the hysteresis (4e-8 kg/m3, the set point's move over
+	// 3e-5 K). Where the air reached saturation as it cooled in the evening, the device switched on
+	// at its end, and each restart of a host at 1e-4 carried the vapour back across it within a
+	// tenth of a second, thousands of times an hour, while the room's balance lay 1e-4 kg/m3 within
+	// the proportional piece. As for the room air, an end is passed once the vapour and the depth
+	// where it would rest both lie beyond it: where the output of the proportional piece would hold
+	// the depth still, with the set point moving as the air does.
+	const double V = m_room.volume();
+	const double vaporRate = m_ydot[m_n - 1];
+	const double airRate = airHeatBalance()/airHeatCapacity();
+	// the set point's slope over the room air, from its values a hundredth of a Kelvin about it
+	const CoolingModel & cooling = m_room.m_coolingModel;
+	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
+	const double dT = 0.01;
+	const double setPointSlope = (cooling.dehumidificationBand(hour, m_tRules, m_TRoom + dT).m_TSet
+								  - cooling.dehumidificationBand(hour, m_tRules, m_TRoom - dT).m_TSet)/(2*dT);
+	const double depthRate = vaporRate/V - setPointSlope*airRate;
+	// the output that would hold the depth where it is, sign as the band's
+	const double held = load - ZEB::H_EVAP*V*depthRate;
+	return (band.m_cooling ? -held : held)/band.m_slope;
 }
 
 
