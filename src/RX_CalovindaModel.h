@@ -35,8 +35,8 @@ class Database;
 class CalovindaModel {
 public:
 	/*! Where each sub-model lies whose gain on the room air or on its vapour turns where it
-		switches: the linear pieces of the controllers and the SmoothStep stages of the smooth
-		steps. The one list of such switches for both interfaces: model exchange holds them
+		switches: the linear pieces of the controllers, the SmoothStep stages of the bypass's
+		smooth step and the stage of the natural ventilation's rise. The one list of such switches for both interfaces: model exchange holds them
 		between a host's events (m_heldPieces), co-simulation asks its integrator for a fresh
 		Jacobian when one changes between completed steps; a sub-model added here is held in the
 		one and refreshed for in the other. PIECE_OFF or stage 0 where the room has no such
@@ -125,9 +125,13 @@ public:
 	ControllerBand ventilationCoolingBand() const;
 	/*! The switches where the room's state of the last evaluation puts them, at the rules in
 		force; the cooling's piece with the power that the dehumidification's piece leaves. With
-		held, the smooth steps keep their held stages while the room air lies within their reach
-		(SmoothStep::next()). */
+		held, the bypass's smooth step and the natural ventilation's rise keep their held stages
+		while the room air lies within their reach (SmoothStep::next(),
+		NaturalVentilationModel::rise()). */
 	SwitchPieces switchPieces(const SwitchPieces * held = nullptr) const;
+	/*! How far [K] the room air of the last evaluation would move to rest with its surfaces and
+		loads held, off the natural ventilation's step (NaturalVentilationModel::rise()). */
+	double airRestShift() const;
 	/*! The cooler's dehumidification in force at m_t and the room air of the last evaluation,
 		over the room's vapour density (CoolingModel::dehumidificationBand()). */
 	ControllerBand dehumidificationBand() const;

@@ -78,6 +78,15 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 		updateLoads();
 		updateDerivatives();
 	}
+	// A switch whose end lies where the room air would rest sees that rest point move with the
+	// switch just made (a heater that came on moves it by tenths of a kelvin): held anew until
+	// none is due at the state the host restarts from, whose indicators would otherwise start
+	// positive and never change sign.
+	for (int i = 0; i < 4 && changed && switchDue(); ++i) {
+		holdSwitches();
+		updateLoads();
+		updateDerivatives();
+	}
 	// Co-simulation raises a gain at each of its steps while the room air misses the set point
 	// unsaturated; a host's step may last its whole output interval, at the starting gain, so the
 	// gain is raised at every event too (raiseGains() finds where it is due, as the held piece's
@@ -487,7 +496,7 @@ std::string CalovindaModelFMU::modelVariablesRefusal(bool modelExchange, bool in
 			return outOfRange("piece of a controller in the integrator's Jacobian");
 	if (held.m_bypassStage >= SmoothStep::STAGES)
 		return outOfRange("held stage of the heat recovery's bypass");
-	if (held.m_naturalVentilationRise.m_stage >= SmoothStep::STAGES)
+	if (held.m_naturalVentilationRise.m_stage >= NaturalVentilationModel::RISE_STAGES)
 		return outOfRange("held stage of the natural ventilation's rise");
 	for (std::size_t i = 0; i < m_heldWindowShaded.size(); ++i)
 		if (m_heldWindowShaded[i] > 1)

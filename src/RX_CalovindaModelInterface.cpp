@@ -172,13 +172,11 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 	const std::uint32_t pieces = switches.code();
 	if (m_controllerPieces != PIECES_UNKNOWN && pieces != m_controllerPieces)
 		m_jacobianUpdateRequested = true;
-	// On its step the natural ventilation's air change turns with the room air at a slope that
-	// grows from nothing over the lower half and falls over the upper, kilowatts per kelvin on the
-	// room air at a few air changes: a matrix kept from the step's entry misses it, the steps there
-	// erred by millikelvins, and whether the room tipped across a step that falls as it warms came
-	// to depend on the communication step (2.3 K for an hour).
-	const std::uint8_t riseStage = switches.m_naturalVentilationRise.m_stage;
-	if (riseStage == 1 || riseStage == 2)
+	// On its step the natural ventilation's air change turns with the room air, kilowatts per
+	// kelvin on the room air at a few air changes: a matrix kept from the step's entry misses it,
+	// the steps there erred by millikelvins, and whether the room tipped across a step that falls
+	// as it warms came to depend on the communication step (2.3 K for an hour).
+	if (switches.m_naturalVentilationRise.m_stage == NaturalVentilationModel::RISE_STEP)
 		m_jacobianUpdateRequested = true;
 	m_controllerPieces = pieces;
 	m_tippingLimit = tippingStepLimit(switches);

@@ -168,7 +168,7 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * h
 	if (groups.m_naturalVentilation)
 		pieces.m_naturalVentilationRise =
 			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut,
-												  held ? &held->m_naturalVentilationRise : nullptr);
+												  held ? &held->m_naturalVentilationRise : nullptr, airRestShift());
 	return pieces;
 }
 
@@ -247,7 +247,7 @@ void CalovindaModel::switchingFunctions(double * z) const {
 	if (groups.m_naturalVentilation) {
 		m_room.m_naturalVentilationModel.riseSwitchingFunctions(m_heldPieces.m_naturalVentilationRise,
 																static_cast<unsigned int>(m_hourOfYear), m_tRules,
-																m_TRoom, m_TOut, z);
+																m_TRoom, m_TOut, z, airRestShift());
 		z += 3;
 	}
 	if (groups.m_assessmentVentilation) {
@@ -268,6 +268,16 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		const double aboveLimit = m_globalRadiation[i] - m_windowRadiationLimit[i];
 		*z++ = (m_heldWindowShaded[i] ? -aboveLimit : aboveLimit) - RADIATION_HYSTERESIS;
 	}
+}
+
+
+double CalovindaModel::airRestShift() const {
+	// the air's balance over what holds the air: its conductance to the surfaces and windows and
+	// the natural air change's own (the step's gain left out, so that the rest point lies as far
+	// as the room would go off the step)
+	const double conductance = m_airConductance + m_room.m_naturalVentilationModel.m_airChangeRate*m_room.volume()/3600
+							   *ZEB::RHO_AIR*ZEB::C_AIR;
+	return conductance > 0 ? airHeatBalance()/conductance : 0;
 }
 
 
@@ -397,8 +407,8 @@ double CalovindaModel::tippingTime(const NaturalVentilationModel::HeldRise & ris
 	const double fall = m_room.m_naturalVentilationModel.steepestFall(rise, static_cast<unsigned int>(m_hourOfYear),
 																	   m_tRules, m_TRoom, m_TOut);
 	const double V = m_room.volume();
-	// [W/K]: the air change's loss falling with the room air at the step's steepest, above the
-	// outside air, less the air's conductance
+	// [W/K]: the air change's loss falling with the room air on the step, above the outside air,
+	// less the air's conductance
 	const double tipping = V/3600*ZEB::RHO_AIR*ZEB::C_AIR*fall*(m_TRoom - m_TOut) - m_airConductance;
 	if (!(tipping > 0))
 		return none;

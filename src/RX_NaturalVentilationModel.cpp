@@ -8,7 +8,6 @@
 #include <QXmlStreamWriter>
 
 #include "ZEB_Constants.h"
-#include "ZEB_Math.h"
 #include "ZEB_MessageHandlerRegistry.h"
 
 #include "RX_Constants.h"
@@ -27,12 +26,26 @@ const char * const FUNC_ID = "[NaturalVentilationModel::readXML]";
 const char * const MODEL_TYPE_NAMES[] = {"NONE", "SIMPLE", "MANAGED", "DIN"};
 const char * const TIME_FORMAT = "hh:mm:ss";
 
-// The base air change, raised smoothly towards the scheduled one as the smaller of the two
-// excess temperatures grows from 0 to TRANSITION_WIDTH.
+// The share of the step from the base to the scheduled air change at the excess x [K]: linear
+// from 0 to TRANSITION_WIDTH. A smooth (cubic) step has no slope at its ends, where a host's
+// solver restarts as the room enters it: its Jacobian then lacks the step's gain of kilowatts
+// per kelvin, its Newton iterations bounced across the step and were accepted beyond it, and the
+// room entered and left the step again and again (a tenth more events at 1e-4 than at 1e-6).
+double stepShare(double x) {
+	return std::min(1.0, std::max(0.0, x/TRANSITION_WIDTH));
+}
+
+// The base air change, raised towards the scheduled one as the smaller of the two excess
+// temperatures grows from 0 to TRANSITION_WIDTH.
 double smoothedAirChange(double nBase, double nSched, double deltaT1, double deltaT2) {
-	if (deltaT1 > 0 && deltaT2 > 0)
-		return nBase + ZEB::scale2(std::min(deltaT1, deltaT2), TRANSITION_WIDTH) * (nSched - nBase);
-	return nBase;
+	return nBase + stepShare(std::min(deltaT1, deltaT2)) * (nSched - nBase);
+}
+
+// The stage at the excess x [K].
+std::uint8_t riseStage(double x) {
+	if (x <= 0)
+		return NaturalVentilationModel::RISE_BASE;
+	return x < TRANSITION_WIDTH ? NaturalVentilationModel::RISE_STEP : NaturalVentilationModel::RISE_SCHEDULED;
 }
 
 // Seconds from midnight to the time's hour and minute; its seconds play no part.
@@ -106,47 +119,61 @@ void NaturalVentilationModel::riseTerms(unsigned int h, double t, double Ti, dou
 
 
 NaturalVentilationModel::HeldRise NaturalVentilationModel::rise(unsigned int h, double t, double Ti, double Te,
-																 const HeldRise * held) const
+																 const HeldRise * held, double restShift) const
 {
 	if (held != nullptr) {
 		double z[3];
-		riseSwitchingFunctions(*held, h, t, Ti, Te, z);
+		riseSwitchingFunctions(*held, h, t, Ti, Te, z, restShift);
 		if (z[0] <= 0 && z[1] <= 0 && z[2] <= 0)
 			return *held;
 	}
 	double nBase, nSched, roomExcess, outsideExcess;
 	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
 	HeldRise where;
-	where.m_stage = SmoothStep::stage(std::min(roomExcess, outsideExcess), TRANSITION_WIDTH);
-	where.m_onOutsideExcess = (where.m_stage == 1 || where.m_stage == 2) && outsideExcess < roomExcess;
+	where.m_stage = riseStage(std::min(roomExcess, outsideExcess));
+	where.m_onOutsideExcess = where.m_stage == RISE_STEP && outsideExcess < roomExcess;
 	return where;
 }
 
 
 void NaturalVentilationModel::riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti,
-													 double Te, double * z) const
+													 double Te, double * z, double restShift) const
 {
 	double nBase, nSched, roomExcess, outsideExcess;
 	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
-	const bool onStep = held.m_stage == 1 || held.m_stage == 2;
+	const bool onStep = held.m_stage == RISE_STEP;
 	const double excess = !onStep ? std::min(roomExcess, outsideExcess)
 						  : held.m_onOutsideExcess ? outsideExcess : roomExcess;
-	SmoothStep::switchingFunctions(held.m_stage, excess, TRANSITION_WIDTH, z[0], z[1]);
-	z[2] = onStep ? excess - (held.m_onOutsideExcess ? roomExcess : outsideExcess) - ControllerBand::SWITCH_HYSTERESIS
-				  : -1;
+	// A stage is left once the room air and the point where it would rest both lie past the
+	// stage's end, so that a host restarts where the step begins or ends as the room goes there,
+	// while its error on the room air (some hundredths of a kelvin at 1e-4) does not switch a room
+	// that rests near an end back and forth; or once the room air alone lies as far past it as the
+	// stage may be held: the base and the scheduled rate are not the step's value on it, and
+	// beyond the step's ends a host's Jacobian still holds the step's gain, whose first Newton
+	// correction then falls short and looks converged.
+	const double hysteresis = ControllerBand::SWITCH_HYSTERESIS;
+	// how far [K] the room air and its point of rest lie past an end, the former beyond by beyond
+	const auto past = [hysteresis, restShift](double beyond, double sign, double reach) {
+		return std::max(std::min(beyond, beyond + sign*restShift) - hysteresis, beyond - reach);
+	};
+	const double w = TRANSITION_WIDTH;
+	z[0] = held.m_stage == RISE_BASE ? -1
+		   : held.m_stage == RISE_STEP ? past(-excess, -1, STEP_REACH) : past(w - excess, -1, CONSTANT_REACH);
+	z[1] = held.m_stage == RISE_SCHEDULED ? -1
+		   : held.m_stage == RISE_STEP ? past(excess - w, 1, STEP_REACH) : past(excess, 1, CONSTANT_REACH);
+	z[2] = onStep ? excess - (held.m_onOutsideExcess ? roomExcess : outsideExcess) - hysteresis : -1;
 }
 
 
 double NaturalVentilationModel::steepestFall(const HeldRise & held, unsigned int h, double t, double Ti,
 											 double Te) const
 {
-	if (held.m_stage != 1 && held.m_stage != 2)
+	if (held.m_stage != RISE_STEP)
 		return 0;
 	double nBase, nSched, roomExcess, outsideExcess;
 	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
-	// both excesses grow with the room air alike; the cubic step is steepest at its middle, at 1.5
-	// times its mean slope
-	return nSched < nBase ? 1.5*(nBase - nSched)/TRANSITION_WIDTH : 0;
+	// both excesses grow with the room air alike
+	return nSched < nBase ? (nBase - nSched)/TRANSITION_WIDTH : 0;
 }
 
 
@@ -170,7 +197,8 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 			else {
 				// smoothedAirChange's step on the held stage (on the step, of the held excess)
 				const double excess = held->m_onOutsideExcess ? outsideExcess : roomExcess;
-				m_airChangeRate = nBase + SmoothStep::value(held->m_stage, excess, TRANSITION_WIDTH)*(nSched - nBase);
+				const double share = held->m_stage == RISE_BASE ? 0 : held->m_stage == RISE_STEP ? stepShare(excess) : 1;
+				m_airChangeRate = nBase + share*(nSched - nBase);
 			}
 			break;
 		}

@@ -16,8 +16,8 @@ namespace RX {
 /*! Natural air change of the room with outside air and the heat and vapour it brings in. The air
 	change is none, scheduled (SIMPLE), raised from a base to the scheduled rate only while the room
 	is warm and warmer than outside (MANAGED), or the same with separate day and night rules over
-	the occupancy hours (DIN). The rise is a cubic step over 0.2 K, so that the flows stay smooth
-	in the room temperature.
+	the occupancy hours (DIN). The rise is linear over 0.2 K, so that the flows stay continuous in
+	the room temperature and a solver's Jacobian taken anywhere on it holds its gain.
 
 	A plain value held by the room; element "NaturalVentilationModel" of the project file.
 	computeLoads runs at every right-hand-side evaluation, allocates nothing and keeps the air
@@ -43,10 +43,10 @@ public:
 
 	/*! Model exchange: where the rise of MANAGED and DIN from the base to the scheduled air change
 		is held between a host's events, over the smaller of the room's two excesses (over its
-		threshold, and over the outside air with the difference the rule requires), continued beyond
-		the stage's ends as SmoothStep continues its stages. */
+		threshold, and over the outside air with the difference the rule requires). */
 	struct HeldRise {
-		/*! At the base, on the step or at the scheduled rate: the SmoothStep stage. */
+		/*! At the base, on the step (continued flat beyond its ends, as the step itself is) or at
+			the scheduled rate: a RiseStage. */
 		std::uint8_t	m_stage = 0;
 		/*! On the step: whether on the excess over the outside air, the smaller one at the event. */
 		bool			m_onOutsideExcess = false;
@@ -54,20 +54,37 @@ public:
 			return m_stage != other.m_stage || m_onOutsideExcess != other.m_onOutsideExcess;
 		}
 	};
+	/*! The stages of a held rise. The step is held whole: its gain is the same all over it, so a
+		host's Jacobian from its restart at an end holds for the whole step. */
+	enum RiseStage : std::uint8_t {
+		RISE_BASE		= 0,	///< The base air change.
+		RISE_STEP		= 1,	///< The step, continued flat beyond its ends as the step itself is.
+		RISE_SCHEDULED	= 2,	///< The scheduled air change.
+		RISE_STAGES		= 3
+	};
+	/*! How far [K] the step is held beyond its ends while the room air would rest back on it. */
+	static constexpr double STEP_REACH = 0.1;
+	/*! How far [K] the base and the scheduled rate are held into the step while the room air
+		would rest beyond it. */
+	static constexpr double CONSTANT_REACH = 0.02;
 	/*! Whether the air change rises with the room air (MANAGED, DIN). */
 	bool rises() const { return m_modelType == MANAGED || m_modelType == DIN; }
 	/*! The rise where it lies at hour h, time t [s], room and outside air Ti, Te [K] (MANAGED and
-		DIN); with held, the held rise while its switching functions do not call for a switch. */
-	HeldRise rise(unsigned int h, double t, double Ti, double Te, const HeldRise * held = nullptr) const;
+		DIN); with held, the held rise while its switching functions (with restShift) do not call
+		for a switch. */
+	HeldRise rise(unsigned int h, double t, double Ti, double Te, const HeldRise * held = nullptr, double restShift = 0) const;
 	/*! The 3 switching functions [K] of the rise held as held: the held excess (on the step, else
-		the smaller one) below the stage's lower end and above its upper end, positive once past
-		the stage's reach (SmoothStep::switchingFunctions()), and on the step the held excess above
-		the other one, positive once passed by ControllerBand::SWITCH_HYSTERESIS; -1 where the stage
-		has no such end. */
-	void riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti, double Te, double * z) const;
+		the smaller one) below the stage's lower end and above its upper end, positive once it and
+		the excess where the room air would rest (restShift [K] further; with 0 the room air's own) both lie
+		past that end by ControllerBand::SWITCH_HYSTERESIS, or it alone by the stage's reach
+		(STEP_REACH, CONSTANT_REACH); and on the step the held excess above the other one,
+		positive once passed by ControllerBand::SWITCH_HYSTERESIS; -1 where the stage has no such
+		end. */
+	void riseSwitchingFunctions(const HeldRise & held, unsigned int h, double t, double Ti, double Te, double * z,
+								double restShift = 0) const;
 	/*! How fast [1/h per K] the air change falls at most as the room air warms while held as held
-		at hour h, time t [s], room and outside air Ti, Te [K]: on a half of a step that falls from
-		the base to a smaller scheduled air change, the step's slope at its middle; else 0. */
+		at hour h, time t [s], room and outside air Ti, Te [K]: on a step that falls from the base
+		to a smaller scheduled air change, the step's slope; else 0. */
 	double steepestFall(const HeldRise & held, unsigned int h, double t, double Ti, double Te) const;
 
 	/*! At hour of year h and time t [s], with room and outside air temperatures Ti, Te [K], room
@@ -75,8 +92,7 @@ public:
 		flow into the room [kg/s] and the heat flow into the room [W]. Stores the air change in
 		m_airChangeRate. Without moisture balance the air is dry and of constant density and the
 		vapour flow is 0; with it, the enthalpy of moist air at the outside density is exchanged.
-		With held (model exchange), the rise of MANAGED and DIN stays on the held stage, continued
-		beyond its ends. */
+		With held (model exchange), the rise of MANAGED and DIN stays on the held stage. */
 	void computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti, double Te,
 					  double rhoVi, double rhoVe, double volume, double & moistureFlow, double & heatFlow,
 					  const HeldRise * held = nullptr);
