@@ -18,6 +18,8 @@ ControllerPiece ControllerBand::piece(double T) const {
 
 
 double ControllerBand::load(ControllerPiece p, double T) const {
+	if (p == PIECE_LIMITED && !(m_limit > 0))
+		return m_cooling ? -std::max(m_limit, -powerEndReach()) : std::max(m_limit, -powerEndReach());
 	if (!(m_limit > 0))
 		return 0;
 	double u = 0;
@@ -44,7 +46,17 @@ double ControllerBand::load(ControllerPiece p, double T) const {
 void ControllerBand::switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn,
 										double & zLimited) const
 {
-	if (!(m_limit > 0)) {
+	// A power that another output of the device takes from it (the cooler's, by its
+	// dehumidification) may fall to none while the room rests there: the full output continues
+	// below none by powerEndReach() and ends there, and the band comes on again once as much is
+	// left. Cut off at none, the held output had a kink where the room rested, across which a host
+	// at 1e-6 stepped back and forth every four seconds until it gave up.
+	if (p == PIECE_LIMITED && !(m_limit > 0)) {
+		zOn = -depth(T) - m_hysteresis;
+		zLimited = (-m_limit - powerEndReach())/m_slope;
+		return;
+	}
+	if (!(m_limit > (p == PIECE_OFF ? powerEndReach() : 0))) {
 		zOn = zLimited = -1;
 		return;
 	}
@@ -84,6 +96,12 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	// stays at the end, and the room ran hours too warm.
 	zLimited = p == PIECE_PROPORTIONAL ? passed(d - dLimited, restDepth - dLimited, m_hysteresis)
 			   : (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
+}
+
+
+double ControllerBand::powerEndReach() const {
+	// a band that sets no output for its off end (the supply air's) keeps its hysteresis
+	return std::max(m_hysteresis*m_slope, std::isfinite(m_offEndOutput) ? m_offEndOutput : 0.0);
 }
 
 

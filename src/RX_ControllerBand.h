@@ -40,6 +40,10 @@ struct ControllerBand {
 		at the off end of a steady set point, m_steadySetPoint); the limited piece ends once T lies
 		m_hysteresis within it. */
 	void switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn, double & zLimited) const;
+	/*! How far [W] the full output continues below none, where another output of the device takes
+		all its power, and how much must be left before the band comes on again: m_offEndOutput,
+		at least the hysteresis's output. */
+	double powerEndReach() const;
 	/*! How far [K] T lies beyond the set point on the controlled side. */
 	double depth(double T) const { return m_cooling ? T - m_TSet : m_TSet - T; }
 	/*! The switching function [K] of the gain's rise while the load is held on piece p at room air

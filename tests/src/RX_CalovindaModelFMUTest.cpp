@@ -503,6 +503,63 @@ TEST(RXCalovindaModelFMU, KeepsWhatModelExchangeHoldsInTheModelVariables) {
 }
 
 
+TEST(RXCalovindaModelFMU, ContinuesTheCoolersFullOutputBelowNoneWhereItsDehumidificationTakesAllItsPower) {
+	// a cooler of 2 kW whose curve gives 500 W at its set point of 20 C, dehumidifying above 50 %
+	Resources r;
+	r.m_room.m_moistureBalanceEnabled = true;
+	RX::CoolingModel & cooling = r.m_room.m_coolingModel;
+	cooling.m_modelType = RX::CoolingModel::SIMPLE;
+	cooling.m_maxPower = 2000;
+	cooling.m_maxPowerCurve.setValues({273.15, 313.15}, {500, 500});
+	cooling.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+	cooling.m_scheduleSetPoints.m_constantValue = 20;
+	cooling.m_scheduleHumiditySetPoints.m_type = RX::Schedule::CONSTANT;
+	cooling.m_scheduleHumiditySetPoints.m_constantValue = 50;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	ASSERT_EQ(fmu.numberOfSwitchingFunctions(), 6u);
+	std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	const double V = fmu.m_room.volume();
+	// the room air at 30 C with the vapour on which the dehumidification takes power [W]
+	const auto roomAt30CDehumidifyingWith = [&](double power) {
+		const RX::ControllerBand band = fmu.dehumidificationBand();
+		const double rhoV = band.m_TSet + power/band.m_slope;
+		y[fmu.n() - 2] = 303.15*(ZEB::RHO_AIR*ZEB::C_AIR + ZEB::C_VAPOR*rhoV)*V + ZEB::H_EVAP*rhoV*V;
+		y[fmu.n() - 1] = rhoV*V;
+	};
+	double nextEventTime = 0;
+	fmu.updateIfModified(3600, y.data(), false);
+	roomAt30CDehumidifyingWith(300);
+	fmu.updateIfModified(3600, y.data(), false);
+	roomAt30CDehumidifyingWith(300);
+	fmu.updateIfModified(3600, y.data(), false);
+	ASSERT_NEAR(fmu.m_TRoom, 303.15, 1e-9);
+	fmu.newDiscreteStates(nextEventTime);
+	ASSERT_EQ(fmu.m_heldPieces.m_cooling, RX::PIECE_LIMITED);
+	EXPECT_NEAR(fmu.m_coolingLoad, -200, 1e-3);
+
+	// where the dehumidification takes a tenth of a watt more than the curve gives, the full
+	// output's law holds on: cut off at none, it had a kink where such a room rests, across which
+	// a host at 1e-6 stepped back and forth every four seconds until it gave up
+	roomAt30CDehumidifyingWith(500.1);
+	fmu.updateIfModified(3700, y.data(), false);
+	ASSERT_NEAR(fmu.coolingBand().m_limit, -0.1, 1e-3);
+	EXPECT_NEAR(fmu.m_coolingLoad, 0.1, 1e-3);
+	std::vector<double> z(6);
+	fmu.switchingFunctions(z.data());
+	EXPECT_LT(z[2], 0);
+	EXPECT_LT(z[3], 0);
+	// where it takes a kilowatt more, the cooling ends
+	roomAt30CDehumidifyingWith(1500);
+	fmu.updateIfModified(3800, y.data(), false);
+	fmu.switchingFunctions(z.data());
+	EXPECT_GT(z[3], 0);
+	fmu.newDiscreteStates(nextEventTime);
+	EXPECT_EQ(fmu.m_heldPieces.m_cooling, RX::PIECE_OFF);
+	EXPECT_EQ(fmu.m_coolingLoad, 0);
+}
+
+
 TEST(RXCalovindaModelFMU, AsksForAStepEventWhereAHostPassedATimeEvent) {
 	// heating to 20 C from 6:00, 16 C before
 	Resources r;
