@@ -105,19 +105,29 @@ bool LinearSpline::makeSpline(std::string & errmsg) {
 
 
 std::size_t LinearSpline::lowerBound(double x) const {
+	const auto first = m_x.begin();
 	if (m_partStart.empty())
-		return static_cast<std::size_t>(std::lower_bound(m_x.begin(), m_x.end(), x) - m_x.begin());
-	// the part's start is a guess next to the answer, whatever the rounding of the part: the
-	// walks make it the first point not below x
+		return static_cast<std::size_t>(std::lower_bound(first, m_x.end(), x) - first);
+	// x's part holds the answer; where its points crowd (a table dense in one season) a binary
+	// search within the part keeps the cost that of the crowd's logarithm. Where the part's
+	// rounding put x just outside it, the search takes the rest of the table on that side.
 	const double part = (x - m_x.front()) * m_partsPerX;
 	const std::size_t parts = m_partStart.size();
-	std::size_t i = std::min(m_partStart[part > 0 ? (part < static_cast<double>(parts) ? static_cast<std::size_t>(part)
-																						: parts - 1) : 0], m_x.size());
-	while (i > 0 && m_x[i - 1] >= x)
-		--i;
-	while (i < m_x.size() && m_x[i] < x)
+	const std::size_t p = part > 0 ? (part < static_cast<double>(parts) ? static_cast<std::size_t>(part) : parts - 1) : 0;
+	std::size_t lo = m_partStart[p];
+	std::size_t hi = p + 1 < parts ? m_partStart[p + 1] : m_x.size();
+	if (lo > 0 && m_x[lo - 1] >= x)
+		lo = 0;
+	if (hi < m_x.size() && m_x[hi] < x)
+		hi = m_x.size();
+	// a part holds a point or two where the table is even: a few steps find it
+	std::size_t i = lo;
+	const std::size_t walked = std::min(hi, lo + 4);
+	while (i < walked && m_x[i] < x)
 		++i;
-	return i;
+	if (i < walked || i == hi)
+		return i;
+	return static_cast<std::size_t>(std::lower_bound(first + i, first + hi, x) - first);
 }
 
 
