@@ -28,13 +28,9 @@ double ControllerBand::load(ControllerPiece p, double T) const {
 		case PIECE_PROPORTIONAL: {
 			// continued only as far as a host's solver meets states near a switch that its root
 			// finder places: far beyond, a heater that cooled pinned the room air at the set point
-			// against the sun, and the solver stepped over hours of it unseen. Past the off end of
-			// a steady set point the piece ends where the room would rest beyond it, so it goes on
-			// at its gain, which the host's Jacobian holds: a host's step that overshot the air's
-			// relaxation onto the piece met a constant there and swung the air by kelvins.
+			// against the sun, and the solver stepped over hours of it unseen
 			const double reach = CONTINUATION_REACH*m_hysteresis*m_slope;
-			const double u0 = depth(T)*m_slope;
-			u = std::min(m_steadySetPoint ? u0 : std::max(u0, -reach), m_limit + reach);
+			u = std::min(std::max(depth(T)*m_slope, -reach), m_limit + reach);
 			break;
 		}
 		case PIECE_LIMITED:			u = m_limit; break;
@@ -68,11 +64,7 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	// A host at a loose tolerance still moves the air across that reach and back, some hundredths
 	// of a Kelvin, while the point where the proportional piece balances the room lies within it:
 	// at the on/off end the room air and that point must both lie beyond, unless the air lies as
-	// far beyond as the piece is continued (beyond that the error would grow with the gain). A
-	// steady set point's piece goes on at its gain past that end, and only a host's step that
-	// overshoots the air's relaxation onto the piece (after the set point's step, after a raise)
-	// carries the air far beyond while that point lies on it: the heater went off and on within
-	// seconds, every morning, at a loose tolerance only. It ends once both lie beyond.
+	// far beyond as the piece is continued (beyond that the error would grow with the gain).
 	const double d = depth(T);
 	const double dLimited = m_limit/m_slope;
 	// A share of a device large for its room (the example's 100 kW in a 5 m2 room) would still
@@ -84,8 +76,7 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 		return std::max(std::min(x, rest) - reach, x - farBeyond);
 	};
 	zOn = p == PIECE_OFF ? passed(d, restDepth, m_hysteresis)
-		  : p == PIECE_PROPORTIONAL ? (m_steadySetPoint ? std::min(-d, -restDepth) - offEndReach
-										: passed(-d, -restDepth, offEndReach))
+		  : p == PIECE_PROPORTIONAL ? passed(-d, -restDepth, offEndReach)
 		  : -d - m_hysteresis;
 	// The same host carried a room that a heater at full power just keeps from cooling across the
 	// tenth of a millikelvin about the limited end and back four times a second, while the

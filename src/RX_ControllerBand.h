@@ -23,8 +23,7 @@ struct ControllerBand {
 	ControllerPiece piece(double T) const;
 	/*! The output of piece p at room air temperature T [K], continued beyond the piece's ends by
 		CONTINUATION_REACH hystereses and constant further out, so that a piece never turns into
-		its opposite by more than that; with a steady set point (m_steadySetPoint) the proportional
-		piece goes on at its gain past its off end. */
+		its opposite by more than that. */
 	double load(ControllerPiece p, double T) const;
 	/*! The switching functions [K] of the band's two ends (on/off, limited) at room air
 		temperature T [K] while the load is held on piece p: negative while T lies on p or less
@@ -36,9 +35,8 @@ struct ControllerBand {
 	}
 	/*! The same where the room air, left to the proportional piece, would come to rest at the depth
 		restDepth [K]: an end of the proportional piece is passed once T and restDepth both lie
-		beyond it, or T as far beyond as the piece is continued (CONTINUATION_REACH hystereses; not
-		at the off end of a steady set point, m_steadySetPoint); the limited piece ends once T lies
-		m_hysteresis within it. */
+		beyond it, or T as far beyond as the piece is continued (CONTINUATION_REACH hystereses); the
+		limited piece ends once T lies m_hysteresis within it. */
 	void switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn, double & zLimited) const;
 	/*! How far [W] the full output continues below none, where another output of the device takes
 		all its power, and how much must be left before the band comes on again: m_offEndOutput,
@@ -83,13 +81,6 @@ struct ControllerBand {
 	/*! The most output the proportional piece continued past its off end may give there before
 		its switch is due, where the hysteresis gives less; infinite where the band sets none. */
 	double	m_offEndOutput = std::numeric_limits<double>::infinity();
-	/*! The set point changes only where a host's solver stops at a time event, at which the pieces
-		are chosen anew from the room air (not a spline over time). Between those the room air
-		lies far beyond the proportional piece's off end while the point of rest lies on the piece
-		only after a host's step that overshot the air's relaxation onto the piece, which the piece
-		brings back: it is continued past its off end at its gain, without bound, and that end is
-		passed once the room air and the point of rest both lie beyond it. */
-	bool	m_steadySetPoint = false;
 };
 
 /*! A smooth switch's cubic step from 0 (x <= 0) to 1 (x >= width) (ZEB::scale2) as model exchange

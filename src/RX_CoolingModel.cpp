@@ -110,7 +110,6 @@ ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificat
 	b.m_slope = m_slope;
 	b.m_limit = m_modelType == SIMPLE ? maxPower(b.m_TSet) - dehumidificationPower : 0;
 	b.m_cooling = true;
-	b.m_steadySetPoint = m_scheduleSetPoints.m_type != Schedule::DATLINEAR;
 	if (m_slope < MAX_SLOPE)
 		b.m_raiseDepth = SLOPE_ADJUST_THRESHOLD;
 	return b;

@@ -68,7 +68,6 @@ ControllerBand HeatingModel::band(unsigned int h, double t) const {
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slope;
 	b.m_limit = m_modelType == SIMPLE ? m_maxPower : 0;
-	b.m_steadySetPoint = m_scheduleSetPoints.m_type != Schedule::DATLINEAR;
 	if (m_slope < MAX_SLOPE)
 		b.m_raiseDepth = SLOPE_ADJUST_THRESHOLD;
 	return b;
