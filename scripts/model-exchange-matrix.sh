@@ -27,7 +27,7 @@
 #   first day (the span from the step's 23 C to the cooler's 27 C). On some afternoons its room
 #   air peaks millikelvins into the falling step and either tips towards 27 C or falls back below
 #   23 C, as 0.3 % of its 4 W equipment load, or the integrators' errors, decide; at 1e-4 the
-#   host's error decides one December afternoon (3.3 K at 0.9e-4 and 1.1e-4); at 1e-6 model exchange lies within
+#   host's error decides one December afternoon (3.3 K); at 1e-6 model exchange lies within
 #   0.06 K of co-simulation in 60 s and in 3600 s steps, which lie 0.05 K apart.
 #   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--jobs N] [--days] [--years] [--rooms]
 # DIR defaults to build (the tool and its tests must be built there) and
