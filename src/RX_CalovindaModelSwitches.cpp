@@ -177,7 +177,9 @@ bool CalovindaModel::holdSwitches() {
 	const SwitchPieces pieces = switchPieces(m_switchesHeld ? &m_heldPieces : nullptr);
 	bool changed = pieces != m_heldPieces;
 	m_heldPieces = pieces;
-	// the cooling takes what power the dehumidification held from now on leaves it
+	// the cooling's band takes from its power what the dehumidification gives on its piece held
+	// from now on, at this state; each load update sets that again from the held piece, whose
+	// output moves with the room's vapour between events
 	if (SwitchingGroups(m_room).m_dehumidification)
 		m_dehumidificationPower = -dehumidificationBand().load(pieces.m_dehumidification, m_rhoVRoom);
 	for (unsigned int i = 0; i < m_nConstructions; ++i) {

@@ -44,15 +44,16 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 {
 	// A power that another output of the device takes from it (the cooler's, by its
 	// dehumidification) may fall to none while the room rests there: the full output continues
-	// below none by powerEndReach() and ends there, and the band comes on again once as much is
-	// left. Cut off at none, the held output had a kink where the room rested, across which a host
-	// at 1e-6 stepped back and forth every four seconds until it gave up.
+	// below none by powerEndReach() and ends there, and the band comes on again once
+	// powerOnThreshold() is left. Cut off at none, the held output had a kink where the room
+	// rested, across which a host at 1e-6 stepped back and forth every four seconds until it gave
+	// up.
 	if (p == PIECE_LIMITED && !(m_limit > 0)) {
 		zOn = -depth(T) - m_hysteresis;
 		zLimited = (-m_limit - powerEndReach())/m_slope;
 		return;
 	}
-	if (!(m_limit > (p == PIECE_OFF ? powerEndReach() : 0))) {
+	if (!(m_limit > (p == PIECE_OFF ? powerOnThreshold() : 0))) {
 		zOn = zLimited = -1;
 		return;
 	}
@@ -93,6 +94,12 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 double ControllerBand::powerEndReach() const {
 	// a band that sets no output for its off end (the supply air's) keeps its hysteresis
 	return std::max(m_hysteresis*m_slope, std::isfinite(m_offEndOutput) ? m_offEndOutput : 0.0);
+}
+
+
+double ControllerBand::powerOnThreshold() const {
+	// a heater of 2 W, less than the allowance, never came on where co-simulation heated with it
+	return std::min(powerEndReach(), (m_limit + m_takenPower)/2);
 }
 
 

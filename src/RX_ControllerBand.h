@@ -39,9 +39,12 @@ struct ControllerBand {
 		limited piece ends once T lies m_hysteresis within it. */
 	void switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn, double & zLimited) const;
 	/*! How far [W] the full output continues below none, where another output of the device takes
-		all its power, and how much must be left before the band comes on again: m_offEndOutput,
-		at least the hysteresis's output. */
+		all its power: m_offEndOutput, at least the hysteresis's output. */
 	double powerEndReach() const;
+	/*! How much output [W] must be left before the band comes on again: powerEndReach(), or half
+		the device's power (m_limit + m_takenPower) where that is less, so that a device smaller
+		than that allowance still comes on. */
+	double powerOnThreshold() const;
 	/*! How far [K] T lies beyond the set point on the controlled side. */
 	double depth(double T) const { return m_cooling ? T - m_TSet : m_TSet - T; }
 	/*! The switching function [K] of the gain's rise while the load is held on piece p at room air
@@ -70,6 +73,9 @@ struct ControllerBand {
 	double	m_slope = 1;
 	/*! Largest output (its magnitude for cooling). */
 	double	m_limit = 0;
+	/*! What another output of the device takes from its power (the cooler's dehumidification):
+		m_limit is what it leaves. */
+	double	m_takenPower = 0;
 	/*! Cooling: the output acts above the set point and is negative. */
 	bool	m_cooling = false;
 	/*! How far the controlled quantity must pass an end of the held piece before the switch is

@@ -109,6 +109,7 @@ ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificat
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
 	b.m_slope = m_slope;
 	b.m_limit = m_modelType == SIMPLE ? maxPower(b.m_TSet) - dehumidificationPower : 0;
+	b.m_takenPower = m_modelType == SIMPLE ? dehumidificationPower : 0;
 	b.m_cooling = true;
 	if (m_slope < MAX_SLOPE)
 		b.m_raiseDepth = SLOPE_ADJUST_THRESHOLD;

@@ -560,6 +560,59 @@ TEST(RXCalovindaModelFMU, ContinuesTheCoolersFullOutputBelowNoneWhereItsDehumidi
 }
 
 
+TEST(RXCalovindaModelFMU, SwitchesOnAHeaterOrCoolerSmallerThanItsOutputsReachBelowNone) {
+	// a heater, and a cooler whose curve gives as little at its set point, of 0.3 W at 20 C, less
+	// than a band's full output continues below none: held off, each must come on where the room
+	// air passes its set point, as co-simulation switches it on
+	struct Device {
+		const char *	m_name;
+		bool			m_cooling;
+	};
+	for (const Device & device : {Device{"heater", false}, Device{"cooler", true}}) {
+		SCOPED_TRACE(device.m_name);
+		Resources r;
+		if (device.m_cooling) {
+			RX::CoolingModel & cooling = r.m_room.m_coolingModel;
+			cooling.m_modelType = RX::CoolingModel::SIMPLE;
+			cooling.m_maxPowerCurve.setValues({273.15, 313.15}, {0.3, 0.3});
+			cooling.m_scheduleSetPoints.m_type = RX::Schedule::CONSTANT;
+			cooling.m_scheduleSetPoints.m_constantValue = 20;
+		}
+		else {
+			heatTo20C(r.m_room);
+			r.m_room.m_heatingModel.m_maxPower = 0.3;
+		}
+		RX::CalovindaModelFMU fmu;
+		r.init(fmu);
+		ASSERT_EQ(fmu.numberOfSwitchingFunctions(), 4u);
+		std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+		const double TStart = fmu.m_TRoom;
+		// the room 0.5 K on the device's idle side of 20 C, then 1 K on its other side
+		const auto roomAt = [&](double T) {
+			std::vector<double> scaled = y;
+			for (double & v : scaled)
+				v *= T/TStart;
+			return scaled;
+		};
+		const double idle = device.m_cooling ? 292.65 : 293.65;
+		const double wanting = device.m_cooling ? 294.15 : 292.15;
+		double nextEventTime = 0;
+		fmu.updateIfModified(3600, roomAt(idle).data(), false);
+		fmu.newDiscreteStates(nextEventTime);
+		const RX::ControllerBand band = device.m_cooling ? fmu.coolingBand() : fmu.heatingBand();
+		ASSERT_LT(band.m_limit, band.powerEndReach());
+		ASSERT_EQ(device.m_cooling ? fmu.m_heldPieces.m_cooling : fmu.m_heldPieces.m_heating, RX::PIECE_OFF);
+		fmu.updateIfModified(3700, roomAt(wanting).data(), false);
+		std::vector<double> z(4);
+		fmu.switchingFunctions(z.data());
+		EXPECT_GT(z[device.m_cooling ? 2 : 0], 0);
+		fmu.newDiscreteStates(nextEventTime);
+		EXPECT_EQ(device.m_cooling ? fmu.m_heldPieces.m_cooling : fmu.m_heldPieces.m_heating, RX::PIECE_LIMITED);
+		EXPECT_NEAR(device.m_cooling ? -fmu.m_coolingLoad : fmu.m_heatingLoad, 0.3, 1e-12);
+	}
+}
+
+
 TEST(RXCalovindaModelFMU, AsksForAStepEventWhereAHostPassedATimeEvent) {
 	// heating to 20 C from 6:00, 16 C before
 	Resources r;
