@@ -396,13 +396,22 @@ struct Summary {
 		std::printf("  cooling energy            %10.1f kWh\n", m_coolingEnergy/3.6e6);
 		std::printf("  peak heating power        %10.3f kW\n", m_peakHeating/1000);
 		std::printf("  peak cooling power        %10.3f kW\n", m_peakCooling/1000);
-		std::printf("  heating in January        %10.1f kWh\n", m_januaryHeating/3.6e6);
-		std::printf("  heating in July           %10.1f kWh\n", m_julyHeating/3.6e6);
+		printMonth("heating in January", m_januaryHeating);
+		printMonth("heating in July", m_julyHeating);
 		std::printf("  minimum room temperature  %10.2f C\n", m_TMin);
 		std::printf("  maximum room temperature  %10.2f C\n", m_TMax);
 		std::printf("  mean room temperature     %10.2f C\n", m_TMean);
 		std::printf("  hours above 26 C          %10.0f h\n", m_hoursAbove26);
 		std::printf("  hours above 27 C          %10.0f h\n", m_hoursAbove27);
+	}
+
+private:
+	/*! One monthly figure [J] in kWh; a month the run does not cover whole has none. */
+	static void printMonth(const char * label, double energy) {
+		if (std::isnan(energy))
+			std::printf("  %-24s  not covered (the run does not hold the whole month)\n", label);
+		else
+			std::printf("  %-24s  %10.1f kWh\n", label, energy/3.6e6);
 	}
 };
 

@@ -677,6 +677,14 @@ TEST(Tool, SummaryCoversTheOutputIntervalsNotTheStartState) {
 	EXPECT_NEAR(summaryValue(run.m_out, "minimum room temperature"), TMin, 0.0051);
 	EXPECT_NEAR(summaryValue(run.m_out, "maximum room temperature"), TMax, 0.0051);
 	EXPECT_NEAR(summaryValue(run.m_out, "mean room temperature"), sum/168, 0.0051);
+	// a week holds neither month whole: no figure, and no "nan" in its place
+	for (const char * label : {"heating in January", "heating in July"}) {
+		const std::size_t at = run.m_out.find(label);
+		ASSERT_NE(at, std::string::npos) << run.m_out;
+		const std::string line = run.m_out.substr(at, run.m_out.find('\n', at) - at);
+		EXPECT_NE(line.find("not covered"), std::string::npos) << line;
+	}
+	EXPECT_EQ(run.m_out.find("nan"), std::string::npos) << run.m_out;
 }
 
 TEST(Tool, ResultFilesReachAnEndTimeOffTheOutputGrid) {
