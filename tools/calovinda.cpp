@@ -11,6 +11,7 @@
 // a wrong command line ends it with exit code 2.
 
 #include <dlfcn.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +32,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -152,6 +154,11 @@ public:
 		std::string line = text;
 		while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
 			line.pop_back();
+		// a text that says its type itself ("Warning: Window specified for inside/floor
+		// construction ...", as the log file shows it behind its own type) is printed behind one
+		if (type == ZEB::MSG_WARNING && line.size() > WARNING.size()
+			&& strncasecmp(line.c_str(), WARNING.data(), WARNING.size()) == 0)
+			line.erase(0, line.find_first_not_of(' ', WARNING.size()));
 		if (type == ZEB::MSG_WARNING && !line.empty())
 			std::fprintf(stderr, "warning: %s\n", line.c_str());
 		if (type == ZEB::MSG_ERROR && !line.empty())
@@ -162,6 +169,9 @@ public:
 	std::string m_lastError;
 	/*! The DIN 4108-2 assessment's lines, as its evaluation sent them. */
 	std::string m_assessmentReport;
+
+private:
+	static constexpr std::string_view WARNING = "warning:";
 };
 
 QuietHandler * quietHandler = nullptr;

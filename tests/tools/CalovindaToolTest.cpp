@@ -1122,6 +1122,18 @@ TEST(Tool, ExportWarnsOnceOfAnAirChangeTheAssessmentLowers) {
 	EXPECT_EQ(all.find("'EnhancedNightVentilationValue' = 9", first + 1), std::string::npos) << all;
 }
 
+TEST(Tool, PrintsAWarningBehindOnePrefix) {
+	TestSupport::TempDirectory dir("tool");
+	// an inside construction given a window, which the model drops with a warning whose text
+	// begins with its type
+	const std::string project = exampleVariant(dir, "calovinda_project.rmxml", "",
+		{{"<windowId>0</windowId>", "<windowId>10001</windowId>"}, {"<type>Outside</type>", "<type>Inside</type>"}});
+	const ToolRun run = runTool("export-fmu " + project + " " + dir.file("room.fmu"), dir);
+	ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
+	EXPECT_NE(run.m_err.find("warning: Window specified for inside"), std::string::npos) << run.m_err;
+	EXPECT_EQ(run.m_err.find("warning: Warning"), std::string::npos) << run.m_err;
+}
+
 TEST(Tool, ExampleRunsWithoutWarnings) {
 	TestSupport::TempDirectory dir("tool");
 	const std::string day = "<SimulationEndTime>86400</SimulationEndTime>";
