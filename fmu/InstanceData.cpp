@@ -543,7 +543,7 @@ void InstanceData::computeFMUStateSize() {
 
 
 void InstanceData::serializeFMUstate(void * state) {
-	char * pos = static_cast<char *>(state) + 8;
+	char * pos = static_cast<char *>(state) + FingerprintOffset;
 	std::memcpy(pos, m_fingerprint.data(), FingerprintWords*sizeof(std::uint64_t));
 	pos += FingerprintWords*sizeof(std::uint64_t);
 	// everything a later step depends on that the solver and the model do not hold
@@ -626,7 +626,7 @@ std::string InstanceData::fmuStateRefusal(const void * data, std::size_t size) c
 		return ZEB::FormatString("the state says it has %1 bytes, but %2 bytes were given.")
 			   .arg(static_cast<unsigned long>(sizeWord)).arg(static_cast<unsigned long>(size)).str();
 	std::array<std::uint64_t, FingerprintWords> fingerprint;
-	std::memcpy(fingerprint.data(), bytes + 8, sizeof(fingerprint));
+	std::memcpy(fingerprint.data(), bytes + FingerprintOffset, sizeof(fingerprint));
 	if (fingerprint[0] != m_fingerprint[0])
 		return "it was saved by another build of the FMU.";
 	if (fingerprint[1] != m_fingerprint[1]) {

@@ -119,9 +119,11 @@ private:
 	static const std::size_t FingerprintWords = 6 + 2*32;
 	/*! Words of the instance's own block: FMI state, pending-inputs flag. */
 	static const std::size_t InstanceWords = 2;
+	/*! Where the fingerprint begins in a state buffer [bytes]: behind the size word. */
+	static const std::size_t FingerprintOffset = sizeof(std::uint64_t);
 	/*! Where the instance's words begin in a state buffer [bytes]: behind the size word and the
 		fingerprint. */
-	static const std::size_t InstanceWordsOffset = (1 + FingerprintWords)*sizeof(std::uint64_t);
+	static const std::size_t InstanceWordsOffset = FingerprintOffset + FingerprintWords*sizeof(std::uint64_t);
 	/*! Where the solver objects' blocks begin in a state buffer [bytes]. */
 	static const std::size_t HeaderBytes = InstanceWordsOffset + InstanceWords*sizeof(std::uint64_t);
 
