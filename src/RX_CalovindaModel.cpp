@@ -338,6 +338,8 @@ void CalovindaModel::init(const Database & database) {
 	}
 	else {
 		const double rhoV = p_sat(m_TRoom)*m_room.m_RHInitial/(ZEB::R_VAPOR*m_TRoom);
+		// the form updateStates() solves for the room air; the same sum through vaporEnthalpy()
+		// rounds otherwise in about a quarter of the cases and would move every moist room's start
 		m_y[m_n - 2] = CAdd*m_TRoom + V*(m_TRoom*(rhoV*ZEB::C_VAPOR + ZEB::C_AIR*ZEB::RHO_AIR) + ZEB::H_EVAP*rhoV);
 		m_y[m_n - 1] = V*rhoV;
 		m_rhoVRoom = rhoV;
