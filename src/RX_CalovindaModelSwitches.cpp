@@ -218,7 +218,8 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		// gain's rise would stay due after a raise and hide the full-power end, passed unseen
 		heating.switchingFunctions(m_heldPieces.m_heating, m_TRoom,
 								   m_room.m_gammaHC > 0 ? heatingRest : heating.depth(m_TRoom), z[0], z[1]);
-		cooling.switchingFunctions(m_heldPieces.m_cooling, m_TRoom, coolingRest, z[2], z[3]);
+		cooling.switchingFunctions(m_heldPieces.m_cooling, m_TRoom, coolingRest, coolingLimitRest(cooling), z[2],
+								   z[3]);
 		if (m_room.m_gammaHC > 0)
 			z[1] = std::max(z[1], heating.raiseSwitchingFunction(m_heldPieces.m_heating, m_TRoom, heatingRest));
 		z[3] = std::max(z[3], cooling.raiseSwitchingFunction(m_heldPieces.m_cooling, m_TRoom, coolingRest));
@@ -305,6 +306,43 @@ double CalovindaModel::airHeatCapacity() const {
 }
 
 
+double CalovindaModel::coolingLimitRest(const ControllerBand & cooling) const {
+	const double stays = std::numeric_limits<double>::quiet_NaN();
+	if (!SwitchingGroups(m_room).m_dehumidification || m_room.m_din4108_2Assessment.m_active
+		|| m_heldPieces.m_dehumidification != PIECE_PROPORTIONAL)
+		return stays;
+	// the dehumidification's output moves with the depth only within its piece's continuation
+	const ControllerBand band = dehumidificationBand();
+	const double output = band.depth(m_rhoVRoom)*band.m_slope;
+	const double reach = ControllerBand::CONTINUATION_REACH*band.m_hysteresis*band.m_slope;
+	if (!(output > -reach && output < band.m_limit + reach))
+		return stays;
+	// The power left moves against the dehumidification's output, which moves with the depth. A
+	// watt more of that output takes its vapour from the room and, held on its full output, a watt
+	// of cooling from the room air, which lifts the set point: the depth's rate falls by the sum
+	// of both, and the power left comes to rest where the depth would.
+	const auto [depthRate, setPointSlope] = dehumidificationDepthRate();
+	double perWatt = 1/(ZEB::H_EVAP*m_room.volume());
+	if (m_heldPieces.m_cooling == PIECE_LIMITED)
+		perWatt += setPointSlope/airHeatCapacity();
+	return cooling.m_limit - depthRate/perWatt;
+}
+
+
+std::pair<double, double> CalovindaModel::dehumidificationDepthRate() const {
+	const double V = m_room.volume();
+	const double vaporRate = m_ydot[m_n - 1];
+	const double airRate = airHeatBalance()/airHeatCapacity();
+	// the set point's slope over the room air, from its values a hundredth of a Kelvin about it
+	const CoolingModel & cooling = m_room.m_coolingModel;
+	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
+	const double dT = 0.01;
+	const double setPointSlope = (cooling.dehumidificationBand(hour, m_tRules, m_TRoom + dT).m_TSet
+								  - cooling.dehumidificationBand(hour, m_tRules, m_TRoom - dT).m_TSet)/(2*dT);
+	return {vaporRate/V - setPointSlope*airRate, setPointSlope};
+}
+
+
 double CalovindaModel::dehumidificationRestDepth(const ControllerBand & band, double load) const {
 	// The depth is the vapour's distance from a set point that moves with the room air, where the
 	// air is warm and near saturation by some 1.5e-3 kg/m3 per Kelvin: a host's error on the air
@@ -315,18 +353,9 @@ double CalovindaModel::dehumidificationRestDepth(const ControllerBand & band, do
 	// the proportional piece. As for the room air, an end is passed once the vapour and the depth
 	// where it would rest both lie beyond it: where the output of the proportional piece would hold
 	// the depth still, with the set point moving as the air does.
-	const double V = m_room.volume();
-	const double vaporRate = m_ydot[m_n - 1];
-	const double airRate = airHeatBalance()/airHeatCapacity();
-	// the set point's slope over the room air, from its values a hundredth of a Kelvin about it
-	const CoolingModel & cooling = m_room.m_coolingModel;
-	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
-	const double dT = 0.01;
-	const double setPointSlope = (cooling.dehumidificationBand(hour, m_tRules, m_TRoom + dT).m_TSet
-								  - cooling.dehumidificationBand(hour, m_tRules, m_TRoom - dT).m_TSet)/(2*dT);
-	const double depthRate = vaporRate/V - setPointSlope*airRate;
+	const double depthRate = dehumidificationDepthRate().first;
 	// the output that would hold the depth where it is, sign as the band's
-	const double held = load - ZEB::H_EVAP*V*depthRate;
+	const double held = load - ZEB::H_EVAP*m_room.volume()*depthRate;
 	return (band.m_cooling ? -held : held)/band.m_slope;
 }
 

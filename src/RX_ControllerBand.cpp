@@ -19,7 +19,7 @@ ControllerPiece ControllerBand::piece(double T) const {
 
 double ControllerBand::load(ControllerPiece p, double T) const {
 	if (p == PIECE_LIMITED && !(m_limit > 0))
-		return m_cooling ? -std::max(m_limit, -powerEndReach()) : std::max(m_limit, -powerEndReach());
+		return m_cooling ? -std::max(m_limit, -powerFarReach()) : std::max(m_limit, -powerFarReach());
 	if (!(m_limit > 0))
 		return 0;
 	double u = 0;
@@ -39,21 +39,31 @@ double ControllerBand::load(ControllerPiece p, double T) const {
 }
 
 
-void ControllerBand::switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn,
+void ControllerBand::switchingFunctions(ControllerPiece p, double T, double restDepth, double restLimit, double & zOn,
 										double & zLimited) const
 {
 	// A power that another output of the device takes from it (the cooler's, by its
 	// dehumidification) may fall to none while the room rests there: the full output continues
-	// below none by powerEndReach() and ends there, and the band comes on again once
+	// below none and ends powerEndReach() below it, and the band comes on again once
 	// powerOnThreshold() is left. Cut off at none, the held output had a kink where the room
 	// rested, across which a host at 1e-6 stepped back and forth every four seconds until it gave
 	// up.
+	// That power moves with the room's vapour and, through the vapour's set point, with the room
+	// air, by some 30 W per millikelvin: a host at 1e-4 carried it across those few watts and
+	// back within seconds while the room's balance held it between them. Where it moves, those
+	// ends are passed only once the power and its point of rest both lie beyond them, or the power
+	// alone as far as the full output is continued.
+	const bool limitMoves = !std::isnan(restLimit);
+	const double powerFar = powerFarReach();
+	const auto powerPassed = [this, powerFar](double x, double rest, double reach) {
+		return std::max(std::min(x, rest) - reach, x - powerFar)/m_slope;
+	};
 	if (p == PIECE_LIMITED && !(m_limit > 0)) {
 		zOn = -depth(T) - m_hysteresis;
-		zLimited = (-m_limit - powerEndReach())/m_slope;
+		zLimited = powerPassed(-m_limit, limitMoves ? -restLimit : -m_limit, powerEndReach());
 		return;
 	}
-	if (!(m_limit > (p == PIECE_OFF ? powerOnThreshold() : 0))) {
+	if (!(m_limit > (p == PIECE_OFF ? powerOnThreshold() : 0)) && !(p == PIECE_OFF && limitMoves)) {
 		zOn = zLimited = -1;
 		return;
 	}
@@ -88,12 +98,22 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	// stays at the end, and the room ran hours too warm.
 	zLimited = p == PIECE_PROPORTIONAL ? passed(d - dLimited, restDepth - dLimited, m_hysteresis)
 			   : (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
+	if (p == PIECE_OFF && limitMoves && m_limit < powerFar) {
+		const double power = powerPassed(m_limit, restLimit, powerOnThreshold());
+		zOn = std::min(zOn, power);
+		zLimited = std::min(zLimited, power);
+	}
 }
 
 
 double ControllerBand::powerEndReach() const {
 	// a band that sets no output for its off end (the supply air's) keeps its hysteresis
 	return std::max(m_hysteresis*m_slope, std::isfinite(m_offEndOutput) ? m_offEndOutput : 0.0);
+}
+
+
+double ControllerBand::powerFarReach() const {
+	return std::max(powerEndReach(), m_limit + m_takenPower);
 }
 
 

@@ -37,10 +37,23 @@ struct ControllerBand {
 		restDepth [K]: an end of the proportional piece is passed once T and restDepth both lie
 		beyond it, or T as far beyond as the piece is continued (CONTINUATION_REACH hystereses); the
 		limited piece ends once T lies m_hysteresis within it. */
-	void switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn, double & zLimited) const;
-	/*! How far [W] the full output continues below none, where another output of the device takes
-		all its power: m_offEndOutput, at least the hysteresis's output. */
+	void switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn, double & zLimited) const {
+		switchingFunctions(p, T, restDepth, std::numeric_limits<double>::quiet_NaN(), zOn, zLimited);
+	}
+	/*! The same where another output of the device moves m_limit (the cooler's dehumidification
+		takes its power), restLimit [W] where that would hold it with p held (NaN where it stays):
+		the band comes on once the limit and restLimit both lie above powerOnThreshold(), and the
+		full output held below none ends once both lie below the negative of powerEndReach(), or
+		the limit alone below the negative of powerFarReach(). */
+	void switchingFunctions(ControllerPiece p, double T, double restDepth, double restLimit, double & zOn,
+							double & zLimited) const;
+	/*! How far [W] below none the full output ends, where another output of the device takes all
+		its power: m_offEndOutput, at least the hysteresis's output. */
 	double powerEndReach() const;
+	/*! How far [W] the full output continues below none, where another output of the device takes
+		all its power and moves it: as far as the device's power reaches above none (m_limit +
+		m_takenPower), at least powerEndReach(). */
+	double powerFarReach() const;
 	/*! How much output [W] must be left before the band comes on again: powerEndReach(), or half
 		the device's power (m_limit + m_takenPower) where that is less, so that a device smaller
 		than that allowance still comes on. */
