@@ -277,10 +277,15 @@ void CalovindaModel::switchingFunctions(double * z) const {
 double CalovindaModel::airRestShift() const {
 	// the air's balance over what holds the air: its conductance to the surfaces and windows and
 	// the natural air change's own (the step's gain left out, so that the rest point lies as far
-	// as the room would go off the step)
-	const double conductance = m_airConductance + m_room.m_naturalVentilationModel.m_airChangeRate*m_room.volume()/3600
-							   *ZEB::RHO_AIR*ZEB::C_AIR;
-	return conductance > 0 ? airHeatBalance()/conductance : 0;
+	// as the room would go off the step); beyond the step's ends with the air change there, not
+	// the step continued: that would hold the room beyond an end where it rests off the step
+	const NaturalVentilationModel & ventilation = m_room.m_naturalVentilationModel;
+	double balance = airHeatBalance() - ventilation.m_continuedHeatFlow;
+	if (m_room.m_moistureBalanceEnabled)
+		balance += vaporEnthalpy(m_TRoom)*ventilation.m_continuedMoistureFlow;
+	const double conductance = m_airConductance + (ventilation.m_airChangeRate - ventilation.m_continuedAirChange)
+							   *m_room.volume()/3600*ZEB::RHO_AIR*ZEB::C_AIR;
+	return conductance > 0 ? balance/conductance : 0;
 }
 
 

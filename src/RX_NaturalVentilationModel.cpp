@@ -35,6 +35,24 @@ double stepShare(double x) {
 	return std::min(1.0, std::max(0.0, x/TRANSITION_WIDTH));
 }
 
+// The share of the held step at the excess x [K]: the step continued at its gain as far as the
+// step is held beyond its ends (NaturalVentilationModel::STEP_REACH). A host restarts as the room
+// enters the step, and its first step after that may be as long as several of the room air's
+// time constants on the step (some 20 s where the air change rises by kilowatts per kelvin): its
+// predictor lands beyond the step's ends, and on a step continued flat there its Newton iterations,
+// with the Jacobian of the step's gain, bounced across the step, were accepted 0.1 K beyond it,
+// and the room left the step and entered it again every minute while its balance lay on the step.
+// Continued at its gain, the held step is linear wherever a host iterates on it. A step that
+// falls as the room warms tips the room across it; beyond its ends the air change, flat there,
+// steadies the room again, and continued at the step's gain it would carry the tipping on
+// (exheat at 1e-5: 0.61 K off for hours, 0.10 K without): such a step stays flat beyond its ends.
+double heldStepShare(double x, bool rising) {
+	if (!rising)
+		return stepShare(x);
+	const double reach = NaturalVentilationModel::STEP_REACH/TRANSITION_WIDTH;
+	return std::min(1 + reach, std::max(-reach, x/TRANSITION_WIDTH));
+}
+
 // The base air change, raised towards the scheduled one as the smaller of the two excess
 // temperatures grows from 0 to TRANSITION_WIDTH.
 double smoothedAirChange(double nBase, double nSched, double deltaT1, double deltaT2) {
@@ -148,9 +166,8 @@ void NaturalVentilationModel::riseSwitchingFunctions(const HeldRise & held, unsi
 	// stage's end, so that a host restarts where the step begins or ends as the room goes there,
 	// while its error on the room air (some hundredths of a kelvin at 1e-4) does not switch a room
 	// that rests near an end back and forth; or once the room air alone lies as far past it as the
-	// stage may be held: the base and the scheduled rate are not the step's value on it, and
-	// beyond the step's ends a host's Jacobian still holds the step's gain, whose first Newton
-	// correction then falls short and looks converged.
+	// stage may be held: the base and the scheduled rate are not the step's value on it, and the
+	// step continued at its gain is not the air change beyond its ends.
 	const double hysteresis = ControllerBand::SWITCH_HYSTERESIS;
 	// how far [K] the room air and its point of rest lie past an end, the former beyond by beyond
 	const auto past = [hysteresis, restShift](double beyond, double sign, double reach) {
@@ -181,6 +198,7 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 										   double Te, double rhoVi, double rhoVe, double volume,
 										   double & moistureFlow, double & heatFlow, const HeldRise * held)
 {
+	double continued = 0;
 	switch (m_modelType) {
 		case NONE:
 			m_airChangeRate = 0;
@@ -197,11 +215,24 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 			else {
 				// smoothedAirChange's step on the held stage (on the step, of the held excess)
 				const double excess = held->m_onOutsideExcess ? outsideExcess : roomExcess;
-				const double share = held->m_stage == RISE_BASE ? 0 : held->m_stage == RISE_STEP ? stepShare(excess) : 1;
-				m_airChangeRate = nBase + share*(nSched - nBase);
+				const double share = held->m_stage == RISE_BASE ? 0 : held->m_stage == RISE_STEP ? heldStepShare(excess, nSched > nBase) : 1;
+				// the step continued below its base end may ask for less than no air change
+				m_airChangeRate = std::max(0.0, nBase + share*(nSched - nBase));
+				if (held->m_stage == RISE_STEP)
+					continued = m_airChangeRate - (nBase + stepShare(excess)*(nSched - nBase));
 			}
 			break;
 		}
+	}
+	m_continuedAirChange = continued;
+	m_continuedMoistureFlow = m_continuedHeatFlow = 0;
+	if (continued != 0) {
+		// what the step continued beyond its ends adds to the flows of the air change there
+		const double volumeFlow = continued * volume / 3600;
+		if (moistureBalanceEnabled)
+			moistAirExchange(volumeFlow, Ti, Te, rhoVi, rhoVe, m_continuedMoistureFlow, m_continuedHeatFlow);
+		else
+			m_continuedHeatFlow = volumeFlow * (Te - Ti) * ZEB::C_AIR * ZEB::RHO_AIR;
 	}
 
 	const double volumeFlow = m_airChangeRate * volume / 3600;	// [m3/s]

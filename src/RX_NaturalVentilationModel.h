@@ -45,8 +45,9 @@ public:
 		is held between a host's events, over the smaller of the room's two excesses (over its
 		threshold, and over the outside air with the difference the rule requires). */
 	struct HeldRise {
-		/*! At the base, on the step (continued flat beyond its ends, as the step itself is) or at
-			the scheduled rate: a RiseStage. */
+		/*! At the base, on the step (a rising step continued at its gain beyond its ends, as far
+			as it is held there; a falling one flat there, as the step itself is) or at the scheduled
+			rate: a RiseStage. */
 		std::uint8_t	m_stage = 0;
 		/*! On the step: whether on the excess over the outside air, the smaller one at the event. */
 		bool			m_onOutsideExcess = false;
@@ -58,11 +59,12 @@ public:
 		host's Jacobian from its restart at an end holds for the whole step. */
 	enum RiseStage : std::uint8_t {
 		RISE_BASE		= 0,	///< The base air change.
-		RISE_STEP		= 1,	///< The step, continued flat beyond its ends as the step itself is.
+		RISE_STEP		= 1,	///< The step, a rising one continued at its gain STEP_REACH beyond its ends.
 		RISE_SCHEDULED	= 2,	///< The scheduled air change.
 		RISE_STAGES		= 3
 	};
-	/*! How far [K] the step is held beyond its ends while the room air would rest back on it. */
+	/*! How far [K] the step is held beyond its ends while the room air would rest back on it, and
+		a rising step continued there at its gain (the air change never below none). */
 	static constexpr double STEP_REACH = 0.1;
 	/*! How far [K] the base and the scheduled rate are held into the step while the room air
 		would rest beyond it. */
@@ -133,6 +135,12 @@ public:
 	QTime		m_occupancyEndTime = QTime(23, 0);
 	/*! Air change of the last computeLoads [1/h]; 0 before the first. */
 	double		m_airChangeRate = 0;
+	/*! Of the last computeLoads, held on the step beyond its ends: what the step continued there
+		adds to the air change [1/h], and to the vapour flow [kg/s] and the heat flow [W] into the
+		room; else 0. */
+	double		m_continuedAirChange = 0;
+	double		m_continuedMoistureFlow = 0;
+	double		m_continuedHeatFlow = 0;
 
 private:
 	/*! MANAGED and DIN at hour h, time t [s], room and outside air Ti, Te [K]: the base and the
