@@ -169,15 +169,19 @@ public:
 		the right-hand side; infinity when none ever does. Hours at which no schedule changes its
 		value are passed over. */
 	double nextRuleChange(double t) const;
-	/*! Model exchange: the longest step [s] a host's solver may take from the last evaluation on
-		while the natural ventilation is held on a half of a step that falls as the room warms,
-		where the room air tips across the step as fast; infinity elsewhere, also where a heater
-		or cooler on its proportional piece holds the room on the step. */
-	double tippingStep() const;
-	/*! The e-folding time [s] of the room air's tipping across the natural ventilation's step
-		while its air change lies on the half rise of a step that falls as the room warms, were no
-		heater or cooler to hold it; infinity elsewhere. */
-	double tippingTime(const NaturalVentilationModel::HeldRise & rise) const;
+	/*! The longest step [s] the integrator (co-simulation) or a host's solver (model exchange,
+		until its next time event) may take from the last evaluation with the switches as pieces:
+		on a half of the natural ventilation's step that falls as the room warms, the e-folding
+		time of the room air's tipping across it; where a heater or cooler on its proportional
+		piece holds the room there, with airResolved (the solver keeps the room air at its rest,
+		as co-simulation's integrator does) half the time in which the room air would reach the
+		device's off end at its present rate, no shorter than the tipping, and infinity while the
+		air moves away from that end or without airResolved; infinity elsewhere. */
+	double tippingStep(const SwitchPieces & pieces, bool airResolved) const;
+	/*! How fast [W/K] the room air's distance from its balance grows on the natural ventilation's
+		step held as rise, were no heater or cooler to hold it: the fall of the air change's loss
+		with the room air, less what holds the air; 0 or less where the room does not tip. */
+	double tippingRate(const NaturalVentilationModel::HeldRise & rise) const;
 	/*! How far [K] a heater's or cooler's proportional piece continued past its off end may hold
 		the room air from where the air would go without it (ControllerBand::m_offEndOutput; the
 		dehumidification's the room's vapour by as much vapour as holds that heat): a

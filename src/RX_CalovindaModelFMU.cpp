@@ -98,8 +98,8 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 		updateDerivatives();
 	}
 	m_nextRuleChange = nextRuleChange(m_t);
-	// a host's solver steps no further than to its next time event
-	nextEventTime = std::min(m_nextRuleChange, m_t + tippingStep());
+	// a host's solver steps no further than to its next time event, nor across a tipping
+	nextEventTime = std::min(m_nextRuleChange, m_t + tippingStep(m_heldPieces, false));
 	// the first time at which the air change may change again
 	if (din.m_active && din.ventilationDwellingAfter(m_t))
 		nextEventTime = std::min(nextEventTime, din.m_lastVentilationUpdate + DIN4108_2Assessment::VENTILATION_DWELL);

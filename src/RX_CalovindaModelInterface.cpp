@@ -179,7 +179,7 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 	if (switches.m_naturalVentilationRise.m_stage == NaturalVentilationModel::RISE_STEP)
 		m_jacobianUpdateRequested = true;
 	m_controllerPieces = pieces;
-	m_tippingLimit = tippingStepLimit(switches);
+	m_tippingLimit = tippingStep(switches, true);
 	const double slopes = controllerSlopes();
 
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
@@ -224,42 +224,6 @@ void CalovindaModelInterface::stepCompleted(double t, const double * y) {
 						 .arg(std::string(clock)),
 						 ZEB::MSG_WARNING, "[CalovindaModelInterface::stepCompleted]", -1);
 	}
-}
-
-
-double CalovindaModelInterface::tippingStepLimit(const SwitchPieces & switches) const {
-	// On a step of the natural ventilation that falls as the room warms, the room air left to
-	// itself tips across the step within seconds (tippingTime()). An implicit step many times
-	// longer has a second solution there, on the step's far side or in its unstable middle, and
-	// its Newton iteration, started from a prediction that has passed a heater's off end (or a
-	// cooler's), may settle on it; the error test, which sees the room air as one state among
-	// hundreds, lets it pass. So the room tipped where it only touched the heater's off end:
-	// a 30 s step carried it 5 mK past the end where the air peaked 0.2 mK short of it, and the
-	// room lay 0.8 K warmer for an hour in steps of 60 s, but not in steps of 10 s or 600 s.
-	const double tipping = tippingTime(switches.m_naturalVentilationRise);
-	if (!std::isfinite(tipping))
-		return tipping;
-	// a heater or cooler on its proportional piece holds the room on the step, for hours perhaps:
-	// steps then shrink only as the room air nears the off end, to half the time in which it
-	// would reach it at its present rate, and no shorter than the tipping
-	const bool heating = switches.m_heating == PIECE_PROPORTIONAL;
-	const bool cooling = switches.m_cooling == PIECE_PROPORTIONAL;
-	if (!heating && !cooling)
-		return tipping;
-	// [K/s]
-	const double rate = airHeatBalance()/airHeatCapacity();
-	double limit = std::numeric_limits<double>::infinity();
-	const auto nearing = [this, rate, tipping, &limit](const ControllerBand & band) {
-		// [K/s] how fast the room air moves towards the off end
-		const double approach = band.m_cooling ? -rate : rate;
-		if (approach > 0)
-			limit = std::min(limit, std::max(tipping, band.depth(m_TRoom)/approach/2));
-	};
-	if (heating)
-		nearing(heatingBand());
-	if (cooling)
-		nearing(coolingBand());
-	return limit;
 }
 
 

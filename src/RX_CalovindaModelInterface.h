@@ -204,9 +204,6 @@ private:
 	/*! The switches' pieces and stages at time t and state y, from the room's states alone: the
 		loads and derivatives are left as they were. */
 	SwitchPieces switchPiecesAt(double t, const double * y);
-	/*! The longest step [s] the integrator may take from the completed step whose switches are
-		these: infinity but on a step of the natural ventilation that falls as the room warms. */
-	double tippingStepLimit(const SwitchPieces & switches) const;
 	/*! The sum of the controllers' slopes [W/K]; they only grow, so any change changes it. */
 	double controllerSlopes() const;
 
@@ -216,7 +213,7 @@ private:
 		at the latest (infinity outside integrateTo()): evaluated on that time, the step, and the
 		fluxes that stepCompleted() counts for it, see the rules of just before it. */
 	double								m_ruleChangeAhead;
-	/*! tippingStepLimit() at the last completed step [s]. */
+	/*! tippingStep() at the last completed step [s]. */
 	double								m_tippingLimit = std::numeric_limits<double>::infinity();
 };
 
