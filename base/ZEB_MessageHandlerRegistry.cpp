@@ -49,6 +49,12 @@ struct SlotEnlistment {
 	Enlistment	m_node;
 };
 
+// Enlists the calling thread's slot, once, before a handler other than the default goes there.
+void enlistThread() {
+	thread_local SlotEnlistment enlisted;
+	(void)enlisted;
+}
+
 // Resets slot to the default when it still holds handler; a handler made current meanwhile stays.
 void release(std::atomic<MessageHandler *> & slot, const MessageHandler * handler) {
 	MessageHandler * expected = const_cast<MessageHandler *>(handler);
@@ -74,9 +80,17 @@ void MessageHandlerRegistry::setMessageHandler(MessageHandler * handler) {
 		setDefaultMsgHandler();
 		return;
 	}
-	thread_local SlotEnlistment enlisted;
-	(void)enlisted;
+	enlistThread();
 	currentOfThread.store(handler);
+}
+
+
+MessageHandler * MessageHandlerRegistry::exchangeMessageHandler(MessageHandler * handler) {
+	if (handler == &m_defaultMsgHandler)
+		handler = nullptr;
+	if (handler != nullptr)
+		enlistThread();
+	return currentOfThread.exchange(handler);
 }
 
 

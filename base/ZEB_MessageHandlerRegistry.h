@@ -33,6 +33,11 @@ public:
 	void setDefaultMsgHandler();
 	/*! The calling thread's current handler. */
 	MessageHandler * currentHandler() const;
+	/*! Makes handler current for the calling thread and returns the one that was current; null
+		stands for the default handler both ways. What currentHandler() and setMessageHandler()
+		do together, in one look at the thread's slot: for a call that makes its own handler
+		current and gives the thread back its own on the way out (every FMI function call). */
+	MessageHandler * exchangeMessageHandler(MessageHandler * handler);
 
 	~MessageHandlerRegistry();
 

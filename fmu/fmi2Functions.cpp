@@ -31,18 +31,19 @@ namespace {
 class CallScope {
 public:
 	explicit CallScope(const InstanceDataCommon & instance) :
-		m_previous(ZEB::MessageHandlerRegistry::instance().currentHandler())
-	{
-		ZEB::MessageHandlerRegistry::instance().setMessageHandler(instance.m_messageHandler.get());
-	}
+		m_registry(ZEB::MessageHandlerRegistry::instance()),
+		m_previous(m_registry.exchangeMessageHandler(instance.m_messageHandler.get()))
+	{}
 	~CallScope() {
-		ZEB::MessageHandlerRegistry::instance().setMessageHandler(m_previous);
+		m_registry.exchangeMessageHandler(m_previous);
 	}
 	CallScope(const CallScope &) = delete;
 	CallScope & operator=(const CallScope &) = delete;
 
 private:
-	ZEB::MessageHandler *		m_previous;
+	ZEB::MessageHandlerRegistry &	m_registry;
+	/*! The thread's handler before the call, null for the default. */
+	ZEB::MessageHandler *			m_previous;
 };
 
 /*! The messages of one call for the host, taken from the instance while it is alive and

@@ -259,6 +259,14 @@ TEST_F(MessageHandlerTest, RegistryRoutesToCurrentHandler) {
 		EXPECT_EQ(log("r.txt"), "[Progress]\t\t  in 1\n[Progress]\t\tout\n");
 	}
 	EXPECT_EQ(reg.currentHandler(), def);
+
+	// a call's own handler made current and the thread's given back, the default as null
+	ZEB::MessageHandler h4;
+	EXPECT_EQ(reg.exchangeMessageHandler(&h4), nullptr);
+	EXPECT_EQ(reg.currentHandler(), &h4);
+	EXPECT_EQ(reg.exchangeMessageHandler(def), &h4);
+	EXPECT_EQ(reg.currentHandler(), def);
+	EXPECT_EQ(reg.exchangeMessageHandler(nullptr), nullptr);
 }
 
 TEST(MessageHandlerRegistry, EachThreadKeepsItsOwnCurrentHandler) {
