@@ -113,15 +113,17 @@ public:
 	double airHeatCapacity() const;
 	/*! Like restDepth(), for the dehumidification band (dehumidificationBand()) [kg/m3], its output load
 		[W] now: where the room's vapour would come to rest beyond its set point, which moves with
-		the room air, at the vapour's and the room air's rates of the last evaluation. */
-	double dehumidificationRestDepth(const ControllerBand & band, double load) const;
+		the room air, at the depth's rate depthRate (dehumidificationDepthRate()). */
+	double dehumidificationRestDepth(const ControllerBand & band, double load, double depthRate) const;
 	/*! The rate [kg/(m3 s)] of the dehumidification's depth at the last evaluation, with the set
 		point's slope [kg/(m3 K)] over the room air. */
 	std::pair<double, double> dehumidificationDepthRate() const;
 	/*! Where the cooling's power left (cooling, its m_limit [W]) would come to rest with its held
-		piece, where the dehumidification's held proportional piece moves it with the room's vapour;
-		NaN where it stays (ControllerBand::switchingFunctions()). */
-	double coolingLimitRest(const ControllerBand & cooling) const;
+		piece, where the dehumidification's held proportional piece (band dehumidification, its
+		depth's rate and set point's slope depthRate: dehumidificationDepthRate()) moves it with the
+		room's vapour; NaN where it stays (ControllerBand::switchingFunctions()). */
+	double coolingLimitRest(const ControllerBand & cooling, const ControllerBand & dehumidification,
+							const std::pair<double, double> & depthRate) const;
 	/*! Where the room air of the last evaluation lies beyond the raise depth
 		(ControllerBand::m_raiseDepth) of a controller whose load lies on its proportional piece
 		(heatingPiece, coolingPiece: the heating's and the cooling's, or the assessment's), raises

@@ -209,6 +209,10 @@ bool CalovindaModel::holdSwitches() {
 
 void CalovindaModel::switchingFunctions(double * z) const {
 	const SwitchingGroups groups(m_room);
+	// the dehumidification's depth moves the cooling's power left too: its rate once for both
+	const ControllerBand dehumidification = groups.m_dehumidification ? dehumidificationBand() : ControllerBand();
+	const std::pair<double, double> depthRate =
+		groups.m_dehumidification ? dehumidificationDepthRate() : std::pair<double, double>(0, 0);
 	if (groups.m_controllers) {
 		const ControllerBand heating = heatingBand();
 		const ControllerBand cooling = coolingBand();
@@ -218,18 +222,19 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		// gain's rise would stay due after a raise and hide the full-power end, passed unseen
 		heating.switchingFunctions(m_heldPieces.m_heating, m_TRoom,
 								   m_room.m_gammaHC > 0 ? heatingRest : heating.depth(m_TRoom), z[0], z[1]);
-		cooling.switchingFunctions(m_heldPieces.m_cooling, m_TRoom, coolingRest, coolingLimitRest(cooling), z[2],
-								   z[3]);
+		cooling.switchingFunctions(m_heldPieces.m_cooling, m_TRoom, coolingRest, coolingLimitRest(cooling, dehumidification, depthRate),
+								   z[2], z[3]);
 		if (m_room.m_gammaHC > 0)
 			z[1] = std::max(z[1], heating.raiseSwitchingFunction(m_heldPieces.m_heating, m_TRoom, heatingRest));
 		z[3] = std::max(z[3], cooling.raiseSwitchingFunction(m_heldPieces.m_cooling, m_TRoom, coolingRest));
 		z += 4;
 	}
 	if (groups.m_dehumidification) {
-		const ControllerBand band = dehumidificationBand();
 		const ControllerPiece held = m_heldPieces.m_dehumidification;
-		band.switchingFunctions(held, m_rhoVRoom, dehumidificationRestDepth(band, band.load(held, m_rhoVRoom)), z[0],
-								z[1]);
+		dehumidification.switchingFunctions(
+			held, m_rhoVRoom,
+			dehumidificationRestDepth(dehumidification, dehumidification.load(held, m_rhoVRoom), depthRate.first), z[0],
+			z[1]);
 		z += 2;
 	}
 	if (groups.m_ventilationCooling) {
@@ -311,13 +316,13 @@ double CalovindaModel::airHeatCapacity() const {
 }
 
 
-double CalovindaModel::coolingLimitRest(const ControllerBand & cooling) const {
+double CalovindaModel::coolingLimitRest(const ControllerBand & cooling, const ControllerBand & band,
+										const std::pair<double, double> & depthRate) const {
 	const double stays = std::numeric_limits<double>::quiet_NaN();
 	if (!SwitchingGroups(m_room).m_dehumidification || m_room.m_din4108_2Assessment.m_active
 		|| m_heldPieces.m_dehumidification != PIECE_PROPORTIONAL)
 		return stays;
 	// the dehumidification's output moves with the depth only within its piece's continuation
-	const ControllerBand band = dehumidificationBand();
 	const double output = band.depth(m_rhoVRoom)*band.m_slope;
 	const double reach = ControllerBand::CONTINUATION_REACH*band.m_hysteresis*band.m_slope;
 	if (!(output > -reach && output < band.m_limit + reach))
@@ -326,11 +331,10 @@ double CalovindaModel::coolingLimitRest(const ControllerBand & cooling) const {
 	// watt more of that output takes its vapour from the room and, held on its full output, a watt
 	// of cooling from the room air, which lifts the set point: the depth's rate falls by the sum
 	// of both, and the power left comes to rest where the depth would.
-	const auto [depthRate, setPointSlope] = dehumidificationDepthRate();
 	double perWatt = 1/(ZEB::H_EVAP*m_room.volume());
 	if (m_heldPieces.m_cooling == PIECE_LIMITED)
-		perWatt += setPointSlope/airHeatCapacity();
-	return cooling.m_limit - depthRate/perWatt;
+		perWatt += depthRate.second/airHeatCapacity();
+	return cooling.m_limit - depthRate.first/perWatt;
 }
 
 
@@ -348,7 +352,7 @@ std::pair<double, double> CalovindaModel::dehumidificationDepthRate() const {
 }
 
 
-double CalovindaModel::dehumidificationRestDepth(const ControllerBand & band, double load) const {
+double CalovindaModel::dehumidificationRestDepth(const ControllerBand & band, double load, double depthRate) const {
 	// The depth is the vapour's distance from a set point that moves with the room air, where the
 	// air is warm and near saturation by some 1.5e-3 kg/m3 per Kelvin: a host's error on the air
 	// moves it a hundred times as far as the hysteresis (4e-8 kg/m3, the set point's move over
@@ -358,7 +362,6 @@ double CalovindaModel::dehumidificationRestDepth(const ControllerBand & band, do
 	// the proportional piece. As for the room air, an end is passed once the vapour and the depth
 	// where it would rest both lie beyond it: where the output of the proportional piece would hold
 	// the depth still, with the set point moving as the air does.
-	const double depthRate = dehumidificationDepthRate().first;
 	// the output that would hold the depth where it is, sign as the band's
 	const double held = load - ZEB::H_EVAP*m_room.volume()*depthRate;
 	return (band.m_cooling ? -held : held)/band.m_slope;
