@@ -44,6 +44,15 @@ void CalovindaModelFMU::getReal(int valueReference, double & value) {
 
 
 void CalovindaModelFMU::completedIntegratorStep(double t, const double * y) {
+	HostPace & pace = m_hostPace;
+	if (t > pace.m_lastCompletedStep) {
+		const double interval = t - pace.m_lastCompletedStep;
+		const double density = (pace.m_newTimes - pace.m_newTimesAtCompletedStep)/interval;
+		pace.m_density = std::max(density, pace.m_density*std::exp2(-interval/86400));
+		pace.m_outputInterval = interval;
+		pace.m_lastCompletedStep = t;
+		pace.m_newTimesAtCompletedStep = pace.m_newTimes;
+	}
 	const DIN4108_2Assessment & din = m_room.m_din4108_2Assessment;
 	const std::array<double, 5> before = {m_room.m_heatingModel.m_slope, m_room.m_coolingModel.m_slope,
 										  din.m_slopeHeating, din.m_slopeCooling, din.m_airChange};
@@ -103,7 +112,27 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 	// the first time at which the air change may change again
 	if (din.m_active && din.ventilationDwellingAfter(m_t))
 		nextEventTime = std::min(nextEventTime, din.m_lastVentilationUpdate + DIN4108_2Assessment::VENTILATION_DWELL);
+	// A host whose output points lie further apart than its solver may run gets a time event on
+	// a whole hour, where the climate kinks, within that; it changes nothing, so that a host that
+	// restarts only on changed states carries on. Closer output points end its solver's
+	// intervals themselves (a second's slack for a host's sums of its output step).
+	const double longest = longestSolverInterval();
+	if (!(m_hostPace.m_outputInterval <= longest + 1))
+		nextEventTime = std::min(nextEventTime, std::floor((m_t + longest)/3600)*3600);
 	return changed;
+}
+
+
+double CalovindaModelFMU::longestSolverInterval() const {
+	const HostPace & pace = m_hostPace;
+	double density = pace.m_density;
+	// the pace since the last completed step, once it spans a whole kink of the climate
+	const double sinceCompleted = m_t - pace.m_lastCompletedStep;
+	if (sinceCompleted >= 3600)
+		density = std::max(density, (pace.m_newTimes - pace.m_newTimesAtCompletedStep)/sinceCompleted);
+	if (!(density > 0))
+		return FIRST_SOLVER_INTERVAL;
+	return std::max(1.0, std::floor(HOST_STEP_BUDGET/density/3600))*3600;
 }
 
 
@@ -184,6 +213,8 @@ void CalovindaModelFMU::init(const ZEB::Path & projectFile, const ZEB::Path & re
 		updateDerivatives();
 
 		m_switchingFunctions.resize(numberOfSwitchingFunctions());
+		m_hostPace = HostPace();
+		m_hostPace.m_lastCompletedStep = t0();
 		m_nominals.resize(m_n);
 		for (unsigned int i = 0; i < m_n; ++i)
 			m_nominals[i] = m_y[i] != 0 ? std::fabs(m_y[i]) : 1.0;
@@ -225,6 +256,7 @@ void CalovindaModelFMU::updateFromModifiedInputQuantities() {
 
 void CalovindaModelFMU::updateIfModified(double t, const double * y, bool inputsModified) {
 	const bool timeChanged = !(t == m_t);
+	m_hostPace.m_newTimes += timeChanged ? 1 : 0;
 	if (timeChanged || inputsModified) {
 		applyInputs();
 		if (setTime(t) != CalculationSuccess)

@@ -2,6 +2,7 @@
 #define RX_CalovindaModelFMUH
 
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,7 @@ public:
 		assessment's air change, which the derivatives depend on, changed, when the room air has
 		left what is held (a host that does not watch the switching functions gets the switch
 		here, one step late), or at or past the announced time event, and then evaluates the
-		loads and derivatives at (t, y) anew. */
+		loads and derivatives at (t, y) anew. Takes the host's output interval and pace. */
 	void completedIntegratorStep(double t, const double * y) override;
 	/*! Model exchange, event mode, after the update to the host's time and states: updates the
 		summer assessment's air change as a completed step does (with the time rules in force from
@@ -57,8 +58,45 @@ public:
 		they are due (raiseGains()) and evaluates anew when any of that changed.
 		True when the right-hand side changed at this event: here, at a time at which a schedule or
 		time rule changes, or in the completed step that asked for it. nextEventTime [s] becomes
-		the next such time or the end of the air change's dwell, infinity when there is none. */
+		the next such time or the end of the air change's dwell, infinity when there is none, and
+		no later than the host's solver may run without an event (longestSolverInterval()) where
+		its output interval is longer than that. */
 	bool newDiscreteStates(double & nextEventTime);
+
+	/*! The host's pace in model exchange, as its calls show it. The climate's hourly values kink
+		on every hour, which no switching function sees: a host's solver steps across them some 25
+		times an hour at a relative tolerance of 1e-6 and 50 at 1e-7, and CVODE-based hosts give up
+		after 500 steps towards one output point, which may lie a day ahead. They call
+		fmi2CompletedIntegratorStep once per output point, and their solver brings the model to a
+		new time about once a step. Not part of an FMU state: model exchange has none. */
+	struct HostPace {
+		/*! How often the host brought the model to a new time. */
+		double	m_newTimes = 0;
+		/*! [s] The host's last completed step; the model's start before the first. */
+		double	m_lastCompletedStep = 0;
+		/*! m_newTimes at m_lastCompletedStep. */
+		double	m_newTimesAtCompletedStep = 0;
+		/*! [s] Time from the host's last completed step but one to its last (its output
+			interval); infinity before the first. */
+		double	m_outputInterval = std::numeric_limits<double>::infinity();
+		/*! [1/s] New times per second in the host's densest recent output interval, halved for
+			each day since; 0 before the first completed step. */
+		double	m_density = 0;
+	};
+
+	/*! New times the host's solver may take between two events (CVODE-based hosts allow 500 steps
+		towards an output point; each step takes at least one new time, and some hours of a heavy
+		room take three times the rate of the day around them). */
+	static constexpr double HOST_STEP_BUDGET = 100;
+	/*! The longest time [s] the host's solver runs without an event before its pace is known: the
+		first hours of a run take the most steps. */
+	static constexpr double FIRST_SOLVER_INTERVAL = 6*3600;
+
+	/*! The longest time [s] the host's solver may run from the model's time without an event, in
+		whole hours, at least one: HOST_STEP_BUDGET new times at the host's pace (the densest of
+		its recent output intervals and of the time since its last completed step), or
+		FIRST_SOLVER_INTERVAL while the pace is unknown. */
+	double longestSolverInterval() const;
 
 	/*! The first of the room air temperature and the constructions' surface temperatures of the
 		last evaluation that no run of a valid project reaches, not finite or at or below absolute
@@ -71,7 +109,8 @@ public:
 	void init(const ZEB::Path & projectFile, const ZEB::Path & resourceDir);
 
 	/*! Model exchange: brings the model to time t and state y (n values), recomputing only as far
-		as time, states or inputs changed (NaN counts as a change). Throws ZEB::Exception for a
+		as time, states or inputs changed (NaN counts as a change), and counts a new time in
+		m_hostPace. Throws ZEB::Exception for a
 		negative or non-finite time. */
 	void updateIfModified(double t, const double * y, bool inputsModified);
 	/*! Co-simulation: applies the inputs and recomputes the derivatives. */
@@ -119,6 +158,8 @@ public:
 	double					m_nextRuleChange;
 	/*! The switching functions of the last switchDue(), sized by init(). */
 	std::vector<double>		m_switchingFunctions;
+	/*! Model exchange: the host's pace, counted by updateIfModified() and completedIntegratorStep(). */
+	HostPace				m_hostPace;
 
 private:
 	/*! Model exchange, at an event: raiseGainsToRest() for the held pieces. True when a gain rose. */

@@ -296,11 +296,13 @@ TEST(Tool, ModelExchangeDoesNotDependOnTheHostsOutputInterval) {
 	for (std::size_t i = 1; i < T1.size(); ++i)
 		EXPECT_NEAR(T1[i], T6[6*i], 0.15) << "hour " << i;
 
-	// a day between output points takes the free-floating room thousands of steps without an event
+	// a day between output points takes the free-floating room, which has no events of its own,
+	// over a thousand steps at the model description's tolerance, and CVODE-based hosts give up after
+	// 500 towards one point
 	const std::string floating = dir.file("floating.fmu");
 	ASSERT_EQ(runTool("export-fmu " CALOVINDA_EXAMPLE_DIR "/free_floating.rmxml " + floating, dir).m_exitCode, 0);
-	const ToolRun daily = runTool("run-fmu " + floating + " --interface me --solver cvode --step 86400 --stop 172800 "
-								  "--output " + dir.file("daily.csv"), dir);
+	const ToolRun daily = runTool("run-fmu " + floating + " --interface me --solver cvode --max-steps 500 --step 86400 "
+								  "--stop 172800 --output " + dir.file("daily.csv"), dir);
 	ASSERT_EQ(daily.m_exitCode, 0) << daily.m_err;
 	const ToolRun cs = runTool("run-fmu " + floating + " --step 86400 --stop 172800 --output " + dir.file("cs.csv"), dir);
 	ASSERT_EQ(cs.m_exitCode, 0) << cs.m_err;
