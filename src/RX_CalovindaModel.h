@@ -180,6 +180,12 @@ public:
 		device's off end at its present rate, no shorter than the tipping, and infinity while the
 		air moves away from that end or without airResolved; infinity elsewhere. */
 	double tippingStep(const SwitchPieces & pieces, bool airResolved) const;
+	/*! Model exchange: the time [s] from the last evaluation in which the room air, held by a
+		heater's or cooler's proportional piece (pieces), comes within SETTLED_AIR_REACH of where
+		that piece balances it, its distance shrinking e-fold in the air's time constant on the
+		piece (at least that time constant and a second); infinity where it lies within already or
+		no such piece holds it. */
+	double settlingStep(const SwitchPieces & pieces) const;
 	/*! How fast [W/K] the room air's distance from its balance grows on the natural ventilation's
 		step held as rise, were no heater or cooler to hold it: the fall of the air change's loss
 		with the room air, less what holds the air; 0 or less where the room does not tip. */
@@ -194,6 +200,10 @@ public:
 	/*! The shortest step [s] tippingStep() asks for: a room tips no faster than its air's time
 		constant of seconds. */
 	static constexpr double SHORTEST_TIPPING_STEP = 1;
+	/*! How far [K] from its balance on a proportional piece settlingStep() lets the room air lie:
+		as far as the piece reaches beyond its off end before it ends regardless of where the air
+		would rest (ControllerBand::CONTINUATION_REACH hystereses). */
+	static constexpr double SETTLED_AIR_REACH = ControllerBand::CONTINUATION_REACH*ControllerBand::SWITCH_HYSTERESIS;
 	/*! How far [W/m2] the radiation must pass a window's limit before its shading is due to switch
 		(ControllerBand::SWITCH_HYSTERESIS, for the radiation). */
 	static constexpr double RADIATION_HYSTERESIS = 1e-4;

@@ -156,6 +156,10 @@ public:
 	/*! Model exchange: the time at which a schedule or time rule changes next [s], announced at
 		the last event (nextRuleChange()); infinity before the first event and when none does. */
 	double					m_nextRuleChange;
+	/*! Model exchange: the time [s] of the next event, announced at the last, at which the host
+		restarts though no rule changes: the room air comes near its balance on a proportional
+		piece (settlingStep()); else infinity. */
+	double					m_nextRestart;
 	/*! The switching functions of the last switchDue(), sized by init(). */
 	std::vector<double>		m_switchingFunctions;
 	/*! Model exchange: the host's pace, counted by updateIfModified() and completedIntegratorStep(). */

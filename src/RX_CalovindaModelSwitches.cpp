@@ -469,6 +469,35 @@ double CalovindaModel::tippingStep(const SwitchPieces & pieces, bool airResolved
 }
 
 
+double CalovindaModel::settlingStep(const SwitchPieces & pieces) const {
+	// After a set point's step the full output brings the room air to the proportional piece,
+	// which relaxes it towards its balance within seconds. A host's solver steps on from its
+	// restart there in steps growing several-fold, and at 1e-4 its error test, in which the room
+	// air is one state among hundreds, let one step of 13 s carry the air 0.34 K past the set
+	// point while its balance lay 0.12 K on the heated side: the piece ended as the air passed
+	// the off end's far reach, and began again seconds later, a pair of events every morning
+	// that a tighter host never saw. A time event where the air has come within that reach of
+	// its balance restarts the host there, and what is left of the approach is too little for
+	// its steps to carry the air that far.
+	const double none = std::numeric_limits<double>::infinity();
+	// [W/K] what holds the room air at its balance while the walls stay as they are
+	double holding = 0;
+	if (pieces.m_heating == PIECE_PROPORTIONAL)
+		holding += heatingBand().m_slope*m_room.m_gammaHC;
+	if (pieces.m_cooling == PIECE_PROPORTIONAL)
+		holding += coolingBand().m_slope;
+	if (!(holding > 0))
+		return none;
+	holding += m_airConductance;
+	const double distance = std::fabs(airHeatBalance())/holding;	// [K]
+	if (!(distance > SETTLED_AIR_REACH))
+		return none;
+	// no sooner than a time constant, and a second: a host restarting there must take a step
+	const double timeConstant = airHeatCapacity()/holding;
+	return std::max(SHORTEST_TIPPING_STEP, timeConstant*std::max(1.0, std::log(distance/SETTLED_AIR_REACH)));
+}
+
+
 double CalovindaModel::tippingRate(const NaturalVentilationModel::HeldRise & rise) const {
 	if (!SwitchingGroups(m_room).m_naturalVentilation)
 		return 0;
