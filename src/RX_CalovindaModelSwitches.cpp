@@ -214,8 +214,9 @@ void CalovindaModel::switchingFunctions(double * z) const {
 	const std::pair<double, double> depthRate =
 		groups.m_dehumidification ? dehumidificationDepthRate() : std::pair<double, double>(0, 0);
 	if (groups.m_controllers) {
-		const ControllerBand heating = heatingBand();
-		const ControllerBand cooling = coolingBand();
+		ControllerBand heating = heatingBand();
+		ControllerBand cooling = coolingBand();
+		heating.m_tipsBeyondOffEnd = cooling.m_tipsBeyondOffEnd = tippingRate(m_heldPieces.m_naturalVentilationRise) > 0;
 		const double heatingRest = restDepth(heating, m_heatingLoad, m_room.m_gammaHC);
 		const double coolingRest = restDepth(cooling, m_coolingLoad, 1);
 		// a heater that heats the air only by radiation gives it no resting point of its own: its

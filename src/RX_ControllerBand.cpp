@@ -80,7 +80,15 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	const double dLimited = m_limit/m_slope;
 	// A share of a device large for its room (the example's 100 kW in a 5 m2 room) would still
 	// hold the room against the sun or a cool night: no more output there than m_offEndOutput.
-	const double offEndReach = std::max(m_hysteresis, std::min(OFF_END_REACH*dLimited, m_offEndOutput/m_slope));
+	// Where the room tips beyond the off end (a falling air change), what the piece continued gives
+	// there is all that holds the room: a heater held a room on its step at the set point against
+	// the rising sun by cooling it by less than a watt, inside the hysteresis's 6 W, where
+	// co-simulation's heater gave nothing and the room tipped across the step for an hour. There
+	// the piece ends as soon as it gives the device's opposite; no restart brings it back, for the
+	// room tips away.
+	const double offEndReach = m_tipsBeyondOffEnd
+							   ? TIPPING_OFF_END_OUTPUT/m_slope
+							   : std::max(m_hysteresis, std::min(OFF_END_REACH*dLimited, m_offEndOutput/m_slope));
 	const double farBeyond = std::max(offEndReach, CONTINUATION_REACH*m_hysteresis);
 	// positive once x and the point of rest both lie beyond reach, or x beyond far
 	const auto passed = [farBeyond](double x, double rest, double reach) {

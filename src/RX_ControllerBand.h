@@ -100,6 +100,13 @@ struct ControllerBand {
 	/*! The most output the proportional piece continued past its off end may give there before
 		its switch is due, where the hysteresis gives less; infinite where the band sets none. */
 	double	m_offEndOutput = std::numeric_limits<double>::infinity();
+	/*! Beyond the off end the room would tip away from the device (a natural air change falling
+		as the air moves there): the proportional piece ends once its continued output at the air
+		and at the point of rest lies TIPPING_OFF_END_OUTPUT below none, whatever the hysteresis. */
+	bool	m_tipsBeyondOffEnd = false;
+	/*! The output [W] below none at which the proportional piece ends where the room tips beyond
+		its off end. */
+	static constexpr double TIPPING_OFF_END_OUTPUT = 1e-3;
 };
 
 /*! A smooth switch's cubic step from 0 (x <= 0) to 1 (x >= width) (ZEB::scale2) as model exchange

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -560,6 +561,19 @@ TEST(RXCalovindaModelFMU, ContinuesTheCoolersFullOutputBelowNoneWhereItsDehumidi
 }
 
 
+/*! The states of fmu's initial room, all of it at a temperature T [K], as a function of T. */
+std::function<std::vector<double>(double)> uniformRoom(const RX::CalovindaModelFMU & fmu) {
+	const std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
+	const double TStart = fmu.m_TRoom;
+	return [y, TStart](double T) {
+		std::vector<double> scaled = y;
+		for (double & v : scaled)
+			v *= T/TStart;
+		return scaled;
+	};
+}
+
+
 TEST(RXCalovindaModelFMU, SwitchesOnAHeaterOrCoolerSmallerThanItsOutputsReachBelowNone) {
 	// a heater, and a cooler whose curve gives as little at its set point, of 0.3 W at 20 C, less
 	// than a band's full output continues below none: held off, each must come on where the room
@@ -585,15 +599,8 @@ TEST(RXCalovindaModelFMU, SwitchesOnAHeaterOrCoolerSmallerThanItsOutputsReachBel
 		RX::CalovindaModelFMU fmu;
 		r.init(fmu);
 		ASSERT_EQ(fmu.numberOfSwitchingFunctions(), 4u);
-		std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
-		const double TStart = fmu.m_TRoom;
 		// the room 0.5 K on the device's idle side of 20 C, then 1 K on its other side
-		const auto roomAt = [&](double T) {
-			std::vector<double> scaled = y;
-			for (double & v : scaled)
-				v *= T/TStart;
-			return scaled;
-		};
+		const auto roomAt = uniformRoom(fmu);
 		const double idle = device.m_cooling ? 292.65 : 293.65;
 		const double wanting = device.m_cooling ? 294.15 : 292.15;
 		double nextEventTime = 0;
@@ -609,6 +616,49 @@ TEST(RXCalovindaModelFMU, SwitchesOnAHeaterOrCoolerSmallerThanItsOutputsReachBel
 		fmu.newDiscreteStates(nextEventTime);
 		EXPECT_EQ(device.m_cooling ? fmu.m_heldPieces.m_cooling : fmu.m_heldPieces.m_heating, RX::PIECE_LIMITED);
 		EXPECT_NEAR(device.m_cooling ? -fmu.m_coolingLoad : fmu.m_heatingLoad, 0.3, 1e-12);
+	}
+}
+
+
+TEST(RXCalovindaModelFMU, EndsAHeldHeaterAsItCoolsWhereTheRoomTipsAwayFromIt) {
+	// a heater at 20 C (5000 W/K) held on its proportional piece, then more other heat than the
+	// room loses and the room air 0.05 mK above the set point, where the piece continued cools by 0.25 W: less than
+	// the hysteresis's 0.5 W, so that a room resting there does not switch it on and off at each
+	// of a host's restarts. Where the natural ventilation falls from 3 to 0.5 air changes an hour
+	// over 0.2 K above 19.9 C, the piece continued is all that holds the room on that step, and
+	// co-simulation's heater, which gives nothing there, lets it tip: the piece ends at once.
+	for (const bool falling : {false, true}) {
+		SCOPED_TRACE(falling ? "falling air change" : "constant air change");
+		Resources r;
+		heatTo20C(r.m_room);
+		r.m_room.m_heatingModel.m_maxPower = 2000;
+		RX::NaturalVentilationModel & natural = r.m_room.m_naturalVentilationModel;
+		natural.m_modelType = falling ? RX::NaturalVentilationModel::MANAGED : RX::NaturalVentilationModel::SIMPLE;
+		natural.m_scheduleAirChangeRates.m_type = RX::Schedule::CONSTANT;
+		natural.m_scheduleAirChangeRates.m_constantValue = 0.5;
+		natural.m_baseAirChangeRate = 3;
+		natural.m_minTRoom = 19.9;
+		RX::CalovindaModelFMU fmu;
+		r.init(fmu);
+		const auto roomAt = uniformRoom(fmu);
+		double nextEventTime = 0;
+		fmu.updateIfModified(3600, roomAt(293.1).data(), false);
+		fmu.newDiscreteStates(nextEventTime);
+		ASSERT_EQ(fmu.m_heldPieces.m_heating, RX::PIECE_PROPORTIONAL);
+		fmu.setReal(RX::FMU2_ConvectiveThermalLoad, 1500);
+		fmu.updateFromModifiedInputQuantities();
+		fmu.updateIfModified(3700, roomAt(293.15 + 5e-5).data(), false);
+		ASSERT_NEAR(fmu.m_heatingLoad, -0.25, 1e-6);
+		ASSERT_GT(fmu.airHeatBalance(), 0);
+		EXPECT_EQ(fmu.tippingRate(fmu.m_heldPieces.m_naturalVentilationRise) > 0, falling);
+		std::vector<double> z(fmu.numberOfSwitchingFunctions());
+		fmu.switchingFunctions(z.data());
+		if (falling) {
+			EXPECT_GT(z[0], 0);
+		}
+		else {
+			EXPECT_LT(z[0], 0);
+		}
 	}
 }
 
