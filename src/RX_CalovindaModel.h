@@ -106,6 +106,12 @@ public:
 		gain: where its output, load [W] now, balances the room air's energy of the last
 		evaluation, airShare of the output reaching the air (the present depth where none does). */
 	double restDepth(const ControllerBand & band, double load, double airShare) const;
+	/*! restDepth() for the heating's band heating, with its held load; the present depth where
+		none of its output heats the air. */
+	double heatingRestDepth(const ControllerBand & heating) const;
+	/*! restDepth() for the ventilation's cooling supply band, its supply held on piece held; the
+		present depth where the supply cannot cool the air. */
+	double ventilationCoolingRestDepth(const ControllerBand & band, ControllerPiece held) const;
 	/*! The heat [W] that moves the room air at the last evaluation: the room's energy balance, less
 		the heat its vapour's flows carry with the moisture balance. */
 	double airHeatBalance() const;
@@ -135,10 +141,13 @@ public:
 	ControllerBand ventilationCoolingBand() const;
 	/*! The switches where the room's state of the last evaluation puts them, at the rules in
 		force; the cooling's piece with the power that the dehumidification's piece leaves. With
-		held, the bypass's smooth step and the natural ventilation's rise keep their held stages
-		while the room air lies within their reach (SmoothStep::next(),
-		NaturalVentilationModel::rise()). */
-	SwitchPieces switchPieces(const SwitchPieces * held = nullptr) const;
+		held (the held pieces, whose loads the last evaluation took), the bypass's smooth step and
+		the natural ventilation's rise keep their held stages while the room air lies within their
+		reach (SmoothStep::next(), NaturalVentilationModel::rise()), and the controllers their held
+		pieces until their switching functions call for a switch, or where joining, unless the
+		room would rest on them (ControllerBand::nextPiece()); the cooler's chosen anew where the
+		dehumidification's piece changes. */
+	SwitchPieces switchPieces(const SwitchPieces * held = nullptr, bool joining = false) const;
 	/*! How far [K] the room air of the last evaluation would move to rest with its surfaces and
 		loads held, off the natural ventilation's step (NaturalVentilationModel::rise()). */
 	double airRestShift() const;
@@ -148,8 +157,9 @@ public:
 	/*! Model exchange: holds what switches on the state or on the radiation where it lies at the
 		last evaluation (see m_switchesHeld), and what the assessment's enhanced ventilation
 		watches. True when a held value of the right-hand side changed: the loads and derivatives
-		of the last evaluation are then out of date. */
-	bool holdSwitches();
+		of the last evaluation are then out of date. Joining: see switchPieces(); only where
+		those loads and derivatives are the held pieces' at the rules in force. */
+	bool holdSwitches(bool joining = false);
 	/*! The switching functions at the last evaluation for the held values, numberOfSwitchingFunctions()
 		of them: positive once the room air (or the radiation) has left what is held by more than
 		a hysteresis (ControllerBand::switchingFunctions()), else negative. In this order, each

@@ -90,6 +90,13 @@ bool CalovindaModelFMU::newDiscreteStates(double & nextEventTime) {
 	if (changed) {
 		updateLoads();
 		updateDerivatives();
+		// the room's balance with the switches just made and the rules in force tells where a
+		// controller that the room air has passed beyond an end of its held piece would rest: a
+		// switch under way joins this event rather than making one of its own seconds later
+		if (holdSwitches(true)) {
+			updateLoads();
+			updateDerivatives();
+		}
 	}
 	// A switch whose end lies where the room air would rest sees that rest point move with the
 	// switch just made (a heater that came on moves it by tenths of a kelvin): held anew until

@@ -150,18 +150,48 @@ std::uint32_t CalovindaModel::SwitchPieces::code() const {
 }
 
 
-CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * held) const {
+CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * held, bool joining) const {
 	const SwitchingGroups groups(m_room);
+	const double stays = std::numeric_limits<double>::quiet_NaN();
 	SwitchPieces pieces;
 	double dehumidificationPower = 0;
+	ControllerBand dehumidification;
+	std::pair<double, double> depthRate(0, 0);
 	if (groups.m_dehumidification) {
-		const ControllerBand dehumidification = dehumidificationBand();
-		pieces.m_dehumidification = dehumidification.piece(m_rhoVRoom);
+		dehumidification = dehumidificationBand();
+		if (held) {
+			const ControllerPiece p = held->m_dehumidification;
+			depthRate = dehumidificationDepthRate();
+			pieces.m_dehumidification = dehumidification.nextPiece(
+				p, m_rhoVRoom,
+				dehumidificationRestDepth(dehumidification, dehumidification.load(p, m_rhoVRoom), depthRate.first), stays,
+				joining);
+		}
+		else
+			pieces.m_dehumidification = dehumidification.piece(m_rhoVRoom);
 		dehumidificationPower = -dehumidification.load(pieces.m_dehumidification, m_rhoVRoom);
 	}
-	pieces.m_heating = heatingBand().piece(m_TRoom);
-	pieces.m_cooling = coolingBand(dehumidificationPower).piece(m_TRoom);
-	pieces.m_ventilationCooling = ventilationCoolingBand().piece(m_TRoom);
+	ControllerBand heating = heatingBand();
+	ControllerBand cooling = coolingBand(dehumidificationPower);
+	const ControllerBand ventilationCooling = ventilationCoolingBand();
+	if (held) {
+		// the ends as the switching functions take them
+		heating.m_tipsBeyondOffEnd = cooling.m_tipsBeyondOffEnd = tippingRate(held->m_naturalVentilationRise) > 0;
+		pieces.m_heating = heating.nextPiece(held->m_heating, m_TRoom, heatingRestDepth(heating), stays, joining);
+		// the power a new dehumidification piece leaves moves the cooler's band by up to its power
+		pieces.m_cooling = pieces.m_dehumidification != held->m_dehumidification
+						   ? cooling.piece(m_TRoom)
+						   : cooling.nextPiece(held->m_cooling, m_TRoom, restDepth(cooling, m_coolingLoad, 1),
+											   coolingLimitRest(cooling, dehumidification, depthRate), joining);
+		pieces.m_ventilationCooling = ventilationCooling.nextPiece(
+			held->m_ventilationCooling, m_TRoom, ventilationCoolingRestDepth(ventilationCooling, held->m_ventilationCooling),
+			stays, joining);
+	}
+	else {
+		pieces.m_heating = heating.piece(m_TRoom);
+		pieces.m_cooling = cooling.piece(m_TRoom);
+		pieces.m_ventilationCooling = ventilationCooling.piece(m_TRoom);
+	}
 	if (groups.m_bypass)
 		pieces.m_bypassStage = m_room.m_mechanicalVentilationModel.bypassStage(m_TRoom,
 																			   held ? &held->m_bypassStage : nullptr);
@@ -173,8 +203,8 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * h
 }
 
 
-bool CalovindaModel::holdSwitches() {
-	const SwitchPieces pieces = switchPieces(m_switchesHeld ? &m_heldPieces : nullptr);
+bool CalovindaModel::holdSwitches(bool joining) {
+	const SwitchPieces pieces = switchPieces(m_switchesHeld ? &m_heldPieces : nullptr, joining);
 	bool changed = pieces != m_heldPieces;
 	m_heldPieces = pieces;
 	// the cooling's band takes from its power what the dehumidification gives on its piece held
@@ -217,12 +247,9 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		ControllerBand heating = heatingBand();
 		ControllerBand cooling = coolingBand();
 		heating.m_tipsBeyondOffEnd = cooling.m_tipsBeyondOffEnd = tippingRate(m_heldPieces.m_naturalVentilationRise) > 0;
-		const double heatingRest = restDepth(heating, m_heatingLoad, m_room.m_gammaHC);
+		const double heatingRest = heatingRestDepth(heating);
 		const double coolingRest = restDepth(cooling, m_coolingLoad, 1);
-		// a heater that heats the air only by radiation gives it no resting point of its own: its
-		// gain's rise would stay due after a raise and hide the full-power end, passed unseen
-		heating.switchingFunctions(m_heldPieces.m_heating, m_TRoom,
-								   m_room.m_gammaHC > 0 ? heatingRest : heating.depth(m_TRoom), z[0], z[1]);
+		heating.switchingFunctions(m_heldPieces.m_heating, m_TRoom, heatingRest, z[0], z[1]);
 		cooling.switchingFunctions(m_heldPieces.m_cooling, m_TRoom, coolingRest, coolingLimitRest(cooling, dehumidification, depthRate),
 								   z[2], z[3]);
 		if (m_room.m_gammaHC > 0)
@@ -239,14 +266,9 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		z += 2;
 	}
 	if (groups.m_ventilationCooling) {
-		// its output, minus the supply flow [m3/h], heats the room air by what a cubic metre an hour
-		// of the supply takes from it
 		const ControllerBand band = ventilationCoolingBand();
-		double supplyFlow, heatFlow, coolingPower;
-		m_room.m_mechanicalVentilationModel.coolingFlows(1, m_TRoom, m_TOut, supplyFlow, heatFlow, coolingPower);
 		const ControllerPiece held = m_heldPieces.m_ventilationCooling;
-		band.switchingFunctions(held, m_TRoom, heatFlow < 0 ? restDepth(band, band.load(held, m_TRoom), -heatFlow)
-															: band.depth(m_TRoom), z[0], z[1]);
+		band.switchingFunctions(held, m_TRoom, ventilationCoolingRestDepth(band, held), z[0], z[1]);
 		z += 2;
 	}
 	if (groups.m_bypass) {
@@ -299,6 +321,22 @@ double CalovindaModel::restDepth(const ControllerBand & band, double load, doubl
 	// the load that would hold the room air where it is, sign as the band's output
 	const double held = airShare > 0 ? load - airHeatBalance()/airShare : load;
 	return (band.m_cooling ? -held : held)/band.m_slope;
+}
+
+
+double CalovindaModel::heatingRestDepth(const ControllerBand & heating) const {
+	// a heater that heats the air only by radiation gives it no resting point of its own: its
+	// gain's rise would stay due after a raise and hide the full-power end, passed unseen
+	return m_room.m_gammaHC > 0 ? restDepth(heating, m_heatingLoad, m_room.m_gammaHC) : heating.depth(m_TRoom);
+}
+
+
+double CalovindaModel::ventilationCoolingRestDepth(const ControllerBand & band, ControllerPiece held) const {
+	// its output, minus the supply flow [m3/h], heats the room air by what a cubic metre an hour
+	// of the supply takes from it
+	double supplyFlow, heatFlow, coolingPower;
+	m_room.m_mechanicalVentilationModel.coolingFlows(1, m_TRoom, m_TOut, supplyFlow, heatFlow, coolingPower);
+	return heatFlow < 0 ? restDepth(band, band.load(held, m_TRoom), -heatFlow) : band.depth(m_TRoom);
 }
 
 

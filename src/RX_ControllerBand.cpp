@@ -8,12 +8,51 @@
 namespace RX {
 
 ControllerPiece ControllerBand::piece(double T) const {
+	return pieceAtDepth(depth(T));
+}
+
+
+ControllerPiece ControllerBand::pieceAtDepth(double d) const {
 	if (!(m_limit > 0))
 		return PIECE_OFF;
-	const double u = depth(T)*m_slope;
+	const double u = d*m_slope;
 	if (u <= 0)
 		return PIECE_OFF;
 	return u >= m_limit ? PIECE_LIMITED : PIECE_PROPORTIONAL;
+}
+
+
+ControllerPiece ControllerBand::nextPiece(ControllerPiece p, double T, double restDepth, double restLimit,
+										  bool joining) const
+{
+	// Chosen from the room air alone at every event, a piece held within its margins beyond an
+	// end (the hysteresis, the off end's reach, the points of rest) went over at another
+	// switch's event by the margin alone: a heater resting just past its off end went off at
+	// the summer assessment's threshold at its set point, and came on again a fraction of a
+	// second later, and at a loose tolerance, whose error moves the air across such thresholds
+	// more often, that made more events than at a tight one.
+	const ControllerPiece there = piece(T);
+	if (there == p)
+		return p;
+	double zOn, zLimited;
+	switchingFunctions(p, T, restDepth, restLimit, zOn, zLimited);
+	if (zOn > 0 || zLimited > 0 || (p == PIECE_PROPORTIONAL && !(m_limit > 0)))
+		return there;
+	// Where the room would rest within a piece with output, further than the off end reaches (the
+	// output a host's error on the air moves), the room air's excursion past its end is the
+	// host's and the piece stays. Elsewhere the switch the room air has begun (a heater past its
+	// off end as the sun warms the room) followed seconds later, an event of its own: it joins
+	// this one. A band held off holds the room nowhere, and where another switch lies at its on
+	// end (the natural ventilation's threshold at the set point), the host's error on the floating
+	// air brought it on seconds after the other's event: the room air that has passed the end
+	// decides. Without output (the full output held below none) there is no such rest, and a band
+	// held off comes on only with the output its switching functions ask for.
+	const double left = std::isnan(restLimit) ? m_limit : std::min(m_limit, restLimit);
+	if (!joining || !(m_limit > 0) || (p == PIECE_OFF && !(left > powerOnThreshold())))
+		return p;
+	const double reach = offEndReach();
+	const bool rests = p != PIECE_OFF && pieceAtDepth(restDepth - reach) == p && pieceAtDepth(restDepth + reach) == p;
+	return rests ? p : there;
 }
 
 
@@ -80,15 +119,7 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	const double dLimited = m_limit/m_slope;
 	// A share of a device large for its room (the example's 100 kW in a 5 m2 room) would still
 	// hold the room against the sun or a cool night: no more output there than m_offEndOutput.
-	// Where the room tips beyond the off end (a falling air change), what the piece continued gives
-	// there is all that holds the room: a heater held a room on its step at the set point against
-	// the rising sun by cooling it by less than a watt, inside the hysteresis's 6 W, where
-	// co-simulation's heater gave nothing and the room tipped across the step for an hour. There
-	// the piece ends as soon as it gives the device's opposite; no restart brings it back, for the
-	// room tips away.
-	const double offEndReach = m_tipsBeyondOffEnd
-							   ? TIPPING_OFF_END_OUTPUT/m_slope
-							   : std::max(m_hysteresis, std::min(OFF_END_REACH*dLimited, m_offEndOutput/m_slope));
+	const double offEndReach = this->offEndReach();
 	const double farBeyond = std::max(offEndReach, CONTINUATION_REACH*m_hysteresis);
 	// positive once x and the point of rest both lie beyond reach, or x beyond far
 	const auto passed = [farBeyond](double x, double rest, double reach) {
@@ -111,6 +142,18 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 		zOn = std::min(zOn, power);
 		zLimited = std::min(zLimited, power);
 	}
+}
+
+
+double ControllerBand::offEndReach() const {
+	// Where the room tips beyond the off end (a falling air change), what the piece continued gives
+	// there is all that holds the room: a heater held a room on its step at the set point against
+	// the rising sun by cooling it by less than a watt, inside the hysteresis's 6 W, where
+	// co-simulation's heater gave nothing and the room tipped across the step for an hour. There
+	// the piece ends as soon as it gives the device's opposite; no restart brings it back, for the
+	// room tips away.
+	return m_tipsBeyondOffEnd ? TIPPING_OFF_END_OUTPUT/m_slope
+							  : std::max(m_hysteresis, std::min(OFF_END_REACH*m_limit/m_slope, m_offEndOutput/m_slope));
 }
 
 

@@ -21,6 +21,15 @@ namespace RX {
 struct ControllerBand {
 	/*! The piece of the output at room air temperature T [K], as the limited output lies on it. */
 	ControllerPiece piece(double T) const;
+	/*! The piece of the output where the room air lies d [K] beyond the set point (depth()). */
+	ControllerPiece pieceAtDepth(double d) const;
+	/*! The piece to hold from an event on where p was held, at room air temperature T [K] and
+		with restDepth and restLimit as switchingFunctions() takes them: p until its switching
+		functions call for a switch or it has no output left, then the piece T lies on. Where
+		joining (the room's balance already that of the switches made at the event), the piece T
+		lies on unless p gives output and the room air would rest within it (restDepth) further
+		than the off end reaches (offEndReach()): a switch under way joins the event. */
+	ControllerPiece nextPiece(ControllerPiece p, double T, double restDepth, double restLimit, bool joining) const;
 	/*! The output of piece p at room air temperature T [K], continued beyond the piece's ends by
 		CONTINUATION_REACH hystereses and constant further out, so that a piece never turns into
 		its opposite by more than that. */
@@ -47,6 +56,11 @@ struct ControllerBand {
 		the limit alone below the negative of powerFarReach(). */
 	void switchingFunctions(ControllerPiece p, double T, double restDepth, double restLimit, double & zOn,
 							double & zLimited) const;
+	/*! How far [K] the proportional piece reaches beyond its off end: the hysteresis, or
+		OFF_END_REACH of the band's width where that is more, and no further than m_offEndOutput
+		gives; where the room tips beyond it (m_tipsBeyondOffEnd), TIPPING_OFF_END_OUTPUT's
+		depth. */
+	double offEndReach() const;
 	/*! How far [W] below none the full output ends, where another output of the device takes all
 		its power: m_offEndOutput, at least the hysteresis's output. */
 	double powerEndReach() const;
