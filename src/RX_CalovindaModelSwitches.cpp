@@ -176,7 +176,7 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * h
 	const ControllerBand ventilationCooling = ventilationCoolingBand();
 	if (held) {
 		// the ends as the switching functions take them
-		heating.m_tipsBeyondOffEnd = cooling.m_tipsBeyondOffEnd = tippingRate(held->m_naturalVentilationRise) > 0;
+		markTippingOffEnds(*held, heating, cooling);
 		pieces.m_heating = heating.nextPiece(held->m_heating, m_TRoom, heatingRestDepth(heating), stays, joining);
 		// the power a new dehumidification piece leaves moves the cooler's band by up to its power
 		pieces.m_cooling = pieces.m_dehumidification != held->m_dehumidification
@@ -246,7 +246,7 @@ void CalovindaModel::switchingFunctions(double * z) const {
 	if (groups.m_controllers) {
 		ControllerBand heating = heatingBand();
 		ControllerBand cooling = coolingBand();
-		heating.m_tipsBeyondOffEnd = cooling.m_tipsBeyondOffEnd = tippingRate(m_heldPieces.m_naturalVentilationRise) > 0;
+		markTippingOffEnds(m_heldPieces, heating, cooling);
 		const double heatingRest = heatingRestDepth(heating);
 		const double coolingRest = restDepth(cooling, m_coolingLoad, 1);
 		heating.switchingFunctions(m_heldPieces.m_heating, m_TRoom, heatingRest, z[0], z[1]);
@@ -321,6 +321,13 @@ double CalovindaModel::restDepth(const ControllerBand & band, double load, doubl
 	// the load that would hold the room air where it is, sign as the band's output
 	const double held = airShare > 0 ? load - airHeatBalance()/airShare : load;
 	return (band.m_cooling ? -held : held)/band.m_slope;
+}
+
+
+void CalovindaModel::markTippingOffEnds(const SwitchPieces & held, ControllerBand & heating,
+										ControllerBand & cooling) const
+{
+	heating.m_tipsBeyondOffEnd = cooling.m_tipsBeyondOffEnd = tippingRate(held.m_naturalVentilationRise) > 0;
 }
 
 
