@@ -185,6 +185,8 @@ public:
 		the right-hand side; infinity when none ever does. Hours at which no schedule changes its
 		value are passed over. */
 	double nextRuleChange(double t) const;
+	/*! Model exchange: the first of m_splineTurns after t [s]; infinity where none follows. */
+	double nextSplineTurn(double t) const;
 	/*! The longest step [s] the integrator (co-simulation) or a host's solver (model exchange,
 		until its next time event) may take from the last evaluation with the switches as pieces:
 		on a half of the natural ventilation's step that falls as the room warms, the e-folding
@@ -214,6 +216,9 @@ public:
 	/*! The shortest step [s] tippingStep() asks for: a room tips no faster than its air's time
 		constant of seconds. */
 	static constexpr double SHORTEST_TIPPING_STEP = 1;
+	/*! How long [s] a ramp of a schedule's spline over time may last whose turns are taken as
+		one, its first (m_splineTurns): a change of a few minutes is a step to the room. */
+	static constexpr double SPLINE_RAMP = 300;
 	/*! How far [K] from its balance on a proportional piece settlingStep() lets the room air lie:
 		as far as the piece reaches beyond its off end before it ends regardless of where the air
 		would rest (ControllerBand::CONTINUATION_REACH hystereses). */
@@ -414,12 +419,15 @@ public:
 	/*! Per hour of the year the hours to the next at which a schedule in force changes its value,
 		1 to 8760; 0 when none ever does. Set by init(). */
 	std::vector<unsigned int>			m_hoursToScheduleChange;
+	/*! The times [s], ascending, at which a schedule in force given as a spline over time changes
+		its slope, less those within SPLINE_RAMP after a time kept. Set by init(). */
+	std::vector<double>					m_splineTurns;
 
 private:
 	/*! The cooling controller in force with dehumidificationPower [W] taken from its power. */
 	ControllerBand coolingBand(double dehumidificationPower) const;
-	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange, m_heldWindowShaded, m_airConductance,
-		m_offEndOutput and m_offEndDehumidificationOutput. */
+	/*! Sets up m_windowRadiationLimit, m_hoursToScheduleChange, m_splineTurns, m_heldWindowShaded,
+		m_airConductance, m_offEndOutput and m_offEndDehumidificationOutput. */
 	void initSwitches();
 	/*! Reads the adjacent-zone temperature series of construction copy rc into its spline [K]. */
 	void readZoneTemperatureSeries(RoomConstruction & rc, const ZEB::Path & projectDir);

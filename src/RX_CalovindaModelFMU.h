@@ -158,7 +158,7 @@ public:
 	double					m_nextRuleChange;
 	/*! Model exchange: the time [s] of the next event, announced at the last, at which the host
 		restarts though no rule changes: the room air comes near its balance on a proportional
-		piece (settlingStep()); else infinity. */
+		piece (settlingStep()) or a schedule's spline turns (nextSplineTurn()); else infinity. */
 	double					m_nextRestart;
 	/*! The switching functions of the last switchDue(), sized by init(). */
 	std::vector<double>		m_switchingFunctions;

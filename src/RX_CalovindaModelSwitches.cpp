@@ -103,6 +103,40 @@ void CalovindaModel::initSwitches() {
 	if (shadedWindows && !assessmentShading && m_room.m_shadingControlModel.m_modelType == ShadingControlModel::SCHEDULED)
 		schedules.emplace_back(&m_room.m_shadingControlModel.m_scheduleShadingDegree, 1);
 
+	// A spline over time changes its value continuously, where no schedule change tells a host's
+	// solver: at 1e-4 its steps ran blind across an equipment load switching between 2 and 40
+	// W/m2 every 10 minutes, its error test favoured the steps that missed the load, and the room
+	// lay 1.8 K below co-simulation (0.07 K at 1e-6). Where a spline turns, a host ends a step and
+	// restarts. The turns of one ramp are taken as its first: restarts at both of the load's
+	// turns cost 2.9 times its co-simulation, at the first 2.1 times, as accurate.
+	m_splineTurns.clear();
+	for (const auto & [schedule, factor] : schedules) {
+		const ZEB::LinearSpline & spline = schedule->m_datLinear;
+		if (schedule->m_type != Schedule::DATLINEAR || factor == 0 || !spline.m_valid)
+			continue;
+		const std::vector<double> & x = spline.m_x;
+		const std::vector<double> & y = spline.m_y;
+		const std::size_t n = x.size();
+		const bool linear = spline.m_extrapolationMethod == ZEB::LinearSpline::EM_LINEAR && n > 1;
+		// the slope before point i; before the first point and after the last as extrapolated
+		const auto slope = [&x, &y, n, linear](std::size_t i) {
+			if (i == 0 || i == n) {
+				const std::size_t j = i == 0 ? 1 : n - 1;
+				return linear ? (y[j] - y[j - 1])/(x[j] - x[j - 1]) : 0.0;
+			}
+			return (y[i] - y[i - 1])/(x[i] - x[i - 1]);
+		};
+		for (std::size_t i = 0; i < n; ++i)
+			if (slope(i) != slope(i + 1))
+				m_splineTurns.push_back(x[i]);
+	}
+	std::sort(m_splineTurns.begin(), m_splineTurns.end());
+	std::size_t kept = 0;
+	for (double t : m_splineTurns)
+		if (kept == 0 || t >= m_splineTurns[kept - 1] + SPLINE_RAMP)
+			m_splineTurns[kept++] = t;
+	m_splineTurns.resize(kept);
+
 	const unsigned int hours = ZEB::HOURS_PER_YEAR;
 	std::vector<bool> changes(hours, false);
 	bool anyChange = false;
@@ -555,6 +589,12 @@ double CalovindaModel::tippingRate(const NaturalVentilationModel::HeldRise & ris
 	// [W/K]: the air change's loss falling with the room air on the step, above the outside air,
 	// less what holds the air: its conductance to the surfaces and windows
 	return perAirChange*fall*(m_TRoom - m_TOut) - m_airConductance;
+}
+
+
+double CalovindaModel::nextSplineTurn(double t) const {
+	const auto after = std::upper_bound(m_splineTurns.begin(), m_splineTurns.end(), t);
+	return after != m_splineTurns.end() ? *after : std::numeric_limits<double>::infinity();
 }
 
 
