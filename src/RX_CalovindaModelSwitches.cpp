@@ -404,7 +404,7 @@ double CalovindaModel::coolingLimitRest(const ControllerBand & cooling, const Co
 		return stays;
 	// the dehumidification's output moves with the depth only within its piece's continuation
 	const double output = band.depth(m_rhoVRoom)*band.m_slope;
-	const double reach = ControllerBand::CONTINUATION_REACH*band.m_hysteresis*band.m_slope;
+	const double reach = band.continuationReach()*band.m_slope;
 	if (!(output > -reach && output < band.m_limit + reach))
 		return stays;
 	// The power left moves against the dehumidification's output, which moves with the depth. A
@@ -422,12 +422,7 @@ std::pair<double, double> CalovindaModel::dehumidificationDepthRate() const {
 	const double V = m_room.volume();
 	const double vaporRate = m_ydot[m_n - 1];
 	const double airRate = airHeatBalance()/airHeatCapacity();
-	// the set point's slope over the room air, from its values a hundredth of a Kelvin about it
-	const CoolingModel & cooling = m_room.m_coolingModel;
-	const unsigned int hour = static_cast<unsigned int>(m_hourOfYear);
-	const double dT = 0.01;
-	const double setPointSlope = (cooling.dehumidificationBand(hour, m_tRules, m_TRoom + dT).m_TSet
-								  - cooling.dehumidificationBand(hour, m_tRules, m_TRoom - dT).m_TSet)/(2*dT);
+	const double setPointSlope = dehumidificationBand().m_setPointSlope;
 	return {vaporRate/V - setPointSlope*airRate, setPointSlope};
 }
 

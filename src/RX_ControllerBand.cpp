@@ -68,7 +68,7 @@ double ControllerBand::load(ControllerPiece p, double T) const {
 			// continued only as far as a host's solver meets states near a switch that its root
 			// finder places: far beyond, a heater that cooled pinned the room air at the set point
 			// against the sun, and the solver stepped over hours of it unseen
-			const double reach = CONTINUATION_REACH*m_hysteresis*m_slope;
+			const double reach = continuationReach()*m_slope;
 			u = std::min(std::max(depth(T)*m_slope, -reach), m_limit + reach);
 			break;
 		}
@@ -120,7 +120,7 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	// A share of a device large for its room (the example's 100 kW in a 5 m2 room) would still
 	// hold the room against the sun or a cool night: no more output there than m_offEndOutput.
 	const double offEndReach = this->offEndReach();
-	const double farBeyond = std::max(offEndReach, CONTINUATION_REACH*m_hysteresis);
+	const double farBeyond = std::max(offEndReach, continuationReach());
 	// positive once x and the point of rest both lie beyond reach, or x beyond far
 	const auto passed = [farBeyond](double x, double rest, double reach) {
 		return std::max(std::min(x, rest) - reach, x - farBeyond);
@@ -142,6 +142,20 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 		zOn = std::min(zOn, power);
 		zLimited = std::min(zLimited, power);
 	}
+}
+
+
+double ControllerBand::continuationReach() const {
+	// The vapour's set point of a relative humidity moves with the room air, by up to 2.6e-3 kg/m3
+	// per Kelvin in warm air near saturation: the room air's error at a host's loose tolerance,
+	// some hundredths of a Kelvin, moves the depth further than CONTINUATION_REACH hystereses of
+	// the vapour (4e-5 kg/m3, 15 mK of the air there). Where the cooler was held on its full output,
+	// a host at 1e-4 stepped across that end of the continued dehumidification into the constant
+	// output beyond, whose Jacobian holds no gain, carried the depth on to where the piece ends and
+	// switched the dehumidification to its full output and back seconds later, while its point of
+	// rest lay well within (19 such pairs a year in a Denver room dehumidifying at saturation,
+	// none at 1e-6).
+	return CONTINUATION_REACH*(m_hysteresis + std::fabs(m_setPointSlope)*SWITCH_HYSTERESIS);
 }
 
 

@@ -31,8 +31,8 @@ struct ControllerBand {
 		than the off end reaches (offEndReach()): a switch under way joins the event. */
 	ControllerPiece nextPiece(ControllerPiece p, double T, double restDepth, double restLimit, bool joining) const;
 	/*! The output of piece p at room air temperature T [K], continued beyond the piece's ends by
-		CONTINUATION_REACH hystereses and constant further out, so that a piece never turns into
-		its opposite by more than that. */
+		continuationReach() and constant further out, so that a piece never turns into its
+		opposite by more than that. */
 	double load(ControllerPiece p, double T) const;
 	/*! The switching functions [K] of the band's two ends (on/off, limited) at room air
 		temperature T [K] while the load is held on piece p: negative while T lies on p or less
@@ -56,6 +56,11 @@ struct ControllerBand {
 		the limit alone below the negative of powerFarReach(). */
 	void switchingFunctions(ControllerPiece p, double T, double restDepth, double restLimit, double & zOn,
 							double & zLimited) const;
+	/*! How far (in the controlled quantity: [K], the vapour's [kg/m3]) the proportional piece is
+		continued beyond its ends, and the quantity alone passes an end: CONTINUATION_REACH
+		hystereses, and where the set point moves with the room air (m_setPointSlope) as far again
+		as it moves over the room air's own continuation. */
+	double continuationReach() const;
 	/*! How far [K] the proportional piece reaches beyond its off end: the hysteresis, or
 		OFF_END_REACH of the band's width where that is more, and no further than m_offEndOutput
 		gives; where the room tips beyond it (m_tipsBeyondOffEnd), TIPPING_OFF_END_OUTPUT's
@@ -96,6 +101,9 @@ struct ControllerBand {
 
 	/*! Set point [K]. */
 	double	m_TSet = 0;
+	/*! How fast the set point moves with the room air [its unit per K]: the vapour density's set
+		point of a relative humidity [kg/(m3 K)]; 0 for the room air's own set points. */
+	double	m_setPointSlope = 0;
 	/*! Gain [W/K, or m3/h per K], > 0. */
 	double	m_slope = 1;
 	/*! Largest output (its magnitude for cooling). */

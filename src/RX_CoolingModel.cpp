@@ -119,8 +119,13 @@ ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificat
 
 ControllerBand CoolingModel::dehumidificationBand(unsigned int h, double t, double TRoom) const {
 	ControllerBand b;
-	// the density of the vapour at the set point, as computeLoads has it
-	b.m_TSet = m_scheduleHumiditySetPoints.value(h, t) / 100 * p_sat(TRoom) / (ZEB::R_VAPOR * TRoom);
+	// the density of the vapour at the set point, as computeLoads has it, and its slope over the
+	// room air from its values a hundredth of a Kelvin about it
+	const double phiSet = m_scheduleHumiditySetPoints.value(h, t) / 100;
+	const auto setPoint = [phiSet](double T) { return phiSet * p_sat(T) / (ZEB::R_VAPOR * T); };
+	b.m_TSet = setPoint(TRoom);
+	const double dT = 0.01;
+	b.m_setPointSlope = (setPoint(TRoom + dT) - setPoint(TRoom - dT)) / (2 * dT);
 	b.m_slope = DEHUMIDIFICATION_RATE * ZEB::H_EVAP;
 	b.m_limit = m_modelType == SIMPLE ? m_maxPower : 0;
 	b.m_cooling = true;

@@ -586,6 +586,24 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 						   "<ScheduleMoistureLoad type=\"DAILY_WEEK\"><WeekDaySchedule>" + vapour + "</WeekDaySchedule>"
 						   "<WeekEndSchedule>" + vapour + "</WeekEndSchedule></ScheduleMoistureLoad>"}}),
 		 EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
+		// the moisture balance with 0.5 kg/h of vapour, 0.1 air changes an hour and a 2 kW cooler at
+		// 25 C that dehumidifies above 60 % on weekdays, two days of October: where the cooler was held
+		// on its full output, the host stepped across the end of the dehumidification's continuation
+		// into its constant output, carried the depth on to where the piece ends and switched the
+		// dehumidification to its full output and back seconds later, while its point of rest lay well
+		// within (24 events, 22 at 1e-6)
+		{"dehumidification-beyond-its-continuation-on-the-coolers-full-output",
+		 "<SimulationStartTime>24105600</SimulationStartTime><SimulationEndTime>24278400</SimulationEndTime>" +
+		 moistureBalance,
+		 storingMoisture({{"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+						   "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>2000<"},
+						  {"<ConstantValue>27<", "<ConstantValue>25<"},
+						  {"100 100 100 100 100 100 100 100 50 50 50 50 50 50 50 50 50 100 100 100 100 100 100 100 ",
+						   "60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 "},
+						  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>0.1</ConstantValue>"},
+						  {"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20<",
+						   "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>500<"}}),
+		 EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
 		// the example's 100 kW cooler in a 2.5 m x 2 m room, two days of August: its proportional
 		// piece, continued past its off end by a share of its power (30 W), held the room at 27 C
 		// through a cool night, 0.54 K off at 01:00
