@@ -219,6 +219,9 @@ public:
 	/*! How long [s] a ramp of a schedule's spline over time may last whose turns are taken as
 		one, its first (m_splineTurns): a change of a few minutes is a step to the room. */
 	static constexpr double SPLINE_RAMP = 300;
+	/*! The share of a schedule's spline's range by which a point must lie off the straight line
+		through its neighbours to be taken as a turn (m_splineTurns). */
+	static constexpr double SPLINE_BEND = 0.1;
 	/*! How far [K] from its balance on a proportional piece settlingStep() lets the room air lie:
 		as far as the piece reaches beyond its off end before it ends regardless of where the air
 		would rest (ControllerBand::CONTINUATION_REACH hystereses). */
@@ -420,7 +423,8 @@ public:
 		1 to 8760; 0 when none ever does. Set by init(). */
 	std::vector<unsigned int>			m_hoursToScheduleChange;
 	/*! The times [s], ascending, at which a schedule in force given as a spline over time changes
-		its slope, less those within SPLINE_RAMP after a time kept. Set by init(). */
+		its slope by more than a bend of SPLINE_BEND, less those within SPLINE_RAMP after a time kept.
+		Set by init(). */
 	std::vector<double>					m_splineTurns;
 
 private:

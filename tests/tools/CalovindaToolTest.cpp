@@ -386,6 +386,18 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		return "<ScheduleEquipmentLoad type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\"><X unit=\"s\">" + x +
 			   "</X><Y unit=\"---\">" + y + "</Y></LinearSpline></ScheduleEquipmentLoad>";
 	};
+	// an equipment load [W/m2] measured every 5 minutes over the two days from t0 [s], smooth: its
+	// points bend the spline by a few hundredths of its range
+	const auto measuredLoad = [](long t0) {
+		std::string x, y;
+		for (long t = t0; t <= t0 + 172800; t += 300) {
+			const double s = static_cast<double>(t - t0);
+			x += (x.empty() ? "" : " ") + std::to_string(t);
+			y += (y.empty() ? "" : " ") + std::to_string(14 + 10*std::sin(2*M_PI*s/21600) + 2*std::sin(2*M_PI*s/2400));
+		}
+		return "<ScheduleEquipmentLoad type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\"><X unit=\"s\">" + x +
+			   "</X><Y unit=\"---\">" + y + "</Y></LinearSpline></ScheduleEquipmentLoad>";
+	};
 	// rooms whose loads switch on the room air or in time, two days, at the tolerance hosts use
 	// unless told and with hourly output points; a room whose schedules step costs at most three
 	// times as much as the example in the same days, a room that rests where a switch lies has
@@ -535,6 +547,12 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		 "<SimulationStartTime>17280000</SimulationStartTime><SimulationEndTime>17452800</SimulationEndTime>",
 		 {{"<ScheduleEquipmentLoad type=\"CONSTANT\">\n                <ConstantValue>4.16667</ConstantValue>\n"
 		   "            </ScheduleEquipmentLoad>", switchingLoad(17280000)}}, FOLLOWS},
+		// the same days with a smooth load measured every 5 minutes: a restart at each of its points
+		// cost 6 times the co-simulation of a year
+		{"equipment-load-measured-every-five-minutes",
+		 "<SimulationStartTime>17280000</SimulationStartTime><SimulationEndTime>17452800</SimulationEndTime>",
+		 {{"<ScheduleEquipmentLoad type=\"CONSTANT\">\n                <ConstantValue>4.16667</ConstantValue>\n"
+		   "            </ScheduleEquipmentLoad>", measuredLoad(17280000)}}, COSTS_AS_THE_EXAMPLE},
 		// a 10 MW heater: its proportional piece, continued past its off end by a share of its
 		// power (3 kW), held the room at 20 C against the January sun, 4.1 K off at 10:00
 		{"heating-far-beyond-the-room", twoDays,
