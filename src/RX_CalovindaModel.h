@@ -219,8 +219,9 @@ public:
 	/*! How long [s] a ramp of a schedule's spline over time may last whose turns are taken as
 		one, its first (m_splineTurns): a change of a few minutes is a step to the room. */
 	static constexpr double SPLINE_RAMP = 300;
-	/*! The share of a schedule's spline's range by which a point must lie off the straight line
-		through its neighbours to be taken as a turn (m_splineTurns). */
+	/*! The share of a schedule's spline's range (of its values but their highest and lowest
+		hundredth) by which a point must lie off the straight line through its neighbours to be
+		taken as a turn (m_splineTurns). */
 	static constexpr double SPLINE_BEND = 0.1;
 	/*! How far [K] from its balance on a proportional piece settlingStep() lets the room air lie:
 		as far as the piece reaches beyond its off end before it ends regardless of where the air

@@ -129,7 +129,14 @@ void CalovindaModel::initSwitches() {
 			}
 			return (y[i] - y[i - 1])/(x[i] - x[i - 1]);
 		};
-		const auto [lowest, highest] = std::minmax_element(y.begin(), y.end());
+		// the range of the spline's values but for their highest and lowest hundredth, so that a
+		// rare spike (a 20 s spike of 400 W/m2 on a load switching between 2 and 40 W/m2) does not
+		// hide every other turn
+		std::vector<double> values = y;
+		const auto lowest = values.begin() + static_cast<std::ptrdiff_t>((n - 1)/100);
+		const auto highest = values.end() - 1 - static_cast<std::ptrdiff_t>((n - 1)/100);
+		std::nth_element(values.begin(), highest, values.end());
+		std::nth_element(values.begin(), lowest, highest);
 		const double bend = SPLINE_BEND*(*highest - *lowest);
 		// how far point i lies from the straight line through its neighbours; the ends always turn
 		const auto offLine = [&x, &y, n](std::size_t i) {

@@ -376,12 +376,16 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		 "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>1500<"},
 		{"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>0.2</ConstantValue>"}};
 	// an equipment load [W/m2] switching between 2 and 40 every 10 minutes in ramps of 20 s, a
-	// spline over the two days from t0 [s]
-	const auto switchingLoad = [](long t0) {
+	// spline over the two days from t0 [s]; with a spike, 400 W/m2 for 20 s on the first day
+	const auto switchingLoad = [](long t0, bool spike = false) {
 		std::string x = std::to_string(t0), y = "2";
 		for (long t = t0 + 600, k = 0; t < t0 + 172800; t += 600, ++k) {
 			x += " " + std::to_string(t) + " " + std::to_string(t + 20);
 			y += k % 2 ? " 40 2" : " 2 40";
+			if (spike && k == 60) {
+				x += " " + std::to_string(t + 300) + " " + std::to_string(t + 320) + " " + std::to_string(t + 340);
+				y += " 40 400 40";
+			}
 		}
 		return "<ScheduleEquipmentLoad type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\"><X unit=\"s\">" + x +
 			   "</X><Y unit=\"---\">" + y + "</Y></LinearSpline></ScheduleEquipmentLoad>";
@@ -547,6 +551,12 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		 "<SimulationStartTime>17280000</SimulationStartTime><SimulationEndTime>17452800</SimulationEndTime>",
 		 {{"<ScheduleEquipmentLoad type=\"CONSTANT\">\n                <ConstantValue>4.16667</ConstantValue>\n"
 		   "            </ScheduleEquipmentLoad>", switchingLoad(17280000)}}, FOLLOWS},
+		// the same with a spike of 400 W/m2: taken into the range by which turns are judged, it hid
+		// every other turn, 1.7 K off in a year
+		{"equipment-load-switching-every-ten-minutes-with-a-spike",
+		 "<SimulationStartTime>17280000</SimulationStartTime><SimulationEndTime>17452800</SimulationEndTime>",
+		 {{"<ScheduleEquipmentLoad type=\"CONSTANT\">\n                <ConstantValue>4.16667</ConstantValue>\n"
+		   "            </ScheduleEquipmentLoad>", switchingLoad(17280000, true)}}, FOLLOWS},
 		// the same days with a smooth load measured every 5 minutes: a restart at each of its points
 		// cost 6 times the co-simulation of a year
 		{"equipment-load-measured-every-five-minutes",
