@@ -20,6 +20,43 @@ namespace RX {
 
 namespace {
 
+/*! Appends to turns the points [s] of the spline over time at which it turns: where its slope
+	changes (before the first point and after the last as extrapolated) and the point lies off the
+	straight line through its neighbours by more than CalovindaModel::SPLINE_BEND of its range. */
+void appendSplineTurns(const ZEB::LinearSpline & spline, std::vector<double> & turns) {
+	const std::vector<double> & x = spline.m_x;
+	const std::vector<double> & y = spline.m_y;
+	const std::size_t n = x.size();
+	const bool linear = spline.m_extrapolationMethod == ZEB::LinearSpline::EM_LINEAR && n > 1;
+	// the slope before point i; before the first point and after the last as extrapolated
+	const auto slope = [&x, &y, n, linear](std::size_t i) {
+		if (i == 0 || i == n) {
+			const std::size_t j = i == 0 ? 1 : n - 1;
+			return linear ? (y[j] - y[j - 1])/(x[j] - x[j - 1]) : 0.0;
+		}
+		return (y[i] - y[i - 1])/(x[i] - x[i - 1]);
+	};
+	// the range of the spline's values but for their highest and lowest hundredth, so that a
+	// rare spike (a 20 s spike of 400 W/m2 on a load switching between 2 and 40 W/m2) does not
+	// hide every other turn
+	std::vector<double> values = y;
+	const auto lowest = values.begin() + static_cast<std::ptrdiff_t>((n - 1)/100);
+	const auto highest = values.end() - 1 - static_cast<std::ptrdiff_t>((n - 1)/100);
+	std::nth_element(values.begin(), highest, values.end());
+	std::nth_element(values.begin(), lowest, highest);
+	const double bend = CalovindaModel::SPLINE_BEND*(*highest - *lowest);
+	// how far point i lies from the straight line through its neighbours; the ends always turn
+	const auto offLine = [&x, &y, n](std::size_t i) {
+		if (i == 0 || i + 1 == n)
+			return std::numeric_limits<double>::infinity();
+		const double through = y[i - 1] + (y[i + 1] - y[i - 1])*(x[i] - x[i - 1])/(x[i + 1] - x[i - 1]);
+		return std::fabs(y[i] - through);
+	};
+	for (std::size_t i = 0; i < n; ++i)
+		if (slope(i) != slope(i + 1) && offLine(i) > bend)
+			turns.push_back(x[i]);
+}
+
 /*! Which groups of switching functions a room has, as far as its sub-models tell. */
 struct SwitchingGroups {
 	explicit SwitchingGroups(const Room & room) :
@@ -113,42 +150,9 @@ void CalovindaModel::initSwitches() {
 	// only bends smooth data (a load measured every 5 minutes): a host follows it as it follows
 	// the climate, where a restart at each of its points cost 6 times the co-simulation.
 	m_splineTurns.clear();
-	for (const auto & [schedule, factor] : schedules) {
-		const ZEB::LinearSpline & spline = schedule->m_datLinear;
-		if (schedule->m_type != Schedule::DATLINEAR || factor == 0 || !spline.m_valid)
-			continue;
-		const std::vector<double> & x = spline.m_x;
-		const std::vector<double> & y = spline.m_y;
-		const std::size_t n = x.size();
-		const bool linear = spline.m_extrapolationMethod == ZEB::LinearSpline::EM_LINEAR && n > 1;
-		// the slope before point i; before the first point and after the last as extrapolated
-		const auto slope = [&x, &y, n, linear](std::size_t i) {
-			if (i == 0 || i == n) {
-				const std::size_t j = i == 0 ? 1 : n - 1;
-				return linear ? (y[j] - y[j - 1])/(x[j] - x[j - 1]) : 0.0;
-			}
-			return (y[i] - y[i - 1])/(x[i] - x[i - 1]);
-		};
-		// the range of the spline's values but for their highest and lowest hundredth, so that a
-		// rare spike (a 20 s spike of 400 W/m2 on a load switching between 2 and 40 W/m2) does not
-		// hide every other turn
-		std::vector<double> values = y;
-		const auto lowest = values.begin() + static_cast<std::ptrdiff_t>((n - 1)/100);
-		const auto highest = values.end() - 1 - static_cast<std::ptrdiff_t>((n - 1)/100);
-		std::nth_element(values.begin(), highest, values.end());
-		std::nth_element(values.begin(), lowest, highest);
-		const double bend = SPLINE_BEND*(*highest - *lowest);
-		// how far point i lies from the straight line through its neighbours; the ends always turn
-		const auto offLine = [&x, &y, n](std::size_t i) {
-			if (i == 0 || i + 1 == n)
-				return std::numeric_limits<double>::infinity();
-			const double through = y[i - 1] + (y[i + 1] - y[i - 1])*(x[i] - x[i - 1])/(x[i + 1] - x[i - 1]);
-			return std::fabs(y[i] - through);
-		};
-		for (std::size_t i = 0; i < n; ++i)
-			if (slope(i) != slope(i + 1) && offLine(i) > bend)
-				m_splineTurns.push_back(x[i]);
-	}
+	for (const auto & [schedule, factor] : schedules)
+		if (schedule->m_type == Schedule::DATLINEAR && factor != 0 && schedule->m_datLinear.m_valid)
+			appendSplineTurns(schedule->m_datLinear, m_splineTurns);
 	std::sort(m_splineTurns.begin(), m_splineTurns.end());
 	std::size_t kept = 0;
 	for (double t : m_splineTurns)
