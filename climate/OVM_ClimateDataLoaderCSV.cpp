@@ -6,17 +6,38 @@
 #include <algorithm>
 #include <fstream>
 #include <locale>
+#include <sstream>
 
 #include "ZEB_CSVReader.h"
 #include "ZEB_Exception.h"
 #include "ZEB_FileUtils.h"
 #include "ZEB_FormatString.h"
+#include "ZEB_StringUtils.h"
 #include "ZEB_Time.h"
 #include "ZEB_UnitVector.h"
 
 #include "OVM_Constants.h"
 
 namespace OVM {
+
+namespace {
+
+/*! What the table reader's exception says of the faulty line, its own message first and the
+	cause after it, without the outermost entry, which only names the file the caller names too. */
+std::string readerFault(const ZEB::Exception & ex) {
+	std::vector<std::string> entries;
+	std::istringstream stack(ex.msgStack());
+	for (std::string entry; std::getline(stack, entry);)
+		entries.push_back(ZEB::trim_copy(entry, " "));
+	if (entries.size() > 1)
+		entries.pop_back();
+	std::string text;
+	for (auto e = entries.rbegin(); e != entries.rend(); ++e)
+		text += (text.empty() ? "" : " ") + *e;
+	return "(" + text + ")";
+}
+
+} // namespace
 
 ClimateDataLoader::ReadFunctionReturnValues ClimateDataLoader::readCSVFile(const ZEB::Path & fname,
 	std::vector<double> & timePoints, std::vector<double> & values, std::string & quantity,
@@ -31,9 +52,18 @@ ClimateDataLoader::ReadFunctionReturnValues ClimateDataLoader::readCSVFile(const
 
 		ZEB::CSVReader reader;
 		reader.m_separationCharacter = '\t';
-		reader.read(path, false, true);
+		try {
+			reader.read(path, false, true);
+		}
+		catch (ZEB::Exception & ex) {
+			ex.writeMsgStackToError();
+			errmsg = readerFault(ex);
+			return RF_InvalidLineFormat;
+		}
 		if (reader.m_nColumns < 2 || column < 0 || static_cast<unsigned int>(column) >= reader.m_nColumns) {
-			errmsg.clear();
+			// the message names the line: without it a user cannot tell that the captions are meant
+			errmsg = ZEB::FormatString("1 (%1 tab-separated columns, the time and column %2 needed)")
+					 .arg(reader.m_nColumns).arg(column).str();
 			return RF_BadHeader;
 		}
 		const unsigned int col = static_cast<unsigned int>(column);
@@ -51,7 +81,15 @@ ClimateDataLoader::ReadFunctionReturnValues ClimateDataLoader::readCSVFile(const
 		ZEB::UnitVector times;
 		times.m_unit = timeUnit;
 		times.m_data = reader.colData(0);
-		times.convert(ZEB::Unit("s"));
+		try {
+			times.convert(ZEB::Unit("s"));
+		}
+		catch (ZEB::Exception & ex) {
+			ex.writeMsgStackToError();
+			// the time column's unit comes from the captions
+			errmsg = ZEB::FormatString("1 (%1)").arg(ex.what()).str();
+			return RF_InvalidLineFormat;
+		}
 		// the series is interpolated by binary search: its points must be in order
 		if (const std::size_t i = firstDecreasingTimePoint(times.m_data)) {
 			// the captions are line 1

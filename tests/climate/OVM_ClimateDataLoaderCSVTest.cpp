@@ -55,7 +55,8 @@ TEST(ClimateDataLoaderCSV, ReportsFailuresByResultCode) {
 	std::ofstream(path) << "Time [h]\tTemperature [C]\n0\t20\n";
 	CSVResult r = readCSV(path + "?2");
 	EXPECT_EQ(r.m_res, ClimateDataLoader::RF_BadHeader);
-	EXPECT_EQ(r.m_errmsg, "");
+	// the message composed from errmsg names the faulty line: here the captions
+	EXPECT_EQ(r.m_errmsg.substr(0, 2), "1 ");
 
 	std::ofstream(path) << "Time [h]\tTemperature [Grad]\n0\t20\n";
 	r = readCSV(path);
@@ -64,9 +65,13 @@ TEST(ClimateDataLoaderCSV, ReportsFailuresByResultCode) {
 
 	// a malformed row and a time column that is no time: the message stack goes to the error output
 	std::ofstream(path) << "Time [h]\tTemperature [C]\n0\t20\n1\tx\n";
-	EXPECT_EQ(readCSV(path).m_res, ClimateDataLoader::RF_InvalidLineFormat);
+	r = readCSV(path);
+	EXPECT_EQ(r.m_res, ClimateDataLoader::RF_InvalidLineFormat);
+	EXPECT_NE(r.m_errmsg.find("line #3"), std::string::npos) << r.m_errmsg;
 	std::ofstream(path) << "Time [m]\tTemperature [C]\n0\t20\n";
-	EXPECT_EQ(readCSV(path).m_res, ClimateDataLoader::RF_InvalidLineFormat);
+	r = readCSV(path);
+	EXPECT_EQ(r.m_res, ClimateDataLoader::RF_InvalidLineFormat);
+	EXPECT_EQ(r.m_errmsg.substr(0, 2), "1 ");
 	EXPECT_FALSE(messages.m_messages.empty());
 	EXPECT_EQ(messages.m_messages.back().m_type, ZEB::MSG_ERROR);
 }
