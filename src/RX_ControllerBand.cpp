@@ -135,7 +135,14 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	// as the piece is continued. The full output ends as soon as the air comes back within: where
 	// the room rests just at the end, the air drifts within on the full output while the point
 	// stays at the end, and the room ran hours too warm.
+	// Where the set point moves with the room air (the vapour's of a relative humidity), a host's
+	// error on the air moves the depth by some thirty hystereses per millikelvin: a 600 W cooler's
+	// dehumidification, whose whole band spans 17 mK of air at 37 C, came back within its full
+	// output's end 8 s after reaching it, while its depth rose and its point of rest lay 24 W
+	// beyond. There the full output ends once the depth and that point both lie within, or the
+	// depth alone as far as the piece is continued.
 	zLimited = p == PIECE_PROPORTIONAL ? passed(d - dLimited, restDepth - dLimited, m_hysteresis)
+			   : p == PIECE_LIMITED && m_setPointSlope != 0 ? passed(dLimited - d, dLimited - restDepth, m_hysteresis)
 			   : (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
 	if (p == PIECE_OFF && limitMoves && m_limit < powerFar) {
 		const double power = powerPassed(m_limit, restLimit, powerOnThreshold());

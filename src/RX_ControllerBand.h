@@ -45,7 +45,9 @@ struct ControllerBand {
 	/*! The same where the room air, left to the proportional piece, would come to rest at the depth
 		restDepth [K]: an end of the proportional piece is passed once T and restDepth both lie
 		beyond it, or T as far beyond as the piece is continued (CONTINUATION_REACH hystereses); the
-		limited piece ends once T lies m_hysteresis within it. */
+		limited piece ends once T lies m_hysteresis within it (where the set point moves with the
+		room air, m_setPointSlope, once T and restDepth both do, or T as far within as the piece is
+		continued). */
 	void switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn, double & zLimited) const {
 		switchingFunctions(p, T, restDepth, std::numeric_limits<double>::quiet_NaN(), zOn, zLimited);
 	}
