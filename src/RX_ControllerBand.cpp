@@ -36,6 +36,15 @@ ControllerPiece ControllerBand::nextPiece(ControllerPiece p, double T, double re
 		return p;
 	double zOn, zLimited;
 	switchingFunctions(p, T, restDepth, restLimit, zOn, zLimited);
+	// A proportional piece whose power another output (the cooler's dehumidification) has taken
+	// goes on to the full output below none, which gives back what that output's continuation
+	// takes beyond the device's power. Held on without power, it gave nothing and watched no end:
+	// a cooler that a pulse of vapour left on its proportional piece cooled a room through the
+	// dehumidification's continuation by up to 400 W more than the device's power, and lay 0.79 K
+	// below co-simulation as the pulse ended, at 1e-4.
+	const bool taken = p == PIECE_PROPORTIONAL && !(m_limit > 0) && m_takenPower > 0;
+	if (taken && (zOn > 0 || zLimited > 0))
+		return depth(T) > 0 ? PIECE_LIMITED : PIECE_OFF;
 	if (zOn > 0 || zLimited > 0 || (p == PIECE_PROPORTIONAL && !(m_limit > 0)))
 		return there;
 	// Where the room would rest within a piece with output, further than the off end reaches (the
@@ -102,7 +111,9 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 		zLimited = powerPassed(-m_limit, limitMoves ? -restLimit : -m_limit, powerEndReach());
 		return;
 	}
-	if (!(m_limit > (p == PIECE_OFF ? powerOnThreshold() : 0)) && !(p == PIECE_OFF && limitMoves)) {
+	// the proportional piece's ends stay watched while another output takes its power (nextPiece())
+	if (!(m_limit > (p == PIECE_OFF ? powerOnThreshold() : 0)) && !(p == PIECE_OFF && limitMoves)
+		&& !(p == PIECE_PROPORTIONAL && m_takenPower > 0)) {
 		zOn = zLimited = -1;
 		return;
 	}

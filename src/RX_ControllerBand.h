@@ -25,7 +25,9 @@ struct ControllerBand {
 	ControllerPiece pieceAtDepth(double d) const;
 	/*! The piece to hold from an event on where p was held, at room air temperature T [K] and
 		with restDepth and restLimit as switchingFunctions() takes them: p until its switching
-		functions call for a switch or it has no output left, then the piece T lies on. Where
+		functions call for a switch or it has no output left, then the piece T lies on (a
+		proportional piece whose power another output took: the full output below none where T
+		lies beyond the set point, else off). Where
 		joining (the room's balance already that of the switches made at the event), the piece T
 		lies on unless p gives output and the room air would rest within it (restDepth) further
 		than the off end reaches (offEndReach()): a switch under way joins the event. */

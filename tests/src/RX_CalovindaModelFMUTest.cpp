@@ -521,13 +521,14 @@ TEST(RXCalovindaModelFMU, ContinuesTheCoolersFullOutputBelowNoneWhereItsDehumidi
 	ASSERT_EQ(fmu.numberOfSwitchingFunctions(), 6u);
 	std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
 	const double V = fmu.m_room.volume();
-	// the room air at 30 C with the vapour on which the dehumidification takes power [W]
-	const auto roomAt30CDehumidifyingWith = [&](double power) {
+	// the room air at T [K] with the vapour on which the dehumidification takes power [W]
+	const auto roomAtDehumidifyingWith = [&](double T, double power) {
 		const RX::ControllerBand band = fmu.dehumidificationBand();
 		const double rhoV = band.m_TSet + power/band.m_slope;
-		y[fmu.n() - 2] = 303.15*(ZEB::RHO_AIR*ZEB::C_AIR + ZEB::C_VAPOR*rhoV)*V + ZEB::H_EVAP*rhoV*V;
+		y[fmu.n() - 2] = T*(ZEB::RHO_AIR*ZEB::C_AIR + ZEB::C_VAPOR*rhoV)*V + ZEB::H_EVAP*rhoV*V;
 		y[fmu.n() - 1] = rhoV*V;
 	};
+	const auto roomAt30CDehumidifyingWith = [&](double power) { roomAtDehumidifyingWith(303.15, power); };
 	double nextEventTime = 0;
 	fmu.updateIfModified(3600, y.data(), false);
 	roomAt30CDehumidifyingWith(300);
@@ -558,6 +559,25 @@ TEST(RXCalovindaModelFMU, ContinuesTheCoolersFullOutputBelowNoneWhereItsDehumidi
 	fmu.newDiscreteStates(nextEventTime);
 	EXPECT_EQ(fmu.m_heldPieces.m_cooling, RX::PIECE_OFF);
 	EXPECT_EQ(fmu.m_coolingLoad, 0);
+
+	// held on its proportional piece 10 mK above its set point, where the dehumidification comes
+	// to take all its power, it goes on to its full output below none: held there without power,
+	// it had no ends to watch and gave nothing, where the dehumidification's continuation took
+	// more than the device's power, and a room with vapour pulses lay 0.8 K below co-simulation
+	for (int i = 0; i < 3; ++i) {
+		roomAtDehumidifyingWith(293.16, 300);
+		fmu.updateIfModified(3900 + i, y.data(), false);
+	}
+	fmu.newDiscreteStates(nextEventTime);
+	fmu.m_heldPieces.m_cooling = RX::PIECE_PROPORTIONAL;
+	roomAtDehumidifyingWith(293.16, 550);
+	fmu.updateIfModified(4000, y.data(), false);
+	ASSERT_NEAR(fmu.coolingBand().m_limit, -50, 1e-3);
+	fmu.switchingFunctions(z.data());
+	EXPECT_GT(z[3], 0);
+	fmu.newDiscreteStates(nextEventTime);
+	EXPECT_EQ(fmu.m_heldPieces.m_cooling, RX::PIECE_LIMITED);
+	EXPECT_NEAR(fmu.m_coolingLoad, 50, 1e-3);
 }
 
 
