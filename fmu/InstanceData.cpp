@@ -485,7 +485,7 @@ std::size_t InstanceData::numberOfEventIndicators() const {
 
 void InstanceData::eventIndicators(double * z) {
 	updateIfModified();
-	m_modelFMU.switchingFunctions(z);
+	m_modelFMU.eventIndicators(z);
 }
 
 

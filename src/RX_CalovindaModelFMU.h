@@ -1,6 +1,7 @@
 #ifndef RX_CalovindaModelFMUH
 #define RX_CalovindaModelFMUH
 
+#include <array>
 #include <cstddef>
 #include <limits>
 #include <string>
@@ -62,6 +63,10 @@ public:
 		no later than the host's solver may run without an event (longestSolverInterval()) where
 		its output interval is longer than that. */
 	bool newDiscreteStates(double & nextEventTime);
+	/*! Model exchange: the switching functions (switchingFunctions()) at the last evaluation,
+		each the larger of those with the rules in force and with the rules of the last event
+		where a change of the rules was passed over since (nextActingRuleChange()). */
+	void eventIndicators(double * z);
 
 	/*! The host's pace in model exchange, as its calls show it. The climate's hourly values kink
 		on every hour, which no switching function sees: a host's solver steps across them some 25
@@ -153,15 +158,21 @@ public:
 	/*! Set by completedIntegratorStep() when it changed the model's equations; cleared by the
 		next newDiscreteStates(). */
 	bool					m_equationsChanged;
-	/*! Model exchange: the time at which a schedule or time rule changes next [s], announced at
-		the last event (nextRuleChange()); infinity before the first event and when none does. */
+	/*! Model exchange: the time at which a schedule or time rule changes next what the host
+		integrates [s], announced at the last event (nextActingRuleChange()); infinity before the
+		first event and when none does. */
 	double					m_nextRuleChange;
 	/*! Model exchange: the time [s] of the next event, announced at the last, at which the host
 		restarts though no rule changes: the room air comes near its balance on a proportional
 		piece (settlingStep()) or a schedule's spline turns (nextSplineTurn()); else infinity. */
 	double					m_nextRestart;
+	/*! Model exchange: the time [s] of the last event; the model's start before the first. Not
+		part of an FMU state: model exchange has none. */
+	double					m_lastEvent;
 	/*! The switching functions of the last switchDue(), sized by init(). */
 	std::vector<double>		m_switchingFunctions;
+	/*! The switching functions with the rules of the last event (eventIndicators()). */
+	std::vector<double>		m_lastEventSwitchingFunctions;
 	/*! Model exchange: the host's pace, counted by updateIfModified() and completedIntegratorStep(). */
 	HostPace				m_hostPace;
 
@@ -186,6 +197,28 @@ private:
 	void applyInputs();
 	/*! The room air has left what is held: a switching function is positive. */
 	bool switchDue();
+	/*! Model exchange, at an event, with the pieces held: the first time after t [s] at which a
+		schedule or time rule changes what the host integrates until the next event
+		(ruleChangeActs()), looking up to MAX_PASSED_RULE_CHANGES changes ahead (the last of
+		them where none does); infinity when none ever changes. */
+	double nextActingRuleChange(double t);
+	/*! What the schedules and time rules of one time give at the present state with the pieces
+		held: the derivatives, the switching functions and the bands of heating, cooling,
+		dehumidification and the ventilation's cooling supply. */
+	struct RulesEvaluation {
+		std::vector<double>				m_ydot;
+		std::vector<double>				m_switchingFunctions;
+		std::array<ControllerBand, 4>	m_bands;
+	};
+	/*! The evaluation with the rules of time tRules [s]; leaves the model evaluated so. */
+	RulesEvaluation evaluateRules(double tRules);
+	/*! The change of the rules from before to after changes the derivatives at the present
+		state, the sign of a switching function there, or the band of a controller held on a
+		piece that gives output (its set point, gain or power). */
+	bool ruleChangeActs(const RulesEvaluation & before, const RulesEvaluation & after) const;
+	/*! How many changes of the schedules and time rules nextActingRuleChange() passes over before
+		it announces one regardless: about a week of a daily schedule's steps. */
+	static constexpr int MAX_PASSED_RULE_CHANGES = 32;
 	/*! Calls visit(double &) for every value of the model-variables block, in block order. */
 	template <typename Model, typename Visit>
 	static void visitModelVariables(Model & model, Visit && visit);

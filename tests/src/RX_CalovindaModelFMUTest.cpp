@@ -684,13 +684,13 @@ TEST(RXCalovindaModelFMU, EndsAHeldHeaterAsItCoolsWhereTheRoomTipsAwayFromIt) {
 
 
 TEST(RXCalovindaModelFMU, AsksForAStepEventWhereAHostPassedATimeEvent) {
-	// heating to 20 C from 6:00, 16 C before
+	// an equipment load of 10 W/m2 from 6:00, none before (a heater's set point that changes
+	// while the heater stays off announces no time event)
 	Resources r;
-	heatTo20C(r.m_room);
-	RX::Schedule & setPoints = r.m_room.m_heatingModel.m_scheduleSetPoints;
-	setPoints.m_type = RX::Schedule::DAILY_WEEK;
+	RX::Schedule & load = r.m_room.m_userLoads.m_scheduleEquipmentLoad;
+	load.m_type = RX::Schedule::DAILY_WEEK;
 	for (int h = 0; h < 24; ++h)
-		setPoints.m_weekDaySchedule[h] = setPoints.m_weekEndSchedule[h] = h < 6 ? 16 : 20;
+		load.m_weekDaySchedule[h] = load.m_weekEndSchedule[h] = h < 6 ? 0 : 10;
 	RX::CalovindaModelFMU fmu;
 	r.init(fmu);
 	const std::vector<double> y(fmu.y0(), fmu.y0() + fmu.n());
