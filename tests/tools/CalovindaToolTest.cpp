@@ -364,6 +364,18 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 			 {"name=\"Timber flooring\" ", "name=\"Timber flooring\" w80=\"70\" wsat=\"550\" "}});
 		return replaced;
 	};
+	// 0.5 kg/h of vapour and 0.1 air changes an hour, a cooler of the given power [W] at 25 C
+	// dehumidifying above 60 % on weekdays
+	const auto dehumidifyingOnWeekdays = [&storingMoisture](const std::string & power) {
+		return storingMoisture({{"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+								 "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>" + power + "<"},
+								{"<ConstantValue>27<", "<ConstantValue>25<"},
+								{"100 100 100 100 100 100 100 100 50 50 50 50 50 50 50 50 50 100 100 100 100 100 100 100 ",
+								 "60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 "},
+								{"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>0.1</ConstantValue>"},
+								{"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20<",
+								 "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>500<"}});
+	};
 	// 1.5 kg/h of vapour and 0.2 air changes an hour, a cooler at 24 C whose power is a curve over
 	// its set point (1 kW at 24 C, 2.5 kW at most) dehumidifying above 100 %, in Aachen
 	const std::vector<std::pair<std::string, std::string> > dehumidifyingAtSaturation = {
@@ -634,14 +646,7 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		{"dehumidification-beyond-its-continuation-on-the-coolers-full-output",
 		 "<SimulationStartTime>24105600</SimulationStartTime><SimulationEndTime>24278400</SimulationEndTime>" +
 		 moistureBalance,
-		 storingMoisture({{"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
-						   "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>2000<"},
-						  {"<ConstantValue>27<", "<ConstantValue>25<"},
-						  {"100 100 100 100 100 100 100 100 50 50 50 50 50 50 50 50 50 100 100 100 100 100 100 100 ",
-						   "60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 "},
-						  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>0.1</ConstantValue>"},
-						  {"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20<",
-						   "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>500<"}}),
+		 dehumidifyingOnWeekdays("2000"),
 		 EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
 		// the same with a 600 W cooler, two days of July: its dehumidification, whose band spans
 		// 17 mK of the room air at 37 C, came back within its full output's end 8 s after reaching
@@ -649,14 +654,7 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		{"dehumidification-of-a-small-cooler-at-its-full-output",
 		 "<SimulationStartTime>16329600</SimulationStartTime><SimulationEndTime>16502400</SimulationEndTime>" +
 		 moistureBalance,
-		 storingMoisture({{"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
-						   "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>600<"},
-						  {"<ConstantValue>27<", "<ConstantValue>25<"},
-						  {"100 100 100 100 100 100 100 100 50 50 50 50 50 50 50 50 50 100 100 100 100 100 100 100 ",
-						   "60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 60 "},
-						  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>0.1</ConstantValue>"},
-						  {"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20<",
-						   "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>500<"}}),
+		 dehumidifyingOnWeekdays("600"),
 		 EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
 		// the example's 100 kW cooler in a 2.5 m x 2 m room, two days of August: its proportional
 		// piece, continued past its off end by a share of its power (30 W), held the room at 27 C
