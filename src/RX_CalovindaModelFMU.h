@@ -64,8 +64,8 @@ public:
 		its output interval is longer than that. */
 	bool newDiscreteStates(double & nextEventTime);
 	/*! Model exchange: the switching functions (switchingFunctions()) at the last evaluation,
-		each the larger of those with the rules in force and with the rules of the last event
-		where a change of the rules was passed over since (nextActingRuleChange()). */
+		each the largest of those with the rules in force, with the rules of the last event and
+		with those of every change of the rules passed over since (nextActingRuleChange()). */
 	void eventIndicators(double * z);
 
 	/*! The host's pace in model exchange, as its calls show it. The climate's hourly values kink
@@ -171,7 +171,8 @@ public:
 	double					m_lastEvent;
 	/*! The switching functions of the last switchDue(), sized by init(). */
 	std::vector<double>		m_switchingFunctions;
-	/*! The switching functions with the rules of the last event (eventIndicators()). */
+	/*! The switching functions with the rules of the last event or of a change passed over
+		since (eventIndicators()). */
 	std::vector<double>		m_lastEventSwitchingFunctions;
 	/*! Model exchange: the host's pace, counted by updateIfModified() and completedIntegratorStep(). */
 	HostPace				m_hostPace;

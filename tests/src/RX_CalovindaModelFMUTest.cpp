@@ -708,6 +708,34 @@ TEST(RXCalovindaModelFMU, AsksForAStepEventWhereAHostPassedATimeEvent) {
 }
 
 
+TEST(RXCalovindaModelFMU, WatchesTheSetPointsOfChangesPassedOverUntilTheNextEvent) {
+	// a cooler at 25 C, at 24 C from 7:00 to 8:00, held off at 1:00 with the room at 20 C: no
+	// change of the day acts there, and a host's step from before 7:00 to past 8:00 must still
+	// see the room pass 24 C within that hour
+	Resources r;
+	RX::CoolingModel & cooling = r.m_room.m_coolingModel;
+	cooling.m_modelType = RX::CoolingModel::SIMPLE;
+	cooling.m_scheduleSetPoints.m_type = RX::Schedule::DAILY_WEEK;
+	for (int h = 0; h < 24; ++h)
+		cooling.m_scheduleSetPoints.m_weekDaySchedule[h] = cooling.m_scheduleSetPoints.m_weekEndSchedule[h] = h == 7 ? 24 : 25;
+	RX::CalovindaModelFMU fmu;
+	r.init(fmu);
+	const auto roomAt = uniformRoom(fmu);
+	double nextEventTime = 0;
+	fmu.updateIfModified(3600, roomAt(293.15).data(), false);
+	fmu.newDiscreteStates(nextEventTime);
+	ASSERT_EQ(fmu.m_heldPieces.m_cooling, RX::PIECE_OFF);
+	EXPECT_GT(nextEventTime, 8*3600.0);
+	std::vector<double> z(fmu.numberOfSwitchingFunctions());
+	for (const double hours : {6.5, 7.5, 8.5}) {
+		SCOPED_TRACE(hours);
+		fmu.updateIfModified(hours*3600, roomAt(297.65).data(), false);
+		fmu.eventIndicators(z.data());
+		EXPECT_EQ(z[2] > 0, hours > 7);
+	}
+}
+
+
 TEST(RXCalovindaModelFMU, EndsTheAssessmentsAirChangeDwellAtItsEventNotAMomentAfter) {
 	Resources r;
 	RX::DIN4108_2Assessment & din = r.m_room.m_din4108_2Assessment;
