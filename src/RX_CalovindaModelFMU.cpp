@@ -515,6 +515,8 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(model.m_heldPieces.m_naturalVentilationRise.m_onOutsideExcess);
 	for (auto & shaded : model.m_heldWindowShaded)
 		visit(shaded);
+	for (auto & wall : model.m_constructionSolvers)
+		visit(wall.m_heldPhase);
 	visit(model.m_heldVentilationWatched);
 	visit(model.m_heldVentilationThreshold);
 	visit(model.m_heldRoomAboveThreshold);
@@ -666,6 +668,18 @@ std::string CalovindaModelFMU::modelVariablesRefusal(bool modelExchange, bool in
 	for (std::size_t i = 0; i < m_heldWindowShaded.size(); ++i)
 		if (m_heldWindowShaded[i] > 1)
 			return outOfRange(ZEB::FormatString("held shading of window %1").arg(static_cast<unsigned long>(i + 1)).str());
+	for (std::size_t i = 0; i < m_constructionSolvers.size(); ++i) {
+		const ConstructionSolver & wall = m_constructionSolvers[i];
+		const std::string what = ZEB::FormatString("phase change of construction %1").arg(static_cast<unsigned long>(i + 1)).str();
+		// only a room-side cell with a phase change is held, and always once the pieces are
+		if (wall.m_heldPhase > ConstructionSolver::PHASE_FREE
+			|| (!wall.watchesPhase() && wall.m_heldPhase != ConstructionSolver::PHASE_FREE))
+			return outOfRange("held piece of the " + what);
+		if (m_switchesHeld && wall.watchesPhase() && wall.m_heldPhase == ConstructionSolver::PHASE_FREE)
+			return invalid + "the " + what + " is not held, but the state holds the pieces and stages.";
+		if (!m_switchesHeld && wall.m_heldPhase != ConstructionSolver::PHASE_FREE)
+			return invalid + "the " + what + " is held, but the state holds nothing.";
+	}
 	if (!modelExchange) {
 		const std::string coSimulation = " is model exchange's alone: this is a co-simulation state.";
 		if (m_switchesHeld)

@@ -289,6 +289,16 @@ bool CalovindaModel::holdSwitches(bool joining) {
 	m_heldRoomAboveThreshold = thetaRoom > m_heldVentilationThreshold;
 	m_heldOutsideBelowRoom = m_TOut - ZEB::KELVIN_OFFSET < thetaRoom;
 
+	// a room-side cell that changes its piece takes its temperature from the new one
+	bool phaseChanged = false;
+	for (unsigned int j = 0; j < m_nConstructions; ++j)
+		phaseChanged = m_constructionSolvers[j].holdPhase(&m_y[m_elementOffsets[j]*m_m], &m_ydot[m_elementOffsets[j]*m_m])
+					   || phaseChanged;
+	if (phaseChanged) {
+		updateStates();
+		changed = true;
+	}
+
 	m_switchesHeld = true;
 	return changed;
 }
@@ -356,6 +366,9 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		const double aboveLimit = m_globalRadiation[i] - m_windowRadiationLimit[i];
 		*z++ = (m_heldWindowShaded[i] ? -aboveLimit : aboveLimit) - RADIATION_HYSTERESIS;
 	}
+	for (unsigned int j = 0; j < m_nConstructions; ++j)
+		if (m_constructionSolvers[j].watchesPhase())
+			*z++ = m_constructionSolvers[j].phaseSwitchingFunction(&m_ydot[m_elementOffsets[j]*m_m]);
 }
 
 
@@ -516,9 +529,11 @@ unsigned int CalovindaModel::numberOfSwitchingFunctions() const {
 	const SwitchingGroups groups(m_room);
 	const auto windows = std::count_if(m_windowRadiationLimit.begin(), m_windowRadiationLimit.end(),
 									   [](double limit) { return std::isfinite(limit); });
+	const auto phases = std::count_if(m_constructionSolvers.begin(), m_constructionSolvers.end(),
+									  [](const ConstructionSolver & wall) { return wall.watchesPhase(); });
 	return (groups.m_controllers ? 4 : 0) + (groups.m_dehumidification ? 2 : 0) + (groups.m_ventilationCooling ? 2 : 0)
 		   + (groups.m_bypass ? 2 : 0) + (groups.m_naturalVentilation ? 3 : 0)
-		   + (groups.m_assessmentVentilation ? 2 : 0) + static_cast<unsigned int>(windows);
+		   + (groups.m_assessmentVentilation ? 2 : 0) + static_cast<unsigned int>(windows + phases);
 }
 
 

@@ -1,6 +1,7 @@
 #ifndef RX_ConstructionSolverH
 #define RX_ConstructionSolverH
 
+#include <cstdint>
 #include <iosfwd>
 #include <map>
 #include <string>
@@ -65,6 +66,26 @@ public:
 		other call has changed them since: between the columns of a host's difference-quotient
 		Jacobian one state of the whole room moves, and the other walls keep their cells. */
 	void decompose(const double * y, bool reuse = false);
+	/*! True where the room-side cell has a phase change: model exchange holds it on a piece of its
+		temperature over its energy density (below, within or above the phase change) between a
+		host's events. */
+	bool watchesPhase() const { return !m_cells.empty() && m_cells.back().m_latent != 0; }
+	/*! Holds the room-side cell with a phase change on the piece where its state at y lies, at
+		once where none is held, else once the cell and the point where it would rest both lie
+		past an end of the piece held so far; ydot holds the states' derivatives at y, and the
+		cells are those of y. Returns true where the piece changed. */
+	bool holdPhase(const double * y, const double * ydot);
+	/*! The held room-side cell's switching function from the derivatives ydot of the states
+		whose cells decompose() gave: above zero once the cell and its point of rest lie past an
+		end of its piece [K]; -1 while none is held. */
+	double phaseSwitchingFunction(const double * ydot) const;
+
+	/*! Pieces of a cell's temperature over its energy density, and none held. */
+	static constexpr std::uint8_t PHASE_BELOW = 0;
+	static constexpr std::uint8_t PHASE_WITHIN = 1;
+	static constexpr std::uint8_t PHASE_ABOVE = 2;
+	static constexpr std::uint8_t PHASE_FREE = 3;
+
 	/*! All face fluxes and the derivatives of the construction's states, written to ydot in the
 		layout of the states. Uses the cell values of the last decompose().
 		\param qConvInside convective heat flux from the room air into the room-side surface [W/m2]
@@ -146,6 +167,10 @@ public:
 		[kg/m2s] (moisture balance only). */
 	double							m_innerVaporFlux = 0;
 
+	/*! The piece on which model exchange holds the room-side cell between events (holdPhase()),
+		PHASE_FREE where it follows its energy density. */
+	std::uint8_t					m_heldPhase = PHASE_FREE;
+
 	/*! dx0/(dx0 + dx1). */
 	double							m_outerExtrapolationWeight = 0;
 	/*! dx(n-1)/(dx(n-2) + dx(n-1)). */
@@ -210,6 +235,9 @@ private:
 	/*! The derivatives of computeDivergences() with these arguments and these cells. */
 	void divergences(double qConvInside, double qRadInside, double jVaporInside, double qShortWaveOutside,
 					 double TOutside, double TRoom, double pvOutside, double pvRoom, double * ydot);
+	/*! How far the held room-side cell and where it would rest lie past an end of its piece, the
+		nearer of both [K]; uDot is its state's derivative. */
+	double pastHeldPhaseEnd(double uDot) const;
 
 	/*! What the reusing calls compare: the arguments of computeDivergences() with reuse (qEnthalpyInside
 		too) and the zone's temperature and relative humidity. */
@@ -224,6 +252,9 @@ private:
 	bool							m_reusedDivergencesValid = false;
 
 	std::vector<CellCoefficients>	m_cells;
+	/*! [W/m2K] What holds the room-side cell at its point of rest: the face to its neighbour and
+		the surface's resistance. */
+	double							m_roomSideCellConductance = 0;
 	/*! One moisture storage function per material of the cells (moisture balance only). */
 	std::vector<MoistureStorage>	m_storage;
 	/*! 1/dx per cell [1/m]. */

@@ -667,6 +667,23 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		// 250 W/m2 of equipment against the cooler at 27 C: 1.0 K off in the host's first step in
 		// which the cooler acted, at its starting gain, which co-simulation raised within minutes
 		{"cooling-a-large-load", twoDays, {{"<ConstantValue>4.16667<", "<ConstantValue>250<"}}, FOLLOWS},
+		// plasterboard of 4 cm melting over 20.5-23.5 C between a 1.5 kW heater at 21 C and a 1.5 kW
+		// cooler at 25 C: the room-side cells' capacity falls 120-fold where they leave the melting,
+		// a 1e-4 host stepped across it, and the room air ran ahead to the cooler (14 events, 12 at
+		// 1e-6)
+		{"cooling-past-a-wall-melting",
+		 "<SimulationStartTime>17280000</SimulationStartTime><SimulationEndTime>17452800</SimulationEndTime>",
+		 {{"<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+		   "<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>1500<"},
+		  {"<ConstantValue>20</ConstantValue>", "<ConstantValue>21</ConstantValue>"},
+		  {"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+		   "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>1500<"},
+		  {"<ConstantValue>27<", "<ConstantValue>25<"},
+		  {"name=\"Plasterboard\" lambda=\"0.16\" rho=\"950\" cT=\"840\" mu=\"300\" HPCM=\"0\" TPCMLow=\"23\"",
+		   "name=\"Plasterboard\" lambda=\"0.16\" rho=\"950\" cT=\"840\" mu=\"300\" HPCM=\"300000\" TPCMLow=\"20.5\""},
+		  {"<Layer materialId=\"10003\" d=\"0.012\"/>", "<Layer materialId=\"10003\" d=\"0.04\"/>"},
+		  {"<TInitial>20<", "<TInitial>23<"}},
+		 EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
 		// up to 300 m3/h of supply air through a heat recovery of 80 %, bypassed over 0.6 K around
 		// 22 C: 1.4 K off in January
 		{"heat-recovery", "<SimulationStartTime>1296000</SimulationStartTime><SimulationEndTime>1468800</SimulationEndTime>",
