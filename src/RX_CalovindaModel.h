@@ -179,6 +179,9 @@ public:
 		the room air [K] (-1 while none is watched); the radiation against its limit on each window
 		whose shading switches on it [W/m2]. */
 	void switchingFunctions(double * z) const;
+	/*! Whether the room air lags behind where the heater or cooler held on its proportional piece
+		would rest it, beyond the piece's off end (ControllerBand::lagsBeyondOffEnd()). */
+	bool airLagsHeldController() const;
 	/*! How many switching functions a host's solver watches. */
 	unsigned int numberOfSwitchingFunctions() const;
 	/*! The first time after t [s] at which a schedule or a time rule in force changes a value of

@@ -372,6 +372,17 @@ void CalovindaModel::switchingFunctions(double * z) const {
 }
 
 
+bool CalovindaModel::airLagsHeldController() const {
+	if (!SwitchingGroups(m_room).m_controllers)
+		return false;
+	ControllerBand heating = heatingBand();
+	ControllerBand cooling = coolingBand();
+	markTippingOffEnds(m_heldPieces, heating, cooling);
+	return heating.lagsBeyondOffEnd(m_heldPieces.m_heating, m_TRoom, heatingRestDepth(heating))
+		   || cooling.lagsBeyondOffEnd(m_heldPieces.m_cooling, m_TRoom, restDepth(cooling, m_coolingLoad, 1));
+}
+
+
 double CalovindaModel::airRestShift() const {
 	// the air's balance over what holds the air: its conductance to the surfaces and windows and
 	// the natural air change's own (the step's gain left out, so that the rest point lies as far

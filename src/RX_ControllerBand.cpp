@@ -218,6 +218,12 @@ double ControllerBand::raiseSwitchingFunction(ControllerPiece p, double T, doubl
 }
 
 
+bool ControllerBand::lagsBeyondOffEnd(ControllerPiece p, double T, double restDepth) const {
+	return p == PIECE_PROPORTIONAL && m_limit > 0 && -restDepth > offEndReach()
+		   && depth(T) - restDepth > LAG_REACH*continuationReach();
+}
+
+
 std::uint8_t SmoothStep::stage(double x, double width) {
 	// the step's own ends: 0 up to 0, 1 from width on
 	if (x <= 0)

@@ -88,6 +88,12 @@ struct ControllerBand {
 		would come to rest with the present gain lie beyond m_raiseDepth by more than m_hysteresis;
 		-1 off the proportional piece and where the gain stays. */
 	double raiseSwitchingFunction(ControllerPiece p, double T, double restDepth) const;
+	/*! Whether, on piece p at room air temperature T [K], the point of rest restDepth [K] lies
+		beyond the proportional piece's off end while the room air lags more than LAG_REACH of
+		continuationReach() behind it: on a gain of kilowatts per Kelvin the room air follows its
+		point of rest within seconds (within 6 mK at a 1e-4 host's output points in two rooms'
+		years), unless a host's solution has not followed it. */
+	bool lagsBeyondOffEnd(ControllerPiece p, double T, double restDepth) const;
 
 	/*! How far [K] the room air must pass an end of the held piece before the switch is due: the
 		host restarts its solver just inside the new piece, so that its new Jacobian belongs to that
@@ -102,6 +108,11 @@ struct ControllerBand {
 		(m_limit/m_slope): the output it continues to there is as small a fraction of m_limit, and
 		no more than m_offEndOutput where that is more than the hysteresis gives. */
 	static constexpr double OFF_END_REACH = 3e-4;
+	/*! How far, a share of continuationReach(), the room air may lag behind its point of rest
+		beyond the off end before lagsBeyondOffEnd() tells a host's solution that has not followed
+		it (the air pinned 0.05 K short of a heater's set point while the sun took the point 0.03 K
+		beyond it). */
+	static constexpr double LAG_REACH = 0.1;
 
 	/*! Set point [K]. */
 	double	m_TSet = 0;

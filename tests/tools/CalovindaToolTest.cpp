@@ -420,9 +420,10 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 	// times as much as the example in the same days, a room that rests where a switch lies has
 	// no more events than at a hundredth of that tolerance, a room that dehumidifies costs no more
 	// than there, or follows in its humidity too, a room whose schedules step where nothing acts
-	// on them has no more events than the example
+	// on them has no more events than the example, and some rooms follow at ten times that
+	// tolerance too
 	enum Bound { FOLLOWS, COSTS_AS_THE_EXAMPLE, EVENTS_AS_AT_A_TIGHTER_TOLERANCE, COSTS_AS_AT_A_TIGHTER_TOLERANCE,
-				 HUMIDITY_FOLLOWS, EVENTS_AS_THE_EXAMPLE };
+				 HUMIDITY_FOLLOWS, EVENTS_AS_THE_EXAMPLE, FOLLOWS_AT_A_LOOSER_TOLERANCE };
 	struct Variant {
 		const char *										m_name;
 		std::string											m_parameters;
@@ -692,8 +693,16 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		  {"<ScheduleVentilationRates type=\"CONSTANT\">\n                <ConstantValue>0</ConstantValue>\n            </ScheduleVentilationRates>",
 		   "<ScheduleVentilationRates type=\"DAILY_WEEK\"><WeekDaySchedule>" + workingDay +
 		   "</WeekDaySchedule><WeekEndSchedule>" + workingDay + "</WeekEndSchedule></ScheduleVentilationRates>"}}, FOLLOWS},
+		// the example at 1e-3, two days of November: the host stepped through the sunny morning in
+		// steps of four hours on the heater's proportional piece, whose iterations passed their
+		// test near the night's point of rest, and the room air lay at 19.9 C until the afternoon,
+		// 7.3 K below co-simulation
+		{"heater-held-through-a-sunny-morning",
+		 "<SimulationStartTime>28252800</SimulationStartTime><SimulationEndTime>28425600</SimulationEndTime>", {},
+		 FOLLOWS_AT_A_LOOSER_TOLERANCE},
 	};
-	const auto runBoth = [&dir](const std::string & name, const std::string & project, bool tighter = false) {
+	const auto runBoth = [&dir](const std::string & name, const std::string & project, bool tighter = false,
+								const std::string & tolerance = "1e-4") {
 		const std::string fmu = dir.file(name + ".fmu");
 		EXPECT_EQ(runTool("export-fmu " + project + " " + fmu, dir).m_exitCode, 0);
 		const auto modelExchange = [&](const std::string & tolerance) {
@@ -701,7 +710,7 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 				   "--output " + dir.file(name + "-me" + tolerance + ".csv");
 		};
 		std::vector<std::string> commands = {"run-fmu " + fmu + " --output " + dir.file(name + "-cs.csv"),
-											 modelExchange("1e-4")};
+											 modelExchange(tolerance)};
 		if (tighter)
 			commands.push_back(modelExchange("1e-6"));
 		return runToolsTogether(commands, dir);
@@ -714,9 +723,11 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 	for (const Variant & v : variants) {
 		SCOPED_TRACE(v.m_name);
 		const std::string name = v.m_name;
+		const std::string tolerance = v.m_bound == FOLLOWS_AT_A_LOOSER_TOLERANCE ? "1e-3" : "1e-4";
 		const std::vector<ToolRun> runs = runBoth(name, exampleVariant(dir, name + ".rmxml", v.m_parameters, v.m_replaced),
 												  v.m_bound == EVENTS_AS_AT_A_TIGHTER_TOLERANCE
-													  || v.m_bound == COSTS_AS_AT_A_TIGHTER_TOLERANCE);
+													  || v.m_bound == COSTS_AS_AT_A_TIGHTER_TOLERANCE,
+												  tolerance);
 		for (const ToolRun & run : runs)
 			ASSERT_EQ(run.m_exitCode, 0) << run.m_err;
 		// each event counted once: the setback's time events lie on output points, where the
@@ -742,7 +753,7 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 			EXPECT_LE(rightHandSides(runs[1]), rightHandSides(runs[2])) << runs[1].m_err;
 		}
 		const std::vector<double> TCS = column(dir.file(name + "-cs.csv"), ',', "ZoneMeanAirTemperature");
-		const std::vector<double> TME = column(dir.file(name + "-me1e-4.csv"), ',', "ZoneMeanAirTemperature");
+		const std::vector<double> TME = column(dir.file(name + "-me" + tolerance + ".csv"), ',', "ZoneMeanAirTemperature");
 		ASSERT_EQ(TCS.size(), 49u);
 		ASSERT_EQ(TME.size(), 49u);
 		for (std::size_t i = 1; i < TME.size(); ++i)
