@@ -193,11 +193,14 @@ public:
 	/*! The longest step [s] the integrator (co-simulation) or a host's solver (model exchange,
 		until its next time event) may take from the last evaluation with the switches as pieces:
 		on a half of the natural ventilation's step that falls as the room warms, the e-folding
-		time of the room air's tipping across it; where a heater or cooler on its proportional
+		time of the room air's tipping across it (with airResolved RESOLVED_TIPPING_SHARE of it,
+		no shorter than SHORTEST_TIPPING_STEP); where a heater or cooler on its proportional
 		piece holds the room there, with airResolved (the solver keeps the room air at its rest,
 		as co-simulation's integrator does) half the time in which the room air would reach the
 		device's off end at its present rate, no shorter than the tipping, and infinity while the
-		air moves away from that end or without airResolved; infinity elsewhere. */
+		air moves away from that end or without airResolved; the same, but no shorter than
+		SHORTEST_TIPPING_STEP, where such a device holds the room short of a falling step on which
+		the air would tip just beyond its off end; infinity elsewhere. */
 	double tippingStep(const SwitchPieces & pieces, bool airResolved) const;
 	/*! Model exchange: the time [s] from the last evaluation in which the room air, held by a
 		heater's or cooler's proportional piece (pieces), comes within SETTLED_AIR_REACH of where
@@ -209,6 +212,8 @@ public:
 		step held as rise, were no heater or cooler to hold it: the fall of the air change's loss
 		with the room air, less what holds the air; 0 or less where the room does not tip. */
 	double tippingRate(const NaturalVentilationModel::HeldRise & rise) const;
+	/*! The same with the room air at TRoom [K]. */
+	double tippingRate(const NaturalVentilationModel::HeldRise & rise, double TRoom) const;
 	/*! How far [K] a heater's or cooler's proportional piece continued past its off end may hold
 		the room air from where the air would go without it (ControllerBand::m_offEndOutput; the
 		dehumidification's the room's vapour by as much vapour as holds that heat): a
@@ -219,6 +224,9 @@ public:
 	/*! The shortest step [s] tippingStep() asks for: a room tips no faster than its air's time
 		constant of seconds. */
 	static constexpr double SHORTEST_TIPPING_STEP = 1;
+	/*! The share of the tipping time co-simulation's integrator steps while the room tips free
+		(tippingStep() with airResolved). */
+	static constexpr double RESOLVED_TIPPING_SHARE = 0.25;
 	/*! How long [s] a ramp of a schedule's spline over time may last whose turns are taken as
 		one, its first (m_splineTurns): a change of a few minutes is a step to the room. */
 	static constexpr double SPLINE_RAMP = 300;

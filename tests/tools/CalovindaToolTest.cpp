@@ -559,6 +559,20 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		 "<SimulationStartTime>2246400</SimulationStartTime><SimulationEndTime>2419200</SimulationEndTime>",
 		 {{"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
 		  {"<MinTRoom>23<", "<MinTRoom>19.9<"}, {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>3<"}}, FOLLOWS},
+		// the same ventilation falling from 2 to the scheduled 0.3 over 0.2 K above 20 C, where the
+		// step begins at the heater's set point, with the night setback and the cooler at 26 C, two
+		// days of November: the heater held the room millikelvins short of the step, and
+		// co-simulation's step across its off end carried the air on at the rate of its rest point
+		// and tipped it two hours early, 1.4 K off at 10:00
+		{"natural-ventilation-falling-from-the-heating-set-point",
+		 "<SimulationStartTime>27216000</SimulationStartTime><SimulationEndTime>27388800</SimulationEndTime>",
+		 {{"<ScheduleSetPoints type=\"CONSTANT\">\n                <ConstantValue>20</ConstantValue>\n            </ScheduleSetPoints>",
+		   "<ScheduleSetPoints type=\"DAILY_WEEK\"><WeekDaySchedule>" + setback + "</WeekDaySchedule><WeekEndSchedule>" +
+		   setback + "</WeekEndSchedule></ScheduleSetPoints>"},
+		  {"<ConstantValue>27<", "<ConstantValue>26<"},
+		  {"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
+		  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>0.3</ConstantValue>"},
+		  {"<MinTRoom>23<", "<MinTRoom>20<"}, {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>2<"}}, FOLLOWS},
 		// the moisture balance with 1.5 kg/h of vapour, which a 1.5 kW cooler at 24 C removes above
 		// 50 % on weekdays from 8:00 to 17:00 at 10 m3/s of air, taking the power from the
 		// cooling: 5.5 K off in April
