@@ -119,7 +119,8 @@ public:
 	/*! The heat [W] that moves the room air at the last evaluation: the room's energy balance, less
 		the heat its vapour's flows carry with the moisture balance. */
 	double airHeatBalance() const;
-	/*! The heat capacity [J/K] of the room air with its additional mass. */
+	/*! The heat capacity [J/K] of the room air with its vapour (moisture balance) and its
+		additional mass. */
 	double airHeatCapacity() const;
 	/*! Like restDepth(), for the dehumidification band (dehumidificationBand()) [kg/m3], its output load
 		[W] now: where the room's vapour would come to rest beyond its set point, which moves with

@@ -439,7 +439,15 @@ double CalovindaModel::airHeatBalance() const {
 
 
 double CalovindaModel::airHeatCapacity() const {
-	return ZEB::RHO_AIR*ZEB::C_AIR*m_room.volume() + m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
+	// With the moisture balance the room air's energy holds its vapour's heat too, as updateStates()
+	// solves for the air: some 5 % more in air at 42 C and 60 %. The dehumidification's set point
+	// moves with the air by 1.8 g/m3 per K there, and without it the depth's rate as the air
+	// cooled in the evening was 50 W of the dehumidification's output off: its point of rest and
+	// the cooler's power left lay 10 W beyond where they rested, beyond the end of the cooler's
+	// full output below none, and a host at 1e-4 switched it off and back a quarter of an hour
+	// later.
+	const double vapor = m_room.m_moistureBalanceEnabled ? ZEB::C_VAPOR*m_rhoVRoom : 0.0;
+	return (ZEB::RHO_AIR*ZEB::C_AIR + vapor)*m_room.volume() + m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
 }
 
 

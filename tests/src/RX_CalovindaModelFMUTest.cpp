@@ -578,6 +578,22 @@ TEST(RXCalovindaModelFMU, ContinuesTheCoolersFullOutputBelowNoneWhereItsDehumidi
 	fmu.newDiscreteStates(nextEventTime);
 	EXPECT_EQ(fmu.m_heldPieces.m_cooling, RX::PIECE_LIMITED);
 	EXPECT_NEAR(fmu.m_coolingLoad, 50, 1e-3);
+
+	// the depth's rate where the room air at 42 C cools towards its walls, as the states move: the
+	// air's energy holds its vapour's heat too, without which the rate was 1.5 % of the set
+	// point's fall off, and a 3 kW cooler's full output below none ended where its power left
+	// rested 3 W above none (more events at 1e-4 than at 1e-6)
+	roomAtDehumidifyingWith(315.15, 300);
+	fmu.updateIfModified(4100, y.data(), false);
+	const double rate = fmu.dehumidificationDepthRate().first;
+	const double T = fmu.m_TRoom, depth = fmu.dehumidificationBand().depth(fmu.m_rhoVRoom);
+	const double dt = 1e-2;
+	for (std::size_t i = 0; i < y.size(); ++i)
+		y[i] += dt*fmu.m_ydot[i];
+	fmu.updateIfModified(4100 + dt, y.data(), false);
+	const double setPointFall = fmu.dehumidificationBand().m_setPointSlope*(fmu.m_TRoom - T)/dt;
+	ASSERT_LT(setPointFall, 0);
+	EXPECT_NEAR(rate, (fmu.dehumidificationBand().depth(fmu.m_rhoVRoom) - depth)/dt, 1e-3*std::fabs(setPointFall));
 }
 
 
