@@ -28,7 +28,11 @@
 #   air peaks millikelvins into the falling step and either tips towards 27 C or falls back below
 #   23 C, as 0.3 % of its 4 W equipment load, or the integrators' errors, decide; at 1e-4 the
 #   host's error decides one December afternoon (3.3 K); at 1e-6 model exchange lies within
-#   0.06 K of co-simulation in 60 s and in 3600 s steps, which lie 0.05 K apart.
+#   0.06 K of co-simulation in 60 s and in 3600 s steps, which lie 0.05 K apart. In every room and
+#   host no more events at 1e-4 than at 1e-6: a looser tolerance that switches more often chatters.
+#   Excepted by 0.5 %: the summer assessment's rooms, whose 30-minute holds end at knife's edges
+#   (the room air a tenth of a millikelvin past a limit a minute before the night window closes)
+#   that the two tolerances pass on different sides.
 #   scripts/model-exchange-matrix.sh [--build DIR] [--results DIR] [--jobs N] [--days] [--years] [--rooms]
 # DIR defaults to build (the tool and its tests must be built there) and
 # build/model-exchange-matrix; N cases run at once (default 1; with more, a section's lines come
@@ -364,8 +368,9 @@ year() {
   return $status
 }
 
-# right-hand sides of a run, from its .stats
+# right-hand sides and events of a run, from its .stats
 rhs() { sed -n 's/.* \([0-9]*\) right-hand sides.*/\1/p' "$results/$1.stats" 2> /dev/null; }
+events() { sed -n 's/.* \([0-9]*\) events.*/\1/p' "$results/$1.stats" 2> /dev/null; }
 
 # start CASE...: runs the case (a command that prints its line and fails with it) beside at most
 # jobs - 1 others; finish: waits for them and prints their lines in order
@@ -473,6 +478,18 @@ for section in days years rooms; do
           "$results/$name-cs-60.csv" "$results/$name-simulate.csv" '' 0.05
       done
       finish
+      for name in $rooms; do
+        share=0
+        case $name in din|din_moisture|din_day_moisture) share=0.005 ;; esac
+        for host in run-fmu flags; do
+          awk -v loose="$(events $name-$host-1e-4-3600)" -v tight="$(events $name-$host-1e-6-3600)" \
+              -v share=$share -v name=$name -v host=$host 'BEGIN {
+            ok = (loose != "" && tight != "" && loose <= tight*(1 + share))
+            printf "%-13s %-8s %-5s %4s s %-7s: %-4s %d events, at 1e-6 %d\n",
+                   name, "year", "1e-4", 3600, host, ok ? "ok" : "FAIL", loose, tight
+            exit !ok }' || status=1
+        done
+      done
       # the set-point steps cost little more than the room without them
       for host in run-fmu flags; do
         awk -v s="$(rhs setback-$host-1e-4-3600)" -v e="$(rhs example-$host-1e-4-3600)" -v host=$host 'BEGIN {
