@@ -107,9 +107,13 @@ public:
 		evaluation, airShare of the output reaching the air (the present depth where none does). */
 	double restDepth(const ControllerBand & band, double load, double airShare) const;
 	/*! Marks the heating's and the cooling's bands whose rooms tip beyond their off ends on the
-		natural ventilation's rise held (ControllerBand::m_tipsBeyondOffEnd), for the switching
-		functions and the pieces kept at events alike. */
+		natural ventilation's rise held, or on a step that begins there (tipsJustBeyondOffEnd())
+		(ControllerBand::m_tipsBeyondOffEnd), for the switching functions and the pieces kept at
+		events alike. */
 	void markTippingOffEnds(const SwitchPieces & held, ControllerBand & heating, ControllerBand & cooling) const;
+	/*! Whether the room air a hysteresis beyond band's off end would lie on a step of the natural
+		ventilation on which the room tips (tippingRate()). */
+	bool tipsJustBeyondOffEnd(const ControllerBand & band) const;
 	/*! restDepth() for the heating's band heating, with its held load; the present depth where
 		none of its output heats the air. */
 	double heatingRestDepth(const ControllerBand & heating) const;
