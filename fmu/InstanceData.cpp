@@ -395,7 +395,7 @@ bool InstanceData::getStateReal(int vr, double & value) {
 	const long long state = static_cast<long long>(vr) - RX::FMU2_StateOffset;
 	const long long derivative = static_cast<long long>(vr) - RX::FMU2_DerivativeOffset;
 	if (state >= 0 && state < n)
-		value = m_modelFMU.m_y[static_cast<std::size_t>(state)];
+		value = m_modelFMU.m_y[static_cast<std::size_t>(state)] - m_modelFMU.hostStateShift(static_cast<std::size_t>(state));
 	else if (derivative >= 0 && derivative < n)
 		value = m_modelFMU.m_ydot[static_cast<std::size_t>(derivative)];
 	else

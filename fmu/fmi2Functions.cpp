@@ -808,6 +808,9 @@ fmi2Status fmi2SetContinuousStates(fmi2Component c, const fmi2Real x[], size_t n
 			return refuse(d, ZEB::FormatString("fmi2SetContinuousStates: the state x[%1] is not finite (%2).")
 							 .arg(static_cast<unsigned long>(i)).arg(InstanceDataCommon::numberText(x[i])));
 		std::copy(x, x + nx, d.m_yInput.begin());
+		// the host's room air counts from another origin (CalovindaModelFMU::m_airStateShift)
+		if (nx > 0)
+			d.m_yInput[d.m_modelFMU.m_airState] += d.m_modelFMU.m_airStateShift;
 		return fmi2OK;
 	});
 }
@@ -862,6 +865,8 @@ fmi2Status fmi2GetContinuousStates(fmi2Component c, fmi2Real x[], size_t nx) {
 		if (!checkStateArray(d, "fmi2GetContinuousStates", x, nx))
 			return fmi2Error;
 		std::copy(d.m_yInput.begin(), d.m_yInput.begin() + nx, x);
+		if (nx > 0)
+			x[d.m_modelFMU.m_airState] -= d.m_modelFMU.m_airStateShift;
 		return fmi2OK;
 	});
 }

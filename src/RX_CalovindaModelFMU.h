@@ -152,9 +152,21 @@ public:
 	bool					m_projectRead;
 	/*! The database items of the project file. */
 	Database				m_db;
-	/*! The magnitudes of the states, their initial values (1 where a state starts at 0); set by
-		init() and constant afterwards. */
+	/*! The magnitudes of the states as a host sees them, their initial values (1 where a state
+		starts at 0; a shifted room air's, see m_airStateShift); set by init() and constant
+		afterwards. */
 	std::vector<double>		m_nominals;
+	/*! The room air's state: the last (the one before the vapour with the moisture balance). */
+	unsigned int			m_airState = 0;
+	/*! What a host's value of the room air's state lies below the model's [J]: with a bypassed
+		heat recovery the air's energy counted from 0 C (its vapour's from the start) instead of
+		absolute zero, else 0; its nominal is then the air's heat capacity times
+		AIR_STATE_NOMINAL_DIFFERENCE. Set by init(). */
+	double					m_airStateShift = 0;
+	/*! The temperature difference [K] that the nominal of a shifted room air's state stands for. */
+	static constexpr double	AIR_STATE_NOMINAL_DIFFERENCE = 20;
+	/*! The shift of state i between the model's value and a host's (m_airStateShift). */
+	double hostStateShift(std::size_t i) const { return i == m_airState ? m_airStateShift : 0; }
 	/*! Set by completedIntegratorStep() when it changed the model's equations; cleared by the
 		next newDiscreteStates(). */
 	bool					m_equationsChanged;
