@@ -198,8 +198,8 @@ public:
 	/*! The longest step [s] the integrator (co-simulation) or a host's solver (model exchange,
 		until its next time event) may take from the last evaluation with the switches as pieces:
 		on a half of the natural ventilation's step that falls as the room warms, the e-folding
-		time of the room air's tipping across it (with airResolved RESOLVED_TIPPING_SHARE of it,
-		no shorter than SHORTEST_TIPPING_STEP); where a heater or cooler on its proportional
+		time of the room air's tipping across it, RESOLVED_TIPPING_SHARE of it with airResolved and
+		HOST_TIPPING_SHARE without, no shorter than SHORTEST_TIPPING_STEP; where a heater or cooler on its proportional
 		piece holds the room there, with airResolved (the solver keeps the room air at its rest,
 		as co-simulation's integrator does) half the time in which the room air would reach the
 		device's off end at its present rate, no shorter than the tipping, and infinity while the
@@ -232,6 +232,9 @@ public:
 	/*! The share of the tipping time co-simulation's integrator steps while the room tips free
 		(tippingStep() with airResolved). */
 	static constexpr double RESOLVED_TIPPING_SHARE = 0.25;
+	/*! The share of the tipping time between a host's time events while the room tips free
+		(tippingStep() without airResolved). */
+	static constexpr double HOST_TIPPING_SHARE = 0.5;
 	/*! How long [s] a ramp of a schedule's spline over time may last whose turns are taken as
 		one, its first (m_splineTurns): a change of a few minutes is a step to the room. */
 	static constexpr double SPLINE_RAMP = 300;
