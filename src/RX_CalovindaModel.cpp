@@ -721,6 +721,11 @@ ControllerBand CalovindaModel::coolingBand(double dehumidificationPower) const {
 							: m_room.m_coolingModel.band(static_cast<unsigned int>(m_hourOfYear), m_tRules,
 														 dehumidificationPower);
 	band.m_offEndOutput = m_offEndOutput;
+	// the full output below none gives back as much as the dehumidification's continuation takes
+	if (!din.m_active && m_room.m_moistureBalanceEnabled && m_room.m_coolingModel.m_modelType == CoolingModel::SIMPLE) {
+		const ControllerBand dehumidification = dehumidificationBand();
+		band.m_takenReach = dehumidification.continuationReach()*dehumidification.m_slope;
+	}
 	return band;
 }
 

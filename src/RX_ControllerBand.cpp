@@ -152,8 +152,17 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	// output's end 8 s after reaching it, while its depth rose and its point of rest lay 24 W
 	// beyond. There the full output ends once the depth and that point both lie within, or the
 	// depth alone as far as the piece is continued.
+	// Where another output moves the limit (the cooler's power left by its dehumidification, some
+	// 35 W per millikelvin of a host's error on the air), the end moves with it: a 3 kW cooler's
+	// full output ended as a host at 1e-4 carried the power left 500 W above where it would rest,
+	// and came back 10 s later (three times a year in the extreme-summer test reference year, none
+	// at 1e-6). There it ends once the room air lies within the limit and within the limit's point
+	// of rest, or as far within the limit as that other output is continued (m_takenReach).
 	zLimited = p == PIECE_PROPORTIONAL ? passed(d - dLimited, restDepth - dLimited, m_hysteresis)
 			   : p == PIECE_LIMITED && m_setPointSlope != 0 ? passed(dLimited - d, dLimited - restDepth, m_hysteresis)
+			   : p == PIECE_LIMITED && limitMoves
+				 ? std::max(std::min(dLimited - d, restLimit/m_slope - d) - m_hysteresis,
+							dLimited - d - std::max(farBeyond, m_takenReach/m_slope))
 			   : (p == PIECE_LIMITED ? dLimited - d : d - dLimited) - m_hysteresis;
 	if (p == PIECE_OFF && limitMoves && m_limit < powerFar) {
 		const double power = powerPassed(m_limit, restLimit, powerOnThreshold());
@@ -173,7 +182,13 @@ double ControllerBand::continuationReach() const {
 	// switched the dehumidification to its full output and back seconds later, while its point of
 	// rest lay well within (19 such pairs a year in a Denver room dehumidifying at saturation,
 	// none at 1e-6).
-	return CONTINUATION_REACH*(m_hysteresis + std::fabs(m_setPointSlope)*SWITCH_HYSTERESIS);
+	// Over the room air's own continuation alone, that was still too short: on a cooler's full
+	// output, whose power left moves with the dehumidification's, a host at 1e-4 that crossed a
+	// hot afternoon in steps of five minutes since the morning's last event let the depth swing
+	// about its point of rest, by a kilowatt of output from step to step and growing, past the end
+	// of the continuation (eight times in a year of the extreme-summer test reference year with
+	// 2.5 kg/h of vapour, none at 1e-6): the dehumidification went off and came back seconds later.
+	return CONTINUATION_REACH*(m_hysteresis + SET_POINT_REACH*std::fabs(m_setPointSlope)*SWITCH_HYSTERESIS);
 }
 
 
@@ -196,7 +211,7 @@ double ControllerBand::powerEndReach() const {
 
 
 double ControllerBand::powerFarReach() const {
-	return std::max(powerEndReach(), m_limit + m_takenPower);
+	return std::max({powerEndReach(), m_limit + m_takenPower, m_takenReach});
 }
 
 

@@ -63,7 +63,7 @@ struct ControllerBand {
 	/*! How far (in the controlled quantity: [K], the vapour's [kg/m3]) the proportional piece is
 		continued beyond its ends, and the quantity alone passes an end: CONTINUATION_REACH
 		hystereses, and where the set point moves with the room air (m_setPointSlope) as far again
-		as it moves over the room air's own continuation. */
+		as it moves over SET_POINT_REACH times the room air's own continuation. */
 	double continuationReach() const;
 	/*! How far [K] the proportional piece reaches beyond its off end: the hysteresis, or
 		OFF_END_REACH of the band's width where that is more, and no further than m_offEndOutput
@@ -75,7 +75,8 @@ struct ControllerBand {
 	double powerEndReach() const;
 	/*! How far [W] the full output continues below none, where another output of the device takes
 		all its power and moves it: as far as the device's power reaches above none (m_limit +
-		m_takenPower), at least powerEndReach(). */
+		m_takenPower), or the other output's continuation (m_takenReach) where that is more, at
+		least powerEndReach(). */
 	double powerFarReach() const;
 	/*! How much output [W] must be left before the band comes on again: powerEndReach(), or half
 		the device's power (m_limit + m_takenPower) where that is less, so that a device smaller
@@ -104,6 +105,11 @@ struct ControllerBand {
 		energy, some 0.03 K), so that the Jacobians a host takes at predicted states near a switch
 		hold the piece's gain, while a step that lands far beyond sees the piece end. */
 	static constexpr double CONTINUATION_REACH = 1000;
+	/*! How many times the room air's own continuation (CONTINUATION_REACH hystereses, 0.1 K) a
+		set point that moves with the room air is continued over: a host at 1e-4 carried the
+		dehumidification's depth off its point of rest by the set point's move over 0.1-0.15 K of
+		the air. */
+	static constexpr double SET_POINT_REACH = 3;
 	/*! How far the proportional piece reaches beyond its off end, a fraction of the band's width
 		(m_limit/m_slope): the output it continues to there is as small a fraction of m_limit, and
 		no more than m_offEndOutput where that is more than the hysteresis gives. */
@@ -126,6 +132,9 @@ struct ControllerBand {
 	/*! What another output of the device takes from its power (the cooler's dehumidification):
 		m_limit is what it leaves. */
 	double	m_takenPower = 0;
+	/*! How far [W] that other output's piece is continued beyond its ends (its continuationReach()
+		in its output), as far as a host's error carries what it takes. */
+	double	m_takenReach = 0;
 	/*! Cooling: the output acts above the set point and is negative. */
 	bool	m_cooling = false;
 	/*! How far the controlled quantity must pass an end of the held piece before the switch is
