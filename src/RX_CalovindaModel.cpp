@@ -528,7 +528,8 @@ void CalovindaModel::updateLoads() {
 		m_room.m_naturalVentilationModel.computeLoads(moisture, hour, t, m_TRoom, m_TOut, m_rhoVRoom, m_rhoVOut, V,
 													  m_naturalVentilationMoistureFlow, m_naturalVentilationHeatLoad,
 													  m_switchesHeld ? &m_heldPieces.m_naturalVentilationRise : nullptr);
-		m_airChangeRate = m_room.m_naturalVentilationModel.m_airChangeRate;
+		// the air change reported: a held step continued below its base end may hold less than none
+		m_airChangeRate = std::max(0.0, m_room.m_naturalVentilationModel.m_airChangeRate);
 		if (moisture) {
 			m_room.m_moistureLoads.computeLoads(hour, t, m_moistureProduction);
 			m_moistureProductionEnthalpy = vaporEnthalpy(m_TRoom)*m_moistureProduction;

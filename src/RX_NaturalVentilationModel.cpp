@@ -216,8 +216,15 @@ void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned
 				// smoothedAirChange's step on the held stage (on the step, of the held excess)
 				const double excess = held->m_onOutsideExcess ? outsideExcess : roomExcess;
 				const double share = held->m_stage == RISE_BASE ? 0 : held->m_stage == RISE_STEP ? heldStepShare(excess, nSched > nBase) : 1;
-				// the step continued below its base end may ask for less than no air change
-				m_airChangeRate = std::max(0.0, nBase + share*(nSched - nBase));
+				// Continued below its base end, the step asks for less than no air change within a
+				// twentieth of its reach where the base is small against the scheduled rate (0.2
+				// against 4 per hour: 0.01 K). Cut off at none there, it had a kink where a host's
+				// iterations with the step's gain in their Jacobian landed: a heavy room cooling
+				// through the step after its evening setback was carried 0.1 K below it, left the
+				// step for its base while it would rest on it, and entered it again a minute later.
+				// Within the reach the step goes on linearly, and the air it then lets in warms the
+				// room back towards the step, as the step itself does.
+				m_airChangeRate = nBase + share*(nSched - nBase);
 				if (held->m_stage == RISE_STEP)
 					continued = m_airChangeRate - (nBase + stepShare(excess)*(nSched - nBase));
 			}

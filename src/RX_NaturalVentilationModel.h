@@ -64,7 +64,7 @@ public:
 		RISE_STAGES		= 3
 	};
 	/*! How far [K] the step is held beyond its ends while the room air would rest back on it, and
-		a rising step continued there at its gain (the air change never below none). */
+		a rising step continued there at its gain (below its base end also below none). */
 	static constexpr double STEP_REACH = 0.1;
 	/*! How far [K] the base and the scheduled rate are held into the step while the room air
 		would rest beyond it. */
@@ -133,7 +133,8 @@ public:
 	QTime		m_occupancyStartTime = QTime(6, 0);
 	/*! End of the DIN day, exclusive; always a valid time. */
 	QTime		m_occupancyEndTime = QTime(23, 0);
-	/*! Air change of the last computeLoads [1/h]; 0 before the first. */
+	/*! Air change of the last computeLoads [1/h]; 0 before the first. Below none where a rising
+		step is held continued below its base end. */
 	double		m_airChangeRate = 0;
 	/*! Of the last computeLoads, held on the step beyond its ends: what the step continued there
 		adds to the air change [1/h], and to the vapour flow [kg/s] and the heat flow [W] into the
