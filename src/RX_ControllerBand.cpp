@@ -13,7 +13,7 @@ ControllerPiece ControllerBand::piece(double T) const {
 
 
 ControllerPiece ControllerBand::pieceAtDepth(double d) const {
-	if (!(m_limit > 0))
+	if (!(m_limit > 0) || !hasPower())
 		return PIECE_OFF;
 	const double u = d*m_slope;
 	if (u <= 0)
@@ -106,6 +106,14 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 	const auto powerPassed = [this, powerFar](double x, double rest, double reach) {
 		return std::max(std::min(x, rest) - reach, x - powerFar)/m_slope;
 	};
+	// A device without power at this set point (a cooler's curve down to none) never comes on,
+	// whatever the other output's continuation below none leaves it: a host at 1e-4 that carried
+	// the dehumidification 7 W below none switched a cooler of 0 W onto its full output and off
+	// again within a second as the room warmed through its set point.
+	if (p == PIECE_OFF && !hasPower()) {
+		zOn = zLimited = -1;
+		return;
+	}
 	if (p == PIECE_LIMITED && !(m_limit > 0)) {
 		zOn = -depth(T) - m_hysteresis;
 		zLimited = powerPassed(-m_limit, limitMoves ? -restLimit : -m_limit, powerEndReach());

@@ -82,6 +82,9 @@ struct ControllerBand {
 		the device's power (m_limit + m_takenPower) where that is less, so that a device smaller
 		than that allowance still comes on. */
 	double powerOnThreshold() const;
+	/*! Whether the device has any power at all (m_limit + m_takenPower > 0): without, the band
+		stays off whatever another output leaves or gives back. */
+	bool hasPower() const { return m_limit + m_takenPower > 0; }
 	/*! How far [K] T lies beyond the set point on the controlled side. */
 	double depth(double T) const { return m_cooling ? T - m_TSet : m_TSet - T; }
 	/*! The switching function [K] of the gain's rise while the load is held on piece p at room air

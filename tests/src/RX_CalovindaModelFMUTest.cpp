@@ -594,6 +594,28 @@ TEST(RXCalovindaModelFMU, ContinuesTheCoolersFullOutputBelowNoneWhereItsDehumidi
 	const double setPointFall = fmu.dehumidificationBand().m_setPointSlope*(fmu.m_TRoom - T)/dt;
 	ASSERT_LT(setPointFall, 0);
 	EXPECT_NEAR(rate, (fmu.dehumidificationBand().depth(fmu.m_rhoVRoom) - depth)/dt, 1e-3*std::fabs(setPointFall));
+
+	// a curve down to none at the set point, the cooler held off 10 K above it, the walls some
+	// 10 K warmer than the air: where a host carries the dehumidification's proportional piece 7 W
+	// below none as the warming air lifts the vapour's set point, what that leaves is no power of
+	// the device's, and the cooler stays off as co-simulation's does (a host at 1e-4 switched it
+	// onto 7 W and off again within a second, and lay 0.8 K off two hours later)
+	fmu.m_room.m_coolingModel.m_maxPowerCurve.setValues({273.15, 313.15}, {0, 0});
+	fmu.m_heldPieces.m_dehumidification = RX::PIECE_PROPORTIONAL;
+	fmu.m_heldPieces.m_cooling = RX::PIECE_OFF;
+	for (std::size_t i = 0; i + 2 < y.size(); i += fmu.m_m)
+		y[i] *= 313.15/293.15;
+	for (int i = 0; i < 3; ++i) {
+		roomAt30CDehumidifyingWith(-0.3);
+		fmu.updateIfModified(4200 + i, y.data(), false);
+	}
+	ASSERT_NEAR(fmu.coolingBand().m_limit, 0.3, 1e-6);
+	fmu.switchingFunctions(z.data());
+	EXPECT_LT(z[2], 0);
+	EXPECT_LT(z[3], 0);
+	fmu.newDiscreteStates(nextEventTime);
+	EXPECT_EQ(fmu.m_heldPieces.m_cooling, RX::PIECE_OFF);
+	EXPECT_EQ(fmu.m_coolingLoad, 0);
 }
 
 
