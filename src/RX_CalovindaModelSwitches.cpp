@@ -251,7 +251,8 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * h
 	}
 	if (groups.m_bypass)
 		pieces.m_bypassStage = m_room.m_mechanicalVentilationModel.bypassStage(m_TRoom,
-																			   held ? &held->m_bypassStage : nullptr);
+																			   held ? &held->m_bypassStage : nullptr,
+																			   airRestShift());
 	if (groups.m_naturalVentilation)
 		pieces.m_naturalVentilationRise =
 			m_room.m_naturalVentilationModel.rise(static_cast<unsigned int>(m_hourOfYear), m_tRules, m_TRoom, m_TOut,
@@ -339,7 +340,9 @@ void CalovindaModel::switchingFunctions(double * z) const {
 		z += 2;
 	}
 	if (groups.m_bypass) {
-		m_room.m_mechanicalVentilationModel.bypassSwitchingFunctions(m_heldPieces.m_bypassStage, m_TRoom, z[0], z[1]);
+		// a half of the step is left across its middle where the air goes on across (SmoothStep)
+		m_room.m_mechanicalVentilationModel.bypassSwitchingFunctions(m_heldPieces.m_bypassStage, m_TRoom, airRestShift(),
+																	 z[0], z[1]);
 		z += 2;
 	}
 	if (groups.m_naturalVentilation) {

@@ -267,7 +267,9 @@ double SmoothStep::value(std::uint8_t s, double x, double width) {
 }
 
 
-void SmoothStep::switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove) {
+void SmoothStep::switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove,
+									double restShift)
+{
 	// Where a held stage continues as the step itself (the halves beyond the step's ends, and each
 	// other across its middle) it may stay well past its end: a host restarting near an end from
 	// interpolated states moves the room air by more than any hysteresis of a tenth of a
@@ -280,12 +282,21 @@ void SmoothStep::switchingFunctions(std::uint8_t s, double x, double width, doub
 	const double pastAbove[] = {ControllerBand::SWITCH_HYSTERESIS, width*MIDDLE_REACH, width*OUTER_REACH, 0};
 	zBelow = s > 0 ? ends[s - 1] - x - pastBelow[s] : -1;
 	zAbove = s < STAGES - 1 ? x - ends[s] - pastAbove[s] : -1;
+	// Across the middle a half is left where x goes on across: once its point of rest lies past
+	// the reach as well, or x alone past the other half's end. Both halves are the same step, and
+	// the switch only restarts a host's solver. Where the room air turned just short of the reach
+	// (0.146 K above the middle at its highest, after a cooler's set point rose by 4 K), a 1e-4
+	// host carried it 4 mK past by its error, and the half switched there and back an hour later.
+	if (s == 1)
+		zAbove = std::max(std::min(zAbove, zAbove + restShift), x - ends[2]);
+	else if (s == 2)
+		zBelow = std::max(std::min(zBelow, zBelow - restShift), ends[0] - x);
 }
 
 
-std::uint8_t SmoothStep::next(std::uint8_t s, double x, double width) {
+std::uint8_t SmoothStep::next(std::uint8_t s, double x, double width, double restShift) {
 	double zBelow, zAbove;
-	switchingFunctions(s, x, width, zBelow, zAbove);
+	switchingFunctions(s, x, width, zBelow, zAbove, restShift);
 	return zBelow > 0 || zAbove > 0 ? stage(x, width) : s;
 }
 

@@ -175,11 +175,13 @@ struct SmoothStep {
 		above its upper end (zAbove) by more than the stage reaches past it, else negative; -1
 		where the stage has no such end. Stages 0 and 3 reach ControllerBand::SWITCH_HYSTERESIS
 		into the step, the halves OUTER_REACH beyond its ends and MIDDLE_REACH across its middle
-		(times the width). */
-	static void switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove);
-	/*! The stage to hold at an event where stage s was held: s while x lies within its reach, else
-		the stage x lies on. */
-	static std::uint8_t next(std::uint8_t s, double x, double width);
+		(times the width); across the middle as far as the other half's end while x +
+		restShift, the point x would come to rest at, lies within MIDDLE_REACH. */
+	static void switchingFunctions(std::uint8_t s, double x, double width, double & zBelow, double & zAbove,
+								   double restShift = 0);
+	/*! The stage to hold at an event where stage s was held: s while x lies within its reach (with
+		restShift as switchingFunctions() takes it), else the stage x lies on. */
+	static std::uint8_t next(std::uint8_t s, double x, double width, double restShift = 0);
 	/*! The number of stages. */
 	static constexpr std::uint8_t STAGES = 4;
 	/*! How far a half reaches beyond the step's end, a fraction of the width. */

@@ -98,18 +98,19 @@ void MechanicalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsig
 }
 
 
-std::uint8_t MechanicalVentilationModel::bypassStage(double Ti, const std::uint8_t * held) const {
+std::uint8_t MechanicalVentilationModel::bypassStage(double Ti, const std::uint8_t * held, double restShift) const {
 	const double THr = m_heatRecoverySetpoint + ZEB::KELVIN_OFFSET;
 	const double x = Ti - (THr - BYPASS_HALF_WIDTH);
-	return held != nullptr ? SmoothStep::next(*held, x, 2 * BYPASS_HALF_WIDTH) : SmoothStep::stage(x, 2 * BYPASS_HALF_WIDTH);
+	return held != nullptr ? SmoothStep::next(*held, x, 2 * BYPASS_HALF_WIDTH, restShift)
+						   : SmoothStep::stage(x, 2 * BYPASS_HALF_WIDTH);
 }
 
 
-void MechanicalVentilationModel::bypassSwitchingFunctions(std::uint8_t s, double Ti, double & zBelow,
+void MechanicalVentilationModel::bypassSwitchingFunctions(std::uint8_t s, double Ti, double restShift, double & zBelow,
 														  double & zAbove) const
 {
 	const double THr = m_heatRecoverySetpoint + ZEB::KELVIN_OFFSET;
-	SmoothStep::switchingFunctions(s, Ti - (THr - BYPASS_HALF_WIDTH), 2 * BYPASS_HALF_WIDTH, zBelow, zAbove);
+	SmoothStep::switchingFunctions(s, Ti - (THr - BYPASS_HALF_WIDTH), 2 * BYPASS_HALF_WIDTH, zBelow, zAbove, restShift);
 }
 
 

@@ -52,11 +52,12 @@ public:
 	bool bypasses() const { return m_modelType == MECHANICAL_VENTILATION && m_heatRecoveryEfficiency > 0; }
 	/*! The SmoothStep stage of the bypass at room air temperature Ti [K]: the recovery in full,
 		on the lower or upper half of the bypass's step, or bypassed; with held, the held stage
-		while Ti lies within its reach (SmoothStep::next()). */
-	std::uint8_t bypassStage(double Ti, const std::uint8_t * held = nullptr) const;
+		while Ti lies within its reach (SmoothStep::next(), the room air's point of rest restShift
+		[K] from Ti). */
+	std::uint8_t bypassStage(double Ti, const std::uint8_t * held = nullptr, double restShift = 0) const;
 	/*! The switching functions [K] of the bypass held on stage s at room air temperature Ti [K]
-		(SmoothStep::switchingFunctions()). */
-	void bypassSwitchingFunctions(std::uint8_t s, double Ti, double & zBelow, double & zAbove) const;
+		whose point of rest lies restShift [K] from it (SmoothStep::switchingFunctions()). */
+	void bypassSwitchingFunctions(std::uint8_t s, double Ti, double restShift, double & zBelow, double & zAbove) const;
 	/*! The cooling mode's supply flow as a controller of the room air at hour h and time t [s]:
 		its output is minus the supply flow [m3/h]; without output in the other modes. */
 	ControllerBand coolingBand(unsigned int h, double t) const;
