@@ -211,8 +211,9 @@ public:
 		heater's or cooler's proportional piece (pieces), comes within SETTLED_AIR_REACH of where
 		that piece balances it, its distance shrinking e-fold in the air's time constant on the
 		piece (at least that time constant and a second); infinity where it lies within already or
-		no such piece holds it. */
-	double settlingStep(const SwitchPieces & pieces) const;
+		no such piece holds it. distance, if given, is set to how far [K] the air lies from that
+		balance (0 where no such piece holds it). */
+	double settlingStep(const SwitchPieces & pieces, double * distance = nullptr) const;
 	/*! How fast [W/K] the room air's distance from its balance grows on the natural ventilation's
 		step held as rise, were no heater or cooler to hold it: the fall of the air change's loss
 		with the room air, less what holds the air; 0 or less where the room does not tip. */

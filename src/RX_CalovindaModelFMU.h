@@ -181,6 +181,10 @@ public:
 	/*! Model exchange: the time [s] of the last event; the model's start before the first. Not
 		part of an FMU state: model exchange has none. */
 	double					m_lastEvent;
+	/*! Model exchange: how far [K] the room air lay from its balance on a heater's or cooler's
+		proportional piece where its approach to it began (settlingStep()). Not part of an FMU
+		state, as m_lastEvent. */
+	double					m_approachDistance;
 	/*! The switching functions of the last switchDue(), sized by init(). */
 	std::vector<double>		m_switchingFunctions;
 	/*! The switching functions with the rules of the last event or of a change passed over

@@ -645,7 +645,7 @@ double CalovindaModel::tippingStep(const SwitchPieces & pieces, bool airResolved
 }
 
 
-double CalovindaModel::settlingStep(const SwitchPieces & pieces) const {
+double CalovindaModel::settlingStep(const SwitchPieces & pieces, double * distance) const {
 	// After a set point's step the full output brings the room air to the proportional piece,
 	// which relaxes it towards its balance within seconds. A host's solver steps on from its
 	// restart there in steps growing several-fold, and at 1e-4 its error test, in which the room
@@ -656,6 +656,8 @@ double CalovindaModel::settlingStep(const SwitchPieces & pieces) const {
 	// its balance restarts the host there, and what is left of the approach is too little for
 	// its steps to carry the air that far.
 	const double none = std::numeric_limits<double>::infinity();
+	if (distance)
+		*distance = 0;
 	// [W/K] what holds the room air at its balance while the walls stay as they are
 	double holding = 0;
 	if (pieces.m_heating == PIECE_PROPORTIONAL)
@@ -665,12 +667,14 @@ double CalovindaModel::settlingStep(const SwitchPieces & pieces) const {
 	if (!(holding > 0))
 		return none;
 	holding += m_airConductance;
-	const double distance = std::fabs(airHeatBalance())/holding;	// [K]
-	if (!(distance > SETTLED_AIR_REACH))
+	const double away = std::fabs(airHeatBalance())/holding;	// [K]
+	if (distance)
+		*distance = away;
+	if (!(away > SETTLED_AIR_REACH))
 		return none;
 	// no sooner than a time constant, and a second: a host restarting there must take a step
 	const double timeConstant = airHeatCapacity()/holding;
-	return std::max(SHORTEST_TIPPING_STEP, timeConstant*std::max(1.0, std::log(distance/SETTLED_AIR_REACH)));
+	return std::max(SHORTEST_TIPPING_STEP, timeConstant*std::max(1.0, std::log(away/SETTLED_AIR_REACH)));
 }
 
 
