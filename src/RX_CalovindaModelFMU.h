@@ -158,13 +158,16 @@ public:
 	std::vector<double>		m_nominals;
 	/*! The room air's state: the last (the one before the vapour with the moisture balance). */
 	unsigned int			m_airState = 0;
-	/*! What a host's value of the room air's state lies below the model's [J]: with a bypassed
-		heat recovery the air's energy counted from 0 C (its vapour's from the start) instead of
-		absolute zero, else 0; its nominal is then the air's heat capacity times
-		AIR_STATE_NOMINAL_DIFFERENCE. Set by init(). */
+	/*! What a host's value of the room air's state lies below the model's [J]: with a natural
+		ventilation that falls as the room warms the air's energy counted from the falling step's
+		start, its nominal the air's heat capacity times TIPPING_AIR_STATE_NOMINAL_DIFFERENCE;
+		else with a bypassed heat recovery its energy counted from 0 C, its nominal the heat
+		capacity times AIR_STATE_NOMINAL_DIFFERENCE (the vapour's from the start in both); else 0,
+		absolute zero. Set by init(). */
 	double					m_airStateShift = 0;
-	/*! The temperature difference [K] that the nominal of a shifted room air's state stands for. */
+	/*! The temperature differences [K] that the nominal of a shifted room air's state stands for. */
 	static constexpr double	AIR_STATE_NOMINAL_DIFFERENCE = 20;
+	static constexpr double	TIPPING_AIR_STATE_NOMINAL_DIFFERENCE = 0.1;
 	/*! The shift of state i between the model's value and a host's (m_airStateShift). */
 	double hostStateShift(std::size_t i) const { return i == m_airState ? m_airStateShift : 0; }
 	/*! Set by completedIntegratorStep() when it changed the model's equations; cleared by the

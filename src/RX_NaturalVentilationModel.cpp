@@ -93,6 +93,20 @@ NaturalVentilationModel::NaturalVentilationModel() {
 }
 
 
+double NaturalVentilationModel::fallingStepStart() const {
+	if (!rises())
+		return std::numeric_limits<double>::quiet_NaN();
+	double leastScheduled = std::numeric_limits<double>::infinity();
+	for (unsigned int h = 0; h < 8760; ++h)
+		leastScheduled = std::min(leastScheduled, m_scheduleAirChangeRates.value(h, 3600.0*h));
+	if (m_baseAirChangeRate > leastScheduled)
+		return m_minTRoom;
+	if (m_modelType == DIN && m_baseAirChangeRateNight > leastScheduled)
+		return m_setTRoom;
+	return std::numeric_limits<double>::quiet_NaN();
+}
+
+
 double NaturalVentilationModel::nextDayPeriodChange(double t) const {
 	const double start = secondsOfDay(m_occupancyStartTime);
 	const double end = secondsOfDay(m_occupancyEndTime);

@@ -41,6 +41,11 @@ public:
 		the other modes and when the period is empty. */
 	double nextDayPeriodChange(double t) const;
 
+	/*! The room temperature [C] at which the air change of MANAGED or DIN falls from its base to
+		a smaller scheduled air change at some hour of the year as the room warms past it (the day
+		rule's where both of DIN's rules do); NaN where it never falls. */
+	double fallingStepStart() const;
+
 	/*! Model exchange: where the rise of MANAGED and DIN from the base to the scheduled air change
 		is held between a host's events, over the smaller of the room's two excesses (over its
 		threshold, and over the outside air with the difference the rule requires). */

@@ -619,6 +619,14 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		  {"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
 		  {"<MinTRoom>23<", "<MinTRoom>20<"}, {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>3<"},
 		  {"<BaseAirChangeRateNight>0.24<", "<BaseAirChangeRateNight>3<"}}, COSTS_AS_THE_EXAMPLE},
+		// the ventilation falling from 3 to the scheduled 0.5 above 23 C, two days of December: one
+		// afternoon the room air peaks a few millikelvins into the step, and a host at 1e-4, holding
+		// the air's energy counted from absolute zero to some 0.06 K, tipped the room across it,
+		// 3.4 K off at 15:00
+		{"natural-ventilation-falling-on-a-knife-edge",
+		 "<SimulationStartTime>29721600</SimulationStartTime><SimulationEndTime>29894400</SimulationEndTime>",
+		 {{"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
+		  {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>3<"}}, FOLLOWS},
 		// the same ventilation falling over 0.2 K above 19.9 C, across the heater's set point of
 		// 20 C, two days of January: where the heater switched off on the step, the host's long
 		// implicit steps damped the room's tipping across it and carried the air back against its
