@@ -94,16 +94,29 @@ NaturalVentilationModel::NaturalVentilationModel() {
 
 
 double NaturalVentilationModel::fallingStepStart() const {
+	const double nan = std::numeric_limits<double>::quiet_NaN();
 	if (!rises())
-		return std::numeric_limits<double>::quiet_NaN();
-	double leastScheduled = std::numeric_limits<double>::infinity();
-	for (unsigned int h = 0; h < 8760; ++h)
-		leastScheduled = std::min(leastScheduled, m_scheduleAirChangeRates.value(h, 3600.0*h));
-	if (m_baseAirChangeRate > leastScheduled)
+		return nan;
+	// the least scheduled air change of the hours in which each rule holds for a while
+	const double start = secondsOfDay(m_occupancyStartTime);
+	const double end = secondsOfDay(m_occupancyEndTime);
+	const auto within = [](double s, double a) { return s > a && s < a + 3600; };
+	double leastByDay = std::numeric_limits<double>::infinity();
+	double leastByNight = leastByDay;
+	for (unsigned int h = 0; h < 8760; ++h) {
+		const double scheduled = m_scheduleAirChangeRates.value(h, 3600.0*h);
+		const double a = 3600.0*(h % 24);
+		const bool dayAtStart = m_modelType == MANAGED || inDayPeriod(a, start, end);
+		if (dayAtStart || (m_modelType == DIN && within(start, a)))
+			leastByDay = std::min(leastByDay, scheduled);
+		if (m_modelType == DIN && (!dayAtStart || within(end, a)))
+			leastByNight = std::min(leastByNight, scheduled);
+	}
+	if (m_baseAirChangeRate > leastByDay)
 		return m_minTRoom;
-	if (m_modelType == DIN && m_baseAirChangeRateNight > leastScheduled)
+	if (m_baseAirChangeRateNight > leastByNight)
 		return m_setTRoom;
-	return std::numeric_limits<double>::quiet_NaN();
+	return nan;
 }
 
 

@@ -42,8 +42,8 @@ public:
 	double nextDayPeriodChange(double t) const;
 
 	/*! The room temperature [C] at which the air change of MANAGED or DIN falls from its base to
-		a smaller scheduled air change at some hour of the year as the room warms past it (the day
-		rule's where both of DIN's rules do); NaN where it never falls. */
+		a smaller scheduled air change as the room warms past it, in some hour of the year in which
+		that rule holds (the day rule's where both of DIN's rules do); NaN where it never falls. */
 	double fallingStepStart() const;
 
 	/*! Model exchange: where the rise of MANAGED and DIN from the base to the scheduled air change

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -140,4 +141,23 @@ TEST(RXNaturalVentilationModel, ReadsBackEqualAndKeepsTimesThatCannotBeRead) {
 			  (std::vector<std::string>{"Invalid time '7 o'clock' in element 'OccupancyStartTime' of "
 										"NaturalVentilationModel tag, keeping 07:15:00.",
 										"Found unknown element 'Door' in NaturalVentilationModel."}));
+}
+
+TEST(RXNaturalVentilationModel, FallsOnlyBelowABaseOfTheRuleInForce) {
+	// 3 per hour from 6:00 to 22:00 and 0.2 at night, the day rule from 6:00 to 22:00
+	RX::NaturalVentilationModel m = withScheduledRate(RX::NaturalVentilationModel::DIN, 0);
+	m.m_scheduleAirChangeRates.m_type = RX::Schedule::DAILY_WEEK;
+	for (int h = 0; h < 24; ++h)
+		m.m_scheduleAirChangeRates.m_weekDaySchedule[h] = m.m_scheduleAirChangeRates.m_weekEndSchedule[h] =
+			h >= 6 && h < 22 ? 3 : 0.2;
+	m.m_occupancyEndTime = QTime(22, 0);
+	m.m_baseAirChangeRateNight = 0.1;
+	EXPECT_TRUE(std::isnan(m.fallingStepStart()));		// the day's base of 0.5 lies below the day's rate
+	m.m_baseAirChangeRateNight = 0.24;
+	EXPECT_EQ(m.fallingStepStart(), 20);
+	m.m_occupancyEndTime = QTime(22, 15);				// the day rule meets the night's rate for 15 minutes
+	EXPECT_EQ(m.fallingStepStart(), 23);
+	m.m_occupancyEndTime = QTime(22, 0);
+	m.m_modelType = RX::NaturalVentilationModel::MANAGED;	// its one rule holds at night too
+	EXPECT_EQ(m.fallingStepStart(), 23);
 }
