@@ -161,13 +161,21 @@ public:
 	/*! What a host's value of the room air's state lies below the model's [J]: with a natural
 		ventilation that falls as the room warms the air's energy counted from the falling step's
 		start, its nominal the air's heat capacity times TIPPING_AIR_STATE_NOMINAL_DIFFERENCE;
-		else with a bypassed heat recovery its energy counted from 0 C, its nominal the heat
-		capacity times AIR_STATE_NOMINAL_DIFFERENCE (the vapour's from the start in both); else 0,
-		absolute zero. Set by init(). */
+		else with one whose step rises steeply (outside the summer assessment, at
+		STEEP_RISE_EXCESS of the air over the outside air more gain than the air's conductance to
+		the surfaces and windows) counted from the step's threshold (by day), its nominal the heat
+		capacity times STEEP_RISE_NOMINAL_DIFFERENCE; else with a bypassed heat recovery its energy
+		counted from 0 C, its nominal the heat capacity times AIR_STATE_NOMINAL_DIFFERENCE (the
+		vapour's from the start in all three); else 0, absolute zero. Set by init(). */
 	double					m_airStateShift = 0;
 	/*! The temperature differences [K] that the nominal of a shifted room air's state stands for. */
 	static constexpr double	AIR_STATE_NOMINAL_DIFFERENCE = 20;
 	static constexpr double	TIPPING_AIR_STATE_NOMINAL_DIFFERENCE = 0.1;
+	static constexpr double	STEEP_RISE_NOMINAL_DIFFERENCE = 5;
+	/*! The excess [K] of the room air over the outside air at which a natural ventilation's
+		steepest rise (NaturalVentilationModel::steepestRise()) must hold the air more than its
+		conductance to the surfaces and windows for its room air to be held as on a steep step. */
+	static constexpr double	STEEP_RISE_EXCESS = 1;
 	/*! The shift of state i between the model's value and a host's (m_airStateShift). */
 	double hostStateShift(std::size_t i) const { return i == m_airState ? m_airStateShift : 0; }
 	/*! Set by completedIntegratorStep() when it changed the model's equations; cleared by the

@@ -9,6 +9,7 @@
 
 #include "ZEB_Constants.h"
 #include "ZEB_MessageHandlerRegistry.h"
+#include "ZEB_Time.h"
 
 #include "RX_Constants.h"
 #include "RX_ControllerBand.h"
@@ -160,6 +161,20 @@ void NaturalVentilationModel::riseTerms(unsigned int h, double t, double Ti, dou
 		roomExcess = Ti - (m_setTRoom + ZEB::KELVIN_OFFSET);
 		outsideExcess = Ti - (Te + m_tRoomDifferenceNight);
 	}
+}
+
+
+double NaturalVentilationModel::steepestRise() const {
+	double steepest = 0;
+	if (!rises())
+		return steepest;
+	for (unsigned int h = 0; h < ZEB::HOURS_PER_YEAR; ++h)
+		for (const double t : {3600.0*h, 3600.0*h + 1800}) {
+			double nBase, nSched, roomExcess, outsideExcess;
+			riseTerms(h, t, ZEB::KELVIN_OFFSET, ZEB::KELVIN_OFFSET, nBase, nSched, roomExcess, outsideExcess);
+			steepest = std::max(steepest, (nSched - nBase)/TRANSITION_WIDTH);
+		}
+	return steepest;
 }
 
 

@@ -76,6 +76,10 @@ public:
 	static constexpr double CONSTANT_REACH = 0.02;
 	/*! Whether the air change rises with the room air (MANAGED, DIN). */
 	bool rises() const { return m_modelType == MANAGED || m_modelType == DIN; }
+	/*! How fast [1/h per K] the air change rises at most over its step (rises()) from its base to a
+		larger scheduled air change in the year (its schedule and rules taken on every hour and half
+		hour); 0 where it never rises. */
+	double steepestRise() const;
 	/*! The rise where it lies at hour h, time t [s], room and outside air Ti, Te [K] (MANAGED and
 		DIN); with held, the held rise while its switching functions (with restShift) do not call
 		for a switch. */

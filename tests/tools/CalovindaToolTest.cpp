@@ -598,6 +598,21 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		{"natural-ventilation-crossed-late-by-a-heater-set-back",
 		 "<SimulationStartTime>864000</SimulationStartTime><SimulationEndTime>1036800</SimulationEndTime>",
 		 ventilatedInAachen({setBackTo17}), EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
+		// natural ventilation rising steeply, from 0.3 to 15 air changes an hour over 0.2 K above
+		// 21 C, the heater's set point, set back to 17 C from 22:00 to 6:00, two days of May: as a
+		// cold front took the outside air 5 K down in an hour, the host's Jacobian held half the
+		// step's gain, and its steps of ten minutes swung the room air about its balance on the step
+		// and 0.1 K below it; the step ended and the heater came on, and both went back seconds
+		// later (41 events, 39 at 1e-6)
+		{"natural-ventilation-rising-steeply-from-the-heating-set-point",
+		 "<SimulationStartTime>11491200</SimulationStartTime><SimulationEndTime>11664000</SimulationEndTime>",
+		 {{"<ScheduleSetPoints type=\"CONSTANT\">\n                <ConstantValue>20</ConstantValue>\n            </ScheduleSetPoints>",
+		   "<ScheduleSetPoints type=\"DAILY_WEEK\"><WeekDaySchedule>" + officeSetback + "</WeekDaySchedule><WeekEndSchedule>" +
+		   officeSetback + "</WeekEndSchedule></ScheduleSetPoints>"},
+		  {"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"MANAGED\">"},
+		  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>15</ConstantValue>"},
+		  {"<MinTRoom>23<", "<MinTRoom>21<"}, {"<BaseAirChangeRate>0.5<", "<BaseAirChangeRate>0.3<"}},
+		 EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
 		// natural ventilation falling from a base of 3 air changes an hour to the scheduled 0.5 over
 		// 0.2 K above 23 C, no heating, two days of May: held on its stages with a hysteresis of
 		// 0.1 mK, it switched back and forth at the step's ends, 76 times the example's right-hand sides
