@@ -164,7 +164,8 @@ public:
 		else with one whose step rises steeply (outside the summer assessment, at
 		STEEP_RISE_EXCESS of the air over the outside air more gain than the air's conductance to
 		the surfaces and windows) counted from the step's threshold (by day), its nominal the heat
-		capacity times STEEP_RISE_NOMINAL_DIFFERENCE; else with a bypassed heat recovery its energy
+		capacity times STEEP_RISE_NOMINAL_DIFFERENCE; else with a bypassed heat recovery, or a
+		natural ventilation that rises as the room warms beside walls that change phase, its energy
 		counted from 0 C, its nominal the heat capacity times AIR_STATE_NOMINAL_DIFFERENCE (the
 		vapour's from the start in all three); else 0, absolute zero. Set by init(). */
 	double					m_airStateShift = 0;
