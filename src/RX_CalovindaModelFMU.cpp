@@ -435,22 +435,20 @@ void CalovindaModelFMU::init(const ZEB::Path & projectFile, const ZEB::Path & re
 		const double perAirChange = m_room.volume()/3600*ZEB::RHO_AIR*ZEB::C_AIR;	// [W/K per 1/h]
 		const bool steepRise = !m_room.m_din4108_2Assessment.m_active
 							   && perAirChange*ventilation.steepestRise()*STEEP_RISE_EXCESS > m_airConductance;
-		if (!std::isnan(tippingStart)) {
-			m_airStateShift = m_y[m_airState] - C*(m_TRoom - ZEB::KELVIN_OFFSET - tippingStart);
-			m_nominals[m_airState] = C*TIPPING_AIR_STATE_NOMINAL_DIFFERENCE;
-		}
-		else if (steepRise) {
-			m_airStateShift = m_y[m_airState] - C*(m_TRoom - ZEB::KELVIN_OFFSET - ventilation.m_minTRoom);
-			m_nominals[m_airState] = C*STEEP_RISE_NOMINAL_DIFFERENCE;
-		}
+		// the host's air counted from origin [C], its nominal C times nominalDifference [K]
+		const auto view = [this, C](double origin, double nominalDifference) {
+			m_airStateShift = m_y[m_airState] - C*(m_TRoom - ZEB::KELVIN_OFFSET - origin);
+			m_nominals[m_airState] = C*nominalDifference;
+		};
+		if (!std::isnan(tippingStart))
+			view(tippingStart, TIPPING_AIR_STATE_NOMINAL_DIFFERENCE);
+		else if (steepRise)
+			view(ventilation.m_minTRoom, STEEP_RISE_NOMINAL_DIFFERENCE);
 		else if (m_room.m_mechanicalVentilationModel.bypasses()
 				 || (ventilation.rises()
 					 && std::any_of(m_constructionSolvers.begin(), m_constructionSolvers.end(),
 									[](const ConstructionSolver & wall) { return wall.watchesPhase(); })))
-		{
-			m_airStateShift = m_y[m_airState] - C*(m_TRoom - ZEB::KELVIN_OFFSET);
-			m_nominals[m_airState] = C*AIR_STATE_NOMINAL_DIFFERENCE;
-		}
+			view(0, AIR_STATE_NOMINAL_DIFFERENCE);
 	}
 	catch (const ZEB::Exception & ex) {
 		throw ZEB::Exception(ex, "Error during model initialization.", "[CalovindaModelFMU::init]");

@@ -104,7 +104,7 @@ double NaturalVentilationModel::fallingStepStart() const {
 	const auto within = [](double s, double a) { return s > a && s < a + 3600; };
 	double leastByDay = std::numeric_limits<double>::infinity();
 	double leastByNight = leastByDay;
-	for (unsigned int h = 0; h < 8760; ++h) {
+	for (unsigned int h = 0; h < ZEB::HOURS_PER_YEAR; ++h) {
 		const double scheduled = m_scheduleAirChangeRates.value(h, 3600.0*h);
 		const double a = 3600.0*(h % 24);
 		const bool dayAtStart = m_modelType == MANAGED || inDayPeriod(a, start, end);
