@@ -205,8 +205,16 @@ public:
 		device's off end at its present rate, no shorter than the tipping, and infinity while the
 		air moves away from that end or without airResolved; the same, but no shorter than
 		SHORTEST_TIPPING_STEP, where such a device holds the room short of a falling step on which
-		the air would tip just beyond its off end; infinity elsewhere. */
+		the air would tip just beyond its off end; with airResolved, approachStep() where no such
+		device holds the room off such a step; infinity elsewhere. */
 	double tippingStep(const SwitchPieces & pieces, bool airResolved) const;
+	/*! The longest step [s] co-simulation's integrator may take from the last evaluation while
+		no heater or cooler holds the room and the room air nears a step of the natural
+		ventilation on which it would tip: half the time in which the air would reach the step's
+		nearer end at its present rate, no shorter than RESOLVED_TIPPING_SHARE of the tipping
+		time there (nor than SHORTEST_TIPPING_STEP); infinity where the air moves away from the
+		step, lies on it, or would not tip there. */
+	double approachStep() const;
 	/*! Model exchange: the time [s] from the last evaluation in which the room air, held by a
 		heater's or cooler's proportional piece (pieces), comes within SETTLED_AIR_REACH of where
 		that piece balances it, its distance shrinking e-fold in the air's time constant on the

@@ -236,6 +236,14 @@ double NaturalVentilationModel::steepestFall(const HeldRise & held, unsigned int
 }
 
 
+double NaturalVentilationModel::stepDistance(unsigned int h, double t, double Ti, double Te) const {
+	double nBase, nSched, roomExcess, outsideExcess;
+	riseTerms(h, t, Ti, Te, nBase, nSched, roomExcess, outsideExcess);
+	const double excess = std::min(roomExcess, outsideExcess);
+	return excess <= 0 ? -excess : excess >= TRANSITION_WIDTH ? TRANSITION_WIDTH - excess : 0;
+}
+
+
 void NaturalVentilationModel::computeLoads(bool moistureBalanceEnabled, unsigned int h, double t, double Ti,
 										   double Te, double rhoVi, double rhoVe, double volume,
 										   double & moistureFlow, double & heatFlow, const HeldRise * held)

@@ -97,6 +97,10 @@ public:
 		at hour h, time t [s], room and outside air Ti, Te [K]: on a step that falls from the base
 		to a smaller scheduled air change, the step's slope; else 0. */
 	double steepestFall(const HeldRise & held, unsigned int h, double t, double Ti, double Te) const;
+	/*! How far [K] the room air Ti lies below (positive) or above (negative) the step of the rule
+		in force at hour h, time t [s], outside air Te [K] (MANAGED and DIN), over the smaller of
+		the room's two excesses; 0 on the step. */
+	double stepDistance(unsigned int h, double t, double Ti, double Te) const;
 
 	/*! At hour of year h and time t [s], with room and outside air temperatures Ti, Te [K], room
 		and outside vapour densities rhoVi, rhoVe [kg/m3] and room air volume [m3]: the vapour
