@@ -164,15 +164,18 @@ public:
 		else with one whose step rises steeply (outside the summer assessment, at
 		STEEP_RISE_EXCESS of the air over the outside air more gain than the air's conductance to
 		the surfaces and windows) counted from the step's threshold (by day), its nominal the heat
-		capacity times STEEP_RISE_NOMINAL_DIFFERENCE; else with a bypassed heat recovery, or a
-		natural ventilation that rises as the room warms beside walls that change phase, its energy
-		counted from 0 C, its nominal the heat capacity times AIR_STATE_NOMINAL_DIFFERENCE (the
-		vapour's from the start in all three); else 0, absolute zero. Set by init(). */
+		capacity times STEEP_RISE_NOMINAL_DIFFERENCE; else with a bypassed heat recovery its energy
+		counted from 0 C, its nominal the heat capacity times AIR_STATE_NOMINAL_DIFFERENCE; else
+		counted from the middle of the heater's and the cooler's lowest set points (the lowest of
+		the one that acts; where neither does, a rising natural ventilation's threshold by day, else
+		0 C), its nominal the heat capacity times SET_POINT_AIR_STATE_NOMINAL_DIFFERENCE (the
+		vapour's from the start in all four). Set by init(). */
 	double					m_airStateShift = 0;
 	/*! The temperature differences [K] that the nominal of a shifted room air's state stands for. */
 	static constexpr double	AIR_STATE_NOMINAL_DIFFERENCE = 20;
 	static constexpr double	TIPPING_AIR_STATE_NOMINAL_DIFFERENCE = 0.1;
 	static constexpr double	STEEP_RISE_NOMINAL_DIFFERENCE = 5;
+	static constexpr double	SET_POINT_AIR_STATE_NOMINAL_DIFFERENCE = 20;
 	/*! The excess [K] of the room air over the outside air at which a natural ventilation's
 		steepest rise (NaturalVentilationModel::steepestRise()) must hold the air more than its
 		conductance to the surfaces and windows for its room air to be held as on a steep step. */

@@ -173,6 +173,19 @@ inline double real(fmi2Component c, fmi2ValueReference vr) {
 	return value;
 }
 
+/*! How far a host's room air state (the last of x, c's states as they are) moves per kelvin of
+	room air (variable air): measured by a step of it, after which x is set again. */
+inline double airStatePerKelvin(fmi2Component c, const std::vector<double> & x, fmi2ValueReference air) {
+	const Library & fmi = Library::instance();
+	const double T = real(c, air);
+	std::vector<double> moved = x;
+	moved.back() += 1e4;
+	EXPECT_EQ(fmi.fmi2SetContinuousStates(c, moved.data(), moved.size()), fmi2OK);
+	const double perKelvin = 1e4/(real(c, air) - T);
+	EXPECT_EQ(fmi.fmi2SetContinuousStates(c, x.data(), x.size()), fmi2OK);
+	return perKelvin;
+}
+
 /*! The serialised form of a new FMU state of c; empty when it cannot be made. */
 inline std::vector<char> serializedState(fmi2Component c) {
 	const Library & fmi = Library::instance();

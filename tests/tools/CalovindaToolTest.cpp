@@ -598,6 +598,22 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		{"natural-ventilation-crossed-late-by-a-heater-set-back",
 		 "<SimulationStartTime>864000</SimulationStartTime><SimulationEndTime>1036800</SimulationEndTime>",
 		 ventilatedInAachen({setBackTo17}), EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
+		// a 400 W heater at 21 C, 17 C from 22:00 to 6:00, in Aachen, DIN natural ventilation from 0.5
+		// (0.2 at night) to 3 per hour above 23 C (16.9 C at night), two days of February: the
+		// heater's proportional piece is 0.08 K wide, the host's error on the room air counted from
+		// absolute zero near it, and at 1e-4 the air came to and left the piece more often than at
+		// 1e-6 (29 events, 26 at 1e-6)
+		{"small-heater-set-back",
+		 "<SimulationStartTime>3715200</SimulationStartTime><SimulationEndTime>3888000</SimulationEndTime>",
+		 {{"<ClimateLocation>725650TYCST.epw<", "<ClimateLocation>15000_20220101_20230101_Aachen-Orsbach.epw<"},
+		  {"<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+		   "<HeatingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>400<"},
+		  setBackTo17,
+		  {"<NaturalVentilationModel name=\"\" modelType=\"SIMPLE\">", "<NaturalVentilationModel name=\"\" modelType=\"DIN\">"},
+		  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>3</ConstantValue>"},
+		  {"<SetTRoom>20<", "<SetTRoom>16.9<"}, {"<BaseAirChangeRateNight>0.24<", "<BaseAirChangeRateNight>0.2<"},
+		  {"<OccupancyEndTime>23:00:00<", "<OccupancyEndTime>22:00:00<"}},
+		 EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
 		// natural ventilation rising steeply, from 0.3 to 15 air changes an hour over 0.2 K above
 		// 21 C, the heater's set point, set back to 17 C from 22:00 to 6:00, two days of May: as a
 		// cold front took the outside air 5 K down in an hour, the host's Jacobian held half the
