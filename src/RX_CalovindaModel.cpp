@@ -453,19 +453,30 @@ void CalovindaModel::updateClimate() {
 }
 
 
-void CalovindaModel::updateStates(bool reuseWalls) {
+double CalovindaModel::airTemperature(const double * y, double & capacity) const {
 	const double V = m_room.volume();
 	const double CAdd = m_room.m_additionalMassHeatCapacity*m_room.m_additionalMass;
 	if (m_room.m_moistureBalanceEnabled) {
-		const double rhoV = std::max(0.0, m_y[m_n - 1]/V);
+		const double rhoV = std::max(0.0, y[m_n - 1]/V);
+		capacity = CAdd + (ZEB::RHO_AIR*ZEB::C_AIR + ZEB::C_VAPOR*rhoV)*V;
+		return (y[m_n - 2] - ZEB::H_EVAP*rhoV*V)/capacity;
+	}
+	capacity = ZEB::RHO_AIR*ZEB::C_AIR*V + CAdd;
+	return y[m_n - 1]/capacity;
+}
+
+
+void CalovindaModel::updateStates(bool reuseWalls) {
+	double capacity = 0;
+	m_TRoom = airTemperature(m_y.data(), capacity);
+	if (m_room.m_moistureBalanceEnabled) {
+		const double rhoV = std::max(0.0, m_y[m_n - 1]/m_room.volume());
 		m_rhoVRoom = rhoV;
-		m_TRoom = (m_y[m_n - 2] - ZEB::H_EVAP*rhoV*V)/(CAdd + (ZEB::RHO_AIR*ZEB::C_AIR + ZEB::C_VAPOR*rhoV)*V);
 		m_pvRoom = m_TRoom*rhoV*ZEB::R_VAPOR;
 		m_RHRoom = m_pvRoom/p_sat(m_TRoom);
 		m_rhoDryAir = ZEB::GASPRESS_REF/(m_TRoom*ZEB::R_AIR) - ZEB::R_VAPOR*rhoV/ZEB::R_AIR;
 	}
 	else {
-		m_TRoom = m_y[m_n - 1]/(ZEB::RHO_AIR*ZEB::C_AIR*V + CAdd);
 		m_rhoDryAir = 0;
 		m_RHRoom = 0;
 		m_pvRoom = 0;

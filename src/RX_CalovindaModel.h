@@ -89,6 +89,9 @@ public:
 	/*! Room air state from m_y, then the wall solvers' cell values; with reuseWalls, a wall whose
 		states are, bit for bit, those of its last such call keeps its cells (the same values). */
 	void updateStates(bool reuseWalls = false);
+	/*! The room air's temperature [K] in the states y, and its heat capacity [J/K] there (the
+		vapour's included with the moisture balance). */
+	double airTemperature(const double * y, double & capacity) const;
 	/*! All loads, solar gains, surface flows and the mean radiant and operative temperature. */
 	void updateLoads();
 	/*! The derivatives of all states into m_ydot; with reuseWalls, a wall whose cells and

@@ -96,9 +96,12 @@ public:
 	KADRIX::PrecondInterface * preconditionerInterface() override;
 	KADRIX::JacobianInterface * jacobianInterface() override;
 
-	/*! w = 1 / (|y| 1e-6 + 1e-6), ten times that for the room's own states. */
+	/*! w = 1 / (|y| 1e-6 + 1e-6), ten times that for the room's own states unless a falling step
+		alone installs the function (the summer assessment inactive); with a natural ventilation that falls as the room warms, the room
+		air's at least 1 / (1e-6 C (|theta - m_fallingStepStart| + TIPPING_AIR_DIFFERENCE)), C its
+		heat capacity and theta its temperature [C]. */
 	CalculationResult calculateErrorWeights(const double * y, double * weights) override;
-	/*! True while the summer assessment is active. */
+	/*! True while the summer assessment is active or a natural ventilation's step falls. */
 	bool hasErrorWeightsFunction() override;
 
 	/*! The next point of the output grid after t (a time within 1e-10 s below a point counts as
@@ -215,6 +218,11 @@ private:
 	double								m_ruleChangeAhead;
 	/*! tippingStep() at the last completed step [s]. */
 	double								m_tippingLimit = std::numeric_limits<double>::infinity();
+	/*! NaturalVentilationModel::fallingStepStart() [C], set by init(): NaN without a falling step. */
+	double								m_fallingStepStart = std::numeric_limits<double>::quiet_NaN();
+	/*! The temperature difference [K] from a falling step's start within which the room air is
+		held as closely as at that difference (calculateErrorWeights()). */
+	static constexpr double				TIPPING_AIR_DIFFERENCE = 0.1;
 };
 
 } // namespace RX
