@@ -629,6 +629,9 @@ void CalovindaModelFMU::visitModelVariables(Model & model, Visit && visit) {
 	visit(din.m_lastVentilationUpdate);
 	visit(model.m_controllerPieces);
 	visit(model.m_jacobianUpdateRequested);
+	// the next step's limit is taken where the last one completed: a restored run that stepped
+	// on without it took one step across a falling air change's tipping
+	visit(model.m_tippingLimit);
 	visit(model.m_jacobianPieces.m_heating);
 	visit(model.m_jacobianPieces.m_cooling);
 	visit(model.m_jacobianPieces.m_dehumidification);
@@ -771,6 +774,8 @@ std::string CalovindaModelFMU::modelVariablesRefusal(bool modelExchange, bool in
 		return invalid + "the assessment's air change or gains have changed, but the room runs no assessment.";
 	if (m_outputManager.m_tStepCompleted < 0)
 		return outOfRange("time of the last completed step");
+	if (!(m_tippingLimit >= SHORTEST_TIPPING_STEP))
+		return outOfRange("step limit of a tipping room");
 	// the room balance takes the inputs as the cache gives them, unless the host has set one that
 	// the next step or evaluation hands over
 	const ExternalInputs applied = appliedInputs();

@@ -191,6 +191,9 @@ public:
 	/*! The switches' pieces and stages at the state of the integrator's Jacobian; all off before
 		the first. */
 	SwitchPieces						m_jacobianPieces;
+	/*! tippingStep() at the last completed step [s]: the longest step the integrator's next may
+		take; infinite before the first. */
+	double								m_tippingLimit = std::numeric_limits<double>::infinity();
 	/*! Whether this run has warned that the room air passed saturation (once per run). */
 	bool								m_saturationReported = false;
 
@@ -216,8 +219,6 @@ private:
 		at the latest (infinity outside integrateTo()): evaluated on that time, the step, and the
 		fluxes that stepCompleted() counts for it, see the rules of just before it. */
 	double								m_ruleChangeAhead;
-	/*! tippingStep() at the last completed step [s]. */
-	double								m_tippingLimit = std::numeric_limits<double>::infinity();
 	/*! NaturalVentilationModel::fallingStepStart() [C], set by init(): NaN without a falling step. */
 	double								m_fallingStepStart = std::numeric_limits<double>::quiet_NaN();
 	/*! The temperature difference [K] from a falling step's start within which the room air is
