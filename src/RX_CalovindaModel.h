@@ -133,6 +133,11 @@ public:
 		[W] now: where the room's vapour would come to rest beyond its set point, which moves with
 		the room air, at the depth's rate depthRate (dehumidificationDepthRate()). */
 	double dehumidificationRestDepth(const ControllerBand & band, double load, double depthRate) const;
+	/*! How much [kg/(m3 s) per W] the dehumidification's depth's rate falls per watt more of its
+		output, its set point's slope over the room air setPointSlope [kg/(m3 K)]: by the vapour
+		that watt takes from the room, and with the cooler held on its full output (which the
+		dehumidification takes its power from) by the set point's move with the air it warms. */
+	double dehumidificationDepthRatePerWatt(double setPointSlope) const;
 	/*! The rate [kg/(m3 s)] of the dehumidification's depth at the last evaluation, with the set
 		point's slope [kg/(m3 K)] over the room air. */
 	std::pair<double, double> dehumidificationDepthRate() const;

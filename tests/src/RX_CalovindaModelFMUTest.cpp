@@ -595,6 +595,27 @@ TEST(RXCalovindaModelFMU, ContinuesTheCoolersFullOutputBelowNoneWhereItsDehumidi
 	ASSERT_LT(setPointFall, 0);
 	EXPECT_NEAR(rate, (fmu.dehumidificationBand().depth(fmu.m_rhoVRoom) - depth)/dt, 1e-3*std::fabs(setPointFall));
 
+	// the dehumidification held on its proportional piece off where it would rest, the cooler on
+	// the full output it leaves, the room air at 42 C: the depth settles within seconds where its
+	// point of rest said. The output's moves move the cooling and with it the room air, whose set
+	// point moves faster than the vapour: taken from the vapour alone, the point lay four times as
+	// far from the depth, and a host's swings held the piece past its off end for two hours,
+	// humidifying the room and cooling it with a kilowatt more than the device's power
+	fmu.m_heldPieces.m_dehumidification = RX::PIECE_PROPORTIONAL;
+	fmu.m_heldPieces.m_cooling = RX::PIECE_LIMITED;
+	roomAtDehumidifyingWith(315.15, 400);
+	fmu.updateIfModified(4150, y.data(), false);
+	const RX::ControllerBand held = fmu.dehumidificationBand();
+	const double rest = fmu.dehumidificationRestDepth(held, held.load(RX::PIECE_PROPORTIONAL, fmu.m_rhoVRoom),
+													  fmu.dehumidificationDepthRate().first);
+	const double away = held.depth(fmu.m_rhoVRoom) - rest;
+	for (int i = 1; i <= 3000; ++i) {
+		for (std::size_t j = 0; j < y.size(); ++j)
+			y[j] += dt*fmu.m_ydot[j];
+		fmu.updateIfModified(4150 + i*dt, y.data(), false);
+	}
+	EXPECT_NEAR(fmu.dehumidificationBand().depth(fmu.m_rhoVRoom), rest, 0.1*std::fabs(away));
+
 	// a curve down to none at the set point, the cooler held off 10 K above it, the walls some
 	// 10 K warmer than the air: where a host carries the dehumidification's proportional piece 7 W
 	// below none as the warming air lifts the vapour's set point, what that leaves is no power of
