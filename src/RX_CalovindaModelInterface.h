@@ -97,9 +97,10 @@ public:
 	KADRIX::JacobianInterface * jacobianInterface() override;
 
 	/*! w = 1 / (|y| 1e-6 + 1e-6), ten times that for the room's own states unless a falling step
-		alone installs the function (the summer assessment inactive); with a natural ventilation that falls as the room warms, the room
-		air's at least 1 / (1e-6 C (|theta - m_fallingStepStart| + TIPPING_AIR_DIFFERENCE)), C its
-		heat capacity and theta its temperature [C]. */
+		alone installs the function (the summer assessment inactive); with a natural ventilation
+		that falls as the room warms, the room air's at least 1 / (1e-6 C (|theta -
+		m_fallingStepStart| + TIPPING_AIR_DIFFERENCE)), C its heat capacity and theta its
+		temperature [C]. */
 	CalculationResult calculateErrorWeights(const double * y, double * weights) override;
 	/*! True while the summer assessment is active or a natural ventilation's step falls. */
 	bool hasErrorWeightsFunction() override;
