@@ -232,6 +232,10 @@ double ControllerBand::powerOnThreshold() const {
 double ControllerBand::raiseSwitchingFunction(ControllerPiece p, double T, double restDepth) const {
 	if (!(m_limit > 0) || p != PIECE_PROPORTIONAL || !std::isfinite(m_raiseDepth))
 		return -1;
+	// a device whose full output begins within the raise depth is saturated wherever a raise
+	// would be due, and co-simulation raises no saturated gain: its limited end comes first
+	if (!(m_limit/m_slope > m_raiseDepth + m_hysteresis))
+		return -1;
 	// Co-simulation raises the gain at each of its steps while the room air lies beyond the
 	// depth, until the room rests within it; a host steps on for its whole output interval at the
 	// gain it has. Once raised that far, the function is negative at once, also where the room air

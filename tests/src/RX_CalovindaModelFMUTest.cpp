@@ -348,6 +348,30 @@ TEST(RXCalovindaModelFMU, RaisesAGainInACompletedStepAsFarAsTheRoomAirWouldRestW
 	EXPECT_GT(removing/(coolingSlope/1.2), 0.2);
 	EXPECT_EQ(assessed.m_room.m_din4108_2Assessment.m_slopeHeating, 5000);
 	EXPECT_TRUE(assessed.m_equationsChanged);
+
+	// a heater of 1000.4 W at 5000 W/K gives its full output 0.20008 K below its set point, within
+	// the raise depth: wherever a raise would be due it is saturated, and none comes. A cooler with
+	// 2,986 W left at 14,930 W/K, full 0.200025 K above its set point, had the raise's indicator
+	// turn positive, where the event changed nothing; a host that restarts only on changed states
+	// never saw the full output's end that shares the indicator, and the room lay 1.6 K below
+	// co-simulation for half an hour one spring morning
+	Resources smallResources;
+	Case600::constantClimate(-20, 50).writeClimateDataZEB(smallResources.m_dir.file("test.c6b"));
+	heatTo20C(smallResources.m_room);
+	smallResources.m_room.m_heatingModel.m_maxPower = 1000.4;
+	smallResources.m_room.m_naturalVentilationModel.m_modelType = RX::NaturalVentilationModel::SIMPLE;
+	smallResources.m_room.m_naturalVentilationModel.m_scheduleAirChangeRates.m_constantValue = 5;
+	RX::CalovindaModelFMU small;
+	smallResources.init(small);
+	std::vector<double> ySmall(small.y0(), small.y0() + small.n());
+	ySmall.back() = (293.15 - 0.20012)*ySmall.back()/small.m_TRoom;
+	small.m_switchesHeld = true;
+	small.m_heldPieces.m_heating = RX::PIECE_PROPORTIONAL;
+	small.updateIfModified(3600, ySmall.data(), false);
+	ASSERT_GT(small.heatingRestDepth(small.heatingBand()), 0.2001);
+	std::vector<double> z(small.numberOfSwitchingFunctions());
+	small.switchingFunctions(z.data());
+	EXPECT_LT(z[1], 0);
 }
 
 
