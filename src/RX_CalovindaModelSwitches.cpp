@@ -262,6 +262,27 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * h
 
 
 bool CalovindaModel::holdSwitches(bool joining) {
+	// The walls first: a room-side cell switched onto or off its phase change moves its surface,
+	// and the heater and cooler choose their pieces with the walls as held from here on (see
+	// ConstructionSolver::pastHeldPhaseEnd()). A cell past an end of its piece switches, and at
+	// every event so does one on its way past an end (holdPhase() joining).
+	bool phaseChanged = false;
+	for (bool joinsEvent : {false, true}) {
+		if (joinsEvent && !m_switchesHeld)
+			break;
+		for (unsigned int j = 0; j < m_nConstructions; ++j)
+			phaseChanged = m_constructionSolvers[j].holdPhase(&m_y[m_elementOffsets[j]*m_m],
+															  &m_ydot[m_elementOffsets[j]*m_m], joinsEvent)
+						   || phaseChanged;
+	}
+	if (phaseChanged) {
+		updateStates();
+		if (m_switchesHeld) {
+			updateLoads();
+			updateDerivatives();
+		}
+	}
+
 	const SwitchPieces pieces = switchPieces(m_switchesHeld ? &m_heldPieces : nullptr, joining);
 	bool changed = pieces != m_heldPieces;
 	m_heldPieces = pieces;
@@ -290,15 +311,7 @@ bool CalovindaModel::holdSwitches(bool joining) {
 	m_heldRoomAboveThreshold = thetaRoom > m_heldVentilationThreshold;
 	m_heldOutsideBelowRoom = m_TOut - ZEB::KELVIN_OFFSET < thetaRoom;
 
-	// a room-side cell that changes its piece takes its temperature from the new one
-	bool phaseChanged = false;
-	for (unsigned int j = 0; j < m_nConstructions; ++j)
-		phaseChanged = m_constructionSolvers[j].holdPhase(&m_y[m_elementOffsets[j]*m_m], &m_ydot[m_elementOffsets[j]*m_m])
-					   || phaseChanged;
-	if (phaseChanged) {
-		updateStates();
-		changed = true;
-	}
+	changed = changed || phaseChanged;
 
 	m_switchesHeld = true;
 	return changed;

@@ -408,13 +408,13 @@ void ConstructionSolver::decompose(const double * y, bool reuse) {
 }
 
 
-bool ConstructionSolver::holdPhase(const double * y, const double * ydot) {
+bool ConstructionSolver::holdPhase(const double * y, const double * ydot, bool joining) {
 	if (!watchesPhase())
 		return false;
 	const unsigned int i = m_n - 1;
 	const unsigned int m = m_moistureBalance ? 2 : 1;
 	const CellCoefficients & c = m_cells[i];
-	if (m_heldPhase != PHASE_FREE && !(pastHeldPhaseEnd(ydot[m*i]) > 0))
+	if (m_heldPhase != PHASE_FREE && !(pastHeldPhaseEnd(ydot[m*i], joining) > 0))
 		return false;
 	const double u = y[m*i];
 	const std::uint8_t piece = u <= c.m_uLow ? PHASE_BELOW : (u >= c.m_uHigh ? PHASE_ABOVE : PHASE_WITHIN);
@@ -431,11 +431,11 @@ double ConstructionSolver::phaseSwitchingFunction(const double * ydot) const {
 	if (m_heldPhase == PHASE_FREE)
 		return -1;
 	const unsigned int m = m_moistureBalance ? 2 : 1;
-	return pastHeldPhaseEnd(ydot[m*(m_n - 1)]) - PHASE_HYSTERESIS;
+	return pastHeldPhaseEnd(ydot[m*(m_n - 1)], false) - PHASE_HYSTERESIS;
 }
 
 
-double ConstructionSolver::pastHeldPhaseEnd(double uDot) const {
+double ConstructionSolver::pastHeldPhaseEnd(double uDot, bool joining) const {
 	const unsigned int i = m_n - 1;
 	const CellCoefficients & c = m_cells[i];
 	// The cell's temperature on its held piece, and where it would rest with its neighbour and
@@ -445,15 +445,27 @@ double ConstructionSolver::pastHeldPhaseEnd(double uDot) const {
 	// of a kelvin. The pieces off the melting go on past its ends for PHASE_END_REACH: a cell
 	// resting at an end for hours (the room at 23.5 C over 20.5-23.5 C of melting) lies within a
 	// 1e-4 host's error of it, some 0.06 K of such a cell, and switched at every few restarts.
+	//
+	// Joining another event, a cell whose point of rest lies past the end itself goes over: it is
+	// on its way there, its piece continued beyond the melting, where the reach's margin is the
+	// host's error. Walls of one kind come to an end within a tenth of a millikelvin of one
+	// another, which a 1e-4 host's error on each orders at random: four walls of an office left
+	// the melting one by one within seven seconds, four events and restarts where a 1e-6 host
+	// took one. And a cell switched onto the melting moves its surface by nearly the reach, some
+	// watts on a large wall: a cooler at the melting's upper end that had gone off half a minute
+	// before came on again as the walls switched, and off again minutes later.
 	const double T = m_T[i];
 	const double rest = m_roomSideCellConductance > 0 ? T + uDot*m_elements[i].m_dx/m_roomSideCellConductance : T;
 	const double TLow = c.m_TLow;
 	const double THigh = c.m_TLow + PCM_BAND;
+	const double lowest = joining ? rest : std::min(T, rest);
+	const double highest = joining ? rest : std::max(T, rest);
+	const double reach = joining ? 0.0 : PHASE_END_REACH;
 	if (m_heldPhase == PHASE_BELOW)
-		return std::min(T, rest) - TLow - PHASE_END_REACH;
+		return lowest - TLow - reach;
 	if (m_heldPhase == PHASE_ABOVE)
-		return THigh - std::max(T, rest) - PHASE_END_REACH;
-	return std::max(std::min(T, rest) - THigh, TLow - std::max(T, rest));
+		return THigh - highest - reach;
+	return std::max(lowest - THigh, TLow - highest);
 }
 
 

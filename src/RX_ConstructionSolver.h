@@ -72,9 +72,10 @@ public:
 	bool watchesPhase() const { return !m_cells.empty() && m_cells.back().m_latent != 0; }
 	/*! Holds the room-side cell with a phase change on the piece where its state at y lies, at
 		once where none is held, else once the cell and the point where it would rest both lie
-		past an end of the piece held so far; ydot holds the states' derivatives at y, and the
-		cells are those of y. Returns true where the piece changed. */
-	bool holdPhase(const double * y, const double * ydot);
+		past an end of the piece held so far, or where joining (another event) once its state and
+		that point lie past the end itself; ydot holds the states' derivatives at y, and the cells
+		are those of y. Returns true where the piece changed. */
+	bool holdPhase(const double * y, const double * ydot, bool joining = false);
 	/*! The held room-side cell's switching function from the derivatives ydot of the states
 		whose cells decompose() gave: above zero once the cell and its point of rest lie past an
 		end of its piece [K]; -1 while none is held. */
@@ -236,8 +237,9 @@ private:
 	void divergences(double qConvInside, double qRadInside, double jVaporInside, double qShortWaveOutside,
 					 double TOutside, double TRoom, double pvOutside, double pvRoom, double * ydot);
 	/*! How far the held room-side cell and where it would rest lie past an end of its piece, the
-		nearer of both [K]; uDot is its state's derivative. */
-	double pastHeldPhaseEnd(double uDot) const;
+		nearer of both, or where joining the point of rest past the end itself [K]; uDot is its
+		state's derivative. */
+	double pastHeldPhaseEnd(double uDot, bool joining) const;
 
 	/*! What the reusing calls compare: the arguments of computeDivergences() with reuse (qEnthalpyInside
 		too) and the zone's temperature and relative humidity. */
