@@ -264,17 +264,13 @@ CalovindaModel::SwitchPieces CalovindaModel::switchPieces(const SwitchPieces * h
 bool CalovindaModel::holdSwitches(bool joining) {
 	// The walls first: a room-side cell switched onto or off its phase change moves its surface,
 	// and the heater and cooler choose their pieces with the walls as held from here on (see
-	// ConstructionSolver::pastHeldPhaseEnd()). A cell past an end of its piece switches, and at
-	// every event so does one on its way past an end (holdPhase() joining).
+	// ConstructionSolver::pastHeldPhaseEnd()). At every event a cell on its way past an end of its
+	// piece switches (holdPhase() joining), which takes in every cell already past it.
 	bool phaseChanged = false;
-	for (bool joinsEvent : {false, true}) {
-		if (joinsEvent && !m_switchesHeld)
-			break;
-		for (unsigned int j = 0; j < m_nConstructions; ++j)
-			phaseChanged = m_constructionSolvers[j].holdPhase(&m_y[m_elementOffsets[j]*m_m],
-															  &m_ydot[m_elementOffsets[j]*m_m], joinsEvent)
-						   || phaseChanged;
-	}
+	for (unsigned int j = 0; j < m_nConstructions; ++j)
+		phaseChanged = m_constructionSolvers[j].holdPhase(&m_y[m_elementOffsets[j]*m_m],
+														  &m_ydot[m_elementOffsets[j]*m_m], m_switchesHeld)
+					   || phaseChanged;
 	if (phaseChanged) {
 		updateStates();
 		if (m_switchesHeld) {
