@@ -31,7 +31,8 @@ namespace {
 const double PCM_BAND = 3.0;
 /*! How far past a held piece's end its switching function turns positive [K]. */
 const double PHASE_HYSTERESIS = 1e-6;
-/*! How far the pieces below and above the phase change go on past its ends [K]. */
+/*! How far the pieces below and above the phase change go on past its ends [K]; the piece on it
+	goes on by the same energy. */
 const double PHASE_END_REACH = 0.03;
 
 /*! Wanted width of the first cell of every layer [m]. */
@@ -416,7 +417,14 @@ bool ConstructionSolver::holdPhase(const double * y, const double * ydot, bool j
 	const CellCoefficients & c = m_cells[i];
 	if (m_heldPhase != PHASE_FREE && !(pastHeldPhaseEnd(ydot[m*i], joining) > 0))
 		return false;
-	const double u = y[m*i];
+	// joining, from within the energy by which the pieces go on past the end that its point of
+	// rest lies past (see pastHeldPhaseEnd())
+	double u = y[m*i];
+	if (joining && m_heldPhase != PHASE_FREE) {
+		const bool upwards = m_heldPhase == PHASE_BELOW
+							 || (m_heldPhase == PHASE_WITHIN && restingTemperature(ydot[m*i]) > c.m_TLow + PCM_BAND);
+		u += (upwards ? 1 : -1)*PHASE_END_REACH*c.m_rhoC;
+	}
 	const std::uint8_t piece = u <= c.m_uLow ? PHASE_BELOW : (u >= c.m_uHigh ? PHASE_ABOVE : PHASE_WITHIN);
 	if (piece == m_heldPhase)
 		return false;
@@ -435,6 +443,12 @@ double ConstructionSolver::phaseSwitchingFunction(const double * ydot) const {
 }
 
 
+double ConstructionSolver::restingTemperature(double uDot) const {
+	const unsigned int i = m_n - 1;
+	return m_roomSideCellConductance > 0 ? m_T[i] + uDot*m_elements[i].m_dx/m_roomSideCellConductance : m_T[i];
+}
+
+
 double ConstructionSolver::pastHeldPhaseEnd(double uDot, bool joining) const {
 	const unsigned int i = m_n - 1;
 	const CellCoefficients & c = m_cells[i];
@@ -446,16 +460,21 @@ double ConstructionSolver::pastHeldPhaseEnd(double uDot, bool joining) const {
 	// resting at an end for hours (the room at 23.5 C over 20.5-23.5 C of melting) lies within a
 	// 1e-4 host's error of it, some 0.06 K of such a cell, and switched at every few restarts.
 	//
-	// Joining another event, a cell whose point of rest lies past the end itself goes over: it is
-	// on its way there, its piece continued beyond the melting, where the reach's margin is the
-	// host's error. Walls of one kind come to an end within a tenth of a millikelvin of one
-	// another, which a 1e-4 host's error on each orders at random: four walls of an office left
-	// the melting one by one within seven seconds, four events and restarts where a 1e-6 host
-	// took one. And a cell switched onto the melting moves its surface by nearly the reach, some
-	// watts on a large wall: a cooler at the melting's upper end that had gone off half a minute
-	// before came on again as the walls switched, and off again minutes later.
+	// The piece on the melting goes on past its ends by the same energy, rho c times the reach,
+	// a thousandth of a kelvin of its own temperature: a cell taken onto it short of an end
+	// stays there while its point of rest lies beyond that end.
+	//
+	// Joining another event, a cell whose point of rest lies past an end goes over it once it
+	// lies within that energy of it, on either side (holdPhase()): it is on its way there, and
+	// the reach's margin is the host's error. Walls of one kind come to an end within a tenth of
+	// a millikelvin of one another at 1e-6, which a 1e-4 host spreads by some hundredths: four
+	// walls of an office left the melting one by one within seven seconds, four events and
+	// restarts where a 1e-6 host took one; and as a cooler at the melting's top came on, four
+	// walls left the top with it and the fifth, short of the end by the host's error, at another
+	// of the cooler's switches seconds later (a wall switched off the melting's top moves its
+	// surface by nearly the reach, some watts on a large wall).
 	const double T = m_T[i];
-	const double rest = m_roomSideCellConductance > 0 ? T + uDot*m_elements[i].m_dx/m_roomSideCellConductance : T;
+	const double rest = restingTemperature(uDot);
 	const double TLow = c.m_TLow;
 	const double THigh = c.m_TLow + PCM_BAND;
 	const double lowest = joining ? rest : std::min(T, rest);
@@ -465,7 +484,8 @@ double ConstructionSolver::pastHeldPhaseEnd(double uDot, bool joining) const {
 		return lowest - TLow - reach;
 	if (m_heldPhase == PHASE_ABOVE)
 		return THigh - highest - reach;
-	return std::max(lowest - THigh, TLow - highest);
+	const double withinReach = reach*c.m_rhoC*c.m_invPCMCapacity;
+	return std::max(lowest - THigh - withinReach, TLow - highest - withinReach);
 }
 
 

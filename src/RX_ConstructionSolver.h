@@ -72,9 +72,9 @@ public:
 	bool watchesPhase() const { return !m_cells.empty() && m_cells.back().m_latent != 0; }
 	/*! Holds the room-side cell with a phase change on the piece where its state at y lies, at
 		once where none is held, else once the cell and the point where it would rest both lie
-		past an end of the piece held so far, or where joining (another event) once its state and
-		that point lie past the end itself; ydot holds the states' derivatives at y, and the cells
-		are those of y. Returns true where the piece changed. */
+		past an end of the piece held so far, or where joining (another event) once that point
+		lies past the end and the state within the pieces' reach of it; ydot holds the states'
+		derivatives at y, and the cells are those of y. Returns true where the piece changed. */
 	bool holdPhase(const double * y, const double * ydot, bool joining = false);
 	/*! The held room-side cell's switching function from the derivatives ydot of the states
 		whose cells decompose() gave: above zero once the cell and its point of rest lie past an
@@ -240,6 +240,9 @@ private:
 		nearer of both, or where joining the point of rest past the end itself [K]; uDot is its
 		state's derivative. */
 	double pastHeldPhaseEnd(double uDot, bool joining) const;
+	/*! Where the room-side cell would rest with its neighbour and the room as they are [K]; uDot
+		is its state's derivative. */
+	double restingTemperature(double uDot) const;
 
 	/*! What the reusing calls compare: the arguments of computeDivergences() with reuse (qEnthalpyInside
 		too) and the zone's temperature and relative humidity. */
