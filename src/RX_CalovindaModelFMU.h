@@ -153,8 +153,8 @@ public:
 	/*! The database items of the project file. */
 	Database				m_db;
 	/*! The magnitudes of the states as a host sees them, their initial values (1 where a state
-		starts at 0; a shifted room air's, see m_airStateShift); set by init() and constant
-		afterwards. */
+		starts at 0; a shifted room air's, see m_airStateShift; the vapour's divided by the square
+		root of the number of states); set by init() and constant afterwards. */
 	std::vector<double>		m_nominals;
 	/*! The room air's state: the last (the one before the vapour with the moisture balance). */
 	unsigned int			m_airState = 0;
