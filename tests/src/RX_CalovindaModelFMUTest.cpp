@@ -246,20 +246,6 @@ TEST(RXCalovindaModelFMU, AppliesMoistureInputsOnlyWhenTheInterfaceAsksForThem) 
 }
 
 
-TEST(RXCalovindaModelFMU, HoldsTheVapourToItsShareOfAHostsErrorNorm) {
-	// a host's error norm is the root mean square over all states: the vapour, which the
-	// dehumidification's switches watch, gets the absolute tolerance of its share, the whole
-	// vapour's tolerance spread over the states
-	Resources r;
-	r.m_room.m_moistureBalanceEnabled = true;
-	RX::CalovindaModelFMU fmu;
-	r.init(fmu);
-	const double n = static_cast<double>(fmu.m_nominals.size());
-	EXPECT_NEAR(fmu.m_nominals.back()*std::sqrt(n), fmu.m_y.back(), 1e-12*fmu.m_y.back());
-	EXPECT_GT(fmu.m_y.back(), 0.0);
-}
-
-
 /*! The room air temperature [K] of the moist test room after two hours free floating, with the
 	inputs liquid water and vapour [kg/s] and a convective load [W] from the start. */
 double moistRoomAfterTwoHours(double liquid, double vapour, double convective) {
