@@ -111,9 +111,10 @@ public:
 	double restDepth(const ControllerBand & band, double load, double airShare) const;
 	/*! Marks the heating's and the cooling's bands whose rooms tip beyond their off ends on the
 		natural ventilation's rise held, or on a step that begins there (tipsJustBeyondOffEnd())
-		(ControllerBand::m_tipsBeyondOffEnd), for the switching functions and the pieces kept at
-		events alike. */
-	void markTippingOffEnds(const SwitchPieces & held, ControllerBand & heating, ControllerBand & cooling) const;
+		(ControllerBand::m_tipsBeyondOffEnd), and the cooling's point of rest at its off end on a
+		set point that moves in time (ControllerBand::m_offEndRestShift), for the switching
+		functions and the pieces kept at events alike. */
+	void markOffEnds(const SwitchPieces & held, ControllerBand & heating, ControllerBand & cooling) const;
 	/*! Whether the room air a hysteresis beyond band's off end would lie on a step of the natural
 		ventilation on which the room tips (tippingRate()). */
 	bool tipsJustBeyondOffEnd(const ControllerBand & band) const;

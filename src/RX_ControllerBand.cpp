@@ -145,7 +145,7 @@ void ControllerBand::switchingFunctions(ControllerPiece p, double T, double rest
 		return std::max(std::min(x, rest) - reach, x - farBeyond);
 	};
 	zOn = p == PIECE_OFF ? passed(d, restDepth, m_hysteresis)
-		  : p == PIECE_PROPORTIONAL ? passed(-d, -restDepth, offEndReach)
+		  : p == PIECE_PROPORTIONAL ? passed(-d, -(restDepth + m_offEndRestShift), offEndReach)
 		  : -d - m_hysteresis;
 	// The same host carried a room that a heater at full power just keeps from cooling across the
 	// tenth of a millikelvin about the limited end and back four times a second, while the

@@ -128,6 +128,12 @@ struct ControllerBand {
 	/*! How fast the set point moves with the room air [its unit per K]: the vapour density's set
 		point of a relative humidity [kg/(m3 K)]; 0 for the room air's own set points. */
 	double	m_setPointSlope = 0;
+	/*! How fast the set point moves in time [its unit per s] (a ramp of a set point's spline). */
+	double	m_setPointRate = 0;
+	/*! Where the proportional piece's off end takes the point of rest, from the depth the
+		switching functions are given: there the piece holds the room air following a set point
+		that moves in time, not still (CalovindaModel::markOffEnds()). */
+	double	m_offEndRestShift = 0;
 	/*! Gain [W/K, or m3/h per K], > 0. */
 	double	m_slope = 1;
 	/*! Largest output (its magnitude for cooling). */

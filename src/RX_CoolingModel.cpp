@@ -107,6 +107,7 @@ double CoolingModel::maxPower(double TSet) const {
 ControllerBand CoolingModel::band(unsigned int h, double t, double dehumidificationPower) const {
 	ControllerBand b;
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
+	b.m_setPointRate = m_scheduleSetPoints.rate(t);
 	b.m_slope = m_slope;
 	b.m_limit = m_modelType == SIMPLE ? maxPower(b.m_TSet) - dehumidificationPower : 0;
 	b.m_takenPower = m_modelType == SIMPLE ? dehumidificationPower : 0;

@@ -1,5 +1,6 @@
 #include "RX_Schedule.h"
 
+#include <algorithm>
 #include <iterator>
 #include <locale>
 #include <sstream>
@@ -78,6 +79,18 @@ double Schedule::value(unsigned int h, double t) const {
 			return m_datLinear.value(t);
 	}
 	return m_constantValue;
+}
+
+
+double Schedule::rate(double t) const {
+	const std::vector<double> & x = m_datLinear.m_x;
+	if (m_type != DATLINEAR || !m_datLinear.m_valid || x.size() < 2)
+		return 0;
+	const std::size_t i = static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), t) - x.begin());
+	if (i == 0 || i == x.size())
+		return m_datLinear.m_extrapolationMethod == ZEB::LinearSpline::EM_LINEAR
+			   ? m_datLinear.m_slope[i == 0 ? 0 : i - 2] : 0;
+	return m_datLinear.m_slope[i - 1];
 }
 
 

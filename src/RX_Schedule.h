@@ -40,6 +40,10 @@ public:
 		[s]; only DATLINEAR uses t, and only DATLINEAR ignores h. Day 0 is a Monday. Hours beyond
 		the year continue the daily patterns; an annual schedule gives its last value there. */
 	double value(unsigned int h, double t) const;
+	/*! How fast the value moves at simulation time t [its unit per s]: a DATLINEAR spline's slope
+		from t on (at a point the next interval's), as it goes on outside its points; 0 for the
+		other kinds, which hold their values over the hour. */
+	double rate(double t) const;
 
 	/*! Writes the element: with asScheduleElement false its tag is the name, otherwise it is
 		"Schedule" with a "name" attribute. Then the "type" attribute and the data of the kind. */
