@@ -418,7 +418,7 @@ double CalovindaModel::restDepth(const ControllerBand & band, double load, doubl
 
 
 void CalovindaModel::markOffEnds(const SwitchPieces & held, ControllerBand & heating,
-										ControllerBand & cooling) const
+								 ControllerBand & cooling) const
 {
 	// A step that falls as the room warms may begin at a device's off end (a heater at 20 C below
 	// an air change falling above 20 C), where the base air change is held: the room tips there
@@ -430,13 +430,14 @@ void CalovindaModel::markOffEnds(const SwitchPieces & held, ControllerBand & hea
 	const bool onTippingStep = tippingRate(held.m_naturalVentilationRise) > 0;
 	heating.m_tipsBeyondOffEnd = onTippingStep || tipsJustBeyondOffEnd(heating);
 	cooling.m_tipsBeyondOffEnd = onTippingStep || tipsJustBeyondOffEnd(cooling);
-	// On a set point rising in time (a cooler's 23 to 24 C in a minute) the piece that holds the
-	// room air still lies deeper than the one that lets it follow the set point: judged on the
-	// first, the air lagged the ramp by 17 mK, never the off end's reach, and the proportional
-	// piece, continued past its off end, heated the room by nearly a kilowatt up the ramp at its
-	// 1 K a minute, where co-simulation's cooler went off and the air rose at a hundredth of a
-	// kelvin a second; a room whose walls melt at 22-25 C lay 0.55 K above co-simulation at every
-	// tolerance. At the off end the point of rest is the one where the air follows.
+	// On a set point that moves in time the piece that holds the room air still is not the one
+	// that lets it follow the set point. Judged on the first as a cooler's set point rose from 23
+	// to 24 C in a minute, the air lagged the ramp by 17 mK, never the off end's reach, and the
+	// proportional piece, continued past its off end, heated the room by nearly a kilowatt up the
+	// ramp at its 1 K a minute, where co-simulation's cooler went off and the air rose at a
+	// hundredth of a kelvin a second; a room whose walls melt at 22-25 C lay 0.55 K above
+	// co-simulation at every tolerance. At the off end the point of rest is the one where the air
+	// follows.
 	cooling.m_offEndRestShift = -airHeatCapacity()*cooling.m_setPointRate/cooling.m_slope;
 }
 
