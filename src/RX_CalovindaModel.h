@@ -111,10 +111,14 @@ public:
 	double restDepth(const ControllerBand & band, double load, double airShare) const;
 	/*! Marks the heating's and the cooling's bands whose rooms tip beyond their off ends on the
 		natural ventilation's rise held, or on a step that begins there (tipsJustBeyondOffEnd())
-		(ControllerBand::m_tipsBeyondOffEnd), and the cooling's point of rest at its off end on a
-		set point that moves in time (ControllerBand::m_offEndRestShift), for the switching
-		functions and the pieces kept at events alike. */
+		(ControllerBand::m_tipsBeyondOffEnd), and their points of rest at their off ends on set
+		points that move in time (ControllerBand::m_offEndRestShift, followingRestShift()), for
+		the switching functions and the pieces kept at events alike. */
 	void markOffEnds(const SwitchPieces & held, ControllerBand & heating, ControllerBand & cooling) const;
+	/*! How far [K] band's point of rest moves where the room air follows its set point moving in
+		time (ControllerBand::m_setPointRate) rather than resting still, airShare [W per unit of
+		output] of its output reaching the air; 0 where none does. */
+	double followingRestShift(const ControllerBand & band, double airShare) const;
 	/*! Whether the room air a hysteresis beyond band's off end would lie on a step of the natural
 		ventilation on which the room tips (tippingRate()). */
 	bool tipsJustBeyondOffEnd(const ControllerBand & band) const;

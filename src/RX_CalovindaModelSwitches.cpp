@@ -430,15 +430,26 @@ void CalovindaModel::markOffEnds(const SwitchPieces & held, ControllerBand & hea
 	const bool onTippingStep = tippingRate(held.m_naturalVentilationRise) > 0;
 	heating.m_tipsBeyondOffEnd = onTippingStep || tipsJustBeyondOffEnd(heating);
 	cooling.m_tipsBeyondOffEnd = onTippingStep || tipsJustBeyondOffEnd(cooling);
+	heating.m_offEndRestShift = followingRestShift(heating, m_room.m_gammaHC);
+	cooling.m_offEndRestShift = followingRestShift(cooling, 1);
+}
+
+
+double CalovindaModel::followingRestShift(const ControllerBand & band, double airShare) const {
 	// On a set point that moves in time the piece that holds the room air still is not the one
 	// that lets it follow the set point. Judged on the first as a cooler's set point rose from 23
 	// to 24 C in a minute, the air lagged the ramp by 17 mK, never the off end's reach, and the
 	// proportional piece, continued past its off end, heated the room by nearly a kilowatt up the
 	// ramp at its 1 K a minute, where co-simulation's cooler went off and the air rose at a
 	// hundredth of a kelvin a second; a room whose walls melt at 22-25 C lay 0.55 K above
-	// co-simulation at every tolerance. At the off end the point of rest is the one where the air
-	// follows.
-	cooling.m_offEndRestShift = -airHeatCapacity()*cooling.m_setPointRate/cooling.m_slope;
+	// co-simulation at every tolerance. A heater whose set point fell from 21 to 20 C in a minute
+	// is its mirror: its piece cooled a Denver room down the ramp in January, 0.24 K below
+	// co-simulation a minute after the ramp began. At the off end the point of rest is the one
+	// where the air follows: the depth at which the output gives the air the heat that moves it
+	// at the set point's rate.
+	if (!(airShare > 0))
+		return 0;
+	return (band.m_cooling ? -1 : 1)*airHeatCapacity()*band.m_setPointRate/(airShare*band.m_slope);
 }
 
 

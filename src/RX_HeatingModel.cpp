@@ -66,6 +66,7 @@ void HeatingModel::adjustSlope(unsigned int h, double t, double TRoom, double he
 ControllerBand HeatingModel::band(unsigned int h, double t) const {
 	ControllerBand b;
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
+	b.m_setPointRate = m_scheduleSetPoints.rate(t);
 	b.m_slope = m_slope;
 	b.m_limit = m_modelType == SIMPLE ? m_maxPower : 0;
 	if (m_slope < MAX_SLOPE)

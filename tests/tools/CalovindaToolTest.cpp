@@ -452,13 +452,13 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		return "<ScheduleEquipmentLoad type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\"><X unit=\"s\">" + x +
 			   "</X><Y unit=\"---\">" + y + "</Y></LinearSpline></ScheduleEquipmentLoad>";
 	};
-	// a cooling set point [C] between 23 and 24 every 10 minutes in ramps of 60 s, a spline over
-	// the two days from t0 [s], falling first
-	const auto rampingCoolingSetPoint = [](long t0) {
+	// a set point [C] between low and high every 10 minutes in ramps of 60 s, a spline over the
+	// two days from t0 [s], falling first
+	const auto rampingSetPoint = [](long t0, const std::string & low, const std::string & high) {
 		std::string x, y;
 		for (long t = t0, k = 0; t <= t0 + 172800; t += 600, ++k) {
 			x += (x.empty() ? "" : " ") + std::to_string(t) + " " + std::to_string(t + 60);
-			y += (y.empty() ? "" : " ") + std::string(k % 2 ? "23 24" : "24 23");
+			y += (y.empty() ? "" : " ") + (k % 2 ? low + " " + high : high + " " + low);
 		}
 		return "<ScheduleSetPoints type=\"DATLINEAR\"><LinearSpline name=\"DatLinear\"><X unit=\"s\">" + x +
 			   "</X><Y unit=\"---\">" + y + "</Y></LinearSpline></ScheduleSetPoints>";
@@ -876,10 +876,19 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		 "<SimulationStartTime>21470400</SimulationStartTime><SimulationEndTime>21643200</SimulationEndTime>",
 		 {{"<ClimateLocation>725650TYCST.epw<", "<ClimateLocation>TRY2015_507931060546_Somm.dat<"},
 		  {"<ScheduleSetPoints type=\"CONSTANT\">\n                <ConstantValue>27</ConstantValue>\n            </ScheduleSetPoints>",
-		   rampingCoolingSetPoint(21470400)},
+		   rampingSetPoint(21470400, "23", "24")},
 		  {"<ConstantValue>4.16667<", "<ConstantValue>10<"},
 		  {"name=\"Plasterboard\" lambda=\"0.16\" rho=\"950\" cT=\"840\" mu=\"300\" HPCM=\"0\" TPCMLow=\"23\"",
 		   "name=\"Plasterboard\" lambda=\"0.16\" rho=\"950\" cT=\"840\" mu=\"300\" HPCM=\"60000\" TPCMLow=\"22\""}},
+		 FOLLOWS_WITHIN_A_TENTH},
+		// the heater's set point between 20 and 21 C every 10 minutes in ramps of a minute, each
+		// hour's output 65 s after a falling ramp began, two January days: the heater's
+		// proportional piece, ended only where the air would rest still, pulled the air down the
+		// ramp where co-simulation's heater went off, 0.16 K below co-simulation
+		{"heating-set-point-falling-in-ramps",
+		 "<SimulationStartTime>345600</SimulationStartTime><SimulationEndTime>518400</SimulationEndTime>",
+		 {{"<ScheduleSetPoints type=\"CONSTANT\">\n                <ConstantValue>20</ConstantValue>\n            </ScheduleSetPoints>",
+		   rampingSetPoint(345600 - 65, "20", "21")}},
 		 FOLLOWS_WITHIN_A_TENTH},
 		// the example's 100 kW cooler in a 2.5 m x 2 m room, two days of August: its proportional
 		// piece, continued past its off end by a share of its power (30 W), held the room at 27 C
