@@ -753,7 +753,15 @@ ControllerBand CalovindaModel::dehumidificationBand() const {
 ControllerBand CalovindaModel::ventilationCoolingBand() const {
 	if (m_room.m_din4108_2Assessment.m_active)
 		return ControllerBand();
-	return m_room.m_mechanicalVentilationModel.coolingBand(static_cast<unsigned int>(m_hourOfYear), m_tRules);
+	ControllerBand band = m_room.m_mechanicalVentilationModel.coolingBand(static_cast<unsigned int>(m_hourOfYear),
+																		   m_tRules);
+	// its proportional piece's ends take the point of rest that follows a set point moving in
+	// time, as the cooler's do (markOffEnds()): on a set point rising from 24 to 25 C in a minute
+	// the supply's piece, continued past its off end, heated the room up the ramp, 0.47 K above
+	// co-simulation
+	if (band.m_setPointRate != 0)
+		band.m_followingRestShift = followingRestShift(band, ventilationCoolingAirShare());
+	return band;
 }
 
 

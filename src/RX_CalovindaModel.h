@@ -111,9 +111,9 @@ public:
 	double restDepth(const ControllerBand & band, double load, double airShare) const;
 	/*! Marks the heating's and the cooling's bands whose rooms tip beyond their off ends on the
 		natural ventilation's rise held, or on a step that begins there (tipsJustBeyondOffEnd())
-		(ControllerBand::m_tipsBeyondOffEnd), and their points of rest at their off ends on set
-		points that move in time (ControllerBand::m_offEndRestShift, followingRestShift()), for
-		the switching functions and the pieces kept at events alike. */
+		(ControllerBand::m_tipsBeyondOffEnd), and their proportional pieces' points of rest at
+		their ends on set points that move in time (ControllerBand::m_followingRestShift,
+		followingRestShift()), for the switching functions and the pieces kept at events alike. */
 	void markOffEnds(const SwitchPieces & held, ControllerBand & heating, ControllerBand & cooling) const;
 	/*! How far [K] band's point of rest moves where the room air follows its set point moving in
 		time (ControllerBand::m_setPointRate) rather than resting still, airShare [W per unit of
@@ -128,6 +128,9 @@ public:
 	/*! restDepth() for the ventilation's cooling supply band, its supply held on piece held; the
 		present depth where the supply cannot cool the air. */
 	double ventilationCoolingRestDepth(const ControllerBand & band, ControllerPiece held) const;
+	/*! What [W per m3/h] the ventilation's cooling supply takes from the room air per cubic metre
+		an hour; none where the supply cannot cool the air. */
+	double ventilationCoolingAirShare() const;
 	/*! The heat [W] that moves the room air at the last evaluation: the room's energy balance, less
 		the heat its vapour's flows carry with the moisture balance. */
 	double airHeatBalance() const;
@@ -159,7 +162,8 @@ public:
 		the room air would rest within that depth (restDepth()). True when a gain rose. */
 	bool raiseGainsToRest(ControllerPiece heatingPiece, ControllerPiece coolingPiece);
 	/*! The mechanical ventilation's cooling supply in force at m_t (without output unless its
-		cooling mode runs and the assessment does not). */
+		cooling mode runs and the assessment does not), its proportional piece's ends taking the
+		point of rest that follows its set point (followingRestShift()). */
 	ControllerBand ventilationCoolingBand() const;
 	/*! The switches where the room's state of the last evaluation puts them, at the rules in
 		force; the cooling's piece with the power that the dehumidification's piece leaves. With

@@ -430,8 +430,8 @@ void CalovindaModel::markOffEnds(const SwitchPieces & held, ControllerBand & hea
 	const bool onTippingStep = tippingRate(held.m_naturalVentilationRise) > 0;
 	heating.m_tipsBeyondOffEnd = onTippingStep || tipsJustBeyondOffEnd(heating);
 	cooling.m_tipsBeyondOffEnd = onTippingStep || tipsJustBeyondOffEnd(cooling);
-	heating.m_offEndRestShift = followingRestShift(heating, m_room.m_gammaHC);
-	cooling.m_offEndRestShift = followingRestShift(cooling, 1);
+	heating.m_followingRestShift = followingRestShift(heating, m_room.m_gammaHC);
+	cooling.m_followingRestShift = followingRestShift(cooling, 1);
 }
 
 
@@ -468,11 +468,17 @@ double CalovindaModel::heatingRestDepth(const ControllerBand & heating) const {
 
 
 double CalovindaModel::ventilationCoolingRestDepth(const ControllerBand & band, ControllerPiece held) const {
+	const double airShare = ventilationCoolingAirShare();
+	return airShare > 0 ? restDepth(band, band.load(held, m_TRoom), airShare) : band.depth(m_TRoom);
+}
+
+
+double CalovindaModel::ventilationCoolingAirShare() const {
 	// its output, minus the supply flow [m3/h], heats the room air by what a cubic metre an hour
 	// of the supply takes from it
 	double supplyFlow, heatFlow, coolingPower;
 	m_room.m_mechanicalVentilationModel.coolingFlows(1, m_TRoom, m_TOut, supplyFlow, heatFlow, coolingPower);
-	return heatFlow < 0 ? restDepth(band, band.load(held, m_TRoom), -heatFlow) : band.depth(m_TRoom);
+	return -heatFlow;
 }
 
 

@@ -49,7 +49,7 @@ struct ControllerBand {
 		beyond it, or T as far beyond as the piece is continued (CONTINUATION_REACH hystereses); the
 		limited piece ends once T lies m_hysteresis within it (where the set point moves with the
 		room air, m_setPointSlope, once T and restDepth both do, or T as far within as the piece is
-		continued). */
+		continued). The proportional piece's ends take restDepth moved by m_followingRestShift. */
 	void switchingFunctions(ControllerPiece p, double T, double restDepth, double & zOn, double & zLimited) const {
 		switchingFunctions(p, T, restDepth, std::numeric_limits<double>::quiet_NaN(), zOn, zLimited);
 	}
@@ -130,10 +130,10 @@ struct ControllerBand {
 	double	m_setPointSlope = 0;
 	/*! How fast the set point moves in time [its unit per s] (a ramp of a set point's spline). */
 	double	m_setPointRate = 0;
-	/*! Where the proportional piece's off end takes the point of rest, from the depth the
-		switching functions are given: there the piece holds the room air following a set point
-		that moves in time, not still (CalovindaModel::markOffEnds()). */
-	double	m_offEndRestShift = 0;
+	/*! Where the proportional piece's ends take the point of rest, from the depth the switching
+		functions are given: there the piece holds the room air following a set point that moves
+		in time, not still (CalovindaModel::followingRestShift()). */
+	double	m_followingRestShift = 0;
 	/*! Gain [W/K, or m3/h per K], > 0. */
 	double	m_slope = 1;
 	/*! Largest output (its magnitude for cooling). */

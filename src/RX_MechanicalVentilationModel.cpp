@@ -117,6 +117,7 @@ void MechanicalVentilationModel::bypassSwitchingFunctions(std::uint8_t s, double
 ControllerBand MechanicalVentilationModel::coolingBand(unsigned int h, double t) const {
 	ControllerBand b;
 	b.m_TSet = m_scheduleSetPoints.value(h, t) + ZEB::KELVIN_OFFSET;
+	b.m_setPointRate = m_scheduleSetPoints.rate(t);
 	b.m_slope = COOLING_FLOW_PER_KELVIN;
 	b.m_limit = m_modelType == MECHANICAL_VENTILATION_COOLING ? m_maxSupplyFlowRate : 0;
 	b.m_cooling = true;
