@@ -78,7 +78,15 @@ double ControllerBand::load(ControllerPiece p, double T) const {
 			// finder places: far beyond, a heater that cooled pinned the room air at the set point
 			// against the sun, and the solver stepped over hours of it unseen
 			const double reach = continuationReach()*m_slope;
-			u = std::min(std::max(depth(T)*m_slope, -reach), m_limit + reach);
+			// Past the off end further, though the piece ends at its continuation's reach there
+			// (switchingFunctions()): a host's predictor after an approach to the piece lands up
+			// to a kelvin beyond it, and a Jacobian taken there without the gain left each Newton
+			// iteration to pull the air back by the walls alone. A heavy room heated at 21 and
+			// 22 C in turn, its air held 0.06 K below the set point, swung about that point in
+			// steps of 20 s with one such iteration each, by more every step, until the air
+			// passed the continuation and the heater went off and came back seconds later (18
+			// pairs a year at 1e-4, none at 1e-6).
+			u = std::min(std::max(depth(T)*m_slope, -OFF_END_CONTINUATION*reach), m_limit + reach);
 			break;
 		}
 		case PIECE_LIMITED:			u = m_limit; break;

@@ -33,8 +33,9 @@ struct ControllerBand {
 		than the off end reaches (offEndReach()): a switch under way joins the event. */
 	ControllerPiece nextPiece(ControllerPiece p, double T, double restDepth, double restLimit, bool joining) const;
 	/*! The output of piece p at room air temperature T [K], continued beyond the piece's ends by
-		continuationReach() and constant further out, so that a piece never turns into its
-		opposite by more than that. */
+		continuationReach() (past the proportional piece's off end OFF_END_CONTINUATION times
+		that) and constant further out, so that a piece never turns into its opposite by more
+		than that. */
 	double load(ControllerPiece p, double T) const;
 	/*! The switching functions [K] of the band's two ends (on/off, limited) at room air
 		temperature T [K] while the load is held on piece p: negative while T lies on p or less
@@ -108,6 +109,10 @@ struct ControllerBand {
 		energy, some 0.03 K), so that the Jacobians a host takes at predicted states near a switch
 		hold the piece's gain, while a step that lands far beyond sees the piece end. */
 	static constexpr double CONTINUATION_REACH = 1000;
+	/*! How many times its continuationReach() the proportional piece's output is continued
+		past its off end (load()), though the piece ends at that reach: the Jacobian a host takes
+		at a predictor that overshot the switch still holds the piece's gain. */
+	static constexpr double OFF_END_CONTINUATION = 3;
 	/*! How many times the room air's own continuation (CONTINUATION_REACH hystereses, 0.1 K) a
 		set point that moves with the room air is continued over: a host at 1e-4 carried the
 		dehumidification's depth off its point of rest by the set point's move over 0.1-0.15 K of
