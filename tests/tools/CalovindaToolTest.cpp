@@ -903,6 +903,24 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 		 {{"<ScheduleSetPoints type=\"CONSTANT\">\n                <ConstantValue>20</ConstantValue>\n            </ScheduleSetPoints>",
 		   rampingSetPoint(345600 - 65, "20", "21")}},
 		 FOLLOWS_WITHIN_A_TENTH},
+		// the ventilation's 300 m3/h supply on a set point between 24 and 25 C every 10 minutes in
+		// ramps of a minute, two July days, each hour's output 50 s up a rising ramp: its
+		// proportional piece, ended only where the air would rest still, heated the room up the
+		// ramp where co-simulation's supply went off, 0.42 K above co-simulation
+		{"ventilation-cooling-set-point-in-ramps",
+		 "<SimulationStartTime>16416000</SimulationStartTime><SimulationEndTime>16588800</SimulationEndTime>",
+		 [&ventilationCooling, &rampingSetPoint]() {
+			 std::vector<std::pair<std::string, std::string> > replaced = ventilationCooling("25");
+			 replaced.resize(replaced.size() - 2);
+			 replaced.push_back(
+				 {"<ScheduleSetPoints type=\"DAILY_WEEK\">\n                <WeekDaySchedule>40 40 40 40 40 40 40 40 26 26 "
+				  "26 26 26 26 26 26 26 40 40 40 40 40 40 40 </WeekDaySchedule>\n                <WeekEndSchedule>40 40 40 40 "
+				  "40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 40 </WeekEndSchedule>\n                "
+				  "<WeekEndDays>Sat Sun </WeekEndDays>\n            </ScheduleSetPoints>",
+				  rampingSetPoint(16416000 - 650, "24", "25")});
+			 return replaced;
+		 }(),
+		 FOLLOWS_WITHIN_A_TENTH},
 		// the example's 100 kW cooler in a 2.5 m x 2 m room, two days of August: its proportional
 		// piece, continued past its off end by a share of its power (30 W), held the room at 27 C
 		// through a cool night, 0.54 K off at 01:00
