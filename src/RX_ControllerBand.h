@@ -90,8 +90,9 @@ struct ControllerBand {
 	double depth(double T) const { return m_cooling ? T - m_TSet : m_TSet - T; }
 	/*! The switching function [K] of the gain's rise while the load is held on piece p at room air
 		temperature T [K]: positive once both T and the depth restDepth [K] at which the room air
-		would come to rest with the present gain lie beyond m_raiseDepth by more than m_hysteresis;
-		-1 off the proportional piece and where the gain stays. */
+		would come to rest with the present gain lie beyond m_raiseDepth by more than m_hysteresis,
+		while T lies that far short of the full output (where the output at T is saturated, a raise
+		is not due); -1 off the proportional piece and where the gain stays. */
 	double raiseSwitchingFunction(ControllerPiece p, double T, double restDepth) const;
 	/*! Whether, on piece p at room air temperature T [K], the point of rest restDepth [K] lies
 		beyond the proportional piece's off end while the room air lags more than LAG_REACH of

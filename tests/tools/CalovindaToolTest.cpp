@@ -369,6 +369,10 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 	std::string vapour;
 	for (int h = 0; h < 24; ++h)
 		vapour += h < 8 || h >= 20 ? "800 " : "2000 ";
+	// a relative humidity set point [%] of 50 and 65 in turn every hour
+	std::string alternatingHumidity;
+	for (int h = 0; h < 24; ++h)
+		alternatingHumidity += h % 2 ? "65 " : "50 ";
 	// the moisture balance, its walls storing moisture, with further replacements
 	const std::string moistureBalance = "<MoistureBalanceEnabled>true</MoistureBalanceEnabled><RHInitial>50</RHInitial>";
 	const auto storingMoisture = [](std::vector<std::pair<std::string, std::string> > replaced) {
@@ -879,6 +883,27 @@ TEST(Tool, ModelExchangeFollowsCoSimulationWhereSubModelsSwitch) {
 						 {"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20<",
 						  "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>800<"}}),
 		 EVENTS_AS_AT_A_TIGHTER_TOLERANCE},
+		// the test reference year, 1 kg/h of vapour, 0.1 air changes an hour and a 3 kW cooler at 24 C
+		// dehumidifying above 50 % and 65 % in turn every hour, two days of January: as the set point
+		// rose at 11:00 the cooler left its full output beyond its gain's raise depth, where the raise
+		// was due but the output at the room air saturated, none was made, and the raise's switching
+		// function stayed positive and hid the full output's end; the proportional piece, continued
+		// past it, held the room at 24.3 C for the hour, 2.35 K below co-simulation at 12:00
+		{"dehumidification-set-point-rising-beyond-the-coolers-raise-depth",
+		 "<SimulationStartTime>1209600</SimulationStartTime><SimulationEndTime>1382400</SimulationEndTime>" +
+		 moistureBalance,
+		 storingMoisture({{"<ClimateLocation>725650TYCST.epw<", "<ClimateLocation>TRY2015_507931060546_Jahr.dat<"},
+						  {"<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>100000<",
+						   "<CoolingModel name=\"\" modelType=\"SIMPLE\">\n            <MaxPower>3000<"},
+						  {"<ConstantValue>27<", "<ConstantValue>24<"},
+						  {"<WeekDaySchedule>100 100 100 100 100 100 100 100 50 50 50 50 50 50 50 50 50 100 100 100 100 "
+						   "100 100 100 <", "<WeekDaySchedule>" + alternatingHumidity + "<"},
+						  {"<WeekEndSchedule>100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 100 "
+						   "100 100 100 100 100 <", "<WeekEndSchedule>" + alternatingHumidity + "<"},
+						  {"<ConstantValue>0.5</ConstantValue>", "<ConstantValue>0.1</ConstantValue>"},
+						  {"<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>20<",
+						   "<ScheduleMoistureLoad type=\"CONSTANT\">\n                <ConstantValue>1000<"}}),
+		 FOLLOWS},
 		// the summer reference year, 10 W/m2 of equipment, plasterboard melting over 22-25 C and the
 		// cooler's set point between 23 and 24 C every 10 minutes in ramps of a minute, two days of
 		// September: on each rising ramp the cooler's proportional piece, ended only where the air
